@@ -1,0 +1,155 @@
+// RendererAPI: the scene-description interface of the renderer. Hosts obtain one with
+// CreateRenderer; shape and generator plugins call it back. The order of the virtual
+// operations is part of the contract with every plugin built against this header.
+#pragma once
+
+#include <cstddef>
+
+#include "core/params/error.h"
+#include "core/params/paramtype.h"
+
+namespace ovo {
+
+class RendererAPI {
+public:
+    // Emits scene-description calls on a renderer; made by generator plugins.
+    class Generator {
+    public:
+        Generator() {}
+        Generator(const Generator&) {}
+        Generator& operator=(const Generator&) { return *this; }
+        virtual ~Generator();
+        // Fills a bounding box (xmin, xmax, ymin, ymax, zmin, zmax); false when unknown.
+        virtual bool bound(float* bound);
+        // Emits calls on `renderer`, steered by `args` (may be null).
+        virtual void run(RendererAPI* renderer, const char* args);
+    };
+
+    // The only renderer name is "raytracer" (null means the same). A null manager makes a
+    // process-lived one on the default handler. Returns null for any other name.
+    static RendererAPI* CreateRenderer(const char* name, ErrorManager* errorManager);
+    static void operator delete(void* p, std::size_t size);
+
+    RendererAPI() {}
+    RendererAPI(const RendererAPI&) {}
+    RendererAPI& operator=(const RendererAPI&) { return *this; }
+    virtual ~RendererAPI();
+
+    virtual void Input(Generator* generator, const float* bound);
+    virtual void Input(const char* text, const float* bound);
+    virtual void Input(const char* text);
+    virtual void Camera(const char* name);
+    virtual void Output(const char* name, const char* type, const char* mode, const char* camera);
+    virtual void World();
+    virtual void Render(const char* camera);
+    virtual void Motion(int n, const float* times);
+    virtual void Motion(int n, float t0, ...);
+    virtual void Comment(const char* format, ...);
+    virtual void Command(const char* text);
+
+    virtual void Parameter(const char* decl, const char** value);
+    virtual void Parameter(const char* decl, const float* value);
+    virtual void Parameter(const char* decl, const int* value);
+    virtual void Parameter(const char* decl, const char* value);
+    virtual void Parameter(const char* decl, double value);
+    virtual void Parameter(const char* decl, float value);
+    virtual void Parameter(const char* decl, int value);
+    virtual void Parameter(const char* decl, const void* value);
+    virtual void Parameter(const char* name, ParamType type, const char** value);
+    virtual void Parameter(const char* name, ParamType type, const float* value);
+    virtual void Parameter(const char* name, ParamType type, const int* value);
+    virtual void Parameter(const char* name, ParamType type, const char* value);
+    virtual void Parameter(const char* name, ParamType type, double value);
+    virtual void Parameter(const char* name, ParamType type, float value);
+    virtual void Parameter(const char* name, ParamType type, int value);
+    virtual void Parameter(const char* name, ParamType type, const void* value);
+
+    virtual void Attribute(const char* decl, const char** value);
+    virtual void Attribute(const char* decl, const float* value);
+    virtual void Attribute(const char* decl, const int* value);
+    virtual void Attribute(const char* decl, const char* value);
+    virtual void Attribute(const char* decl, double value);
+    virtual void Attribute(const char* decl, float value);
+    virtual void Attribute(const char* decl, int value);
+    virtual void Attribute(const char* decl, const void* value);
+    virtual void Attribute(const char* name, ParamType type, const char** value);
+    virtual void Attribute(const char* name, ParamType type, const float* value);
+    virtual void Attribute(const char* name, ParamType type, const int* value);
+    virtual void Attribute(const char* name, ParamType type, const char* value);
+    virtual void Attribute(const char* name, ParamType type, double value);
+    virtual void Attribute(const char* name, ParamType type, float value);
+    virtual void Attribute(const char* name, ParamType type, int value);
+    virtual void Attribute(const char* name, ParamType type, const void* value);
+
+    virtual bool GetAttribute(const char* decl, char** value);
+    virtual bool GetAttribute(const char* decl, float* value);
+    virtual bool GetAttribute(const char* decl, int* value);
+    virtual bool GetAttribute(const char* decl, const char*& value);
+    virtual bool GetAttribute(const char* decl, double& value);
+    virtual bool GetAttribute(const char* decl, float& value);
+    virtual bool GetAttribute(const char* decl, int& value);
+    virtual bool GetAttribute(const char* decl, void* value);
+
+    virtual void PushAttributes();
+    virtual void PopAttributes();
+    virtual void SaveAttributes(const char* name, const char* categories);
+    virtual void RestoreAttributes(const char* name, const char* categories);
+    virtual void Modify(const char* text);
+    virtual void PushOptions();
+    virtual void PopOptions();
+    virtual void PushTransform();
+    virtual void PopTransform();
+    virtual void SetTransform(const char* name);
+    virtual void SetTransform(const float* m);
+    virtual void AppendTransform(const float* m);
+    virtual void Translate(float dx, float dy, float dz);
+    virtual void Rotate(float angle, float dx, float dy, float dz);
+    virtual void Scale(float sx, float sy, float sz);
+
+    virtual void Shader(const char* type, const char* name, const char* handle);
+    virtual void Light(const char* handle, const char* name, const char* unused);
+    virtual void ShaderGroupBegin();
+    virtual void ShaderGroupEnd();
+    virtual void ConnectShaders(const char* sourceLayer, const char* sourceParameter,
+                                const char* destinationLayer, const char* destinationParameter);
+    virtual void LightSwitch(const char* handle, bool on);
+
+    virtual void SolidBegin(const char* operation);
+    virtual void SolidEnd();
+    virtual void ObjectBegin(const char* name);
+    virtual void ObjectEnd();
+    virtual void ObjectInstance(const char* name);
+
+    virtual void Shape(const char* type);
+    virtual void Points(int npoints);
+    virtual void Curves(int ncurves, int nvertices, int order, const float* knot, float vmin,
+                        float vmax);
+    virtual void Curves(int ncurves, int* nvertices, int* order, const float* knot, float* vmin,
+                        float* vmax);
+    virtual void Curves(const char* basis, int ncurves, int* nvertspercurve);
+    virtual void Curves(const char* basis, int ncurves, int nvertspercurve);
+    virtual void Polygon(int nvertices);
+    virtual void Polygon(int nloops, int* nvertices);
+    virtual void Patch(int nu, int uorder, const float* uknot, float umin, float umax, int nv,
+                       int vorder, const float* vknot, float vmin, float vmax);
+    virtual void Patch(const char* type, int nu, int nv);
+    virtual void TrimCurve(int nloops, const int* ncurves, const int* n, const int* order,
+                           const float* knot, const float* min, const float* max, const float* P);
+    virtual void Mesh(const char* type, int npolys, const int* nloops, const int* nvertices,
+                      const int* vertices);
+    virtual void Mesh(const char* type, int npolys, const int* nvertices, const int* vertices);
+    virtual void Sphere(float radius);
+    virtual void Sphere(float radius, float zmin, float zmax, float thetamax);
+    virtual void Cone(float height, float radius, float thetamax);
+    virtual void Cone(float height, float radius, float zmin, float zmax, float thetamax);
+    virtual void Cylinder(float radius, float zmin, float zmax, float thetamax);
+    virtual void Disk(float height, float innerRadius, float outerRadius, float thetamax);
+    virtual void Hyperboloid(float* p1, float* p2, float thetamax);
+    virtual void Paraboloid(float radius, float zmin, float zmax, float thetamax);
+    virtual void Torus(float majorRadius, float minorRadius, float phimin, float phimax,
+                       float thetamax);
+
+    virtual ErrorManager* GetErrorManager() = 0;
+};
+
+}  // namespace ovo

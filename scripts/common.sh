@@ -1,0 +1,37 @@
+# Shared by scripts/test.sh and scripts/render.sh: installs what is missing on a
+# Debian 12 machine, then configures and builds one build folder.
+# shellcheck shell=bash
+
+OVO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+OVO_PACKAGES=(cmake g++ make pkg-config libopenimageio-dev openimageio-tools libgtest-dev
+              libbenchmark-dev libembree-dev)
+
+ovo_install_missing() {
+    local missing=()
+    local p
+    for p in "${OVO_PACKAGES[@]}" "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "== installing: ${missing[*]}"
+    local sudo=""
+    if [ "$(id -u)" -ne 0 ]; then
+        command -v sudo >/dev/null 2>&1 || { echo "need root to install ${missing[*]}" >&2; return 1; }
+        sudo="sudo"
+    fi
+    $sudo apt-get update -qq || return 1
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" || return 1
+}
+
+# ovo_build <build-dir> [cmake options...]
+ovo_build() {
+    local dir="$1"; shift
+    local launcher=()
+    if command -v ccache >/dev/null 2>&1; then
+        launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+    fi
+    cmake -S "$OVO_ROOT" -B "$dir" -DOVO_WERROR=ON "${launcher[@]}" "$@" >/dev/null || return 1
+    # Progress lines are dropped; warnings and errors stay visible.
+    cmake --build "$dir" -j"$(nproc)" 2>&1 | grep -v -E '^\[ *[0-9]+%\] (Building|Linking|Built)|^(Scanning|Consolidate)'
+    return "${PIPESTATUS[0]}"
+}
