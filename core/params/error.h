@@ -19,7 +19,7 @@
 // The library's own handler: INFO and plain messages to stdout, the rest to stderr,
 // filtered by its verbosity. One instance lives for the whole process.
 class DefaultHandler : public OIIO::ErrorHandler {
-public:
+  public:
     ~DefaultHandler() override;
     void operator()(int errcode, const std::string& msg) override;
 
@@ -30,12 +30,12 @@ public:
 namespace ovo {
 
 class Error : public std::exception {
-public:
+  public:
     enum Code : int {
-        PluginNotFound = 3,      // "Unable to find plugin \"%s\""
-        PluginLoadFailed = 4,    // cannot open the library or find its entry symbol
-        AggregateIntersect = 14, // base Aggregate::intersect(const Ray&) called
-        InvalidSkew = 61,        // "Skew: invalid angle. Ignoring ..."
+        PluginNotFound = 3,       // "Unable to find plugin \"%s\""
+        PluginLoadFailed = 4,     // cannot open the library or find its entry symbol
+        AggregateIntersect = 14,  // base Aggregate::intersect(const Ray&) called
+        InvalidSkew = 61,         // "Skew: invalid angle. Ignoring ..."
     };
 
     Error(Code code, const char* format, ...) OVO_PRINTF(3, 4);
@@ -45,13 +45,13 @@ public:
     Code code() const { return m_code; }
     const char* what() const noexcept override { return m_message; }
 
-private:
+  private:
     Code m_code;
     char m_message[1024];  // always NUL-terminated; longer messages are truncated
 };
 
 class ErrorManager {
-public:
+  public:
     // A null handler means the library's DefaultHandler. Both the manager and the
     // handler get `verbosity`. The caller owns the result.
     static ErrorManager* Create(OIIO::ErrorHandler* handler, int verbosity);
@@ -72,13 +72,15 @@ public:
 
     ErrorManager& operator=(const ErrorManager&) = default;
 
-    // Managers made by the library are freed by it.
+    // Managers made by the library are allocated and freed by it.
+    static void* operator new(std::size_t size);
     static void operator delete(void* p, std::size_t size);
 
-protected:
-    ErrorManager() {}
+  protected:
+    // The default handler at verbosity 1, so a derived manager is usable as it stands.
+    ErrorManager();
 
-private:
+  private:
     void report(int code, const char* format, va_list args);
 
     int m_verbosity;

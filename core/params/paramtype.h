@@ -34,7 +34,7 @@ enum Interpolation : unsigned {
 };
 
 class ParamType {
-public:
+  public:
     // Base type <unknown>, count 1, constant.
     ParamType() : m_bits(1u << 5) {}
     ParamType(BaseType base, unsigned int count = 1, Interpolation interp = InterpConstant)
@@ -54,7 +54,9 @@ public:
     Interpolation interpolation() const { return Interpolation((m_bits >> 27) & 0x3u); }
     void setBasetype(BaseType b) { m_bits = (m_bits & ~0x1fu) | (b & 0x1fu); }
     void setArraylen(unsigned n) { m_bits = (m_bits & ~(0x3fffffu << 5)) | ((n & 0x3fffffu) << 5); }
-    void setInterpolation(Interpolation i) { m_bits = (m_bits & ~(0x3u << 27)) | ((i & 0x3u) << 27); }
+    void setInterpolation(Interpolation i) {
+        m_bits = (m_bits & ~(0x3u << 27)) | ((i & 0x3u) << 27);
+    }
 
     // Parses a declaration; returns the characters consumed (0 on failure, type unchanged)
     // and, through rest, the start of the name that follows (null on failure).
@@ -76,7 +78,7 @@ public:
     static const char* BaseTypeNameString(int code);
     static int BaseTypeNFloats(int code);
 
-private:
+  private:
     unsigned m_bits;
 };
 
