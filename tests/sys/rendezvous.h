@@ -1,0 +1,37 @@
+// Test helpers for code that must meet on several threads at once.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace systest {
+
+// Long enough for a loaded two-core machine under ThreadSanitizer; short enough that a serial
+// scheduler fails the test instead of hanging it.
+constexpr std::chrono::seconds meetTimeout{20};
+
+// Announces arrival and waits until `expected` threads have arrived or `timeout` has passed.
+// Returns whether everyone met.
+inline bool rendezvous(std::atomic<int>& arrived, int expected,
+                       std::chrono::steady_clock::duration timeout = meetTimeout) {
+    arrived.fetch_add(1);
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (arrived.load() < expected) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+// True if `flag` stays false for `span`: a thread that should be blocked did not get through.
+inline bool staysFalse(const std::atomic<bool>& flag, std::chrono::milliseconds span) {
+    const auto until = std::chrono::steady_clock::now() + span;
+    while (std::chrono::steady_clock::now() < until) {
+        if (flag.load()) return false;
+        std::this_thread::yield();
+    }
+    return !flag.load();
+}
+
+}  // namespace systest

@@ -1,0 +1,472 @@
+#include "sys/tasking.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "tests/sys/rendezvous.h"
+
+using sys::TaskScheduler;
+
+namespace {
+
+// Per-index bookkeeping of one task.
+struct Coverage {
+    explicit Coverage(unsigned count) : count(count), hits(count), written(count, 0) {}
+
+    static void run(unsigned index, void* data, unsigned count) {
+        Coverage& c = *static_cast<Coverage*>(data);
+        if (count != c.count || index >= c.count) {
+            c.bad.fetch_add(1);
+            return;
+        }
+        c.hits[index].fetch_add(1);
+        c.written[index] = 3 * index + 1;  // plain store: go() must publish it
+        c.finished.fetch_add(1);
+    }
+
+    // Every index ran exactly once and its plain write is visible.
+    ::testing::AssertionResult exact() const {
+        if (bad.load()) return ::testing::AssertionFailure() << bad.load() << " bad calls";
+        for (unsigned i = 0; i < count; ++i) {
+            if (hits[i].load() != 1)
+                return ::testing::AssertionFailure()
+                       << "index " << i << " ran " << hits[i].load() << " times of " << count;
+            if (written[i] != 3 * i + 1)
+                return ::testing::AssertionFailure() << "index " << i << " write not visible";
+        }
+        return ::testing::AssertionSuccess();
+    }
+
+    unsigned count;
+    std::vector<std::atomic<int>> hits;
+    std::vector<unsigned> written;
+    std::atomic<unsigned> finished{0};
+    std::atomic<int> bad{0};
+};
+
+// Which threads ran tasks, to count the pool's distinct workers.
+struct ThreadLog {
+    static void run(unsigned, void* data, unsigned) {
+        ThreadLog& log = *static_cast<ThreadLog*>(data);
+        std::lock_guard<std::mutex> lock(log.mutex);
+        log.ids.insert(std::this_thread::get_id());
+    }
+    std::mutex mutex;
+    std::set<std::thread::id> ids;
+};
+
+struct Completion {
+    static void done(unsigned count, void* data) {
+        Completion& c = *static_cast<Completion*>(data);
+        c.calls.fetch_add(1);
+        c.argument = count;
+        c.finishedSeen = c.coverage ? c.coverage->finished.load() : 0;
+    }
+    Coverage* coverage = nullptr;
+    std::atomic<int> calls{0};
+    unsigned argument = ~0u;
+    unsigned finishedSeen = 0;
+};
+
+unsigned logicalThreads() {
+    const unsigned n = std::thread::hardware_concurrency();
+    return n == 0 ? 1 : n;
+}
+
+}  // namespace
+
+TEST(TaskScheduler, RunsEveryIndexExactlyOnceForAnyCount) {
+    for (int threads : {1, 2, 3}) {
+        TaskScheduler::init(threads);
+        TaskScheduler* scheduler = TaskScheduler::getInstance();
+        ASSERT_EQ(scheduler->getNumThreads(), unsigned(threads));
+        const unsigned n = unsigned(threads);
+        for (unsigned count : {1u, n - 1, n, n + 1, 7 * n + 3, 100000u}) {
+            if (count == 0) continue;
+            Coverage coverage(count);
+            scheduler->addTask(Coverage::run, &coverage, count, nullptr, nullptr);
+            scheduler->go();
+            EXPECT_TRUE(coverage.exact()) << threads << " workers, count " << count;
+        }
+    }
+}
+
+TEST(TaskScheduler, SeveralTasksInOneGoAndEmptyGo) {
+    TaskScheduler::init(2);
+    TaskScheduler* scheduler = TaskScheduler::getInstance();
+
+    scheduler->go();  // nothing queued: returns at once
+
+    Coverage a(1000), b(3), c(1);
+    scheduler->addTask(Coverage::run, &a, a.count, nullptr, nullptr);
+    scheduler->addTask(Coverage::run, &b, b.count, nullptr, nullptr);
+    scheduler->addTask(Coverage::run, &c, c.count, nullptr, nullptr);
+    scheduler->go();
+    EXPECT_TRUE(a.exact());
+    EXPECT_TRUE(b.exact());
+    EXPECT_TRUE(c.exact());
+
+    // The tasks were consumed: a second go() runs nothing again.
+    scheduler->go();
+    EXPECT_TRUE(a.exact());
+    EXPECT_TRUE(b.exact());
+
+    // A task without a function is ignored, completion included.
+    Completion ignored;
+    scheduler->addTask(nullptr, nullptr, 5, Completion::done, &ignored);
+    scheduler->go();
+    EXPECT_EQ(ignored.calls.load(), 0);
+}
+
+TEST(TaskScheduler, CompletionRunsOnceAfterAllItsIndices) {
+    TaskScheduler::init(2);
+    TaskScheduler* scheduler = TaskScheduler::getInstance();
+
+    Coverage big(5000), small(2);
+    Completion bigDone, smallDone, emptyDone;
+    bigDone.coverage = &big;
+    smallDone.coverage = &small;
+    scheduler->addTask(Coverage::run, &big, big.count, Completion::done, &bigDone);
+    scheduler->addTask(Coverage::run, &small, small.count, Completion::done, &smallDone);
+    scheduler->addTask(Coverage::run, nullptr, 0, Completion::done, &emptyDone);
+    scheduler->go();
+
+    EXPECT_TRUE(big.exact());
+    EXPECT_TRUE(small.exact());
+    EXPECT_EQ(bigDone.calls.load(), 1);
+    EXPECT_EQ(bigDone.argument, 5000u);
+    EXPECT_EQ(bigDone.finishedSeen, 5000u);  // every index had returned when it ran
+    EXPECT_EQ(smallDone.calls.load(), 1);
+    EXPECT_EQ(smallDone.finishedSeen, 2u);
+    // A task of no indices is complete at once.
+    EXPECT_EQ(emptyDone.calls.load(), 1);
+    EXPECT_EQ(emptyDone.argument, 0u);
+
+    // Completions do not run again on the next go().
+    scheduler->go();
+    EXPECT_EQ(bigDone.calls.load(), 1);
+    EXPECT_EQ(smallDone.calls.load(), 1);
+}
+
+namespace {
+struct Meeting {
+    static void run(unsigned index, void* data, unsigned count) {
+        Meeting& m = *static_cast<Meeting*>(data);
+        m.where[index] = std::this_thread::get_id();
+        m.met[index] = systest::rendezvous(m.arrived, int(count), m.timeout);
+    }
+    std::chrono::steady_clock::duration timeout = systest::meetTimeout;
+    std::atomic<int> arrived{0};
+    std::thread::id where[2];
+    bool met[2] = {false, false};
+};
+}  // namespace
+
+TEST(TaskScheduler, TasksRunConcurrentlyOnPoolThreads) {
+    TaskScheduler::init(2);
+    TaskScheduler* scheduler = TaskScheduler::getInstance();
+
+    // Both tasks must be inside run() at the same time to meet.
+    Meeting meeting;
+    scheduler->addTask(Meeting::run, &meeting, 2, nullptr, nullptr);
+    scheduler->go();
+    EXPECT_TRUE(meeting.met[0]);
+    EXPECT_TRUE(meeting.met[1]);
+    EXPECT_NE(meeting.where[0], meeting.where[1]);
+    // The caller only waits.
+    EXPECT_NE(meeting.where[0], std::this_thread::get_id());
+    EXPECT_NE(meeting.where[1], std::this_thread::get_id());
+
+    // One worker runs them one after the other, so they can never meet.
+    TaskScheduler::init(1);
+    Meeting serial;
+    serial.timeout = std::chrono::milliseconds(100);
+    scheduler->addTask(Meeting::run, &serial, 2, nullptr, nullptr);
+    scheduler->go();
+    EXPECT_FALSE(serial.met[0]);
+    EXPECT_EQ(serial.where[0], serial.where[1]);
+}
+
+namespace {
+struct IdCheck {
+    static void run(unsigned index, void* data, unsigned count) {
+        IdCheck& c = *static_cast<IdCheck*>(data);
+        sys::setThreadID(index + 100);
+        // With two tasks both have set their id before either reads it back.
+        if (count == 2 && !systest::rendezvous(c.arrived, 2)) c.missed.fetch_add(1);
+        for (int i = 0; i < 200; ++i) {
+            if (sys::getThreadID() != index + 100) c.wrong.fetch_add(1);
+            if (i % 50 == 0) std::this_thread::yield();
+        }
+    }
+    std::atomic<int> arrived{0};
+    std::atomic<int> wrong{0};
+    std::atomic<int> missed{0};
+};
+}  // namespace
+
+TEST(TaskScheduler, ThreadIdsStayPerThread) {
+    EXPECT_EQ(sys::getThreadID(), 0u);
+    unsigned fresh = 1;
+    std::thread([&] { fresh = sys::getThreadID(); }).join();
+    EXPECT_EQ(fresh, 0u);
+
+    TaskScheduler::init(2);
+    TaskScheduler* scheduler = TaskScheduler::getInstance();
+    sys::setThreadID(7);
+
+    IdCheck pair;
+    scheduler->addTask(IdCheck::run, &pair, 2, nullptr, nullptr);
+    scheduler->go();
+    EXPECT_EQ(pair.missed.load(), 0);
+    EXPECT_EQ(pair.wrong.load(), 0);
+
+    IdCheck many;
+    scheduler->addTask(IdCheck::run, &many, 64, nullptr, nullptr);
+    scheduler->go();
+    EXPECT_EQ(many.wrong.load(), 0);
+
+    // The tasks' ids did not leak into the caller.
+    EXPECT_EQ(sys::getThreadID(), 7u);
+    sys::setThreadID(0);
+}
+
+TEST(TaskScheduler, InitSetsTheWorkerCountAndThePoolPersists) {
+    const unsigned logical = logicalThreads();
+    EXPECT_EQ(sys::getNumberOfLogicalThreads(), int(logical));
+
+    TaskScheduler* scheduler = TaskScheduler::getInstance();
+    struct Case {
+        int requested;
+        unsigned expected;
+    };
+    for (Case c : {Case{1, 1}, Case{2, 2}, Case{-1, logical}, Case{0, logical}, Case{3, 3},
+                   Case{-7, logical}, Case{1, 1}}) {
+        TaskScheduler::init(c.requested);
+        EXPECT_EQ(TaskScheduler::getInstance(), scheduler);
+        EXPECT_EQ(scheduler->getNumThreads(), c.expected) << "init(" << c.requested << ")";
+
+        // Many rounds on the same pool never use more threads than it has.
+        ThreadLog log;
+        for (int round = 0; round < 20; ++round) {
+            Coverage coverage(50);
+            scheduler->addTask(Coverage::run, &coverage, coverage.count, nullptr, nullptr);
+            scheduler->addTask(ThreadLog::run, &log, 50, nullptr, nullptr);
+            scheduler->go();
+            ASSERT_TRUE(coverage.exact()) << "init(" << c.requested << ") round " << round;
+        }
+        EXPECT_GE(log.ids.size(), 1u);
+        EXPECT_LE(log.ids.size(), c.expected) << "init(" << c.requested << ")";
+        EXPECT_EQ(log.ids.count(std::this_thread::get_id()), 0u);
+    }
+}
+
+namespace {
+struct Nested {
+    static void outer(unsigned index, void* data, unsigned) {
+        Nested& n = *static_cast<Nested*>(data);
+        Coverage& inner = *n.inner[index];
+        TaskScheduler* scheduler = TaskScheduler::getInstance();
+        scheduler->addTask(Coverage::run, &inner, inner.count, nullptr, nullptr);
+        scheduler->go();
+        // go() inside a task returns only when what this task queued has run.
+        if (!inner.exact()) n.early.fetch_add(1);
+    }
+    std::vector<std::unique_ptr<Coverage>> inner;
+    std::atomic<int> early{0};
+};
+
+struct Thrower {
+    static void run(unsigned index, void* data, unsigned count) {
+        Coverage::run(index, data, count);
+        if (index == 13) throw std::runtime_error("task 13 failed");
+    }
+};
+
+// Two tasks queue work at the same time; each one's go() must run its own queue. Inner task 1
+// only proceeds on the thread of outer task 1 (or once that task has looked), so a go() that
+// took the neighbour's work would leave it unfinished when the neighbour's go() returns.
+struct OwnQueues {
+    static void inner0(unsigned, void* data, unsigned) {
+        static_cast<OwnQueues*>(data)->inner0Ran = true;
+    }
+    static void inner1(unsigned, void* data, unsigned) {
+        OwnQueues& q = *static_cast<OwnQueues*>(data);
+        if (std::this_thread::get_id() != q.outer1Thread.load()) {
+            const auto deadline = std::chrono::steady_clock::now() + systest::meetTimeout;
+            while (!q.checked.load() && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::yield();
+        }
+        q.inner1Ran = true;
+    }
+    static void outer(unsigned index, void* data, unsigned) {
+        OwnQueues& q = *static_cast<OwnQueues*>(data);
+        TaskScheduler* scheduler = TaskScheduler::getInstance();
+        if (index == 1) q.outer1Thread = std::this_thread::get_id();
+        scheduler->addTask(index == 0 ? inner0 : inner1, data, 1, nullptr, nullptr);
+        if (!systest::rendezvous(q.arrived, 2)) q.missed = true;
+        if (index == 1) {
+            // Let task 0's go() start first.
+            const auto deadline = std::chrono::steady_clock::now() + systest::meetTimeout;
+            while (!q.inner0Ran.load() && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::yield();
+        }
+        scheduler->go();
+        if (index == 1) {
+            q.inner1DoneAtReturn = q.inner1Ran.load();
+            q.checked = true;
+        }
+    }
+    std::atomic<int> arrived{0};
+    std::atomic<std::thread::id> outer1Thread{};
+    std::atomic<bool> inner0Ran{false}, inner1Ran{false}, checked{false};
+    bool missed = false;
+    bool inner1DoneAtReturn = false;
+};
+
+// A go() inside a task reports the failures of what it ran to that task.
+struct NestedThrow {
+    static void outer(unsigned, void* data, unsigned) {
+        NestedThrow& n = *static_cast<NestedThrow*>(data);
+        TaskScheduler* scheduler = TaskScheduler::getInstance();
+        scheduler->addTask(Thrower::run, &n.inner, n.inner.count, nullptr, nullptr);
+        try {
+            scheduler->go();
+        } catch (const std::runtime_error&) {
+            n.caught = true;
+        }
+    }
+    Coverage inner{20};
+    bool caught = false;
+};
+
+struct Resizer {
+    static void run(unsigned index, void* data, unsigned count) {
+        if (index == 0) TaskScheduler::init(1);
+        Coverage::run(index, data, count);
+    }
+};
+
+}  // namespace
+
+TEST(TaskScheduler, GoAndInitFromInsideATaskDoNotDeadlock) {
+    for (int threads : {2, 1}) {
+        TaskScheduler::init(threads);
+        TaskScheduler* scheduler = TaskScheduler::getInstance();
+        Nested nested;
+        for (int i = 0; i < 8; ++i) nested.inner.emplace_back(new Coverage(40 + i));
+        scheduler->addTask(Nested::outer, &nested, 8, nullptr, nullptr);
+        scheduler->go();
+        EXPECT_EQ(nested.early.load(), 0) << threads << " workers";
+        for (auto& inner : nested.inner) EXPECT_TRUE(inner->exact());
+    }
+
+    TaskScheduler::init(2);
+    OwnQueues queues;
+    TaskScheduler::getInstance()->addTask(OwnQueues::outer, &queues, 2, nullptr, nullptr);
+    TaskScheduler::getInstance()->go();
+    EXPECT_FALSE(queues.missed);
+    EXPECT_TRUE(queues.inner1DoneAtReturn);
+
+    NestedThrow nestedThrow;
+    TaskScheduler::getInstance()->addTask(NestedThrow::outer, &nestedThrow, 1, nullptr, nullptr);
+    TaskScheduler::getInstance()->go();
+    EXPECT_TRUE(nestedThrow.caught);
+    EXPECT_TRUE(nestedThrow.inner.exact());
+
+    // init from a task waits for the running go() and then applies.
+    TaskScheduler::init(2);
+    TaskScheduler* scheduler = TaskScheduler::getInstance();
+    Coverage coverage(200);
+    scheduler->addTask(Resizer::run, &coverage, coverage.count, nullptr, nullptr);
+    scheduler->go();
+    EXPECT_TRUE(coverage.exact());
+    EXPECT_EQ(scheduler->getNumThreads(), 1u);
+    ThreadLog log;
+    scheduler->addTask(ThreadLog::run, &log, 30, nullptr, nullptr);
+    scheduler->go();
+    EXPECT_EQ(log.ids.size(), 1u);
+}
+
+TEST(TaskScheduler, ExceptionReachesGoAfterTheOtherIndices) {
+    TaskScheduler::init(2);
+    TaskScheduler* scheduler = TaskScheduler::getInstance();
+    Coverage coverage(100);
+    Completion done;
+    done.coverage = &coverage;
+    scheduler->addTask(Thrower::run, &coverage, coverage.count, Completion::done, &done);
+    try {
+        scheduler->go();
+        ADD_FAILURE() << "go() swallowed the exception";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "task 13 failed");
+    }
+    EXPECT_TRUE(coverage.exact());
+    EXPECT_EQ(done.calls.load(), 1);
+
+    // The pool survives.
+    Coverage after(100);
+    scheduler->addTask(Coverage::run, &after, after.count, nullptr, nullptr);
+    scheduler->go();
+    EXPECT_TRUE(after.exact());
+}
+
+TEST(TaskScheduler, GoFromSeveralThreadsWaitsForEachCallersTasks) {
+    TaskScheduler::init(2);
+    TaskScheduler* scheduler = TaskScheduler::getInstance();
+    constexpr int hosts = 4, rounds = 40;
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int h = 0; h < hosts; ++h) {
+        threads.emplace_back([&, h] {
+            for (int r = 0; r < rounds; ++r) {
+                Coverage coverage(17 + unsigned(h));
+                scheduler->addTask(Coverage::run, &coverage, coverage.count, nullptr, nullptr);
+                scheduler->go();
+                if (!coverage.exact()) failures.fetch_add(1);
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(failures.load(), 0);
+}
+
+namespace {
+// Made before the scheduler, so destroyed after its workers were joined at exit.
+struct LateUser {
+    ~LateUser() {
+        Coverage coverage(64);
+        ThreadLog log;
+        TaskScheduler* scheduler = TaskScheduler::getInstance();
+        scheduler->addTask(Coverage::run, &coverage, coverage.count, nullptr, nullptr);
+        scheduler->addTask(ThreadLog::run, &log, 8, nullptr, nullptr);
+        scheduler->go();
+        // The workers are gone, so the work ran here; the count the caches sized for stays.
+        const bool inlineHere = log.ids.size() == 1 && log.ids.count(std::this_thread::get_id());
+        std::_Exit(coverage.exact() && inlineHere && scheduler->getNumThreads() == 2 ? 0 : 3);
+    }
+};
+}  // namespace
+
+TEST(TaskSchedulerDeathTest, AtExitThePoolStopsAndLaterUseRunsInline) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            static LateUser user;
+            TaskScheduler::init(2);
+            Coverage coverage(10);
+            TaskScheduler::getInstance()->addTask(Coverage::run, &coverage, 10, nullptr, nullptr);
+            TaskScheduler::getInstance()->go();
+            std::exit(coverage.exact() ? 0 : 4);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
