@@ -1,0 +1,38 @@
+// The renderer's pseudo-random numbers: Marsaglia's 13-17-5 xorshift. Every thread has its own
+// state word, so concurrent callers neither race nor contend; the first thread to draw starts
+// from 2463534242 (the same sequence on every run), later threads from distinct seeds.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+// The next 32-bit value of the calling thread's generator.
+uint32_t urand();
+
+namespace ovo {
+
+// A float in [0, 1): the low 23 bits of the next value as the mantissa of a float in [1, 2),
+// minus 1. (In ovo, not global: libc already declares long random(void).)
+float random();
+
+// One generator step.
+inline uint32_t xorshift(uint32_t y) {
+    y ^= y << 13;
+    y ^= y >> 17;
+    y ^= y << 5;
+    return y;
+}
+
+// The [0, 1) float that random() makes from a generator value.
+inline float randomFloatFromBits(uint32_t bits) {
+    const uint32_t u = 0x3f800000u | (bits & 0x007fffffu);
+    float f;
+    std::memcpy(&f, &u, sizeof f);
+    return f - 1.0f;
+}
+
+// The calling thread's state word, seeded on first use. Loops that draw many values (the
+// stratification routines) load it once, step it inline with xorshift and store it back.
+uint32_t& randomState();
+
+}  // namespace ovo

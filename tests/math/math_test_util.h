@@ -1,0 +1,64 @@
+// Printing and comparison helpers for the geometry tests.
+#pragma once
+
+#include "core/math/matrix.h"
+#include "core/math/tuple.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <ostream>
+#include <random>
+
+namespace ovo {
+
+inline std::ostream& operator<<(std::ostream& os, const Tuple& t) {
+    return os << "(" << t.x << ", " << t.y << ", " << t.z << ")";
+}
+inline std::ostream& operator<<(std::ostream& os, const Color& c) {
+    return os << "rgb(" << c.r << ", " << c.g << ", " << c.b << ")";
+}
+inline std::ostream& operator<<(std::ostream& os, const Matrix& m) {
+    os << "[";
+    for (int i = 0; i < 4; ++i)
+        os << (i ? "; " : "") << m.m[i][0] << " " << m.m[i][1] << " " << m.m[i][2] << " "
+           << m.m[i][3];
+    return os << "]";
+}
+
+}  // namespace ovo
+
+namespace mathtest {
+
+inline ::testing::AssertionResult near(const ovo::Tuple& a, const ovo::Tuple& b, float tol) {
+    if (std::fabs(a.x - b.x) <= tol && std::fabs(a.y - b.y) <= tol && std::fabs(a.z - b.z) <= tol)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << a << " vs " << b << " (tolerance " << tol << ")";
+}
+
+inline float maxAbsDiff(const ovo::Matrix& a, const ovo::Matrix& b) {
+    float d = 0.0f;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) d = std::max(d, std::fabs(a.m[i][j] - b.m[i][j]));
+    return d;
+}
+
+inline ::testing::AssertionResult near(const ovo::Matrix& a, const ovo::Matrix& b, float tol) {
+    if (maxAbsDiff(a, b) <= tol) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << a << " vs " << b << " (tolerance " << tol << ")";
+}
+
+// A well-conditioned random matrix: a random one plus a dominant diagonal.
+inline ovo::Matrix randomMatrix(std::mt19937& rng, bool affine) {
+    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+    ovo::Matrix m;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) m.m[i][j] = u(rng) + (i == j ? 3.0f : 0.0f);
+    if (affine) {
+        m.m[3][0] = m.m[3][1] = m.m[3][2] = 0.0f;
+        m.m[3][3] = 1.0f;
+    }
+    return m;
+}
+
+}  // namespace mathtest
