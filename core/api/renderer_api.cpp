@@ -2,14 +2,13 @@
 // only what it needs. Sphere(r) forwards to the full sphere.
 #include "core/api/renderer_api.h"
 
-#include <cstdlib>
-
 namespace ovo {
 
 RendererAPI::Generator::~Generator() {}
 bool RendererAPI::Generator::bound(float*) { return false; }
 void RendererAPI::Generator::run(RendererAPI*, const char*) {}
 
+void* RendererAPI::operator new(std::size_t size) { return ::operator new(size); }
 void RendererAPI::operator delete(void* p, std::size_t) { ::operator delete(p); }
 
 RendererAPI::~RendererAPI() {}

@@ -9,6 +9,10 @@
 #include "core/params/paramtype.h"
 
 namespace ovo {
+class ParameterSet;
+}
+
+namespace ovo {
 
 class RendererAPI {
 public:
@@ -28,6 +32,9 @@ public:
     // The only renderer name is "raytracer" (null means the same). A null manager makes a
     // process-lived one on the default handler. Returns null for any other name.
     static RendererAPI* CreateRenderer(const char* name, ErrorManager* errorManager);
+    // Renderers are allocated and freed by the library's allocator, so a host may delete one
+    // made inside the library and subclass the interface with plain new and delete.
+    static void* operator new(std::size_t size);
     static void operator delete(void* p, std::size_t size);
 
     RendererAPI() {}
@@ -153,3 +160,6 @@ public:
 };
 
 }  // namespace ovo
+
+// Entry point every generator plugin exports.
+extern "C" typedef ovo::RendererAPI::Generator* (*OvoCreateGeneratorEntry)(ovo::ParameterSet&);

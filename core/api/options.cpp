@@ -1,0 +1,41 @@
+#include "core/api/options.h"
+
+#include <cstdlib>
+
+#include "core/geometry/primitive.h"
+#include "core/shading/light.h"
+
+namespace ovo {
+
+namespace {
+
+std::string withHome(const char* value, const char* suffix) {
+    std::string result(value);
+    if (const char* home = std::getenv("OVO_HOME")) {
+        result += ":";
+        result += home;
+        result += suffix;
+    }
+    return result;
+}
+
+}  // namespace
+
+SearchPaths::SearchPaths()
+    : input(withHome(".:./inputs", "/inputs")),
+      plugin(withHome(".:./plugins", "/plugins")),
+      shader(withHome(".:./shaders", "/shaders")),
+      texture(withHome(".:./textures", "/textures")),
+      procedural(withHome(".", "/plugins")) {}
+
+Options::Options() {}
+
+// Every parameter list is copied deeply (ParameterSet assignment), so a pushed record never
+// refers to values the record below it owns.
+Options::Options(const Options& other) { *this = other; }
+
+Options& Options::operator=(const Options& other) = default;
+
+Options::~Options() {}
+
+}  // namespace ovo

@@ -1,0 +1,111 @@
+// Options: everything fixed for a whole frame. The renderer keeps a stack of them; Camera()
+// captures the current one, World() pushes a copy and Render() hands the top one over.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/geometry/reference.h"
+#include "core/math/tuple.h"
+#include "core/params/parameter.h"
+
+namespace ovo {
+
+class Light;
+class Primitive;
+class Shader;
+
+// Colon-separated lists of directories.
+struct SearchPaths {
+    SearchPaths();  // the defaults, with $OVO_HOME folders appended when it is set
+    std::string input;       // ".:./inputs"     + ":$OVO_HOME/inputs"
+    std::string plugin;      // ".:./plugins"    + ":$OVO_HOME/plugins"
+    std::string shader;      // ".:./shaders"    + ":$OVO_HOME/shaders"
+    std::string texture;     // ".:./textures"   + ":$OVO_HOME/textures"
+    std::string procedural;  // "."              + ":$OVO_HOME/plugins"
+};
+
+// The template every Output() record starts from, and the output record itself.
+struct OutputRecord {
+    std::string name;    // image file name
+    std::string type;    // format name handed to OpenImageIO ("png", "tiff", "openexr")
+    std::string mode;    // "rgb", "rgba", "a" or "z"
+    std::string camera;  // the camera it belongs to
+    float gain = 1.0f;   // stored, not applied
+    float gamma = 1.0f;
+    int quantize[4] = {0, 255, 0, 255};
+    float dither = 0.0f;
+    ParameterSet parameters;
+};
+
+enum SpecularModel { SpecularDefault = 0, SpecularBmrt = 1, SpecularTorrance = 2 };
+
+struct Options {
+    // Out of line: the maps hold references to types this header only declares.
+    Options();
+    Options(const Options& other);
+    Options& operator=(const Options& other);
+    ~Options();
+
+    // Image and camera.
+    std::string projection = "perspective";
+    float fov = 90.0f;
+    int resolution[2] = {640, 480};
+    float crop[4] = {0.0f, 1.0f, 0.0f, 1.0f};  // xmin, xmax, ymin, ymax
+    float screen[4] = {-4.0f / 3.0f, 4.0f / 3.0f, -1.0f, 1.0f};
+    bool screenAutomatic = true;
+    float pixelAspect = 1.0f;
+    float frameAspect = 4.0f / 3.0f;
+    float nearClip = 0.1f;
+    float farClip = 1000000.0f;
+    float shutter[2] = {0.0f, 0.0f};
+    float focalDistance = 1e30f;
+    float fStop = 1e30f;
+    float focalLength = 0.0f;
+
+    // Plugins and sampling.
+    std::string filterName = "gaussian";
+    float filterWidth[2] = {2.0f, 2.0f};
+    ParameterSet filterParameters;
+    std::string bucketOrderName = "horizontal";
+    ParameterSet bucketOrderParameters;
+    int bucketSize[2] = {32, 32};
+    std::string samplerName = "stratified";
+    int pixelSamples[2] = {2, 2};
+    ParameterSet samplerParameters;
+    std::string integratorName = "whitted";
+    ParameterSet integratorParameters;
+    std::string acceleratorName = "bvh";
+    ParameterSet acceleratorParameters;
+    std::string imagerName = "null";  // "null" means none
+    Reference<Shader> imager;
+    ParameterSet imagerParameters;
+
+    OutputRecord outputDefaults;
+    SearchPaths searchPaths;
+
+    // Ray tracing and resources.
+    int specularModel = SpecularBmrt;
+    int maxRayDepth = 10;
+    int maxDiffuseDepth = 1;
+    int threads = -1;
+    Color maxDepthColor = Color(0.0f);
+    std::string frames;
+    int statisticsLevel = 0;
+    bool autoMipmap = true;
+    int textureMemory = 256;
+    int textureFiles = 100;
+
+    // Global-illumination cache settings no option reaches yet: (min pixel distance factor,
+    // max pixel distance, weight threshold) for occlusion and for indirect diffuse.
+    float occlusionCacheSettings[3] = {0.25f, 20.0f, 2.5f};
+    float irradianceCacheSettings[3] = {0.25f, 20.0f, 2.5f};
+
+    // Copied with the record on PushOptions, restored on PopOptions.
+    std::map<std::string, Reference<Light>> lights;    // light handle -> light
+    std::vector<Reference<Light>> lightsOutsideWorld;  // declared before World()
+    std::map<std::string, Reference<Primitive>> objects;  // object name -> object
+};
+
+}  // namespace ovo

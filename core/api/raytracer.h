@@ -1,0 +1,348 @@
+// Raytracer: the renderer behind RendererAPI. It checks the nesting of blocks, keeps the
+// option, attribute and transform state of the scene being described, collects geometry in
+// the transform-node tree and renders it on Render().
+//
+// The operations are spread over several files by subject: raytracer.cpp (construction),
+// raytracer_blocks.cpp, raytracer_options.cpp, raytracer_typed_calls.cpp (Parameter, Attribute
+// and GetAttribute), raytracer_attributes.cpp, raytracer_transforms.cpp, raytracer_shaders.cpp,
+// raytracer_geometry.cpp and raytracer_render.cpp.
+#pragma once
+
+#include <OpenImageIO/texture.h>
+#include <OpenImageIO/ustring.h>
+
+#include <deque>
+#include <list>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/api/attributes.h"
+#include "core/api/options.h"
+#include "core/api/renderer_api.h"
+#include "core/api/transform_node.h"
+#include "core/geometry/geometry_set.h"
+#include "core/geometry/reference.h"
+#include "core/math/motion.h"
+#include "core/math/transform.h"
+#include "core/params/parameter.h"
+
+namespace ovo {
+
+class Primitive;
+
+// What the block stack holds. Frame and accelerator blocks are numbered but never opened;
+// a kind of World or above counts as inside the world.
+enum BlockKind : unsigned char {
+    BlockNotStarted = 0,
+    BlockFrame = 1,
+    BlockWorld = 2,
+    BlockAttribute = 3,
+    BlockTransform = 4,
+    BlockAccelerator = 5,
+    BlockSolid = 6,
+    BlockMotion = 7,
+    BlockObject = 8,
+    BlockShaderGroup = 9,
+};
+// The words that name a block in messages.
+const char* blockBeginWord(BlockKind kind);
+const char* blockEndWord(BlockKind kind);
+
+// A camera declared with Camera(): the options current then, its placement and parameters.
+struct CameraRecord {
+    std::string name;
+    Options options;
+    MotionTransform cameraTransform;  // world to camera
+    ParameterSet parameters;
+    std::vector<const OutputRecord*> outputs;  // assigned while rendering
+};
+
+// Object-to-world transforms shared by the primitives made under them (key), each with its
+// inverse; map nodes never move, so primitives may keep their addresses.
+typedef std::map<Transform, Transform> TransformStore;
+
+// Attribute categories of SaveAttributes/RestoreAttributes.
+enum AttributeCategory : unsigned {
+    CategoryColor = 0x1,
+    CategoryOpacity = 0x2,
+    CategoryOrientation = 0x4,
+    CategoryTwoSided = 0x8,
+    CategoryTransform = 0x10,
+    CategoryTrimSense = 0x20,
+    CategoryLightSamples = 0x40,
+    CategoryShadowBias = 0x80,
+    CategoryVolume = 0x100,
+    CategorySurface = 0x200,
+    CategoryDisplacement = 0x400,
+    CategoryLights = 0x800,
+    CategoryShaders = 0x700,
+    CategoryTrimCurves = 0x1000,
+    CategoryOcclusionMaxError = 0x2000,
+    CategoryOcclusionMaxPixelDistance = 0x4000,
+    CategoryOcclusionMinSamples = 0x8000,
+    CategoryIndirectMaxError = 0x10000,
+    CategoryIndirectMaxPixelDistance = 0x20000,
+    CategoryIndirectMinSamples = 0x40000,
+    CategoryUser = 0x80000,
+    CategoryAll = 0xfffff,
+};
+
+class Raytracer : public RendererAPI {
+  public:
+    explicit Raytracer(ErrorManager* errorManager);
+    ~Raytracer() override;
+
+    void Input(Generator* generator, const float* bound) override;
+    void Input(const char* text, const float* bound) override;
+    void Input(const char* text) override;
+    void Camera(const char* name) override;
+    void Output(const char* name, const char* type, const char* mode, const char* camera) override;
+    void World() override;
+    void Render(const char* camera) override;
+    void Motion(int n, const float* times) override;
+    void Motion(int n, float t0, ...) override;
+
+    void Parameter(const char* decl, const char** value) override;
+    void Parameter(const char* decl, const float* value) override;
+    void Parameter(const char* decl, const int* value) override;
+    void Parameter(const char* decl, const char* value) override;
+    void Parameter(const char* decl, double value) override;
+    void Parameter(const char* decl, float value) override;
+    void Parameter(const char* decl, int value) override;
+    void Parameter(const char* decl, const void* value) override;
+    void Parameter(const char* name, ParamType type, const char** value) override;
+    void Parameter(const char* name, ParamType type, const float* value) override;
+    void Parameter(const char* name, ParamType type, const int* value) override;
+    void Parameter(const char* name, ParamType type, const char* value) override;
+    void Parameter(const char* name, ParamType type, double value) override;
+    void Parameter(const char* name, ParamType type, float value) override;
+    void Parameter(const char* name, ParamType type, int value) override;
+    void Parameter(const char* name, ParamType type, const void* value) override;
+
+    void Attribute(const char* decl, const char** value) override;
+    void Attribute(const char* decl, const float* value) override;
+    void Attribute(const char* decl, const int* value) override;
+    void Attribute(const char* decl, const char* value) override;
+    void Attribute(const char* decl, double value) override;
+    void Attribute(const char* decl, float value) override;
+    void Attribute(const char* decl, int value) override;
+    void Attribute(const char* decl, const void* value) override;
+    void Attribute(const char* name, ParamType type, const char** value) override;
+    void Attribute(const char* name, ParamType type, const float* value) override;
+    void Attribute(const char* name, ParamType type, const int* value) override;
+    void Attribute(const char* name, ParamType type, const char* value) override;
+    void Attribute(const char* name, ParamType type, double value) override;
+    void Attribute(const char* name, ParamType type, float value) override;
+    void Attribute(const char* name, ParamType type, int value) override;
+    void Attribute(const char* name, ParamType type, const void* value) override;
+
+    bool GetAttribute(const char* decl, char** value) override;
+    bool GetAttribute(const char* decl, float* value) override;
+    bool GetAttribute(const char* decl, int* value) override;
+    bool GetAttribute(const char* decl, const char*& value) override;
+    bool GetAttribute(const char* decl, double& value) override;
+    bool GetAttribute(const char* decl, float& value) override;
+    bool GetAttribute(const char* decl, int& value) override;
+    bool GetAttribute(const char* decl, void* value) override;
+
+    void PushAttributes() override;
+    void PopAttributes() override;
+    void SaveAttributes(const char* name, const char* categories) override;
+    void RestoreAttributes(const char* name, const char* categories) override;
+    void PushOptions() override;
+    void PopOptions() override;
+    void PushTransform() override;
+    void PopTransform() override;
+    void SetTransform(const char* name) override;
+    void SetTransform(const float* m) override;
+    void AppendTransform(const float* m) override;
+    void Translate(float dx, float dy, float dz) override;
+    void Rotate(float angle, float dx, float dy, float dz) override;
+    void Scale(float sx, float sy, float sz) override;
+
+    void Shader(const char* type, const char* name, const char* handle) override;
+    void Light(const char* handle, const char* name, const char* unused) override;
+    void ShaderGroupBegin() override;
+    void ShaderGroupEnd() override;
+    void ConnectShaders(const char* sourceLayer, const char* sourceParameter,
+                        const char* destinationLayer, const char* destinationParameter) override;
+    void LightSwitch(const char* handle, bool on) override;
+
+    void SolidBegin(const char* operation) override;
+    void SolidEnd() override;
+    void ObjectBegin(const char* name) override;
+    void ObjectEnd() override;
+    void ObjectInstance(const char* name) override;
+
+    void Shape(const char* type) override;
+    void Points(int npoints) override;
+    using RendererAPI::Curves;  // the two numeric forms stay no-ops
+    void Curves(const char* basis, int ncurves, int* nvertspercurve) override;
+    void Curves(const char* basis, int ncurves, int nvertspercurve) override;
+    void Polygon(int nvertices) override;
+    void Polygon(int nloops, int* nvertices) override;
+    void Patch(int nu, int uorder, const float* uknot, float umin, float umax, int nv, int vorder,
+               const float* vknot, float vmin, float vmax) override;
+    void Patch(const char* type, int nu, int nv) override;
+    void TrimCurve(int nloops, const int* ncurves, const int* n, const int* order,
+                   const float* knot, const float* min, const float* max, const float* P) override;
+    void Mesh(const char* type, int npolys, const int* nloops, const int* nvertices,
+              const int* vertices) override;
+    void Mesh(const char* type, int npolys, const int* nvertices, const int* vertices) override;
+    using RendererAPI::Sphere;  // Sphere(r) keeps the base forwarder
+    void Sphere(float radius, float zmin, float zmax, float thetamax) override;
+    void Cone(float height, float radius, float thetamax) override;
+    void Cone(float height, float radius, float zmin, float zmax, float thetamax) override;
+    void Cylinder(float radius, float zmin, float zmax, float thetamax) override;
+    void Disk(float height, float innerRadius, float outerRadius, float thetamax) override;
+    void Hyperboloid(float* p1, float* p2, float thetamax) override;
+    void Paraboloid(float radius, float zmin, float zmax, float thetamax) override;
+    void Torus(float majorRadius, float minorRadius, float phimin, float phimax,
+               float thetamax) override;
+
+    ErrorManager* GetErrorManager() override { return errorManager; }
+
+    // The value kinds of the typed calls: which overload of a family was called.
+    enum ValueKind { KindInt, KindFloat, KindString, KindInts, KindFloats, KindStrings };
+
+    // State read by the rendering engine, the shading library and hosts that inspect a scene.
+    Options& getOptions() { return optionsStack.back(); }
+    const Options& getOptions() const { return optionsStack.back(); }
+    Attributes& getAttributes() { return attributesStack.back(); }
+    const Attributes& getAttributes() const { return attributesStack.back(); }
+    BlockKind getBlock() const { return blocks.back(); }
+    size_t getBlockDepth() const { return blocks.size(); }
+    bool isInWorld() const { return inWorld; }
+    TransformNode* getCurrentNode() const { return currentNode; }
+    TransformNode* getWorldNode() const { return worldNode; }
+    TransformNode& getRootNode() { return root; }
+    // The first time sample of the current object-to-world transform.
+    const Transform& getCurrentTransform() const { return currentNode->accumulated.getSample(0); }
+    std::map<OIIO::ustring, Transform>& getNamedSpaces() { return namedSpaces; }
+    const std::map<std::string, ParamType>& getDeclarations() const { return declarations; }
+    const ParameterSet& getPendingParameters() const { return pending; }
+    std::map<OIIO::ustring, GeometrySet>& getGeometrySets() { return geometrySets; }
+    std::map<OIIO::ustring, std::vector<Reference<Primitive>>>& getGeometryNames() {
+        return geometryNames;
+    }
+    OIIO::TextureSystem* getTextureSystem() const { return textureSystem; }
+    size_t getOptionsDepth() const { return optionsStack.size(); }
+    size_t getAttributesDepth() const { return attributesStack.size(); }
+
+    // Passes when the innermost block is `kind`; otherwise reports the innermost block as
+    // unclosed (Severe) and fails.
+    bool checkBlockEnd(BlockKind kind);
+    // Passes inside the world; otherwise reports that the primitive `type` comes too early.
+    bool checkInWorld(const char* type);
+
+  private:
+    struct SavedAttributes {
+        Attributes attributes;
+        unsigned mask;
+    };
+    Raytracer(const Raytracer&) = delete;
+    Raytracer& operator=(const Raytracer&) = delete;
+
+    // raytracer.cpp
+    void fillDeclarations();
+
+    // raytracer_blocks.cpp
+    void pushNode();
+    void popNode();
+    // Restores the state World() saved, after the frame has been rendered.
+    void endWorld();
+
+    // raytracer_typed_calls.cpp
+    bool parseDeclaration(const char* call, const char* decl, ParamType& type, const char*& name);
+    // The checks every Parameter() call makes before its value is appended.
+    bool checkParameter(const char*& name, ParamType type, ValueKind kind, const void* value);
+    // The checks common to Attribute() (reading false) and GetAttribute() (reading true):
+    // demotion to constant, supported base type, value kind and a value to work with.
+    bool checkAttribute(bool reading, const char*& name, ParamType& type, ValueKind kind,
+                        const void* value);
+    // Reports an undeclared name or a type other than the declared one.
+    bool checkDeclared(const char* call, const char* name, ParamType type);
+    // True when the name is left to the handlers: user attributes are stored here.
+    bool declaredAttribute(const char* name, ParamType type, const void* data);
+    // The user attribute `name` of type `type`, or null after reporting why not.
+    const ovo::Parameter* findUserAttribute(const char* name, ParamType type);
+    void unimplemented(bool reading, const char* name, ParamType type);
+
+    // raytracer_attributes.cpp: false when the name is not an attribute of that value kind.
+    bool applyAttribute(const char* name, int value);
+    bool applyAttribute(const char* name, float value);
+    bool applyAttribute(const char* name, const char* value);
+    bool applyAttribute(const char* name, const float* value);
+    unsigned parseCategories(const char* categories);
+    void setOrientation(const char* value);
+    void setGeometrySets(const char* value);
+
+    // raytracer_options.cpp: false when the name is not an option of that value kind.
+    bool applyOption(const char* name, int value);
+    bool applyOption(const char* name, float value);
+    bool applyOption(const char* name, const char* value);
+    bool applyOption(const char* name, const int* value);
+    bool applyOption(const char* name, const float* value);
+    bool readOption(const char* name, const char*& value) const;
+    bool readOption(const char* name, float& value) const;
+    bool readOption(const char* name, float* value) const;
+    bool readOption(const char* name, int* value) const;
+    void updateFrameAspect();
+
+    // raytracer_transforms.cpp
+    // Runs a transform call through the open motion block, or applies it at once.
+    void transformCall(const OIIO::ustring& command, const Transform& t);
+    void setPath(const MotionTransform& m);
+    void appendPath(const Transform& t);
+    void appendPath(const MotionTransform& m);
+
+    // raytracer_geometry.cpp: builds the object whose node ObjectEnd closes and stores it in
+    // the options' object map under `name`. It reports plugin failures itself, so that
+    // ObjectEnd always closes its block.
+    void defineObject(const std::string& name, TransformNode& node);
+
+    // raytracer_render.cpp: renders the frame for one camera or all; defines the "screen",
+    // "raster" and "NDC" spaces of the first camera when the world begins.
+    void renderFrame(const char* camera);
+    void defineScreenSpaces();
+
+    ErrorManager* errorManager;
+    std::deque<BlockKind> blocks;
+    bool inWorld = false;
+
+    TransformNode root;
+    TransformNode* currentNode = nullptr;
+    TransformNode* worldNode = nullptr;
+    // One entry per open transform, attribute, solid or object block (the root at the bottom):
+    // the block's node, and the node that was current when the block opened, which becomes
+    // current again when it closes (it may be a child made under a moving node).
+    std::vector<TransformNode*> nodeStack;
+    std::vector<TransformNode*> resumeNodes;
+    std::vector<TransformNode*> objectNodes;  // the nodes of the open object blocks
+
+    std::vector<Options> optionsStack;
+    std::vector<Attributes> attributesStack;
+    std::list<CameraRecord> cameras;
+    std::list<OutputRecord> outputs;
+
+    std::map<std::string, ParamType> declarations;
+    std::map<OIIO::ustring, Transform> namedSpaces;
+    std::map<std::string, SavedAttributes> savedAttributes;
+    unsigned groupShaderType = 0;  // the ShaderType of the open shader group, 0 before its first
+    std::map<OIIO::ustring, std::vector<Reference<Primitive>>> geometryNames;
+    std::map<OIIO::ustring, GeometrySet> geometrySets;
+    TransformStore worldTransforms;    // for primitives made inside the world
+    TransformStore outsideTransforms;  // for primitives of objects defined outside it
+
+    // The open motion block.
+    int motionCount = 0;
+    int motionIndex = 0;
+    OIIO::ustring motionCommand;  // empty until the block's first transform call
+    MotionTransform motionTransform;
+
+    OIIO::TextureSystem* textureSystem = nullptr;
+    ParameterSet pending;  // filled by Parameter(), consumed by the next command
+};
+
+}  // namespace ovo

@@ -1,0 +1,568 @@
+// The typed calls: Parameter, Attribute and GetAttribute with the checks they share, and user
+// attributes.
+#include <cstring>
+#include <string>
+
+#include "core/api/raytracer.h"
+
+namespace ovo {
+
+namespace {
+
+// The word naming each value kind in messages, for setting and for reading calls.
+const char* const kSetKindWords[] = {"int", "float", "char*", "int*", "float*", "char**"};
+const char* const kGetKindWords[] = {"int&", "float&", "char*&", "int*", "float*", "char**"};
+
+inline const char* orNull(const char* text) { return text ? text : "(null)"; }
+
+bool isUserName(const char* name) { return std::strncmp(name, "user:", 5) == 0; }
+
+bool isSupported(BaseType base) {
+    switch (base) {
+        case TypeString:
+        case TypeFloat:
+        case TypePoint:
+        case TypeVector:
+        case TypeNormal:
+        case TypeColor:
+        case TypeHPoint:
+        case TypeMatrix:
+        case TypeInt:
+            return true;
+        default:
+            return false;
+    }
+}
+
+const char* baseWord(ParamType type) {
+    const char* word = ParamType::BaseTypeNameString(type.basetype());
+    return word ? word : "<unknown>";
+}
+
+// Whether a value passed as `passed` may fill something declared as `declared`.
+bool compatible(ParamType declared, ParamType passed) {
+    if (declared == passed) return true;
+    switch (declared.basetype()) {
+        case TypeString:
+        case TypeFloat:
+        case TypeInt:
+            if (passed.basetype() != declared.basetype()) return false;
+            return (declared.interpolation() == InterpConstant && declared.arraylen() == 1) ||
+                   passed.arraylen() != 1;
+        case TypePoint:
+        case TypeVector:
+        case TypeNormal:
+        case TypeColor:
+        case TypeHPoint:
+        case TypeMatrix:
+            return passed.basetype() == TypeFloat && passed.arraylen() != 1;
+        default:
+            return false;
+    }
+}
+
+bool kindMatches(ParamType declared, Raytracer::ValueKind kind, bool reading) {
+    switch (kind) {
+        case Raytracer::KindInt:
+            // Setting calls also let a single int fill a single float.
+            return compatible(declared, ParamType(TypeInt)) ||
+                   (!reading && compatible(declared, ParamType(TypeFloat)));
+        case Raytracer::KindFloat:
+            return compatible(declared, ParamType(TypeFloat));
+        case Raytracer::KindString:
+            return compatible(declared, ParamType(TypeString));
+        case Raytracer::KindInts:
+            return compatible(declared, ParamType(TypeInt, 0));
+        case Raytracer::KindFloats:
+            return compatible(declared, ParamType(TypeFloat, 0));
+        case Raytracer::KindStrings:
+            return compatible(declared, ParamType(TypeString, 0));
+    }
+    return false;
+}
+
+bool isPointLike(BaseType base) {
+    return base == TypePoint || base == TypeVector || base == TypeNormal || base == TypeColor ||
+           base == TypeHPoint || base == TypeMatrix;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Checks
+
+bool Raytracer::parseDeclaration(const char* call, const char* decl, ParamType& type,
+                                 const char*& name) {
+    if (type.fromString(decl, &name) == 0) {
+        errorManager->Error("%s: could not guess type information from \"%s\". Skipping ...", call,
+                            orNull(decl));
+        return false;
+    }
+    return true;
+}
+
+bool Raytracer::checkParameter(const char*& name, ParamType type, ValueKind kind,
+                               const void* value) {
+    if (!name) name = "";
+    if (!isSupported(type.basetype())) {
+        errorManager->Error("Parameter: unsupported type '%s' for \"%s\". Skipping ...",
+                            baseWord(type), name);
+        return false;
+    }
+    if (!kindMatches(type, kind, false)) {
+        errorManager->Error(
+            "Parameter: type for \"%s %s\" doesn't match the '%s' you passed. Skipping ...",
+            type.c_str(), name, kSetKindWords[kind]);
+        return false;
+    }
+    if (!value) {
+        errorManager->Error("Parameter: no value given for \"%s %s\". Skipping ...", type.c_str(),
+                            name);
+        return false;
+    }
+    return true;
+}
+
+bool Raytracer::checkAttribute(bool reading, const char*& name, ParamType& type, ValueKind kind,
+                               const void* value) {
+    const char* call = reading ? "GetAttribute" : "Attribute";
+    if (!name) name = "";
+    if (type.interpolation() != InterpConstant) {
+        errorManager->Warning("%s: demoting \"%s %s\" to a constant attribute. ", call,
+                              type.c_str(), name);
+        type.setInterpolation(InterpConstant);
+    }
+    if (!isSupported(type.basetype())) {
+        errorManager->Error("%s: unsupported type '%s' for \"%s\". Skipping ...", call,
+                            baseWord(type), name);
+        return false;
+    }
+    if (!kindMatches(type, kind, reading)) {
+        errorManager->Error(
+            "%s: type for \"%s %s\" doesn't match the '%s' you passed. Skipping ...", call,
+            type.c_str(), name, reading ? kGetKindWords[kind] : kSetKindWords[kind]);
+        return false;
+    }
+    if (!value) {
+        errorManager->Error(reading ? "%s: no storage given for \"%s %s\". Skipping ..."
+                                    : "%s: no value given for \"%s %s\". Skipping ...",
+                            call, type.c_str(), name);
+        return false;
+    }
+    return true;
+}
+
+bool Raytracer::checkDeclared(const char* call, const char* name, ParamType type) {
+    auto declared = declarations.find(name);
+    if (declared == declarations.end()) {
+        errorManager->Error("%s: unknown attribute \"%s\". Skipping ...", call, name);
+        return false;
+    }
+    if (declared->second != type) {
+        errorManager->Error(
+            "%s: \"%s\" type mismatch. Skipping ...\n\tYou passed '%s' but expected type was "
+            "'%s'.",
+            call, name, type.c_str(), declared->second.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool Raytracer::declaredAttribute(const char* name, ParamType type, const void* data) {
+    if (!isUserName(name)) return checkDeclared("Attribute", name, type);
+    ParameterSet& user = getAttributes().userAttributes;
+    if (ovo::Parameter* existing = user.find(name)) {
+        existing->init(name, type, 1, data, true);
+    } else {
+        user.push_back(new ovo::Parameter(name, type, 1, data, true));
+    }
+    return false;
+}
+
+const ovo::Parameter* Raytracer::findUserAttribute(const char* name, ParamType type) {
+    const ovo::Parameter* p = getAttributes().userAttributes.find(name);
+    if (!p) {
+        errorManager->Error("GetAttribute: unknown attribute \"%s\". Skipping ...", name);
+        return nullptr;
+    }
+    if (p->type() != type) {
+        errorManager->Error(
+            "GetAttribute: \"%s\" type mismatch. Skipping ...\n\tYou passed '%s' but expected "
+            "type was '%s'.",
+            name, type.c_str(), p->type().c_str());
+        return nullptr;
+    }
+    return p;
+}
+
+void Raytracer::unimplemented(bool reading, const char* name, ParamType type) {
+    if (reading) {
+        errorManager->Error("GetAttribute: unimplemented attribute \"%s\". Skipping ...", name);
+    } else {
+        errorManager->Error("Attribute: unimplemented attribute \"%s %s\". Skipping ...",
+                            type.c_str(), name);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Parameter
+
+void Raytracer::Parameter(const char* decl, const char** value) {
+    ParamType type;
+    const char* name;
+    if (parseDeclaration("Parameter", decl, type, name)) Parameter(name, type, value);
+}
+
+void Raytracer::Parameter(const char* decl, const float* value) {
+    ParamType type;
+    const char* name;
+    if (parseDeclaration("Parameter", decl, type, name)) Parameter(name, type, value);
+}
+
+void Raytracer::Parameter(const char* decl, const int* value) {
+    ParamType type;
+    const char* name;
+    if (parseDeclaration("Parameter", decl, type, name)) Parameter(name, type, value);
+}
+
+void Raytracer::Parameter(const char* decl, const char* value) {
+    ParamType type;
+    const char* name;
+    if (parseDeclaration("Parameter", decl, type, name)) Parameter(name, type, value);
+}
+
+void Raytracer::Parameter(const char* decl, double value) {
+    ParamType type;
+    const char* name;
+    if (parseDeclaration("Parameter", decl, type, name)) Parameter(name, type, value);
+}
+
+void Raytracer::Parameter(const char* decl, float value) {
+    ParamType type;
+    const char* name;
+    if (parseDeclaration("Parameter", decl, type, name)) Parameter(name, type, value);
+}
+
+void Raytracer::Parameter(const char* decl, int value) {
+    ParamType type;
+    const char* name;
+    if (parseDeclaration("Parameter", decl, type, name)) Parameter(name, type, value);
+}
+
+void Raytracer::Parameter(const char* decl, const void* value) {
+    ParamType type;
+    const char* name;
+    if (parseDeclaration("Parameter", decl, type, name)) Parameter(name, type, value);
+}
+
+// Arrays are appended by reference: they must live until the command that consumes them.
+void Raytracer::Parameter(const char* name, ParamType type, const char** value) {
+    if (checkParameter(name, type, KindStrings, value)) pending.push_back(name, type, value, false);
+}
+
+void Raytracer::Parameter(const char* name, ParamType type, const float* value) {
+    if (checkParameter(name, type, KindFloats, value)) pending.push_back(name, type, value, false);
+}
+
+void Raytracer::Parameter(const char* name, ParamType type, const int* value) {
+    if (checkParameter(name, type, KindInts, value)) pending.push_back(name, type, value, false);
+}
+
+// Single values are stored inside the parameter (and strings interned), so taking the
+// address of the argument is enough.
+void Raytracer::Parameter(const char* name, ParamType type, const char* value) {
+    if (checkParameter(name, type, KindString, value)) pending.push_back(name, type, &value, false);
+}
+
+void Raytracer::Parameter(const char* name, ParamType type, double value) {
+    Parameter(name, type, float(value));
+}
+
+void Raytracer::Parameter(const char* name, ParamType type, float value) {
+    if (checkParameter(name, type, KindFloat, &value)) pending.push_back(name, type, &value, false);
+}
+
+void Raytracer::Parameter(const char* name, ParamType type, int value) {
+    if (!checkParameter(name, type, KindInt, &value)) return;
+    if (type.basetype() == TypeFloat) {
+        const float converted = float(value);
+        pending.push_back(name, type, &converted, false);
+    } else {
+        pending.push_back(name, type, &value, false);
+    }
+}
+
+void Raytracer::Parameter(const char* name, ParamType type, const void* value) {
+    if (!name) name = "";
+    if (!isSupported(type.basetype())) {
+        errorManager->Error("Parameter: unsupported type '%s' for \"%s\". Skipping ...",
+                            baseWord(type), name);
+    } else if (!value) {
+        errorManager->Error("Parameter: no value given for \"%s %s\". Skipping ...", type.c_str(),
+                            name);
+    } else {
+        pending.push_back(name, type, value, false);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Attribute
+
+void Raytracer::Attribute(const char* decl, const char** value) {
+    ParamType type;
+    const char* name;
+    if (parseDeclaration("Attribute", decl, type, name)) Attribute(name, type, value);
+}
+
+void Raytracer::Attribute(const char* decl, const float* value) {
+    ParamType type;
+    const char* name;
+    if (parseDeclaration("Attribute", decl, type, name)) Attribute(name, type, value);
+}
+
+void Raytracer::Attribute(const char* decl, const int* value) {
+    ParamType type;
+    const char* name;
+    if (parseDeclaration("Attribute", decl, type, name)) Attribute(name, type, value);
+}
+
+void Raytracer::Attribute(const char* decl, const char* value) {
+    ParamType type;
+    const char* name;
+    if (parseDeclaration("Attribute", decl, type, name)) Attribute(name, type, value);
+}
+
+void Raytracer::Attribute(const char* decl, double value) {
+    ParamType type;
+    const char* name;
+    if (parseDeclaration("Attribute", decl, type, name)) Attribute(name, type, value);
+}
+
+void Raytracer::Attribute(const char* decl, float value) {
+    ParamType type;
+    const char* name;
+    if (parseDeclaration("Attribute", decl, type, name)) Attribute(name, type, value);
+}
+
+void Raytracer::Attribute(const char* decl, int value) {
+    ParamType type;
+    const char* name;
+    if (parseDeclaration("Attribute", decl, type, name)) Attribute(name, type, value);
+}
+
+void Raytracer::Attribute(const char* decl, const void* value) {
+    ParamType type;
+    const char* name;
+    if (parseDeclaration("Attribute", decl, type, name)) Attribute(name, type, value);
+}
+
+void Raytracer::Attribute(const char* name, ParamType type, const char** value) {
+    if (!checkAttribute(false, name, type, KindStrings, value)) return;
+    // No named attribute takes a string array; only user attributes do.
+    if (declaredAttribute(name, type, value)) unimplemented(false, name, type);
+}
+
+void Raytracer::Attribute(const char* name, ParamType type, const float* value) {
+    if (!checkAttribute(false, name, type, KindFloats, value)) return;
+    if (!declaredAttribute(name, type, value)) return;
+    if (!applyOption(name, value) && !applyAttribute(name, value)) unimplemented(false, name, type);
+}
+
+void Raytracer::Attribute(const char* name, ParamType type, const int* value) {
+    if (!checkAttribute(false, name, type, KindInts, value)) return;
+    if (!declaredAttribute(name, type, value)) return;
+    if (!applyOption(name, value)) unimplemented(false, name, type);
+}
+
+void Raytracer::Attribute(const char* name, ParamType type, const char* value) {
+    if (!checkAttribute(false, name, type, KindString, value)) return;
+    if (!declaredAttribute(name, type, &value)) return;
+    if (!applyOption(name, value) && !applyAttribute(name, value)) unimplemented(false, name, type);
+}
+
+void Raytracer::Attribute(const char* name, ParamType type, double value) {
+    Attribute(name, type, float(value));
+}
+
+void Raytracer::Attribute(const char* name, ParamType type, float value) {
+    if (!checkAttribute(false, name, type, KindFloat, &value)) return;
+    if (!declaredAttribute(name, type, &value)) return;
+    if (!applyOption(name, value) && !applyAttribute(name, value)) unimplemented(false, name, type);
+}
+
+void Raytracer::Attribute(const char* name, ParamType type, int value) {
+    if (!checkAttribute(false, name, type, KindInt, &value)) return;
+    if (type.basetype() == TypeFloat) {
+        // Passed the checks as a float: continue as one.
+        Attribute(name, type, float(value));
+        return;
+    }
+    if (!declaredAttribute(name, type, &value)) return;
+    if (!applyOption(name, value) && !applyAttribute(name, value)) unimplemented(false, name, type);
+}
+
+void Raytracer::Attribute(const char* name, ParamType type, const void* value) {
+    if (!name) name = "";
+    const BaseType base = type.basetype();
+    const bool single = type.arraylen() == 1;
+    if (base != TypeInt && base != TypeFloat && base != TypeString && !isPointLike(base)) {
+        errorManager->Error("Attribute: unsupported type '%s' for \"%s\". Skipping ...",
+                            baseWord(type), name);
+    } else if (!value) {
+        errorManager->Error("Attribute: no value given for \"%s %s\". Skipping ...", type.c_str(),
+                            name);
+    } else if (base == TypeInt) {
+        if (single) {
+            Attribute(name, type, *static_cast<const int*>(value));
+        } else {
+            Attribute(name, type, static_cast<const int*>(value));
+        }
+    } else if (base == TypeString) {
+        if (single) {
+            Attribute(name, type, *static_cast<const char* const*>(value));
+        } else {
+            Attribute(name, type, static_cast<const char**>(const_cast<void*>(value)));
+        }
+    } else if (base == TypeFloat && single) {
+        Attribute(name, type, *static_cast<const float*>(value));
+    } else {
+        Attribute(name, type, static_cast<const float*>(value));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// GetAttribute
+
+bool Raytracer::GetAttribute(const char* decl, char** value) {
+    ParamType type;
+    const char* name;
+    if (!parseDeclaration("GetAttribute", decl, type, name) ||
+        !checkAttribute(true, name, type, KindStrings, value))
+        return false;
+    if (isUserName(name)) {
+        const ovo::Parameter* p = findUserAttribute(name, type);
+        if (p) std::memcpy(value, p->data(), p->datasize());
+        return p != nullptr;
+    }
+    if (checkDeclared("GetAttribute", name, type)) unimplemented(true, name, type);
+    return false;
+}
+
+bool Raytracer::GetAttribute(const char* decl, float* value) {
+    ParamType type;
+    const char* name;
+    if (!parseDeclaration("GetAttribute", decl, type, name) ||
+        !checkAttribute(true, name, type, KindFloats, value))
+        return false;
+    if (isUserName(name)) {
+        const ovo::Parameter* p = findUserAttribute(name, type);
+        if (p) std::memcpy(value, p->data(), p->datasize());
+        return p != nullptr;
+    }
+    if (!checkDeclared("GetAttribute", name, type)) return false;
+    if (readOption(name, value)) return true;
+    unimplemented(true, name, type);
+    return false;
+}
+
+bool Raytracer::GetAttribute(const char* decl, int* value) {
+    ParamType type;
+    const char* name;
+    if (!parseDeclaration("GetAttribute", decl, type, name) ||
+        !checkAttribute(true, name, type, KindInts, value))
+        return false;
+    if (isUserName(name)) {
+        const ovo::Parameter* p = findUserAttribute(name, type);
+        if (p) std::memcpy(value, p->data(), p->datasize());
+        return p != nullptr;
+    }
+    if (!checkDeclared("GetAttribute", name, type)) return false;
+    if (readOption(name, value)) return true;
+    unimplemented(true, name, type);
+    return false;
+}
+
+bool Raytracer::GetAttribute(const char* decl, const char*& value) {
+    ParamType type;
+    const char* name;
+    if (!parseDeclaration("GetAttribute", decl, type, name) ||
+        !checkAttribute(true, name, type, KindString, &value))
+        return false;
+    if (isUserName(name)) {
+        const ovo::Parameter* p = findUserAttribute(name, type);
+        if (p) value = p->getString();
+        return p != nullptr;
+    }
+    if (!checkDeclared("GetAttribute", name, type)) return false;
+    if (readOption(name, value)) return true;
+    unimplemented(true, name, type);
+    return false;
+}
+
+bool Raytracer::GetAttribute(const char* decl, double& value) {
+    float f;
+    if (!GetAttribute(decl, f)) return false;
+    value = f;
+    return true;
+}
+
+bool Raytracer::GetAttribute(const char* decl, float& value) {
+    ParamType type;
+    const char* name;
+    if (!parseDeclaration("GetAttribute", decl, type, name) ||
+        !checkAttribute(true, name, type, KindFloat, &value))
+        return false;
+    if (isUserName(name)) {
+        const ovo::Parameter* p = findUserAttribute(name, type);
+        if (p) value = p->getFloat();
+        return p != nullptr;
+    }
+    if (!checkDeclared("GetAttribute", name, type)) return false;
+    if (readOption(name, value)) return true;
+    unimplemented(true, name, type);
+    return false;
+}
+
+bool Raytracer::GetAttribute(const char* decl, int& value) {
+    ParamType type;
+    const char* name;
+    if (!parseDeclaration("GetAttribute", decl, type, name) ||
+        !checkAttribute(true, name, type, KindInt, &value))
+        return false;
+    if (isUserName(name)) {
+        const ovo::Parameter* p = findUserAttribute(name, type);
+        if (p) value = p->getInt();
+        return p != nullptr;
+    }
+    // No read-only name is a single int.
+    if (checkDeclared("GetAttribute", name, type)) unimplemented(true, name, type);
+    return false;
+}
+
+bool Raytracer::GetAttribute(const char* decl, void* value) {
+    ParamType type;
+    const char* name;
+    if (!parseDeclaration("GetAttribute", decl, type, name)) return false;
+    const BaseType base = type.basetype();
+    const bool single = type.arraylen() == 1;
+    if (base != TypeInt && base != TypeFloat && base != TypeString && !isPointLike(base)) {
+        errorManager->Error("GetAttribute: unsupported type '%s' for \"%s\". Skipping ...",
+                            baseWord(type), name);
+        return false;
+    }
+    if (!value) {
+        errorManager->Error("GetAttribute: no storage given for \"%s %s\". Skipping ...",
+                            type.c_str(), name);
+        return false;
+    }
+    if (base == TypeInt)
+        return single ? GetAttribute(decl, *static_cast<int*>(value))
+                      : GetAttribute(decl, static_cast<int*>(value));
+    if (base == TypeString)
+        return single ? GetAttribute(decl, *static_cast<const char**>(value))
+                      : GetAttribute(decl, static_cast<char**>(value));
+    if (base == TypeFloat && single) return GetAttribute(decl, *static_cast<float*>(value));
+    return GetAttribute(decl, static_cast<float*>(value));
+}
+
+}  // namespace ovo
