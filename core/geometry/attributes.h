@@ -1,0 +1,58 @@
+// The parts of the attribute state that geometry carries: the shared shading record
+// (colour, opacity, ray visibility), the shape attributes copied into every shape, and
+// the five shared references every primitive holds.
+#pragma once
+
+#include <vector>
+
+#include "core/geometry/reference.h"
+#include "core/math/tuple.h"
+#include "core/shading/shader_group.h"
+
+namespace ovo {
+
+class Shape;
+
+// Copy-on-write record shared between attribute records until one of them changes it.
+class ShadingAttributes : public ReferenceCounted {
+  public:
+    Color C = Color(1.0f, 1.0f, 1.0f);
+    Color opacity = Color(1.0f, 1.0f, 1.0f);
+    bool rayCamera = true;            // "ray:camera"
+    bool rayDiffuse = true;           // "ray:diffuse"
+    bool rayReflections = true;       // "ray:reflections"
+    bool rayShadows = true;           // "ray:shadows"
+    bool transparentShadows = false;  // set by "ray:opaqueshadows" 0
+    // Two visibility bytes no attribute name reaches yet; kept true.
+    bool visibilityReserved0 = true;
+    bool visibilityReserved1 = true;
+};
+
+// Trim loops of the attribute state, shared until one record changes them.
+class TrimCurveList : public ReferenceCounted {
+  public:
+    TrimCurveList();
+    TrimCurveList(const TrimCurveList& other);
+    ~TrimCurveList() override;
+    std::vector<Reference<Shape>> curves;
+};
+
+struct ShapeAttributes {
+    ShapeAttributes();  // a new, empty trim-curve list and the defaults below
+    Reference<TrimCurveList> trimCurves;
+    bool orientationInside = false;  // "orientation" inside (reversed)
+    bool twoSided = true;            // "twosided"
+    bool trimSenseInside = true;     // "trimcurve:sense"
+    float bias = 0.01f;              // "shadow:bias": hits nearer the ray origin are rejected
+};
+
+// What a primitive takes from the attribute state when it is made.
+struct PrimitiveAttributes {
+    Reference<ShadingAttributes> shading;
+    Reference<ShaderGroup> displacement;
+    Reference<ShaderGroup> surface;
+    Reference<ShaderGroup> volume;
+    Reference<LightList> lights;
+};
+
+}  // namespace ovo

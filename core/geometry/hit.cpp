@@ -1,0 +1,48 @@
+// Hit records: construction, classification against a direction, and the merge of two hit lists
+// into the boundary of a Boolean combination of solids.
+#include "core/geometry/hit.h"
+
+#include <iterator>
+
+namespace ovo {
+
+Hit::Hit() {}
+
+Hit::State Hit::classify(const Vector& d) const {
+    return dot(env.Ng, d) >= 0.0f ? Leaving : Entering;
+}
+
+// A walk over both sorted lists keeping the crossings of one operand that lie inside the other.
+// b's hits are moved into a rather than copied (b is scratch for the caller): a hit record is
+// several kilobytes.
+void Hit::merge(std::list<Hit>& a, bool complementA, std::list<Hit>& b, bool complementB) {
+    // An odd count of crossings means the ray starts inside that operand.
+    bool inA = complementA != ((a.size() & 1) != 0);
+    bool inB = complementB != ((b.size() & 1) != 0);
+    std::list<Hit>::iterator ca = a.begin();
+    std::list<Hit>::iterator cb = b.begin();
+    while (ca != a.end() && cb != b.end()) {
+        if (cb->t > ca->t) {
+            if (inB)
+                ++ca;
+            else
+                ca = a.erase(ca);
+            inA = !inA;
+        } else {
+            // Equal t takes b's hit first.
+            const std::list<Hit>::iterator next = std::next(cb);
+            if (inA) a.splice(ca, b, cb);
+            cb = next;
+            inB = !inB;
+        }
+    }
+    if (ca != a.end() && inB) return;
+    if (cb != b.end() && inA) {
+        a.splice(ca, b, cb, b.end());
+        return;
+    }
+    a.erase(ca, a.end());
+    b.erase(cb, b.end());
+}
+
+}  // namespace ovo

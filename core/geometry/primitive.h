@@ -1,0 +1,149 @@
+// Primitives: what rays are traced against. Shapes are wrapped in geometric primitives,
+// moving content in MotionPrimitive, object instances in Instance, and collections in
+// Aggregates whose concrete accelerators are plugins exporting `createAggregate`.
+#pragma once
+
+#include <vector>
+
+#include "core/geometry/attributes.h"
+#include "core/geometry/hit.h"
+#include "core/geometry/reference.h"
+#include "core/geometry/shape.h"
+#include "core/math/aabb.h"
+#include "core/math/motion.h"
+#include "core/math/ray.h"
+#include "core/math/transform.h"
+#include "core/params/parameter.h"
+
+namespace ovo {
+
+class ErrorManager;
+class ShaderEnvironment;
+
+// Where geometry code without a renderer at hand (primitive constructors, accelerator and solid
+// plugins) reports. The renderer installs its manager before it builds primitives and
+// aggregates and removes it (null) when it goes away; with none installed, reports go to a
+// process-lived manager on the library's default handler.
+void setGeometryErrorManager(ErrorManager* manager);
+ErrorManager& geometryErrorManager();
+
+class Primitive : public ReferenceCounted {
+  public:
+    ~Primitive() override {}
+    // Nearest hit within [ray.mint, ray.maxt]; fills the hit only on success.
+    virtual bool intersect(const Ray& ray, Hit& hit) const = 0;
+    // Whether anything is hit (shadow and occlusion rays).
+    virtual bool intersect(const Ray& ray) const = 0;
+    virtual Aabb objectExtent() const = 0;
+    virtual Aabb worldExtent() const = 0;
+};
+
+class GeometricPrimitive : public Primitive {
+  public:
+    GeometricPrimitive(const Reference<Shape>& shape, const PrimitiveAttributes& attributes);
+    Aabb objectExtent() const override;
+    virtual const Transform& worldToObject() const = 0;
+    virtual const Transform& objectToWorld() const = 0;
+
+    float area() const;
+    void sample(ShaderEnvironment& env, const Point& from, float u, float v) const;
+    const Interpolator<Normal>* getN() const;
+    const Reference<Shape>& getShape() const { return shape; }
+    const PrimitiveAttributes& getAttributes() const { return attributes; }
+
+  protected:
+    // The ray-visibility and geometry-set filter run before the shape is intersected.
+    bool passesFilter(const Hit& hit) const;
+
+    Reference<Shape> shape;
+    PrimitiveAttributes attributes;
+};
+
+// For shapes whose geometry is given in world space.
+class ControlMeshPrimitive : public GeometricPrimitive {
+  public:
+    ControlMeshPrimitive(const Reference<Shape>& shape, const PrimitiveAttributes& attributes);
+    bool intersect(const Ray& ray, Hit& hit) const override;
+    bool intersect(const Ray& ray) const override;
+    Aabb worldExtent() const override;
+    const Transform& worldToObject() const override;
+    const Transform& objectToWorld() const override;
+};
+
+// For shapes in object space; the transform pair lives in the renderer's transform store.
+class NoPPrimitive : public GeometricPrimitive {
+  public:
+    NoPPrimitive(const Reference<Shape>& shape, const PrimitiveAttributes& attributes,
+                 const Transform& objectToWorld, const Transform& worldToObject);
+    bool intersect(const Ray& ray, Hit& hit) const override;
+    bool intersect(const Ray& ray) const override;
+    Aabb worldExtent() const override;
+    const Transform& worldToObject() const override { return *w2o; }
+    const Transform& objectToWorld() const override { return *o2w; }
+
+  private:
+    const Transform* o2w;
+    const Transform* w2o;
+    bool identity;  // both are the identity: rays and hits need no carrying
+};
+
+class MotionPrimitive : public Primitive {
+  public:
+    MotionPrimitive(const Reference<Primitive>& content, const MotionTransform& motion);
+    bool intersect(const Ray& ray, Hit& hit) const override;
+    bool intersect(const Ray& ray) const override;
+    Aabb objectExtent() const override;
+    Aabb worldExtent() const override;
+    const Reference<Primitive>& getContent() const { return content; }
+    const MotionTransform& getMotion() const { return motion; }
+
+  private:
+    Reference<Primitive> content;
+    MotionTransform motion;
+};
+
+class Instance : public Primitive {
+  public:
+    Instance(const Reference<Primitive>& object, const Transform& objectToWorld,
+             const PrimitiveAttributes& attributes);
+    bool intersect(const Ray& ray, Hit& hit) const override;
+    bool intersect(const Ray& ray) const override;
+    Aabb objectExtent() const override;
+    Aabb worldExtent() const override;
+    const Reference<Primitive>& getObject() const { return object; }
+    const PrimitiveAttributes& getAttributes() const { return attributes; }
+    const Transform& objectToWorld() const { return o2w; }
+    const Transform& worldToObject() const { return w2o; }
+
+  private:
+    Reference<Primitive> object;
+    PrimitiveAttributes attributes;
+    Transform o2w;
+    Transform w2o;
+};
+
+class Aggregate : public Primitive {
+  public:
+    Aggregate();
+    explicit Aggregate(std::vector<Reference<Primitive>>& primitives);
+    // Accelerators override both; the base answers no hit, and the boolean form throws
+    // Error 14 so that a plugin which forgot it is noticed.
+    bool intersect(const Ray& ray, Hit& hit) const override;
+    bool intersect(const Ray& ray) const override;
+    Aabb objectExtent() const override { return bound; }
+    Aabb worldExtent() const override { return bound; }
+    const std::vector<Reference<Primitive>>& getPrimitives() const { return primitives; }
+
+  protected:
+    // The union of the world extents of the listed primitives.
+    void computeBbox();
+
+    std::vector<Reference<Primitive>> primitives;
+    Aabb bound;
+};
+
+}  // namespace ovo
+
+// Entry point every accelerator and solid-operator plugin exports.
+extern "C" typedef ovo::Aggregate* (*OvoCreateAggregateEntry)(
+    std::vector<ovo::Reference<ovo::Primitive>>&, ovo::ParameterSet&);

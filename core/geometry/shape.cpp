@@ -1,0 +1,71 @@
+// The Shape base: defaults of the virtual operations, the shared helpers, and the shape part
+// of the attribute state.
+#include "core/geometry/shape.h"
+
+#include "core/geometry/hit.h"
+
+namespace ovo {
+
+// ---------------------------------------------------------------------------------------------
+// TrimCurveList, ShapeAttributes
+
+TrimCurveList::TrimCurveList() {}
+
+TrimCurveList::TrimCurveList(const TrimCurveList& other)
+    : ReferenceCounted(), curves(other.curves) {}
+
+TrimCurveList::~TrimCurveList() {}
+
+ShapeAttributes::ShapeAttributes() : trimCurves(new TrimCurveList()) {}
+
+// ---------------------------------------------------------------------------------------------
+// Shape
+
+Shape::Shape() : handednessSwapped(false) {}
+
+// A transform whose 3x3 determinant is not positive mirrors space (a NaN one counts as
+// mirrored too: it is not "left-handed").
+Shape::Shape(const Transform& objectToWorld, const ShapeAttributes& attributes)
+    : attributes(attributes), handednessSwapped(!objectToWorld.m.isLeftHanded()) {}
+
+Shape::Shape(const Shape& other)
+    : ReferenceCounted(),
+      nInterp(other.nInterp),
+      csInterp(other.csInterp),
+      osInterp(other.osInterp),
+      sInterp(other.sInterp),
+      tInterp(other.tInterp),
+      attributes(other.attributes),
+      handednessSwapped(other.handednessSwapped) {}
+
+Shape::~Shape() {}
+
+bool Shape::refine(RendererAPI&, const Transform&, const ParameterSet&,
+                   std::vector<Reference<Shape>>&, std::vector<unsigned int>&) {
+    return false;
+}
+
+bool Shape::intersect(const Ray&, Hit&) const { return false; }
+
+bool Shape::intersect(const Ray&) const { return false; }
+
+void Shape::sample(ShaderEnvironment&, const Point&, float, float) const {}
+
+Interpolator<float>* Shape::createFloatInterpolator(Parameter&) { return nullptr; }
+
+Interpolator<Color>* Shape::createColorInterpolator(Parameter&) { return nullptr; }
+
+Interpolator<Normal>* Shape::createNormalInterpolator(Parameter&) { return nullptr; }
+
+void Shape::computeNormalDerivatives(const Vector& dpdu, const Vector& dpdv, const Vector& d2pduu,
+                                     const Vector& d2pduv, const Vector& d2pdvv, const Normal& n,
+                                     Vector& dndu, Vector& dndv) const {
+    const float E = dot(dpdu, dpdu), F = dot(dpdu, dpdv), G = dot(dpdv, dpdv);
+    const float e = dot(n, d2pduu), f = dot(n, d2pduv), g = dot(n, d2pdvv);
+    // No test for E*G == F*F: a degenerate patch gives IEEE infinities, as value arithmetic does.
+    const float r = 1.0f / (E * G - F * F);
+    dndu = Vector((f * F - e * G) * r * dpdu + (e * F - f * E) * r * dpdv);
+    dndv = Vector((g * F - f * G) * r * dpdu + (f * F - g * E) * r * dpdv);
+}
+
+}  // namespace ovo

@@ -1,0 +1,96 @@
+// ShaderEnvironment: the per-shading-point record. Intersection fills its geometric fields,
+// Hit::shade fills the rest and runs the shaders on it, and every SL function receives it.
+// Only the thread that shades the hit touches it.
+#pragma once
+
+#include <vector>
+
+#include "core/geometry/reference.h"
+#include "core/math/ray.h"
+#include "core/math/transform.h"
+#include "core/math/tuple.h"
+#include "core/shading/shader_group.h"
+
+namespace ovo {
+
+class Scene;
+class GeometrySet;
+class Light;
+
+// One accepted light sample at the current illuminance position.
+struct LightCacheEntry {
+    Vector L;  // from the surface point toward the light
+    Color Cl;  // already multiplied by the shadow transmission
+    Color Ol;
+    void* data;  // the light's data block
+    const Light* light;
+};
+
+class ShaderEnvironment {
+public:
+    ShaderEnvironment();
+    ShaderEnvironment(const ShaderEnvironment& other);
+    ShaderEnvironment& operator=(const ShaderEnvironment& other);
+    ~ShaderEnvironment();
+
+    float ncomps = 3.0f;
+    float alpha = 1.0f;
+    Color Ci = Color(0.0f);
+    Color Cs = Color(1.0f);
+    Color Cl = Color(0.0f);
+    Color Oi = Color(1.0f);
+    Color Os = Color(1.0f);
+    Color Ol = Color(1.0f);
+    float u = 0, v = 0, du = 0, dv = 0, s = 0, t = 0;
+    // Where the shape's primitive variables are interpolated, and on which face.
+    float su = 0, sv = 0;
+    unsigned face = 0;
+    Point P = Point(0.0f);
+    Point Ps = Point(0.0f);
+    Normal N = Normal(0.0f);
+    Normal Ng = Normal(0.0f);
+    Vector I = Vector(0.0f);
+    Vector L = Vector(0.0f);
+    Point E = Point(0.0f);
+    Vector dPdu = Vector(0.0f), dPdv = Vector(0.0f);
+    Vector dNdu = Vector(0.0f), dNdv = Vector(0.0f);
+    Vector dPdx = Vector(0.0f), dPdy = Vector(0.0f);
+    float dudx = 0, dudy = 0, dvdx = 0, dvdy = 0;
+    float time = 0;
+    float lightDistance = 1e30f;  // set by illuminate/solar
+    unsigned traceFlags = 0;      // set by the tracing functions on the hits they create
+
+    Reference<LightList> lights;            // the primitive's active lights
+    const RayDifferential* ray = nullptr;   // the ray being shaded (type, depth)
+    const Scene* scene = nullptr;
+    const GeometrySet* geometrySet = nullptr;  // when set, only its members can be hit
+    float bias = 0.01f;                     // secondary rays start this far from the surface
+
+    Transform space;        // object to current (matrix) and current to object (inverse)
+    Transform shaderSpace;  // shader to current and current to shader; set by Shader::init
+
+    // Derivatives: Du/Dv call sites store their offset-pass values here.
+    static const int MaxDerivativeSlots = 1024;
+    float derivStore[MaxDerivativeSlots];
+    int derivCounter = 0;
+    int derivPass = 0;  // 0 main, 1 x-offset, 2 y-offset
+
+    // Light cache and illuminance-loop state.
+    std::vector<LightCacheEntry> lightCache;
+    Point cachePosition = Point(1e30f);
+    bool cacheValid = false;
+    unsigned cacheCursor = 0;
+    unsigned lightCursor = 0;
+    unsigned sampleCounter = 0;
+    const Light* currentLight = nullptr;
+    void* currentLightData = nullptr;
+    bool hasCone = false;
+    Vector coneAxis = Vector(0.0f, 0.0f, 1.0f);
+    float coneAngle = 0.0f;
+
+    // Shader groups being run and the data blocks of their layers, in layer order.
+    Reference<ShaderGroup> surface, displacement, volume;
+    std::vector<void*> surfaceData, displacementData, volumeData;
+};
+
+}  // namespace ovo

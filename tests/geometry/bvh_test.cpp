@@ -1,0 +1,404 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/geometry/primitive.h"
+#include "tests/geometry/geometry_test_util.h"
+
+using namespace ovo;
+using geomtest::BoxOnlyShape;
+using geomtest::CaptureReports;
+using geomtest::makeAggregate;
+using geomtest::TestSphere;
+using geomtest::TestTriangle;
+using geomtest::TransformStore;
+
+namespace {
+
+// The plane z = 0, unbounded.
+class PlanePrimitive : public Primitive {
+  public:
+    bool intersect(const Ray& ray, Hit& hit) const override {
+        if (ray.d.z == 0.0f) return false;
+        const float t = -ray.o.z / ray.d.z;
+        if (!(t >= ray.mint && t <= ray.maxt)) return false;
+        hit.t = t;
+        hit.env.P = ray(t);
+        hit.primitive = this;
+        return true;
+    }
+    bool intersect(const Ray& ray) const override {
+        Hit h;
+        return intersect(ray, h);
+    }
+    Aabb objectExtent() const override {
+        const float inf = std::numeric_limits<float>::infinity();
+        return Aabb(-inf, inf, -inf, inf, 0, 0);
+    }
+    Aabb worldExtent() const override { return objectExtent(); }
+};
+
+struct Answer {
+    bool hit;
+    float t;
+    const Primitive* primitive;
+};
+
+// Every primitive in turn, keeping the nearest hit: the reference for the hierarchy.
+Answer bruteForce(const std::vector<Reference<Primitive>>& prims, const Ray& ray) {
+    Ray r = ray;
+    Hit hit;
+    bool found = false;
+    for (const Reference<Primitive>& p : prims) {
+        if (p && p->intersect(r, hit)) {
+            r.maxt = hit.t;
+            found = true;
+        }
+    }
+    return {found, found ? hit.t : 0.0f, found ? hit.primitive : nullptr};
+}
+
+bool bruteForceAny(const std::vector<Reference<Primitive>>& prims, const Ray& ray) {
+    for (const Reference<Primitive>& p : prims)
+        if (p && p->intersect(ray)) return true;
+    return false;
+}
+
+Answer traced(const Primitive& bvh, const Ray& ray) {
+    Hit hit;
+    const bool found = bvh.intersect(ray, hit);
+    return {found, found ? hit.t : 0.0f, found ? hit.primitive : nullptr};
+}
+
+// Random rays over the box [-s, s]^3, including directions with zero and negative-zero
+// components and rays with a limited interval.
+std::vector<Ray> randomRays(std::mt19937& rng, int n, float s) {
+    std::uniform_real_distribution<float> pos(-s, s), dir(-1.0f, 1.0f), unit(0.0f, 1.0f);
+    std::vector<Ray> rays;
+    for (int i = 0; i < n; ++i) {
+        Vector d(dir(rng), dir(rng), dir(rng));
+        if (i % 10 == 3) d[i % 3] = 0.0f;
+        if (i % 10 == 4) d[(i + 1) % 3] = -0.0f;
+        if (i % 20 == 5) d = Vector(0.0f, 0.0f, 0.0f), d[i % 3] = dir(rng) < 0 ? -1.0f : 1.0f;
+        if (d.length2() == 0.0f) d = Vector(1.0f, 0.0f, 0.0f);
+        Ray r(Point(pos(rng), pos(rng), pos(rng)), d);
+        if (i % 7 == 1) r.maxt = s * unit(rng);
+        if (i % 11 == 2) r.mint = s * 0.5f * unit(rng);
+        rays.push_back(r);
+    }
+    return rays;
+}
+
+::testing::AssertionResult agrees(const Answer& got, const Answer& want) {
+    if (got.hit != want.hit)
+        return ::testing::AssertionFailure() << "hit " << got.hit << " expected " << want.hit;
+    if (!got.hit) return ::testing::AssertionSuccess();
+    // Only a tie in t may pick another primitive.
+    if (got.t == want.t) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "t " << got.t << " expected " << want.t;
+}
+
+// Thousands of small triangles and transformed spheres in a 20-unit cube.
+std::vector<Reference<Primitive>> randomScene(TransformStore& store, std::mt19937& rng,
+                                              int triangles, int spheres) {
+    std::uniform_real_distribution<float> pos(-10.0f, 10.0f), off(-0.6f, 0.6f), size(0.05f, 0.5f),
+        angle(0.0f, 6.0f);
+    std::vector<Reference<Primitive>> prims;
+    for (int i = 0; i < triangles; ++i) {
+        const Point c(pos(rng), pos(rng), pos(rng));
+        Point v[3];
+        for (Point& p : v) p = c + Vector(off(rng), off(rng), off(rng));
+        // Some lie in an axis plane: their bounds have no thickness there.
+        if (i % 10 < 3)
+            for (Point& p : v) p[i % 10] = c[i % 10];
+        Shape* tri = new TestTriangle(v[0], v[1], v[2]);
+        if (i % 4 == 0)
+            prims.push_back(new ControlMeshPrimitive(Reference<Shape>(tri), PrimitiveAttributes()));
+        else
+            prims.push_back(store.wrap(tri, Transform::Identity));
+    }
+    for (int i = 0; i < spheres; ++i) {
+        Vector axis(off(rng), off(rng), off(rng) + 1.0f);
+        axis.normalize();
+        const Transform t = Translate(pos(rng), pos(rng), pos(rng)) * Rotate(angle(rng), axis) *
+                            Scale(size(rng), size(rng), size(rng));
+        prims.push_back(store.wrap(new TestSphere(1.0f), t));
+    }
+    return prims;
+}
+
+struct Expected {
+    std::vector<Answer> nearest;
+    std::vector<bool> any;
+    int hits = 0;
+};
+
+Expected bruteForceAll(const std::vector<Reference<Primitive>>& prims,
+                       const std::vector<Ray>& rays) {
+    Expected e;
+    for (const Ray& r : rays) {
+        e.nearest.push_back(bruteForce(prims, r));
+        e.any.push_back(bruteForceAny(prims, r));
+        e.hits += e.nearest.back().hit;
+    }
+    return e;
+}
+
+void expectAgreement(const Primitive& bvh, const std::vector<Ray>& rays, const Expected& e) {
+    for (size_t i = 0; i < rays.size(); ++i) {
+        ASSERT_TRUE(agrees(traced(bvh, rays[i]), e.nearest[i])) << "ray " << i;
+        ASSERT_EQ(bvh.intersect(rays[i]), e.any[i]) << "ray " << i;
+    }
+}
+
+void expectAgreement(const Primitive& bvh, const std::vector<Reference<Primitive>>& prims,
+                     const std::vector<Ray>& rays) {
+    expectAgreement(bvh, rays, bruteForceAll(prims, rays));
+}
+
+TEST(Bvh, AgreesWithBruteForceOnRandomScenes) {
+    std::mt19937 rng(1);
+    TransformStore store;
+    std::vector<Reference<Primitive>> prims = randomScene(store, rng, 3000, 1000);
+    const std::vector<Ray> rays = randomRays(rng, 10000, 12.0f);
+
+    Reference<Primitive> bvh = makeAggregate("bvh.accelerator.so", prims);
+    ASSERT_TRUE(bvh);
+    // The bound is the union of the primitives' world extents.
+    Aabb expected;
+    for (const Reference<Primitive>& p : prims) expected += p->worldExtent();
+    EXPECT_EQ(bvh->worldExtent(), expected);
+    EXPECT_EQ(bvh->objectExtent(), expected);
+    EXPECT_EQ(static_cast<Aggregate&>(*bvh).getPrimitives().size(), prims.size());
+
+    const Expected expectedAnswers = bruteForceAll(prims, rays);
+    EXPECT_GT(expectedAnswers.hits, 1000);  // the rays do find things
+    EXPECT_LT(expectedAnswers.hits, int(rays.size()) - 1000);
+    const uint64_t testsBefore = Aabb::numIntersectionTests;
+    expectAgreement(*bvh, rays, expectedAnswers);
+    EXPECT_GT(Aabb::numIntersectionTests - testsBefore, rays.size());
+
+    // Every leaf size gives the same answers.
+    for (int leaf : {1, 2, 16, 64}) {
+        ParameterSet params;
+        params.push_back("leafsize", ParamType(TypeInt), &leaf, true);
+        Reference<Primitive> other = makeAggregate("bvh.accelerator.so", prims, params);
+        ASSERT_TRUE(other);
+        expectAgreement(*other, rays, expectedAnswers);
+    }
+}
+
+TEST(Bvh, FillsTheHitLikeTheNearestPrimitive) {
+    std::mt19937 rng(2);
+    TransformStore store;
+    std::vector<Reference<Primitive>> prims = randomScene(store, rng, 300, 300);
+    Reference<Primitive> bvh = makeAggregate("bvh.accelerator.so", prims);
+    ASSERT_TRUE(bvh);
+    RayDifferential camera;
+    int compared = 0;
+    for (const Ray& ray : randomRays(rng, 2000, 12.0f)) {
+        Hit a, b;
+        a.env.ray = b.env.ray = &camera;
+        if (!bvh->intersect(ray, a)) continue;
+        const Answer want = bruteForce(prims, ray);
+        ASSERT_TRUE(want.hit);
+        if (want.primitive != a.primitive) continue;  // a tie
+        ASSERT_TRUE(a.primitive->intersect(ray, b));
+        EXPECT_EQ(a.t, b.t);
+        EXPECT_EQ(a.env.P, b.env.P);
+        EXPECT_EQ(a.env.Ng, b.env.Ng);
+        EXPECT_EQ(a.shape.get(), b.shape.get());
+        EXPECT_EQ(a.env.ray, &camera);  // the caller's fields stay
+        ++compared;
+    }
+    EXPECT_GT(compared, 100);
+}
+
+TEST(Bvh, DegenerateInputs) {
+    std::mt19937 rng(3);
+    TransformStore store;
+    const std::vector<Ray> rays = randomRays(rng, 3000, 3.0f);
+
+    {  // No primitives at all.
+        CaptureReports reports;
+        std::vector<Reference<Primitive>> none;
+        Reference<Primitive> bvh = makeAggregate("bvh.accelerator.so", none);
+        ASSERT_TRUE(bvh);
+        EXPECT_EQ(bvh->worldExtent(), Aabb());
+        Hit hit;
+        for (const Ray& r : rays) {
+            EXPECT_FALSE(bvh->intersect(r, hit));
+            EXPECT_FALSE(bvh->intersect(r));
+        }
+        EXPECT_TRUE(reports.records().empty());
+    }
+    {  // One primitive.
+        std::vector<Reference<Primitive>> one{
+            store.wrap(new TestSphere(1.0f), Transform::Identity)};
+        Reference<Primitive> bvh = makeAggregate("bvh.accelerator.so", one);
+        ASSERT_TRUE(bvh);
+        EXPECT_EQ(bvh->worldExtent(), Aabb(-1, 1, -1, 1, -1, 1));
+        expectAgreement(*bvh, one, rays);
+    }
+    {  // Many spheres sharing one centre: nothing separates them.
+        std::vector<Reference<Primitive>> same;
+        for (int i = 0; i < 2000; ++i)
+            same.push_back(store.wrap(new TestSphere(0.5f + 0.0001f * i), Translate(0.5f, 0, 0)));
+        Reference<Primitive> bvh = makeAggregate("bvh.accelerator.so", same);
+        ASSERT_TRUE(bvh);
+        const std::vector<Ray> some(rays.begin(), rays.begin() + 300);
+        expectAgreement(*bvh, same, some);
+    }
+    {  // Zero-size boxes: triangles collapsed to points, many of them at one point.
+        std::vector<Reference<Primitive>> points;
+        std::uniform_real_distribution<float> pos(-2.0f, 2.0f);
+        for (int i = 0; i < 1000; ++i) {
+            const Point p = i % 2 ? Point(pos(rng), pos(rng), pos(rng)) : Point(0.25f, 0, 0);
+            points.push_back(store.wrap(new TestTriangle(p, p, p), Transform::Identity));
+        }
+        points.push_back(store.wrap(new TestSphere(0.3f), Translate(1, 1, 1)));
+        Reference<Primitive> bvh = makeAggregate("bvh.accelerator.so", points);
+        ASSERT_TRUE(bvh);
+        expectAgreement(*bvh, points, rays);
+        EXPECT_TRUE(bvh->worldExtent().contains(Point(0.25f, 0, 0)));
+    }
+    {  // Centroids crowding exponentially towards zero: a deep heuristic tree.
+        std::vector<Reference<Primitive>> crowd;
+        for (int k = 0; k < 120; ++k) {
+            const float x = std::ldexp(1.0f, -k);
+            crowd.push_back(store.wrap(new TestSphere(0.3f * x), Translate(x, 0, 0)));
+        }
+        for (int leaf : {1, 4}) {
+            ParameterSet params;
+            params.push_back("leafsize", ParamType(TypeInt), &leaf, true);
+            Reference<Primitive> bvh = makeAggregate("bvh.accelerator.so", crowd, params);
+            ASSERT_TRUE(bvh);
+            std::vector<Ray> along;
+            for (int k = 0; k < 120; ++k) {
+                const float x = std::ldexp(1.0f, -k);
+                along.push_back(Ray(Point(x, 0, -1), Vector(0, 0, 1)));
+                along.push_back(Ray(Point(-1, 0, 0), Vector(1, 0, 0)));
+            }
+            expectAgreement(*bvh, crowd, along);
+            expectAgreement(*bvh, crowd, rays);
+        }
+    }
+}
+
+TEST(Bvh, NullInfiniteAndEmptyPrimitives) {
+    CaptureReports reports;
+    std::mt19937 rng(4);
+    TransformStore store;
+    std::vector<Reference<Primitive>> prims = randomScene(store, rng, 200, 200);
+    prims.push_back(Reference<Primitive>());
+    prims.push_back(Reference<Primitive>());
+    prims.push_back(new PlanePrimitive());
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    Aabb nanBox;
+    nanBox.bmin[0] = nan;
+    prims.push_back(store.wrap(new BoxOnlyShape(Aabb(0, 1, 0, 1, 0, 1)), Transform::Identity));
+    prims.push_back(new NoPPrimitive(Reference<Shape>(new BoxOnlyShape(nanBox)),
+                                     PrimitiveAttributes(), Transform::Identity,
+                                     Transform::Identity));
+    prims.push_back(store.wrap(new BoxOnlyShape(Aabb()), Transform::Identity));  // empty
+
+    Reference<Primitive> bvh = makeAggregate("bvh.accelerator.so", prims);
+    ASSERT_TRUE(bvh);
+    ASSERT_EQ(reports.records().size(), 2u);
+    EXPECT_EQ(reports.records()[0].level, int(OIIO::ErrorHandler::EH_WARNING));
+    EXPECT_EQ(reports.records()[0].text, "bvh: 2 null primitive(s) in the list. Ignoring ...");
+    EXPECT_EQ(reports.records()[1].level, int(OIIO::ErrorHandler::EH_WARNING));
+    EXPECT_EQ(reports.records()[1].text,
+              "bvh: 2 primitive(s) with an infinite or invalid bound; every ray tests them");
+    // The plane is found by rays that cross z = 0 and nothing else is nearer.
+    expectAgreement(*bvh, prims, randomRays(rng, 5000, 12.0f));
+    Hit hit;
+    ASSERT_TRUE(bvh->intersect(Ray(Point(20, 20, 5), Vector(0, 0, -1)), hit));
+    EXPECT_FLOAT_EQ(hit.t, 5.0f);
+}
+
+TEST(Bvh, LeafSizeOutOfRangeFallsBackToTheDefault) {
+    CaptureReports reports;
+    TransformStore store;
+    std::vector<Reference<Primitive>> prims{store.wrap(new TestSphere(1.0f), Transform::Identity)};
+    for (int leaf : {0, -3, 65}) {
+        ParameterSet params;
+        params.push_back("leafsize", ParamType(TypeInt), &leaf, true);
+        Reference<Primitive> bvh = makeAggregate("bvh.accelerator.so", prims, params);
+        ASSERT_TRUE(bvh);
+        EXPECT_TRUE(bvh->intersect(Ray(Point(0, 0, -5), Vector(0, 0, 1))));
+    }
+    ASSERT_EQ(reports.records().size(), 3u);
+    EXPECT_EQ(reports.records()[0].text, "bvh: leafsize 0 is outside 1 to 64. Using 4");
+    EXPECT_EQ(reports.records()[1].text, "bvh: leafsize -3 is outside 1 to 64. Using 4");
+    EXPECT_EQ(reports.records()[2].text, "bvh: leafsize 65 is outside 1 to 64. Using 4");
+    EXPECT_EQ(reports.records()[2].level, int(OIIO::ErrorHandler::EH_WARNING));
+}
+
+TEST(Bvh, OverInstancesAndMovingHierarchies) {
+    std::mt19937 rng(5);
+    TransformStore store;
+    std::vector<Reference<Primitive>> object = randomScene(store, rng, 1000, 300);
+    Reference<Primitive> inner = makeAggregate("bvh.accelerator.so", object);
+    ASSERT_TRUE(inner);
+    // Instances of one hierarchy placed apart, one moving copy, and a hierarchy over them all.
+    std::vector<Reference<Primitive>> world;
+    for (int i = 0; i < 6; ++i)
+        world.push_back(new Instance(inner,
+                                     Translate(25.0f * i, 0, 0) * Rotate(0.5f * i, Vector(0, 1, 0)),
+                                     PrimitiveAttributes()));
+    const float times[2] = {0.0f, 1.0f};
+    MotionTransform motion(2, times);
+    motion.setSample(0, Translate(0, 25, 0));
+    motion.setSample(1, Translate(10, 25, 0));
+    world.push_back(new MotionPrimitive(inner, motion));
+    Reference<Primitive> top = makeAggregate("bvh.accelerator.so", world);
+    ASSERT_TRUE(top);
+
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    std::vector<Ray> rays = randomRays(rng, 3000, 12.0f);
+    for (size_t i = 0; i < rays.size(); ++i) {
+        rays[i].o.x += i % 2 ? 60.0f : 5.0f;
+        rays[i].o.y += i % 2 ? 0.0f : 25.0f;
+        rays[i].time = unit(rng);
+    }
+    const Expected e = bruteForceAll(world, rays);
+    EXPECT_GT(e.hits, 200);
+    expectAgreement(*top, rays, e);
+}
+
+TEST(Bvh, ConcurrentTracingMatchesBruteForce) {
+    std::mt19937 rng(6);
+    TransformStore store;
+    std::vector<Reference<Primitive>> prims = randomScene(store, rng, 2000, 500);
+    Reference<Primitive> bvh = makeAggregate("bvh.accelerator.so", prims);
+    ASSERT_TRUE(bvh);
+    const std::vector<Ray> rays = randomRays(rng, 2000, 12.0f);
+    const Expected expected = bruteForceAll(prims, rays);
+
+    const int threads = 4;
+    std::vector<int> mismatches(threads, 0);
+    std::vector<std::thread> pool;
+    for (int k = 0; k < threads; ++k)
+        pool.emplace_back([&, k] {
+            RayDifferential camera;
+            for (size_t i = 0; i < rays.size(); ++i) {
+                const size_t j = (i + k * 500) % rays.size();  // threads start apart
+                Hit hit;
+                hit.env.ray = &camera;
+                const bool found = bvh->intersect(rays[j], hit);
+                const Answer got{found, found ? hit.t : 0.0f, found ? hit.primitive : nullptr};
+                if (!agrees(got, expected.nearest[j])) ++mismatches[k];
+                if (bvh->intersect(rays[j]) != expected.any[j]) ++mismatches[k];
+            }
+        });
+    for (std::thread& t : pool) t.join();
+    for (int k = 0; k < threads; ++k) EXPECT_EQ(mismatches[k], 0) << "thread " << k;
+}
+
+}  // namespace

@@ -1,0 +1,398 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "core/geometry/geometry_set.h"
+#include "core/geometry/primitive.h"
+#include "core/math/motion.h"
+#include "tests/geometry/geometry_test_util.h"
+
+using namespace ovo;
+using geomtest::BoxOnlyShape;
+using geomtest::CaptureReports;
+using geomtest::near;
+using geomtest::TestSphere;
+using geomtest::TransformStore;
+
+namespace {
+
+const float kHalfSqrt2 = std::sqrt(2.0f) / 2.0f;
+
+::testing::AssertionResult boxNear(const Aabb& b, const Aabb& expected, float tol) {
+    for (int a = 0; a < 3; ++a)
+        if (!(std::fabs(b.bmin[a] - expected.bmin[a]) <= tol &&
+              std::fabs(b.bmax[a] - expected.bmax[a]) <= tol))
+            return ::testing::AssertionFailure()
+                   << "axis " << a << ": [" << b.bmin[a] << ", " << b.bmax[a] << "] vs ["
+                   << expected.bmin[a] << ", " << expected.bmax[a] << "]";
+    return ::testing::AssertionSuccess();
+}
+
+// Lets the protected bound computation be called.
+class PlainAggregate : public Aggregate {
+  public:
+    PlainAggregate() {}
+    explicit PlainAggregate(std::vector<Reference<Primitive>>& l) : Aggregate(l) {}
+    using Aggregate::computeBbox;
+};
+
+TEST(PrimitiveExtent, TransformedPrimitivesInstancesAndMotion) {
+    TransformStore store;
+    const Aabb unit(0, 1, 0, 1, 0, 1);
+
+    // The eight rotated corners of the unit cube, 45 degrees about z.
+    Reference<Primitive> rotated =
+        store.wrap(new BoxOnlyShape(unit), Rotate(Pi / 4, Vector(0, 0, 1)));
+    EXPECT_TRUE(boxNear(rotated->worldExtent(),
+                        Aabb(-kHalfSqrt2, kHalfSqrt2, 0, 2 * kHalfSqrt2, 0, 1), 1e-6f));
+    EXPECT_EQ(rotated->objectExtent(), unit);
+
+    Reference<Primitive> moved =
+        store.wrap(new BoxOnlyShape(unit), Translate(1, 2, 3) * Scale(2, 1, 1));
+    EXPECT_EQ(moved->worldExtent(), Aabb(1, 3, 2, 3, 3, 4));
+
+    ControlMeshPrimitive mesh(Reference<Shape>(new BoxOnlyShape(unit)), PrimitiveAttributes());
+    EXPECT_EQ(mesh.worldExtent(), unit);
+    EXPECT_EQ(mesh.objectToWorld(), Transform::Identity);
+    EXPECT_EQ(mesh.worldToObject(), Transform::Identity);
+
+    // An instance bounds its object's world extent in its own space.
+    Instance inst(moved, Translate(0, 0, -10), PrimitiveAttributes());
+    EXPECT_EQ(inst.objectExtent(), Aabb(1, 3, 2, 3, 3, 4));
+    EXPECT_EQ(inst.worldExtent(), Aabb(1, 3, 2, 3, -7, -6));
+
+    // Motion is bounded over the instants 0, 1/128, ..., 127/128 of the shutter.
+    const float times[2] = {0.0f, 1.0f};
+    MotionTransform motion(2, times);
+    motion.setSample(1, Translate(2, 0, 0));
+    MotionPrimitive moving(store.wrap(new BoxOnlyShape(unit), Transform::Identity), motion);
+    EXPECT_TRUE(boxNear(moving.worldExtent(), Aabb(0, 1 + 127.0f / 64.0f, 0, 1, 0, 1), 1e-5f));
+    // Content with its own transform is bounded where it lies, not where its shape is made.
+    MotionPrimitive movingMoved(moved, motion);
+    EXPECT_EQ(movingMoved.objectExtent(), moved->worldExtent());
+    EXPECT_TRUE(boxNear(movingMoved.worldExtent(), Aabb(1, 3 + 127.0f / 64.0f, 2, 3, 3, 4), 1e-5f));
+
+    // The base aggregate bounds the world extents of its list; an empty list keeps the empty box.
+    PlainAggregate none;
+    none.computeBbox();
+    EXPECT_EQ(none.worldExtent(), Aabb());
+    EXPECT_EQ(none.objectExtent().bmin[0], 1e30f);
+    EXPECT_EQ(none.objectExtent().bmax[2], -1e30f);
+    std::vector<Reference<Primitive>> list{rotated, moved};
+    PlainAggregate two(list);
+    EXPECT_EQ(two.worldExtent(), Aabb());  // until computeBbox runs
+    two.computeBbox();
+    EXPECT_TRUE(boxNear(two.worldExtent(), Aabb(-kHalfSqrt2, 3, 0, 3, 0, 4), 1e-6f));
+    EXPECT_EQ(two.getPrimitives().size(), 2u);
+
+    // An empty shape stays empty under any transform instead of becoming a huge box.
+    Reference<Primitive> empty =
+        store.wrap(new BoxOnlyShape(Aabb()), Rotate(1.0f, Vector(0, 1, 0)));
+    EXPECT_EQ(empty->worldExtent(), Aabb());
+    EXPECT_EQ(Instance(empty, Translate(1, 1, 1), PrimitiveAttributes()).worldExtent(), Aabb());
+}
+
+TEST(PrimitiveIntersect, NoPPrimitiveCarriesTheHitToWorldSpace) {
+    TransformStore store;
+    // A sphere stretched into an ellipsoid, turned and moved.
+    const Transform o2w =
+        Translate(2, -1, 3) * Rotate(0.7f, Vector(0, 0.6f, 0.8f)) * Scale(2.0f, 1.0f, 0.5f);
+    Reference<Shape> sphere(new TestSphere(1.0f));
+    Reference<ShadingAttributes> shading(new ShadingAttributes());
+    Reference<LightList> lights(new LightList());
+    PrimitiveAttributes attrs;
+    attrs.shading = shading;
+    attrs.lights = lights;
+    const TransformStore::Pair& pair = store.store(o2w);
+    NoPPrimitive prim(sphere, attrs, pair.o2w, pair.w2o);
+
+    const Point target = o2w * Point(0.3f, 0.2f, 0.1f);
+    const Point origin(-6.0f, 5.0f, 4.0f);
+    const Ray ray(origin, target - origin, 0.0f, 1e30f, 0.25f);
+    Hit hit;
+    ASSERT_TRUE(prim.intersect(ray, hit));
+
+    // The same intersection computed in object space.
+    Hit local;
+    ASSERT_TRUE(sphere->intersect(pair.w2o * ray, local));
+    EXPECT_FLOAT_EQ(hit.t, local.t);
+    EXPECT_TRUE(near(hit.env.P, ray(hit.t), 1e-4f));
+    EXPECT_TRUE(near(pair.w2o * hit.env.P, local.env.P, 1e-5f));
+    // Ng is the unit gradient of the ellipsoid |w2o(P)|^2 = 1, facing the ray.
+    const Point q = pair.w2o * hit.env.P;
+    Vector grad = Vector(pair.w2o.m.transpose() * Vector(q.x, q.y, q.z));
+    grad.normalize();
+    EXPECT_NEAR(hit.env.Ng.length(), 1.0f, 1e-6f);
+    EXPECT_TRUE(near(hit.env.Ng, grad, 1e-5f));
+    EXPECT_LT(dot(hit.env.Ng, ray.d), 0.0f);
+    // Tangents are carried as vectors and stay perpendicular to the normal.
+    EXPECT_TRUE(near(hit.env.dPdu, o2w * local.env.dPdu, 1e-4f));
+    EXPECT_TRUE(near(hit.env.dPdv, o2w * local.env.dPdv, 1e-4f));
+    EXPECT_NEAR(dot(hit.env.dPdu, hit.env.Ng), 0.0f, 1e-4f * hit.env.dPdu.length());
+    EXPECT_NEAR(dot(hit.env.dPdv, hit.env.Ng), 0.0f, 1e-4f * hit.env.dPdv.length());
+    EXPECT_TRUE(near(hit.env.dNdu, o2w * local.env.dNdu, 1e-4f));
+    EXPECT_FLOAT_EQ(hit.env.u, local.env.u);
+    EXPECT_FLOAT_EQ(hit.env.sv, local.env.sv);
+    // What the primitive itself records.
+    EXPECT_EQ(hit.shape.get(), sphere.get());
+    EXPECT_EQ(hit.attributes.shading.get(), shading.get());
+    EXPECT_EQ(hit.attributes.lights.get(), lights.get());
+    EXPECT_EQ(hit.transform, pair.w2o);
+    EXPECT_EQ(hit.env.space, Transform::Identity);
+    EXPECT_EQ(hit.env.shaderSpace, Transform::Identity);
+    EXPECT_EQ(hit.env.time, 0.25f);
+    EXPECT_EQ(hit.primitive, &prim);
+    EXPECT_TRUE(prim.intersect(ray));
+    EXPECT_FALSE(prim.intersect(Ray(origin, origin - target)));
+
+    // A miss leaves the hit alone; so does a hit beyond maxt.
+    Hit untouched;
+    untouched.t = 42.0f;
+    EXPECT_FALSE(prim.intersect(Ray(origin, origin - target), untouched));
+    EXPECT_FALSE(prim.intersect(Ray(origin, target - origin, 0.0f, hit.t * 0.99f), untouched));
+    EXPECT_EQ(untouched.t, 42.0f);
+    EXPECT_FALSE(untouched.shape);
+    EXPECT_EQ(untouched.primitive, nullptr);
+
+    // The primitive's own queries.
+    EXPECT_FLOAT_EQ(prim.area(), 4.0f * Pi);
+    EXPECT_EQ(prim.getN(), nullptr);
+    EXPECT_EQ(&prim.objectToWorld(), &pair.o2w);
+    EXPECT_EQ(&prim.worldToObject(), &pair.w2o);
+}
+
+TEST(PrimitiveIntersect, ControlMeshAndIdentityPrimitivesWorkInWorldSpace) {
+    TransformStore store;
+    Reference<Shape> sphere(new TestSphere(1.0f));
+    ControlMeshPrimitive mesh(sphere, PrimitiveAttributes());
+    Reference<Primitive> plain = store.wrap(new TestSphere(1.0f), Transform::Identity);
+    const Ray ray(Point(0, 0, -5), Vector(0, 0, 2), 0.0f, 1e30f, 0.5f);
+    for (const Primitive* p :
+         {static_cast<const Primitive*>(&mesh), static_cast<const Primitive*>(plain.get())}) {
+        Hit hit;
+        hit.transform = Translate(1, 1, 1);
+        hit.env.space = Translate(2, 2, 2);
+        hit.env.shaderSpace = Translate(3, 3, 3);
+        ASSERT_TRUE(p->intersect(ray, hit));
+        EXPECT_FLOAT_EQ(hit.t, 2.0f);
+        EXPECT_TRUE(near(hit.env.P, Point(0, 0, -1), 1e-6f));
+        EXPECT_TRUE(near(hit.env.Ng, Normal(0, 0, -1), 1e-6f));
+        EXPECT_EQ(hit.transform, Transform::Identity);
+        EXPECT_EQ(hit.env.space, Transform::Identity);
+        EXPECT_EQ(hit.env.shaderSpace, Transform::Identity);
+        EXPECT_EQ(hit.env.time, 0.5f);
+        EXPECT_EQ(hit.primitive, p);
+        EXPECT_TRUE(p->intersect(ray));
+    }
+}
+
+TEST(PrimitiveIntersect, MotionPrimitiveAtTwoTimes) {
+    TransformStore store;
+    const float times[2] = {0.0f, 1.0f};
+    MotionTransform motion(2, times);
+    motion.setSample(1, Translate(2, 0, 0));
+    MotionPrimitive moving(store.wrap(new TestSphere(1.0f), Transform::Identity), motion);
+
+    Ray ray(Point(-5, 0, 0), Vector(1, 0, 0));
+    Hit h0, h1, half;
+    ray.time = 0.0f;
+    ASSERT_TRUE(moving.intersect(ray, h0));
+    ray.time = 1.0f;
+    ASSERT_TRUE(moving.intersect(ray, h1));
+    ray.time = 0.5f;
+    ASSERT_TRUE(moving.intersect(ray, half));
+    EXPECT_TRUE(near(h0.env.P, Point(-1, 0, 0), 1e-5f));
+    EXPECT_TRUE(near(h1.env.P, Point(1, 0, 0), 1e-5f));
+    EXPECT_NEAR((h1.env.P - h0.env.P).length(), 2.0f, 1e-5f);
+    EXPECT_TRUE(near(half.env.P, Point(0, 0, 0), 1e-5f));
+    EXPECT_FLOAT_EQ(h1.t - h0.t, 2.0f);
+    EXPECT_EQ(h1.env.time, 1.0f);
+    EXPECT_TRUE(near(h1.env.Ng, Normal(-1, 0, 0), 1e-6f));
+    // The hit's space transforms are composed with the transform at the ray's time.
+    EXPECT_EQ(h1.env.space.m, Translate(-2, 0, 0).m);
+    EXPECT_EQ(h1.env.space.mInv, Translate(2, 0, 0).m);
+    EXPECT_EQ(h1.env.shaderSpace.m, Translate(-2, 0, 0).m);
+
+    // A vertical ray at x = 2 meets the sphere only at the end of the shutter.
+    Ray down(Point(2, 0, 5), Vector(0, 0, -1));
+    down.time = 0.0f;
+    EXPECT_FALSE(moving.intersect(down));
+    down.time = 1.0f;
+    EXPECT_TRUE(moving.intersect(down));
+    Hit h;
+    EXPECT_TRUE(moving.intersect(down, h));
+    EXPECT_TRUE(near(h.env.P, Point(2, 0, 1), 1e-5f));
+}
+
+TEST(PrimitiveIntersect, InstancesFillNullAttributeReferences) {
+    TransformStore store;
+    PrimitiveAttributes mine;
+    mine.shading = new ShadingAttributes();
+    mine.displacement = new ShaderGroup();
+    mine.surface = new ShaderGroup();
+    mine.volume = new ShaderGroup();
+    mine.lights = new LightList();
+
+    // An object made without attributes of its own takes all of the instance's.
+    Reference<Primitive> bare = store.wrap(new TestSphere(1.0f), Transform::Identity);
+    const Transform place = Translate(0, 3, 0) * Scale(2, 2, 2);
+    Instance inst(bare, place, mine);
+    const Ray ray(Point(0, 3, -10), Vector(0, 0, 1));
+    Hit hit;
+    ASSERT_TRUE(inst.intersect(ray, hit));
+    EXPECT_FLOAT_EQ(hit.t, 8.0f);
+    EXPECT_TRUE(near(hit.env.P, Point(0, 3, -2), 1e-5f));
+    EXPECT_TRUE(near(hit.env.Ng, Normal(0, 0, -1), 1e-6f));  // unit after the scale
+    EXPECT_EQ(hit.attributes.shading.get(), mine.shading.get());
+    EXPECT_EQ(hit.attributes.displacement.get(), mine.displacement.get());
+    EXPECT_EQ(hit.attributes.surface.get(), mine.surface.get());
+    EXPECT_EQ(hit.attributes.volume.get(), mine.volume.get());
+    EXPECT_EQ(hit.attributes.lights.get(), mine.lights.get());
+    EXPECT_EQ(hit.env.space.m, place.mInv);
+    EXPECT_EQ(hit.env.space.mInv, place.m);
+    EXPECT_EQ(hit.primitive, bare.get());
+    EXPECT_TRUE(inst.intersect(ray));
+    EXPECT_FALSE(inst.intersect(Ray(Point(0, 0, -10), Vector(0, 0, 1))));
+
+    // An object with references of its own keeps them; the light list is always the instance's.
+    PrimitiveAttributes own;
+    own.shading = new ShadingAttributes();
+    own.surface = new ShaderGroup();
+    own.lights = new LightList();
+    Reference<Primitive> dressed = store.wrap(new TestSphere(1.0f), Transform::Identity, own);
+    Instance inst2(dressed, place, mine);
+    Hit hit2;
+    ASSERT_TRUE(inst2.intersect(ray, hit2));
+    EXPECT_EQ(hit2.attributes.shading.get(), own.shading.get());
+    EXPECT_EQ(hit2.attributes.surface.get(), own.surface.get());
+    EXPECT_EQ(hit2.attributes.displacement.get(), mine.displacement.get());
+    EXPECT_EQ(hit2.attributes.volume.get(), mine.volume.get());
+    EXPECT_EQ(hit2.attributes.lights.get(), mine.lights.get());
+}
+
+TEST(PrimitiveFilter, RayVisibilityFlagsAndGeometrySets) {
+    TransformStore store;
+    PrimitiveAttributes attrs;
+    ShadingAttributes* flags = new ShadingAttributes();
+    attrs.shading = flags;
+    Reference<Primitive> p = store.wrap(new TestSphere(1.0f), Transform::Identity, attrs);
+    const Ray ray(Point(0, 0, -5), Vector(0, 0, 1));
+
+    auto hits = [&](int type, const GeometrySet* set = nullptr) {
+        RayDifferential kind;
+        kind.type = type;
+        Hit h;
+        h.env.ray = type < 0 ? nullptr : &kind;
+        h.env.geometrySet = set;
+        return p->intersect(ray, h);
+    };
+    for (int type : {-1, 0, 1, 2, 3, 7}) EXPECT_TRUE(hits(type)) << type;
+
+    // Traced rays need both the reflection and the diffuse flag; camera rays ignore both.
+    flags->rayDiffuse = false;
+    EXPECT_FALSE(hits(RayDifferential::Traced));
+    EXPECT_FALSE(hits(RayDifferential::Gather));
+    EXPECT_TRUE(hits(RayDifferential::Camera));
+    EXPECT_TRUE(hits(-1));  // no ray record: a camera ray
+    EXPECT_TRUE(hits(RayDifferential::Transmission));
+    flags->rayDiffuse = true;
+    flags->rayReflections = false;
+    EXPECT_FALSE(hits(RayDifferential::Traced));
+    EXPECT_TRUE(hits(RayDifferential::Gather));
+    flags->rayReflections = true;
+    flags->rayShadows = false;
+    EXPECT_FALSE(hits(RayDifferential::Transmission));
+    EXPECT_TRUE(hits(RayDifferential::Traced));
+    flags->rayShadows = true;
+    flags->rayCamera = false;
+    EXPECT_FALSE(hits(RayDifferential::Camera));
+    EXPECT_FALSE(hits(-1));
+    EXPECT_TRUE(hits(7));  // kinds outside 0..3 are not filtered
+    // The boolean query is never filtered.
+    EXPECT_TRUE(p->intersect(ray));
+    flags->rayCamera = true;
+
+    // Geometry sets: only members are hit, whether or not the set was finalized.
+    Reference<Primitive> other = store.wrap(new TestSphere(1.0f), Transform::Identity);
+    GeometrySet withP, withoutP;
+    withoutP.add(other.get());
+    EXPECT_FALSE(hits(0, &withoutP));
+    withP.add(other.get());
+    withP.add(p.get());
+    EXPECT_TRUE(hits(0, &withP));
+    withP.finalize();
+    withoutP.finalize();
+    EXPECT_TRUE(hits(0, &withP));
+    EXPECT_FALSE(hits(0, &withoutP));
+
+    // An instance hidden from a kind of ray hides its object from it.
+    PrimitiveAttributes hidden;
+    hidden.shading = new ShadingAttributes();
+    hidden.shading->rayShadows = false;
+    Instance inst(p, Transform::Identity, hidden);
+    RayDifferential shadow;
+    shadow.type = RayDifferential::Transmission;
+    Hit h;
+    h.env.ray = &shadow;
+    EXPECT_FALSE(inst.intersect(ray, h));
+    h.env.ray = nullptr;
+    EXPECT_TRUE(inst.intersect(ray, h));
+}
+
+TEST(Aggregate, BaseClassAnswersAndThrows) {
+    PlainAggregate agg;
+    Hit hit;
+    const Ray ray(Point(0.0f), Vector(1, 0, 0));
+    EXPECT_FALSE(agg.intersect(ray, hit));
+    try {
+        agg.intersect(ray);
+        FAIL() << "no exception";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.code(), Error::AggregateIntersect);
+        EXPECT_EQ(int(e.code()), 14);
+        EXPECT_STREQ(e.what(), "Aggregate::intersect(const Ray&) method called !");
+    }
+}
+
+TEST(Primitive, MissingPartsReportAndNeverHit) {
+    CaptureReports reports;
+    TransformStore store;
+    const TransformStore::Pair& pair = store.store(Translate(1, 0, 0));
+    NoPPrimitive noShape(Reference<Shape>(), PrimitiveAttributes(), pair.o2w, pair.w2o);
+    ControlMeshPrimitive noMesh{Reference<Shape>(), PrimitiveAttributes()};
+    Instance noObject(Reference<Primitive>(), Transform::Identity, PrimitiveAttributes());
+    MotionPrimitive noContent(Reference<Primitive>(), MotionTransform(Transform::Identity));
+    MotionPrimitive noSamples(store.wrap(new TestSphere(1.0f), Transform::Identity),
+                              MotionTransform());
+
+    ASSERT_EQ(reports.records().size(), 5u);
+    const char* expected[5] = {
+        "NoPPrimitive: no shape. Ignoring ...", "ControlMeshPrimitive: no shape. Ignoring ...",
+        "Instance: no object. Ignoring ...", "MotionPrimitive: no content. Ignoring ...",
+        "MotionPrimitive: motion transform without samples. Using the identity"};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(reports.records()[i].level, int(OIIO::ErrorHandler::EH_ERROR));
+        EXPECT_EQ(reports.records()[i].text, expected[i]);
+    }
+
+    const Ray ray(Point(0, 0, -5), Vector(0, 0, 1));
+    Hit hit;
+    for (const Primitive* p :
+         {static_cast<const Primitive*>(&noShape), static_cast<const Primitive*>(&noMesh),
+          static_cast<const Primitive*>(&noObject), static_cast<const Primitive*>(&noContent)}) {
+        EXPECT_FALSE(p->intersect(ray, hit));
+        EXPECT_FALSE(p->intersect(ray));
+        EXPECT_EQ(p->worldExtent(), Aabb());
+    }
+    EXPECT_EQ(noShape.area(), 0.0f);
+    EXPECT_EQ(noShape.getN(), nullptr);
+    ShaderEnvironment env;
+    noShape.sample(env, Point(0.0f), 0.5f, 0.5f);  // does nothing
+    // Without samples the motion is the identity, so the sphere is where it was made.
+    EXPECT_TRUE(noSamples.intersect(ray, hit));
+    EXPECT_FLOAT_EQ(hit.t, 4.0f);
+}
+
+}  // namespace

@@ -1,0 +1,265 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "core/geometry/interpolator.h"
+#include "core/geometry/reference.h"
+#include "core/geometry/shape.h"
+#include "core/math/transform.h"
+#include "tests/geometry/geometry_test_util.h"
+
+using namespace ovo;
+using geomtest::TestSphere;
+
+namespace {
+
+// Exposes the protected helpers of the base.
+class ProbeShape : public Shape {
+  public:
+    ProbeShape() {}
+    ProbeShape(const Transform& o2w, const ShapeAttributes& a) : Shape(o2w, a) {}
+    Aabb objectExtent() const override { return Aabb(Point(0.0f)); }
+    using Shape::checkFrontFacing;
+    using Shape::checkHitBias;
+    using Shape::computeNormalDerivatives;
+    using Shape::isFrontFacing;
+};
+
+TEST(Interpolator, ConstantAndBilinearForms) {
+    BilinearInterpolator<float> f(0.0f, 1.0f, 2.0f, 3.0f);
+    EXPECT_FLOAT_EQ(f.value(0.5f, 0.5f), 1.5f);
+    for (float u : {0.0f, 0.3f, 1.0f})
+        for (float v : {0.0f, 0.7f, 1.0f}) {
+            EXPECT_FLOAT_EQ(f.derivativeU(u, v), 1.0f);
+            EXPECT_FLOAT_EQ(f.derivativeV(u, v), 2.0f);
+        }
+    // Corners are the values at (0,0), (1,0), (0,1), (1,1).
+    EXPECT_FLOAT_EQ(f.value(1.0f, 0.0f), 1.0f);
+    EXPECT_FLOAT_EQ(f.value(0.0f, 1.0f), 2.0f);
+    EXPECT_FLOAT_EQ(f.value(1.0f, 1.0f), 3.0f);
+    EXPECT_EQ(*f.controlValue(2), 2.0f);
+
+    // A non-planar patch: the derivative in u depends on v.
+    BilinearInterpolator<float> g(0.0f, 1.0f, 0.0f, 3.0f);
+    EXPECT_FLOAT_EQ(g.derivativeU(0.0f, 0.25f), 1.5f);
+    EXPECT_FLOAT_EQ(g.derivativeV(0.5f, 0.0f), 1.0f);
+
+    const Matrix I(1.0f);
+    BilinearInterpolator<Matrix> m(I, I * 2.0f, I * 3.0f, I * 4.0f);
+    EXPECT_EQ(m.value(0.5f, 0.5f), I * 2.5f);
+    EXPECT_EQ(m.derivativeU(0.2f, 0.9f), I);
+
+    BilinearInterpolator<Color> c(Color(0.0f), Color(1.0f, 0.0f, 0.0f), Color(0.0f, 1.0f, 0.0f),
+                                  Color(1.0f, 1.0f, 2.0f));
+    EXPECT_EQ(c.value(1.0f, 1.0f), Color(1.0f, 1.0f, 2.0f));
+    EXPECT_EQ(c.value(0.5f, 0.5f), Color(0.5f, 0.5f, 0.5f));
+
+    ConstantInterpolator<Color> k(Color(0.2f, 0.4f, 0.6f));
+    EXPECT_EQ(k.value(0.3f, 0.9f), Color(0.2f, 0.4f, 0.6f));
+    EXPECT_EQ(k.derivativeU(0.3f, 0.9f), Color(0.0f));
+    EXPECT_EQ(k.derivativeV(0.3f, 0.9f), Color(0.0f));
+    EXPECT_EQ(k.controlValue(0), k.controlValue(5));  // one stored value whatever i
+
+    ConstantInterpolator<OIIO::ustring> s(OIIO::ustring("name"));
+    EXPECT_EQ(s.value(0, 0), OIIO::ustring("name"));
+    EXPECT_TRUE(s.derivativeU(0, 0).empty());
+    ConstantInterpolator<Matrix> zm(I);
+    EXPECT_EQ(zm.derivativeV(0, 0), Matrix(0.0f));
+
+    // Single-piece interpolators answer per-face queries with their one piece.
+    EXPECT_FLOAT_EQ(f.valueAt(7, 0.5f, 0.5f), 1.5f);
+}
+
+TEST(Shape, OrientationHandednessAndFacing) {
+    ShapeAttributes plain;
+    ShapeAttributes inside;
+    inside.orientationInside = true;
+    const Normal n(0.0f, 0.0f, 1.0f);
+
+    ProbeShape keeps(Translate(1, 2, 3), plain);
+    EXPECT_FALSE(keeps.swapsHandedness());
+    EXPECT_EQ(keeps.flipNormal(n), n);
+
+    ProbeShape reversed(Rotate(0.3f, Vector(0, 0, 1)), inside);
+    EXPECT_EQ(reversed.flipNormal(n), Normal(0.0f, 0.0f, -1.0f));
+
+    ProbeShape mirrored(Scale(-1, 1, 1), plain);
+    EXPECT_TRUE(mirrored.swapsHandedness());
+    EXPECT_EQ(mirrored.flipNormal(n), Normal(0.0f, 0.0f, -1.0f));
+
+    ProbeShape both(Scale(-1, 1, 1), inside);  // mirrored and reversed cancel out
+    EXPECT_EQ(both.flipNormal(n), n);
+
+    ProbeShape flat(Scale(1, 1, 0), plain);  // a zero determinant counts as mirrored
+    EXPECT_TRUE(flat.swapsHandedness());
+    EXPECT_FALSE(ProbeShape().swapsHandedness());
+
+    // Two-sided shapes accept hits from behind; one-sided ones only against the normal.
+    EXPECT_TRUE(keeps.checkFrontFacing(Vector(0, 0, 1), n));
+    EXPECT_TRUE(keeps.isFrontFacing(Vector(0, 0, -1), n));
+    EXPECT_FALSE(keeps.isFrontFacing(Vector(0, 0, 1), n));
+    EXPECT_FALSE(keeps.isFrontFacing(Vector(1, 0, 0), n));  // grazing is not front
+    ShapeAttributes oneSided;
+    oneSided.twoSided = false;
+    ProbeShape single(Transform::Identity, oneSided);
+    EXPECT_FALSE(single.checkFrontFacing(Vector(0, 0, 1), n));
+    EXPECT_TRUE(single.checkFrontFacing(Vector(0.5f, 0, -1), n));
+}
+
+TEST(Shape, HitBiasAndDefaults) {
+    ProbeShape s(Transform::Identity, ShapeAttributes());
+    const Ray r(Point(0.0f), Vector(1.0f, 0.0f, 0.0f));
+    EXPECT_FALSE(s.checkHitBias(r, Point(0.005f, 0.0f, 0.0f)));
+    EXPECT_TRUE(s.checkHitBias(r, Point(0.02f, 0.0f, 0.0f)));
+    EXPECT_TRUE(s.checkHitBias(r, Point(0.0f, -0.008f, 0.008f)));  // distance, not t
+
+    const ShapeAttributes d;
+    EXPECT_FALSE(d.orientationInside);
+    EXPECT_TRUE(d.twoSided);
+    EXPECT_TRUE(d.trimSenseInside);
+    EXPECT_FLOAT_EQ(d.bias, 0.01f);
+    ASSERT_TRUE(d.trimCurves);
+    EXPECT_TRUE(d.trimCurves->curves.empty());
+    EXPECT_EQ(d.trimCurves->references(), 1);
+
+    // The base answers "nothing" to every optional operation.
+    Hit hit;
+    hit.t = 7.0f;
+    EXPECT_TRUE(s.canIntersect());
+    EXPECT_FALSE(s.hasControlMesh());
+    EXPECT_FALSE(s.Shape::intersect(r, hit));
+    EXPECT_FALSE(s.Shape::intersect(r));
+    EXPECT_EQ(hit.t, 7.0f);
+    EXPECT_EQ(s.area(), 0.0f);
+    Parameter p;
+    EXPECT_EQ(s.createFloatInterpolator(p), nullptr);
+    EXPECT_EQ(s.createColorInterpolator(p), nullptr);
+    EXPECT_EQ(s.createNormalInterpolator(p), nullptr);
+    EXPECT_EQ(s.getN(), nullptr);
+    EXPECT_EQ(s.getS(), nullptr);
+}
+
+TEST(Shape, NormalDerivativesOfASphereAndACylinder) {
+    // On a sphere of radius R with outward normal, dN/du = dP/du / R and dN/dv = dP/dv / R.
+    ProbeShape s;
+    const float R = 2.0f;
+    for (float theta : {0.4f, 1.2f, 2.5f})
+        for (float phi : {0.0f, 1.0f, 4.0f}) {
+            const float st = std::sin(theta), ct = std::cos(theta);
+            const float sp = std::sin(phi), cp = std::cos(phi);
+            // P(u = phi, v = theta) = R (sin v cos u, sin v sin u, cos v)
+            const Vector dpdu(-R * st * sp, R * st * cp, 0.0f);
+            const Vector dpdv(R * ct * cp, R * ct * sp, -R * st);
+            const Vector d2uu(-R * st * cp, -R * st * sp, 0.0f);
+            const Vector d2uv(-R * ct * sp, R * ct * cp, 0.0f);
+            const Vector d2vv(-R * st * cp, -R * st * sp, -R * ct);
+            const Normal n(st * cp, st * sp, ct);
+            Vector dndu, dndv;
+            s.computeNormalDerivatives(dpdu, dpdv, d2uu, d2uv, d2vv, n, dndu, dndv);
+            EXPECT_TRUE(geomtest::near(dndu, dpdu / R, 1e-5f)) << theta << " " << phi;
+            EXPECT_TRUE(geomtest::near(dndv, dpdv / R, 1e-5f)) << theta << " " << phi;
+        }
+    // A cylinder of radius 3 bends only around its axis.
+    const Vector dpdu(0.0f, 3.0f, 0.0f), dpdv(0.0f, 0.0f, 1.0f);
+    const Vector d2uu(-3.0f, 0.0f, 0.0f), zero(0.0f);
+    Vector dndu, dndv;
+    s.computeNormalDerivatives(dpdu, dpdv, d2uu, zero, zero, Normal(1.0f, 0.0f, 0.0f), dndu, dndv);
+    EXPECT_TRUE(geomtest::near(dndu, Vector(0.0f, 1.0f, 0.0f), 1e-6f));
+    EXPECT_TRUE(geomtest::near(dndv, zero, 1e-6f));
+}
+
+// Counts live instances so that sharing and release are visible.
+struct Counted {
+    static std::atomic<int> live;
+};
+std::atomic<int> Counted::live{0};
+
+class CountedInterpolator : public ConstantInterpolator<float> {
+  public:
+    CountedInterpolator() : ConstantInterpolator<float>(1.0f) { ++Counted::live; }
+    ~CountedInterpolator() override { --Counted::live; }
+};
+
+TEST(Shape, CopiesShareInterpolatorsAndAttributes) {
+    ASSERT_EQ(Counted::live, 0);
+    ShapeAttributes a;
+    {
+        Reference<Shape> original(new TestSphere(1.0f, Scale(-1, 1, 1), a));
+        original->setS(new CountedInterpolator());
+        original->setT(new CountedInterpolator());
+        original->setN(new ConstantInterpolator<Normal>(Normal(0, 0, 1)));
+        EXPECT_EQ(Counted::live, 2);
+        EXPECT_EQ(a.trimCurves->references(), 2);  // a and the shape's copy
+        {
+            Reference<Shape> copy(new TestSphere(static_cast<const TestSphere&>(*original)));
+            EXPECT_EQ(copy->getS(), original->getS());
+            EXPECT_EQ(copy->getN(), original->getN());
+            EXPECT_TRUE(copy->swapsHandedness());
+            EXPECT_EQ(a.trimCurves->references(), 3);
+            EXPECT_EQ(copy->references(), 1);  // a copy starts unreferenced
+        }
+        EXPECT_EQ(Counted::live, 2);                // still held by the original
+        original->setS(new CountedInterpolator());  // replacing frees the old one
+        EXPECT_EQ(Counted::live, 2);
+    }
+    EXPECT_EQ(Counted::live, 0);
+    EXPECT_EQ(a.trimCurves->references(), 1);
+}
+
+class Tracked : public ReferenceCounted {
+  public:
+    explicit Tracked(int* deleted) : deleted(deleted) {}
+    ~Tracked() override { ++*deleted; }
+    int* deleted;
+};
+
+TEST(Reference, CountsAndDeletesAtZero) {
+    int deleted = 0;
+    {
+        Reference<Tracked> a(new Tracked(&deleted));
+        EXPECT_EQ(a->references(), 1);
+        Reference<Tracked> b = a;
+        EXPECT_EQ(a->references(), 2);
+        Reference<Tracked> c(std::move(b));
+        EXPECT_FALSE(b);
+        EXPECT_EQ(a->references(), 2);
+        c = a;  // self-assignment through another handle keeps the object
+        EXPECT_EQ(a->references(), 2);
+        a = a;
+        EXPECT_EQ(c->references(), 2);
+        Reference<ReferenceCounted> base(c);  // converting copy shares the count
+        EXPECT_EQ(c->references(), 3);
+        c.reset();
+        a = nullptr;
+        EXPECT_EQ(deleted, 0);
+        EXPECT_EQ(base->references(), 1);
+    }
+    EXPECT_EQ(deleted, 1);
+    Reference<Tracked> empty;
+    EXPECT_FALSE(empty);
+    EXPECT_EQ(empty.get(), nullptr);
+}
+
+TEST(Reference, ConcurrentCopiesFromManyThreads) {
+    int deleted = 0;
+    Reference<Tracked> shared(new Tracked(&deleted));
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i)
+        threads.emplace_back([&shared] {
+            for (int n = 0; n < 20000; ++n) {
+                Reference<Tracked> local(shared);
+                Reference<Tracked> other = local;
+            }
+        });
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(shared->references(), 1);
+    EXPECT_EQ(deleted, 0);
+    shared.reset();
+    EXPECT_EQ(deleted, 1);
+}
+
+}  // namespace
