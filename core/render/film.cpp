@@ -1,0 +1,192 @@
+#include "core/render/film.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ovo {
+
+namespace {
+
+const FilmPixel EmptyPixel = {0.0f, 0.0f, 0.0f, 0.0f, 1e30f, 0.0f};
+const int MaxCachedColumns = 64;
+
+// Table row or column of an offset d from the pixel centre. NaN (a zero filter width) and
+// anything at or past the edge land on the last entry.
+inline int tableIndex(float d, float invWidth) {
+    const float f = d * invWidth * float(Film::TableSize);
+    return f < float(Film::TableSize - 1) ? int(f) : Film::TableSize - 1;
+}
+
+// The pixels within the filter's reach of (dx, dy) (pixel-centre coordinates), clamped to a
+// window. Works in floats until the range is known to be inside the window, so samples at
+// NaN or huge coordinates never reach an int conversion.
+inline bool footprintRange(float dx, float dy, float xw, float yw, int wx0, int wy0, int ww, int wh,
+                           RasterExtent& r) {
+    if (ww <= 0 || wh <= 0) return false;
+    const float xa = std::ceil(dx - xw), xb = std::floor(dx + xw);
+    const float ya = std::ceil(dy - yw), yb = std::floor(dy + yw);
+    const float loX = float(wx0), hiX = float(wx0 + ww - 1);
+    const float loY = float(wy0), hiY = float(wy0 + wh - 1);
+    if (!(xa <= hiX && xb >= loX && ya <= hiY && yb >= loY && xa <= xb && ya <= yb)) return false;
+    r.x0 = xa > loX ? int(xa) : wx0;
+    r.x1 = xb < hiX ? int(xb) : wx0 + ww - 1;
+    r.y0 = ya > loY ? int(ya) : wy0;
+    r.y1 = yb < hiY ? int(yb) : wy0 + wh - 1;
+    return true;
+}
+
+// Film::addSample on any window of pixels: the film itself or a render thread's tile.
+inline void splat(FilmPixel* pixels, int wx0, int wy0, int ww, int wh, const float* table, float xw,
+                  float yw, float invXw, float invYw, const Point& p, const Color& c, float alpha) {
+    const float dx = p.x - 0.5f, dy = p.y - 0.5f;
+    RasterExtent r;
+    if (!footprintRange(dx, dy, xw, yw, wx0, wy0, ww, wh, r)) return;
+
+    // Column indices once per sample; rows are computed as the loop reaches them.
+    int columns[MaxCachedColumns];
+    const int n = std::min(r.x1 - r.x0 + 1, MaxCachedColumns);
+    for (int k = 0; k < n; ++k) columns[k] = tableIndex(std::fabs(float(r.x0 + k) - dx), invXw);
+
+    for (int y = r.y0; y <= r.y1; ++y) {
+        const float* row = table + tableIndex(std::fabs(float(y) - dy), invYw) * Film::TableSize;
+        FilmPixel* line = pixels + (y - wy0) * ww - wx0;
+        for (int x = r.x0; x <= r.x1; ++x) {
+            const int k = x - r.x0;
+            const float w = row[k < MaxCachedColumns ? columns[k]
+                                                     : tableIndex(std::fabs(float(x) - dx), invXw)];
+            if (w > 0.0f) {
+                FilmPixel& px = line[x];
+                px.r += w * c.r;
+                px.g += w * c.g;
+                px.b += w * c.b;
+                px.a += w * alpha;
+                px.z = std::min(px.z, p.z);
+                px.weight += w;
+            }
+        }
+    }
+}
+
+inline void normalise(FilmPixel& p) {
+    if (p.weight != 0.0f) {
+        const float inv = 1.0f / p.weight;
+        p.r *= inv;
+        p.g *= inv;
+        p.b *= inv;
+        p.a *= inv;
+    }
+}
+
+}  // namespace
+
+Film::Film(unsigned* const res, Extent2D& crop, Filter* f)
+    : pixels(nullptr), filter(f), table(new float[TableSize * TableSize]) {
+    resolution[0] = res[0];
+    resolution[1] = res[1];
+    px0 = cropPixel(res[0], crop.xmin);
+    py0 = cropPixel(res[1], crop.ymin);
+    pwidth = std::max(0, cropPixel(res[0], crop.xmax) - px0);
+    pheight = std::max(0, cropPixel(res[1], crop.ymax) - py0);
+    if (pwidth > 0 && pheight > 0) {
+        pixels = new FilmPixel[size_t(pwidth) * size_t(pheight)];
+        std::fill(pixels, pixels + size_t(pwidth) * size_t(pheight), EmptyPixel);
+    }
+
+    if (filter) {
+        xwidth = filter->xwidth;
+        ywidth = filter->ywidth;
+        for (int j = 0; j < TableSize; ++j)
+            for (int i = 0; i < TableSize; ++i)
+                table[j * TableSize + i] = filter->evaluate((i + 0.5f) * xwidth / TableSize,
+                                                            (j + 0.5f) * ywidth / TableSize);
+    } else {
+        // Without a filter every sample lands in its own pixel only.
+        xwidth = ywidth = 0.5f;
+        std::fill(table, table + TableSize * TableSize, 1.0f);
+    }
+    invXwidth = 1.0f / xwidth;
+    invYwidth = 1.0f / ywidth;
+}
+
+Film::~Film() {
+    outputs.clear();
+    delete[] pixels;
+    delete filter;
+    delete[] table;
+}
+
+void Film::addSample(const Point& p, const Color& c, float alpha) {
+    splat(pixels, px0, py0, pwidth, pheight, table, xwidth, ywidth, invXwidth, invYwidth, p, c,
+          alpha);
+}
+
+bool Film::footprint(float x, float y, RasterExtent& r) const {
+    return footprintRange(x - 0.5f, y - 0.5f, xwidth, ywidth, px0, py0, pwidth, pheight, r);
+}
+
+void Film::weightPixels() {
+    const size_t n = size_t(pwidth) * size_t(pheight);
+    for (size_t i = 0; i < n; ++i) normalise(pixels[i]);
+}
+
+void Film::weightPixels(const RasterExtent& e) {
+    const int xa = std::max(e.x0, px0), xb = std::min(e.x1, px0 + pwidth - 1);
+    const int ya = std::max(e.y0, py0), yb = std::min(e.y1, py0 + pheight - 1);
+    for (int y = ya; y <= yb; ++y)
+        for (int x = xa; x <= xb; ++x) normalise(pixel(x, y));
+}
+
+void Film::merge(const FilmTile& tile) {
+    if (tile.getFilm() != this) return;
+    for (int y = tile.y0(); y < tile.y0() + tile.height(); ++y) {
+        for (int x = tile.x0(); x < tile.x0() + tile.width(); ++x) {
+            const FilmPixel& t = tile.pixel(x, y);
+            if (t.weight == 0.0f) continue;  // nothing landed here
+            FilmPixel& p = pixel(x, y);
+            p.r += t.r;
+            p.g += t.g;
+            p.b += t.b;
+            p.a += t.a;
+            p.z = std::min(p.z, t.z);
+            p.weight += t.weight;
+        }
+    }
+}
+
+void Film::addOutput(std::unique_ptr<OIIO::ImageOutput> output, const std::string& mode,
+                     float gamma) {
+    if (!output) return;
+    outputs.push_back(std::move(output));
+    modes.push_back(mode);
+    gammas.push_back(gamma);
+}
+
+void FilmTile::reset(const Film& f, const RasterExtent& s) {
+    film = &f;
+    twidth = theight = 0;
+    // Samples lie in [x0, x1) x [y0, y1); a sample reaches what Film::addSample reaches, so
+    // the tile spans the filter's reach beyond that rectangle, cut to the film window.
+    const float fx0 = std::ceil(float(s.x0) - 0.5f - f.xwidth);
+    const float fx1 = std::floor(float(s.x1) - 0.5f + f.xwidth);
+    const float fy0 = std::ceil(float(s.y0) - 0.5f - f.ywidth);
+    const float fy1 = std::floor(float(s.y1) - 0.5f + f.ywidth);
+    const float filmX1 = float(f.px0 + f.pwidth - 1), filmY1 = float(f.py0 + f.pheight - 1);
+    if (s.x0 >= s.x1 || s.y0 >= s.y1 || f.pwidth <= 0 || f.pheight <= 0 ||
+        !(fx0 <= filmX1 && fx1 >= float(f.px0) && fy0 <= filmY1 && fy1 >= float(f.py0))) {
+        pixels.clear();
+        return;
+    }
+    tx0 = fx0 > float(f.px0) ? int(fx0) : f.px0;
+    ty0 = fy0 > float(f.py0) ? int(fy0) : f.py0;
+    twidth = (fx1 < filmX1 ? int(fx1) : int(filmX1)) - tx0 + 1;
+    theight = (fy1 < filmY1 ? int(fy1) : int(filmY1)) - ty0 + 1;
+    pixels.assign(size_t(twidth) * size_t(theight), EmptyPixel);
+}
+
+void FilmTile::addSample(const Point& p, const Color& c, float alpha) {
+    if (!film) return;
+    splat(pixels.data(), tx0, ty0, twidth, theight, film->table, film->xwidth, film->ywidth,
+          film->invXwidth, film->invYwidth, p, c, alpha);
+}
+
+}  // namespace ovo

@@ -1,0 +1,107 @@
+// Film: the pixels of one frame. Samples are spread over nearby pixels with a tabulated
+// filter; finished regions are normalised by their weights and written to the outputs.
+#pragma once
+
+#include <OpenImageIO/imageio.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/math/tuple.h"
+#include "core/render/extent.h"
+#include "core/render/filter.h"
+
+namespace ovo {
+
+struct FilmPixel {
+    float r, g, b, a, z, weight;
+};
+
+class FilmTile;
+
+class Film {
+  public:
+    static const int TableSize = 16;
+
+    // Takes ownership of the filter.
+    Film(unsigned* const resolution, Extent2D& crop, Filter* filter);
+    ~Film();
+    Film(const Film&) = delete;
+    Film& operator=(const Film&) = delete;
+
+    // p is (image x, image y, depth).
+    void addSample(const Point& p, const Color& c, float alpha);
+    void weightPixels();
+    void weightPixels(const RasterExtent& extent);  // inclusive bounds
+
+    // The pixels a sample at (x, y) reaches, clamped to the window (inclusive bounds); false
+    // when it reaches none.
+    bool footprint(float x, float y, RasterExtent& pixels) const;
+    // Adds a tile's sums into the film: colours, alpha and weights add, depths take the minimum.
+    void merge(const FilmTile& tile);
+
+    // The film owns the writers. gamma is the output's display gamma (1 writes linear values).
+    void addOutput(std::unique_ptr<OIIO::ImageOutput> output, const std::string& mode,
+                   float gamma = 1.0f);
+    const std::vector<std::unique_ptr<OIIO::ImageOutput>>& getOutputs() const { return outputs; }
+    const std::vector<std::string>& getModes() const { return modes; }
+    const std::vector<float>& getGammas() const { return gammas; }
+    // Set once the outputs have been written and closed, so that closing twice does nothing.
+    bool outputsClosed() const { return closed; }
+    void outputsClosed(bool c) { closed = c; }
+
+    unsigned xResolution() const { return resolution[0]; }
+    unsigned yResolution() const { return resolution[1]; }
+    int x0() const { return px0; }
+    int y0() const { return py0; }
+    int width() const { return pwidth; }
+    int height() const { return pheight; }
+    // Pixel (x, y) in raster coordinates (inside the window).
+    FilmPixel& pixel(int x, int y) { return pixels[(y - py0) * pwidth + (x - px0)]; }
+    const FilmPixel& pixel(int x, int y) const { return pixels[(y - py0) * pwidth + (x - px0)]; }
+    FilmPixel* data() { return pixels; }
+    const Filter* getFilter() const { return filter; }
+    const float* getFilterTable() const { return table; }
+
+  private:
+    friend class FilmTile;
+
+    unsigned resolution[2];
+    int px0, py0, pwidth, pheight;
+    FilmPixel* pixels;
+    Filter* filter;
+    float* table;
+    // The filter's half-widths and their inverses, kept here for the sample loop.
+    float xwidth, ywidth, invXwidth, invYwidth;
+    std::vector<std::unique_ptr<OIIO::ImageOutput>> outputs;
+    std::vector<std::string> modes;
+    std::vector<float> gammas;
+    bool closed = false;
+};
+
+// A render thread's private accumulation buffer for one bucket: the film's window cut down to
+// the pixels that samples of a sampling rectangle can reach. Same lookup as Film::addSample.
+class FilmTile {
+  public:
+    FilmTile() = default;
+
+    // Starts an empty tile for samples in `sampling` (x1, y1 exclusive). Keeps its memory
+    // between buckets, so only a larger bucket allocates.
+    void reset(const Film& film, const RasterExtent& sampling);
+    void addSample(const Point& p, const Color& c, float alpha);
+
+    const Film* getFilm() const { return film; }
+    int x0() const { return tx0; }
+    int y0() const { return ty0; }
+    int width() const { return twidth; }
+    int height() const { return theight; }
+    const FilmPixel& pixel(int x, int y) const { return pixels[(y - ty0) * twidth + (x - tx0)]; }
+
+  private:
+    const Film* film = nullptr;
+    int tx0 = 0, ty0 = 0, twidth = 0, theight = 0;
+    std::vector<FilmPixel> pixels;
+};
+
+}  // namespace ovo

@@ -1,0 +1,7 @@
+#include "core/render/integrator.h"
+
+namespace ovo {
+
+Integrator::~Integrator() {}
+
+}  // namespace ovo

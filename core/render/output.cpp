@@ -1,0 +1,183 @@
+#include "core/render/output.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/api/options.h"
+#include "core/render/film.h"
+
+namespace ovo {
+
+namespace {
+
+const OIIO::stride_t PixelStride = sizeof(FilmPixel);
+
+enum Mode { ModeNone, ModeRgb, ModeRgba, ModeAlpha, ModeDepth };
+
+Mode modeOf(const std::string& mode) {
+    if (mode == "rgb") return ModeRgb;
+    if (mode == "rgba") return ModeRgba;
+    if (mode == "a") return ModeAlpha;
+    if (mode == "z") return ModeDepth;
+    return ModeNone;
+}
+
+int channelsOf(Mode m) { return m == ModeRgb ? 3 : m == ModeRgba ? 4 : m == ModeNone ? 0 : 1; }
+
+// Display gamma: non-positive values (and NaN) become 0 so that pow never sees them.
+inline float encode(float c, float invGamma) {
+    return c > 0.0f ? (invGamma == 1.0f ? c : std::pow(c, invGamma)) : 0.0f;
+}
+
+// Copies a rectangle (inclusive bounds) into a float buffer of the mode's channels, with
+// r, g, b gamma-encoded and, when normalise is set, everything divided by the weight.
+void fillBuffer(const Film& film, const RasterExtent& r, Mode mode, float invGamma, bool normalise,
+                std::vector<float>& buffer) {
+    const int nch = channelsOf(mode);
+    buffer.resize(size_t(r.x1 - r.x0 + 1) * size_t(r.y1 - r.y0 + 1) * size_t(nch));
+    float* out = buffer.data();
+    for (int y = r.y0; y <= r.y1; ++y) {
+        for (int x = r.x0; x <= r.x1; ++x) {
+            const FilmPixel& p = film.pixel(x, y);
+            const float inv = normalise && p.weight != 0.0f ? 1.0f / p.weight : 1.0f;
+            if (mode == ModeAlpha) {
+                *out++ = p.a * inv;
+            } else if (mode == ModeDepth) {
+                *out++ = p.z;
+            } else {
+                *out++ = encode(p.r * inv, invGamma);
+                *out++ = encode(p.g * inv, invGamma);
+                *out++ = encode(p.b * inv, invGamma);
+                if (mode == ModeRgba) *out++ = p.a * inv;
+            }
+        }
+    }
+}
+
+// The first float of the pixel record a mode writes straight from the film.
+const float* firstValue(const FilmPixel& p, Mode mode) {
+    return mode == ModeAlpha ? &p.a : mode == ModeDepth ? &p.z : &p.r;
+}
+
+// Clamps an inclusive rectangle to the film window; false when nothing is left.
+bool clampToFilm(const Film& film, const RasterExtent& in, RasterExtent& out) {
+    out.x0 = std::max(in.x0, film.x0());
+    out.x1 = std::min(in.x1, film.x0() + film.width() - 1);
+    out.y0 = std::max(in.y0, film.y0());
+    out.y1 = std::min(in.y1, film.y0() + film.height() - 1);
+    return out.x0 <= out.x1 && out.y0 <= out.y1;
+}
+
+void writeRegion(Film& film, const RasterExtent& region, bool normalise,
+                 std::vector<float>& scratch) {
+    if (film.outputsClosed()) return;
+    RasterExtent r;
+    if (!clampToFilm(film, region, r)) return;
+    const auto& outputs = film.getOutputs();
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        OIIO::ImageOutput& out = *outputs[i];
+        const Mode mode = modeOf(film.getModes()[i]);
+        if (mode == ModeNone || !acceptsRegions(out)) continue;
+        const float gamma = film.getGammas()[i];
+        const bool colour = mode == ModeRgb || mode == ModeRgba;
+        if ((colour && gamma != 1.0f) || (normalise && mode != ModeDepth)) {
+            fillBuffer(film, r, mode, colour ? 1.0f / gamma : 1.0f, normalise, scratch);
+            out.write_rectangle(r.x0, r.x1 + 1, r.y0, r.y1 + 1, 0, 1, OIIO::TypeDesc::FLOAT,
+                                scratch.data());
+        } else {
+            // Straight from the film: one pixel record per x step, one film row per y step.
+            out.write_rectangle(r.x0, r.x1 + 1, r.y0, r.y1 + 1, 0, 1, OIIO::TypeDesc::FLOAT,
+                                firstValue(film.pixel(r.x0, r.y0), mode), PixelStride,
+                                PixelStride * film.width());
+        }
+    }
+}
+
+}  // namespace
+
+bool acceptsRegions(OIIO::ImageOutput& output) {
+    return output.supports("random_access") && output.supports("rectangles");
+}
+
+bool openOutput(Film& film, const OutputRecord& record, const std::string& pluginSearchPath) {
+    const Mode mode = modeOf(record.mode);
+    if (mode == ModeNone) return false;
+    std::unique_ptr<OIIO::ImageOutput> out =
+        OIIO::ImageOutput::create(record.type, pluginSearchPath);
+    if (!out) return false;
+
+    OIIO::ImageSpec spec(film.width(), film.height(), channelsOf(mode), OIIO::TypeDesc::UINT8);
+    spec.x = film.x0();
+    spec.y = film.y0();
+    spec.z = 0;
+    spec.full_x = spec.full_y = spec.full_z = 0;
+    spec.full_width = int(film.xResolution());
+    spec.full_height = int(film.yResolution());
+    spec.full_depth = 1;
+    spec.tile_width = spec.tile_height = 0;
+    spec.alpha_channel = -1;
+    spec.z_channel = -1;
+    // The 8-bit format quantises 0..1 to 0..255 with clamping; OpenImageIO has no separate
+    // quantisation settings.
+    switch (mode) {
+        case ModeRgb:
+            spec.channelnames = {"R", "G", "B"};
+            break;
+        case ModeRgba:
+            spec.channelnames = {"R", "G", "B", "A"};
+            spec.alpha_channel = 3;
+            break;
+        case ModeAlpha:
+            spec.channelnames = {"A"};
+            spec.alpha_channel = 0;
+            break;
+        default:
+            spec.channelnames = {"Z"};
+            spec.z_channel = 0;
+            break;
+    }
+    if (record.gamma == 1.0f) {
+        spec.attribute("oiio:ColorSpace", "Linear");
+        spec.erase_attribute("oiio:Gamma", OIIO::TypeFloat);
+    } else {
+        spec.attribute("oiio:ColorSpace", "GammaCorrected");
+        spec.attribute("oiio:Gamma", record.gamma);
+    }
+    if (!out->open(record.name, spec)) return false;
+    film.addOutput(std::move(out), record.mode, record.gamma);
+    return true;
+}
+
+void writeRegion(Film& film, const RasterExtent& pixels, std::vector<float>& scratch) {
+    writeRegion(film, pixels, false, scratch);
+}
+
+void writeRegionNormalising(Film& film, const RasterExtent& pixels, std::vector<float>& scratch) {
+    writeRegion(film, pixels, true, scratch);
+}
+
+void writeAndCloseOutputs(Film& film) {
+    if (film.outputsClosed()) return;
+    film.outputsClosed(true);
+    const auto& outputs = film.getOutputs();
+    std::vector<float> buffer;
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        OIIO::ImageOutput& out = *outputs[i];
+        const Mode mode = modeOf(film.getModes()[i]);
+        if (mode != ModeNone && !acceptsRegions(out) && film.width() > 0 && film.height() > 0) {
+            const float gamma = film.getGammas()[i];
+            if ((mode == ModeRgb || mode == ModeRgba) && gamma != 1.0f) {
+                const RasterExtent all = {film.x0(), film.x0() + film.width() - 1, film.y0(),
+                                          film.y0() + film.height() - 1};
+                fillBuffer(film, all, mode, 1.0f / gamma, false, buffer);
+                out.write_image(OIIO::TypeDesc::FLOAT, buffer.data());
+            } else {
+                out.write_image(OIIO::TypeDesc::FLOAT, firstValue(*film.data(), mode), PixelStride,
+                                PixelStride * film.width());
+            }
+        }
+        out.close();
+    }
+}
+
+}  // namespace ovo

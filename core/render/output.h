@@ -1,0 +1,38 @@
+// Image outputs: opening OpenImageIO writers for a film and writing its pixels to them. Writers
+// that take rectangles in any order receive each finished region while rendering goes on; the
+// others receive the whole film when the outputs are closed.
+#pragma once
+
+#include <OpenImageIO/imageio.h>
+
+#include <string>
+#include <vector>
+
+#include "core/render/extent.h"
+
+namespace ovo {
+
+class Film;
+struct OutputRecord;
+
+// Creates a writer for record.type, describes the film's window, the channels of record.mode
+// ("rgb", "rgba", "a" or "z") and record.gamma, opens record.name and attaches the writer to
+// the film. False, with nothing attached, when the format has no writer, the mode is none of
+// the four, or the file cannot be opened.
+bool openOutput(Film& film, const OutputRecord& record, const std::string& pluginSearchPath);
+
+// Whether a writer takes regions while rendering goes on. OpenImageIO writers that claim
+// random access but not rectangles would fail every write_rectangle, so both are required.
+bool acceptsRegions(OIIO::ImageOutput& output);
+
+// Writes the already normalised pixels of `pixels` (inclusive bounds) to every writer that
+// accepts regions. scratch is reused for gamma-corrected copies.
+void writeRegion(Film& film, const RasterExtent& pixels, std::vector<float>& scratch);
+// The same for a film that is not normalised yet (streaming): each pixel is divided by its
+// weight on the way out.
+void writeRegionNormalising(Film& film, const RasterExtent& pixels, std::vector<float>& scratch);
+// Writes the whole film to the writers that accepted no regions, then closes every writer.
+// A second call does nothing.
+void writeAndCloseOutputs(Film& film);
+
+}  // namespace ovo

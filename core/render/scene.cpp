@@ -1,0 +1,274 @@
+#include "core/render/scene.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "core/api/options.h"
+#include "core/geometry/primitive.h"
+#include "core/math/constants.h"
+#include "core/render/camera.h"
+#include "core/render/film.h"
+#include "core/render/output.h"
+#include "core/render/sampler.h"
+#include "core/shading/sl/trace.h"
+
+#if defined(__SSE__) || defined(__x86_64__)
+#include <xmmintrin.h>
+#define OVO_HAVE_MXCSR 1
+#endif
+
+namespace ovo {
+
+namespace {
+
+RenderProgressCallback progressCallback = nullptr;
+void* progressUser = nullptr;
+
+// Streaming reports progress every this many samples.
+const unsigned StreamingProgressStep = 4096;
+
+// Flush-to-zero and denormals-are-zero for the lifetime of one render task. Pool threads run
+// other work too, so the previous control word comes back afterwards.
+class FlushDenormals {
+  public:
+#ifdef OVO_HAVE_MXCSR
+    FlushDenormals() : saved(_mm_getcsr()) { _mm_setcsr(saved | 0x8040); }
+    ~FlushDenormals() { _mm_setcsr(saved); }
+
+  private:
+    unsigned saved;
+#endif
+};
+
+class PendingLock {
+  public:
+    explicit PendingLock(sys::ActiveMutex& m) : mutex(m) { mutex.lock(); }
+    ~PendingLock() { mutex.unlock(); }
+    PendingLock(const PendingLock&) = delete;
+    PendingLock& operator=(const PendingLock&) = delete;
+
+  private:
+    sys::ActiveMutex& mutex;
+};
+
+// Whether the pixels a sampling rectangle (x1, y1 exclusive) can reach through a filter of
+// half-widths hx, hy meet an inclusive pixel rectangle.
+bool reaches(const RasterExtent& s, float hx, float hy, const RasterExtent& r) {
+    if (s.x0 >= s.x1 || s.y0 >= s.y1) return false;
+    return std::ceil(s.x0 - 0.5f - hx) <= float(r.x1) &&
+           std::floor(s.x1 - 0.5f + hx) >= float(r.x0) &&
+           std::ceil(s.y0 - 0.5f - hy) <= float(r.y1) &&
+           std::floor(s.y1 - 0.5f + hy) >= float(r.y0);
+}
+
+}  // namespace
+
+void setRenderProgressCallback(RenderProgressCallback callback, void* user) {
+    progressCallback = callback;
+    progressUser = user;
+}
+
+Scene::Scene(Raytracer* rt, Camera* cam, Primitive* prim, Sampler* smp, OIIO::TextureSystem* ts,
+             Options& options)
+    : raytracer(rt),
+      primitive(prim),
+      camera(cam),
+      sampler(smp),
+      textureSystem(ts),
+      pendingMutex(0),
+      nextBucketIndex(0) {
+    minPixelDistance = options.occlusionCacheSettings[2];
+    maxPixelDistance = options.occlusionCacheSettings[1];
+    cosMaxAngle = std::cos(radians(10.0f));
+    maxDiffuseDepth = options.maxDiffuseDepth;
+    maxRayDepth = options.maxRayDepth;
+    maxDepthColor = options.maxDepthColor;
+    specularModel = options.specularModel;
+    film = camera ? camera->getFilm() : nullptr;
+}
+
+Scene::~Scene() {
+    for (Bucket* b : buckets) delete b;
+}
+
+bool Scene::intersect(const Ray& ray, Hit& hit) const {
+    return primitive && primitive->intersect(ray, hit);
+}
+
+void Scene::buildBuckets(BucketOrder& order, const float* filterWidth) {
+    for (Bucket* b : buckets) delete b;
+    buckets.clear();
+    pending.clear();
+
+    unsigned nx, ny;
+    order.getNumBuckets(nx, ny);
+    if (nx == 0 || ny == 0) return;
+    float width[2] = {filterWidth[0], filterWidth[1]};
+    const size_t stride = size_t(nx) + 2;
+    // A null border around the image: edge buckets see no neighbour there.
+    std::vector<Bucket*> grid(stride * (size_t(ny) + 2), nullptr);
+    auto cell = [&](unsigned i, unsigned j) -> Bucket*& { return grid[size_t(j) * stride + i]; };
+
+    buckets.reserve(size_t(nx) * ny);
+    for (size_t k = 0; k < size_t(nx) * ny; ++k) {
+        Bucket* b = order.nextBucket();
+        if (!b) break;
+        unsigned i, j;
+        b->getCoordinates(i, j);
+        // A cell outside the grid or handed out twice would break the neighbour bookkeeping.
+        if (i >= nx || j >= ny || cell(i + 1, j + 1)) {
+            delete b;
+            continue;
+        }
+        // Filled as the buckets arrive, so only earlier buckets are neighbours.
+        b->computeSamplingBoundaries(width, cell(i, j + 1), cell(i + 2, j + 1), cell(i + 1, j + 2),
+                                     cell(i + 1, j));
+        cell(i + 1, j + 1) = b;
+        buckets.push_back(b);
+    }
+
+    // Contributors: every other bucket whose samples reach a bucket's pixels. A bucket's
+    // samples reach at most its sampling margin plus the filter, under 2 * h + 3 pixels, past
+    // its own pixels, so only buckets within that many bucket sizes need testing.
+    const float hx = width[0] * 0.5f, hy = width[1] * 0.5f;
+    int sizeX = 1, sizeY = 1;
+    for (const Bucket* b : buckets) {
+        sizeX = std::max(sizeX, b->getRasterBoundaries().x1 - b->getRasterBoundaries().x0 + 1);
+        sizeY = std::max(sizeY, b->getRasterBoundaries().y1 - b->getRasterBoundaries().y0 + 1);
+    }
+    const float reachX = std::ceil((2.0f * hx + 3.0f) / float(sizeX));
+    const float reachY = std::ceil((2.0f * hy + 3.0f) / float(sizeY));
+    const int rx = reachX < float(nx) ? int(reachX) : int(nx);  // NaN reaches everything
+    const int ry = reachY < float(ny) ? int(reachY) : int(ny);
+    std::vector<Bucket*> contributors;
+    for (Bucket* b : buckets) {
+        unsigned i, j;
+        b->getCoordinates(i, j);
+        contributors.clear();
+        for (int dj = -ry; dj <= ry; ++dj) {
+            for (int di = -rx; di <= rx; ++di) {
+                const long ci = long(i) + di, cj = long(j) + dj;
+                if ((di == 0 && dj == 0) || ci < 0 || cj < 0 || ci >= long(nx) || cj >= long(ny))
+                    continue;
+                Bucket* other = cell(unsigned(ci) + 1, unsigned(cj) + 1);
+                if (other &&
+                    reaches(other->getSamplingBoundaries(), hx, hy, b->getRasterBoundaries()))
+                    contributors.push_back(other);
+            }
+        }
+        b->setContributors(contributors);
+    }
+}
+
+void Scene::render() {
+    film = camera ? camera->getFilm() : nullptr;
+    if (!camera || !sampler || !film) return;
+    progress = progressCallback;
+    progressData = progressUser;
+
+    if (buckets.empty()) {
+        renderStreaming();
+        return;
+    }
+    for (Bucket* b : buckets) b->completed(false);
+    pending.clear();
+    completedBuckets = 0;
+    nextBucketIndex = 0;
+    sys::TaskScheduler* scheduler = sys::TaskScheduler::getInstance();
+    scheduler->addTask(doRenderThread, this, scheduler->getNumThreads(), nullptr, nullptr);
+    scheduler->go();
+}
+
+void Scene::doRenderThread(unsigned index, void* scene, unsigned) {
+    sys::setThreadID(index);
+    static_cast<Scene*>(scene)->renderThread();
+}
+
+float Scene::shadeSample(const Sample& sample, Color& colour) const {
+    RayDifferential ray;
+    ray.type = RayDifferential::Camera;
+    // The weight is not used: a camera reports 0 also when only the differentials failed.
+    camera->generateRayDifferential(sample, ray);
+    Color opacity;
+    if (!SL::traceRay(*this, ray, colour, opacity)) return 1e30f;
+    return camera->screenDepth(ray(ray.maxt));
+}
+
+// Threads meet where two buckets share a border band: the earlier bucket samples the whole
+// band, so its samples reach the later bucket's pixels, and diagonal buckets reach each
+// other's corners. No contribution may be lost and none may arrive after a pixel was weighted.
+// Each thread therefore accumulates a bucket's samples into a private tile covering the
+// bucket's sampling rectangle plus the filter reach (the lookup of Film::addSample, clamped to
+// the film window) and merges the tile into the film under pendingMutex when the bucket
+// completes, before marking it completed. A bucket's pixels are weighted and written only
+// once it and every bucket whose samples reach them (its contributors, found when the grid is
+// built) are complete; all film access during a bucket render happens under that same lock.
+void Scene::renderThread() {
+    FlushDenormals flush;
+    std::unique_ptr<Sampler> local(sampler->clone());
+    if (!local) return;
+    Sample sample;
+    FilmTile tile;
+    for (unsigned i = nextBucketIndex.fetch_add(1); i < buckets.size();
+         i = nextBucketIndex.fetch_add(1)) {
+        Bucket* b = buckets[i];
+        tile.reset(*film, b->getSamplingBoundaries());
+        local->setSamplingBoundaries(b->getSamplingBoundaries());
+        while (local->getNextSample(sample)) {
+            Color colour;
+            const float depth = shadeSample(sample, colour);
+            tile.addSample(Point(sample.imageX, sample.imageY, depth), colour, 1.0f);
+        }
+
+        PendingLock lock(pendingMutex);
+        film->merge(tile);
+        b->completed(true);
+        pending.push_back(b);
+        ++completedBuckets;
+        writeReadyBuckets();
+        if (progress) progress(completedBuckets, unsigned(buckets.size()), progressData);
+    }
+}
+
+void Scene::writeReadyBuckets() {
+    // A bucket that is not ready holds back those behind it, so buckets leave in the order
+    // they completed; once the last one completes, every bucket is ready.
+    while (!pending.empty() && pending.front()->neighboursCompleted()) {
+        const Bucket* b = pending.front();
+        film->weightPixels(b->getRasterBoundaries());
+        writeRegion(*film, b->getRasterBoundaries(), scratch);
+        pending.pop_front();
+    }
+}
+
+void Scene::renderStreaming() {
+    FlushDenormals flush;
+    bool writesRegions = false;
+    for (const auto& out : film->getOutputs())
+        writesRegions = writesRegions || acceptsRegions(*out);
+
+    sampler->reset();
+    const unsigned total = unsigned(std::max(0, sampler->totalSamples()));
+    unsigned done = 0;
+    Sample sample;
+    RasterExtent touched;
+    while (sampler->getNextSample(sample)) {
+        Color colour;
+        const float depth = shadeSample(sample, colour);
+        film->addSample(Point(sample.imageX, sample.imageY, depth), colour, 1.0f);
+        if (writesRegions && film->footprint(sample.imageX, sample.imageY, touched))
+            writeRegionNormalising(*film, touched, scratch);
+        ++done;
+        if (progress && done % StreamingProgressStep == 0) progress(done, total, progressData);
+    }
+    film->weightPixels();
+    if (progress) progress(done, total, progressData);
+}
+
+void Scene::closeOutputs() {
+    Film* f = camera ? camera->getFilm() : nullptr;
+    if (f) writeAndCloseOutputs(*f);
+}
+
+}  // namespace ovo

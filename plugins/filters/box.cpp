@@ -1,0 +1,31 @@
+// box: every sample within the filter's reach counts the same.
+//
+// Weight 1 where |x| and |y| are within the half-widths, 0 beyond. With "filterwidth" 1 1 each
+// sample lands in its own pixel only: no blur, and the most aliasing.
+//
+// Parameters: none (the widths come from "filterwidth").
+//
+// Example:
+//   PixelFilter "box" 1 1
+#include <cmath>
+
+#include "core/render/filter.h"
+
+namespace {
+
+using namespace ovo;
+
+class BoxFilter : public Filter {
+  public:
+    BoxFilter(float xw, float yw) : Filter(xw, yw) {}
+
+    float evaluate(float x, float y) const override {
+        return std::fabs(x) <= xwidth && std::fabs(y) <= ywidth ? 1.0f : 0.0f;
+    }
+};
+
+}  // namespace
+
+extern "C" ovo::Filter* createFilter(float xwidth, float ywidth, ovo::ParameterSet&) {
+    return new BoxFilter(xwidth, ywidth);
+}

@@ -1,0 +1,45 @@
+// gaussian: the default reconstruction filter, a Gaussian bell that falls to zero at the edge
+// of its support.
+//
+// The bell is scaled to the filter width, so a wider filter is a softer one: at offset x
+// (half-width w) the weight is exp(-alpha (x/w)^2) - exp(-alpha), zero from the edge on, and
+// the two axes multiply.
+//
+// Parameters:
+//   float alpha    falloff (2); larger values give a narrower bell. Non-positive values mean 2.
+//   (the widths come from "filterwidth", default 2 2)
+//
+// Example:
+//   PixelFilter "gaussian" 2 2
+#include <algorithm>
+#include <cmath>
+
+#include "core/render/filter.h"
+
+namespace {
+
+using namespace ovo;
+
+class GaussianFilter : public Filter {
+  public:
+    GaussianFilter(float xw, float yw, float alpha)
+        : Filter(xw, yw), alpha(alpha), edge(std::exp(-alpha)) {}
+
+    float evaluate(float x, float y) const override {
+        return bell(x * invXwidth) * bell(y * invYwidth);
+    }
+
+  private:
+    float bell(float d) const { return std::max(0.0f, std::exp(-alpha * d * d) - edge); }
+
+    float alpha;
+    float edge;
+};
+
+}  // namespace
+
+extern "C" ovo::Filter* createFilter(float xwidth, float ywidth, ovo::ParameterSet& parameters) {
+    float alpha = parameters.findFloat("alpha", 2.0f);
+    if (!(alpha > 0.0f)) alpha = 2.0f;
+    return new GaussianFilter(xwidth, ywidth, alpha);
+}

@@ -1,0 +1,209 @@
+// Bucket grids: the order plugins, raster and sampling boundaries, neighbours, and which
+// buckets must be complete before a bucket's pixels can be written.
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <set>
+
+#include "tests/render/render_test_util.h"
+
+using namespace rendertest;
+
+namespace {
+
+const char* const Orders[] = {"horizontal", "vertical", "spiral"};
+
+// The scene's buckets for an order over an image, as Render builds them.
+struct Grid {
+    Options options;
+    std::unique_ptr<Scene> scene;
+    unsigned nx = 0, ny = 0;
+
+    Grid(const char* order, unsigned w, unsigned h, unsigned size, float filterWidth,
+         Extent2D crop = {0, 1, 0, 1}) {
+        unsigned res[2] = {w, h}, bs[2] = {size, size};
+        float fw[2] = {filterWidth, filterWidth};
+        scene.reset(new Scene(nullptr, nullptr, nullptr, nullptr, nullptr, options));
+        std::unique_ptr<BucketOrder> o(makeOrder(order, bs, res, crop));
+        o->getNumBuckets(nx, ny);
+        scene->buildBuckets(*o, fw);
+    }
+    const std::vector<Bucket*>& buckets() const { return scene->getBuckets(); }
+};
+
+// Pixels a sampling rectangle reaches through a filter of half-width h.
+RasterExtent reach(const RasterExtent& s, float h) {
+    return {int(std::ceil(s.x0 - 0.5f - h)), int(std::floor(s.x1 - 0.5f + h)),
+            int(std::ceil(s.y0 - 0.5f - h)), int(std::floor(s.y1 - 0.5f + h))};
+}
+
+bool overlap(const RasterExtent& a, const RasterExtent& b) {
+    return a.x0 <= b.x1 && b.x0 <= a.x1 && a.y0 <= b.y1 && b.y0 <= a.y1;
+}
+
+}  // namespace
+
+TEST(Buckets, OrderExtentAndCounts) {
+    unsigned res[2] = {640, 480}, size[2] = {32, 32}, nx, ny;
+    Extent2D full = {0, 1, 0, 1}, half = {0.5f, 1.0f, 0.0f, 1.0f};
+    std::unique_ptr<BucketOrder> o(makeOrder("horizontal", size, res, full));
+    o->getNumBuckets(nx, ny);
+    EXPECT_EQ(nx, 20u);
+    EXPECT_EQ(ny, 15u);
+
+    o.reset(makeOrder("horizontal", size, res, half));
+    o->getNumBuckets(nx, ny);
+    EXPECT_EQ(nx, 10u);
+    EXPECT_EQ(ny, 15u);
+    std::unique_ptr<Bucket> first(o->nextBucket());
+    EXPECT_EQ(first->getRasterBoundaries().x0, 320);
+    EXPECT_EQ(first->getRasterBoundaries().x1, 351);
+    EXPECT_EQ(first->getRasterBoundaries().y0, 0);
+
+    // The last column and row are clipped to the image.
+    unsigned odd[2] = {100, 70};
+    o.reset(makeOrder("horizontal", size, odd, full));
+    o->getNumBuckets(nx, ny);
+    EXPECT_EQ(nx, 4u);
+    EXPECT_EQ(ny, 3u);
+    std::unique_ptr<Bucket> last;
+    for (unsigned k = 0; k < nx * ny; ++k) last.reset(o->nextBucket());
+    EXPECT_EQ(last->getRasterBoundaries().x0, 96);
+    EXPECT_EQ(last->getRasterBoundaries().x1, 99);
+    EXPECT_EQ(last->getRasterBoundaries().y0, 64);
+    EXPECT_EQ(last->getRasterBoundaries().y1, 69);
+    EXPECT_EQ(o->nextBucket(), nullptr);  // asked once too often
+}
+
+TEST(Buckets, EveryOrderReturnsEachCellOnce) {
+    const unsigned grids[][2] = {{1, 1}, {1, 5}, {6, 1}, {4, 4}, {7, 3}, {2, 9}, {20, 15}};
+    for (const char* name : Orders) {
+        for (const auto& g : grids) {
+            SCOPED_TRACE(std::string(name) + " " + std::to_string(g[0]) + "x" +
+                         std::to_string(g[1]));
+            unsigned res[2] = {g[0] * 8, g[1] * 8}, size[2] = {8, 8}, nx, ny;
+            Extent2D crop = {0, 1, 0, 1};
+            std::unique_ptr<BucketOrder> o(makeOrder(name, size, res, crop));
+            o->getNumBuckets(nx, ny);
+            ASSERT_EQ(nx, g[0]);
+            ASSERT_EQ(ny, g[1]);
+            std::set<std::pair<unsigned, unsigned>> seen;
+            for (unsigned k = 0; k < nx * ny; ++k) {
+                std::unique_ptr<Bucket> b(o->nextBucket());
+                ASSERT_TRUE(b);
+                unsigned i, j;
+                b->getCoordinates(i, j);
+                EXPECT_LT(i, nx);
+                EXPECT_LT(j, ny);
+                EXPECT_TRUE(seen.insert({i, j}).second) << i << "," << j;
+                EXPECT_EQ(b->getRasterBoundaries().x0, int(8 * i));
+                EXPECT_EQ(b->getRasterBoundaries().y1, int(8 * j + 7));
+            }
+            EXPECT_EQ(o->nextBucket(), nullptr);
+        }
+    }
+    // The spiral starts in the middle.
+    unsigned res[2] = {5 * 8, 3 * 8}, size[2] = {8, 8}, i, j;
+    Extent2D crop = {0, 1, 0, 1};
+    std::unique_ptr<BucketOrder> o(makeOrder("spiral", size, res, crop));
+    std::unique_ptr<Bucket> b(o->nextBucket());
+    b->getCoordinates(i, j);
+    EXPECT_EQ(i, 2u);
+    EXPECT_EQ(j, 1u);
+}
+
+TEST(Buckets, NeighboursAndSamplingBoundaries) {
+    Grid grid("horizontal", 640, 480, 32, 2.0f);
+    const auto& b = grid.buckets();
+    ASSERT_EQ(b.size(), 300u);
+    // The first bucket has no neighbours and samples the filter reach on every side.
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(b[0]->getNeighbour(k), nullptr);
+    EXPECT_EQ(b[0]->getSamplingBoundaries().x0, -1);
+    EXPECT_EQ(b[0]->getSamplingBoundaries().x1, 33);  // ceil(31 + 1) + 1
+    EXPECT_EQ(b[0]->getSamplingBoundaries().y0, -1);
+    // The second has only its left neighbour and starts where the first stopped.
+    EXPECT_EQ(b[1]->getNeighbour(0), b[0]);
+    EXPECT_EQ(b[1]->getNeighbour(1), nullptr);
+    EXPECT_EQ(b[1]->getNeighbour(3), nullptr);
+    EXPECT_EQ(b[1]->getSamplingBoundaries().x0, 33);
+    // The first of the second row has the bucket above it; the later one below never counts.
+    EXPECT_EQ(b[20]->getNeighbour(3), b[0]);
+    EXPECT_EQ(b[0]->getNeighbour(2), nullptr);
+    EXPECT_EQ(b[20]->getSamplingBoundaries().y0, 33);
+
+    // A bucket is written once its earlier neighbours are complete and, beyond the four, the
+    // earlier diagonal bucket whose samples reach its corner.
+    Bucket* second = b[21];
+    EXPECT_FALSE(second->neighboursCompleted());
+    b[1]->completed(true);
+    b[20]->completed(true);
+    EXPECT_FALSE(second->neighboursCompleted());  // b[0] still samples into its corner
+    b[0]->completed(true);
+    EXPECT_TRUE(second->neighboursCompleted());
+}
+
+// For every order and filter width (also wider than a bucket): the buckets' sampling
+// rectangles tile the sampled area without gap or overlap, and every bucket whose samples
+// reach a bucket's pixels is among that bucket's contributors.
+TEST(Buckets, SamplingRectanglesTileTheImageAndContributorsAreComplete) {
+    struct Case {
+        unsigned w, h, size;
+        float filterWidth;
+    };
+    const Case cases[] = {{64, 48, 16, 2.0f},
+                          {70, 45, 8, 3.0f},
+                          {36, 28, 4, 4.0f},
+                          {40, 40, 8, 1.0f},
+                          {33, 57, 5, 6.0f}};
+    for (const char* name : Orders) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(name) + " " + std::to_string(c.w) + "x" + std::to_string(c.h) +
+                         " size " + std::to_string(c.size) + " width " +
+                         std::to_string(c.filterWidth));
+            Grid grid(name, c.w, c.h, c.size, c.filterWidth);
+            const auto& b = grid.buckets();
+            ASSERT_EQ(b.size(), size_t(grid.nx * grid.ny));
+            const float h = c.filterWidth * 0.5f;
+            const int x0 = int(std::floor(-h)), x1 = int(std::ceil(c.w - 1 + h)) + 1;
+            const int y0 = int(std::floor(-h)), y1 = int(std::ceil(c.h - 1 + h)) + 1;
+            std::vector<int> count(size_t(x1 - x0) * (y1 - y0), 0);
+            for (const Bucket* bucket : b) {
+                const RasterExtent& s = bucket->getSamplingBoundaries();
+                for (int y = s.y0; y < s.y1; ++y) {
+                    for (int x = s.x0; x < s.x1; ++x) {
+                        ASSERT_TRUE(x >= x0 && x < x1 && y >= y0 && y < y1) << x << "," << y;
+                        ++count[size_t(y - y0) * (x1 - x0) + (x - x0)];
+                    }
+                }
+            }
+            for (size_t k = 0; k < count.size(); ++k)
+                ASSERT_EQ(count[k], 1)
+                    << "sample cell " << int(k % (x1 - x0)) + x0 << "," << int(k / (x1 - x0)) + y0;
+
+            for (const Bucket* target : b) {
+                const auto& contributors = target->getContributors();
+                for (const Bucket* other : b) {
+                    if (other == target) continue;
+                    const bool reaches = overlap(reach(other->getSamplingBoundaries(), h),
+                                                 target->getRasterBoundaries());
+                    const bool listed = std::find(contributors.begin(), contributors.end(),
+                                                  other) != contributors.end();
+                    ASSERT_EQ(reaches, listed);
+                }
+            }
+        }
+    }
+}
+
+// With the usual orders no later bucket reaches an earlier one, so with one thread every
+// bucket is ready the moment it completes.
+TEST(Buckets, UsualOrdersWaitOnlyForEarlierBuckets) {
+    for (const char* name : Orders) {
+        SCOPED_TRACE(name);
+        Grid grid(name, 96, 64, 16, 2.0f);
+        for (Bucket* b : grid.buckets()) {
+            b->completed(true);
+            EXPECT_TRUE(b->neighboursCompleted());
+        }
+    }
+}

@@ -1,0 +1,193 @@
+// Cameras: the screen and raster chain, clipping, the two projections, placement and motion,
+// the shutter, and the thin lens.
+#include <cmath>
+#include <memory>
+
+#include "core/math/constants.h"
+#include "tests/render/render_test_util.h"
+
+using namespace rendertest;
+
+namespace {
+
+struct CameraRig {
+    unsigned res[2] = {640, 480};
+    Extent2D crop = {0, 1, 0, 1};
+    Film film{res, crop, nullptr};
+    std::unique_ptr<Camera> camera;
+
+    CameraRig(const char* projection, ParameterSet p = {}, const MotionTransform& t = Transform()) {
+        camera.reset(makeCamera(projection, t, &film, p));
+    }
+    ProjectiveCamera& projective() { return dynamic_cast<ProjectiveCamera&>(*camera); }
+    Ray ray(float x, float y, float lensU = 0.5f, float lensV = 0.5f, float time = 0.0f) {
+        Sample s;
+        s.imageX = x;
+        s.imageY = y;
+        s.lensU = lensU;
+        s.lensV = lensV;
+        s.time = time;
+        Ray r;
+        EXPECT_EQ(camera->generateRay(s, r), 1.0f);
+        return r;
+    }
+};
+
+float angleToZ(const Vector& d) { return std::acos(d.z / d.length()); }
+
+void expectPoint(const Point& p, float x, float y, float z, float eps = 1e-5f) {
+    EXPECT_NEAR(p.x, x, eps);
+    EXPECT_NEAR(p.y, y, eps);
+    EXPECT_NEAR(p.z, z, eps);
+}
+
+}  // namespace
+
+TEST(Cameras, ScreenRasterChainAndClipping) {
+    for (const char* projection : {"perspective", "orthographic"}) {
+        SCOPED_TRACE(projection);
+        CameraRig rig(projection);
+        ProjectiveCamera& cam = rig.projective();
+        // Raster (0, 0) is the top left of the screen window; raster y grows downwards.
+        expectPoint(cam.getRasterToScreen() * Point(0, 0, 0), -4.0f / 3.0f, 1.0f, 0.0f);
+        expectPoint(cam.getRasterToScreen() * Point(640, 480, 0), 4.0f / 3.0f, -1.0f, 0.0f);
+        expectPoint(cam.getScreenToRaster() * Point(0, 0, 0), 320.0f, 240.0f, 0.0f, 1e-3f);
+        EXPECT_FLOAT_EQ(cam.getHither(), 0.1f);
+        EXPECT_FLOAT_EQ(cam.getYon(), 1e6f);
+        EXPECT_EQ(cam.getLensRadius(), 0.0f);
+        EXPECT_EQ(cam.getShutterOpen(), 0.0f);
+        EXPECT_EQ(cam.getShutterClose(), 0.0f);
+    }
+    ParameterSet p;
+    addFloats(p, "near", {0.0f});
+    addFloats(p, "far", {1e35f});
+    addFloats(p, "screen", {-2.0f, 2.0f, -1.0f, 3.0f});
+    CameraRig rig("perspective", p);
+    EXPECT_FLOAT_EQ(rig.camera->getHither(), 0.001f);
+    EXPECT_FLOAT_EQ(rig.camera->getYon(), 1e30f);
+    expectPoint(rig.projective().getRasterToScreen() * Point(0, 0, 0), -2.0f, 3.0f, 0.0f);
+    expectPoint(rig.projective().getRasterToScreen() * Point(640, 480, 0), 2.0f, -1.0f, 0.0f);
+}
+
+TEST(Cameras, PerspectiveRaysAndDepth) {
+    ParameterSet p;
+    addFloats(p, "fov", {60.0f});
+    addFloats(p, "near", {1.0f});
+    addFloats(p, "far", {100.0f});
+    CameraRig rig("perspective", p);
+    const float half = radians(30.0f);
+
+    Ray centre = rig.ray(320, 240);
+    expectPoint(centre.o, 0, 0, 0);
+    EXPECT_NEAR(angleToZ(centre.d), 0.0f, 1e-4f);
+    // The field of view spans the vertical extent of a wide image; x right, y up.
+    Ray top = rig.ray(320, 0);
+    EXPECT_NEAR(angleToZ(top.d), half, 1e-5f);
+    EXPECT_GT(top.d.y, 0.0f);
+    Ray right = rig.ray(640, 240);
+    EXPECT_NEAR(angleToZ(right.d), std::atan(4.0f / 3.0f * std::tan(half)), 1e-5f);
+    EXPECT_GT(right.d.x, 0.0f);
+    Ray corner = rig.ray(0, 480);
+    EXPECT_LT(corner.d.x, 0.0f);
+    EXPECT_LT(corner.d.y, 0.0f);
+    // Clipping is by depth along the view axis.
+    EXPECT_NEAR(corner(corner.mint).z, 1.0f, 1e-5f);
+    EXPECT_NEAR(corner(corner.maxt).z, 100.0f, 1e-3f);
+
+    // Screen depth: 0 at near, 1 at far, the projective curve between.
+    const Camera& cam = *rig.camera;
+    EXPECT_NEAR(cam.screenDepth(Point(0, 0, 1)), 0.0f, 1e-6f);
+    EXPECT_NEAR(cam.screenDepth(Point(3, -2, 100)), 1.0f, 1e-6f);
+    float previous = -1.0f;
+    for (float z = 1.0f; z <= 100.0f; z *= 1.5f) {
+        const float d = cam.screenDepth(Point(0.5f, 0.25f, z));
+        EXPECT_NEAR(d, 100.0f / 99.0f * (1.0f - 1.0f / z), 1e-6f);
+        EXPECT_GT(d, previous);
+        previous = d;
+    }
+
+    // Differentials: the offset rays are the rays of the next pixel in x and in y.
+    Sample s;
+    s.imageX = 100.25f;
+    s.imageY = 50.5f;
+    RayDifferential rd;
+    EXPECT_EQ(cam.generateRayDifferential(s, rd), 1.0f);
+    EXPECT_TRUE(rd.hasDifferentials);
+    const Ray rx = rig.ray(101.25f, 50.5f), ry = rig.ray(100.25f, 51.5f);
+    EXPECT_EQ(rd.rx.d, rx.d);
+    EXPECT_EQ(rd.ry.d, ry.d);
+}
+
+TEST(Cameras, OrthographicMapsCameraXYOntoTheScreen) {
+    ParameterSet p;
+    addFloats(p, "near", {2.0f});
+    addFloats(p, "far", {12.0f});
+    CameraRig rig("orthographic", p);
+    Ray r = rig.ray(0, 0);
+    expectPoint(r.o, -4.0f / 3.0f, 1.0f, 0.0f);
+    expectPoint(r.d, 0, 0, 1);
+    EXPECT_NEAR(r(r.mint).z, 2.0f, 1e-6f);
+    EXPECT_NEAR(r(r.maxt).z, 12.0f, 1e-5f);
+    r = rig.ray(480, 120);
+    expectPoint(r.o, 2.0f / 3.0f, 0.5f, 0.0f);
+    for (float z : {2.0f, 4.5f, 7.0f, 12.0f})
+        EXPECT_NEAR(rig.camera->screenDepth(Point(5, -3, z)), (z - 2.0f) / 10.0f, 1e-6f);
+}
+
+TEST(Cameras, PlacementMotionAndShutter) {
+    // The transform maps world to camera: this camera sits at world (1, 2, -5), looking +z.
+    CameraRig placed("perspective", {}, Transform(Translate(-1, -2, 5)));
+    Ray r = placed.ray(320, 240);
+    expectPoint(r.o, 1, 2, -5);
+    expectPoint(placed.camera->getCameraToWorld() * Point(0, 0, 0), 1, 2, -5);
+    EXPECT_NEAR(placed.camera->screenDepth(Point(1, 2, -4.9f)), 0.0f, 1e-5f);
+
+    // A moving camera: at world x = 0 when the shutter opens at 1, at x = 4 when it closes at
+    // 3; a sample's time in [0, 1) spreads over that interval.
+    const float times[2] = {1.0f, 3.0f};
+    MotionTransform moving(2, times);
+    moving.setSample(0, Translate(0, 0, 0));
+    moving.setSample(1, Translate(-4, 0, 0));
+    ParameterSet p;
+    addFloats(p, "shutter", {1.0f, 3.0f});
+    CameraRig rig("perspective", p, moving);
+    EXPECT_EQ(rig.camera->getShutterOpen(), 1.0f);
+    EXPECT_EQ(rig.camera->getShutterClose(), 3.0f);
+    for (float u : {0.0f, 0.25f, 0.5f, 0.9f}) {
+        r = rig.ray(320, 240, 0.5f, 0.5f, u);
+        EXPECT_FLOAT_EQ(r.time, 1.0f + 2.0f * u);
+        expectPoint(r.o, 4.0f * u, 0, 0);
+        expectPoint(r.d.hat(), 0, 0, 1);
+    }
+}
+
+TEST(Cameras, ThinLensFocusesOnTheFocalPlane) {
+    for (const char* projection : {"perspective", "orthographic"}) {
+        SCOPED_TRACE(projection);
+        ParameterSet p;
+        addFloats(p, "focallength", {1.0f});
+        addFloats(p, "fstop", {2.0f});
+        addFloats(p, "focaldistance", {4.0f});
+        CameraRig rig(projection, p);
+        EXPECT_FLOAT_EQ(rig.projective().getLensRadius(), 0.25f);
+        EXPECT_FLOAT_EQ(rig.projective().getFocalDistance(), 4.0f);
+        for (Point raster : {Point(320, 240, 0), Point(100, 400, 0)}) {
+            // Every lens position's ray passes through the pinhole ray's point at depth 4.
+            const Ray pin = rig.ray(raster.x, raster.y);  // lens centre
+            const Point focus = pin((4.0f - pin.o.z) / pin.d.z);
+            float spread = 0.0f;
+            for (float u : {0.0f, 0.1f, 0.7f, 0.99f}) {
+                for (float v : {0.05f, 0.5f, 0.95f}) {
+                    const Ray r = rig.ray(raster.x, raster.y, u, v);
+                    const Point q = r((4.0f - r.o.z) / r.d.z);
+                    expectPoint(q, focus.x, focus.y, 4.0f, 1e-4f);
+                    const float dx = r.o.x - pin.o.x, dy = r.o.y - pin.o.y;
+                    EXPECT_LE(std::sqrt(dx * dx + dy * dy), 0.25f + 1e-6f);
+                    EXPECT_EQ(r.o.z, 0.0f);
+                    spread = std::max(spread, std::sqrt(dx * dx + dy * dy));
+                }
+            }
+            EXPECT_GT(spread, 0.2f);  // the lens is really used
+        }
+    }
+}

@@ -1,0 +1,159 @@
+// Film: the filter table, the footprint and weights of addSample, weighting, and the private
+// tiles the render threads accumulate into.
+#include <cmath>
+#include <random>
+
+#include "tests/render/render_test_util.h"
+
+using namespace rendertest;
+
+namespace {
+
+float gaussianBell(float u) { return std::exp(-2.0f * u * u) - std::exp(-2.0f); }
+
+// The table index the film must use for an offset d with half-width w.
+int index(float d, float w) { return std::min(int(std::floor(std::fabs(d) / w * 16.0f)), 15); }
+
+}  // namespace
+
+TEST(Film, TableSamplesTheFilterAtQuadrantCellCentres) {
+    unsigned res[2] = {8, 8};
+    Extent2D crop = {0, 1, 0, 1};
+    Film film(res, crop, makeFilter("gaussian", 1.0f, 2.0f));
+    const float* table = film.getFilterTable();
+    for (int j = 0; j < 16; ++j)
+        for (int i = 0; i < 16; ++i)
+            EXPECT_NEAR(table[j * 16 + i],
+                        gaussianBell((i + 0.5f) / 16.0f) * gaussianBell((j + 0.5f) / 16.0f), 1e-6f)
+                << i << "," << j;
+    // The last column samples inside the support, so the border weight is above zero.
+    EXPECT_GT(table[15], 0.0f);
+}
+
+TEST(Film, SampleFootprintAndWeights) {
+    unsigned res[2] = {32, 32};
+    Extent2D crop = {0, 1, 0, 1};
+    Film film(res, crop, makeFilter("gaussian", 1.0f, 1.0f));
+    const float* table = film.getFilterTable();
+    film.addSample(Point(10.5f, 20.5f, 4.0f), Color(1.0f, 0.5f, 0.25f), 1.0f);
+
+    // Centre pixel, its direct neighbours at table index 15, nothing beyond.
+    EXPECT_FLOAT_EQ(film.pixel(10, 20).weight, table[0]);
+    EXPECT_FLOAT_EQ(film.pixel(9, 20).weight, table[15]);
+    EXPECT_FLOAT_EQ(film.pixel(11, 20).weight, table[15]);
+    EXPECT_FLOAT_EQ(film.pixel(11, 21).weight, table[15 * 16 + 15]);
+    EXPECT_FLOAT_EQ(film.pixel(10, 20).g, 0.5f * table[0]);
+    EXPECT_FLOAT_EQ(film.pixel(9, 19).z, 4.0f);
+    for (int x : {8, 12}) {
+        EXPECT_EQ(film.pixel(x, 20).weight, 0.0f);
+        EXPECT_EQ(film.pixel(x, 20).z, 1e30f);  // untouched pixels keep their depth too
+    }
+
+    // An off-centre sample: every weight is the table entry of its own row and column.
+    // Its centre is (2.8, 5.4), so it reaches columns 2..3 and rows 5..6.
+    film.addSample(Point(3.3f, 5.9f, 2.0f), Color(1.0f), 0.5f);
+    for (int y = 5; y <= 6; ++y)
+        for (int x = 2; x <= 3; ++x)
+            EXPECT_FLOAT_EQ(film.pixel(x, y).weight,
+                            table[index(y - 5.4f, 1.0f) * 16 + index(x - 2.8f, 1.0f)]);
+    EXPECT_FLOAT_EQ(film.pixel(3, 5).a, 0.5f * film.pixel(3, 5).weight);
+    for (int k : {1, 4}) EXPECT_EQ(film.pixel(k, 5).weight, 0.0f);
+    for (int k : {4, 7}) EXPECT_EQ(film.pixel(2, k).weight, 0.0f);
+
+    // Weighting: a pixel that saw two colours holds their weighted mean; unsampled pixels stay
+    // black at depth 1e30 with weight 0.
+    film.addSample(Point(10.5f, 20.5f, 9.0f), Color(0.0f), 0.0f);
+    film.weightPixels();
+    EXPECT_NEAR(film.pixel(10, 20).r, 0.5f, 1e-6f);
+    EXPECT_NEAR(film.pixel(10, 20).a, 0.5f, 1e-6f);
+    EXPECT_FLOAT_EQ(film.pixel(10, 20).z, 4.0f);
+    EXPECT_FLOAT_EQ(film.pixel(10, 20).weight, 2.0f * table[0]);
+    const FilmPixel& empty = film.pixel(30, 2);
+    EXPECT_EQ(empty.r + empty.g + empty.b + empty.a + empty.weight, 0.0f);
+    EXPECT_EQ(empty.z, 1e30f);
+}
+
+TEST(Film, CropWindowAndPartialWeighting) {
+    unsigned res[2] = {640, 480};
+    Extent2D crop = {0.5f, 1.0f, 0.0f, 1.0f};
+    Film film(res, crop, makeFilter("box", 1.0f, 1.0f));
+    EXPECT_EQ(film.x0(), 320);
+    EXPECT_EQ(film.width(), 320);
+    EXPECT_EQ(film.y0(), 0);
+    EXPECT_EQ(film.height(), 480);
+
+    // A sample left of the window reaches the window's first column and nothing outside it.
+    film.addSample(Point(319.9f, 10.5f, 1.0f), Color(1.0f), 1.0f);
+    EXPECT_GT(film.pixel(320, 10).weight, 0.0f);
+    EXPECT_EQ(film.pixel(321, 10).weight, 0.0f);
+    RasterExtent fp;
+    ASSERT_TRUE(film.footprint(319.9f, 10.5f, fp));
+    EXPECT_EQ(fp.x0, 320);
+    EXPECT_EQ(fp.x1, 320);
+    EXPECT_EQ(fp.y0, 9);
+    EXPECT_EQ(fp.y1, 11);
+    EXPECT_FALSE(film.footprint(100.0f, 10.5f, fp));
+
+    // Samples at absurd positions are ignored.
+    film.addSample(Point(NAN, 10.0f, 1.0f), Color(1.0f), 1.0f);
+    film.addSample(Point(1e30f, -1e30f, 1.0f), Color(1.0f), 1.0f);
+
+    // Weighting a rectangle leaves the rest unnormalised.
+    film.addSample(Point(400.5f, 100.5f, 1.0f), Color(3.0f), 1.0f);
+    film.addSample(Point(500.5f, 100.5f, 1.0f), Color(3.0f), 1.0f);
+    film.addSample(Point(500.5f, 100.5f, 1.0f), Color(3.0f), 1.0f);
+    film.weightPixels(RasterExtent{390, 410, 90, 110});
+    EXPECT_FLOAT_EQ(film.pixel(400, 100).r, 3.0f);
+    EXPECT_FLOAT_EQ(film.pixel(500, 100).r, 3.0f * film.pixel(500, 100).weight);
+    EXPECT_GT(film.pixel(500, 100).weight, 1.5f);
+    // Extents reaching outside the window are clamped.
+    film.weightPixels(RasterExtent{-100, 10000, -100, 10000});
+    EXPECT_FLOAT_EQ(film.pixel(500, 100).r, 3.0f);
+}
+
+// Tiles merged into a film give the film that direct accumulation gives, also for tiles cut by
+// the film window and with a filter wider than a pixel.
+TEST(Film, TilesMergeToTheDirectResult) {
+    unsigned res[2] = {40, 30};
+    Extent2D crop = {0.1f, 0.9f, 0.2f, 1.0f};
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> u(0.0f, 1.0f);
+    const RasterExtent rects[] = {{-3, 9, -2, 11}, {9, 21, 5, 13}, {30, 44, 20, 33}};
+
+    Film direct(res, crop, makeFilter("triangle", 1.5f, 2.0f));
+    Film merged(res, crop, makeFilter("triangle", 1.5f, 2.0f));
+    FilmTile tile;
+    for (const RasterExtent& r : rects) {
+        tile.reset(merged, r);
+        EXPECT_GE(tile.x0(), merged.x0());
+        EXPECT_LE(tile.x0() + tile.width(), merged.x0() + merged.width());
+        for (int k = 0; k < 400; ++k) {
+            const Point p(r.x0 + u(rng) * (r.x1 - r.x0), r.y0 + u(rng) * (r.y1 - r.y0),
+                          1.0f + u(rng));
+            const Color c(u(rng), u(rng), u(rng));
+            direct.addSample(p, c, 0.75f);
+            tile.addSample(p, c, 0.75f);
+        }
+        merged.merge(tile);
+    }
+    int touched = 0;
+    for (int y = direct.y0(); y < direct.y0() + direct.height(); ++y) {
+        for (int x = direct.x0(); x < direct.x0() + direct.width(); ++x) {
+            const FilmPixel& a = direct.pixel(x, y);
+            const FilmPixel& b = merged.pixel(x, y);
+            ASSERT_NEAR(a.weight, b.weight, 1e-4f) << x << "," << y;
+            EXPECT_NEAR(a.r, b.r, 1e-4f);
+            EXPECT_NEAR(a.b, b.b, 1e-4f);
+            EXPECT_NEAR(a.a, b.a, 1e-4f);
+            EXPECT_EQ(a.z, b.z);
+            touched += a.weight > 0.0f;
+        }
+    }
+    EXPECT_GT(touched, 200);
+
+    // A rectangle wholly outside the film's reach makes an empty tile that merges to nothing.
+    tile.reset(merged, RasterExtent{100, 110, 100, 110});
+    EXPECT_EQ(tile.width() * tile.height(), 0);
+    tile.addSample(Point(105.0f, 105.0f, 1.0f), Color(1.0f), 1.0f);
+    merged.merge(tile);
+}

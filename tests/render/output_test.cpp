@@ -1,0 +1,156 @@
+// Image outputs: real files written by OpenImageIO and read back, the mode table, gamma, crop
+// windows, and writers that take regions.
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "core/render/output.h"
+#include "tests/render/render_test_util.h"
+
+using namespace rendertest;
+
+namespace {
+
+OutputRecord record(const std::string& file, const char* type, const char* mode,
+                    float gamma = 1.0f) {
+    OutputRecord r;
+    r.name = tempFile(file);
+    r.type = type;
+    r.mode = mode;
+    r.gamma = gamma;
+    std::remove(r.name.c_str());
+    return r;
+}
+
+// One sample per pixel with a box filter: each pixel's normalised colour is the sample's.
+void paint(Film& film, float value) {
+    for (int y = film.y0(); y < film.y0() + film.height(); ++y)
+        for (int x = film.x0(); x < film.x0() + film.width(); ++x)
+            film.addSample(Point(x + 0.5f, y + 0.5f, 2.0f), Color(value, -value, value * 0.5f),
+                           0.5f);
+}
+
+}  // namespace
+
+TEST(Outputs, ModesGammaAndFilesReadBack) {
+    unsigned res[2] = {16, 12};
+    Extent2D crop = {0, 1, 0, 1};
+    Film film(res, crop, makeFilter("box", 0.5f, 0.5f));
+    const OutputRecord png = record("linear.png", "png", "rgba");
+    const OutputRecord gamma = record("gamma.tif", "tiff", "rgb", 2.2f);
+    const OutputRecord alpha = record("alpha.exr", "openexr", "a");
+    ASSERT_TRUE(openOutput(film, png, ""));
+    ASSERT_TRUE(openOutput(film, gamma, ""));
+    ASSERT_TRUE(openOutput(film, alpha, ""));
+    // Unknown modes and formats attach nothing.
+    EXPECT_FALSE(openOutput(film, record("bad.png", "png", "rgbz"), ""));
+    EXPECT_FALSE(openOutput(film, record("bad.xyz", "no-such-format", "rgb"), ""));
+    EXPECT_EQ(film.getOutputs().size(), 3u);
+    EXPECT_EQ(film.getOutputs()[0]->spec().get_string_attribute("oiio:ColorSpace"), "Linear");
+    EXPECT_EQ(film.getOutputs()[1]->spec().get_string_attribute("oiio:ColorSpace"),
+              "GammaCorrected");
+    EXPECT_FLOAT_EQ(film.getOutputs()[1]->spec().get_float_attribute("oiio:Gamma"), 2.2f);
+
+    paint(film, 0.25f);
+    film.weightPixels();
+    writeAndCloseOutputs(film);
+    writeAndCloseOutputs(film);  // closing twice writes nothing more
+
+    OIIO::ImageSpec spec;
+    std::vector<float> px;
+    ASSERT_TRUE(readImage(png.name, spec, px));
+    EXPECT_EQ(spec.nchannels, 4);
+    EXPECT_EQ(spec.format, OIIO::TypeDesc::UINT8);
+    EXPECT_EQ(spec.alpha_channel, 3);
+    EXPECT_EQ(spec.width, 16);
+    // PNG keeps colour unassociated from alpha; reading associates it again, so the values
+    // come back within the 8-bit steps of both conversions.
+    EXPECT_NEAR(px[0], 0.25f, 2.0f / 255.0f);
+    EXPECT_EQ(px[1], 0.0f);  // negative clamps to 0
+    EXPECT_NEAR(px[3], 128.0f / 255.0f, 1e-6f);
+
+    // Gamma 2.2: 0.25 is written as 0.25^(1/2.2); negative values become 0.
+    ASSERT_TRUE(readImage(gamma.name, spec, px));
+    EXPECT_EQ(spec.nchannels, 3);
+    EXPECT_NEAR(px[0], std::round(255.0f * std::pow(0.25f, 1.0f / 2.2f)) / 255.0f, 1e-6f);
+    EXPECT_EQ(px[1], 0.0f);
+    EXPECT_NEAR(px[2], std::round(255.0f * std::pow(0.125f, 1.0f / 2.2f)) / 255.0f, 1e-6f);
+
+    ASSERT_TRUE(readImage(alpha.name, spec, px));
+    EXPECT_EQ(spec.nchannels, 1);
+    EXPECT_EQ(spec.channelnames[0], "A");
+    EXPECT_EQ(spec.alpha_channel, 0);
+    EXPECT_EQ(px[5], 0.5f);  // OpenEXR stores 8-bit requests as half floats
+}
+
+// A crop window moves the image origin while the full window stays the whole frame; pixels no
+// sample reached hold the empty depth.
+TEST(Outputs, CropWindowAndEmptyDepth) {
+    unsigned res[2] = {64, 48};
+    Extent2D crop = {0.25f, 0.75f, 0.5f, 1.0f};
+    Film film(res, crop, makeFilter("box", 0.5f, 0.5f));
+    const OutputRecord z = record("crop.exr", "openexr", "z");
+    const OutputRecord tif = record("crop.tif", "tiff", "rgba");
+    ASSERT_TRUE(openOutput(film, z, ""));
+    ASSERT_TRUE(openOutput(film, tif, ""));
+    film.addSample(Point(20.5f, 30.5f, 0.75f), Color(1.0f), 1.0f);
+    film.weightPixels();
+    writeAndCloseOutputs(film);
+
+    OIIO::ImageSpec spec;
+    std::vector<float> px;
+    for (const std::string& name : {z.name, tif.name}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(readImage(name, spec, px));
+        EXPECT_EQ(spec.x, 16);
+        EXPECT_EQ(spec.y, 24);
+        EXPECT_EQ(spec.width, 32);
+        EXPECT_EQ(spec.height, 24);
+        EXPECT_EQ(spec.full_x, 0);
+        EXPECT_EQ(spec.full_y, 0);
+        EXPECT_EQ(spec.full_width, 64);
+        EXPECT_EQ(spec.full_height, 48);
+    }
+    ASSERT_TRUE(readImage(z.name, spec, px));
+    EXPECT_EQ(spec.channelnames[0], "Z");
+    EXPECT_EQ(spec.z_channel, 0);
+    EXPECT_NEAR(px[(30 - 24) * 32 + (20 - 16)], 0.75f, 1e-3f);
+    // 1e30 is beyond half precision: the file holds infinity.
+    EXPECT_TRUE(std::isinf(px[0]) || px[0] >= 1e30f);
+}
+
+// Writers that take regions get each bucket as it finishes, straight from the film or through
+// a gamma-corrected copy, and get nothing at close.
+TEST(Outputs, RegionWriters) {
+    unsigned res[2] = {8, 8};
+    Extent2D crop = {0, 1, 0, 1};
+    Film film(res, crop, makeFilter("box", 0.5f, 0.5f));
+    RecordingOutput* rgba = attachRecorder(film, "rgba");
+    RecordingOutput* rgb = attachRecorder(film, "rgb", 2.0f);
+    RecordingOutput* depth = attachRecorder(film, "z");
+    paint(film, 0.25f);
+    film.weightPixels(RasterExtent{2, 3, 4, 6});
+    std::vector<float> scratch;
+    writeRegion(film, RasterExtent{2, 3, 4, 6}, scratch);
+    for (RecordingOutput* r : {rgba, rgb, depth}) EXPECT_EQ(r->writes.size(), 6u);
+    EXPECT_EQ(rgba->at(3, 6), (std::vector<float>{0.25f, -0.25f, 0.125f, 0.5f}));
+    const std::vector<float>& encoded = rgb->at(2, 4);
+    ASSERT_EQ(encoded.size(), 3u);
+    EXPECT_NEAR(encoded[0], 0.5f, 1e-6f);
+    EXPECT_EQ(encoded[1], 0.0f);
+    EXPECT_NEAR(encoded[2], std::sqrt(0.125f), 1e-6f);
+    EXPECT_EQ(depth->at(2, 5), std::vector<float>{2.0f});
+
+    // Streaming: the film is not normalised; the writers get normalised values anyway.
+    film.addSample(Point(0.5f, 0.5f, 1.0f), Color(0.75f, 0.0f, 0.0f), 0.0f);
+    writeRegionNormalising(film, RasterExtent{0, 0, 0, 0}, scratch);
+    EXPECT_FLOAT_EQ(rgba->at(0, 0)[0], 0.5f);
+    EXPECT_FLOAT_EQ(rgba->at(0, 0)[3], 0.25f);
+    EXPECT_EQ(rgba->at(0, 0)[1], 0.0f);  // clamped on the way out
+    EXPECT_NEAR(rgb->at(0, 0)[0], std::sqrt(0.5f), 1e-6f);
+    EXPECT_EQ(depth->at(0, 0), std::vector<float>{1.0f});
+
+    writeAndCloseOutputs(film);
+    EXPECT_EQ(rgba->writes.size(), 7u);
+    EXPECT_TRUE(rgba->closed && rgb->closed && depth->closed);
+}

@@ -1,0 +1,264 @@
+// Helpers of the rendering-engine tests: the real plugins loaded from $OVO_HOME/plugins,
+// analytic world primitives, and a small frame assembled by hand the way Render does it.
+#pragma once
+
+#include <OpenImageIO/imageio.h>
+#include <OpenImageIO/plugin.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/api/options.h"
+#include "core/geometry/hit.h"
+#include "core/geometry/primitive.h"
+#include "core/render/bucket.h"
+#include "core/render/camera.h"
+#include "core/render/film.h"
+#include "core/render/filter.h"
+#include "core/render/sampler.h"
+#include "core/render/scene.h"
+
+namespace rendertest {
+
+using namespace ovo;
+
+// The entry of $OVO_HOME/plugins/<name>.<kind>.so; libraries stay loaded.
+inline void* pluginEntry(const std::string& name, const std::string& kind, const char* symbol) {
+    const char* home = std::getenv("OVO_HOME");
+    const std::string path = std::string(home ? home : ".") + "/plugins/" + name + "." + kind +
+                             "." + OIIO::Plugin::plugin_extension();
+    static std::map<std::string, OIIO::Plugin::Handle> handles;
+    OIIO::Plugin::Handle& h = handles[path];
+    if (!h) h = OIIO::Plugin::open(path, true);
+    if (!h) {
+        ADD_FAILURE() << "cannot open " << path << ": " << OIIO::Plugin::geterror();
+        return nullptr;
+    }
+    void* entry = OIIO::Plugin::getsym(h, symbol);
+    if (!entry) ADD_FAILURE() << "no " << symbol << " in " << path;
+    return entry;
+}
+
+inline Filter* makeFilter(const std::string& name, float xw, float yw, ParameterSet p = {}) {
+    auto entry = OvoCreateFilterEntry(pluginEntry(name, "filter", "createFilter"));
+    return entry ? entry(xw, yw, p) : nullptr;
+}
+
+inline Camera* makeCamera(const std::string& name, const MotionTransform& t, Film* film,
+                          ParameterSet& p) {
+    auto entry = OvoCreateCameraEntry(pluginEntry(name, "camera", "createCamera"));
+    return entry ? entry(t, film, p) : nullptr;
+}
+
+inline Sampler* makeSampler(unsigned* res, unsigned* spp, Extent2D& crop, float* fw,
+                            ParameterSet& p) {
+    auto entry = OvoCreateSamplerEntry(pluginEntry("stratified", "sampler", "createSampler"));
+    return entry ? entry(res, spp, crop, fw, p) : nullptr;
+}
+
+inline BucketOrder* makeOrder(const std::string& name, unsigned* size, unsigned* res,
+                              Extent2D& crop) {
+    ParameterSet p;
+    auto entry = OvoCreateBucketOrderEntry(pluginEntry(name, "bucketorder", "createBucketOrder"));
+    return entry ? entry(size, res, crop, p) : nullptr;
+}
+
+inline void addFloats(ParameterSet& p, const char* name, std::vector<float> v) {
+    p.push_back(name, ParamType(TypeFloat, unsigned(v.size())), v.data(), true);
+}
+inline void addInt(ParameterSet& p, const char* name, int v) {
+    p.push_back(name, ParamType(TypeInt), &v, true);
+}
+
+// Nearest positive root of a quadratic in double precision within [mint, maxt].
+inline bool nearestRoot(double a, double b, double c, const Ray& ray, float& t) {
+    const double disc = b * b - 4 * a * c;
+    if (disc < 0 || a == 0) return false;
+    const double s = std::sqrt(disc);
+    for (double r : {(-b - s) / (2 * a), (-b + s) / (2 * a)}) {
+        if (r >= ray.mint && r <= ray.maxt) {
+            t = float(r);
+            return true;
+        }
+    }
+    return false;
+}
+
+class SpherePrimitive : public Primitive {
+  public:
+    SpherePrimitive(const Point& c, float r) : c(c), r(r) {}
+    bool intersect(const Ray& ray, Hit& hit) const override {
+        float t;
+        if (!hitT(ray, t)) return false;
+        hit.t = t;
+        return true;
+    }
+    bool intersect(const Ray& ray) const override {
+        float t;
+        return hitT(ray, t);
+    }
+    Aabb objectExtent() const override { return worldExtent(); }
+    Aabb worldExtent() const override {
+        return Aabb(Point(c.x - r, c.y - r, c.z - r), Point(c.x + r, c.y + r, c.z + r));
+    }
+
+  private:
+    bool hitT(const Ray& ray, float& t) const {
+        const double ox = ray.o.x - c.x, oy = ray.o.y - c.y, oz = ray.o.z - c.z;
+        const double a =
+            double(ray.d.x) * ray.d.x + double(ray.d.y) * ray.d.y + double(ray.d.z) * ray.d.z;
+        const double b = 2 * (ox * ray.d.x + oy * ray.d.y + oz * ray.d.z);
+        return nearestRoot(a, b, ox * ox + oy * oy + oz * oz - double(r) * r, ray, t);
+    }
+    Point c;
+    float r;
+};
+
+// The plane through p with normal n.
+class PlanePrimitive : public Primitive {
+  public:
+    PlanePrimitive(const Point& p, const Vector& n) : p(p), n(n) {}
+    bool intersect(const Ray& ray, Hit& hit) const override {
+        float t;
+        if (!hitT(ray, t)) return false;
+        hit.t = t;
+        return true;
+    }
+    bool intersect(const Ray& ray) const override {
+        float t;
+        return hitT(ray, t);
+    }
+    Aabb objectExtent() const override { return worldExtent(); }
+    Aabb worldExtent() const override { return Aabb(Point(-1e6f), Point(1e6f)); }
+
+  private:
+    bool hitT(const Ray& ray, float& t) const {
+        const double dn = double(ray.d.x) * n.x + double(ray.d.y) * n.y + double(ray.d.z) * n.z;
+        if (dn == 0) return false;
+        const double r = ((double(p.x) - ray.o.x) * n.x + (double(p.y) - ray.o.y) * n.y +
+                          (double(p.z) - ray.o.z) * n.z) /
+                         dn;
+        if (r < ray.mint || r > ray.maxt) return false;
+        t = float(r);
+        return true;
+    }
+    Point p;
+    Vector n;
+};
+
+// A frame put together the way Render does: film with filter, camera plugin, sampler, scene,
+// buckets from a bucket-order plugin (none when a bucket side is 1).
+struct Frame {
+    unsigned res[2] = {64, 48};
+    Extent2D crop = {0.0f, 1.0f, 0.0f, 1.0f};
+    std::string filter = "gaussian";
+    float filterWidth[2] = {2.0f, 2.0f};
+    unsigned spp[2] = {2, 2};
+    int jitter = 0;
+    std::string projection = "perspective";
+    ParameterSet cameraParameters;
+    MotionTransform cameraTransform = Transform();
+    std::string order = "horizontal";
+    unsigned bucketSize[2] = {16, 16};
+    Primitive* world = nullptr;
+
+    std::unique_ptr<Film> film;
+    std::unique_ptr<Camera> camera;
+    std::unique_ptr<Sampler> sampler;
+    Options options;
+    std::unique_ptr<Scene> scene;
+
+    // Builds everything but the scene's buckets and outputs.
+    void build() {
+        film.reset(
+            new Film(res, crop, makeFilter(filter, filterWidth[0] * 0.5f, filterWidth[1] * 0.5f)));
+        camera.reset(makeCamera(projection, cameraTransform, film.get(), cameraParameters));
+        ParameterSet sp;
+        addInt(sp, "jitter", jitter);
+        sampler.reset(makeSampler(res, spp, crop, filterWidth, sp));
+        scene.reset(new Scene(nullptr, camera.get(), world, sampler.get(), nullptr, options));
+        if (bucketSize[0] > 1 && bucketSize[1] > 1) {
+            std::unique_ptr<BucketOrder> o(makeOrder(order, bucketSize, res, crop));
+            if (o) scene->buildBuckets(*o, filterWidth);
+        }
+    }
+    void render() {
+        scene->render();
+        scene->closeOutputs();
+    }
+};
+
+inline std::string tempFile(const std::string& name) {
+    return ::testing::TempDir() + "ovo_render_" + name;
+}
+
+// Reads every channel of an image file as floats, with its spec.
+inline bool readImage(const std::string& path, OIIO::ImageSpec& spec, std::vector<float>& px) {
+    auto in = OIIO::ImageInput::open(path);
+    if (!in) return false;
+    spec = in->spec();
+    px.resize(size_t(spec.width) * spec.height * spec.nchannels);
+    return in->read_image(0, 0, 0, spec.nchannels, OIIO::TypeDesc::FLOAT, px.data());
+}
+
+// A writer that takes rectangles in any order and keeps what it was given, per pixel.
+class RecordingOutput : public OIIO::ImageOutput {
+  public:
+    const char* format_name() const override { return "recording"; }
+    int supports(OIIO::string_view feature) const override {
+        return feature == "random_access" || feature == "rectangles";
+    }
+    bool open(const std::string&, const OIIO::ImageSpec& spec, OpenMode) override {
+        m_spec = spec;
+        return true;
+    }
+    bool close() override {
+        closed = true;
+        return true;
+    }
+    bool write_scanline(int, int, OIIO::TypeDesc, const void*, OIIO::stride_t) override {
+        return false;
+    }
+    bool write_rectangle(int x0, int x1, int y0, int y1, int, int, OIIO::TypeDesc format,
+                         const void* data, OIIO::stride_t xs, OIIO::stride_t ys,
+                         OIIO::stride_t) override {
+        const int nch = m_spec.nchannels;
+        if (format != OIIO::TypeDesc::FLOAT) return false;
+        if (xs == OIIO::AutoStride) xs = OIIO::stride_t(nch * sizeof(float));
+        if (ys == OIIO::AutoStride) ys = xs * (x1 - x0);
+        for (int y = y0; y < y1; ++y) {
+            for (int x = x0; x < x1; ++x) {
+                const float* v = reinterpret_cast<const float*>(static_cast<const char*>(data) +
+                                                                (y - y0) * ys + (x - x0) * xs);
+                values[{x, y}].assign(v, v + nch);
+                ++writes[{x, y}];
+            }
+        }
+        return true;
+    }
+
+    const std::vector<float>& at(int x, int y) { return values[{x, y}]; }
+    int writesAt(int x, int y) { return writes[{x, y}]; }
+
+    std::map<std::pair<int, int>, std::vector<float>> values;
+    std::map<std::pair<int, int>, int> writes;
+    bool closed = false;
+};
+
+// Attaches a recording writer for `mode` to the film, opened on the film's window.
+inline RecordingOutput* attachRecorder(Film& film, const std::string& mode, float gamma = 1.0f) {
+    auto rec = std::make_unique<RecordingOutput>();
+    const int nch = mode == "rgb" ? 3 : mode == "rgba" ? 4 : 1;
+    OIIO::ImageSpec spec(film.width(), film.height(), nch, OIIO::TypeDesc::UINT8);
+    rec->open("recording", spec, OIIO::ImageOutput::Create);
+    RecordingOutput* raw = rec.get();
+    film.addOutput(std::move(rec), mode, gamma);
+    return raw;
+}
+
+}  // namespace rendertest

@@ -1,0 +1,107 @@
+// The stratified sampler: its extent, one sample per stratum in every pixel, stratified lens
+// positions and times, restarting, clones.
+#include <cmath>
+#include <map>
+#include <memory>
+#include <set>
+
+#include "tests/render/render_test_util.h"
+
+using namespace rendertest;
+
+namespace {
+
+std::unique_ptr<Sampler> stratified(unsigned w, unsigned h, unsigned sx, unsigned sy, Extent2D crop,
+                                    float filterWidth, int jitter = 1) {
+    unsigned res[2] = {w, h}, spp[2] = {sx, sy};
+    float fw[2] = {filterWidth, filterWidth};
+    ParameterSet p;
+    addInt(p, "jitter", jitter);
+    return std::unique_ptr<Sampler>(makeSampler(res, spp, crop, fw, p));
+}
+
+}  // namespace
+
+TEST(Sampler, ExtentReachesHalfAFilterBeyondTheCropWindow) {
+    auto s = stratified(64, 48, 2, 2, {0, 1, 0, 1}, 2.0f);
+    const RasterExtent& e = s->getSamplingBoundaries();
+    EXPECT_EQ(e.x0, -1);
+    EXPECT_EQ(e.x1, 65);
+    EXPECT_EQ(e.y0, -1);
+    EXPECT_EQ(e.y1, 49);
+    EXPECT_EQ(s->totalSamples(), 66 * 50 * 4);
+
+    s = stratified(64, 48, 3, 1, {0.25f, 0.75f, 0.5f, 1.0f}, 3.0f);
+    const RasterExtent& c = s->getSamplingBoundaries();
+    EXPECT_EQ(c.x0, 15);  // floor(16 + 0.5 - 1.5)
+    EXPECT_EQ(c.x1, 50);  // floor(48 + 0.5 + 1.5)
+    EXPECT_EQ(c.y0, 23);
+    EXPECT_EQ(c.y1, 50);
+    EXPECT_EQ(s->totalSamples(), 35 * 27 * 3);
+    EXPECT_EQ(stratified(8, 8, 0, 2, {0, 1, 0, 1}, 2.0f)->totalSamples(), 0);
+}
+
+TEST(Sampler, EveryStratumOfEveryPixelOnce) {
+    const unsigned sx = 3, sy = 2, n = sx * sy;
+    auto s = stratified(10, 6, sx, sy, {0, 1, 0, 1}, 2.0f);
+    std::map<std::pair<int, int>, std::vector<Sample>> pixels;
+    Sample sample;
+    int count = 0;
+    while (s->getNextSample(sample)) {
+        ++count;
+        pixels[{int(std::floor(sample.imageX)), int(std::floor(sample.imageY))}].push_back(sample);
+    }
+    EXPECT_EQ(count, s->totalSamples());
+    EXPECT_EQ(pixels.size(), size_t(12 * 8));
+    for (const auto& [pixel, samples] : pixels) {
+        ASSERT_EQ(samples.size(), size_t(n));
+        std::set<int> position, lens, time;
+        for (const Sample& q : samples) {
+            const float fx = q.imageX - pixel.first, fy = q.imageY - pixel.second;
+            position.insert(int(fx * sx) + sx * int(fy * sy));
+            for (float v : {q.lensU, q.lensV, q.time}) {
+                EXPECT_GE(v, 0.0f);
+                EXPECT_LT(v, 1.0f);
+            }
+            lens.insert(int(q.lensU * sx) + sx * int(q.lensV * sy));
+            time.insert(int(q.time * n));
+        }
+        EXPECT_EQ(position.size(), size_t(n));
+        EXPECT_EQ(lens.size(), size_t(n));
+        EXPECT_EQ(time.size(), size_t(n));
+    }
+    EXPECT_FALSE(s->getNextSample(sample));
+}
+
+TEST(Sampler, CentresWithoutJitterRestartAndClones) {
+    auto s = stratified(16, 16, 2, 2, {0, 1, 0, 1}, 2.0f, 0);
+    Sample q;
+    ASSERT_TRUE(s->getNextSample(q));
+    EXPECT_FLOAT_EQ(q.imageX, -1.0f + 0.25f);
+    EXPECT_FLOAT_EQ(q.imageY, -1.0f + 0.25f);
+    ASSERT_TRUE(s->getNextSample(q));
+    EXPECT_FLOAT_EQ(q.imageX, -1.0f + 0.75f);
+    EXPECT_FLOAT_EQ(q.imageY, -1.0f + 0.25f);
+
+    std::unique_ptr<Sampler> clone(s->clone());
+    // A new rectangle restarts the sampler over exactly that rectangle.
+    s->setSamplingBoundaries(RasterExtent{2, 4, 3, 5});
+    std::set<std::pair<int, int>> seen;
+    int count = 0;
+    while (s->getNextSample(q)) {
+        ++count;
+        seen.insert({int(q.imageX), int(q.imageY)});
+        EXPECT_GE(q.imageX, 2.0f);
+        EXPECT_LT(q.imageX, 4.0f);
+        EXPECT_GE(q.imageY, 3.0f);
+        EXPECT_LT(q.imageY, 5.0f);
+    }
+    EXPECT_EQ(count, 16);
+    EXPECT_EQ(seen.size(), 4u);
+    EXPECT_EQ(s->totalSamples(), 16);
+    // The clone kept its own place: it continues where the original was when cloned.
+    ASSERT_TRUE(clone->getNextSample(q));
+    EXPECT_FLOAT_EQ(q.imageX, -1.0f + 0.25f);
+    EXPECT_FLOAT_EQ(q.imageY, -1.0f + 0.75f);
+    EXPECT_EQ(clone->totalSamples(), 18 * 18 * 4);
+}

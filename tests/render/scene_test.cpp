@@ -1,0 +1,335 @@
+// The render loop end to end on 64x48 frames: coverage and depth against analytic answers,
+// crop windows, streaming against buckets, one thread against two, and what the outputs get.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "core/math/constants.h"
+#include "core/render/output.h"
+#include "sys/tasking.h"
+#include "tests/render/render_test_util.h"
+
+using namespace rendertest;
+
+namespace {
+
+const float Fov = 40.0f;
+
+// Whether the ray of raster point (x, y) of a 64x48 perspective frame (field of view Fov, no
+// placement) passes within the sphere of radius r around camera-space point c: the sphere's
+// silhouette is the cone of half-angle asin(r/|c|) around c.
+bool seesSphere(float x, float y, const Vector& c, float r) {
+    const float t = std::tan(radians(Fov) * 0.5f);
+    const float sx = -4.0f / 3.0f + x * (8.0f / 3.0f) / 64.0f, sy = 1.0f - y * 2.0f / 48.0f;
+    const Vector d(sx * t, sy * t, 1.0f);
+    const float cosAngle = dot(d, c) / (d.length() * c.length());
+    return cosAngle > std::sqrt(1.0f - r * r / c.length2());
+}
+
+// The silhouette is convex: a pixel square is inside when its corners are.
+bool squareInside(int px, int py, const Vector& c, float r) {
+    return seesSphere(px, py, c, r) && seesSphere(px + 1, py, c, r) &&
+           seesSphere(px, py + 1, c, r) && seesSphere(px + 1, py + 1, c, r);
+}
+
+// Whether any point within `reach` of the pixel centre sees the sphere (dense test grid).
+bool nearSphere(int px, int py, const Vector& c, float r, float reach) {
+    for (int j = 0; j <= 40; ++j)
+        for (int i = 0; i <= 40; ++i)
+            if (seesSphere(px + 0.5f + reach * (i / 20.0f - 1.0f),
+                           py + 0.5f + reach * (j / 20.0f - 1.0f), c, r))
+                return true;
+    return false;
+}
+
+ParameterSet perspective(float near, float far) {
+    ParameterSet p;
+    addFloats(p, "fov", {Fov});
+    addFloats(p, "near", {near});
+    addFloats(p, "far", {far});
+    return p;
+}
+
+// The weight every pixel must end with: all samples of the whole sampled area (stratum centres)
+// through the film's own table, independent of how buckets cut that area.
+std::vector<double> referenceWeights(const Frame& f) {
+    const Film& film = *f.film;
+    const float xw = film.getFilter()->xwidth, yw = film.getFilter()->ywidth;
+    const float* table = film.getFilterTable();
+    const RasterExtent& e = f.sampler->getSamplingBoundaries();
+    std::vector<double> w(size_t(film.width()) * film.height(), 0.0);
+    for (int sy = e.y0; sy < e.y1; ++sy)
+        for (unsigned j = 0; j < f.spp[1]; ++j)
+            for (int sx = e.x0; sx < e.x1; ++sx)
+                for (unsigned i = 0; i < f.spp[0]; ++i) {
+                    const float dx = sx + (i + 0.5f) / f.spp[0] - 0.5f;
+                    const float dy = sy + (j + 0.5f) / f.spp[1] - 0.5f;
+                    const int xa = std::max(film.x0(), int(std::ceil(dx - xw)));
+                    const int xb = std::min(film.x0() + film.width() - 1, int(std::floor(dx + xw)));
+                    const int ya = std::max(film.y0(), int(std::ceil(dy - yw)));
+                    const int yb =
+                        std::min(film.y0() + film.height() - 1, int(std::floor(dy + yw)));
+                    for (int y = ya; y <= yb; ++y)
+                        for (int x = xa; x <= xb; ++x) {
+                            const int ix = std::min(int(std::fabs(x - dx) * (1.0f / xw) * 16), 15);
+                            const int iy = std::min(int(std::fabs(y - dy) * (1.0f / yw) * 16), 15);
+                            const float v = table[iy * 16 + ix];
+                            if (v > 0.0f)
+                                w[size_t(y - film.y0()) * film.width() + (x - film.x0())] += v;
+                        }
+                }
+    return w;
+}
+
+struct ProgressLog {
+    std::vector<std::pair<unsigned, unsigned>> calls;
+    static void record(unsigned done, unsigned total, void* self) {
+        static_cast<ProgressLog*>(self)->calls.push_back({done, total});
+    }
+};
+
+}  // namespace
+
+TEST(Scene, SphereCoverageThroughTheDepthOutput) {
+    SpherePrimitive sphere(Point(1.0f, 0.5f, 6.0f), 1.0f);
+    const Vector c(1.0f, 0.5f, 6.0f);
+    Frame f;
+    f.world = &sphere;
+    f.cameraParameters = perspective(1.0f, 100.0f);
+    f.jitter = 1;
+    f.build();
+    OutputRecord out;
+    out.name = tempFile("sphere.exr");
+    out.type = "openexr";
+    out.mode = "z";
+    std::remove(out.name.c_str());
+    ASSERT_TRUE(openOutput(*f.film, out, ""));
+    f.render();
+
+    OIIO::ImageSpec spec;
+    std::vector<float> z;
+    ASSERT_TRUE(readImage(out.name, spec, z));
+    ASSERT_EQ(spec.width, 64);
+    ASSERT_EQ(spec.height, 48);
+    int inside = 0, empty = 0;
+    for (int y = 0; y < 48; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const float v = z[size_t(y) * 64 + x];
+            if (squareInside(x, y, c, 1.0f)) {
+                ++inside;
+                EXPECT_TRUE(std::isfinite(v) && v > 0.0f && v < 1.0f) << x << "," << y;
+            }
+            if (std::isinf(v)) {
+                ++empty;  // 1e30 in half precision
+            } else {
+                // Depth only where a sample within the filter's reach can see the sphere.
+                EXPECT_TRUE(nearSphere(x, y, c, 1.0f, 1.05f)) << x << "," << y;
+            }
+        }
+    }
+    // The silhouette is a disc of about 12 pixels' radius, well inside the frame.
+    EXPECT_GT(inside, 300);
+    EXPECT_GT(empty, 2000);
+}
+
+TEST(Scene, PlaneDepthMatchesTheAnalyticScreenDepth) {
+    // Perspective: a plane facing the camera at depth 3 with near 1 and far 10.
+    PlanePrimitive facing(Point(0, 0, 3), Vector(0, 0, 1));
+    Frame f;
+    f.world = &facing;
+    f.cameraParameters = perspective(1.0f, 10.0f);
+    f.build();
+    f.render();
+    const float expected = 10.0f / 9.0f * (1.0f - 1.0f / 3.0f);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) ASSERT_NEAR(f.film->pixel(x, y).z, expected, 2e-6f);
+
+    // Orthographic: a tilted plane z = 4 + x/4; depth (z - 1)/10 rises to the right. A pixel
+    // keeps the smallest depth of the samples that reach it, from up to one pixel to its left.
+    PlanePrimitive tilted(Point(0, 0, 4), Vector(-0.25f, 0, 1));
+    Frame o;
+    o.world = &tilted;
+    o.projection = "orthographic";
+    addFloats(o.cameraParameters, "near", {1.0f});
+    addFloats(o.cameraParameters, "far", {11.0f});
+    o.build();
+    o.render();
+    auto depthAt = [](float rasterX) {
+        const float cx = -4.0f / 3.0f + rasterX * (8.0f / 3.0f) / 64.0f;
+        return (3.0f + 0.25f * cx) / 10.0f;
+    };
+    for (int y = 0; y < 48; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const float v = o.film->pixel(x, y).z;
+            EXPECT_GE(v, depthAt(x + 0.5f - 1.0f) - 1e-5f) << x;
+            EXPECT_LE(v, depthAt(x + 0.25f) + 1e-5f) << x;
+        }
+    }
+}
+
+TEST(Scene, CropWindowRendersThePixelsOfTheFullFrame) {
+    SpherePrimitive sphere(Point(0.0f, 0.0f, 5.0f), 1.0f);
+    Frame full, cropped;
+    for (Frame* f : {&full, &cropped}) {
+        f->world = &sphere;
+        f->cameraParameters = perspective(0.5f, 50.0f);
+    }
+    cropped.crop = {0.25f, 0.75f, 0.5f, 1.0f};
+    full.build();
+    cropped.build();
+    ASSERT_EQ(cropped.film->x0(), 16);
+    ASSERT_EQ(cropped.film->y0(), 24);
+    full.render();
+    cropped.render();
+    int hits = 0;
+    for (int y = 24; y < 48; ++y) {
+        for (int x = 16; x < 48; ++x) {
+            const FilmPixel& a = full.film->pixel(x, y);
+            const FilmPixel& b = cropped.film->pixel(x, y);
+            EXPECT_EQ(a.z, b.z) << x << "," << y;
+            EXPECT_NEAR(a.weight, b.weight, 1e-5f);
+            EXPECT_NEAR(b.a, 1.0f, 1e-6f);
+            hits += b.z < 1.0f;
+        }
+    }
+    EXPECT_GT(hits, 50);
+}
+
+// However the image is cut and however many threads render it, every pixel ends with every
+// sample that reaches it exactly once, weighted once: the weights match a brute-force sum over
+// all samples, alpha (1 per sample) normalises to exactly 1, and depths match streaming.
+TEST(Scene, StreamingBucketsAndThreadsAgree) {
+    SpherePrimitive sphere(Point(0.3f, -0.2f, 4.0f), 1.0f);
+    struct Config {
+        unsigned bucket;
+        float filterWidth;
+        const char* order;
+        int threads;
+        const char* filter;
+    };
+    const Config configs[] = {
+        {1, 2.0f, "horizontal", 1, "gaussian"},  // streaming on the calling thread
+        {16, 2.0f, "horizontal", 1, "gaussian"}, {16, 2.0f, "spiral", 2, "gaussian"},
+        {8, 2.0f, "vertical", 2, "gaussian"},    {1, 4.0f, "horizontal", 1, "box"},
+        {4, 4.0f, "spiral", 2, "box"},           {4, 4.0f, "horizontal", 2, "box"},
+    };
+    std::vector<float> streamedZ[2];
+    for (const Config& c : configs) {
+        SCOPED_TRACE(std::string(c.order) + " bucket " + std::to_string(c.bucket) + " threads " +
+                     std::to_string(c.threads) + " width " + std::to_string(c.filterWidth));
+        sys::TaskScheduler::init(c.threads);
+        ASSERT_EQ(sys::TaskScheduler::getInstance()->getNumThreads(), unsigned(c.threads));
+        Frame f;
+        f.world = &sphere;
+        f.cameraParameters = perspective(0.5f, 50.0f);
+        f.bucketSize[0] = f.bucketSize[1] = c.bucket;
+        f.filterWidth[0] = f.filterWidth[1] = c.filterWidth;
+        f.order = c.order;
+        f.filter = c.filter;
+        f.build();
+        EXPECT_EQ(f.scene->getBuckets().empty(), c.bucket == 1);
+        f.render();
+
+        const std::vector<double> reference = referenceWeights(f);
+        std::vector<float>& streamed = streamedZ[c.filterWidth > 2.0f];
+        for (int y = 0; y < 48; ++y) {
+            for (int x = 0; x < 64; ++x) {
+                const FilmPixel& p = f.film->pixel(x, y);
+                const double w = reference[size_t(y) * 64 + x];
+                ASSERT_NEAR(p.weight, w, 1e-5 * w) << x << "," << y;
+                ASSERT_NEAR(p.a, 1.0f, 1e-5f) << x << "," << y;
+                if (c.bucket == 1)
+                    streamed.push_back(p.z);
+                else
+                    ASSERT_EQ(p.z, streamed[size_t(y) * 64 + x]) << x << "," << y;
+            }
+        }
+    }
+    sys::TaskScheduler::init(-1);
+}
+
+TEST(Scene, RegionWritersGetEachFinishedPixelOnceAndProgressIsReported) {
+    SpherePrimitive sphere(Point(0.0f, 0.0f, 5.0f), 1.0f);
+    for (unsigned bucket : {8u, 1u}) {
+        SCOPED_TRACE(bucket == 1 ? "streaming" : "buckets");
+        sys::TaskScheduler::init(2);
+        Frame f;
+        f.world = &sphere;
+        f.cameraParameters = perspective(0.5f, 50.0f);
+        f.bucketSize[0] = f.bucketSize[1] = bucket;
+        f.build();
+        RecordingOutput* rgba = attachRecorder(*f.film, "rgba");
+        RecordingOutput* depth = attachRecorder(*f.film, "z");
+        ProgressLog log;
+        setRenderProgressCallback(ProgressLog::record, &log);
+        f.render();
+        setRenderProgressCallback(nullptr, nullptr);
+
+        ASSERT_EQ(rgba->values.size(), size_t(64 * 48));
+        for (int y = 0; y < 48; ++y) {
+            for (int x = 0; x < 64; ++x) {
+                const FilmPixel& p = f.film->pixel(x, y);
+                if (bucket > 1) {
+                    ASSERT_EQ(rgba->writesAt(x, y), 1);
+                }
+                const std::vector<float>& v = rgba->at(x, y);
+                EXPECT_EQ(v, (std::vector<float>{p.r, p.g, p.b, p.a}));
+                EXPECT_EQ(depth->at(x, y), std::vector<float>{p.z});
+            }
+        }
+        EXPECT_TRUE(rgba->closed);
+
+        ASSERT_FALSE(log.calls.empty());
+        const unsigned total = bucket > 1 ? 48u : unsigned(f.sampler->totalSamples());
+        EXPECT_EQ(log.calls.back(), std::make_pair(total, total));
+        if (bucket > 1) {
+            EXPECT_EQ(log.calls.size(), size_t(total));
+        }
+        for (size_t k = 1; k < log.calls.size(); ++k)
+            EXPECT_LT(log.calls[k - 1].first, log.calls[k].first);
+    }
+    sys::TaskScheduler::init(-1);
+}
+
+TEST(Scene, MovingCameraSweepsTheSilhouette) {
+    // The camera moves from world x = -1 to x = 1 over the shutter; the sphere stands still.
+    SpherePrimitive sphere(Point(0.0f, 0.0f, 6.0f), 0.5f);
+    const float times[2] = {0.0f, 1.0f};
+    MotionTransform moving(2, times);
+    moving.setSample(0, Translate(1, 0, 0));
+    moving.setSample(1, Translate(-1, 0, 0));
+    Frame f;
+    f.world = &sphere;
+    f.cameraTransform = moving;
+    f.cameraParameters = perspective(0.5f, 50.0f);
+    addFloats(f.cameraParameters, "shutter", {0.0f, 1.0f});
+    f.build();
+    f.render();
+
+    // Without jitter a pixel's four samples fall at times 1/8, 3/8, 5/8 and 7/8, each seeing
+    // the sphere from the camera position of its time.
+    auto centreAt = [](float time) { return Vector(1.0f - 2.0f * time, 0.0f, 6.0f); };
+    int early = 0, late = 0;
+    for (int y = 0; y < 48; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const float z = f.film->pixel(x, y).z;
+            const bool first = squareInside(x, y, centreAt(0.125f), 0.5f);
+            const bool last = squareInside(x, y, centreAt(0.875f), 0.5f);
+            early += first && !last;
+            late += last && !first;
+            if (first || last) {
+                EXPECT_LT(z, 1.0f) << x << "," << y;
+            }
+            if (z != 1e30f) {
+                bool near = false;
+                for (float t = 0.0f; t <= 1.0f && !near; t += 0.02f)
+                    near = nearSphere(x, y, centreAt(t), 0.5f, 1.05f);
+                EXPECT_TRUE(near) << x << "," << y;
+            }
+        }
+    }
+    // The two ends of the sweep are apart: each covers pixels the other does not.
+    EXPECT_GT(early, 10);
+    EXPECT_GT(late, 10);
+}
