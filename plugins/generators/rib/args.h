@@ -1,0 +1,59 @@
+// Reads a request's fixed arguments in order. Bare numbers and arrays may be mixed for a
+// run of numbers ("Color [1 0 0]" and "Color 1 0 0" both give three), as RIB allows.
+// The first failure leaves a message in error() and every later read fails too.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "plugins/generators/rib/parser.h"
+
+namespace ovo {
+namespace rib {
+
+class Args {
+  public:
+    explicit Args(const Request& request) : m_request(request) {}
+
+    bool numbers(int count, double* out);
+    bool number(double& out) { return numbers(1, &out); }
+    bool integer(int& out);
+    bool string(std::string& out);
+    // A light or object handle: a number or a string, as text.
+    bool handle(std::string& out);
+    // An array (a bare single value counts as an array of one).
+    bool numberArray(std::vector<double>& out);
+    bool intArray(std::vector<int>& out);
+    bool stringArray(std::vector<std::string>& out);
+    // Fails with "too many arguments" unless every argument was read.
+    bool end();
+
+    bool ok() const { return m_error.empty(); }
+    bool more() const { return m_next < m_request.args.size(); }
+    std::size_t next() const { return m_next; }
+    const Value& peek() const { return m_request.args[m_next]; }
+    const std::string& error() const { return m_error; }
+    bool fail(const std::string& message) {
+        if (m_error.empty()) m_error = message;
+        return false;
+    }
+
+  private:
+    bool missing();
+    bool wrong(const char* what);
+
+    const Request& m_request;
+    std::size_t m_next = 0;
+    std::string m_error;
+};
+
+// Text of a number as a handle or in a message: integers without a decimal point.
+std::string numberText(double value);
+// Clamped conversions: no value of the input can make them overflow.
+int toInt(double value);
+float toFloat(double value);
+// True when every value is a whole number that fits an int.
+bool allIntegers(const std::vector<double>& values);
+
+}  // namespace rib
+}  // namespace ovo

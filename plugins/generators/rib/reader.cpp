@@ -1,0 +1,355 @@
+// Reading files and memory, dispatching requests to their handlers, and the messages.
+#include "plugins/generators/rib/reader.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "plugins/generators/rib/args.h"
+
+namespace ovo {
+namespace rib {
+
+namespace {
+
+// Requests that a motion block may hold: transforms take part in the motion, everything
+// else is taken from the first sample.
+const char* const kMotionRequests[] = {
+    "Translate",
+    "Rotate",
+    "Scale",
+    "Skew",
+    "ConcatTransform",
+    "Transform",
+    "Identity",
+    "Sphere",
+    "Cone",
+    "Cylinder",
+    "Disk",
+    "Hyperboloid",
+    "Paraboloid",
+    "Torus",
+    "Polygon",
+    "GeneralPolygon",
+    "PointsPolygons",
+    "PointsGeneralPolygons",
+    "SubdivisionMesh",
+    "Patch",
+    "PatchMesh",
+    "NuPatch",
+    "Curves",
+    "Points",
+    "Color",
+    "Opacity",
+    "Surface",
+    "Displacement",
+    "Atmosphere",
+    "LightSource",
+    "AreaLightSource",
+};
+
+// Known RIB requests OVO has no use for: a warning once per file, then skipped.
+const char* const kUnsupported[] = {
+    "Interior",
+    "Exterior",
+    "MakeTexture",
+    "MakeBump",
+    "MakeLatLongEnvironment",
+    "MakeCubeFaceEnvironment",
+    "MakeShadow",
+    "MakeOcclusion",
+    "MakeBrickMap",
+    "Imager",
+    "GeometricApproximation",
+    "Hider",
+    "PixelVariance",
+    "ColorSamples",
+    "RelativeDetail",
+    "ClippingPlane",
+    "Bound",
+    "Detail",
+    "DetailRange",
+    "ShadingInterpolation",
+    "TextureCoordinates",
+    "Blobby",
+    "Procedural",
+    "Procedural2",
+    "Geometry",
+    "ErrorHandler",
+    "ArchiveRecord",
+    "Resource",
+    "ResourceBegin",
+    "ResourceEnd",
+    "IfBegin",
+    "ElseIf",
+    "Else",
+    "IfEnd",
+    "System",
+    "Camera",
+    "DisplayChannel",
+    "Shader",
+    "PixelSampleImager",
+    "Volume",
+    "VolumePixelSamples",
+    "Pattern",
+    "Bxdf",
+    "Integrator",
+    "Deformation",
+    "EditBegin",
+    "EditEnd",
+    "EditWorldBegin",
+    "EditWorldEnd",
+    "EditAttributeBegin",
+    "EditAttributeEnd",
+};
+
+}  // namespace
+
+std::string folderOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return std::string();
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+Reader::Reader(RendererAPI* renderer)
+    : m_renderer(renderer), m_errors(renderer ? renderer->GetErrorManager() : nullptr) {}
+
+Reader::~Reader() {}
+
+// ---------------------------------------------------------------------------- reading
+
+bool Reader::readFile(const std::string& path) {
+    std::string why;
+    std::unique_ptr<Source> source = openFileSource(path, why);
+    std::string name = path == "-" ? std::string("<stdin>") : path;
+    if (!source) {
+        if (m_errors) m_errors->Error("%s: cannot open file (%s)", name.c_str(), why.c_str());
+        return false;
+    }
+    FileContext context;
+    context.name = name;
+    context.dir = path == "-" ? std::string() : folderOf(path);
+    char resolved[PATH_MAX];
+    m_reading.push_back(path != "-" && realpath(path.c_str(), resolved) ? resolved : path);
+    readSource(*source, context);
+    m_reading.pop_back();
+    return true;
+}
+
+void Reader::readMemory(const std::string& name, const char* data, std::size_t size) {
+    MemorySource source(data, size);
+    FileContext context;
+    context.name = name;
+    context.dir = folderOf(name);
+    readSource(source, context);
+}
+
+void Reader::readSource(Source& source, FileContext& context) {
+    FileContext* outer = m_context;
+    m_context = &context;
+    ++m_depth;
+    std::unique_ptr<Tokenizer> tokenizer(new Tokenizer(source));
+    Parser parser(*tokenizer);
+    Request request;
+    while (!context.abandoned && parser.next(request)) execute(request);
+    if (tokenizer->readFailed())
+        report(Level::Err, tokenizer->line(), "read error: " + tokenizer->readError());
+    --m_depth;
+    m_context = outer;
+}
+
+void Reader::report(Level level, int line, const std::string& text) {
+    if (!m_errors || (m_context && m_context->abandoned)) return;
+    const char* file = m_context ? m_context->name.c_str() : "";
+    if (level == Level::Warn) {
+        m_errors->Warning("%s:%d: %s", file, line, text.c_str());
+        return;
+    }
+    m_errors->Error("%s:%d: %s", file, line, text.c_str());
+    if (m_context && ++m_context->errors >= kMaxErrorsPerFile && !m_context->abandoned) {
+        m_context->abandoned = true;
+        m_errors->Error("%s: too many errors. Skipping the rest of the file ...", file);
+    }
+}
+
+void Reader::fail(const Request& request, const std::string& why) {
+    if (request.name.empty())
+        report(Level::Err, request.line, why);
+    else
+        report(Level::Err, request.line, request.name + ": " + why + ". Skipping ...");
+}
+
+void Reader::warn(const Request& request, const std::string& text) {
+    report(Level::Warn, request.line, text);
+}
+
+void Reader::warnOnce(const Request& request, const std::string& key, const std::string& text) {
+    // Keyed by file name too, so an archive read many times warns once.
+    std::string file = m_context ? m_context->name : std::string();
+    if (m_warned.insert(file + '\n' + key).second) warn(request, text);
+}
+
+void Reader::execute(const Request& request) {
+    if (m_recordingDepth > 0) {
+        // Inside ArchiveBegin: keep the requests for ReadArchive, nested archives included.
+        if (!request.error.empty()) {
+            fail(request, request.error);
+            return;
+        }
+        if (request.name == "ArchiveBegin") ++m_recordingDepth;
+        if (request.name == "ArchiveEnd" && --m_recordingDepth == 0) {
+            m_archives[m_recordingName] = std::move(m_recording);
+            m_recording = Archive();
+            return;
+        }
+        m_recording.requests.push_back(request);
+        return;
+    }
+    if (!request.error.empty()) {
+        fail(request, request.error);
+        return;
+    }
+    if (m_implicitGroup && request.name != "ShaderLayer" && request.name != "ConnectShaderLayers")
+        closeImplicitGroup();
+    if (m_motion.active && request.name != "MotionEnd") {
+        for (const char* name : kMotionRequests) {
+            if (request.name == name) {
+                m_motion.requests.push_back(request);
+                return;
+            }
+        }
+        if (findHandler(request.name) && request.name != "version" &&
+            request.name != "MotionBegin") {
+            fail(request, "not allowed inside a motion block");
+            return;
+        }
+    }
+    dispatch(request);
+}
+
+Reader::Handler Reader::findHandler(const std::string& name) {
+    struct Entry {
+        const char* name;
+        Handler handler;
+    };
+    static const Entry kRequests[] = {
+        {"version", &Reader::doVersion},
+        {"Declare", &Reader::doDeclare},
+        {"Option", &Reader::doOption},
+        {"Attribute", &Reader::doAttribute},
+        {"FrameBegin", &Reader::doFrameBegin},
+        {"FrameEnd", &Reader::doFrameEnd},
+        {"WorldBegin", &Reader::doWorldBegin},
+        {"WorldEnd", &Reader::doWorldEnd},
+        {"AttributeBegin", &Reader::doAttributeBegin},
+        {"AttributeEnd", &Reader::doAttributeEnd},
+        {"TransformBegin", &Reader::doTransformBegin},
+        {"TransformEnd", &Reader::doTransformEnd},
+        {"SolidBegin", &Reader::doSolidBegin},
+        {"SolidEnd", &Reader::doSolidEnd},
+        {"ObjectBegin", &Reader::doObjectBegin},
+        {"ObjectEnd", &Reader::doObjectEnd},
+        {"ObjectInstance", &Reader::doObjectInstance},
+        {"MotionBegin", &Reader::doMotionBegin},
+        {"MotionEnd", &Reader::doMotionEnd},
+        {"ReadArchive", &Reader::doReadArchive},
+        {"ArchiveBegin", &Reader::doArchiveBegin},
+        {"ArchiveEnd", &Reader::doArchiveEnd},
+        {"ShaderGroupBegin", &Reader::doShaderGroupBegin},
+        {"ShaderGroupEnd", &Reader::doShaderGroupEnd},
+        {"Format", &Reader::doFormat},
+        {"FrameAspectRatio", &Reader::doFrameAspectRatio},
+        {"ScreenWindow", &Reader::doScreenWindow},
+        {"CropWindow", &Reader::doCropWindow},
+        {"Projection", &Reader::doProjection},
+        {"Clipping", &Reader::doClipping},
+        {"DepthOfField", &Reader::doDepthOfField},
+        {"Shutter", &Reader::doShutter},
+        {"PixelSamples", &Reader::doPixelSamples},
+        {"PixelFilter", &Reader::doPixelFilter},
+        {"Exposure", &Reader::doExposure},
+        {"Quantize", &Reader::doQuantize},
+        {"Display", &Reader::doDisplay},
+        {"Color", &Reader::doColor},
+        {"Opacity", &Reader::doOpacity},
+        {"Sides", &Reader::doSides},
+        {"Orientation", &Reader::doOrientation},
+        {"ReverseOrientation", &Reader::doReverseOrientation},
+        {"Matte", &Reader::doMatte},
+        {"ShadingRate", &Reader::doShadingRate},
+        {"Basis", &Reader::doBasis},
+        {"Identity", &Reader::doIdentity},
+        {"Transform", &Reader::doTransform},
+        {"ConcatTransform", &Reader::doConcatTransform},
+        {"Translate", &Reader::doTranslate},
+        {"Rotate", &Reader::doRotate},
+        {"Scale", &Reader::doScale},
+        {"Skew", &Reader::doSkew},
+        {"Perspective", &Reader::doPerspective},
+        {"CoordinateSystem", &Reader::doCoordinateSystem},
+        {"ScopedCoordinateSystem", &Reader::doCoordinateSystem},
+        {"CoordSysTransform", &Reader::doCoordSysTransform},
+        {"Surface", &Reader::doSurface},
+        {"Displacement", &Reader::doDisplacement},
+        {"Atmosphere", &Reader::doAtmosphere},
+        {"LightSource", &Reader::doLightSource},
+        {"AreaLightSource", &Reader::doAreaLightSource},
+        {"Illuminate", &Reader::doIlluminate},
+        {"ShaderLayer", &Reader::doShaderLayer},
+        {"ConnectShaderLayers", &Reader::doConnectShaderLayers},
+        {"Sphere", &Reader::doSphere},
+        {"Cone", &Reader::doCone},
+        {"Cylinder", &Reader::doCylinder},
+        {"Disk", &Reader::doDisk},
+        {"Hyperboloid", &Reader::doHyperboloid},
+        {"Paraboloid", &Reader::doParaboloid},
+        {"Torus", &Reader::doTorus},
+        {"Polygon", &Reader::doPolygon},
+        {"GeneralPolygon", &Reader::doGeneralPolygon},
+        {"PointsPolygons", &Reader::doPointsPolygons},
+        {"PointsGeneralPolygons", &Reader::doPointsGeneralPolygons},
+        {"SubdivisionMesh", &Reader::doSubdivisionMesh},
+        {"Patch", &Reader::doPatch},
+        {"PatchMesh", &Reader::doPatchMesh},
+        {"NuPatch", &Reader::doNuPatch},
+        {"TrimCurve", &Reader::doTrimCurve},
+        {"Curves", &Reader::doCurves},
+        {"Points", &Reader::doPoints},
+    };
+    for (const Entry& e : kRequests)
+        if (name == e.name) return e.handler;
+    return nullptr;
+}
+
+void Reader::dispatch(const Request& request) {
+    if (Handler handler = findHandler(request.name)) {
+        (this->*handler)(request);
+        return;
+    }
+    for (const char* name : kUnsupported) {
+        if (request.name == name) {
+            warnOnce(request, request.name, request.name + " is not supported. Ignoring ...");
+            return;
+        }
+    }
+    report(Level::Err, request.line, "unknown request \"" + request.name + "\". Skipping ...");
+}
+
+void Reader::doVersion(const Request& request) {
+    Args a(request);
+    double v;
+    if (!a.number(v) || !a.end()) fail(request, a.error());
+}
+
+void Reader::doDeclare(const Request& request) {
+    Args a(request);
+    std::string name, decl;
+    if (!a.string(name) || !a.string(decl) || !a.end()) return fail(request, a.error());
+    if (!m_decls.declare(name, decl))
+        fail(request, "bad declaration \"" + decl + "\" for \"" + name + "\"");
+}
+
+}  // namespace rib
+}  // namespace ovo

@@ -1,0 +1,292 @@
+// The RIB reader: maps every request of a RIB stream onto RendererAPI calls. It keeps the
+// state RIB has and OVO does not (the camera transformation before WorldBegin, displays,
+// exposure, bases, declarations, object handles, inline archives) and checks every
+// request before anything reaches the renderer, so bad input only costs a message.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/api/renderer_api.h"
+#include "plugins/generators/rib/declarations.h"
+#include "plugins/generators/rib/parser.h"
+#include "plugins/generators/rib/ribmath.h"
+#include "plugins/generators/rib/source.h"
+
+namespace ovo {
+namespace rib {
+
+// One parameter ready for RendererAPI::Parameter: its OVO declaration text and values.
+// The values live here until the call that consumes them has returned.
+struct Emitted {
+    enum Kind { Floats, Ints, Strings };
+    std::string decl;
+    Kind kind = Floats;
+    std::vector<float> floats;
+    std::vector<int> ints;
+    std::vector<std::string> strings;
+    std::vector<const char*> pointers;  // filled when emitted
+
+    std::size_t size() const {
+        return kind == Floats ? floats.size() : kind == Ints ? ints.size() : strings.size();
+    }
+};
+
+// How many values each storage class needs on one primitive.
+struct Counts {
+    std::size_t uniform = 1, varying = 1, vertex = 1, facevarying = 1;
+};
+
+// The folder part of a path ("" for a bare name).
+std::string folderOf(const std::string& path);
+
+class Reader {
+  public:
+    explicit Reader(RendererAPI* renderer);
+    ~Reader();
+
+    // Reads a file ("-" is standard input); reports and returns false when it cannot be
+    // opened. Call finish() after the last input.
+    bool readFile(const std::string& path);
+    // Reads RIB text from memory; `name` stands for the file in messages.
+    void readMemory(const std::string& name, const char* data, std::size_t size);
+    // Closes whatever the input left open, reporting each block.
+    void finish();
+    // ReadArchive may open files (default); the fuzz target turns that off.
+    void allowFileArchives(bool allow) { m_fileArchives = allow; }
+
+    // Errors beyond this many in one file abandon the rest of it.
+    static constexpr int kMaxErrorsPerFile = 100;
+    // ReadArchive nesting deeper than this is refused (it is almost surely a cycle).
+    static constexpr int kMaxArchiveDepth = 32;
+
+  private:
+    // ----- reading (reader.cpp)
+    struct FileContext {
+        std::string name;  // as used in messages
+        std::string dir;   // folder that relative ReadArchive names start from
+        int errors = 0;
+        bool abandoned = false;
+    };
+    void readSource(Source& source, FileContext& context);
+    void execute(const Request& request);
+    void dispatch(const Request& request);
+    using Handler = void (Reader::*)(const Request&);
+    static Handler findHandler(const std::string& name);  // null for unknown and unsupported
+
+    // Messages: "file:line: text". fail() names the request and ends in "Skipping ...".
+    enum class Level { Warn, Err };
+    void report(Level level, int line, const std::string& text);
+    void fail(const Request& request, const std::string& why);
+    void warn(const Request& request, const std::string& text);
+    // A warning given at most once per file for each key.
+    void warnOnce(const Request& request, const std::string& key, const std::string& text);
+
+    // ----- blocks, archives and motion (reader.cpp)
+    enum class Block { Frame, World, Attribute, Transform, Solid, Object, ShaderGroup };
+    struct Camera {  // the RIB transformation before WorldBegin, possibly moving
+        std::vector<float> times;
+        std::vector<Mat4> samples{Mat4::identity()};
+    };
+    struct Scoped {  // what AttributeBegin/TransformBegin save besides the renderer's state
+        std::string ubasis = "bezier", vbasis = "bezier";
+        int ustep = 3, vstep = 3;
+        Camera ctm;
+    };
+    struct BlockEntry {
+        Block kind;
+        int line;
+        std::string file;
+        bool forwarded;  // the renderer saw the opening call
+        Scoped saved;
+        std::string objectHandle;
+    };
+    struct Display {
+        std::string name, format, mode;
+        std::vector<Emitted> params;
+    };
+    struct Deferred {  // camera-relative requests made before WorldBegin
+        Request request;
+        std::string file;
+        Mat4 placement;  // their RIB transformation (to camera space)
+    };
+    struct FrameState {
+        std::vector<Display> displays;
+        float gain = 1.0f, gamma = 1.0f, dither = 0.0f;
+        bool ditherSet = false;
+        bool screenExplicit = false, aspectExplicit = false, screenSent = false;
+        std::vector<Deferred> deferred;
+        std::map<std::string, Mat4> spaces;  // CoordinateSystem before WorldBegin
+        std::set<std::string> objects;       // object handles the renderer knows
+    };
+
+    void doFrameBegin(const Request&);
+    void doFrameEnd(const Request&);
+    void doWorldBegin(const Request&);
+    void doWorldEnd(const Request&);
+    void doAttributeBegin(const Request&);
+    void doAttributeEnd(const Request&);
+    void doTransformBegin(const Request&);
+    void doTransformEnd(const Request&);
+    void doSolidBegin(const Request&);
+    void doSolidEnd(const Request&);
+    void doObjectBegin(const Request&);
+    void doObjectEnd(const Request&);
+    void doObjectInstance(const Request&);
+    void doMotionBegin(const Request&);
+    void doMotionEnd(const Request&);
+    void doReadArchive(const Request&);
+    void doArchiveBegin(const Request&);
+    void doArchiveEnd(const Request&);
+    void doVersion(const Request&);
+    void doDeclare(const Request&);
+    void doShaderGroupBegin(const Request&);
+    void doShaderGroupEnd(const Request&);
+    // True when the innermost block is `kind`; reports the mismatch otherwise.
+    bool closing(const Request& request, Block kind);
+    void pushBlock(const Request& request, Block kind, bool forwarded);
+    void closeBlock(const BlockEntry& entry);  // the renderer side of an End
+    void closeImplicitGroup();
+    // Transforms go to the renderer inside the world and inside object definitions;
+    // before WorldBegin they place the camera.
+    bool forwarding() const { return m_inWorld || m_objectDepth > 0; }
+    bool geometryAllowed(const Request& request);
+
+    // ----- parameters and settings (reader_params.cpp)
+    enum class ParamUse { Geometry, Shader, Display };
+    // Reads the parameter list from argument `first` on. Geometry keeps storage classes
+    // and renames Cs/Os; the others pass constants. Counts, when given, are checked.
+    bool collectParams(const Request& request, std::size_t first, ParamUse use,
+                       std::vector<Emitted>& out, const Counts* counts = nullptr);
+    void emitParams(std::vector<Emitted>& params);
+    void doOption(const Request&);
+    void doAttribute(const Request&);
+    void settings(const Request& request, bool option);
+
+    // ----- camera, image and display options (reader_options.cpp)
+    void doFormat(const Request&);
+    void doFrameAspectRatio(const Request&);
+    void doScreenWindow(const Request&);
+    void doCropWindow(const Request&);
+    void doProjection(const Request&);
+    void doClipping(const Request&);
+    void doDepthOfField(const Request&);
+    void doShutter(const Request&);
+    void doPixelSamples(const Request&);
+    void doPixelFilter(const Request&);
+    void doExposure(const Request&);
+    void doQuantize(const Request&);
+    void doDisplay(const Request&);
+    bool optionAllowed(const Request& request);
+    void sendScreen(const float* screen);
+    void sendDefaultScreen(float aspect);
+    void emitOutputs();
+    void emitCamera(const Request& request);
+
+    // ----- attributes, transforms, shaders and lights (reader_scene.cpp)
+    void doColor(const Request&);
+    void doOpacity(const Request&);
+    void doSides(const Request&);
+    void doOrientation(const Request&);
+    void doReverseOrientation(const Request&);
+    void doMatte(const Request&);
+    void doShadingRate(const Request&);
+    void doBasis(const Request&);
+    void doIdentity(const Request&);
+    void doTransform(const Request&);
+    void doConcatTransform(const Request&);
+    void doTranslate(const Request&);
+    void doRotate(const Request&);
+    void doScale(const Request&);
+    void doSkew(const Request&);
+    void doPerspective(const Request&);
+    void doCoordinateSystem(const Request&);
+    void doCoordSysTransform(const Request&);
+    void doSurface(const Request&);
+    void doDisplacement(const Request&);
+    void doAtmosphere(const Request&);
+    void doLightSource(const Request&);
+    void doAreaLightSource(const Request&);
+    void doIlluminate(const Request&);
+    void doShaderLayer(const Request&);
+    void doConnectShaderLayers(const Request&);
+    void shader(const Request& request, const char* type);
+    void light(const Request& request, bool area);
+
+    // A transform request read into what it does: set or append, with the matrix.
+    struct Xform {
+        enum Kind { Set, Append, Translate, Rotate, Scale } kind = Append;
+        float values[16] = {};
+        Mat4 matrix = Mat4::identity();
+    };
+    bool readTransform(const Request& request, Xform& out);
+    void applyTransform(const Xform& x);  // static
+    void applyMotion(const Request& request, const std::vector<float>& times,
+                     const std::vector<Xform>& xs);
+
+    // ----- geometry (reader_geometry.cpp)
+    void doSphere(const Request&);
+    void doCone(const Request&);
+    void doCylinder(const Request&);
+    void doDisk(const Request&);
+    void doHyperboloid(const Request&);
+    void doParaboloid(const Request&);
+    void doTorus(const Request&);
+    void doPolygon(const Request&);
+    void doGeneralPolygon(const Request&);
+    void doPointsPolygons(const Request&);
+    void doPointsGeneralPolygons(const Request&);
+    void doSubdivisionMesh(const Request&);
+    void doPatch(const Request&);
+    void doPatchMesh(const Request&);
+    void doNuPatch(const Request&);
+    void doTrimCurve(const Request&);
+    void doCurves(const Request&);
+    void doPoints(const Request&);
+    // Quadric front: n numbers, then the parameter list checked for one quadric.
+    bool quadric(const Request& request, int n, double* values, std::vector<Emitted>& params);
+
+    // ----- state
+    RendererAPI* m_renderer;
+    ErrorManager* m_errors;
+    DeclarationTable m_decls;
+    FileContext* m_context = nullptr;
+    int m_depth = 0;                     // archive nesting
+    std::vector<std::string> m_reading;  // archives being read, to refuse cycles
+    std::set<std::string> m_warned;      // "file\nkey" of the warnings given once
+    bool m_fileArchives = true;
+
+    std::vector<BlockEntry> m_blocks;
+    bool m_inWorld = false;
+    int m_objectDepth = 0;
+    bool m_implicitGroup = false;
+    Scoped m_scoped;
+    FrameState m_frame;
+    std::vector<FrameState> m_frameStack;
+    std::vector<std::string> m_emittedOutputs;  // output names the renderer holds
+    int m_areaLights = 0;
+
+    struct Motion {
+        bool active = false;
+        int line = 0;
+        std::string file;
+        std::vector<float> times;
+        std::vector<Request> requests;
+    } m_motion;
+
+    struct Archive {
+        std::vector<Request> requests;
+        std::string file;
+        int line = 0;
+    };
+    std::map<std::string, Archive> m_archives;
+    std::string m_recordingName;  // inline archive being recorded
+    Archive m_recording;
+    int m_recordingDepth = 0;
+};
+
+}  // namespace rib
+}  // namespace ovo

@@ -1,0 +1,319 @@
+// Parameter lists and the Option/Attribute requests.
+#include <cstring>
+
+#include "plugins/generators/rib/args.h"
+#include "plugins/generators/rib/reader.h"
+
+namespace ovo {
+namespace rib {
+
+namespace {
+
+std::size_t classCount(StorageClass storage, const Counts& counts) {
+    switch (storage) {
+        case StorageClass::Constant:
+            return 1;
+        case StorageClass::Uniform:
+            return counts.uniform;
+        case StorageClass::Varying:
+            return counts.varying;
+        case StorageClass::Vertex:
+            return counts.vertex;
+        // OVO stores face-varying data as linear data, indexed like the vertices: it
+        // must cover both counts to be read safely.
+        case StorageClass::FaceVarying:
+            return counts.facevarying > counts.varying ? counts.facevarying : counts.varying;
+        case StorageClass::FaceVertex:
+            return counts.facevarying > counts.vertex ? counts.facevarying : counts.vertex;
+    }
+    return 1;
+}
+
+// Fills `e` with the first `count` values of `v`, converted to the declared type.
+void fill(Emitted& e, const Declaration& d, const Value& v, std::size_t count) {
+    if (d.isString()) {
+        e.kind = Emitted::Strings;
+        e.strings.assign(v.strings.begin(), v.strings.begin() + count);
+    } else if (d.isInt()) {
+        e.kind = Emitted::Ints;
+        e.ints.resize(count);
+        for (std::size_t i = 0; i < count; ++i) e.ints[i] = toInt(v.numbers[i]);
+    } else {
+        e.kind = Emitted::Floats;
+        e.floats.resize(count);
+        for (std::size_t i = 0; i < count; ++i) e.floats[i] = toFloat(v.numbers[i]);
+    }
+}
+
+// The type a value suggests when nothing declares it: int or float numbers, strings.
+Declaration guess(const Value& v) {
+    Declaration d;
+    if (v.kind == Value::String || v.kind == Value::StringArray)
+        d.type = DataType::String;
+    else
+        d.type = v.integers ? DataType::Int : DataType::Float;
+    d.arraylen = v.size() > 1 ? int(v.size()) : 1;
+    return d;
+}
+
+// RIB "category:name" settings with an OVO counterpart of another name.
+struct Rename {
+    const char* rib;
+    const char* ovo;
+    const char* type;
+};
+const Rename kRenames[] = {
+    {"searchpath:shader", "path:shader", "string"},
+    {"searchpath:texture", "path:texture", "string"},
+    {"searchpath:archive", "path:input", "string"},
+    {"searchpath:procedural", "path:procedural", "string"},
+    {"statistics:endofframe", "statistics:level", "int"},
+    {"trace:maxdepth", "ray:maxdepth", "int"},
+    {"trace:maxspeculardepth", "ray:maxdepth", "int"},
+    {"trace:maxdiffusedepth", "ray:maxdiffusedepth", "int"},
+    {"trace:bias", "shadow:bias", "float"},
+    {"visibility:camera", "ray:camera", "int"},
+    {"visibility:trace", "ray:reflections", "int"},
+    {"visibility:specular", "ray:reflections", "int"},
+    {"visibility:transmission", "ray:shadows", "int"},
+    {"visibility:diffuse", "ray:diffuse", "int"},
+    {"irradiance:maxerror", "indirect:maxerror", "float"},
+    {"irradiance:maxpixeldist", "indirect:maxpixeldist", "float"},
+    // The renderer's own names, reachable as Option/Attribute "category" "name".
+    {"limits:bucketsize", "limits:bucketsize", "int[2]"},
+    {"limits:texturememory", "limits:texturememory", "int"},
+    {"limits:texturefiles", "limits:texturefiles", "int"},
+    {"limits:threads", "limits:threads", "int"},
+    {"texture:automipmap", "texture:automipmap", "int"},
+    {"statistics:level", "statistics:level", "int"},
+    {"ray:maxdepth", "ray:maxdepth", "int"},
+    {"ray:maxdiffusedepth", "ray:maxdiffusedepth", "int"},
+    {"ray:specularbrdf", "ray:specularbrdf", "string"},
+    {"ray:maxdepthcolor", "ray:maxdepthcolor", "color"},
+    {"path:input", "path:input", "string"},
+    {"path:shader", "path:shader", "string"},
+    {"path:texture", "path:texture", "string"},
+    {"path:procedural", "path:procedural", "string"},
+    {"light:shadows", "light:shadows", "string"},
+    {"light:nsamples", "light:nsamples", "int"},
+    {"trimcurve:sense", "trimcurve:sense", "string"},
+    {"ray:shadows", "ray:shadows", "int"},
+    {"ray:opaqueshadows", "ray:opaqueshadows", "int"},
+    {"ray:camera", "ray:camera", "int"},
+    {"ray:diffuse", "ray:diffuse", "int"},
+    {"ray:reflections", "ray:reflections", "int"},
+    {"shadow:bias", "shadow:bias", "float"},
+    {"occlusion:maxerror", "occlusion:maxerror", "float"},
+    {"occlusion:maxpixeldist", "occlusion:maxpixeldist", "float"},
+    {"occlusion:minsamples", "occlusion:minsamples", "int"},
+    {"indirect:maxerror", "indirect:maxerror", "float"},
+    {"indirect:maxpixeldist", "indirect:maxpixeldist", "float"},
+    {"indirect:minsamples", "indirect:minsamples", "int"},
+};
+
+}  // namespace
+
+bool Reader::collectParams(const Request& request, std::size_t first, ParamUse use,
+                           std::vector<Emitted>& out, const Counts* counts) {
+    const std::vector<Value>& args = request.args;
+    for (std::size_t i = first; i < args.size(); i += 2) {
+        const Value& key = args[i];
+        if (!(key.kind == Value::String || (key.kind == Value::StringArray && key.size() == 1))) {
+            fail(request, std::string("expected a parameter name, found ") + key.describe());
+            return false;
+        }
+        const std::string& token = key.strings[0];
+        if (i + 1 >= args.size()) {
+            fail(request, "parameter \"" + token + "\" has no value");
+            return false;
+        }
+        const Value& value = args[i + 1];
+        Declaration decl;
+        std::string name;
+        DeclParse parsed = m_decls.resolve(token, decl, name);
+        if (parsed == DeclParse::Bad) {
+            fail(request, "bad parameter declaration \"" + token + "\"");
+            return false;
+        }
+        if (parsed == DeclParse::NotADeclaration) {
+            if (use != ParamUse::Display) {
+                report(Level::Err, request.line,
+                       request.name + ": parameter \"" + token +
+                           "\" is not declared. Ignoring it ...");
+                continue;
+            }
+            decl = guess(value);
+            name = token;
+        }
+        if (value.kind != Value::EmptyArray && decl.isString() != value.isText()) {
+            fail(request, "parameter \"" + name + "\" needs " +
+                              (decl.isString() ? "strings" : "numbers") + ", not " +
+                              value.describe());
+            return false;
+        }
+        std::size_t n = 1;
+        if (use == ParamUse::Geometry && counts) n = classCount(decl.storage, *counts);
+        std::size_t need = n * std::size_t(decl.elements());
+        if (value.size() < need) {
+            fail(request, "parameter \"" + name + "\" needs " + std::to_string(need) +
+                              " values, got " + std::to_string(value.size()));
+            return false;
+        }
+        if (need == 0) continue;  // no pieces of that class: nothing to pass
+
+        std::string ovoName = name;
+        if (use == ParamUse::Geometry) {
+            if (name == "Cs") ovoName = "C";
+            if (name == "Os") ovoName = "opacity";
+        }
+        Emitted e;
+        e.decl = decl.ovoText(ovoName, use == ParamUse::Geometry);
+        fill(e, decl, value, need);
+        out.push_back(std::move(e));
+    }
+    return true;
+}
+
+void Reader::emitParams(std::vector<Emitted>& params) {
+    for (Emitted& e : params) {
+        switch (e.kind) {
+            case Emitted::Floats:
+                m_renderer->Parameter(e.decl.c_str(), static_cast<const float*>(e.floats.data()));
+                break;
+            case Emitted::Ints:
+                m_renderer->Parameter(e.decl.c_str(), static_cast<const int*>(e.ints.data()));
+                break;
+            case Emitted::Strings:
+                e.pointers.clear();
+                for (const std::string& s : e.strings) e.pointers.push_back(s.c_str());
+                m_renderer->Parameter(e.decl.c_str(), e.pointers.data());
+                break;
+        }
+    }
+}
+
+void Reader::doOption(const Request& request) { settings(request, true); }
+void Reader::doAttribute(const Request& request) { settings(request, false); }
+
+// Option and Attribute "category" "name" value ... become Attribute("type category:name").
+// Names OVO has no use for are reported once per file and skipped.
+void Reader::settings(const Request& request, bool option) {
+    Args a(request);
+    std::string category;
+    if (!a.string(category)) return fail(request, a.error());
+    std::size_t first = a.next();
+    if ((request.args.size() - first) % 2 != 0) {
+        const Value& last = request.args.back();
+        if (last.isText() && last.size() == 1)
+            return fail(request, "parameter \"" + last.strings[0] + "\" has no value");
+        return fail(request, std::string("expected a parameter name, found ") + last.describe());
+    }
+
+    struct Pending {
+        std::string decl;
+        Emitted value;
+    };
+    std::vector<Pending> pending;
+    for (std::size_t i = first; i < request.args.size(); i += 2) {
+        const Value& key = request.args[i];
+        const Value& value = request.args[i + 1];
+        if (!(key.kind == Value::String || (key.kind == Value::StringArray && key.size() == 1)))
+            return fail(request, std::string("expected a parameter name, found ") + key.describe());
+        Declaration decl;
+        std::string name;
+        DeclParse parsed = m_decls.resolve(key.strings[0], decl, name);
+        if (parsed == DeclParse::Bad)
+            return fail(request, "bad parameter declaration \"" + key.strings[0] + "\"");
+        bool declared = parsed == DeclParse::Ok;
+        std::string rib = category + ":" + name;
+
+        if (category == "identifier") continue;  // names for people; nothing to render
+
+        std::string ovoName, type;
+        if (category == "user") {
+            ovoName = rib;
+            if (!declared) decl = guess(value);
+            decl.storage = StorageClass::Constant;
+        } else {
+            for (const Rename& r : kRenames) {
+                if (rib == r.rib) {
+                    ovoName = r.ovo;
+                    type = r.type;
+                }
+            }
+            if (ovoName.empty()) {
+                std::string text = std::string(option ? "Option" : "Attribute") + " \"" + category +
+                                   "\" \"" + name + "\" is not supported. Ignoring ...";
+                warnOnce(request, (option ? "Option:" : "Attribute:") + rib, text);
+                continue;
+            }
+            std::string unused;
+            parseDeclaration(type, decl, unused);
+        }
+
+        if (rib == "visibility:transmission" && value.isText() && value.size() == 1) {
+            // The old string form: opaque, transparent, or shadows from the opacity.
+            const std::string& mode = value.strings[0];
+            Pending shadows, opaque;
+            shadows.decl = "int ray:shadows";
+            shadows.value.kind = Emitted::Ints;
+            shadows.value.ints.push_back(mode == "transparent" ? 0 : 1);
+            opaque.decl = "int ray:opaqueshadows";
+            opaque.value.kind = Emitted::Ints;
+            opaque.value.ints.push_back(mode == "opaque" ? 1 : 0);
+            if (mode != "transparent" && mode != "opaque" && mode != "Os" && mode != "shader")
+                return fail(request, "unknown transmission \"" + mode + "\"");
+            pending.push_back(shadows);
+            if (mode != "transparent") pending.push_back(opaque);
+            continue;
+        }
+
+        if (value.kind != Value::EmptyArray && decl.isString() != value.isText())
+            return fail(request, "\"" + name + "\" needs " +
+                                     (decl.isString() ? "a string" : "numbers") + ", not " +
+                                     value.describe());
+        std::size_t need = std::size_t(decl.elements());
+        if (value.size() < need)
+            return fail(request, "\"" + name + "\" needs " + std::to_string(need) +
+                                     " values, got " + std::to_string(value.size()));
+        Pending p;
+        p.decl = decl.ovoText(ovoName, false);
+        fill(p.value, decl, value, need);
+        if (rib == "limits:texturememory" && !p.value.ints.empty()) {
+            // RIB gives texture memory in kilobytes, OVO takes megabytes.
+            int kb = p.value.ints[0];
+            p.value.ints[0] = kb <= 0 ? 0 : (kb > 2147482624 ? 2097151 : (kb + 1023) / 1024);
+        }
+        pending.push_back(std::move(p));
+    }
+
+    for (Pending& p : pending) {
+        Emitted& e = p.value;
+        const char* decl = p.decl.c_str();
+        switch (e.kind) {
+            case Emitted::Ints:
+                if (e.ints.size() == 1)
+                    m_renderer->Attribute(decl, e.ints[0]);
+                else
+                    m_renderer->Attribute(decl, static_cast<const int*>(e.ints.data()));
+                break;
+            case Emitted::Floats:
+                if (e.floats.size() == 1 && std::strncmp(decl, "float ", 6) == 0)
+                    m_renderer->Attribute(decl, e.floats[0]);
+                else
+                    m_renderer->Attribute(decl, static_cast<const float*>(e.floats.data()));
+                break;
+            case Emitted::Strings:
+                if (e.strings.size() == 1) {
+                    m_renderer->Attribute(decl, e.strings[0].c_str());
+                } else {
+                    for (const std::string& s : e.strings) e.pointers.push_back(s.c_str());
+                    m_renderer->Attribute(decl, e.pointers.data());
+                }
+                break;
+        }
+    }
+}
+
+}  // namespace rib
+}  // namespace ovo

@@ -1,0 +1,216 @@
+#include "plugins/generators/rib/tokenizer.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace ovo {
+namespace rib {
+
+namespace {
+
+inline bool isNameStart(int c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+inline bool isNameChar(int c) { return isNameStart(c) || (c >= '0' && c <= '9'); }
+inline bool isNumberStart(int c) {
+    return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.';
+}
+
+std::string describe(int c) {
+    char text[32];
+    if (c > 32 && c < 127)
+        std::snprintf(text, sizeof text, "'%c'", c);
+    else
+        std::snprintf(text, sizeof text, "0x%02x", c);
+    return text;
+}
+
+// Quotes bad input in a message: control and non-ASCII bytes become \xNN.
+std::string printable(const std::string& text) {
+    std::string out;
+    for (unsigned char c : text) {
+        if (c >= 32 && c < 127) {
+            out += char(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+bool Tokenizer::fill() {
+    if (m_eof) return false;
+    long n = m_source.read(m_buffer.get(), kBufferSize);
+    if (n <= 0) {
+        if (n < 0) {
+            m_readFailed = true;
+            m_readError = m_source.error();
+        }
+        m_eof = true;
+        m_pos = m_len = 0;
+        return false;
+    }
+    m_pos = 0;
+    m_len = std::size_t(n);
+    return true;
+}
+
+void Tokenizer::next(Token& token) {
+    token.text.clear();
+    token.number = 0.0;
+    token.integer = false;
+    for (;;) {
+        int c = get();
+        switch (c) {
+            case -1:
+                token.kind = Token::End;
+                token.line = m_line;
+                return;
+            case '\n':
+                ++m_line;
+                continue;
+            case ' ':
+            case '\t':
+            case '\r':
+            case '\f':
+            case '\v':
+                continue;
+            case '#':  // comment, "##" structure lines and version remarks alike
+                while ((c = peek()) >= 0 && c != '\n') get();
+                continue;
+            case '[':
+                token.kind = Token::ArrayBegin;
+                token.line = m_line;
+                return;
+            case ']':
+                token.kind = Token::ArrayEnd;
+                token.line = m_line;
+                return;
+            case '"':
+                token.line = m_line;
+                readString(token);
+                return;
+            default:
+                token.line = m_line;
+                readWord(token, c);
+                return;
+        }
+    }
+}
+
+void Tokenizer::readString(Token& token) {
+    token.kind = Token::String;
+    for (;;) {
+        int c = get();
+        if (c < 0) {
+            token.kind = Token::Invalid;
+            token.text = "unterminated string";
+            return;
+        }
+        if (c == '"') return;
+        if (c == '\n') ++m_line;
+        if (c != '\\') {
+            token.text += char(c);
+            continue;
+        }
+        c = get();
+        switch (c) {
+            case -1:
+                token.kind = Token::Invalid;
+                token.text = "unterminated string";
+                return;
+            case 'n':
+                token.text += '\n';
+                break;
+            case 'r':
+                token.text += '\r';
+                break;
+            case 't':
+                token.text += '\t';
+                break;
+            case 'b':
+                token.text += '\b';
+                break;
+            case 'f':
+                token.text += '\f';
+                break;
+            case '\n':
+                ++m_line;
+                break;  // a backslash before a newline continues the line
+            case '\r':
+                if (peek() == '\n') {
+                    get();
+                    ++m_line;
+                }
+                break;
+            default:
+                if (c >= '0' && c <= '7') {  // up to three octal digits
+                    int value = c - '0';
+                    for (int i = 0; i < 2 && peek() >= '0' && peek() <= '7'; ++i)
+                        value = value * 8 + (get() - '0');
+                    token.text += char(value & 0xff);
+                } else {
+                    token.text += char(c);  // \\, \" and any other character stand for themselves
+                }
+        }
+    }
+}
+
+void Tokenizer::readWord(Token& token, int first) {
+    std::string& text = token.text;
+    text += char(first);
+    if (isNameStart(first)) {
+        while (isNameChar(peek())) text += char(get());
+        if (isDelimiter(peek())) {
+            token.kind = Token::Name;
+            return;
+        }
+        first = peek();
+    } else if (isNumberStart(first)) {
+        while (!isDelimiter(peek())) {
+            text += char(get());
+            if (text.size() > 256) break;  // no number is that long; the rest is garbage
+        }
+        if (isDelimiter(peek())) {
+            errno = 0;
+            char* end = nullptr;
+            double value = std::strtod(text.c_str(), &end);
+            // strtod also accepts "inf", "nan" and hexadecimal floats; RIB has none of them.
+            bool plain = text.find_first_of("xXnNiI") == std::string::npos;
+            if (end && *end == '\0' && plain && end != text.c_str()) {
+                if (!std::isfinite(value) || errno == ERANGE) {
+                    if (std::isfinite(value) && std::fabs(value) < 1.0) {
+                        value = 0.0;  // underflow is harmless: the value is zero
+                    } else {
+                        token.kind = Token::Invalid;
+                        token.text = "number out of range \"" + printable(text) + "\"";
+                        return;
+                    }
+                }
+                token.kind = Token::Number;
+                token.number = value;
+                token.integer = text.find_first_of(".eE") == std::string::npos &&
+                                std::fabs(value) <= 2147483647.0;
+                return;
+            }
+        }
+        token.kind = Token::Invalid;
+        while (!isDelimiter(peek()) && text.size() <= 256) text += char(get());
+        while (!isDelimiter(peek())) get();
+        token.text = "invalid number \"" + printable(text) + "\"";
+        return;
+    }
+    // Anything else up to the next delimiter is one bad word, reported by its first byte.
+    while (!isDelimiter(peek())) get();
+    token.kind = Token::Invalid;
+    token.text = "unexpected character " + describe(first);
+}
+
+}  // namespace rib
+}  // namespace ovo
