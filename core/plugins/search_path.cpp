@@ -36,6 +36,9 @@ std::string environmentValue(const std::string& text, size_t& i) {
 
 std::string lookup(const std::string& searchPath, const std::string& fileName) {
     if (fileName.size() > 1 && fileName[1] == ':') return qualifies(fileName) ? fileName : "";
+    // An absolute path names its file on its own here, as a drive-qualified one does on Windows.
+    if (!fileName.empty() && fileName[0] == '/')
+        return qualifies(fileName) ? absolutePath(fileName) : "";
 
     const size_t n = searchPath.size();
     size_t start = 0;

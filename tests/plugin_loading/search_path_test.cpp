@@ -27,6 +27,15 @@ TEST(Lookup, FirstDirectoryHoldingTheFileAbsolute) {
     EXPECT_EQ(lookup(dir.path, "a/f.so"), canonical(dir / "a/f.so"));
 }
 
+TEST(Lookup, AbsoluteNamesBypassTheSearchPath) {
+    ScratchDir dir;
+    touch(dir / "scenes/x.rib");
+    const std::string absolute = canonical(dir / "scenes/x.rib");
+    EXPECT_EQ(lookup(".:./inputs", absolute), absolute);
+    EXPECT_EQ(lookup("", absolute), absolute);
+    EXPECT_EQ(lookup(dir.path, absolute + ".missing"), "");
+}
+
 TEST(Lookup, RelativeDirectoriesResolveAgainstTheWorkingDirectory) {
     ScratchDir dir;
     touch(dir / "plugins/sphere.shape.so");
