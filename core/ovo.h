@@ -2,6 +2,7 @@
 // public surface of libovo; keep it complete as the library grows.
 #pragma once
 
+// Geometry math.
 #include "core/math/constants.h"
 #include "core/math/tuple.h"
 #include "core/math/matrix.h"
@@ -13,10 +14,46 @@
 #include "core/math/random.h"
 #include "core/math/sampling.h"
 
+// Parameters and diagnostics.
 #include "core/params/paramtype.h"
 #include "core/params/parameter.h"
 #include "core/params/error.h"
 
-#include "core/api/renderer_api.h"
+// Plugins.
+#include "core/plugins/plugin.h"
+#include "core/plugins/search_path.h"
+#include "core/plugins/factory.h"
 
+// The scene-description interface.
+#include "core/api/renderer_api.h"
+#include "core/api/options.h"
+
+// Rendering engine: the base classes of camera, filter, sampler, bucket-order plugins.
+#include "core/render/extent.h"
+#include "core/render/sample.h"
+#include "core/render/sampler.h"
+#include "core/render/filter.h"
+#include "core/render/integrator.h"
+#include "core/render/film.h"
+#include "core/render/camera.h"
+#include "core/render/bucket.h"
+#include "core/render/scene.h"
+
+// Geometry core: shapes, primitives, hits.
+#include "core/geometry/reference.h"
+#include "core/geometry/interpolator.h"
+#include "core/geometry/attributes.h"
+#include "core/geometry/shape.h"
+#include "core/geometry/hit.h"
+#include "core/geometry/primitive.h"
+#include "core/geometry/geometry_set.h"
+
+// Shading: shaders, lights and the shading library.
+#include "core/shading/shader.h"
+#include "core/shading/light.h"
+#include "core/shading/shader_group.h"
+#include "core/shading/environment.h"
+#include "core/shading/sl/trace.h"
+
+// Tasking services.
 #include "sys/tasking.h"
