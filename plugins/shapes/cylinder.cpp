@@ -1,0 +1,97 @@
+// cylinder: an open cylinder about the z axis, between two heights, swept about z.
+//
+// Parameters (float):
+//   "radius"    1      a negative radius counts as its magnitude
+//   "zmin"      -1
+//   "zmax"      1
+//   "thetamax"  360    sweep in degrees
+// Surface parameters: u = phi / thetamax; v = (z - zmin) / (zmax - zmin).
+// Primitive variables "N", "C", "opacity", "s", "t", "st": constant, or four corner values
+// (linear or vertex class).
+//
+// RIB:  Cylinder 0.5 0 2 360
+#include <cmath>
+
+#include "plugins/shapes/quadric.h"
+
+namespace ovo {
+namespace shapes {
+namespace {
+
+class Cylinder : public Quadric<Cylinder> {
+  public:
+    static constexpr bool Curved = true;
+
+    Cylinder(const Transform& o2w, const ShapeAttributes& attrs, const ParameterSet& params,
+             float radius, float zmin, float zmax, float thetaMax)
+        : Quadric(o2w, attrs, thetaMax), radius(radius), zmin(zmin), zmax(zmax) {
+        tabulate();
+        readSt(params);
+    }
+
+    Aabb objectExtent() const override { return sweepBound(radius, radius, thetaMax, zmin, zmax); }
+
+    int roots(const Ray& r, double t[4]) const {
+        const double ox = r.o.x, oy = r.o.y, dx = r.d.x, dy = r.d.y;
+        const double a = dx * dx + dy * dy;
+        if (a == 0.0) return 0;  // along the axis: never through the side
+        const double b = 2.0 * (ox * dx + oy * dy);
+        const double c = ox * ox + oy * oy - double(radius) * radius;
+        return solveQuadratic(a, b, c, t);
+    }
+
+    bool locate(const Point& p, float& u, float& v) const {
+        if (p.z < zmin || p.z > zmax) return false;
+        float phi = std::atan2(p.y, p.x);
+        if (phi < 0.0f) phi += TwoPi;
+        if (phi > thetaMax) return false;
+        u = phi / thetaMax;
+        v = clamp((p.z - zmin) / (zmax - zmin), 0.0f, 1.0f);
+        return true;
+    }
+
+    Vector outward(const Point& p, float, float) const { return Vector(p.x, p.y, 0.0f); }
+
+    SurfacePoint geometry(float u, float v) const {
+        const float phi = u * thetaMax, cp = std::cos(phi), sp = std::sin(phi);
+        SurfacePoint g;
+        g.P = Point(radius * cp, radius * sp, zmin + v * (zmax - zmin));
+        g.n = Vector(cp, sp, 0.0f);
+        g.dPdu = Vector(-thetaMax * g.P.y, thetaMax * g.P.x, 0.0f);
+        g.dPdv = Vector(0.0f, 0.0f, zmax - zmin);
+        g.d2Pduu = -thetaMax * thetaMax * Vector(g.P.x, g.P.y, 0.0f);
+        g.d2Pduv = g.d2Pdvv = Vector(0.0f);
+        return g;
+    }
+
+  private:
+    float radius, zmin, zmax;
+};
+
+}  // namespace
+}  // namespace shapes
+}  // namespace ovo
+
+using namespace ovo;
+using namespace ovo::shapes;
+
+extern "C" Shape* createShape(RendererAPI& renderer, const Transform& objectToWorld,
+                              const ShapeAttributes& attributes, ParameterSet& params) {
+    const float radius = std::fabs(params.findFloat("radius", 1.0f));
+    const float zmin = params.findFloat("zmin", -1.0f);
+    const float zmax = params.findFloat("zmax", 1.0f);
+    float thetaMax;
+    if (!(radius > 0.0f) || !std::isfinite(radius)) {
+        refuse(renderer, "cylinder: radius is %g; it must not be 0. Ignoring ...", double(radius));
+        return nullptr;
+    }
+    if (!(zmin < zmax)) {
+        refuse(renderer, "cylinder: zmin (%g) is not below zmax (%g). Ignoring ...", double(zmin),
+               double(zmax));
+        return nullptr;
+    }
+    if (!readThetaMax(renderer, "cylinder", params, thetaMax)) return nullptr;
+    return guarded(renderer, "cylinder", [&] {
+        return new Cylinder(objectToWorld, attributes, params, radius, zmin, zmax, thetaMax);
+    });
+}

@@ -1,0 +1,343 @@
+// polygon: one planar polygon, convex or concave, optionally with holes.
+//
+// Parameters:
+//   vertex point "P"      the vertices of every loop, one loop after the other ("Pw", homogeneous
+//                         points, is accepted in its place)
+//   int "nvertices"       the number of vertices (simple form; default: the length of "P" when
+//                         it declares one)
+//   int "nloops"          the number of loops (loop form): the first is the outline, the
+//                         others are holes
+//   int[nloops] "nvertices"  the vertices of each loop (loop form)
+// A polygon that is not quite planar is traced in the plane through its first vertex, across
+// its average normal. The normal turns with the outline's vertex order (counter-clockwise
+// seen from the front); holes may turn either way, and points inside a hole miss.
+// Surface parameters: u and v are the position in the polygon's plane, measured along its
+// first edge and across it and scaled to 0..1 over the polygon. Primitive variables are
+// interpolated on a triangulation: su, sv are barycentrics in triangle `face`.
+// Primitive variables "N", "C", "opacity", "s", "t", "st": constant, one value ("perpiece"),
+// or one per vertex ("vertex", "linear").
+//
+// RIB:  GeneralPolygon [4 4] "P" [0 0 0 4 0 0 4 4 0 0 4 0  1 1 0 1 3 0 3 3 0 3 1 0]
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "core/geometry/hit.h"
+#include "core/math/sampling.h"
+#include "core/shading/environment.h"
+#include "plugins/shapes/faces.h"
+
+namespace ovo {
+namespace shapes {
+namespace {
+
+class Polygon : public Shape {
+  public:
+    Polygon(const Transform& o2w, const ShapeAttributes& attrs, std::vector<float> xyz,
+            std::vector<int> loopSizes, std::vector<uint32_t> tris, const Vector& normal)
+        : Shape(o2w, attrs),
+          xyz(std::move(xyz)),
+          loopSizes(std::move(loopSizes)),
+          triangles(std::make_shared<const std::vector<uint32_t>>(std::move(tris))),
+          n(normal) {
+        const std::size_t nv = this->xyz.size() / 3;
+        origin = vertex(0);
+        // The in-plane frame: along the first edge that does not collapse, then across it.
+        Vector along(0.0f);
+        for (std::size_t i = 1; i < std::size_t(this->loopSizes[0]) && !(along.length() > 0.0f);
+             ++i) {
+            const Vector e = vertex(i) - origin;
+            along = e - dot(e, n) * n;
+        }
+        eu = Vector(along.hat());
+        ev = Vector(n ^ eu);
+        flat.resize(nv);
+        float umin = 1e30f, umax = -1e30f, vmin = 1e30f, vmax = -1e30f;
+        bound = Aabb(origin);
+        for (std::size_t i = 0; i < nv; ++i) {
+            const Vector d = vertex(i) - origin;
+            flat[i] = Flat{dot(d, eu), dot(d, ev)};
+            umin = std::min(umin, flat[i].x);
+            umax = std::max(umax, flat[i].x);
+            vmin = std::min(vmin, flat[i].y);
+            vmax = std::max(vmax, flat[i].y);
+            bound += plane(flat[i].x, flat[i].y);
+        }
+        bound.expand(1e-6f * (std::fabs(bound.bmax[0] - bound.bmin[0]) +
+                              std::fabs(bound.bmax[1] - bound.bmin[1]) +
+                              std::fabs(bound.bmax[2] - bound.bmin[2])));
+        u0 = umin;
+        v0 = vmin;
+        du = umax > umin ? umax - umin : 1.0f;
+        dv = vmax > vmin ? vmax - vmin : 1.0f;
+
+        // Per triangle: its corner and the inverse of its edge matrix, for barycentrics.
+        const std::vector<uint32_t>& t = *triangles;
+        const std::size_t nt = t.size() / 3;
+        local.resize(nt);
+        cumulative.resize(nt + 1);
+        cumulative[0] = 0.0;
+        for (std::size_t i = 0; i < nt; ++i) {
+            const Flat &a = flat[t[3 * i]], &b = flat[t[3 * i + 1]], &c = flat[t[3 * i + 2]];
+            const float e1x = b.x - a.x, e1y = b.y - a.y, e2x = c.x - a.x, e2y = c.y - a.y;
+            const float det = e1x * e2y - e2x * e1y;
+            const float inv = det != 0.0f ? 1.0f / det : 0.0f;
+            local[i] = Local{a.x, a.y, e2y * inv, -e2x * inv, -e1y * inv, e1x * inv};
+            cumulative[i + 1] = cumulative[i] + 0.5 * std::fabs(double(det));
+        }
+        totalArea = cumulative[nt];
+    }
+
+    Aabb objectExtent() const override { return bound; }
+    float area() const override { return float(totalArea); }
+
+    bool intersect(const Ray& ray, Hit& hit) const override {
+        float t, x, y;
+        if (!find(ray, t, x, y)) return false;
+        float b1, b2;
+        const unsigned face = locate(x, y, b1, b2);
+        ShaderEnvironment& env = hit.env;
+        hit.t = t;
+        env.P = plane(x, y);
+        env.Ng = flipNormal(Normal(n));
+        env.u = (x - u0) / du;
+        env.v = (y - v0) / dv;
+        env.su = b1;
+        env.sv = b2;
+        env.face = face;
+        env.dPdu = du * eu;
+        env.dPdv = dv * ev;
+        env.dNdu = env.dNdv = Vector(0.0f);
+        return true;
+    }
+
+    bool intersect(const Ray& ray) const override {
+        float t, x, y;
+        return find(ray, t, x, y);
+    }
+
+    // Uniform over the area: u picks a triangle in proportion to its area and is reused,
+    // rescaled, to place the point in it.
+    void sample(ShaderEnvironment& env, const Point&, float u, float v) const override {
+        const double target = double(clamp(u, 0.0f, 1.0f)) * totalArea;
+        std::size_t k =
+            std::size_t(std::upper_bound(cumulative.begin() + 1, cumulative.end(), target) -
+                        cumulative.begin() - 1);
+        k = std::min(k, local.size() - 1);
+        const double width = cumulative[k + 1] - cumulative[k];
+        const float ur = width > 0.0 ? float((target - cumulative[k]) / width) : 0.5f;
+        float b1, b2;
+        UniformSampleTriangle(clamp(ur, 0.0f, 1.0f), v, b1, b2);
+        const std::vector<uint32_t>& t = *triangles;
+        const Flat &a = flat[t[3 * k]], &b = flat[t[3 * k + 1]], &c = flat[t[3 * k + 2]];
+        const float x = a.x + b1 * (b.x - a.x) + b2 * (c.x - a.x);
+        const float y = a.y + b1 * (b.y - a.y) + b2 * (c.y - a.y);
+        env.P = plane(x, y);
+        env.Ng = flipNormal(Normal(n));
+        env.u = (x - u0) / du;
+        env.v = (y - v0) / dv;
+        env.su = b1;
+        env.sv = b2;
+        env.face = unsigned(k);
+        env.dPdu = du * eu;
+        env.dPdv = dv * ev;
+    }
+
+    Interpolator<float>* createFloatInterpolator(Parameter& p) override {
+        return faceInterpolator<float>(p, vertexCount(), 1, triangles, nullptr);
+    }
+    Interpolator<Color>* createColorInterpolator(Parameter& p) override {
+        return faceInterpolator<Color>(p, vertexCount(), 1, triangles, nullptr);
+    }
+    Interpolator<Normal>* createNormalInterpolator(Parameter& p) override {
+        return faceInterpolator<Normal>(p, vertexCount(), 1, triangles, nullptr);
+    }
+
+    void readSt(const ParameterSet& params) {
+        Parameter* st = params.find("st", TypeFloat);
+        if (!st || !st->getFloats()) return;
+        setS(faceInterpolator<float>(*st, vertexCount(), 1, triangles, nullptr, 2, 0, true));
+        setT(faceInterpolator<float>(*st, vertexCount(), 1, triangles, nullptr, 2, 1, true));
+    }
+
+  private:
+    struct Flat {
+        float x, y;
+    };
+    struct Local {
+        float ox, oy;              // first corner
+        float m00, m01, m10, m11;  // inverse of the edge matrix
+    };
+
+    std::size_t vertexCount() const { return xyz.size() / 3; }
+    Point vertex(std::size_t i) const { return Point(&xyz[3 * i]); }
+    Point plane(float x, float y) const { return origin + x * eu + y * ev; }
+
+    // The plane hit, inside the outline and outside every hole, facing the ray when one-sided,
+    // and beyond the bias.
+    bool find(const Ray& ray, float& tHit, float& x, float& y) const {
+        const float denom = dot(n, ray.d);
+        if (denom == 0.0f) return false;
+        const float t = dot(n, origin - ray.o) / denom;
+        if (!(t >= ray.mint && t <= ray.maxt)) return false;
+        if (!attributes.twoSided && !isFrontFacing(ray.d, flipNormal(Normal(n)))) return false;
+        const Point p = ray(t);
+        const Vector d = p - origin;
+        x = dot(d, eu);
+        y = dot(d, ev);
+        if (!covers(x, y)) return false;
+        if (!checkHitBias(ray, p)) return false;
+        tHit = t;
+        return true;
+    }
+
+    // Even-odd crossings over every loop: holes cancel the outline.
+    bool covers(float x, float y) const {
+        bool in = false;
+        std::size_t first = 0;
+        for (int size : loopSizes) {
+            const std::size_t last = first + std::size_t(size);
+            for (std::size_t i = first, j = last - 1; i < last; j = i++) {
+                const Flat &a = flat[i], &b = flat[j];
+                if ((a.y > y) != (b.y > y) && x < (b.x - a.x) * (y - a.y) / (b.y - a.y) + a.x)
+                    in = !in;
+            }
+            first = last;
+        }
+        return in;
+    }
+
+    // The triangle that holds (x, y) best (the one whose smallest barycentric is largest,
+    // so that points on shared edges and rounding near them still find one).
+    unsigned locate(float x, float y, float& b1, float& b2) const {
+        float best = -1e30f;
+        unsigned face = 0;
+        b1 = b2 = 0.0f;
+        for (std::size_t i = 0; i < local.size(); ++i) {
+            const Local& l = local[i];
+            const float dx = x - l.ox, dy = y - l.oy;
+            const float c1 = l.m00 * dx + l.m01 * dy, c2 = l.m10 * dx + l.m11 * dy;
+            const float worst = std::min(std::min(c1, c2), 1.0f - c1 - c2);
+            if (worst > best) {
+                best = worst;
+                face = unsigned(i);
+                b1 = c1;
+                b2 = c2;
+                if (worst >= 0.0f) break;
+            }
+        }
+        b1 = clamp(b1, 0.0f, 1.0f);
+        b2 = clamp(b2, 0.0f, 1.0f - b1);
+        return face;
+    }
+
+    std::vector<float> xyz;  // every vertex, packed
+    std::vector<int> loopSizes;
+    std::shared_ptr<const std::vector<uint32_t>> triangles;
+    Vector n;  // unit normal, turning the outline counter-clockwise
+    Point origin;
+    Vector eu, ev;  // in-plane frame, eu × ev = n
+    std::vector<Flat> flat;
+    std::vector<Local> local;
+    std::vector<double> cumulative;  // area up to each triangle
+    double totalArea = 0.0;
+    float u0, v0, du, dv;  // the polygon's extent in the plane
+    Aabb bound;
+};
+
+Shape* make(RendererAPI& renderer, const Transform& objectToWorld,
+            const ShapeAttributes& attributes, ParameterSet& params) {
+    const Positions pos = findPositions(params);
+    if (!pos.found()) {
+        refuse(renderer, "polygon: \"P\" is missing. Ignoring ...");
+        return nullptr;
+    }
+    std::vector<int> sizes;
+    if (Parameter* nl = params.find("nloops", TypeInt)) {
+        const int nloops = nl->getInt();
+        if (nloops < 1) {
+            refuse(renderer, "polygon: nloops is %d; it must be at least 1. Ignoring ...", nloops);
+            return nullptr;
+        }
+        Parameter* nv = params.find("nvertices", TypeInt);
+        if (!nv || !nv->getInts()) {
+            refuse(renderer, "polygon: \"nvertices\" is missing. Ignoring ...");
+            return nullptr;
+        }
+        if (tooShort(*nv, std::size_t(nloops))) {
+            refuse(renderer, "polygon: \"nvertices\" holds %zu counts for %d loops. Ignoring ...",
+                   declaredValues(*nv), nloops);
+            return nullptr;
+        }
+        sizes.assign(nv->getInts(), nv->getInts() + nloops);
+    } else {
+        int n = params.findInt("nvertices", -1);
+        if (n < 0) n = pos.declared > 0 ? int(std::min<std::size_t>(pos.declared, 1u << 30)) : -1;
+        if (n < 0) {
+            refuse(renderer, "polygon: \"nvertices\" is missing. Ignoring ...");
+            return nullptr;
+        }
+        sizes.push_back(n);
+    }
+    long long total = 0;
+    for (std::size_t l = 0; l < sizes.size(); ++l) {
+        if (sizes[l] < 3) {
+            if (sizes.size() == 1)
+                refuse(renderer, "polygon: %d vertices; a polygon needs at least 3. Ignoring ...",
+                       sizes[l]);
+            else
+                refuse(renderer,
+                       "polygon: loop %zu has %d vertices; it needs at least 3. "
+                       "Ignoring ...",
+                       l, sizes[l]);
+            return nullptr;
+        }
+        total += sizes[l];
+    }
+    if (total > (1LL << 30)) {
+        refuse(renderer, "polygon: %lld vertices are too many. Ignoring ...", total);
+        return nullptr;
+    }
+    if (pos.declared != 0 && pos.declared < std::size_t(total)) {
+        refuse(renderer, "polygon: \"P\" holds %zu points; the loops need %lld. Ignoring ...",
+               pos.declared, total);
+        return nullptr;
+    }
+    std::vector<float> xyz(3 * std::size_t(total));
+    for (std::size_t i = 0; i < std::size_t(total); ++i) {
+        const Point p = pos.at(i);
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
+            refuse(renderer, "polygon: point %zu of \"P\" is not finite. Ignoring ...", i);
+            return nullptr;
+        }
+        xyz[3 * i] = p.x;
+        xyz[3 * i + 1] = p.y;
+        xyz[3 * i + 2] = p.z;
+    }
+    std::vector<uint32_t> order(static_cast<std::size_t>(total));
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = uint32_t(i);
+    std::vector<uint32_t> tris;
+    Triangulator triangulator;
+    if (!triangulator.run(xyz.data(), order.data(), sizes.data(), int(sizes.size()), tris)) {
+        refuse(renderer, "polygon: the outline encloses no area. Ignoring ...");
+        return nullptr;
+    }
+    Polygon* polygon = new Polygon(objectToWorld, attributes, std::move(xyz), std::move(sizes),
+                                   std::move(tris), triangulator.lastNormal());
+    polygon->readSt(params);
+    return polygon;
+}
+
+}  // namespace
+}  // namespace shapes
+}  // namespace ovo
+
+using namespace ovo;
+using namespace ovo::shapes;
+
+extern "C" Shape* createShape(RendererAPI& renderer, const Transform& objectToWorld,
+                              const ShapeAttributes& attributes, ParameterSet& params) {
+    return guarded(renderer, "polygon",
+                   [&] { return make(renderer, objectToWorld, attributes, params); });
+}

@@ -1,0 +1,476 @@
+// polygonMesh: a mesh of planar polygons sharing vertices, each polygon convex or concave and
+// optionally with holes. Its polygons are split into triangles, all held by this one shape and
+// traced with Embree.
+//
+// Parameters:
+//   vertex point "P"      the vertex positions ("Pw", homogeneous points, is accepted in its
+//                         place)
+//   int[npolys] "nvertices"  the vertex count of each polygon, or with "nloops" of each loop
+//   int[] "vertices"      the vertex indices of every polygon (loop), one after the other
+//   int[npolys] "nloops"  optional: the loops of each polygon, the first its outline, the
+//                         others holes
+// The normal of a polygon turns with its vertex order (counter-clockwise seen from the front).
+// Surface parameters: u, v (and su, sv) are the barycentrics of the second and third vertex
+// of the triangle that was hit; face is that triangle's index.
+// Primitive variables "N", "C", "opacity", "s", "t", "st": constant, one value per polygon
+// ("perpiece"), or one per vertex ("vertex", "linear"; face-varying data arrives as linear
+// data indexed like the vertices).
+//
+// RIB:  PointsPolygons [3 3] [0 1 2  0 2 3] "P" [0 0 0  1 0 0  1 1 0  0 1 0]
+//         "st" [0 0  1 0  1 1  0 1]
+#include <embree3/rtcore.h>
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cmath>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "core/geometry/hit.h"
+#include "core/math/sampling.h"
+#include "core/shading/environment.h"
+#include "plugins/shapes/faces.h"
+
+namespace ovo {
+namespace shapes {
+namespace {
+
+// ThreadSanitizer cannot see the synchronisation inside TBB, on which Embree builds its
+// hierarchies, and reports every block a worker allocated as a race: a sanitized build keeps
+// the builds on the calling thread.
+#if defined(__SANITIZE_THREAD__)
+#define OVO_EMBREE_CONFIG "verbose=0,threads=1"
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define OVO_EMBREE_CONFIG "verbose=0,threads=1"
+#endif
+#endif
+#ifndef OVO_EMBREE_CONFIG
+#define OVO_EMBREE_CONFIG "verbose=0"
+#endif
+
+// One Embree device for every mesh of the process; it lives until the process ends.
+RTCDevice embreeDevice() {
+    static RTCDevice device = rtcNewDevice(OVO_EMBREE_CONFIG);
+    return device;
+}
+
+const char* embreeError(RTCError e) {
+    switch (e) {
+        case RTC_ERROR_NONE:
+            return "no error";
+        case RTC_ERROR_INVALID_ARGUMENT:
+            return "invalid argument";
+        case RTC_ERROR_INVALID_OPERATION:
+            return "invalid operation";
+        case RTC_ERROR_OUT_OF_MEMORY:
+            return "out of memory";
+        case RTC_ERROR_UNSUPPORTED_CPU:
+            return "unsupported CPU";
+        case RTC_ERROR_CANCELLED:
+            return "cancelled";
+        default:
+            return "unknown error";
+    }
+}
+
+// The two edges of a triangle, one record per cache-line half: filling a hit reads one record
+// where reading the indices and then the vertices would wait for memory twice.
+struct alignas(32) Edges {
+    float e1[3];
+    float e2[3];
+};
+
+// A block for many records, on huge pages where the system grants them: rays that hit far
+// apart then also miss the address translation cache less often.
+template <class T>
+class HugeArray {
+  public:
+    explicit HugeArray(std::size_t n) : count(n) {
+        const std::size_t bytes = std::max<std::size_t>(n, 1) * sizeof(T);
+        const std::size_t align = bytes >= (std::size_t(2) << 20) ? (std::size_t(2) << 20) : 64;
+        void* p = nullptr;
+        if (posix_memalign(&p, align, (bytes + align - 1) / align * align) != 0)
+            throw std::bad_alloc();
+        if (align > 64) madvise(p, bytes, MADV_HUGEPAGE);  // advice only: failure is harmless
+        data = static_cast<T*>(p);
+    }
+    ~HugeArray() { std::free(data); }
+    HugeArray(const HugeArray&) = delete;
+    HugeArray& operator=(const HugeArray&) = delete;
+    T& operator[](std::size_t i) { return data[i]; }
+    const T& operator[](std::size_t i) const { return data[i]; }
+    std::size_t size() const { return count; }
+
+  private:
+    T* data = nullptr;
+    std::size_t count;
+};
+
+class PolygonMesh : public Shape {
+  public:
+    PolygonMesh(const Transform& o2w, const ShapeAttributes& attrs, std::vector<float> xyz,
+                std::vector<uint32_t> tris, std::vector<uint32_t> polygonOfTriangle,
+                std::size_t polygons)
+        : Shape(o2w, attrs),
+          xyz(std::move(xyz)),
+          triangles(std::make_shared<const std::vector<uint32_t>>(std::move(tris))),
+          nPolygons(polygons),
+          flip(flipNormal(Normal(0.0f, 0.0f, 1.0f)).z < 0.0f),
+          edges(triangles->size() / 3) {
+        if (!polygonOfTriangle.empty())
+            polygonOf = std::make_shared<const std::vector<uint32_t>>(std::move(polygonOfTriangle));
+        nVertices = (this->xyz.size() - 1) / 3;
+        bound = Aabb(vertex(0));
+        for (std::size_t i = 1; i < nVertices; ++i) bound += vertex(i);
+        const std::vector<uint32_t>& t = *triangles;
+        double sum = 0.0;
+        for (std::size_t i = 0; i < edges.size(); ++i) {
+            const Point p0 = vertex(t[3 * i]);
+            const Vector e1 = vertex(t[3 * i + 1]) - p0, e2 = vertex(t[3 * i + 2]) - p0;
+            edges[i] = Edges{{e1.x, e1.y, e1.z}, {e2.x, e2.y, e2.z}};
+            sum += triangleArea(i);
+        }
+        totalArea = sum;
+    }
+
+    ~PolygonMesh() override {
+        if (scene) rtcReleaseScene(scene);
+    }
+
+    // Hands the data to Embree and builds its hierarchy; false with Embree's error.
+    bool build(RTCError& error) {
+        RTCDevice device = embreeDevice();
+        if (!device) {
+            error = rtcGetDeviceError(nullptr);
+            return false;
+        }
+        RTCGeometry geometry = rtcNewGeometry(device, RTC_GEOMETRY_TYPE_TRIANGLE);
+        // The vertex array carries one float more than it needs: Embree reads vertices
+        // sixteen bytes at a time.
+        rtcSetSharedGeometryBuffer(geometry, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3,
+                                   xyz.data(), 0, 3 * sizeof(float), nVertices);
+        rtcSetSharedGeometryBuffer(geometry, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT3,
+                                   triangles->data(), 0, 3 * sizeof(uint32_t),
+                                   triangles->size() / 3);
+        if (!attributes.twoSided) {
+            rtcSetGeometryUserData(geometry, this);
+            rtcSetGeometryIntersectFilterFunction(geometry, &PolygonMesh::frontOnly);
+            rtcSetGeometryOccludedFilterFunction(geometry, &PolygonMesh::frontOnly);
+        }
+        rtcCommitGeometry(geometry);
+        scene = rtcNewScene(device);
+        rtcAttachGeometry(scene, geometry);
+        rtcReleaseGeometry(geometry);
+        rtcCommitScene(scene);
+        error = rtcGetDeviceError(device);
+        return error == RTC_ERROR_NONE;
+    }
+
+    Aabb objectExtent() const override { return bound; }
+    float area() const override { return float(totalArea); }
+
+    bool intersect(const Ray& ray, Hit& hit) const override {
+        RTCRayHit rh;
+        if (!start(ray, rh.ray)) return false;
+        rh.hit.geomID = RTC_INVALID_GEOMETRY_ID;
+        rh.hit.instID[0] = RTC_INVALID_GEOMETRY_ID;
+        RTCIntersectContext context;
+        rtcInitIntersectContext(&context);
+        rtcIntersect1(scene, &context, &rh);
+        if (rh.hit.geomID == RTC_INVALID_GEOMETRY_ID) return false;
+        const uint32_t face = rh.hit.primID;
+        const Edges& e = edges[face];
+        const Vector e1(e.e1[0], e.e1[1], e.e1[2]), e2(e.e2[0], e.e2[1], e.e2[2]);
+        const float t = rh.ray.tfar;
+        ShaderEnvironment& env = hit.env;
+        hit.t = t;
+        env.P = ray(t);
+        // Embree's Ng is e1 × e2, worked out already: only dPdu and dPdv wait for the record.
+        env.Ng = flipNormal(unitOrZero(Vector(rh.hit.Ng_x, rh.hit.Ng_y, rh.hit.Ng_z)));
+        env.u = env.su = rh.hit.u;
+        env.v = env.sv = rh.hit.v;
+        env.face = face;
+        env.dPdu = e1;
+        env.dPdv = e2;
+        env.dNdu = env.dNdv = Vector(0.0f);
+        return true;
+    }
+
+    bool intersect(const Ray& ray) const override {
+        RTCRay r;
+        if (!start(ray, r)) return false;
+        RTCIntersectContext context;
+        rtcInitIntersectContext(&context);
+        rtcOccluded1(scene, &context, &r);
+        return r.tfar < 0.0f;  // Embree marks an occluded ray with tfar = -inf
+    }
+
+    // Uniform over the area: u picks a triangle in proportion to its area and is reused,
+    // rescaled, to place the point in it.
+    void sample(ShaderEnvironment& env, const Point&, float u, float v) const override {
+        std::call_once(cumulativeOnce, [this] {
+            const std::size_t n = triangles->size() / 3;
+            cumulative.resize(n + 1);
+            cumulative[0] = 0.0;
+            for (std::size_t i = 0; i < n; ++i) cumulative[i + 1] = cumulative[i] + triangleArea(i);
+        });
+        const double total = cumulative.back();
+        const double target = double(clamp(u, 0.0f, 1.0f)) * total;
+        std::size_t k =
+            std::size_t(std::upper_bound(cumulative.begin() + 1, cumulative.end(), target) -
+                        cumulative.begin() - 1);
+        k = std::min(k, cumulative.size() - 2);
+        const double width = cumulative[k + 1] - cumulative[k];
+        const float ur = width > 0.0 ? float((target - cumulative[k]) / width) : 0.5f;
+        float b1, b2;
+        UniformSampleTriangle(clamp(ur, 0.0f, 1.0f), v, b1, b2);
+        const uint32_t* t = &(*triangles)[3 * k];
+        const Point p0 = vertex(t[0]);
+        const Vector e1 = vertex(t[1]) - p0, e2 = vertex(t[2]) - p0;
+        env.P = p0 + (b1 * e1 + b2 * e2);
+        env.Ng = flipNormal(unitOrZero(e1 ^ e2));
+        env.u = env.su = b1;
+        env.v = env.sv = b2;
+        env.face = unsigned(k);
+        env.dPdu = e1;
+        env.dPdv = e2;
+    }
+
+    Interpolator<float>* createFloatInterpolator(Parameter& p) override {
+        return faceInterpolator<float>(p, nVertices, nPolygons, triangles, polygonOf);
+    }
+    Interpolator<Color>* createColorInterpolator(Parameter& p) override {
+        return faceInterpolator<Color>(p, nVertices, nPolygons, triangles, polygonOf);
+    }
+    Interpolator<Normal>* createNormalInterpolator(Parameter& p) override {
+        return faceInterpolator<Normal>(p, nVertices, nPolygons, triangles, polygonOf);
+    }
+
+    void readSt(const ParameterSet& params) {
+        Parameter* st = params.find("st", TypeFloat);
+        if (!st || !st->getFloats()) return;
+        setS(faceInterpolator<float>(*st, nVertices, nPolygons, triangles, polygonOf, 2, 0, true));
+        setT(faceInterpolator<float>(*st, nVertices, nPolygons, triangles, polygonOf, 2, 1, true));
+    }
+
+  private:
+    Point vertex(std::size_t i) const { return Point(&xyz[3 * i]); }
+
+    double triangleArea(std::size_t i) const {
+        const uint32_t* t = &(*triangles)[3 * i];
+        const Point p0 = vertex(t[0]);
+        return 0.5 * double(Vector((vertex(t[1]) - p0) ^ (vertex(t[2]) - p0)).length());
+    }
+
+    // Embree's ray for ours. The bias is a distance from the origin, so it moves the start
+    // of the interval: t·|d| > bias.
+    bool start(const Ray& ray, RTCRay& r) const {
+        const float len = ray.d.length();
+        if (!(len > 0.0f)) return false;
+        r.org_x = ray.o.x;
+        r.org_y = ray.o.y;
+        r.org_z = ray.o.z;
+        r.dir_x = ray.d.x;
+        r.dir_y = ray.d.y;
+        r.dir_z = ray.d.z;
+        r.tnear = std::max(ray.mint, attributes.bias / len);
+        r.tfar = ray.maxt;
+        r.time = 0.0f;
+        r.mask = 0xffffffffu;
+        r.id = 0;
+        r.flags = 0;
+        return r.tnear <= r.tfar;
+    }
+
+    // One-sided meshes: only hits on the front count. Embree's Ng is e1 × e2, ours before
+    // the orientation flip.
+    static void frontOnly(const RTCFilterFunctionNArguments* args) {
+        const PolygonMesh* mesh = static_cast<const PolygonMesh*>(args->geometryUserPtr);
+        for (unsigned i = 0; i < args->N; ++i) {
+            if (args->valid[i] != -1) continue;
+            float facing =
+                RTCRayN_dir_x(args->ray, args->N, i) * RTCHitN_Ng_x(args->hit, args->N, i) +
+                RTCRayN_dir_y(args->ray, args->N, i) * RTCHitN_Ng_y(args->hit, args->N, i) +
+                RTCRayN_dir_z(args->ray, args->N, i) * RTCHitN_Ng_z(args->hit, args->N, i);
+            if (mesh->flip) facing = -facing;
+            if (!(facing < 0.0f)) args->valid[i] = 0;
+        }
+    }
+
+    std::vector<float> xyz;  // packed positions and one spare float
+    std::shared_ptr<const std::vector<uint32_t>> triangles;
+    std::shared_ptr<const std::vector<uint32_t>> polygonOf;  // null: triangle i is polygon i
+    std::size_t nVertices = 0, nPolygons = 0;
+    bool flip;  // the orientation turns normals around
+    HugeArray<Edges> edges;
+    Aabb bound;
+    double totalArea = 0.0;
+    RTCScene scene = nullptr;
+    mutable std::once_flag cumulativeOnce;
+    mutable std::vector<double> cumulative;  // area up to each triangle, made on first sample
+};
+
+// A parameter's length, or false when it is an open array that does not say.
+bool lengthOf(const Parameter& p, std::size_t& n) {
+    if (p.type().arraylen() == 0 && p.nvalues() <= 1) return false;
+    const std::size_t declared = declaredValues(p);
+    n = declared != 0 ? declared : 1;
+    return true;
+}
+
+Shape* make(RendererAPI& renderer, const Transform& objectToWorld,
+            const ShapeAttributes& attributes, ParameterSet& params) {
+    const char* type = "polygonMesh";
+    const Positions pos = findPositions(params);
+    if (!pos.found()) {
+        refuse(renderer, "%s: \"P\" is missing. Ignoring ...", type);
+        return nullptr;
+    }
+    Parameter* nloopsP = params.find("nloops", TypeInt);
+    Parameter* nvertsP = params.find("nvertices", TypeInt);
+    Parameter* vertsP = params.find("vertices", TypeInt);
+    if (!nvertsP || !nvertsP->getInts()) {
+        refuse(renderer, "%s: \"nvertices\" is missing. Ignoring ...", type);
+        return nullptr;
+    }
+    if (!vertsP || !vertsP->getInts()) {
+        refuse(renderer, "%s: \"vertices\" is missing. Ignoring ...", type);
+        return nullptr;
+    }
+    if (nloopsP && !nloopsP->getInts()) nloopsP = nullptr;
+    std::size_t npolys = 0;
+    if (!lengthOf(nloopsP ? *nloopsP : *nvertsP, npolys)) {
+        refuse(renderer,
+               "%s: the number of polygons is not given (\"%s\" is an open array). "
+               "Ignoring ...",
+               type, nloopsP ? "nloops" : "nvertices");
+        return nullptr;
+    }
+
+    // Loops per polygon, then vertices per loop, then the indices.
+    std::vector<int> loopsOf(npolys, 1);
+    std::size_t nloopsTotal = npolys;
+    if (nloopsP) {
+        const int* nl = nloopsP->getInts();
+        nloopsTotal = 0;
+        for (std::size_t i = 0; i < npolys; ++i) {
+            if (nl[i] < 1) {
+                refuse(renderer, "%s: polygon %zu has %d loops; it needs at least 1. Ignoring ...",
+                       type, i, nl[i]);
+                return nullptr;
+            }
+            loopsOf[i] = nl[i];
+            nloopsTotal += std::size_t(nl[i]);
+        }
+    }
+    if (tooShort(*nvertsP, nloopsTotal)) {
+        refuse(renderer, "%s: \"nvertices\" holds %zu counts; the polygons need %zu. Ignoring ...",
+               type, declaredValues(*nvertsP), nloopsTotal);
+        return nullptr;
+    }
+    const int* nverts = nvertsP->getInts();
+    std::size_t nindices = 0;
+    for (std::size_t l = 0; l < nloopsTotal; ++l) {
+        if (nverts[l] < 3) {
+            refuse(renderer, "%s: %s %zu has %d vertices; it needs at least 3. Ignoring ...", type,
+                   nloopsP ? "loop" : "polygon", l, nverts[l]);
+            return nullptr;
+        }
+        nindices += std::size_t(nverts[l]);
+    }
+    if (nindices > (std::size_t(1) << 31)) {
+        refuse(renderer, "%s: %zu vertex indices are too many. Ignoring ...", type, nindices);
+        return nullptr;
+    }
+    if (tooShort(*vertsP, nindices)) {
+        refuse(renderer, "%s: \"vertices\" holds %zu indices; the polygons need %zu. Ignoring ...",
+               type, declaredValues(*vertsP), nindices);
+        return nullptr;
+    }
+    const int* verts = vertsP->getInts();
+    int top = 0;
+    for (std::size_t i = 0; i < nindices; ++i) {
+        if (verts[i] < 0 || (pos.declared != 0 && std::size_t(verts[i]) >= pos.declared)) {
+            if (pos.declared != 0)
+                refuse(renderer,
+                       "%s: vertex index %d is out of range (\"P\" holds %zu points). "
+                       "Ignoring ...",
+                       type, verts[i], pos.declared);
+            else
+                refuse(renderer, "%s: vertex index %d is out of range. Ignoring ...", type,
+                       verts[i]);
+            return nullptr;
+        }
+        top = std::max(top, verts[i]);
+    }
+    const std::size_t nvertices = pos.declared != 0 ? pos.declared : std::size_t(top) + 1;
+    std::vector<float> xyz(3 * nvertices + 1, 0.0f);
+    for (std::size_t i = 0; i < nvertices; ++i) {
+        const Point p = pos.at(i);
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
+            refuse(renderer, "%s: point %zu of \"P\" is not finite. Ignoring ...", type, i);
+            return nullptr;
+        }
+        xyz[3 * i] = p.x;
+        xyz[3 * i + 1] = p.y;
+        xyz[3 * i + 2] = p.z;
+    }
+
+    std::vector<uint32_t> tris;
+    tris.reserve(3 * (nindices - 2 * nloopsTotal));
+    std::vector<uint32_t> polygonOf;
+    bool allTriangles = true;
+    Triangulator triangulator;
+    std::size_t loop = 0, index = 0;
+    for (std::size_t poly = 0; poly < npolys; ++poly) {
+        const int nl = loopsOf[poly];
+        const uint32_t* idx = reinterpret_cast<const uint32_t*>(verts + index);
+        const std::size_t before = tris.size();
+        if (nl == 1 && nverts[loop] == 3) {
+            tris.insert(tris.end(), idx, idx + 3);
+        } else {
+            if (allTriangles) {
+                allTriangles = false;
+                polygonOf.reserve(tris.size() / 3 + npolys);
+                for (std::size_t f = 0; f < tris.size() / 3; ++f) polygonOf.push_back(uint32_t(f));
+            }
+            triangulator.run(xyz.data(), idx, nverts + loop, nl, tris);
+        }
+        if (!allTriangles)
+            for (std::size_t f = before; f < tris.size(); f += 3)
+                polygonOf.push_back(uint32_t(poly));
+        for (int l = 0; l < nl; ++l) index += std::size_t(nverts[loop + std::size_t(l)]);
+        loop += std::size_t(nl);
+    }
+    if (tris.empty()) {
+        refuse(renderer, "%s: no polygon encloses any area. Ignoring ...", type);
+        return nullptr;
+    }
+
+    std::unique_ptr<PolygonMesh> mesh(new PolygonMesh(
+        objectToWorld, attributes, std::move(xyz), std::move(tris), std::move(polygonOf), npolys));
+    RTCError error = RTC_ERROR_NONE;
+    if (!mesh->build(error)) {
+        refuse(renderer, "%s: Embree could not build the mesh (%s). Ignoring ...", type,
+               embreeError(error));
+        return nullptr;
+    }
+    mesh->readSt(params);
+    return mesh.release();
+}
+
+}  // namespace
+}  // namespace shapes
+}  // namespace ovo
+
+using namespace ovo;
+using namespace ovo::shapes;
+
+extern "C" Shape* createShape(RendererAPI& renderer, const Transform& objectToWorld,
+                              const ShapeAttributes& attributes, ParameterSet& params) {
+    return guarded(renderer, "polygonMesh",
+                   [&] { return make(renderer, objectToWorld, attributes, params); });
+}

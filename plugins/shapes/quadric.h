@@ -1,0 +1,203 @@
+// The quadrics: surfaces of revolution about z, swept from angle 0 to thetamax. Each one
+// supplies the roots of its implicit equation along a ray, the surface parameters of a point
+// and its geometry at (u, v); this base turns them into hits, samples, the area and the
+// primitive variables. The derived class is a template argument, so the per-root calls are
+// resolved at compile time.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "core/geometry/hit.h"
+#include "core/geometry/shape.h"
+#include "core/shading/environment.h"
+#include "plugins/shapes/shape_common.h"
+
+namespace ovo {
+namespace shapes {
+
+// A quadric's geometry at one surface position.
+struct SurfacePoint {
+    Point P;
+    Vector n;  // outward normal, any length
+    Vector dPdu, dPdv;
+    Vector d2Pduu, d2Pduv, d2Pdvv;
+};
+
+// The sweep angle in radians from "thetamax" (degrees), at most a full turn; false after
+// reporting when there is no sweep.
+inline bool readThetaMax(RendererAPI& renderer, const char* type, const ParameterSet& params,
+                         float& thetaMax) {
+    const float degreesMax = params.findFloat("thetamax", 360.0f);
+    if (!(degreesMax > 0.0f)) {
+        refuse(renderer, "%s: thetamax is %g; it must be above 0. Ignoring ...", type,
+               double(degreesMax));
+        return false;
+    }
+    thetaMax = radians(std::min(degreesMax, 360.0f));
+    return true;
+}
+
+template <class Q>
+class Quadric : public Shape {
+  public:
+    bool intersect(const Ray& ray, Hit& hit) const override {
+        float t, u, v;
+        Point p;
+        if (!nearest(ray, t, p, u, v)) return false;
+        const SurfacePoint g = self().geometry(u, v);
+        ShaderEnvironment& env = hit.env;
+        const Normal ng = flipNormal(unitOrZero(g.n));
+        hit.t = t;
+        env.P = p;
+        env.Ng = ng;
+        env.u = env.su = u;
+        env.v = env.sv = v;
+        env.face = 0;
+        env.dPdu = g.dPdu;
+        env.dPdv = g.dPdv;
+        normalDerivatives(g, ng, env.dNdu, env.dNdv);
+        return true;
+    }
+
+    bool intersect(const Ray& ray) const override {
+        float t, u, v;
+        Point p;
+        return nearest(ray, t, p, u, v);
+    }
+
+    // Uniform over the area: u sweeps the angle, whose area element is constant, and v follows
+    // the tabulated area along the profile. The point being lit does not steer the choice.
+    void sample(ShaderEnvironment& env, const Point&, float u, float v) const override {
+        const float sv = profileAt(v);
+        const SurfacePoint g = self().geometry(u, sv);
+        env.P = g.P;
+        env.Ng = flipNormal(unitOrZero(g.n));
+        env.u = env.su = u;
+        env.v = env.sv = sv;
+        env.face = 0;
+        env.dPdu = g.dPdu;
+        env.dPdv = g.dPdv;
+    }
+
+    float area() const override { return float(totalArea); }
+
+    Interpolator<float>* createFloatInterpolator(Parameter& p) override {
+        return make<float>(p, 1, 0);
+    }
+    Interpolator<Color>* createColorInterpolator(Parameter& p) override {
+        return make<Color>(p, 3, 0);
+    }
+    Interpolator<Normal>* createNormalInterpolator(Parameter& p) override {
+        return make<Normal>(p, 3, 0);
+    }
+
+  protected:
+    Quadric(const Transform& objectToWorld, const ShapeAttributes& attrs, float thetaMax)
+        : Shape(objectToWorld, attrs), thetaMax(thetaMax) {}
+
+    // Called by the derived constructor once its dimensions are set: the area along the
+    // profile, three-point Gauss-Legendre on each step. The integrands are smooth, and the
+    // nodes stay off the ends, where a pole or an apex has no usable derivatives.
+    void tabulate() {
+        cumulative.assign(Steps + 1, 0.0);
+        auto density = [this](double v) {
+            const SurfacePoint g = self().geometry(0.5f, float(v));
+            return double((g.dPdu ^ g.dPdv).length());
+        };
+        const double h = 1.0 / Steps, offset = 0.5 * h * std::sqrt(0.6);
+        double sum = 0.0;
+        for (int i = 0; i < Steps; ++i) {
+            const double mid = (i + 0.5) * h;
+            sum += h / 18.0 *
+                   (5.0 * density(mid - offset) + 8.0 * density(mid) + 5.0 * density(mid + offset));
+            cumulative[std::size_t(i) + 1] = sum;
+        }
+        totalArea = sum;
+    }
+
+    // "st" gives s and t together: constant, or four corner pairs.
+    void readSt(const ParameterSet& params) {
+        Parameter* st = params.find("st", TypeFloat);
+        if (!st || !st->getFloats()) return;
+        setS(make<float>(*st, 2, 0, true));
+        setT(make<float>(*st, 2, 1, true));
+    }
+
+    float thetaMax;
+
+  private:
+    static const int Steps = 256;
+
+    const Q& self() const { return static_cast<const Q&>(*this); }
+
+    // The nearest root that lies on the cut surface, faces the ray when the shape is
+    // one-sided and is farther than the bias.
+    bool nearest(const Ray& ray, float& tHit, Point& pHit, float& u, float& v) const {
+        double roots[4];
+        const int n = self().roots(ray, roots);
+        for (int i = 0; i < n; ++i) {
+            const double t = roots[i];
+            if (!(t >= ray.mint && t <= ray.maxt)) continue;
+            const Point p = ray(float(t));
+            if (!self().locate(p, u, v)) continue;
+            if (!checkHitBias(ray, p)) continue;
+            if (!attributes.twoSided &&
+                !isFrontFacing(ray.d, flipNormal(Normal(self().outward(p, u, v)))))
+                continue;
+            tHit = float(t);
+            pHit = p;
+            return true;
+        }
+        return false;
+    }
+
+    void normalDerivatives(const SurfacePoint& g, const Normal& n, Vector& dndu,
+                           Vector& dndv) const {
+        if (!Q::Curved) {
+            dndu = dndv = Vector(0.0f);
+            return;
+        }
+        const float E = dot(g.dPdu, g.dPdu), F = dot(g.dPdu, g.dPdv), G = dot(g.dPdv, g.dPdv);
+        // A pole or an apex: the parameterisation has no normal derivative there.
+        if (!(E * G - F * F > 1e-10f * E * G)) {
+            dndu = dndv = Vector(0.0f);
+            return;
+        }
+        computeNormalDerivatives(g.dPdu, g.dPdv, g.d2Pduu, g.d2Pduv, g.d2Pdvv, n, dndu, dndv);
+    }
+
+    float profileAt(float v) const {
+        const double target = double(clamp(v, 0.0f, 1.0f)) * totalArea;
+        const auto it = std::upper_bound(cumulative.begin() + 1, cumulative.end() - 1, target);
+        const std::size_t k = std::size_t(it - cumulative.begin()) - 1;
+        const double width = cumulative[k + 1] - cumulative[k];
+        const double f = width > 0.0 ? (target - cumulative[k]) / width : 0.5;
+        return clamp(float((double(k) + f) / Steps), 0.0f, 1.0f);
+    }
+
+    // Constant and per-piece values are one value; linear and vertex values are the four
+    // corners (u, v) = (0, 0), (1, 0), (0, 1), (1, 1).
+    template <class T>
+    Interpolator<T>* make(const Parameter& p, int stride, int offset, bool packed = false) const {
+        if (p.type().basetype() != baseTypeOf<T>() || !p.getFloats()) return nullptr;
+        if (!packed && p.type().arraylen() > 1) return nullptr;
+        switch (p.type().interpolation()) {
+            case InterpConstant:
+            case InterpPerPiece:
+                return constantFrom<T>(p, offset);
+            default: {
+                const std::vector<T> c = readValues<T>(p, 4, stride, offset);
+                if (c.size() < 4) return nullptr;
+                return new BilinearInterpolator<T>(c.data());
+            }
+        }
+    }
+
+    std::vector<double> cumulative;
+    double totalArea = 0.0;
+};
+
+}  // namespace shapes
+}  // namespace ovo

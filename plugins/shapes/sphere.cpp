@@ -1,0 +1,118 @@
+// sphere: a sphere about the origin, cut at two heights and swept about z.
+//
+// Parameters (float):
+//   "radius"    1          a negative radius counts as its magnitude
+//   "zmin"      -radius    lower cut, clamped to the sphere
+//   "zmax"      radius     upper cut, clamped to the sphere
+//   "thetamax"  360        sweep in degrees
+// Surface parameters: u = phi / thetamax; v runs with the latitude from zmin to zmax.
+// Primitive variables "N", "C", "opacity", "s", "t", "st": constant, or four corner values
+// (linear or vertex class).
+//
+// RIB:  Sphere 1 -0.5 1 270 "Cs" [1 0 0  0 1 0  0 0 1  1 1 1]
+#include <cmath>
+
+#include "plugins/shapes/quadric.h"
+
+namespace ovo {
+namespace shapes {
+namespace {
+
+class Sphere : public Quadric<Sphere> {
+  public:
+    static constexpr bool Curved = true;
+
+    Sphere(const Transform& o2w, const ShapeAttributes& attrs, const ParameterSet& params,
+           float radius, float zmin, float zmax, float thetaMax)
+        : Quadric(o2w, attrs, thetaMax),
+          radius(radius),
+          zmin(zmin),
+          zmax(zmax),
+          latMin(std::asin(zmin / radius)),
+          latMax(std::asin(zmax / radius)) {
+        tabulate();
+        readSt(params);
+    }
+
+    Aabb objectExtent() const override {
+        // The widest circle is the equator when the cut keeps it.
+        const float rLow = std::sqrt(std::max(0.0f, radius * radius - zmin * zmin));
+        const float rHigh = std::sqrt(std::max(0.0f, radius * radius - zmax * zmax));
+        const float rmax = (zmin < 0.0f && zmax > 0.0f) ? radius : std::max(rLow, rHigh);
+        return sweepBound(0.0f, rmax, thetaMax, zmin, zmax);
+    }
+
+    int roots(const Ray& r, double t[4]) const {
+        const double ox = r.o.x, oy = r.o.y, oz = r.o.z, dx = r.d.x, dy = r.d.y, dz = r.d.z;
+        const double a = dx * dx + dy * dy + dz * dz;
+        const double b = 2.0 * (ox * dx + oy * dy + oz * dz);
+        const double c = ox * ox + oy * oy + oz * oz - double(radius) * radius;
+        return solveQuadratic(a, b, c, t);
+    }
+
+    bool locate(const Point& p, float& u, float& v) const {
+        if (p.z < zmin || p.z > zmax) return false;
+        float phi = std::atan2(p.y, p.x);
+        if (phi < 0.0f) phi += TwoPi;
+        if (phi > thetaMax) return false;
+        u = phi / thetaMax;
+        // atan2 keeps its precision near the poles, where asin(z / r) loses it.
+        const float lat = std::atan2(p.z, std::sqrt(p.x * p.x + p.y * p.y));
+        v = clamp((lat - latMin) / (latMax - latMin), 0.0f, 1.0f);
+        return true;
+    }
+
+    Vector outward(const Point& p, float, float) const { return Vector(p); }
+
+    SurfacePoint geometry(float u, float v) const {
+        const float phi = u * thetaMax, dLat = latMax - latMin, lat = latMin + v * dLat;
+        const float cp = std::cos(phi), sp = std::sin(phi), cl = std::cos(lat), sl = std::sin(lat);
+        SurfacePoint g;
+        g.P = Point(radius * cl * cp, radius * cl * sp, radius * sl);
+        g.n = Vector(g.P);
+        g.dPdu = Vector(-thetaMax * g.P.y, thetaMax * g.P.x, 0.0f);
+        g.dPdv = dLat * Vector(-g.P.z * cp, -g.P.z * sp, radius * cl);
+        g.d2Pduu = -thetaMax * thetaMax * Vector(g.P.x, g.P.y, 0.0f);
+        g.d2Pduv = thetaMax * dLat * Vector(g.P.z * sp, -g.P.z * cp, 0.0f);
+        g.d2Pdvv = -dLat * dLat * Vector(g.P);
+        return g;
+    }
+
+  private:
+    float radius, zmin, zmax;
+    float latMin, latMax;  // latitudes of the cuts
+};
+
+}  // namespace
+}  // namespace shapes
+}  // namespace ovo
+
+using namespace ovo;
+using namespace ovo::shapes;
+
+extern "C" Shape* createShape(RendererAPI& renderer, const Transform& objectToWorld,
+                              const ShapeAttributes& attributes, ParameterSet& params) {
+    const float radius = std::fabs(params.findFloat("radius", 1.0f));
+    const float zmin = params.findFloat("zmin", -radius);
+    const float zmax = params.findFloat("zmax", radius);
+    float thetaMax;
+    if (!(radius > 0.0f) || !std::isfinite(radius)) {
+        refuse(renderer, "sphere: radius is %g; it must not be 0. Ignoring ...", double(radius));
+        return nullptr;
+    }
+    if (!(zmin < zmax)) {
+        refuse(renderer, "sphere: zmin (%g) is not below zmax (%g). Ignoring ...", double(zmin),
+               double(zmax));
+        return nullptr;
+    }
+    const float lo = clamp(zmin, -radius, radius), hi = clamp(zmax, -radius, radius);
+    if (!(lo < hi)) {
+        refuse(renderer, "sphere: zmin (%g) and zmax (%g) leave nothing of radius %g. Ignoring ...",
+               double(zmin), double(zmax), double(radius));
+        return nullptr;
+    }
+    if (!readThetaMax(renderer, "sphere", params, thetaMax)) return nullptr;
+    return guarded(renderer, "sphere", [&] {
+        return new Sphere(objectToWorld, attributes, params, radius, lo, hi, thetaMax);
+    });
+}

@@ -1,0 +1,480 @@
+// The polygonMesh plugin: random rays against a brute-force triangle test, per-vertex and
+// per-polygon variables at known points, holes, one-sidedness, sampling, refusals, and many
+// threads tracing one mesh at once.
+#include <thread>
+
+#include "core/geometry/primitive.h"
+#include "core/math/constants.h"
+#include "tests/shapes/shape_test_util.h"
+
+using namespace shapetest;
+
+namespace {
+
+struct Soup {
+    std::vector<float> P;
+    std::vector<int> tris;
+};
+
+// A wavy grid of triangles and a scatter of loose ones inside [-1, 1]³.
+Soup makeSoup(int n, int loose, uint32_t seed) {
+    Soup s;
+    for (int j = 0; j <= n; ++j)
+        for (int i = 0; i <= n; ++i) {
+            const float x = -1.0f + 2.0f * i / n, y = -1.0f + 2.0f * j / n;
+            s.P.insert(s.P.end(), {x, y, 0.3f * std::sin(3.0f * x) * std::cos(2.0f * y)});
+        }
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            const int a = j * (n + 1) + i, b = a + 1, c = a + n + 1, d = c + 1;
+            s.tris.insert(s.tris.end(), {a, b, d, a, d, c});
+        }
+    Rng rng(seed);
+    for (int k = 0; k < loose; ++k) {
+        const int base = int(s.P.size() / 3);
+        const Point c(rng.range(-1, 1), rng.range(-1, 1), rng.range(-1, 1));
+        for (int v = 0; v < 3; ++v) {
+            const Vector d = rng.range(0.05f, 0.3f) * rng.direction();
+            s.P.insert(s.P.end(), {c.x + d.x, c.y + d.y, c.z + d.z});
+        }
+        s.tris.insert(s.tris.end(), {base, base + 1, base + 2});
+    }
+    return s;
+}
+
+Params meshParams(const Soup& s, bool declareLengths = true) {
+    Params p;
+    const int nv = int(s.P.size() / 3), nt = int(s.tris.size() / 3);
+    p.add("vertex point P", s.P, declareLengths ? nv : 1);
+    p.add(("int[" + std::to_string(nt) + "] nvertices").c_str(), std::vector<int>(nt, 3));
+    p.add("int[] vertices", s.tris, declareLengths ? int(s.tris.size()) : 1);
+    return p;
+}
+
+struct Reference3 {
+    bool hit = false;
+    double t = 0, u = 0, v = 0, margin = 1;  // margin: how far inside its triangle
+    int face = -1;
+};
+
+// Möller and Trumbore in double precision over every triangle: the nearest within the ray's
+// interval and beyond the bias.
+Reference3 bruteForce(const Soup& s, const Ray& ray, float bias) {
+    Reference3 best;
+    best.t = ray.maxt;
+    const double ox = ray.o.x, oy = ray.o.y, oz = ray.o.z, dx = ray.d.x, dy = ray.d.y, dz = ray.d.z;
+    const double len = std::sqrt(dx * dx + dy * dy + dz * dz);
+    for (std::size_t f = 0; f < s.tris.size() / 3; ++f) {
+        const float* a = &s.P[3 * s.tris[3 * f]];
+        const float* b = &s.P[3 * s.tris[3 * f + 1]];
+        const float* c = &s.P[3 * s.tris[3 * f + 2]];
+        const double e1[3] = {b[0] - double(a[0]), b[1] - double(a[1]), b[2] - double(a[2])};
+        const double e2[3] = {c[0] - double(a[0]), c[1] - double(a[1]), c[2] - double(a[2])};
+        const double p[3] = {dy * e2[2] - dz * e2[1], dz * e2[0] - dx * e2[2],
+                             dx * e2[1] - dy * e2[0]};
+        const double det = e1[0] * p[0] + e1[1] * p[1] + e1[2] * p[2];
+        if (det == 0.0) continue;
+        const double tv[3] = {ox - a[0], oy - a[1], oz - a[2]};
+        const double u = (tv[0] * p[0] + tv[1] * p[1] + tv[2] * p[2]) / det;
+        const double q[3] = {tv[1] * e1[2] - tv[2] * e1[1], tv[2] * e1[0] - tv[0] * e1[2],
+                             tv[0] * e1[1] - tv[1] * e1[0]};
+        const double v = (dx * q[0] + dy * q[1] + dz * q[2]) / det;
+        const double t = (e2[0] * q[0] + e2[1] * q[1] + e2[2] * q[2]) / det;
+        const double margin = std::min(std::min(u, v), 1.0 - u - v);
+        if (margin < -1e-4 || t < ray.mint || t * len <= bias || t >= best.t) continue;
+        best.hit = margin >= 0.0;
+        best.t = t;
+        best.u = u;
+        best.v = v;
+        best.margin = margin;
+        best.face = int(f);
+    }
+    return best;
+}
+
+TEST(PolygonMesh, RandomRaysAgreeWithABruteForceTriangleTest) {
+    TestRenderer r;
+    const Soup soup = makeSoup(24, 60, 1);
+    Params p = meshParams(soup);
+    Reference<Shape> s = make(r, "polygonMesh", p, Transform(), attributes(true, false, 0.0f));
+    ASSERT_TRUE(s);
+    ASSERT_TRUE(r.messages().empty());
+    Rng rng(2);
+    int hits = 0, checked = 0;
+    for (int i = 0; i < 4000; ++i) {
+        const Point o(rng.range(-2, 2), rng.range(-2, 2), rng.range(-2, 2));
+        const Point aim(rng.range(-1, 1), rng.range(-1, 1), rng.range(-0.5f, 0.5f));
+        const Ray ray(o, rng.range(0.3f, 3.0f) * unit(aim - o), rng.range(0.0f, 0.3f),
+                      rng.range(0.5f, 5.0f));
+        const Reference3 ref = bruteForce(soup, ray, 0.0f);
+        Hit h;
+        const bool got = s->intersect(ray, h);
+        EXPECT_EQ(got, s->intersect(ray));
+        // Rays through an edge or a corner may go either way.
+        if (ref.face >= 0 && std::fabs(ref.margin) < 1e-4) continue;
+        ++checked;
+        ASSERT_EQ(got, ref.hit) << "ray " << i;
+        if (!got) continue;
+        ++hits;
+        EXPECT_NEAR(h.t, ref.t, 1e-4 * (1.0 + ref.t));
+        EXPECT_EQ(int(h.env.face), ref.face);
+        EXPECT_NEAR(h.env.u, ref.u, 1e-3);
+        EXPECT_NEAR(h.env.v, ref.v, 1e-3);
+        EXPECT_EQ(h.env.su, h.env.u);
+        EXPECT_EQ(h.env.sv, h.env.v);
+        EXPECT_TRUE(near3(h.env.P, ray(h.t), 1e-4f));
+        // Ng is the unit e1 × e2 of the triangle, and dPdu, dPdv are its edges.
+        const int* t = &soup.tris[3 * ref.face];
+        const Point a(&soup.P[3 * t[0]]), b(&soup.P[3 * t[1]]), c(&soup.P[3 * t[2]]);
+        EXPECT_TRUE(near3(h.env.dPdu, b - a, 1e-6f));
+        EXPECT_TRUE(near3(h.env.dPdv, c - a, 1e-6f));
+        EXPECT_TRUE(near3(h.env.Ng, unit((b - a) ^ (c - a)), 1e-5f));
+        EXPECT_TRUE(s->objectExtent().contains(h.env.P));
+    }
+    EXPECT_GT(hits, 1000);
+    EXPECT_GT(checked, 3900);
+}
+
+// The renderer pushes per-vertex arrays without their length: the mesh then reads as many
+// points as its indices reach.
+TEST(PolygonMesh, TrustsLengthsThatAreNotDeclared) {
+    TestRenderer r;
+    const Soup soup = makeSoup(4, 0, 1);
+    Params p = meshParams(soup, false);
+    Reference<Shape> s = make(r, "polygonMesh", p);
+    ASSERT_TRUE(s);
+    Hit h;
+    const Ray ray(Point(0.1f, 0.2f, 2), Vector(0, 0, -1));
+    ASSERT_TRUE(s->intersect(ray, h));
+    const Reference3 ref = bruteForce(soup, ray, 0.0f);
+    ASSERT_TRUE(ref.hit);
+    EXPECT_NEAR(h.t, ref.t, 1e-5);
+    EXPECT_EQ(int(h.env.face), ref.face);
+    double area = 0.0;
+    for (std::size_t f = 0; f < soup.tris.size(); f += 3) {
+        const Point a(&soup.P[3 * soup.tris[f]]), b(&soup.P[3 * soup.tris[f + 1]]),
+            c(&soup.P[3 * soup.tris[f + 2]]);
+        area += 0.5 * Vector((b - a) ^ (c - a)).length();
+    }
+    EXPECT_NEAR(s->area(), area, 1e-5 * area);
+}
+
+// A unit square made of the triangles (0 1 2) and (0 2 3), with values at its four corners.
+TEST(PolygonMesh, PerVertexVariablesAreInterpolatedWithTheBarycentrics) {
+    TestRenderer r;
+    Params p;
+    p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, 4);
+    p.add("int[2] nvertices", std::vector<int>{3, 3});
+    p.add("int[] vertices", std::vector<int>{0, 1, 2, 0, 2, 3}, 6);
+    p.add("vertex normal N", std::vector<float>{0, 0, 1, 1, 0, 0, 0, 1, 0, 0, 0, -1}, 4);
+    p.add("vertex float s", std::vector<float>{0, 10, 20, 30}, 4);
+    p.add("linear float t", std::vector<float>{1, 2, 3, 4}, 4);
+    p.add("vertex color C", std::vector<float>{1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 1, 1}, 4);
+    Reference<Shape> s = make(r, "polygonMesh", p);
+    ASSERT_TRUE(s);
+    ASSERT_TRUE(s->getN() && s->getS() && s->getT() && s->getCs());
+    // p0 + 0.2·e1 + 0.3·e2 of the second triangle (vertices 0, 2, 3).
+    const Point target = Point(0, 0, 0) + 0.2f * Vector(1, 1, 0) + 0.3f * Vector(0, 1, 0);
+    Hit h;
+    ASSERT_TRUE(s->intersect(Ray(target + Vector(0, 0, 1), Vector(0, 0, -1)), h));
+    EXPECT_EQ(h.env.face, 1u);
+    EXPECT_NEAR(h.env.su, 0.2f, 1e-6f);
+    EXPECT_NEAR(h.env.sv, 0.3f, 1e-6f);
+    const unsigned f = h.env.face;
+    const float su = h.env.su, sv = h.env.sv;
+    // Weights 0.5, 0.2, 0.3 on vertices 0, 2, 3.
+    EXPECT_TRUE(near3(s->getN()->valueAt(f, su, sv), Normal(0, 0.2f, 0.2f), 1e-6f));
+    EXPECT_NEAR(s->getS()->valueAt(f, su, sv), 0.2f * 20 + 0.3f * 30, 1e-5f);
+    EXPECT_NEAR(s->getT()->valueAt(f, su, sv), 0.5f * 1 + 0.2f * 3 + 0.3f * 4, 1e-5f);
+    EXPECT_TRUE(near3(Tuple(s->getCs()->valueAt(f, su, sv)), Tuple(0.8f, 0.3f, 0.5f), 1e-6f));
+    // Along the triangle's edges e1 (to vertex 2) and e2 (to vertex 3).
+    EXPECT_NEAR(s->getS()->derivativeUAt(f, su, sv), 20.0f, 1e-6f);
+    EXPECT_NEAR(s->getS()->derivativeVAt(f, su, sv), 30.0f, 1e-6f);
+    EXPECT_TRUE(near3(Tuple(s->getCs()->derivativeUAt(f, su, sv)), Tuple(-1, 0, 1), 1e-6f));
+    // value(u, v) reads the first triangle (vertices 0, 1, 2).
+    EXPECT_NEAR(s->getS()->value(0.5f, 0.25f), 0.5f * 10 + 0.25f * 20, 1e-5f);
+    EXPECT_EQ(*s->getS()->controlValue(3), 30.0f);
+}
+
+TEST(PolygonMesh, StPerPieceAndConstantVariables) {
+    TestRenderer r;
+    // A quad (polygon 0, split in two) and a triangle (polygon 1).
+    Params p;
+    p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 2, 0, 0}, 5);
+    p.add("int[2] nvertices", std::vector<int>{4, 3});
+    p.add("int[] vertices", std::vector<int>{0, 1, 2, 3, 1, 4, 2}, 7);
+    p.add("perpiece color C", std::vector<float>{1, 0, 0, 0, 1, 0}, 2);
+    p.add("vertex float[2] st", std::vector<float>{0, 0, 1, 0, 1, 1, 0, 1, 2, 0}, 5);
+    p.add("color opacity", std::vector<float>{0.5f, 0.5f, 0.5f});
+    Reference<Shape> s = make(r, "polygonMesh", p);
+    ASSERT_TRUE(s);
+    ASSERT_TRUE(s->getCs() && s->getS() && s->getT() && s->getOs());
+    EXPECT_NEAR(s->area(), 1.5, 1e-6);
+    struct Probe {
+        float x, y;
+        Color c;
+    };
+    for (const Probe& q : {Probe{0.2f, 0.7f, Color(1, 0, 0)}, Probe{0.7f, 0.2f, Color(1, 0, 0)},
+                           Probe{1.2f, 0.3f, Color(0, 1, 0)}}) {
+        Hit h;
+        ASSERT_TRUE(s->intersect(Ray(Point(q.x, q.y, 1), Vector(0, 0, -1)), h));
+        const unsigned f = h.env.face;
+        EXPECT_TRUE(near3(Tuple(s->getCs()->valueAt(f, h.env.su, h.env.sv)), Tuple(q.c), 0.0f));
+        EXPECT_TRUE(
+            near3(Tuple(s->getCs()->derivativeUAt(f, h.env.su, h.env.sv)), Tuple(0, 0, 0), 0.0f));
+        // s and t are x and y on the quad; on the triangle (1,0), (2,0), (1,1) too.
+        EXPECT_NEAR(s->getS()->valueAt(f, h.env.su, h.env.sv), q.x, 1e-5f);
+        EXPECT_NEAR(s->getT()->valueAt(f, h.env.su, h.env.sv), q.y, 1e-5f);
+        EXPECT_TRUE(near3(Tuple(s->getOs()->valueAt(f, 0, 0)), Tuple(0.5f, 0.5f, 0.5f), 0.0f));
+    }
+}
+
+TEST(PolygonMesh, ConcavePolygonsAndHoles) {
+    TestRenderer r;
+    // Polygon 0: a 4x4 square with a 2x2 hole (two loops); polygon 1: an L beside it.
+    Params p;
+    p.add("vertex point P",
+          std::vector<float>{0, 0, 0, 4, 0, 0, 4, 4, 0, 0, 4, 0, 1, 1, 0, 3, 1, 0, 3, 3, 0,
+                             1, 3, 0, 5, 0, 0, 7, 0, 0, 7, 1, 0, 6, 1, 0, 6, 2, 0, 5, 2, 0},
+          14);
+    p.add("int[2] nloops", std::vector<int>{2, 1});
+    p.add("int[] nvertices", std::vector<int>{4, 4, 6}, 3);
+    p.add("int[] vertices", std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}, 14);
+    p.add("perpiece float s", std::vector<float>{7, 9}, 2);
+    Reference<Shape> s = make(r, "polygonMesh", p);
+    ASSERT_TRUE(s);
+    EXPECT_NEAR(s->area(), 16 - 4 + 3, 1e-5);
+    Hit h;
+    EXPECT_FALSE(s->intersect(Ray(Point(2, 2, 1), Vector(0, 0, -1))));        // the hole
+    EXPECT_FALSE(s->intersect(Ray(Point(6.5f, 1.5f, 1), Vector(0, 0, -1))));  // the L's notch
+    ASSERT_TRUE(s->intersect(Ray(Point(0.5f, 3.5f, 1), Vector(0, 0, -1)), h));
+    EXPECT_EQ(s->getS()->valueAt(h.env.face, h.env.su, h.env.sv), 7.0f);
+    ASSERT_TRUE(s->intersect(Ray(Point(5.5f, 1.5f, 1), Vector(0, 0, -1)), h));
+    EXPECT_EQ(s->getS()->valueAt(h.env.face, h.env.su, h.env.sv), 9.0f);
+    EXPECT_TRUE(near3(h.env.Ng, Normal(0, 0, 1), 1e-6f));
+    Rng rng(4);
+    for (int i = 0; i < 1000; ++i) {
+        s->sample(h.env, Point(0.0f), rng.next(), rng.next());
+        const Point& P = h.env.P;
+        const bool inHole = P.x > 1.0001f && P.x < 2.9999f && P.y > 1.0001f && P.y < 2.9999f;
+        const bool inNotch = P.x > 6.0001f && P.y > 1.0001f;
+        EXPECT_FALSE(inHole || inNotch) << P.x << ", " << P.y;
+        EXPECT_TRUE(s->objectExtent().contains(P));
+    }
+}
+
+TEST(PolygonMesh, OneSidedMeshesAndOrientation) {
+    TestRenderer r;
+    for (int inside = 0; inside < 2; ++inside) {
+        for (int mirrored = 0; mirrored < 2; ++mirrored) {
+            for (int twoSided = 0; twoSided < 2; ++twoSided) {
+                Params p;
+                p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0}, 3);
+                p.add("int[1] nvertices", std::vector<int>{3});
+                p.add("int[] vertices", std::vector<int>{0, 1, 2}, 3);
+                const Transform t = mirrored ? Scale(-1.0f, 1.0f, 1.0f) : Transform();
+                Reference<Shape> s =
+                    make(r, "polygonMesh", p, t, attributes(twoSided != 0, inside != 0));
+                ASSERT_TRUE(s);
+                const float sign = (inside != mirrored) ? -1.0f : 1.0f;
+                const Ray down(Point(0.2f, 0.2f, 1), Vector(0, 0, -1));
+                const Ray up(Point(0.2f, 0.2f, -1), Vector(0, 0, 1));
+                const bool downHits = twoSided || sign > 0.0f, upHits = twoSided || sign < 0.0f;
+                Hit h;
+                EXPECT_EQ(s->intersect(down, h), downHits);
+                EXPECT_EQ(s->intersect(down), downHits);
+                EXPECT_EQ(s->intersect(up), upHits);
+                Hit g;
+                ASSERT_EQ(s->intersect(up, g), upHits);
+                if (upHits) {
+                    EXPECT_TRUE(near3(g.env.Ng, Normal(0, 0, sign), 1e-6f));
+                }
+            }
+        }
+    }
+}
+
+TEST(PolygonMesh, BiasAndTheRaysInterval) {
+    TestRenderer r;
+    Params p;
+    p.add("vertex point P",
+          std::vector<float>{-1, -1, 0, 1, -1, 0, 0, 1, 0, -1, -1, 1, 1, -1, 1, 0, 1, 1}, 6);
+    p.add("int[2] nvertices", std::vector<int>{3, 3});
+    p.add("int[] vertices", std::vector<int>{0, 1, 2, 3, 4, 5}, 6);
+    Reference<Shape> s = make(r, "polygonMesh", p, Transform(), attributes(true, false, 0.01f));
+    ASSERT_TRUE(s);
+    Hit h;
+    // Starting on the lower triangle: it is within the bias, the upper one is not.
+    ASSERT_TRUE(s->intersect(Ray(Point(0, 0, 0), Vector(0, 0, 0.5f)), h));
+    EXPECT_NEAR(h.t, 2.0f, 1e-6f);
+    EXPECT_EQ(h.env.face, 1u);
+    EXPECT_FALSE(s->intersect(Ray(Point(0, 0, 0.995f), Vector(0, 0, 1))));
+    EXPECT_TRUE(s->intersect(Ray(Point(0, 0, 0.98f), Vector(0, 0, 1))));
+    EXPECT_FALSE(s->intersect(Ray(Point(0, 0, -1), Vector(0, 0, 1), 0.0f, 0.99f)));
+    ASSERT_TRUE(s->intersect(Ray(Point(0, 0, -1), Vector(0, 0, 1), 1.5f, 3.0f), h));
+    EXPECT_EQ(h.env.face, 1u);
+}
+
+TEST(PolygonMesh, SamplesAreOnTheTrianglesInProportionToTheirArea) {
+    TestRenderer r;
+    // Triangles of areas 0.5 and 1.5.
+    Params p;
+    p.add("vertex point P",
+          std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 3, 0, 1, 0, 1, 1}, 6);
+    p.add("int[2] nvertices", std::vector<int>{3, 3});
+    p.add("int[] vertices", std::vector<int>{0, 1, 2, 3, 4, 5}, 6);
+    Reference<Shape> s = make(r, "polygonMesh", p);
+    ASSERT_TRUE(s);
+    EXPECT_NEAR(s->area(), 2.0f, 1e-6f);
+    Rng rng(8);
+    Hit h;
+    int first = 0;
+    const int n = 20000;
+    for (int i = 0; i < n; ++i) {
+        s->sample(h.env, Point(0.0f), rng.next(), rng.next());
+        const Point& P = h.env.P;
+        ASSERT_LT(h.env.face, 2u);
+        EXPECT_NEAR(P.z, float(h.env.face), 1e-6f);
+        EXPECT_TRUE(h.env.su >= 0.0f && h.env.sv >= 0.0f && h.env.su + h.env.sv <= 1.0f + 1e-6f);
+        const float width = h.env.face == 0 ? 1.0f : 3.0f;
+        EXPECT_NEAR(P.x, width * h.env.su, 1e-5f);
+        EXPECT_NEAR(P.y, h.env.sv, 1e-5f);
+        EXPECT_TRUE(near3(h.env.Ng, Normal(0, 0, 1), 1e-6f));
+        if (h.env.face == 0) ++first;
+    }
+    EXPECT_NEAR(double(first) / n, 0.25, 0.01);
+}
+
+TEST(PolygonMesh, BadMeshesAreRefusedWithAMessage) {
+    TestRenderer r;
+    const std::vector<float> square{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
+    {
+        Params p;
+        p.add("int[1] nvertices", std::vector<int>{3})
+            .add("int[] vertices", std::vector<int>{0, 1, 2}, 3);
+        expectRefused(r, make(r, "polygonMesh", p), "polygonMesh: \"P\" is missing. Ignoring ...");
+    }
+    {
+        Params p;
+        p.add("vertex point P", square, 4).add("int[] vertices", std::vector<int>{0, 1, 2}, 3);
+        expectRefused(r, make(r, "polygonMesh", p),
+                      "polygonMesh: \"nvertices\" is missing. Ignoring ...");
+    }
+    {
+        Params p;
+        p.add("vertex point P", square, 4).add("int[1] nvertices", std::vector<int>{3});
+        expectRefused(r, make(r, "polygonMesh", p),
+                      "polygonMesh: \"vertices\" is missing. Ignoring ...");
+    }
+    {
+        Params p;
+        p.add("vertex point P", square, 4).add("int[2] nvertices", std::vector<int>{3, 3});
+        p.add("int[] vertices", std::vector<int>{0, 1, 2, 0, 2, 7}, 6);
+        expectRefused(r, make(r, "polygonMesh", p),
+                      "polygonMesh: vertex index 7 is out of range (\"P\" holds 4 points). "
+                      "Ignoring ...");
+    }
+    {
+        Params p;
+        p.add("vertex point P", square).add("int[1] nvertices", std::vector<int>{3});
+        p.add("int[] vertices", std::vector<int>{0, -1, 2});
+        expectRefused(r, make(r, "polygonMesh", p),
+                      "polygonMesh: vertex index -1 is out of range. Ignoring ...");
+    }
+    {
+        Params p;
+        p.add("vertex point P", square, 4).add("int[2] nvertices", std::vector<int>{3, 2});
+        p.add("int[] vertices", std::vector<int>{0, 1, 2, 0, 2}, 5);
+        expectRefused(r, make(r, "polygonMesh", p),
+                      "polygonMesh: polygon 1 has 2 vertices; it needs at least 3. Ignoring ...");
+    }
+    {
+        Params p;
+        p.add("vertex point P", square, 4).add("int[2] nvertices", std::vector<int>{3, 3});
+        p.add("int[] vertices", std::vector<int>{0, 1, 2, 0}, 4);
+        expectRefused(
+            r, make(r, "polygonMesh", p),
+            "polygonMesh: \"vertices\" holds 4 indices; the polygons need 6. Ignoring ...");
+    }
+    {
+        Params p;
+        p.add("vertex point P", square, 4).add("int[] nvertices", std::vector<int>{3});
+        p.add("int[] vertices", std::vector<int>{0, 1, 2}, 3);
+        expectRefused(r, make(r, "polygonMesh", p),
+                      "polygonMesh: the number of polygons is not given (\"nvertices\" is an open "
+                      "array). Ignoring ...");
+    }
+    {
+        Params p;
+        p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3}, 4);
+        p.add("int[1] nvertices", std::vector<int>{4});
+        p.add("int[] vertices", std::vector<int>{0, 1, 2, 3}, 4);
+        expectRefused(r, make(r, "polygonMesh", p),
+                      "polygonMesh: no polygon encloses any area. Ignoring ...");
+    }
+}
+
+// World-space hits through the primitive that the renderer wraps the mesh in.
+TEST(PolygonMesh, HitsThroughATransformedPrimitive) {
+    TestRenderer r;
+    Params p;
+    p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0}, 3);
+    p.add("int[1] nvertices", std::vector<int>{3});
+    p.add("int[] vertices", std::vector<int>{0, 1, 2}, 3);
+    const Transform o2w = Translate(1, 2, 3) * Scale(2, 2, 2);
+    Reference<Shape> s = make(r, "polygonMesh", p, o2w);
+    ASSERT_TRUE(s);
+    const Transform w2o = o2w.inverse();
+    NoPPrimitive prim(s, PrimitiveAttributes(), o2w, w2o);
+    Hit h;
+    ASSERT_TRUE(prim.intersect(Ray(Point(1.5f, 2.5f, 10), Vector(0, 0, -1)), h));
+    EXPECT_NEAR(h.t, 7.0f, 1e-5f);
+    EXPECT_TRUE(near3(h.env.P, Point(1.5f, 2.5f, 3), 1e-5f));
+    EXPECT_TRUE(near3(unit(h.env.Ng), Normal(0, 0, 1), 1e-5f));
+    const Aabb w = prim.worldExtent();
+    EXPECT_TRUE(w.contains(Point(1, 2, 3)) && w.contains(Point(3, 2, 3)) &&
+                w.contains(Point(1, 4, 3)));
+}
+
+// Many threads trace one mesh at once and see what one thread sees.
+TEST(PolygonMesh, ConcurrentRaysAgreeWithOneThread) {
+    TestRenderer r;
+    const Soup soup = makeSoup(40, 200, 3);
+    Params p = meshParams(soup);
+    Reference<Shape> s = make(r, "polygonMesh", p, Transform(), attributes(false));
+    ASSERT_TRUE(s);
+    std::vector<Ray> rays;
+    Rng rng(6);
+    for (int i = 0; i < 4000; ++i) {
+        const Point o(rng.range(-2, 2), rng.range(-2, 2), rng.range(-2, 2));
+        const Point aim(rng.range(-1, 1), rng.range(-1, 1), rng.range(-0.5f, 0.5f));
+        rays.push_back(Ray(o, unit(aim - o)));
+    }
+    std::vector<float> expected(rays.size());
+    for (std::size_t i = 0; i < rays.size(); ++i) {
+        Hit h;
+        expected[i] = s->intersect(rays[i], h) ? h.t : -1.0f;
+    }
+    const int threads = 4;
+    std::vector<int> mismatches(threads, 0);
+    std::vector<std::thread> pool;
+    const Shape* shape = s.get();
+    for (int k = 0; k < threads; ++k)
+        pool.emplace_back([&, k] {
+            for (int pass = 0; pass < 3; ++pass)
+                for (std::size_t i = std::size_t(k); i < rays.size(); i += 2) {
+                    Hit h;
+                    const float t = shape->intersect(rays[i], h) ? h.t : -1.0f;
+                    if (t != expected[i] || shape->intersect(rays[i]) != (t >= 0.0f))
+                        ++mismatches[std::size_t(k)];
+                    if (pass == 0 && i % 7 == 0) {
+                        ShaderEnvironment env;
+                        shape->sample(env, Point(0.0f), float(i % 97) / 97.0f, 0.3f);
+                    }
+                }
+        });
+    for (std::thread& t : pool) t.join();
+    for (int m : mismatches) EXPECT_EQ(m, 0);
+}
+
+}  // namespace

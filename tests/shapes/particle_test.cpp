@@ -1,0 +1,243 @@
+// The particle plugin: points drawn as spheres of their width, against exact hits and a
+// brute-force test over every sphere.
+#include "core/math/constants.h"
+#include "tests/shapes/shape_test_util.h"
+
+using namespace shapetest;
+
+namespace {
+
+struct Cloud {
+    std::vector<float> P, width;
+};
+
+Cloud randomCloud(int n, uint32_t seed) {
+    Cloud c;
+    Rng rng(seed);
+    for (int i = 0; i < n; ++i) {
+        c.P.insert(c.P.end(), {rng.range(-1, 1), rng.range(-1, 1), rng.range(-1, 1)});
+        c.width.push_back(rng.range(0.01f, 0.12f));
+    }
+    return c;
+}
+
+struct Nearest {
+    bool hit = false;
+    double t = 1e30;
+    int index = -1;
+    double slack = 1e30;  // how far from grazing the nearest hit ball is
+};
+
+Nearest bruteForce(const Cloud& c, const Ray& ray) {
+    Nearest best;
+    best.t = ray.maxt;
+    const double dx = ray.d.x, dy = ray.d.y, dz = ray.d.z;
+    const double a = dx * dx + dy * dy + dz * dz;
+    for (std::size_t i = 0; i < c.width.size(); ++i) {
+        const double r = 0.5 * c.width[i];
+        const double ox = ray.o.x - double(c.P[3 * i]), oy = ray.o.y - double(c.P[3 * i + 1]),
+                     oz = ray.o.z - double(c.P[3 * i + 2]);
+        const double b = ox * dx + oy * dy + oz * dz, cc = ox * ox + oy * oy + oz * oz - r * r;
+        const double disc = b * b - a * cc;
+        if (disc < 0.0) continue;
+        for (double t : {(-b - std::sqrt(disc)) / a, (-b + std::sqrt(disc)) / a}) {
+            if (t < ray.mint || t >= best.t) continue;
+            best.hit = true;
+            best.t = t;
+            best.index = int(i);
+            best.slack = disc / (a * r * r);
+            break;
+        }
+    }
+    return best;
+}
+
+TEST(Particle, PointsAreSpheresOfTheirWidth) {
+    TestRenderer r;
+    Params p;
+    p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 2, 0, 0}, 3);
+    p.add("vertex float width", std::vector<float>{0.2f, 0.4f, 0.6f}, 3);
+    Reference<Shape> s = make(r, "particle", p);
+    ASSERT_TRUE(s);
+    Hit h;
+    ASSERT_TRUE(s->intersect(Ray(Point(-5, 0, 0), Vector(1, 0, 0)), h));
+    EXPECT_NEAR(h.t, 4.9f, 1e-5f);
+    EXPECT_TRUE(near3(h.env.P, Point(-0.1f, 0, 0), 1e-5f));
+    EXPECT_TRUE(near3(h.env.Ng, Normal(-1, 0, 0), 1e-5f));
+    EXPECT_EQ(h.env.face, 0u);
+    // Past the first point, the second one's near side.
+    ASSERT_TRUE(s->intersect(Ray(Point(-5, 0, 0), Vector(1, 0, 0), 5.2f, 1e30f), h));
+    EXPECT_NEAR(h.t, 5.8f, 1e-5f);
+    EXPECT_EQ(h.env.face, 1u);
+    // Above the first two (radii 0.1 and 0.2), into the third (radius 0.3).
+    ASSERT_TRUE(s->intersect(Ray(Point(-5, 0.25f, 0), Vector(2, 0, 0)), h));
+    EXPECT_NEAR(h.t, (7.0f - std::sqrt(0.09f - 0.0625f)) / 2.0f, 1e-5f);
+    EXPECT_EQ(h.env.face, 2u);
+    EXPECT_FALSE(s->intersect(Ray(Point(-5, 0.35f, 0), Vector(1, 0, 0))));
+    // The top of a sphere: v = 1; its side at phi = 90 degrees: u = 0.25, v = 0.5.
+    ASSERT_TRUE(s->intersect(Ray(Point(1, 0, 5), Vector(0, 0, -1)), h));
+    EXPECT_NEAR(h.env.v, 1.0f, 1e-5f);
+    ASSERT_TRUE(s->intersect(Ray(Point(1, 5, 0), Vector(0, -1, 0)), h));
+    EXPECT_NEAR(h.env.u, 0.25f, 1e-6f);
+    EXPECT_NEAR(h.env.v, 0.5f, 1e-6f);
+    EXPECT_EQ(h.env.su, h.env.u);
+    // dPdu turns about the point's centre; the normal's derivatives are P's over the radius.
+    EXPECT_TRUE(near3(h.env.dPdu, Vector(-TwoPi * 0.2f, 0, 0), 1e-5f));
+    EXPECT_TRUE(near3(h.env.dPdv, Vector(0, 0, Pi * 0.2f), 1e-5f));
+    EXPECT_TRUE(near3(h.env.dNdu, h.env.dPdu / 0.2f, 1e-4f));
+    EXPECT_TRUE(near3(h.env.dNdv, h.env.dPdv / 0.2f, 1e-4f));
+    EXPECT_NEAR(s->area(), Pi * (0.04 + 0.16 + 0.36), 1e-5);
+    const Aabb b = s->objectExtent();
+    EXPECT_NEAR(b.bmin[0], -0.1f, 1e-6f);
+    EXPECT_NEAR(b.bmax[0], 2.3f, 1e-6f);
+    EXPECT_NEAR(b.bmax[1], 0.3f, 1e-6f);
+}
+
+TEST(Particle, RandomRaysAgreeWithABruteForceTest) {
+    TestRenderer r;
+    const Cloud cloud = randomCloud(3000, 12);
+    Params p;
+    p.add("vertex point P", cloud.P, 3000);
+    p.add("vertex float width", cloud.width, 3000);
+    Reference<Shape> s = make(r, "particle", p, Transform(), attributes(true, false, 0.0f));
+    ASSERT_TRUE(s);
+    const Aabb box = s->objectExtent();
+    Rng rng(13);
+    int hits = 0;
+    for (int i = 0; i < 3000; ++i) {
+        const Point o(rng.range(-2, 2), rng.range(-2, 2), rng.range(-2, 2));
+        const Point aim(rng.range(-1, 1), rng.range(-1, 1), rng.range(-1, 1));
+        const Ray ray(o, rng.range(0.5f, 2.0f) * unit(aim - o), rng.range(0.0f, 0.5f),
+                      rng.range(1.0f, 6.0f));
+        const Nearest ref = bruteForce(cloud, ray);
+        Hit h;
+        const bool got = s->intersect(ray, h);
+        EXPECT_EQ(got, s->intersect(ray));
+        if (ref.hit && ref.slack < 1e-4) continue;  // grazing: either answer will do
+        ASSERT_EQ(got, ref.hit) << "ray " << i;
+        if (!got) continue;
+        ++hits;
+        EXPECT_NEAR(h.t, ref.t, 1e-4 * (1.0 + ref.t));
+        EXPECT_EQ(int(h.env.face), ref.index);
+        const Point centre(&cloud.P[3 * ref.index]);
+        EXPECT_NEAR((h.env.P - centre).length(), 0.5f * cloud.width[ref.index], 1e-5f);
+        EXPECT_TRUE(near3(h.env.Ng, unit(h.env.P - centre), 1e-3f));
+        EXPECT_TRUE(box.contains(h.env.P));
+    }
+    EXPECT_GT(hits, 500);
+}
+
+TEST(Particle, WidthsVariablesAndNormals) {
+    TestRenderer r;
+    // "constantwidth" for all; a point of width 0 is not drawn.
+    Params p;
+    p.add("vertex point[3] P", std::vector<float>{0, 0, 0, 1, 0, 0, 2, 0, 0});
+    p.add("float constantwidth", 0.5f);
+    p.add("vertex color C", std::vector<float>{1, 0, 0, 0, 1, 0, 0, 0, 1}, 3);
+    p.add("perpiece float s", 0.25f);
+    Reference<Shape> s = make(r, "particle", p);
+    ASSERT_TRUE(s);
+    ASSERT_TRUE(s->getCs() && s->getS());
+    Hit h;
+    ASSERT_TRUE(s->intersect(Ray(Point(1, 0, 5), Vector(0, 0, -1)), h));
+    EXPECT_NEAR(h.t, 4.75f, 1e-5f);
+    EXPECT_TRUE(
+        near3(Tuple(s->getCs()->valueAt(h.env.face, h.env.su, h.env.sv)), Tuple(0, 1, 0), 0.0f));
+    EXPECT_EQ(s->getS()->valueAt(h.env.face, 0.3f, 0.3f), 0.25f);
+    EXPECT_NEAR(s->area(), 3.0 * Pi * 0.25, 1e-5);
+
+    Params q;
+    q.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0}, 2);
+    q.add("vertex float width", std::vector<float>{0.0f, 0.5f}, 2);
+    Reference<Shape> one = make(r, "particle", q);
+    ASSERT_TRUE(one);
+    EXPECT_FALSE(one->intersect(Ray(Point(0, 0, 5), Vector(0, 0, -1))));
+    ASSERT_TRUE(one->intersect(Ray(Point(1, 0, 5), Vector(0, 0, -1)), h));
+    EXPECT_EQ(h.env.face, 1u);  // the input index, whatever the tree's order
+    EXPECT_NEAR(one->area(), Pi * 0.25, 1e-6);
+
+    // Orientation, mirroring and one-sidedness on a single sphere, from inside and outside.
+    for (int inside = 0; inside < 2; ++inside) {
+        for (int mirrored = 0; mirrored < 2; ++mirrored) {
+            for (int twoSided = 0; twoSided < 2; ++twoSided) {
+                Params b;
+                b.add("vertex point P", std::vector<float>{0, 0, 0})
+                    .add("float constantwidth", 2.0f);
+                const Transform t = mirrored ? Scale(-1.0f, 1.0f, 1.0f) : Transform();
+                Reference<Shape> ball =
+                    make(r, "particle", b, t, attributes(twoSided != 0, inside != 0));
+                ASSERT_TRUE(ball);
+                const float sign = (inside != mirrored) ? -1.0f : 1.0f;
+                const Ray fromOutside(Point(0, 0, 5), Vector(0, 0, -1));
+                const Ray fromInside(Point(0, 0, 0), Vector(0, 0, 1));
+                Hit g;
+                // When the near side turns its back, the ray goes on to the far side, which
+                // then faces it from inside.
+                const bool nearSide = twoSided || sign > 0.0f;
+                const bool insideHits = twoSided || sign < 0.0f;
+                ASSERT_TRUE(ball->intersect(fromOutside, g));
+                EXPECT_NEAR(g.t, nearSide ? 4.0f : 6.0f, 1e-5f);
+                const float z = nearSide ? 1.0f : -1.0f;
+                EXPECT_TRUE(near3(g.env.Ng, Normal(0, 0, sign * z), 1e-6f));
+                EXPECT_TRUE(near3(g.env.dNdu, sign * g.env.dPdu, 1e-4f));
+                EXPECT_EQ(ball->intersect(fromInside), insideHits);
+            }
+        }
+    }
+}
+
+TEST(Particle, SamplesLieOnTheSpheresInProportionToTheirArea) {
+    TestRenderer r;
+    Params p;
+    p.add("vertex point P", std::vector<float>{0, 0, 0, 5, 0, 0}, 2);
+    p.add("vertex float width", std::vector<float>{1.0f, 2.0f}, 2);
+    Reference<Shape> s = make(r, "particle", p);
+    ASSERT_TRUE(s);
+    Rng rng(21);
+    Hit h;
+    int first = 0;
+    const int n = 20000;
+    for (int i = 0; i < n; ++i) {
+        s->sample(h.env, Point(0.0f), rng.next(), rng.next());
+        ASSERT_LT(h.env.face, 2u);
+        const Point centre = h.env.face == 0 ? Point(0, 0, 0) : Point(5, 0, 0);
+        const float radius = h.env.face == 0 ? 0.5f : 1.0f;
+        EXPECT_NEAR((h.env.P - centre).length(), radius, 1e-5f);
+        EXPECT_TRUE(near3(h.env.Ng, unit(h.env.P - centre), 1e-5f));
+        EXPECT_TRUE(s->objectExtent().contains(h.env.P));
+        if (h.env.face == 0) ++first;
+    }
+    EXPECT_NEAR(double(first) / n, 0.2, 0.01);
+}
+
+TEST(Particle, BadCloudsAreRefusedWithAMessage) {
+    TestRenderer r;
+    {
+        Params p;
+        p.add("float constantwidth", 1.0f);
+        expectRefused(r, make(r, "particle", p), "particle: \"P\" is missing. Ignoring ...");
+    }
+    {
+        Params p;
+        p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 1, 1}, 2).add("float width", 1.0f);
+        expectRefused(r, make(r, "particle", p),
+                      "particle: \"width\" must give one value per point; use \"constantwidth\" "
+                      "for one value. Ignoring ...");
+    }
+    {
+        Params p;
+        p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 1, 1}, 2);
+        p.add("vertex float width", std::vector<float>{0.0f, -1.0f}, 2);
+        expectRefused(r, make(r, "particle", p),
+                      "particle: no point has a width above 0. Ignoring ...");
+    }
+    {
+        Params p;
+        p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 1, 1, 2, 2, 2}, 3);
+        p.add("vertex float width", std::vector<float>{1.0f, 1.0f}, 2);
+        expectRefused(r, make(r, "particle", p),
+                      "particle: \"width\" holds 2 values for 3 points. Ignoring ...");
+    }
+}
+
+}  // namespace

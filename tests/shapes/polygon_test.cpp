@@ -1,0 +1,367 @@
+// The polygon plugin: convex, concave and holed polygons against an independent inside test
+// (winding numbers), areas against the shoelace formula, per-vertex variables against an
+// affine function that any triangulation must reproduce exactly.
+#include "core/math/constants.h"
+#include "tests/shapes/shape_test_util.h"
+
+using namespace shapetest;
+
+namespace {
+
+struct Loop {
+    std::vector<float> xy;  // pairs
+};
+
+// Winding number of a closed loop around (x, y).
+int winding(const Loop& l, float x, float y) {
+    int w = 0;
+    const std::size_t n = l.xy.size() / 2;
+    for (std::size_t i = 0; i < n; ++i) {
+        const float ax = l.xy[2 * i], ay = l.xy[2 * i + 1];
+        const float bx = l.xy[2 * ((i + 1) % n)], by = l.xy[2 * ((i + 1) % n) + 1];
+        const float side = (bx - ax) * (y - ay) - (by - ay) * (x - ax);
+        if (ay <= y && by > y && side > 0) ++w;
+        if (ay > y && by <= y && side < 0) --w;
+    }
+    return w;
+}
+
+// Inside the outline and outside every hole, whichever way they turn.
+bool insideReference(const std::vector<Loop>& loops, float x, float y) {
+    if (winding(loops[0], x, y) == 0) return false;
+    for (std::size_t h = 1; h < loops.size(); ++h)
+        if (winding(loops[h], x, y) != 0) return false;
+    return true;
+}
+
+// Distance from (x, y) to the nearest edge of any loop.
+float edgeDistance(const std::vector<Loop>& loops, float x, float y) {
+    float best = 1e30f;
+    for (const Loop& l : loops) {
+        const std::size_t n = l.xy.size() / 2;
+        for (std::size_t i = 0; i < n; ++i) {
+            const float ax = l.xy[2 * i], ay = l.xy[2 * i + 1];
+            const float bx = l.xy[2 * ((i + 1) % n)], by = l.xy[2 * ((i + 1) % n) + 1];
+            const float ex = bx - ax, ey = by - ay;
+            const float t =
+                clamp(((x - ax) * ex + (y - ay) * ey) / (ex * ex + ey * ey), 0.0f, 1.0f);
+            best = std::min(best, std::hypot(x - ax - t * ex, y - ay - t * ey));
+        }
+    }
+    return best;
+}
+
+double shoelace(const Loop& l) {
+    double a = 0.0;
+    const std::size_t n = l.xy.size() / 2;
+    for (std::size_t i = 0; i < n; ++i)
+        a += double(l.xy[2 * i]) * l.xy[2 * ((i + 1) % n) + 1] -
+             double(l.xy[2 * ((i + 1) % n)]) * l.xy[2 * i + 1];
+    return 0.5 * a;
+}
+
+// An affine colour of position: linear interpolation on any triangulation reproduces it.
+Color affine(const Point& p) { return Color(p.x + 2.0f * p.y, 3.0f - p.x, 0.5f * p.z + p.y); }
+
+// The polygon's parameters with every vertex in the plane z = 0 and its affine colour.
+Params polygonParams(const std::vector<Loop>& loops) {
+    Params p;
+    std::vector<float> P, C;
+    std::vector<int> sizes;
+    for (const Loop& l : loops) {
+        sizes.push_back(int(l.xy.size() / 2));
+        for (std::size_t i = 0; i < l.xy.size(); i += 2) {
+            P.insert(P.end(), {l.xy[i], l.xy[i + 1], 0.0f});
+            const Color c = affine(Point(l.xy[i], l.xy[i + 1], 0.0f));
+            C.insert(C.end(), {c.r, c.g, c.b});
+        }
+    }
+    const int n = int(P.size() / 3);
+    p.add("vertex point P", P, n);
+    p.add("vertex color C", C, n);
+    if (loops.size() == 1) {
+        p.add("int nvertices", sizes[0]);
+    } else {
+        p.add("int nloops", int(loops.size()));
+        p.add("int[] nvertices", sizes, int(sizes.size()));
+    }
+    return p;
+}
+
+Loop star(int points, float outer, float inner) {
+    Loop l;
+    for (int i = 0; i < 2 * points; ++i) {
+        const float a = Pi * i / points, r = i % 2 ? inner : outer;
+        l.xy.push_back(r * std::cos(a));
+        l.xy.push_back(r * std::sin(a));
+    }
+    return l;
+}
+
+// A comb: a bar along the bottom with teeth pointing up.
+Loop comb(int teeth) {
+    Loop l;
+    l.xy = {0.0f, 0.0f, float(2 * teeth - 1), 0.0f};
+    for (int i = teeth - 1; i >= 0; --i) {
+        const float x = float(2 * i);
+        l.xy.insert(l.xy.end(), {x + 1.0f, 0.5f, x + 1.0f, 3.0f, x, 3.0f});
+        if (i > 0) l.xy.insert(l.xy.end(), {x, 0.5f});
+    }
+    return l;
+}
+
+std::vector<std::vector<Loop>> shapes() {
+    std::vector<std::vector<Loop>> s;
+    s.push_back({Loop{{0, 0, 2, 0, 2, 1, 1, 1, 1, 2, 0, 2}}});  // an L
+    s.push_back({star(9, 1.0f, 0.35f)});
+    s.push_back({comb(6)});
+    // A square with two holes, one turning each way, and a triangular one.
+    s.push_back({Loop{{0, 0, 4, 0, 4, 4, 0, 4}},
+                 Loop{{0.5f, 0.5f, 1.5f, 0.5f, 1.5f, 1.5f, 0.5f, 1.5f}},
+                 Loop{{2.5f, 2.5f, 2.5f, 3.5f, 3.5f, 3.5f, 3.5f, 2.5f}},
+                 Loop{{2.0f, 0.5f, 3.5f, 0.5f, 2.75f, 2.0f}}});
+    // A star with a hole in the middle and holes in two of its arms.
+    s.push_back({star(5, 2.0f, 0.8f), Loop{{-0.3f, -0.3f, 0.3f, -0.3f, 0.3f, 0.3f, -0.3f, 0.3f}},
+                 Loop{{1.2f, -0.1f, 1.6f, 0.0f, 1.2f, 0.1f}},
+                 Loop{{0.3f, 1.0f, 0.45f, 1.05f, 0.37f, 1.3f}}});
+    // A grid of aligned square holes, turning alternately, in a square: many bridges that
+    // tie in x and in y.
+    std::vector<Loop> grid{Loop{{0, 0, 9, 0, 9, 9, 0, 9}}};
+    for (int j = 0; j < 4; ++j)
+        for (int i = 0; i < 4; ++i) {
+            const float x = 1.0f + 2.0f * i, y = 1.0f + 2.0f * j;
+            if ((i + j) % 2)
+                grid.push_back(Loop{{x, y, x + 1, y, x + 1, y + 1, x, y + 1}});
+            else
+                grid.push_back(Loop{{x, y, x, y + 1, x + 1, y + 1, x + 1, y}});
+        }
+    s.push_back(grid);
+    return s;
+}
+
+TEST(Polygon, ASquareHitsWithPlanarParameters) {
+    TestRenderer r;
+    Params p;
+    p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, 4);
+    p.add("int nvertices", 4);
+    Reference<Shape> s = make(r, "polygon", p);
+    ASSERT_TRUE(s);
+    Hit h;
+    ASSERT_TRUE(s->intersect(Ray(Point(0.25f, 0.5f, 2), Vector(0, 0, -2)), h));
+    EXPECT_NEAR(h.t, 1.0f, 1e-6f);
+    EXPECT_TRUE(near3(h.env.P, Point(0.25f, 0.5f, 0), 1e-6f));
+    EXPECT_TRUE(near3(h.env.Ng, Normal(0, 0, 1), 1e-6f));
+    EXPECT_NEAR(h.env.u, 0.25f, 1e-6f);
+    EXPECT_NEAR(h.env.v, 0.5f, 1e-6f);
+    EXPECT_TRUE(near3(h.env.dPdu, Vector(1, 0, 0), 1e-6f));
+    EXPECT_TRUE(near3(h.env.dPdv, Vector(0, 1, 0), 1e-6f));
+    EXPECT_TRUE(near3(h.env.dNdu, Vector(0.0f), 0.0f));
+    EXPECT_FALSE(s->intersect(Ray(Point(1.01f, 0.5f, 2), Vector(0, 0, -1))));
+    EXPECT_FALSE(s->intersect(Ray(Point(-1, 0.5f, 0), Vector(1, 0, 0))));  // in its plane
+    EXPECT_FALSE(s->intersect(Ray(Point(0.5f, 0.5f, 2), Vector(0, 0, -1), 0.0f, 1.9f)));
+    EXPECT_FLOAT_EQ(s->area(), 1.0f);
+    const Aabb b = s->objectExtent();
+    EXPECT_TRUE(b.contains(Point(0, 0, 0)) && b.contains(Point(1, 1, 0)));
+    EXPECT_LT(b.bmax[0], 1.001f);
+    EXPECT_LT(b.bmax[2] - b.bmin[2], 1e-3f);
+}
+
+TEST(Polygon, NormalsFollowOrientationMirroringAndOneSidedness) {
+    TestRenderer r;
+    for (int inside = 0; inside < 2; ++inside) {
+        for (int mirrored = 0; mirrored < 2; ++mirrored) {
+            for (int twoSided = 0; twoSided < 2; ++twoSided) {
+                Params p;
+                p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0}, 3);
+                p.add("int nvertices", 3);
+                const Transform t = mirrored ? Scale(-1.0f, 1.0f, 1.0f) : Transform();
+                Reference<Shape> s =
+                    make(r, "polygon", p, t, attributes(twoSided != 0, inside != 0));
+                ASSERT_TRUE(s);
+                const float sign = (inside != mirrored) ? -1.0f : 1.0f;
+                const Ray down(Point(0.2f, 0.2f, 1), Vector(0, 0, -1));
+                const Ray up(Point(0.2f, 0.2f, -1), Vector(0, 0, 1));
+                Hit h;
+                // The front faces +z unless one flip turns it around.
+                const bool downHits = twoSided || sign > 0.0f, upHits = twoSided || sign < 0.0f;
+                EXPECT_EQ(s->intersect(down, h), downHits);
+                EXPECT_EQ(s->intersect(down), downHits);
+                EXPECT_EQ(s->intersect(up), upHits);
+                if (downHits) {
+                    ASSERT_TRUE(s->intersect(down, h));
+                    EXPECT_TRUE(near3(h.env.Ng, Normal(0, 0, sign), 1e-6f));
+                }
+            }
+        }
+    }
+}
+
+TEST(Polygon, ConcaveAndHoledPolygonsCoverExactlyTheirInside) {
+    TestRenderer r;
+    Rng rng(5);
+    for (const std::vector<Loop>& loops : shapes()) {
+        Params p = polygonParams(loops);
+        Reference<Shape> s = make(r, "polygon", p);
+        ASSERT_TRUE(s);
+        ASSERT_TRUE(s->getCs());
+        double expectedArea = std::fabs(shoelace(loops[0]));
+        for (std::size_t h = 1; h < loops.size(); ++h)
+            expectedArea -= std::fabs(shoelace(loops[h]));
+        EXPECT_NEAR(s->area(), expectedArea, 1e-4 * expectedArea);
+        const Aabb box = s->objectExtent();
+        int in = 0, out = 0;
+        for (int i = 0; i < 4000; ++i) {
+            const float x = rng.range(box.bmin[0] - 0.2f, box.bmax[0] + 0.2f);
+            const float y = rng.range(box.bmin[1] - 0.2f, box.bmax[1] + 0.2f);
+            if (edgeDistance(loops, x, y) < 1e-4f) continue;
+            const bool expected = insideReference(loops, x, y);
+            const Ray ray(Point(x, y, 3), Vector(0, 0, -1.5f));
+            Hit h;
+            ASSERT_EQ(s->intersect(ray, h), expected) << x << ", " << y;
+            EXPECT_EQ(s->intersect(ray), expected);
+            (expected ? in : out) += 1;
+            if (!expected) continue;
+            EXPECT_NEAR(h.t, 2.0f, 1e-5f);
+            EXPECT_TRUE(near3(h.env.P, Point(x, y, 0), 1e-5f));
+            // The triangle and barycentrics found reproduce the affine colour.
+            const Color c = s->getCs()->valueAt(h.env.face, h.env.su, h.env.sv);
+            EXPECT_TRUE(near3(Tuple(c), Tuple(affine(h.env.P)), 1e-4f)) << x << ", " << y;
+            EXPECT_TRUE(h.env.u >= 0.0f && h.env.u <= 1.0f && h.env.v >= 0.0f && h.env.v <= 1.0f);
+        }
+        EXPECT_GT(in, 200);
+        EXPECT_GT(out, 200);
+        // Samples land inside, never in a hole, and carry their own barycentrics.
+        Hit sampled;
+        for (int i = 0; i < 2000; ++i) {
+            s->sample(sampled.env, Point(0.0f), rng.next(), rng.next());
+            const Point& P = sampled.env.P;
+            EXPECT_NEAR(P.z, 0.0f, 1e-6f);
+            EXPECT_TRUE(insideReference(loops, P.x, P.y) || edgeDistance(loops, P.x, P.y) < 1e-4f)
+                << P.x << ", " << P.y;
+            EXPECT_TRUE(box.contains(P));
+            const Color c = s->getCs()->valueAt(sampled.env.face, sampled.env.su, sampled.env.sv);
+            EXPECT_TRUE(near3(Tuple(c), Tuple(affine(P)), 1e-4f));
+        }
+    }
+}
+
+TEST(Polygon, SamplesAreUniformOverTheArea) {
+    TestRenderer r;
+    // An L of three unit squares: the square at x >= 1 holds a third of the area.
+    Params p = polygonParams({Loop{{0, 0, 2, 0, 2, 1, 1, 1, 1, 2, 0, 2}}});
+    Reference<Shape> s = make(r, "polygon", p);
+    ASSERT_TRUE(s);
+    Rng rng(9);
+    Hit h;
+    int right = 0;
+    const int n = 30000;
+    for (int i = 0; i < n; ++i) {
+        s->sample(h.env, Point(0.0f), rng.next(), rng.next());
+        if (h.env.P.x > 1.0f) ++right;
+    }
+    EXPECT_NEAR(double(right) / n, 1.0 / 3.0, 0.012);
+}
+
+TEST(Polygon, ATiltedPolygonLiesInItsPlane) {
+    TestRenderer r;
+    // A regular hexagon in the plane x + y + z = 1, turning about (1, 1, 1).
+    const Vector n = unit(Vector(1, 1, 1));
+    Tuple a, b;
+    n.coordinateSystem(a, b);
+    std::vector<float> P;
+    for (int i = 0; i < 6; ++i) {
+        const float t = Pi / 3.0f * i;
+        const Point q =
+            Point(1.0f / 3, 1.0f / 3, 1.0f / 3) + std::cos(t) * Vector(a) + std::sin(t) * Vector(b);
+        P.insert(P.end(), {q.x, q.y, q.z});
+    }
+    Params p;
+    p.add("vertex point P", P, 6).add("int nvertices", 6);
+    Reference<Shape> s = make(r, "polygon", p);
+    ASSERT_TRUE(s);
+    EXPECT_NEAR(s->area(), 3.0 * std::sqrt(3.0) / 2.0, 1e-5);
+    Hit h;
+    ASSERT_TRUE(s->intersect(Ray(Point(2, 2, 2), Vector(-1, -1, -1)), h));
+    EXPECT_TRUE(near3(h.env.P, Point(1.0f / 3, 1.0f / 3, 1.0f / 3), 1e-5f));
+    EXPECT_TRUE(near3(h.env.Ng, n, 1e-5f));
+    EXPECT_NEAR(dot(h.env.dPdu, n), 0.0f, 1e-5f);
+    EXPECT_NEAR(dot(h.env.dPdv, n), 0.0f, 1e-5f);
+    EXPECT_TRUE(near3(unit(h.env.dPdu ^ h.env.dPdv), n, 1e-5f));
+}
+
+TEST(Polygon, PrimitiveVariablesPerVertexPerPieceAndConstant) {
+    TestRenderer r;
+    Params p;
+    p.add("vertex point P", std::vector<float>{0, 0, 0, 2, 0, 0, 2, 2, 0, 0, 2, 0}, 4);
+    p.add("int nvertices", 4);
+    p.add("vertex float[2] st", std::vector<float>{0, 0, 1, 0, 1, 1, 0, 1}, 4);
+    p.add("perpiece color opacity", std::vector<float>{0.5f, 0.25f, 1.0f});
+    p.add("normal N", std::vector<float>{0, 0, 1});
+    Reference<Shape> s = make(r, "polygon", p);
+    ASSERT_TRUE(s);
+    ASSERT_TRUE(s->getS() && s->getT() && s->getOs() && s->getN());
+    Hit h;
+    ASSERT_TRUE(s->intersect(Ray(Point(0.5f, 1.5f, 1), Vector(0, 0, -1)), h));
+    EXPECT_NEAR(s->getS()->valueAt(h.env.face, h.env.su, h.env.sv), 0.25f, 1e-6f);
+    EXPECT_NEAR(s->getT()->valueAt(h.env.face, h.env.su, h.env.sv), 0.75f, 1e-6f);
+    EXPECT_TRUE(
+        near3(Tuple(s->getOs()->valueAt(h.env.face, 0.1f, 0.1f)), Tuple(0.5f, 0.25f, 1.0f), 0.0f));
+    EXPECT_TRUE(near3(s->getN()->valueAt(h.env.face, 0.3f, 0.3f), Normal(0, 0, 1), 0.0f));
+}
+
+TEST(Polygon, BadPolygonsAreRefusedWithAMessage) {
+    TestRenderer r;
+    {
+        Params p;
+        p.add("int nvertices", 3);
+        expectRefused(r, make(r, "polygon", p), "polygon: \"P\" is missing. Ignoring ...");
+    }
+    {
+        Params p;
+        p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0}, 2).add("int nvertices", 2);
+        expectRefused(r, make(r, "polygon", p),
+                      "polygon: 2 vertices; a polygon needs at least 3. Ignoring ...");
+    }
+    {
+        Params p;
+        p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 1, 1, 2, 2, 2}, 3);
+        p.add("int nvertices", 3);
+        expectRefused(r, make(r, "polygon", p),
+                      "polygon: the outline encloses no area. Ignoring ...");
+    }
+    {
+        Params p;
+        p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 1, 1, 0}, 3);
+        p.add("int nvertices", 4);
+        expectRefused(r, make(r, "polygon", p),
+                      "polygon: \"P\" holds 3 points; the loops need 4. Ignoring ...");
+    }
+    {
+        Params p;
+        p.add("vertex point P", std::vector<float>(15, 0.0f), 5);
+        p.add("int nloops", 2).add("int[2] nvertices", std::vector<int>{3, 2});
+        expectRefused(r, make(r, "polygon", p),
+                      "polygon: loop 1 has 2 vertices; it needs at least 3. Ignoring ...");
+    }
+    {
+        Params p;
+        p.add("vertex point P", std::vector<float>(9, 0.0f), 3);
+        p.add("int nloops", 0).add("int[1] nvertices", std::vector<int>{3});
+        expectRefused(r, make(r, "polygon", p),
+                      "polygon: nloops is 0; it must be at least 1. Ignoring ...");
+    }
+    {
+        // Without "nvertices" a "P" that tells its length gives the count...
+        Params p;
+        p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 1, 1, 0}, 3);
+        Reference<Shape> s = make(r, "polygon", p);
+        ASSERT_TRUE(s);
+        EXPECT_FLOAT_EQ(s->area(), 0.5f);
+        // ... and one that does not leaves it unknown.
+        Params q;
+        q.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 1, 1, 0});
+        expectRefused(r, make(r, "polygon", q), "polygon: \"nvertices\" is missing. Ignoring ...");
+    }
+}
+
+}  // namespace

@@ -1,0 +1,730 @@
+// The quadric plugins against their implicit equations and analytic areas: sampled points,
+// rays from outside and inside, normals under orientation and mirroring, one-sided shapes,
+// derivatives against finite differences, bounds, and each shape's own exact hits.
+#include <functional>
+
+#include "core/math/constants.h"
+#include "tests/shapes/shape_test_util.h"
+
+using namespace shapetest;
+
+namespace {
+
+float phiOf(const Point& p) {
+    float phi = std::atan2(p.y, p.x);
+    return phi < 0.0f ? phi + TwoPi : phi;
+}
+
+bool angleIn(const Point& p, float degreesMax) { return phiOf(p) <= radians(degreesMax) + 1e-4f; }
+
+float rhoOf(const Point& p) { return std::sqrt(p.x * p.x + p.y * p.y); }
+
+struct QuadricCase {
+    std::string name;
+    std::string type;
+    std::function<void(Params&)> fill;
+    std::function<float(const Point&)> residual;  // distance-like, 0 on the full surface
+    std::function<Vector(const Point&)> outward;
+    std::function<bool(const Point&)> inCut;
+    double area;
+    float scale;
+};
+
+std::vector<QuadricCase> cases() {
+    std::vector<QuadricCase> c;
+    c.push_back({"full sphere", "sphere", [](Params& p) { p.add("float radius", 2.0f); },
+                 [](const Point& p) { return p.length() - 2.0f; },
+                 [](const Point& p) { return Vector(p); }, [](const Point&) { return true; },
+                 16.0 * Pi, 2.0f});
+    c.push_back({"cut sphere", "sphere",
+                 [](Params& p) {
+                     p.add("float radius", 1.5f).add("float zmin", -0.5f).add("float zmax", 1.2f);
+                     p.add("float thetamax", 250.0f);
+                 },
+                 [](const Point& p) { return p.length() - 1.5f; },
+                 [](const Point& p) { return Vector(p); },
+                 [](const Point& p) {
+                     return p.z >= -0.5f - 1e-4f && p.z <= 1.2f + 1e-4f && angleIn(p, 250.0f);
+                 },
+                 radians(250.0f) * 1.5 * 1.7, 1.5f});
+    c.push_back({"cylinder", "cylinder",
+                 [](Params& p) {
+                     p.add("float radius", 0.75f).add("float zmin", -1.0f).add("float zmax", 2.0f);
+                     p.add("float thetamax", 300.0f);
+                 },
+                 [](const Point& p) { return rhoOf(p) - 0.75f; },
+                 [](const Point& p) { return Vector(p.x, p.y, 0.0f); },
+                 [](const Point& p) {
+                     return p.z >= -1.0f - 1e-4f && p.z <= 2.0f + 1e-4f && angleIn(p, 300.0f);
+                 },
+                 radians(300.0f) * 0.75 * 3.0, 2.0f});
+    // Frustum of the cone of height 2 and base radius 1, between z = 0.25 and 1.5.
+    c.push_back({"cone", "cone",
+                 [](Params& p) {
+                     p.add("float height", 2.0f).add("float radius", 1.0f);
+                     p.add("float zmin", 0.25f).add("float zmax", 1.5f);
+                 },
+                 [](const Point& p) { return rhoOf(p) - (1.0f - p.z / 2.0f); },
+                 [](const Point& p) { return Vector(p.x, p.y, 0.5f * (1.0f - p.z / 2.0f)); },
+                 [](const Point& p) { return p.z >= 0.25f - 1e-4f && p.z <= 1.5f + 1e-4f; },
+                 Pi * (0.875 + 0.25) * std::sqrt(0.625 * 0.625 + 1.25 * 1.25), 1.0f});
+    // A cone pointing down, from its base at z = 0 to its apex at z = -1.5, half swept.
+    c.push_back(
+        {"downward cone", "cone",
+         [](Params& p) {
+             p.add("float height", -1.5f).add("float radius", 0.8f);
+             p.add("float thetamax", 200.0f);
+         },
+         [](const Point& p) { return rhoOf(p) - 0.8f * (1.0f + p.z / 1.5f); },
+         [](const Point& p) {
+             return Vector(p.x, p.y, -(0.8f / 1.5f) * 0.8f * (1.0f + p.z / 1.5f));
+         },
+         [](const Point& p) { return p.z <= 1e-4f && p.z >= -1.5f - 1e-4f && angleIn(p, 200.0f); },
+         radians(200.0f) / 2.0 * 0.8 * std::sqrt(0.8 * 0.8 + 1.5 * 1.5), 1.0f});
+    c.push_back({"annulus", "disk",
+                 [](Params& p) {
+                     p.add("float height", 0.5f).add("float innerRadius", 0.3f);
+                     p.add("float outerRadius", 1.2f).add("float thetamax", 270.0f);
+                 },
+                 [](const Point& p) { return p.z - 0.5f; },
+                 [](const Point&) { return Vector(0.0f, 0.0f, 1.0f); },
+                 [](const Point& p) {
+                     return rhoOf(p) >= 0.3f - 1e-4f && rhoOf(p) <= 1.2f + 1e-4f &&
+                            angleIn(p, 270.0f);
+                 },
+                 radians(270.0f) / 2.0 * (1.44 - 0.09), 1.2f});
+    // z = 2·rho²: radius 1 at zmax = 2, k = 0.5.
+    c.push_back({"paraboloid", "paraboloid",
+                 [](Params& p) {
+                     p.add("float radius", 1.0f).add("float zmin", 0.2f).add("float zmax", 2.0f);
+                 },
+                 [](const Point& p) { return rhoOf(p) - std::sqrt(0.5f * p.z); },
+                 [](const Point& p) { return Vector(p.x, p.y, -0.25f); },
+                 [](const Point& p) { return p.z >= 0.2f - 1e-4f && p.z <= 2.0f + 1e-4f; },
+                 Pi * 0.25 / 6.0 *
+                     (std::pow(1.0 + 4.0 * 2.0 / 0.5, 1.5) - std::pow(1.0 + 4.0 * 0.2 / 0.5, 1.5)),
+                 1.0f});
+    // The default hyperboloid: rho² = 1 + z² for -1 <= z <= 1.
+    c.push_back({"hyperboloid", "hyperboloid", [](Params& p) { p.add("float thetamax", 300.0f); },
+                 [](const Point& p) { return rhoOf(p) - std::sqrt(1.0f + p.z * p.z); },
+                 [](const Point& p) { return Vector(p.x, p.y, -p.z); },
+                 [](const Point& p) { return p.z >= -1.0f - 1e-4f && p.z <= 1.0f + 1e-4f; },
+                 radians(300.0f) * (std::sqrt(3.0) + std::asinh(std::sqrt(2.0)) / std::sqrt(2.0)),
+                 1.4f});
+    // A segment through a plane of the axis: the cone of height 1 and base radius 1.
+    c.push_back({"hyperboloid cone", "hyperboloid",
+                 [](Params& p) {
+                     p.add("point bottom", std::vector<float>{1.0f, 0.0f, 0.0f});
+                     p.add("point top", std::vector<float>{0.0f, 0.0f, 1.0f});
+                 },
+                 [](const Point& p) { return rhoOf(p) - (1.0f - p.z); },
+                 [](const Point& p) { return Vector(p.x, p.y, 1.0f - p.z); },
+                 [](const Point& p) { return p.z >= -1e-4f && p.z <= 1.0f + 1e-4f; },
+                 Pi * std::sqrt(2.0), 1.0f});
+    // A segment at one height: the flat annulus 0.5 <= rho <= 2 at z = 1.
+    c.push_back(
+        {"hyperboloid annulus", "hyperboloid",
+         [](Params& p) {
+             p.add("point bottom", std::vector<float>{0.5f, 0.0f, 1.0f});
+             p.add("point top", std::vector<float>{2.0f, 0.0f, 1.0f});
+         },
+         [](const Point& p) { return p.z - 1.0f; },
+         [](const Point&) { return Vector(0.0f, 0.0f, 1.0f); },
+         [](const Point& p) { return rhoOf(p) >= 0.5f - 1e-4f && rhoOf(p) <= 2.0f + 1e-4f; },
+         Pi * (4.0 - 0.25), 2.0f});
+    c.push_back({"torus", "torus",
+                 [](Params& p) { p.add("float majorRadius", 1.0f).add("float minorRadius", 0.3f); },
+                 [](const Point& p) { return std::hypot(rhoOf(p) - 1.0f, p.z) - 0.3f; },
+                 [](const Point& p) {
+                     const float r = rhoOf(p);
+                     return Vector(p.x - p.x / r, p.y - p.y / r, p.z);
+                 },
+                 [](const Point&) { return true; }, 4.0 * Pi * Pi * 0.3, 1.3f});
+    c.push_back({"cut torus", "torus",
+                 [](Params& p) {
+                     p.add("float majorRadius", 1.2f).add("float minorRadius", 0.4f);
+                     p.add("float phimin", -45.0f).add("float phimax", 200.0f);
+                     p.add("float thetamax", 280.0f);
+                 },
+                 [](const Point& p) { return std::hypot(rhoOf(p) - 1.2f, p.z) - 0.4f; },
+                 [](const Point& p) {
+                     const float r = rhoOf(p);
+                     return Vector(p.x - 1.2f * p.x / r, p.y - 1.2f * p.y / r, p.z);
+                 },
+                 [](const Point& p) {
+                     float phi = degrees(std::atan2(p.z, rhoOf(p) - 1.2f));
+                     if (phi < -45.0f - 1e-2f) phi += 360.0f;
+                     return angleIn(p, 280.0f) && phi <= 200.0f + 1e-2f;
+                 },
+                 radians(280.0f) * 0.4 *
+                     (1.2 * radians(245.0f) +
+                      0.4 * (std::sin(radians(200.0f)) - std::sin(radians(-45.0f)))),
+                 1.6f});
+    return c;
+}
+
+Reference<Shape> makeCase(TestRenderer& r, const QuadricCase& c, const Transform& t = Transform(),
+                          const ShapeAttributes& a = attributes()) {
+    Params p;
+    c.fill(p);
+    Reference<Shape> s = make(r, c.type, p, t, a);
+    EXPECT_TRUE(s) << c.name;
+    EXPECT_TRUE(r.messages().empty()) << c.name << ": " << r.messages()[0].text;
+    return s;
+}
+
+// Surface points spread over the whole (u, v) square, away from its edges when `inner`.
+std::vector<std::pair<float, float>> grid(int n, bool inner) {
+    std::vector<std::pair<float, float>> uv;
+    const float lo = inner ? 0.08f : 0.0f, hi = inner ? 0.92f : 0.999f;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j)
+            uv.push_back({lo + (hi - lo) * (i + 0.5f) / n, lo + (hi - lo) * (j + 0.37f) / n});
+    return uv;
+}
+
+TEST(Quadrics, AreasMatchTheAnalyticFormulas) {
+    TestRenderer r;
+    for (const QuadricCase& c : cases()) {
+        Reference<Shape> s = makeCase(r, c);
+        if (!s) continue;
+        EXPECT_NEAR(s->area(), c.area, 2e-5 * c.area) << c.name;
+    }
+}
+
+TEST(Quadrics, SamplesLieOnTheCutSurfaceInsideTheBound) {
+    TestRenderer r;
+    for (const QuadricCase& c : cases()) {
+        Reference<Shape> s = makeCase(r, c);
+        if (!s) continue;
+        const Aabb box = s->objectExtent();
+        Hit hit;
+        for (auto uv : grid(24, false)) {
+            ShaderEnvironment& env = hit.env;
+            s->sample(env, Point(0.0f), uv.first, uv.second);
+            EXPECT_NEAR(c.residual(env.P), 0.0f, 2e-5f * c.scale) << c.name;
+            EXPECT_TRUE(c.inCut(env.P)) << c.name;
+            EXPECT_TRUE(box.contains(env.P)) << c.name;
+            EXPECT_TRUE(near3(env.Ng, unit(c.outward(env.P)), 2e-3f)) << c.name;
+            EXPECT_NEAR(env.Ng.length(), 1.0f, 1e-5f);
+        }
+    }
+}
+
+// Archimedes: a sphere's area is uniform in z, so uniform samples are too.
+TEST(Quadrics, SphereSamplesAreUniformOverTheArea) {
+    TestRenderer r;
+    Params p;
+    p.add("float radius", 1.0f);
+    Reference<Shape> s = make(r, "sphere", p);
+    ASSERT_TRUE(s);
+    Rng rng(7);
+    int bins[4] = {0, 0, 0, 0};
+    Hit hit;
+    const int n = 40000;
+    for (int i = 0; i < n; ++i) {
+        s->sample(hit.env, Point(0.0f), rng.next(), rng.next());
+        ++bins[std::min(3, int((hit.env.P.z + 1.0f) * 2.0f))];
+    }
+    for (int b : bins) EXPECT_NEAR(b, n / 4, n / 4 * 0.04) << "z histogram";
+
+    // A cone's area grows towards its base: of this frustum (height 2, radius 1, cut at
+    // z = 1, radii 1, 0.75 and 0.5 at z = 0, 0.5 and 1) the lower half holds
+    // (1 + 0.75) / (1 + 0.75 + 0.75 + 0.5).
+    Params q;
+    q.add("float height", 2.0f).add("float radius", 1.0f).add("float zmax", 1.0f);
+    Reference<Shape> cone = make(r, "cone", q);
+    ASSERT_TRUE(cone);
+    int lower = 0;
+    for (int i = 0; i < n; ++i) {
+        cone->sample(hit.env, Point(0.0f), rng.next(), rng.next());
+        if (hit.env.P.z < 0.5f) ++lower;
+    }
+    EXPECT_NEAR(double(lower) / n, 1.75 / 3.0, 0.01);
+}
+
+TEST(Quadrics, RaysFromOutsideAndInsideFindTheSampledPoint) {
+    TestRenderer r;
+    Rng rng(3);
+    for (const QuadricCase& c : cases()) {
+        Reference<Shape> s = makeCase(r, c);
+        if (!s) continue;
+        for (auto uv : grid(9, true)) {
+            Hit sampled;
+            s->sample(sampled.env, Point(0.0f), uv.first, uv.second);
+            const Point P = sampled.env.P;
+            const Vector n = unit(c.outward(P));
+            const float delta = 0.05f * c.scale, speed = rng.range(0.5f, 2.0f);
+            for (int side = 0; side < 2; ++side) {
+                // From outside against the normal, then from inside along it.
+                const float sgn = side == 0 ? 1.0f : -1.0f;
+                const Ray ray(P + (sgn * delta) * n, (-sgn * speed) * n);
+                Hit hit;
+                ASSERT_TRUE(s->intersect(ray, hit)) << c.name << " side " << side;
+                EXPECT_TRUE(s->intersect(ray)) << c.name;
+                EXPECT_NEAR(hit.t, delta / speed, 1e-4f * c.scale / speed) << c.name;
+                EXPECT_TRUE(near3(hit.env.P, P, 1e-4f * c.scale)) << c.name;
+                EXPECT_TRUE(near3(hit.env.Ng, n, 1e-3f)) << c.name;
+                EXPECT_NEAR(hit.env.u, sampled.env.u, 1e-4f) << c.name;
+                EXPECT_NEAR(hit.env.v, sampled.env.v, 1e-3f) << c.name;
+                EXPECT_EQ(hit.env.su, hit.env.u);
+                EXPECT_EQ(hit.env.sv, hit.env.v);
+                EXPECT_EQ(hit.env.face, 0u);
+                EXPECT_TRUE(near3(hit.env.dPdu, sampled.env.dPdu, 2e-3f * hit.env.dPdu.length()))
+                    << c.name;
+                // The tangents are tangent.
+                EXPECT_NEAR(dot(unit(hit.env.dPdu), n), 0.0f, 1e-3f) << c.name;
+                EXPECT_NEAR(dot(unit(hit.env.dPdv), n), 0.0f, 1e-3f) << c.name;
+            }
+        }
+    }
+}
+
+TEST(Quadrics, NormalsFollowOrientationAndMirroredTransforms) {
+    TestRenderer r;
+    for (const QuadricCase& c : cases()) {
+        for (int inside = 0; inside < 2; ++inside) {
+            for (int mirrored = 0; mirrored < 2; ++mirrored) {
+                const Transform t = mirrored ? Scale(-1.0f, 1.0f, 1.0f) : Transform();
+                Reference<Shape> s = makeCase(r, c, t, attributes(true, inside != 0));
+                if (!s) continue;
+                const float expected = (inside != mirrored) ? -1.0f : 1.0f;
+                Hit sampled;
+                s->sample(sampled.env, Point(0.0f), 0.3f, 0.6f);
+                const Vector n = unit(c.outward(sampled.env.P));
+                EXPECT_TRUE(near3(sampled.env.Ng, expected * n, 2e-3f)) << c.name;
+                Hit hit;
+                ASSERT_TRUE(s->intersect(Ray(sampled.env.P + (0.05f * c.scale) * n, -n), hit));
+                EXPECT_TRUE(near3(hit.env.Ng, expected * n, 1e-3f))
+                    << c.name << " inside " << inside << " mirrored " << mirrored;
+            }
+        }
+    }
+}
+
+TEST(Quadrics, OneSidedShapesShowOnlyTheirFront) {
+    TestRenderer r;
+    for (const QuadricCase& c : cases()) {
+        for (int inside = 0; inside < 2; ++inside) {
+            Reference<Shape> s = makeCase(r, c, Transform(), attributes(false, inside != 0));
+            if (!s) continue;
+            for (auto uv : grid(5, true)) {
+                Hit sampled;
+                s->sample(sampled.env, Point(0.0f), uv.first, uv.second);
+                const Point P = sampled.env.P;
+                const Vector n = unit(c.outward(P));
+                const float delta = 0.05f * c.scale;
+                // The front is the outside unless the orientation is reversed.
+                const Ray front(P + (inside ? -delta : delta) * n, (inside ? 1.0f : -1.0f) * n);
+                const Ray back(P + (inside ? delta : -delta) * n, (inside ? -1.0f : 1.0f) * n);
+                Hit hit;
+                ASSERT_TRUE(s->intersect(front, hit)) << c.name;
+                EXPECT_NEAR(hit.t, delta, 1e-4f * c.scale) << c.name;
+                EXPECT_TRUE(s->intersect(front));
+                Hit behind;
+                const bool any = s->intersect(back, behind);
+                // Whatever the back ray meets lies beyond the point it started against.
+                if (any) {
+                    EXPECT_GT(behind.t, delta + 1e-3f * c.scale) << c.name;
+                }
+                EXPECT_EQ(any, s->intersect(back)) << c.name;
+            }
+        }
+    }
+}
+
+// dPdu, dPdv, dNdu and dNdv against central differences of hits a small step away.
+TEST(Quadrics, DerivativesMatchFiniteDifferences) {
+    TestRenderer r;
+    for (const QuadricCase& c : cases()) {
+        for (int inside = 0; inside < 2; ++inside) {
+            Reference<Shape> s = makeCase(r, c, Transform(), attributes(true, inside != 0));
+            if (!s) continue;
+            for (auto uv : grid(4, true)) {
+                Hit base;
+                s->sample(base.env, Point(0.0f), uv.first, uv.second);
+                const Vector n = unit(c.outward(base.env.P));
+                Hit h0;
+                ASSERT_TRUE(s->intersect(Ray(base.env.P + (0.05f * c.scale) * n, -n), h0));
+                const float h = 2e-3f;
+                for (int dir = 0; dir < 2; ++dir) {
+                    const Vector step = dir == 0 ? h0.env.dPdu : h0.env.dPdv;
+                    Hit plus, minus;
+                    const Point pp = h0.env.P + h * step, pm = h0.env.P - h * step;
+                    ASSERT_TRUE(s->intersect(Ray(pp + (0.05f * c.scale) * n, -n), plus));
+                    ASSERT_TRUE(s->intersect(Ray(pm + (0.05f * c.scale) * n, -n), minus));
+                    const float du = (plus.env.u - minus.env.u) / (2.0f * h);
+                    const float dv = (plus.env.v - minus.env.v) / (2.0f * h);
+                    EXPECT_NEAR(du, dir == 0 ? 1.0f : 0.0f, 5e-3f) << c.name << " dir " << dir;
+                    EXPECT_NEAR(dv, dir == 0 ? 0.0f : 1.0f, 5e-3f) << c.name << " dir " << dir;
+                    const Vector dN = (plus.env.Ng - minus.env.Ng) / (2.0f * h);
+                    const Vector expected = dir == 0 ? h0.env.dNdu : h0.env.dNdv;
+                    EXPECT_TRUE(near3(dN, expected, 1e-2f * (expected.length() + 1.0f)))
+                        << c.name << " dir " << dir << " inside " << inside;
+                }
+            }
+        }
+    }
+}
+
+TEST(Quadrics, RandomRaysLandOnTheCutSurfaceInsideTheBound) {
+    TestRenderer r;
+    Rng rng(11);
+    for (const QuadricCase& c : cases()) {
+        Reference<Shape> s = makeCase(r, c);
+        if (!s) continue;
+        const Aabb box = s->objectExtent();
+        int hits = 0;
+        for (int i = 0; i < 3000; ++i) {
+            // From anywhere around towards somewhere near the shape.
+            const float k = 2.5f * c.scale, m = c.scale;
+            const Point o(rng.range(-k, k), rng.range(-k, k), rng.range(-k, k));
+            const Point aim(rng.range(-m, m), rng.range(-m, m), rng.range(-m, m));
+            const Ray ray(o, rng.range(0.2f, 3.0f) * unit(aim - o), rng.range(0.0f, 0.5f),
+                          rng.range(1.0f, 10.0f));
+            Hit hit;
+            const bool got = s->intersect(ray, hit);
+            EXPECT_EQ(got, s->intersect(ray)) << c.name;
+            if (!got) continue;
+            ++hits;
+            EXPECT_GE(hit.t, ray.mint);
+            EXPECT_LE(hit.t, ray.maxt);
+            EXPECT_NEAR(c.residual(hit.env.P), 0.0f, 1e-4f * c.scale) << c.name;
+            EXPECT_TRUE(c.inCut(hit.env.P)) << c.name;
+            EXPECT_TRUE(box.contains(hit.env.P)) << c.name;
+            EXPECT_TRUE(hit.env.u >= 0.0f && hit.env.u <= 1.0f && hit.env.v >= 0.0f &&
+                        hit.env.v <= 1.0f);
+            // The ray really passes there.
+            EXPECT_TRUE(near3(hit.env.P, ray(hit.t), 1e-4f * c.scale));
+        }
+        EXPECT_GT(hits, 100) << c.name;
+    }
+}
+
+// ---- each shape's own exact answers ----
+
+Hit expectHit(const Reference<Shape>& s, const Ray& ray, float t, const Point& P, const Normal& Ng,
+              const char* what) {
+    Hit hit;
+    EXPECT_TRUE(s->intersect(ray, hit)) << what;
+    EXPECT_NEAR(hit.t, t, 1e-4f) << what;
+    EXPECT_TRUE(near3(hit.env.P, P, 1e-4f)) << what;
+    EXPECT_TRUE(near3(hit.env.Ng, Ng, 1e-4f)) << what;
+    return hit;
+}
+
+TEST(Sphere, HitsFromOutsideInsideAndGrazing) {
+    TestRenderer r;
+    Params p;
+    Reference<Shape> s = make(r, "sphere", p, Transform(), attributes());
+    ASSERT_TRUE(s);  // the defaults: radius 1, whole
+    expectHit(s, Ray(Point(0, 0, -5), Vector(0, 0, 1)), 4.0f, Point(0, 0, -1), Normal(0, 0, -1),
+              "outside");
+    expectHit(s, Ray(Point(0, 0, -5), Vector(0, 0, 2)), 2.0f, Point(0, 0, -1), Normal(0, 0, -1),
+              "unnormalised direction");
+    expectHit(s, Ray(Point(0, 0, 0), Vector(1, 0, 0)), 1.0f, Point(1, 0, 0), Normal(1, 0, 0),
+              "inside");
+    // Tangent at (1, 0, 0): the double root is a hit; just outside misses, just inside hits
+    // twice close together.
+    expectHit(s, Ray(Point(1, 0, -5), Vector(0, 0, 1)), 5.0f, Point(1, 0, 0), Normal(1, 0, 0),
+              "grazing");
+    EXPECT_FALSE(s->intersect(Ray(Point(1.0001f, 0, -5), Vector(0, 0, 1))));
+    Hit h;
+    ASSERT_TRUE(s->intersect(Ray(Point(0.999f, 0, -5), Vector(0, 0, 1)), h));
+    EXPECT_NEAR(h.t, 5.0f - std::sqrt(1.0f - 0.999f * 0.999f), 1e-4f);
+    // The ray's interval: behind the origin and beyond maxt do not count.
+    EXPECT_FALSE(s->intersect(Ray(Point(0, 0, -5), Vector(0, 0, -1))));
+    EXPECT_FALSE(s->intersect(Ray(Point(0, 0, -5), Vector(0, 0, 1), 0.0f, 3.9f)));
+    expectHit(s, Ray(Point(0, 0, -5), Vector(0, 0, 1), 4.5f, 10.0f), 6.0f, Point(0, 0, 1),
+              Normal(0, 0, 1), "mint skips the near side");
+    // u and v at known points: phi = 90 degrees on the equator.
+    Hit eq = expectHit(s, Ray(Point(0, 5, 0), Vector(0, -1, 0)), 4.0f, Point(0, 1, 0),
+                       Normal(0, 1, 0), "equator");
+    EXPECT_NEAR(eq.env.u, 0.25f, 1e-6f);
+    EXPECT_NEAR(eq.env.v, 0.5f, 1e-6f);
+    EXPECT_TRUE(near3(eq.env.dPdu, Vector(-TwoPi, 0, 0), 1e-4f));
+    EXPECT_TRUE(near3(eq.env.dPdv, Vector(0, 0, Pi), 1e-4f));
+    // The unit normal of a sphere is P / r: its derivatives are P's over r.
+    EXPECT_TRUE(near3(eq.env.dNdu, eq.env.dPdu, 1e-4f));
+    EXPECT_TRUE(near3(eq.env.dNdv, eq.env.dPdv, 1e-4f));
+}
+
+TEST(Sphere, BiasRejectsTheSurfaceTheRayStartsOn) {
+    TestRenderer r;
+    Params p;
+    Reference<Shape> s = make(r, "sphere", p, Transform(), attributes(true, false, 0.01f));
+    ASSERT_TRUE(s);
+    // From the surface outwards: the root at t = 0 is within the bias, and nothing else.
+    EXPECT_FALSE(s->intersect(Ray(Point(1, 0, 0), Vector(1, 0, 0))));
+    // From the surface inwards: the far side at distance 2.
+    expectHit(s, Ray(Point(1, 0, 0), Vector(-1, 0, 0)), 2.0f, Point(-1, 0, 0), Normal(-1, 0, 0),
+              "far side");
+    // A hit 0.005 away is dropped, one 0.02 away kept.
+    EXPECT_FALSE(s->intersect(Ray(Point(1.005f, 0, 0), Vector(-1, 0, 0), 0.0f, 1.0f)));
+    EXPECT_TRUE(s->intersect(Ray(Point(1.02f, 0, 0), Vector(-1, 0, 0), 0.0f, 1.0f)));
+}
+
+TEST(Sphere, CutsLetRaysThrough) {
+    TestRenderer r;
+    Params p;
+    p.add("float zmax", 0.5f);
+    Reference<Shape> capless = make(r, "sphere", p);
+    ASSERT_TRUE(capless);
+    // Down through the missing cap onto the inside of the bottom.
+    expectHit(capless, Ray(Point(0, 0, 5), Vector(0, 0, -1)), 6.0f, Point(0, 0, -1),
+              Normal(0, 0, -1), "through the cap");
+    Params q;
+    q.add("float thetamax", 90.0f);
+    Reference<Shape> quarter = make(r, "sphere", q);
+    ASSERT_TRUE(quarter);
+    // Entering at phi near 180 degrees (cut away), leaving at phi near 6 degrees.
+    const float x = std::sqrt(1.0f - 0.01f);
+    Hit h = expectHit(quarter, Ray(Point(-5, 0.1f, 0), Vector(1, 0, 0)), 5.0f + x,
+                      Point(x, 0.1f, 0), Normal(x, 0.1f, 0), "through the missing wedge");
+    EXPECT_NEAR(h.env.u, std::atan2(0.1f, x) / PiOver2, 1e-5f);
+    EXPECT_FALSE(quarter->intersect(Ray(Point(-5, -0.5f, 0), Vector(1, 0, 0))));
+}
+
+TEST(Cylinder, ExactHits) {
+    TestRenderer r;
+    Params p;
+    p.add("float radius", 0.5f).add("float zmin", 0.0f).add("float zmax", 2.0f);
+    Reference<Shape> s = make(r, "cylinder", p);
+    ASSERT_TRUE(s);
+    Hit h = expectHit(s, Ray(Point(-5, 0, 0.5f), Vector(1, 0, 0)), 4.5f, Point(-0.5f, 0, 0.5f),
+                      Normal(-1, 0, 0), "side");
+    EXPECT_NEAR(h.env.u, 0.5f, 1e-6f);
+    EXPECT_NEAR(h.env.v, 0.25f, 1e-6f);
+    expectHit(s, Ray(Point(0, 0, 1), Vector(0, 1, 0)), 0.5f, Point(0, 0.5f, 1), Normal(0, 1, 0),
+              "inside");
+    EXPECT_FALSE(s->intersect(Ray(Point(0, 0, -5), Vector(0, 0, 1))));     // along the axis
+    EXPECT_FALSE(s->intersect(Ray(Point(-5, 0, 2.5f), Vector(1, 0, 0))));  // above zmax
+    // Open ends: down the inside wall at a slant, out through the bottom.
+    expectHit(s, Ray(Point(0, 0, 3), Vector(0.25f, 0, -1)), 2.0f, Point(0.5f, 0, 1),
+              Normal(1, 0, 0), "through the open top");
+}
+
+TEST(Cone, ExactHitsAndTheApex) {
+    TestRenderer r;
+    Params p;
+    p.add("float height", 2.0f).add("float radius", 1.0f);
+    Reference<Shape> s = make(r, "cone", p);
+    ASSERT_TRUE(s);
+    // At z = 1 the radius is 0.5; the normal leans up by the slope 1/2.
+    expectHit(s, Ray(Point(5, 0, 1), Vector(-1, 0, 0)), 4.5f, Point(0.5f, 0, 1),
+              Normal(unit(Vector(1, 0, 0.5f))), "side");
+    // The other nappe (above the apex) is not part of the cone.
+    EXPECT_FALSE(s->intersect(Ray(Point(5, 0, 3), Vector(-1, 0, 0))));
+    // Straight down the axis from above: through the apex.
+    Hit apex;
+    ASSERT_TRUE(s->intersect(Ray(Point(0, 0, 5), Vector(0, 0, -1)), apex));
+    EXPECT_NEAR(apex.t, 3.0f, 1e-4f);
+    EXPECT_NEAR(apex.env.v, 1.0f, 1e-5f);
+}
+
+TEST(Disk, ExactHitsAndTheHole) {
+    TestRenderer r;
+    Params p;
+    p.add("float height", 1.0f).add("float innerRadius", 0.5f).add("float outerRadius", 2.0f);
+    Reference<Shape> s = make(r, "disk", p);
+    ASSERT_TRUE(s);
+    Hit h = expectHit(s, Ray(Point(0, -1, 5), Vector(0, 0, -2)), 2.0f, Point(0, -1, 1),
+                      Normal(0, 0, 1), "annulus");
+    EXPECT_NEAR(h.env.u, 0.75f, 1e-6f);
+    EXPECT_NEAR(h.env.v, (2.0f - 1.0f) / 1.5f, 1e-6f);
+    EXPECT_TRUE(near3(h.env.dNdu, Vector(0.0f), 0.0f));
+    EXPECT_FALSE(s->intersect(Ray(Point(0.2f, 0, 5), Vector(0, 0, -1))));  // the hole
+    EXPECT_FALSE(s->intersect(Ray(Point(2.1f, 0, 5), Vector(0, 0, -1))));  // beyond the rim
+    EXPECT_FALSE(s->intersect(Ray(Point(-5, 1, 1), Vector(1, 0, 0))));     // in its plane
+}
+
+TEST(Paraboloid, ExactHits) {
+    TestRenderer r;
+    Params p;
+    p.add("float radius", 1.0f).add("float zmin", 0.0f).add("float zmax", 1.0f);
+    Reference<Shape> s = make(r, "paraboloid", p);
+    ASSERT_TRUE(s);
+    // Down into the bowl onto its bottom.
+    expectHit(s, Ray(Point(0, 0, 5), Vector(0, 0, -1)), 5.0f, Point(0, 0, 0), Normal(0, 0, -1),
+              "apex");
+    // z = rho² here: at z = 0.25 the radius is 0.5; the outward normal is (x, y, -1/2).
+    expectHit(s, Ray(Point(5, 0, 0.25f), Vector(-1, 0, 0)), 4.5f, Point(0.5f, 0, 0.25f),
+              Normal(unit(Vector(0.5f, 0, -0.5f))), "side");
+}
+
+TEST(Hyperboloid, ExactHitsAndTheSegmentsOwnAngle) {
+    TestRenderer r;
+    Params p;
+    Reference<Shape> s = make(r, "hyperboloid", p);
+    ASSERT_TRUE(s);
+    expectHit(s, Ray(Point(5, 0, 0), Vector(-1, 0, 0)), 4.0f, Point(1, 0, 0), Normal(1, 0, 0),
+              "waist");
+    // A vertical segment starting at 90 degrees and swept a quarter turn covers 90..180.
+    Params q;
+    q.add("point bottom", std::vector<float>{0, 1, 0})
+        .add("point top", std::vector<float>{0, 1, 2});
+    q.add("float thetamax", 90.0f);
+    Reference<Shape> wall = make(r, "hyperboloid", q);
+    ASSERT_TRUE(wall);
+    const float x = std::sqrt(0.75f);
+    Hit h = expectHit(wall, Ray(Point(-5, 0.5f, 1), Vector(1, 0, 0)), 5.0f - x, Point(-x, 0.5f, 1),
+                      Normal(-x, 0.5f, 0), "inside the sweep");
+    EXPECT_NEAR(h.env.u, (radians(150.0f) - PiOver2) / PiOver2, 1e-5f);
+    EXPECT_NEAR(h.env.v, 0.5f, 1e-6f);
+    // From +x the near crossing is at 30 degrees (outside the sweep); the far one counts.
+    expectHit(wall, Ray(Point(5, 0.5f, 1), Vector(-1, 0, 0)), 5.0f + x, Point(-x, 0.5f, 1),
+              Normal(-x, 0.5f, 0), "far crossing");
+}
+
+TEST(Torus, ExactHitsThroughTheHoleAndTheTube) {
+    TestRenderer r;
+    Params p;
+    p.add("float majorRadius", 1.0f).add("float minorRadius", 0.3f);
+    Reference<Shape> s = make(r, "torus", p);
+    ASSERT_TRUE(s);
+    Hit h = expectHit(s, Ray(Point(-5, 0, 0), Vector(1, 0, 0)), 3.7f, Point(-1.3f, 0, 0),
+                      Normal(-1, 0, 0), "outer rim");
+    EXPECT_NEAR(h.env.u, 0.5f, 1e-6f);
+    EXPECT_NEAR(h.env.v, 0.0f, 1e-6f);
+    expectHit(s, Ray(Point(-5, 0, 0), Vector(1, 0, 0), 4.0f, 1e30f), 4.3f, Point(-0.7f, 0, 0),
+              Normal(1, 0, 0), "inner rim");
+    EXPECT_FALSE(s->intersect(Ray(Point(0, 0, 5), Vector(0, 0, -1))));  // through the hole
+    expectHit(s, Ray(Point(1, 0, 0), Vector(0, 0, 1)), 0.3f, Point(1, 0, 0.3f), Normal(0, 0, 1),
+              "from inside the tube");
+    // Near-grazing over the top of the tube, from far away.
+    EXPECT_TRUE(s->intersect(Ray(Point(-50, 0, 0.299f), Vector(1, 0, 0))));
+    EXPECT_FALSE(s->intersect(Ray(Point(-50, 0, 0.301f), Vector(1, 0, 0))));
+    // Only the upper half of the tube: from below, the lower crossing is cut away.
+    Params q;
+    q.add("float majorRadius", 1.0f).add("float minorRadius", 0.3f);
+    q.add("float phimin", 0.0f).add("float phimax", 180.0f);
+    Reference<Shape> upper = make(r, "torus", q);
+    ASSERT_TRUE(upper);
+    Hit top = expectHit(upper, Ray(Point(1, 0, -5), Vector(0, 0, 1)), 5.3f, Point(1, 0, 0.3f),
+                        Normal(0, 0, 1), "upper half");
+    EXPECT_NEAR(top.env.v, 0.5f, 1e-5f);
+}
+
+TEST(Quadrics, PrimitiveVariablesAreConstantOrBilinear) {
+    TestRenderer r;
+    Params p;
+    p.add("linear float s", std::vector<float>{0, 1, 2, 3});
+    p.add("color C", std::vector<float>{0.2f, 0.4f, 0.6f});
+    p.add("vertex normal N", std::vector<float>{0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0});
+    p.add("float[2] st", std::vector<float>{0.3f, 0.7f});
+    Reference<Shape> s = make(r, "sphere", p);
+    ASSERT_TRUE(s);
+    ASSERT_TRUE(s->getS() && s->getCs() && s->getN() && s->getT());
+    Hit h;
+    ASSERT_TRUE(s->intersect(Ray(Point(0, 5, 0), Vector(0, -1, 0)), h));  // u 0.25, v 0.5
+    // Bilinear in (u, v): corners 0, 1, 2, 3 at (0,0), (1,0), (0,1), (1,1).
+    EXPECT_NEAR(s->getS()->value(h.env.su, h.env.sv), 1.25f, 1e-5f);
+    EXPECT_NEAR(s->getS()->derivativeU(h.env.su, h.env.sv), 1.0f, 1e-6f);
+    EXPECT_NEAR(s->getS()->derivativeV(h.env.su, h.env.sv), 2.0f, 1e-6f);
+    EXPECT_TRUE(near3(Tuple(s->getCs()->value(0.9f, 0.1f)), Tuple(0.2f, 0.4f, 0.6f), 0.0f));
+    EXPECT_TRUE(near3(s->getN()->value(0.5f, 0.25f), Normal(0.25f, 0, 0.75f), 1e-6f));
+    // "st" made s as well here only when "s" was not given: t comes from it.
+    EXPECT_NEAR(s->getT()->value(0.1f, 0.9f), 0.7f, 0.0f);
+
+    Params q;
+    q.add("linear float[2] st", std::vector<float>{0, 10, 1, 11, 0, 12, 1, 13});
+    q.add("perpiece color C", std::vector<float>{1, 0, 0});
+    Reference<Shape> d = make(r, "disk", q);
+    ASSERT_TRUE(d);
+    ASSERT_TRUE(d->getS() && d->getT() && d->getCs());
+    EXPECT_NEAR(d->getS()->value(0.25f, 0.5f), 0.25f, 1e-6f);
+    EXPECT_NEAR(d->getT()->value(0.25f, 0.5f), 11.25f, 1e-5f);
+    EXPECT_TRUE(near3(Tuple(d->getCs()->value(0.5f, 0.5f)), Tuple(1, 0, 0), 0.0f));
+    // A type the variable cannot have is declined.
+    Params bad;
+    bad.add("float C", 1.0f);
+    Reference<Shape> plain = make(r, "disk", bad);
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->createColorInterpolator(*bad.set.find("C")), nullptr);
+}
+
+TEST(Quadrics, BoundsAreTightForWholeShapes) {
+    TestRenderer r;
+    Params p;
+    p.add("float radius", 2.0f);
+    Reference<Shape> s = make(r, "sphere", p);
+    ASSERT_TRUE(s);
+    const Aabb b = s->objectExtent();
+    for (int a = 0; a < 3; ++a) {
+        EXPECT_NEAR(b.bmin[a], -2.0f, 1e-3f);
+        EXPECT_NEAR(b.bmax[a], 2.0f, 1e-3f);
+    }
+    // A quarter sweep keeps to its quadrant.
+    Params q;
+    q.add("float radius", 1.0f).add("float thetamax", 90.0f).add("float zmin", 0.0f);
+    Reference<Shape> quarter = make(r, "cylinder", q);
+    ASSERT_TRUE(quarter);
+    const Aabb c = quarter->objectExtent();
+    EXPECT_NEAR(c.bmin[0], 0.0f, 1e-3f);
+    EXPECT_NEAR(c.bmin[1], 0.0f, 1e-3f);
+    EXPECT_NEAR(c.bmax[0], 1.0f, 1e-3f);
+    EXPECT_NEAR(c.bmin[2], 0.0f, 1e-3f);
+}
+
+TEST(Quadrics, DegenerateShapesAreRefusedWithAMessage) {
+    TestRenderer r;
+    struct Bad {
+        std::string type;
+        std::function<void(Params&)> fill;
+        std::string message;
+    };
+    const std::vector<Bad> bad = {
+        {"sphere", [](Params& p) { p.add("float radius", 0.0f); },
+         "sphere: radius is 0; it must not be 0. Ignoring ..."},
+        {"sphere", [](Params& p) { p.add("float zmin", 0.5f).add("float zmax", -0.5f); },
+         "sphere: zmin (0.5) is not below zmax (-0.5). Ignoring ..."},
+        {"sphere", [](Params& p) { p.add("float zmin", 1.5f).add("float zmax", 2.0f); },
+         "sphere: zmin (1.5) and zmax (2) leave nothing of radius 1. Ignoring ..."},
+        {"sphere", [](Params& p) { p.add("float thetamax", 0.0f); },
+         "sphere: thetamax is 0; it must be above 0. Ignoring ..."},
+        {"cylinder", [](Params& p) { p.add("float radius", 0.0f); },
+         "cylinder: radius is 0; it must not be 0. Ignoring ..."},
+        {"cylinder", [](Params& p) { p.add("float zmin", 1.0f).add("float zmax", 1.0f); },
+         "cylinder: zmin (1) is not below zmax (1). Ignoring ..."},
+        {"cone", [](Params& p) { p.add("float height", 0.0f); },
+         "cone: height is 0; it must not be 0. Ignoring ..."},
+        {"cone", [](Params& p) { p.add("float zmin", 0.8f).add("float zmax", 0.2f); },
+         "cone: zmin (0.8) to zmax (0.2) must run from the base towards the apex (height 1). "
+         "Ignoring ..."},
+        {"disk", [](Params& p) { p.add("float outerRadius", 0.0f); },
+         "disk: outerRadius is 0; it must be above 0. Ignoring ..."},
+        {"disk", [](Params& p) { p.add("float innerRadius", 2.0f); },
+         "disk: innerRadius (2) must be at least 0 and below outerRadius (1). Ignoring ..."},
+        {"disk", [](Params& p) { p.add("float thetamax", -10.0f); },
+         "disk: thetamax is -10; it must be above 0. Ignoring ..."},
+        {"paraboloid", [](Params& p) { p.add("float zmin", 2.0f); },
+         "paraboloid: zmin (2) is not below zmax (1). Ignoring ..."},
+        {"paraboloid", [](Params& p) { p.add("float zmin", -2.0f).add("float zmax", -1.0f); },
+         "paraboloid: zmax is -1; it must be above 0. Ignoring ..."},
+        {"hyperboloid",
+         [](Params& p) {
+             p.add("point bottom", std::vector<float>{1, 2, 3});
+             p.add("point top", std::vector<float>{1, 2, 3});
+         },
+         "hyperboloid: \"bottom\" and \"top\" are the same point. Ignoring ..."},
+        {"hyperboloid",
+         [](Params& p) {
+             p.add("point bottom", std::vector<float>{0, 0, 0});
+             p.add("point top", std::vector<float>{0, 0, 3});
+         },
+         "hyperboloid: \"bottom\" and \"top\" both lie on the z axis. Ignoring ..."},
+        {"torus", [](Params& p) { p.add("float minorRadius", 0.0f); },
+         "torus: minorRadius is 0; it must not be 0. Ignoring ..."},
+        {"torus", [](Params& p) { p.add("float phimin", 90.0f).add("float phimax", 90.0f); },
+         "torus: phimin (90) is not below phimax (90). Ignoring ..."},
+        {"torus", [](Params& p) { p.add("float majorRadius", -1.0f); },
+         "torus: majorRadius is -1; it must be at least 0. Ignoring ..."},
+    };
+    for (const Bad& b : bad) {
+        Params p;
+        b.fill(p);
+        expectRefused(r, make(r, b.type, p), b.message);
+    }
+}
+
+}  // namespace
