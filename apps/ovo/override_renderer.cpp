@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -9,7 +10,9 @@
 #include <vector>
 
 #include "core/params/parameter.h"
+#include "apps/ovo/progress.h"
 #include "core/plugins/factory.h"
+#include "core/render/scene.h"
 #include "core/plugins/search_path.h"
 #include "plugins/generators/rib/formats.h"
 
@@ -270,11 +273,32 @@ void OverrideRenderer::Attribute(const char* name, ParamType type, const void* v
 
 void OverrideRenderer::Camera(const char* name) { m_inner->Camera(name); }
 void OverrideRenderer::World() { m_inner->World(); }
+namespace {
+
+struct ProgressClock {
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+};
+
+// Called by the render loop with its bucket lock held (or from the one streaming thread),
+// so the bar is never drawn by two threads at once.
+void reportProgress(unsigned done, unsigned total, void* user) {
+    const auto* clock = static_cast<const ProgressClock*>(user);
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - clock->start).count();
+    drawProgress(total ? double(done) / double(total) : 1.0, elapsed);
+}
+
+}  // namespace
+
 void OverrideRenderer::Render(const char* camera) {
-    // TODO(progress): the render loop will offer a progress callback; when it does, install
-    // one here while --progress is on that calls drawProgress(fraction, seconds since this
-    // call) from apps/ovo/progress.h.
+    if (!m_options.progress) {
+        m_inner->Render(camera);
+        return;
+    }
+    ProgressClock clock;
+    setRenderProgressCallback(reportProgress, &clock);
     m_inner->Render(camera);
+    setRenderProgressCallback(nullptr, nullptr);
 }
 void OverrideRenderer::Motion(int n, const float* times) { m_inner->Motion(n, times); }
 // The interface puts a float before the "..."; clang flags va_start on a promoted type, but

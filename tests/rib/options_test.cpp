@@ -89,6 +89,7 @@ TEST(RibOptions, CameraAndImageOptionsBecomeRendererOptions) {
         "Option \"limits\" \"bucketsize\" [16 16] \"threads\" 2\n"
         "Option \"searchpath\" \"shader\" [\"@:shaders\"] \"archive\" \"arch\"\n"
         "Option \"statistics\" \"endofframe\" [1]\nOption \"limits\" \"texturememory\" [8192]\n"
+        "Option \"render\" \"sampler\" \"stratified\" \"bucketorder\" \"spiral\"\n"
         "Projection \"orthographic\"\nDepthOfField\nPerspective 45\n");
     Calls expected = {
         "Attribute(int[2] resolution: 640 480)",
@@ -114,6 +115,8 @@ TEST(RibOptions, CameraAndImageOptionsBecomeRendererOptions) {
         "Attribute(string path:input: arch)",
         "Attribute(int statistics:level: 1)",
         "Attribute(int limits:texturememory: 8)",  // RIB's kilobytes in megabytes
+        "Attribute(string sampler: stratified)",
+        "Attribute(string bucketorder: spiral)",
         "Attribute(string projection: orthographic)",
         "Attribute(float fstop: 1e+30)",
         "Attribute(string projection: perspective)",
@@ -143,15 +146,15 @@ TEST(RibOptions, BadOrMisplacedOptionsAreReported) {
     Recorder r;
     r.read(
         "Format 0 480 1\nClipping 10 1\nPixelFilter \"mitchell\" 2 2\nPixelFilter \"box\" 0 1\n"
-        "Option \"render\" \"bucketorder\" \"spiral\"\nOption \"render\" \"bucketorder\" "
-        "\"zigzag\"\nProjection \"none\"\nExposure 1 0\nQuantize \"z\" 1 0 1 0\n"
+        "Option \"render\" \"hider\" \"hidden\"\nOption \"render\" \"hider\" "
+        "\"raytrace\"\nProjection \"none\"\nExposure 1 0\nQuantize \"z\" 1 0 1 0\n"
         "WorldBegin\nFormat 10 10 1\nOption \"limits\" \"bucketsize\" [8]\nWorldEnd\n");
     Calls expected = {
         "E: test.rib:1: Format: bad resolution 0 x 480. Skipping ...",
         "E: test.rib:2: Clipping: needs 0 < near < far. Skipping ...",
         "W: test.rib:3: PixelFilter \"mitchell\" is not supported. Keeping the current filter ...",
         "E: test.rib:4: PixelFilter: the widths must be positive. Skipping ...",
-        "W: test.rib:5: Option \"render\" \"bucketorder\" is not supported. Ignoring ...",
+        "W: test.rib:5: Option \"render\" \"hider\" is not supported. Ignoring ...",
         "W: test.rib:7: Projection \"none\" is not supported. Ignoring ...",
         "E: test.rib:8: Exposure: gamma must be positive. Skipping ...",
         "W: test.rib:9: Quantize \"z\" is not supported. Ignoring ...",

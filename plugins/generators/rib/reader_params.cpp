@@ -81,6 +81,10 @@ const Rename kRenames[] = {
     {"irradiance:maxpixeldist", "indirect:maxpixeldist", "float"},
     // The renderer's own names, reachable as Option/Attribute "category" "name".
     {"limits:bucketsize", "limits:bucketsize", "int[2]"},
+    // Plugin choices the scene format has no request for: Option "render" "sampler" "name".
+    {"render:sampler", "sampler", "string"},
+    {"render:bucketorder", "bucketorder", "string"},
+    {"render:accelerator", "accelerator", "string"},
     {"limits:texturememory", "limits:texturememory", "int"},
     {"limits:texturefiles", "limits:texturefiles", "int"},
     {"limits:threads", "limits:threads", "int"},
