@@ -24,6 +24,7 @@ ovo_install_missing() {
 }
 
 # ovo_build <build-dir> [cmake options...]
+# Builds everything, or only the targets listed in the OVO_TARGETS array when it is set.
 ovo_build() {
     local dir="$1"; shift
     local launcher=()
@@ -32,6 +33,10 @@ ovo_build() {
     fi
     cmake -S "$OVO_ROOT" -B "$dir" -DOVO_WERROR=ON "${launcher[@]}" "$@" >/dev/null || return 1
     # Progress lines are dropped; warnings and errors stay visible.
-    cmake --build "$dir" -j"$(nproc)" 2>&1 | grep -v -E '^\[ *[0-9]+%\] (Building|Linking|Built)|^(Scanning|Consolidate)'
+    local targets=()
+    if [ -n "${OVO_TARGETS+x}" ] && [ ${#OVO_TARGETS[@]} -gt 0 ]; then
+        targets=(--target "${OVO_TARGETS[@]}")
+    fi
+    cmake --build "$dir" -j"$(nproc)" "${targets[@]}" 2>&1 | grep -v -E '^\[ *[0-9]+%\] (Building|Linking|Built)|^(Scanning|Consolidate)'
     return "${PIPESTATUS[0]}"
 }

@@ -28,6 +28,8 @@ case "$mode" in
         ovo_install_missing clang libclang-rt-14-dev || exit 1
         dir="$OVO_ROOT/build-fuzz"
         opts=(-DOVO_FUZZ=ON -DOVO_BENCH=OFF -DOVO_TESTS=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
+        # Only the fuzz targets (and the library they link): the suites are built by gcc.
+        OVO_TARGETS=(fuzz_rib)
         ;;
 esac
 

@@ -185,7 +185,8 @@ bool NoPPrimitive::intersect(const Ray& ray, Hit& hit) const {
     }
     assign(hit.shape, shape);
     assign(hit.attributes, attributes);
-    hit.transform = *w2o;
+    // The identity's copy is the same value without a load from the renderer's transform store.
+    hit.transform = identity ? Transform::Identity : *w2o;
     hit.env.space = Transform::Identity;
     hit.env.shaderSpace = Transform::Identity;
     hit.env.time = ray.time;

@@ -2,14 +2,20 @@
 // or of an object.
 //
 // A binary hierarchy is built with the surface-area heuristic over binned primitive centroids
-// (all three axes, 32 bins, O(n log n)), then every two levels are collapsed into one 128-byte
-// node holding the bounds of up to four children, so that two adjacent cache lines decide two
-// levels of the walk. Leaves keep each primitive's bound beside it, and a primitive is only
-// asked when the ray enters that bound. Nearest-hit rays visit children front to back (by
-// their entry distances, or by the split axes for rays with a zero direction component), skip
-// whatever lies beyond the nearest hit found so far, and use a fixed-size stack, allocating
-// nothing; shadow and occlusion rays stop at the first hit. Every ray/box test is one of the
-// library's Aabb tests, so the renderer's ray/box statistics count them.
+// (all three axes, up to 32 bins, O(n log n)) and then collapsed into 128-byte nodes of four
+// children: each node takes the binary levels below it, always opening the child with the
+// largest surface, until it holds four children. A node stores, for each of the eight octants
+// of ray directions, the order of its children front to back along the binary splits it took
+// in, so a ray never sorts. Every box test is the library's branch-free Aabb test with the
+// reciprocal direction (the renderer's ray/box statistics count them); a node's four tests
+// give a mask whose bits are walked in that order. Nearest-hit rays descend into the nearest
+// child, keep the others on a fixed-size stack, and test a waiting child's box again only when
+// a hit found meanwhile has shortened the ray. Shadow and occlusion rays stop at the first
+// hit. Leaves keep each primitive's bound beside it, every leaf from the start of a cache
+// line, and a primitive is only asked when the ray enters its bound. Tracing is bound by
+// memory latency rather than arithmetic, so the loads of every child and primitive a ray
+// enters are started together, letting their cache misses overlap. Nothing is allocated while
+// tracing.
 // Primitives with an empty bound (empty objects, solids that cannot exist) are left out;
 // primitives with a non-finite bound are tested by every ray.
 //
@@ -19,7 +25,7 @@
 //
 // "bvh" is the accelerator every scene uses unless the "accelerator" option names another:
 //   Attribute "accelerator" "bvh"
-#include <xmmintrin.h>
+#include <emmintrin.h>
 
 #include <algorithm>
 #include <cmath>
@@ -41,53 +47,52 @@ constexpr int DefaultLeafSize = 4;
 constexpr int MaxLeafSize = 64;
 constexpr int Bins = 32;  // at most; small nodes use fewer
 // Below this depth splits follow the heuristic; deeper ones halve the primitive count, so the
-// binary depth stays below MedianDepth + 32, the wide depth below half of that, and a walk
-// never holds more than three waiting children per wide level.
+// binary depth stays below MedianDepth + 32. Every wide level goes at least one binary level
+// down and leaves at most three siblings waiting, which bounds the traversal stack.
 constexpr int MedianDepth = 32;
-constexpr int StackSize = 3 * (MedianDepth + 32) / 2 + 4;
-// Relative costs of visiting a node (two box tests) and of asking a primitive (a box test, a
-// virtual call, a ray transform and the shape's own test, mostly cache misses).
-constexpr float TraversalCost = 1.0f;
-constexpr float IntersectionCost = 1.5f;
+constexpr int StackSize = 3 * (MedianDepth + 32) + 4;
+// Relative costs for the leaf decision, in box tests. Every primitive keeps its own bound, so
+// a primitive is asked only when the ray enters that bound, whether it sits in a leaf of its
+// own or shares one: what a split saves is box tests, and what it costs is a binary level
+// more to walk, that is box tests plus, mostly, a cache miss on the way down.
+constexpr float BoxCost = 1.0f;
+constexpr float SplitCost = 4.0f;
+// How much of a shape object to load ahead of its test: shapes keep what their test reads
+// (bounds, plane, frame, array pointers) in their first few lines.
+constexpr int ShapeLines = 4;
 
 // A node of the binary hierarchy while building. A child is a leaf when its count is not zero:
 // `index` is then its first entry in the leaf array; otherwise `index` is the child's node.
+// Child 0 holds the smaller centroids along `axis`.
 struct Node {
     Aabb box[2];
     uint32_t index[2];
     uint16_t count[2];
-    uint8_t axis;  // split axis
+    uint8_t axis;
 };
 
-// The nodes rays walk: two binary levels in one. Slots 0 and 1 are the children of the first
-// binary child, slots 2 and 3 those of the second; a binary child that was a leaf takes the
-// first slot of its pair and leaves the other empty. Each slot's reference is tagged:
-//   bit 0 set      a leaf of one primitive: the pointer is the reference with bits 0-2 clear;
-//   bit 0 clear    bits 3-18 hold a count (0 for an interior node, EmptySlot for nothing) and
-//                  bits 32-63 an index (the child node, or the first entry of a leaf).
-// Bits 1-2 of the first three references hold the split axes: of the level above the pairs,
-// then of each pair. An empty slot's bound lies at -1e30, where no ray enters it.
-constexpr uint64_t EmptySlot = 0xffff;
+// The nodes rays walk. A slot holds a child node (count 0) or a leaf of `count` primitives
+// starting at entry `index`. order[o] lists the slots front to back for rays whose direction
+// has the signs of octant o (bit a set: negative along axis a), two bits per slot, the first
+// in the lowest bits; slots not in use come last.
 struct alignas(64) WideNode {
     Aabb box[4];
-    uint64_t ref[4];
-
-    static bool isPrimitive(uint64_t r) { return r & 1u; }
-    static const Primitive* primitive(uint64_t r) {
-        return reinterpret_cast<const Primitive*>(uintptr_t(r & ~uint64_t(7)));
-    }
-    static uint32_t count(uint64_t r) { return uint32_t(r >> 3) & 0xffffu; }
-    static uint32_t index(uint64_t r) { return uint32_t(r >> 32); }
-    unsigned axis(int i) const { return unsigned(ref[i] >> 1) & 3u; }
+    uint32_t index[4];
+    uint8_t count[4];
+    uint8_t order[8];
+    uint8_t slots;  // in use: 0 to slots - 1
 };
 static_assert(sizeof(WideNode) == 128, "a node is two cache lines");
-static_assert(alignof(Primitive) >= 8, "primitive pointers leave three bits for tags");
 
+// A primitive in a leaf with its bound: one load brings both.
 struct LeafEntry {
     Aabb box;
     const Primitive* primitive;
 };
 static_assert(sizeof(LeafEntry) == 32, "two entries per cache line");
+struct alignas(64) LeafLine {
+    LeafEntry entry[2];
+};
 
 // ---------------------------------------------------------------------------------------------
 // Build
@@ -247,10 +252,11 @@ class Builder {
             const Item& item = items[i];
             const __m128 lo = item.loadLo(), hi = item.loadHi();
             const __m128 c = _mm_add_ps(lo, hi);
-            alignas(16) float b[4];
-            _mm_store_ps(b, binsOf(c, bounds.clo, scale4, last));
+            alignas(16) int b[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(b),
+                            _mm_cvttps_epi32(binsOf(c, bounds.clo, scale4, last)));
             for (int a = 0; a < 3; ++a) {
-                Bin& bin = bins[a][int(b[a])];
+                Bin& bin = bins[a][b[a]];
                 bin.grow(lo, hi);
                 ++bin.count;
             }
@@ -288,8 +294,8 @@ class Builder {
             const float area = halfArea(bounds.lo, bounds.hi);
             // Points and flat nodes have no area to weigh: keep them whole.
             if (!(area > 0.0f)) return Split::Leaf;
-            const float leafCost = IntersectionCost * float(count);
-            const float splitCost = TraversalCost + IntersectionCost * bestCost / area;
+            const float leafCost = BoxCost * float(count);
+            const float splitCost = SplitCost + BoxCost * bestCost / area;
             if (leafCost <= splitCost) return Split::Leaf;
         }
 
@@ -303,7 +309,10 @@ class Builder {
         }
         // The same arithmetic as the binning decides each side.
         auto isLeft = [&](__m128 c) {
-            return int(lane(binsOf(c, bounds.clo, scale4, last), a)) <= bestSplit;
+            alignas(16) int b[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(b),
+                            _mm_cvttps_epi32(binsOf(c, bounds.clo, scale4, last)));
+            return b[a] <= bestSplit;
         };
         auto grow = [](Bounds& side, __m128 c) {
             side.clo = _mm_min_ps(side.clo, c);
@@ -354,60 +363,101 @@ class Builder {
     uint32_t leafSize;
 };
 
-// Collapses the binary hierarchy into wide nodes, each parent before its children.
+// Collapses the binary hierarchy into wide nodes. The child nodes of one wide node are stored
+// side by side, after their parent.
 class Collapser {
   public:
-    Collapser(const std::vector<Node>& binary, const std::vector<const Primitive*>& leafPrimitives,
-              std::vector<WideNode>& wide)
-        : binary(binary), leafPrimitives(leafPrimitives), wide(wide) {}
+    Collapser(const std::vector<Node>& binary, std::vector<WideNode>& wide)
+        : binary(binary), wide(wide) {}
 
-    uint32_t collapse(uint32_t b) {
-        const uint32_t self = uint32_t(wide.size());
-        wide.emplace_back();
-        Aabb box[4];
-        uint32_t index[4], count[4];
-        unsigned axis[3];
-        const Node& n = binary[b];
-        axis[0] = n.axis;
-        for (int side = 0; side < 2; ++side) {
-            const int s0 = 2 * side;
-            if (n.count[side]) {
-                box[s0] = n.box[side];
-                index[s0] = n.index[side];
-                count[s0] = n.count[side];
-                box[s0 + 1] = Aabb(Point(-1e30f));
-                index[s0 + 1] = 0;
-                count[s0 + 1] = EmptySlot;
-                axis[1 + side] = 0;
-                continue;
+    void fill(uint32_t self, uint32_t root) {
+        // The binary treelet taken in: item 0 is the root; opening an item appends its two
+        // children. At most three openings give four children.
+        struct Item {
+            Aabb box;
+            uint32_t index, count;
+            int first;  // the first of its two children once opened, else -1
+            unsigned axis;
+        };
+        Item items[7];
+        int n = 0, children = 1;
+        items[n++] = Item{Aabb(), root, 0, -1, 0};
+        auto open = [&](int k) {
+            const Node& b = binary[items[k].index];
+            items[k].first = n;
+            items[k].axis = b.axis;
+            for (int side = 0; side < 2; ++side)
+                items[n++] = Item{b.box[side], b.index[side], b.count[side], -1, 0};
+            ++children;
+        };
+        open(0);
+        while (children < 4) {
+            int best = -1;
+            float bestArea = -1.0f;
+            for (int k = 1; k < n; ++k) {
+                if (items[k].first >= 0 || items[k].count != 0) continue;
+                const float area = items[k].box.area();
+                if (area > bestArea) bestArea = area, best = k;
             }
-            const Node& c = binary[n.index[side]];
-            axis[1 + side] = c.axis;
-            for (int k = 0; k < 2; ++k) {
-                box[s0 + k] = c.box[k];
-                index[s0 + k] = c.index[k];
-                count[s0 + k] = c.count[k];
-            }
+            if (best < 0) break;  // only leaves left
+            open(best);
         }
-        for (int slot = 0; slot < 4; ++slot)
-            if (count[slot] == 0) index[slot] = collapse(index[slot]);
-        WideNode& w = wide[self];
-        for (int slot = 0; slot < 4; ++slot) {
-            w.box[slot] = box[slot];
-            w.ref[slot] = reference(index[slot], count[slot]);
-        }
-        for (int i = 0; i < 3; ++i) w.ref[i] |= uint64_t(axis[i]) << 1;
-        return self;
-    }
 
-    uint64_t reference(uint32_t index, uint32_t count) const {
-        if (count == 1) return uint64_t(uintptr_t(leafPrimitives[index])) | 1u;
-        return (uint64_t(index) << 32) | (uint64_t(count) << 3);
+        int slotOf[7];
+        int slots = 0;
+        WideNode w;
+        for (int k = 1; k < n; ++k) {
+            if (items[k].first >= 0) continue;
+            slotOf[k] = slots;
+            w.box[slots] = items[k].box;
+            w.index[slots] = items[k].index;
+            w.count[slots] = uint8_t(items[k].count);
+            ++slots;
+        }
+        w.slots = uint8_t(slots);
+        for (int s = slots; s < 4; ++s) {
+            w.box[s] = Aabb();
+            w.index[s] = 0;
+            w.count[s] = 0;
+        }
+        for (unsigned octant = 0; octant < 8; ++octant) {
+            // Front to back: at each binary split, the side the ray's direction comes from.
+            unsigned order = 0;
+            int position = 0;
+            int pending[8], top = 0;
+            pending[top++] = 0;
+            while (top) {
+                const Item& it = items[pending[--top]];
+                if (it.first < 0) {
+                    order |= unsigned(slotOf[&it - items]) << (2 * position++);
+                    continue;
+                }
+                const int near = it.first + int(octant >> it.axis & 1u);
+                const int far = it.first + int(~octant >> it.axis & 1u);
+                pending[top++] = far;
+                pending[top++] = near;
+            }
+            for (int s = slots; s < 4; ++s) order |= unsigned(s) << (2 * position++);
+            w.order[octant] = uint8_t(order);
+        }
+
+        // Reserve the child nodes side by side, then fill each.
+        uint32_t childNode[4];
+        for (int s = 0; s < slots; ++s) {
+            if (w.count[s] != 0) continue;
+            childNode[s] = uint32_t(wide.size());
+            wide.emplace_back();
+        }
+        const uint32_t binaryIndex[4] = {w.index[0], w.index[1], w.index[2], w.index[3]};
+        for (int s = 0; s < slots; ++s)
+            if (w.count[s] == 0) w.index[s] = childNode[s];
+        wide[self] = w;
+        for (int s = 0; s < slots; ++s)
+            if (w.count[s] == 0) fill(childNode[s], binaryIndex[s]);
     }
 
   private:
     const std::vector<Node>& binary;
-    const std::vector<const Primitive*>& leafPrimitives;
     std::vector<WideNode>& wide;
 };
 
@@ -420,7 +470,9 @@ class Bvh : public Aggregate {
         std::vector<Item> items;
         items.reserve(primitives.size());
         std::vector<const Primitive*> bounded;
+        std::vector<const char*> shapes;  // of the bounded ones
         bounded.reserve(primitives.size());
+        shapes.reserve(primitives.size());
         size_t nulls = 0;
         for (const Reference<Primitive>& p : primitives) {
             if (!p) {
@@ -444,6 +496,9 @@ class Bvh : public Aggregate {
                                  0.0f,
                                  uint32_t(bounded.size())});
             bounded.push_back(p.get());
+            // Asked now, while the primitive is in the cache.
+            const auto* g = dynamic_cast<const GeometricPrimitive*>(p.get());
+            shapes.push_back(g ? reinterpret_cast<const char*>(g->getShape().get()) : nullptr);
         }
         if (nulls)
             geometryErrorManager().Warning("bvh: %zu null primitive(s) in the list. Ignoring ...",
@@ -455,35 +510,51 @@ class Bvh : public Aggregate {
         if (items.empty()) return;
 
         std::vector<Node> binary;
-        binary.reserve(items.size() / std::max(1, leafSize / 2) + 1);
+        binary.reserve(items.size());
         const Bounds all = boundsOf(items.data(), 0, uint32_t(items.size()));
         const Child root =
             Builder(items, binary, leafSize).build(0, uint32_t(items.size()), all, 0);
-        leaves.resize(items.size());
-        std::vector<const Primitive*> leafPrimitives(items.size());
-        for (size_t i = 0; i < items.size(); ++i) {
-            const Item& item = items[i];
-            leaves[i].box =
-                Aabb(item.lo[0], item.hi[0], item.lo[1], item.hi[1], item.lo[2], item.hi[2]);
-            leaves[i].primitive = leafPrimitives[i] = bounded[item.index];
-        }
-
-        Collapser collapser(binary, leafPrimitives, nodes);
+        nodes.reserve(binary.size() / 2 + 2);
+        nodes.emplace_back();
         if (root.count) {
-            // A single leaf: a root whose other children are empty.
-            WideNode w;
-            for (int slot = 0; slot < 4; ++slot) {
-                w.box[slot] = Aabb(Point(-1e30f));
-                w.ref[slot] = collapser.reference(0, EmptySlot);
+            // A single leaf: a root with one slot.
+            WideNode& w = nodes[0];
+            for (int s = 0; s < 4; ++s) {
+                w.box[s] = Aabb();
+                w.index[s] = 0;
+                w.count[s] = 0;
             }
             w.box[0] = toAabb(all.lo, all.hi);
-            w.ref[0] = collapser.reference(root.index, root.count);
-            nodes.push_back(w);
+            w.index[0] = root.index;
+            w.count[0] = uint8_t(root.count);
+            for (uint8_t& o : w.order) o = 0xe4;  // 0, 1, 2, 3
+            w.slots = 1;
         } else {
-            nodes.reserve(binary.size() / 2 + 1);
-            collapser.collapse(0);
+            Collapser(binary, nodes).fill(0, root.index);
         }
         nodes.shrink_to_fit();
+
+        // Each leaf starts a cache line, in the order of the nodes that hold them.
+        size_t lines = 0;
+        for (const WideNode& w : nodes)
+            for (int s = 0; s < 4; ++s) lines += (w.count[s] + 1u) / 2u;
+        leafLines.resize(lines);
+        leafShapes.assign(2 * lines, nullptr);
+        LeafEntry* entry = leafLines.data()->entry;
+        uint32_t next = 0;
+        for (WideNode& w : nodes)
+            for (int s = 0; s < 4; ++s) {
+                if (!w.count[s]) continue;
+                for (uint32_t i = 0; i < w.count[s]; ++i) {
+                    const Item& item = items[w.index[s] + i];
+                    entry[next + i].box = Aabb(item.lo[0], item.hi[0], item.lo[1], item.hi[1],
+                                               item.lo[2], item.hi[2]);
+                    entry[next + i].primitive = bounded[item.index];
+                    leafShapes[next + i] = shapes[item.index];
+                }
+                w.index[s] = next;
+                next += 2 * ((w.count[s] + 1u) / 2u);
+            }
     }
 
     bool intersect(const Ray& ray, Hit& hit) const override {
@@ -496,9 +567,7 @@ class Bvh : public Aggregate {
             }
         }
         if (nodes.empty() || !isUsable(r)) return found;
-        if (r.d.x != 0.0f && r.d.y != 0.0f && r.d.z != 0.0f)
-            return nearestClassified(r, hit) || found;
-        return nearestByAxis(r, hit) || found;
+        return nearest(r, hit) || found;
     }
 
     bool intersect(const Ray& ray) const override {
@@ -506,172 +575,109 @@ class Bvh : public Aggregate {
             if (p->intersect(ray)) return true;
         if (nodes.empty() || !isUsable(ray)) return false;
 
+        // A zero component gives an infinite reciprocal, which the box test handles.
         const Vector inv(1.0f / ray.d.x, 1.0f / ray.d.y, 1.0f / ray.d.z);
-        const WideNode* stack[StackSize];
+        const unsigned octant = octantOf(inv);
+        uint32_t stack[StackSize];
         int top = 0;
         const WideNode* node = nodes.data();
         for (;;) {
             const unsigned mask = enteredSlots(*node, ray, inv);
+            for (unsigned m = mask; m; m &= m - 1) prefetchSlot(*node, __builtin_ctz(m));
+            unsigned order = node->order[octant];
             const WideNode* next = nullptr;
-            for (unsigned slot = 0; slot < 4; ++slot) {
+            for (int k = 0; k < 4; ++k, order >>= 2) {
+                const unsigned slot = order & 3u;
                 if (!(mask >> slot & 1u)) continue;
-                const uint64_t ref = node->ref[slot];
-                if (WideNode::isPrimitive(ref)) {
-                    if (WideNode::primitive(ref)->intersect(ray)) return true;
-                } else if (const uint32_t count = WideNode::count(ref)) {
-                    if (count != EmptySlot && anyInLeaf(ray, inv, WideNode::index(ref), count))
-                        return true;
+                const uint32_t index = node->index[slot];
+                if (const uint32_t count = node->count[slot]) {
+                    if (anyInLeaf(ray, inv, index, count)) return true;
+                } else if (next) {
+                    stack[top++] = index;
                 } else {
-                    const WideNode* child = &nodes[WideNode::index(ref)];
-                    prefetch(child);
-                    if (next)
-                        stack[top++] = child;
-                    else
-                        next = child;
+                    next = &nodes[index];
                 }
             }
             if (next) {
                 node = next;
             } else {
                 if (top == 0) return false;
-                node = stack[--top];
+                node = &nodes[stack[--top]];
             }
         }
     }
 
   private:
-    // Rays with no zero direction component: the sign-classified test gives each child's entry
-    // distance, so children are visited front to back and skipped once beyond the nearest hit.
-    bool nearestClassified(Ray& r, Hit& hit) const {
-        const Vector inv(1.0f / r.d.x, 1.0f / r.d.y, 1.0f / r.d.z);
-        const int rayClass =
-            ((inv.x < 0.0f ? 1 : 2) << 4) | ((inv.y < 0.0f ? 1 : 2) << 2) | (inv.z < 0.0f ? 1 : 2);
-        bool found = false;
-        Far stack[StackSize];
-        int top = 0;
-        const WideNode* node = nodes.data();
-        for (;;) {
-            float entry[4], exit;
-            unsigned slots[4];
-            int m = 0;
-            for (unsigned slot = 0; slot < 4; ++slot) {
-                if (!node->box[slot].intersect(r, inv, rayClass, &entry[slot], &exit)) continue;
-                int k = m++;  // insertion into front-to-back order
-                while (k > 0 && entry[slots[k - 1]] > entry[slot]) {
-                    slots[k] = slots[k - 1];
-                    --k;
-                }
-                slots[k] = slot;
-            }
-            const WideNode* next = nullptr;
-            float nextEntry = 0.0f;
-            const int pushedFrom = top;
-            for (int k = 0; k < m; ++k) {
-                const unsigned slot = slots[k];
-                if (entry[slot] > r.maxt) break;
-                const uint64_t ref = node->ref[slot];
-                if (!WideNode::isPrimitive(ref) && WideNode::count(ref) == 0) {
-                    const WideNode* child = &nodes[WideNode::index(ref)];
-                    prefetch(child);
-                    prefetch(reinterpret_cast<const char*>(child) + 64);
-                    if (next)
-                        stack[top++] = Far{child, entry[slot]};
-                    else
-                        next = child, nextEntry = entry[slot];
-                } else if (WideNode::isPrimitive(ref) || WideNode::count(ref) != EmptySlot) {
-                    if (nearestIn(ref, r, inv, hit)) found = true;
-                }
-            }
-            // Pushed front to back; the nearest must come off first.
-            std::reverse(stack + pushedFrom, stack + top);
-            if (next && nextEntry <= r.maxt) {
-                node = next;
-                continue;
-            }
-            for (;;) {
-                if (top == 0) return found;
-                const Far& f = stack[--top];
-                if (f.entry <= r.maxt) {
-                    node = f.node;
-                    break;
-                }
-            }
-        }
-    }
+    // A child waiting on the stack: its bound (in its parent), what it is, and the end of the
+    // ray when it was put there.
+    struct Waiting {
+        const Aabb* box;
+        uint32_t index;
+        uint32_t count;
+        float maxt;
+    };
 
-    // Rays with a zero direction component: children in the order of the split axes.
-    bool nearestByAxis(Ray& r, Hit& hit) const {
-        bool found = false;
-
+    bool nearest(Ray& r, Hit& hit) const {
         const Vector inv(1.0f / r.d.x, 1.0f / r.d.y, 1.0f / r.d.z);
-        // The sign of the reciprocal, not of the direction: -0 must count as negative.
-        const unsigned sign[3] = {inv.x < 0.0f, inv.y < 0.0f, inv.z < 0.0f};
-        Pending stack[StackSize];
+        const unsigned octant = octantOf(inv);
+        bool found = false;
+        Waiting stack[StackSize];
         int top = 0;
         const WideNode* node = nodes.data();
         for (;;) {
             const unsigned mask = enteredSlots(*node, r, inv);
-            if (mask) {
-                // Front to back: the nearer pair by the upper split, then within each pair.
-                const unsigned near = sign[node->axis(0)], far = near ^ 1u;
-                const unsigned nearFirst = sign[node->axis(1 + near)];
-                const unsigned farFirst = sign[node->axis(1 + far)];
-                const unsigned order[4] = {2 * near + nearFirst, 2 * near + (nearFirst ^ 1u),
-                                           2 * far + farFirst, 2 * far + (farFirst ^ 1u)};
-                // Start the loads of everything entered, then ask the leaves, then descend.
-                unsigned inner[4], leaf[4];
-                int n = 0, l = 0;
-                for (int k = 0; k < 4; ++k) {
-                    const unsigned slot = order[k];
-                    if (!(mask >> slot & 1u)) continue;
-                    const uint64_t ref = node->ref[slot];
-                    if (WideNode::isPrimitive(ref)) {
-                        prefetch(WideNode::primitive(ref));
-                        leaf[l++] = slot;
-                    } else if (const uint32_t count = WideNode::count(ref)) {
-                        if (count == EmptySlot) continue;
-                        prefetch(&leaves[WideNode::index(ref)]);
-                        leaf[l++] = slot;
-                    } else {
-                        const WideNode* child = &nodes[WideNode::index(ref)];
-                        prefetch(child);
-                        prefetch(reinterpret_cast<const char*>(child) + 64);
-                        inner[n++] = slot;
-                    }
+            // The entered slots front to back, without a branch per slot.
+            unsigned order = node->order[octant];
+            unsigned slots[4];
+            int n = 0;
+            for (int k = 0; k < 4; ++k, order >>= 2) {
+                slots[n] = order & 3u;
+                n += int(mask >> (order & 3u) & 1u);
+            }
+            if (n) {
+                // Every child entered is loaded at once, so that the cache misses overlap; the
+                // farther ones wait, the nearest of them on top.
+                for (int k = 0; k < n; ++k) prefetchSlot(*node, slots[k]);
+                for (int k = n - 1; k > 0; --k) {
+                    const unsigned s = slots[k];
+                    stack[top++] = Waiting{&node->box[s], node->index[s], node->count[s], r.maxt};
                 }
-                for (int k = 0; k < l; ++k)
-                    if (nearestIn(node->ref[leaf[k]], r, inv, hit)) found = true;
-                if (n) {
-                    // The farther ones wait with their bounds, to be tested again against the
-                    // nearest hit found by then.
-                    for (int k = n - 1; k > 0; --k)
-                        stack[top++] = Pending{&node->box[inner[k]],
-                                               &nodes[WideNode::index(node->ref[inner[k]])]};
-                    node = &nodes[WideNode::index(node->ref[inner[0]])];
+                const unsigned s = slots[0];
+                if (node->count[s] == 0) {
+                    node = &nodes[node->index[s]];
                     continue;
                 }
+                if (nearestInLeaf(r, inv, node->index[s], node->count[s], hit)) found = true;
             }
             for (;;) {
                 if (top == 0) return found;
-                const Pending& p = stack[--top];
-                if (p.box->intersect(r, inv, nullptr, nullptr)) {
-                    node = p.node;
+                const Waiting& w = stack[--top];
+                // A hit found since it was put aside may now lie in front of it.
+                if (w.maxt > r.maxt && !w.box->intersect(r, inv, nullptr, nullptr)) continue;
+                if (w.count == 0) {
+                    node = &nodes[w.index];
                     break;
                 }
+                if (nearestInLeaf(r, inv, w.index, w.count, hit)) found = true;
             }
         }
     }
 
-    struct Pending {
-        const Aabb* box;
-        const WideNode* node;
-    };
-    struct Far {
-        const WideNode* node;
-        float entry;
-    };
-
     static void prefetch(const void* p) { _mm_prefetch(static_cast<const char*>(p), _MM_HINT_T0); }
+    // A child node, or a leaf's first two lines (up to four entries) and its shape pointers.
+    void prefetchSlot(const WideNode& node, unsigned s) const {
+        const char* p = node.count[s] ? reinterpret_cast<const char*>(leafEntries() + node.index[s])
+                                      : reinterpret_cast<const char*>(&nodes[node.index[s]]);
+        prefetch(p);
+        if (node.count[s] != 1) prefetch(p + 64);
+        if (node.count[s]) prefetch(leafShapes.data() + node.index[s]);
+    }
+
+    // Bit a set when the direction is negative along axis a; -0 counts as negative, as its
+    // reciprocal does.
+    static unsigned octantOf(const Vector& inv) {
+        return unsigned(inv.x < 0.0f) | unsigned(inv.y < 0.0f) << 1 | unsigned(inv.z < 0.0f) << 2;
+    }
 
     // A ray with a NaN in it would enter every box.
     static bool isUsable(const Ray& r) {
@@ -679,25 +685,34 @@ class Bvh : public Aggregate {
                r.d.y == r.d.y && r.d.z == r.d.z;
     }
 
-    // The slots whose bounds the ray enters, one bit each; no branch per slot.
+    // The slots in use whose bounds the ray enters, one bit each. Nodes near the leaves often
+    // hold two children: their empty slots are not tested.
     static unsigned enteredSlots(const WideNode& node, const Ray& r, const Vector& inv) {
         unsigned mask = 0;
-        for (unsigned slot = 0; slot < 4; ++slot)
+        for (unsigned slot = 0, n = node.slots; slot < n; ++slot)
             mask |= unsigned(node.box[slot].intersect(r, inv, nullptr, nullptr)) << slot;
         return mask;
     }
 
-    bool nearestIn(uint64_t ref, Ray& r, const Vector& inv, Hit& hit) const {
-        if (WideNode::isPrimitive(ref)) {
-            if (!WideNode::primitive(ref)->intersect(r, hit)) return false;
+    const LeafEntry* leafEntries() const { return leafLines.data()->entry; }
+
+    // A leaf of one primitive was entered through its own bound; larger leaves test each
+    // primitive's bound first and start the loads of every primitive entered before asking the
+    // first, so that their cache misses overlap.
+    bool nearestInLeaf(Ray& r, const Vector& inv, uint32_t first, uint32_t count, Hit& hit) const {
+        const LeafEntry* e = leafEntries() + first;
+        if (count == 1) {
+            if (!e->primitive->intersect(r, hit)) return false;
             r.maxt = hit.t;
             return true;
         }
+        const uint64_t entered = enteredEntries(e, count, r, inv);
         bool found = false;
-        const LeafEntry* e = &leaves[WideNode::index(ref)];
-        for (uint32_t i = 0, count = WideNode::count(ref); i < count; ++i) {
-            if (!e[i].box.intersect(r, inv, nullptr, nullptr)) continue;
-            if (e[i].primitive->intersect(r, hit)) {
+        for (uint64_t m = entered; m; m &= m - 1) {
+            const LeafEntry& entry = e[__builtin_ctzll(m)];
+            // A hit found meanwhile may have moved the ray's end in front of this bound.
+            if (found && !entry.box.intersect(r, inv, nullptr, nullptr)) continue;
+            if (entry.primitive->intersect(r, hit)) {
                 r.maxt = hit.t;
                 found = true;
             }
@@ -706,16 +721,37 @@ class Bvh : public Aggregate {
     }
 
     bool anyInLeaf(const Ray& r, const Vector& inv, uint32_t first, uint32_t count) const {
-        const LeafEntry* e = &leaves[first];
-        for (uint32_t i = 0; i < count; ++i) {
-            if (!e[i].box.intersect(r, inv, nullptr, nullptr)) continue;
-            if (e[i].primitive->intersect(r)) return true;
-        }
+        const LeafEntry* e = leafEntries() + first;
+        if (count == 1) return e->primitive->intersect(r);
+        for (uint64_t m = enteredEntries(e, count, r, inv); m; m &= m - 1)
+            if (e[__builtin_ctzll(m)].primitive->intersect(r)) return true;
         return false;
     }
 
-    std::vector<WideNode> nodes;  // the root is node 0
-    std::vector<LeafEntry> leaves;
+    // The entries of a leaf whose bounds the ray enters, one bit each (leaves hold at most 64),
+    // with the loads of their primitives and shapes started: a primitive's test reads the
+    // primitive, then its shape, then the shape's own arrays, each a cache miss that would
+    // otherwise wait for the one before.
+    uint64_t enteredEntries(const LeafEntry* e, uint32_t count, const Ray& r,
+                            const Vector& inv) const {
+        const char* const* shape = leafShapes.data() + (e - leafEntries());
+        uint64_t mask = 0;
+        for (uint32_t i = 0; i < count; ++i) {
+            const bool in = e[i].box.intersect(r, inv, nullptr, nullptr);
+            if (in) {
+                prefetch(e[i].primitive);
+                if (const char* p = shape[i])
+                    for (int line = 0; line < ShapeLines; ++line) prefetch(p + 64 * line);
+            }
+            mask |= uint64_t(in) << i;
+        }
+        return mask;
+    }
+
+    std::vector<WideNode> nodes;      // the root is node 0
+    std::vector<LeafLine> leafLines;  // the leaves' entries, each leaf from a line's start
+    // Beside each entry, its primitive's shape when the primitive is a geometric one.
+    std::vector<const char*> leafShapes;
     std::vector<const Primitive*> unbounded;
 };
 

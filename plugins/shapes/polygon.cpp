@@ -87,6 +87,13 @@ class Polygon : public Shape {
             cumulative[i + 1] = cumulative[i] + 0.5 * std::fabs(double(det));
         }
         totalArea = cumulative[nt];
+        // A lone triangle (what a mesh split into polygons is made of) is tested through its
+        // inline barycentric frame, without visiting the loop arrays.
+        if (this->loopSizes.size() == 1 && this->loopSizes[0] == 3 && nt == 1 &&
+            (local[0].m00 != 0.0f || local[0].m01 != 0.0f)) {
+            triangle = local[0];
+            isTriangle = true;
+        }
     }
 
     Aabb objectExtent() const override { return bound; }
@@ -194,6 +201,12 @@ class Polygon : public Shape {
 
     // Even-odd crossings over every loop: holes cancel the outline.
     bool covers(float x, float y) const {
+        if (isTriangle) {
+            const float dx = x - triangle.ox, dy = y - triangle.oy;
+            const float c1 = triangle.m00 * dx + triangle.m01 * dy;
+            const float c2 = triangle.m10 * dx + triangle.m11 * dy;
+            return c1 >= 0.0f && c2 >= 0.0f && c1 + c2 <= 1.0f;
+        }
         bool in = false;
         std::size_t first = 0;
         for (int size : loopSizes) {
@@ -238,6 +251,8 @@ class Polygon : public Shape {
     Vector n;  // unit normal, turning the outline counter-clockwise
     Point origin;
     Vector eu, ev;  // in-plane frame, eu × ev = n
+    bool isTriangle = false;
+    Local triangle{};  // local[0] of a lone triangle, kept beside the frame
     std::vector<Flat> flat;
     std::vector<Local> local;
     std::vector<double> cumulative;  // area up to each triangle
