@@ -53,6 +53,11 @@
 #include "core/shading/light.h"
 #include "core/shading/shader_group.h"
 #include "core/shading/environment.h"
+#include "core/shading/connections.h"
+#include "core/shading/compiled.h"
+#include "core/shading/sl/strings.h"
+#include "core/shading/sl/geometry.h"
+#include "core/shading/sl/lighting.h"
 #include "core/shading/sl/trace.h"
 
 // Tasking services.

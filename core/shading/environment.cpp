@@ -2,6 +2,9 @@
 // member-wise copies: the references it holds are raised, the ray and scene pointers shared.
 #include "core/shading/environment.h"
 
+#include "core/shading/light.h"
+#include "core/shading/shader.h"
+
 namespace ovo {
 
 // The derivative store is left unset: every pass writes a call site's slot before the main pass
@@ -13,5 +16,71 @@ ShaderEnvironment::ShaderEnvironment(const ShaderEnvironment& other) = default;
 ShaderEnvironment& ShaderEnvironment::operator=(const ShaderEnvironment& other) = default;
 
 ShaderEnvironment::~ShaderEnvironment() {}
+
+void* ShaderEnvironment::globalAddress(unsigned flag) {
+    switch (flag) {
+        case GlobalCs:
+            return &Cs;
+        case GlobalOs:
+            return &Os;
+        case GlobalP:
+            return &P;
+        case GlobalDPdu:
+            return &dPdu;
+        case GlobalDPdv:
+            return &dPdv;
+        case GlobalN:
+            return &N;
+        case GlobalNg:
+            return &Ng;
+        case GlobalU:
+            return &u;
+        case GlobalV:
+            return &v;
+        case GlobalDu:
+            return &du;
+        case GlobalDv:
+            return &dv;
+        case GlobalS:
+            return &s;
+        case GlobalT:
+            return &t;
+        case GlobalL:
+            return &L;
+        case GlobalCl:
+            return &Cl;
+        case GlobalOl:
+            return &Ol;
+        case GlobalE:
+            return &E;
+        case GlobalI:
+            return &I;
+        case GlobalNcomps:
+            return &ncomps;
+        case GlobalCi:
+            return &Ci;
+        case GlobalOi:
+            return &Oi;
+        case GlobalPs:
+            return &Ps;
+        case GlobalAlpha:
+            return &alpha;
+        default:
+            return nullptr;
+    }
+}
+
+void ShaderEnvironment::clearLightCache() {
+    for (const LightCacheEntry& e : lightCache)
+        if (e.light && e.data) e.light->destroyData(e.data);
+    if (ambientData && lights && ambientCursor < lights->lights.size())
+        lights->lights[ambientCursor]->destroyData(ambientData);
+    ambientData = nullptr;
+    lightCache.clear();
+    cacheValid = false;
+    cacheCursor = 0;
+    currentLight = nullptr;
+    currentLightData = nullptr;
+}
 
 }  // namespace ovo

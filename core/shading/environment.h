@@ -3,6 +3,7 @@
 // Only the thread that shades the hit touches it.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "core/geometry/reference.h"
@@ -27,11 +28,18 @@ struct LightCacheEntry {
 };
 
 class ShaderEnvironment {
-public:
+  public:
     ShaderEnvironment();
     ShaderEnvironment(const ShaderEnvironment& other);
     ShaderEnvironment& operator=(const ShaderEnvironment& other);
     ~ShaderEnvironment();
+
+    // The field that holds the shading global of a ShaderGlobal flag; null for flags that
+    // name no field ("time", "dtime", "dPdtime", unknown flags).
+    void* globalAddress(unsigned flag);
+
+    // Frees the data blocks of the light cache (and of the ambient loop) and empties it.
+    void clearLightCache();
 
     float ncomps = 3.0f;
     float alpha = 1.0f;
@@ -60,11 +68,11 @@ public:
     float lightDistance = 1e30f;  // set by illuminate/solar
     unsigned traceFlags = 0;      // set by the tracing functions on the hits they create
 
-    Reference<LightList> lights;            // the primitive's active lights
-    const RayDifferential* ray = nullptr;   // the ray being shaded (type, depth)
+    Reference<LightList> lights;           // the primitive's active lights
+    const RayDifferential* ray = nullptr;  // the ray being shaded (type, depth)
     const Scene* scene = nullptr;
     const GeometrySet* geometrySet = nullptr;  // when set, only its members can be hit
-    float bias = 0.01f;                     // secondary rays start this far from the surface
+    float bias = 0.01f;                        // secondary rays start this far from the surface
 
     Transform space;        // object to current (matrix) and current to object (inverse)
     Transform shaderSpace;  // shader to current and current to shader; set by Shader::init
@@ -75,18 +83,25 @@ public:
     int derivCounter = 0;
     int derivPass = 0;  // 0 main, 1 x-offset, 2 y-offset
 
-    // Light cache and illuminance-loop state.
+    // Light cache and illuminance-loop state. The cache holds the samples of one position;
+    // a loop that starts at another position before the cache is complete begins afresh.
     std::vector<LightCacheEntry> lightCache;
     Point cachePosition = Point(1e30f);
     bool cacheValid = false;
     unsigned cacheCursor = 0;
     unsigned lightCursor = 0;
-    unsigned sampleCounter = 0;
+    unsigned sampleCounter = 0;  // in a light's own environment: the index of its sample
     const Light* currentLight = nullptr;
     void* currentLightData = nullptr;
     bool hasCone = false;
     Vector coneAxis = Vector(0.0f, 0.0f, 1.0f);
     float coneAngle = 0.0f;
+    // Scrambles an area light draws when it starts at a point and keeps for its later samples.
+    uint32_t lightScrambles[3] = {0, 0, 0};
+    // The ambient loop: its own cursor, sample counter and the data block of its light.
+    unsigned ambientCursor = 0;
+    unsigned ambientCounter = 0;
+    void* ambientData = nullptr;
 
     // Shader groups being run and the data blocks of their layers, in layer order.
     Reference<ShaderGroup> surface, displacement, volume;

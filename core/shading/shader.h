@@ -79,9 +79,10 @@ struct GlobalVariable {
 GlobalVariable findGlobalVariable(const char* name);
 
 class Shader : public ReferenceCounted {
-public:
+  public:
     // One published parameter of a compiled shader. A scalar lives inline at `offset` in the
-    // data block; an array argument holds a std::vector of its element type there.
+    // data block (float, OIIO::ustring, Tuple for point/vector/normal/hpoint, Color, Matrix);
+    // an array argument holds a std::vector of that element type there.
     struct Argument {
         OIIO::ustring name;
         ParamType type;
@@ -91,7 +92,7 @@ public:
 
     // A parameter of the Shader call bound to an argument: one interpolator per element.
     class ArgumentConnectionInterface {
-    public:
+      public:
         ArgumentConnectionInterface(const Argument* argument, const Parameter& parameter);
         virtual ~ArgumentConnectionInterface();
         virtual void evaluate(ShaderEnvironment& env, void* data) const = 0;
@@ -117,7 +118,7 @@ public:
     };
 
     class ShaderConnectionInterface {
-    public:
+      public:
         ShaderConnectionInterface(const ConnectionEnd& source, const ConnectionEnd& destination)
             : source(source), destination(destination) {}
         virtual ~ShaderConnectionInterface() {}
@@ -172,11 +173,12 @@ public:
     const std::vector<ArgumentConnectionInterface*>& getArgumentConnections() const {
         return argumentConnections;
     }
-    // Rebuilds every binding's interpolators from the named coordinate systems (lights are
-    // re-bound for each camera).
-    void rebindArguments(std::map<OIIO::ustring, Transform>& spaces);
+    // Takes the named system "shader" as the coordinate system and rebuilds every binding's
+    // interpolators from the named coordinate systems (lights are re-bound for each camera).
+    // An area light passes it on to the light shader it wraps.
+    virtual void rebindArguments(std::map<OIIO::ustring, Transform>& spaces);
 
-private:
+  private:
     Shader(const Shader&) = delete;
     Shader& operator=(const Shader&) = delete;
 
@@ -187,7 +189,7 @@ private:
 };
 
 // Loads the shader plugin `name` from `searchPath` and binds `parameters` to its arguments.
-// Throws Error when the plugin cannot be found or opened.
+// Throws Error when the plugin cannot be found or opened; null when its entry makes nothing.
 Shader* createShader(const std::string& name, const std::string& searchPath,
                      std::map<OIIO::ustring, Transform>& spaces, ParameterSet& parameters);
 

@@ -11,12 +11,12 @@
 namespace ovo {
 
 class ShaderGroup : public ReferenceCounted {
-public:
+  public:
     std::vector<Reference<Shader>> layers;  // in declaration order
 };
 
 class LightList : public ReferenceCounted {
-public:
+  public:
     LightList() {}
     LightList(const LightList& other) : ReferenceCounted(), lights(other.lights) {}
     std::vector<Reference<Light>> lights;

@@ -1,0 +1,257 @@
+// Derivatives by the offset passes, coordinate spaces, faceforward and depth.
+#include "core/shading/sl/geometry.h"
+
+#include <cmath>
+
+#include "core/api/raytracer.h"
+#include "core/math/transform.h"
+#include "core/render/camera.h"
+#include "core/render/scene.h"
+
+namespace SL {
+
+using ovo::Normal;
+using ovo::Point;
+using ovo::Transform;
+using ovo::Vector;
+
+namespace {
+
+// Slots past the end of the store are neither written nor read: the derivative is 0 there,
+// which is better than a corrupted environment in a shader with thousands of call sites.
+inline bool inStore(int index) {
+    return index >= 0 && index < ShaderEnvironment::MaxDerivativeSlots;
+}
+
+// Stores x for the running offset pass at call site `site`, `width` floats per pass.
+inline void store(ShaderEnvironment& env, int site, const float* x, int width) {
+    const int first = 2 * site + (env.derivPass - 1) * width;
+    for (int k = 0; k < width; ++k)
+        if (inStore(first + k)) env.derivStore[first + k] = x[k];
+}
+
+inline float stored(const ShaderEnvironment& env, int index) {
+    return inStore(index) ? env.derivStore[index] : 0.0f;
+}
+
+// Cramer's rule on the screen Jacobian, everything scaled by 100 to keep small steps clear of
+// the determinant threshold. False when the Jacobian is degenerate.
+inline bool solve(const ShaderEnvironment& env, float x0, float x1, float x2, float& fu,
+                  float& fv) {
+    const float a = (x1 - x0) * 100.0f, b = (x2 - x0) * 100.0f;
+    const float ux = env.dudx * 100.0f, uy = env.dudy * 100.0f;
+    const float vx = env.dvdx * 100.0f, vy = env.dvdy * 100.0f;
+    const float det = ux * vy - uy * vx;
+    if (std::fabs(det) < 1e-5f) {
+        fu = fv = 0.0f;
+        return false;
+    }
+    fu = (a * vy - b * vx) / det;
+    fv = (b * ux - a * uy) / det;
+    return true;
+}
+
+// Du and Dv of a float at the next call site; 0 in the offset passes.
+void derivative(ShaderEnvironment& env, float x, float& fu, float& fv) {
+    const int site = env.derivCounter++;
+    if (env.derivPass != 0) {
+        store(env, site, &x, 1);
+        fu = fv = 0.0f;
+        return;
+    }
+    solve(env, x, stored(env, 2 * site), stored(env, 2 * site + 1), fu, fv);
+}
+
+void derivative(ShaderEnvironment& env, const Tuple& x, Tuple& fu, Tuple& fv) {
+    const int site = env.derivCounter;
+    env.derivCounter += 3;
+    fu = fv = Tuple(0.0f);
+    if (env.derivPass != 0) {
+        const float v[3] = {x.x, x.y, x.z};
+        store(env, site, v, 3);
+        return;
+    }
+    for (int k = 0; k < 3; ++k)
+        if (!solve(env, x[k], stored(env, 2 * site + k), stored(env, 2 * site + 3 + k), fu[k],
+                   fv[k])) {
+            fu = fv = Tuple(0.0f);
+            return;
+        }
+}
+
+// The two offset-pass values of a point at the next call site (P itself in an offset pass).
+void offsets(ShaderEnvironment& env, const Tuple& P, Tuple& P1, Tuple& P2) {
+    const int site = env.derivCounter;
+    env.derivCounter += 3;
+    if (env.derivPass != 0) {
+        const float v[3] = {P.x, P.y, P.z};
+        store(env, site, v, 3);
+        P1 = P2 = P;
+        return;
+    }
+    P1 = Tuple(stored(env, 2 * site), stored(env, 2 * site + 1), stored(env, 2 * site + 2));
+    P2 = Tuple(stored(env, 2 * site + 3), stored(env, 2 * site + 4), stored(env, 2 * site + 5));
+}
+
+}  // namespace
+
+float Du(ShaderEnvironment& env, float x) {
+    float fu, fv;
+    derivative(env, x, fu, fv);
+    return fu;
+}
+
+float Dv(ShaderEnvironment& env, float x) {
+    float fu, fv;
+    derivative(env, x, fu, fv);
+    return fv;
+}
+
+float Deriv(ShaderEnvironment& env, float num, float den) {
+    float nu, nv, du, dv;
+    derivative(env, num, nu, nv);
+    derivative(env, den, du, dv);
+    if (env.derivPass != 0) return 0.0f;
+    if (std::fabs(du) < 0.001f) return nv / dv;
+    if (std::fabs(dv) < 0.001f) return nu / du;
+    return nu / du + nv / dv;
+}
+
+Tuple Du(ShaderEnvironment& env, Tuple& x) {
+    Tuple fu, fv;
+    derivative(env, x, fu, fv);
+    return fu;
+}
+
+Tuple Dv(ShaderEnvironment& env, Tuple& x) {
+    Tuple fu, fv;
+    derivative(env, x, fu, fv);
+    return fv;
+}
+
+Tuple Deriv(ShaderEnvironment& env, Tuple& num, float den) {
+    Tuple nu, nv;
+    float du, dv;
+    derivative(env, num, nu, nv);
+    derivative(env, den, du, dv);
+    if (env.derivPass != 0) return Tuple(0.0f);
+    if (std::fabs(du) < 0.001f) return nv / dv;
+    if (std::fabs(dv) < 0.001f) return nu / du;
+    return nu / du + nv / dv;
+}
+
+Color Du(ShaderEnvironment&, Color&) { return Color(0.0f); }
+Color Dv(ShaderEnvironment&, Color&) { return Color(0.0f); }
+Color Deriv(ShaderEnvironment&, Color&, float) { return Color(0.0f); }
+
+float area(ShaderEnvironment& env, Tuple& P) {
+    Tuple P1, P2;
+    offsets(env, P, P1, P2);
+    if (env.derivPass != 0) return 1e-6f;
+    return ((P1 - P) ^ (P2 - P)).length();
+}
+
+Tuple calculatenormal(ShaderEnvironment& env, Tuple& P) {
+    Tuple P1, P2;
+    offsets(env, P, P1, P2);
+    if (env.derivPass != 0) return env.N;
+    const Tuple a = (P1 - P) / env.du, b = (P2 - P) / env.dv;
+    const Tuple n = a ^ b;
+    return ovo::dot(n, env.Ng) > 0.0f ? n : -n;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Spaces
+
+namespace {
+
+enum Kind { AsPoint, AsVector, AsNormal };
+
+Tuple apply(const Transform& t, Kind kind, const Tuple& x) {
+    switch (kind) {
+        case AsPoint:
+            return t.m * Point(x);
+        case AsVector:
+            return t.m * Vector(x);
+        default:
+            return t * Normal(x);
+    }
+}
+
+// The transform from current space to `name`, or false when the name is unknown.
+bool toSpace(const ShaderEnvironment& env, OIIO::ustring name, Transform& t) {
+    static const OIIO::ustring shader("shader"), object("object"), current("current"),
+        world("world");
+    if (name == shader) {
+        t = env.shaderSpace.inverse();
+        return true;
+    }
+    if (name == object) {
+        t = env.space.inverse();
+        return true;
+    }
+    if (name == current || name == world) {
+        t = Transform::Identity;
+        return true;
+    }
+    if (!env.scene || !env.scene->getRaytracer()) return false;
+    const auto& spaces = env.scene->getRaytracer()->getNamedSpaces();
+    const auto found = spaces.find(name);
+    if (found == spaces.end()) return false;
+    t = found->second.inverse();
+    return true;
+}
+
+Tuple convert(ShaderEnvironment& env, OIIO::ustring to, Kind kind, const Tuple& x) {
+    Transform t;
+    return toSpace(env, to, t) ? apply(t, kind, x) : x;
+}
+
+Tuple convert(ShaderEnvironment& env, OIIO::ustring from, OIIO::ustring to, Kind kind,
+              const Tuple& x) {
+    Transform t;
+    const Tuple current = toSpace(env, from, t) ? apply(t.inverse(), kind, x) : x;
+    return convert(env, to, kind, current);
+}
+
+}  // namespace
+
+Tuple transform(ShaderEnvironment& env, OIIO::ustring to, Tuple& p) {
+    return convert(env, to, AsPoint, p);
+}
+Tuple vtransform(ShaderEnvironment& env, OIIO::ustring to, Tuple& v) {
+    return convert(env, to, AsVector, v);
+}
+Tuple ntransform(ShaderEnvironment& env, OIIO::ustring to, Tuple& n) {
+    return convert(env, to, AsNormal, n);
+}
+Tuple transform(ShaderEnvironment& env, OIIO::ustring from, OIIO::ustring to, Tuple& p) {
+    return convert(env, from, to, AsPoint, p);
+}
+Tuple vtransform(ShaderEnvironment& env, OIIO::ustring from, OIIO::ustring to, Tuple& v) {
+    return convert(env, from, to, AsVector, v);
+}
+Tuple ntransform(ShaderEnvironment& env, OIIO::ustring from, OIIO::ustring to, Tuple& n) {
+    return convert(env, from, to, AsNormal, n);
+}
+Tuple transform(Matrix& m, Tuple& p) { return m * Point(p); }
+Tuple vtransform(Matrix& m, Tuple& v) { return m * Vector(v); }
+Tuple ntransform(Matrix& m, Tuple& n) { return m * Normal(n); }
+
+// ---------------------------------------------------------------------------------------------
+// Geometry
+
+Tuple faceforward(ShaderEnvironment& env, Tuple& N, Tuple& I) {
+    const float d = -ovo::dot(I, env.Ng);
+    const float s = d > 0.0f ? 1.0f : (d < 0.0f ? -1.0f : 0.0f);
+    return N * s;
+}
+
+float depth(ShaderEnvironment& env, Tuple& P) {
+    const ovo::Camera* camera = env.scene ? env.scene->getCamera() : nullptr;
+    if (!camera) return 0.0f;
+    const float near = camera->getHither(), far = camera->getYon();
+    return ((P - env.E).length() - near) / (far - near);
+}
+
+}  // namespace SL

@@ -1,0 +1,347 @@
+// The illuminance loops with their per-point light cache, the light shaders' illuminate and
+// solar, and the built-in lighting models.
+#include "core/shading/sl/lighting.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "core/api/options.h"
+#include "core/render/scene.h"
+#include "core/shading/light.h"
+#include "core/shading/sl/geometry.h"
+#include "core/shading/sl/strings.h"
+#include "core/shading/sl/trace.h"
+
+namespace SL {
+
+using ovo::Light;
+using ovo::LightCacheEntry;
+using ovo::Normal;
+using ovo::Point;
+using ovo::RayDifferential;
+using ovo::Vector;
+
+namespace {
+
+constexpr float kPi = 3.14159265358979323846f;
+
+// Shadow rays and the derivative offset passes gather no light.
+inline bool gathers(const ShaderEnvironment& env) {
+    return env.derivPass == 0 && !(env.ray && env.ray->type == RayDifferential::Transmission);
+}
+
+inline bool isBlack(const Color& c) { return c.r == 0.0f && c.g == 0.0f && c.b == 0.0f; }
+
+inline bool insideCone(const ShaderEnvironment& env, const Vector& L) {
+    if (!env.hasCone) return true;
+    const float len = L.length();
+    if (len == 0.0f) return false;
+    const float c = std::max(-1.0f, std::min(1.0f, ovo::dot(env.coneAxis, L) / len));
+    return std::acos(c) < env.coneAngle;
+}
+
+const std::vector<ovo::Reference<Light>>* lightList(const ShaderEnvironment& env) {
+    return env.lights ? &env.lights->lights : nullptr;
+}
+
+// The first light at or after `i` whose ambient flag is `ambient`.
+unsigned nextLight(const ShaderEnvironment& env, unsigned i, bool ambient) {
+    const auto* list = lightList(env);
+    if (!list) return 0;
+    while (i < list->size() && (!(*list)[i] || (*list)[i]->isAmbient() != ambient)) ++i;
+    return i;
+}
+
+// The environment a light shader runs in for the surface point being lit.
+void prepareLightEnvironment(const ShaderEnvironment& env, const Light& light,
+                             ShaderEnvironment& lightEnv) {
+    lightEnv.Ps = env.cachePosition;
+    lightEnv.P = env.cachePosition;
+    lightEnv.N = env.N;
+    lightEnv.Ng = env.Ng;
+    lightEnv.I = env.I;
+    lightEnv.dPdx = env.dPdx;
+    lightEnv.dPdy = env.dPdy;
+    lightEnv.u = env.u;
+    lightEnv.v = env.v;
+    lightEnv.time = env.time;
+    lightEnv.scene = env.scene;
+    lightEnv.ray = env.ray;
+    lightEnv.bias = env.bias;
+    lightEnv.Cl = Color(0.0f);
+    lightEnv.Ol = Color(1.0f);
+    lightEnv.E = light.getCoordinateSystem().m * Point(0.0f, 0.0f, 0.0f);
+    lightEnv.lightDistance = 1e30f;
+    lightEnv.derivPass = 0;
+    lightEnv.derivCounter = 0;
+}
+
+// The fraction of the light's colour that reaches the surface point.
+Color shadow(ShaderEnvironment& env, const Light& light, const ShaderEnvironment& lightEnv) {
+    if (!light.castsShadows()) return Color(1.0f);
+    const Point from = env.cachePosition;
+    if (lightEnv.lightDistance < 1e30f) {
+        const Tuple to = lightEnv.P;
+        const float saved = env.lightDistance;
+        env.lightDistance = lightEnv.lightDistance;
+        const Color c = transmission(env, from, to, 0);
+        env.lightDistance = saved;
+        return c;
+    }
+    const Tuple dir = normalize(-lightEnv.L);
+    RayDifferential ray(from, Vector(dir), env.bias, 1e30f, env.time);
+    ray.type = RayDifferential::Transmission;
+    ray.depth = (env.ray ? env.ray->depth : 0) + 1;
+    return transmissionRay(env, ray);
+}
+
+// Next sample of an uncached loop; false (and the cache complete) at the end.
+bool nextUncached(ShaderEnvironment& env, bool cone) {
+    const auto* list = lightList(env);
+    if (!list) {
+        env.cacheValid = true;
+        return false;
+    }
+    for (;;) {
+        if (env.lightCursor >= list->size()) {
+            env.cacheValid = true;
+            return false;
+        }
+        const Light& light = *(*list)[env.lightCursor];
+        if (env.sampleCounter >= light.numSamples()) {
+            env.lightCursor = nextLight(env, env.lightCursor + 1, false);
+            env.sampleCounter = 0;
+            continue;
+        }
+        ShaderEnvironment lightEnv;
+        prepareLightEnvironment(env, light, lightEnv);
+        lightEnv.sampleCounter = env.sampleCounter;
+        for (int k = 0; k < 3; ++k) lightEnv.lightScrambles[k] = env.lightScrambles[k];
+        void* data = light.createData();
+        light.init(lightEnv, nullptr, data);
+        light.execute(lightEnv, data);
+        for (int k = 0; k < 3; ++k) env.lightScrambles[k] = lightEnv.lightScrambles[k];
+        ++env.sampleCounter;
+        if (isBlack(lightEnv.Cl)) {
+            light.destroyData(data);
+            continue;
+        }
+        const Color transmitted = shadow(env, light, lightEnv);
+        if (isBlack(transmitted)) {
+            light.destroyData(data);
+            continue;
+        }
+        LightCacheEntry entry;
+        entry.L = Vector(-lightEnv.L);
+        entry.Cl = transmitted * lightEnv.Cl;
+        entry.Ol = lightEnv.Ol;
+        entry.data = data;
+        entry.light = &light;
+        env.lightCache.push_back(entry);
+        env.L = entry.L;
+        env.Cl = entry.Cl;
+        env.Ol = entry.Ol;
+        env.currentLight = &light;
+        env.currentLightData = data;
+        if (!cone || insideCone(env, entry.L)) return true;
+    }
+}
+
+bool nextCached(ShaderEnvironment& env, bool cone) {
+    while (env.cacheCursor < env.lightCache.size()) {
+        const LightCacheEntry& e = env.lightCache[env.cacheCursor++];
+        if (cone && !insideCone(env, e.L)) continue;
+        env.L = e.L;
+        env.Cl = e.Cl;
+        env.Ol = e.Ol;
+        env.currentLight = e.light;
+        env.currentLightData = e.data;
+        return true;
+    }
+    return false;
+}
+
+// exp(e·ln c), 0 once the product falls to -87 (and for c = 0).
+inline float power(float c, float e) {
+    if (!(c > 0.0f)) return 0.0f;
+    const float x = e * std::log(c);
+    return x <= -87.0f ? 0.0f : std::exp(x);
+}
+
+// The first element of a float message of the current light, 0 without one.
+float lightMessage(const ShaderEnvironment& env, const OIIO::ustring& name) {
+    float k = 0.0f;
+    if (env.currentLight && env.currentLight->getMessage(name, env.currentLightData, k)) return k;
+    return 0.0f;
+}
+
+}  // namespace
+
+void startIlluminance(ShaderEnvironment& env, Tuple& position) {
+    if (!gathers(env)) return;
+    env.hasCone = false;
+    if (Point(position) != env.cachePosition) {
+        env.cachePosition = Point(position);
+        env.cacheValid = false;
+    }
+    if (env.cacheValid) {
+        env.cacheCursor = 0;
+        return;
+    }
+    // A fresh fill: samples of an earlier position or of a loop left early are dropped.
+    env.clearLightCache();
+    env.lightCursor = nextLight(env, 0, false);
+    env.sampleCounter = 0;
+}
+
+void startIlluminance(ShaderEnvironment& env, Tuple& position, Tuple& axis, float angle) {
+    if (!gathers(env)) return;
+    startIlluminance(env, position);
+    env.hasCone = true;
+    env.coneAxis = Vector(normalize(axis));
+    env.coneAngle = angle;
+}
+
+bool illuminance1(ShaderEnvironment& env) {
+    if (!gathers(env)) return false;
+    return env.cacheValid ? nextCached(env, false) : nextUncached(env, false);
+}
+
+bool illuminance3(ShaderEnvironment& env) {
+    if (!gathers(env)) return false;
+    return env.cacheValid ? nextCached(env, true) : nextUncached(env, true);
+}
+
+bool illuminance0(ShaderEnvironment& env) {
+    if (!gathers(env)) return false;
+    const auto* list = lightList(env);
+    if (!list) return false;
+    for (;;) {
+        if (env.ambientCursor >= list->size()) return false;
+        const Light& light = *(*list)[env.ambientCursor];
+        if (env.ambientCounter >= light.numSamples()) {
+            if (env.ambientData) light.destroyData(env.ambientData);
+            env.ambientData = nullptr;
+            env.ambientCursor = nextLight(env, env.ambientCursor + 1, true);
+            env.ambientCounter = 0;
+            continue;
+        }
+        ShaderEnvironment lightEnv;
+        prepareLightEnvironment(env, light, lightEnv);
+        lightEnv.Ps = env.P;
+        lightEnv.P = env.P;
+        lightEnv.sampleCounter = env.ambientCounter;
+        if (env.ambientCounter == 0) {
+            env.ambientData = light.createData();
+            light.init(lightEnv, nullptr, env.ambientData);
+        }
+        light.execute(lightEnv, env.ambientData);
+        ++env.ambientCounter;
+        if (isBlack(lightEnv.Cl)) continue;
+        env.Cl = lightEnv.Cl;
+        env.Ol = lightEnv.Ol;
+        env.L = lightEnv.L;
+        return true;
+    }
+}
+
+bool illuminate(ShaderEnvironment& env, Tuple& from) {
+    env.P = Point(from);
+    env.L = env.Ps - env.P;
+    env.lightDistance = env.L.length();
+    return true;
+}
+
+bool illuminate(ShaderEnvironment& env, Tuple& from, Tuple& axis, float angle) {
+    illuminate(env, from);
+    const Tuple l = normalize(env.L), a = normalize(axis);
+    const float c = std::max(-1.0f, std::min(1.0f, ovo::dot(l, a)));
+    return std::acos(c) < angle;
+}
+
+bool solar(ShaderEnvironment& env) {
+    env.L = Vector(-(env.I - 2.0f * ovo::dot(env.N, env.I) * env.N));
+    env.lightDistance = 1e30f;
+    return true;
+}
+
+bool solar(ShaderEnvironment& env, Tuple& axis, float angle) {
+    if (angle != 0.0f && env.derivPass == 0) std::fputs("non zero angle\n", stdout);
+    env.L = Vector(axis);
+    env.lightDistance = 1e30f;
+    return true;
+}
+
+Color ambient(ShaderEnvironment& env) {
+    Color C(0.0f);
+    if (!gathers(env)) return C;
+    if (env.ambientData && env.lights && env.ambientCursor < env.lights->lights.size())
+        env.lights->lights[env.ambientCursor]->destroyData(env.ambientData);
+    env.ambientData = nullptr;
+    env.ambientCursor = nextLight(env, 0, true);
+    env.ambientCounter = 0;
+    while (illuminance0(env)) C += env.Cl;
+    return C;
+}
+
+Color diffuse(ShaderEnvironment& env, Tuple& N) {
+    Color C(0.0f);
+    if (!gathers(env)) return C;
+    Tuple P = env.P;
+    startIlluminance(env, P, N, kPi / 2.0f);
+    while (illuminance3(env)) {
+        const float k = 1.0f - lightMessage(env, strings::nondiffuse);
+        C += env.Cl * (k * ovo::dot(N, normalize(env.L)));
+    }
+    return C;
+}
+
+Color specular(ShaderEnvironment& env, Tuple& N, Tuple& V, float roughness) {
+    Color C(0.0f);
+    if (!gathers(env)) return C;
+    Tuple P = env.P;
+    startIlluminance(env, P, N, kPi / 2.0f);
+    while (illuminance3(env)) {
+        const float k = 1.0f - lightMessage(env, strings::nonspecular);
+        Tuple L = normalize(env.L);
+        C += env.Cl * k * specularbrdf(env, L, N, V, roughness);
+    }
+    return C;
+}
+
+Color specularbrdf(ShaderEnvironment& env, Tuple& L, Tuple& N, Tuple& V, float roughness) {
+    const Tuple H = normalize(L + V);
+    const float nh = ovo::dot(N, H);
+    const float c = std::max(0.0f, nh);
+    const int model = env.scene ? env.scene->specularModel : int(ovo::SpecularBmrt);
+    float f;
+    if (model == ovo::SpecularDefault) {
+        f = power(c, 1.0f / roughness);
+    } else if (model == ovo::SpecularTorrance) {
+        const float r = std::max(roughness, 0.001f);
+        const float a0 = std::acos(power(0.5f, r * r));
+        const float delta = std::acos(std::max(-1.0f, std::min(1.0f, nh)));
+        const float D = std::exp(-power(delta * 0.83255464f / a0, 1.25f));
+        const float vh = std::max(ovo::dot(V, H), 1e-6f);
+        const float nv = std::max(ovo::dot(N, V), 1e-6f);
+        const float G = std::min(1.0f, 2.0f * nh * std::min(ovo::dot(N, L), nv) / (vh * nv));
+        f = std::max(0.0f, D * G);
+    } else {
+        f = power(c, 8.0f / roughness);
+    }
+    return Color(f, f, f);
+}
+
+Color phong(ShaderEnvironment& env, Tuple& N, Tuple& V, float size) {
+    Color C(0.0f);
+    if (!gathers(env)) return C;
+    const Tuple Nn = normalize(N);
+    const Tuple R = reflect(-normalize(V), Nn);
+    Tuple P = env.P;
+    startIlluminance(env, P, N, kPi / 2.0f);
+    while (illuminance3(env))
+        C += env.Cl * power(std::max(0.0f, ovo::dot(R, normalize(env.L))), size);
+    return C;
+}
+
+}  // namespace SL

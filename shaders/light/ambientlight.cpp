@@ -1,0 +1,45 @@
+// Light shader "ambientlight": light that arrives equally from everywhere and only feeds the
+// ambient() term of surfaces; it casts no shadows.
+//   float intensity   1       brightness
+//   color lightcolor  1 1 1   colour
+// Example: LightSource "ambientlight" 1 "float intensity" [0.1]
+#include "core/shading/compiled.h"
+
+namespace {
+
+using namespace ovo;
+
+struct Data {
+    float intensity;
+    Color lightcolor;
+};
+
+const Shader::Argument kArguments[] = {
+    OVO_ARGUMENT(Data, intensity, TypeFloat),
+    OVO_ARGUMENT(Data, lightcolor, TypeColor),
+};
+
+const ShaderInfo kInfo = {"ambientlight", GlobalCl | GlobalL, ShaderTypeLight};
+
+class AmbientLight : public CompiledLight<Data> {
+  public:
+    void initialize(ShaderEnvironment&, void* data) const override {
+        Data& d = *static_cast<Data*>(data);
+        d.intensity = 1.0f;
+        d.lightcolor = Color(1.0f);
+    }
+    void execute(ShaderEnvironment& env, void* data) const override {
+        const Data& d = *static_cast<Data*>(data);
+        env.Cl = d.intensity * d.lightcolor;
+        env.L = Vector(0.0f);
+    }
+    bool isAmbient() const override { return true; }
+    bool castsShadows() const override { return false; }
+    const ShaderInfo* info() const override { return &kInfo; }
+    const Argument* arguments() const override { return kArguments; }
+    int numArguments() const override { return int(sizeof(kArguments) / sizeof(kArguments[0])); }
+};
+
+}  // namespace
+
+extern "C" ovo::Shader* createShader() { return new AmbientLight(); }

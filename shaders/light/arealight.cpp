@@ -1,0 +1,48 @@
+// Light shader "arealight": the emitter of an area light. Declared with a "geometry"
+// parameter (AreaLightSource in a scene file), the renderer runs it at sample points spread
+// over that geometry; each point lights the hemisphere around its surface normal with an
+// inverse-square fall-off, and the samples are weighted by the cosine at the emitter.
+//   float intensity   1       brightness
+//   color lightcolor  1 1 1   colour
+// Example: AreaLightSource "arealight" 1 "float intensity" [10]
+#include "core/shading/compiled.h"
+#include "core/shading/sl/lighting.h"
+
+namespace {
+
+using namespace ovo;
+
+struct Data {
+    float intensity;
+    Color lightcolor;
+};
+
+const Shader::Argument kArguments[] = {
+    OVO_ARGUMENT(Data, intensity, TypeFloat),
+    OVO_ARGUMENT(Data, lightcolor, TypeColor),
+};
+
+const ShaderInfo kInfo = {"arealight", GlobalCl | GlobalL | GlobalP | GlobalN | GlobalPs,
+                          ShaderTypeLight};
+
+class AreaLightShader : public CompiledLight<Data> {
+  public:
+    void initialize(ShaderEnvironment&, void* data) const override {
+        Data& d = *static_cast<Data*>(data);
+        d.intensity = 1.0f;
+        d.lightcolor = Color(1.0f);
+    }
+    void execute(ShaderEnvironment& env, void* data) const override {
+        const Data& d = *static_cast<Data*>(data);
+        Tuple P = env.P, N = env.N;
+        if (SL::illuminate(env, P, N, 1.5707964f))
+            env.Cl = d.intensity * d.lightcolor / dot(env.L, env.L);
+    }
+    const ShaderInfo* info() const override { return &kInfo; }
+    const Argument* arguments() const override { return kArguments; }
+    int numArguments() const override { return int(sizeof(kArguments) / sizeof(kArguments[0])); }
+};
+
+}  // namespace
+
+extern "C" ovo::Shader* createShader() { return new AreaLightShader(); }

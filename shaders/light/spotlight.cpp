@@ -1,0 +1,89 @@
+// Light shader "spotlight": a point light restricted to a cone from "from" toward "to", its
+// edge softened over conedeltaangle and its beam falling off toward the edge.
+//   float intensity         1          brightness at distance 1
+//   color lightcolor        1 1 1      colour
+//   point from              0 0 0      apex of the cone
+//   point to                0 0 1      the cone points here
+//   float coneangle         0.5236     half-angle of the cone, radians (30 degrees)
+//   float conedeltaangle    0.0873     width of the soft edge inside it, radians (5 degrees)
+//   float beamdistribution  2          exponent of the cosine fall-off across the beam
+//   float __nondiffuse      0          1: adds nothing to diffuse()
+//   float __nonspecular     0          1: adds nothing to specular()
+// Example: LightSource "spotlight" 3 "point from" [0 5 0] "point to" [0 0 0] "float coneangle"
+// [0.3]
+#include <cmath>
+
+#include "core/shading/compiled.h"
+#include "core/shading/sl/geometry.h"
+#include "core/shading/sl/lighting.h"
+
+namespace {
+
+using namespace ovo;
+
+struct Data {
+    float intensity;
+    Color lightcolor;
+    Tuple from;
+    Tuple to;
+    float coneangle;
+    float conedeltaangle;
+    float beamdistribution;
+    float nondiffuse;
+    float nonspecular;
+};
+
+const Shader::Argument kArguments[] = {
+    OVO_ARGUMENT(Data, intensity, TypeFloat),
+    OVO_ARGUMENT(Data, lightcolor, TypeColor),
+    OVO_ARGUMENT(Data, from, TypePoint),
+    OVO_ARGUMENT(Data, to, TypePoint),
+    OVO_ARGUMENT(Data, coneangle, TypeFloat),
+    OVO_ARGUMENT(Data, conedeltaangle, TypeFloat),
+    OVO_ARGUMENT(Data, beamdistribution, TypeFloat),
+    OVO_NAMED_ARGUMENT(Data, nondiffuse, "__nondiffuse", TypeFloat),
+    OVO_NAMED_ARGUMENT(Data, nonspecular, "__nonspecular", TypeFloat),
+};
+
+const ShaderInfo kInfo = {"spotlight", GlobalCl | GlobalL | GlobalPs, ShaderTypeLight};
+
+inline float smoothstep(float a, float b, float x) {
+    if (x <= a) return 0.0f;
+    if (x >= b) return 1.0f;
+    const float t = (x - a) / (b - a);
+    return t * t * (3.0f - 2.0f * t);
+}
+
+class SpotLight : public CompiledLight<Data> {
+  public:
+    void initialize(ShaderEnvironment& env, void* data) const override {
+        Data& d = *static_cast<Data*>(data);
+        d.intensity = 1.0f;
+        d.lightcolor = Color(1.0f);
+        d.from = env.shaderSpace.m * Point(0.0f, 0.0f, 0.0f);
+        d.to = env.shaderSpace.m * Point(0.0f, 0.0f, 1.0f);
+        d.coneangle = 30.0f * 3.14159265f / 180.0f;
+        d.conedeltaangle = 5.0f * 3.14159265f / 180.0f;
+        d.beamdistribution = 2.0f;
+        d.nondiffuse = 0.0f;
+        d.nonspecular = 0.0f;
+    }
+    void execute(ShaderEnvironment& env, void* data) const override {
+        Data& d = *static_cast<Data*>(data);
+        Tuple A = SL::normalize(d.to - d.from);
+        if (!SL::illuminate(env, d.from, A, d.coneangle)) return;
+        const float len2 = dot(env.L, env.L);
+        const float cosangle = dot(env.L, A) / std::sqrt(len2);
+        float atten = std::pow(std::max(cosangle, 0.0f), d.beamdistribution) / len2;
+        atten *=
+            smoothstep(std::cos(d.coneangle), std::cos(d.coneangle - d.conedeltaangle), cosangle);
+        env.Cl = atten * d.intensity * d.lightcolor;
+    }
+    const ShaderInfo* info() const override { return &kInfo; }
+    const Argument* arguments() const override { return kArguments; }
+    int numArguments() const override { return int(sizeof(kArguments) / sizeof(kArguments[0])); }
+};
+
+}  // namespace
+
+extern "C" ovo::Shader* createShader() { return new SpotLight(); }

@@ -1,0 +1,30 @@
+// Surface shader "constant": the surface colour as it is, unlit.
+// No parameters; the colour is Os * Cs and the opacity Os.
+// Example: Surface "constant"
+#include "core/shading/compiled.h"
+
+namespace {
+
+using namespace ovo;
+
+struct Data {
+    float unused;
+};
+
+const ShaderInfo kInfo = {"constant", GlobalCs | GlobalOs, ShaderTypeSurface};
+
+class Constant : public CompiledShader<Data> {
+  public:
+    void initialize(ShaderEnvironment&, void*) const override {}
+    void execute(ShaderEnvironment& env, void*) const override {
+        env.Oi = env.Os;
+        env.Ci = env.Os * env.Cs;
+    }
+    const ShaderInfo* info() const override { return &kInfo; }
+    const Argument* arguments() const override { return nullptr; }
+    int numArguments() const override { return 0; }
+};
+
+}  // namespace
+
+extern "C" ovo::Shader* createShader() { return new Constant(); }

@@ -1,0 +1,49 @@
+// Surface shader "matte": a rough surface that scatters light equally in all directions
+// (Lambert), plus an ambient term.
+//   float Ka  1   ambient coefficient
+//   float Kd  1   diffuse coefficient
+// Opacity is the surface opacity Os; the colour is Os * Cs * (Ka*ambient() + Kd*diffuse(Nf)).
+// Example: Surface "matte" "float Kd" [0.8]
+#include "core/shading/compiled.h"
+#include "core/shading/sl/geometry.h"
+#include "core/shading/sl/lighting.h"
+
+namespace {
+
+using namespace ovo;
+
+struct Data {
+    float Ka;
+    float Kd;
+};
+
+const Shader::Argument kArguments[] = {
+    OVO_ARGUMENT(Data, Ka, TypeFloat),
+    OVO_ARGUMENT(Data, Kd, TypeFloat),
+};
+
+const ShaderInfo kInfo = {"matte", GlobalCs | GlobalOs | GlobalN | GlobalI | GlobalP,
+                          ShaderTypeSurface};
+
+class Matte : public CompiledShader<Data> {
+  public:
+    void initialize(ShaderEnvironment&, void* data) const override {
+        Data& d = *static_cast<Data*>(data);
+        d.Ka = 1.0f;
+        d.Kd = 1.0f;
+    }
+    void execute(ShaderEnvironment& env, void* data) const override {
+        const Data& d = *static_cast<Data*>(data);
+        Tuple n = SL::normalize(env.N), i = env.I;
+        Tuple Nf = SL::faceforward(env, n, i);
+        env.Oi = env.Os;
+        env.Ci = env.Os * env.Cs * (d.Ka * SL::ambient(env) + d.Kd * SL::diffuse(env, Nf));
+    }
+    const ShaderInfo* info() const override { return &kInfo; }
+    const Argument* arguments() const override { return kArguments; }
+    int numArguments() const override { return int(sizeof(kArguments) / sizeof(kArguments[0])); }
+};
+
+}  // namespace
+
+extern "C" ovo::Shader* createShader() { return new Matte(); }

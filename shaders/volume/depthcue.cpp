@@ -1,0 +1,54 @@
+// Volume (atmosphere) shader "depthcue": fades surfaces toward a background colour with their
+// depth between the camera's near and far planes.
+//   float mindistance  0       depth (0 at near, 1 at far) where the fade starts
+//   float maxdistance  1       depth where only the background is left
+//   color background   0 0 0   colour faded to
+// Example: Atmosphere "depthcue" "float maxdistance" [0.5] "color background" [0.2 0.2 0.3]
+#include <algorithm>
+
+#include "core/shading/compiled.h"
+#include "core/shading/sl/geometry.h"
+
+namespace {
+
+using namespace ovo;
+
+struct Data {
+    float mindistance;
+    float maxdistance;
+    Color background;
+};
+
+const Shader::Argument kArguments[] = {
+    OVO_ARGUMENT(Data, mindistance, TypeFloat),
+    OVO_ARGUMENT(Data, maxdistance, TypeFloat),
+    OVO_ARGUMENT(Data, background, TypeColor),
+};
+
+const ShaderInfo kInfo = {"depthcue", GlobalP | GlobalCi | GlobalOi, ShaderTypeVolume};
+
+class DepthCue : public CompiledShader<Data> {
+  public:
+    void initialize(ShaderEnvironment&, void* data) const override {
+        Data& d = *static_cast<Data*>(data);
+        d.mindistance = 0.0f;
+        d.maxdistance = 1.0f;
+        d.background = Color(0.0f);
+    }
+    void execute(ShaderEnvironment& env, void* data) const override {
+        const Data& d = *static_cast<Data*>(data);
+        Tuple P = env.P;
+        const float range = d.maxdistance - d.mindistance;
+        float k = range != 0.0f ? (SL::depth(env, P) - d.mindistance) / range : 1.0f;
+        k = std::min(1.0f, std::max(0.0f, k));
+        env.Ci = env.Ci * (1.0f - k) + d.background * k;
+        env.Oi = env.Oi * (1.0f - k) + Color(1.0f) * k;
+    }
+    const ShaderInfo* info() const override { return &kInfo; }
+    const Argument* arguments() const override { return kArguments; }
+    int numArguments() const override { return int(sizeof(kArguments) / sizeof(kArguments[0])); }
+};
+
+}  // namespace
+
+extern "C" ovo::Shader* createShader() { return new DepthCue(); }

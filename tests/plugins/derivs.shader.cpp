@@ -1,0 +1,38 @@
+// Test surface shader "derivs": reads du and dv, so it runs in the two offset passes too.
+// Ci = (Du(u), Dv(u), Du(v)), Oi = 1; derivsRuns() counts its runs per pass (index 0 main,
+// 1 x step, 2 y step). Example: Shader("surface", "derivs", 0).
+#include <atomic>
+
+#include "core/shading/compiled.h"
+#include "core/shading/sl/geometry.h"
+
+namespace {
+
+using namespace ovo;
+
+std::atomic<unsigned> g_runs[3];
+
+struct Data {
+    float unused;
+};
+
+const ShaderInfo kInfo = {"derivs", GlobalU | GlobalV | GlobalDu | GlobalDv, ShaderTypeSurface};
+
+class Derivs : public CompiledShader<Data> {
+  public:
+    void initialize(ShaderEnvironment&, void*) const override {}
+    void execute(ShaderEnvironment& env, void*) const override {
+        ++g_runs[env.derivPass];
+        const float a = SL::Du(env, env.u), b = SL::Dv(env, env.u), c = SL::Du(env, env.v);
+        env.Ci = Color(a, b, c);
+        env.Oi = Color(1.0f);
+    }
+    const ShaderInfo* info() const override { return &kInfo; }
+    const Argument* arguments() const override { return nullptr; }
+    int numArguments() const override { return 0; }
+};
+
+}  // namespace
+
+extern "C" std::atomic<unsigned>* derivsRuns() { return g_runs; }
+extern "C" ovo::Shader* createShader() { return new Derivs(); }

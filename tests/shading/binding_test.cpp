@@ -1,0 +1,161 @@
+// Parameter bindings of createShader: constant and linear values, arrays, coordinate systems,
+// and the classes that bind nothing; getMessage on the prepared data block.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "core/shading/connections.h"
+#include "core/shading/environment.h"
+#include "core/params/error.h"
+#include "core/shading/shader.h"
+#include "shading/shading_test_util.h"
+
+using namespace ovo;
+using shadingtest::makeShader;
+
+namespace {
+
+struct Prepared {
+    Reference<Shader> shader;
+    void* data = nullptr;
+    ~Prepared() {
+        if (shader && data) shader->destroyData(data);
+    }
+    template <class T>
+    T& at(const char* name) {
+        const Shader::Argument* a = shader->find(OIIO::ustring(name));
+        EXPECT_NE(a, nullptr) << name;
+        return *reinterpret_cast<T*>(static_cast<char*>(data) + a->offset);
+    }
+};
+
+void prepare(Prepared& p, ParameterSet params, std::map<OIIO::ustring, Transform> spaces = {},
+             float u = 0.0f, float v = 0.0f) {
+    p.shader = makeShader("args", std::move(params), std::move(spaces));
+    ASSERT_TRUE(p.shader);
+    p.data = p.shader->createData();
+    ShaderEnvironment env;
+    env.u = u;
+    env.v = v;
+    p.shader->init(env, nullptr, p.data);
+}
+
+}  // namespace
+
+TEST(Binding, ConstantScalarsArraysAndDefaults) {
+    {
+        Prepared p;
+        prepare(p, {});
+        EXPECT_FLOAT_EQ(p.at<float>("f"), 0.25f);  // the default stays without a parameter
+        EXPECT_TRUE(p.at<std::vector<float>>("fa").empty());
+        EXPECT_EQ(p.shader->getArgumentConnections().size(), 0u);
+    }
+    ParameterSet params;
+    const float f = 0.5f, fa[3] = {1, 2, 3}, c[3] = {0.1f, 0.2f, 0.3f};
+    params.push_back("f", ParamType(TypeFloat), &f, true);
+    params.push_back("fa", ParamType(TypeFloat, 3), fa, true);
+    params.push_back("c", ParamType(TypeColor), c, true);
+    const char* s = "hello";
+    params.push_back("s", ParamType(TypeString), &s, true);
+    // A name match of another base type binds nothing.
+    const int wrong = 7;
+    params.push_back("m", ParamType(TypeInt), &wrong, true);
+    Prepared p;
+    prepare(p, params);
+    EXPECT_EQ(p.shader->getArgumentConnections().size(), 4u);
+    EXPECT_FLOAT_EQ(p.at<float>("f"), 0.5f);
+    const std::vector<float>& array = p.at<std::vector<float>>("fa");
+    ASSERT_EQ(array.size(), 3u);  // the array object is resized to the binding's length
+    EXPECT_FLOAT_EQ(array[0], 1.0f);
+    EXPECT_FLOAT_EQ(array[2], 3.0f);
+    EXPECT_FLOAT_EQ(p.at<Color>("c").g, 0.2f);
+    EXPECT_EQ(p.at<OIIO::ustring>("s"), OIIO::ustring("hello"));
+    EXPECT_EQ(p.at<Matrix>("m"), Matrix::Identity);
+
+    // Three constant values on a three-element argument give three constant interpolators.
+    const auto* binding = dynamic_cast<const Shader::ArgumentConnection<float>*>(
+        p.shader->getArgumentConnections()[1]);
+    ASSERT_NE(binding, nullptr);
+    EXPECT_EQ(binding->getInterpolators().size(), 3u);
+
+    float out = 0.0f;
+    EXPECT_TRUE(p.shader->getMessage(OIIO::ustring("f"), p.data, out));
+    EXPECT_FLOAT_EQ(out, 0.5f);
+    EXPECT_TRUE(p.shader->getMessage(OIIO::ustring("fa"), p.data, out));  // the first element
+    EXPECT_FLOAT_EQ(out, 1.0f);
+    Color colour;
+    EXPECT_TRUE(p.shader->getMessage(OIIO::ustring("c"), p.data, colour));
+    EXPECT_FALSE(p.shader->getMessage(OIIO::ustring("f"), p.data, colour));  // wrong type
+    Tuple t;
+    EXPECT_FALSE(p.shader->getMessage(OIIO::ustring("h"), p.data, t));  // hpoint is no tuple
+    EXPECT_TRUE(p.shader->getMessage(OIIO::ustring("n"), p.data, t));
+    EXPECT_FALSE(p.shader->getMessage(OIIO::ustring("nothing"), p.data, out));
+}
+
+TEST(Binding, LinearInterpolatesBilinearlyAndVertexBindsNothing) {
+    ParameterSet params;
+    // Corners at (0,0), (1,0), (0,1), (1,1).
+    const float corners[4] = {0.0f, 1.0f, 2.0f, 4.0f};
+    params.push_back(new Parameter("f", ParamType(TypeFloat, 1, InterpLinear), 4, corners, true));
+    for (float u : {0.0f, 0.5f, 1.0f})
+        for (float v : {0.0f, 0.25f, 1.0f}) {
+            Prepared p;
+            prepare(p, params, {}, u, v);
+            const float expected =
+                (1 - u) * (1 - v) * 0.0f + u * (1 - v) * 1.0f + (1 - u) * v * 2.0f + u * v * 4.0f;
+            EXPECT_NEAR(p.at<float>("f"), expected, 1e-6f) << u << " " << v;
+        }
+    ParameterSet vertex;
+    const float values[4] = {9, 9, 9, 9};
+    vertex.push_back("f", ParamType(TypeFloat, 1, InterpVertex), values, true);
+    Prepared p;
+    prepare(p, vertex);
+    EXPECT_FLOAT_EQ(p.at<float>("f"), 0.25f);
+}
+
+TEST(Binding, TuplesLeaveTheShaderSpace) {
+    std::map<OIIO::ustring, Transform> spaces;
+    spaces[OIIO::ustring("shader")] = Translate(10, 0, 0) * Scale(1, 2, 1);
+    ParameterSet params;
+    const float p3[3] = {1, 2, 3}, h4[4] = {5, 5, 5, 1}, n3[3] = {0, 1, 0};
+    params.push_back("p", ParamType(TypePoint), p3, true);
+    params.push_back("vv", ParamType(TypeVector), p3, true);
+    params.push_back("n", ParamType(TypeNormal), n3, true);
+    params.push_back("h", ParamType(TypeHPoint), h4, true);
+    Prepared p;
+    prepare(p, params, spaces);
+    const Tuple& point = p.at<Tuple>("p");
+    EXPECT_FLOAT_EQ(point.x, 11.0f);
+    EXPECT_FLOAT_EQ(point.y, 4.0f);
+    EXPECT_FLOAT_EQ(point.z, 3.0f);
+    const Tuple& vector = p.at<Tuple>("vv");  // scaled, not translated
+    EXPECT_FLOAT_EQ(vector.x, 1.0f);
+    EXPECT_FLOAT_EQ(vector.y, 4.0f);
+    const Tuple& normal = p.at<Tuple>("n");  // inverse transpose: y shrinks
+    EXPECT_FLOAT_EQ(normal.y, 0.5f);
+    EXPECT_FLOAT_EQ(normal.x, 0.0f);
+    const Tuple& h = p.at<Tuple>("h");  // an hpoint binding keeps the default
+    EXPECT_FLOAT_EQ(h.x, 0.0f);
+    EXPECT_FLOAT_EQ(h.w, 1.0f);
+    // The default of p is a shader-space value brought to current space by initialize.
+    Prepared defaults;
+    prepare(defaults, {}, spaces);
+    EXPECT_FLOAT_EQ(defaults.at<Tuple>("p").x, 11.0f);
+    EXPECT_FLOAT_EQ(defaults.at<Tuple>("p").y, 4.0f);
+
+    // Rebinding takes the new "shader" space.
+    spaces[OIIO::ustring("shader")] = Translate(0, 0, -3);
+    p.shader->rebindArguments(spaces);
+    ShaderEnvironment env;
+    p.shader->init(env, nullptr, p.data);
+    EXPECT_FLOAT_EQ(p.at<Tuple>("p").x, 1.0f);
+    EXPECT_FLOAT_EQ(p.at<Tuple>("p").z, 0.0f);
+}
+
+TEST(Binding, MissingPluginMakesNothing) {
+    std::map<OIIO::ustring, Transform> spaces;
+    ParameterSet params;
+    EXPECT_THROW(createShader("no-such-shader", shadingtest::testPluginDir(), spaces, params),
+                 ovo::Error);
+}

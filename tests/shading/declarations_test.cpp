@@ -1,0 +1,257 @@
+// Shader, Light, LightSwitch, shader groups and ConnectShaders through the renderer, with
+// their messages word for word, and the layer connections they make at work.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "api/api_test_util.h"
+#include "core/shading/connections.h"
+#include "core/shading/environment.h"
+#include "core/shading/light.h"
+#include "shading/shading_test_util.h"
+
+using namespace ovo;
+using ovo::testing::kError;
+using ovo::testing::kSevere;
+using ovo::testing::kWarning;
+
+namespace {
+
+class Declarations : public ovo::testing::RaytracerTest {
+  protected:
+    Declarations() {
+        const std::string path = shadingtest::testPluginDir() + ":&";
+        renderer->Attribute("string path:shader", path.c_str());
+        take();
+    }
+    Reference<ShaderGroup> surface() { return renderer->getAttributes().surface; }
+    // A group of two "args" layers, "a" then "b", left open.
+    void twoLayers() {
+        renderer->World();
+        take();
+        renderer->ShaderGroupBegin();
+        renderer->Shader("surface", "args", "a");
+        renderer->Shader("surface", "args", "b");
+        expectSilence();
+    }
+    const Shader::ShaderConnectionInterface* lastConnection(size_t layer) {
+        const auto& c = surface()->layers[layer]->getLayerConnections();
+        return c.empty() ? nullptr : c.back();
+    }
+};
+
+}  // namespace
+
+TEST_F(Declarations, ShaderCallsFillTheGroups) {
+    renderer->World();
+    take();
+    const Reference<ShaderGroup> initial = surface();
+    renderer->Shader(nullptr, "args", nullptr);
+    expectReport(kError, "Shader: NULL shader type");
+    renderer->Shader("paint", "args", nullptr);
+    expectReport(kError, "Shader: Unknown shader type \"paint\"");
+    renderer->Shader("light", "args", nullptr);
+    expectReport(kError, "Shader: Unsupported shader type \"light\"");
+    renderer->Shader("surface", "no-such-shader", nullptr);
+    expectReport(kSevere, "Unable to find plugin \"no-such-shader\"");
+    EXPECT_EQ(surface(), initial);
+
+    renderer->Shader("surface", "args", nullptr);
+    ASSERT_TRUE(surface());
+    EXPECT_EQ(surface()->layers.size(), 1u);
+    const Shader* first = surface()->layers[0].get();
+    renderer->Shader("surface", "args", nullptr);  // a second call replaces the group
+    ASSERT_EQ(surface()->layers.size(), 1u);
+    EXPECT_NE(surface()->layers[0].get(), first);
+    expectSilence();
+
+    // The pending list is consumed even by a refused call.
+    renderer->Parameter("float f", 0.75f);
+    renderer->Shader("paint", "args", nullptr);
+    take();
+    EXPECT_TRUE(renderer->getPendingParameters().empty());
+
+    renderer->ShaderGroupBegin();
+    renderer->Shader("surface", "args", "one");
+    renderer->Shader("displacement", "args", "two");
+    expectReport(kError,
+                 "Shader: Different shader types in shader group \"surface\" vs \"displacement\"");
+    renderer->Shader("surface", "args", "three");
+    renderer->ShaderGroupEnd();
+    expectSilence();
+    ASSERT_EQ(surface()->layers.size(), 2u);
+    EXPECT_EQ(surface()->layers[0]->getHandle(), "one");
+    EXPECT_EQ(surface()->layers[1]->getHandle(), "three");
+    EXPECT_FALSE(renderer->getAttributes().displacement);
+}
+
+TEST_F(Declarations, LightsAndSwitches) {
+    renderer->World();
+    take();
+    renderer->Light("l1", "counting", nullptr);
+    expectSilence();
+    ASSERT_EQ(renderer->getAttributes().lights->lights.size(), 1u);
+    renderer->PushAttributes();
+    renderer->LightSwitch("l1", false);
+    renderer->LightSwitch("l1", false);  // switching off twice removes it once
+    expectSilence();
+    EXPECT_TRUE(renderer->getAttributes().lights->lights.empty());
+    renderer->LightSwitch("nothing", true);
+    expectReport(kWarning, "Light \"nothing\" does not exist");
+    renderer->LightSwitch("l1", true);
+    renderer->LightSwitch("l1", true);
+    EXPECT_EQ(renderer->getAttributes().lights->lights.size(), 1u);
+    renderer->LightSwitch("l1", false);
+    renderer->PopAttributes();
+    // The saved state kept its own list.
+    EXPECT_EQ(renderer->getAttributes().lights->lights.size(), 1u);
+
+    renderer->Light("l1", "counting", nullptr);
+    expectReport(kWarning, "Light \"l1\" is already defined");
+    EXPECT_EQ(renderer->getAttributes().lights->lights.size(), 2u);
+
+    renderer->Attribute("int light:nsamples", 4);
+    renderer->Parameter("string geometry", "lamp");
+    renderer->Light("area", "counting", nullptr);
+    expectSilence();
+    const auto* area =
+        dynamic_cast<const AreaLight*>(renderer->getAttributes().lights->lights.back().get());
+    ASSERT_NE(area, nullptr);
+    EXPECT_EQ(area->getGeometryName(), OIIO::ustring("lamp"));
+    EXPECT_EQ(area->numSamples(), 4u);
+
+    renderer->Light("missing", "no-such-shader", nullptr);
+    expectReport(kSevere, "Unable to find plugin \"no-such-shader\"");
+    EXPECT_EQ(renderer->getAttributes().lights->lights.size(), 3u);
+}
+
+TEST_F(Declarations, ConnectShadersMessages) {
+    renderer->World();
+    take();
+    renderer->ConnectShaders("a", "f", "b", "f");
+    expectReport(kError,
+                 "ConnectShaders: invalid call outside ShaderGroup block\n\tNo connection made");
+    renderer->ShaderGroupBegin();
+    renderer->ConnectShaders("a", "f", "b", "f");
+    renderer->ShaderGroupEnd();
+    take();  // no group type yet: silent
+
+    twoLayers();
+    renderer->ConnectShaders("a", "nothing", "a", "nothing");
+    expectReport(kError, "ConnectShaders: same source and destination layers");
+    renderer->ConnectShaders("x", "f", "b", "f");
+    expectReport(kError, "ConnectShaders: \"x\" source layer does not exist");
+    renderer->ConnectShaders("a", "f", "y", "f");
+    expectReport(kError, "ConnectShaders: \"y\" destination layer does not exist");
+    renderer->ConnectShaders("a", "f[1]", "b", "f");
+    expectReport(kError, "ConnectShaders: \"f[1]\" is not a array");
+    renderer->ConnectShaders("a", "fa[1", "b", "f");
+    expectReport(kError, "ConnectShaders: cannot parse \"fa[1\" source parameter");
+    renderer->ConnectShaders("a", "f", "b", "u[0]");
+    expectReport(kError, "ConnectShaders: \"u[0]\" parameter is not a array");
+    renderer->ConnectShaders("a", "zz", "b", "f");
+    expectReport(kError,
+                 "ConnectShaders: parameter \"zz\" not found in layer \"a\" (shader \"args\")");
+    renderer->ConnectShaders("a", "fa", "b", "f");
+    expectReport(kError, "ConnectShaders: cannot connect array to non array");
+    renderer->ConnectShaders("a", "s", "b", "f");
+    expectReport(kError, "ConnectShaders: types are not compatible");
+    renderer->ConnectShaders("a", "fa", "b", "sa");
+    expectReport(kError, "ConnectShaders: array types are not compatible");
+    renderer->ConnectShaders("a", "m", "b", "c");
+    expectReport(kError, "ConnectShaders: types are not compatible");
+    EXPECT_TRUE(surface()->layers[1]->getLayerConnections().empty());
+}
+
+TEST_F(Declarations, ConnectionClassesAndAliases) {
+    twoLayers();
+    renderer->ConnectShaders("a", "C", "b", "C");
+    const auto* c = lastConnection(1);
+    ASSERT_NE(c, nullptr);
+    EXPECT_NE(dynamic_cast<const Shader::TupleConnection*>(c), nullptr);
+    EXPECT_EQ(c->source.global, unsigned(GlobalCi));
+    EXPECT_EQ(c->destination.global, unsigned(GlobalCs));
+    EXPECT_EQ(c->source.layer, 0);
+    renderer->ConnectShaders("a", " opacity", "b", "opacity");
+    EXPECT_EQ(lastConnection(1)->source.global, unsigned(GlobalOi));
+    EXPECT_EQ(lastConnection(1)->destination.global, unsigned(GlobalOs));
+
+    const struct {
+        const char* from;
+        const char* to;
+        bool (*is)(const Shader::ShaderConnectionInterface*);
+    } cases[] = {
+        {"f", "c",
+         [](const Shader::ShaderConnectionInterface* x) {
+             return dynamic_cast<const Shader::FloatTupleConnection*>(x) != nullptr;
+         }},
+        {"p", "f",
+         [](const Shader::ShaderConnectionInterface* x) {
+             return dynamic_cast<const Shader::FloatConnection*>(x) != nullptr;
+         }},
+        {"p", "n",
+         [](const Shader::ShaderConnectionInterface* x) {
+             return dynamic_cast<const Shader::TupleConnection*>(x) != nullptr;
+         }},
+        {"s", "s",
+         [](const Shader::ShaderConnectionInterface* x) {
+             return dynamic_cast<const Shader::StringConnection*>(x) != nullptr;
+         }},
+        {"m", "m",
+         [](const Shader::ShaderConnectionInterface* x) {
+             return dynamic_cast<const Shader::MatrixConnection*>(x) != nullptr;
+         }},
+        {"fa", "fo",
+         [](const Shader::ShaderConnectionInterface* x) {
+             return dynamic_cast<const Shader::ArrayConnection<float>*>(x) != nullptr;
+         }},
+        {"sa", "sa",
+         [](const Shader::ShaderConnectionInterface* x) {
+             return dynamic_cast<const Shader::ArrayConnection<const char*>*>(x) != nullptr;
+         }},
+        {"pa", "ca",
+         [](const Shader::ShaderConnectionInterface* x) {
+             return dynamic_cast<const Shader::ArrayConnection<Tuple>*>(x) != nullptr;
+         }},
+        {"fa[2]", "f",
+         [](const Shader::ShaderConnectionInterface* x) {
+             return dynamic_cast<const Shader::FloatConnection*>(x) != nullptr;
+         }},
+    };
+    for (const auto& k : cases) {
+        renderer->ConnectShaders("a", k.from, "b", k.to);
+        expectSilence();
+        EXPECT_TRUE(k.is(lastConnection(1))) << k.from << " -> " << k.to;
+    }
+    EXPECT_EQ(lastConnection(1)->source.index, 2);
+}
+
+TEST_F(Declarations, LayerConnectionsOverrideBindings) {
+    renderer->World();
+    take();
+    renderer->ShaderGroupBegin();
+    renderer->Parameter("float f", 0.5f);
+    renderer->Shader("surface", "args", "a");
+    const float grey[3] = {0.9f, 0.9f, 0.9f};
+    renderer->Parameter("color c", grey);
+    renderer->Shader("surface", "args", "b");
+    renderer->ConnectShaders("a", "f", "b", "c");
+    renderer->ShaderGroupEnd();
+    expectSilence();
+
+    const ShaderGroup& g = *surface();
+    ShaderEnvironment env;
+    std::vector<void*> blocks = {g.layers[0]->createData(), g.layers[1]->createData()};
+    g.layers[0]->init(env, blocks, nullptr, blocks[0]);
+    g.layers[1]->init(env, blocks, nullptr, blocks[1]);
+    Color c;
+    ASSERT_TRUE(g.layers[1]->getMessage(OIIO::ustring("c"), blocks[1], c));
+    EXPECT_FLOAT_EQ(c.r, 0.5f);  // the binding's 0.9 is overridden by the connection
+    EXPECT_FLOAT_EQ(c.b, 0.5f);
+
+    // A source layer beyond the blocks given stops with the subscript error.
+    std::vector<void*> none;
+    EXPECT_THROW(g.layers[1]->init(env, none, nullptr, blocks[1]), std::out_of_range);
+    g.layers[0]->destroyData(blocks[0]);
+    g.layers[1]->destroyData(blocks[1]);
+}

@@ -1,0 +1,220 @@
+// Hit::shade on hand-made hits: the passes each layer runs, derivatives on a flat parametric
+// patch, the globals it fills; and the illuminance loops with their light cache.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+
+#include "core/geometry/hit.h"
+#include "core/shading/light.h"
+#include "core/shading/shader_group.h"
+#include "core/shading/sl/geometry.h"
+#include "core/shading/sl/lighting.h"
+#include "shading/shading_test_util.h"
+
+using namespace ovo;
+using shadingtest::makeShader;
+using shadingtest::pluginSymbol;
+
+namespace {
+
+// A hit at (0.5, 0.5) on the plane z = 0 where u = x and v = y.
+Hit flatHit() {
+    Hit hit;
+    hit.t = 1.0f;
+    hit.env.P = Point(0.5f, 0.5f, 0.0f);
+    hit.env.Ng = Normal(0.0f, 0.0f, -1.0f);
+    hit.env.u = 0.5f;
+    hit.env.v = 0.5f;
+    hit.env.dPdu = Vector(1.0f, 0.0f, 0.0f);
+    hit.env.dPdv = Vector(0.0f, 1.0f, 0.0f);
+    hit.env.dNdu = hit.env.dNdv = Vector(0.0f);
+    return hit;
+}
+
+// The ray to it from (0.5, 0.5, -1), whose offset rays land `step` further in x and in y.
+RayDifferential flatRay(float step) {
+    RayDifferential ray(Point(0.5f, 0.5f, -1.0f), Vector(0.0f, 0.0f, 1.0f));
+    ray.hasDifferentials = true;
+    ray.rx = Ray(ray.o, Vector(step, 0.0f, 1.0f));
+    ray.ry = Ray(ray.o, Vector(0.0f, step, 1.0f));
+    return ray;
+}
+
+Reference<ShaderGroup> group(std::initializer_list<const char*> names) {
+    Reference<ShaderGroup> g(new ShaderGroup());
+    for (const char* n : names) g->layers.push_back(Reference<Shader>(makeShader(n)));
+    return g;
+}
+
+}  // namespace
+
+TEST(Shade, PassesDerivativesAndOutput) {
+    std::atomic<unsigned>* runs = pluginSymbol<std::atomic<unsigned>>("derivs", "derivsRuns");
+    std::atomic<unsigned>* plain = pluginSymbol<std::atomic<unsigned>>("args", "argsRuns");
+    ASSERT_TRUE(runs && plain);
+
+    // Two layers that read du and dv run three times each; Du(u) = 1, Dv(u) = Du(v) = 0.
+    Hit hit = flatHit();
+    hit.attributes.surface = group({"derivs", "derivs"});
+    for (int i = 0; i < 3; ++i) runs[i] = 0;
+    float out = 0.0f;
+    hit.shade(flatRay(0.01f), &out);
+    EXPECT_EQ(runs[0].load(), 2u);
+    EXPECT_EQ(runs[1].load(), 2u);
+    EXPECT_EQ(runs[2].load(), 2u);
+    EXPECT_FLOAT_EQ(out, 1.0f);
+    EXPECT_NEAR(hit.env.dudx, 0.01f, 1e-6f);
+    EXPECT_NEAR(hit.env.dvdy, 0.01f, 1e-6f);
+    EXPECT_NEAR(hit.env.du, 0.01f, 1e-6f);
+    EXPECT_NEAR(hit.env.Ci.r, 1.0f, 1e-3f);
+    EXPECT_NEAR(hit.env.Ci.g, 0.0f, 1e-3f);
+    EXPECT_NEAR(hit.env.Ci.b, 0.0f, 1e-3f);
+    // Every shifted value was put back.
+    EXPECT_FLOAT_EQ(hit.env.u, 0.5f);
+    EXPECT_FLOAT_EQ(hit.env.P.x, 0.5f);
+
+    // A layer that reads neither du nor dv runs once; a null out is left alone.
+    Hit once = flatHit();
+    once.attributes.surface = group({"args"});
+    *plain = 0;
+    once.shade(flatRay(0.01f), nullptr);
+    EXPECT_EQ(plain->load(), 1u);
+    EXPECT_FLOAT_EQ(once.env.Oi.r, 0.25f);  // the args layer sets Oi = f
+
+    // Without an N primitive variable N is Ng; a ray starting at P shades with I = its
+    // direction; without differentials a pixel spreads over one film pixel (no scene: 1).
+    Hit eye = flatHit();
+    eye.attributes.surface = group({"args"});
+    RayDifferential fromP(eye.env.P, Vector(0.0f, 0.0f, 2.0f));
+    eye.shade(fromP, nullptr);
+    EXPECT_EQ(eye.env.N, eye.env.Ng);
+    EXPECT_FLOAT_EQ(eye.env.I.z, 2.0f);
+}
+
+TEST(Shade, DegenerateJacobianGivesZeroDerivatives) {
+    ShaderEnvironment env;
+    env.dudx = env.dvdy = env.dudy = env.dvdx = 0.0f;
+    env.derivPass = 1;
+    env.derivCounter = 0;
+    EXPECT_FLOAT_EQ(SL::Du(env, 3.0f), 0.0f);  // offset passes answer 0
+    env.derivPass = 2;
+    env.derivCounter = 0;
+    SL::Du(env, 5.0f);
+    env.derivPass = 0;
+    env.derivCounter = 0;
+    EXPECT_FLOAT_EQ(SL::Du(env, 1.0f), 0.0f);
+    Color c(1.0f);
+    EXPECT_EQ(SL::Du(env, c), Color(0.0f));
+    EXPECT_EQ(env.derivCounter, 1);  // colours take no call site
+
+    // Deriv(x, x) of a value that changes only with u is 1.
+    env.dudx = env.dvdy = 0.1f;
+    for (int pass : {1, 2, 0}) {
+        env.derivPass = pass;
+        env.derivCounter = 0;
+        const float x = 2.0f + (pass == 1 ? 0.1f * 3.0f : 0.0f);
+        const float d = SL::Deriv(env, x, x);
+        if (pass == 0) {
+            EXPECT_NEAR(d, 1.0f, 1e-4f);
+        }
+    }
+}
+
+TEST(Shade, SpacesAndFaceforward) {
+    ShaderEnvironment env;
+    env.shaderSpace = Translate(1, 2, 3);
+    env.space = Scale(2, 2, 2);
+    Tuple p(1.0f, 2.0f, 3.0f);
+    Tuple inShader = SL::transform(env, OIIO::ustring("shader"), p);
+    EXPECT_FLOAT_EQ(inShader.x, 0.0f);
+    EXPECT_FLOAT_EQ(inShader.z, 0.0f);
+    Tuple inObject = SL::transform(env, OIIO::ustring("object"), p);
+    EXPECT_FLOAT_EQ(inObject.y, 1.0f);
+    Tuple v = SL::vtransform(env, OIIO::ustring("shader"), p);  // vectors are not translated
+    EXPECT_FLOAT_EQ(v.x, 1.0f);
+    Tuple unknown = SL::transform(env, OIIO::ustring("nowhere"), p);
+    EXPECT_EQ(unknown, p);
+    Tuple back = SL::transform(env, OIIO::ustring("shader"), OIIO::ustring("current"), p);
+    EXPECT_FLOAT_EQ(back.x, 2.0f);
+
+    env.Ng = Normal(0.0f, 0.0f, 1.0f);
+    Tuple N(0.0f, 0.0f, 1.0f), toward(0.0f, 0.0f, -1.0f), away(0.0f, 0.0f, 1.0f),
+        across(1.0f, 0.0f, 0.0f);
+    EXPECT_FLOAT_EQ(SL::faceforward(env, N, toward).z, 1.0f);
+    EXPECT_FLOAT_EQ(SL::faceforward(env, N, away).z, -1.0f);
+    EXPECT_EQ(SL::faceforward(env, N, across), Tuple(0.0f));
+}
+
+namespace {
+
+Reference<Light> countingLight(const Point& from, float nondiffuse = 0.0f) {
+    ParameterSet p;
+    p.push_back("from", ParamType(TypePoint), &from.x, true);
+    p.push_back("__nondiffuse", ParamType(TypeFloat), &nondiffuse, true);
+    Shader* s = makeShader("counting", p);
+    Light* l = dynamic_cast<Light*>(s);
+    EXPECT_NE(l, nullptr);
+    return Reference<Light>(l);
+}
+
+}  // namespace
+
+TEST(Lighting, CacheConesAndNondiffuse) {
+    std::atomic<unsigned>* runs = pluginSymbol<std::atomic<unsigned>>("counting", "countingRuns");
+    ASSERT_TRUE(runs);
+    Reference<LightList> lights(new LightList());
+    lights->lights.push_back(countingLight(Point(0.0f, 0.0f, 2.0f)));   // above the surface
+    lights->lights.push_back(countingLight(Point(0.0f, 0.0f, -2.0f)));  // behind it
+
+    ShaderEnvironment env;
+    env.lights = lights;
+    env.P = Point(0.0f);
+    env.N = env.Ng = Normal(0.0f, 0.0f, 1.0f);
+    env.I = Vector(0.0f, 0.0f, -1.0f);
+    Tuple N(0.0f, 0.0f, 1.0f);
+    *runs = 0;
+    const Color first = SL::diffuse(env, N);
+    const Color second = SL::diffuse(env, N);
+    EXPECT_EQ(runs->load(), 2u);     // each light once for both calls
+    EXPECT_FLOAT_EQ(first.r, 1.0f);  // the light behind adds nothing
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(env.lightCache.size(), 2u);  // but is cached
+
+    // A light with "__nondiffuse" 1 adds nothing to diffuse and still adds to specular.
+    ShaderEnvironment quiet;
+    Reference<LightList> one(new LightList());
+    one->lights.push_back(countingLight(Point(0.0f, 0.0f, 2.0f), 1.0f));
+    quiet.lights = one;
+    quiet.P = Point(0.0f);
+    quiet.N = quiet.Ng = Normal(0.0f, 0.0f, 1.0f);
+    Tuple V(0.0f, 0.0f, 1.0f);
+    EXPECT_EQ(SL::diffuse(quiet, N), Color(0.0f));
+    EXPECT_GT(SL::specular(quiet, N, V, 0.1f).r, 0.99f);
+
+    // A shadow ray's shading and the offset passes gather nothing.
+    RayDifferential shadowRay;
+    shadowRay.type = RayDifferential::Transmission;
+    ShaderEnvironment shadow;
+    shadow.lights = lights;
+    shadow.ray = &shadowRay;
+    shadow.N = shadow.Ng = Normal(0.0f, 0.0f, 1.0f);
+    *runs = 0;
+    EXPECT_EQ(SL::diffuse(shadow, N), Color(0.0f));
+    EXPECT_EQ(runs->load(), 0u);
+    env.derivPass = 1;
+    EXPECT_EQ(SL::diffuse(env, N), Color(0.0f));
+    env.clearLightCache();
+    quiet.clearLightCache();
+}
+
+TEST(Lighting, SpecularModels) {
+    ShaderEnvironment env;  // no scene: the option's default model, "bmrt"
+    Tuple N(0.0f, 0.0f, 1.0f);
+    const float a = 0.3f;
+    Tuple L(std::sin(a), 0.0f, std::cos(a)), V(-std::sin(a), 0.0f, std::cos(a));
+    EXPECT_NEAR(SL::specularbrdf(env, L, N, V, 0.1f).r, 1.0f, 1e-5f);  // mirror: H = N
+    Tuple V2(0.0f, 0.0f, 1.0f);
+    const Tuple H = SL::normalize(L + V2);
+    EXPECT_NEAR(SL::specularbrdf(env, L, N, V2, 0.5f).g, std::pow(H.z, 16.0f), 1e-5f);
+}
