@@ -29,7 +29,9 @@
 
 namespace ovo {
 
+class Camera;
 class Primitive;
+class Shape;
 
 // What the block stack holds. Frame and accelerator blocks are numbered but never opened;
 // a kind of World or above counts as inside the world.
@@ -236,6 +238,12 @@ class Raytracer : public RendererAPI {
     // Passes inside the world; otherwise reports that the primitive `type` comes too early.
     bool checkInWorld(const char* type);
 
+    // raytracer_geometry.cpp: turns a node's subtree into one primitive (null when it holds
+    // none): aggregates for accelerator nodes, solids for solid nodes, a MotionPrimitive around
+    // a moving node's content. Render builds the world node this way. Reads the tree only;
+    // throws the Error of a plugin that cannot be loaded.
+    Reference<Primitive> buildPrimitive(const TransformNode& node);
+
   private:
     struct SavedAttributes {
         Attributes attributes;
@@ -301,11 +309,53 @@ class Raytracer : public RendererAPI {
     // the options' object map under `name`. It reports plugin failures itself, so that
     // ObjectEnd always closes its block.
     void defineObject(const std::string& name, TransformNode& node);
+    // While one lives, primitive constructors and geometry plugins report through this
+    // renderer's manager (they have no renderer of their own); nests.
+    class GeometryReports {
+      public:
+        explicit GeometryReports(Raytracer& renderer);
+        ~GeometryReports();
+        GeometryReports(const GeometryReports&) = delete;
+        GeometryReports& operator=(const GeometryReports&) = delete;
+
+      private:
+        Raytracer& renderer;
+    };
+    void addInt(const char* name, int value);
+    void addFloat(const char* name, float value);
+    void addString(const char* name, const char* value);
+    void addPoint(const char* name, const float* value);
+    void addInts(const char* name, int count, const int* values);
+    void addFloats(const char* name, int count, const float* values);
+    void addOpenArray(const char* name, BaseType type, const void* values);
+    bool curveBasis(const char* basis, const char*& type);
+    Transform shapeTransform() const;
+    void addPrimitive(TransformNode& node, const Reference<ovo::Shape>& shape,
+                      const Attributes& attributes, const Transform& m);
+    Reference<Primitive> buildNode(const TransformNode& node,
+                                   std::vector<Reference<Primitive>>& passed);
+    Reference<Primitive> gather(const std::string& name, const ParameterSet& parameters,
+                                std::vector<Reference<Primitive>>& parts);
+    Reference<Primitive> combine(const std::string& operation, const ParameterSet& parameters,
+                                 const std::vector<Reference<Primitive>>& parts, size_t first);
+    Reference<Primitive> solid(const std::string& operation, const ParameterSet& parameters,
+                               const Reference<Primitive>& a, const Reference<Primitive>& b);
 
     // raytracer_render.cpp: renders the frame for one camera or all; defines the "screen",
     // "raster" and "NDC" spaces of the first camera when the world begins.
     void renderFrame(const char* camera);
     void defineScreenSpaces();
+    void configureTextureSystem();
+    // The world primitive, built once per frame for all its cameras.
+    struct FrameWorld {
+        bool built = false;
+        Reference<Primitive> primitive;
+    };
+    void renderCamera(CameraRecord& record, FrameWorld& world);
+    // Places the lights for one camera and attaches the area lights to their geometry.
+    void placeLights(const CameraRecord& record);
+    // "camera", and for projective cameras "screen", "raster" and "NDC".
+    void defineCameraSpaces(const ovo::Camera& camera, const MotionTransform& cameraTransform);
 
     ErrorManager* errorManager;
     std::deque<BlockKind> blocks;
@@ -343,6 +393,9 @@ class Raytracer : public RendererAPI {
 
     OIIO::TextureSystem* textureSystem = nullptr;
     ParameterSet pending;  // filled by Parameter(), consumed by the next command
+
+    // Geometry calls and Render: how many GeometryReports scopes are open.
+    unsigned geometryReportDepth = 0;
 };
 
 }  // namespace ovo

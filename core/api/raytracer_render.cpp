@@ -1,13 +1,465 @@
-// Cameras, outputs, file input and rendering. Until the rendering engine is connected these
-// calls record nothing and render nothing.
+// Cameras, outputs, scene input and Render: what turns a described world into image files.
+#include <OpenImageIO/imageio.h>
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <new>
+
 #include "core/api/raytracer.h"
+#include "core/geometry/primitive.h"
+#include "core/plugins/factory.h"
+#include "core/plugins/search_path.h"
+#include "core/render/bucket.h"
+#include "core/render/camera.h"
+#include "core/render/film.h"
+#include "core/render/filter.h"
+#include "core/render/output.h"
+#include "core/render/sampler.h"
+#include "core/render/scene.h"
+#include "core/shading/light.h"
 
 namespace ovo {
 
-void Raytracer::Camera(const char*) {}
-void Raytracer::Output(const char*, const char*, const char*, const char*) {}
-void Raytracer::Input(const char*, const float*) {}
-void Raytracer::renderFrame(const char*) {}
-void Raytracer::defineScreenSpaces() {}
+namespace {
+
+const OIIO::ustring kCameraSpace("camera");
+const OIIO::ustring kScreenSpace("screen");
+const OIIO::ustring kRasterSpace("raster");
+const OIIO::ustring kNdcSpace("NDC");
+const OIIO::ustring kShaderSpace("shader");
+
+// The first n values of a float or int parameter holding at least n of them.
+template <class T>
+bool pendingValues(const ParameterSet& p, const char* name, BaseType type, int n, T* out) {
+    const ovo::Parameter* found = p.find(name, type);
+    if (!found || int(found->type().arraylen()) * found->nvalues() < n) return false;
+    const T* v = static_cast<const T*>(found->data());
+    if (!v) return false;
+    for (int i = 0; i < n; ++i) out[i] = v[i];
+    return true;
+}
+
+void addMissing(ParameterSet& p, const char* name, int n, const float* values) {
+    if (!p.find(name)) p.push_back(name, ParamType(TypeFloat, unsigned(n)), values, true);
+}
+
+// Words split at white space; a word that opens with a double quote runs to the closing one
+// (the quotes are dropped, so that a quoted path with spaces names its file).
+std::vector<std::string> splitWords(const char* text) {
+    std::vector<std::string> words;
+    const char* p = text;
+    for (;;) {
+        while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') ++p;
+        if (!*p) break;
+        std::string word;
+        if (*p == '"') {
+            for (++p; *p && *p != '"'; ++p) word += *p;
+            if (*p) ++p;
+        } else {
+            for (; *p && *p != ' ' && *p != '\t' && *p != '\n' && *p != '\r'; ++p) word += *p;
+        }
+        words.push_back(word);
+    }
+    return words;
+}
+
+// A generator argument: quoted again when it holds white space, so the generator sees one word.
+std::string argumentWord(const std::string& word) {
+    if (word.find_first_of(" \t") == std::string::npos) return word;
+    return "\"" + word + "\"";
+}
+
+// The generator for a file: its extension, looking through a compression suffix (".rib.gz" is
+// a compressed "rib" file). Empty when the file name has none.
+std::string extensionOf(const std::string& file) {
+    std::string base = file;
+    const size_t slash = base.rfind('/');
+    std::string name = slash == std::string::npos ? base : base.substr(slash + 1);
+    if (name.size() > 3 && name.compare(name.size() - 3, 3, ".gz") == 0 &&
+        name.find('.') < name.size() - 3)
+        name.erase(name.size() - 3);
+    const size_t dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot + 1);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Cameras and outputs
+
+void Raytracer::Camera(const char* name) {
+    Options& current = getOptions();
+    float shutter[2];
+    if (pendingValues(pending, "shutter", TypeFloat, 2, shutter)) {
+        current.shutter[0] = shutter[0];
+        current.shutter[1] = shutter[1];
+    }
+
+    CameraRecord record;
+    record.name = name ? name : "";
+    record.options = current;
+    record.cameraTransform = currentNode->accumulated.inverse();
+    record.parameters.append(pending, true);
+
+    Options& o = record.options;
+    int resolution[2];
+    if (pendingValues(pending, "resolution", TypeInt, 2, resolution)) {
+        o.resolution[0] = resolution[0];
+        o.resolution[1] = resolution[1];
+        o.frameAspect =
+            float(unsigned(o.resolution[0])) / float(unsigned(o.resolution[1])) * o.pixelAspect;
+        if (o.screenAutomatic) {
+            o.screen[0] = -o.frameAspect;
+            o.screen[1] = o.frameAspect;
+            o.screen[2] = -1.0f;
+            o.screen[3] = 1.0f;
+        }
+    }
+    int samples[2];
+    if (pendingValues(pending, "spatialquality", TypeInt, 2, samples)) {
+        o.pixelSamples[0] = samples[0];
+        o.pixelSamples[1] = samples[1];
+    }
+    if (const ovo::Parameter* p = pending.find("projection", TypeString))
+        if (const char* projection = p->getString()) o.projection = projection;
+
+    // The camera plugin always finds these.
+    ParameterSet& params = record.parameters;
+    addMissing(params, "fov", 1, &o.fov);
+    addMissing(params, "pixelaspect", 1, &o.pixelAspect);
+    addMissing(params, "screen", 4, o.screen);
+    addMissing(params, "near", 1, &o.nearClip);
+    addMissing(params, "far", 1, &o.farClip);
+    addMissing(params, "shutter", 2, o.shutter);
+    addMissing(params, "fstop", 1, &o.fStop);
+    addMissing(params, "focallength", 1, &o.focalLength);
+    addMissing(params, "focaldistance", 1, &o.focalDistance);
+
+    if (const ovo::Parameter* p = pending.find("bucketorder", TypeString))
+        if (const char* order = p->getString()) o.bucketOrderName = order;
+
+    for (auto c = cameras.begin(); c != cameras.end(); ++c) {
+        if (c->name == record.name) {
+            cameras.erase(c);
+            break;
+        }
+    }
+    cameras.push_back(std::move(record));
+    pending.clear();
+}
+
+void Raytracer::Output(const char* name, const char* type, const char* mode, const char* camera) {
+    const std::string file = name ? name : "";
+    for (auto o = outputs.begin(); o != outputs.end(); ++o) {
+        if (o->name == file) {
+            outputs.erase(o);
+            break;
+        }
+    }
+    if (type && std::strcmp(type, "null") != 0) {
+        OutputRecord record = getOptions().outputDefaults;
+        record.name = file;
+        record.type = type;
+        record.mode = mode ? mode : "";
+        record.camera = camera ? camera : "";
+        record.gain = pending.findFloat("gain", 1.0f);
+        record.gamma = pending.findFloat("gamma", 1.0f);
+        record.parameters.append(pending, true);
+        outputs.push_back(std::move(record));
+    }
+    pending.clear();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Input
+
+void Raytracer::Input(const char* text, const float* bound) {
+    const std::string name = text ? text : "";
+    if (bound) {
+        // A bounded input is an object made once and instanced at each use.
+        if (!getOptions().objects.count(name)) {
+            ObjectBegin(name.c_str());
+            Input(name.c_str(), nullptr);
+            ObjectEnd();
+        }
+        ObjectInstance(name.c_str());
+        pending.clear();
+        return;
+    }
+
+    const std::vector<std::string> words = splitWords(name.c_str());
+    std::string pluginPath = getOptions().searchPaths.plugin;
+    const std::string inputPath = getOptions().searchPaths.input;
+    std::unique_ptr<Generator> generator;
+    if (!words.empty()) {
+        try {
+            generator.reset(createGenerator(words[0], pluginPath, pending));
+            // Made: the further words are its arguments, the first of them a file when the
+            // input path has it.
+            pending.clear();
+            std::string arguments;
+            for (size_t i = 1; i < words.size(); ++i) {
+                std::string word = words[i];
+                if (i == 1) {
+                    const std::string full = lookup(inputPath, word);
+                    if (!full.empty()) word = full;
+                }
+                if (i > 1) arguments += " ";
+                arguments += argumentWord(word);
+            }
+            if (generator) generator->run(this, arguments.c_str());
+            return;
+        } catch (const Error&) {
+            // Not a generator: the whole text names a file.
+        }
+    }
+
+    const std::string full = lookup(inputPath, name);
+    if (full.empty()) {
+        errorManager->Error("Input (\"%s\") --\n\tNo file found", name.c_str());
+        pending.clear();
+        return;
+    }
+    const std::string extension = extensionOf(name);
+    if (extension.empty()) {
+        errorManager->Error(
+            "Input (\"%s\") -- no extension\n\tCannot guess file type without extension",
+            name.c_str());
+        pending.clear();
+        return;
+    }
+    try {
+        generator.reset(createGenerator(extension, pluginPath, pending));
+    } catch (const Error& e) {
+        if (e.code() == Error::PluginNotFound)
+            errorManager->Error("Input: no support for file type ( %s )", extension.c_str());
+        else
+            errorManager->Error("%s", e.what());
+        pending.clear();
+        return;
+    }
+    pending.clear();
+    if (generator) generator->run(this, full.c_str());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Coordinate systems of a camera
+
+void Raytracer::defineCameraSpaces(const ovo::Camera& camera,
+                                   const MotionTransform& cameraTransform) {
+    namedSpaces[kCameraSpace] = cameraTransform.getSample(0).inverse();
+    // Screen and raster spaces exist for projective cameras only.
+    const auto* projective = dynamic_cast<const ProjectiveCamera*>(&camera);
+    const Film* film = camera.getFilm();
+    if (!projective || !film) return;
+    const Transform screen = projective->getWorldToScreen().inverse();
+    const Transform raster = screen * projective->getRasterToScreen();
+    namedSpaces[kScreenSpace] = screen;
+    namedSpaces[kRasterSpace] = raster;
+    namedSpaces[kNdcSpace] =
+        raster * ::Scale(float(film->xResolution()), float(film->yResolution()), 1.0f);
+}
+
+void Raytracer::defineScreenSpaces() {
+    if (cameras.empty()) return;
+    const CameraRecord& record = cameras.front();
+    const Options& o = record.options;
+    if (o.resolution[0] < 1 || o.resolution[1] < 1) return;
+    unsigned resolution[2] = {unsigned(o.resolution[0]), unsigned(o.resolution[1])};
+    Extent2D crop = {o.crop[0], o.crop[1], o.crop[2], o.crop[3]};
+    std::string pluginPath = getOptions().searchPaths.plugin;
+    try {
+        // The spaces depend on the film's resolution only: the film needs no filter.
+        Film film(resolution, crop, nullptr);
+        ParameterSet parameters;
+        parameters = record.parameters;
+        std::unique_ptr<ovo::Camera> camera(
+            createCamera(o.projection, pluginPath, record.cameraTransform, &film, parameters));
+        if (camera) defineCameraSpaces(*camera, record.cameraTransform);
+    } catch (const Error&) {
+        // Render reports a camera plugin that cannot be loaded, when it renders that camera.
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Render
+
+void Raytracer::configureTextureSystem() {
+    if (!textureSystem) return;
+    const Options& o = getOptions();
+    textureSystem->attribute("searchpath", o.searchPaths.texture);
+    textureSystem->attribute("plugin_searchpath", o.searchPaths.plugin);
+    textureSystem->attribute("automip", o.autoMipmap ? 1 : 0);
+    textureSystem->attribute("accept_unmipped", o.autoMipmap ? 1 : 0);
+    textureSystem->attribute("max_open_files", o.textureFiles);
+    textureSystem->attribute("max_memory_MB", float(o.textureMemory));
+    textureSystem->attribute("latlong_up", "z");
+}
+
+void Raytracer::renderFrame(const char* camera) {
+    configureTextureSystem();
+    GeometryReports reports(*this);
+    for (auto& set : geometrySets) set.second.finalize();
+
+    FrameWorld world;
+    if (!camera) {
+        for (CameraRecord& record : cameras) renderCamera(record, world);
+        cameras.clear();
+    } else {
+        auto found = cameras.begin();
+        while (found != cameras.end() && found->name != camera) ++found;
+        if (found == cameras.end()) {
+            errorManager->Severe("Render(\"%s\"): no such camera. Rendering aborted ...", camera);
+        } else {
+            renderCamera(*found, world);
+            cameras.erase(found);
+        }
+    }
+    // The sets name this frame's primitives by address.
+    geometrySets.clear();
+}
+
+// Places every light of the frame for one camera. Shading happens in world space and a light's
+// placement, the transform current at its declaration, already maps light space to world
+// space; composing the camera's transform on top would move world lights with the camera, so
+// the placement is the light's "shader" space as it stands, for every camera. Area lights then
+// gather the primitives made under their geometry name.
+void Raytracer::placeLights(const CameraRecord&) {
+    for (auto& entry : getOptions().lights) {
+        if (!entry.second) continue;
+        namedSpaces[kShaderSpace] = entry.second->getPlacement();
+        entry.second->rebindArguments(namedSpaces);
+    }
+    for (auto& entry : getOptions().lights) {
+        auto* area = dynamic_cast<AreaLight*>(entry.second.get());
+        if (!area) continue;
+        auto found = geometryNames.find(area->getGeometryName());
+        area->attach(found != geometryNames.end() ? found->second
+                                                  : std::vector<Reference<Primitive>>());
+    }
+}
+
+void Raytracer::renderCamera(CameraRecord& record, FrameWorld& world) {
+    const Options& o = record.options;
+    const char* name = record.name.c_str();
+    record.outputs.clear();
+    for (const OutputRecord& output : outputs)
+        if (output.camera == record.name) record.outputs.push_back(&output);
+    if (record.outputs.empty()) {
+        errorManager->Severe(
+            "Render(\"%s\"): no output(s) assigned to camera. Rendering aborted ...", name);
+        return;
+    }
+    if (o.integratorName == "null") {
+        record.outputs.clear();
+        return;
+    }
+    if (o.resolution[0] < 1 || o.resolution[1] < 1 || o.pixelSamples[0] < 1 ||
+        o.pixelSamples[1] < 1) {
+        errorManager->Severe(
+            "Render(\"%s\"): resolution %d x %d with %d x %d samples per pixel. Rendering "
+            "aborted ...",
+            name, o.resolution[0], o.resolution[1], o.pixelSamples[0], o.pixelSamples[1]);
+        record.outputs.clear();
+        return;
+    }
+
+    std::string pluginPath = getOptions().searchPaths.plugin;
+    unsigned resolution[2] = {unsigned(o.resolution[0]), unsigned(o.resolution[1])};
+    unsigned samples[2] = {unsigned(o.pixelSamples[0]), unsigned(o.pixelSamples[1])};
+    unsigned bucketSize[2] = {unsigned(std::max(o.bucketSize[0], 0)),
+                              unsigned(std::max(o.bucketSize[1], 0))};
+    Extent2D crop = {o.crop[0], o.crop[1], o.crop[2], o.crop[3]};
+    float filterWidth[2] = {o.filterWidth[0], o.filterWidth[1]};
+
+    try {
+        placeLights(record);
+
+        ParameterSet filterParameters, cameraParameters, samplerParameters, orderParameters;
+        filterParameters = o.filterParameters;
+        cameraParameters = record.parameters;
+        samplerParameters = o.samplerParameters;
+        orderParameters = o.bucketOrderParameters;
+
+        Filter* filter = createFilter(o.filterName, pluginPath, filterWidth, filterParameters);
+        if (!filter)
+            throw Error(Error::PluginLoadFailed, "Filter \"%s\" made nothing",
+                        o.filterName.c_str());
+        std::unique_ptr<Film> film(new Film(resolution, crop, filter));
+
+        // Every plugin is made before an output file is opened, so that a frame that cannot
+        // be rendered leaves no half-written image behind.
+        std::unique_ptr<ovo::Camera> camera(createCamera(
+            o.projection, pluginPath, record.cameraTransform, film.get(), cameraParameters));
+        if (!camera)
+            throw Error(Error::PluginLoadFailed, "Camera \"%s\" made nothing",
+                        o.projection.c_str());
+        defineCameraSpaces(*camera, record.cameraTransform);
+
+        std::unique_ptr<Sampler> sampler(createSampler(
+            o.samplerName, pluginPath, resolution, samples, crop, filterWidth, samplerParameters));
+        if (!sampler)
+            throw Error(Error::PluginLoadFailed, "Sampler \"%s\" made nothing",
+                        o.samplerName.c_str());
+
+        if (!world.built) {
+            world.primitive = worldNode ? buildPrimitive(*worldNode) : Reference<Primitive>();
+            world.built = true;
+        }
+        Reference<Primitive> primitive = world.primitive;
+        if (!primitive) {
+            std::vector<Reference<Primitive>> none;
+            ParameterSet parameters;
+            parameters = o.acceleratorParameters;
+            primitive =
+                createAggregate(o.acceleratorName, pluginPath, "accelerator", none, parameters);
+            if (!primitive) primitive = new Aggregate();
+        }
+
+        std::unique_ptr<Scene> scene(new Scene(this, camera.get(), primitive.get(), sampler.get(),
+                                               textureSystem, getOptions()));
+        // A bucket side of 1 renders by streaming samples on this thread.
+        if (o.bucketSize[0] > 1 && o.bucketSize[1] > 1) {
+            std::unique_ptr<BucketOrder> order(createBucketOrder(
+                o.bucketOrderName, pluginPath, bucketSize, resolution, crop, orderParameters));
+            if (order) scene->buildBuckets(*order, filterWidth);
+        }
+
+        for (const OutputRecord* output : record.outputs) {
+            // A format without a writer is skipped silently; a file that cannot be written
+            // is worth a word.
+            if (!openOutput(*film, *output, pluginPath) &&
+                (output->mode == "rgb" || output->mode == "rgba" || output->mode == "a" ||
+                 output->mode == "z") &&
+                std::unique_ptr<OIIO::ImageOutput>(OIIO::ImageOutput::create(output->type)))
+                errorManager->Error("Render(\"%s\"): cannot write \"%s\". Skipping ...", name,
+                                    output->name.c_str());
+        }
+
+        const auto start = std::chrono::steady_clock::now();
+        scene->render();
+        const auto end = std::chrono::steady_clock::now();
+        scene->closeOutputs();
+
+        const Options& top = getOptions();
+        if (top.statisticsLevel > 0) {
+            errorManager->Message("Rendering time %f\n",
+                                  std::chrono::duration<double>(end - start).count());
+            errorManager->Message("%s\n", OIIO::ustring::getstats(true).c_str());
+            if (textureSystem)
+                errorManager->Message("%s\n",
+                                      textureSystem->getstats(top.statisticsLevel, true).c_str());
+        }
+        // The scene goes first: it refers to the camera, sampler and primitive.
+        scene.reset();
+    } catch (const Error& e) {
+        errorManager->Severe("%s. Rendering aborted", e.what());
+    } catch (const std::bad_alloc&) {
+        errorManager->Severe("Render(\"%s\"): out of memory. Rendering aborted ...", name);
+    }
+    record.outputs.clear();
+}
 
 }  // namespace ovo

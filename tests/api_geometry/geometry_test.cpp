@@ -1,0 +1,467 @@
+// The geometry calls of the scene interface: shapes filed under transform nodes, the building of
+// node trees into aggregates, solids and moving parts, objects and instances.
+#include <OpenImageIO/filesystem.h>
+#include <OpenImageIO/plugin.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+#include "api/api_test_util.h"
+#include "core/geometry/primitive.h"
+
+namespace ovo {
+namespace testing {
+namespace {
+
+void expectBox(const Aabb& box, float x0, float y0, float z0, float x1, float y1, float z1,
+               float tolerance = 1e-4f) {
+    EXPECT_NEAR(box.bmin[0], x0, tolerance);
+    EXPECT_NEAR(box.bmin[1], y0, tolerance);
+    EXPECT_NEAR(box.bmin[2], z0, tolerance);
+    EXPECT_NEAR(box.bmax[0], x1, tolerance);
+    EXPECT_NEAR(box.bmax[1], y1, tolerance);
+    EXPECT_NEAR(box.bmax[2], z1, tolerance);
+}
+
+const Aggregate* asAggregate(const Reference<Primitive>& p) {
+    return dynamic_cast<const Aggregate*>(p.get());
+}
+
+// Nearest hit parameter of a ray from (0, 0, -10) along +z, or -1 without a hit.
+float hitFromFront(const Primitive& p) {
+    Ray ray(Point(0.0f, 0.0f, -10.0f), Vector(0.0f, 0.0f, 1.0f));
+    Hit hit;
+    return p.intersect(ray, hit) ? hit.t : -1.0f;
+}
+
+class GeometryTest : public RaytracerTest {
+  protected:
+    void sphereAt(float x, float y, float z, float radius) {
+        renderer->PushTransform();
+        renderer->Translate(x, y, z);
+        renderer->Sphere(radius);
+        renderer->PopTransform();
+    }
+    Reference<Primitive> buildWorld() {
+        return renderer->buildPrimitive(*renderer->getWorldNode());
+    }
+};
+
+TEST_F(GeometryTest, UnnamedNodesPassTheirPrimitivesToTheNearestAccelerator) {
+    renderer->World();
+    take();
+    EXPECT_EQ(buildWorld().get(), nullptr);  // nothing made, nothing built
+
+    renderer->Sphere(1.0f);
+    const Reference<Primitive> only = renderer->getWorldNode()->primitives.at(0);
+    EXPECT_EQ(buildWorld().get(), only.get());  // one primitive is its own world
+
+    renderer->PushAttributes();
+    renderer->Translate(4.0f, 0.0f, 0.0f);
+    renderer->Sphere(1.0f);
+    renderer->PushTransform();
+    renderer->Translate(0.0f, 4.0f, 0.0f);
+    renderer->Sphere(1.0f);
+    renderer->PopTransform();
+    renderer->PopAttributes();
+    expectSilence();
+
+    const Reference<Primitive> world = buildWorld();
+    const Aggregate* aggregate = asAggregate(world);
+    ASSERT_NE(aggregate, nullptr);
+    // The two nested blocks handed their spheres up: one flat accelerator of three.
+    EXPECT_EQ(aggregate->getPrimitives().size(), 3u);
+    for (const auto& p : aggregate->getPrimitives())
+        EXPECT_NE(dynamic_cast<const NoPPrimitive*>(p.get()), nullptr);
+    expectBox(world->worldExtent(), -1.0f, -1.0f, -1.0f, 5.0f, 5.0f, 1.0f);
+    // Building only reads the tree: a second build sees the same three.
+    EXPECT_EQ(asAggregate(buildWorld())->getPrimitives().size(), 3u);
+    renderer->getOptions().integratorName = "null";  // the frame need not be drawn
+    renderer->Render(nullptr);
+}
+
+TEST_F(GeometryTest, WorldExtentsFollowTheTransformsOfTheShapes) {
+    renderer->World();
+    take();
+    renderer->Translate(1.0f, 2.0f, 3.0f);
+    renderer->Scale(2.0f, 2.0f, 2.0f);
+    renderer->Sphere(1.0f);
+    renderer->Rotate(90.0f, 0.0f, 0.0f, 1.0f);  // in the scaled space: z up, x to y
+    renderer->Cylinder(0.5f, 0.0f, 1.0f, 360.0f);
+    renderer->Disk(2.0f, 0.0f, 1.0f, 360.0f);
+    expectSilence();
+    const auto& made = renderer->getWorldNode()->primitives;
+    ASSERT_EQ(made.size(), 3u);
+    expectBox(made[0]->worldExtent(), -1.0f, 0.0f, 1.0f, 3.0f, 4.0f, 5.0f);
+    expectBox(made[1]->worldExtent(), 0.0f, 1.0f, 3.0f, 2.0f, 3.0f, 5.0f);
+    expectBox(made[2]->worldExtent(), -1.0f, 0.0f, 7.0f, 3.0f, 4.0f, 7.0f, 1e-3f);
+    // Equal transforms are stored once.
+    const auto* cylinder = dynamic_cast<const NoPPrimitive*>(made[1].get());
+    const auto* disk = dynamic_cast<const NoPPrimitive*>(made[2].get());
+    ASSERT_TRUE(cylinder && disk);
+    EXPECT_EQ(&cylinder->objectToWorld(), &disk->objectToWorld());
+    EXPECT_TRUE(cylinder->objectToWorld() == cylinder->worldToObject().inverse());
+    renderer->getOptions().integratorName = "null";
+    renderer->Render(nullptr);
+}
+
+TEST_F(GeometryTest, ShapesUnderAMovingNodeMoveWithIt) {
+    renderer->getOptions().shutter[0] = 0.0f;
+    renderer->getOptions().shutter[1] = 1.0f;
+    renderer->World();
+    take();
+
+    // Unmoving: the translation becomes the sphere's own transform.
+    renderer->PushTransform();
+    renderer->Translate(1.0f, 0.0f, 0.0f);
+    renderer->Sphere(1.0f);
+    const auto* still =
+        dynamic_cast<const NoPPrimitive*>(renderer->getCurrentNode()->primitives.at(0).get());
+    ASSERT_NE(still, nullptr);
+    EXPECT_TRUE(still->objectToWorld() == ::Translate(1.0f, 0.0f, 0.0f));
+    renderer->PopTransform();
+
+    // Moving: the sphere is made in the node's space and moves with the node.
+    renderer->PushTransform();
+    renderer->Motion(2, 0.0f, 1.0f);
+    renderer->Translate(0.0f, 0.0f, 0.0f);
+    renderer->Translate(0.0f, 4.0f, 0.0f);
+    renderer->Sphere(1.0f);
+    const auto* carried =
+        dynamic_cast<const NoPPrimitive*>(renderer->getCurrentNode()->primitives.at(0).get());
+    ASSERT_NE(carried, nullptr);
+    EXPECT_TRUE(carried->objectToWorld() == Transform::Identity);
+    renderer->PopTransform();
+    expectSilence();
+
+    const Reference<Primitive> built = buildWorld();
+    const Aggregate* world = asAggregate(built);
+    ASSERT_NE(world, nullptr);
+    ASSERT_EQ(world->getPrimitives().size(), 2u);
+    const MotionPrimitive* moving = nullptr;
+    for (const auto& p : world->getPrimitives())
+        if (auto* m = dynamic_cast<const MotionPrimitive*>(p.get())) moving = m;
+    ASSERT_NE(moving, nullptr);
+    EXPECT_EQ(moving->getContent().get(), static_cast<const Primitive*>(carried));
+    ASSERT_EQ(moving->getMotion().size(), 2u);
+    // Swept over the shutter: from y = -1 at the start to y = 5 at the end (the sweep is
+    // bounded from samples along the motion, which may fall short of the end by 1/128).
+    expectBox(moving->worldExtent(), -1.0f, -1.0f, -1.0f, 1.0f, 5.0f, 1.0f, 0.04f);
+    Ray late(Point(0.0f, 4.0f, -10.0f), Vector(0.0f, 0.0f, 1.0f), 0.0f, 1e30f, 1.0f);
+    Ray early(Point(0.0f, 4.0f, -10.0f), Vector(0.0f, 0.0f, 1.0f), 0.0f, 1e30f, 0.0f);
+    EXPECT_TRUE(moving->intersect(late));
+    EXPECT_FALSE(moving->intersect(early));
+    renderer->getOptions().integratorName = "null";
+    renderer->Render(nullptr);
+}
+
+TEST_F(GeometryTest, SolidsCombineTheirPartsInOrder) {
+    renderer->World();
+    take();
+    // Three parts: union(union(c, b), a), the last two first.
+    renderer->SolidBegin("union");
+    sphereAt(0.0f, 0.0f, 0.0f, 1.0f);
+    sphereAt(0.0f, 0.0f, 3.0f, 1.0f);
+    sphereAt(0.0f, 0.0f, 6.0f, 1.0f);
+    renderer->SolidEnd();
+    expectSilence();
+    const Reference<Primitive> solid = buildWorld();
+    const Aggregate* outer = asAggregate(solid);
+    ASSERT_NE(outer, nullptr);
+    ASSERT_EQ(outer->getPrimitives().size(), 2u);
+    const Aggregate* inner = asAggregate(outer->getPrimitives()[0]);
+    ASSERT_NE(inner, nullptr);
+    ASSERT_EQ(inner->getPrimitives().size(), 2u);
+    expectBox(inner->getPrimitives()[0]->worldExtent(), -1, -1, 5, 1, 1, 7);  // the last part
+    expectBox(inner->getPrimitives()[1]->worldExtent(), -1, -1, 2, 1, 1, 4);
+    expectBox(outer->getPrimitives()[1]->worldExtent(), -1, -1, -1, 1, 1, 1);  // the first
+    EXPECT_NEAR(hitFromFront(*solid), 9.0f, 1e-4f);
+    renderer->getOptions().integratorName = "null";
+    renderer->Render(nullptr);
+}
+
+TEST_F(GeometryTest, SolidsAreTracedThroughTheirOperation) {
+    struct Case {
+        const char* operation;
+        float expectedT;  // from z = -10 along +z
+    };
+    // Spheres A (radius 2 at the origin) and B (radius 2 at z = 1), and for three parts C
+    // (radius 1.5 at z = -3). Along the axis A spans z -2..2, B -1..3, C -4.5..-1.5.
+    const Case cases[] = {
+        {"intersection", 9.0f},  // A and B: entering B at z = -1
+        {"difference", 8.5f},    // A less B and C: only z -1.5..-1 is left, entered leaving C
+        {"primitive", 5.5f},     // all three: C is met first
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.operation);
+        renderer->World();
+        take();
+        renderer->SolidBegin(c.operation);
+        sphereAt(0.0f, 0.0f, 0.0f, 2.0f);
+        sphereAt(0.0f, 0.0f, 1.0f, 2.0f);
+        if (std::string(c.operation) != "intersection") sphereAt(0.0f, 0.0f, -3.0f, 1.5f);
+        renderer->SolidEnd();
+        expectSilence();
+        const Reference<Primitive> solid = buildWorld();
+        ASSERT_NE(solid.get(), nullptr);
+        EXPECT_NEAR(hitFromFront(*solid), c.expectedT, 1e-4f);
+        renderer->getOptions().integratorName = "null";
+        renderer->Render(nullptr);
+    }
+}
+
+TEST_F(GeometryTest, SolidBlocksCheckTheirOperation) {
+    renderer->World();
+    take();
+    renderer->SolidBegin("xor");
+    expectReport(kError, " Invalid CSG operation \"xor\"");
+    EXPECT_EQ(renderer->getBlock(), BlockSolid);
+    // Inside a solid block shapes are two-sided.
+    EXPECT_TRUE(renderer->getAttributes().twoSided);
+    renderer->SolidEnd();
+    expectSilence();
+    EXPECT_EQ(renderer->getBlock(), BlockWorld);
+    renderer->SolidEnd();
+    expectReport(kSevere, "World() call without a corresponding Render().");
+}
+
+TEST_F(GeometryTest, ObjectsAreBuiltOnceAndInstancedWithTheInstanceAttributes) {
+    // Defined before the world: it outlives the frame.
+    renderer->ObjectBegin("pair");
+    renderer->Sphere(1.0f);
+    renderer->ObjectEnd();
+    expectSilence();
+    ASSERT_EQ(renderer->getOptions().objects.count("pair"), 1u);
+    const float red[3] = {1.0f, 0.0f, 0.0f};
+
+    renderer->World();
+    take();
+    renderer->ObjectBegin("pair");
+    expectReport(kWarning, "Instance pair already existing.");
+    renderer->Translate(2.0f, 0.0f, 0.0f);  // inside the object: part of its definition
+    sphereAt(0.0f, 0.0f, 0.0f, 1.0f);
+    sphereAt(0.0f, 3.0f, 0.0f, 1.0f);
+    renderer->ObjectEnd();
+    renderer->ObjectBegin("single");
+    renderer->Sphere(1.0f);
+    renderer->ObjectEnd();
+    expectSilence();
+
+    const auto& objects = renderer->getOptions().objects;
+    ASSERT_EQ(objects.count("pair"), 1u);
+    const Aggregate* pair = asAggregate(objects.at("pair"));
+    ASSERT_NE(pair, nullptr);
+    ASSERT_EQ(pair->getPrimitives().size(), 2u);
+    expectBox(pair->worldExtent(), 1.0f, -1.0f, -1.0f, 3.0f, 4.0f, 1.0f);
+    const auto* part = dynamic_cast<const NoPPrimitive*>(pair->getPrimitives()[0].get());
+    ASSERT_NE(part, nullptr);
+    // Made under a default attribute record: nothing of its own to shade with.
+    EXPECT_EQ(part->getAttributes().shading.get(), nullptr);
+    EXPECT_EQ(part->getAttributes().surface.get(), nullptr);
+    EXPECT_NE(dynamic_cast<const NoPPrimitive*>(objects.at("single").get()), nullptr);
+    // The object's nodes are gone from the world.
+    EXPECT_TRUE(renderer->getWorldNode()->primitives.empty());
+
+    renderer->PushAttributes();
+    renderer->Attribute("color C", red);
+    renderer->Translate(0.0f, 0.0f, 10.0f);
+    renderer->ObjectInstance("pair");
+    renderer->ObjectInstance("nothing");
+    expectReport(kWarning, "No such instance nothing");
+    const auto made = renderer->getCurrentNode()->primitives;
+    ASSERT_EQ(made.size(), 1u);
+    const auto* instance = dynamic_cast<const Instance*>(made[0].get());
+    ASSERT_NE(instance, nullptr);
+    EXPECT_EQ(instance->getObject().get(), objects.at("pair").get());
+    ASSERT_NE(instance->getAttributes().shading.get(), nullptr);
+    EXPECT_TRUE(instance->getAttributes().shading->C == Color(1.0f, 0.0f, 0.0f));
+    expectBox(instance->worldExtent(), 1.0f, -1.0f, 9.0f, 3.0f, 4.0f, 11.0f);
+    renderer->PopAttributes();
+
+    const Reference<Primitive> world = buildWorld();
+    EXPECT_EQ(world.get(), made[0].get());
+    Ray ray(Point(2.0f, 3.0f, 0.0f), Vector(0.0f, 0.0f, 1.0f));
+    Hit hit;
+    ASSERT_TRUE(world->intersect(ray, hit));
+    EXPECT_NEAR(hit.t, 9.0f, 1e-4f);
+    renderer->getOptions().integratorName = "null";
+    renderer->Render(nullptr);
+    // Objects defined in the world go with it; the one defined before stays as it was.
+    EXPECT_EQ(renderer->getOptions().objects.count("single"), 0u);
+    ASSERT_EQ(renderer->getOptions().objects.count("pair"), 1u);
+    expectBox(renderer->getOptions().objects.at("pair")->worldExtent(), -1, -1, -1, 1, 1, 1);
+}
+
+// A plugin folder holding only the listed shape plugins of the build, so that a call that
+// forwards to another shape is seen by which plugin it asks for.
+class ForwardingTest : public GeometryTest {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/ovo-forward-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder = pattern;
+        const char* home = std::getenv("OVO_HOME");
+        const std::string plugins = std::string(home ? home : OVO_BINARY_DIR) + "/plugins/";
+        for (const char* shape : {"cylinder", "disk", "cone"}) {
+            const std::string file =
+                std::string(shape) + ".shape." + OIIO::Plugin::plugin_extension();
+            ASSERT_EQ(symlink((plugins + file).c_str(), (folder + "/" + file).c_str()), 0);
+        }
+    }
+    void TearDown() override { OIIO::Filesystem::remove_all(folder); }
+    std::string folder;
+};
+
+TEST_F(ForwardingTest, HyperboloidsAndConesMakeTheSimplerQuadric) {
+    renderer->World();
+    take();
+    renderer->getOptions().searchPaths.plugin = folder;
+    const auto& made = renderer->getWorldNode()->primitives;
+
+    float p1[3] = {1.0f, 0.0f, 0.0f}, p2[3] = {1.0f, 0.0f, 2.0f};
+    renderer->Hyperboloid(p1, p2, 360.0f);  // parallel to the axis: a cylinder
+    float q1[3] = {1.0f, 0.0f, 1.0f}, q2[3] = {2.0f, 0.0f, 1.0f};
+    renderer->Hyperboloid(q2, q1, 360.0f);  // at one height: a disk, radii in order
+    float c1[3] = {1.0f, 0.0f, 0.0f}, c2[3] = {0.0f, 0.0f, 1.0f};
+    renderer->Hyperboloid(c1, c2, 360.0f);           // through the axis: a cone of height 1
+    renderer->Cone(0.0f, 1.0f, 0.0f, 0.0f, 360.0f);  // flat: its base disk
+    renderer->Cone(2.0f, 0.5f, 360.0f);
+    expectSilence();
+    ASSERT_EQ(made.size(), 5u);
+    expectBox(made[0]->worldExtent(), -1.0f, -1.0f, 0.0f, 1.0f, 1.0f, 2.0f);
+    expectBox(made[1]->worldExtent(), -2.0f, -2.0f, 1.0f, 2.0f, 2.0f, 1.0f);
+    expectBox(made[2]->worldExtent(), -1.0f, -1.0f, 0.0f, 1.0f, 1.0f, 1.0f);
+    expectBox(made[3]->worldExtent(), -1.0f, -1.0f, 0.0f, 1.0f, 1.0f, 0.0f);
+    expectBox(made[4]->worldExtent(), -0.5f, -0.5f, 0.0f, 0.5f, 0.5f, 2.0f);
+    // The cone's tip is on the axis at z = 1: a ray down the axis meets it there.
+    Ray down(Point(0.0f, 0.0f, 5.0f), Vector(0.0f, 0.0f, -1.0f));
+    Hit hit;
+    ASSERT_TRUE(made[2]->intersect(down, hit));
+    EXPECT_NEAR(hit.t, 4.0f, 1e-3f);
+    // A ring at height 1 from radius 1 to 2: a ray at radius 0.5 passes through the hole.
+    EXPECT_FALSE(made[1]->intersect(Ray(Point(0.5f, 0.0f, 5.0f), Vector(0.0f, 0.0f, -1.0f))));
+    EXPECT_TRUE(made[1]->intersect(Ray(Point(1.5f, 0.0f, 5.0f), Vector(0.0f, 0.0f, -1.0f))));
+
+    // A skew line sweeps a true hyperboloid, whose plugin is not in the folder.
+    float h1[3] = {1.0f, 0.0f, 0.0f}, h2[3] = {0.0f, 1.0f, 1.0f};
+    renderer->Hyperboloid(h1, h2, 360.0f);
+    expectReport(kSevere, "Unable to find plugin \"hyperboloid\"");
+    EXPECT_EQ(made.size(), 5u);
+    EXPECT_TRUE(renderer->getPendingParameters().empty());
+    EXPECT_EQ(renderer->getAttributesDepth(), 2u);  // Shape's own record was popped
+    renderer->getOptions().integratorName = "null";
+    renderer->Render(nullptr);
+}
+
+TEST_F(ForwardingTest, ShapesWithoutPluginsReportAndLeaveNothingPending) {
+    renderer->World();
+    take();
+    renderer->getOptions().searchPaths.plugin = folder;
+    renderer->Patch("linear", 2, 2);
+    expectReport(kSevere, "Unable to find plugin \"bilinearpatch\"");
+    renderer->Patch("linear", 3, 2);
+    expectReport(kSevere, "Unable to find plugin \"bilinearpatchmesh\"");
+    renderer->Patch("bezier", 4, 4);
+    expectReport(kSevere, "Unable to find plugin \"bicubicpatch\"");
+    const float knots[6] = {0, 0, 0, 1, 1, 1};
+    renderer->Patch(3, 3, knots, 0.0f, 1.0f, 3, 3, knots, 0.0f, 1.0f);
+    expectReport(kSevere, "Unable to find plugin \"nupatch\"");
+    int counts[2] = {4, 4};
+    renderer->Curves("linear", 2, counts);
+    expectReport(kSevere, "Unable to find plugin \"linearcurves\"");
+    renderer->Curves("catmull-rom", 1, 4);
+    expectReport(kSevere, "Unable to find plugin \"cubiccurves\"");
+    const int faces[1] = {3}, vertices[3] = {0, 1, 2};
+    renderer->Mesh("catmull-clark", 1, faces, vertices);
+    expectReport(kSevere, "Unable to find plugin \"ccmesh\"");
+    renderer->Shape("nosuch");
+    expectReport(kSevere, "Unable to find plugin \"nosuch\"");
+    const int one[1] = {1}, order[1] = {2};
+    const float knot[4] = {0, 0, 1, 1}, lo[1] = {0}, hi[1] = {1}, P[6] = {0, 0, 1, 1, 1, 1};
+    renderer->TrimCurve(1, one, order, order, knot, lo, hi, P);
+    expectReport(kSevere, "Unable to find plugin \"trimcurves\"");
+
+    // A misspelt basis makes nothing and asks for no plugin; its parameters are dropped.
+    const float width = 0.1f;
+    renderer->Parameter("constant float width", &width);
+    renderer->Curves("bsplin", 1, 4);
+    expectReport(kWarning, "No such interpolation type \"bsplin\"");
+    EXPECT_TRUE(renderer->getPendingParameters().empty());
+    renderer->Curves("bspline", 1, counts);
+    expectReport(kSevere, "Unable to find plugin \"cubiccurves\"");
+    EXPECT_TRUE(renderer->getWorldNode()->primitives.empty());
+    EXPECT_TRUE(renderer->getPendingParameters().empty());
+    EXPECT_EQ(renderer->getAttributesDepth(), 2u);
+    renderer->getOptions().integratorName = "null";
+    renderer->Render(nullptr);
+}
+
+TEST_F(GeometryTest, PointsTakeTheirCountFromTheCall) {
+    renderer->World();
+    take();
+    float P[9] = {0, 0, 0, 1, 0, 0, 4, 2, 1};
+    renderer->Parameter("vertex point P", P);
+    renderer->Points(3);
+    expectSilence();
+    const auto& made = renderer->getWorldNode()->primitives;
+    ASSERT_FALSE(made.empty());
+    Aabb box = made[0]->worldExtent();
+    for (size_t i = 1; i < made.size(); ++i) box += made[i]->worldExtent();
+    // Every centre inside, and no more than a default width (1) beyond the extreme ones.
+    EXPECT_LE(box.bmin[0], 0.0f);
+    EXPECT_GE(box.bmax[0], 4.0f);
+    EXPECT_GE(box.bmax[1], 2.0f);
+    EXPECT_GE(box.bmax[2], 1.0f);
+    EXPECT_GT(box.bmin[0], -1.01f);
+    EXPECT_LT(box.bmax[0], 5.01f);
+    EXPECT_LT(box.bmax[1], 3.01f);
+
+    // Polygons count their vertices; a pending "P" gives their corners.
+    float quad[12] = {-1, -1, 5, 1, -1, 5, 1, 1, 5, -1, 1, 5};
+    renderer->Parameter("vertex point P", quad);
+    const size_t before = made.size();
+    renderer->Polygon(4);
+    expectSilence();
+    ASSERT_GT(made.size(), before);
+    Aabb polygon = made[before]->worldExtent();
+    for (size_t i = before + 1; i < made.size(); ++i) polygon += made[i]->worldExtent();
+    expectBox(polygon, -1.0f, -1.0f, 5.0f, 1.0f, 1.0f, 5.0f, 1e-3f);
+    renderer->getOptions().integratorName = "null";
+    renderer->Render(nullptr);
+}
+
+TEST_F(GeometryTest, MeshesNameSavedAttributeStatesAndKnownTypes) {
+    const float green[3] = {0.0f, 1.0f, 0.0f};
+    renderer->World();
+    take();
+    renderer->PushAttributes();
+    renderer->Attribute("color C", green);
+    renderer->SaveAttributes("green", "C");
+    renderer->PopAttributes();
+    float P[12] = {0, 0, 5, 1, 0, 5, 0, 1, 5, 2, 0, 5};
+    const int nvertices[2] = {3, 3}, vertices[6] = {0, 1, 2, 1, 3, 2};
+    const char* states[2] = {"nosuch", "green"};
+    renderer->Parameter("vertex point P", P);
+    renderer->Parameter("perpiece string __attributes", states);
+    renderer->Mesh("linear", 2, nvertices, vertices);
+    // An unknown state is reported and the mesh is still made.
+    expectReport(kError, "Mesh: Unknown attribute state \"nosuch\"");
+    const auto& made = renderer->getWorldNode()->primitives;
+    ASSERT_EQ(made.size(), 1u);
+    expectBox(made[0]->worldExtent(), 0.0f, 0.0f, 5.0f, 2.0f, 1.0f, 5.0f, 1e-3f);
+
+    // Other subdivision types make nothing and keep nothing pending.
+    renderer->Parameter("vertex point P", P);
+    renderer->Mesh("loop", 2, nvertices, vertices);
+    expectSilence();
+    EXPECT_EQ(made.size(), 1u);
+    EXPECT_TRUE(renderer->getPendingParameters().empty());
+    renderer->getOptions().integratorName = "null";
+    renderer->Render(nullptr);
+}
+
+}  // namespace
+}  // namespace testing
+}  // namespace ovo

@@ -1,0 +1,135 @@
+// Input: generators named by the first word of a text, files handed to the generator named by
+// their extension, generators passed in by the host, and bounded inputs made once as objects.
+#include <OpenImageIO/filesystem.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+
+#include "api/api_test_util.h"
+
+namespace ovo {
+namespace testing {
+namespace {
+
+class InputTest : public RaytracerTest {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/ovo-input-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder = pattern;
+        Options& o = renderer->getOptions();
+        o.searchPaths.plugin = std::string(OVO_TEST_PLUGIN_DIR) + ":" + o.searchPaths.plugin;
+        o.searchPaths.input = folder;
+    }
+    void TearDown() override { OIIO::Filesystem::remove_all(folder); }
+
+    void touch(const std::string& name) { std::ofstream(folder + "/" + name) << "\n"; }
+    // What the probe generator wrote, then cleared.
+    std::string probed() {
+        const char* value = nullptr;
+        EXPECT_TRUE(renderer->GetAttribute("string frames", value));
+        const std::string text = value ? value : "";
+        renderer->Attribute("string frames", "");
+        return text;
+    }
+
+    std::string folder;
+};
+
+TEST_F(InputTest, TheFirstWordNamesAGeneratorAndTheRestAreItsArguments) {
+    renderer->Input("probe a b");
+    expectSilence();
+    EXPECT_EQ(probed(), "probe a b");
+
+    // The first argument becomes a full path when the input path has it; the pending list
+    // goes to the generator.
+    touch("a");
+    renderer->Parameter("string tag", "tagged");
+    renderer->Input("probe a \"b c\"");
+    expectSilence();
+    EXPECT_EQ(probed(), "tagged " + folder + "/a \"b c\"");
+    EXPECT_TRUE(renderer->getPendingParameters().empty());
+}
+
+TEST_F(InputTest, AFileGoesToTheGeneratorOfItsExtension) {
+    touch("scene.probe");
+    renderer->Input("scene.probe");
+    expectSilence();
+    EXPECT_EQ(probed(), "probe " + folder + "/scene.probe");
+
+    renderer->Input("missing.probe");
+    expectReport(kError, "Input (\"missing.probe\") --\n\tNo file found");
+    touch("noext");
+    renderer->Input("noext");
+    expectReport(kError,
+                 "Input (\"noext\") -- no extension\n\tCannot guess file type without "
+                 "extension");
+    touch("scene.zzz");
+    renderer->Parameter("float unused", 1.0f);
+    renderer->Input("scene.zzz");
+    expectReport(kError, "Input: no support for file type ( zzz )");
+    EXPECT_TRUE(renderer->getPendingParameters().empty());
+    // A library without the entry: reported with the loader's own message.
+    touch("scene.entryless");
+    renderer->Input("scene.entryless");
+    const auto reports = take();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].first, kError);
+    const std::string path = std::string(OVO_TEST_PLUGIN_DIR) + "/entryless.generator.so";
+    EXPECT_EQ(reports[0].second.rfind(
+                  "Cannot get symbol createGenerator in plugin \"" + path + "\": ", 0),
+              0u)
+        << reports[0].second;
+    EXPECT_EQ(probed(), "");
+}
+
+class HostGenerator : public RendererAPI::Generator {
+  public:
+    HostGenerator(bool& ran, bool& deleted) : ran(ran), deleted(deleted) {}
+    ~HostGenerator() override { deleted = true; }
+    void run(RendererAPI* renderer, const char* args) override {
+        ran = renderer != nullptr && args == nullptr;
+        renderer->Sphere(1.0f);
+    }
+
+  private:
+    bool& ran;
+    bool& deleted;
+};
+
+TEST_F(InputTest, AHostGeneratorRunsOnceAndIsDeleted) {
+    bool ran = false, deleted = false;
+    renderer->World();
+    take();
+    const float bound[6] = {-1, 1, -1, 1, -1, 1};
+    renderer->Input(new HostGenerator(ran, deleted), bound);
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(deleted);
+    expectSilence();
+    EXPECT_EQ(renderer->getWorldNode()->primitives.size(), 1u);
+    renderer->getOptions().integratorName = "null";
+    renderer->Render(nullptr);
+}
+
+TEST_F(InputTest, ABoundedInputIsMadeOnceAndInstancedAtEachUse) {
+    touch("part.probe");
+    renderer->World();
+    take();
+    const float bound[6] = {-1, 1, -1, 1, -1, 1};
+    renderer->Input("part.probe", bound);
+    expectSilence();
+    EXPECT_EQ(probed(), "probe " + folder + "/part.probe");
+    EXPECT_EQ(renderer->getOptions().objects.count("part.probe"), 1u);
+    EXPECT_EQ(renderer->getBlock(), BlockWorld);
+    // Already an object: the generator is not run again.
+    renderer->Input("part.probe", bound);
+    expectSilence();
+    EXPECT_EQ(probed(), "");
+    renderer->getOptions().integratorName = "null";
+    renderer->Render(nullptr);
+}
+
+}  // namespace
+}  // namespace testing
+}  // namespace ovo

@@ -1,0 +1,428 @@
+// Frames rendered end to end through the scene interface, written to files and read back:
+// coverage and depth against analytic projections, crop windows, gamma, buckets and threads,
+// the coordinate systems of the camera, and every way a frame can fail.
+#include <OpenImageIO/filesystem.h>
+#include <OpenImageIO/imageio.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "api/api_test_util.h"
+
+namespace ovo {
+namespace testing {
+namespace {
+
+constexpr int kMessage = OIIO::ErrorHandler::EH_MESSAGE;
+constexpr int kWidth = 64, kHeight = 48;
+
+struct Image {
+    OIIO::ImageSpec spec;
+    std::vector<float> pixels;
+    bool valid = false;
+    float at(int x, int y, int c = 0) const {
+        return pixels[(size_t(y - spec.y) * size_t(spec.width) + size_t(x - spec.x)) *
+                          size_t(spec.nchannels) +
+                      size_t(c)];
+    }
+};
+
+Image readImage(const std::string& path) {
+    Image image;
+    auto in = OIIO::ImageInput::open(path);
+    if (!in) {
+        ADD_FAILURE() << "cannot read " << path << ": " << OIIO::geterror();
+        return image;
+    }
+    image.spec = in->spec();
+    image.pixels.resize(size_t(image.spec.width) * size_t(image.spec.height) *
+                        size_t(image.spec.nchannels));
+    image.valid =
+        in->read_image(0, 0, 0, image.spec.nchannels, OIIO::TypeDesc::FLOAT, image.pixels.data());
+    EXPECT_TRUE(image.valid) << in->geterror();
+    return image;
+}
+
+// The view of the default camera: 90 degrees across the screen window's height of -1..1,
+// (-4/3, 4/3) across, 24 pixels per unit of screen both ways at 64 x 48.
+float rasterX(float screenX) { return (screenX + 4.0f / 3.0f) * 24.0f; }
+float rasterY(float screenY) { return (1.0f - screenY) * 24.0f; }
+float screenX(float rasterX) { return rasterX / 24.0f - 4.0f / 3.0f; }
+
+class RenderTest : public RaytracerTest {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/ovo-render-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder = pattern;
+        const int resolution[2] = {kWidth, kHeight};
+        renderer->Attribute("int[2] resolution", resolution);
+    }
+    void TearDown() override { OIIO::Filesystem::remove_all(folder); }
+
+    std::string file(const std::string& name) const { return folder + "/" + name; }
+    void output(const std::string& name, const char* type, const char* mode, float gamma = 1.0f) {
+        if (gamma != 1.0f) renderer->Parameter("float gamma", gamma);
+        renderer->Output(file(name).c_str(), type, mode, "camera");
+    }
+    // A sphere of radius 2 five units ahead of the default camera.
+    void sphereFrame() {
+        renderer->World();
+        renderer->PushTransform();
+        renderer->Translate(0.0f, 0.0f, 5.0f);
+        renderer->Sphere(2.0f);
+        renderer->PopTransform();
+        renderer->Render(nullptr);
+    }
+    void setInts(const char* decl, int a, int b) {
+        const int v[2] = {a, b};
+        renderer->Attribute(decl, v);
+    }
+
+    std::string folder;
+};
+
+// Mean absolute difference of two images of the same shape.
+double meanDifference(const Image& a, const Image& b) {
+    EXPECT_EQ(a.pixels.size(), b.pixels.size());
+    if (a.pixels.size() != b.pixels.size() || a.pixels.empty()) return 1e30;
+    double sum = 0.0;
+    for (size_t i = 0; i < a.pixels.size(); ++i) sum += std::fabs(a.pixels[i] - b.pixels[i]);
+    return sum / double(a.pixels.size());
+}
+
+int finitePixels(const Image& z) {
+    int n = 0;
+    for (float v : z.pixels) n += std::isfinite(v) && v < 1e29f;
+    return n;
+}
+
+TEST_F(RenderTest, ASphereCoversItsAnalyticProjectionInEveryFormat) {
+    output("depth.exr", "openexr", "z");
+    output("colour.png", "png", "rgba");
+    output("colour.tif", "tiff", "rgb");
+    sphereFrame();
+    expectSilence();
+
+    const Image z = readImage(file("depth.exr"));
+    ASSERT_TRUE(z.valid);
+    ASSERT_EQ(z.spec.width, kWidth);
+    ASSERT_EQ(z.spec.height, kHeight);
+    ASSERT_EQ(z.spec.nchannels, 1);
+    EXPECT_EQ(z.spec.channelnames[0], "Z");
+    // Seen from the centre, the sphere's outline is a circle of screen radius r / sqrt(d² - r²).
+    const float radius = 24.0f * 2.0f / std::sqrt(21.0f);
+    int inside = 0, outside = 0;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const float d = std::hypot(x + 0.5f - 32.0f, y + 0.5f - 24.0f) - radius;
+            const float v = z.at(x, y);
+            // The filter reaches one pixel beyond the outline; half a pixel more for sampling.
+            if (d < -1.5f) {
+                ++inside;
+                EXPECT_TRUE(std::isfinite(v) && v < 1.0f) << x << "," << y << ": " << v;
+                // No nearer than the sphere's front (z = 3) nor farther than its outline.
+                EXPECT_GE(v, 1.0f - 0.1f / 3.0f - 1e-3f);
+                EXPECT_LE(v, 1.0f - 0.1f / 5.0f + 1e-3f);
+            } else if (d > 1.5f) {
+                ++outside;
+                EXPECT_FALSE(std::isfinite(v) && v < 1e29f) << x << "," << y << ": " << v;
+            }
+        }
+    }
+    EXPECT_GT(inside, 250);
+    EXPECT_GT(outside, 2500);
+
+    const Image png = readImage(file("colour.png"));
+    ASSERT_TRUE(png.valid);
+    EXPECT_EQ(png.spec.nchannels, 4);
+    EXPECT_EQ(png.spec.alpha_channel, 3);
+    EXPECT_EQ(png.spec.format, OIIO::TypeDesc::UINT8);
+    EXPECT_EQ(png.spec.get_string_attribute("oiio:ColorSpace"), "Linear");
+    const Image tif = readImage(file("colour.tif"));
+    ASSERT_TRUE(tif.valid);
+    EXPECT_EQ(tif.spec.nchannels, 3);
+    EXPECT_EQ(tif.spec.width, kWidth);
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(tif.at(0, 0, c), 0.0f);
+        EXPECT_NEAR(tif.at(32, 24, c), png.at(32, 24, c), 1.0f / 255.0f);
+    }
+}
+
+TEST_F(RenderTest, APlaneHasItsAnalyticScreenDepth) {
+    renderer->Attribute("float near", 1.0f);
+    renderer->Attribute("float far", 100.0f);
+    output("depth.exr", "openexr", "z");
+    renderer->World();
+    // A plane through (0, 0, 5) turned 30 degrees about y: normal (1/2, 0, √3/2).
+    renderer->Translate(0.0f, 0.0f, 5.0f);
+    renderer->Rotate(30.0f, 0.0f, 1.0f, 0.0f);
+    renderer->Disk(0.0f, 0.0f, 60.0f, 360.0f);
+    renderer->Render(nullptr);
+    expectSilence();
+
+    const Image z = readImage(file("depth.exr"));
+    ASSERT_TRUE(z.valid);
+    // Screen depth is (f / (f - n)) (1 - n / z); along the ray (sx, sy, 1) the plane lies at
+    // z = n·p0 / n·(sx, sy, 1). It is affine in screen space, so over the filter's reach of a
+    // pixel (one pixel each way) its extremes are at the corners.
+    const double a = 100.0 / 99.0, half = 0.5, c = std::sqrt(3.0) / 2.0;
+    auto depth = [&](double rx) {
+        const double sx = screenX(float(rx));
+        const double zc = 5.0 * c / (half * sx + c);
+        return a * (1.0 - 1.0 / zc);
+    };
+    for (int y = 0; y < kHeight; y += 3) {
+        for (int x = 0; x < kWidth; ++x) {
+            const double lo = depth(x - 0.5), hi = depth(x + 1.5);
+            const float v = z.at(x, y);
+            ASSERT_TRUE(std::isfinite(v)) << x << "," << y;
+            // Half-float files keep about three decimal digits.
+            EXPECT_GE(v, std::min(lo, hi) - 1e-3) << x << "," << y;
+            EXPECT_LE(v, std::max(lo, hi) + 1e-3) << x << "," << y;
+        }
+    }
+    // The nearer side (+x) is shallower.
+    EXPECT_LT(z.at(kWidth - 1, 24), z.at(0, 24) - 0.3f);
+}
+
+TEST_F(RenderTest, ACropWindowKeepsTheFullWindowAndTheSamePixels) {
+    output("full.exr", "openexr", "z");
+    sphereFrame();
+    const float crop[4] = {0.25f, 0.75f, 0.5f, 1.0f};
+    renderer->Attribute("float[4] crop", crop);
+    output("full.exr", "null", "z");
+    output("crop.exr", "openexr", "z");
+    output("crop.png", "png", "rgba");
+    sphereFrame();
+    expectSilence();
+
+    const Image full = readImage(file("full.exr"));
+    const Image cropped = readImage(file("crop.exr"));
+    ASSERT_TRUE(full.valid && cropped.valid);
+    EXPECT_EQ(cropped.spec.x, 16);
+    EXPECT_EQ(cropped.spec.y, 24);
+    EXPECT_EQ(cropped.spec.width, 32);
+    EXPECT_EQ(cropped.spec.height, 24);
+    EXPECT_EQ(cropped.spec.full_x, 0);
+    EXPECT_EQ(cropped.spec.full_y, 0);
+    EXPECT_EQ(cropped.spec.full_width, kWidth);
+    EXPECT_EQ(cropped.spec.full_height, kHeight);
+    // Inside the window the cropped frame sees what the full one saw.
+    int compared = 0;
+    for (int y = 24; y < 48; ++y) {
+        for (int x = 16; x < 48; ++x) {
+            const float a = full.at(x, y), b = cropped.at(x, y);
+            const bool finite = std::isfinite(a) && a < 1e29f;
+            const float d = std::hypot(x + 0.5f - 32.0f, y + 0.5f - 24.0f) - 10.47f;
+            if (std::fabs(d) < 1.5f) continue;  // the outline is sampled differently
+            EXPECT_EQ(finite, std::isfinite(b) && b < 1e29f) << x << "," << y;
+            if (finite) {
+                EXPECT_NEAR(a, b, 2e-3f) << x << "," << y;
+            }
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 600);
+    const Image png = readImage(file("crop.png"));
+    ASSERT_TRUE(png.valid);
+    EXPECT_EQ(png.spec.width, 32);
+    EXPECT_EQ(png.spec.height, 24);
+}
+
+TEST_F(RenderTest, GammaEncodesTheColourChannels) {
+    output("linear.tif", "tiff", "rgba");
+    output("gamma.tif", "tiff", "rgba", 2.2f);
+    sphereFrame();
+    expectSilence();
+    const Image linear = readImage(file("linear.tif"));
+    const Image encoded = readImage(file("gamma.tif"));
+    ASSERT_TRUE(linear.valid && encoded.valid);
+    int partial = 0;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            for (int c = 0; c < 3; ++c) {
+                const float v = linear.at(x, y, c);
+                // Both are 8-bit: the linear value was anywhere within half a step of v, and
+                // the encoded one is rounded to a step of its own.
+                const float step = 1.0f / 255.0f;
+                const float lo = std::pow(std::max(v - 0.5f * step, 0.0f), 1.0f / 2.2f);
+                const float hi = std::pow(v + 0.5f * step, 1.0f / 2.2f);
+                EXPECT_GE(encoded.at(x, y, c), lo - step) << x << "," << y;
+                EXPECT_LE(encoded.at(x, y, c), hi + step) << x << "," << y;
+                partial += v > 0.05f && v < 0.95f;
+            }
+        }
+    }
+    EXPECT_GT(partial, 10);  // the outline gives values between black and full
+}
+
+TEST_F(RenderTest, BucketSizesAndThreadCountsGiveTheSameImage) {
+    struct Setting {
+        const char* name;
+        int bucket;
+        int threads;
+    };
+    const Setting settings[] = {
+        {"b16t2", 16, 2},
+        {"b1t2", 1, 2},  // a bucket side of 1 streams the samples
+        {"b16t1", 16, 1},
+    };
+    for (const Setting& s : settings) {
+        setInts("int[2] limits:bucketsize", s.bucket, s.bucket);
+        renderer->Attribute("int limits:threads", s.threads);
+        output(std::string(s.name) + ".exr", "openexr", "z");
+        output(std::string(s.name) + ".tif", "tiff", "rgba");
+        sphereFrame();
+        expectSilence();
+        output(std::string(s.name) + ".exr", "null", "z");
+        output(std::string(s.name) + ".tif", "null", "z");
+    }
+    renderer->Attribute("int limits:threads", -1);
+    const Image reference = readImage(file("b16t2.tif"));
+    const Image referenceZ = readImage(file("b16t2.exr"));
+    ASSERT_TRUE(reference.valid && referenceZ.valid);
+    for (const char* other : {"b1t2", "b16t1"}) {
+        SCOPED_TRACE(other);
+        const Image image = readImage(file(std::string(other) + ".tif"));
+        const Image z = readImage(file(std::string(other) + ".exr"));
+        ASSERT_TRUE(image.valid && z.valid);
+        // Jittered samples differ only along the outline.
+        EXPECT_LT(meanDifference(reference, image), 0.01);
+        EXPECT_NEAR(finitePixels(z), finitePixels(referenceZ), 12);
+        EXPECT_GT(finitePixels(z), 300);
+    }
+}
+
+TEST_F(RenderTest, WorldDefinesTheSpacesOfTheFirstCamera) {
+    renderer->Attribute("float near", 1.0f);
+    renderer->Translate(0.0f, 0.0f, -5.0f);  // before World: where the camera stands
+    renderer->World();
+    auto& spaces = renderer->getNamedSpaces();
+    auto place = [&](const char* space, Point p) {
+        const auto found = spaces.find(OIIO::ustring(space));
+        EXPECT_NE(found, spaces.end()) << space;
+        return found == spaces.end() ? Point(1e9f, 1e9f, 1e9f) : found->second * p;
+    };
+    auto expectPoint = [](const Point& p, float x, float y, float z) {
+        EXPECT_NEAR(p.x, x, 1e-4f);
+        EXPECT_NEAR(p.y, y, 1e-4f);
+        EXPECT_NEAR(p.z, z, 1e-4f);
+    };
+    expectPoint(place("camera", Point(0.0f, 0.0f, 0.0f)), 0.0f, 0.0f, -5.0f);
+    // Screen depth 0 is the near plane, one unit ahead of the camera.
+    expectPoint(place("screen", Point(0.0f, 0.0f, 0.0f)), 0.0f, 0.0f, -4.0f);
+    expectPoint(place("screen", Point(1.0f, 1.0f, 0.0f)), 1.0f, 1.0f, -4.0f);
+    expectPoint(place("raster", Point(0.0f, 0.0f, 0.0f)), -4.0f / 3.0f, 1.0f, -4.0f);
+    expectPoint(place("raster", Point(32.0f, 24.0f, 0.0f)), 0.0f, 0.0f, -4.0f);
+    expectPoint(place("NDC", Point(1.0f, 1.0f, 0.0f)), 4.0f / 3.0f, -1.0f, -4.0f);
+    expectPoint(place("NDC", Point(0.5f, 0.5f, 0.0f)), 0.0f, 0.0f, -4.0f);
+    renderer->getOptions().integratorName = "null";
+    renderer->Render(nullptr);
+}
+
+TEST_F(RenderTest, FailedFramesReportWhyAndLeaveTheRendererReady) {
+    // No such camera: the world is closed all the same.
+    output("a.exr", "openexr", "z");
+    renderer->World();
+    take();
+    renderer->Render("nosuch");
+    expectReport(kSevere, "Render(\"nosuch\"): no such camera. Rendering aborted ...");
+    EXPECT_EQ(renderer->getBlock(), BlockNotStarted);
+    EXPECT_FALSE(renderer->isInWorld());
+
+    // A camera without outputs; the output went to another camera.
+    output("a.exr", "null", "z");
+    renderer->Output(file("b.exr").c_str(), "openexr", "z", "other");
+    renderer->World();
+    take();
+    renderer->Render(nullptr);
+    expectReport(kSevere,
+                 "Render(\"camera\"): no output(s) assigned to camera. Rendering aborted ...");
+    EXPECT_FALSE(OIIO::Filesystem::exists(file("b.exr")));
+
+    // A projection without a plugin: no file is left behind.
+    renderer->Attribute("string projection", "fisheye");
+    output("c.exr", "openexr", "z");
+    renderer->World();
+    take();
+    renderer->Render(nullptr);
+    expectReport(kSevere, "Unable to find plugin \"fisheye\". Rendering aborted");
+    EXPECT_FALSE(OIIO::Filesystem::exists(file("c.exr")));
+
+    // And the next frame renders.
+    renderer->Attribute("string projection", "perspective");
+    sphereFrame();
+    expectSilence();
+    const Image z = readImage(file("c.exr"));
+    ASSERT_TRUE(z.valid);
+    EXPECT_GT(finitePixels(z), 300);
+}
+
+TEST_F(RenderTest, WithoutOutputsTheFrameGoesToOvoPng) {
+    char previous[4096];
+    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(chdir(folder.c_str()), 0);
+    renderer->World();
+    expectReport(kWarning, "No Output() call -- saving rgba from \"camera\" to \"ovo.png\"");
+    renderer->Sphere(1.0f);  // centred on the camera: it sees the inside everywhere
+    renderer->Render(nullptr);
+    expectSilence();
+    ASSERT_EQ(chdir(previous), 0);
+    const Image png = readImage(file("ovo.png"));
+    ASSERT_TRUE(png.valid);
+    EXPECT_EQ(png.spec.width, kWidth);
+    EXPECT_EQ(png.spec.height, kHeight);
+    EXPECT_EQ(png.spec.nchannels, 4);
+    EXPECT_EQ(png.spec.format, OIIO::TypeDesc::UINT8);
+    EXPECT_EQ(png.spec.alpha_channel, 3);
+}
+
+TEST_F(RenderTest, ARendererRendersFrameAfterFrame) {
+    renderer->Attribute("int statistics:level", 1);
+    output("frame.exr", "openexr", "z");
+    sphereFrame();
+    const auto reports = take();
+    bool timed = false;
+    for (const auto& r : reports) {
+        if (r.first == kMessage && r.second.rfind("Rendering time ", 0) == 0) {
+            timed = true;
+            const double seconds = std::atof(r.second.c_str() + 15);
+            EXPECT_GT(seconds, 0.0);
+            EXPECT_LT(seconds, 60.0);
+        }
+    }
+    EXPECT_TRUE(timed);
+    renderer->Attribute("int statistics:level", 0);
+    const Image first = readImage(file("frame.exr"));
+
+    // The second frame has its sphere elsewhere, and nothing of the first.
+    renderer->World();
+    renderer->Translate(-1.0f, 0.0f, 5.0f);
+    renderer->Sphere(0.5f);
+    renderer->Render(nullptr);
+    expectSilence();
+    const Image second = readImage(file("frame.exr"));
+    ASSERT_TRUE(first.valid && second.valid);
+    EXPECT_TRUE(std::isfinite(first.at(40, 24)));
+    EXPECT_FALSE(std::isfinite(second.at(40, 24)) && second.at(40, 24) < 1e29f);
+    // The small sphere's centre projects to screen x = -0.2.
+    const int x = int(rasterX(-0.2f)), y = int(rasterY(0.0f));
+    EXPECT_TRUE(std::isfinite(second.at(x, y)));
+    // Its outline has a screen radius of about r / sqrt(d² - r²), 2.4 pixels; the filter
+    // reaches one pixel beyond it.
+    const float radius = 24.0f * 0.5f / std::sqrt(26.0f - 0.25f);
+    EXPECT_GT(finitePixels(second), int(3.14159f * (radius - 0.5f) * (radius - 0.5f)));
+    EXPECT_LT(finitePixels(second), int(3.14159f * (radius + 1.5f) * (radius + 1.5f)) + 1);
+    EXPECT_FALSE(renderer->isInWorld());
+    EXPECT_EQ(renderer->getOptionsDepth(), 1u);
+    EXPECT_EQ(renderer->getAttributesDepth(), 1u);
+}
+
+}  // namespace
+}  // namespace testing
+}  // namespace ovo
