@@ -6,6 +6,7 @@
 
 #include <OpenImageIO/errorhandler.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -51,6 +52,16 @@ class RaytracerTest : public ::testing::Test {
         ASSERT_EQ(reports.size(), 1u) << "expected: " << text;
         EXPECT_EQ(reports[0].first, level);
         EXPECT_EQ(reports[0].second, text);
+    }
+    // Each call, on its own, makes exactly its one error report.
+    using Refusal = std::pair<std::function<void()>, const char*>;
+    void expectErrors(const std::vector<Refusal>& cases) {
+        take();
+        for (const Refusal& c : cases) {
+            SCOPED_TRACE(c.second);
+            c.first();
+            expectReport(kError, c.second);
+        }
     }
     void expectSilence() {
         const auto reports = take();

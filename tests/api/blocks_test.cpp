@@ -71,20 +71,9 @@ TEST_F(RaytracerTest, DeclarationsTable) {
     const auto& table = renderer->getDeclarations();
     EXPECT_EQ(table.size(), 72u);
     const std::pair<const char*, const char*> samples[] = {
-        {"P", "vertex point"},
-        {"Pw", "vertex hpoint"},
-        {"N", "linear normal"},
-        {"st", "linear float[2]"},
-        {"C", "color"},
-        {"quantize", "int[4]"},
-        {"crop", "float[4]"},
-        {"transform", "matrix"},
-        {"shutter", "float[2]"},
-        {"verbosity", "int"},
-        {"renderer:version", "int[3]"},
-        {"geometryset", "string"},
-        {"shadow:bias", "float"},
-        {"ray:maxdepthcolor", "color"},
+        {"P", "vertex point"},     {"Pw", "vertex hpoint"},        {"N", "linear normal"},
+        {"st", "linear float[2]"}, {"quantize", "int[4]"},         {"transform", "matrix"},
+        {"shutter", "float[2]"},   {"renderer:version", "int[3]"}, {"shadow:bias", "float"},
     };
     for (const auto& sample : samples) {
         auto found = table.find(sample.first);
@@ -100,17 +89,27 @@ TEST_F(RaytracerTest, MismatchedClosingCallsNameTheInnermostBlock) {
     renderer->Render(nullptr);
     expectReport(kSevere, "not started() call without a corresponding not started().");
 
+    // Each block opens a node under the current one; closing it restores node and stacks,
+    // and popped nodes stay in the tree (their primitives are built later).
+    TransformNode* root = renderer->getCurrentNode();
     renderer->PushAttributes();
+    TransformNode* attributeNode = renderer->getCurrentNode();
+    EXPECT_EQ(attributeNode->parent, root);
+    EXPECT_EQ(renderer->getAttributesDepth(), 2u);
     renderer->PushTransform();
+    EXPECT_EQ(renderer->getCurrentNode()->parent, attributeNode);
     renderer->PopAttributes();
     expectReport(kSevere, "PushTransform() call without a corresponding PopTransform().");
     EXPECT_EQ(renderer->getBlock(), BlockTransform);
     EXPECT_EQ(renderer->getBlockDepth(), 3u);
     renderer->PopTransform();
+    EXPECT_EQ(renderer->getCurrentNode(), attributeNode);
     renderer->PopAttributes();
     expectSilence();
     EXPECT_EQ(renderer->getBlockDepth(), 1u);
-    EXPECT_EQ(renderer->getCurrentNode(), &renderer->getRootNode());
+    EXPECT_EQ(renderer->getAttributesDepth(), 1u);
+    EXPECT_EQ(renderer->getCurrentNode(), root);
+    EXPECT_EQ(root->children.size(), 1u);
 
     struct Block {
         void (RendererAPI::*open)();
@@ -139,28 +138,6 @@ TEST_F(RaytracerTest, MismatchedClosingCallsNameTheInnermostBlock) {
         expectSilence();
         EXPECT_EQ(renderer->getBlockDepth(), 1u);
     }
-}
-
-TEST_F(RaytracerTest, ClosingCallsRestoreStacksAndNodes) {
-    TransformNode* root = renderer->getCurrentNode();
-    renderer->PushAttributes();
-    TransformNode* attributeNode = renderer->getCurrentNode();
-    EXPECT_EQ(attributeNode->parent, root);
-    EXPECT_EQ(renderer->getAttributesDepth(), 2u);
-    renderer->PushTransform();
-    EXPECT_EQ(renderer->getCurrentNode()->parent, attributeNode);
-    EXPECT_EQ(renderer->getAttributesDepth(), 2u);
-    renderer->ShaderGroupBegin();
-    EXPECT_EQ(renderer->getBlock(), BlockShaderGroup);
-    renderer->ShaderGroupEnd();
-    renderer->PopTransform();
-    EXPECT_EQ(renderer->getCurrentNode(), attributeNode);
-    renderer->PopAttributes();
-    EXPECT_EQ(renderer->getCurrentNode(), root);
-    EXPECT_EQ(renderer->getAttributesDepth(), 1u);
-    // Popped nodes stay in the tree: their primitives are built later.
-    EXPECT_EQ(root->children.size(), 1u);
-    expectSilence();
 }
 
 TEST_F(RaytracerTest, PrimitivesAreOnlyAcceptedInsideTheWorld) {

@@ -30,6 +30,12 @@ const float kHalfSqrt2 = std::sqrt(2.0f) / 2.0f;
     return ::testing::AssertionSuccess();
 }
 
+// The references an attribute record holds: shading, displacement, surface, volume, lights.
+using Refs = std::vector<const void*>;
+Refs refs(const PrimitiveAttributes& a) {
+    return {a.shading.get(), a.displacement.get(), a.surface.get(), a.volume.get(), a.lights.get()};
+}
+
 // Lets the protected bound computation be called.
 class PlainAggregate : public Aggregate {
   public:
@@ -245,11 +251,7 @@ TEST(PrimitiveIntersect, InstancesFillNullAttributeReferences) {
     EXPECT_FLOAT_EQ(hit.t, 8.0f);
     EXPECT_TRUE(near(hit.env.P, Point(0, 3, -2), 1e-5f));
     EXPECT_TRUE(near(hit.env.Ng, Normal(0, 0, -1), 1e-6f));  // unit after the scale
-    EXPECT_EQ(hit.attributes.shading.get(), mine.shading.get());
-    EXPECT_EQ(hit.attributes.displacement.get(), mine.displacement.get());
-    EXPECT_EQ(hit.attributes.surface.get(), mine.surface.get());
-    EXPECT_EQ(hit.attributes.volume.get(), mine.volume.get());
-    EXPECT_EQ(hit.attributes.lights.get(), mine.lights.get());
+    EXPECT_EQ(refs(hit.attributes), refs(mine));
     EXPECT_EQ(hit.env.space.m, place.mInv);
     EXPECT_EQ(hit.env.space.mInv, place.m);
     EXPECT_EQ(hit.primitive, bare.get());
@@ -265,11 +267,9 @@ TEST(PrimitiveIntersect, InstancesFillNullAttributeReferences) {
     Instance inst2(dressed, place, mine);
     Hit hit2;
     ASSERT_TRUE(inst2.intersect(ray, hit2));
-    EXPECT_EQ(hit2.attributes.shading.get(), own.shading.get());
-    EXPECT_EQ(hit2.attributes.surface.get(), own.surface.get());
-    EXPECT_EQ(hit2.attributes.displacement.get(), mine.displacement.get());
-    EXPECT_EQ(hit2.attributes.volume.get(), mine.volume.get());
-    EXPECT_EQ(hit2.attributes.lights.get(), mine.lights.get());
+    EXPECT_EQ(refs(hit2.attributes),
+              (Refs{own.shading.get(), mine.displacement.get(), own.surface.get(),
+                    mine.volume.get(), mine.lights.get()}));
 }
 
 TEST(PrimitiveFilter, RayVisibilityFlagsAndGeometrySets) {
@@ -363,7 +363,7 @@ TEST(Primitive, MissingPartsReportAndNeverHit) {
     NoPPrimitive noShape(Reference<Shape>(), PrimitiveAttributes(), pair.o2w, pair.w2o);
     ControlMeshPrimitive noMesh{Reference<Shape>(), PrimitiveAttributes()};
     Instance noObject(Reference<Primitive>(), Transform::Identity, PrimitiveAttributes());
-    MotionPrimitive noContent(Reference<Primitive>(), MotionTransform(Transform::Identity));
+    MotionPrimitive noContent{Reference<Primitive>(), MotionTransform(Transform::Identity)};
     MotionPrimitive noSamples(store.wrap(new TestSphere(1.0f), Transform::Identity),
                               MotionTransform());
 
@@ -373,7 +373,7 @@ TEST(Primitive, MissingPartsReportAndNeverHit) {
         "Instance: no object. Ignoring ...", "MotionPrimitive: no content. Ignoring ...",
         "MotionPrimitive: motion transform without samples. Using the identity"};
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(reports.records()[i].level, int(OIIO::ErrorHandler::EH_ERROR));
+        EXPECT_EQ(reports.records()[i].level(), int(OIIO::ErrorHandler::EH_ERROR));
         EXPECT_EQ(reports.records()[i].text, expected[i]);
     }
 

@@ -253,7 +253,7 @@ TEST(Solid, OperandCountAndNullOperandsAreRefused) {
     EXPECT_EQ(reports.records()[2].text,
               "difference: a solid operation needs exactly two operands, not 0. Ignoring ...");
     EXPECT_EQ(reports.records()[3].text, "difference: null operand. Ignoring ...");
-    for (const auto& r : reports.records()) EXPECT_EQ(r.level, int(OIIO::ErrorHandler::EH_ERROR));
+    for (const auto& r : reports.records()) EXPECT_EQ(r.level(), int(OIIO::ErrorHandler::EH_ERROR));
 }
 
 }  // namespace

@@ -232,24 +232,19 @@ TEST(Aabb, RayTestsAgreeWithBruteForce) {
 
 TEST(Aabb, RayTestsTouchingAndInclusiveRules) {
     const Aabb box(0, 1, 0, 1, 0, 1);
-    auto all = [&](const Ray& r, bool expected[4]) {
+    using Four = std::vector<bool>;
+    auto all = [&](const Ray& r) {
         const Vector inv = reciprocal(r.d);
         const Signs s(r.d);
         float a = 0, b = 0;
-        expected[0] = box.intersect(r, &a, &b);
-        expected[1] = box.intersect(r, inv, nullptr, nullptr);
-        expected[2] = box.intersect(r, inv, rayClass(r.d), &a, &b);
-        expected[3] = box.intersect(r, inv, s.s);
+        return Four{box.intersect(r, &a, &b), box.intersect(r, inv, nullptr, nullptr),
+                    box.intersect(r, inv, rayClass(r.d), &a, &b), box.intersect(r, inv, s.s)};
     };
-    bool got[4];
+    const Four none(4, false), every(4, true);
 
     // A line through a corner only: the slab tests (1, 2) take the touching point, the
     // sign-classified ones (3, 4) need a strict overlap.
-    all(Ray(Point(2, 0, 0), Vector(-1, 1, 1)), got);
-    EXPECT_TRUE(got[0]);
-    EXPECT_TRUE(got[1]);
-    EXPECT_FALSE(got[2]);
-    EXPECT_FALSE(got[3]);
+    EXPECT_EQ(all(Ray(Point(2, 0, 0), Vector(-1, 1, 1))), (Four{true, true, false, false}));
     float t0 = 0, t1 = 0;
     ASSERT_TRUE(box.intersect(Ray(Point(2, 0, 0), Vector(-1, 1, 1)), &t0, &t1));
     EXPECT_EQ(t0, 1.0f);
@@ -257,21 +252,16 @@ TEST(Aabb, RayTestsTouchingAndInclusiveRules) {
 
     // The ray interval ending exactly at the entry, or starting exactly at the exit: every
     // variant is inclusive there.
-    all(Ray(Point(-1, 0.5f, 0.5f), Vector(1, 0.125f, 0.25f), 0.0f, 1.0f), got);
-    EXPECT_TRUE(got[0] && got[1] && got[2] && got[3]);
-    all(Ray(Point(-1, 0.5f, 0.5f), Vector(1, 0.125f, 0.25f), 2.0f, 5.0f), got);
-    EXPECT_TRUE(got[0] && got[1] && got[2] && got[3]);
-    all(Ray(Point(-1, 0.5f, 0.5f), Vector(1, 0.125f, 0.25f), 2.0f + 1.0f / 1024, 5.0f), got);
-    EXPECT_FALSE(got[0] || got[1] || got[2] || got[3]);
-    all(Ray(Point(-1, 0.5f, 0.5f), Vector(1, 0.125f, 0.25f), 0.0f, 1.0f - 1.0f / 1024), got);
-    EXPECT_FALSE(got[0] || got[1] || got[2] || got[3]);
+    const Point o(-1, 0.5f, 0.5f);
+    const Vector d(1, 0.125f, 0.25f);
+    EXPECT_EQ(all(Ray(o, d, 0.0f, 1.0f)), every);
+    EXPECT_EQ(all(Ray(o, d, 2.0f, 5.0f)), every);
+    EXPECT_EQ(all(Ray(o, d, 2.0f + 1.0f / 1024, 5.0f)), none);
+    EXPECT_EQ(all(Ray(o, d, 0.0f, 1.0f - 1.0f / 1024)), none);
 
     // Box wholly behind the origin but inside [mint, maxt]: only variant 2 refuses it.
-    all(Ray(Point(3, 0.5f, 0.5f), Vector(1, 0.01f, 0.01f), -10.0f, 10.0f), got);
-    EXPECT_TRUE(got[0]);
-    EXPECT_FALSE(got[1]);
-    EXPECT_TRUE(got[2]);
-    EXPECT_TRUE(got[3]);
+    EXPECT_EQ(all(Ray(Point(3, 0.5f, 0.5f), Vector(1, 0.01f, 0.01f), -10.0f, 10.0f)),
+              (Four{true, false, true, true}));
 
     // Variant 3 reports the unclipped interval, variant 1 the clipped one.
     const Ray inside(Point(0.5f, 0.5f, 0.5f), Vector(1, 1, 1), 0.0f, 1e30f);

@@ -3,6 +3,7 @@
 
 #include "core/math/matrix.h"
 #include "core/math/tuple.h"
+#include "tests/common/test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -30,11 +31,7 @@ inline std::ostream& operator<<(std::ostream& os, const Matrix& m) {
 
 namespace mathtest {
 
-inline ::testing::AssertionResult near(const ovo::Tuple& a, const ovo::Tuple& b, float tol) {
-    if (std::fabs(a.x - b.x) <= tol && std::fabs(a.y - b.y) <= tol && std::fabs(a.z - b.z) <= tol)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << a << " vs " << b << " (tolerance " << tol << ")";
-}
+using ovotest::near;
 
 inline float maxAbsDiff(const ovo::Matrix& a, const ovo::Matrix& b) {
     float d = 0.0f;

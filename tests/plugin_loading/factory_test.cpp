@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/api/attributes.h"
 #include "core/api/raytracer.h"
@@ -126,11 +127,8 @@ TEST_F(FactoryTest, ShapeGetsItsInterpolators) {
     EXPECT_TRUE(shape->getAttributes().orientationInside);
     EXPECT_FLOAT_EQ(shape->getAttributes().bias, 0.5f);
     EXPECT_TRUE(shape->swapsHandedness());
-    ASSERT_NE(shape->getN(), nullptr);
-    ASSERT_NE(shape->getCs(), nullptr);
-    ASSERT_NE(shape->getOs(), nullptr);
-    ASSERT_NE(shape->getS(), nullptr);
-    ASSERT_NE(shape->getT(), nullptr);
+    ASSERT_TRUE(shape->getN() && shape->getCs() && shape->getOs() && shape->getS() &&
+                shape->getT());
     EXPECT_FLOAT_EQ(shape->getN()->value(0.5f, 0.5f).z, 1.0f);
     EXPECT_EQ(shape->getCs()->value(0.0f, 0.0f), Color(1, 0.5f, 0.25f));
     EXPECT_EQ(shape->getOs()->value(0.0f, 0.0f), Color(0.5f));
@@ -146,10 +144,7 @@ TEST_F(FactoryTest, ShapeGetsItsInterpolators) {
     Reference<Shape> plain(
         createShape("probe", search, *renderer, Transform::Identity, attributes, others));
     ASSERT_TRUE(plain);
-    EXPECT_EQ(plain->getN(), nullptr);
-    EXPECT_EQ(plain->getCs(), nullptr);
-    EXPECT_EQ(plain->getOs(), nullptr);
-    EXPECT_EQ(plain->getS(), nullptr);
+    EXPECT_FALSE(plain->getN() || plain->getCs() || plain->getOs() || plain->getS());
     EXPECT_FALSE(plain->swapsHandedness());
 
     // A null from the entry is passed on.
@@ -183,10 +178,7 @@ TEST_F(FactoryTest, EveryOtherKind) {
     ASSERT_TRUE(sampler);
     const int* counts = received.findInts("received");
     ASSERT_NE(counts, nullptr);
-    EXPECT_EQ(counts[0], 64);
-    EXPECT_EQ(counts[1], 48);
-    EXPECT_EQ(counts[2], 3);
-    EXPECT_EQ(counts[3], 2);
+    EXPECT_EQ(std::vector<int>(counts, counts + 4), (std::vector<int>{64, 48, 3, 2}));
     const float* window = received.findFloats("received");
     ASSERT_NE(window, nullptr);
     EXPECT_FLOAT_EQ(window[1], 0.75f);
@@ -200,9 +192,7 @@ TEST_F(FactoryTest, EveryOtherKind) {
     ASSERT_TRUE(order);
     const int* orderCounts = orderReceived.findInts("received");
     ASSERT_NE(orderCounts, nullptr);
-    EXPECT_EQ(orderCounts[0], 16);
-    EXPECT_EQ(orderCounts[1], 8);
-    EXPECT_EQ(orderCounts[2], 64);
+    EXPECT_EQ(std::vector<int>(orderCounts, orderCounts + 3), (std::vector<int>{16, 8, 64}));
     EXPECT_FLOAT_EQ(orderReceived.findFloats("received")[0], 0.25f);
 
     std::string search = path;

@@ -3,11 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
+
+#include "tests/common/test_util.h"
 
 // Set by this folder's CMakeLists.txt.
 #ifndef OVO_TEST_PLUGIN_DIR
@@ -25,22 +26,7 @@ inline std::string testPluginDir() {
 
 inline std::string testPlugin(const std::string& file) { return testPluginDir() + "/" + file; }
 
-// A fresh folder of its own, removed with everything in it afterwards.
-class ScratchDir {
-  public:
-    ScratchDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "ovo-plugins-XXXXXX").string();
-        path = mkdtemp(&pattern[0]) ? pattern : "";
-    }
-    ~ScratchDir() {
-        std::error_code ignored;
-        if (!path.empty()) std::filesystem::remove_all(path, ignored);
-    }
-    std::string operator/(const std::string& name) const { return path + "/" + name; }
-
-    std::string path;
-};
+using ovotest::ScratchDir;
 
 // Runs the scope in another working directory.
 class ScopedWorkingDir {
@@ -56,10 +42,8 @@ class ScopedWorkingDir {
 
 inline void touch(const std::string& path) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    FILE* f = std::fopen(path.c_str(), "w");
-    ASSERT_NE(f, nullptr) << path;
-    std::fputs("x", f);
-    std::fclose(f);
+    std::ofstream(path) << "x";
+    ASSERT_TRUE(std::filesystem::exists(path)) << path;
 }
 
 }  // namespace testing

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <OpenImageIO/imageio.h>
-#include <OpenImageIO/plugin.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -22,26 +21,16 @@
 #include "core/render/filter.h"
 #include "core/render/sampler.h"
 #include "core/render/scene.h"
+#include "tests/common/shapes.h"
+#include "tests/common/test_util.h"
 
 namespace rendertest {
 
 using namespace ovo;
 
-// The entry of $OVO_HOME/plugins/<name>.<kind>.so; libraries stay loaded.
+// The entry `symbol` of the built plugin <name>.<kind>.
 inline void* pluginEntry(const std::string& name, const std::string& kind, const char* symbol) {
-    const char* home = std::getenv("OVO_HOME");
-    const std::string path = std::string(home ? home : ".") + "/plugins/" + name + "." + kind +
-                             "." + OIIO::Plugin::plugin_extension();
-    static std::map<std::string, OIIO::Plugin::Handle> handles;
-    OIIO::Plugin::Handle& h = handles[path];
-    if (!h) h = OIIO::Plugin::open(path, true);
-    if (!h) {
-        ADD_FAILURE() << "cannot open " << path << ": " << OIIO::Plugin::geterror();
-        return nullptr;
-    }
-    void* entry = OIIO::Plugin::getsym(h, symbol);
-    if (!entry) ADD_FAILURE() << "no " << symbol << " in " << path;
-    return entry;
+    return ovotest::pluginSymbol(name + "." + kind + ".so", symbol);
 }
 
 inline Filter* makeFilter(const std::string& name, float xw, float yw, ParameterSet p = {}) {
@@ -75,81 +64,13 @@ inline void addInt(ParameterSet& p, const char* name, int v) {
     p.push_back(name, ParamType(TypeInt), &v, true);
 }
 
-// Nearest positive root of a quadratic in double precision within [mint, maxt].
-inline bool nearestRoot(double a, double b, double c, const Ray& ray, float& t) {
-    const double disc = b * b - 4 * a * c;
-    if (disc < 0 || a == 0) return false;
-    const double s = std::sqrt(disc);
-    for (double r : {(-b - s) / (2 * a), (-b + s) / (2 * a)}) {
-        if (r >= ray.mint && r <= ray.maxt) {
-            t = float(r);
-            return true;
-        }
-    }
-    return false;
+using ovotest::PlanePrimitive;
+
+// The analytic sphere of radius r about c; the store keeps its transforms alive.
+inline Reference<Primitive> sphereAt(const Point& c, float r) {
+    static ovotest::TransformStore store;
+    return store.wrap(new ovotest::TestSphere(r), Translate(c.x, c.y, c.z));
 }
-
-class SpherePrimitive : public Primitive {
-  public:
-    SpherePrimitive(const Point& c, float r) : c(c), r(r) {}
-    bool intersect(const Ray& ray, Hit& hit) const override {
-        float t;
-        if (!hitT(ray, t)) return false;
-        hit.t = t;
-        return true;
-    }
-    bool intersect(const Ray& ray) const override {
-        float t;
-        return hitT(ray, t);
-    }
-    Aabb objectExtent() const override { return worldExtent(); }
-    Aabb worldExtent() const override {
-        return Aabb(Point(c.x - r, c.y - r, c.z - r), Point(c.x + r, c.y + r, c.z + r));
-    }
-
-  private:
-    bool hitT(const Ray& ray, float& t) const {
-        const double ox = ray.o.x - c.x, oy = ray.o.y - c.y, oz = ray.o.z - c.z;
-        const double a =
-            double(ray.d.x) * ray.d.x + double(ray.d.y) * ray.d.y + double(ray.d.z) * ray.d.z;
-        const double b = 2 * (ox * ray.d.x + oy * ray.d.y + oz * ray.d.z);
-        return nearestRoot(a, b, ox * ox + oy * oy + oz * oz - double(r) * r, ray, t);
-    }
-    Point c;
-    float r;
-};
-
-// The plane through p with normal n.
-class PlanePrimitive : public Primitive {
-  public:
-    PlanePrimitive(const Point& p, const Vector& n) : p(p), n(n) {}
-    bool intersect(const Ray& ray, Hit& hit) const override {
-        float t;
-        if (!hitT(ray, t)) return false;
-        hit.t = t;
-        return true;
-    }
-    bool intersect(const Ray& ray) const override {
-        float t;
-        return hitT(ray, t);
-    }
-    Aabb objectExtent() const override { return worldExtent(); }
-    Aabb worldExtent() const override { return Aabb(Point(-1e6f), Point(1e6f)); }
-
-  private:
-    bool hitT(const Ray& ray, float& t) const {
-        const double dn = double(ray.d.x) * n.x + double(ray.d.y) * n.y + double(ray.d.z) * n.z;
-        if (dn == 0) return false;
-        const double r = ((double(p.x) - ray.o.x) * n.x + (double(p.y) - ray.o.y) * n.y +
-                          (double(p.z) - ray.o.z) * n.z) /
-                         dn;
-        if (r < ray.mint || r > ray.maxt) return false;
-        t = float(r);
-        return true;
-    }
-    Point p;
-    Vector n;
-};
 
 // A frame put together the way Render does: film with filter, camera plugin, sampler, scene,
 // buckets from a bucket-order plugin (none when a bucket side is 1).

@@ -92,10 +92,10 @@ struct ProgressLog {
 }  // namespace
 
 TEST(Scene, SphereCoverageThroughTheDepthOutput) {
-    SpherePrimitive sphere(Point(1.0f, 0.5f, 6.0f), 1.0f);
+    const Reference<Primitive> sphere = sphereAt(Point(1.0f, 0.5f, 6.0f), 1.0f);
     const Vector c(1.0f, 0.5f, 6.0f);
     Frame f;
-    f.world = &sphere;
+    f.world = sphere.get();
     f.cameraParameters = perspective(1.0f, 100.0f);
     f.jitter = 1;
     f.build();
@@ -169,10 +169,10 @@ TEST(Scene, PlaneDepthMatchesTheAnalyticScreenDepth) {
 }
 
 TEST(Scene, CropWindowRendersThePixelsOfTheFullFrame) {
-    SpherePrimitive sphere(Point(0.0f, 0.0f, 5.0f), 1.0f);
+    const Reference<Primitive> sphere = sphereAt(Point(0.0f, 0.0f, 5.0f), 1.0f);
     Frame full, cropped;
     for (Frame* f : {&full, &cropped}) {
-        f->world = &sphere;
+        f->world = sphere.get();
         f->cameraParameters = perspective(0.5f, 50.0f);
     }
     cropped.crop = {0.25f, 0.75f, 0.5f, 1.0f};
@@ -200,7 +200,7 @@ TEST(Scene, CropWindowRendersThePixelsOfTheFullFrame) {
 // sample that reaches it exactly once, weighted once: the weights match a brute-force sum over
 // all samples, alpha (1 per sample) normalises to exactly 1, and depths match streaming.
 TEST(Scene, StreamingBucketsAndThreadsAgree) {
-    SpherePrimitive sphere(Point(0.3f, -0.2f, 4.0f), 1.0f);
+    const Reference<Primitive> sphere = sphereAt(Point(0.3f, -0.2f, 4.0f), 1.0f);
     struct Config {
         unsigned bucket;
         float filterWidth;
@@ -221,7 +221,7 @@ TEST(Scene, StreamingBucketsAndThreadsAgree) {
         sys::TaskScheduler::init(c.threads);
         ASSERT_EQ(sys::TaskScheduler::getInstance()->getNumThreads(), unsigned(c.threads));
         Frame f;
-        f.world = &sphere;
+        f.world = sphere.get();
         f.cameraParameters = perspective(0.5f, 50.0f);
         f.bucketSize[0] = f.bucketSize[1] = c.bucket;
         f.filterWidth[0] = f.filterWidth[1] = c.filterWidth;
@@ -250,12 +250,12 @@ TEST(Scene, StreamingBucketsAndThreadsAgree) {
 }
 
 TEST(Scene, RegionWritersGetEachFinishedPixelOnceAndProgressIsReported) {
-    SpherePrimitive sphere(Point(0.0f, 0.0f, 5.0f), 1.0f);
+    const Reference<Primitive> sphere = sphereAt(Point(0.0f, 0.0f, 5.0f), 1.0f);
     for (unsigned bucket : {8u, 1u}) {
         SCOPED_TRACE(bucket == 1 ? "streaming" : "buckets");
         sys::TaskScheduler::init(2);
         Frame f;
-        f.world = &sphere;
+        f.world = sphere.get();
         f.cameraParameters = perspective(0.5f, 50.0f);
         f.bucketSize[0] = f.bucketSize[1] = bucket;
         f.build();
@@ -294,13 +294,13 @@ TEST(Scene, RegionWritersGetEachFinishedPixelOnceAndProgressIsReported) {
 
 TEST(Scene, MovingCameraSweepsTheSilhouette) {
     // The camera moves from world x = -1 to x = 1 over the shutter; the sphere stands still.
-    SpherePrimitive sphere(Point(0.0f, 0.0f, 6.0f), 0.5f);
+    const Reference<Primitive> sphere = sphereAt(Point(0.0f, 0.0f, 6.0f), 0.5f);
     const float times[2] = {0.0f, 1.0f};
     MotionTransform moving(2, times);
     moving.setSample(0, Translate(1, 0, 0));
     moving.setSample(1, Translate(-1, 0, 0));
     Frame f;
-    f.world = &sphere;
+    f.world = sphere.get();
     f.cameraTransform = moving;
     f.cameraParameters = perspective(0.5f, 50.0f);
     addFloats(f.cameraParameters, "shutter", {0.0f, 1.0f});

@@ -9,10 +9,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 
 #include "core/params/parameter.h"
 #include "plugins/generators/rib/reader.h"
+#include "tests/common/test_util.h"
 #include "tests/rib/recorder.h"
 
 using ribtest::Recorder;
@@ -20,27 +20,7 @@ using Calls = std::vector<std::string>;
 
 namespace {
 
-class TempDir {
-  public:
-    TempDir() {
-        char name[] = "/tmp/ovo-rib-XXXXXX";
-        path = mkdtemp(name) ? name : "";
-    }
-    ~TempDir() {
-        if (!path.empty()) {
-            std::string command = "rm -rf '" + path + "'";
-            if (std::system(command.c_str()) != 0)
-                std::fprintf(stderr, "cannot remove %s\n", path.c_str());
-        }
-    }
-    void write(const std::string& name, const std::string& text) const {
-        std::string file = path + "/" + name;
-        std::size_t slash = file.rfind('/');
-        mkdir(file.substr(0, slash).c_str(), 0755);
-        std::ofstream(file, std::ios::binary) << text;
-    }
-    std::string path;
-};
+using TempDir = ovotest::ScratchDir;
 
 Calls geometry(const Recorder& r) {
     return r.only({"Sphere", "Cone", "Disk", "Cylinder", "Torus"});

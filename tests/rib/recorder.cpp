@@ -101,22 +101,8 @@ void Recorder::add(const std::string& call, Sizes sizes) {
             calls[p.index] = "Parameter(" + p.decl + ": bad declaration)";
             continue;
         }
-        std::size_t count = 1;
-        switch (type.interpolation()) {
-            case ovo::InterpConstant:
-                count = 1;
-                break;
-            case ovo::InterpPerPiece:
-                count = sizes.perpiece;
-                break;
-            case ovo::InterpLinear:
-                count = sizes.linear;
-                break;
-            case ovo::InterpVertex:
-                count = sizes.vertex;
-                break;
-        }
-        std::size_t n = count * perValue(type);
+        const std::size_t counts[4] = {1, sizes.perpiece, sizes.linear, sizes.vertex};
+        const std::size_t n = counts[type.interpolation() & 3] * perValue(type);
         std::string text = "Parameter(" + p.decl + ":";
         if (p.kind == 'f') text += " " + join(static_cast<const float*>(p.data), n);
         if (p.kind == 'i') text += " " + join(static_cast<const int*>(p.data), n);
@@ -224,18 +210,11 @@ void Recorder::PopTransform() { add("PopTransform()"); }
 void Recorder::SetTransform(const char* name) { add("SetTransform(" + str(name) + ")"); }
 void Recorder::SetTransform(const float* m) { add("SetTransform(" + join(m, 16) + ")"); }
 void Recorder::AppendTransform(const float* m) { add("AppendTransform(" + join(m, 16) + ")"); }
-void Recorder::Translate(float dx, float dy, float dz) {
-    float v[3] = {dx, dy, dz};
-    add("Translate(" + join(v, 3) + ")");
-}
+void Recorder::Translate(float dx, float dy, float dz) { numbers("Translate", {dx, dy, dz}); }
 void Recorder::Rotate(float angle, float dx, float dy, float dz) {
-    float v[4] = {angle, dx, dy, dz};
-    add("Rotate(" + join(v, 4) + ")");
+    numbers("Rotate", {angle, dx, dy, dz});
 }
-void Recorder::Scale(float sx, float sy, float sz) {
-    float v[3] = {sx, sy, sz};
-    add("Scale(" + join(v, 3) + ")");
-}
+void Recorder::Scale(float sx, float sy, float sz) { numbers("Scale", {sx, sy, sz}); }
 
 void Recorder::Shader(const char* type, const char* name, const char* handle) {
     add("Shader(" + str(type) + " " + str(name) + " " + str(handle) + ")");
@@ -261,9 +240,8 @@ void Recorder::ObjectInstance(const char* name) { add("ObjectInstance(" + str(na
 void Recorder::Shape(const char* type) { add("Shape(" + str(type) + ")"); }
 
 void Recorder::Points(int npoints) {
-    Sizes s;
-    s.vertex = s.linear = std::size_t(npoints);
-    add("Points(" + std::to_string(npoints) + ")", s);
+    const std::size_t n = std::size_t(npoints);
+    add("Points(" + std::to_string(npoints) + ")", Sizes{n, n, 1});
 }
 void Recorder::Curves(const char* basis, int ncurves, int* nverts) {
     Sizes s;
@@ -280,9 +258,7 @@ void Recorder::Curves(const char* basis, int ncurves, int nverts) {
         ")");
 }
 void Recorder::Polygon(int n) {
-    Sizes s;
-    s.vertex = s.linear = std::size_t(n);
-    add("Polygon(" + std::to_string(n) + ")", s);
+    add("Polygon(" + std::to_string(n) + ")", Sizes{std::size_t(n), std::size_t(n), 1});
 }
 void Recorder::Polygon(int nloops, int* nverts) {
     Sizes s;
@@ -293,9 +269,7 @@ void Recorder::Polygon(int nloops, int* nverts) {
 }
 void Recorder::Patch(int nu, int uorder, const float* uknot, float umin, float umax, int nv,
                      int vorder, const float* vknot, float vmin, float vmax) {
-    Sizes s;
-    s.vertex = std::size_t(nu) * std::size_t(nv);
-    s.linear = 4;
+    const Sizes s{std::size_t(nu) * std::size_t(nv), 4, 1};
     add("Patch(" + std::to_string(nu) + " " + std::to_string(uorder) + " [" +
             join(uknot, std::size_t(nu + uorder)) + "] " + num(umin) + " " + num(umax) + " " +
             std::to_string(nv) + " " + std::to_string(vorder) + " [" +
@@ -303,10 +277,8 @@ void Recorder::Patch(int nu, int uorder, const float* uknot, float umin, float u
         s);
 }
 void Recorder::Patch(const char* type, int nu, int nv) {
-    Sizes s;
-    s.vertex = std::size_t(nu) * std::size_t(nv);
-    s.linear = 4;
-    add("Patch(" + str(type) + " " + std::to_string(nu) + " " + std::to_string(nv) + ")", s);
+    add("Patch(" + str(type) + " " + std::to_string(nu) + " " + std::to_string(nv) + ")",
+        Sizes{std::size_t(nu) * std::size_t(nv), 4, 1});
 }
 void Recorder::TrimCurve(int nloops, const int* ncurves, const int* n, const int* order,
                          const float* knot, const float* min, const float* max, const float* P) {
@@ -346,53 +318,32 @@ void Recorder::Mesh(const char* type, int npolys, const int* nverts, const int* 
         s);
 }
 
+void Recorder::numbers(const char* request, std::initializer_list<float> values, Sizes sizes) {
+    add(std::string(request) + "(" + join(values.begin(), values.size()) + ")", sizes);
+}
+
+// Quadrics take four values of each varying class, one per corner of their (u, v) square.
 void Recorder::Sphere(float r, float zmin, float zmax, float tmax) {
-    Sizes s;
-    s.vertex = s.linear = 4;
-    float v[4] = {r, zmin, zmax, tmax};
-    add("Sphere(" + join(v, 4) + ")", s);
+    numbers("Sphere", {r, zmin, zmax, tmax}, Sizes{4, 4, 1});
 }
-void Recorder::Cone(float h, float r, float tmax) {
-    Sizes s;
-    s.vertex = s.linear = 4;
-    float v[3] = {h, r, tmax};
-    add("Cone(" + join(v, 3) + ")", s);
-}
+void Recorder::Cone(float h, float r, float tmax) { numbers("Cone", {h, r, tmax}, Sizes{4, 4, 1}); }
 void Recorder::Cone(float h, float r, float zmin, float zmax, float tmax) {
-    Sizes s;
-    s.vertex = s.linear = 4;
-    float v[5] = {h, r, zmin, zmax, tmax};
-    add("Cone(" + join(v, 5) + ")", s);
+    numbers("Cone", {h, r, zmin, zmax, tmax}, Sizes{4, 4, 1});
 }
 void Recorder::Cylinder(float r, float zmin, float zmax, float tmax) {
-    Sizes s;
-    s.vertex = s.linear = 4;
-    float v[4] = {r, zmin, zmax, tmax};
-    add("Cylinder(" + join(v, 4) + ")", s);
+    numbers("Cylinder", {r, zmin, zmax, tmax}, Sizes{4, 4, 1});
 }
 void Recorder::Disk(float h, float ri, float ro, float tmax) {
-    Sizes s;
-    s.vertex = s.linear = 4;
-    float v[4] = {h, ri, ro, tmax};
-    add("Disk(" + join(v, 4) + ")", s);
+    numbers("Disk", {h, ri, ro, tmax}, Sizes{4, 4, 1});
 }
 void Recorder::Hyperboloid(float* p1, float* p2, float tmax) {
-    Sizes s;
-    s.vertex = s.linear = 4;
-    float v[7] = {p1[0], p1[1], p1[2], p2[0], p2[1], p2[2], tmax};
-    add("Hyperboloid(" + join(v, 7) + ")", s);
+    numbers("Hyperboloid", {p1[0], p1[1], p1[2], p2[0], p2[1], p2[2], tmax}, Sizes{4, 4, 1});
 }
 void Recorder::Paraboloid(float r, float zmin, float zmax, float tmax) {
-    Sizes s;
-    s.vertex = s.linear = 4;
-    float v[4] = {r, zmin, zmax, tmax};
-    add("Paraboloid(" + join(v, 4) + ")", s);
+    numbers("Paraboloid", {r, zmin, zmax, tmax}, Sizes{4, 4, 1});
 }
 void Recorder::Torus(float a, float b, float phimin, float phimax, float tmax) {
-    Sizes s;
-    s.vertex = s.linear = 4;
-    float v[5] = {a, b, phimin, phimax, tmax};
-    add("Torus(" + join(v, 5) + ")", s);
+    numbers("Torus", {a, b, phimin, phimax, tmax}, Sizes{4, 4, 1});
 }
 
 }  // namespace ribtest

@@ -129,6 +129,8 @@ class Recorder : public ovo::RendererAPI {
         const void* data;
     };
     void add(const std::string& call, Sizes sizes = Sizes());
+    // "Request(v0 v1 ...)".
+    void numbers(const char* request, std::initializer_list<float> values, Sizes sizes = Sizes());
     void pending(const char* decl, char kind, const void* data);
 
     class Handler : public OIIO::ErrorHandler {

@@ -3,7 +3,6 @@
 // threads tracing one mesh at once.
 #include <thread>
 
-#include "core/geometry/primitive.h"
 #include "core/math/constants.h"
 #include "tests/shapes/shape_test_util.h"
 
@@ -264,34 +263,11 @@ TEST(PolygonMesh, ConcavePolygonsAndHoles) {
 }
 
 TEST(PolygonMesh, OneSidedMeshesAndOrientation) {
-    TestRenderer r;
-    for (int inside = 0; inside < 2; ++inside) {
-        for (int mirrored = 0; mirrored < 2; ++mirrored) {
-            for (int twoSided = 0; twoSided < 2; ++twoSided) {
-                Params p;
-                p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0}, 3);
-                p.add("int[1] nvertices", std::vector<int>{3});
-                p.add("int[] vertices", std::vector<int>{0, 1, 2}, 3);
-                const Transform t = mirrored ? Scale(-1.0f, 1.0f, 1.0f) : Transform();
-                Reference<Shape> s =
-                    make(r, "polygonMesh", p, t, attributes(twoSided != 0, inside != 0));
-                ASSERT_TRUE(s);
-                const float sign = (inside != mirrored) ? -1.0f : 1.0f;
-                const Ray down(Point(0.2f, 0.2f, 1), Vector(0, 0, -1));
-                const Ray up(Point(0.2f, 0.2f, -1), Vector(0, 0, 1));
-                const bool downHits = twoSided || sign > 0.0f, upHits = twoSided || sign < 0.0f;
-                Hit h;
-                EXPECT_EQ(s->intersect(down, h), downHits);
-                EXPECT_EQ(s->intersect(down), downHits);
-                EXPECT_EQ(s->intersect(up), upHits);
-                Hit g;
-                ASSERT_EQ(s->intersect(up, g), upHits);
-                if (upHits) {
-                    EXPECT_TRUE(near3(g.env.Ng, Normal(0, 0, sign), 1e-6f));
-                }
-            }
-        }
-    }
+    expectFlatOrientationRules("polygonMesh", [](Params& p) {
+        p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0}, 3);
+        p.add("int[1] nvertices", std::vector<int>{3});
+        p.add("int[] vertices", std::vector<int>{0, 1, 2}, 3);
+    });
 }
 
 TEST(PolygonMesh, BiasAndTheRaysInterval) {
@@ -348,92 +324,47 @@ TEST(PolygonMesh, SamplesAreOnTheTrianglesInProportionToTheirArea) {
 TEST(PolygonMesh, BadMeshesAreRefusedWithAMessage) {
     TestRenderer r;
     const std::vector<float> square{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
-    {
-        Params p;
-        p.add("int[1] nvertices", std::vector<int>{3})
-            .add("int[] vertices", std::vector<int>{0, 1, 2}, 3);
-        expectRefused(r, make(r, "polygonMesh", p), "polygonMesh: \"P\" is missing. Ignoring ...");
-    }
-    {
-        Params p;
-        p.add("vertex point P", square, 4).add("int[] vertices", std::vector<int>{0, 1, 2}, 3);
-        expectRefused(r, make(r, "polygonMesh", p),
-                      "polygonMesh: \"nvertices\" is missing. Ignoring ...");
-    }
-    {
-        Params p;
-        p.add("vertex point P", square, 4).add("int[1] nvertices", std::vector<int>{3});
-        expectRefused(r, make(r, "polygonMesh", p),
-                      "polygonMesh: \"vertices\" is missing. Ignoring ...");
-    }
-    {
-        Params p;
-        p.add("vertex point P", square, 4).add("int[2] nvertices", std::vector<int>{3, 3});
-        p.add("int[] vertices", std::vector<int>{0, 1, 2, 0, 2, 7}, 6);
-        expectRefused(r, make(r, "polygonMesh", p),
-                      "polygonMesh: vertex index 7 is out of range (\"P\" holds 4 points). "
-                      "Ignoring ...");
-    }
-    {
-        Params p;
-        p.add("vertex point P", square).add("int[1] nvertices", std::vector<int>{3});
-        p.add("int[] vertices", std::vector<int>{0, -1, 2});
-        expectRefused(r, make(r, "polygonMesh", p),
-                      "polygonMesh: vertex index -1 is out of range. Ignoring ...");
-    }
-    {
-        Params p;
-        p.add("vertex point P", square, 4).add("int[2] nvertices", std::vector<int>{3, 2});
-        p.add("int[] vertices", std::vector<int>{0, 1, 2, 0, 2}, 5);
-        expectRefused(r, make(r, "polygonMesh", p),
-                      "polygonMesh: polygon 1 has 2 vertices; it needs at least 3. Ignoring ...");
-    }
-    {
-        Params p;
-        p.add("vertex point P", square, 4).add("int[2] nvertices", std::vector<int>{3, 3});
-        p.add("int[] vertices", std::vector<int>{0, 1, 2, 0}, 4);
-        expectRefused(
-            r, make(r, "polygonMesh", p),
-            "polygonMesh: \"vertices\" holds 4 indices; the polygons need 6. Ignoring ...");
-    }
-    {
-        Params p;
-        p.add("vertex point P", square, 4).add("int[] nvertices", std::vector<int>{3});
-        p.add("int[] vertices", std::vector<int>{0, 1, 2}, 3);
-        expectRefused(r, make(r, "polygonMesh", p),
-                      "polygonMesh: the number of polygons is not given (\"nvertices\" is an open "
-                      "array). Ignoring ...");
-    }
-    {
-        Params p;
-        p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3}, 4);
-        p.add("int[1] nvertices", std::vector<int>{4});
-        p.add("int[] vertices", std::vector<int>{0, 1, 2, 3}, 4);
-        expectRefused(r, make(r, "polygonMesh", p),
-                      "polygonMesh: no polygon encloses any area. Ignoring ...");
-    }
-}
-
-// World-space hits through the primitive that the renderer wraps the mesh in.
-TEST(PolygonMesh, HitsThroughATransformedPrimitive) {
-    TestRenderer r;
-    Params p;
-    p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0}, 3);
-    p.add("int[1] nvertices", std::vector<int>{3});
-    p.add("int[] vertices", std::vector<int>{0, 1, 2}, 3);
-    const Transform o2w = Translate(1, 2, 3) * Scale(2, 2, 2);
-    Reference<Shape> s = make(r, "polygonMesh", p, o2w);
-    ASSERT_TRUE(s);
-    const Transform w2o = o2w.inverse();
-    NoPPrimitive prim(s, PrimitiveAttributes(), o2w, w2o);
-    Hit h;
-    ASSERT_TRUE(prim.intersect(Ray(Point(1.5f, 2.5f, 10), Vector(0, 0, -1)), h));
-    EXPECT_NEAR(h.t, 7.0f, 1e-5f);
-    EXPECT_TRUE(near3(h.env.P, Point(1.5f, 2.5f, 3), 1e-5f));
-    EXPECT_TRUE(near3(unit(h.env.Ng), Normal(0, 0, 1), 1e-5f));
-    const Aabb w = prim.worldExtent();
-    EXPECT_TRUE(w.contains(Point(1, 2, 3)) && w.contains(Point(3, 2, 3)) &&
-                w.contains(Point(1, 4, 3)));
+    auto P = [&](Params& p) -> Params& { return p.add("vertex point P", square, 4); };
+    using I = std::vector<int>;
+    expectRefusals(
+        r, "polygonMesh",
+        {{[&](Params& p) {
+              p.add("int[1] nvertices", I{3}).add("int[] vertices", I{0, 1, 2}, 3);
+          },
+          "polygonMesh: \"P\" is missing. Ignoring ..."},
+         {[&](Params& p) {
+              P(p).add("int[] vertices", I{0, 1, 2}, 3);
+          },
+          "polygonMesh: \"nvertices\" is missing. Ignoring ..."},
+         {[&](Params& p) { P(p).add("int[1] nvertices", I{3}); },
+          "polygonMesh: \"vertices\" is missing. Ignoring ..."},
+         {[&](Params& p) {
+              P(p).add("int[2] nvertices", I{3, 3}).add("int[] vertices", I{0, 1, 2, 0, 2, 7}, 6);
+          },
+          "polygonMesh: vertex index 7 is out of range (\"P\" holds 4 points). Ignoring ..."},
+         {[&](Params& p) {
+              p.add("vertex point P", square).add("int[1] nvertices", I{3});
+              p.add("int[] vertices", I{0, -1, 2});
+          },
+          "polygonMesh: vertex index -1 is out of range. Ignoring ..."},
+         {[&](Params& p) {
+              P(p).add("int[2] nvertices", I{3, 2}).add("int[] vertices", I{0, 1, 2, 0, 2}, 5);
+          },
+          "polygonMesh: polygon 1 has 2 vertices; it needs at least 3. Ignoring ..."},
+         {[&](Params& p) {
+              P(p).add("int[2] nvertices", I{3, 3}).add("int[] vertices", I{0, 1, 2, 0}, 4);
+          },
+          "polygonMesh: \"vertices\" holds 4 indices; the polygons need 6. Ignoring ..."},
+         {[&](Params& p) {
+              P(p).add("int[] nvertices", I{3}).add("int[] vertices", I{0, 1, 2}, 3);
+          },
+          "polygonMesh: the number of polygons is not given (\"nvertices\" is an open array). "
+          "Ignoring ..."},
+         {[&](Params& p) {
+              p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3}, 4);
+              p.add("int[1] nvertices", I{4}).add("int[] vertices", I{0, 1, 2, 3}, 4);
+          },
+          "polygonMesh: no polygon encloses any area. Ignoring ..."}});
 }
 
 // Many threads trace one mesh at once and see what one thread sees.

@@ -212,32 +212,26 @@ TEST(Particle, SamplesLieOnTheSpheresInProportionToTheirArea) {
 
 TEST(Particle, BadCloudsAreRefusedWithAMessage) {
     TestRenderer r;
-    {
-        Params p;
-        p.add("float constantwidth", 1.0f);
-        expectRefused(r, make(r, "particle", p), "particle: \"P\" is missing. Ignoring ...");
-    }
-    {
-        Params p;
-        p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 1, 1}, 2).add("float width", 1.0f);
-        expectRefused(r, make(r, "particle", p),
-                      "particle: \"width\" must give one value per point; use \"constantwidth\" "
-                      "for one value. Ignoring ...");
-    }
-    {
-        Params p;
-        p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 1, 1}, 2);
-        p.add("vertex float width", std::vector<float>{0.0f, -1.0f}, 2);
-        expectRefused(r, make(r, "particle", p),
-                      "particle: no point has a width above 0. Ignoring ...");
-    }
-    {
-        Params p;
-        p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 1, 1, 2, 2, 2}, 3);
-        p.add("vertex float width", std::vector<float>{1.0f, 1.0f}, 2);
-        expectRefused(r, make(r, "particle", p),
-                      "particle: \"width\" holds 2 values for 3 points. Ignoring ...");
-    }
+    using F = std::vector<float>;
+    expectRefusals(
+        r, "particle",
+        {{[](Params& p) { p.add("float constantwidth", 1.0f); },
+          "particle: \"P\" is missing. Ignoring ..."},
+         {[](Params& p) {
+              p.add("vertex point P", F{0, 0, 0, 1, 1, 1}, 2).add("float width", 1.0f);
+          },
+          "particle: \"width\" must give one value per point; use \"constantwidth\" for one "
+          "value. Ignoring ..."},
+         {[](Params& p) {
+              p.add("vertex point P", F{0, 0, 0, 1, 1, 1}, 2);
+              p.add("vertex float width", F{0.0f, -1.0f}, 2);
+          },
+          "particle: no point has a width above 0. Ignoring ..."},
+         {[](Params& p) {
+              p.add("vertex point P", F{0, 0, 0, 1, 1, 1, 2, 2, 2}, 3);
+              p.add("vertex float width", F{1.0f, 1.0f}, 2);
+          },
+          "particle: \"width\" holds 2 values for 3 points. Ignoring ..."}});
 }
 
 }  // namespace

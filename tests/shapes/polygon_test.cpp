@@ -167,33 +167,10 @@ TEST(Polygon, ASquareHitsWithPlanarParameters) {
 }
 
 TEST(Polygon, NormalsFollowOrientationMirroringAndOneSidedness) {
-    TestRenderer r;
-    for (int inside = 0; inside < 2; ++inside) {
-        for (int mirrored = 0; mirrored < 2; ++mirrored) {
-            for (int twoSided = 0; twoSided < 2; ++twoSided) {
-                Params p;
-                p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0}, 3);
-                p.add("int nvertices", 3);
-                const Transform t = mirrored ? Scale(-1.0f, 1.0f, 1.0f) : Transform();
-                Reference<Shape> s =
-                    make(r, "polygon", p, t, attributes(twoSided != 0, inside != 0));
-                ASSERT_TRUE(s);
-                const float sign = (inside != mirrored) ? -1.0f : 1.0f;
-                const Ray down(Point(0.2f, 0.2f, 1), Vector(0, 0, -1));
-                const Ray up(Point(0.2f, 0.2f, -1), Vector(0, 0, 1));
-                Hit h;
-                // The front faces +z unless one flip turns it around.
-                const bool downHits = twoSided || sign > 0.0f, upHits = twoSided || sign < 0.0f;
-                EXPECT_EQ(s->intersect(down, h), downHits);
-                EXPECT_EQ(s->intersect(down), downHits);
-                EXPECT_EQ(s->intersect(up), upHits);
-                if (downHits) {
-                    ASSERT_TRUE(s->intersect(down, h));
-                    EXPECT_TRUE(near3(h.env.Ng, Normal(0, 0, sign), 1e-6f));
-                }
-            }
-        }
-    }
+    expectFlatOrientationRules("polygon", [](Params& p) {
+        p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0}, 3);
+        p.add("int nvertices", 3);
+    });
 }
 
 TEST(Polygon, ConcaveAndHoledPolygonsCoverExactlyTheirInside) {
@@ -311,57 +288,40 @@ TEST(Polygon, PrimitiveVariablesPerVertexPerPieceAndConstant) {
 
 TEST(Polygon, BadPolygonsAreRefusedWithAMessage) {
     TestRenderer r;
-    {
-        Params p;
-        p.add("int nvertices", 3);
-        expectRefused(r, make(r, "polygon", p), "polygon: \"P\" is missing. Ignoring ...");
-    }
-    {
-        Params p;
-        p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0}, 2).add("int nvertices", 2);
-        expectRefused(r, make(r, "polygon", p),
-                      "polygon: 2 vertices; a polygon needs at least 3. Ignoring ...");
-    }
-    {
-        Params p;
-        p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 1, 1, 2, 2, 2}, 3);
-        p.add("int nvertices", 3);
-        expectRefused(r, make(r, "polygon", p),
-                      "polygon: the outline encloses no area. Ignoring ...");
-    }
-    {
-        Params p;
-        p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 1, 1, 0}, 3);
-        p.add("int nvertices", 4);
-        expectRefused(r, make(r, "polygon", p),
-                      "polygon: \"P\" holds 3 points; the loops need 4. Ignoring ...");
-    }
-    {
-        Params p;
-        p.add("vertex point P", std::vector<float>(15, 0.0f), 5);
-        p.add("int nloops", 2).add("int[2] nvertices", std::vector<int>{3, 2});
-        expectRefused(r, make(r, "polygon", p),
-                      "polygon: loop 1 has 2 vertices; it needs at least 3. Ignoring ...");
-    }
-    {
-        Params p;
-        p.add("vertex point P", std::vector<float>(9, 0.0f), 3);
-        p.add("int nloops", 0).add("int[1] nvertices", std::vector<int>{3});
-        expectRefused(r, make(r, "polygon", p),
-                      "polygon: nloops is 0; it must be at least 1. Ignoring ...");
-    }
-    {
-        // Without "nvertices" a "P" that tells its length gives the count...
-        Params p;
-        p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 1, 1, 0}, 3);
-        Reference<Shape> s = make(r, "polygon", p);
-        ASSERT_TRUE(s);
-        EXPECT_FLOAT_EQ(s->area(), 0.5f);
-        // ... and one that does not leaves it unknown.
-        Params q;
-        q.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 1, 1, 0});
-        expectRefused(r, make(r, "polygon", q), "polygon: \"nvertices\" is missing. Ignoring ...");
-    }
+    using F = std::vector<float>;
+    const F tri{0, 0, 0, 1, 0, 0, 1, 1, 0};
+    expectRefusals(
+        r, "polygon",
+        {{[](Params& p) { p.add("int nvertices", 3); }, "polygon: \"P\" is missing. Ignoring ..."},
+         {[](Params& p) {
+              p.add("vertex point P", F{0, 0, 0, 1, 0, 0}, 2).add("int nvertices", 2);
+          },
+          "polygon: 2 vertices; a polygon needs at least 3. Ignoring ..."},
+         {[](Params& p) {
+              p.add("vertex point P", F{0, 0, 0, 1, 1, 1, 2, 2, 2}, 3).add("int nvertices", 3);
+          },
+          "polygon: the outline encloses no area. Ignoring ..."},
+         {[&](Params& p) { p.add("vertex point P", tri, 3).add("int nvertices", 4); },
+          "polygon: \"P\" holds 3 points; the loops need 4. Ignoring ..."},
+         {[](Params& p) {
+              p.add("vertex point P", F(15, 0.0f), 5).add("int nloops", 2);
+              p.add("int[2] nvertices", std::vector<int>{3, 2});
+          },
+          "polygon: loop 1 has 2 vertices; it needs at least 3. Ignoring ..."},
+         {[](Params& p) {
+              p.add("vertex point P", F(9, 0.0f), 3).add("int nloops", 0);
+              p.add("int[1] nvertices", std::vector<int>{3});
+          },
+          "polygon: nloops is 0; it must be at least 1. Ignoring ..."},
+         // Without "nvertices" a "P" that does not tell its length leaves the count unknown...
+         {[&](Params& p) { p.add("vertex point P", tri); },
+          "polygon: \"nvertices\" is missing. Ignoring ..."}});
+    // ... and one that does gives it.
+    Params p;
+    p.add("vertex point P", tri, 3);
+    Reference<Shape> s = make(r, "polygon", p);
+    ASSERT_TRUE(s);
+    EXPECT_FLOAT_EQ(s->area(), 0.5f);
 }
 
 }  // namespace

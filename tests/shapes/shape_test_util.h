@@ -3,12 +3,12 @@
 // manager records every message.
 #pragma once
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -20,52 +20,23 @@
 #include "core/math/transform.h"
 #include "core/params/error.h"
 #include "core/params/parameter.h"
+#include "tests/common/test_util.h"
 
 namespace shapetest {
 
 using namespace ovo;
 
-struct Message {
-    int code;
-    std::string text;
-};
-
-class CaptureHandler : public OIIO::ErrorHandler {
-  public:
-    void operator()(int code, const std::string& text) override {
-        messages.push_back({code, text});
-    }
-    std::vector<Message> messages;
-};
-
 class TestRenderer : public RendererAPI {
   public:
-    TestRenderer() : manager(ErrorManager::Create(&handler, 1)) {}
-    ~TestRenderer() override { delete manager; }
-    ErrorManager* GetErrorManager() override { return manager; }
-
-    std::vector<Message>& messages() { return handler.messages; }
+    ErrorManager* GetErrorManager() override { return capture.manager; }
+    std::vector<ovotest::Report>& messages() { return capture.handler.reports; }
 
   private:
-    CaptureHandler handler;
-    ErrorManager* manager;
+    ovotest::CapturingManager capture;
 };
 
 inline OvoCreateShapeEntry entryFor(const std::string& type) {
-    static std::map<std::string, OvoCreateShapeEntry> entries;
-    auto it = entries.find(type);
-    if (it != entries.end()) return it->second;
-    const char* home = std::getenv("OVO_HOME");
-    const std::string path = std::string(home ? home : ".") + "/plugins/" + type + ".shape.so";
-    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!library) {
-        ADD_FAILURE() << "cannot open " << path << ": " << dlerror();
-        return nullptr;
-    }
-    auto entry = reinterpret_cast<OvoCreateShapeEntry>(dlsym(library, "createShape"));
-    if (!entry) ADD_FAILURE() << "no createShape in " << path;
-    entries[type] = entry;
-    return entry;
+    return OvoCreateShapeEntry(ovotest::pluginSymbol(type + ".shape.so", "createShape"));
 }
 
 // A parameter list that owns the values it refers to.
@@ -136,16 +107,57 @@ inline void expectRefused(TestRenderer& renderer, const Reference<Shape>& shape,
     renderer.messages().clear();
 }
 
+// Parameter lists that the plugin `type` refuses, each with its one message.
+struct Refusal {
+    std::function<void(Params&)> fill;
+    const char* message;
+};
+inline void expectRefusals(TestRenderer& renderer, const std::string& type,
+                           const std::vector<Refusal>& cases) {
+    for (const Refusal& c : cases) {
+        Params p;
+        c.fill(p);
+        expectRefused(renderer, make(renderer, type, p), c.message);
+    }
+}
+
 inline ::testing::AssertionResult near3(const Tuple& a, const Tuple& b, float tol) {
-    const float d = std::sqrt((a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y) +
-                              (a.z - b.z) * (a.z - b.z));
-    if (d <= tol) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << "(" << a.x << ", " << a.y << ", " << a.z << ") vs (" << b.x << ", " << b.y << ", "
-           << b.z << "), distance " << d << " > " << tol;
+    return ovotest::near(a, b, tol);
 }
 
 inline Vector unit(const Tuple& v) { return Vector(v.hat()); }
+
+// A flat shape in the plane z = 0 that covers (0.2, 0.2) and faces +z: which side rays see and
+// the normal they get follow reversed orientation, mirroring and one-sidedness.
+inline void expectFlatOrientationRules(const std::string& type,
+                                       const std::function<void(Params&)>& fill) {
+    TestRenderer r;
+    const Ray down(Point(0.2f, 0.2f, 1), Vector(0, 0, -1)),
+        up(Point(0.2f, 0.2f, -1), Vector(0, 0, 1));
+    for (int inside = 0; inside < 2; ++inside)
+        for (int mirrored = 0; mirrored < 2; ++mirrored)
+            for (int twoSided = 0; twoSided < 2; ++twoSided) {
+                SCOPED_TRACE(type + " inside " + std::to_string(inside) + " mirrored " +
+                             std::to_string(mirrored) + " two-sided " + std::to_string(twoSided));
+                Params p;
+                fill(p);
+                const Transform t = mirrored ? Scale(-1.0f, 1.0f, 1.0f) : Transform();
+                Reference<Shape> s = make(r, type, p, t, attributes(twoSided != 0, inside != 0));
+                ASSERT_TRUE(s);
+                // The front faces +z unless one flip turns it around.
+                const float sign = (inside != mirrored) ? -1.0f : 1.0f;
+                EXPECT_EQ(s->intersect(down), twoSided || sign > 0.0f);
+                EXPECT_EQ(s->intersect(up), twoSided || sign < 0.0f);
+                for (const Ray* ray : {&down, &up}) {
+                    Hit h;
+                    const bool hit = s->intersect(*ray, h);
+                    EXPECT_EQ(hit, s->intersect(*ray));
+                    if (hit) {
+                        EXPECT_TRUE(near3(h.env.Ng, Normal(0, 0, sign), 1e-6f));
+                    }
+                }
+            }
+}
 
 // Deterministic uniform numbers for the tests.
 class Rng {

@@ -100,48 +100,27 @@ TEST(TaskScheduler, RunsEveryIndexExactlyOnceForAnyCount) {
     }
 }
 
-TEST(TaskScheduler, SeveralTasksInOneGoAndEmptyGo) {
+// Several tasks in one go(), each with its completion, which runs once after all its indices
+// have returned; go() with nothing queued, tasks without a function and tasks of no indices.
+TEST(TaskScheduler, SeveralTasksAndTheirCompletions) {
     TaskScheduler::init(2);
     TaskScheduler* scheduler = TaskScheduler::getInstance();
-
     scheduler->go();  // nothing queued: returns at once
 
-    Coverage a(1000), b(3), c(1);
-    scheduler->addTask(Coverage::run, &a, a.count, nullptr, nullptr);
-    scheduler->addTask(Coverage::run, &b, b.count, nullptr, nullptr);
-    scheduler->addTask(Coverage::run, &c, c.count, nullptr, nullptr);
-    scheduler->go();
-    EXPECT_TRUE(a.exact());
-    EXPECT_TRUE(b.exact());
-    EXPECT_TRUE(c.exact());
-
-    // The tasks were consumed: a second go() runs nothing again.
-    scheduler->go();
-    EXPECT_TRUE(a.exact());
-    EXPECT_TRUE(b.exact());
-
-    // A task without a function is ignored, completion included.
-    Completion ignored;
-    scheduler->addTask(nullptr, nullptr, 5, Completion::done, &ignored);
-    scheduler->go();
-    EXPECT_EQ(ignored.calls.load(), 0);
-}
-
-TEST(TaskScheduler, CompletionRunsOnceAfterAllItsIndices) {
-    TaskScheduler::init(2);
-    TaskScheduler* scheduler = TaskScheduler::getInstance();
-
-    Coverage big(5000), small(2);
-    Completion bigDone, smallDone, emptyDone;
+    Coverage big(5000), small(2), one(1);
+    Completion bigDone, smallDone, emptyDone, ignored;
     bigDone.coverage = &big;
     smallDone.coverage = &small;
     scheduler->addTask(Coverage::run, &big, big.count, Completion::done, &bigDone);
     scheduler->addTask(Coverage::run, &small, small.count, Completion::done, &smallDone);
+    scheduler->addTask(Coverage::run, &one, one.count, nullptr, nullptr);
     scheduler->addTask(Coverage::run, nullptr, 0, Completion::done, &emptyDone);
+    scheduler->addTask(nullptr, nullptr, 5, Completion::done, &ignored);  // ignored, completion too
     scheduler->go();
 
     EXPECT_TRUE(big.exact());
     EXPECT_TRUE(small.exact());
+    EXPECT_TRUE(one.exact());
     EXPECT_EQ(bigDone.calls.load(), 1);
     EXPECT_EQ(bigDone.argument, 5000u);
     EXPECT_EQ(bigDone.finishedSeen, 5000u);  // every index had returned when it ran
@@ -150,9 +129,11 @@ TEST(TaskScheduler, CompletionRunsOnceAfterAllItsIndices) {
     // A task of no indices is complete at once.
     EXPECT_EQ(emptyDone.calls.load(), 1);
     EXPECT_EQ(emptyDone.argument, 0u);
+    EXPECT_EQ(ignored.calls.load(), 0);
 
-    // Completions do not run again on the next go().
+    // Tasks and completions were consumed: a second go() runs nothing again.
     scheduler->go();
+    EXPECT_TRUE(big.exact());
     EXPECT_EQ(bigDone.calls.load(), 1);
     EXPECT_EQ(smallDone.calls.load(), 1);
 }

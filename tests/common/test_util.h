@@ -1,0 +1,98 @@
+// Helpers shared by the test suites: tuple comparison, an error manager that records every
+// report, and the entry points of the plugins the build put under $OVO_HOME/plugins.
+#pragma once
+
+#include <dlfcn.h>
+#include <stdlib.h>
+#include <gtest/gtest.h>
+
+#include <OpenImageIO/errorhandler.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/math/tuple.h"
+#include "core/params/error.h"
+
+namespace ovotest {
+
+// Within `tol` of each other (Euclidean distance), printed when not.
+inline ::testing::AssertionResult near(const ovo::Tuple& a, const ovo::Tuple& b, float tol) {
+    const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
+    const float d = std::sqrt(dx * dx + dy * dy + dz * dz);
+    if (d <= tol) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "(" << a.x << ", " << a.y << ", " << a.z << ") vs (" << b.x << ", " << b.y << ", "
+           << b.z << "), distance " << d << " > " << tol;
+}
+
+struct Report {
+    int code;
+    std::string text;
+    int level() const { return code & ~0xffff; }
+};
+
+class CaptureHandler : public OIIO::ErrorHandler {
+  public:
+    void operator()(int code, const std::string& text) override { reports.push_back({code, text}); }
+    std::vector<Report> reports;
+};
+
+// An error manager at verbosity 1 whose reports are kept in `handler`.
+struct CapturingManager {
+    CapturingManager() : manager(ovo::ErrorManager::Create(&handler, 1)) {}
+    ~CapturingManager() { delete manager; }
+    CapturingManager(const CapturingManager&) = delete;
+    CapturingManager& operator=(const CapturingManager&) = delete;
+
+    CaptureHandler handler;
+    ovo::ErrorManager* manager;
+};
+
+// The symbol `symbol` of $OVO_HOME/plugins/<file>, opened the way the renderer opens plugins;
+// the library stays loaded.
+inline void* pluginSymbol(const std::string& file, const char* symbol) {
+    static std::map<std::string, void*> handles;
+    const char* home = std::getenv("OVO_HOME");
+    const std::string path = std::string(home ? home : ".") + "/plugins/" + file;
+    void*& handle = handles[path];
+    if (!handle) handle = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
+    if (!handle) {
+        ADD_FAILURE() << "cannot open " << path << ": " << dlerror();
+        return nullptr;
+    }
+    void* entry = dlsym(handle, symbol);
+    if (!entry) ADD_FAILURE() << "no " << symbol << " in " << path;
+    return entry;
+}
+
+// A fresh folder of its own, removed with everything in it afterwards.
+class ScratchDir {
+  public:
+    ScratchDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "ovo-test-XXXXXX").string();
+        path = mkdtemp(&pattern[0]) ? pattern : "";
+    }
+    ~ScratchDir() {
+        std::error_code ignored;
+        if (!path.empty()) std::filesystem::remove_all(path, ignored);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    std::string operator/(const std::string& name) const { return path + "/" + name; }
+    // Writes `text` to the file `name` inside, making the folders it needs.
+    void write(const std::string& name, const std::string& text) const {
+        const std::filesystem::path file = path + "/" + name;
+        std::filesystem::create_directories(file.parent_path());
+        std::ofstream(file, std::ios::binary) << text;
+    }
+
+    std::string path;
+};
+
+}  // namespace ovotest
