@@ -106,44 +106,44 @@ bool openOutput(Film& film, const OutputRecord& record, const std::string& plugi
         OIIO::ImageOutput::create(record.type, pluginSearchPath);
     if (!out) return false;
 
-    OIIO::ImageSpec spec(film.width(), film.height(), channelsOf(mode), OIIO::TypeDesc::UINT8);
-    spec.x = film.x0();
-    spec.y = film.y0();
-    spec.z = 0;
-    spec.full_x = spec.full_y = spec.full_z = 0;
-    spec.full_width = int(film.xResolution());
-    spec.full_height = int(film.yResolution());
-    spec.full_depth = 1;
-    spec.tile_width = spec.tile_height = 0;
-    spec.alpha_channel = -1;
-    spec.z_channel = -1;
+    OIIO::ImageSpec imageSpec(film.width(), film.height(), channelsOf(mode), OIIO::TypeDesc::UINT8);
+    imageSpec.x = film.x0();
+    imageSpec.y = film.y0();
+    imageSpec.z = 0;
+    imageSpec.full_x = imageSpec.full_y = imageSpec.full_z = 0;
+    imageSpec.full_width = int(film.xResolution());
+    imageSpec.full_height = int(film.yResolution());
+    imageSpec.full_depth = 1;
+    imageSpec.tile_width = imageSpec.tile_height = 0;
+    imageSpec.alpha_channel = -1;
+    imageSpec.z_channel = -1;
     // The 8-bit format quantises 0..1 to 0..255 with clamping; OpenImageIO has no separate
     // quantisation settings.
     switch (mode) {
         case ModeRgb:
-            spec.channelnames = {"R", "G", "B"};
+            imageSpec.channelnames = {"R", "G", "B"};
             break;
         case ModeRgba:
-            spec.channelnames = {"R", "G", "B", "A"};
-            spec.alpha_channel = 3;
+            imageSpec.channelnames = {"R", "G", "B", "A"};
+            imageSpec.alpha_channel = 3;
             break;
         case ModeAlpha:
-            spec.channelnames = {"A"};
-            spec.alpha_channel = 0;
+            imageSpec.channelnames = {"A"};
+            imageSpec.alpha_channel = 0;
             break;
         default:
-            spec.channelnames = {"Z"};
-            spec.z_channel = 0;
+            imageSpec.channelnames = {"Z"};
+            imageSpec.z_channel = 0;
             break;
     }
     if (record.gamma == 1.0f) {
-        spec.attribute("oiio:ColorSpace", "Linear");
-        spec.erase_attribute("oiio:Gamma", OIIO::TypeFloat);
+        imageSpec.attribute("oiio:ColorSpace", "Linear");
+        imageSpec.erase_attribute("oiio:Gamma", OIIO::TypeFloat);
     } else {
-        spec.attribute("oiio:ColorSpace", "GammaCorrected");
-        spec.attribute("oiio:Gamma", record.gamma);
+        imageSpec.attribute("oiio:ColorSpace", "GammaCorrected");
+        imageSpec.attribute("oiio:Gamma", record.gamma);
     }
-    if (!out->open(record.name, spec)) return false;
+    if (!out->open(record.name, imageSpec)) return false;
     film.addOutput(std::move(out), record.mode, record.gamma);
     return true;
 }

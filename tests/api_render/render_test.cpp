@@ -21,12 +21,12 @@ constexpr int kMessage = OIIO::ErrorHandler::EH_MESSAGE;
 constexpr int kWidth = 64, kHeight = 48;
 
 struct Image {
-    OIIO::ImageSpec spec;
+    OIIO::ImageSpec imageSpec;
     std::vector<float> pixels;
     bool valid = false;
     float at(int x, int y, int c = 0) const {
-        return pixels[(size_t(y - spec.y) * size_t(spec.width) + size_t(x - spec.x)) *
-                          size_t(spec.nchannels) +
+        return pixels[(size_t(y - imageSpec.y) * size_t(imageSpec.width) + size_t(x - imageSpec.x)) *
+                          size_t(imageSpec.nchannels) +
                       size_t(c)];
     }
 };
@@ -38,11 +38,11 @@ Image readImage(const std::string& path) {
         ADD_FAILURE() << "cannot read " << path << ": " << OIIO::geterror();
         return image;
     }
-    image.spec = in->spec();
-    image.pixels.resize(size_t(image.spec.width) * size_t(image.spec.height) *
-                        size_t(image.spec.nchannels));
+    image.imageSpec = in->spec();
+    image.pixels.resize(size_t(image.imageSpec.width) * size_t(image.imageSpec.height) *
+                        size_t(image.imageSpec.nchannels));
     image.valid =
-        in->read_image(0, 0, 0, image.spec.nchannels, OIIO::TypeDesc::FLOAT, image.pixels.data());
+        in->read_image(0, 0, 0, image.imageSpec.nchannels, OIIO::TypeDesc::FLOAT, image.pixels.data());
     EXPECT_TRUE(image.valid) << in->geterror();
     return image;
 }
@@ -110,10 +110,10 @@ TEST_F(RenderTest, ASphereCoversItsAnalyticProjectionInEveryFormat) {
 
     const Image z = readImage(file("depth.exr"));
     ASSERT_TRUE(z.valid);
-    ASSERT_EQ(z.spec.width, kWidth);
-    ASSERT_EQ(z.spec.height, kHeight);
-    ASSERT_EQ(z.spec.nchannels, 1);
-    EXPECT_EQ(z.spec.channelnames[0], "Z");
+    ASSERT_EQ(z.imageSpec.width, kWidth);
+    ASSERT_EQ(z.imageSpec.height, kHeight);
+    ASSERT_EQ(z.imageSpec.nchannels, 1);
+    EXPECT_EQ(z.imageSpec.channelnames[0], "Z");
     // Seen from the centre, the sphere's outline is a circle of screen radius r / sqrt(d² - r²).
     const float radius = 24.0f * 2.0f / std::sqrt(21.0f);
     int inside = 0, outside = 0;
@@ -139,14 +139,14 @@ TEST_F(RenderTest, ASphereCoversItsAnalyticProjectionInEveryFormat) {
 
     const Image png = readImage(file("colour.png"));
     ASSERT_TRUE(png.valid);
-    EXPECT_EQ(png.spec.nchannels, 4);
-    EXPECT_EQ(png.spec.alpha_channel, 3);
-    EXPECT_EQ(png.spec.format, OIIO::TypeDesc::UINT8);
-    EXPECT_EQ(png.spec.get_string_attribute("oiio:ColorSpace"), "Linear");
+    EXPECT_EQ(png.imageSpec.nchannels, 4);
+    EXPECT_EQ(png.imageSpec.alpha_channel, 3);
+    EXPECT_EQ(png.imageSpec.format, OIIO::TypeDesc::UINT8);
+    EXPECT_EQ(png.imageSpec.get_string_attribute("oiio:ColorSpace"), "Linear");
     const Image tif = readImage(file("colour.tif"));
     ASSERT_TRUE(tif.valid);
-    EXPECT_EQ(tif.spec.nchannels, 3);
-    EXPECT_EQ(tif.spec.width, kWidth);
+    EXPECT_EQ(tif.imageSpec.nchannels, 3);
+    EXPECT_EQ(tif.imageSpec.width, kWidth);
     for (int c = 0; c < 3; ++c) {
         EXPECT_EQ(tif.at(0, 0, c), 0.0f);
         EXPECT_NEAR(tif.at(32, 24, c), png.at(32, 24, c), 1.0f / 255.0f);
@@ -204,14 +204,14 @@ TEST_F(RenderTest, ACropWindowKeepsTheFullWindowAndTheSamePixels) {
     const Image full = readImage(file("full.exr"));
     const Image cropped = readImage(file("crop.exr"));
     ASSERT_TRUE(full.valid && cropped.valid);
-    EXPECT_EQ(cropped.spec.x, 16);
-    EXPECT_EQ(cropped.spec.y, 24);
-    EXPECT_EQ(cropped.spec.width, 32);
-    EXPECT_EQ(cropped.spec.height, 24);
-    EXPECT_EQ(cropped.spec.full_x, 0);
-    EXPECT_EQ(cropped.spec.full_y, 0);
-    EXPECT_EQ(cropped.spec.full_width, kWidth);
-    EXPECT_EQ(cropped.spec.full_height, kHeight);
+    EXPECT_EQ(cropped.imageSpec.x, 16);
+    EXPECT_EQ(cropped.imageSpec.y, 24);
+    EXPECT_EQ(cropped.imageSpec.width, 32);
+    EXPECT_EQ(cropped.imageSpec.height, 24);
+    EXPECT_EQ(cropped.imageSpec.full_x, 0);
+    EXPECT_EQ(cropped.imageSpec.full_y, 0);
+    EXPECT_EQ(cropped.imageSpec.full_width, kWidth);
+    EXPECT_EQ(cropped.imageSpec.full_height, kHeight);
     // Inside the window the cropped frame sees what the full one saw.
     int compared = 0;
     for (int y = 24; y < 48; ++y) {
@@ -230,8 +230,8 @@ TEST_F(RenderTest, ACropWindowKeepsTheFullWindowAndTheSamePixels) {
     EXPECT_GT(compared, 600);
     const Image png = readImage(file("crop.png"));
     ASSERT_TRUE(png.valid);
-    EXPECT_EQ(png.spec.width, 32);
-    EXPECT_EQ(png.spec.height, 24);
+    EXPECT_EQ(png.imageSpec.width, 32);
+    EXPECT_EQ(png.imageSpec.height, 24);
 }
 
 TEST_F(RenderTest, GammaEncodesTheColourChannels) {
@@ -375,11 +375,11 @@ TEST_F(RenderTest, WithoutOutputsTheFrameGoesToOvoPng) {
     ASSERT_EQ(chdir(previous), 0);
     const Image png = readImage(file("ovo.png"));
     ASSERT_TRUE(png.valid);
-    EXPECT_EQ(png.spec.width, kWidth);
-    EXPECT_EQ(png.spec.height, kHeight);
-    EXPECT_EQ(png.spec.nchannels, 4);
-    EXPECT_EQ(png.spec.format, OIIO::TypeDesc::UINT8);
-    EXPECT_EQ(png.spec.alpha_channel, 3);
+    EXPECT_EQ(png.imageSpec.width, kWidth);
+    EXPECT_EQ(png.imageSpec.height, kHeight);
+    EXPECT_EQ(png.imageSpec.nchannels, 4);
+    EXPECT_EQ(png.imageSpec.format, OIIO::TypeDesc::UINT8);
+    EXPECT_EQ(png.imageSpec.alpha_channel, 3);
 }
 
 TEST_F(RenderTest, ARendererRendersFrameAfterFrame) {

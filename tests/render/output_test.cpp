@@ -56,13 +56,13 @@ TEST(Outputs, ModesGammaAndFilesReadBack) {
     writeAndCloseOutputs(film);
     writeAndCloseOutputs(film);  // closing twice writes nothing more
 
-    OIIO::ImageSpec spec;
+    OIIO::ImageSpec imageSpec;
     std::vector<float> px;
-    ASSERT_TRUE(readImage(png.name, spec, px));
-    EXPECT_EQ(spec.nchannels, 4);
-    EXPECT_EQ(spec.format, OIIO::TypeDesc::UINT8);
-    EXPECT_EQ(spec.alpha_channel, 3);
-    EXPECT_EQ(spec.width, 16);
+    ASSERT_TRUE(readImage(png.name, imageSpec, px));
+    EXPECT_EQ(imageSpec.nchannels, 4);
+    EXPECT_EQ(imageSpec.format, OIIO::TypeDesc::UINT8);
+    EXPECT_EQ(imageSpec.alpha_channel, 3);
+    EXPECT_EQ(imageSpec.width, 16);
     // PNG keeps colour unassociated from alpha; reading associates it again, so the values
     // come back within the 8-bit steps of both conversions.
     EXPECT_NEAR(px[0], 0.25f, 2.0f / 255.0f);
@@ -70,16 +70,16 @@ TEST(Outputs, ModesGammaAndFilesReadBack) {
     EXPECT_NEAR(px[3], 128.0f / 255.0f, 1e-6f);
 
     // Gamma 2.2: 0.25 is written as 0.25^(1/2.2); negative values become 0.
-    ASSERT_TRUE(readImage(gamma.name, spec, px));
-    EXPECT_EQ(spec.nchannels, 3);
+    ASSERT_TRUE(readImage(gamma.name, imageSpec, px));
+    EXPECT_EQ(imageSpec.nchannels, 3);
     EXPECT_NEAR(px[0], std::round(255.0f * std::pow(0.25f, 1.0f / 2.2f)) / 255.0f, 1e-6f);
     EXPECT_EQ(px[1], 0.0f);
     EXPECT_NEAR(px[2], std::round(255.0f * std::pow(0.125f, 1.0f / 2.2f)) / 255.0f, 1e-6f);
 
-    ASSERT_TRUE(readImage(alpha.name, spec, px));
-    EXPECT_EQ(spec.nchannels, 1);
-    EXPECT_EQ(spec.channelnames[0], "A");
-    EXPECT_EQ(spec.alpha_channel, 0);
+    ASSERT_TRUE(readImage(alpha.name, imageSpec, px));
+    EXPECT_EQ(imageSpec.nchannels, 1);
+    EXPECT_EQ(imageSpec.channelnames[0], "A");
+    EXPECT_EQ(imageSpec.alpha_channel, 0);
     EXPECT_EQ(px[5], 0.5f);  // OpenEXR stores 8-bit requests as half floats
 }
 
@@ -97,23 +97,23 @@ TEST(Outputs, CropWindowAndEmptyDepth) {
     film.weightPixels();
     writeAndCloseOutputs(film);
 
-    OIIO::ImageSpec spec;
+    OIIO::ImageSpec imageSpec;
     std::vector<float> px;
     for (const std::string& name : {z.name, tif.name}) {
         SCOPED_TRACE(name);
-        ASSERT_TRUE(readImage(name, spec, px));
-        EXPECT_EQ(spec.x, 16);
-        EXPECT_EQ(spec.y, 24);
-        EXPECT_EQ(spec.width, 32);
-        EXPECT_EQ(spec.height, 24);
-        EXPECT_EQ(spec.full_x, 0);
-        EXPECT_EQ(spec.full_y, 0);
-        EXPECT_EQ(spec.full_width, 64);
-        EXPECT_EQ(spec.full_height, 48);
+        ASSERT_TRUE(readImage(name, imageSpec, px));
+        EXPECT_EQ(imageSpec.x, 16);
+        EXPECT_EQ(imageSpec.y, 24);
+        EXPECT_EQ(imageSpec.width, 32);
+        EXPECT_EQ(imageSpec.height, 24);
+        EXPECT_EQ(imageSpec.full_x, 0);
+        EXPECT_EQ(imageSpec.full_y, 0);
+        EXPECT_EQ(imageSpec.full_width, 64);
+        EXPECT_EQ(imageSpec.full_height, 48);
     }
-    ASSERT_TRUE(readImage(z.name, spec, px));
-    EXPECT_EQ(spec.channelnames[0], "Z");
-    EXPECT_EQ(spec.z_channel, 0);
+    ASSERT_TRUE(readImage(z.name, imageSpec, px));
+    EXPECT_EQ(imageSpec.channelnames[0], "Z");
+    EXPECT_EQ(imageSpec.z_channel, 0);
     EXPECT_NEAR(px[(30 - 24) * 32 + (20 - 16)], 0.75f, 1e-3f);
     // 1e30 is beyond half precision: the file holds infinity.
     EXPECT_TRUE(std::isinf(px[0]) || px[0] >= 1e30f);

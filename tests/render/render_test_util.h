@@ -118,13 +118,13 @@ inline std::string tempFile(const std::string& name) {
     return ::testing::TempDir() + "ovo_render_" + name;
 }
 
-// Reads every channel of an image file as floats, with its spec.
-inline bool readImage(const std::string& path, OIIO::ImageSpec& spec, std::vector<float>& px) {
+// Reads every channel of an image file as floats, with its imageSpec.
+inline bool readImage(const std::string& path, OIIO::ImageSpec& imageSpec, std::vector<float>& px) {
     auto in = OIIO::ImageInput::open(path);
     if (!in) return false;
-    spec = in->spec();
-    px.resize(size_t(spec.width) * spec.height * spec.nchannels);
-    return in->read_image(0, 0, 0, spec.nchannels, OIIO::TypeDesc::FLOAT, px.data());
+    imageSpec = in->spec();
+    px.resize(size_t(imageSpec.width) * imageSpec.height * imageSpec.nchannels);
+    return in->read_image(0, 0, 0, imageSpec.nchannels, OIIO::TypeDesc::FLOAT, px.data());
 }
 
 // A writer that takes rectangles in any order and keeps what it was given, per pixel.
@@ -134,8 +134,8 @@ class RecordingOutput : public OIIO::ImageOutput {
     int supports(OIIO::string_view feature) const override {
         return feature == "random_access" || feature == "rectangles";
     }
-    bool open(const std::string&, const OIIO::ImageSpec& spec, OpenMode) override {
-        m_spec = spec;
+    bool open(const std::string&, const OIIO::ImageSpec& imageSpec, OpenMode) override {
+        m_spec = imageSpec;
         return true;
     }
     bool close() override {
@@ -175,8 +175,8 @@ class RecordingOutput : public OIIO::ImageOutput {
 inline RecordingOutput* attachRecorder(Film& film, const std::string& mode, float gamma = 1.0f) {
     auto rec = std::make_unique<RecordingOutput>();
     const int nch = mode == "rgb" ? 3 : mode == "rgba" ? 4 : 1;
-    OIIO::ImageSpec spec(film.width(), film.height(), nch, OIIO::TypeDesc::UINT8);
-    rec->open("recording", spec, OIIO::ImageOutput::Create);
+    OIIO::ImageSpec imageSpec(film.width(), film.height(), nch, OIIO::TypeDesc::UINT8);
+    rec->open("recording", imageSpec, OIIO::ImageOutput::Create);
     RecordingOutput* raw = rec.get();
     film.addOutput(std::move(rec), mode, gamma);
     return raw;

@@ -107,11 +107,11 @@ TEST(Scene, SphereCoverageThroughTheDepthOutput) {
     ASSERT_TRUE(openOutput(*f.film, out, ""));
     f.render();
 
-    OIIO::ImageSpec spec;
+    OIIO::ImageSpec imageSpec;
     std::vector<float> z;
-    ASSERT_TRUE(readImage(out.name, spec, z));
-    ASSERT_EQ(spec.width, 64);
-    ASSERT_EQ(spec.height, 48);
+    ASSERT_TRUE(readImage(out.name, imageSpec, z));
+    ASSERT_EQ(imageSpec.width, 64);
+    ASSERT_EQ(imageSpec.height, 48);
     int inside = 0, empty = 0;
     for (int y = 0; y < 48; ++y) {
         for (int x = 0; x < 64; ++x) {
