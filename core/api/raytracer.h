@@ -90,6 +90,10 @@ enum AttributeCategory : unsigned {
     CategoryAll = 0xfffff,
 };
 
+// Copies the categories in `mask` from a saved record; the transform category is the caller's
+// (RestoreAttributes sets the current transform, a mesh face has none of its own).
+void applySavedAttributes(Attributes& to, const Attributes& from, unsigned mask);
+
 class Raytracer : public RendererAPI {
   public:
     explicit Raytracer(ErrorManager* errorManager);

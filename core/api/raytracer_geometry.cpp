@@ -45,32 +45,6 @@ bool isCubicBasis(const char* basis) {
     return false;
 }
 
-// What a saved attribute state gives a mesh face: the categories it saved, applied to a copy of
-// the current record. The transform category has no meaning for a face and is left out.
-void applySavedAttributes(Attributes& to, const Attributes& from, unsigned mask) {
-    if (mask & CategoryColor) to.writableShading().C = from.color();
-    if (mask & CategoryOpacity) to.writableShading().opacity = from.opacity();
-    if (mask & CategoryOrientation) to.orientationInside = from.orientationInside;
-    if (mask & CategoryTwoSided) to.twoSided = from.twoSided;
-    if (mask & CategoryTrimSense) to.trimSenseInside = from.trimSenseInside;
-    if (mask & CategoryLightSamples) to.lightSamples = from.lightSamples;
-    if (mask & CategoryShadowBias) to.shadowBias = from.shadowBias;
-    if (mask & CategoryVolume) to.volume = from.volume;
-    if (mask & CategorySurface) to.surface = from.surface;
-    if (mask & CategoryDisplacement) to.displacement = from.displacement;
-    if (mask & CategoryLights) to.lights = from.lights;
-    if (mask & CategoryTrimCurves) to.trimCurves = from.trimCurves;
-    if (mask & CategoryOcclusionMaxError) to.occlusionMaxError = from.occlusionMaxError;
-    if (mask & CategoryOcclusionMaxPixelDistance)
-        to.occlusionMaxPixelDistance = from.occlusionMaxPixelDistance;
-    if (mask & CategoryOcclusionMinSamples) to.occlusionMinSamples = from.occlusionMinSamples;
-    if (mask & CategoryIndirectMaxError) to.indirectMaxError = from.indirectMaxError;
-    if (mask & CategoryIndirectMaxPixelDistance)
-        to.indirectMaxPixelDistance = from.indirectMaxPixelDistance;
-    if (mask & CategoryIndirectMinSamples) to.indirectMinSamples = from.indirectMinSamples;
-    if (mask & CategoryUser) to.userAttributes = from.userAttributes;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
