@@ -127,6 +127,13 @@ const Interpolator<Normal>* GeometricPrimitive::getN() const {
     return shape ? shape->getN() : nullptr;
 }
 
+bool GeometricPrimitive::worldTriangle(Point corners[3]) const {
+    if (!shape || !shape->triangleCorners(corners)) return false;
+    const Transform& t = objectToWorld();
+    for (int k = 0; k < 3; ++k) corners[k] = t * corners[k];
+    return true;
+}
+
 bool GeometricPrimitive::passesFilter(const Hit& hit) const {
     return isVisible(attributes.shading.get(), hit) &&
            (!hit.env.geometrySet || hit.env.geometrySet->contains(this));

@@ -48,6 +48,9 @@ class GeometricPrimitive : public Primitive {
     float area() const;
     void sample(ShaderEnvironment& env, const Point& from, float u, float v) const;
     const Interpolator<Normal>* getN() const;
+    // The world-space corners of a shape that is one flat triangle (see
+    // Shape::triangleCorners); false for every other shape.
+    bool worldTriangle(Point corners[3]) const;
     const Reference<Shape>& getShape() const { return shape; }
     const PrimitiveAttributes& getAttributes() const { return attributes; }
 

@@ -43,6 +43,14 @@ class Shape : public ReferenceCounted {
     virtual void sample(ShaderEnvironment& env, const Point& from, float u, float v) const;
     virtual float area() const { return 0.0f; }
     virtual Aabb objectExtent() const = 0;
+    // A shape that is exactly one flat triangle, hit wherever the ray crosses it within the
+    // ray's interval (subject only to facing and bias), gives its corners in its own space.
+    // Accelerators keep them beside their leaves to skip rays that clearly miss without
+    // visiting the shape; the shape's own test still decides every other ray.
+    virtual bool triangleCorners(Point corners[3]) const {
+        (void)corners;
+        return false;
+    }
     virtual Interpolator<float>* createFloatInterpolator(Parameter& parameter);
     virtual Interpolator<Color>* createColorInterpolator(Parameter& parameter);
     virtual Interpolator<Normal>* createNormalInterpolator(Parameter& parameter);

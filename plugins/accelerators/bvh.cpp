@@ -2,34 +2,37 @@
 // or of an object.
 //
 // A binary hierarchy is built with the surface-area heuristic over binned primitive centroids
-// (all three axes, up to 32 bins, O(n log n)) and then collapsed into 128-byte nodes of four
-// children: each node takes the binary levels below it, always opening the child with the
-// largest surface, until it holds four children. A node stores, for each of the eight octants
-// of ray directions, the order of its children front to back along the binary splits it took
-// in, so a ray never sorts. Every box test is the library's branch-free Aabb test with the
-// reciprocal direction (the renderer's ray/box statistics count them); a node's four tests
-// give a mask whose bits are walked in that order. Nearest-hit rays descend into the nearest
-// child, keep the others on a fixed-size stack, and test a waiting child's box again only when
-// a hit found meanwhile has shortened the ray. Shadow and occlusion rays stop at the first
-// hit. Leaves keep each primitive's bound beside it, every leaf from the start of a cache
-// line, and a primitive is only asked when the ray enters its bound. Tracing is bound by
-// memory latency rather than arithmetic, so the loads of every child and primitive a ray
-// enters are started together, letting their cache misses overlap. Nothing is allocated while
+// (all three axes, up to 32 bins, O(n log n)) and then collapsed into 256-byte nodes of up to
+// eight children: each node takes the binary levels below it, always opening the child with
+// the largest surface, until it holds eight. A node keeps its children's bounds side by side,
+// four to a group, and the library's four-box test (the renderer's ray/box statistics count
+// it) gives, for each group, the children the ray enters and where. Nearest-hit rays descend
+// into the nearest child and keep the others on a fixed-size stack with their entry distance,
+// nearest on top, so that a child put aside is dropped without another test once a hit lies in
+// front of it. Shadow and occlusion rays stop at the first hit.
+// Leaves start on cache lines. Primitives whose shape is one flat triangle sit in blocks of
+// four that keep their world corners, tested four at once; a triangle's own primitive is asked
+// only when the ray may cross it. Other primitives keep their bound and are asked when the ray
+// enters it. Tracing is bound by memory latency as much as by arithmetic: the nodes and leaves
+// live on huge pages where the system gives them, and the loads of every child a ray enters
+// are started together, letting their cache misses overlap. Nothing is allocated while
 // tracing.
 // Primitives with an empty bound (empty objects, solids that cannot exist) are left out;
 // primitives with a non-finite bound are tested by every ray.
 //
 // Parameters:
-//   "int leafsize"  the largest number of primitives in a leaf, 1 to 64; default 4. The
+//   "int leafsize"  the largest number of primitives in a leaf, 1 to 64; default 8. The
 //                   heuristic makes leaves smaller where that pays.
 //
 // "bvh" is the accelerator every scene uses unless the "accelerator" option names another:
 //   Attribute "accelerator" "bvh"
 #include <emmintrin.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <new>
 #include <vector>
 
@@ -43,20 +46,23 @@ namespace {
 
 using namespace ovo;
 
-constexpr int DefaultLeafSize = 4;
+constexpr int DefaultLeafSize = 8;
 constexpr int MaxLeafSize = 64;
 constexpr int Bins = 32;  // at most; small nodes use fewer
 // Below this depth splits follow the heuristic; deeper ones halve the primitive count, so the
 // binary depth stays below MedianDepth + 32. Every wide level goes at least one binary level
-// down and leaves at most three siblings waiting, which bounds the traversal stack.
+// down and leaves at most Width - 1 siblings waiting, which bounds the traversal stack.
 constexpr int MedianDepth = 32;
-constexpr int StackSize = 3 * (MedianDepth + 32) + 4;
-// Relative costs for the leaf decision, in box tests. Every primitive keeps its own bound, so
-// a primitive is asked only when the ray enters that bound, whether it sits in a leaf of its
-// own or shares one: what a split saves is box tests, and what it costs is a binary level
-// more to walk, that is box tests plus, mostly, a cache miss on the way down.
+constexpr int Width = 8;  // children per node
+constexpr int StackSize = (Width - 1) * (MedianDepth + 32) + Width;
+// Relative costs for the leaf decision, in box tests. A primitive other than a triangle keeps
+// its own bound in the leaf, so it is asked only when the ray enters that bound, whether it
+// sits alone or not: what a split saves is leaf tests, and what it costs is a level more to
+// walk, box tests and mostly a cache miss on the way down.
 constexpr float BoxCost = 1.0f;
-constexpr float SplitCost = 4.0f;
+constexpr float SplitCost = 2.0f;
+// A block of up to four triangles is tested at once, for about the price of two box tests.
+constexpr float BlockCost = 2.0f;
 // How much of a shape object to load ahead of its test: shapes keep what their test reads
 // (bounds, plane, frame, array pointers) in their first few lines.
 constexpr int ShapeLines = 4;
@@ -72,33 +78,158 @@ struct Node {
 };
 
 // The nodes rays walk. A slot holds a child node (count 0) or a leaf of `count` primitives
-// starting at entry `index`. order[o] lists the slots front to back for rays whose direction
-// has the signs of octant o (bit a set: negative along axis a), two bits per slot, the first
-// in the lowest bits; slots not in use come last.
+// starting at leaf line `index`; slots 0 to slots - 1 are in use, and bit s of `used` is set for
+// each of them.
 struct alignas(64) WideNode {
-    Aabb box[4];
-    uint32_t index[4];
-    uint8_t count[4];
-    uint8_t order[8];
-    uint8_t slots;  // in use: 0 to slots - 1
+    Aabb4 boxes[Width / 4];
+    uint32_t index[Width];
+    uint8_t count[Width];
+    uint8_t triangles[Width];  // of a leaf's count, how many are flat triangles
+    uint8_t slots;
+    uint8_t used;
 };
-static_assert(sizeof(WideNode) == 128, "a node is two cache lines");
+static_assert(sizeof(WideNode) == 32 * Width, "a node is Width / 2 cache lines");
 
-// A primitive in a leaf with its bound: one load brings both.
-struct LeafEntry {
-    Aabb box;
-    const Primitive* primitive;
+// A leaf holds its flat triangles first, then its other primitives, four to a block, and
+// starts on a cache line. A triangle block keeps each triangle's world corners (the first and
+// the two edges from it) lane by lane, so that one test takes the four at once, and what the
+// margins of that test need; the shape behind a triangle is asked only when the ray may cross
+// it. A block of other
+// primitives keeps their bounds and, to start loading them early, their shapes; a primitive is
+// asked when the ray enters its bound.
+struct alignas(64) TriangleBlock {
+    float v0[3][4];
+    float e1[3][4];
+    float e2[3][4];
+    float size;   // the longest edge of the four
+    float reach;  // the largest of a first corner's coordinate magnitudes plus its edge
+    float unused[2];
+    const Primitive* primitive[4];
 };
-static_assert(sizeof(LeafEntry) == 32, "two entries per cache line");
+static_assert(sizeof(TriangleBlock) == 192, "a block is three cache lines");
+struct BoundedBlock {
+    Aabb4 boxes;
+    const Primitive* primitive[4];
+    const char* shape[4];
+};
+static_assert(sizeof(BoundedBlock) == 160, "a block is two and a half cache lines");
 struct alignas(64) LeafLine {
-    LeafEntry entry[2];
+    unsigned char bytes[64];
 };
+// What the leaves keep of a primitive, gathered while building: a flat triangle's world corners
+// and longest edge, or another geometric primitive's shape.
+struct Corners {
+    Point p[3];
+    float size;
+    const char* shape;
+};
+constexpr uint32_t blocksOf(uint32_t triangles) { return (triangles + 3u) / 4u; }
+constexpr uint32_t linesOf(uint32_t count, uint32_t triangles) {
+    return 3u * blocksOf(triangles) +
+           (blocksOf(count - triangles) * uint32_t(sizeof(BoundedBlock)) + 63u) / 64u;
+}
+
+inline __m128 absolute(__m128 x) { return _mm_andnot_ps(_mm_set1_ps(-0.0f), x); }
+
+// A ray spread over four lanes for the triangle tests, made once per ray.
+struct RayLanes {
+    __m128 ox, oy, oz, dx, dy, dz;
+    float dmax, omax;  // the largest magnitude of a direction and of an origin coordinate
+    explicit RayLanes(const Ray& r)
+        : ox(_mm_set1_ps(r.o.x)),
+          oy(_mm_set1_ps(r.o.y)),
+          oz(_mm_set1_ps(r.o.z)),
+          dx(_mm_set1_ps(r.d.x)),
+          dy(_mm_set1_ps(r.d.y)),
+          dz(_mm_set1_ps(r.d.z)),
+          dmax(std::max(std::fabs(r.d.x), std::max(std::fabs(r.d.y), std::fabs(r.d.z)))),
+          omax(std::max(std::fabs(r.o.x), std::max(std::fabs(r.o.y), std::fabs(r.o.z)))) {}
+};
+
+// The lanes of a block (of those in `lanes`) whose triangle the ray may cross within
+// [mint, maxt]: the Moller-Trumbore test with every bound widened well beyond the rounding of
+// this test, of the corners' transform and of the shape's own test, so that a ray the shape
+// would accept is never refused. Positions carry errors in proportion to their magnitude, so
+// the margins grow with the origin's and the corners' coordinates. Rays that run almost in a
+// triangle's plane are left to the shape, and so is any lane where a NaN appears.
+inline unsigned mayHit(const TriangleBlock& b, const RayLanes& q, float mint, float maxt,
+                       unsigned lanes) {
+    auto mul = [](__m128 x, __m128 y) { return _mm_mul_ps(x, y); };
+    auto sub = [](__m128 x, __m128 y) { return _mm_sub_ps(x, y); };
+    auto add = [](__m128 x, __m128 y) { return _mm_add_ps(x, y); };
+    const __m128 e1x = _mm_load_ps(b.e1[0]), e1y = _mm_load_ps(b.e1[1]), e1z = _mm_load_ps(b.e1[2]);
+    const __m128 e2x = _mm_load_ps(b.e2[0]), e2y = _mm_load_ps(b.e2[1]), e2z = _mm_load_ps(b.e2[2]);
+    const __m128 px = sub(mul(q.dy, e2z), mul(q.dz, e2y));
+    const __m128 py = sub(mul(q.dz, e2x), mul(q.dx, e2z));
+    const __m128 pz = sub(mul(q.dx, e2y), mul(q.dy, e2x));
+    const __m128 det = add(add(mul(e1x, px), mul(e1y, py)), mul(e1z, pz));
+    const __m128 tx = sub(q.ox, _mm_load_ps(b.v0[0]));
+    const __m128 ty = sub(q.oy, _mm_load_ps(b.v0[1]));
+    const __m128 tz = sub(q.oz, _mm_load_ps(b.v0[2]));
+    const __m128 qx = sub(mul(ty, e1z), mul(tz, e1y));
+    const __m128 qy = sub(mul(tz, e1x), mul(tx, e1z));
+    const __m128 qz = sub(mul(tx, e1y), mul(ty, e1x));
+    // The barycentrics and the distance, each times det, made positive with it.
+    const __m128 sign = _mm_and_ps(det, _mm_set1_ps(-0.0f));
+    const __m128 u = _mm_xor_ps(add(add(mul(tx, px), mul(ty, py)), mul(tz, pz)), sign);
+    const __m128 v = _mm_xor_ps(add(add(mul(q.dx, qx), mul(q.dy, qy)), mul(q.dz, qz)), sign);
+    const __m128 t = _mm_xor_ps(add(add(mul(e2x, qx), mul(e2y, qy)), mul(e2z, qz)), sign);
+    const __m128 a = _mm_xor_ps(det, sign);
+
+    const float spread = (q.omax + b.reach) * (1e-5f * b.size);
+    const __m128 tiny = _mm_set1_ps(1e-4f);
+    const __m128 grazing = _mm_cmpngt_ps(a, _mm_set1_ps(1e-4f * q.dmax * b.size * b.size));
+    const __m128 m = add(mul(tiny, a), _mm_set1_ps(q.dmax * spread));
+    const __m128 mt = add(mul(tiny, absolute(t)), _mm_set1_ps(b.size * spread));
+    const __m128 negm = _mm_xor_ps(m, _mm_set1_ps(-0.0f));
+    __m128 refused = _mm_or_ps(_mm_cmplt_ps(u, negm), _mm_cmplt_ps(v, negm));
+    refused = _mm_or_ps(refused, _mm_cmpgt_ps(add(u, v), add(a, m)));
+    refused = _mm_or_ps(refused, _mm_cmplt_ps(t, sub(mul(_mm_set1_ps(mint), a), mt)));
+    refused = _mm_or_ps(refused, _mm_cmpgt_ps(t, add(mul(_mm_set1_ps(maxt), a), mt)));
+    return (unsigned(_mm_movemask_ps(grazing)) | ~unsigned(_mm_movemask_ps(refused))) & lanes;
+}
+
+// Memory for the arrays rays walk. A ray over a large hierarchy touches lines all over its
+// nodes and leaves, and on 4 KB pages nearly every one of those loads also misses the TLB: large
+// arrays are placed on 2 MB boundaries and the kernel is asked to back them with huge pages
+// (it may decline; nothing else changes then).
+template <class T>
+struct HugePages {
+    using value_type = T;
+    static constexpr size_t Huge = size_t(2) << 20;
+    HugePages() = default;
+    template <class U>
+    HugePages(const HugePages<U>&) {}
+    T* allocate(size_t n) {
+        if (n > (size_t(-1) - Huge) / sizeof(T)) throw std::bad_alloc();
+        const size_t bytes = n * sizeof(T);
+        const bool huge = bytes >= Huge / 2;
+        const size_t size = huge ? (bytes + Huge - 1) / Huge * Huge : bytes;
+        void* p = nullptr;
+        if (posix_memalign(&p, huge ? Huge : std::max<size_t>(64, alignof(T)), size) != 0)
+            throw std::bad_alloc();
+        if (huge) madvise(p, size, MADV_HUGEPAGE);
+        return static_cast<T*>(p);
+    }
+    void deallocate(T* p, size_t) { std::free(p); }
+    template <class U>
+    bool operator==(const HugePages<U>&) const {
+        return true;
+    }
+    template <class U>
+    bool operator!=(const HugePages<U>&) const {
+        return false;
+    }
+};
+using NodeArray = std::vector<WideNode, HugePages<WideNode>>;
+using LeafArray = std::vector<LeafLine, HugePages<LeafLine>>;
 
 // ---------------------------------------------------------------------------------------------
 // Build
 
-// A primitive's bound while building. The loads of lo and hi read four floats each: lo's fourth
-// is hi[0] and hi's fourth is `zero`, so the index never enters arithmetic.
+// A primitive's bound while building; bit 31 of `index` marks a flat triangle. The loads of lo and
+// hi read four floats each: lo's fourth is hi[0] and hi's fourth is `zero`, so the index never
+// enters arithmetic.
 struct Item {
     float lo[3];
     float hi[3];
@@ -294,7 +425,10 @@ class Builder {
             const float area = halfArea(bounds.lo, bounds.hi);
             // Points and flat nodes have no area to weigh: keep them whole.
             if (!(area > 0.0f)) return Split::Leaf;
-            const float leafCost = BoxCost * float(count);
+            uint32_t triangles = 0;
+            for (uint32_t i = begin; i < end; ++i) triangles += items[i].index >> 31;
+            const float leafCost =
+                BlockCost * float(blocksOf(triangles)) + BoxCost * float(count - triangles);
             const float splitCost = SplitCost + BoxCost * bestCost / area;
             if (leafCost <= splitCost) return Split::Leaf;
         }
@@ -367,8 +501,7 @@ class Builder {
 // side by side, after their parent.
 class Collapser {
   public:
-    Collapser(const std::vector<Node>& binary, std::vector<WideNode>& wide)
-        : binary(binary), wide(wide) {}
+    Collapser(const std::vector<Node>& binary, NodeArray& wide) : binary(binary), wide(wide) {}
 
     void fill(uint32_t self, uint32_t root) {
         // The binary treelet taken in: item 0 is the root; opening an item appends its two
@@ -377,21 +510,19 @@ class Collapser {
             Aabb box;
             uint32_t index, count;
             int first;  // the first of its two children once opened, else -1
-            unsigned axis;
         };
-        Item items[7];
+        Item items[2 * Width - 1];
         int n = 0, children = 1;
-        items[n++] = Item{Aabb(), root, 0, -1, 0};
+        items[n++] = Item{Aabb(), root, 0, -1};
         auto open = [&](int k) {
             const Node& b = binary[items[k].index];
             items[k].first = n;
-            items[k].axis = b.axis;
             for (int side = 0; side < 2; ++side)
-                items[n++] = Item{b.box[side], b.index[side], b.count[side], -1, 0};
+                items[n++] = Item{b.box[side], b.index[side], b.count[side], -1};
             ++children;
         };
         open(0);
-        while (children < 4) {
+        while (children < Width) {
             int best = -1;
             float bestArea = -1.0f;
             for (int k = 1; k < n; ++k) {
@@ -403,52 +534,30 @@ class Collapser {
             open(best);
         }
 
-        int slotOf[7];
         int slots = 0;
         WideNode w;
         for (int k = 1; k < n; ++k) {
             if (items[k].first >= 0) continue;
-            slotOf[k] = slots;
-            w.box[slots] = items[k].box;
+            w.boxes[slots / 4].set(slots % 4, items[k].box);
             w.index[slots] = items[k].index;
             w.count[slots] = uint8_t(items[k].count);
             ++slots;
         }
         w.slots = uint8_t(slots);
-        for (int s = slots; s < 4; ++s) {
-            w.box[s] = Aabb();
+        w.used = uint8_t((1u << slots) - 1u);
+        for (int s = slots; s < Width; ++s) {
             w.index[s] = 0;
             w.count[s] = 0;
         }
-        for (unsigned octant = 0; octant < 8; ++octant) {
-            // Front to back: at each binary split, the side the ray's direction comes from.
-            unsigned order = 0;
-            int position = 0;
-            int pending[8], top = 0;
-            pending[top++] = 0;
-            while (top) {
-                const Item& it = items[pending[--top]];
-                if (it.first < 0) {
-                    order |= unsigned(slotOf[&it - items]) << (2 * position++);
-                    continue;
-                }
-                const int near = it.first + int(octant >> it.axis & 1u);
-                const int far = it.first + int(~octant >> it.axis & 1u);
-                pending[top++] = far;
-                pending[top++] = near;
-            }
-            for (int s = slots; s < 4; ++s) order |= unsigned(s) << (2 * position++);
-            w.order[octant] = uint8_t(order);
-        }
 
         // Reserve the child nodes side by side, then fill each.
-        uint32_t childNode[4];
+        uint32_t childNode[Width], binaryIndex[Width];
         for (int s = 0; s < slots; ++s) {
             if (w.count[s] != 0) continue;
             childNode[s] = uint32_t(wide.size());
             wide.emplace_back();
         }
-        const uint32_t binaryIndex[4] = {w.index[0], w.index[1], w.index[2], w.index[3]};
+        for (int s = 0; s < slots; ++s) binaryIndex[s] = w.index[s];
         for (int s = 0; s < slots; ++s)
             if (w.count[s] == 0) w.index[s] = childNode[s];
         wide[self] = w;
@@ -458,7 +567,7 @@ class Collapser {
 
   private:
     const std::vector<Node>& binary;
-    std::vector<WideNode>& wide;
+    NodeArray& wide;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -470,9 +579,9 @@ class Bvh : public Aggregate {
         std::vector<Item> items;
         items.reserve(primitives.size());
         std::vector<const Primitive*> bounded;
-        std::vector<const char*> shapes;  // of the bounded ones
         bounded.reserve(primitives.size());
-        shapes.reserve(primitives.size());
+        std::vector<Corners> corners;  // one for each of the bounded ones
+        corners.reserve(primitives.size());
         size_t nulls = 0;
         for (const Reference<Primitive>& p : primitives) {
             if (!p) {
@@ -491,14 +600,21 @@ class Bvh : public Aggregate {
                 continue;
             }
             if (empty) continue;  // nothing in it can be hit
-            items.push_back(Item{{b.bmin[0], b.bmin[1], b.bmin[2]},
-                                 {b.bmax[0], b.bmax[1], b.bmax[2]},
-                                 0.0f,
-                                 uint32_t(bounded.size())});
-            bounded.push_back(p.get());
+            // Bounds computed through transforms may fall short of the surface by a few
+            // rounding errors: a ray through an edge must still enter them.
+            Aabb padded = b;
+            for (int a = 0; a < 3; ++a) {
+                const float pad = 4.8e-7f * std::max(std::fabs(b.bmin[a]), std::fabs(b.bmax[a]));
+                padded.bmin[a] -= pad;
+                padded.bmax[a] += pad;
+            }
             // Asked now, while the primitive is in the cache.
-            const auto* g = dynamic_cast<const GeometricPrimitive*>(p.get());
-            shapes.push_back(g ? reinterpret_cast<const char*>(g->getShape().get()) : nullptr);
+            const bool triangle = describe(p.get(), corners.emplace_back());
+            items.push_back(Item{{padded.bmin[0], padded.bmin[1], padded.bmin[2]},
+                                 {padded.bmax[0], padded.bmax[1], padded.bmax[2]},
+                                 0.0f,
+                                 uint32_t(bounded.size()) | uint32_t(triangle) << 31});
+            bounded.push_back(p.get());
         }
         if (nulls)
             geometryErrorManager().Warning("bvh: %zu null primitive(s) in the list. Ignoring ...",
@@ -519,16 +635,15 @@ class Bvh : public Aggregate {
         if (root.count) {
             // A single leaf: a root with one slot.
             WideNode& w = nodes[0];
-            for (int s = 0; s < 4; ++s) {
-                w.box[s] = Aabb();
+            for (int s = 0; s < Width; ++s) {
                 w.index[s] = 0;
                 w.count[s] = 0;
             }
-            w.box[0] = toAabb(all.lo, all.hi);
+            w.boxes[0].set(0, toAabb(all.lo, all.hi));
             w.index[0] = root.index;
             w.count[0] = uint8_t(root.count);
-            for (uint8_t& o : w.order) o = 0xe4;  // 0, 1, 2, 3
             w.slots = 1;
+            w.used = 1;
         } else {
             Collapser(binary, nodes).fill(0, root.index);
         }
@@ -536,24 +651,59 @@ class Bvh : public Aggregate {
 
         // Each leaf starts a cache line, in the order of the nodes that hold them.
         size_t lines = 0;
-        for (const WideNode& w : nodes)
-            for (int s = 0; s < 4; ++s) lines += (w.count[s] + 1u) / 2u;
+        for (WideNode& w : nodes)
+            for (int s = 0; s < Width; ++s) {
+                uint32_t triangles = 0;
+                for (uint32_t i = 0; i < w.count[s]; ++i)
+                    triangles += items[w.index[s] + i].index >> 31;
+                w.triangles[s] = uint8_t(triangles);
+                if (w.count[s]) lines += linesOf(w.count[s], triangles);
+            }
         leafLines.resize(lines);
-        leafShapes.assign(2 * lines, nullptr);
-        LeafEntry* entry = leafLines.data()->entry;
         uint32_t next = 0;
         for (WideNode& w : nodes)
-            for (int s = 0; s < 4; ++s) {
+            for (int s = 0; s < Width; ++s) {
                 if (!w.count[s]) continue;
+                TriangleBlock* block = reinterpret_cast<TriangleBlock*>(leafLines.data() + next);
+                for (uint32_t k = 0; k < blocksOf(w.triangles[s]); ++k)
+                    new (block + k) TriangleBlock();
+                BoundedBlock* others = reinterpret_cast<BoundedBlock*>(
+                    leafLines.data() + next + 3 * blocksOf(w.triangles[s]));
+                for (uint32_t k = 0; k < blocksOf(w.count[s] - w.triangles[s]); ++k)
+                    new (others + k) BoundedBlock();
+                uint32_t t = 0, o = 0;
                 for (uint32_t i = 0; i < w.count[s]; ++i) {
                     const Item& item = items[w.index[s] + i];
-                    entry[next + i].box = Aabb(item.lo[0], item.hi[0], item.lo[1], item.hi[1],
-                                               item.lo[2], item.hi[2]);
-                    entry[next + i].primitive = bounded[item.index];
-                    leafShapes[next + i] = shapes[item.index];
+                    const uint32_t index = item.index & 0x7fffffffu;
+                    const Primitive* p = bounded[index];
+                    if (item.index >> 31) {
+                        TriangleBlock& b = block[t / 4];
+                        const int lane = int(t % 4);
+                        const Corners& c = corners[index];
+                        for (int a = 0; a < 3; ++a) {
+                            b.v0[a][lane] = c.p[0][a];
+                            b.e1[a][lane] = c.p[1][a] - c.p[0][a];
+                            b.e2[a][lane] = c.p[2][a] - c.p[0][a];
+                        }
+                        b.size = std::max(b.size, c.size);
+                        b.reach = std::max(
+                            b.reach, std::max(std::fabs(c.p[0].x),
+                                              std::max(std::fabs(c.p[0].y), std::fabs(c.p[0].z))) +
+                                         c.size);
+                        b.primitive[lane] = p;
+                        ++t;
+                    } else {
+                        BoundedBlock& b = others[o / 4];
+                        const int lane = int(o % 4);
+                        b.boxes.set(lane, Aabb(item.lo[0], item.hi[0], item.lo[1], item.hi[1],
+                                               item.lo[2], item.hi[2]));
+                        b.primitive[lane] = p;
+                        b.shape[lane] = corners[index].shape;
+                        ++o;
+                    }
                 }
                 w.index[s] = next;
-                next += 2 * ((w.count[s] + 1u) / 2u);
+                next += linesOf(w.count[s], w.triangles[s]);
             }
     }
 
@@ -577,21 +727,20 @@ class Bvh : public Aggregate {
 
         // A zero component gives an infinite reciprocal, which the box test handles.
         const Vector inv(1.0f / ray.d.x, 1.0f / ray.d.y, 1.0f / ray.d.z);
-        const unsigned octant = octantOf(inv);
+        const RayLanes q(ray);
         uint32_t stack[StackSize];
         int top = 0;
         const WideNode* node = nodes.data();
         for (;;) {
-            const unsigned mask = enteredSlots(*node, ray, inv);
-            for (unsigned m = mask; m; m &= m - 1) prefetchSlot(*node, __builtin_ctz(m));
-            unsigned order = node->order[octant];
+            alignas(16) float entry[Width];
+            const unsigned mask = enteredSlots(*node, ray, inv, entry);
             const WideNode* next = nullptr;
-            for (int k = 0; k < 4; ++k, order >>= 2) {
-                const unsigned slot = order & 3u;
-                if (!(mask >> slot & 1u)) continue;
+            for (unsigned m = mask; m; m &= m - 1) prefetchSlot(*node, unsigned(__builtin_ctz(m)));
+            for (unsigned m = mask; m; m &= m - 1) {
+                const unsigned slot = unsigned(__builtin_ctz(m));
                 const uint32_t index = node->index[slot];
                 if (const uint32_t count = node->count[slot]) {
-                    if (anyInLeaf(ray, inv, index, count)) return true;
+                    if (anyInLeaf(ray, inv, q, index, count, node->triangles[slot])) return true;
                 } else if (next) {
                     stack[top++] = index;
                 } else {
@@ -608,75 +757,82 @@ class Bvh : public Aggregate {
     }
 
   private:
-    // A child waiting on the stack: its bound (in its parent), what it is, and the end of the
-    // ray when it was put there.
+    // A child waiting on the stack: where the ray enters its bound, and what it is.
     struct Waiting {
-        const Aabb* box;
+        float entry;
         uint32_t index;
-        uint32_t count;
-        float maxt;
+        uint16_t count;
+        uint16_t triangles;
     };
 
     bool nearest(Ray& r, Hit& hit) const {
         const Vector inv(1.0f / r.d.x, 1.0f / r.d.y, 1.0f / r.d.z);
-        const unsigned octant = octantOf(inv);
+        const RayLanes q(r);
         bool found = false;
         Waiting stack[StackSize];
         int top = 0;
         const WideNode* node = nodes.data();
         for (;;) {
-            const unsigned mask = enteredSlots(*node, r, inv);
-            // The entered slots front to back, without a branch per slot.
-            unsigned order = node->order[octant];
-            unsigned slots[4];
-            int n = 0;
-            for (int k = 0; k < 4; ++k, order >>= 2) {
-                slots[n] = order & 3u;
-                n += int(mask >> (order & 3u) & 1u);
-            }
-            if (n) {
-                // Every child entered is loaded at once, so that the cache misses overlap; the
-                // farther ones wait, the nearest of them on top.
-                for (int k = 0; k < n; ++k) prefetchSlot(*node, slots[k]);
-                for (int k = n - 1; k > 0; --k) {
-                    const unsigned s = slots[k];
-                    stack[top++] = Waiting{&node->box[s], node->index[s], node->count[s], r.maxt};
-                }
-                const unsigned s = slots[0];
-                if (node->count[s] == 0) {
+            alignas(16) float entry[Width];
+            const unsigned mask = enteredSlots(*node, r, inv, entry);
+            if (mask) {
+                // Every child entered is loaded at once, so that the cache misses overlap.
+                for (unsigned m = mask; m; m &= m - 1)
+                    prefetchSlot(*node, unsigned(__builtin_ctz(m)));
+                unsigned s = unsigned(__builtin_ctz(mask));
+                if (mask & (mask - 1)) {
+                    // Nearest first: the others wait, sorted so that the nearest of them is
+                    // on top.
+                    Waiting w[Width];
+                    int n = 0;
+                    for (unsigned m = mask; m; m &= m - 1) {
+                        const unsigned k = unsigned(__builtin_ctz(m));
+                        Waiting c{entry[k], node->index[k], node->count[k], node->triangles[k]};
+                        int j = n++;
+                        for (; j > 0 && w[j - 1].entry < c.entry; --j) w[j] = w[j - 1];
+                        w[j] = c;
+                    }
+                    for (int k = 0; k < n - 1; ++k) stack[top++] = w[k];
+                    const Waiting& first = w[n - 1];
+                    if (first.count == 0) {
+                        node = &nodes[first.index];
+                        continue;
+                    }
+                    if (nearestInLeaf(r, inv, q, first.index, first.count, first.triangles, hit))
+                        found = true;
+                } else if (node->count[s] == 0) {
                     node = &nodes[node->index[s]];
                     continue;
+                } else if (nearestInLeaf(r, inv, q, node->index[s], node->count[s],
+                                         node->triangles[s], hit)) {
+                    found = true;
                 }
-                if (nearestInLeaf(r, inv, node->index[s], node->count[s], hit)) found = true;
             }
             for (;;) {
                 if (top == 0) return found;
                 const Waiting& w = stack[--top];
                 // A hit found since it was put aside may now lie in front of it.
-                if (w.maxt > r.maxt && !w.box->intersect(r, inv, nullptr, nullptr)) continue;
+                if (w.entry > r.maxt * Aabb4::Widening) continue;
                 if (w.count == 0) {
                     node = &nodes[w.index];
                     break;
                 }
-                if (nearestInLeaf(r, inv, w.index, w.count, hit)) found = true;
+                if (nearestInLeaf(r, inv, q, w.index, w.count, w.triangles, hit)) found = true;
             }
         }
     }
 
     static void prefetch(const void* p) { _mm_prefetch(static_cast<const char*>(p), _MM_HINT_T0); }
-    // A child node, or a leaf's first two lines (up to four entries) and its shape pointers.
+    // A child node, or a leaf's entries.
     void prefetchSlot(const WideNode& node, unsigned s) const {
-        const char* p = node.count[s] ? reinterpret_cast<const char*>(leafEntries() + node.index[s])
-                                      : reinterpret_cast<const char*>(&nodes[node.index[s]]);
-        prefetch(p);
-        if (node.count[s] != 1) prefetch(p + 64);
-        if (node.count[s]) prefetch(leafShapes.data() + node.index[s]);
-    }
-
-    // Bit a set when the direction is negative along axis a; -0 counts as negative, as its
-    // reciprocal does.
-    static unsigned octantOf(const Vector& inv) {
-        return unsigned(inv.x < 0.0f) | unsigned(inv.y < 0.0f) << 1 | unsigned(inv.z < 0.0f) << 2;
+        if (const uint32_t count = node.count[s]) {
+            const LeafLine* line = leafLines.data() + node.index[s];
+            const uint32_t n = std::min(linesOf(count, node.triangles[s]), 8u);
+            for (uint32_t k = 0; k < n; ++k) prefetch(line + k);
+        } else {
+            const char* p = reinterpret_cast<const char*>(&nodes[node.index[s]]);
+            for (int k = 0; k < 4; ++k) prefetch(p + 64 * k);
+        }
     }
 
     // A ray with a NaN in it would enter every box.
@@ -685,76 +841,113 @@ class Bvh : public Aggregate {
                r.d.y == r.d.y && r.d.z == r.d.z;
     }
 
-    // The slots in use whose bounds the ray enters, one bit each. Nodes near the leaves often
-    // hold two children: their empty slots are not tested.
-    static unsigned enteredSlots(const WideNode& node, const Ray& r, const Vector& inv) {
-        unsigned mask = 0;
-        for (unsigned slot = 0, n = node.slots; slot < n; ++slot)
-            mask |= unsigned(node.box[slot].intersect(r, inv, nullptr, nullptr)) << slot;
-        return mask;
+    // The slots in use whose bounds the ray enters, one bit each, and where it enters them.
+    static unsigned enteredSlots(const WideNode& node, const Ray& r, const Vector& inv,
+                                 float* entry) {
+        unsigned mask = node.boxes[0].intersect(r, inv, entry);
+        for (int k = 1; k < Width / 4; ++k)
+            if (node.slots > 4 * k) mask |= node.boxes[k].intersect(r, inv, entry + 4 * k) << 4 * k;
+        return mask & node.used;
     }
 
-    const LeafEntry* leafEntries() const { return leafLines.data()->entry; }
+    // Where a leaf's blocks and entries are.
+    const TriangleBlock* blocksAt(uint32_t line) const {
+        return reinterpret_cast<const TriangleBlock*>(leafLines.data() + line);
+    }
+    const BoundedBlock* othersAt(uint32_t line, uint32_t triangles) const {
+        return reinterpret_cast<const BoundedBlock*>(leafLines.data() + line +
+                                                     3 * blocksOf(triangles));
+    }
 
-    // A leaf of one primitive was entered through its own bound; larger leaves test each
-    // primitive's bound first and start the loads of every primitive entered before asking the
-    // first, so that their cache misses overlap.
-    bool nearestInLeaf(Ray& r, const Vector& inv, uint32_t first, uint32_t count, Hit& hit) const {
-        const LeafEntry* e = leafEntries() + first;
+    // Whether a primitive's shape is one flat triangle, with its world corners and longest edge;
+    // otherwise its shape, when it has one.
+    static bool describe(const Primitive* p, Corners& c) {
+        const auto* g = dynamic_cast<const GeometricPrimitive*>(p);
+        c.shape = g ? reinterpret_cast<const char*>(g->getShape().get()) : nullptr;
+        if (!g || !g->worldTriangle(c.p)) return false;
+        c.size = std::max((c.p[1] - c.p[0]).length(),
+                          std::max((c.p[2] - c.p[0]).length(), (c.p[2] - c.p[1]).length()));
+        return std::isfinite(c.size) && c.size > 0.0f;
+    }
+
+    // Triangles are tested four at once against their corners, and asked only when the ray may
+    // cross them. Other primitives are asked when the ray enters their bound (a leaf of one was
+    // entered through its own bound); the loads of every one of a group entered are started
+    // before the first is asked, since a primitive's test reads the primitive, then its shape,
+    // then the shape's own arrays, each a cache miss that would otherwise wait for the one
+    // before.
+    bool nearestInLeaf(Ray& r, const Vector& inv, const RayLanes& q, uint32_t line, uint32_t count,
+                       uint32_t triangles, Hit& hit) const {
+        bool found = false;
+        const TriangleBlock* block = blocksAt(line);
+        for (uint32_t first = 0; first < triangles; first += 4, ++block) {
+            const unsigned lanes = triangles - first >= 4 ? 15u : (1u << (triangles - first)) - 1u;
+            for (unsigned m = mayHit(*block, q, r.mint, r.maxt, lanes); m; m &= m - 1)
+                if (block->primitive[__builtin_ctz(m)]->intersect(r, hit)) {
+                    r.maxt = hit.t;
+                    found = true;
+                }
+        }
+        const uint32_t others = count - triangles;
+        if (!others) return found;
+        // A lone primitive was entered through its own bound.
+        const BoundedBlock* group = othersAt(line, triangles);
         if (count == 1) {
-            if (!e->primitive->intersect(r, hit)) return false;
+            if (!group->primitive[0]->intersect(r, hit)) return found;
             r.maxt = hit.t;
             return true;
         }
-        const uint64_t entered = enteredEntries(e, count, r, inv);
-        bool found = false;
-        for (uint64_t m = entered; m; m &= m - 1) {
-            const LeafEntry& entry = e[__builtin_ctzll(m)];
-            // A hit found meanwhile may have moved the ray's end in front of this bound.
-            if (found && !entry.box.intersect(r, inv, nullptr, nullptr)) continue;
-            if (entry.primitive->intersect(r, hit)) {
-                r.maxt = hit.t;
-                found = true;
+        for (uint32_t first = 0; first < others; first += 4, ++group) {
+            const unsigned lanes = others - first >= 4 ? 15u : (1u << (others - first)) - 1u;
+            alignas(16) float entry[4];
+            const unsigned entered = group->boxes.intersect(r, inv, entry) & lanes;
+            for (unsigned m = entered; m; m &= m - 1) startLoading(*group, __builtin_ctz(m));
+            for (unsigned m = entered; m; m &= m - 1) {
+                const int k = __builtin_ctz(m);
+                // A hit found meanwhile may lie in front of this bound.
+                if (entry[k] > r.maxt * Aabb4::Widening) continue;
+                if (group->primitive[k]->intersect(r, hit)) {
+                    r.maxt = hit.t;
+                    found = true;
+                }
             }
         }
         return found;
     }
 
-    bool anyInLeaf(const Ray& r, const Vector& inv, uint32_t first, uint32_t count) const {
-        const LeafEntry* e = leafEntries() + first;
-        if (count == 1) return e->primitive->intersect(r);
-        for (uint64_t m = enteredEntries(e, count, r, inv); m; m &= m - 1)
-            if (e[__builtin_ctzll(m)].primitive->intersect(r)) return true;
+    bool anyInLeaf(const Ray& r, const Vector& inv, const RayLanes& q, uint32_t line,
+                   uint32_t count, uint32_t triangles) const {
+        const TriangleBlock* block = blocksAt(line);
+        for (uint32_t first = 0; first < triangles; first += 4, ++block) {
+            const unsigned lanes = triangles - first >= 4 ? 15u : (1u << (triangles - first)) - 1u;
+            for (unsigned m = mayHit(*block, q, r.mint, r.maxt, lanes); m; m &= m - 1)
+                if (block->primitive[__builtin_ctz(m)]->intersect(r)) return true;
+        }
+        const uint32_t others = count - triangles;
+        if (!others) return false;
+        const BoundedBlock* group = othersAt(line, triangles);
+        if (count == 1) return group->primitive[0]->intersect(r);
+        for (uint32_t first = 0; first < others; first += 4, ++group) {
+            const unsigned lanes = others - first >= 4 ? 15u : (1u << (others - first)) - 1u;
+            alignas(16) float entry[4];
+            const unsigned entered = group->boxes.intersect(r, inv, entry) & lanes;
+            for (unsigned m = entered; m; m &= m - 1) startLoading(*group, __builtin_ctz(m));
+            for (unsigned m = entered; m; m &= m - 1)
+                if (group->primitive[__builtin_ctz(m)]->intersect(r)) return true;
+        }
         return false;
     }
 
-    // The entries of a leaf whose bounds the ray enters, one bit each (leaves hold at most 64),
-    // with the loads of their primitives and shapes started: a primitive's test reads the
-    // primitive, then its shape, then the shape's own arrays, each a cache miss that would
-    // otherwise wait for the one before.
-    uint64_t enteredEntries(const LeafEntry* e, uint32_t count, const Ray& r,
-                            const Vector& inv) const {
-        const char* const* shape = leafShapes.data() + (e - leafEntries());
-        uint64_t mask = 0;
-        for (uint32_t i = 0; i < count; ++i) {
-            const bool in = e[i].box.intersect(r, inv, nullptr, nullptr);
-            if (in) {
-                prefetch(e[i].primitive);
-                if (const char* p = shape[i])
-                    for (int line = 0; line < ShapeLines; ++line) prefetch(p + 64 * line);
-            }
-            mask |= uint64_t(in) << i;
-        }
-        return mask;
+    static void startLoading(const BoundedBlock& block, int k) {
+        prefetch(block.primitive[k]);
+        if (const char* p = block.shape[k])
+            for (int line = 0; line < ShapeLines; ++line) prefetch(p + 64 * line);
     }
 
-    std::vector<WideNode> nodes;      // the root is node 0
-    std::vector<LeafLine> leafLines;  // the leaves' entries, each leaf from a line's start
-    // Beside each entry, its primitive's shape when the primitive is a geometric one.
-    std::vector<const char*> leafShapes;
+    NodeArray nodes;      // the root is node 0
+    LeafArray leafLines;  // the leaves' entries, each leaf from a line's start
     std::vector<const Primitive*> unbounded;
 };
-
 }  // namespace
 
 extern "C" ovo::Aggregate* createAggregate(std::vector<ovo::Reference<ovo::Primitive>>& primitives,

@@ -99,6 +99,12 @@ class Polygon : public Shape {
     Aabb objectExtent() const override { return bound; }
     float area() const override { return float(totalArea); }
 
+    bool triangleCorners(Point corners[3]) const override {
+        if (!isTriangle) return false;
+        for (std::size_t k = 0; k < 3; ++k) corners[k] = vertex(k);
+        return true;
+    }
+
     bool intersect(const Ray& ray, Hit& hit) const override {
         float t, x, y;
         if (!find(ray, t, x, y)) return false;
@@ -224,6 +230,13 @@ class Polygon : public Shape {
     // The triangle that holds (x, y) best (the one whose smallest barycentric is largest,
     // so that points on shared edges and rounding near them still find one).
     unsigned locate(float x, float y, float& b1, float& b2) const {
+        if (isTriangle) {
+            // A lone triangle's frame is beside the others: its arrays need no visit.
+            const float dx = x - triangle.ox, dy = y - triangle.oy;
+            b1 = clamp(triangle.m00 * dx + triangle.m01 * dy, 0.0f, 1.0f);
+            b2 = clamp(triangle.m10 * dx + triangle.m11 * dy, 0.0f, 1.0f - b1);
+            return 0;
+        }
         float best = -1e30f;
         unsigned face = 0;
         b1 = b2 = 0.0f;

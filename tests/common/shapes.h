@@ -129,6 +129,12 @@ class TestTriangle : public Shape {
         hit.env.dNdu = hit.env.dNdv = Vector(0.0f);
         return true;
     }
+    bool triangleCorners(Point corners[3]) const override {
+        corners[0] = p0;
+        corners[1] = p1;
+        corners[2] = p2;
+        return true;
+    }
     bool intersect(const Ray& ray) const override {
         float t, u, v;
         return solve(ray, t, u, v);

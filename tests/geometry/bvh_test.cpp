@@ -93,6 +93,17 @@ std::vector<Reference<Primitive>> randomScene(TransformStore& store, std::mt1993
         // Some lie in an axis plane: their bounds have no thickness there.
         if (i % 10 < 3)
             for (Point& p : v) p[i % 10] = c[i % 10];
+        if (i % 8 == 1) {
+            // Made around the origin and placed by a rotation, a scale and a move.
+            Vector axis(off(rng), off(rng), 1.0f);
+            axis.normalize();
+            const Transform t =
+                Translate(c.x, c.y, c.z) * Rotate(angle(rng), axis) * Scale(1.5f, 0.5f, 1.0f);
+            const Transform inv = t.inverse();
+            for (Point& p : v) p = inv * p;
+            prims.push_back(store.wrap(new TestTriangle(v[0], v[1], v[2]), t));
+            continue;
+        }
         Shape* tri = new TestTriangle(v[0], v[1], v[2]);
         if (i % 4 == 0)
             prims.push_back(new ControlMeshPrimitive(Reference<Shape>(tri), PrimitiveAttributes()));
@@ -167,6 +178,69 @@ TEST(Bvh, AgreesWithBruteForceOnRandomScenes) {
         Reference<Primitive> other = makeAggregate("bvh.accelerator.so", prims, params);
         ASSERT_TRUE(other);
         expectAgreement(*other, rays, expectedAnswers);
+    }
+}
+
+// Flat triangles sit in the leaves as world corners that rays are pretested against; only the
+// shape decides. Rays through the shared edges and corners of a fan, rays almost in its plane,
+// rays starting on it, and the same fan placed far from the origin by a transform must find
+// exactly what the shapes find.
+TEST(Bvh, TrianglePretestRefusesNothingTheShapeAccepts) {
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    TransformStore store;
+    const int spokes = 7;
+    std::vector<Point> ring;
+    for (int k = 0; k < spokes; ++k)
+        ring.emplace_back(std::cos(6.2831853f * k / spokes), std::sin(6.2831853f * k / spokes),
+                          0.0f);
+    const Transform placements[] = {
+        Transform::Identity,
+        Translate(0.3f, -0.2f, 0.1f) * Rotate(0.6f, Vector(Vector(1, 1, 0).hat())),
+        Translate(1.0e4f, -3.0e3f, 2.0e3f) * Rotate(0.35f, Vector(Vector(0, 1, 1).hat())) *
+            Scale(0.01f, 0.02f, 1),
+    };
+    for (const Transform& place : placements) {
+        SCOPED_TRACE(&place - placements);
+        std::vector<Reference<Primitive>> prims;
+        for (int k = 0; k < spokes; ++k)
+            prims.push_back(store.wrap(
+                new TestTriangle(Point(0, 0, 0), ring[k], ring[(k + 1) % spokes]), place));
+        // The points to aim at, in world space: the centre, every corner, every edge midpoint.
+        std::vector<Point> targets{place * Point(0, 0, 0)};
+        for (int k = 0; k < spokes; ++k) {
+            targets.push_back(place * ring[k]);
+            targets.push_back(place * Point(0.5f * ring[k].x, 0.5f * ring[k].y, 0));
+            const Point mid((ring[k].x + ring[(k + 1) % spokes].x) * 0.5f,
+                            (ring[k].y + ring[(k + 1) % spokes].y) * 0.5f, 0);
+            targets.push_back(place * mid);
+        }
+        const Normal n = Normal(Vector(place * Normal(0, 0, 1)).hat());
+        const Vector inPlane = Vector(place * Vector(1, 0.3f, 0)).hat();
+        const float scale = Vector(place * Vector(1, 0, 0)).length();
+        std::vector<Ray> rays;
+        for (const Point& p : targets) {
+            for (int k = 0; k < 20; ++k) {
+                Vector d(2 * unit(rng) - 1, 2 * unit(rng) - 1, 2 * unit(rng) - 1);
+                if (k < 4) d = Vector(n) * (k % 2 ? 1e-3f : -1e-3f) + inPlane;  // grazing
+                if (d.length2() < 1e-6f) d = Vector(n);
+                d = d.hat();
+                rays.push_back(Ray(p - 3.0f * scale * d, d));
+                if (k == 5) rays.push_back(Ray(p, d));  // starting on the fan
+                if (k == 6)
+                    rays.push_back(Ray(p - 3.0f * scale * d, d, 0.0f,
+                                       3.0f * scale));  // ending on it
+            }
+        }
+        const Expected e = bruteForceAll(prims, rays);
+        EXPECT_GT(e.hits, int(rays.size()) / 3);
+        for (int leaf : {1, 4, 8}) {
+            ParameterSet params;
+            params.push_back("leafsize", ParamType(TypeInt), &leaf, true);
+            Reference<Primitive> bvh = makeAggregate("bvh.accelerator.so", prims, params);
+            ASSERT_TRUE(bvh);
+            expectAgreement(*bvh, rays, e);
+        }
     }
 }
 
@@ -311,9 +385,9 @@ TEST(Bvh, LeafSizeOutOfRangeFallsBackToTheDefault) {
         EXPECT_TRUE(bvh->intersect(Ray(Point(0, 0, -5), Vector(0, 0, 1))));
     }
     ASSERT_EQ(reports.records().size(), 3u);
-    EXPECT_EQ(reports.records()[0].text, "bvh: leafsize 0 is outside 1 to 64. Using 4");
-    EXPECT_EQ(reports.records()[1].text, "bvh: leafsize -3 is outside 1 to 64. Using 4");
-    EXPECT_EQ(reports.records()[2].text, "bvh: leafsize 65 is outside 1 to 64. Using 4");
+    EXPECT_EQ(reports.records()[0].text, "bvh: leafsize 0 is outside 1 to 64. Using 8");
+    EXPECT_EQ(reports.records()[1].text, "bvh: leafsize -3 is outside 1 to 64. Using 8");
+    EXPECT_EQ(reports.records()[2].text, "bvh: leafsize 65 is outside 1 to 64. Using 8");
     EXPECT_EQ(reports.records()[2].level(), int(OIIO::ErrorHandler::EH_WARNING));
 }
 

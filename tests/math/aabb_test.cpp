@@ -359,3 +359,82 @@ TEST(Aabb, CountersAreSummedOverThreads) {
     EXPECT_EQ(Aabb::numIntersectionTests.load(), 1u);
     Aabb::numHits.reset();
 }
+
+// The four-box test answers as the branch-free single test for each slot, reports where the ray
+// enters, and keeps boxes that rounding alone would refuse.
+TEST(Aabb4, AgreesWithTheSingleTestAndReportsTheEntry) {
+    std::mt19937 rng(77);
+    int compared = 0, entered = 0;
+    for (int n = 0; n < 50000; ++n) {
+        Case cases[4];
+        for (Case& c : cases) c = randomCase(rng);
+        const Ray& ray = cases[0].ray;
+        Aabb4 group;
+        for (int s = 0; s < 4; ++s) group.set(s, cases[s].box);
+        for (int s = 0; s < 4; ++s) ASSERT_EQ(group.get(s), cases[s].box);
+        const Vector inv = reciprocal(ray.d);
+        float entry[4];
+        const unsigned mask = group.intersect(ray, inv, entry);
+        for (int s = 0; s < 4; ++s) {
+            const Interval ref = clipReference(cases[s].box, ray);
+            if (nearTouching(ref) ||
+                (ref.hit && std::fabs(ref.t1) < 1e-4 * (1 + std::fabs(ref.t0))))
+                continue;
+            ++compared;
+            const bool single = cases[s].box.intersect(ray, inv, nullptr, nullptr);
+            ASSERT_EQ(bool(mask >> s & 1u), single) << n << " slot " << s;
+            if (single) {
+                ++entered;
+                EXPECT_NEAR(entry[s], ref.t0, 1e-4 * (1 + std::fabs(ref.t0))) << n;
+            }
+        }
+    }
+    EXPECT_GT(compared, 190000);
+    EXPECT_GT(entered, compared / 10);
+    EXPECT_LT(entered, compared * 9 / 10);
+}
+
+TEST(Aabb4, TouchingFlatAndEmptySlots) {
+    // Flat boxes in z = 0 around the origin, and rays through their shared corner and edge
+    // whose three slab distances round apart.
+    Aabb4 flat;
+    flat.set(0, Aabb(-1, 0, -1, 0, 0, 0));
+    flat.set(1, Aabb(0, 1, -1, 0, 0, 0));
+    flat.set(2, Aabb(0, 1, 0, 1, 0, 0));
+    flat.set(3, Aabb(-1, 0, 0, 1, 0, 0));
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> dir(-1.0f, 1.0f);
+    for (int n = 0; n < 2000; ++n) {
+        Vector d(dir(rng), dir(rng), dir(rng));
+        if (std::fabs(d.z) < 0.05f) d.z = 0.5f;
+        d = d.hat();
+        const Point target = n % 2 ? Point(0, 0, 0) : Point(0.5f, 0, 0);
+        const Ray r(target - 3.0f * d, d, 0.0f, 3.0f);  // it ends on the boxes
+        float entry[4];
+        const unsigned mask = flat.intersect(r, reciprocal(r.d), entry);
+        // The corner belongs to all four boxes, the edge midpoint to two.
+        ASSERT_EQ(mask, n % 2 ? 15u : 6u) << n;
+        for (int s = 0; s < 4; ++s) {
+            if (mask >> s & 1u) {
+                EXPECT_LE(entry[s], r.maxt * Aabb4::Widening) << n;
+            }
+        }
+    }
+    // A ray in the plane of the flat boxes, along an axis (infinite reciprocals).
+    float entry[4];
+    const Ray along(Point(-5, 0.5f, 0), Vector(1, 0, 0));
+    EXPECT_EQ(flat.intersect(along, reciprocal(along.d), entry), 12u);
+    EXPECT_EQ(entry[2], 5.0f);
+    EXPECT_EQ(entry[3], 4.0f);
+    // Boxes clearly missed, or wholly behind the origin, stay out.
+    const Ray away(Point(0, 0, 1), Vector(0, 0, 1));
+    EXPECT_EQ(flat.intersect(away, reciprocal(away.d), entry), 0u);
+    const Ray past(Point(0.5f, 0.5f, 1), Vector(0.01f, 0.01f, -1), 2.0f, 10.0f);
+    EXPECT_EQ(flat.intersect(past, reciprocal(past.d), entry), 0u);
+
+    // Four tests are counted per call; empty slots read as entered, so callers mask them.
+    Aabb4 empty;
+    Aabb::numIntersectionTests.reset();
+    EXPECT_EQ(empty.intersect(along, reciprocal(along.d), entry), 15u);
+    EXPECT_EQ(Aabb::numIntersectionTests.load(), 4u);
+}
