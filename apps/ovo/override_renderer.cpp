@@ -21,26 +21,6 @@ namespace app {
 
 namespace {
 
-// Words of an Input text; a word that starts with a double quote runs to the closing one
-// (the quotes are dropped).
-std::vector<std::string> splitWords(const char* text) {
-    std::vector<std::string> words;
-    const char* p = text;
-    for (;;) {
-        while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') ++p;
-        if (!*p) break;
-        std::string word;
-        if (*p == '"') {
-            for (++p; *p && *p != '"'; ++p) word += *p;
-            if (*p) ++p;
-        } else {
-            for (; *p && *p != ' ' && *p != '\t' && *p != '\n' && *p != '\r'; ++p) word += *p;
-        }
-        words.push_back(word);
-    }
-    return words;
-}
-
 // The full path of a scene file: absolute names as they are, others on the input path.
 std::string findInput(const char* inputPath, const std::string& name) {
     if (!name.empty() && name[0] == '/') {
@@ -126,7 +106,7 @@ void OverrideRenderer::Input(const char* text, const float* bound) {
     }
     if (!text) return;
     ErrorManager* errors = GetErrorManager();
-    std::vector<std::string> words = splitWords(text);
+    std::vector<std::string> words = splitInputWords(text);
     if (words.empty()) {
         errors->Error("Input (\"%s\") --\n\tNo file found", text);
         return;

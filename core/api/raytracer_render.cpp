@@ -44,26 +44,6 @@ void addMissing(ParameterSet& p, const char* name, int n, const float* values) {
     if (!p.find(name)) p.push_back(name, ParamType(TypeFloat, unsigned(n)), values, true);
 }
 
-// Words split at white space; a word that opens with a double quote runs to the closing one
-// (the quotes are dropped, so that a quoted path with spaces names its file).
-std::vector<std::string> splitWords(const char* text) {
-    std::vector<std::string> words;
-    const char* p = text;
-    for (;;) {
-        while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') ++p;
-        if (!*p) break;
-        std::string word;
-        if (*p == '"') {
-            for (++p; *p && *p != '"'; ++p) word += *p;
-            if (*p) ++p;
-        } else {
-            for (; *p && *p != ' ' && *p != '\t' && *p != '\n' && *p != '\r'; ++p) word += *p;
-        }
-        words.push_back(word);
-    }
-    return words;
-}
-
 // A generator argument: quoted again when it holds white space, so the generator sees one word.
 std::string argumentWord(const std::string& word) {
     if (word.find_first_of(" \t") == std::string::npos) return word;
@@ -188,7 +168,7 @@ void Raytracer::Input(const char* text, const float* bound) {
         return;
     }
 
-    const std::vector<std::string> words = splitWords(name.c_str());
+    const std::vector<std::string> words = splitInputWords(name.c_str());
     std::string pluginPath = getOptions().searchPaths.plugin;
     const std::string inputPath = getOptions().searchPaths.input;
     std::unique_ptr<Generator> generator;

@@ -91,4 +91,22 @@ std::string homeDirectory(const char* suffix) {
     return std::string(home ? home : ".") + suffix;
 }
 
+std::vector<std::string> splitInputWords(const char* text) {
+    std::vector<std::string> words;
+    const char* p = text;
+    for (;;) {
+        while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') ++p;
+        if (!*p) break;
+        std::string word;
+        if (*p == '"') {
+            for (++p; *p && *p != '"'; ++p) word += *p;
+            if (*p) ++p;
+        } else {
+            for (; *p && *p != ' ' && *p != '\t' && *p != '\n' && *p != '\r'; ++p) word += *p;
+        }
+        words.push_back(word);
+    }
+    return words;
+}
+
 }  // namespace ovo

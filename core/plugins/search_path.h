@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The absolute path of the first directory of `searchPath` that holds `fileName`, or "" when
 // none does. A name whose second character is ':' (drive-qualified) bypasses the path and is
@@ -16,6 +17,11 @@ namespace ovo {
 // directory, $NAME, ${NAME}, $(NAME) and %NAME% the environment variable NAME.
 std::string expandSearchPath(const std::string& text, const std::string& previous,
                              const std::string& home);
+
+// The words of an Input text (a file or generator name, then arguments), split at white space;
+// a word that opens with a double quote runs to the closing one and loses its quotes, so that a
+// quoted path with spaces names its file.
+std::vector<std::string> splitInputWords(const char* text);
 
 // $OVO_HOME followed by `suffix` ("/shaders", ...); "." followed by it when OVO_HOME is unset.
 std::string homeDirectory(const char* suffix);

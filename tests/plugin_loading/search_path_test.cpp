@@ -124,3 +124,16 @@ TEST(HomeDirectory, FollowsOvoHome) {
 }  // namespace
 }  // namespace testing
 }  // namespace ovo
+
+TEST(SearchPath, InputWords) {
+    using Words = std::vector<std::string>;
+    EXPECT_EQ(ovo::splitInputWords(""), Words{});
+    EXPECT_EQ(ovo::splitInputWords(" \t\r\n"), Words{});
+    EXPECT_EQ(ovo::splitInputWords("rib  scene.rib\t-x\n2"),
+              (Words{"rib", "scene.rib", "-x", "2"}));
+    // A quoted word keeps its spaces and loses its quotes; an unclosed one runs to the end.
+    EXPECT_EQ(ovo::splitInputWords("\"my scenes/a b.rib\" arg"),
+              (Words{"my scenes/a b.rib", "arg"}));
+    EXPECT_EQ(ovo::splitInputWords("gen \"open ended"), (Words{"gen", "open ended"}));
+    EXPECT_EQ(ovo::splitInputWords("\"\" x"), (Words{"", "x"}));
+}
