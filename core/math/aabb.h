@@ -242,11 +242,34 @@ class Aabb4 {
     // Bit s set when the ray enters box s; entry[s] is then where (at mint or later).
     inline unsigned intersect(const Ray& r, const Vector& invDir, float entry[4]) const;
 
+    // A ray made ready once for many four-box tests: its origin and reciprocal direction in
+    // every lane, and for each axis which of the two planes it meets first.
+    struct Prepared {
+        __m128 o[3], inv[3];
+        unsigned nearPlane[3], farPlane[3];  // float offsets from lo[a]: 0 (lo) or 12 (hi)
+        Prepared(const Ray& r, const Vector& invDir) {
+            for (int a = 0; a < 3; ++a) {
+                o[a] = _mm_set1_ps(r.o[a]);
+                inv[a] = _mm_set1_ps(invDir[a]);
+                // By the reciprocal's sign, so that a zero of either sign picks the plane its
+                // infinite reciprocal sends to -infinity.
+                const bool negative = std::signbit(invDir[a]);
+                nearPlane[a] = negative ? 12u : 0u;
+                farPlane[a] = negative ? 0u : 12u;
+            }
+        }
+    };
+    // The same answer and entries as the test above for boxes whose corners are in order, with
+    // the ray cut to [mint, maxt]: only the plane met first and the one met last are computed
+    // on each axis. An empty slot (corners in reverse order) reads as missed.
+    inline unsigned intersect(const Prepared& r, float mint, float maxt, float entry[4]) const;
+
     // What the exit is widened by: 1 + 2 gamma(3), gamma(n) = n u / (1 - n u), u = 2^-24. A box
     // entered at `entry` stays entered by the same ray cut short to maxt exactly while
     // entry <= maxt * Widening.
     static constexpr float Widening = 1.0f + 6.0f * 5.9604645e-8f / (1.0f - 3.0f * 5.9604645e-8f);
 };
+static_assert(sizeof(Aabb4) == 96, "lo and hi are one block of 24 floats");
 
 inline unsigned Aabb4::intersect(const Ray& r, const Vector& invDir, float entry[4]) const {
     detail::countAabb(0, 4);
@@ -261,6 +284,31 @@ inline unsigned Aabb4::intersect(const Ray& r, const Vector& invDir, float entry
         // As in the single test, a NaN slab distance falls back to the ray's own bound.
         exitT = _mm_min_ps(exitT, _mm_max_ps(_mm_min_ps(ta, rmax), _mm_min_ps(tb, rmax)));
         entryT = _mm_max_ps(entryT, _mm_min_ps(_mm_max_ps(ta, rmin), _mm_max_ps(tb, rmin)));
+    }
+    _mm_storeu_ps(entry, entryT);
+    const __m128 widened = _mm_mul_ps(exitT, _mm_set1_ps(Widening));
+    const __m128 miss =
+        _mm_or_ps(_mm_cmplt_ps(widened, entryT), _mm_cmplt_ps(exitT, _mm_setzero_ps()));
+    return unsigned(~_mm_movemask_ps(miss)) & 15u;
+}
+
+inline unsigned Aabb4::intersect(const Prepared& r, float mint, float maxt,
+                                 float entry[4]) const {
+    detail::countAabb(0, 4);
+    // lo and hi are one block of 24 floats: hi[a] is 12 floats after lo[a].
+    const float* planes = reinterpret_cast<const float*>(this);
+    __m128 entryT = _mm_set1_ps(mint), exitT = _mm_set1_ps(maxt);
+    for (int a = 0; a < 3; ++a) {
+        const __m128 tn = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(planes + 4 * a + r.nearPlane[a]),
+                                                r.o[a]),
+                                     r.inv[a]);
+        const __m128 tf = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(planes + 4 * a + r.farPlane[a]),
+                                                r.o[a]),
+                                     r.inv[a]);
+        // maxps and minps return their second operand when one is NaN (the origin in the plane
+        // of an axis the ray does not move along): that slab then leaves the interval alone.
+        entryT = _mm_max_ps(tn, entryT);
+        exitT = _mm_min_ps(tf, exitT);
     }
     _mm_storeu_ps(entry, entryT);
     const __m128 widened = _mm_mul_ps(exitT, _mm_set1_ps(Widening));

@@ -4,19 +4,24 @@
 // A binary hierarchy is built with the surface-area heuristic over binned primitive centroids
 // (all three axes, up to 32 bins, O(n log n)) and then collapsed into 256-byte nodes of up to
 // eight children: each node takes the binary levels below it, always opening the child with
-// the largest surface, until it holds eight. A node keeps its children's bounds side by side,
-// four to a group, and the library's four-box test (the renderer's ray/box statistics count
-// it) gives, for each group, the children the ray enters and where. Nearest-hit rays descend
-// into the nearest child and keep the others on a fixed-size stack with their entry distance,
-// nearest on top, so that a child put aside is dropped without another test once a hit lies in
-// front of it. Shadow and occlusion rays stop at the first hit.
+// the largest surface, until it holds eight; slots still free then split the largest leaves of
+// more than four primitives in two, each part with its own bound. A node keeps its children's
+// bounds side by side, four to a group, and the library's four-box test (the renderer's ray/box
+// statistics count it), with the ray made ready once, gives for each group the children the
+// ray enters and where. Nearest-hit rays descend into the nearest child and keep the others on
+// a fixed-size stack with their entry distance, nearest on top, so that a child put aside is
+// dropped without another test once a hit lies in front of it. Shadow and occlusion rays stop
+// at the first hit.
 // Leaves start on cache lines. Primitives whose shape is one flat triangle sit in blocks of
 // four that keep their world corners, tested four at once; a triangle's own primitive is asked
-// only when the ray may cross it. Other primitives keep their bound and are asked when the ray
-// enters it. Tracing is bound by memory latency as much as by arithmetic: the nodes and leaves
-// live on huge pages where the system gives them, and the loads of every child a ray enters
-// are started together, letting their cache misses overlap. Nothing is allocated while
-// tracing.
+// only when the ray may cross it. A nearest-hit ray asks those triangles once its walk is over,
+// nearest first, and meanwhile culls beyond the farthest place their hits can lie; should the
+// one that cut the walk shortest refuse the ray, the walk is made again asking each at once.
+// Other primitives keep their bound and are asked when the ray enters it. Tracing is bound by
+// memory latency as much as by arithmetic: the nodes and leaves live on huge pages where the
+// system gives them, the loads of every child a ray enters are started together, letting
+// their cache misses overlap, and so are those of a triangle's primitive and shape as soon as
+// the ray may hit it. Nothing is allocated while tracing.
 // Primitives with an empty bound (empty objects, solids that cannot exist) are left out;
 // primitives with a non-finite bound are tested by every ray.
 //
@@ -104,7 +109,7 @@ struct alignas(64) TriangleBlock {
     float size;   // the longest edge of the four
     float reach;  // the largest of a first corner's coordinate magnitudes plus its edge
     float unused[2];
-    const Primitive* primitive[4];
+    const GeometricPrimitive* primitive[4];
 };
 static_assert(sizeof(TriangleBlock) == 192, "a block is three cache lines");
 struct BoundedBlock {
@@ -152,8 +157,11 @@ struct RayLanes {
 // would accept is never refused. Positions carry errors in proportion to their magnitude, so
 // the margins grow with the origin's and the corners' coordinates. Rays that run almost in a
 // triangle's plane are left to the shape, and so is any lane where a NaN appears.
-inline unsigned mayHit(const TriangleBlock& b, const RayLanes& q, float mint, float maxt,
-                       unsigned lanes) {
+// With `lo` and `hi`, each lane that may be hit also gets where along the ray the shape's hit
+// can lie, by the same margins: lo[k] <= t <= hi[k] (both infinite for a ray in the plane).
+__attribute__((always_inline)) inline unsigned mayHit(const TriangleBlock& b, const RayLanes& q,
+                                                      float mint, float maxt, unsigned lanes,
+                                                      float* lo = nullptr, float* hi = nullptr) {
     auto mul = [](__m128 x, __m128 y) { return _mm_mul_ps(x, y); };
     auto sub = [](__m128 x, __m128 y) { return _mm_sub_ps(x, y); };
     auto add = [](__m128 x, __m128 y) { return _mm_add_ps(x, y); };
@@ -186,7 +194,16 @@ inline unsigned mayHit(const TriangleBlock& b, const RayLanes& q, float mint, fl
     refused = _mm_or_ps(refused, _mm_cmpgt_ps(add(u, v), add(a, m)));
     refused = _mm_or_ps(refused, _mm_cmplt_ps(t, sub(mul(_mm_set1_ps(mint), a), mt)));
     refused = _mm_or_ps(refused, _mm_cmpgt_ps(t, add(mul(_mm_set1_ps(maxt), a), mt)));
-    return (unsigned(_mm_movemask_ps(grazing)) | ~unsigned(_mm_movemask_ps(refused))) & lanes;
+    const unsigned result =
+        (unsigned(_mm_movemask_ps(grazing)) | ~unsigned(_mm_movemask_ps(refused))) & lanes;
+    if (lo && result) {
+        const __m128 infinity = _mm_set1_ps(INFINITY);
+        const __m128 l = _mm_div_ps(sub(t, mt), a), h = _mm_div_ps(add(t, mt), a);
+        _mm_storeu_ps(lo, _mm_or_ps(_mm_and_ps(grazing, _mm_xor_ps(infinity, _mm_set1_ps(-0.0f))),
+                                    _mm_andnot_ps(grazing, l)));
+        _mm_storeu_ps(hi, _mm_or_ps(_mm_and_ps(grazing, infinity), _mm_andnot_ps(grazing, h)));
+    }
+    return result;
 }
 
 // Memory for the arrays rays walk. A ray over a large hierarchy touches lines all over its
@@ -501,24 +518,25 @@ class Builder {
 // side by side, after their parent.
 class Collapser {
   public:
-    Collapser(const std::vector<Node>& binary, NodeArray& wide) : binary(binary), wide(wide) {}
+    Collapser(const std::vector<Node>& binary, std::vector<Item>& items, NodeArray& wide)
+        : binary(binary), items(items), wide(wide) {}
 
     void fill(uint32_t self, uint32_t root) {
-        // The binary treelet taken in: item 0 is the root; opening an item appends its two
-        // children. At most three openings give four children.
-        struct Item {
+        // The binary treelet taken in: part 0 is the root; opening a part appends its two
+        // children. At most seven openings give eight children.
+        struct Part {
             Aabb box;
             uint32_t index, count;
-            int first;  // the first of its two children once opened, else -1
+            bool opened;
         };
-        Item items[2 * Width - 1];
+        Part parts[3 * Width];
         int n = 0, children = 1;
-        items[n++] = Item{Aabb(), root, 0, -1};
+        parts[n++] = Part{Aabb(), root, 0, false};
         auto open = [&](int k) {
-            const Node& b = binary[items[k].index];
-            items[k].first = n;
+            const Node& b = binary[parts[k].index];
+            parts[k].opened = true;
             for (int side = 0; side < 2; ++side)
-                items[n++] = Item{b.box[side], b.index[side], b.count[side], -1};
+                parts[n++] = Part{b.box[side], b.index[side], b.count[side], false};
             ++children;
         };
         open(0);
@@ -526,21 +544,41 @@ class Collapser {
             int best = -1;
             float bestArea = -1.0f;
             for (int k = 1; k < n; ++k) {
-                if (items[k].first >= 0 || items[k].count != 0) continue;
-                const float area = items[k].box.area();
+                if (parts[k].opened || parts[k].count != 0) continue;
+                const float area = parts[k].box.area();
                 if (area > bestArea) bestArea = area, best = k;
             }
             if (best < 0) break;  // only leaves left
             open(best);
         }
+        // Slots left over take the second block of a leaf, with its own bound: a ray then
+        // loads only the blocks whose bound it enters, and the largest leaves go first.
+        while (children < Width) {
+            int best = -1;
+            float bestArea = -1.0f;
+            for (int k = 1; k < n; ++k) {
+                if (parts[k].opened || parts[k].count <= 4) continue;
+                const float area = parts[k].box.area() * float(parts[k].count);
+                if (area > bestArea) bestArea = area, best = k;
+            }
+            if (best < 0) break;
+            Part& leaf = parts[best];
+            leaf.opened = true;
+            uint32_t first = 0;
+            Aabb a, b;
+            splitLeaf(leaf.index, leaf.count, first, a, b);
+            parts[n++] = Part{a, leaf.index, first, false};
+            parts[n++] = Part{b, leaf.index + first, leaf.count - first, false};
+            ++children;
+        }
 
         int slots = 0;
         WideNode w;
         for (int k = 1; k < n; ++k) {
-            if (items[k].first >= 0) continue;
-            w.boxes[slots / 4].set(slots % 4, items[k].box);
-            w.index[slots] = items[k].index;
-            w.count[slots] = uint8_t(items[k].count);
+            if (parts[k].opened) continue;
+            w.boxes[slots / 4].set(slots % 4, parts[k].box);
+            w.index[slots] = parts[k].index;
+            w.count[slots] = uint8_t(parts[k].count);
             ++slots;
         }
         w.slots = uint8_t(slots);
@@ -566,7 +604,44 @@ class Collapser {
     }
 
   private:
+    // Splits the leaf of `count` primitives from `begin` in two along its longest centroid
+    // axis, where the heuristic finds it cheapest when each part costs its area times its
+    // blocks of four: the first `first` primitives go in bound a, the others in bound b.
+    void splitLeaf(uint32_t begin, uint32_t count, uint32_t& first, Aabb& a, Aabb& b) {
+        const Bounds all = boundsOf(items.data(), begin, begin + count);
+        const __m128 extent = _mm_sub_ps(all.chi, all.clo);
+        int axis = 0;
+        for (int k = 1; k < 3; ++k)
+            if (lane(extent, k) > lane(extent, axis)) axis = k;
+        std::sort(items.begin() + begin, items.begin() + begin + count,
+                  [axis](const Item& x, const Item& y) {
+                      return x.lo[axis] + x.hi[axis] < y.lo[axis] + y.hi[axis];
+                  });
+        float rightArea[MaxLeafSize];
+        Bounds r;
+        for (uint32_t k = count - 1; k > 0; --k) {
+            const Item& item = items[begin + k];
+            r.grow(item.loadLo(), item.loadHi(), item.centroid());
+            rightArea[k] = halfArea(r.lo, r.hi);
+        }
+        Bounds l;
+        float bestCost = 1e38f;
+        first = count / 2;
+        for (uint32_t k = 1; k < count; ++k) {
+            const Item& item = items[begin + k - 1];
+            l.grow(item.loadLo(), item.loadHi(), item.centroid());
+            const float cost = halfArea(l.lo, l.hi) * float(blocksOf(k)) +
+                               rightArea[k] * float(blocksOf(count - k));
+            if (cost < bestCost) bestCost = cost, first = k;
+        }
+        const Bounds left = boundsOf(items.data(), begin, begin + first);
+        const Bounds right = boundsOf(items.data(), begin + first, begin + count);
+        a = toAabb(left.lo, left.hi);
+        b = toAabb(right.lo, right.hi);
+    }
+
     const std::vector<Node>& binary;
+    std::vector<Item>& items;
     NodeArray& wide;
 };
 
@@ -645,10 +720,9 @@ class Bvh : public Aggregate {
             w.slots = 1;
             w.used = 1;
         } else {
-            Collapser(binary, nodes).fill(0, root.index);
+            Collapser(binary, items, nodes).fill(0, root.index);
         }
         nodes.shrink_to_fit();
-
         // Each leaf starts a cache line, in the order of the nodes that hold them.
         size_t lines = 0;
         for (WideNode& w : nodes)
@@ -690,7 +764,8 @@ class Bvh : public Aggregate {
                             b.reach, std::max(std::fabs(c.p[0].x),
                                               std::max(std::fabs(c.p[0].y), std::fabs(c.p[0].z))) +
                                          c.size);
-                        b.primitive[lane] = p;
+                        // Only geometric primitives answer for a triangle.
+                        b.primitive[lane] = static_cast<const GeometricPrimitive*>(p);
                         ++t;
                     } else {
                         BoundedBlock& b = others[o / 4];
@@ -726,7 +801,7 @@ class Bvh : public Aggregate {
         if (nodes.empty() || !isUsable(ray)) return false;
 
         // A zero component gives an infinite reciprocal, which the box test handles.
-        const Vector inv(1.0f / ray.d.x, 1.0f / ray.d.y, 1.0f / ray.d.z);
+        const Aabb4::Prepared inv(ray, Vector(1.0f / ray.d.x, 1.0f / ray.d.y, 1.0f / ray.d.z));
         const RayLanes q(ray);
         uint32_t stack[StackSize];
         int top = 0;
@@ -765,16 +840,61 @@ class Bvh : public Aggregate {
         uint16_t triangles;
     };
 
+    // A triangle the ray may cross, not asked yet, and where along the ray its hit can lie.
+    struct Candidate {
+        float lo, hi;
+        const Primitive* primitive;
+    };
+    static constexpr int MaxCandidates = 16;
+    // What a walk for the nearest hit carries: the ray with the nearest hit accepted so far, and
+    // the ray the walk culls with, cut at the nearest place a hit may lie. Deferring walks keep
+    // the triangles that pass the pretest as candidates and ask them once the walk is over: the
+    // primitive's lines then load while the walk goes on, instead of stalling it.
+    struct Walk {
+        Ray& r;
+        Ray& bound;
+        Hit& hit;
+        Candidate* candidates;
+        int count;
+        bool found;
+        void accept() {
+            r.maxt = hit.t;
+            bound.maxt = std::min(bound.maxt, hit.t);
+            found = true;
+        }
+    };
+
     bool nearest(Ray& r, Hit& hit) const {
-        const Vector inv(1.0f / r.d.x, 1.0f / r.d.y, 1.0f / r.d.z);
+        const Aabb4::Prepared inv(r, Vector(1.0f / r.d.x, 1.0f / r.d.y, 1.0f / r.d.z));
         const RayLanes q(r);
-        bool found = false;
+        Ray bound = r;
+        Candidate candidates[MaxCandidates];
+        Walk walk{r, bound, hit, candidates, 0, false};
+        this->walk<true>(walk, inv, q);
+        // Nearest first; one whose hit cannot come before the nearest accepted is not asked.
+        for (int k = 1; k < walk.count; ++k)
+            for (int j = k; j > 0 && candidates[j - 1].lo > candidates[j].lo; --j)
+                std::swap(candidates[j - 1], candidates[j]);
+        for (int k = 0; k < walk.count && !(candidates[k].lo > r.maxt); ++k)
+            if (candidates[k].primitive->intersect(r, hit)) walk.accept();
+        // The walk culled beyond the candidates' farthest possible hits. When the candidate that
+        // cut it shortest refused the ray (hidden from this kind of ray, or missed by a hair),
+        // something beyond may be the nearest hit: walk again, asking every primitive at once.
+        if (!(bound.maxt < r.maxt)) return walk.found;
+        Walk again{r, r, hit, nullptr, 0, walk.found};
+        this->walk<false>(again, inv, q);
+        return again.found;
+    }
+
+    template <bool Defer>
+    void walk(Walk& walk, const Aabb4::Prepared& inv, const RayLanes& q) const {
+        const Ray& bound = walk.bound;
         Waiting stack[StackSize];
         int top = 0;
         const WideNode* node = nodes.data();
         for (;;) {
             alignas(16) float entry[Width];
-            const unsigned mask = enteredSlots(*node, r, inv, entry);
+            const unsigned mask = enteredSlots(*node, bound, inv, entry);
             if (mask) {
                 // Every child entered is loaded at once, so that the cache misses overlap.
                 for (unsigned m = mask; m; m &= m - 1)
@@ -798,31 +918,34 @@ class Bvh : public Aggregate {
                         node = &nodes[first.index];
                         continue;
                     }
-                    if (nearestInLeaf(r, inv, q, first.index, first.count, first.triangles, hit))
-                        found = true;
+                    nearestInLeaf<Defer>(walk, inv, q, first.index, first.count, first.triangles);
                 } else if (node->count[s] == 0) {
                     node = &nodes[node->index[s]];
                     continue;
-                } else if (nearestInLeaf(r, inv, q, node->index[s], node->count[s],
-                                         node->triangles[s], hit)) {
-                    found = true;
+                } else {
+                    nearestInLeaf<Defer>(walk, inv, q, node->index[s], node->count[s],
+                                         node->triangles[s]);
                 }
             }
             for (;;) {
-                if (top == 0) return found;
+                if (top == 0) return;
                 const Waiting& w = stack[--top];
                 // A hit found since it was put aside may now lie in front of it.
-                if (w.entry > r.maxt * Aabb4::Widening) continue;
+                if (w.entry > bound.maxt * Aabb4::Widening) continue;
                 if (w.count == 0) {
                     node = &nodes[w.index];
                     break;
                 }
-                if (nearestInLeaf(r, inv, q, w.index, w.count, w.triangles, hit)) found = true;
+                nearestInLeaf<Defer>(walk, inv, q, w.index, w.count, w.triangles);
             }
         }
     }
 
-    static void prefetch(const void* p) { _mm_prefetch(static_cast<const char*>(p), _MM_HINT_T0); }
+    // A volatile instruction: GCC deletes a loop whose body is only prefetch builtins (it counts
+    // them as having no effect), which silently took every child's prefetch out of the walk.
+    static void prefetch(const void* p) {
+        asm volatile("prefetcht0 %0" : : "m"(*static_cast<const char*>(p)));
+    }
     // A child node, or a leaf's entries.
     void prefetchSlot(const WideNode& node, unsigned s) const {
         if (const uint32_t count = node.count[s]) {
@@ -842,11 +965,11 @@ class Bvh : public Aggregate {
     }
 
     // The slots in use whose bounds the ray enters, one bit each, and where it enters them.
-    static unsigned enteredSlots(const WideNode& node, const Ray& r, const Vector& inv,
+    static unsigned enteredSlots(const WideNode& node, const Ray& r, const Aabb4::Prepared& inv,
                                  float* entry) {
-        unsigned mask = node.boxes[0].intersect(r, inv, entry);
+        unsigned mask = node.boxes[0].intersect(inv, r.mint, r.maxt, entry);
         for (int k = 1; k < Width / 4; ++k)
-            if (node.slots > 4 * k) mask |= node.boxes[k].intersect(r, inv, entry + 4 * k) << 4 * k;
+            if (node.slots > 4 * k) mask |= node.boxes[k].intersect(inv, r.mint, r.maxt, entry + 4 * k) << 4 * k;
         return mask & node.used;
     }
 
@@ -876,46 +999,59 @@ class Bvh : public Aggregate {
     // before the first is asked, since a primitive's test reads the primitive, then its shape,
     // then the shape's own arrays, each a cache miss that would otherwise wait for the one
     // before.
-    bool nearestInLeaf(Ray& r, const Vector& inv, const RayLanes& q, uint32_t line, uint32_t count,
-                       uint32_t triangles, Hit& hit) const {
-        bool found = false;
+    template <bool Defer>
+    void nearestInLeaf(Walk& walk, const Aabb4::Prepared& inv, const RayLanes& q, uint32_t line,
+                       uint32_t count, uint32_t triangles) const {
+        Ray& r = walk.r;
+        const Ray& bound = walk.bound;
+        Hit& hit = walk.hit;
         const TriangleBlock* block = blocksAt(line);
         for (uint32_t first = 0; first < triangles; first += 4, ++block) {
             const unsigned lanes = triangles - first >= 4 ? 15u : (1u << (triangles - first)) - 1u;
-            for (unsigned m = mayHit(*block, q, r.mint, r.maxt, lanes); m; m &= m - 1)
-                if (block->primitive[__builtin_ctz(m)]->intersect(r, hit)) {
-                    r.maxt = hit.t;
-                    found = true;
+            if (Defer) {
+                alignas(16) float lo[4], hi[4];
+                for (unsigned m = mayHit(*block, q, bound.mint, bound.maxt, lanes, lo, hi); m;
+                     m &= m - 1) {
+                    const int k = __builtin_ctz(m);
+                    const GeometricPrimitive* p = block->primitive[k];
+                    if (walk.count == MaxCandidates) {
+                        if (p->intersect(r, hit)) walk.accept();
+                        continue;
+                    }
+                    // The primitive's line and then its shape's load while the walk goes on.
+                    prefetch(p);
+                    startLoading(reinterpret_cast<const char*>(p->getShape().get()));
+                    walk.candidates[walk.count++] = Candidate{lo[k], hi[k], p};
+                    walk.bound.maxt = std::min(bound.maxt, hi[k]);
                 }
+            } else {
+                for (unsigned m = mayHit(*block, q, r.mint, r.maxt, lanes); m; m &= m - 1)
+                    if (block->primitive[__builtin_ctz(m)]->intersect(r, hit)) walk.accept();
+            }
         }
         const uint32_t others = count - triangles;
-        if (!others) return found;
+        if (!others) return;
         // A lone primitive was entered through its own bound.
         const BoundedBlock* group = othersAt(line, triangles);
         if (count == 1) {
-            if (!group->primitive[0]->intersect(r, hit)) return found;
-            r.maxt = hit.t;
-            return true;
+            if (group->primitive[0]->intersect(r, hit)) walk.accept();
+            return;
         }
         for (uint32_t first = 0; first < others; first += 4, ++group) {
             const unsigned lanes = others - first >= 4 ? 15u : (1u << (others - first)) - 1u;
             alignas(16) float entry[4];
-            const unsigned entered = group->boxes.intersect(r, inv, entry) & lanes;
+            const unsigned entered = group->boxes.intersect(inv, bound.mint, bound.maxt, entry) & lanes;
             for (unsigned m = entered; m; m &= m - 1) startLoading(*group, __builtin_ctz(m));
             for (unsigned m = entered; m; m &= m - 1) {
                 const int k = __builtin_ctz(m);
                 // A hit found meanwhile may lie in front of this bound.
-                if (entry[k] > r.maxt * Aabb4::Widening) continue;
-                if (group->primitive[k]->intersect(r, hit)) {
-                    r.maxt = hit.t;
-                    found = true;
-                }
+                if (entry[k] > bound.maxt * Aabb4::Widening) continue;
+                if (group->primitive[k]->intersect(r, hit)) walk.accept();
             }
         }
-        return found;
     }
 
-    bool anyInLeaf(const Ray& r, const Vector& inv, const RayLanes& q, uint32_t line,
+    bool anyInLeaf(const Ray& r, const Aabb4::Prepared& inv, const RayLanes& q, uint32_t line,
                    uint32_t count, uint32_t triangles) const {
         const TriangleBlock* block = blocksAt(line);
         for (uint32_t first = 0; first < triangles; first += 4, ++block) {
@@ -930,7 +1066,7 @@ class Bvh : public Aggregate {
         for (uint32_t first = 0; first < others; first += 4, ++group) {
             const unsigned lanes = others - first >= 4 ? 15u : (1u << (others - first)) - 1u;
             alignas(16) float entry[4];
-            const unsigned entered = group->boxes.intersect(r, inv, entry) & lanes;
+            const unsigned entered = group->boxes.intersect(inv, r.mint, r.maxt, entry) & lanes;
             for (unsigned m = entered; m; m &= m - 1) startLoading(*group, __builtin_ctz(m));
             for (unsigned m = entered; m; m &= m - 1)
                 if (group->primitive[__builtin_ctz(m)]->intersect(r)) return true;
@@ -940,8 +1076,11 @@ class Bvh : public Aggregate {
 
     static void startLoading(const BoundedBlock& block, int k) {
         prefetch(block.primitive[k]);
-        if (const char* p = block.shape[k])
-            for (int line = 0; line < ShapeLines; ++line) prefetch(p + 64 * line);
+        startLoading(block.shape[k]);
+    }
+    static void startLoading(const char* shape) {
+        if (shape)
+            for (int line = 0; line < ShapeLines; ++line) prefetch(shape + 64 * line);
     }
 
     NodeArray nodes;      // the root is node 0

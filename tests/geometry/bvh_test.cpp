@@ -244,6 +244,59 @@ TEST(Bvh, TrianglePretestRefusesNothingTheShapeAccepts) {
     }
 }
 
+// A triangle whose primitive refuses every ray (as one hidden from a kind of ray would) still
+// passes the hierarchy's own triangle pretest. Rays that meet such a triangle first must go on
+// to the nearest triangle that accepts them, wherever it sits in the hierarchy.
+class RefusingTriangle : public TestTriangle {
+  public:
+    using TestTriangle::TestTriangle;
+    bool intersect(const Ray&, Hit&) const override { return false; }
+    bool intersect(const Ray&) const override { return false; }
+};
+
+TEST(Bvh, PrimitivesThatRefuseWhatThePretestLetsThrough) {
+    TransformStore store;
+    std::mt19937 rng(31);
+    std::uniform_real_distribution<float> pos(-10.0f, 10.0f), off(-0.8f, 0.8f);
+    std::vector<Reference<Primitive>> prims;
+    for (int i = 0; i < 3000; ++i) {
+        const Point c(pos(rng), pos(rng), pos(rng));
+        Point v[3];
+        for (Point& p : v) p = c + Vector(off(rng), off(rng), off(rng));
+        Shape* tri = i % 3 == 0 ? new RefusingTriangle(v[0], v[1], v[2])
+                                : new TestTriangle(v[0], v[1], v[2]);
+        prims.push_back(store.wrap(tri, Transform::Identity));
+    }
+    // A stack of 40 squares across the z axis, every other one refusing: a ray along the axis
+    // passes the pretest of all 80 triangles at once.
+    for (int k = 0; k < 40; ++k) {
+        const float z = 12.0f + 0.25f * float(k);
+        const Point a(-1, -1, z), b(1, -1, z), c(1, 1, z), d(-1, 1, z);
+        for (int half = 0; half < 2; ++half) {
+            const Point& p = half ? c : a;
+            Shape* tri = k % 2 == 0 ? new RefusingTriangle(p, b, d) : new TestTriangle(p, b, d);
+            prims.push_back(store.wrap(tri, Transform::Identity));
+        }
+    }
+    std::vector<Ray> rays = randomRays(rng, 3000, 12.0f);
+    for (int i = 0; i < 50; ++i)
+        rays.push_back(Ray(Point(0.02f * float(i) - 0.5f, 0.3f, 11.0f), Vector(0, 0, 1)));
+    const Expected e = bruteForceAll(prims, rays);
+    for (int leafSize : {1, 8}) {
+        ParameterSet params;
+        params.push_back("leafsize", ParamType(TypeInt), &leafSize, true);
+        Reference<Primitive> bvh = makeAggregate("bvh.accelerator.so", prims, params);
+        ASSERT_TRUE(bvh);
+        expectAgreement(*bvh, rays, e);
+    }
+    // The rays along the axis find the second square.
+    for (size_t i = rays.size() - 50; i < rays.size(); ++i) {
+        ASSERT_TRUE(e.nearest[i].hit);
+        EXPECT_FLOAT_EQ(e.nearest[i].t, 1.25f);
+    }
+    EXPECT_GT(e.hits, 500);
+}
+
 TEST(Bvh, FillsTheHitLikeTheNearestPrimitive) {
     std::mt19937 rng(2);
     TransformStore store;

@@ -394,6 +394,44 @@ TEST(Aabb4, AgreesWithTheSingleTestAndReportsTheEntry) {
     EXPECT_LT(entered, compared * 9 / 10);
 }
 
+// The prepared-ray test computes only the plane met first and the one met last on each axis:
+// it must give exactly the masks and entry distances of the full test, also for directions with
+// zero components of either sign and origins lying in a box's planes, and refuse empty slots.
+TEST(Aabb4, PreparedRayGivesTheSameAnswers) {
+    std::mt19937 rng(91);
+    std::uniform_int_distribution<int> pick(0, 9);
+    int entered = 0;
+    for (int n = 0; n < 50000; ++n) {
+        Case cases[4];
+        for (Case& c : cases) c = randomCase(rng);
+        Ray ray = cases[0].ray;
+        Aabb4 group;
+        for (int s = 0; s < 4; ++s) group.set(s, cases[s].box);
+        // Zero components (an infinite reciprocal) and origins in the planes of a box (NaN
+        // slab distances on those axes).
+        const int a = n % 3;
+        if (pick(rng) < 3) ray.d[a] = pick(rng) < 5 ? 0.0f : -0.0f;
+        if (pick(rng) < 3) ray.o[a] = pick(rng) < 5 ? cases[1].box.bmin[a] : cases[2].box.bmax[a];
+        if (pick(rng) < 1) ray.o[(a + 1) % 3] = cases[3].box.bmin[(a + 1) % 3];
+        const Vector inv = reciprocal(ray.d);
+        float full[4], prepared[4];
+        const unsigned want = group.intersect(ray, inv, full);
+        const unsigned got = group.intersect(Aabb4::Prepared(ray, inv), ray.mint, ray.maxt, prepared);
+        ASSERT_EQ(got, want) << n;
+        for (int s = 0; s < 4; ++s)
+            if (want >> s & 1u) {
+                ++entered;
+                ASSERT_EQ(prepared[s], full[s]) << n << " slot " << s;
+            }
+    }
+    EXPECT_GT(entered, 15000);
+
+    Aabb4 empty;
+    const Ray r(Point(0, 0, 0), Vector(1, 1, 1));
+    float entry[4];
+    EXPECT_EQ(empty.intersect(Aabb4::Prepared(r, reciprocal(r.d)), r.mint, r.maxt, entry), 0u);
+}
+
 TEST(Aabb4, TouchingFlatAndEmptySlots) {
     // Flat boxes in z = 0 around the origin, and rays through their shared corner and edge
     // whose three slab distances round apart.
