@@ -298,6 +298,7 @@ inline unsigned Aabb4::intersect(const Prepared& r, float mint, float maxt,
     // lo and hi are one block of 24 floats: hi[a] is 12 floats after lo[a].
     const float* planes = reinterpret_cast<const float*>(this);
     __m128 entryT = _mm_set1_ps(mint), exitT = _mm_set1_ps(maxt);
+#pragma GCC unroll 3
     for (int a = 0; a < 3; ++a) {
         const __m128 tn = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(planes + 4 * a + r.nearPlane[a]),
                                                 r.o[a]),
