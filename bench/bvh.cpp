@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/embree_ray.h"
 #include "core/api/renderer_api.h"
 #include "core/geometry/hit.h"
 #include "core/geometry/primitive.h"
@@ -366,20 +367,7 @@ size_t traceEmbree(const std::vector<Ray>& rs) {
     rtcInitIntersectContext(&context);
     size_t hits = 0;
     for (const Ray& r : rs) {
-        RTCRayHit rh;
-        rh.ray.org_x = r.o.x;
-        rh.ray.org_y = r.o.y;
-        rh.ray.org_z = r.o.z;
-        rh.ray.dir_x = r.d.x;
-        rh.ray.dir_y = r.d.y;
-        rh.ray.dir_z = r.d.z;
-        rh.ray.tnear = r.mint;
-        rh.ray.tfar = r.maxt;
-        rh.ray.time = 0.0f;
-        rh.ray.mask = ~0u;
-        rh.ray.id = 0;
-        rh.ray.flags = 0;
-        rh.hit.geomID = RTC_INVALID_GEOMETRY_ID;
+        RTCRayHit rh = ovobench::toEmbree(r);
         rtcIntersect1(embreeScene().scene, &context, &rh);
         hits += rh.hit.geomID != RTC_INVALID_GEOMETRY_ID;
     }
