@@ -292,20 +292,17 @@ inline unsigned Aabb4::intersect(const Ray& r, const Vector& invDir, float entry
     return unsigned(~_mm_movemask_ps(miss)) & 15u;
 }
 
-inline unsigned Aabb4::intersect(const Prepared& r, float mint, float maxt,
-                                 float entry[4]) const {
+inline unsigned Aabb4::intersect(const Prepared& r, float mint, float maxt, float entry[4]) const {
     detail::countAabb(0, 4);
     // lo and hi are one block of 24 floats: hi[a] is 12 floats after lo[a].
     const float* planes = reinterpret_cast<const float*>(this);
     __m128 entryT = _mm_set1_ps(mint), exitT = _mm_set1_ps(maxt);
 #pragma GCC unroll 3
     for (int a = 0; a < 3; ++a) {
-        const __m128 tn = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(planes + 4 * a + r.nearPlane[a]),
-                                                r.o[a]),
-                                     r.inv[a]);
-        const __m128 tf = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(planes + 4 * a + r.farPlane[a]),
-                                                r.o[a]),
-                                     r.inv[a]);
+        const __m128 tn =
+            _mm_mul_ps(_mm_sub_ps(_mm_load_ps(planes + 4 * a + r.nearPlane[a]), r.o[a]), r.inv[a]);
+        const __m128 tf =
+            _mm_mul_ps(_mm_sub_ps(_mm_load_ps(planes + 4 * a + r.farPlane[a]), r.o[a]), r.inv[a]);
         // maxps and minps return their second operand when one is NaN (the origin in the plane
         // of an axis the ray does not move along): that slab then leaves the interval alone.
         entryT = _mm_max_ps(tn, entryT);

@@ -969,7 +969,8 @@ class Bvh : public Aggregate {
                                  float* entry) {
         unsigned mask = node.boxes[0].intersect(inv, r.mint, r.maxt, entry);
         for (int k = 1; k < Width / 4; ++k)
-            if (node.slots > 4 * k) mask |= node.boxes[k].intersect(inv, r.mint, r.maxt, entry + 4 * k) << 4 * k;
+            if (node.slots > 4 * k)
+                mask |= node.boxes[k].intersect(inv, r.mint, r.maxt, entry + 4 * k) << 4 * k;
         return mask & node.used;
     }
 
@@ -1040,7 +1041,8 @@ class Bvh : public Aggregate {
         for (uint32_t first = 0; first < others; first += 4, ++group) {
             const unsigned lanes = others - first >= 4 ? 15u : (1u << (others - first)) - 1u;
             alignas(16) float entry[4];
-            const unsigned entered = group->boxes.intersect(inv, bound.mint, bound.maxt, entry) & lanes;
+            const unsigned entered =
+                group->boxes.intersect(inv, bound.mint, bound.maxt, entry) & lanes;
             for (unsigned m = entered; m; m &= m - 1) startLoading(*group, __builtin_ctz(m));
             for (unsigned m = entered; m; m &= m - 1) {
                 const int k = __builtin_ctz(m);

@@ -416,7 +416,8 @@ TEST(Aabb4, PreparedRayGivesTheSameAnswers) {
         const Vector inv = reciprocal(ray.d);
         float full[4], prepared[4];
         const unsigned want = group.intersect(ray, inv, full);
-        const unsigned got = group.intersect(Aabb4::Prepared(ray, inv), ray.mint, ray.maxt, prepared);
+        const unsigned got =
+            group.intersect(Aabb4::Prepared(ray, inv), ray.mint, ray.maxt, prepared);
         ASSERT_EQ(got, want) << n;
         for (int s = 0; s < 4; ++s)
             if (want >> s & 1u) {
