@@ -2,6 +2,11 @@
 // public surface of libovo; keep it complete as the library grows.
 #pragma once
 
+// Base: shared ownership, the exception type, the prefetch helper.
+#include "core/base/reference.h"
+#include "core/base/error.h"
+#include "core/base/prefetch.h"
+
 // Geometry math.
 #include "core/math/constants.h"
 #include "core/math/tuple.h"
@@ -27,6 +32,7 @@
 // The scene-description interface.
 #include "core/api/renderer_api.h"
 #include "core/api/options.h"
+#include "core/api/attributes.h"
 
 // Rendering engine: the base classes of camera, filter, sampler, bucket-order plugins.
 #include "core/render/extent.h"
@@ -38,9 +44,10 @@
 #include "core/render/camera.h"
 #include "core/render/bucket.h"
 #include "core/render/scene.h"
+#include "core/render/output.h"
+#include "core/render/ray_settings.h"
 
 // Geometry core: shapes, primitives, hits.
-#include "core/geometry/reference.h"
 #include "core/geometry/interpolator.h"
 #include "core/geometry/attributes.h"
 #include "core/geometry/shape.h"

@@ -11,10 +11,9 @@
 
 #include "core/params/parameter.h"
 #include "apps/ovo/progress.h"
-#include "core/plugins/factory.h"
-#include "core/render/scene.h"
+#include "core/api/raytracer.h"
 #include "core/plugins/search_path.h"
-#include "plugins/generators/rib/formats.h"
+#include "core/render/output.h"
 
 namespace ovo {
 namespace app {
@@ -193,7 +192,7 @@ void OverrideRenderer::Output(const char* name, const char* type, const char* mo
         m_inner->Output(name, type, mode, camera);
         return;
     }
-    std::string format = rib::imageFormatForFile(m_options.output);
+    std::string format = imageFormatForFile(m_options.output);
     m_inner->Output(m_options.output.c_str(), deleting ? type : format.c_str(), mode, camera);
 }
 
@@ -275,10 +274,11 @@ void OverrideRenderer::Render(const char* camera) {
         m_inner->Render(camera);
         return;
     }
+    auto* renderer = dynamic_cast<Raytracer*>(m_inner);
     ProgressClock clock;
-    setRenderProgressCallback(reportProgress, &clock);
+    if (renderer) renderer->setProgressCallback(reportProgress, &clock);
     m_inner->Render(camera);
-    setRenderProgressCallback(nullptr, nullptr);
+    if (renderer) renderer->setProgressCallback(nullptr, nullptr);
 }
 void OverrideRenderer::Motion(int n, const float* times) { m_inner->Motion(n, times); }
 // The interface puts a float before the "..."; clang flags va_start on a promoted type, but

@@ -7,8 +7,11 @@
 
 #include <set>
 
+#include <string>
+
 #include "core/geometry/attributes.h"
-#include "core/geometry/reference.h"
+#include "core/geometry/shape.h"
+#include "core/base/reference.h"
 #include "core/params/parameter.h"
 #include "core/shading/shader_group.h"
 
@@ -57,5 +60,14 @@ class Attributes {
     std::set<OIIO::ustring> geometrySets;
     ParameterSet userAttributes;  // every value copied, names beginning with "user:"
 };
+
+// The shape factory as the scene interface calls it: with the whole attribute record, of which
+// the shape receives its part.
+inline Shape* createShape(const std::string& name, std::string& searchPath, RendererAPI& renderer,
+                          const Transform& objectToWorld, const Attributes& attributes,
+                          ParameterSet& parameters) {
+    return createShape(name, searchPath, renderer, objectToWorld, attributes.shapeAttributes(),
+                       parameters);
+}
 
 }  // namespace ovo

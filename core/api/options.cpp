@@ -32,7 +32,7 @@ Options::Options() {}
 
 // Every parameter list is copied deeply (ParameterSet assignment), so a pushed record never
 // refers to values the record below it owns.
-Options::Options(const Options& other) { *this = other; }
+Options::Options(const Options& other) : RaySettings(other) { *this = other; }
 
 Options& Options::operator=(const Options& other) = default;
 

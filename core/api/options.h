@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "core/geometry/reference.h"
+#include "core/base/reference.h"
 #include "core/math/tuple.h"
 #include "core/params/parameter.h"
+#include "core/render/output.h"
+#include "core/render/ray_settings.h"
 
 namespace ovo {
 
@@ -18,7 +20,7 @@ class Shader;
 
 // Colon-separated lists of directories.
 struct SearchPaths {
-    SearchPaths();  // the defaults, with $OVO_HOME folders appended when it is set
+    SearchPaths();           // the defaults, with $OVO_HOME folders appended when it is set
     std::string input;       // ".:./inputs"     + ":$OVO_HOME/inputs"
     std::string plugin;      // ".:./plugins"    + ":$OVO_HOME/plugins"
     std::string shader;      // ".:./shaders"    + ":$OVO_HOME/shaders"
@@ -26,22 +28,7 @@ struct SearchPaths {
     std::string procedural;  // "."              + ":$OVO_HOME/plugins"
 };
 
-// The template every Output() record starts from, and the output record itself.
-struct OutputRecord {
-    std::string name;    // image file name
-    std::string type;    // format name handed to OpenImageIO ("png", "tiff", "openexr")
-    std::string mode;    // "rgb", "rgba", "a" or "z"
-    std::string camera;  // the camera it belongs to
-    float gain = 1.0f;   // stored, not applied
-    float gamma = 1.0f;
-    int quantize[4] = {0, 255, 0, 255};
-    float dither = 0.0f;
-    ParameterSet parameters;
-};
-
-enum SpecularModel { SpecularDefault = 0, SpecularBmrt = 1, SpecularTorrance = 2 };
-
-struct Options {
+struct Options : RaySettings {
     // Out of line: the maps hold references to types this header only declares.
     Options();
     Options(const Options& other);
@@ -82,29 +69,20 @@ struct Options {
     Reference<Shader> imager;
     ParameterSet imagerParameters;
 
-    OutputRecord outputDefaults;
+    OutputRecord outputDefaults;  // the template every Output() record starts from
     SearchPaths searchPaths;
 
-    // Ray tracing and resources.
-    int specularModel = SpecularBmrt;
-    int maxRayDepth = 10;
-    int maxDiffuseDepth = 1;
+    // Resources. The ray-tracing settings come from RaySettings.
     int threads = -1;
-    Color maxDepthColor = Color(0.0f);
     std::string frames;
     int statisticsLevel = 0;
     bool autoMipmap = true;
     int textureMemory = 256;
     int textureFiles = 100;
 
-    // Global-illumination cache settings no option reaches yet: (min pixel distance factor,
-    // max pixel distance, weight threshold) for occlusion and for indirect diffuse.
-    float occlusionCacheSettings[3] = {0.25f, 20.0f, 2.5f};
-    float irradianceCacheSettings[3] = {0.25f, 20.0f, 2.5f};
-
     // Copied with the record on PushOptions, restored on PopOptions.
-    std::map<std::string, Reference<Light>> lights;    // light handle -> light
-    std::vector<Reference<Light>> lightsOutsideWorld;  // declared before World()
+    std::map<std::string, Reference<Light>> lights;       // light handle -> light
+    std::vector<Reference<Light>> lightsOutsideWorld;     // declared before World()
     std::map<std::string, Reference<Primitive>> objects;  // object name -> object
 };
 

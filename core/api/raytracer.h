@@ -14,6 +14,7 @@
 #include <deque>
 #include <list>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,15 +23,18 @@
 #include "core/api/renderer_api.h"
 #include "core/api/transform_node.h"
 #include "core/geometry/geometry_set.h"
-#include "core/geometry/reference.h"
+#include "core/base/reference.h"
 #include "core/math/motion.h"
 #include "core/math/transform.h"
 #include "core/params/parameter.h"
+#include "core/render/scene.h"
 
 namespace ovo {
 
 class Camera;
+class Film;
 class Primitive;
+class Sampler;
 class Shape;
 
 // What the block stack holds. Frame and accelerator blocks are numbered but never opened;
@@ -57,7 +61,6 @@ struct CameraRecord {
     Options options;
     MotionTransform cameraTransform;  // world to camera
     ParameterSet parameters;
-    std::vector<const OutputRecord*> outputs;  // assigned while rendering
 };
 
 // Object-to-world transforms shared by the primitives made under them (key), each with its
@@ -209,6 +212,13 @@ class Raytracer : public RendererAPI {
 
     ErrorManager* GetErrorManager() override { return errorManager; }
 
+    // Called by every Render of this renderer as the frame progresses (see
+    // RenderProgressCallback); null switches it off.
+    void setProgressCallback(RenderProgressCallback callback, void* user) {
+        progressCallback = callback;
+        progressData = user;
+    }
+
     // The value kinds of the typed calls: which overload of a family was called.
     enum ValueKind { KindInt, KindFloat, KindString, KindInts, KindFloats, KindStrings };
 
@@ -313,18 +323,6 @@ class Raytracer : public RendererAPI {
     // the options' object map under `name`. It reports plugin failures itself, so that
     // ObjectEnd always closes its block.
     void defineObject(const std::string& name, TransformNode& node);
-    // While one lives, primitive constructors and geometry plugins report through this
-    // renderer's manager (they have no renderer of their own); nests.
-    class GeometryReports {
-      public:
-        explicit GeometryReports(Raytracer& renderer);
-        ~GeometryReports();
-        GeometryReports(const GeometryReports&) = delete;
-        GeometryReports& operator=(const GeometryReports&) = delete;
-
-      private:
-        Raytracer& renderer;
-    };
     void addInt(const char* name, int value);
     void addFloat(const char* name, float value);
     void addString(const char* name, const char* value);
@@ -356,6 +354,17 @@ class Raytracer : public RendererAPI {
         Reference<Primitive> primitive;
     };
     void renderCamera(CameraRecord& record, FrameWorld& world);
+    // The outputs of the camera, when the camera can be rendered at all; reports why not.
+    bool checkRenderable(CameraRecord& record, std::vector<OutputRecord>& assigned);
+    // The film with its filter, the camera and the sampler of one camera's frame.
+    struct FramePlugins {
+        std::unique_ptr<Film> film;
+        std::unique_ptr<ovo::Camera> camera;
+        std::unique_ptr<Sampler> sampler;
+    };
+    void makeFramePlugins(const CameraRecord& record, FramePlugins& frame);
+    Reference<Primitive> worldPrimitive(FrameWorld& world);
+    void reportStatistics(double seconds);
     // Places the lights for one camera and attaches the area lights to their geometry.
     void placeLights(const CameraRecord& record);
     // "camera", and for projective cameras "screen", "raster" and "NDC".
@@ -398,8 +407,8 @@ class Raytracer : public RendererAPI {
     OIIO::TextureSystem* textureSystem = nullptr;
     ParameterSet pending;  // filled by Parameter(), consumed by the next command
 
-    // Geometry calls and Render: how many GeometryReports scopes are open.
-    unsigned geometryReportDepth = 0;
+    RenderProgressCallback progressCallback = nullptr;
+    void* progressData = nullptr;
 };
 
 }  // namespace ovo

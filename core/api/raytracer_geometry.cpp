@@ -10,7 +10,6 @@
 
 #include "core/api/raytracer.h"
 #include "core/geometry/primitive.h"
-#include "core/plugins/factory.h"
 
 namespace ovo {
 
@@ -46,17 +45,6 @@ bool isCubicBasis(const char* basis) {
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------------------------------------
-// Reporting from code that has no renderer at hand
-
-Raytracer::GeometryReports::GeometryReports(Raytracer& r) : renderer(r) {
-    if (renderer.geometryReportDepth++ == 0) setGeometryErrorManager(renderer.errorManager);
-}
-
-Raytracer::GeometryReports::~GeometryReports() {
-    if (--renderer.geometryReportDepth == 0) setGeometryErrorManager(nullptr);
-}
 
 // ---------------------------------------------------------------------------------------------
 // Pending parameters added by the geometry calls
@@ -121,7 +109,7 @@ void Raytracer::Shape(const char* type) {
     const Transform m = shapeTransform();
     std::string searchPath = getOptions().searchPaths.plugin;
 
-    GeometryReports reports(*this);
+    ErrorScope reports(errorManager);
     try {
         // Copied: a refining shape may push records of its own.
         const Attributes attributes = getAttributes();
@@ -422,7 +410,7 @@ void Raytracer::TrimCurve(int nloops, const int* ncurves, const int* n, const in
     pending.clear();
     std::string searchPath = getOptions().searchPaths.plugin;
     const Transform m = shapeTransform();
-    GeometryReports reports(*this);
+    ErrorScope reports(errorManager);
     try {
         const Attributes attributes = getAttributes();
         Reference<ovo::Shape> shape(
@@ -467,7 +455,7 @@ void Raytracer::ObjectInstance(const char* name) {
     if (found == getOptions().objects.end()) {
         errorManager->Warning("No such instance %s", key.c_str());
     } else if (found->second) {
-        GeometryReports reports(*this);
+        ErrorScope reports(errorManager);
         currentNode->primitives.push_back(
             new Instance(found->second, shapeTransform(), getAttributes().primitiveAttributes()));
     }
@@ -478,7 +466,7 @@ void Raytracer::ObjectInstance(const char* name) {
 // Building nodes
 
 Reference<Primitive> Raytracer::buildPrimitive(const TransformNode& node) {
-    GeometryReports reports(*this);
+    ErrorScope reports(errorManager);
     std::vector<Reference<Primitive>> passed;
     Reference<Primitive> built = buildNode(node, passed);
     // Only an unnamed node passes its primitives on; at the top they are gathered here.

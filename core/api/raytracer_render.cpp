@@ -8,7 +8,6 @@
 
 #include "core/api/raytracer.h"
 #include "core/geometry/primitive.h"
-#include "core/plugins/factory.h"
 #include "core/plugins/search_path.h"
 #include "core/render/bucket.h"
 #include "core/render/camera.h"
@@ -280,7 +279,7 @@ void Raytracer::configureTextureSystem() {
 
 void Raytracer::renderFrame(const char* camera) {
     configureTextureSystem();
-    GeometryReports reports(*this);
+    ErrorScope reports(errorManager);
     for (auto& set : geometrySets) set.second.finalize();
 
     FrameWorld world;
@@ -321,117 +320,126 @@ void Raytracer::placeLights(const CameraRecord&) {
     }
 }
 
-void Raytracer::renderCamera(CameraRecord& record, FrameWorld& world) {
+// The scene freezes what render time reads of the options and of this renderer's named
+// spaces; from then on nothing that renders reaches back into the scene interface.
+Scene::Scene(Raytracer* raytracer, ovo::Camera* camera, Primitive* primitive, Sampler* sampler,
+             OIIO::TextureSystem* textureSystem, Options& options)
+    : Scene(camera, primitive, sampler, textureSystem, options,
+            raytracer ? raytracer->getNamedSpaces() : NamedSpaces()) {}
+
+bool Raytracer::checkRenderable(CameraRecord& record, std::vector<OutputRecord>& assigned) {
     const Options& o = record.options;
     const char* name = record.name.c_str();
-    record.outputs.clear();
+    assigned.clear();
     for (const OutputRecord& output : outputs)
-        if (output.camera == record.name) record.outputs.push_back(&output);
-    if (record.outputs.empty()) {
+        if (output.camera == record.name) assigned.push_back(output);
+    if (assigned.empty()) {
         errorManager->Severe(
             "Render(\"%s\"): no output(s) assigned to camera. Rendering aborted ...", name);
-        return;
+        return false;
     }
-    if (o.integratorName == "null") {
-        record.outputs.clear();
-        return;
-    }
+    if (o.integratorName == "null") return false;
     if (o.resolution[0] < 1 || o.resolution[1] < 1 || o.pixelSamples[0] < 1 ||
         o.pixelSamples[1] < 1) {
         errorManager->Severe(
             "Render(\"%s\"): resolution %d x %d with %d x %d samples per pixel. Rendering "
             "aborted ...",
             name, o.resolution[0], o.resolution[1], o.pixelSamples[0], o.pixelSamples[1]);
-        record.outputs.clear();
-        return;
+        return false;
     }
+    return true;
+}
 
+// Every plugin of the frame is made before an output file is opened, so that a frame that
+// cannot be rendered leaves no half-written image behind. Throws the Error of a plugin that
+// cannot be loaded or makes nothing.
+void Raytracer::makeFramePlugins(const CameraRecord& record, FramePlugins& frame) {
+    const Options& o = record.options;
     std::string pluginPath = getOptions().searchPaths.plugin;
     unsigned resolution[2] = {unsigned(o.resolution[0]), unsigned(o.resolution[1])};
     unsigned samples[2] = {unsigned(o.pixelSamples[0]), unsigned(o.pixelSamples[1])};
-    unsigned bucketSize[2] = {unsigned(std::max(o.bucketSize[0], 0)),
-                              unsigned(std::max(o.bucketSize[1], 0))};
     Extent2D crop = {o.crop[0], o.crop[1], o.crop[2], o.crop[3]};
     float filterWidth[2] = {o.filterWidth[0], o.filterWidth[1]};
 
+    ParameterSet filterParameters, cameraParameters, samplerParameters;
+    filterParameters = o.filterParameters;
+    cameraParameters = record.parameters;
+    samplerParameters = o.samplerParameters;
+
+    Filter* filter = createFilter(o.filterName, pluginPath, filterWidth, filterParameters);
+    if (!filter)
+        throw Error(Error::PluginLoadFailed, "Filter \"%s\" made nothing", o.filterName.c_str());
+    frame.film.reset(new Film(resolution, crop, filter));
+    frame.camera.reset(createCamera(o.projection, pluginPath, record.cameraTransform,
+                                    frame.film.get(), cameraParameters));
+    if (!frame.camera)
+        throw Error(Error::PluginLoadFailed, "Camera \"%s\" made nothing", o.projection.c_str());
+    frame.sampler.reset(createSampler(o.samplerName, pluginPath, resolution, samples, crop,
+                                      filterWidth, samplerParameters));
+    if (!frame.sampler)
+        throw Error(Error::PluginLoadFailed, "Sampler \"%s\" made nothing", o.samplerName.c_str());
+}
+
+// The world primitive, built once per frame for all its cameras; an empty world still gets an
+// aggregate, so that every ray finds nothing the same way.
+Reference<Primitive> Raytracer::worldPrimitive(FrameWorld& world) {
+    if (!world.built) {
+        world.primitive = worldNode ? buildPrimitive(*worldNode) : Reference<Primitive>();
+        world.built = true;
+    }
+    if (world.primitive) return world.primitive;
+    const Options& o = getOptions();
+    std::vector<Reference<Primitive>> none;
+    ParameterSet parameters;
+    parameters = o.acceleratorParameters;
+    Reference<Primitive> empty(
+        createAggregate(o.acceleratorName, o.searchPaths.plugin, "accelerator", none, parameters));
+    return empty ? empty : Reference<Primitive>(new Aggregate());
+}
+
+void Raytracer::renderCamera(CameraRecord& record, FrameWorld& world) {
+    const Options& o = record.options;
+    const char* name = record.name.c_str();
+    std::vector<OutputRecord> assigned;
+    if (!checkRenderable(record, assigned)) return;
+    std::string pluginPath = getOptions().searchPaths.plugin;
     try {
         placeLights(record);
+        FramePlugins frame;
+        makeFramePlugins(record, frame);
+        defineCameraSpaces(*frame.camera, record.cameraTransform);
+        const Reference<Primitive> primitive = worldPrimitive(world);
 
-        ParameterSet filterParameters, cameraParameters, samplerParameters, orderParameters;
-        filterParameters = o.filterParameters;
-        cameraParameters = record.parameters;
-        samplerParameters = o.samplerParameters;
-        orderParameters = o.bucketOrderParameters;
-
-        Filter* filter = createFilter(o.filterName, pluginPath, filterWidth, filterParameters);
-        if (!filter)
-            throw Error(Error::PluginLoadFailed, "Filter \"%s\" made nothing",
-                        o.filterName.c_str());
-        std::unique_ptr<Film> film(new Film(resolution, crop, filter));
-
-        // Every plugin is made before an output file is opened, so that a frame that cannot
-        // be rendered leaves no half-written image behind.
-        std::unique_ptr<ovo::Camera> camera(createCamera(
-            o.projection, pluginPath, record.cameraTransform, film.get(), cameraParameters));
-        if (!camera)
-            throw Error(Error::PluginLoadFailed, "Camera \"%s\" made nothing",
-                        o.projection.c_str());
-        defineCameraSpaces(*camera, record.cameraTransform);
-
-        std::unique_ptr<Sampler> sampler(createSampler(
-            o.samplerName, pluginPath, resolution, samples, crop, filterWidth, samplerParameters));
-        if (!sampler)
-            throw Error(Error::PluginLoadFailed, "Sampler \"%s\" made nothing",
-                        o.samplerName.c_str());
-
-        if (!world.built) {
-            world.primitive = worldNode ? buildPrimitive(*worldNode) : Reference<Primitive>();
-            world.built = true;
-        }
-        Reference<Primitive> primitive = world.primitive;
-        if (!primitive) {
-            std::vector<Reference<Primitive>> none;
-            ParameterSet parameters;
-            parameters = o.acceleratorParameters;
-            primitive =
-                createAggregate(o.acceleratorName, pluginPath, "accelerator", none, parameters);
-            if (!primitive) primitive = new Aggregate();
-        }
-
-        std::unique_ptr<Scene> scene(new Scene(this, camera.get(), primitive.get(), sampler.get(),
-                                               textureSystem, getOptions()));
+        std::unique_ptr<Scene> scene(new Scene(this, frame.camera.get(), primitive.get(),
+                                               frame.sampler.get(), textureSystem, getOptions()));
+        scene->setProgressCallback(progressCallback, progressData);
         // A bucket side of 1 renders by streaming samples on this thread.
         if (o.bucketSize[0] > 1 && o.bucketSize[1] > 1) {
+            unsigned bucketSize[2] = {unsigned(o.bucketSize[0]), unsigned(o.bucketSize[1])};
+            unsigned resolution[2] = {unsigned(o.resolution[0]), unsigned(o.resolution[1])};
+            Extent2D crop = {o.crop[0], o.crop[1], o.crop[2], o.crop[3]};
+            float filterWidth[2] = {o.filterWidth[0], o.filterWidth[1]};
+            ParameterSet orderParameters;
+            orderParameters = o.bucketOrderParameters;
             std::unique_ptr<BucketOrder> order(createBucketOrder(
                 o.bucketOrderName, pluginPath, bucketSize, resolution, crop, orderParameters));
             if (order) scene->buildBuckets(*order, filterWidth);
         }
 
-        for (const OutputRecord* output : record.outputs) {
-            // A format without a writer is skipped silently; a file that cannot be written
-            // is worth a word.
-            if (!openOutput(*film, *output, pluginPath) &&
-                (output->mode == "rgb" || output->mode == "rgba" || output->mode == "a" ||
+        // A format without a writer is skipped silently; a file that cannot be written is
+        // worth a word.
+        for (const OutputRecord* output : scene->openOutputs(assigned, pluginPath))
+            if ((output->mode == "rgb" || output->mode == "rgba" || output->mode == "a" ||
                  output->mode == "z") &&
                 std::unique_ptr<OIIO::ImageOutput>(OIIO::ImageOutput::create(output->type)))
                 errorManager->Error("Render(\"%s\"): cannot write \"%s\". Skipping ...", name,
                                     output->name.c_str());
-        }
 
         const auto start = std::chrono::steady_clock::now();
         scene->render();
         const auto end = std::chrono::steady_clock::now();
         scene->closeOutputs();
-
-        const Options& top = getOptions();
-        if (top.statisticsLevel > 0) {
-            errorManager->Message("Rendering time %f\n",
-                                  std::chrono::duration<double>(end - start).count());
-            errorManager->Message("%s\n", OIIO::ustring::getstats(true).c_str());
-            if (textureSystem)
-                errorManager->Message("%s\n",
-                                      textureSystem->getstats(top.statisticsLevel, true).c_str());
-        }
+        reportStatistics(std::chrono::duration<double>(end - start).count());
         // The scene goes first: it refers to the camera, sampler and primitive.
         scene.reset();
     } catch (const Error& e) {
@@ -439,7 +447,15 @@ void Raytracer::renderCamera(CameraRecord& record, FrameWorld& world) {
     } catch (const std::bad_alloc&) {
         errorManager->Severe("Render(\"%s\"): out of memory. Rendering aborted ...", name);
     }
-    record.outputs.clear();
+}
+
+void Raytracer::reportStatistics(double seconds) {
+    const Options& top = getOptions();
+    if (top.statisticsLevel <= 0) return;
+    errorManager->Message("Rendering time %f\n", seconds);
+    errorManager->Message("%s\n", OIIO::ustring::getstats(true).c_str());
+    if (textureSystem)
+        errorManager->Message("%s\n", textureSystem->getstats(top.statisticsLevel, true).c_str());
 }
 
 }  // namespace ovo

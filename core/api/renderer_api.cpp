@@ -2,6 +2,8 @@
 // only what it needs. Sphere(r) forwards to the full sphere.
 #include "core/api/renderer_api.h"
 
+#include "core/plugins/factory.h"
+
 namespace ovo {
 
 RendererAPI::Generator::~Generator() {}
@@ -121,5 +123,11 @@ void RendererAPI::Disk(float, float, float, float) {}
 void RendererAPI::Hyperboloid(float*, float*, float) {}
 void RendererAPI::Paraboloid(float, float, float, float) {}
 void RendererAPI::Torus(float, float, float, float, float) {}
+
+RendererAPI::Generator* createGenerator(const std::string& name, std::string& searchPath,
+                                        ParameterSet& parameters) {
+    return findPluginEntry<OvoCreateGeneratorEntry>(name, searchPath, "generator",
+                                                    "createGenerator")(parameters);
+}
 
 }  // namespace ovo

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "core/params/error.h"
 #include "core/params/paramtype.h"
@@ -15,10 +16,10 @@ class ParameterSet;
 namespace ovo {
 
 class RendererAPI {
-public:
+  public:
     // Emits scene-description calls on a renderer; made by generator plugins.
     class Generator {
-    public:
+      public:
         Generator() {}
         Generator(const Generator&) {}
         Generator& operator=(const Generator&) { return *this; }
@@ -163,3 +164,12 @@ public:
 
 // Entry point every generator plugin exports.
 extern "C" typedef ovo::RendererAPI::Generator* (*OvoCreateGeneratorEntry)(ovo::ParameterSet&);
+
+namespace ovo {
+
+// Loads the generator plugin `name` (a scene-file reader: "rib" for .rib files); throws Error
+// when it cannot be loaded.
+RendererAPI::Generator* createGenerator(const std::string& name, std::string& searchPath,
+                                        ParameterSet& parameters);
+
+}  // namespace ovo

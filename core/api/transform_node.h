@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/geometry/reference.h"
+#include "core/base/reference.h"
 #include "core/math/aabb.h"
 #include "core/math/motion.h"
 #include "core/params/parameter.h"

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "core/geometry/reference.h"
+#include "core/base/reference.h"
 #include "core/math/tuple.h"
 #include "core/shading/shader_group.h"
 

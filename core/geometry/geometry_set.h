@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "core/geometry/reference.h"
+#include "core/base/reference.h"
 
 namespace ovo {
 

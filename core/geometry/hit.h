@@ -5,7 +5,7 @@
 #include <list>
 
 #include "core/geometry/attributes.h"
-#include "core/geometry/reference.h"
+#include "core/base/reference.h"
 #include "core/geometry/shape.h"
 #include "core/math/ray.h"
 #include "core/math/transform.h"

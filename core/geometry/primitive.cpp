@@ -4,34 +4,13 @@
 
 #include <OpenImageIO/errorhandler.h>
 
-#include <atomic>
 #include <cmath>
 
 #include "core/geometry/geometry_set.h"
 #include "core/params/error.h"
+#include "core/plugins/factory.h"
 
 namespace ovo {
-
-// ---------------------------------------------------------------------------------------------
-// Reporting
-
-namespace {
-
-std::atomic<ErrorManager*> g_geometryErrors{nullptr};
-
-}  // namespace
-
-void setGeometryErrorManager(ErrorManager* manager) {
-    g_geometryErrors.store(manager, std::memory_order_release);
-}
-
-ErrorManager& geometryErrorManager() {
-    if (ErrorManager* manager = g_geometryErrors.load(std::memory_order_acquire)) return *manager;
-    // Keeps the shared default handler's verbosity as it is.
-    static ErrorManager* const fallback =
-        ErrorManager::Create(nullptr, DefaultHandler::instance().verbosity());
-    return *fallback;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Helpers shared by the primitives that fill hits
@@ -145,7 +124,7 @@ bool GeometricPrimitive::passesFilter(const Hit& hit) const {
 ControlMeshPrimitive::ControlMeshPrimitive(const Reference<Shape>& shape,
                                            const PrimitiveAttributes& attributes)
     : GeometricPrimitive(shape, attributes) {
-    if (!shape) geometryErrorManager().Error("ControlMeshPrimitive: no shape. Ignoring ...");
+    if (!shape) ErrorScope::current().Error("ControlMeshPrimitive: no shape. Ignoring ...");
 }
 
 bool ControlMeshPrimitive::intersect(const Ray& ray, Hit& hit) const {
@@ -179,7 +158,7 @@ NoPPrimitive::NoPPrimitive(const Reference<Shape>& shape, const PrimitiveAttribu
       o2w(&objectToWorld),
       w2o(&worldToObject),
       identity(isIdentity(objectToWorld) && isIdentity(worldToObject)) {
-    if (!shape) geometryErrorManager().Error("NoPPrimitive: no shape. Ignoring ...");
+    if (!shape) ErrorScope::current().Error("NoPPrimitive: no shape. Ignoring ...");
 }
 
 bool NoPPrimitive::intersect(const Ray& ray, Hit& hit) const {
@@ -216,9 +195,9 @@ Aabb NoPPrimitive::worldExtent() const {
 
 MotionPrimitive::MotionPrimitive(const Reference<Primitive>& content, const MotionTransform& motion)
     : content(content), motion(motion) {
-    if (!content) geometryErrorManager().Error("MotionPrimitive: no content. Ignoring ...");
+    if (!content) ErrorScope::current().Error("MotionPrimitive: no content. Ignoring ...");
     if (this->motion.size() == 0) {
-        geometryErrorManager().Error(
+        ErrorScope::current().Error(
             "MotionPrimitive: motion transform without samples. Using the identity");
         this->motion = Transform::Identity;
     }
@@ -253,7 +232,7 @@ Aabb MotionPrimitive::worldExtent() const {
 Instance::Instance(const Reference<Primitive>& object, const Transform& objectToWorld,
                    const PrimitiveAttributes& attributes)
     : object(object), attributes(attributes), o2w(objectToWorld), w2o(objectToWorld.inverse()) {
-    if (!object) geometryErrorManager().Error("Instance: no object. Ignoring ...");
+    if (!object) ErrorScope::current().Error("Instance: no object. Ignoring ...");
 }
 
 // An instance hidden from a kind of ray hides its whole object from it.
@@ -296,6 +275,13 @@ void Aggregate::computeBbox() {
     bound = Aabb();
     for (const Reference<Primitive>& p : primitives)
         if (p) bound += p->worldExtent();
+}
+
+Aggregate* createAggregate(const std::string& name, const std::string& searchPath,
+                           const std::string& kind, std::vector<Reference<Primitive>>& primitives,
+                           ParameterSet& parameters) {
+    return findPluginEntry<OvoCreateAggregateEntry>(name, searchPath, kind, "createAggregate")(
+        primitives, parameters);
 }
 
 }  // namespace ovo

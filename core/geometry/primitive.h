@@ -3,11 +3,12 @@
 // Aggregates whose concrete accelerators are plugins exporting `createAggregate`.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "core/geometry/attributes.h"
 #include "core/geometry/hit.h"
-#include "core/geometry/reference.h"
+#include "core/base/reference.h"
 #include "core/geometry/shape.h"
 #include "core/math/aabb.h"
 #include "core/math/motion.h"
@@ -17,15 +18,7 @@
 
 namespace ovo {
 
-class ErrorManager;
 class ShaderEnvironment;
-
-// Where geometry code without a renderer at hand (primitive constructors, accelerator and solid
-// plugins) reports. The renderer installs its manager before it builds primitives and
-// aggregates and removes it (null) when it goes away; with none installed, reports go to a
-// process-lived manager on the library's default handler.
-void setGeometryErrorManager(ErrorManager* manager);
-ErrorManager& geometryErrorManager();
 
 class Primitive : public ReferenceCounted {
   public:
@@ -144,6 +137,12 @@ class Aggregate : public Primitive {
     std::vector<Reference<Primitive>> primitives;
     Aabb bound;
 };
+
+// Loads the aggregate plugin `name` of kind "accelerator" (scene accelerators) or "shape" (the
+// solid operators) and makes an aggregate of `primitives`; throws Error when it cannot be loaded.
+Aggregate* createAggregate(const std::string& name, const std::string& searchPath,
+                           const std::string& kind, std::vector<Reference<Primitive>>& primitives,
+                           ParameterSet& parameters);
 
 }  // namespace ovo
 

@@ -3,6 +3,7 @@
 #include "core/geometry/shape.h"
 
 #include "core/geometry/hit.h"
+#include "core/plugins/factory.h"
 
 namespace ovo {
 
@@ -66,6 +67,25 @@ void Shape::computeNormalDerivatives(const Vector& dpdu, const Vector& dpdv, con
     const float r = 1.0f / (E * G - F * F);
     dndu = Vector((f * F - e * G) * r * dpdu + (e * F - f * E) * r * dpdv);
     dndv = Vector((g * F - f * G) * r * dpdu + (f * F - g * E) * r * dpdv);
+}
+
+Shape* createShape(const std::string& name, std::string& searchPath, RendererAPI& renderer,
+                   const Transform& objectToWorld, const ShapeAttributes& attributes,
+                   ParameterSet& parameters) {
+    auto create = findPluginEntry<OvoCreateShapeEntry>(name, searchPath, "shape", "createShape");
+    Shape* shape = create(renderer, objectToWorld, attributes, parameters);
+    if (!shape) return nullptr;
+    if (Parameter* p = parameters.find("N", TypeNormal))
+        shape->setN(shape->createNormalInterpolator(*p));
+    if (Parameter* p = parameters.find("C", TypeColor))
+        shape->setCs(shape->createColorInterpolator(*p));
+    if (Parameter* p = parameters.find("opacity", TypeColor))
+        shape->setOs(shape->createColorInterpolator(*p));
+    if (Parameter* p = parameters.find("s", TypeFloat))
+        shape->setS(shape->createFloatInterpolator(*p));
+    if (Parameter* p = parameters.find("t", TypeFloat))
+        shape->setT(shape->createFloatInterpolator(*p));
+    return shape;
 }
 
 }  // namespace ovo

@@ -4,11 +4,12 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/geometry/attributes.h"
 #include "core/geometry/interpolator.h"
-#include "core/geometry/reference.h"
+#include "core/base/reference.h"
 #include "core/math/aabb.h"
 #include "core/math/ray.h"
 #include "core/math/transform.h"
@@ -97,6 +98,13 @@ class Shape : public ReferenceCounted {
     ShapeAttributes attributes;
     bool handednessSwapped;  // the object-to-world transform mirrors space
 };
+
+// Loads the shape plugin `name` and makes a shape of it, then asks the shape for the
+// interpolators of the primitive variables the core interpolates itself ("N", "C", "opacity",
+// "s" and "t") when the parameters hold them. Throws Error when the plugin cannot be loaded.
+Shape* createShape(const std::string& name, std::string& searchPath, RendererAPI& renderer,
+                   const Transform& objectToWorld, const ShapeAttributes& attributes,
+                   ParameterSet& parameters);
 
 }  // namespace ovo
 

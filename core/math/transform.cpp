@@ -1,7 +1,7 @@
 #include "core/math/transform.h"
 
 #include "core/math/constants.h"
-#include "core/params/error.h"
+#include "core/base/error.h"
 
 #include <cmath>
 

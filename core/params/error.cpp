@@ -48,43 +48,19 @@ DefaultHandler& DefaultHandler::instance() {
 
 namespace {
 // The handler exists once the library is loaded, whoever asks first.
-const DefaultHandler& g_defaultHandlerAtLoad = DefaultHandler::instance();
+const DefaultHandler& defaultHandlerAtLoad = DefaultHandler::instance();
 }  // namespace
 
 namespace ovo {
 
 // ---------------------------------------------------------------------------------------------
-// Error
-
-Error::Error(Code code, const char* format, ...) : m_code(code) {
-    m_message[0] = '\0';
-    if (format) {
-        va_list args;
-        va_start(args, format);
-        // vsnprintf stops at the buffer's end and always terminates: longer text is cut.
-        std::vsnprintf(m_message, sizeof(m_message), format, args);
-        va_end(args);
-    }
-}
-
-Error::Error(const Error& other) : std::exception(other), m_code(other.m_code) {
-    std::memcpy(m_message, other.m_message, sizeof(m_message));
-}
-
-Error& Error::operator=(const Error& other) {
-    m_code = other.m_code;
-    std::memmove(m_message, other.m_message, sizeof(m_message));
-    return *this;
-}
-
-// ---------------------------------------------------------------------------------------------
 // ErrorManager
 
-ErrorManager::ErrorManager() : m_verbosity(1), m_handler(&DefaultHandler::instance()) {}
+ErrorManager::ErrorManager() : verbosity(1), handler(&DefaultHandler::instance()) {}
 
 ErrorManager* ErrorManager::Create(OIIO::ErrorHandler* handler, int verbosity) {
     ErrorManager* manager = new ErrorManager();
-    manager->m_verbosity = verbosity;
+    manager->verbosity = verbosity;
     manager->Handler(handler);
     return manager;
 }
@@ -93,18 +69,18 @@ void* ErrorManager::operator new(std::size_t size) { return ::operator new(size)
 
 void ErrorManager::operator delete(void* p, std::size_t) { ::operator delete(p); }
 
-void ErrorManager::Verbosity(int verbosity) {
-    m_verbosity = verbosity;
-    m_handler->verbosity(verbosity);
+void ErrorManager::Verbosity(int level) {
+    verbosity = level;
+    handler->verbosity(level);
 }
 
-void ErrorManager::Handler(OIIO::ErrorHandler* handler) {
-    m_handler = handler ? handler : &DefaultHandler::instance();
-    m_handler->verbosity(m_verbosity);
+void ErrorManager::Handler(OIIO::ErrorHandler* installed) {
+    handler = installed ? installed : &DefaultHandler::instance();
+    handler->verbosity(verbosity);
 }
 
 OIIO::ErrorHandler* ErrorManager::Handler() const {
-    return m_handler == &DefaultHandler::instance() ? nullptr : m_handler;
+    return handler == &DefaultHandler::instance() ? nullptr : handler;
 }
 
 void ErrorManager::report(int code, const char* format, va_list args) {
@@ -120,7 +96,7 @@ void ErrorManager::report(int code, const char* format, va_list args) {
         }
     }
     // The handler filters by its own verbosity, so a host handler sees every message.
-    (*m_handler)(code, text);
+    (*handler)(code, text);
 }
 
 #define OVO_REPORT(code)          \
@@ -138,5 +114,27 @@ void ErrorManager::Message(const char* format, ...) { OVO_REPORT(OIIO::ErrorHand
 #undef OVO_REPORT
 
 void ErrorManager::Debug(const char*, ...) {}
+
+// ---------------------------------------------------------------------------------------------
+// ErrorScope
+
+namespace {
+thread_local ErrorManager* boundManager = nullptr;
+}  // namespace
+
+ErrorScope::ErrorScope(ErrorManager* manager) : previous(boundManager) {
+    if (manager) boundManager = manager;
+}
+
+ErrorScope::~ErrorScope() { boundManager = previous; }
+
+ErrorManager& ErrorScope::current() {
+    if (boundManager) return *boundManager;
+    // Made once, never freed: reports may come from static destructors. It keeps the shared
+    // default handler's verbosity as it is.
+    static ErrorManager* const fallback =
+        ErrorManager::Create(nullptr, DefaultHandler::instance().verbosity());
+    return *fallback;
+}
 
 }  // namespace ovo

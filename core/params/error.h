@@ -1,20 +1,15 @@
 // Diagnostics: the ErrorManager that every component reports through, the library's
-// DefaultHandler that prints to the standard streams, and the Error exception that
-// carries a code and a formatted message where a failure must unwind.
+// DefaultHandler that prints to the standard streams, and the scope through which code that
+// has no renderer of its own reports to the renderer that called it.
 #pragma once
 
 #include <OpenImageIO/errorhandler.h>
 
 #include <cstdarg>
 #include <cstddef>
-#include <exception>
 #include <string>
 
-#if defined(__GNUC__)
-#define OVO_PRINTF(fmt, first) __attribute__((format(printf, fmt, first)))
-#else
-#define OVO_PRINTF(fmt, first)
-#endif
+#include "core/base/error.h"
 
 // The library's own handler: INFO and plain messages to stdout, the rest to stderr,
 // filtered by its verbosity. One instance lives for the whole process.
@@ -29,27 +24,6 @@ class DefaultHandler : public OIIO::ErrorHandler {
 
 namespace ovo {
 
-class Error : public std::exception {
-  public:
-    enum Code : int {
-        PluginNotFound = 3,       // "Unable to find plugin \"%s\""
-        PluginLoadFailed = 4,     // cannot open the library or find its entry symbol
-        AggregateIntersect = 14,  // base Aggregate::intersect(const Ray&) called
-        InvalidSkew = 61,         // "Skew: invalid angle. Ignoring ..."
-    };
-
-    Error(Code code, const char* format, ...) OVO_PRINTF(3, 4);
-    Error(const Error& other);
-    Error& operator=(const Error& other);
-
-    Code code() const { return m_code; }
-    const char* what() const noexcept override { return m_message; }
-
-  private:
-    Code m_code;
-    char m_message[1024];  // always NUL-terminated; longer messages are truncated
-};
-
 class ErrorManager {
   public:
     // A null handler means the library's DefaultHandler. Both the manager and the
@@ -57,7 +31,7 @@ class ErrorManager {
     static ErrorManager* Create(OIIO::ErrorHandler* handler, int verbosity);
 
     void Verbosity(int verbosity);
-    int Verbosity() const { return m_verbosity; }
+    int Verbosity() const { return verbosity; }
 
     // Null installs the default handler; Handler() answers null for the default one.
     void Handler(OIIO::ErrorHandler* handler);
@@ -83,8 +57,27 @@ class ErrorManager {
   private:
     void report(int code, const char* format, va_list args);
 
-    int m_verbosity;
-    OIIO::ErrorHandler* m_handler;
+    int verbosity;
+    OIIO::ErrorHandler* handler;
+};
+
+// Aggregate and solid plugins and the primitive constructors have no renderer to report to:
+// their entries and constructors take no renderer. A renderer therefore binds its manager
+// for the duration of each call that runs such code; the binding belongs to the calling thread
+// and nests, so two renderers in one process (or on two threads) never report through each
+// other's manager. Without a binding, reports go to the process's default manager.
+class ErrorScope {
+  public:
+    explicit ErrorScope(ErrorManager* manager);
+    ~ErrorScope();
+    ErrorScope(const ErrorScope&) = delete;
+    ErrorScope& operator=(const ErrorScope&) = delete;
+
+    // The manager bound on this thread, or the default one.
+    static ErrorManager& current();
+
+  private:
+    ErrorManager* previous;
 };
 
 }  // namespace ovo

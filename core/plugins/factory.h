@@ -1,61 +1,53 @@
-// Plugin factories: one per object kind. Each turns a plugin name into the file
-// <name>.<kind>.<ext>, finds it on the search path, loads it once for the whole process,
-// fetches its entry point and calls it. The returned object belongs to the caller.
-// Failures throw Error: 3 when no file is found, 4 when the library or its entry cannot
-// be loaded. A loaded plugin is cached by its name alone and served from the cache from then
-// on, whatever search path or kind word later requests give.
+// The generic plugin factory: turns a plugin name into the file <name>.<kind>.<ext>, finds it
+// on the search path, loads it once for the whole process, fetches its entry point and keeps
+// it in a cache of its entry type. Each object kind has its create function beside its base
+// class (createShape beside Shape, createCamera beside Camera, ...); they all come here.
+//
+// Failures throw Error: 3 when no file is found, 4 when the library or its entry cannot be
+// loaded. A loaded plugin is cached by its name alone and served from the cache from then on,
+// whatever search path or kind word later requests give. Factories are used from the thread
+// that describes the scene; the caches take no lock.
 #pragma once
 
+#include <map>
+#include <memory>
 #include <string>
-#include <vector>
 
-#include "core/api/renderer_api.h"
-#include "core/geometry/reference.h"
-#include "core/params/parameter.h"
-#include "core/render/extent.h"
+#include "core/base/error.h"
+#include "core/plugins/plugin.h"
 
 namespace ovo {
 
-class Aggregate;
-class Attributes;
-class BucketOrder;
-class Camera;
-class Film;
-class Filter;
-class Integrator;
-class MotionTransform;
-class Primitive;
-class Sampler;
-class Shader;
-class Shape;
-class Transform;
+// <name>.<kind>.<platform extension>, or <name>.<extension> for an empty kind.
+std::string pluginFileName(const std::string& name, const std::string& kind);
+// The full path of the plugin file on the search path; throws Error 3 when there is none.
+std::string findPluginFile(const std::string& name, const std::string& searchPath,
+                           const std::string& kind);
 
-// Also asks the new shape for the interpolators of "N", "C", "opacity", "s" and "t" when
-// the parameters hold them.
-Shape* createShape(const std::string& name, std::string& searchPath, RendererAPI& renderer,
-                   const Transform& objectToWorld, const Attributes& attributes,
-                   ParameterSet& parameters);
-Camera* createCamera(const std::string& name, std::string& searchPath,
-                     const MotionTransform& cameraTransform, Film* film, ParameterSet& parameters);
-// kind is "accelerator" for scene accelerators and "shape" for the solid operators.
-Aggregate* createAggregate(const std::string& name, const std::string& searchPath,
-                           const std::string& kind, std::vector<Reference<Primitive>>& primitives,
-                           ParameterSet& parameters);
-Integrator* createIntegrator(const std::string& name, const std::string& searchPath,
-                             ParameterSet& parameters);
-RendererAPI::Generator* createGenerator(const std::string& name, std::string& searchPath,
-                                        ParameterSet& parameters);
-// Only loads the shader plugin and calls its entry; binding arguments is the caller's work.
-Shader* createShaderPlugin(const std::string& name, const std::string& searchPath);
+// One loaded plugin of one kind. Never destroyed: the library stays loaded until exit.
+template <class Entry>
+struct PluginFactory {
+    PluginFactory(const std::string& fileName, const char* symbol)
+        : plugin(fileName), create(reinterpret_cast<Entry>(plugin.getSymbol(symbol))) {}
 
-// filterWidth[2] are full widths; the filter receives half of each.
-Filter* createFilter(const std::string& name, const std::string& searchPath,
-                     const float* filterWidth, ParameterSet& parameters);
-Sampler* createSampler(const std::string& name, const std::string& searchPath, unsigned* resolution,
-                       unsigned* samplesPerPixel, Extent2D& crop, float* filterWidth,
-                       ParameterSet& parameters);
-BucketOrder* createBucketOrder(const std::string& name, const std::string& searchPath,
-                               unsigned* bucketSize, unsigned* resolution, Extent2D& crop,
-                               ParameterSet& parameters);
+    Plugin plugin;
+    Entry create;
+};
+
+// The entry `symbol` of the plugin `name` of kind `kind`.
+template <class Entry>
+Entry findPluginEntry(const std::string& name, const std::string& searchPath,
+                      const std::string& kind, const char* symbol) {
+    // One cache per entry type, never freed, so that plugins stay reachable (and usable by
+    // static destructors) until the process ends.
+    static auto* cache = new std::map<std::string, PluginFactory<Entry>*>();
+    auto found = cache->find(name);
+    if (found != cache->end()) return found->second->create;
+    // Cached only once both the library and its entry are there, so a failure can be retried.
+    std::unique_ptr<PluginFactory<Entry>> factory(
+        new PluginFactory<Entry>(findPluginFile(name, searchPath, kind), symbol));
+    (*cache)[name] = factory.get();
+    return factory.release()->create;
+}
 
 }  // namespace ovo

@@ -2,7 +2,7 @@
 
 #include <OpenImageIO/plugin.h>
 
-#include "core/params/error.h"
+#include "core/base/error.h"
 
 namespace ovo {
 

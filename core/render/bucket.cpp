@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/plugins/factory.h"
+
 namespace ovo {
 
 namespace {
@@ -64,5 +66,13 @@ BucketOrder::BucketOrder(unsigned* const size, unsigned* const resolution, Exten
 }
 
 BucketOrder::~BucketOrder() {}
+
+BucketOrder* createBucketOrder(const std::string& name, const std::string& searchPath,
+                               unsigned* bucketSize, unsigned* resolution, Extent2D& crop,
+                               ParameterSet& parameters) {
+    return findPluginEntry<OvoCreateBucketOrderEntry>(
+        name, searchPath, "bucketorder", "createBucketOrder")(bucketSize, resolution, crop,
+                                                              parameters);
+}
 
 }  // namespace ovo

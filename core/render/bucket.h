@@ -2,6 +2,7 @@
 // decide the order in which they are rendered.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "core/params/parameter.h"
@@ -69,6 +70,11 @@ class BucketOrder {
     RasterExtent extent;
     unsigned nx, ny;
 };
+
+// Loads the bucket-order plugin `name`; throws Error when it cannot be loaded.
+BucketOrder* createBucketOrder(const std::string& name, const std::string& searchPath,
+                               unsigned* bucketSize, unsigned* resolution, Extent2D& crop,
+                               ParameterSet& parameters);
 
 }  // namespace ovo
 

@@ -1,5 +1,6 @@
 #include "core/render/camera.h"
 
+#include "core/plugins/factory.h"
 #include "core/render/film.h"
 
 namespace ovo {
@@ -93,6 +94,12 @@ float ProjectiveCamera::screenDepth(const Point& p) const {
     const float z = m.m[2][0] * p.x + m.m[2][1] * p.y + m.m[2][2] * p.z + m.m[2][3];
     const float w = m.m[3][0] * p.x + m.m[3][1] * p.y + m.m[3][2] * p.z + m.m[3][3];
     return w == 1.0f ? z : z / w;
+}
+
+Camera* createCamera(const std::string& name, std::string& searchPath,
+                     const MotionTransform& cameraTransform, Film* film, ParameterSet& parameters) {
+    return findPluginEntry<OvoCreateCameraEntry>(name, searchPath, "camera", "createCamera")(
+        cameraTransform, film, parameters);
 }
 
 }  // namespace ovo

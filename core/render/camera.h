@@ -3,6 +3,8 @@
 // the "camera", "screen", "raster" and "NDC" coordinate systems.
 #pragma once
 
+#include <string>
+
 #include "core/math/motion.h"
 #include "core/math/ray.h"
 #include "core/math/transform.h"
@@ -84,6 +86,10 @@ class ProjectiveCamera : public Camera {
     float lensRadius;
     float focalDistance;
 };
+
+// Loads the camera plugin `name` and makes a camera of it; throws Error when it cannot be loaded.
+Camera* createCamera(const std::string& name, std::string& searchPath,
+                     const MotionTransform& cameraTransform, Film* film, ParameterSet& parameters);
 
 }  // namespace ovo
 

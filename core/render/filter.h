@@ -1,6 +1,8 @@
 // Filter: the base of reconstruction-filter plugins. The film tabulates it once.
 #pragma once
 
+#include <string>
+
 #include "core/params/parameter.h"
 
 namespace ovo {
@@ -16,6 +18,11 @@ class Filter {
     float xwidth, ywidth;
     float invXwidth, invYwidth;
 };
+
+// Loads the filter plugin `name`; filterWidth[2] are full widths, the filter receives half of
+// each. Throws Error when it cannot be loaded.
+Filter* createFilter(const std::string& name, const std::string& searchPath,
+                     const float* filterWidth, ParameterSet& parameters);
 
 }  // namespace ovo
 

@@ -2,6 +2,8 @@
 // calls none; the factory exists so that hosts can.
 #pragma once
 
+#include <string>
+
 #include "core/params/parameter.h"
 
 namespace ovo {
@@ -11,6 +13,10 @@ class Integrator {
     virtual ~Integrator();
     virtual void integrate() = 0;
 };
+
+// Loads the integrator plugin `name`; throws Error when it cannot be loaded.
+Integrator* createIntegrator(const std::string& name, const std::string& searchPath,
+                             ParameterSet& parameters);
 
 }  // namespace ovo
 

@@ -1,9 +1,9 @@
 #include "core/render/output.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
-#include "core/api/options.h"
 #include "core/render/film.h"
 
 namespace ovo {
@@ -94,6 +94,26 @@ void writeRegion(Film& film, const RasterExtent& region, bool normalise,
 }
 
 }  // namespace
+
+std::string imageFormatName(std::string word) {
+    for (char& c : word) c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (word == "tif" || word == "tiff" || word == "zfile" || word == "shadow") return "tiff";
+    if (word == "exr" || word == "openexr") return "openexr";
+    if (word == "jpg" || word == "jpeg") return "jpeg";
+    if (word == "tga" || word == "targa") return "targa";
+    if (word == "ppm" || word == "pgm" || word == "pnm") return "pnm";
+    if (word == "sgi" || word == "rgb") return "sgi";
+    return word;
+}
+
+std::string imageFormatForFile(const std::string& name) {
+    const std::size_t slash = name.rfind('/');
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) ||
+        dot + 1 == name.size())
+        return "tiff";
+    return imageFormatName(name.substr(dot + 1));
+}
 
 bool acceptsRegions(OIIO::ImageOutput& output) {
     return output.supports("random_access") && output.supports("rectangles");

@@ -8,12 +8,31 @@
 #include <string>
 #include <vector>
 
+#include "core/params/parameter.h"
 #include "core/render/extent.h"
 
 namespace ovo {
 
 class Film;
-struct OutputRecord;
+
+// One image a camera writes.
+struct OutputRecord {
+    std::string name;    // image file name
+    std::string type;    // format name handed to OpenImageIO ("png", "tiff", "openexr")
+    std::string mode;    // "rgb", "rgba", "a" or "z"
+    std::string camera;  // the camera it belongs to
+    float gain = 1.0f;   // stored, not applied
+    float gamma = 1.0f;
+    int quantize[4] = {0, 255, 0, 255};
+    float dither = 0.0f;
+    ParameterSet parameters;
+};
+
+// The OpenImageIO format for a display type or a file extension: "tiff", "png", "openexr",
+// ...; unknown words are passed on as they are (OpenImageIO may know them).
+std::string imageFormatName(std::string word);
+// The format a file name asks for by its extension; TIFF when it has none.
+std::string imageFormatForFile(const std::string& name);
 
 // Creates a writer for record.type, describes the film's window, the channels of record.mode
 // ("rgb", "rgba", "a" or "z") and record.gamma, opens record.name and attaches the writer to

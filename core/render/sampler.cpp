@@ -3,6 +3,8 @@
 #include <climits>
 #include <cmath>
 
+#include "core/plugins/factory.h"
+
 namespace ovo {
 
 namespace {
@@ -45,6 +47,13 @@ int Sampler::totalSamples() const {
 void Sampler::setSamplingBoundaries(const RasterExtent& e) {
     extent = e;
     reset();
+}
+
+Sampler* createSampler(const std::string& name, const std::string& searchPath, unsigned* resolution,
+                       unsigned* samplesPerPixel, Extent2D& crop, float* filterWidth,
+                       ParameterSet& parameters) {
+    return findPluginEntry<OvoCreateSamplerEntry>(name, searchPath, "sampler", "createSampler")(
+        resolution, samplesPerPixel, crop, filterWidth, parameters);
 }
 
 }  // namespace ovo

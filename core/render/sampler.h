@@ -2,6 +2,8 @@
 // sample space. Each render thread uses its own clone.
 #pragma once
 
+#include <string>
+
 #include "core/params/parameter.h"
 #include "core/render/extent.h"
 #include "core/render/sample.h"
@@ -33,6 +35,11 @@ class Sampler {
     float reserved[2];    // free for concrete samplers
     RasterExtent extent;  // x0, x1, y0, y1 (x1, y1 exclusive)
 };
+
+// Loads the sampler plugin `name`; throws Error when it cannot be loaded.
+Sampler* createSampler(const std::string& name, const std::string& searchPath, unsigned* resolution,
+                       unsigned* samplesPerPixel, Extent2D& crop, float* filterWidth,
+                       ParameterSet& parameters);
 
 }  // namespace ovo
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <mutex>
 
-#include "core/api/options.h"
 #include "core/geometry/primitive.h"
 #include "core/math/constants.h"
 #include "core/render/camera.h"
@@ -22,9 +22,6 @@ namespace ovo {
 
 namespace {
 
-RenderProgressCallback progressCallback = nullptr;
-void* progressUser = nullptr;
-
 // Streaming reports progress every this many samples.
 const unsigned StreamingProgressStep = 4096;
 
@@ -41,17 +38,6 @@ class FlushDenormals {
 #endif
 };
 
-class PendingLock {
-  public:
-    explicit PendingLock(sys::ActiveMutex& m) : mutex(m) { mutex.lock(); }
-    ~PendingLock() { mutex.unlock(); }
-    PendingLock(const PendingLock&) = delete;
-    PendingLock& operator=(const PendingLock&) = delete;
-
-  private:
-    sys::ActiveMutex& mutex;
-};
-
 // Whether the pixels a sampling rectangle (x1, y1 exclusive) can reach through a filter of
 // half-widths hx, hy meet an inclusive pixel rectangle.
 bool reaches(const RasterExtent& s, float hx, float hy, const RasterExtent& r) {
@@ -64,28 +50,27 @@ bool reaches(const RasterExtent& s, float hx, float hy, const RasterExtent& r) {
 
 }  // namespace
 
-void setRenderProgressCallback(RenderProgressCallback callback, void* user) {
-    progressCallback = callback;
-    progressUser = user;
-}
-
-Scene::Scene(Raytracer* rt, Camera* cam, Primitive* prim, Sampler* smp, OIIO::TextureSystem* ts,
-             Options& options)
-    : raytracer(rt),
-      primitive(prim),
+Scene::Scene(Camera* cam, Primitive* prim, Sampler* smp, OIIO::TextureSystem* ts,
+             const RaySettings& settings, NamedSpaces spaces)
+    : primitive(prim),
       camera(cam),
       sampler(smp),
       textureSystem(ts),
       pendingMutex(0),
-      nextBucketIndex(0) {
-    minPixelDistance = options.occlusionCacheSettings[2];
-    maxPixelDistance = options.occlusionCacheSettings[1];
+      nextBucketIndex(0),
+      namedSpaces(std::move(spaces)) {
+    minPixelDistance = settings.occlusionCacheSettings[2];
+    maxPixelDistance = settings.occlusionCacheSettings[1];
     cosMaxAngle = std::cos(radians(10.0f));
-    maxDiffuseDepth = options.maxDiffuseDepth;
-    maxRayDepth = options.maxRayDepth;
-    maxDepthColor = options.maxDepthColor;
-    specularModel = options.specularModel;
+    maxDiffuseDepth = settings.maxDiffuseDepth;
+    maxRayDepth = settings.maxRayDepth;
+    maxDepthColor = settings.maxDepthColor;
+    specularModel = settings.specularModel;
     film = camera ? camera->getFilm() : nullptr;
+    if (film) {
+        resolution[0] = std::max(1u, film->xResolution());
+        resolution[1] = std::max(1u, film->yResolution());
+    }
 }
 
 Scene::~Scene() {
@@ -161,11 +146,17 @@ void Scene::buildBuckets(BucketOrder& order, const float* filterWidth) {
     }
 }
 
+std::vector<const OutputRecord*> Scene::openOutputs(const std::vector<OutputRecord>& records,
+                                                    const std::string& pluginSearchPath) {
+    std::vector<const OutputRecord*> failed;
+    outputs = records;
+    for (const OutputRecord& record : outputs)
+        if (!film || !openOutput(*film, record, pluginSearchPath)) failed.push_back(&record);
+    return failed;
+}
+
 void Scene::render() {
-    film = camera ? camera->getFilm() : nullptr;
     if (!camera || !sampler || !film) return;
-    progress = progressCallback;
-    progressData = progressUser;
 
     if (buckets.empty()) {
         renderStreaming();
@@ -221,7 +212,7 @@ void Scene::renderThread() {
             tile.addSample(Point(sample.imageX, sample.imageY, depth), colour, 1.0f);
         }
 
-        PendingLock lock(pendingMutex);
+        std::lock_guard<sys::ActiveMutex> lock(pendingMutex);
         film->merge(tile);
         b->completed(true);
         pending.push_back(b);
@@ -267,8 +258,7 @@ void Scene::renderStreaming() {
 }
 
 void Scene::closeOutputs() {
-    Film* f = camera ? camera->getFilm() : nullptr;
-    if (f) writeAndCloseOutputs(*f);
+    if (film) writeAndCloseOutputs(*film);
 }
 
 }  // namespace ovo

@@ -3,14 +3,20 @@
 #pragma once
 
 #include <OpenImageIO/texture.h>
+#include <OpenImageIO/ustring.h>
 
 #include <atomic>
 #include <list>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "core/math/ray.h"
+#include "core/math/transform.h"
 #include "core/math/tuple.h"
 #include "core/render/bucket.h"
+#include "core/render/output.h"
+#include "core/render/ray_settings.h"
 #include "core/render/sample.h"
 #include "sys/tasking.h"
 
@@ -27,33 +33,59 @@ struct Options;
 
 // Called as buckets complete (with the number done and the total), from the render threads
 // under the scene's lock, so it must be quick. Without buckets it counts samples instead, every
-// 4096 and once at the end, on the calling thread. Null switches it off. Read when render()
-// starts.
+// 4096 and once at the end, on the calling thread.
 typedef void (*RenderProgressCallback)(unsigned done, unsigned total, void* user);
-void setRenderProgressCallback(RenderProgressCallback callback, void* user);
+
+// Named coordinate systems by name ("camera", "screen", the scene's own), each mapping that
+// space to world space.
+typedef std::map<OIIO::ustring, Transform> NamedSpaces;
 
 class Scene {
   public:
+    // Made by Render. Defined by the scene interface (core/api), which freezes what render
+    // time needs of the options and of the renderer's named spaces into the constructor below:
+    // the render loop and the shading code never read the scene interface.
     Scene(Raytracer* raytracer, Camera* camera, Primitive* primitive, Sampler* sampler,
           OIIO::TextureSystem* textureSystem, Options& options);
+    // The camera's film is the frame's film; everything the scene reads is copied now.
+    Scene(Camera* camera, Primitive* primitive, Sampler* sampler,
+          OIIO::TextureSystem* textureSystem, const RaySettings& settings, NamedSpaces spaces);
     ~Scene();
     Scene(const Scene&) = delete;
     Scene& operator=(const Scene&) = delete;
 
     // Takes every bucket the order gives (the order stays the caller's).
     void buildBuckets(BucketOrder& order, const float* filterWidth);
+    // Keeps a copy of each record and opens its image on the film; returns the records whose
+    // image could not be opened (a format without a writer, a mode that is none of the four, a
+    // file that cannot be written), for the caller to report.
+    std::vector<const OutputRecord*> openOutputs(const std::vector<OutputRecord>& records,
+                                                 const std::string& pluginSearchPath);
+    // Null switches progress reports off.
+    void setProgressCallback(RenderProgressCallback callback, void* user) {
+        progress = callback;
+        progressData = user;
+    }
     void render();
     void closeOutputs();
     bool intersect(const Ray& ray, Hit& hit) const;
 
     static void doRenderThread(unsigned index, void* scene, unsigned count);
 
-    Raytracer* getRaytracer() const { return raytracer; }
     Primitive* getPrimitive() const { return primitive; }
     Camera* getCamera() const { return camera; }
     Sampler* getSampler() const { return sampler; }
     OIIO::TextureSystem* getTextureSystem() const { return textureSystem; }
     const std::vector<Bucket*>& getBuckets() const { return buckets; }
+    const std::vector<OutputRecord>& getOutputs() const { return outputs; }
+    // The named coordinate system `name` (its space to world), or null when there is none.
+    const Transform* findNamedSpace(OIIO::ustring name) const {
+        const auto found = namedSpaces.find(name);
+        return found == namedSpaces.end() ? nullptr : &found->second;
+    }
+    // The film's full resolution, at least 1 by 1.
+    unsigned xResolution() const { return resolution[0]; }
+    unsigned yResolution() const { return resolution[1]; }
 
     // Ray-tracing and global-illumination settings copied from the options.
     float weightThreshold = 0.5f;
@@ -74,7 +106,6 @@ class Scene {
     // Weights and writes the pending buckets that are ready, front first. Under pendingMutex.
     void writeReadyBuckets();
 
-    Raytracer* raytracer;
     Primitive* primitive;
     Camera* camera;
     Sampler* sampler;
@@ -85,7 +116,10 @@ class Scene {
     std::atomic<unsigned> nextBucketIndex;
     unsigned completedBuckets = 0;
     Film* film = nullptr;
-    RenderProgressCallback progress = nullptr;  // copied when render() starts
+    NamedSpaces namedSpaces;
+    unsigned resolution[2] = {1, 1};
+    std::vector<OutputRecord> outputs;
+    RenderProgressCallback progress = nullptr;
     void* progressData = nullptr;
     std::vector<float> scratch;  // gamma copies of written regions; used under pendingMutex
 };

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/geometry/reference.h"
+#include "core/base/reference.h"
 #include "core/math/ray.h"
 #include "core/math/transform.h"
 #include "core/math/tuple.h"

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/geometry/reference.h"
+#include "core/base/reference.h"
 #include "core/math/transform.h"
 #include "core/shading/shader.h"
 

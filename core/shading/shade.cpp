@@ -4,8 +4,6 @@
 
 #include "core/geometry/hit.h"
 #include "core/geometry/shape.h"
-#include "core/render/camera.h"
-#include "core/render/film.h"
 #include "core/render/scene.h"
 #include "core/shading/light.h"
 #include "core/shading/shader.h"
@@ -64,12 +62,8 @@ void differentials(ShaderEnvironment& env, const RayDifferential& ray) {
         return;
     }
     // No differentials: one pixel at the hit's distance, spread along dPdu and dPdv.
-    float xres = 1.0f, yres = 1.0f;
-    if (env.scene && env.scene->getCamera() && env.scene->getCamera()->getFilm()) {
-        const Film* film = env.scene->getCamera()->getFilm();
-        xres = float(std::max(1u, film->xResolution()));
-        yres = float(std::max(1u, film->yResolution()));
-    }
+    const float xres = env.scene ? float(env.scene->xResolution()) : 1.0f;
+    const float yres = env.scene ? float(env.scene->yResolution()) : 1.0f;
     const float dist = (env.P - env.E).length();
     auto step = [&](const Vector& dp, float res) -> float {
         const float len = dp.length(), il = env.I.length();

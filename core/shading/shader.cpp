@@ -203,7 +203,8 @@ Shader::ArgumentConnectionInterface* makeBinding(const Shader::Argument* a, cons
 
 Shader* createShader(const std::string& name, const std::string& searchPath,
                      std::map<OIIO::ustring, Transform>& spaces, ParameterSet& parameters) {
-    Shader* shader = createShaderPlugin(name, searchPath);
+    Shader* shader =
+        findPluginEntry<OvoCreateShaderEntry>(name, searchPath, "shader", "createShader")();
     if (!shader) return nullptr;
     shader->setCoordinateSystem(spaces[OIIO::ustring("shader")]);
     // The count is asked again after every argument, as a plugin may publish more lazily.

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/geometry/interpolator.h"
-#include "core/geometry/reference.h"
+#include "core/base/reference.h"
 #include "core/math/matrix.h"
 #include "core/math/transform.h"
 #include "core/math/tuple.h"

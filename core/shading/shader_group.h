@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "core/geometry/reference.h"
+#include "core/base/reference.h"
 #include "core/shading/light.h"
 #include "core/shading/shader.h"
 

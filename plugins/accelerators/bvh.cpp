@@ -41,6 +41,7 @@
 #include <new>
 #include <vector>
 
+#include "core/base/prefetch.h"
 #include "core/geometry/hit.h"
 #include "core/geometry/primitive.h"
 #include "core/math/aabb.h"
@@ -692,10 +693,10 @@ class Bvh : public Aggregate {
             bounded.push_back(p.get());
         }
         if (nulls)
-            geometryErrorManager().Warning("bvh: %zu null primitive(s) in the list. Ignoring ...",
-                                           nulls);
+            ErrorScope::current().Warning("bvh: %zu null primitive(s) in the list. Ignoring ...",
+                                          nulls);
         if (!unbounded.empty())
-            geometryErrorManager().Warning(
+            ErrorScope::current().Warning(
                 "bvh: %zu primitive(s) with an infinite or invalid bound; every ray tests them",
                 unbounded.size());
         if (items.empty()) return;
@@ -941,11 +942,6 @@ class Bvh : public Aggregate {
         }
     }
 
-    // A volatile instruction: GCC deletes a loop whose body is only prefetch builtins (it counts
-    // them as having no effect), which silently took every child's prefetch out of the walk.
-    static void prefetch(const void* p) {
-        asm volatile("prefetcht0 %0" : : "m"(*static_cast<const char*>(p)));
-    }
     // A child node, or a leaf's entries.
     void prefetchSlot(const WideNode& node, unsigned s) const {
         if (const uint32_t count = node.count[s]) {
@@ -1095,14 +1091,14 @@ extern "C" ovo::Aggregate* createAggregate(std::vector<ovo::Reference<ovo::Primi
                                            ovo::ParameterSet& parameters) {
     int leafSize = parameters.findInt("leafsize", DefaultLeafSize);
     if (leafSize < 1 || leafSize > MaxLeafSize) {
-        ovo::geometryErrorManager().Warning("bvh: leafsize %d is outside 1 to %d. Using %d",
-                                            leafSize, MaxLeafSize, DefaultLeafSize);
+        ovo::ErrorScope::current().Warning("bvh: leafsize %d is outside 1 to %d. Using %d",
+                                           leafSize, MaxLeafSize, DefaultLeafSize);
         leafSize = DefaultLeafSize;
     }
     try {
         return new Bvh(primitives, leafSize);
     } catch (const std::bad_alloc&) {
-        ovo::geometryErrorManager().Severe(
+        ovo::ErrorScope::current().Severe(
             "bvh: out of memory building the hierarchy of %zu primitives. Ignoring ...",
             primitives.size());
         return nullptr;

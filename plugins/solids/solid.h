@@ -145,14 +145,14 @@ class Solid : public Aggregate {
 inline Aggregate* create(const char* name, std::vector<Reference<Primitive>>& operands,
                          Operation op) {
     if (operands.size() != 2) {
-        geometryErrorManager().Error(
+        ErrorScope::current().Error(
             "%s: a solid operation needs exactly two operands, not %zu. "
             "Ignoring ...",
             name, operands.size());
         return nullptr;
     }
     if (!operands[0] || !operands[1]) {
-        geometryErrorManager().Error("%s: null operand. Ignoring ...", name);
+        ErrorScope::current().Error("%s: null operand. Ignoring ...", name);
         return nullptr;
     }
     return new Solid(operands, op);

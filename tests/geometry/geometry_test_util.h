@@ -31,15 +31,14 @@ using ovotest::TestSphere;
 using ovotest::TestTriangle;
 using ovotest::TransformStore;
 
-// Installs a capturing manager for geometry reports while in scope.
+// Binds a capturing manager for reports of code without a renderer while in scope.
 class CaptureReports {
   public:
-    CaptureReports() { setGeometryErrorManager(capture.manager); }
-    ~CaptureReports() { setGeometryErrorManager(nullptr); }
     const std::vector<ovotest::Report>& records() const { return capture.handler.reports; }
 
   private:
     ovotest::CapturingManager capture;
+    ErrorScope scope{capture.manager};
 };
 
 inline Reference<Primitive> makeAggregate(const std::string& file,

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/geometry/interpolator.h"
-#include "core/geometry/reference.h"
+#include "core/base/reference.h"
 #include "core/geometry/shape.h"
 #include "core/math/transform.h"
 #include "tests/geometry/geometry_test_util.h"

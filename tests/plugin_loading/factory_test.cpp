@@ -19,6 +19,7 @@
 #include "core/render/filter.h"
 #include "core/render/integrator.h"
 #include "core/render/sampler.h"
+#include "core/shading/shader.h"
 #include "tests/plugin_loading/plugin_test_util.h"
 
 namespace ovo {
@@ -226,16 +227,18 @@ TEST_F(FactoryTest, EveryOtherKind) {
     EXPECT_TRUE(again);
 
     // Shader plugins are only loaded and called; this one makes nothing.
-    EXPECT_EQ(createShaderPlugin("blank", path), nullptr);
+    std::map<OIIO::ustring, Transform> spaces;
+    EXPECT_EQ(createShader("blank", path, spaces, none), nullptr);
 }
 
 TEST_F(FactoryTest, NotFoundAndCachingByName) {
     ParameterSet none;
     std::string nowhere = "/nonexistent";
+    std::map<OIIO::ustring, Transform> spaces;
     const auto notFound = errorOf([&] { createGenerator("absent", nowhere, none); });
     EXPECT_EQ(notFound.first, Error::PluginNotFound);
     EXPECT_EQ(notFound.second, "Unable to find plugin \"absent\"");
-    EXPECT_EQ(errorOf([&] { createShaderPlugin("absent", nowhere); }).second,
+    EXPECT_EQ(errorOf([&] { createShader("absent", nowhere, spaces, none); }).second,
               "Unable to find plugin \"absent\"");
     // Each kind looks for its own file: there is no "probe.filter.so".
     const float width[2] = {2.0f, 2.0f};

@@ -15,7 +15,6 @@ const char* const Orders[] = {"horizontal", "vertical", "spiral"};
 
 // The scene's buckets for an order over an image, as Render builds them.
 struct Grid {
-    Options options;
     std::unique_ptr<Scene> scene;
     unsigned nx = 0, ny = 0;
 
@@ -23,7 +22,7 @@ struct Grid {
          Extent2D crop = {0, 1, 0, 1}) {
         unsigned res[2] = {w, h}, bs[2] = {size, size};
         float fw[2] = {filterWidth, filterWidth};
-        scene.reset(new Scene(nullptr, nullptr, nullptr, nullptr, nullptr, options));
+        scene.reset(new Scene(nullptr, nullptr, nullptr, nullptr, RaySettings(), NamedSpaces()));
         std::unique_ptr<BucketOrder> o(makeOrder(order, bs, res, crop));
         o->getNumBuckets(nx, ny);
         scene->buildBuckets(*o, fw);

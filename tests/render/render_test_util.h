@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "core/api/options.h"
 #include "core/geometry/hit.h"
 #include "core/geometry/primitive.h"
 #include "core/render/bucket.h"
@@ -91,7 +90,8 @@ struct Frame {
     std::unique_ptr<Film> film;
     std::unique_ptr<Camera> camera;
     std::unique_ptr<Sampler> sampler;
-    Options options;
+    RaySettings settings;
+    NamedSpaces spaces;
     std::unique_ptr<Scene> scene;
 
     // Builds everything but the scene's buckets and outputs.
@@ -102,7 +102,7 @@ struct Frame {
         ParameterSet sp;
         addInt(sp, "jitter", jitter);
         sampler.reset(makeSampler(res, spp, crop, filterWidth, sp));
-        scene.reset(new Scene(nullptr, camera.get(), world, sampler.get(), nullptr, options));
+        scene.reset(new Scene(camera.get(), world, sampler.get(), nullptr, settings, spaces));
         if (bucketSize[0] > 1 && bucketSize[1] > 1) {
             std::unique_ptr<BucketOrder> o(makeOrder(order, bucketSize, res, crop));
             if (o) scene->buildBuckets(*o, filterWidth);

@@ -262,9 +262,8 @@ TEST(Scene, RegionWritersGetEachFinishedPixelOnceAndProgressIsReported) {
         RecordingOutput* rgba = attachRecorder(*f.film, "rgba");
         RecordingOutput* depth = attachRecorder(*f.film, "z");
         ProgressLog log;
-        setRenderProgressCallback(ProgressLog::record, &log);
+        f.scene->setProgressCallback(ProgressLog::record, &log);
         f.render();
-        setRenderProgressCallback(nullptr, nullptr);
 
         ASSERT_EQ(rgba->values.size(), size_t(64 * 48));
         for (int y = 0; y < 48; ++y) {

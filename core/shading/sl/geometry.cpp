@@ -3,7 +3,6 @@
 
 #include <cmath>
 
-#include "core/api/raytracer.h"
 #include "core/math/transform.h"
 #include "core/render/camera.h"
 #include "core/render/scene.h"
@@ -194,11 +193,9 @@ bool toSpace(const ShaderEnvironment& env, OIIO::ustring name, Transform& t) {
         t = Transform::Identity;
         return true;
     }
-    if (!env.scene || !env.scene->getRaytracer()) return false;
-    const auto& spaces = env.scene->getRaytracer()->getNamedSpaces();
-    const auto found = spaces.find(name);
-    if (found == spaces.end()) return false;
-    t = found->second.inverse();
+    const Transform* named = env.scene ? env.scene->findNamedSpace(name) : nullptr;
+    if (!named) return false;
+    t = named->inverse();
     return true;
 }
 

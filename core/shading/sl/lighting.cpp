@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/api/options.h"
 #include "core/render/scene.h"
 #include "core/shading/light.h"
 #include "core/shading/sl/geometry.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "plugins/generators/rib/args.h"
-#include "plugins/generators/rib/formats.h"
+#include "core/render/output.h"
 #include "plugins/generators/rib/reader.h"
 
 namespace ovo {
