@@ -8,6 +8,25 @@ namespace ovo {
 
 Hit::Hit() {}
 
+namespace {
+// Emptied hits whose list nodes wait for the next query of this thread.
+thread_local std::list<Hit> spareHits;
+}  // namespace
+
+Hit& Hit::append(std::list<Hit>& list) {
+    if (spareHits.empty())
+        list.emplace_back();
+    else
+        list.splice(list.end(), spareHits, spareHits.begin());
+    return list.back();
+}
+
+void Hit::recycle(std::list<Hit>& list, std::list<Hit>::iterator first) {
+    // Spares hold no references, so that nothing they last saw is kept alive by them.
+    for (auto h = first; h != list.end(); ++h) *h = Hit();
+    spareHits.splice(spareHits.end(), list, first, list.end());
+}
+
 Hit::State Hit::classify(const Vector& d) const {
     return dot(env.Ng, d) >= 0.0f ? Leaving : Entering;
 }

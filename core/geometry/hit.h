@@ -45,6 +45,13 @@ class Hit {
     State classify(const Vector& d) const;
     // Replaces a by the boundary of A' ∩ B' (A' = A or its complement); b is scratch.
     static void merge(std::list<Hit>& a, bool complementA, std::list<Hit>& b, bool complementB);
+    // Hit lists of a query (solids gather every crossing of their operands) take their nodes
+    // from spares of the calling thread and give them back, so that once a thread has warmed
+    // up, a ray through a solid allocates nothing. append adds a fresh hit; recycle moves the
+    // hits from `first` to the end of the list (all of them by default) to the spares.
+    static Hit& append(std::list<Hit>& list);
+    static void recycle(std::list<Hit>& list, std::list<Hit>::iterator first);
+    static void recycle(std::list<Hit>& list) { recycle(list, list.begin()); }
     // Runs the displacement, surface and volume shaders; the result is left in env.Ci/Oi.
     void shade(const RayDifferential& ray, float* out);
 

@@ -2,13 +2,13 @@
 // member-wise copies: the references it holds are raised, the ray and scene pointers shared.
 #include "core/shading/environment.h"
 
+#include <memory>
+
 #include "core/shading/light.h"
 #include "core/shading/shader.h"
 
 namespace ovo {
 
-// The derivative store is left unset: every pass writes a call site's slot before the main pass
-// reads it, and one is made for every traced ray, where clearing 4 KB would show.
 ShaderEnvironment::ShaderEnvironment() {}
 
 ShaderEnvironment::ShaderEnvironment(const ShaderEnvironment& other) = default;
@@ -70,6 +70,23 @@ void* ShaderEnvironment::globalAddress(unsigned flag) {
     }
 }
 
+void ShaderEnvironment::copyIntersection(const ShaderEnvironment& f) {
+    P = f.P;
+    Ng = f.Ng;
+    u = f.u;
+    v = f.v;
+    su = f.su;
+    sv = f.sv;
+    face = f.face;
+    dPdu = f.dPdu;
+    dPdv = f.dPdv;
+    dNdu = f.dNdu;
+    dNdv = f.dNdv;
+    time = f.time;
+    space = f.space;
+    shaderSpace = f.shaderSpace;
+}
+
 void ShaderEnvironment::clearLightCache() {
     for (const LightCacheEntry& e : lightCache)
         if (e.light && e.data) e.light->destroyData(e.data);
@@ -82,5 +99,29 @@ void ShaderEnvironment::clearLightCache() {
     currentLight = nullptr;
     currentLightData = nullptr;
 }
+
+// ---------------------------------------------------------------------------------------------
+// Derivative blocks
+
+namespace {
+
+// The blocks of one thread, one per nesting level reached so far. The contents are left unset:
+// every offset pass writes a call site's slot before the main pass reads it.
+struct DerivativeBlocks {
+    std::vector<std::unique_ptr<float[]>> blocks;
+    size_t depth = 0;
+};
+thread_local DerivativeBlocks derivativeBlocks;
+
+}  // namespace
+
+DerivativeScope::DerivativeScope(ShaderEnvironment& env) {
+    DerivativeBlocks& b = derivativeBlocks;
+    if (b.depth == b.blocks.size())
+        b.blocks.emplace_back(new float[ShaderEnvironment::MaxDerivativeSlots]);
+    env.derivStore = b.blocks[b.depth++].get();
+}
+
+DerivativeScope::~DerivativeScope() { --derivativeBlocks.depth; }
 
 }  // namespace ovo

@@ -41,6 +41,11 @@ class ShaderEnvironment {
     // Frees the data blocks of the light cache (and of the ambient loop) and empties it.
     void clearLightCache();
 
+    // Copies what an intersection fills (P, Ng, u, v, where primitive variables are
+    // interpolated, the surface derivatives, time and the object and shader spaces; see Hit),
+    // leaving this record's own context (ray, scene, tracing and shading state) as it is.
+    void copyIntersection(const ShaderEnvironment& from);
+
     float ncomps = 3.0f;
     float alpha = 1.0f;
     Color Ci = Color(0.0f);
@@ -77,9 +82,11 @@ class ShaderEnvironment {
     Transform space;        // object to current (matrix) and current to object (inverse)
     Transform shaderSpace;  // shader to current and current to shader; set by Shader::init
 
-    // Derivatives: Du/Dv call sites store their offset-pass values here.
+    // Derivatives: Du/Dv call sites store their offset-pass values in a block of
+    // MaxDerivativeSlots floats that the shading thread lends (DerivativeScope); null while no
+    // shader runs on this record, and then every derivative is 0.
     static const int MaxDerivativeSlots = 1024;
-    float derivStore[MaxDerivativeSlots];
+    float* derivStore = nullptr;
     int derivCounter = 0;
     int derivPass = 0;  // 0 main, 1 x-offset, 2 y-offset
 
@@ -106,6 +113,18 @@ class ShaderEnvironment {
     // Shader groups being run and the data blocks of their layers, in layer order.
     Reference<ShaderGroup> surface, displacement, volume;
     std::vector<void*> surfaceData, displacementData, volumeData;
+};
+
+// Lends an environment a derivative block of the calling thread while it lives. Shading nests
+// (a shader traces a ray whose hit is shaded before the shader goes on, a light shader runs
+// inside an illuminance loop), so every level has its own block; a thread makes a block the
+// first time it reaches a level and reuses it from then on, so shading allocates nothing here.
+class DerivativeScope {
+  public:
+    explicit DerivativeScope(ShaderEnvironment& env);
+    ~DerivativeScope();
+    DerivativeScope(const DerivativeScope&) = delete;
+    DerivativeScope& operator=(const DerivativeScope&) = delete;
 };
 
 }  // namespace ovo

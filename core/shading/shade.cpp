@@ -145,21 +145,13 @@ void destroyBlocks(const ShaderGroup* g, std::vector<void*>& data) {
     data.clear();
 }
 
-}  // namespace
+bool hasLayers(const ShaderGroup* g) { return g && !g->layers.empty(); }
 
-void Hit::shade(const RayDifferential& ray, float* out) {
-    const PrimitiveAttributes& a = attributes;
-    const ShaderGroup* surfaceGroup = a.surface.get();
-    const ShaderGroup* displacementGroup = a.displacement.get();
-    const ShaderGroup* volumeGroup = a.volume.get();
-    const unsigned displacementMask = groupMask(displacementGroup);
-    const unsigned mask = groupMask(surfaceGroup) | displacementMask;
-
-    // Object to current, composed with what the primitives above already put there.
-    env.space.m = env.space.m * transform.mInv;
-    env.space.mInv = transform.m * env.space.mInv;
-
-    const Shape* s = shape.get();
+// The globals the shaders read, from the shape's primitive variables where it has them.
+void setGlobals(Hit& hit, unsigned mask) {
+    ShaderEnvironment& env = hit.env;
+    const PrimitiveAttributes& a = hit.attributes;
+    const Shape* s = hit.shape.get();
     if (mask & GlobalCs) {
         const Interpolator<Color>* cs = s ? s->getCs() : nullptr;
         env.Cs =
@@ -186,7 +178,12 @@ void Hit::shade(const RayDifferential& ray, float* out) {
         const Interpolator<float>* ti = s ? s->getT() : nullptr;
         env.t = ti ? ti->valueAt(env.face, env.su, env.sv) : env.v;
     }
+}
 
+// Everything but the globals that the layers find set when they start.
+void prepare(Hit& hit, const RayDifferential& ray) {
+    ShaderEnvironment& env = hit.env;
+    const PrimitiveAttributes& a = hit.attributes;
     env.cacheValid = false;
     env.I = env.P - ray.o;
     if (env.I.length() < 1e-6f) env.I = ray.d;
@@ -195,54 +192,84 @@ void Hit::shade(const RayDifferential& ray, float* out) {
     env.Oi = Color(1.0f);
     env.du = std::max(std::fabs(env.dudx), std::fabs(env.dudy));
     env.dv = std::max(std::fabs(env.dvdx), std::fabs(env.dvdy));
-
     env.lights = a.lights;
     env.surface = a.surface;
     env.displacement = a.displacement;
     env.volume = a.volume;
-    env.bias = s ? s->getAttributes().bias : 0.01f;
+    env.bias = hit.shape ? hit.shape->getAttributes().bias : 0.01f;
     env.derivPass = 0;
     env.derivCounter = 0;
+}
 
+// The offset passes a group needs (x when it reads du, y when it reads dv), then the main pass.
+template <class AfterLayer>
+void runPasses(PassRunner& runner, const ShaderGroup& group, std::vector<void*>& data,
+               unsigned mask, AfterLayer afterLayer) {
+    for (int pass : {1, 2, 0}) {
+        if (pass == 1 && !(mask & GlobalDu)) continue;
+        if (pass == 2 && !(mask & GlobalDv)) continue;
+        for (size_t i = 0; i < group.layers.size(); ++i) {
+            runner.run(*group.layers[i], data, data[i], pass);
+            afterLayer(pass);
+        }
+    }
+}
+
+// Displacement moves N (and P, which is put back: the hit point stays where the ray met it);
+// the offset passes leave N as the main pass found it.
+void displace(Hit& hit, PassRunner& runner, const ShaderGroup& group, unsigned mask) {
+    ShaderEnvironment& env = hit.env;
+    createBlocks(group, env.displacementData);
+    const Point P = env.P;
+    Normal N = env.N;
+    runPasses(runner, group, env.displacementData, mask, [&](int pass) {
+        env.P = P;
+        if (pass != 0)
+            env.N = N;
+        else
+            N = env.N;
+    });
+}
+
+// Every layer starts from the primitive's Cs and Os.
+void surface(Hit& hit, PassRunner& runner, const ShaderGroup& group) {
+    ShaderEnvironment& env = hit.env;
+    createBlocks(group, env.surfaceData);
+    const Color Cs = env.Cs, Os = env.Os;
+    runPasses(runner, group, env.surfaceData, groupMask(&group), [&](int) {
+        env.Cs = Cs;
+        env.Os = Os;
+    });
+}
+
+// Volumes run once, in the main pass.
+void volume(Hit& hit, PassRunner& runner, const ShaderGroup& group) {
+    ShaderEnvironment& env = hit.env;
+    createBlocks(group, env.volumeData);
+    for (size_t i = 0; i < group.layers.size(); ++i)
+        runner.run(*group.layers[i], env.volumeData, env.volumeData[i], 0);
+    destroyBlocks(&group, env.volumeData);
+}
+
+}  // namespace
+
+void Hit::shade(const RayDifferential& ray, float* out) {
+    const ShaderGroup* surfaceGroup = attributes.surface.get();
+    const ShaderGroup* displacementGroup = attributes.displacement.get();
+    const ShaderGroup* volumeGroup = attributes.volume.get();
+    const unsigned displacementMask = groupMask(displacementGroup);
+
+    // Object to current, composed with what the primitives above already put there.
+    env.space.m = env.space.m * transform.mInv;
+    env.space.mInv = transform.m * env.space.mInv;
+    setGlobals(*this, groupMask(surfaceGroup) | displacementMask);
+    prepare(*this, ray);
+
+    DerivativeScope derivatives(env);
     PassRunner runner(*this);
-    if (displacementGroup && !displacementGroup->layers.empty()) {
-        createBlocks(*displacementGroup, env.displacementData);
-        const Point P = env.P;
-        Normal N = env.N;
-        for (int pass : {1, 2, 0}) {
-            if (pass == 1 && !(displacementMask & GlobalDu)) continue;
-            if (pass == 2 && !(displacementMask & GlobalDv)) continue;
-            for (size_t i = 0; i < displacementGroup->layers.size(); ++i) {
-                runner.run(*displacementGroup->layers[i], env.displacementData,
-                           env.displacementData[i], pass);
-                env.P = P;
-                if (pass != 0)
-                    env.N = N;
-                else
-                    N = env.N;
-            }
-        }
-    }
-    if (surfaceGroup && !surfaceGroup->layers.empty()) {
-        createBlocks(*surfaceGroup, env.surfaceData);
-        const unsigned surfaceMask = groupMask(surfaceGroup);
-        const Color Cs = env.Cs, Os = env.Os;
-        for (int pass : {1, 2, 0}) {
-            if (pass == 1 && !(surfaceMask & GlobalDu)) continue;
-            if (pass == 2 && !(surfaceMask & GlobalDv)) continue;
-            for (size_t i = 0; i < surfaceGroup->layers.size(); ++i) {
-                runner.run(*surfaceGroup->layers[i], env.surfaceData, env.surfaceData[i], pass);
-                env.Cs = Cs;
-                env.Os = Os;
-            }
-        }
-    }
-    if (volumeGroup && !volumeGroup->layers.empty()) {
-        createBlocks(*volumeGroup, env.volumeData);
-        for (size_t i = 0; i < volumeGroup->layers.size(); ++i)
-            runner.run(*volumeGroup->layers[i], env.volumeData, env.volumeData[i], 0);
-        destroyBlocks(volumeGroup, env.volumeData);
-    }
+    if (hasLayers(displacementGroup)) displace(*this, runner, *displacementGroup, displacementMask);
+    if (hasLayers(surfaceGroup)) surface(*this, runner, *surfaceGroup);
+    if (hasLayers(volumeGroup)) volume(*this, runner, *volumeGroup);
     destroyBlocks(surfaceGroup, env.surfaceData);
     destroyBlocks(displacementGroup, env.displacementData);
     env.clearLightCache();

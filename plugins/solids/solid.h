@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <list>
 #include <vector>
 
@@ -48,9 +49,10 @@ class Solid : public Aggregate {
 
     bool intersect(const Ray& ray, Hit& hit) const override {
         std::list<Hit> result;
-        if (!combine(ray, hit.env.ray, hit.env.geometrySet, result)) return false;
-        take(hit, result.front());
-        return true;
+        const bool found = combine(ray, hit.env.ray, hit.env.geometrySet, result);
+        if (found) take(hit, result.front());
+        Hit::recycle(result);
+        return found;
     }
 
     // Operands are not filtered by ray kind here, as for every boolean query.
@@ -61,7 +63,9 @@ class Solid : public Aggregate {
             return r;
         }();
         std::list<Hit> result;
-        return combine(ray, &unfiltered, nullptr, result);
+        const bool found = combine(ray, &unfiltered, nullptr, result);
+        Hit::recycle(result);
+        return found;
     }
 
   private:
@@ -90,6 +94,7 @@ class Solid : public Aggregate {
                 Hit::merge(crossings, false, other, true);
                 break;
         }
+        Hit::recycle(other);
         return !crossings.empty() && crossings.front().t <= ray.maxt;
     }
 
@@ -98,12 +103,11 @@ class Solid : public Aggregate {
         Ray r = ray;
         r.maxt = 1e30f;  // the parity needs every crossing, not only those before maxt
         for (int n = 0; n < MaxCrossings; ++n) {
-            crossings.emplace_back();
-            Hit& h = crossings.back();
+            Hit& h = Hit::append(crossings);
             h.env.ray = kind;
             h.env.geometrySet = set;
             if (!operand.intersect(r, h) || !(h.t >= r.mint)) {
-                crossings.pop_back();
+                Hit::recycle(crossings, std::prev(crossings.end()));
                 return;
             }
             r.mint = h.t + std::max(std::fabs(h.t) * RelativeEpsilon, MinimumStep);
@@ -118,22 +122,7 @@ class Solid : public Aggregate {
         to.transform = from.transform;
         to.primitive = from.primitive;
         to.t = from.t;
-        ShaderEnvironment& e = to.env;
-        const ShaderEnvironment& f = from.env;
-        e.P = f.P;
-        e.Ng = f.Ng;
-        e.u = f.u;
-        e.v = f.v;
-        e.su = f.su;
-        e.sv = f.sv;
-        e.face = f.face;
-        e.dPdu = f.dPdu;
-        e.dPdv = f.dPdv;
-        e.dNdu = f.dNdu;
-        e.dNdv = f.dNdv;
-        e.time = f.time;
-        e.space = f.space;
-        e.shaderSpace = f.shaderSpace;
+        to.env.copyIntersection(from.env);
     }
 
     Operation op;

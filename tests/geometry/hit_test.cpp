@@ -189,3 +189,24 @@ TEST(Hit, DefaultRecordAndValueSemantics) {
 }
 
 }  // namespace
+
+TEST(Hit, RecycledNodesComeBackEmpty) {
+    Reference<Shape> shape(new TestSphere(1.0f));
+    std::list<Hit> list;
+    for (float t : {1.0f, 2.0f, 3.0f}) {
+        Hit& h = Hit::append(list);
+        h.shape = shape;
+        h.t = t;
+    }
+    EXPECT_EQ(shape->references(), 4);
+    Hit::recycle(list, std::next(list.begin()));  // the tail only
+    EXPECT_EQ(times(list), V({1.0f}));
+    EXPECT_EQ(shape->references(), 2);
+    Hit::recycle(list);
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(shape->references(), 1);  // spares keep nothing alive
+    const Hit& reused = Hit::append(list);
+    EXPECT_FALSE(reused.shape);
+    EXPECT_EQ(reused.t, Hit().t);
+    Hit::recycle(list);
+}

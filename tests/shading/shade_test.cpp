@@ -94,6 +94,7 @@ TEST(Shade, PassesDerivativesAndOutput) {
 
 TEST(Shade, DegenerateJacobianGivesZeroDerivatives) {
     ShaderEnvironment env;
+    DerivativeScope derivatives(env);
     env.dudx = env.dvdy = env.dudy = env.dvdx = 0.0f;
     env.derivPass = 1;
     env.derivCounter = 0;
@@ -119,6 +120,20 @@ TEST(Shade, DegenerateJacobianGivesZeroDerivatives) {
             EXPECT_NEAR(d, 1.0f, 1e-4f);
         }
     }
+}
+
+TEST(Shade, NestedShadingHasItsOwnDerivativeBlock) {
+    ShaderEnvironment outer, inner, again;
+    DerivativeScope a(outer);
+    ASSERT_NE(outer.derivStore, nullptr);
+    float* innerBlock = nullptr;
+    {
+        DerivativeScope b(inner);
+        innerBlock = inner.derivStore;
+        EXPECT_NE(innerBlock, outer.derivStore);
+    }
+    DerivativeScope c(again);
+    EXPECT_EQ(again.derivStore, innerBlock);  // the level's block is reused, not made again
 }
 
 TEST(Shade, SpacesAndFaceforward) {

@@ -17,20 +17,21 @@ using ovo::Vector;
 namespace {
 
 // Slots past the end of the store are neither written nor read: the derivative is 0 there,
-// which is better than a corrupted environment in a shader with thousands of call sites.
-inline bool inStore(int index) {
-    return index >= 0 && index < ShaderEnvironment::MaxDerivativeSlots;
+// which is better than a corrupted environment in a shader with thousands of call sites. A
+// record with no store (no shader is running on it) has every derivative 0.
+inline bool inStore(const ShaderEnvironment& env, int index) {
+    return env.derivStore && index >= 0 && index < ShaderEnvironment::MaxDerivativeSlots;
 }
 
 // Stores x for the running offset pass at call site `site`, `width` floats per pass.
 inline void store(ShaderEnvironment& env, int site, const float* x, int width) {
     const int first = 2 * site + (env.derivPass - 1) * width;
     for (int k = 0; k < width; ++k)
-        if (inStore(first + k)) env.derivStore[first + k] = x[k];
+        if (inStore(env, first + k)) env.derivStore[first + k] = x[k];
 }
 
 inline float stored(const ShaderEnvironment& env, int index) {
-    return inStore(index) ? env.derivStore[index] : 0.0f;
+    return inStore(env, index) ? env.derivStore[index] : 0.0f;
 }
 
 // Cramer's rule on the screen Jacobian, everything scaled by 100 to keep small steps clear of

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/math/constants.h"
 #include "core/render/scene.h"
 #include "core/shading/light.h"
 #include "core/shading/sl/geometry.h"
@@ -13,6 +14,7 @@
 
 namespace SL {
 
+using ovo::DerivativeScope;
 using ovo::Light;
 using ovo::LightCacheEntry;
 using ovo::Normal;
@@ -21,8 +23,6 @@ using ovo::RayDifferential;
 using ovo::Vector;
 
 namespace {
-
-constexpr float kPi = 3.14159265358979323846f;
 
 // Shadow rays and the derivative offset passes gather no light.
 inline bool gathers(const ShaderEnvironment& env) {
@@ -51,11 +51,13 @@ unsigned nextLight(const ShaderEnvironment& env, unsigned i, bool ambient) {
     return i;
 }
 
-// The environment a light shader runs in for the surface point being lit.
+// The environment a light shader runs in for the surface point being lit: lit from `position`,
+// giving sample `counter` of the light.
 void prepareLightEnvironment(const ShaderEnvironment& env, const Light& light,
-                             ShaderEnvironment& lightEnv) {
-    lightEnv.Ps = env.cachePosition;
-    lightEnv.P = env.cachePosition;
+                             const Point& position, unsigned counter, ShaderEnvironment& lightEnv) {
+    lightEnv.Ps = position;
+    lightEnv.P = position;
+    lightEnv.sampleCounter = counter;
     lightEnv.N = env.N;
     lightEnv.Ng = env.Ng;
     lightEnv.I = env.I;
@@ -113,8 +115,8 @@ bool nextUncached(ShaderEnvironment& env, bool cone) {
             continue;
         }
         ShaderEnvironment lightEnv;
-        prepareLightEnvironment(env, light, lightEnv);
-        lightEnv.sampleCounter = env.sampleCounter;
+        prepareLightEnvironment(env, light, env.cachePosition, env.sampleCounter, lightEnv);
+        DerivativeScope derivatives(lightEnv);
         for (int k = 0; k < 3; ++k) lightEnv.lightScrambles[k] = env.lightScrambles[k];
         void* data = light.createData();
         light.init(lightEnv, nullptr, data);
@@ -226,10 +228,8 @@ bool illuminance0(ShaderEnvironment& env) {
             continue;
         }
         ShaderEnvironment lightEnv;
-        prepareLightEnvironment(env, light, lightEnv);
-        lightEnv.Ps = env.P;
-        lightEnv.P = env.P;
-        lightEnv.sampleCounter = env.ambientCounter;
+        prepareLightEnvironment(env, light, env.P, env.ambientCounter, lightEnv);
+        DerivativeScope derivatives(lightEnv);
         if (env.ambientCounter == 0) {
             env.ambientData = light.createData();
             light.init(lightEnv, nullptr, env.ambientData);
@@ -287,7 +287,7 @@ Color diffuse(ShaderEnvironment& env, Tuple& N) {
     Color C(0.0f);
     if (!gathers(env)) return C;
     Tuple P = env.P;
-    startIlluminance(env, P, N, kPi / 2.0f);
+    startIlluminance(env, P, N, ovo::PiOver2);
     while (illuminance3(env)) {
         const float k = 1.0f - lightMessage(env, strings::nondiffuse);
         C += env.Cl * (k * ovo::dot(N, normalize(env.L)));
@@ -299,7 +299,7 @@ Color specular(ShaderEnvironment& env, Tuple& N, Tuple& V, float roughness) {
     Color C(0.0f);
     if (!gathers(env)) return C;
     Tuple P = env.P;
-    startIlluminance(env, P, N, kPi / 2.0f);
+    startIlluminance(env, P, N, ovo::PiOver2);
     while (illuminance3(env)) {
         const float k = 1.0f - lightMessage(env, strings::nonspecular);
         Tuple L = normalize(env.L);
@@ -337,7 +337,7 @@ Color phong(ShaderEnvironment& env, Tuple& N, Tuple& V, float size) {
     const Tuple Nn = normalize(N);
     const Tuple R = reflect(-normalize(V), Nn);
     Tuple P = env.P;
-    startIlluminance(env, P, N, kPi / 2.0f);
+    startIlluminance(env, P, N, ovo::PiOver2);
     while (illuminance3(env))
         C += env.Cl * power(std::max(0.0f, ovo::dot(R, normalize(env.L))), size);
     return C;
