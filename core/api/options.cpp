@@ -38,4 +38,14 @@ Options& Options::operator=(const Options& other) = default;
 
 Options::~Options() {}
 
+void Options::updateFrameAspect() {
+    frameAspect = float(unsigned(resolution[0])) / float(unsigned(resolution[1])) * pixelAspect;
+    if (screenAutomatic) {
+        screen[0] = -frameAspect;
+        screen[1] = frameAspect;
+        screen[2] = -1.0f;
+        screen[3] = 1.0f;
+    }
+}
+
 }  // namespace ovo

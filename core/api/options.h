@@ -35,6 +35,10 @@ struct Options : RaySettings {
     Options& operator=(const Options& other);
     ~Options();
 
+    // The frame aspect from the resolution and pixel aspect, and with it the screen window
+    // while the scene has not set one.
+    void updateFrameAspect();
+
     // Image and camera.
     std::string projection = "perspective";
     float fov = 90.0f;

@@ -12,7 +12,7 @@ namespace ovo {
 namespace {
 
 // The bare names the renderer knows, with their declared types.
-const char* const kDeclarations[][2] = {
+const char* const Declarations[][2] = {
     {"P", "vertex point"},
     {"Pz", "vertex float"},
     {"Pw", "vertex hpoint"},
@@ -137,7 +137,7 @@ Raytracer::~Raytracer() {
 }
 
 void Raytracer::fillDeclarations() {
-    for (const auto& entry : kDeclarations) declarations[entry[0]] = ParamType(entry[1]);
+    for (const auto& entry : Declarations) declarations[entry[0]] = ParamType(entry[1]);
 }
 
 void Raytracer::Input(Generator* generator, const float*) {

@@ -277,6 +277,18 @@ class Raytracer : public RendererAPI {
 
     // raytracer_typed_calls.cpp
     bool parseDeclaration(const char* call, const char* decl, ParamType& type, const char*& name);
+    // The declaration form of a Parameter or Attribute overload: parses `decl` and passes the
+    // name, the type and the value on to the typed form, or reports why not.
+    template <class T>
+    void byDeclaration(const char* call, void (Raytracer::*typed)(const char*, ParamType, T),
+                       const char* decl, T value) {
+        ParamType type;
+        const char* name;
+        if (parseDeclaration(call, decl, type, name)) (this->*typed)(name, type, value);
+    }
+    // What every GetAttribute overload does, for the value kind of T.
+    template <class T>
+    bool getAttributeAs(const char* decl, ValueKind kind, T& value);
     // The checks every Parameter() call makes before its value is appended.
     bool checkParameter(const char*& name, ParamType type, ValueKind kind, const void* value);
     // The checks common to Attribute() (reading false) and GetAttribute() (reading true):
@@ -310,7 +322,6 @@ class Raytracer : public RendererAPI {
     bool readOption(const char* name, float& value) const;
     bool readOption(const char* name, float* value) const;
     bool readOption(const char* name, int* value) const;
-    void updateFrameAspect();
 
     // raytracer_transforms.cpp
     // Runs a transform call through the open motion block, or applies it at once.

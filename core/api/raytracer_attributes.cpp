@@ -15,7 +15,7 @@ namespace {
 const struct {
     const char* word;
     unsigned bits;
-} kCategories[] = {
+} Categories[] = {
     {"C", CategoryColor},
     {"opacity", CategoryOpacity},
     {"orientation", CategoryOrientation},
@@ -189,7 +189,7 @@ unsigned Raytracer::parseCategories(const char* categories) {
         const char* comma = std::strchr(p, ',');
         const std::string word = comma ? std::string(p, comma) : std::string(p);
         bool known = false;
-        for (const auto& category : kCategories) {
+        for (const auto& category : Categories) {
             if (word == category.word) {
                 mask |= category.bits;
                 known = true;

@@ -9,7 +9,7 @@ namespace ovo {
 
 namespace {
 
-const char* const kBlockWords[][2] = {
+const char* const BlockWords[][2] = {
     {"not started", "not started"},
     {"frame", "frame"},
     {"World", "Render"},
@@ -22,16 +22,16 @@ const char* const kBlockWords[][2] = {
     {"ShaderGroupBegin", "ShaderGroupEnd"},
 };
 
-const char* const kSolidOperations[] = {"primitive", "union", "intersection", "difference"};
+const char* const SolidOperations[] = {"primitive", "union", "intersection", "difference"};
 
 }  // namespace
 
 const char* blockBeginWord(BlockKind kind) {
-    return kind <= BlockShaderGroup ? kBlockWords[kind][0] : "";
+    return kind <= BlockShaderGroup ? BlockWords[kind][0] : "";
 }
 
 const char* blockEndWord(BlockKind kind) {
-    return kind <= BlockShaderGroup ? kBlockWords[kind][1] : "";
+    return kind <= BlockShaderGroup ? BlockWords[kind][1] : "";
 }
 
 bool Raytracer::checkBlockEnd(BlockKind kind) {
@@ -149,7 +149,7 @@ void Raytracer::SolidBegin(const char* operation) {
     attributesStack.push_back(getAttributes());
     getAttributes().twoSided = true;
 
-    for (const char* valid : kSolidOperations) {
+    for (const char* valid : SolidOperations) {
         if (operation && std::strcmp(operation, valid) == 0) {
             currentNode->name = valid;
             return;

@@ -15,9 +15,9 @@ namespace ovo {
 
 namespace {
 
-const OIIO::ustring kObjectSpace("object");
+const OIIO::ustring ObjectSpace("object");
 // The pending parameter that carries per-face attribute records from Mesh to Shape.
-const char* const kAttributeRecords = "__attributes";
+const char* const AttributeRecords = "__attributes";
 
 enum NodeKind {
     NodePassing,
@@ -105,7 +105,7 @@ void Raytracer::Shape(const char* type) {
     pending.clear();
     TransformNode* node = currentNode;
     attributesStack.push_back(getAttributes());
-    namedSpaces[kObjectSpace] = node->accumulated.getSample(0);
+    namedSpaces[ObjectSpace] = node->accumulated.getSample(0);
     const Transform m = shapeTransform();
     std::string searchPath = getOptions().searchPaths.plugin;
 
@@ -121,7 +121,7 @@ void Raytracer::Shape(const char* type) {
             std::vector<Reference<ovo::Shape>> shapes;
             std::vector<unsigned int> indices;
             shape->refine(*this, m, parameters, shapes, indices);
-            const ovo::Parameter* records = parameters.find(kAttributeRecords);
+            const ovo::Parameter* records = parameters.find(AttributeRecords);
             const Attributes* recordData = records && records->type().basetype() == TypeVoid
                                                ? static_cast<const Attributes*>(records->data())
                                                : nullptr;
@@ -358,7 +358,7 @@ void Raytracer::Mesh(const char* type, int npolys, const int* nvertices, const i
 
     // Names of saved attribute states become the attribute records of the faces they name.
     std::vector<Attributes> records;
-    if (const ovo::Parameter* names = pending.find(kAttributeRecords, TypeString)) {
+    if (const ovo::Parameter* names = pending.find(AttributeRecords, TypeString)) {
         const size_t n = names->type().interpolation() == InterpPerPiece
                              ? size_t(std::max(npolys, 0))
                              : size_t(names->type().arraylen());
@@ -374,9 +374,9 @@ void Raytracer::Mesh(const char* type, int npolys, const int* nvertices, const i
             }
             applySavedAttributes(records.back(), saved->second.attributes, saved->second.mask);
         }
-        pending.erase(kAttributeRecords);
+        pending.erase(AttributeRecords);
         // Shape reads the records during the call below, while `records` lives.
-        pending.push_back(new ovo::Parameter(kAttributeRecords, ParamType(TypeVoid, 0),
+        pending.push_back(new ovo::Parameter(AttributeRecords, ParamType(TypeVoid, 0),
                                              int(records.size()), records.data(), false));
     }
     Shape(shape);

@@ -20,7 +20,7 @@ const struct {
     const char* name;
     const char* suffix;
     std::string SearchPaths::*field;
-} kPathOptions[] = {
+} PathOptions[] = {
     {"path:input", "/inputs", &SearchPaths::input},
     {"path:shader", "/shaders", &SearchPaths::shader},
     {"path:texture", "/textures", &SearchPaths::texture},
@@ -59,18 +59,6 @@ std::string* stringField(Options& o, const char* name) {
 
 }  // namespace
 
-void Raytracer::updateFrameAspect() {
-    Options& o = getOptions();
-    o.frameAspect =
-        float(unsigned(o.resolution[0])) / float(unsigned(o.resolution[1])) * o.pixelAspect;
-    if (o.screenAutomatic) {
-        o.screen[0] = -o.frameAspect;
-        o.screen[1] = o.frameAspect;
-        o.screen[2] = -1.0f;
-        o.screen[3] = 1.0f;
-    }
-}
-
 bool Raytracer::applyOption(const char* name, int value) {
     Options& o = getOptions();
     if (int* field = intField(o, name)) {
@@ -97,7 +85,7 @@ bool Raytracer::applyOption(const char* name, float value) {
     Options& o = getOptions();
     if (float* field = floatField(o, name)) {
         *field = value;
-        if (field == &o.pixelAspect) updateFrameAspect();
+        if (field == &o.pixelAspect) o.updateFrameAspect();
         return true;
     }
     return is(name, "shadingquality");  // accepted, without effect
@@ -109,7 +97,7 @@ bool Raytracer::applyOption(const char* name, const char* value) {
         *field = value;
         return true;
     }
-    for (const auto& option : kPathOptions) {
+    for (const auto& option : PathOptions) {
         if (is(name, option.name)) {
             std::string& path = o.searchPaths.*option.field;
             path = expandSearchPath(value, path, homeDirectory(option.suffix));
@@ -139,7 +127,7 @@ bool Raytracer::applyOption(const char* name, const int* value) {
     if (is(name, "resolution")) {
         o.resolution[0] = value[0];
         o.resolution[1] = value[1];
-        updateFrameAspect();
+        o.updateFrameAspect();
     } else if (is(name, "spatialquality")) {
         o.pixelSamples[0] = value[0];
         o.pixelSamples[1] = value[1];

@@ -22,11 +22,11 @@ namespace ovo {
 
 namespace {
 
-const OIIO::ustring kCameraSpace("camera");
-const OIIO::ustring kScreenSpace("screen");
-const OIIO::ustring kRasterSpace("raster");
-const OIIO::ustring kNdcSpace("NDC");
-const OIIO::ustring kShaderSpace("shader");
+const OIIO::ustring CameraSpace("camera");
+const OIIO::ustring ScreenSpace("screen");
+const OIIO::ustring RasterSpace("raster");
+const OIIO::ustring NdcSpace("NDC");
+const OIIO::ustring ShaderSpace("shader");
 
 // The first n values of a float or int parameter holding at least n of them.
 template <class T>
@@ -86,14 +86,7 @@ void Raytracer::Camera(const char* name) {
     if (pendingValues(pending, "resolution", TypeInt, 2, resolution)) {
         o.resolution[0] = resolution[0];
         o.resolution[1] = resolution[1];
-        o.frameAspect =
-            float(unsigned(o.resolution[0])) / float(unsigned(o.resolution[1])) * o.pixelAspect;
-        if (o.screenAutomatic) {
-            o.screen[0] = -o.frameAspect;
-            o.screen[1] = o.frameAspect;
-            o.screen[2] = -1.0f;
-            o.screen[3] = 1.0f;
-        }
+        o.updateFrameAspect();
     }
     int samples[2];
     if (pendingValues(pending, "spatialquality", TypeInt, 2, samples)) {
@@ -227,16 +220,16 @@ void Raytracer::Input(const char* text, const float* bound) {
 
 void Raytracer::defineCameraSpaces(const ovo::Camera& camera,
                                    const MotionTransform& cameraTransform) {
-    namedSpaces[kCameraSpace] = cameraTransform.getSample(0).inverse();
+    namedSpaces[CameraSpace] = cameraTransform.getSample(0).inverse();
     // Screen and raster spaces exist for projective cameras only.
     const auto* projective = dynamic_cast<const ProjectiveCamera*>(&camera);
     const Film* film = camera.getFilm();
     if (!projective || !film) return;
     const Transform screen = projective->getWorldToScreen().inverse();
     const Transform raster = screen * projective->getRasterToScreen();
-    namedSpaces[kScreenSpace] = screen;
-    namedSpaces[kRasterSpace] = raster;
-    namedSpaces[kNdcSpace] =
+    namedSpaces[ScreenSpace] = screen;
+    namedSpaces[RasterSpace] = raster;
+    namedSpaces[NdcSpace] =
         raster * ::Scale(float(film->xResolution()), float(film->yResolution()), 1.0f);
 }
 
@@ -308,7 +301,7 @@ void Raytracer::renderFrame(const char* camera) {
 void Raytracer::placeLights(const CameraRecord&) {
     for (auto& entry : getOptions().lights) {
         if (!entry.second) continue;
-        namedSpaces[kShaderSpace] = entry.second->getPlacement();
+        namedSpaces[ShaderSpace] = entry.second->getPlacement();
         entry.second->rebindArguments(namedSpaces);
     }
     for (auto& entry : getOptions().lights) {

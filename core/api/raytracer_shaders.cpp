@@ -16,7 +16,7 @@ namespace ovo {
 
 namespace {
 
-const OIIO::ustring kShader("shader");
+const OIIO::ustring ShaderSpace("shader");
 
 Reference<ShaderGroup>* groupSlot(Attributes& a, unsigned type) {
     switch (type) {
@@ -73,7 +73,7 @@ void Raytracer::Shader(const char* type, const char* name, const char* handle) {
         errorManager->Error("Shader: Unknown shader type \"%s\"", type);
         return;
     }
-    namedSpaces[kShader] = getCurrentTransform();
+    namedSpaces[ShaderSpace] = getCurrentTransform();
     Reference<ovo::Shader> shader;
     if (name) {
         try {
@@ -128,7 +128,7 @@ void Raytracer::Light(const char* handle, const char* name, const char*) {
     const std::string key = handle ? handle : "";
     Options& o = getOptions();
     if (o.lights.count(key)) errorManager->Warning("Light \"%s\" is already defined", key.c_str());
-    namedSpaces[kShader] = getCurrentTransform();
+    namedSpaces[ShaderSpace] = getCurrentTransform();
     try {
         Reference<ovo::Shader> made =
             name ? createShader(name, o.searchPaths.shader, namedSpaces, pending) : nullptr;
@@ -187,6 +187,78 @@ struct EndText {
     const char* which;  // "source" or "destination"
 };
 
+// "name" or "name[element]" after leading white space; false when the brackets do not close
+// around a number.
+bool parseEndParameter(const char* text, std::string& name, int& element) {
+    const char* p = text ? text : "";
+    while (*p && std::isspace(static_cast<unsigned char>(*p))) ++p;
+    const char* start = p;
+    while (*p && (std::isalnum(static_cast<unsigned char>(*p)) || *p == '_')) ++p;
+    name.assign(start, p);
+    element = -1;
+    if (*p != '[') return true;
+    ++p;
+    const char* digits = p;
+    long value = 0;
+    while (*p && std::isdigit(static_cast<unsigned char>(*p))) value = value * 10 + (*p++ - '0');
+    if (*p != ']' || p == digits) return false;
+    element = int(value);
+    return true;
+}
+
+// The layer (the last one with that handle) and the argument or shading global that one end of
+// a connection names; reports why not and fails. "C" and "opacity" name the layer's output
+// colours at the source and its input colours at the destination.
+bool resolveEnd(ErrorManager& errors, const ShaderGroup& group, const EndText& text, bool isSource,
+                ovo::Shader::ConnectionEnd& end, ovo::Shader*& layerShader) {
+    const std::string layer = text.layer ? text.layer : "";
+    int index = -1;
+    for (int i = int(group.layers.size()) - 1; i >= 0 && index < 0; --i)
+        if (group.layers[size_t(i)] && group.layers[size_t(i)]->getHandle() == layer) index = i;
+    if (index < 0) {
+        errors.Error("ConnectShaders: \"%s\" %s layer does not exist", layer.c_str(), text.which);
+        return false;
+    }
+    ovo::Shader& shader = *group.layers[size_t(index)];
+    std::string name;
+    int element;
+    if (!parseEndParameter(text.parameter, name, element)) {
+        errors.Error("ConnectShaders: cannot parse \"%s\" %s parameter",
+                     text.parameter ? text.parameter : "", text.which);
+        return false;
+    }
+    if (name == "C") name = isSource ? "Ci" : "Cs";
+    if (name == "opacity") name = isSource ? "Oi" : "Os";
+    end.index = element;
+    end.layer = index;
+    if (const ovo::Shader::Argument* arg = shader.find(OIIO::ustring(name))) {
+        if (element >= 0 && arg->type.arraylen() == 1) {
+            errors.Error("ConnectShaders: \"%s\" is not a array", text.parameter);
+            return false;
+        }
+        end.type = arg->type;
+        end.global = 0;
+        end.offset = arg->offset;
+    } else {
+        const GlobalVariable g = findGlobalVariable(name.c_str());
+        if (!g.flag) {
+            errors.Error(
+                "ConnectShaders: parameter \"%s\" not found in layer \"%s\" (shader \"%s\")",
+                name.c_str(), layer.c_str(), shader.info()->name);
+            return false;
+        }
+        if (element >= 0) {
+            errors.Error("ConnectShaders: \"%s\" parameter is not a array", text.parameter);
+            return false;
+        }
+        end.type = g.type;
+        end.global = g.flag;
+        end.offset = 0;
+    }
+    layerShader = &shader;
+    return true;
+}
+
 }  // namespace
 
 void Raytracer::ConnectShaders(const char* sourceLayer, const char* sourceParameter,
@@ -209,81 +281,12 @@ void Raytracer::ConnectShaders(const char* sourceLayer, const char* sourceParame
                             shaderTypeName(groupShaderType));
         return;
     }
-    const ShaderGroup& group = **slot;
-
-    ovo::Shader* destinationShader = nullptr;
-    auto resolve = [&](const EndText& text, bool isSource, ovo::Shader::ConnectionEnd& end,
-                       ovo::Shader** layerShader) -> bool {
-        const std::string layer = text.layer ? text.layer : "";
-        int index = -1;
-        for (int i = int(group.layers.size()) - 1; i >= 0; --i)
-            if (group.layers[size_t(i)] && group.layers[size_t(i)]->getHandle() == layer) {
-                index = i;
-                break;
-            }
-        if (index < 0) {
-            errorManager->Error("ConnectShaders: \"%s\" %s layer does not exist", layer.c_str(),
-                                text.which);
-            return false;
-        }
-        ovo::Shader& shader = *group.layers[size_t(index)];
-        const char* p = text.parameter ? text.parameter : "";
-        while (*p && std::isspace(static_cast<unsigned char>(*p))) ++p;
-        const char* start = p;
-        while (*p && (std::isalnum(static_cast<unsigned char>(*p)) || *p == '_')) ++p;
-        std::string name(start, p);
-        int element = -1;
-        if (*p == '[') {
-            ++p;
-            const char* digits = p;
-            long value = 0;
-            while (*p && std::isdigit(static_cast<unsigned char>(*p)))
-                value = value * 10 + (*p++ - '0');
-            if (*p != ']' || p == digits) {
-                errorManager->Error("ConnectShaders: cannot parse \"%s\" %s parameter",
-                                    text.parameter ? text.parameter : "", text.which);
-                return false;
-            }
-            element = int(value);
-        }
-        if (name == "C") name = isSource ? "Ci" : "Cs";
-        if (name == "opacity") name = isSource ? "Oi" : "Os";
-        end.index = element;
-        end.layer = index;
-        const OIIO::ustring uname(name);
-        if (const ovo::Shader::Argument* arg = shader.find(uname)) {
-            if (element >= 0 && arg->type.arraylen() == 1) {
-                errorManager->Error("ConnectShaders: \"%s\" is not a array", text.parameter);
-                return false;
-            }
-            end.type = arg->type;
-            end.global = 0;
-            end.offset = arg->offset;
-        } else {
-            const GlobalVariable g = findGlobalVariable(name.c_str());
-            if (!g.flag) {
-                errorManager->Error(
-                    "ConnectShaders: parameter \"%s\" not found in layer \"%s\" (shader \"%s\")",
-                    name.c_str(), layer.c_str(), shader.info()->name);
-                return false;
-            }
-            if (element >= 0) {
-                errorManager->Error("ConnectShaders: \"%s\" parameter is not a array",
-                                    text.parameter);
-                return false;
-            }
-            end.type = g.type;
-            end.global = g.flag;
-            end.offset = 0;
-        }
-        if (layerShader) *layerShader = &shader;
-        return true;
-    };
-
     ovo::Shader::ConnectionEnd source{}, destination{};
-    if (!resolve({sourceLayer, sourceParameter, "source"}, true, source, nullptr)) return;
-    if (!resolve({destinationLayer, destinationParameter, "destination"}, false, destination,
-                 &destinationShader))
+    ovo::Shader *sourceShader = nullptr, *destinationShader = nullptr;
+    if (!resolveEnd(*errorManager, **slot, {sourceLayer, sourceParameter, "source"}, true, source,
+                    sourceShader) ||
+        !resolveEnd(*errorManager, **slot, {destinationLayer, destinationParameter, "destination"},
+                    false, destination, destinationShader))
         return;
     const bool sourceArray = source.type.arraylen() != 1 && source.index < 0;
     const bool destinationArray = destination.type.arraylen() != 1 && destination.index < 0;
@@ -292,8 +295,7 @@ void Raytracer::ConnectShaders(const char* sourceLayer, const char* sourceParame
         return;
     }
     // An element of an array connects like a scalar of the element type.
-    ovo::Shader::ConnectionEnd s = source, d = destination;
-    ovo::Shader::ShaderConnectionInterface* c = makeConnection(s, d, sourceArray);
+    ovo::Shader::ShaderConnectionInterface* c = makeConnection(source, destination, sourceArray);
     if (!c) {
         errorManager->Error(sourceArray ? "ConnectShaders: array types are not compatible"
                                         : "ConnectShaders: types are not compatible");

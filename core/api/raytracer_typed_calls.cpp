@@ -2,6 +2,7 @@
 // attributes.
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 #include "core/api/raytracer.h"
 
@@ -10,8 +11,8 @@ namespace ovo {
 namespace {
 
 // The word naming each value kind in messages, for setting and for reading calls.
-const char* const kSetKindWords[] = {"int", "float", "char*", "int*", "float*", "char**"};
-const char* const kGetKindWords[] = {"int&", "float&", "char*&", "int*", "float*", "char**"};
+const char* const SetKindWords[] = {"int", "float", "char*", "int*", "float*", "char**"};
+const char* const GetKindWords[] = {"int&", "float&", "char*&", "int*", "float*", "char**"};
 
 inline const char* orNull(const char* text) { return text ? text : "(null)"; }
 
@@ -112,7 +113,7 @@ bool Raytracer::checkParameter(const char*& name, ParamType type, ValueKind kind
     if (!kindMatches(type, kind, false)) {
         errorManager->Error(
             "Parameter: type for \"%s %s\" doesn't match the '%s' you passed. Skipping ...",
-            type.c_str(), name, kSetKindWords[kind]);
+            type.c_str(), name, SetKindWords[kind]);
         return false;
     }
     if (!value) {
@@ -140,7 +141,7 @@ bool Raytracer::checkAttribute(bool reading, const char*& name, ParamType& type,
     if (!kindMatches(type, kind, reading)) {
         errorManager->Error(
             "%s: type for \"%s %s\" doesn't match the '%s' you passed. Skipping ...", call,
-            type.c_str(), name, reading ? kGetKindWords[kind] : kSetKindWords[kind]);
+            type.c_str(), name, reading ? GetKindWords[kind] : SetKindWords[kind]);
         return false;
     }
     if (!value) {
@@ -208,51 +209,35 @@ void Raytracer::unimplemented(bool reading, const char* name, ParamType type) {
 // Parameter
 
 void Raytracer::Parameter(const char* decl, const char** value) {
-    ParamType type;
-    const char* name;
-    if (parseDeclaration("Parameter", decl, type, name)) Parameter(name, type, value);
+    byDeclaration("Parameter", &Raytracer::Parameter, decl, value);
 }
 
 void Raytracer::Parameter(const char* decl, const float* value) {
-    ParamType type;
-    const char* name;
-    if (parseDeclaration("Parameter", decl, type, name)) Parameter(name, type, value);
+    byDeclaration("Parameter", &Raytracer::Parameter, decl, value);
 }
 
 void Raytracer::Parameter(const char* decl, const int* value) {
-    ParamType type;
-    const char* name;
-    if (parseDeclaration("Parameter", decl, type, name)) Parameter(name, type, value);
+    byDeclaration("Parameter", &Raytracer::Parameter, decl, value);
 }
 
 void Raytracer::Parameter(const char* decl, const char* value) {
-    ParamType type;
-    const char* name;
-    if (parseDeclaration("Parameter", decl, type, name)) Parameter(name, type, value);
+    byDeclaration("Parameter", &Raytracer::Parameter, decl, value);
 }
 
 void Raytracer::Parameter(const char* decl, double value) {
-    ParamType type;
-    const char* name;
-    if (parseDeclaration("Parameter", decl, type, name)) Parameter(name, type, value);
+    byDeclaration("Parameter", &Raytracer::Parameter, decl, value);
 }
 
 void Raytracer::Parameter(const char* decl, float value) {
-    ParamType type;
-    const char* name;
-    if (parseDeclaration("Parameter", decl, type, name)) Parameter(name, type, value);
+    byDeclaration("Parameter", &Raytracer::Parameter, decl, value);
 }
 
 void Raytracer::Parameter(const char* decl, int value) {
-    ParamType type;
-    const char* name;
-    if (parseDeclaration("Parameter", decl, type, name)) Parameter(name, type, value);
+    byDeclaration("Parameter", &Raytracer::Parameter, decl, value);
 }
 
 void Raytracer::Parameter(const char* decl, const void* value) {
-    ParamType type;
-    const char* name;
-    if (parseDeclaration("Parameter", decl, type, name)) Parameter(name, type, value);
+    byDeclaration("Parameter", &Raytracer::Parameter, decl, value);
 }
 
 // Arrays are appended by reference: they must live until the command that consumes them.
@@ -309,51 +294,35 @@ void Raytracer::Parameter(const char* name, ParamType type, const void* value) {
 // Attribute
 
 void Raytracer::Attribute(const char* decl, const char** value) {
-    ParamType type;
-    const char* name;
-    if (parseDeclaration("Attribute", decl, type, name)) Attribute(name, type, value);
+    byDeclaration("Attribute", &Raytracer::Attribute, decl, value);
 }
 
 void Raytracer::Attribute(const char* decl, const float* value) {
-    ParamType type;
-    const char* name;
-    if (parseDeclaration("Attribute", decl, type, name)) Attribute(name, type, value);
+    byDeclaration("Attribute", &Raytracer::Attribute, decl, value);
 }
 
 void Raytracer::Attribute(const char* decl, const int* value) {
-    ParamType type;
-    const char* name;
-    if (parseDeclaration("Attribute", decl, type, name)) Attribute(name, type, value);
+    byDeclaration("Attribute", &Raytracer::Attribute, decl, value);
 }
 
 void Raytracer::Attribute(const char* decl, const char* value) {
-    ParamType type;
-    const char* name;
-    if (parseDeclaration("Attribute", decl, type, name)) Attribute(name, type, value);
+    byDeclaration("Attribute", &Raytracer::Attribute, decl, value);
 }
 
 void Raytracer::Attribute(const char* decl, double value) {
-    ParamType type;
-    const char* name;
-    if (parseDeclaration("Attribute", decl, type, name)) Attribute(name, type, value);
+    byDeclaration("Attribute", &Raytracer::Attribute, decl, value);
 }
 
 void Raytracer::Attribute(const char* decl, float value) {
-    ParamType type;
-    const char* name;
-    if (parseDeclaration("Attribute", decl, type, name)) Attribute(name, type, value);
+    byDeclaration("Attribute", &Raytracer::Attribute, decl, value);
 }
 
 void Raytracer::Attribute(const char* decl, int value) {
-    ParamType type;
-    const char* name;
-    if (parseDeclaration("Attribute", decl, type, name)) Attribute(name, type, value);
+    byDeclaration("Attribute", &Raytracer::Attribute, decl, value);
 }
 
 void Raytracer::Attribute(const char* decl, const void* value) {
-    ParamType type;
-    const char* name;
-    if (parseDeclaration("Attribute", decl, type, name)) Attribute(name, type, value);
+    byDeclaration("Attribute", &Raytracer::Attribute, decl, value);
 }
 
 void Raytracer::Attribute(const char* name, ParamType type, const char** value) {
@@ -433,70 +402,62 @@ void Raytracer::Attribute(const char* name, ParamType type, const void* value) {
 // ---------------------------------------------------------------------------------------------
 // GetAttribute
 
-bool Raytracer::GetAttribute(const char* decl, char** value) {
+namespace {
+
+// Where a GetAttribute overload's value goes: the caller's array, or the caller's variable
+// (a single string is a variable of pointer type).
+template <class T>
+const void* storageOf(const T& value) {
+    if constexpr (std::is_same<T, char**>::value || std::is_same<T, float*>::value ||
+                  std::is_same<T, int*>::value)
+        return value;
+    else
+        return &value;
+}
+
+void copyOut(const ovo::Parameter& p, char** value) { std::memcpy(value, p.data(), p.datasize()); }
+void copyOut(const ovo::Parameter& p, float* value) { std::memcpy(value, p.data(), p.datasize()); }
+void copyOut(const ovo::Parameter& p, int* value) { std::memcpy(value, p.data(), p.datasize()); }
+void copyOut(const ovo::Parameter& p, const char*& value) { value = p.getString(); }
+void copyOut(const ovo::Parameter& p, float& value) { value = p.getFloat(); }
+void copyOut(const ovo::Parameter& p, int& value) { value = p.getInt(); }
+
+}  // namespace
+
+template <class T>
+bool Raytracer::getAttributeAs(const char* decl, ValueKind kind, T& value) {
     ParamType type;
     const char* name;
     if (!parseDeclaration("GetAttribute", decl, type, name) ||
-        !checkAttribute(true, name, type, KindStrings, value))
+        !checkAttribute(true, name, type, kind, storageOf(value)))
         return false;
     if (isUserName(name)) {
         const ovo::Parameter* p = findUserAttribute(name, type);
-        if (p) std::memcpy(value, p->data(), p->datasize());
+        if (p) copyOut(*p, value);
         return p != nullptr;
     }
-    if (checkDeclared("GetAttribute", name, type)) unimplemented(true, name, type);
+    if (!checkDeclared("GetAttribute", name, type)) return false;
+    // No read-only name is a string array or a single int.
+    if constexpr (!std::is_same<T, char**>::value && !std::is_same<T, int>::value)
+        if (readOption(name, value)) return true;
+    unimplemented(true, name, type);
     return false;
+}
+
+bool Raytracer::GetAttribute(const char* decl, char** value) {
+    return getAttributeAs(decl, KindStrings, value);
 }
 
 bool Raytracer::GetAttribute(const char* decl, float* value) {
-    ParamType type;
-    const char* name;
-    if (!parseDeclaration("GetAttribute", decl, type, name) ||
-        !checkAttribute(true, name, type, KindFloats, value))
-        return false;
-    if (isUserName(name)) {
-        const ovo::Parameter* p = findUserAttribute(name, type);
-        if (p) std::memcpy(value, p->data(), p->datasize());
-        return p != nullptr;
-    }
-    if (!checkDeclared("GetAttribute", name, type)) return false;
-    if (readOption(name, value)) return true;
-    unimplemented(true, name, type);
-    return false;
+    return getAttributeAs(decl, KindFloats, value);
 }
 
 bool Raytracer::GetAttribute(const char* decl, int* value) {
-    ParamType type;
-    const char* name;
-    if (!parseDeclaration("GetAttribute", decl, type, name) ||
-        !checkAttribute(true, name, type, KindInts, value))
-        return false;
-    if (isUserName(name)) {
-        const ovo::Parameter* p = findUserAttribute(name, type);
-        if (p) std::memcpy(value, p->data(), p->datasize());
-        return p != nullptr;
-    }
-    if (!checkDeclared("GetAttribute", name, type)) return false;
-    if (readOption(name, value)) return true;
-    unimplemented(true, name, type);
-    return false;
+    return getAttributeAs(decl, KindInts, value);
 }
 
 bool Raytracer::GetAttribute(const char* decl, const char*& value) {
-    ParamType type;
-    const char* name;
-    if (!parseDeclaration("GetAttribute", decl, type, name) ||
-        !checkAttribute(true, name, type, KindString, &value))
-        return false;
-    if (isUserName(name)) {
-        const ovo::Parameter* p = findUserAttribute(name, type);
-        if (p) value = p->getString();
-        return p != nullptr;
-    }
-    if (!checkDeclared("GetAttribute", name, type)) return false;
-    if (readOption(name, value)) return true;
-    unimplemented(true, name, type);
-    return false;
+    return getAttributeAs(decl, KindString, value);
 }
 
 bool Raytracer::GetAttribute(const char* decl, double& value) {
@@ -507,36 +468,11 @@ bool Raytracer::GetAttribute(const char* decl, double& value) {
 }
 
 bool Raytracer::GetAttribute(const char* decl, float& value) {
-    ParamType type;
-    const char* name;
-    if (!parseDeclaration("GetAttribute", decl, type, name) ||
-        !checkAttribute(true, name, type, KindFloat, &value))
-        return false;
-    if (isUserName(name)) {
-        const ovo::Parameter* p = findUserAttribute(name, type);
-        if (p) value = p->getFloat();
-        return p != nullptr;
-    }
-    if (!checkDeclared("GetAttribute", name, type)) return false;
-    if (readOption(name, value)) return true;
-    unimplemented(true, name, type);
-    return false;
+    return getAttributeAs(decl, KindFloat, value);
 }
 
 bool Raytracer::GetAttribute(const char* decl, int& value) {
-    ParamType type;
-    const char* name;
-    if (!parseDeclaration("GetAttribute", decl, type, name) ||
-        !checkAttribute(true, name, type, KindInt, &value))
-        return false;
-    if (isUserName(name)) {
-        const ovo::Parameter* p = findUserAttribute(name, type);
-        if (p) value = p->getInt();
-        return p != nullptr;
-    }
-    // No read-only name is a single int.
-    if (checkDeclared("GetAttribute", name, type)) unimplemented(true, name, type);
-    return false;
+    return getAttributeAs(decl, KindInt, value);
 }
 
 bool Raytracer::GetAttribute(const char* decl, void* value) {

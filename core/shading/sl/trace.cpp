@@ -28,7 +28,7 @@ namespace {
 
 // A ray that keeps meeting transparent surfaces stops after this many; what is left behind
 // them counts as the background.
-constexpr int kMaxLayers = 256;
+constexpr int MaxLayers = 256;
 
 inline Color transparency(const Color& opacity) {
     return Color(std::min(1.0f, std::max(0.0f, 1.0f - opacity.r)),
@@ -116,7 +116,7 @@ bool traceRay(const Scene& scene, RayDifferential& ray, Color& Ci, Color& Oi) {
     Oi = Color(0.0f);
     Color weight(1.0f);
     bool any = false;
-    for (int layer = 0; layer < kMaxLayers; ++layer) {
+    for (int layer = 0; layer < MaxLayers; ++layer) {
         Hit hit;
         prepare(hit, scene, r, E);
         if (!scene.intersect(r, hit)) {
@@ -141,7 +141,7 @@ Color transmissionRay(ShaderEnvironment& env, RayDifferential& ray) {
     if (!env.scene) return result;
     const Scene& scene = *env.scene;
     RayDifferential r = ray;
-    for (int layer = 0; layer < kMaxLayers; ++layer) {
+    for (int layer = 0; layer < MaxLayers; ++layer) {
         Hit hit;
         prepare(hit, scene, r, env.E);
         if (!scene.intersect(r, hit)) break;
