@@ -18,21 +18,13 @@ inline const char* orNull(const char* text) { return text ? text : "(null)"; }
 
 bool isUserName(const char* name) { return std::strncmp(name, "user:", 5) == 0; }
 
+bool isPointLike(BaseType base) {
+    return base == TypePoint || base == TypeVector || base == TypeNormal || base == TypeColor ||
+           base == TypeHPoint || base == TypeMatrix;
+}
+
 bool isSupported(BaseType base) {
-    switch (base) {
-        case TypeString:
-        case TypeFloat:
-        case TypePoint:
-        case TypeVector:
-        case TypeNormal:
-        case TypeColor:
-        case TypeHPoint:
-        case TypeMatrix:
-        case TypeInt:
-            return true;
-        default:
-            return false;
-    }
+    return base == TypeString || base == TypeFloat || base == TypeInt || isPointLike(base);
 }
 
 const char* baseWord(ParamType type) {
@@ -43,23 +35,12 @@ const char* baseWord(ParamType type) {
 // Whether a value passed as `passed` may fill something declared as `declared`.
 bool compatible(ParamType declared, ParamType passed) {
     if (declared == passed) return true;
-    switch (declared.basetype()) {
-        case TypeString:
-        case TypeFloat:
-        case TypeInt:
-            if (passed.basetype() != declared.basetype()) return false;
-            return (declared.interpolation() == InterpConstant && declared.arraylen() == 1) ||
-                   passed.arraylen() != 1;
-        case TypePoint:
-        case TypeVector:
-        case TypeNormal:
-        case TypeColor:
-        case TypeHPoint:
-        case TypeMatrix:
-            return passed.basetype() == TypeFloat && passed.arraylen() != 1;
-        default:
-            return false;
-    }
+    const BaseType base = declared.basetype();
+    if (isPointLike(base)) return passed.basetype() == TypeFloat && passed.arraylen() != 1;
+    if (base != TypeString && base != TypeFloat && base != TypeInt) return false;
+    if (passed.basetype() != base) return false;
+    return (declared.interpolation() == InterpConstant && declared.arraylen() == 1) ||
+           passed.arraylen() != 1;
 }
 
 bool kindMatches(ParamType declared, Raytracer::ValueKind kind, bool reading) {
@@ -80,11 +61,6 @@ bool kindMatches(ParamType declared, Raytracer::ValueKind kind, bool reading) {
             return compatible(declared, ParamType(TypeString, 0));
     }
     return false;
-}
-
-bool isPointLike(BaseType base) {
-    return base == TypePoint || base == TypeVector || base == TypeNormal || base == TypeColor ||
-           base == TypeHPoint || base == TypeMatrix;
 }
 
 }  // namespace
@@ -205,40 +181,29 @@ void Raytracer::unimplemented(bool reading, const char* name, ParamType type) {
     }
 }
 
+// The declaration forms ("float Kd", "color[2] c", ...) of Parameter and Attribute parse the
+// declaration and call the typed form of the same value kind.
+#define DECLARATION_FORMS(TYPE)                                         \
+    void Raytracer::Parameter(const char* decl, TYPE value) {           \
+        byDeclaration("Parameter", &Raytracer::Parameter, decl, value); \
+    }                                                                   \
+    void Raytracer::Attribute(const char* decl, TYPE value) {           \
+        byDeclaration("Attribute", &Raytracer::Attribute, decl, value); \
+    }
+
+DECLARATION_FORMS(const char**)
+DECLARATION_FORMS(const float*)
+DECLARATION_FORMS(const int*)
+DECLARATION_FORMS(const char*)
+DECLARATION_FORMS(double)
+DECLARATION_FORMS(float)
+DECLARATION_FORMS(int)
+DECLARATION_FORMS(const void*)
+
+#undef DECLARATION_FORMS
+
 // ---------------------------------------------------------------------------------------------
 // Parameter
-
-void Raytracer::Parameter(const char* decl, const char** value) {
-    byDeclaration("Parameter", &Raytracer::Parameter, decl, value);
-}
-
-void Raytracer::Parameter(const char* decl, const float* value) {
-    byDeclaration("Parameter", &Raytracer::Parameter, decl, value);
-}
-
-void Raytracer::Parameter(const char* decl, const int* value) {
-    byDeclaration("Parameter", &Raytracer::Parameter, decl, value);
-}
-
-void Raytracer::Parameter(const char* decl, const char* value) {
-    byDeclaration("Parameter", &Raytracer::Parameter, decl, value);
-}
-
-void Raytracer::Parameter(const char* decl, double value) {
-    byDeclaration("Parameter", &Raytracer::Parameter, decl, value);
-}
-
-void Raytracer::Parameter(const char* decl, float value) {
-    byDeclaration("Parameter", &Raytracer::Parameter, decl, value);
-}
-
-void Raytracer::Parameter(const char* decl, int value) {
-    byDeclaration("Parameter", &Raytracer::Parameter, decl, value);
-}
-
-void Raytracer::Parameter(const char* decl, const void* value) {
-    byDeclaration("Parameter", &Raytracer::Parameter, decl, value);
-}
 
 // Arrays are appended by reference: they must live until the command that consumes them.
 void Raytracer::Parameter(const char* name, ParamType type, const char** value) {
@@ -293,38 +258,6 @@ void Raytracer::Parameter(const char* name, ParamType type, const void* value) {
 // ---------------------------------------------------------------------------------------------
 // Attribute
 
-void Raytracer::Attribute(const char* decl, const char** value) {
-    byDeclaration("Attribute", &Raytracer::Attribute, decl, value);
-}
-
-void Raytracer::Attribute(const char* decl, const float* value) {
-    byDeclaration("Attribute", &Raytracer::Attribute, decl, value);
-}
-
-void Raytracer::Attribute(const char* decl, const int* value) {
-    byDeclaration("Attribute", &Raytracer::Attribute, decl, value);
-}
-
-void Raytracer::Attribute(const char* decl, const char* value) {
-    byDeclaration("Attribute", &Raytracer::Attribute, decl, value);
-}
-
-void Raytracer::Attribute(const char* decl, double value) {
-    byDeclaration("Attribute", &Raytracer::Attribute, decl, value);
-}
-
-void Raytracer::Attribute(const char* decl, float value) {
-    byDeclaration("Attribute", &Raytracer::Attribute, decl, value);
-}
-
-void Raytracer::Attribute(const char* decl, int value) {
-    byDeclaration("Attribute", &Raytracer::Attribute, decl, value);
-}
-
-void Raytracer::Attribute(const char* decl, const void* value) {
-    byDeclaration("Attribute", &Raytracer::Attribute, decl, value);
-}
-
 void Raytracer::Attribute(const char* name, ParamType type, const char** value) {
     if (!checkAttribute(false, name, type, KindStrings, value)) return;
     // No named attribute takes a string array; only user attributes do.
@@ -374,7 +307,7 @@ void Raytracer::Attribute(const char* name, ParamType type, const void* value) {
     if (!name) name = "";
     const BaseType base = type.basetype();
     const bool single = type.arraylen() == 1;
-    if (base != TypeInt && base != TypeFloat && base != TypeString && !isPointLike(base)) {
+    if (!isSupported(base)) {
         errorManager->Error("Attribute: unsupported type '%s' for \"%s\". Skipping ...",
                             baseWord(type), name);
     } else if (!value) {
@@ -481,7 +414,7 @@ bool Raytracer::GetAttribute(const char* decl, void* value) {
     if (!parseDeclaration("GetAttribute", decl, type, name)) return false;
     const BaseType base = type.basetype();
     const bool single = type.arraylen() == 1;
-    if (base != TypeInt && base != TypeFloat && base != TypeString && !isPointLike(base)) {
+    if (!isSupported(base)) {
         errorManager->Error("GetAttribute: unsupported type '%s' for \"%s\". Skipping ...",
                             baseWord(type), name);
         return false;
