@@ -15,6 +15,7 @@ function(ovo_add_plugin NAME KIND)
     PREFIX ""
     OUTPUT_NAME ${NAME}.${KIND}
     LIBRARY_OUTPUT_DIRECTORY ${outdir})
+  set_property(GLOBAL APPEND PROPERTY OVO_PLUGIN_TARGETS ${target})
 endfunction()
 
 # ovo_add_plugin_folder(DIR KIND): every DIR/<name>.cpp is the plugin <name>.<KIND>;

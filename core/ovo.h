@@ -33,6 +33,7 @@
 #include "core/api/renderer_api.h"
 #include "core/api/options.h"
 #include "core/api/attributes.h"
+#include "core/api/raytracer.h"
 
 // Rendering engine: the base classes of camera, filter, sampler, bucket-order plugins.
 #include "core/render/extent.h"

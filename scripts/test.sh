@@ -22,12 +22,12 @@ ovo_install_missing || exit 1
 
 case "$mode" in
     plain) dir="$OVO_ROOT/build"; opts=() ;;
-    asan)  dir="$OVO_ROOT/build-asan"; opts=(-DOVO_ASAN=ON -DOVO_BENCH=OFF) ;;
-    tsan)  dir="$OVO_ROOT/build-tsan"; opts=(-DOVO_TSAN=ON -DOVO_BENCH=OFF) ;;
+    asan)  dir="$OVO_ROOT/build-asan"; opts=(-DOVO_ASAN=ON) ;;
+    tsan)  dir="$OVO_ROOT/build-tsan"; opts=(-DOVO_TSAN=ON) ;;
     fuzz)
         ovo_install_missing clang libclang-rt-14-dev || exit 1
         dir="$OVO_ROOT/build-fuzz"
-        opts=(-DOVO_FUZZ=ON -DOVO_BENCH=OFF -DOVO_TESTS=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
+        opts=(-DOVO_FUZZ=ON -DOVO_TESTS=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
         # Only the fuzz targets (and the library they link): the suites are built by gcc.
         OVO_TARGETS=(fuzz_rib)
         ;;
@@ -47,12 +47,7 @@ fi
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:intercept_tls_get_addr=0:${ASAN_OPTIONS:-}"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:${UBSAN_OPTIONS:-}"
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:${TSAN_OPTIONS:-}"
-if [ -f "$OVO_ROOT/tests/sanitizer.supp" ]; then
-    export LSAN_OPTIONS="suppressions=$OVO_ROOT/tests/sanitizer.supp:${LSAN_OPTIONS:-}"
-fi
-if [ -f "$OVO_ROOT/tests/tsan.supp" ]; then
-    export TSAN_OPTIONS="suppressions=$OVO_ROOT/tests/tsan.supp:$TSAN_OPTIONS"
-fi
+export TSAN_OPTIONS="suppressions=$OVO_ROOT/tests/tsan.supp:$TSAN_OPTIONS"
 
 echo "== running tests ($mode)"
 cd "$dir" || exit 1

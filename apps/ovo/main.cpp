@@ -10,7 +10,7 @@
 // build/plugins and build/shaders), so ovo runs from any directory. The exit status is 0
 // when every file was read and rendered without an error, 1 otherwise, 2 for bad usage.
 //
-// Example:   ovo -o sphere.png --res 320 240 scenes/sphere.rib
+// Example:   ovo -o quadrics.png --res 320 240 scenes/quadrics.rib
 #include <OpenImageIO/errorhandler.h>
 #include <limits.h>
 #include <stdlib.h>

@@ -1,12 +1,10 @@
-# test_rib compiles the reader's sources directly (everything but the plugin entry) and
-# loads the built rib.generator.so once to check the entry point.
+# Included by tests/CMakeLists.txt for test_rib, which compiles the reader's sources directly
+# (everything but the plugin entry) and loads the built rib.generator.so once to check the entry
+# point.
 file(GLOB rib_reader_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/plugins/generators/rib/*.cpp)
 list(FILTER rib_reader_sources EXCLUDE REGEX "/rib\\.cpp$")
 target_sources(${target} PRIVATE ${rib_reader_sources})
 target_link_libraries(${target} PRIVATE ZLIB::ZLIB ${CMAKE_DL_LIBS})
-if(TARGET rib.generator)
-  add_dependencies(${target} rib.generator)
-endif()
 # The ovo command's option parsing, progress line and overriding renderer.
 target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/apps/ovo/command_line.cpp
                ${CMAKE_SOURCE_DIR}/apps/ovo/override_renderer.cpp
