@@ -55,7 +55,15 @@ struct Keywords {
     float samplecone = 0.0f;
 };
 
+// Keywords travel through "..." as OIIO::ustring values, as compiled shaders pass them. A
+// ustring has a user-provided copy constructor, so the C++ ABI passes it through "..." as a
+// reference to a temporary, and GCC and clang read it back with va_arg the same way; clang
+// warns that the type is not plain old data, which here is harmless.
 // "samples" and "samplecone"; the list ends at an empty or unknown keyword.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wnon-pod-varargs"
+#endif
 void parse(Keywords& k, int n, va_list ap) {
     for (int i = 0; i < n; ++i) {
         const OIIO::ustring key = va_arg(ap, OIIO::ustring);
@@ -68,6 +76,9 @@ void parse(Keywords& k, int n, va_list ap) {
             return;
     }
 }
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 
 uint32_t reverseBits(uint32_t n) {
     n = (n << 16) | (n >> 16);
