@@ -1,11 +1,26 @@
 #include "core/math/numeric.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
 
 // The solvers' only tolerance.
 inline bool isZero(double x) { return x > -1e-90 && x < 1e-90; }
+
+// The square root of z² − r or 2z − p of the quartic's split. Rounding in the resolvent root can
+// leave either a hair below zero where it is zero in exact arithmetic (x⁴ − 5x² + 4 gives
+// z = 1.9999999999999998 and z² − r = −8.9e-16): a negative value within rounding of the terms
+// it came from (`scale`) counts as zero. False when the value is truly negative.
+inline bool splitRoot(double value, double scale, double& root) {
+    if (isZero(value) || (value < 0.0 && value > -1e-10 * scale)) {
+        root = 0.0;
+        return true;
+    }
+    if (value < 0.0) return false;
+    root = std::sqrt(value);
+    return true;
+}
 
 inline double cubeRoot(double x) {
     if (x > 0.0) return std::pow(x, 1.0 / 3.0);
@@ -101,30 +116,23 @@ int SolveQuartic(double c[5], double s[4]) {
         coeffs[1] = -r;
         coeffs[2] = -1.0 / 2.0 * p;
         coeffs[3] = 1.0;
-        SolveCubic(coeffs, s);
-        const double z = s[0];
-
-        double u = z * z - r;
-        double v = 2.0 * z - p;
-        if (isZero(u))
-            u = 0.0;
-        else if (u > 0.0)
-            u = std::sqrt(u);
-        else
-            return 0;
-        if (isZero(v))
-            v = 0.0;
-        else if (v > 0.0)
-            v = std::sqrt(v);
-        else
-            return 0;
+        double z[3];
+        const int roots = SolveCubic(coeffs, z);
+        // The first resolvent root that splits the quartic into two real quadratics.
+        double u = 0.0, v = 0.0;
+        int k = 0;
+        while (k < roots &&
+               !(splitRoot(z[k] * z[k] - r, std::max(z[k] * z[k], std::fabs(r)), u) &&
+                 splitRoot(2.0 * z[k] - p, std::max(std::fabs(2.0 * z[k]), std::fabs(p)), v)))
+            ++k;
+        if (k == roots) return 0;
 
         double quad[3];
-        quad[0] = z - u;
+        quad[0] = z[k] - u;
         quad[1] = q < 0.0 ? -v : v;
         quad[2] = 1.0;
         num = SolveQuadric(quad, s);
-        quad[0] = z + u;
+        quad[0] = z[k] + u;
         quad[1] = q < 0.0 ? v : -v;
         quad[2] = 1.0;
         num += SolveQuadric(quad, s + num);

@@ -159,7 +159,24 @@ TEST(Numeric, Quartic) {
     ASSERT_GE(n2, 3);
     EXPECT_TRUE(sameRoots({0, 3, -3}, s, n2, 1e-9));
 
+    // Integer roots give exact coefficients whose resolvent root rounds a hair off, leaving
+    // z² − r just below zero: x⁴ − 5x² + 4, (x − 1)(x − 2)(x − 3)(x − 4), and more at random.
     std::mt19937 rng(12);
+    std::uniform_int_distribution<int> whole(-6, 6);
+    std::vector<std::vector<double>> integral = {{-2, -1, 1, 2}, {1, 2, 3, 4}};
+    for (int n = 0; n < 300; ++n) {
+        std::vector<double> roots = {double(whole(rng)), double(whole(rng)), double(whole(rng)),
+                                     double(whole(rng))};
+        std::sort(roots.begin(), roots.end());
+        if (std::adjacent_find(roots.begin(), roots.end()) == roots.end())
+            integral.push_back(roots);
+    }
+    for (const std::vector<double>& roots : integral) {
+        c = fromRoots(roots);
+        ASSERT_EQ(SolveQuartic(c.data(), s), 4) << roots[0] << roots[1] << roots[2] << roots[3];
+        EXPECT_TRUE(sameRoots(roots, s, 4, 1e-6));
+    }
+
     std::uniform_real_distribution<double> u(-4, 4);
     for (int n = 0; n < 1000; ++n) {
         std::vector<double> roots = {u(rng), u(rng), u(rng), u(rng)};
