@@ -37,11 +37,11 @@ bool allIntegers(const std::vector<double>& values) {
     return true;
 }
 
-bool Args::missing() { return fail("missing argument " + std::to_string(m_next + 1)); }
+bool Args::missing() { return fail("missing argument " + std::to_string(cursor + 1)); }
 
 bool Args::wrong(const char* what) {
-    return fail("argument " + std::to_string(m_next + 1) + " must be " + what + ", not " +
-                m_request.args[m_next].describe());
+    return fail("argument " + std::to_string(cursor + 1) + " must be " + what + ", not " +
+                request.args[cursor].describe());
 }
 
 bool Args::numbers(int count, double* out) {
@@ -59,7 +59,7 @@ bool Args::numbers(int count, double* out) {
             return fail("expected " + std::to_string(count) + " numbers, got " +
                         std::to_string(got + int(v.numbers.size())));
         for (double d : v.numbers) out[got++] = d;
-        ++m_next;
+        ++cursor;
     }
     return true;
 }
@@ -68,7 +68,7 @@ bool Args::integer(int& out) {
     double d;
     if (!number(d)) return false;
     if (d != std::floor(d) || std::fabs(d) > double(INT_MAX))
-        return fail("argument " + std::to_string(m_next) + " must be an integer, not " +
+        return fail("argument " + std::to_string(cursor) + " must be an integer, not " +
                     numberText(d));
     out = int(d);
     return true;
@@ -80,7 +80,7 @@ bool Args::string(std::string& out) {
     const Value& v = peek();
     if (!v.isText() || v.strings.size() != 1) return wrong("a string");
     out = v.strings[0];
-    ++m_next;
+    ++cursor;
     return true;
 }
 
@@ -94,7 +94,7 @@ bool Args::handle(std::string& out) {
         out = v.strings[0];
     else
         return wrong("a number or a string");
-    ++m_next;
+    ++cursor;
     return true;
 }
 
@@ -104,7 +104,7 @@ bool Args::numberArray(std::vector<double>& out) {
     const Value& v = peek();
     if (!v.isNumeric()) return wrong("an array of numbers");
     out = v.numbers;
-    ++m_next;
+    ++cursor;
     return true;
 }
 
@@ -116,7 +116,7 @@ bool Args::intArray(std::vector<int>& out) {
     if (!allIntegers(v.numbers)) return wrong("an array of integers");
     out.resize(v.numbers.size());
     for (std::size_t i = 0; i < out.size(); ++i) out[i] = int(v.numbers[i]);
-    ++m_next;
+    ++cursor;
     return true;
 }
 
@@ -126,7 +126,7 @@ bool Args::stringArray(std::vector<std::string>& out) {
     const Value& v = peek();
     if (!v.isText()) return wrong("an array of strings");
     out = v.strings;
-    ++m_next;
+    ++cursor;
     return true;
 }
 

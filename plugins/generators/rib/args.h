@@ -13,7 +13,7 @@ namespace rib {
 
 class Args {
   public:
-    explicit Args(const Request& request) : m_request(request) {}
+    explicit Args(const Request& source) : request(source) {}
 
     bool numbers(int count, double* out);
     bool number(double& out) { return numbers(1, &out); }
@@ -28,13 +28,13 @@ class Args {
     // Fails with "too many arguments" unless every argument was read.
     bool end();
 
-    bool ok() const { return m_error.empty(); }
-    bool more() const { return m_next < m_request.args.size(); }
-    std::size_t next() const { return m_next; }
-    const Value& peek() const { return m_request.args[m_next]; }
-    const std::string& error() const { return m_error; }
+    bool ok() const { return firstError.empty(); }
+    bool more() const { return cursor < request.args.size(); }
+    std::size_t next() const { return cursor; }
+    const Value& peek() const { return request.args[cursor]; }
+    const std::string& error() const { return firstError; }
     bool fail(const std::string& message) {
-        if (m_error.empty()) m_error = message;
+        if (firstError.empty()) firstError = message;
         return false;
     }
 
@@ -42,9 +42,9 @@ class Args {
     bool missing();
     bool wrong(const char* what);
 
-    const Request& m_request;
-    std::size_t m_next = 0;
-    std::string m_error;
+    const Request& request;
+    std::size_t cursor = 0;
+    std::string firstError;
 };
 
 // Text of a number as a handle or in a message: integers without a decimal point.

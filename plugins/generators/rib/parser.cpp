@@ -21,40 +21,40 @@ const char* Value::describe() const {
 
 bool Parser::next(Request& request) {
     request.clear();
-    if (m_token.kind == Token::End) return false;
+    if (lookahead.kind == Token::End) return false;
 
-    if (m_token.kind != Token::Name) {
+    if (lookahead.kind != Token::Name) {
         // Values or bad words before any request: one error for the whole run of them.
-        request.line = m_token.line;
-        if (m_token.kind == Token::Invalid)
-            request.error = m_token.text;
+        request.line = lookahead.line;
+        if (lookahead.kind == Token::Invalid)
+            request.error = lookahead.text;
         else
             request.error = "value outside a request";
         advance();
-        while (m_token.kind != Token::Name && m_token.kind != Token::End) {
-            if (m_token.kind == Token::Invalid) break;  // report each bad word on its own
+        while (lookahead.kind != Token::Name && lookahead.kind != Token::End) {
+            if (lookahead.kind == Token::Invalid) break;  // report each bad word on its own
             advance();
         }
         return true;
     }
 
-    request.name = m_token.text;
-    request.line = m_token.line;
+    request.name = lookahead.text;
+    request.line = lookahead.line;
     advance();
     for (;;) {
-        switch (m_token.kind) {
+        switch (lookahead.kind) {
             case Token::End:
             case Token::Name:
                 return true;
             case Token::Invalid:
-                fail(request, m_token.text);
+                fail(request, lookahead.text);
                 advance();
                 break;
             case Token::Number: {
                 Value v;
                 v.kind = Value::Number;
-                v.numbers.push_back(m_token.number);
-                v.integers = m_token.integer;
+                v.numbers.push_back(lookahead.number);
+                v.integers = lookahead.integer;
                 request.args.push_back(std::move(v));
                 advance();
                 break;
@@ -62,7 +62,7 @@ bool Parser::next(Request& request) {
             case Token::String: {
                 Value v;
                 v.kind = Value::String;
-                v.strings.push_back(std::move(m_token.text));
+                v.strings.push_back(std::move(lookahead.text));
                 request.args.push_back(std::move(v));
                 advance();
                 break;
@@ -83,7 +83,7 @@ void Parser::readArray(Request& request) {
     Value v;
     v.kind = Value::EmptyArray;
     for (;;) {
-        switch (m_token.kind) {
+        switch (lookahead.kind) {
             case Token::End:
             case Token::Name:
                 // A request name inside an array means the ']' is missing; the name starts
@@ -99,7 +99,7 @@ void Parser::readArray(Request& request) {
                 advance();
                 break;
             case Token::Invalid:
-                fail(request, m_token.text);
+                fail(request, lookahead.text);
                 advance();
                 break;
             case Token::Number:
@@ -107,8 +107,8 @@ void Parser::readArray(Request& request) {
                     fail(request, "array mixes numbers and strings");
                 else {
                     v.kind = Value::NumberArray;
-                    v.numbers.push_back(m_token.number);
-                    v.integers = v.integers && m_token.integer;
+                    v.numbers.push_back(lookahead.number);
+                    v.integers = v.integers && lookahead.integer;
                 }
                 advance();
                 break;
@@ -117,7 +117,7 @@ void Parser::readArray(Request& request) {
                     fail(request, "array mixes numbers and strings");
                 else {
                     v.kind = Value::StringArray;
-                    v.strings.push_back(std::move(m_token.text));
+                    v.strings.push_back(std::move(lookahead.text));
                 }
                 advance();
                 break;

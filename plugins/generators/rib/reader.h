@@ -45,7 +45,7 @@ std::string folderOf(const std::string& path);
 
 class Reader {
   public:
-    explicit Reader(RendererAPI* renderer);
+    explicit Reader(RendererAPI* target);
     ~Reader();
 
     // Reads a file ("-" is standard input); reports and returns false when it cannot be
@@ -56,12 +56,12 @@ class Reader {
     // Closes whatever the input left open, reporting each block.
     void finish();
     // ReadArchive may open files (default); the fuzz target turns that off.
-    void allowFileArchives(bool allow) { m_fileArchives = allow; }
+    void allowFileArchives(bool allow) { fileArchives = allow; }
 
     // Errors beyond this many in one file abandon the rest of it.
-    static constexpr int kMaxErrorsPerFile = 100;
+    static constexpr int MaxErrorsPerFile = 100;
     // ReadArchive nesting deeper than this is refused (it is almost surely a cycle).
-    static constexpr int kMaxArchiveDepth = 32;
+    static constexpr int MaxArchiveDepth = 32;
 
   private:
     // ----- reading (reader.cpp)
@@ -152,7 +152,7 @@ class Reader {
     void closeImplicitGroup();
     // Transforms go to the renderer inside the world and inside object definitions;
     // before WorldBegin they place the camera.
-    bool forwarding() const { return m_inWorld || m_objectDepth > 0; }
+    bool forwarding() const { return inWorld || objectDepth > 0; }
     bool geometryAllowed(const Request& request);
 
     // ----- parameters and settings (reader_params.cpp)
@@ -250,24 +250,24 @@ class Reader {
     bool quadric(const Request& request, int n, double* values, std::vector<Emitted>& params);
 
     // ----- state
-    RendererAPI* m_renderer;
-    ErrorManager* m_errors;
-    DeclarationTable m_decls;
-    FileContext* m_context = nullptr;
-    int m_depth = 0;                     // archive nesting
-    std::vector<std::string> m_reading;  // archives being read, to refuse cycles
-    std::set<std::string> m_warned;      // "file\nkey" of the warnings given once
-    bool m_fileArchives = true;
+    RendererAPI* renderer;
+    ErrorManager* errors;
+    DeclarationTable decls;
+    FileContext* currentFile = nullptr;
+    int archiveDepth = 0;                // archive nesting
+    std::vector<std::string> beingRead;  // archives being read, to refuse cycles
+    std::set<std::string> warned;        // "file\nkey" of the warnings given once
+    bool fileArchives = true;
 
-    std::vector<BlockEntry> m_blocks;
-    bool m_inWorld = false;
-    int m_objectDepth = 0;
-    bool m_implicitGroup = false;
-    Scoped m_scoped;
-    FrameState m_frame;
-    std::vector<FrameState> m_frameStack;
-    std::vector<std::string> m_emittedOutputs;  // output names the renderer holds
-    int m_areaLights = 0;
+    std::vector<BlockEntry> blocks;
+    bool inWorld = false;
+    int objectDepth = 0;
+    bool implicitGroup = false;
+    Scoped scoped;
+    FrameState frame;
+    std::vector<FrameState> frameStack;
+    std::vector<std::string> emittedOutputs;  // output names the renderer holds
+    int areaLights = 0;
 
     struct Motion {
         bool active = false;
@@ -275,17 +275,17 @@ class Reader {
         std::string file;
         std::vector<float> times;
         std::vector<Request> requests;
-    } m_motion;
+    } motionBlock;
 
     struct Archive {
         std::vector<Request> requests;
         std::string file;
         int line = 0;
     };
-    std::map<std::string, Archive> m_archives;
-    std::string m_recordingName;  // inline archive being recorded
-    Archive m_recording;
-    int m_recordingDepth = 0;
+    std::map<std::string, Archive> archives;
+    std::string recordingName;  // inline archive being recorded
+    Archive recording;
+    int recordingDepth = 0;
 };
 
 }  // namespace rib

@@ -108,7 +108,7 @@ std::vector<float> floats(const std::vector<double>& v) {
     return out;
 }
 
-constexpr long long kMaxCount = 1LL << 30;  // bigger than any primitive that fits in memory
+constexpr long long MaxCount = 1LL << 30;  // bigger than any primitive that fits in memory
 
 }  // namespace
 
@@ -127,28 +127,27 @@ void Reader::doSphere(const Request& request) {
     double v[4];
     std::vector<Emitted> params;
     if (quadric(request, 4, v, params))
-        m_renderer->Sphere(toFloat(v[0]), toFloat(v[1]), toFloat(v[2]), toFloat(v[3]));
+        renderer->Sphere(toFloat(v[0]), toFloat(v[1]), toFloat(v[2]), toFloat(v[3]));
 }
 
 void Reader::doCone(const Request& request) {
     double v[3];
     std::vector<Emitted> params;
-    if (quadric(request, 3, v, params))
-        m_renderer->Cone(toFloat(v[0]), toFloat(v[1]), toFloat(v[2]));
+    if (quadric(request, 3, v, params)) renderer->Cone(toFloat(v[0]), toFloat(v[1]), toFloat(v[2]));
 }
 
 void Reader::doCylinder(const Request& request) {
     double v[4];
     std::vector<Emitted> params;
     if (quadric(request, 4, v, params))
-        m_renderer->Cylinder(toFloat(v[0]), toFloat(v[1]), toFloat(v[2]), toFloat(v[3]));
+        renderer->Cylinder(toFloat(v[0]), toFloat(v[1]), toFloat(v[2]), toFloat(v[3]));
 }
 
 void Reader::doDisk(const Request& request) {
     double v[3];
     std::vector<Emitted> params;
     if (quadric(request, 3, v, params))
-        m_renderer->Disk(toFloat(v[0]), 0.0f, toFloat(v[1]), toFloat(v[2]));
+        renderer->Disk(toFloat(v[0]), 0.0f, toFloat(v[1]), toFloat(v[2]));
 }
 
 void Reader::doHyperboloid(const Request& request) {
@@ -157,29 +156,28 @@ void Reader::doHyperboloid(const Request& request) {
     if (!quadric(request, 7, v, params)) return;
     float p1[3] = {toFloat(v[0]), toFloat(v[1]), toFloat(v[2])};
     float p2[3] = {toFloat(v[3]), toFloat(v[4]), toFloat(v[5])};
-    m_renderer->Hyperboloid(p1, p2, toFloat(v[6]));
+    renderer->Hyperboloid(p1, p2, toFloat(v[6]));
 }
 
 void Reader::doParaboloid(const Request& request) {
     double v[4];
     std::vector<Emitted> params;
     if (quadric(request, 4, v, params))
-        m_renderer->Paraboloid(toFloat(v[0]), toFloat(v[1]), toFloat(v[2]), toFloat(v[3]));
+        renderer->Paraboloid(toFloat(v[0]), toFloat(v[1]), toFloat(v[2]), toFloat(v[3]));
 }
 
 void Reader::doTorus(const Request& request) {
     double v[5];
     std::vector<Emitted> params;
     if (quadric(request, 5, v, params))
-        m_renderer->Torus(toFloat(v[0]), toFloat(v[1]), toFloat(v[2]), toFloat(v[3]),
-                          toFloat(v[4]));
+        renderer->Torus(toFloat(v[0]), toFloat(v[1]), toFloat(v[2]), toFloat(v[3]), toFloat(v[4]));
 }
 
 void Reader::doPolygon(const Request& request) {
     if (!geometryAllowed(request)) return;
     Declaration d;
-    const Value* p = findParam(request, 0, m_decls, "P", d);
-    if (!p) p = findParam(request, 0, m_decls, "Pw", d);
+    const Value* p = findParam(request, 0, decls, "P", d);
+    if (!p) p = findParam(request, 0, decls, "Pw", d);
     if (!p) return fail(request, "missing \"P\"");
     std::size_t per = std::size_t(d.elements());
     if (p->size() % per != 0)
@@ -192,7 +190,7 @@ void Reader::doPolygon(const Request& request) {
     std::vector<Emitted> params;
     if (!collectParams(request, 0, ParamUse::Geometry, params, &counts)) return;
     emitParams(params);
-    m_renderer->Polygon(int(n));
+    renderer->Polygon(int(n));
 }
 
 void Reader::doGeneralPolygon(const Request& request) {
@@ -206,14 +204,14 @@ void Reader::doGeneralPolygon(const Request& request) {
         if (n < 3) return fail(request, "every loop needs at least 3 vertices");
         total += n;
     }
-    if (total > kMaxCount) return fail(request, "too many vertices");
-    if (!hasPosition(request, a.next(), m_decls)) return fail(request, "missing \"P\"");
+    if (total > MaxCount) return fail(request, "too many vertices");
+    if (!hasPosition(request, a.next(), decls)) return fail(request, "missing \"P\"");
     Counts counts;
     counts.varying = counts.vertex = counts.facevarying = std::size_t(total);
     std::vector<Emitted> params;
     if (!collectParams(request, a.next(), ParamUse::Geometry, params, &counts)) return;
     emitParams(params);
-    m_renderer->Polygon(int(nverts.size()), nverts.data());
+    renderer->Polygon(int(nverts.size()), nverts.data());
 }
 
 void Reader::doPointsPolygons(const Request& request) {
@@ -231,9 +229,9 @@ void Reader::doPointsPolygons(const Request& request) {
                                  std::to_string(verts.size()));
     if (nverts.empty()) return;  // an empty mesh makes nothing
     int top = *std::max_element(verts.begin(), verts.end());
-    if (*std::min_element(verts.begin(), verts.end()) < 0 || top >= kMaxCount)
+    if (*std::min_element(verts.begin(), verts.end()) < 0 || top >= MaxCount)
         return fail(request, "bad vertex index");
-    if (!hasPosition(request, a.next(), m_decls)) return fail(request, "missing \"P\"");
+    if (!hasPosition(request, a.next(), decls)) return fail(request, "missing \"P\"");
     Counts counts;
     counts.uniform = nverts.size();
     counts.varying = counts.vertex = std::size_t(top) + 1;
@@ -241,7 +239,7 @@ void Reader::doPointsPolygons(const Request& request) {
     std::vector<Emitted> params;
     if (!collectParams(request, a.next(), ParamUse::Geometry, params, &counts)) return;
     emitParams(params);
-    m_renderer->Mesh("linear", int(nverts.size()), nverts.data(), verts.data());
+    renderer->Mesh("linear", int(nverts.size()), nverts.data(), verts.data());
 }
 
 void Reader::doPointsGeneralPolygons(const Request& request) {
@@ -267,9 +265,9 @@ void Reader::doPointsGeneralPolygons(const Request& request) {
                                  std::to_string(verts.size()));
     if (nloops.empty()) return;
     int top = *std::max_element(verts.begin(), verts.end());
-    if (*std::min_element(verts.begin(), verts.end()) < 0 || top >= kMaxCount)
+    if (*std::min_element(verts.begin(), verts.end()) < 0 || top >= MaxCount)
         return fail(request, "bad vertex index");
-    if (!hasPosition(request, a.next(), m_decls)) return fail(request, "missing \"P\"");
+    if (!hasPosition(request, a.next(), decls)) return fail(request, "missing \"P\"");
     Counts counts;
     counts.uniform = nloops.size();
     counts.varying = counts.vertex = std::size_t(top) + 1;
@@ -277,7 +275,7 @@ void Reader::doPointsGeneralPolygons(const Request& request) {
     std::vector<Emitted> params;
     if (!collectParams(request, a.next(), ParamUse::Geometry, params, &counts)) return;
     emitParams(params);
-    m_renderer->Mesh("linear", int(nloops.size()), nloops.data(), nverts.data(), verts.data());
+    renderer->Mesh("linear", int(nloops.size()), nloops.data(), nverts.data(), verts.data());
 }
 
 void Reader::doSubdivisionMesh(const Request& request) {
@@ -322,9 +320,9 @@ void Reader::doSubdivisionMesh(const Request& request) {
         return fail(request, "the tag arguments do not match their counts");
     if (nverts.empty()) return;
     int top = *std::max_element(verts.begin(), verts.end());
-    if (*std::min_element(verts.begin(), verts.end()) < 0 || top >= kMaxCount)
+    if (*std::min_element(verts.begin(), verts.end()) < 0 || top >= MaxCount)
         return fail(request, "bad vertex index");
-    if (!hasPosition(request, a.next(), m_decls)) return fail(request, "missing \"P\"");
+    if (!hasPosition(request, a.next(), decls)) return fail(request, "missing \"P\"");
     Counts counts;
     counts.uniform = nverts.size();
     counts.varying = counts.vertex = std::size_t(top) + 1;
@@ -356,7 +354,7 @@ void Reader::doSubdivisionMesh(const Request& request) {
         }
     }
     emitParams(params);
-    m_renderer->Mesh(type, int(nverts.size()), nverts.data(), verts.data());
+    renderer->Mesh(type, int(nverts.size()), nverts.data(), verts.data());
 }
 
 void Reader::doPatch(const Request& request) {
@@ -366,12 +364,12 @@ void Reader::doPatch(const Request& request) {
     if (type != "bilinear" && type != "bicubic")
         return fail(request, "unknown patch type \"" + type + "\"");
     if (!geometryAllowed(request)) return;
-    if (!hasPosition(request, a.next(), m_decls)) return fail(request, "missing \"P\"");
+    if (!hasPosition(request, a.next(), decls)) return fail(request, "missing \"P\"");
     bool cubic = type == "bicubic";
-    if (cubic && m_scoped.ubasis != m_scoped.vbasis)
+    if (cubic && scoped.ubasis != scoped.vbasis)
         warnOnce(request, "Patch:basis",
                  request.name + ": different u and v bases are not supported. Using \"" +
-                     m_scoped.ubasis + "\" ...");
+                     scoped.ubasis + "\" ...");
     Counts counts;
     counts.varying = counts.facevarying = 4;
     counts.vertex = cubic ? 16 : 4;
@@ -379,9 +377,9 @@ void Reader::doPatch(const Request& request) {
     if (!collectParams(request, a.next(), ParamUse::Geometry, params, &counts)) return;
     emitParams(params);
     if (cubic)
-        m_renderer->Patch(m_scoped.ubasis.c_str(), 4, 4);
+        renderer->Patch(scoped.ubasis.c_str(), 4, 4);
     else
-        m_renderer->Patch("linear", 2, 2);
+        renderer->Patch("linear", 2, 2);
 }
 
 void Reader::doPatchMesh(const Request& request) {
@@ -397,17 +395,17 @@ void Reader::doPatchMesh(const Request& request) {
             return fail(request, "unknown wrap mode \"" + *w + "\"");
     if (!geometryAllowed(request)) return;
     bool cubic = type == "bicubic";
-    if (cubic && m_scoped.ubasis != m_scoped.vbasis)
+    if (cubic && scoped.ubasis != scoped.vbasis)
         warnOnce(request, "Patch:basis",
                  request.name + ": different u and v bases are not supported. Using \"" +
-                     m_scoped.ubasis + "\" ...");
+                     scoped.ubasis + "\" ...");
 
     // Patches, varying values and the vertices a periodic direction must repeat.
     struct Direction {
         long long patches, varying, extra;
     };
     auto direction = [&](int n, bool periodic, int step, Direction& d) -> bool {
-        if (n > kMaxCount) return false;
+        if (n > MaxCount) return false;
         if (!cubic) {
             if (n < 2) return false;
             d.patches = periodic ? n : n - 1;
@@ -430,12 +428,12 @@ void Reader::doPatchMesh(const Request& request) {
     };
     Direction du, dv;
     bool uperiodic = uwrap == "periodic", vperiodic = vwrap == "periodic";
-    if (!direction(nu, uperiodic, m_scoped.ustep, du))
+    if (!direction(nu, uperiodic, scoped.ustep, du))
         return fail(request, "bad number of vertices in u: " + std::to_string(nu));
-    if (!direction(nv, vperiodic, m_scoped.vstep, dv))
+    if (!direction(nv, vperiodic, scoped.vstep, dv))
         return fail(request, "bad number of vertices in v: " + std::to_string(nv));
-    if ((long long)nu * nv > kMaxCount) return fail(request, "too many vertices");
-    if (!hasPosition(request, a.next(), m_decls)) return fail(request, "missing \"P\"");
+    if ((long long)nu * nv > MaxCount) return fail(request, "too many vertices");
+    if (!hasPosition(request, a.next(), decls)) return fail(request, "missing \"P\"");
     Counts counts;
     counts.uniform = std::size_t(du.patches * dv.patches);
     counts.varying = counts.facevarying = std::size_t(du.varying * dv.varying);
@@ -453,7 +451,7 @@ void Reader::doPatchMesh(const Request& request) {
     }
     emitParams(params);
     int mu = nu + int(du.extra), mv = nv + int(dv.extra);
-    m_renderer->Patch(cubic ? m_scoped.ubasis.c_str() : "linear", mu, mv);
+    renderer->Patch(cubic ? scoped.ubasis.c_str() : "linear", mu, mv);
 }
 
 void Reader::doNuPatch(const Request& request) {
@@ -465,8 +463,8 @@ void Reader::doNuPatch(const Request& request) {
         !a.integer(nv) || !a.integer(vorder) || !a.numberArray(vknot) || !a.numbers(2, vrange))
         return fail(request, a.error());
     if (!geometryAllowed(request)) return;
-    if (uorder < 1 || vorder < 1 || nu < uorder || nv < vorder || nu > kMaxCount ||
-        nv > kMaxCount || (long long)nu * nv > kMaxCount)
+    if (uorder < 1 || vorder < 1 || nu < uorder || nv < vorder || nu > MaxCount || nv > MaxCount ||
+        (long long)nu * nv > MaxCount)
         return fail(request, "bad vertex counts or orders");
     if ((long long)uknot.size() != (long long)nu + uorder)
         return fail(request, "expected " + std::to_string(nu + uorder) + " u knots, got " +
@@ -476,7 +474,7 @@ void Reader::doNuPatch(const Request& request) {
                                  std::to_string(vknot.size()));
     if (!nondecreasing(uknot) || !nondecreasing(vknot))
         return fail(request, "the knots must not decrease");
-    if (!hasPosition(request, a.next(), m_decls)) return fail(request, "missing \"P\"");
+    if (!hasPosition(request, a.next(), decls)) return fail(request, "missing \"P\"");
     Counts counts;
     counts.uniform = std::size_t(nu - uorder + 1) * std::size_t(nv - vorder + 1);
     counts.varying = counts.facevarying =
@@ -486,8 +484,8 @@ void Reader::doNuPatch(const Request& request) {
     if (!collectParams(request, a.next(), ParamUse::Geometry, params, &counts)) return;
     emitParams(params);
     std::vector<float> uk = floats(uknot), vk = floats(vknot);
-    m_renderer->Patch(nu, uorder, uk.data(), toFloat(urange[0]), toFloat(urange[1]), nv, vorder,
-                      vk.data(), toFloat(vrange[0]), toFloat(vrange[1]));
+    renderer->Patch(nu, uorder, uk.data(), toFloat(urange[0]), toFloat(urange[1]), nv, vorder,
+                    vk.data(), toFloat(vrange[0]), toFloat(vrange[1]));
 }
 
 void Reader::doTrimCurve(const Request& request) {
@@ -508,7 +506,7 @@ void Reader::doTrimCurve(const Request& request) {
         return fail(request,
                     "expected " + std::to_string(curves) + " orders, ranges and vertex counts");
     for (long long i = 0; i < curves; ++i) {
-        if (order[i] < 1 || n[i] < order[i] || n[i] > kMaxCount)
+        if (order[i] < 1 || n[i] < order[i] || n[i] > MaxCount)
             return fail(request, "bad order or vertex count");
         knots += (long long)n[i] + order[i];
         points += n[i];
@@ -527,8 +525,8 @@ void Reader::doTrimCurve(const Request& request) {
         P.push_back(toFloat(w[i]));
     }
     std::vector<float> k = floats(knot), lo = floats(min), hi = floats(max);
-    m_renderer->TrimCurve(int(ncurves.size()), ncurves.data(), n.data(), order.data(), k.data(),
-                          lo.data(), hi.data(), P.data());
+    renderer->TrimCurve(int(ncurves.size()), ncurves.data(), n.data(), order.data(), k.data(),
+                        lo.data(), hi.data(), P.data());
 }
 
 void Reader::doCurves(const Request& request) {
@@ -543,7 +541,7 @@ void Reader::doCurves(const Request& request) {
     if (!geometryAllowed(request)) return;
     if (nverts.empty()) return;
     bool cubic = type == "cubic", periodic = wrap == "periodic";
-    int step = m_scoped.vstep;
+    int step = scoped.vstep;
     std::vector<std::size_t> vertexCounts, varyingCounts;
     long long vertices = 0, varying = 0;
     for (int n : nverts) {
@@ -565,9 +563,9 @@ void Reader::doCurves(const Request& request) {
         varyingCounts.push_back(std::size_t(vary));
         vertices += n;
         varying += vary;
-        if (vertices > kMaxCount) return fail(request, "too many vertices");
+        if (vertices > MaxCount) return fail(request, "too many vertices");
     }
-    if (!hasPosition(request, a.next(), m_decls)) return fail(request, "missing \"P\"");
+    if (!hasPosition(request, a.next(), decls)) return fail(request, "missing \"P\"");
     Counts counts;
     counts.uniform = nverts.size();
     counts.varying = counts.facevarying = std::size_t(varying);
@@ -586,14 +584,14 @@ void Reader::doCurves(const Request& request) {
         for (int& n : nverts) n += int(extra);
     }
     emitParams(params);
-    const char* basis = cubic ? m_scoped.vbasis.c_str() : "linear";
-    m_renderer->Curves(basis, int(nverts.size()), nverts.data());
+    const char* basis = cubic ? scoped.vbasis.c_str() : "linear";
+    renderer->Curves(basis, int(nverts.size()), nverts.data());
 }
 
 void Reader::doPoints(const Request& request) {
     if (!geometryAllowed(request)) return;
     Declaration d;
-    const Value* p = findParam(request, 0, m_decls, "P", d);
+    const Value* p = findParam(request, 0, decls, "P", d);
     if (!p) return fail(request, "missing \"P\"");
     std::size_t per = std::size_t(d.elements());
     if (p->size() % per != 0)
@@ -601,13 +599,13 @@ void Reader::doPoints(const Request& request) {
                                  " values, not a multiple of " + std::to_string(per));
     std::size_t n = p->size() / per;
     if (n == 0) return;
-    if (n > std::size_t(kMaxCount)) return fail(request, "too many points");
+    if (n > std::size_t(MaxCount)) return fail(request, "too many points");
     Counts counts;
     counts.varying = counts.vertex = counts.facevarying = n;
     std::vector<Emitted> params;
     if (!collectParams(request, 0, ParamUse::Geometry, params, &counts)) return;
     emitParams(params);
-    m_renderer->Points(int(n));
+    renderer->Points(int(n));
 }
 
 }  // namespace rib

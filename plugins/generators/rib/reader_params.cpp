@@ -62,7 +62,7 @@ struct Rename {
     const char* ovo;
     const char* type;
 };
-const Rename kRenames[] = {
+const Rename Renames[] = {
     {"searchpath:shader", "path:shader", "string"},
     {"searchpath:texture", "path:texture", "string"},
     {"searchpath:archive", "path:input", "string"},
@@ -134,7 +134,7 @@ bool Reader::collectParams(const Request& request, std::size_t first, ParamUse u
         const Value& value = args[i + 1];
         Declaration decl;
         std::string name;
-        DeclParse parsed = m_decls.resolve(token, decl, name);
+        DeclParse parsed = decls.resolve(token, decl, name);
         if (parsed == DeclParse::Bad) {
             fail(request, "bad parameter declaration \"" + token + "\"");
             return false;
@@ -182,15 +182,15 @@ void Reader::emitParams(std::vector<Emitted>& params) {
     for (Emitted& e : params) {
         switch (e.kind) {
             case Emitted::Floats:
-                m_renderer->Parameter(e.decl.c_str(), static_cast<const float*>(e.floats.data()));
+                renderer->Parameter(e.decl.c_str(), static_cast<const float*>(e.floats.data()));
                 break;
             case Emitted::Ints:
-                m_renderer->Parameter(e.decl.c_str(), static_cast<const int*>(e.ints.data()));
+                renderer->Parameter(e.decl.c_str(), static_cast<const int*>(e.ints.data()));
                 break;
             case Emitted::Strings:
                 e.pointers.clear();
                 for (const std::string& s : e.strings) e.pointers.push_back(s.c_str());
-                m_renderer->Parameter(e.decl.c_str(), e.pointers.data());
+                renderer->Parameter(e.decl.c_str(), e.pointers.data());
                 break;
         }
     }
@@ -225,7 +225,7 @@ void Reader::settings(const Request& request, bool option) {
             return fail(request, std::string("expected a parameter name, found ") + key.describe());
         Declaration decl;
         std::string name;
-        DeclParse parsed = m_decls.resolve(key.strings[0], decl, name);
+        DeclParse parsed = decls.resolve(key.strings[0], decl, name);
         if (parsed == DeclParse::Bad)
             return fail(request, "bad parameter declaration \"" + key.strings[0] + "\"");
         bool declared = parsed == DeclParse::Ok;
@@ -239,7 +239,7 @@ void Reader::settings(const Request& request, bool option) {
             if (!declared) decl = guess(value);
             decl.storage = StorageClass::Constant;
         } else {
-            for (const Rename& r : kRenames) {
+            for (const Rename& r : Renames) {
                 if (rib == r.rib) {
                     ovoName = r.ovo;
                     type = r.type;
@@ -297,22 +297,22 @@ void Reader::settings(const Request& request, bool option) {
         switch (e.kind) {
             case Emitted::Ints:
                 if (e.ints.size() == 1)
-                    m_renderer->Attribute(decl, e.ints[0]);
+                    renderer->Attribute(decl, e.ints[0]);
                 else
-                    m_renderer->Attribute(decl, static_cast<const int*>(e.ints.data()));
+                    renderer->Attribute(decl, static_cast<const int*>(e.ints.data()));
                 break;
             case Emitted::Floats:
                 if (e.floats.size() == 1 && std::strncmp(decl, "float ", 6) == 0)
-                    m_renderer->Attribute(decl, e.floats[0]);
+                    renderer->Attribute(decl, e.floats[0]);
                 else
-                    m_renderer->Attribute(decl, static_cast<const float*>(e.floats.data()));
+                    renderer->Attribute(decl, static_cast<const float*>(e.floats.data()));
                 break;
             case Emitted::Strings:
                 if (e.strings.size() == 1) {
-                    m_renderer->Attribute(decl, e.strings[0].c_str());
+                    renderer->Attribute(decl, e.strings[0].c_str());
                 } else {
                     for (const std::string& s : e.strings) e.pointers.push_back(s.c_str());
-                    m_renderer->Attribute(decl, e.pointers.data());
+                    renderer->Attribute(decl, e.pointers.data());
                 }
                 break;
         }

@@ -45,19 +45,19 @@ std::string printable(const std::string& text) {
 }  // namespace
 
 bool Tokenizer::fill() {
-    if (m_eof) return false;
-    long n = m_source.read(m_buffer.get(), kBufferSize);
+    if (eof) return false;
+    long n = source.read(buffer.get(), BufferSize);
     if (n <= 0) {
         if (n < 0) {
-            m_readFailed = true;
-            m_readError = m_source.error();
+            sourceFailed = true;
+            sourceError = source.error();
         }
-        m_eof = true;
-        m_pos = m_len = 0;
+        eof = true;
+        pos = len = 0;
         return false;
     }
-    m_pos = 0;
-    m_len = std::size_t(n);
+    pos = 0;
+    len = std::size_t(n);
     return true;
 }
 
@@ -70,10 +70,10 @@ void Tokenizer::next(Token& token) {
         switch (c) {
             case -1:
                 token.kind = Token::End;
-                token.line = m_line;
+                token.line = currentLine;
                 return;
             case '\n':
-                ++m_line;
+                ++currentLine;
                 continue;
             case ' ':
             case '\t':
@@ -86,18 +86,18 @@ void Tokenizer::next(Token& token) {
                 continue;
             case '[':
                 token.kind = Token::ArrayBegin;
-                token.line = m_line;
+                token.line = currentLine;
                 return;
             case ']':
                 token.kind = Token::ArrayEnd;
-                token.line = m_line;
+                token.line = currentLine;
                 return;
             case '"':
-                token.line = m_line;
+                token.line = currentLine;
                 readString(token);
                 return;
             default:
-                token.line = m_line;
+                token.line = currentLine;
                 readWord(token, c);
                 return;
         }
@@ -114,7 +114,7 @@ void Tokenizer::readString(Token& token) {
             return;
         }
         if (c == '"') return;
-        if (c == '\n') ++m_line;
+        if (c == '\n') ++currentLine;
         if (c != '\\') {
             token.text += char(c);
             continue;
@@ -141,12 +141,12 @@ void Tokenizer::readString(Token& token) {
                 token.text += '\f';
                 break;
             case '\n':
-                ++m_line;
+                ++currentLine;
                 break;  // a backslash before a newline continues the line
             case '\r':
                 if (peek() == '\n') {
                     get();
-                    ++m_line;
+                    ++currentLine;
                 }
                 break;
             default:
