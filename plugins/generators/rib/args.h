@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "plugins/generators/rib/parser.h"
+#include "plugins/generators/rib/ribmath.h"
 
 namespace ovo {
 namespace rib {
@@ -41,6 +42,9 @@ class Args {
   private:
     bool missing();
     bool wrong(const char* what);
+    // The next argument, read, when `fits` accepts it; otherwise null and the message
+    // ("missing ...", or "... must be <what>").
+    const Value* take(bool (*fits)(const Value&), const char* what);
 
     const Request& request;
     std::size_t cursor = 0;
@@ -49,9 +53,6 @@ class Args {
 
 // Text of a number as a handle or in a message: integers without a decimal point.
 std::string numberText(double value);
-// Clamped conversions: no value of the input can make them overflow.
-int toInt(double value);
-float toFloat(double value);
 // True when every value is a whole number that fits an int.
 bool allIntegers(const std::vector<double>& values);
 

@@ -1,5 +1,7 @@
 #include "plugins/generators/rib/parser.h"
 
+#include <utility>
+
 namespace ovo {
 namespace rib {
 
@@ -18,6 +20,26 @@ const char* Value::describe() const {
     }
     return "a value";
 }
+
+namespace {
+
+// Adds a number or string token's value to `v`: one value, or the next element of an
+// array. False, and `v` untouched, when the array already holds the other kind.
+bool addValue(Value& v, Token& token, bool array) {
+    const bool number = token.kind == Token::Number;
+    if (v.kind == (number ? Value::StringArray : Value::NumberArray)) return false;
+    if (number) {
+        v.kind = array ? Value::NumberArray : Value::Number;
+        v.numbers.push_back(token.number);
+        v.integers = v.integers && token.integer;
+    } else {
+        v.kind = array ? Value::StringArray : Value::String;
+        v.strings.push_back(std::move(token.text));
+    }
+    return true;
+}
+
+}  // namespace
 
 bool Parser::next(Request& request) {
     request.clear();
@@ -50,19 +72,10 @@ bool Parser::next(Request& request) {
                 fail(request, lookahead.text);
                 advance();
                 break;
-            case Token::Number: {
-                Value v;
-                v.kind = Value::Number;
-                v.numbers.push_back(lookahead.number);
-                v.integers = lookahead.integer;
-                request.args.push_back(std::move(v));
-                advance();
-                break;
-            }
+            case Token::Number:
             case Token::String: {
                 Value v;
-                v.kind = Value::String;
-                v.strings.push_back(std::move(lookahead.text));
+                addValue(v, lookahead, false);
                 request.args.push_back(std::move(v));
                 advance();
                 break;
@@ -103,22 +116,8 @@ void Parser::readArray(Request& request) {
                 advance();
                 break;
             case Token::Number:
-                if (v.kind == Value::StringArray)
-                    fail(request, "array mixes numbers and strings");
-                else {
-                    v.kind = Value::NumberArray;
-                    v.numbers.push_back(lookahead.number);
-                    v.integers = v.integers && lookahead.integer;
-                }
-                advance();
-                break;
             case Token::String:
-                if (v.kind == Value::NumberArray)
-                    fail(request, "array mixes numbers and strings");
-                else {
-                    v.kind = Value::StringArray;
-                    v.strings.push_back(std::move(lookahead.text));
-                }
+                if (!addValue(v, lookahead, true)) fail(request, "array mixes numbers and strings");
                 advance();
                 break;
         }

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 
 #include "plugins/generators/rib/args.h"
 
@@ -120,22 +119,33 @@ Reader::~Reader() {}
 
 // ---------------------------------------------------------------------------- reading
 
+std::string resolvedPath(const std::string& path) {
+    char resolved[PATH_MAX];
+    return realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+}
+
 bool Reader::readFile(const std::string& path) {
     std::string why;
     std::unique_ptr<Source> source = openFileSource(path, why);
-    std::string name = path == "-" ? std::string("<stdin>") : path;
+    const bool standardInput = path == "-";
+    std::string name = standardInput ? std::string("<stdin>") : path;
     if (!source) {
         if (errors) errors->Error("%s: cannot open file (%s)", name.c_str(), why.c_str());
         return false;
     }
+    readNamed(*source, name, standardInput ? std::string() : folderOf(path),
+              standardInput ? path : resolvedPath(path));
+    return true;
+}
+
+void Reader::readNamed(Source& source, const std::string& name, const std::string& dir,
+                       const std::string& key) {
     FileContext context;
     context.name = name;
-    context.dir = path == "-" ? std::string() : folderOf(path);
-    char resolved[PATH_MAX];
-    beingRead.push_back(path != "-" && realpath(path.c_str(), resolved) ? resolved : path);
-    readSource(*source, context);
+    context.dir = dir;
+    beingRead.push_back(key);
+    readSource(source, context);
     beingRead.pop_back();
-    return true;
 }
 
 void Reader::readMemory(const std::string& name, const char* data, std::size_t size) {
@@ -187,8 +197,7 @@ void Reader::warn(const Request& request, const std::string& text) {
 
 void Reader::warnOnce(const Request& request, const std::string& key, const std::string& text) {
     // Keyed by file name too, so an archive read many times warns once.
-    std::string file = currentFile ? currentFile->name : std::string();
-    if (warned.insert(file + '\n' + key).second) warn(request, text);
+    if (warned.insert(fileName() + '\n' + key).second) warn(request, text);
 }
 
 void Reader::execute(const Request& request) {
@@ -229,6 +238,7 @@ void Reader::execute(const Request& request) {
     dispatch(request);
 }
 
+// Long only because it is the table of every request and its handler.
 Reader::Handler Reader::findHandler(const std::string& name) {
     struct Entry {
         const char* name;

@@ -3,8 +3,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <climits>
-#include <cstdlib>
 
 #include "plugins/generators/rib/args.h"
 #include "plugins/generators/rib/reader.h"
@@ -44,7 +42,7 @@ void Reader::pushBlock(const Request& request, Block kind, bool forwarded) {
     BlockEntry e;
     e.kind = kind;
     e.line = request.line;
-    e.file = currentFile ? currentFile->name : std::string();
+    e.file = fileName();
     e.forwarded = forwarded;
     e.saved = scoped;
     blocks.push_back(std::move(e));
@@ -97,6 +95,23 @@ void Reader::closeBlock(const BlockEntry& entry) {
     }
 }
 
+void Reader::endBlock(const Request& request, Block kind) {
+    if (!closing(request, kind)) return;
+    closeBlock(blocks.back());
+    // A transform block scopes only the transformation, a shader group nothing of ours.
+    if (kind == Block::Transform)
+        scoped.ctm = blocks.back().saved.ctm;
+    else if (kind != Block::ShaderGroup)
+        scoped = blocks.back().saved;
+    blocks.pop_back();
+    if (kind == Block::Frame || kind == Block::World) popFrame();
+}
+
+void Reader::popFrame() {
+    frame = frameStack.back();
+    frameStack.pop_back();
+}
+
 void Reader::doFrameBegin(const Request& request) {
     Args a(request);
     double number = 0;
@@ -112,14 +127,7 @@ void Reader::doFrameBegin(const Request& request) {
     renderer->PushAttributes();
 }
 
-void Reader::doFrameEnd(const Request& request) {
-    if (!closing(request, Block::Frame)) return;
-    closeBlock(blocks.back());
-    scoped = blocks.back().saved;
-    blocks.pop_back();
-    frame = frameStack.back();
-    frameStack.pop_back();
-}
+void Reader::doFrameEnd(const Request& request) { endBlock(request, Block::Frame); }
 
 void Reader::doWorldBegin(const Request& request) {
     if (!Args(request).end()) return fail(request, "too many arguments");
@@ -159,14 +167,7 @@ void Reader::doWorldBegin(const Request& request) {
     }
 }
 
-void Reader::doWorldEnd(const Request& request) {
-    if (!closing(request, Block::World)) return;
-    closeBlock(blocks.back());
-    scoped = blocks.back().saved;
-    blocks.pop_back();
-    frame = frameStack.back();
-    frameStack.pop_back();
-}
+void Reader::doWorldEnd(const Request& request) { endBlock(request, Block::World); }
 
 void Reader::doAttributeBegin(const Request& request) {
     if (!Args(request).end()) return fail(request, "too many arguments");
@@ -174,12 +175,7 @@ void Reader::doAttributeBegin(const Request& request) {
     renderer->PushAttributes();
 }
 
-void Reader::doAttributeEnd(const Request& request) {
-    if (!closing(request, Block::Attribute)) return;
-    closeBlock(blocks.back());
-    scoped = blocks.back().saved;
-    blocks.pop_back();
-}
+void Reader::doAttributeEnd(const Request& request) { endBlock(request, Block::Attribute); }
 
 void Reader::doTransformBegin(const Request& request) {
     if (!Args(request).end()) return fail(request, "too many arguments");
@@ -188,13 +184,7 @@ void Reader::doTransformBegin(const Request& request) {
     if (forward) renderer->PushTransform();
 }
 
-void Reader::doTransformEnd(const Request& request) {
-    if (!closing(request, Block::Transform)) return;
-    closeBlock(blocks.back());
-    // Only the transformation is scoped by TransformBegin.
-    scoped.ctm = blocks.back().saved.ctm;
-    blocks.pop_back();
-}
+void Reader::doTransformEnd(const Request& request) { endBlock(request, Block::Transform); }
 
 void Reader::doSolidBegin(const Request& request) {
     Args a(request);
@@ -207,12 +197,7 @@ void Reader::doSolidBegin(const Request& request) {
     renderer->SolidBegin(op.c_str());
 }
 
-void Reader::doSolidEnd(const Request& request) {
-    if (!closing(request, Block::Solid)) return;
-    closeBlock(blocks.back());
-    scoped = blocks.back().saved;
-    blocks.pop_back();
-}
+void Reader::doSolidEnd(const Request& request) { endBlock(request, Block::Solid); }
 
 void Reader::doObjectBegin(const Request& request) {
     Args a(request);
@@ -225,12 +210,7 @@ void Reader::doObjectBegin(const Request& request) {
     renderer->ObjectBegin(handle.c_str());
 }
 
-void Reader::doObjectEnd(const Request& request) {
-    if (!closing(request, Block::Object)) return;
-    closeBlock(blocks.back());
-    scoped = blocks.back().saved;
-    blocks.pop_back();
-}
+void Reader::doObjectEnd(const Request& request) { endBlock(request, Block::Object); }
 
 void Reader::doObjectInstance(const Request& request) {
     Args a(request);
@@ -248,11 +228,7 @@ void Reader::doShaderGroupBegin(const Request& request) {
     renderer->ShaderGroupBegin();
 }
 
-void Reader::doShaderGroupEnd(const Request& request) {
-    if (!closing(request, Block::ShaderGroup)) return;
-    closeBlock(blocks.back());
-    blocks.pop_back();
-}
+void Reader::doShaderGroupEnd(const Request& request) { endBlock(request, Block::ShaderGroup); }
 
 void Reader::closeImplicitGroup() {
     implicitGroup = false;
@@ -292,10 +268,7 @@ void Reader::finish() {
                std::string(beginWord(int(e.kind))) + " without " + endWord(int(e.kind)));
         closeBlock(e);
         blocks.pop_back();
-        if (e.kind == Block::Frame || e.kind == Block::World) {
-            frame = frameStack.back();
-            frameStack.pop_back();
-        }
+        if (e.kind == Block::Frame || e.kind == Block::World) popFrame();
         scoped = e.saved;
     }
     currentFile = outer;
@@ -319,7 +292,7 @@ void Reader::doMotionBegin(const Request& request) {
     if (times.empty()) return fail(request, "needs at least one time");
     motionBlock.active = true;
     motionBlock.line = request.line;
-    motionBlock.file = currentFile ? currentFile->name : std::string();
+    motionBlock.file = fileName();
     motionBlock.times.clear();
     for (double t : times) motionBlock.times.push_back(toFloat(t));
     motionBlock.requests.clear();
@@ -369,7 +342,7 @@ void Reader::doArchiveBegin(const Request& request) {
     // Parameters of ArchiveBegin only describe the archive; they are not needed.
     recordingName = name;
     recording = Archive();
-    recording.file = currentFile ? currentFile->name : std::string();
+    recording.file = fileName();
     recording.line = request.line;
     recordingDepth = 1;
 }
@@ -381,74 +354,69 @@ void Reader::doReadArchive(const Request& request) {
     std::string name;
     if (!a.string(name) || !a.end()) return fail(request, a.error());
     if (archiveDepth >= MaxArchiveDepth) return fail(request, "archives nested too deeply");
-
-    // An archive that reads itself, directly or not, would never end.
-    auto cycle = [&](const std::string& key) {
-        if (std::find(beingRead.begin(), beingRead.end(), key) == beingRead.end()) return false;
-        fail(request, "archive \"" + name + "\" reads itself");
-        return true;
-    };
-
     auto inlined = archives.find(name);
-    if (inlined != archives.end()) {
-        std::string key = "inline:" + name;
-        if (cycle(key)) return;
-        // Copied: the archive may redefine itself while it is replayed.
-        Archive archive = inlined->second;
-        beingRead.push_back(key);
-        FileContext context;
-        context.name = archive.file;
-        context.dir = currentFile ? currentFile->dir : std::string();
-        FileContext* outer = currentFile;
-        currentFile = &context;
-        ++archiveDepth;
-        for (const Request& r : archive.requests) {
-            if (context.abandoned) break;
-            execute(r);
+    if (inlined != archives.end()) return replayArchive(request, name, inlined->second);
+    if (fileArchives) {
+        for (const std::string& file : archiveCandidates(name)) {
+            if (fileExists(file)) return readArchiveFile(request, name, file);
         }
-        --archiveDepth;
-        currentFile = outer;
-        beingRead.pop_back();
-        return;
-    }
-
-    if (!fileArchives) return fail(request, "cannot find archive \"" + name + "\"");
-    std::vector<std::string> candidates;
-    if (!name.empty() && name[0] == '/') {
-        candidates.push_back(name);
-    } else {
-        std::string dir = currentFile ? currentFile->dir : std::string();
-        candidates.push_back(dir.empty() ? name : dir + "/" + name);
-        const char* path = nullptr;
-        if (renderer->GetAttribute("string path:input", path) && path) {
-            std::string list = path;
-            std::size_t start = 0;
-            while (start <= list.size()) {
-                std::size_t colon = list.find(':', start);
-                if (colon == std::string::npos) colon = list.size();
-                std::string folder = list.substr(start, colon - start);
-                if (!folder.empty()) candidates.push_back(folder + "/" + name);
-                start = colon + 1;
-            }
-        }
-    }
-    for (const std::string& file : candidates) {
-        if (!fileExists(file)) continue;
-        char resolved[PATH_MAX];
-        std::string key = realpath(file.c_str(), resolved) ? resolved : file;
-        if (cycle(key)) return;
-        std::string why;
-        std::unique_ptr<Source> source = openFileSource(file, why);
-        if (!source) return fail(request, "cannot open archive \"" + file + "\" (" + why + ")");
-        FileContext context;
-        context.name = file;
-        context.dir = folderOf(file);
-        beingRead.push_back(key);
-        readSource(*source, context);
-        beingRead.pop_back();
-        return;
     }
     fail(request, "cannot find archive \"" + name + "\"");
+}
+
+bool Reader::readsItself(const Request& request, const std::string& name, const std::string& key) {
+    if (std::find(beingRead.begin(), beingRead.end(), key) == beingRead.end()) return false;
+    fail(request, "archive \"" + name + "\" reads itself");
+    return true;
+}
+
+void Reader::replayArchive(const Request& request, const std::string& name, const Archive& stored) {
+    std::string key = "inline:" + name;
+    if (readsItself(request, name, key)) return;
+    // Copied: the archive may redefine itself while it is replayed.
+    Archive archive = stored;
+    beingRead.push_back(key);
+    FileContext context;
+    context.name = archive.file;
+    context.dir = currentFile ? currentFile->dir : std::string();
+    FileContext* outer = currentFile;
+    currentFile = &context;
+    ++archiveDepth;
+    for (const Request& r : archive.requests) {
+        if (context.abandoned) break;
+        execute(r);
+    }
+    --archiveDepth;
+    currentFile = outer;
+    beingRead.pop_back();
+}
+
+std::vector<std::string> Reader::archiveCandidates(const std::string& name) {
+    if (!name.empty() && name[0] == '/') return {name};
+    std::string dir = currentFile ? currentFile->dir : std::string();
+    std::vector<std::string> candidates{dir.empty() ? name : dir + "/" + name};
+    const char* path = nullptr;
+    if (!renderer->GetAttribute("string path:input", path) || !path) return candidates;
+    std::string list = path;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t colon = list.find(':', start);
+        if (colon == std::string::npos) colon = list.size();
+        std::string folder = list.substr(start, colon - start);
+        if (!folder.empty()) candidates.push_back(folder + "/" + name);
+        start = colon + 1;
+    }
+    return candidates;
+}
+
+void Reader::readArchiveFile(const Request& request, const std::string& name,
+                             const std::string& file) {
+    std::string key = resolvedPath(file);
+    if (readsItself(request, name, key)) return;
+    std::string why;
+    std::unique_ptr<Source> source = openFileSource(file, why);
+    if (!source) return fail(request, "cannot open archive \"" + file + "\" (" + why + ")");
+    readNamed(*source, file, folderOf(file), key);
 }
 
 }  // namespace rib

@@ -57,21 +57,16 @@ const BasisInfo* findBasis(const Value& v) {
 
 // ---------------------------------------------------------------------------- attributes
 
-void Reader::doColor(const Request& request) {
+void Reader::colorAttribute(const Request& request, const char* decl) {
     Args a(request);
     double v[3];
     if (!a.numbers(3, v) || !a.end()) return fail(request, a.error());
     float c[3] = {toFloat(v[0]), toFloat(v[1]), toFloat(v[2])};
-    renderer->Attribute("color C", static_cast<const float*>(c));
+    renderer->Attribute(decl, static_cast<const float*>(c));
 }
 
-void Reader::doOpacity(const Request& request) {
-    Args a(request);
-    double v[3];
-    if (!a.numbers(3, v) || !a.end()) return fail(request, a.error());
-    float c[3] = {toFloat(v[0]), toFloat(v[1]), toFloat(v[2])};
-    renderer->Attribute("color opacity", static_cast<const float*>(c));
-}
+void Reader::doColor(const Request& request) { colorAttribute(request, "color C"); }
+void Reader::doOpacity(const Request& request) { colorAttribute(request, "color opacity"); }
 
 void Reader::doSides(const Request& request) {
     Args a(request);
@@ -294,11 +289,7 @@ void Reader::doCoordinateSystem(const Request& request) {
         return;
     }
     frame.spaces[name] = scoped.ctm.samples[0];
-    Deferred d;
-    d.request = request;
-    d.file = currentFile ? currentFile->name : std::string();
-    d.placement = scoped.ctm.samples[0];
-    frame.deferred.push_back(std::move(d));
+    defer(request);
 }
 
 void Reader::doCoordSysTransform(const Request& request) {
@@ -318,6 +309,16 @@ void Reader::doCoordSysTransform(const Request& request) {
     else
         return fail(request, "unknown coordinate system \"" + name + "\"");
     c.times.clear();
+}
+
+// Lights and coordinate systems before WorldBegin are placed relative to the camera:
+// they are declared once the camera is known.
+void Reader::defer(const Request& request) {
+    Deferred d;
+    d.request = request;
+    d.file = fileName();
+    d.placement = scoped.ctm.samples[0];
+    frame.deferred.push_back(std::move(d));
 }
 
 // ---------------------------------------------------------------------------- shaders
@@ -344,13 +345,7 @@ void Reader::light(const Request& request, bool area) {
     if (!collectParams(request, a.next(), ParamUse::Shader, params)) return;
     if (!forwarding()) {
         if (area) return fail(request, "only allowed inside WorldBegin");
-        // Placed relative to the camera: declared once the camera is known.
-        Deferred d;
-        d.request = request;
-        d.file = currentFile ? currentFile->name : std::string();
-        d.placement = scoped.ctm.samples[0];
-        frame.deferred.push_back(std::move(d));
-        return;
+        return defer(request);
     }
     emitParams(params);
     if (!area) {
@@ -373,14 +368,7 @@ void Reader::doIlluminate(const Request& request) {
     std::string handle;
     double on;
     if (!a.handle(handle) || !a.number(on) || !a.end()) return fail(request, a.error());
-    if (!forwarding()) {
-        Deferred d;
-        d.request = request;
-        d.file = currentFile ? currentFile->name : std::string();
-        d.placement = scoped.ctm.samples[0];
-        frame.deferred.push_back(std::move(d));
-        return;
-    }
+    if (!forwarding()) return defer(request);
     renderer->LightSwitch(handle.c_str(), on != 0.0);
 }
 

@@ -44,6 +44,8 @@ class Tokenizer {
     }
     bool fill();
     void readString(Token& token);
+    // The character a backslash escape stands for, `c` being the one after the backslash.
+    char escape(int c);
     void readWord(Token& token, int first);
 
     static constexpr std::size_t BufferSize = 1 << 16;
