@@ -7,19 +7,18 @@
 #include <vector>
 
 #include "core/api/raytracer.h"
+#include "core/math/constants.h"
 
 namespace ovo {
 
 namespace {
 
 // The commands a motion block can be bound to, interned once.
-const OIIO::ustring kSetTransform("SetTransform");
-const OIIO::ustring kAppendTransform("AppendTransform");
-const OIIO::ustring kTranslate("Translate");
-const OIIO::ustring kRotate("Rotate");
-const OIIO::ustring kScale("Scale");
-
-constexpr double kPi = 3.14159265358979323846;
+const OIIO::ustring SetTransformCall("SetTransform");
+const OIIO::ustring AppendTransformCall("AppendTransform");
+const OIIO::ustring TranslateCall("Translate");
+const OIIO::ustring RotateCall("Rotate");
+const OIIO::ustring ScaleCall("Scale");
 
 // Hosts give matrices for row vectors; ours act on column vectors.
 Transform fromHost(const float* m) { return Transform(Matrix(m).transpose()); }
@@ -28,7 +27,7 @@ Transform fromHost(const float* m) { return Transform(Matrix(m).transpose()); }
 
 void Raytracer::transformCall(const OIIO::ustring& command, const Transform& t) {
     if (blocks.back() != BlockMotion) {
-        if (command == kSetTransform) {
+        if (command == SetTransformCall) {
             setPath(MotionTransform(t));
         } else {
             appendPath(t);
@@ -48,7 +47,7 @@ void Raytracer::transformCall(const OIIO::ustring& command, const Transform& t) 
     // The block is complete: keep what the shutter sees, apply it, and close the block.
     const Options& o = getOptions();
     motionTransform.removeUnusedSamples(o.shutter[0], o.shutter[1]);
-    if (command == kSetTransform) {
+    if (command == SetTransformCall) {
         setPath(motionTransform);
     } else {
         appendPath(motionTransform);
@@ -106,7 +105,7 @@ void Raytracer::SetTransform(const char* name) {
         return;
     }
     const Transform t = found->second;
-    transformCall(kSetTransform, t);
+    transformCall(SetTransformCall, t);
 }
 
 void Raytracer::SetTransform(const float* m) {
@@ -114,7 +113,7 @@ void Raytracer::SetTransform(const float* m) {
         errorManager->Error("SetTransform: no matrix given. Ignoring ...");
         return;
     }
-    transformCall(kSetTransform, fromHost(m));
+    transformCall(SetTransformCall, fromHost(m));
 }
 
 void Raytracer::AppendTransform(const float* m) {
@@ -122,11 +121,11 @@ void Raytracer::AppendTransform(const float* m) {
         errorManager->Error("AppendTransform: no matrix given. Ignoring ...");
         return;
     }
-    transformCall(kAppendTransform, fromHost(m));
+    transformCall(AppendTransformCall, fromHost(m));
 }
 
 void Raytracer::Translate(float dx, float dy, float dz) {
-    transformCall(kTranslate, ::Translate(dx, dy, dz));
+    transformCall(TranslateCall, ::Translate(dx, dy, dz));
 }
 
 void Raytracer::Rotate(float angle, float dx, float dy, float dz) {
@@ -136,8 +135,8 @@ void Raytracer::Rotate(float angle, float dx, float dy, float dz) {
         return;
     }
     const float scale = 1.0f / std::sqrt(dx * dx + dy * dy + dz * dz);
-    const float radians = float(double(angle) * kPi / 180.0);
-    transformCall(kRotate, ::Rotate(radians, Vector(dx * scale, dy * scale, dz * scale)));
+    const float angleRadians = float(radians(double(angle)));
+    transformCall(RotateCall, ::Rotate(angleRadians, Vector(dx * scale, dy * scale, dz * scale)));
 }
 
 void Raytracer::Scale(float sx, float sy, float sz) {
@@ -146,7 +145,7 @@ void Raytracer::Scale(float sx, float sy, float sz) {
                             double(sz));
         return;
     }
-    transformCall(kScale, ::Scale(sx, sy, sz));
+    transformCall(ScaleCall, ::Scale(sx, sy, sz));
 }
 
 void Raytracer::Motion(int n, const float* times) {

@@ -14,6 +14,12 @@ constexpr float Infinity = 1e30f;  // the "no hit yet" distance of rays and empt
 constexpr float radians(float deg) { return deg * (Pi / 180.0f); }
 constexpr float degrees(float rad) { return rad * (180.0f / Pi); }
 
+// For angles the scene interface turns into matrices in double precision. Multiplied
+// before dividing, as those callers always have, so their matrices stay the same.
+constexpr double PiDouble = 3.14159265358979323846;
+constexpr double radians(double deg) { return deg * PiDouble / 180.0; }
+constexpr double degrees(double rad) { return rad * 180.0 / PiDouble; }
+
 // Written with comparisons only, so a NaN input comes back as lo (never out of range).
 template <typename T>
 constexpr T clamp(T v, T lo, T hi) {

@@ -26,49 +26,49 @@ bool sameName(const OIIO::ustring& name, const char* text) {
 // ---------------------------------------------------------------------------------------------
 // Parameter
 
-Parameter::Parameter() : m_nvalues(0), m_copied(false), m_external(false), m_unused(true) {
-    m_data.ptr = nullptr;
+Parameter::Parameter() : valueCount(0), ownsCopy(false), storedOutside(false), unread(true) {
+    word.ptr = nullptr;
 }
 
 Parameter::Parameter(const OIIO::ustring& name, ParamType type, int nvalues, const void* data,
                      bool copy) {
-    init_noclear(name, type, nvalues, data, copy);
+    initNoClear(name, type, nvalues, data, copy);
 }
 
 Parameter::Parameter(const std::string& name, ParamType type, int nvalues, const void* data,
                      bool copy) {
-    init_noclear(OIIO::ustring(name), type, nvalues, data, copy);
+    initNoClear(OIIO::ustring(name), type, nvalues, data, copy);
 }
 
 Parameter::Parameter(const char* name, ParamType type, int nvalues, const void* data, bool copy) {
-    init_noclear(OIIO::ustring(name), type, nvalues, data, copy);
+    initNoClear(OIIO::ustring(name), type, nvalues, data, copy);
 }
 
 Parameter::Parameter(const Parameter& other, bool copy) {
-    init_noclear(other.m_name, other.m_type, other.m_nvalues, other.data(), copy);
+    initNoClear(other.paramName, other.paramType, other.valueCount, other.data(), copy);
 }
 
-Parameter::Parameter(const Parameter& other) : Parameter(other, other.m_copied) {}
+Parameter::Parameter(const Parameter& other) : Parameter(other, other.ownsCopy) {}
 
-Parameter::~Parameter() { clear_value(); }
+Parameter::~Parameter() { clearValue(); }
 
 Parameter& Parameter::operator=(const Parameter& other) {
     // Built aside first: the other's data may live in the block this one is about to free.
     if (this != &other) {
-        Parameter value(other, other.m_copied);
+        Parameter value(other, other.ownsCopy);
         swap(value);
     }
     return *this;
 }
 
 void Parameter::swap(Parameter& other) noexcept {
-    std::swap(m_name, other.m_name);
-    std::swap(m_type, other.m_type);
-    std::swap(m_nvalues, other.m_nvalues);
-    std::swap(m_data, other.m_data);
-    std::swap(m_copied, other.m_copied);
-    std::swap(m_external, other.m_external);
-    std::swap(m_unused, other.m_unused);
+    std::swap(paramName, other.paramName);
+    std::swap(paramType, other.paramType);
+    std::swap(valueCount, other.valueCount);
+    std::swap(word, other.word);
+    std::swap(ownsCopy, other.ownsCopy);
+    std::swap(storedOutside, other.storedOutside);
+    std::swap(unread, other.unread);
 }
 
 void Parameter::init(const OIIO::ustring& name, ParamType type, int nvalues, const void* data,
@@ -88,66 +88,66 @@ void Parameter::init(const char* name, ParamType type, int nvalues, const void* 
 }
 
 std::size_t Parameter::bytes() const {
-    return std::size_t(m_type.arraylen()) * std::size_t(m_nvalues) *
-           std::size_t(m_type.elementsize());
+    return std::size_t(paramType.arraylen()) * std::size_t(valueCount) *
+           std::size_t(paramType.elementsize());
 }
 
-void Parameter::init_noclear(const OIIO::ustring& name, ParamType type, int nvalues,
-                             const void* data, bool copy) {
-    m_name = name;
-    m_type = type;
-    m_nvalues = nvalues < 0 ? 0 : nvalues;  // a negative count is read as no values
-    m_data.ptr = nullptr;
-    m_copied = false;
-    m_external = false;
-    m_unused = true;
+void Parameter::initNoClear(const OIIO::ustring& name, ParamType type, int nvalues,
+                            const void* data, bool copy) {
+    paramName = name;
+    paramType = type;
+    valueCount = nvalues < 0 ? 0 : nvalues;  // a negative count is read as no values
+    word.ptr = nullptr;
+    ownsCopy = false;
+    storedOutside = false;
+    unread = true;
 
     const std::size_t size = bytes();
     const bool isString = type.basetype() == TypeString;
-    const std::size_t elements = std::size_t(type.arraylen()) * std::size_t(m_nvalues);
+    const std::size_t elements = std::size_t(type.arraylen()) * std::size_t(valueCount);
     const bool fitsInline = type.interpolation() == InterpConstant && type.arraylen() != 0 &&
                             (size <= 4 || (isString && elements == 1));
 
     if (type.arraylen() == 0 || (!fitsInline && !copy)) {
         // Open arrays, and larger data not copied, stay where the caller keeps them.
-        m_data.ptr = const_cast<void*>(data);
-        m_external = true;
+        word.ptr = const_cast<void*>(data);
+        storedOutside = true;
         return;
     }
     if (fitsInline) {
-        if (data && size) std::memcpy(m_data.bytes, data, size);
-        if (isString && size) internStrings(reinterpret_cast<const char**>(m_data.bytes), 1);
+        if (data && size) std::memcpy(word.bytes, data, size);
+        if (isString && size) internStrings(reinterpret_cast<const char**>(word.bytes), 1);
         return;
     }
     // An allocation that fails leaves the parameter without data instead of throwing
     // through the scene interface.
     unsigned char* block = new (std::nothrow) unsigned char[size]();
-    m_external = true;
+    storedOutside = true;
     if (!block) return;
     if (data && size) std::memcpy(block, data, size);
     if (isString) internStrings(reinterpret_cast<const char**>(block), elements);
-    m_data.ptr = block;
-    m_copied = true;
+    word.ptr = block;
+    ownsCopy = true;
 }
 
-void Parameter::clear_value() {
-    if (m_copied && m_external) delete[] static_cast<unsigned char*>(m_data.ptr);
-    m_data.ptr = nullptr;
-    m_copied = false;
-    m_external = false;
-    m_unused = true;
+void Parameter::clearValue() {
+    if (ownsCopy && storedOutside) delete[] static_cast<unsigned char*>(word.ptr);
+    word.ptr = nullptr;
+    ownsCopy = false;
+    storedOutside = false;
+    unread = true;
 }
 
 template <class T>
 T Parameter::first() const {
     T value{};
-    if (!m_external) {
-        std::memcpy(&value, m_data.bytes, sizeof(T));
+    if (!storedOutside) {
+        std::memcpy(&value, word.bytes, sizeof(T));
         return value;
     }
     // Never read past what the parameter holds; an open array's length is the caller's.
-    if (!m_data.ptr || (m_type.arraylen() != 0 && bytes() < sizeof(T))) return value;
-    std::memcpy(&value, m_data.ptr, sizeof(T));
+    if (!word.ptr || (paramType.arraylen() != 0 && bytes() < sizeof(T))) return value;
+    std::memcpy(&value, word.ptr, sizeof(T));
     return value;
 }
 
@@ -159,31 +159,31 @@ const char* Parameter::getString() const { return first<const char*>(); }
 // ParameterSet
 
 ParameterSet::ParameterSet(const ParameterSet& other) {
-    m_parameters.reserve(other.m_parameters.size());
-    for (const Parameter* p : other.m_parameters) {
-        m_parameters.push_back(new Parameter(p->name(), p->type(), p->nvalues(), p->data(), false));
+    parameters.reserve(other.parameters.size());
+    for (const Parameter* p : other.parameters) {
+        parameters.push_back(new Parameter(p->name(), p->type(), p->nvalues(), p->data(), false));
     }
 }
 
 ParameterSet::ParameterSet(ParameterSet&& other) noexcept
-    : m_parameters(std::move(other.m_parameters)) {
-    other.m_parameters.clear();
+    : parameters(std::move(other.parameters)) {
+    other.parameters.clear();
 }
 
 ParameterSet& ParameterSet::operator=(const ParameterSet& other) {
     if (this == &other) return *this;
     std::vector<Parameter*> copies;
-    copies.reserve(other.m_parameters.size());
-    for (const Parameter* p : other.m_parameters) copies.push_back(new Parameter(*p, true));
+    copies.reserve(other.parameters.size());
+    for (const Parameter* p : other.parameters) copies.push_back(new Parameter(*p, true));
     clear();
-    m_parameters.swap(copies);
+    parameters.swap(copies);
     return *this;
 }
 
 ParameterSet& ParameterSet::operator=(ParameterSet&& other) noexcept {
     if (this != &other) {
         clear();
-        m_parameters.swap(other.m_parameters);
+        parameters.swap(other.parameters);
     }
     return *this;
 }
@@ -200,15 +200,15 @@ Parameter* ParameterSet::push_back(const OIIO::ustring& name, ParamType type, co
 }
 
 Parameter* ParameterSet::push_back(Parameter* parameter) {
-    if (parameter) m_parameters.push_back(parameter);
+    if (parameter) parameters.push_back(parameter);
     return parameter;
 }
 
 void ParameterSet::append(const ParameterSet& other, bool copy, bool replace) {
     // Indexing with the count taken first lets a set append itself.
-    const std::size_t n = other.m_parameters.size();
+    const std::size_t n = other.parameters.size();
     for (std::size_t i = 0; i < n; ++i) {
-        const Parameter* source = other.m_parameters[i];
+        const Parameter* source = other.parameters[i];
         if (replace) {
             const char* name = source->name().c_str();
             if (Parameter* target = find(name ? name : "")) {
@@ -219,13 +219,13 @@ void ParameterSet::append(const ParameterSet& other, bool copy, bool replace) {
                 continue;
             }
         }
-        m_parameters.push_back(new Parameter(*source, copy));
+        parameters.push_back(new Parameter(*source, copy));
     }
 }
 
 Parameter* ParameterSet::find(const char* name) const {
     if (!name) return nullptr;
-    for (Parameter* p : m_parameters) {
+    for (Parameter* p : parameters) {
         if (sameName(p->name(), name)) return p;
     }
     return nullptr;
@@ -233,7 +233,7 @@ Parameter* ParameterSet::find(const char* name) const {
 
 Parameter* ParameterSet::find(const char* name, BaseType base) const {
     if (!name) return nullptr;
-    for (Parameter* p : m_parameters) {
+    for (Parameter* p : parameters) {
         if (p->type().basetype() == base && sameName(p->name(), name)) {
             p->setUnused(false);
             return p;
@@ -244,7 +244,7 @@ Parameter* ParameterSet::find(const char* name, BaseType base) const {
 
 Parameter* ParameterSet::find(const char* name, ParamType type) const {
     if (!name) return nullptr;
-    for (Parameter* p : m_parameters) {
+    for (Parameter* p : parameters) {
         const ParamType t = p->type();
         const bool matches =
             t == type || (t.basetype() == type.basetype() && t.arraylen() != type.arraylen() &&
@@ -303,30 +303,30 @@ const char* ParameterSet::findString(const char* name, const char* def) const {
 }
 
 void ParameterSet::clear() {
-    for (Parameter* p : m_parameters) delete p;
-    m_parameters.clear();
+    for (Parameter* p : parameters) delete p;
+    parameters.clear();
 }
 
 int ParameterSet::erase(const char* name) {
     if (!name) return 0;
     int removed = 0;
     std::size_t kept = 0;
-    for (Parameter* p : m_parameters) {
+    for (Parameter* p : parameters) {
         if (sameName(p->name(), name)) {
             delete p;
             ++removed;
         } else {
-            m_parameters[kept++] = p;
+            parameters[kept++] = p;
         }
     }
-    m_parameters.resize(kept);
+    parameters.resize(kept);
     return removed;
 }
 
 bool ParameterSet::remove(Parameter* parameter) {
-    for (auto it = m_parameters.begin(); it != m_parameters.end(); ++it) {
+    for (auto it = parameters.begin(); it != parameters.end(); ++it) {
         if (*it == parameter) {
-            m_parameters.erase(it);
+            parameters.erase(it);
             delete parameter;
             return true;
         }

@@ -36,23 +36,23 @@ class Parameter {
     void init(const std::string& name, ParamType type, int nvalues, const void* data, bool copy);
     void init(const char* name, ParamType type, int nvalues, const void* data, bool copy);
 
-    const OIIO::ustring& name() const { return m_name; }
-    const ParamType& type() const { return m_type; }
+    const OIIO::ustring& name() const { return paramName; }
+    const ParamType& type() const { return paramType; }
     // Changing the type through this reference does not move or resize the data.
-    ParamType& type() { return m_type; }
-    int nvalues() const { return m_nvalues; }
+    ParamType& type() { return paramType; }
+    int nvalues() const { return valueCount; }
     // count x nvalues x element size; 0 for an undefined base type and for open arrays.
     int datasize() const { return int(bytes()); }
 
-    bool copied() const { return m_copied; }
-    bool external() const { return m_external; }
+    bool copied() const { return ownsCopy; }
+    bool external() const { return storedOutside; }
     // True until a typed lookup of a ParameterSet finds the parameter.
-    bool unused() const { return m_unused; }
-    void setUnused(bool unused) { m_unused = unused; }
+    bool unused() const { return unread; }
+    void setUnused(bool unused) { unread = unused; }
 
     // The inline word when the value is stored inside, else the stored pointer.
-    const void* data() const { return m_external ? m_data.ptr : m_data.bytes; }
-    void* data() { return m_external ? m_data.ptr : m_data.bytes; }
+    const void* data() const { return storedOutside ? word.ptr : word.bytes; }
+    void* data() { return storedOutside ? word.ptr : word.bytes; }
     const float* getFloats() const { return static_cast<const float*>(data()); }
     float* getFloats() { return static_cast<float*>(data()); }
     const int* getInts() const { return static_cast<const int*>(data()); }
@@ -66,24 +66,24 @@ class Parameter {
     const char* getString() const;
 
   private:
-    void init_noclear(const OIIO::ustring& name, ParamType type, int nvalues, const void* data,
-                      bool copy);
-    void clear_value();
+    void initNoClear(const OIIO::ustring& name, ParamType type, int nvalues, const void* data,
+                     bool copy);
+    void clearValue();
     std::size_t bytes() const;
     template <class T>
     T first() const;
 
-    OIIO::ustring m_name;
-    ParamType m_type;
-    int m_nvalues;
+    OIIO::ustring paramName;
+    ParamType paramType;
+    int valueCount;
     // One pointer-sized word: the value itself or a pointer to the values.
     union Word {
         void* ptr;
         unsigned char bytes[sizeof(void*)];
-    } m_data;
-    bool m_copied;
-    bool m_external;
-    bool m_unused;
+    } word;
+    bool ownsCopy;
+    bool storedOutside;
+    bool unread;
 };
 
 // An ordered list of parameters that the set owns; names may repeat and the first one wins.
@@ -130,14 +130,14 @@ class ParameterSet {
     const float* findColor(const char* name, const float* def) const;
     const char* findString(const char* name, const char* def) const;
 
-    std::size_t size() const { return m_parameters.size(); }
-    bool empty() const { return m_parameters.empty(); }
+    std::size_t size() const { return parameters.size(); }
+    bool empty() const { return parameters.empty(); }
     // Null past the end.
     Parameter* operator[](std::size_t i) const {
-        return i < m_parameters.size() ? m_parameters[i] : nullptr;
+        return i < parameters.size() ? parameters[i] : nullptr;
     }
-    const_iterator begin() const { return m_parameters.begin(); }
-    const_iterator end() const { return m_parameters.end(); }
+    const_iterator begin() const { return parameters.begin(); }
+    const_iterator end() const { return parameters.end(); }
 
     // Deletes every parameter.
     void clear();
@@ -147,7 +147,7 @@ class ParameterSet {
     bool remove(Parameter* parameter);
 
   private:
-    std::vector<Parameter*> m_parameters;
+    std::vector<Parameter*> parameters;
 };
 
 }  // namespace ovo

@@ -11,25 +11,25 @@ namespace ovo {
 
 namespace {
 
-constexpr int kNumBaseTypes = 18;
+constexpr int NumBaseTypes = 18;
 
-const char* const kBaseTypeNames[kNumBaseTypes] = {
+const char* const BaseTypeNames[NumBaseTypes] = {
     "<unknown>", "void",   "string", "float", "half",  "double", "point",  "vector", "normal",
     "color",     "hpoint", "matrix", "int8",  "uint8", "int16",  "uint16", "int",    "uint",
 };
 
 // A string element is one pointer to characters.
-const int kBaseTypeSizes[kNumBaseTypes] = {
+const int BaseTypeSizes[NumBaseTypes] = {
     0, 0, int(sizeof(const char*)), 4, 2, 8, 12, 12, 12, 12, 16, 64, 1, 1, 2, 2, 4, 4,
 };
 
-const int kBaseTypeNFloats[kNumBaseTypes] = {
+const int BaseTypeFloatCounts[NumBaseTypes] = {
     0, 0, 0, 1, 0, 0, 3, 3, 3, 3, 4, 16, 0, 0, 0, 0, 0, 0,
 };
 
-const char* const kInterpolationNames[4] = {"constant", "perpiece", "linear", "vertex"};
+const char* const InterpolationNames[4] = {"constant", "perpiece", "linear", "vertex"};
 
-constexpr unsigned kCountMask = 0x3fffffu;
+constexpr unsigned CountMask = 0x3fffffu;
 
 // A word ends at a space, an opening bracket or the end of the text; a tab does not end it.
 inline bool endsWord(char c) { return c == ' ' || c == '[' || c == '\0'; }
@@ -52,7 +52,7 @@ int ParamType::fromString(const char* text, const char** rest) {
     const char* p = text;
     Interpolation interp = InterpConstant;
     for (unsigned i = 0; i < 4; ++i) {
-        if (size_t n = matchWord(p, kInterpolationNames[i])) {
+        if (size_t n = matchWord(p, InterpolationNames[i])) {
             interp = Interpolation(i);
             p += n;
             break;
@@ -61,8 +61,8 @@ int ParamType::fromString(const char* text, const char** rest) {
     while (*p == ' ') ++p;
 
     int base = -1;
-    for (int code = 0; code < kNumBaseTypes; ++code) {
-        if (size_t n = matchWord(p, kBaseTypeNames[code])) {
+    for (int code = 0; code < NumBaseTypes; ++code) {
+        if (size_t n = matchWord(p, BaseTypeNames[code])) {
             base = code;
             p += n;
             break;
@@ -82,7 +82,7 @@ int ParamType::fromString(const char* text, const char** rest) {
             // Reducing at every step keeps the running value small and gives the count
             // modulo 2^22, which is all the field can hold.
             while (std::isdigit(static_cast<unsigned char>(*p))) {
-                count = (count * 10u + unsigned(*p - '0')) & kCountMask;
+                count = (count * 10u + unsigned(*p - '0')) & CountMask;
                 ++p;
             }
             if (*p != ']') return 0;
@@ -100,12 +100,12 @@ const char* ParamType::c_str() const {
     std::string text;
     Interpolation interp = interpolation();
     if (interp != InterpConstant) {
-        text += kInterpolationNames[interp];
+        text += InterpolationNames[interp];
         text += ' ';
     }
     // Codes 18 to 31 have no name; they read as unknown, which is what they are.
     const char* name = BaseTypeNameString(basetype());
-    text += name ? name : kBaseTypeNames[TypeUnknown];
+    text += name ? name : BaseTypeNames[TypeUnknown];
     unsigned count = arraylen();
     if (count == 0) {
         text += "[]";
@@ -118,15 +118,15 @@ const char* ParamType::c_str() const {
 }
 
 int ParamType::BaseTypeSize(int code) {
-    return code >= 0 && code < kNumBaseTypes ? kBaseTypeSizes[code] : 0;
+    return code >= 0 && code < NumBaseTypes ? BaseTypeSizes[code] : 0;
 }
 
 const char* ParamType::BaseTypeNameString(int code) {
-    return code >= 0 && code < kNumBaseTypes ? kBaseTypeNames[code] : nullptr;
+    return code >= 0 && code < NumBaseTypes ? BaseTypeNames[code] : nullptr;
 }
 
 int ParamType::BaseTypeNFloats(int code) {
-    return code >= 0 && code < kNumBaseTypes ? kBaseTypeNFloats[code] : 0;
+    return code >= 0 && code < NumBaseTypes ? BaseTypeFloatCounts[code] : 0;
 }
 
 }  // namespace ovo

@@ -36,26 +36,26 @@ enum Interpolation : unsigned {
 class ParamType {
   public:
     // Base type <unknown>, count 1, constant.
-    ParamType() : m_bits(1u << 5) {}
+    ParamType() : packed(1u << 5) {}
     ParamType(BaseType base, unsigned int count = 1, Interpolation interp = InterpConstant)
-        : m_bits((base & 0x1fu) | ((count & 0x3fffffu) << 5) | ((interp & 0x3u) << 27)) {}
+        : packed((base & 0x1fu) | ((count & 0x3fffffu) << 5) | ((interp & 0x3u) << 27)) {}
     // Parses a declaration ("vertex point P"); on failure the base type is <unknown>.
     explicit ParamType(const char* text);
 
     static ParamType fromBits(unsigned bits) {
         ParamType t;
-        t.m_bits = bits;
+        t.packed = bits;
         return t;
     }
-    unsigned bits() const { return m_bits; }
+    unsigned bits() const { return packed; }
 
-    BaseType basetype() const { return BaseType(m_bits & 0x1fu); }
-    unsigned arraylen() const { return (m_bits >> 5) & 0x3fffffu; }
-    Interpolation interpolation() const { return Interpolation((m_bits >> 27) & 0x3u); }
-    void setBasetype(BaseType b) { m_bits = (m_bits & ~0x1fu) | (b & 0x1fu); }
-    void setArraylen(unsigned n) { m_bits = (m_bits & ~(0x3fffffu << 5)) | ((n & 0x3fffffu) << 5); }
+    BaseType basetype() const { return BaseType(packed & 0x1fu); }
+    unsigned arraylen() const { return (packed >> 5) & 0x3fffffu; }
+    Interpolation interpolation() const { return Interpolation((packed >> 27) & 0x3u); }
+    void setBasetype(BaseType b) { packed = (packed & ~0x1fu) | (b & 0x1fu); }
+    void setArraylen(unsigned n) { packed = (packed & ~(0x3fffffu << 5)) | ((n & 0x3fffffu) << 5); }
     void setInterpolation(Interpolation i) {
-        m_bits = (m_bits & ~(0x3u << 27)) | ((i & 0x3u) << 27);
+        packed = (packed & ~(0x3u << 27)) | ((i & 0x3u) << 27);
     }
 
     // Parses a declaration; returns the characters consumed (0 on failure, type unchanged)
@@ -71,15 +71,15 @@ class ParamType {
     // Size in bytes of one element of the base type (a string element is one pointer).
     int elementsize() const { return BaseTypeSize(basetype()); }
 
-    bool operator==(const ParamType& o) const { return m_bits == o.m_bits; }
-    bool operator!=(const ParamType& o) const { return m_bits != o.m_bits; }
+    bool operator==(const ParamType& o) const { return packed == o.packed; }
+    bool operator!=(const ParamType& o) const { return packed != o.packed; }
 
     static int BaseTypeSize(int code);
     static const char* BaseTypeNameString(int code);
     static int BaseTypeNFloats(int code);
 
   private:
-    unsigned m_bits;
+    unsigned packed;
 };
 
 }  // namespace ovo

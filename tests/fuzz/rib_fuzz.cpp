@@ -23,9 +23,9 @@ class Discard : public OIIO::ErrorHandler {
 
 class NullRenderer : public ovo::RendererAPI {
   public:
-    NullRenderer() : m_manager(ovo::ErrorManager::Create(&m_discard, 0)) {}
-    ~NullRenderer() override { delete m_manager; }
-    ovo::ErrorManager* GetErrorManager() override { return m_manager; }
+    NullRenderer() : manager(ovo::ErrorManager::Create(&discard, 0)) {}
+    ~NullRenderer() override { delete manager; }
+    ovo::ErrorManager* GetErrorManager() override { return manager; }
 
     void Parameter(const char* decl, const float* v) override { add(decl, v, 'f'); }
     void Parameter(const char* decl, const int* v) override { add(decl, v, 'i'); }
@@ -111,7 +111,7 @@ class NullRenderer : public ovo::RendererAPI {
     };
     static std::size_t size(int n) { return n > 0 ? std::size_t(n) : 0; }
     void add(const char* decl, const void* data, char kind) {
-        m_pending.push_back({ovo::ParamType(decl), data, kind});
+        pending.push_back({ovo::ParamType(decl), data, kind});
     }
     template <class T>
     void touch(const T* data, std::size_t n) {
@@ -122,7 +122,7 @@ class NullRenderer : public ovo::RendererAPI {
     }
     // Reads every pending parameter as far as a call with these class sizes would.
     void consume(std::size_t vertex, std::size_t linear, std::size_t perpiece) {
-        for (const Pending& p : m_pending) {
+        for (const Pending& p : pending) {
             std::size_t count = 1;
             switch (p.type.interpolation()) {
                 case ovo::InterpConstant:
@@ -146,12 +146,12 @@ class NullRenderer : public ovo::RendererAPI {
             if (p.kind == 'i') touch(static_cast<const int*>(p.data), n);
             if (p.kind == 's') touch(static_cast<const char* const*>(p.data), n);
         }
-        m_pending.clear();
+        pending.clear();
     }
 
-    Discard m_discard;
-    ovo::ErrorManager* m_manager;
-    std::vector<Pending> m_pending;
+    Discard discard;
+    ovo::ErrorManager* manager;
+    std::vector<Pending> pending;
 };
 
 }  // namespace

@@ -17,43 +17,43 @@ using EH = OIIO::ErrorHandler;
 namespace {
 
 // Captured before any test touches the shared handler.
-const int g_verbosityAtLoad = DefaultHandler::instance().verbosity();
+const int VerbosityAtLoad = DefaultHandler::instance().verbosity();
 
 // Redirects a real file descriptor (1 or 2) into a temporary file. The text is read before
 // the stream is flushed again, so a handler that forgets to flush leaves it empty.
 class FdCapture {
   public:
-    FdCapture(int fd, FILE* stream) : m_fd(fd), m_stream(stream) {
-        std::fflush(stream);
-        m_saved = dup(fd);
-        m_file = std::tmpfile();
-        dup2(fileno(m_file), fd);
+    FdCapture(int target, FILE* targetStream) : fd(target), stream(targetStream) {
+        std::fflush(targetStream);
+        saved = dup(target);
+        file = std::tmpfile();
+        dup2(fileno(file), target);
     }
     ~FdCapture() { release(); }
 
     std::string release() {
         std::string text;
-        if (!m_file) return text;
+        if (!file) return text;
         char buf[4096];
         off_t at = 0;
         ssize_t n;
-        while ((n = pread(fileno(m_file), buf, sizeof(buf), at)) > 0) {
+        while ((n = pread(fileno(file), buf, sizeof(buf), at)) > 0) {
             text.append(buf, size_t(n));
             at += n;
         }
-        std::fflush(m_stream);
-        dup2(m_saved, m_fd);
-        close(m_saved);
-        std::fclose(m_file);
-        m_file = nullptr;
+        std::fflush(stream);
+        dup2(saved, fd);
+        close(saved);
+        std::fclose(file);
+        file = nullptr;
         return text;
     }
 
   private:
-    int m_fd;
-    FILE* m_stream;
-    int m_saved = -1;
-    FILE* m_file = nullptr;
+    int fd;
+    FILE* stream;
+    int saved = -1;
+    FILE* file = nullptr;
 };
 
 struct Output {
@@ -93,7 +93,7 @@ class Diagnostics : public ::testing::Test {
 }  // namespace
 
 TEST_F(Diagnostics, DefaultHandlerPrintsPerVerbosity) {
-    EXPECT_EQ(g_verbosityAtLoad, 1);
+    EXPECT_EQ(VerbosityAtLoad, 1);
     DefaultHandler& h = DefaultHandler::instance();
     EXPECT_EQ(&h, &DefaultHandler::instance());
 

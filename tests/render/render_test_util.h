@@ -135,7 +135,7 @@ class RecordingOutput : public OIIO::ImageOutput {
         return feature == "random_access" || feature == "rectangles";
     }
     bool open(const std::string&, const OIIO::ImageSpec& imageSpec, OpenMode) override {
-        m_spec = imageSpec;
+        openedSpec = imageSpec;
         return true;
     }
     bool close() override {
@@ -148,7 +148,7 @@ class RecordingOutput : public OIIO::ImageOutput {
     bool write_rectangle(int x0, int x1, int y0, int y1, int, int, OIIO::TypeDesc format,
                          const void* data, OIIO::stride_t xs, OIIO::stride_t ys,
                          OIIO::stride_t) override {
-        const int nch = m_spec.nchannels;
+        const int nch = openedSpec.nchannels;
         if (format != OIIO::TypeDesc::FLOAT) return false;
         if (xs == OIIO::AutoStride) xs = OIIO::stride_t(nch * sizeof(float));
         if (ys == OIIO::AutoStride) ys = xs * (x1 - x0);
@@ -169,6 +169,9 @@ class RecordingOutput : public OIIO::ImageOutput {
     std::map<std::pair<int, int>, std::vector<float>> values;
     std::map<std::pair<int, int>, int> writes;
     bool closed = false;
+
+  private:
+    OIIO::ImageSpec openedSpec;  // kept here: the base's spec is not ours to name
 };
 
 // Attaches a recording writer for `mode` to the film, opened on the film's window.

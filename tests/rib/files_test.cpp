@@ -205,14 +205,14 @@ TEST(RibRobustness, GarbageDeepNestingAndHugeNumbersNeverCrash) {
     std::size_t errors = 0;
     for (const auto& m : r.messages) errors += m.first == 'E';
     EXPECT_GE(errors, 2u);
-    EXPECT_LE(errors, std::size_t(ovo::rib::Reader::kMaxErrorsPerFile) + 1);
+    EXPECT_LE(errors, std::size_t(ovo::rib::Reader::MaxErrorsPerFile) + 1);
 
     // Past the limit a file is given up with one last message.
     std::string bad;
     for (int i = 0; i < 300; ++i) bad += "Foo\n";
     r.clear();
     r.read(bad);
-    ASSERT_EQ(r.messages.size(), std::size_t(ovo::rib::Reader::kMaxErrorsPerFile) + 1);
+    ASSERT_EQ(r.messages.size(), std::size_t(ovo::rib::Reader::MaxErrorsPerFile) + 1);
     EXPECT_EQ(r.messages[99].second, "test.rib:100: unknown request \"Foo\". Skipping ...");
     EXPECT_EQ(r.messages.back().second,
               "test.rib: too many errors. Skipping the rest of the file ...");

@@ -10,7 +10,7 @@ using ribtest::translation;
 using Calls = std::vector<std::string>;
 
 namespace {
-const std::string kIdentity = "SetTransform(1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1)";
+const std::string IdentityCall = "SetTransform(1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1)";
 }
 
 TEST(RibCamera, TransformBeforeWorldBeginPlacesTheCamera) {
@@ -190,7 +190,7 @@ TEST(RibDisplay, DisplaysAreDeclaredAtWorldBeginWithExposure) {
         "Parameter(float gain: 1.5)",
         "Parameter(float gamma: 2.2)",
         "Output(d.png png rgba camera)",
-        kIdentity,
+        IdentityCall,
         "Camera(camera)",
         "World()",
         "Render(-)",
@@ -205,12 +205,12 @@ TEST(RibDisplay, DisplaysAreDeclaredAtWorldBeginWithExposure) {
         "Parameter(float dither: 0.5)",
         "Parameter(int[4] quantize: 0 255 0 255)",
         "Output(f.jpg jpeg rgb camera)",
-        kIdentity,
+        IdentityCall,
         "Camera(camera)",
         "World()",
         "Render(-)",
         "Output(f.jpg null rgba camera)",
-        kIdentity,
+        IdentityCall,
         "Camera(camera)",
         "World()",
         "Render(-)",

@@ -58,12 +58,15 @@ void Recorder::Handler::operator()(int code, const std::string& message) {
         default:
             break;
     }
-    m_owner.messages.emplace_back(level, message);
+    owner.messages.emplace_back(level, message);
 }
 
-Recorder::Recorder() : m_handler(*this), m_manager(ovo::ErrorManager::Create(&m_handler, 1)) {}
+Recorder::Recorder()
+    : ForwardingRenderer(nullptr),
+      handler(*this),
+      manager(ovo::ErrorManager::Create(&handler, 1)) {}
 
-Recorder::~Recorder() { delete m_manager; }
+Recorder::~Recorder() { delete manager; }
 
 void Recorder::read(const std::string& text, const std::string& name) {
     ovo::rib::Reader reader(this);
@@ -89,12 +92,12 @@ std::vector<std::string> Recorder::only(std::initializer_list<const char*> prefi
 }
 
 void Recorder::pending(const char* decl, char kind, const void* data) {
-    m_pending.push_back({calls.size(), str(decl), kind, data});
+    waiting.push_back({calls.size(), str(decl), kind, data});
     calls.push_back("Parameter(" + str(decl) + ")");
 }
 
 void Recorder::add(const std::string& call, Sizes sizes) {
-    for (const Pending& p : m_pending) {
+    for (const Pending& p : waiting) {
         ovo::ParamType type;
         const char* rest = nullptr;
         if (!type.fromString(p.decl.c_str(), &rest)) {
@@ -111,7 +114,7 @@ void Recorder::add(const std::string& call, Sizes sizes) {
                 text += " " + str(static_cast<const char* const*>(p.data)[i]);
         calls[p.index] = text + ")";
     }
-    m_pending.clear();
+    waiting.clear();
     calls.push_back(call);
 }
 
@@ -323,6 +326,8 @@ void Recorder::numbers(const char* request, std::initializer_list<float> values,
 }
 
 // Quadrics take four values of each varying class, one per corner of their (u, v) square.
+// The one-value sphere is recorded as the full sphere it stands for.
+void Recorder::Sphere(float r) { Sphere(r, -r, r, 360.0f); }
 void Recorder::Sphere(float r, float zmin, float zmax, float tmax) {
     numbers("Sphere", {r, zmin, zmax, tmax}, Sizes{4, 4, 1});
 }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/api/renderer_api.h"
+#include "core/api/forwarding_renderer.h"
 
 namespace ribtest {
 
@@ -18,7 +18,8 @@ struct Sizes {
     std::size_t vertex = 1, linear = 1, perpiece = 1;
 };
 
-class Recorder : public ovo::RendererAPI {
+// Forwards nothing: what it does not record reaches a renderer that ignores it.
+class Recorder : public ovo::ForwardingRenderer {
   public:
     Recorder();
     ~Recorder() override;
@@ -38,7 +39,12 @@ class Recorder : public ovo::RendererAPI {
     std::vector<std::pair<char, std::string>> messages;
     std::string inputPath;  // answered for "string path:input"; empty answers false
 
-    ovo::ErrorManager* GetErrorManager() override { return m_manager; }
+    ovo::ErrorManager* GetErrorManager() override { return manager; }
+
+    using ForwardingRenderer::Attribute;
+    using ForwardingRenderer::Curves;
+    using ForwardingRenderer::GetAttribute;
+    using ForwardingRenderer::Parameter;
 
     void Input(Generator* generator, const float* bound) override;
     void Input(const char* text, const float* bound) override;
@@ -111,6 +117,7 @@ class Recorder : public ovo::RendererAPI {
     void Mesh(const char* type, int npolys, const int* nloops, const int* nvertices,
               const int* vertices) override;
     void Mesh(const char* type, int npolys, const int* nvertices, const int* vertices) override;
+    void Sphere(float radius) override;
     void Sphere(float radius, float zmin, float zmax, float thetamax) override;
     void Cone(float height, float radius, float thetamax) override;
     void Cone(float height, float radius, float zmin, float zmax, float thetamax) override;
@@ -135,15 +142,15 @@ class Recorder : public ovo::RendererAPI {
 
     class Handler : public OIIO::ErrorHandler {
       public:
-        explicit Handler(Recorder& owner) : m_owner(owner) {}
+        explicit Handler(Recorder& recorder) : owner(recorder) {}
         void operator()(int code, const std::string& message) override;
 
       private:
-        Recorder& m_owner;
+        Recorder& owner;
     };
-    Handler m_handler;
-    ovo::ErrorManager* m_manager;
-    std::vector<Pending> m_pending;
+    Handler handler;
+    ovo::ErrorManager* manager;
+    std::vector<Pending> waiting;  // parameters read by the next call
 };
 
 // Formats n floats as "a b c" with %g.

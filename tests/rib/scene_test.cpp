@@ -9,7 +9,8 @@ using Calls = std::vector<std::string>;
 
 namespace {
 
-const Calls kWorld = {"SetTransform(1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1)", "Camera(camera)", "World()"};
+const Calls WorldCalls = {"SetTransform(1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1)", "Camera(camera)",
+                          "World()"};
 
 // The calls between World() and the final Render(-).
 Calls inside(const Recorder& r) {
@@ -233,9 +234,9 @@ TEST(RibBlocks, BlocksMustNestAndObjectsMustBeDefined) {
         "WorldBegin\nObjectInstance 3\nWorldBegin\nWorldEnd\nSphere 1 -1 1 360\n"
         "ObjectBegin 5\nSphere 1 -1 1 360\nObjectEnd\nWorldBegin\nObjectInstance 5\nWorldEnd\n");
     Calls expected = {
-        kWorld[0],
-        kWorld[1],
-        kWorld[2],
+        WorldCalls[0],
+        WorldCalls[1],
+        WorldCalls[2],
         "PushAttributes()",
         "PushTransform()",
         "PopTransform()",
@@ -250,17 +251,17 @@ TEST(RibBlocks, BlocksMustNestAndObjectsMustBeDefined) {
         "ObjectEnd()",
         "ObjectInstance(named)",
         "Render(-)",
-        kWorld[0],
-        kWorld[1],
-        kWorld[2],
+        WorldCalls[0],
+        WorldCalls[1],
+        WorldCalls[2],
         "Render(-)",
         // An object defined before WorldBegin lasts into later worlds.
         "ObjectBegin(5)",
         "Sphere(1 -1 1 360)",
         "ObjectEnd()",
-        kWorld[0],
-        kWorld[1],
-        kWorld[2],
+        WorldCalls[0],
+        WorldCalls[1],
+        WorldCalls[2],
         "ObjectInstance(5)",
         "Render(-)",
     };
@@ -286,9 +287,9 @@ TEST(RibBlocks, BlocksMustNestAndObjectsMustBeDefined) {
 TEST(RibBlocks, EndOfInputClosesWhatIsOpen) {
     Recorder r;
     r.read("FrameBegin 1\nWorldBegin\nAttributeBegin\nMotionBegin [0 1]\nTranslate 1 0 0\n");
-    EXPECT_EQ(r.calls, (Calls{"PushOptions()", "PushAttributes()", kWorld[0], kWorld[1], kWorld[2],
-                              "PushAttributes()", "PopAttributes()", "Render(-)", "PopAttributes()",
-                              "PopOptions()"}));
+    EXPECT_EQ(r.calls, (Calls{"PushOptions()", "PushAttributes()", WorldCalls[0], WorldCalls[1],
+                              WorldCalls[2], "PushAttributes()", "PopAttributes()", "Render(-)",
+                              "PopAttributes()", "PopOptions()"}));
     EXPECT_EQ(r.diagnostics(), (Calls{"E: test.rib:4: MotionBegin without MotionEnd",
                                       "E: test.rib:3: AttributeBegin without AttributeEnd",
                                       "E: test.rib:2: WorldBegin without WorldEnd",

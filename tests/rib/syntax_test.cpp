@@ -15,18 +15,19 @@ namespace {
 // Hands out its text a few bytes at a time, so tokens straddle buffer refills.
 class TrickleSource : public Source {
   public:
-    TrickleSource(const std::string& text, std::size_t chunk) : m_text(text), m_chunk(chunk) {}
+    TrickleSource(const std::string& whole, std::size_t bytesPerRead)
+        : text(whole), chunk(bytesPerRead) {}
     long read(char* buffer, std::size_t size) override {
-        std::size_t n = std::min({size, m_chunk, m_text.size() - m_pos});
-        std::memcpy(buffer, m_text.data() + m_pos, n);
-        m_pos += n;
+        std::size_t n = std::min({size, chunk, text.size() - pos});
+        std::memcpy(buffer, text.data() + pos, n);
+        pos += n;
         return long(n);
     }
 
   private:
-    std::string m_text;
-    std::size_t m_chunk;
-    std::size_t m_pos = 0;
+    std::string text;
+    std::size_t chunk;
+    std::size_t pos = 0;
 };
 
 std::vector<Token> tokenize(Source& source) {

@@ -1,6 +1,5 @@
 #include "plugins/generators/rib/args.h"
 
-#include <cfloat>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -17,31 +16,26 @@ std::string numberText(double value) {
     return text;
 }
 
-int toInt(double value) {
-    if (!(value == value)) return 0;
-    if (value >= double(INT_MAX)) return INT_MAX;
-    if (value <= double(INT_MIN)) return INT_MIN;
-    return int(std::lround(value));
-}
-
-float toFloat(double value) {
-    if (!(value == value)) return 0.0f;
-    if (value > double(FLT_MAX)) return FLT_MAX;
-    if (value < -double(FLT_MAX)) return -FLT_MAX;
-    return float(value);
-}
-
 bool allIntegers(const std::vector<double>& values) {
     for (double v : values)
         if (v != std::floor(v) || v > double(INT_MAX) || v < double(INT_MIN)) return false;
     return true;
 }
 
-bool Args::missing() { return fail("missing argument " + std::to_string(m_next + 1)); }
+namespace {
+
+bool isOneString(const Value& v) { return v.isText() && v.strings.size() == 1; }
+bool isOneNumber(const Value& v) {
+    return v.kind == Value::Number || (v.kind == Value::NumberArray && v.numbers.size() == 1);
+}
+
+}  // namespace
+
+bool Args::missing() { return fail("missing argument " + std::to_string(cursor + 1)); }
 
 bool Args::wrong(const char* what) {
-    return fail("argument " + std::to_string(m_next + 1) + " must be " + what + ", not " +
-                m_request.args[m_next].describe());
+    return fail("argument " + std::to_string(cursor + 1) + " must be " + what + ", not " +
+                request.args[cursor].describe());
 }
 
 bool Args::numbers(int count, double* out) {
@@ -59,7 +53,7 @@ bool Args::numbers(int count, double* out) {
             return fail("expected " + std::to_string(count) + " numbers, got " +
                         std::to_string(got + int(v.numbers.size())));
         for (double d : v.numbers) out[got++] = d;
-        ++m_next;
+        ++cursor;
     }
     return true;
 }
@@ -68,66 +62,51 @@ bool Args::integer(int& out) {
     double d;
     if (!number(d)) return false;
     if (d != std::floor(d) || std::fabs(d) > double(INT_MAX))
-        return fail("argument " + std::to_string(m_next) + " must be an integer, not " +
+        return fail("argument " + std::to_string(cursor) + " must be an integer, not " +
                     numberText(d));
     out = int(d);
     return true;
 }
 
+const Value* Args::take(bool (*fits)(const Value&), const char* what) {
+    if (!ok()) return nullptr;
+    if (!more()) return missing(), nullptr;
+    if (!fits(peek())) return wrong(what), nullptr;
+    return &request.args[cursor++];
+}
+
 bool Args::string(std::string& out) {
-    if (!ok()) return false;
-    if (!more()) return missing();
-    const Value& v = peek();
-    if (!v.isText() || v.strings.size() != 1) return wrong("a string");
-    out = v.strings[0];
-    ++m_next;
-    return true;
+    const Value* v = take(isOneString, "a string");
+    if (v) out = v->strings[0];
+    return v != nullptr;
 }
 
 bool Args::handle(std::string& out) {
-    if (!ok()) return false;
-    if (!more()) return missing();
-    const Value& v = peek();
-    if (v.kind == Value::Number || (v.kind == Value::NumberArray && v.numbers.size() == 1))
-        out = numberText(v.numbers[0]);
-    else if (v.isText() && v.strings.size() == 1)
-        out = v.strings[0];
-    else
-        return wrong("a number or a string");
-    ++m_next;
-    return true;
+    const Value* v = take([](const Value& x) { return isOneNumber(x) || isOneString(x); },
+                          "a number or a string");
+    if (v) out = isOneNumber(*v) ? numberText(v->numbers[0]) : v->strings[0];
+    return v != nullptr;
 }
 
 bool Args::numberArray(std::vector<double>& out) {
-    if (!ok()) return false;
-    if (!more()) return missing();
-    const Value& v = peek();
-    if (!v.isNumeric()) return wrong("an array of numbers");
-    out = v.numbers;
-    ++m_next;
-    return true;
+    const Value* v = take([](const Value& x) { return x.isNumeric(); }, "an array of numbers");
+    if (v) out = v->numbers;
+    return v != nullptr;
 }
 
 bool Args::intArray(std::vector<int>& out) {
-    if (!ok()) return false;
-    if (!more()) return missing();
-    const Value& v = peek();
-    if (!v.isNumeric()) return wrong("an array of integers");
-    if (!allIntegers(v.numbers)) return wrong("an array of integers");
-    out.resize(v.numbers.size());
-    for (std::size_t i = 0; i < out.size(); ++i) out[i] = int(v.numbers[i]);
-    ++m_next;
+    const Value* v = take([](const Value& x) { return x.isNumeric() && allIntegers(x.numbers); },
+                          "an array of integers");
+    if (!v) return false;
+    out.resize(v->numbers.size());
+    for (std::size_t i = 0; i < out.size(); ++i) out[i] = int(v->numbers[i]);
     return true;
 }
 
 bool Args::stringArray(std::vector<std::string>& out) {
-    if (!ok()) return false;
-    if (!more()) return missing();
-    const Value& v = peek();
-    if (!v.isText()) return wrong("an array of strings");
-    out = v.strings;
-    ++m_next;
-    return true;
+    const Value* v = take([](const Value& x) { return x.isText(); }, "an array of strings");
+    if (v) out = v->strings;
+    return v != nullptr;
 }
 
 bool Args::end() {

@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "plugins/generators/rib/parser.h"
+#include "plugins/generators/rib/ribmath.h"
 
 namespace ovo {
 namespace rib {
 
 class Args {
   public:
-    explicit Args(const Request& request) : m_request(request) {}
+    explicit Args(const Request& source) : request(source) {}
 
     bool numbers(int count, double* out);
     bool number(double& out) { return numbers(1, &out); }
@@ -28,30 +29,30 @@ class Args {
     // Fails with "too many arguments" unless every argument was read.
     bool end();
 
-    bool ok() const { return m_error.empty(); }
-    bool more() const { return m_next < m_request.args.size(); }
-    std::size_t next() const { return m_next; }
-    const Value& peek() const { return m_request.args[m_next]; }
-    const std::string& error() const { return m_error; }
+    bool ok() const { return firstError.empty(); }
+    bool more() const { return cursor < request.args.size(); }
+    std::size_t next() const { return cursor; }
+    const Value& peek() const { return request.args[cursor]; }
+    const std::string& error() const { return firstError; }
     bool fail(const std::string& message) {
-        if (m_error.empty()) m_error = message;
+        if (firstError.empty()) firstError = message;
         return false;
     }
 
   private:
     bool missing();
     bool wrong(const char* what);
+    // The next argument, read, when `fits` accepts it; otherwise null and the message
+    // ("missing ...", or "... must be <what>").
+    const Value* take(bool (*fits)(const Value&), const char* what);
 
-    const Request& m_request;
-    std::size_t m_next = 0;
-    std::string m_error;
+    const Request& request;
+    std::size_t cursor = 0;
+    std::string firstError;
 };
 
 // Text of a number as a handle or in a message: integers without a decimal point.
 std::string numberText(double value);
-// Clamped conversions: no value of the input can make them overflow.
-int toInt(double value);
-float toFloat(double value);
 // True when every value is a whole number that fits an int.
 bool allIntegers(const std::vector<double>& values);
 

@@ -12,13 +12,13 @@ struct Word {
     int value;
 };
 
-const Word kClasses[] = {
+const Word ClassWords[] = {
     {"constant", int(StorageClass::Constant)},       {"uniform", int(StorageClass::Uniform)},
     {"varying", int(StorageClass::Varying)},         {"vertex", int(StorageClass::Vertex)},
     {"facevarying", int(StorageClass::FaceVarying)}, {"facevertex", int(StorageClass::FaceVertex)},
 };
 
-const Word kTypes[] = {
+const Word TypeWords[] = {
     {"float", int(DataType::Float)},   {"integer", int(DataType::Int)},
     {"int", int(DataType::Int)},       {"string", int(DataType::String)},
     {"point", int(DataType::Point)},   {"vector", int(DataType::Vector)},
@@ -26,8 +26,8 @@ const Word kTypes[] = {
     {"hpoint", int(DataType::HPoint)}, {"matrix", int(DataType::Matrix)},
 };
 
-const char* const kTypeNames[] = {"float",  "int",   "string", "point", "vector",
-                                  "normal", "color", "hpoint", "matrix"};
+const char* const TypeNames[] = {"float",  "int",   "string", "point", "vector",
+                                 "normal", "color", "hpoint", "matrix"};
 
 // Names a RIB file may use without declaring them: the standard primitive variables and
 // the parameters of the standard shaders.
@@ -35,7 +35,7 @@ struct Standard {
     const char* name;
     const char* decl;
 };
-const Standard kStandard[] = {
+const Standard StandardNames[] = {
     {"P", "vertex point"},
     {"Pz", "vertex float"},
     {"Pw", "vertex hpoint"},
@@ -97,8 +97,8 @@ inline bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == 
 }  // namespace
 
 int Declaration::elements() const {
-    static const int kSizes[] = {1, 1, 1, 3, 3, 3, 3, 4, 16};
-    return kSizes[int(type)] * arraylen;
+    static const int Sizes[] = {1, 1, 1, 3, 3, 3, 3, 4, 16};
+    return Sizes[int(type)] * arraylen;
 }
 
 std::string Declaration::ovoText(const std::string& name, bool keepStorage) const {
@@ -120,7 +120,7 @@ std::string Declaration::ovoText(const std::string& name, bool keepStorage) cons
                 break;
         }
     }
-    text += kTypeNames[int(type)];
+    text += TypeNames[int(type)];
     if (arraylen != 1) text += "[" + std::to_string(arraylen) + "]";
     text += ' ';
     text += name;
@@ -132,13 +132,13 @@ DeclParse parseDeclaration(const std::string& text, Declaration& decl, std::stri
     while (isSpace(*p)) ++p;
     Declaration d;
     std::size_t n = 0;
-    int cls = matchWord(p, kClasses, int(sizeof kClasses / sizeof kClasses[0]), n);
+    int cls = matchWord(p, ClassWords, int(sizeof ClassWords / sizeof ClassWords[0]), n);
     if (cls >= 0) {
         d.storage = StorageClass(cls);
         p += n;
         while (isSpace(*p)) ++p;
     }
-    int type = matchWord(p, kTypes, int(sizeof kTypes / sizeof kTypes[0]), n);
+    int type = matchWord(p, TypeWords, int(sizeof TypeWords / sizeof TypeWords[0]), n);
     if (type < 0) return cls >= 0 ? DeclParse::Bad : DeclParse::NotADeclaration;
     d.type = DataType(type);
     p += n;
@@ -173,7 +173,7 @@ bool DeclarationTable::declare(const std::string& name, const std::string& text)
     std::string rest;
     if (parseDeclaration(text, d, rest) != DeclParse::Ok || !rest.empty()) return false;
     if (name.empty() || name.find_first_of(" \t\n\r") != std::string::npos) return false;
-    m_declared[name] = d;
+    declared[name] = d;
     return true;
 }
 
@@ -185,12 +185,12 @@ DeclParse DeclarationTable::resolve(const std::string& token, Declaration& decl,
     if (token.empty() || token.find_first_of(" \t\n\r[") != std::string::npos)
         return DeclParse::Bad;
     name = token;
-    auto it = m_declared.find(token);
-    if (it != m_declared.end()) {
+    auto it = declared.find(token);
+    if (it != declared.end()) {
         decl = it->second;
         return DeclParse::Ok;
     }
-    for (const Standard& s : kStandard) {
+    for (const Standard& s : StandardNames) {
         if (token == s.name) {
             std::string unused;
             parseDeclaration(s.decl, decl, unused);

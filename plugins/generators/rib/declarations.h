@@ -42,7 +42,7 @@ class DeclarationTable {
     DeclParse resolve(const std::string& token, Declaration& decl, std::string& name) const;
 
   private:
-    std::map<std::string, Declaration> m_declared;
+    std::map<std::string, Declaration> declared;
 };
 
 }  // namespace rib

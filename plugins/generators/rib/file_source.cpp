@@ -17,25 +17,25 @@ namespace {
 
 class GzSource : public Source {
   public:
-    explicit GzSource(gzFile file) : m_file(file) {}
-    ~GzSource() override { gzclose(m_file); }
+    explicit GzSource(gzFile opened) : file(opened) {}
+    ~GzSource() override { gzclose(file); }
 
     long read(char* buffer, std::size_t size) override {
         if (size > unsigned(INT_MAX)) size = INT_MAX;
-        int n = gzread(m_file, buffer, unsigned(size));
+        int n = gzread(file, buffer, unsigned(size));
         if (n < 0) {
             int code = 0;
-            const char* text = gzerror(m_file, &code);
-            m_error = code == Z_ERRNO ? std::strerror(errno) : (text ? text : "read error");
+            const char* text = gzerror(file, &code);
+            lastError = code == Z_ERRNO ? std::strerror(errno) : (text ? text : "read error");
             return -1;
         }
         return n;
     }
-    std::string error() const override { return m_error; }
+    std::string error() const override { return lastError; }
 
   private:
-    gzFile m_file;
-    std::string m_error;
+    gzFile file;
+    std::string lastError;
 };
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "plugins/generators/rib/parser.h"
 
+#include <utility>
+
 namespace ovo {
 namespace rib {
 
@@ -19,50 +21,61 @@ const char* Value::describe() const {
     return "a value";
 }
 
+namespace {
+
+// Adds a number or string token's value to `v`: one value, or the next element of an
+// array. False, and `v` untouched, when the array already holds the other kind.
+bool addValue(Value& v, Token& token, bool array) {
+    const bool number = token.kind == Token::Number;
+    if (v.kind == (number ? Value::StringArray : Value::NumberArray)) return false;
+    if (number) {
+        v.kind = array ? Value::NumberArray : Value::Number;
+        v.numbers.push_back(token.number);
+        v.integers = v.integers && token.integer;
+    } else {
+        v.kind = array ? Value::StringArray : Value::String;
+        v.strings.push_back(std::move(token.text));
+    }
+    return true;
+}
+
+}  // namespace
+
 bool Parser::next(Request& request) {
     request.clear();
-    if (m_token.kind == Token::End) return false;
+    if (lookahead.kind == Token::End) return false;
 
-    if (m_token.kind != Token::Name) {
+    if (lookahead.kind != Token::Name) {
         // Values or bad words before any request: one error for the whole run of them.
-        request.line = m_token.line;
-        if (m_token.kind == Token::Invalid)
-            request.error = m_token.text;
+        request.line = lookahead.line;
+        if (lookahead.kind == Token::Invalid)
+            request.error = lookahead.text;
         else
             request.error = "value outside a request";
         advance();
-        while (m_token.kind != Token::Name && m_token.kind != Token::End) {
-            if (m_token.kind == Token::Invalid) break;  // report each bad word on its own
+        while (lookahead.kind != Token::Name && lookahead.kind != Token::End) {
+            if (lookahead.kind == Token::Invalid) break;  // report each bad word on its own
             advance();
         }
         return true;
     }
 
-    request.name = m_token.text;
-    request.line = m_token.line;
+    request.name = lookahead.text;
+    request.line = lookahead.line;
     advance();
     for (;;) {
-        switch (m_token.kind) {
+        switch (lookahead.kind) {
             case Token::End:
             case Token::Name:
                 return true;
             case Token::Invalid:
-                fail(request, m_token.text);
+                fail(request, lookahead.text);
                 advance();
                 break;
-            case Token::Number: {
-                Value v;
-                v.kind = Value::Number;
-                v.numbers.push_back(m_token.number);
-                v.integers = m_token.integer;
-                request.args.push_back(std::move(v));
-                advance();
-                break;
-            }
+            case Token::Number:
             case Token::String: {
                 Value v;
-                v.kind = Value::String;
-                v.strings.push_back(std::move(m_token.text));
+                addValue(v, lookahead, false);
                 request.args.push_back(std::move(v));
                 advance();
                 break;
@@ -83,7 +96,7 @@ void Parser::readArray(Request& request) {
     Value v;
     v.kind = Value::EmptyArray;
     for (;;) {
-        switch (m_token.kind) {
+        switch (lookahead.kind) {
             case Token::End:
             case Token::Name:
                 // A request name inside an array means the ']' is missing; the name starts
@@ -99,26 +112,12 @@ void Parser::readArray(Request& request) {
                 advance();
                 break;
             case Token::Invalid:
-                fail(request, m_token.text);
+                fail(request, lookahead.text);
                 advance();
                 break;
             case Token::Number:
-                if (v.kind == Value::StringArray)
-                    fail(request, "array mixes numbers and strings");
-                else {
-                    v.kind = Value::NumberArray;
-                    v.numbers.push_back(m_token.number);
-                    v.integers = v.integers && m_token.integer;
-                }
-                advance();
-                break;
             case Token::String:
-                if (v.kind == Value::NumberArray)
-                    fail(request, "array mixes numbers and strings");
-                else {
-                    v.kind = Value::StringArray;
-                    v.strings.push_back(std::move(m_token.text));
-                }
+                if (!addValue(v, lookahead, true)) fail(request, "array mixes numbers and strings");
                 advance();
                 break;
         }

@@ -42,21 +42,21 @@ struct Request {
 
 class Parser {
   public:
-    explicit Parser(Tokenizer& tokenizer) : m_tokenizer(tokenizer) { m_tokenizer.next(m_token); }
+    explicit Parser(Tokenizer& input) : tokenizer(input) { tokenizer.next(lookahead); }
 
     // Reads the next request; false at the end of the input. A request with an error
     // is returned too, so the caller can report it with its line and skip it.
     bool next(Request& request);
 
   private:
-    void advance() { m_tokenizer.next(m_token); }
+    void advance() { tokenizer.next(lookahead); }
     void readArray(Request& request);
     void fail(Request& request, const std::string& message) {
         if (request.error.empty()) request.error = message;
     }
 
-    Tokenizer& m_tokenizer;
-    Token m_token;
+    Tokenizer& tokenizer;
+    Token lookahead;
 };
 
 }  // namespace rib

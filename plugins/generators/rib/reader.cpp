@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 
 #include "plugins/generators/rib/args.h"
 
@@ -15,7 +14,7 @@ namespace {
 
 // Requests that a motion block may hold: transforms take part in the motion, everything
 // else is taken from the first sample.
-const char* const kMotionRequests[] = {
+const char* const MotionRequests[] = {
     "Translate",
     "Rotate",
     "Scale",
@@ -50,7 +49,7 @@ const char* const kMotionRequests[] = {
 };
 
 // Known RIB requests OVO has no use for: a warning once per file, then skipped.
-const char* const kUnsupported[] = {
+const char* const UnsupportedRequests[] = {
     "Interior",
     "Exterior",
     "MakeTexture",
@@ -113,29 +112,40 @@ std::string folderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-Reader::Reader(RendererAPI* renderer)
-    : m_renderer(renderer), m_errors(renderer ? renderer->GetErrorManager() : nullptr) {}
+Reader::Reader(RendererAPI* target)
+    : renderer(target), errors(target ? target->GetErrorManager() : nullptr) {}
 
 Reader::~Reader() {}
 
 // ---------------------------------------------------------------------------- reading
 
+std::string resolvedPath(const std::string& path) {
+    char resolved[PATH_MAX];
+    return realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+}
+
 bool Reader::readFile(const std::string& path) {
     std::string why;
     std::unique_ptr<Source> source = openFileSource(path, why);
-    std::string name = path == "-" ? std::string("<stdin>") : path;
+    const bool standardInput = path == "-";
+    std::string name = standardInput ? std::string("<stdin>") : path;
     if (!source) {
-        if (m_errors) m_errors->Error("%s: cannot open file (%s)", name.c_str(), why.c_str());
+        if (errors) errors->Error("%s: cannot open file (%s)", name.c_str(), why.c_str());
         return false;
     }
+    readNamed(*source, name, standardInput ? std::string() : folderOf(path),
+              standardInput ? path : resolvedPath(path));
+    return true;
+}
+
+void Reader::readNamed(Source& source, const std::string& name, const std::string& dir,
+                       const std::string& key) {
     FileContext context;
     context.name = name;
-    context.dir = path == "-" ? std::string() : folderOf(path);
-    char resolved[PATH_MAX];
-    m_reading.push_back(path != "-" && realpath(path.c_str(), resolved) ? resolved : path);
-    readSource(*source, context);
-    m_reading.pop_back();
-    return true;
+    context.dir = dir;
+    beingRead.push_back(key);
+    readSource(source, context);
+    beingRead.pop_back();
 }
 
 void Reader::readMemory(const std::string& name, const char* data, std::size_t size) {
@@ -147,30 +157,30 @@ void Reader::readMemory(const std::string& name, const char* data, std::size_t s
 }
 
 void Reader::readSource(Source& source, FileContext& context) {
-    FileContext* outer = m_context;
-    m_context = &context;
-    ++m_depth;
+    FileContext* outer = currentFile;
+    currentFile = &context;
+    ++archiveDepth;
     std::unique_ptr<Tokenizer> tokenizer(new Tokenizer(source));
     Parser parser(*tokenizer);
     Request request;
     while (!context.abandoned && parser.next(request)) execute(request);
     if (tokenizer->readFailed())
         report(Level::Err, tokenizer->line(), "read error: " + tokenizer->readError());
-    --m_depth;
-    m_context = outer;
+    --archiveDepth;
+    currentFile = outer;
 }
 
 void Reader::report(Level level, int line, const std::string& text) {
-    if (!m_errors || (m_context && m_context->abandoned)) return;
-    const char* file = m_context ? m_context->name.c_str() : "";
+    if (!errors || (currentFile && currentFile->abandoned)) return;
+    const char* file = currentFile ? currentFile->name.c_str() : "";
     if (level == Level::Warn) {
-        m_errors->Warning("%s:%d: %s", file, line, text.c_str());
+        errors->Warning("%s:%d: %s", file, line, text.c_str());
         return;
     }
-    m_errors->Error("%s:%d: %s", file, line, text.c_str());
-    if (m_context && ++m_context->errors >= kMaxErrorsPerFile && !m_context->abandoned) {
-        m_context->abandoned = true;
-        m_errors->Error("%s: too many errors. Skipping the rest of the file ...", file);
+    errors->Error("%s:%d: %s", file, line, text.c_str());
+    if (currentFile && ++currentFile->errors >= MaxErrorsPerFile && !currentFile->abandoned) {
+        currentFile->abandoned = true;
+        errors->Error("%s: too many errors. Skipping the rest of the file ...", file);
     }
 }
 
@@ -187,36 +197,35 @@ void Reader::warn(const Request& request, const std::string& text) {
 
 void Reader::warnOnce(const Request& request, const std::string& key, const std::string& text) {
     // Keyed by file name too, so an archive read many times warns once.
-    std::string file = m_context ? m_context->name : std::string();
-    if (m_warned.insert(file + '\n' + key).second) warn(request, text);
+    if (warned.insert(fileName() + '\n' + key).second) warn(request, text);
 }
 
 void Reader::execute(const Request& request) {
-    if (m_recordingDepth > 0) {
+    if (recordingDepth > 0) {
         // Inside ArchiveBegin: keep the requests for ReadArchive, nested archives included.
         if (!request.error.empty()) {
             fail(request, request.error);
             return;
         }
-        if (request.name == "ArchiveBegin") ++m_recordingDepth;
-        if (request.name == "ArchiveEnd" && --m_recordingDepth == 0) {
-            m_archives[m_recordingName] = std::move(m_recording);
-            m_recording = Archive();
+        if (request.name == "ArchiveBegin") ++recordingDepth;
+        if (request.name == "ArchiveEnd" && --recordingDepth == 0) {
+            archives[recordingName] = std::move(recording);
+            recording = Archive();
             return;
         }
-        m_recording.requests.push_back(request);
+        recording.requests.push_back(request);
         return;
     }
     if (!request.error.empty()) {
         fail(request, request.error);
         return;
     }
-    if (m_implicitGroup && request.name != "ShaderLayer" && request.name != "ConnectShaderLayers")
+    if (implicitGroup && request.name != "ShaderLayer" && request.name != "ConnectShaderLayers")
         closeImplicitGroup();
-    if (m_motion.active && request.name != "MotionEnd") {
-        for (const char* name : kMotionRequests) {
+    if (motionBlock.active && request.name != "MotionEnd") {
+        for (const char* name : MotionRequests) {
             if (request.name == name) {
-                m_motion.requests.push_back(request);
+                motionBlock.requests.push_back(request);
                 return;
             }
         }
@@ -229,12 +238,13 @@ void Reader::execute(const Request& request) {
     dispatch(request);
 }
 
+// Long only because it is the table of every request and its handler.
 Reader::Handler Reader::findHandler(const std::string& name) {
     struct Entry {
         const char* name;
         Handler handler;
     };
-    static const Entry kRequests[] = {
+    static const Entry Requests[] = {
         {"version", &Reader::doVersion},
         {"Declare", &Reader::doDeclare},
         {"Option", &Reader::doOption},
@@ -318,7 +328,7 @@ Reader::Handler Reader::findHandler(const std::string& name) {
         {"Curves", &Reader::doCurves},
         {"Points", &Reader::doPoints},
     };
-    for (const Entry& e : kRequests)
+    for (const Entry& e : Requests)
         if (name == e.name) return e.handler;
     return nullptr;
 }
@@ -328,7 +338,7 @@ void Reader::dispatch(const Request& request) {
         (this->*handler)(request);
         return;
     }
-    for (const char* name : kUnsupported) {
+    for (const char* name : UnsupportedRequests) {
         if (request.name == name) {
             warnOnce(request, request.name, request.name + " is not supported. Ignoring ...");
             return;
@@ -347,7 +357,7 @@ void Reader::doDeclare(const Request& request) {
     Args a(request);
     std::string name, decl;
     if (!a.string(name) || !a.string(decl) || !a.end()) return fail(request, a.error());
-    if (!m_decls.declare(name, decl))
+    if (!decls.declare(name, decl))
         fail(request, "bad declaration \"" + decl + "\" for \"" + name + "\"");
 }
 

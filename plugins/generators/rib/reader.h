@@ -42,10 +42,12 @@ struct Counts {
 
 // The folder part of a path ("" for a bare name).
 std::string folderOf(const std::string& path);
+// The canonical absolute path of an existing file; the path itself otherwise.
+std::string resolvedPath(const std::string& path);
 
 class Reader {
   public:
-    explicit Reader(RendererAPI* renderer);
+    explicit Reader(RendererAPI* target);
     ~Reader();
 
     // Reads a file ("-" is standard input); reports and returns false when it cannot be
@@ -56,12 +58,12 @@ class Reader {
     // Closes whatever the input left open, reporting each block.
     void finish();
     // ReadArchive may open files (default); the fuzz target turns that off.
-    void allowFileArchives(bool allow) { m_fileArchives = allow; }
+    void allowFileArchives(bool allow) { fileArchives = allow; }
 
     // Errors beyond this many in one file abandon the rest of it.
-    static constexpr int kMaxErrorsPerFile = 100;
+    static constexpr int MaxErrorsPerFile = 100;
     // ReadArchive nesting deeper than this is refused (it is almost surely a cycle).
-    static constexpr int kMaxArchiveDepth = 32;
+    static constexpr int MaxArchiveDepth = 32;
 
   private:
     // ----- reading (reader.cpp)
@@ -72,6 +74,9 @@ class Reader {
         bool abandoned = false;
     };
     void readSource(Source& source, FileContext& context);
+    // Reads a source as the file `name` in folder `dir`; `key` marks it as being read.
+    void readNamed(Source& source, const std::string& name, const std::string& dir,
+                   const std::string& key);
     void execute(const Request& request);
     void dispatch(const Request& request);
     using Handler = void (Reader::*)(const Request&);
@@ -84,6 +89,8 @@ class Reader {
     void warn(const Request& request, const std::string& text);
     // A warning given at most once per file for each key.
     void warnOnce(const Request& request, const std::string& key, const std::string& text);
+    // The file being read, as messages name it ("" outside any).
+    std::string fileName() const { return currentFile ? currentFile->name : std::string(); }
 
     // ----- blocks, archives and motion (reader.cpp)
     enum class Block { Frame, World, Attribute, Transform, Solid, Object, ShaderGroup };
@@ -149,11 +156,24 @@ class Reader {
     bool closing(const Request& request, Block kind);
     void pushBlock(const Request& request, Block kind, bool forwarded);
     void closeBlock(const BlockEntry& entry);  // the renderer side of an End
+    // An End request: checks it closes the innermost block, closes it and restores what
+    // the block scoped here.
+    void endBlock(const Request& request, Block kind);
+    void popFrame();  // back to the frame state saved at FrameBegin or WorldBegin
     void closeImplicitGroup();
     // Transforms go to the renderer inside the world and inside object definitions;
     // before WorldBegin they place the camera.
-    bool forwarding() const { return m_inWorld || m_objectDepth > 0; }
+    bool forwarding() const { return inWorld || objectDepth > 0; }
     bool geometryAllowed(const Request& request);
+    // ReadArchive: an inline archive replayed, or a file looked up and read. An archive
+    // that reads itself, directly or not, would never end: readsItself reports it.
+    struct Archive;
+    bool readsItself(const Request& request, const std::string& name, const std::string& key);
+    void replayArchive(const Request& request, const std::string& name, const Archive& stored);
+    // Where a file archive may be: an absolute name as it is; otherwise next to the
+    // including file, then on the input search path.
+    std::vector<std::string> archiveCandidates(const std::string& name);
+    void readArchiveFile(const Request& request, const std::string& name, const std::string& file);
 
     // ----- parameters and settings (reader_params.cpp)
     enum class ParamUse { Geometry, Shader, Display };
@@ -165,6 +185,12 @@ class Reader {
     void doOption(const Request&);
     void doAttribute(const Request&);
     void settings(const Request& request, bool option);
+    // One "name" value pair of a setting checked into `out`; the old string form of the
+    // transmission visibility; one setting sent.
+    bool readSetting(const Request& request, bool option, const std::string& category,
+                     std::size_t at, std::vector<Emitted>& out);
+    bool transmission(const Request& request, const std::string& mode, std::vector<Emitted>& out);
+    void sendSetting(Emitted& e);
 
     // ----- camera, image and display options (reader_options.cpp)
     void doFormat(const Request&);
@@ -213,6 +239,8 @@ class Reader {
     void doIlluminate(const Request&);
     void doShaderLayer(const Request&);
     void doConnectShaderLayers(const Request&);
+    void colorAttribute(const Request& request, const char* decl);
+    void defer(const Request& request);  // a camera-relative request before WorldBegin
     void shader(const Request& request, const char* type);
     void light(const Request& request, bool area);
 
@@ -246,28 +274,51 @@ class Reader {
     void doTrimCurve(const Request&);
     void doCurves(const Request&);
     void doPoints(const Request&);
-    // Quadric front: n numbers, then the parameter list checked for one quadric.
-    bool quadric(const Request& request, int n, double* values, std::vector<Emitted>& params);
+    // A quadric's numbers, and its parameters kept until the shape call has read them.
+    struct QuadricCall {
+        float v[7];
+        std::vector<Emitted> params;
+    };
+    // Quadric front: n numbers, then the parameter list checked and sent for one quadric.
+    bool quadric(const Request& request, int n, QuadricCall& call);
+    // Collects the parameter list from argument `first` on, checked against `counts`, and
+    // sends it; `params` keeps the values until the call that reads them.
+    bool sendParams(const Request& request, std::size_t first, const Counts& counts,
+                    std::vector<Emitted>& params);
+    // Reports "missing "P"" unless the list from `first` on has a position (P, Pw or Pz).
+    bool requirePosition(const Request& request, std::size_t first);
+    // How many positions "P" (or, when `homogeneous`, "Pw") holds; reports bad lengths.
+    bool positionCount(const Request& request, bool homogeneous, std::size_t& n);
+    // Sums polygon sizes of at least 3 vertices each ("every <item> needs ..."), and checks
+    // that `indices`, when given, has one index per vertex.
+    bool polygonSizes(const Request& request, const std::vector<int>& sizes, const char* item,
+                      long long& total, const std::vector<int>* indices = nullptr);
+    // Checks an indexed mesh's vertex indices and collects its parameters from `first` on:
+    // `faces` faces with `total` corners.
+    bool meshParams(const Request& request, std::size_t first, std::size_t faces,
+                    const std::vector<int>& verts, long long total, std::vector<Emitted>& params);
+    // Bicubic patches take one basis: warns once when u and v differ.
+    void checkPatchBasis(const Request& request);
 
     // ----- state
-    RendererAPI* m_renderer;
-    ErrorManager* m_errors;
-    DeclarationTable m_decls;
-    FileContext* m_context = nullptr;
-    int m_depth = 0;                     // archive nesting
-    std::vector<std::string> m_reading;  // archives being read, to refuse cycles
-    std::set<std::string> m_warned;      // "file\nkey" of the warnings given once
-    bool m_fileArchives = true;
+    RendererAPI* renderer;
+    ErrorManager* errors;
+    DeclarationTable decls;
+    FileContext* currentFile = nullptr;
+    int archiveDepth = 0;                // archive nesting
+    std::vector<std::string> beingRead;  // archives being read, to refuse cycles
+    std::set<std::string> warned;        // "file\nkey" of the warnings given once
+    bool fileArchives = true;
 
-    std::vector<BlockEntry> m_blocks;
-    bool m_inWorld = false;
-    int m_objectDepth = 0;
-    bool m_implicitGroup = false;
-    Scoped m_scoped;
-    FrameState m_frame;
-    std::vector<FrameState> m_frameStack;
-    std::vector<std::string> m_emittedOutputs;  // output names the renderer holds
-    int m_areaLights = 0;
+    std::vector<BlockEntry> blocks;
+    bool inWorld = false;
+    int objectDepth = 0;
+    bool implicitGroup = false;
+    Scoped scoped;
+    FrameState frame;
+    std::vector<FrameState> frameStack;
+    std::vector<std::string> emittedOutputs;  // output names the renderer holds
+    int areaLights = 0;
 
     struct Motion {
         bool active = false;
@@ -275,17 +326,17 @@ class Reader {
         std::string file;
         std::vector<float> times;
         std::vector<Request> requests;
-    } m_motion;
+    } motionBlock;
 
     struct Archive {
         std::vector<Request> requests;
         std::string file;
         int line = 0;
     };
-    std::map<std::string, Archive> m_archives;
-    std::string m_recordingName;  // inline archive being recorded
-    Archive m_recording;
-    int m_recordingDepth = 0;
+    std::map<std::string, Archive> archives;
+    std::string recordingName;  // inline archive being recorded
+    Archive recording;
+    int recordingDepth = 0;
 };
 
 }  // namespace rib

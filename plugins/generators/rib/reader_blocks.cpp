@@ -3,8 +3,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <climits>
-#include <cstdlib>
 
 #include "plugins/generators/rib/args.h"
 #include "plugins/generators/rib/reader.h"
@@ -44,10 +42,10 @@ void Reader::pushBlock(const Request& request, Block kind, bool forwarded) {
     BlockEntry e;
     e.kind = kind;
     e.line = request.line;
-    e.file = m_context ? m_context->name : std::string();
+    e.file = fileName();
     e.forwarded = forwarded;
-    e.saved = m_scoped;
-    m_blocks.push_back(std::move(e));
+    e.saved = scoped;
+    blocks.push_back(std::move(e));
 }
 
 bool Reader::closing(const Request& request, Block kind) {
@@ -55,11 +53,11 @@ bool Reader::closing(const Request& request, Block kind) {
         fail(request, "too many arguments");
         return false;
     }
-    if (!m_blocks.empty() && m_blocks.back().kind == kind) return true;
-    if (m_blocks.empty()) {
+    if (!blocks.empty() && blocks.back().kind == kind) return true;
+    if (blocks.empty()) {
         fail(request, std::string("no matching ") + beginWord(int(kind)));
     } else {
-        const BlockEntry& open = m_blocks.back();
+        const BlockEntry& open = blocks.back();
         fail(request, std::string("no matching ") + beginWord(int(kind)) +
                           " (the innermost block is " + beginWord(int(open.kind)) + " from line " +
                           std::to_string(open.line) + ")");
@@ -70,31 +68,48 @@ bool Reader::closing(const Request& request, Block kind) {
 void Reader::closeBlock(const BlockEntry& entry) {
     switch (entry.kind) {
         case Block::Frame:
-            m_renderer->PopAttributes();
-            m_renderer->PopOptions();
+            renderer->PopAttributes();
+            renderer->PopOptions();
             break;
         case Block::World:
-            m_renderer->Render(nullptr);
-            m_inWorld = false;
+            renderer->Render(nullptr);
+            inWorld = false;
             break;
         case Block::Attribute:
-            m_renderer->PopAttributes();
+            renderer->PopAttributes();
             break;
         case Block::Transform:
-            if (entry.forwarded) m_renderer->PopTransform();
+            if (entry.forwarded) renderer->PopTransform();
             break;
         case Block::Solid:
-            m_renderer->SolidEnd();
+            renderer->SolidEnd();
             break;
         case Block::Object:
-            m_renderer->ObjectEnd();
-            --m_objectDepth;
-            m_frame.objects.insert(entry.objectHandle);
+            renderer->ObjectEnd();
+            --objectDepth;
+            frame.objects.insert(entry.objectHandle);
             break;
         case Block::ShaderGroup:
-            m_renderer->ShaderGroupEnd();
+            renderer->ShaderGroupEnd();
             break;
     }
+}
+
+void Reader::endBlock(const Request& request, Block kind) {
+    if (!closing(request, kind)) return;
+    closeBlock(blocks.back());
+    // A transform block scopes only the transformation, a shader group nothing of ours.
+    if (kind == Block::Transform)
+        scoped.ctm = blocks.back().saved.ctm;
+    else if (kind != Block::ShaderGroup)
+        scoped = blocks.back().saved;
+    blocks.pop_back();
+    if (kind == Block::Frame || kind == Block::World) popFrame();
+}
+
+void Reader::popFrame() {
+    frame = frameStack.back();
+    frameStack.pop_back();
 }
 
 void Reader::doFrameBegin(const Request& request) {
@@ -102,99 +117,74 @@ void Reader::doFrameBegin(const Request& request) {
     double number = 0;
     if (a.more() && !a.number(number)) return fail(request, a.error());
     if (!a.end()) return fail(request, a.error());
-    for (const BlockEntry& e : m_blocks)
+    for (const BlockEntry& e : blocks)
         if (e.kind == Block::Frame || e.kind == Block::World)
             return fail(request, std::string("not allowed inside ") + beginWord(int(e.kind)));
     pushBlock(request, Block::Frame, true);
-    m_frameStack.push_back(m_frame);
+    frameStack.push_back(frame);
     // RIB frames save options, attributes and the transformation.
-    m_renderer->PushOptions();
-    m_renderer->PushAttributes();
+    renderer->PushOptions();
+    renderer->PushAttributes();
 }
 
-void Reader::doFrameEnd(const Request& request) {
-    if (!closing(request, Block::Frame)) return;
-    closeBlock(m_blocks.back());
-    m_scoped = m_blocks.back().saved;
-    m_blocks.pop_back();
-    m_frame = m_frameStack.back();
-    m_frameStack.pop_back();
-}
+void Reader::doFrameEnd(const Request& request) { endBlock(request, Block::Frame); }
 
 void Reader::doWorldBegin(const Request& request) {
     if (!Args(request).end()) return fail(request, "too many arguments");
-    if (m_inWorld) return fail(request, "not allowed inside WorldBegin");
-    if (m_objectDepth > 0) return fail(request, "not allowed inside ObjectBegin");
+    if (inWorld) return fail(request, "not allowed inside WorldBegin");
+    if (objectDepth > 0) return fail(request, "not allowed inside ObjectBegin");
     emitOutputs();
     emitCamera(request);
-    m_renderer->World();
+    renderer->World();
     pushBlock(request, Block::World, true);
-    m_frameStack.push_back(m_frame);
-    m_inWorld = true;
+    frameStack.push_back(frame);
+    inWorld = true;
 
     // Requests made before WorldBegin that hang on the camera's placement: lights and
     // coordinate systems. Their RIB transformation maps to camera space, so relative to
     // the world they sit at placement * inverse(camera).
     Mat4 toWorld = Mat4::identity();
-    m_scoped.ctm.samples[0].inverse(toWorld);
-    std::vector<Deferred> deferred = m_frame.deferred;
-    FileContext* outer = m_context;
+    scoped.ctm.samples[0].inverse(toWorld);
+    std::vector<Deferred> deferred = frame.deferred;
+    FileContext* outer = currentFile;
     for (const Deferred& d : deferred) {
         FileContext context;
         context.name = d.file;
-        m_context = &context;
+        currentFile = &context;
         float m[16];
         (d.placement * toWorld).toFloats(m);
-        m_renderer->PushTransform();
-        m_renderer->SetTransform(m);
+        renderer->PushTransform();
+        renderer->SetTransform(m);
         if (d.request.name == "CoordinateSystem" || d.request.name == "ScopedCoordinateSystem") {
             Args a(d.request);
             std::string name;
-            if (a.string(name)) m_renderer->SaveAttributes(name.c_str(), "transform");
+            if (a.string(name)) renderer->SaveAttributes(name.c_str(), "transform");
         } else {
             dispatch(d.request);
         }
-        m_renderer->PopTransform();
-        m_context = outer;
+        renderer->PopTransform();
+        currentFile = outer;
     }
 }
 
-void Reader::doWorldEnd(const Request& request) {
-    if (!closing(request, Block::World)) return;
-    closeBlock(m_blocks.back());
-    m_scoped = m_blocks.back().saved;
-    m_blocks.pop_back();
-    m_frame = m_frameStack.back();
-    m_frameStack.pop_back();
-}
+void Reader::doWorldEnd(const Request& request) { endBlock(request, Block::World); }
 
 void Reader::doAttributeBegin(const Request& request) {
     if (!Args(request).end()) return fail(request, "too many arguments");
     pushBlock(request, Block::Attribute, true);
-    m_renderer->PushAttributes();
+    renderer->PushAttributes();
 }
 
-void Reader::doAttributeEnd(const Request& request) {
-    if (!closing(request, Block::Attribute)) return;
-    closeBlock(m_blocks.back());
-    m_scoped = m_blocks.back().saved;
-    m_blocks.pop_back();
-}
+void Reader::doAttributeEnd(const Request& request) { endBlock(request, Block::Attribute); }
 
 void Reader::doTransformBegin(const Request& request) {
     if (!Args(request).end()) return fail(request, "too many arguments");
     bool forward = forwarding();
     pushBlock(request, Block::Transform, forward);
-    if (forward) m_renderer->PushTransform();
+    if (forward) renderer->PushTransform();
 }
 
-void Reader::doTransformEnd(const Request& request) {
-    if (!closing(request, Block::Transform)) return;
-    closeBlock(m_blocks.back());
-    // Only the transformation is scoped by TransformBegin.
-    m_scoped.ctm = m_blocks.back().saved.ctm;
-    m_blocks.pop_back();
-}
+void Reader::doTransformEnd(const Request& request) { endBlock(request, Block::Transform); }
 
 void Reader::doSolidBegin(const Request& request) {
     Args a(request);
@@ -204,59 +194,45 @@ void Reader::doSolidBegin(const Request& request) {
         return fail(request, "unknown operation \"" + op + "\"");
     if (!geometryAllowed(request)) return;
     pushBlock(request, Block::Solid, true);
-    m_renderer->SolidBegin(op.c_str());
+    renderer->SolidBegin(op.c_str());
 }
 
-void Reader::doSolidEnd(const Request& request) {
-    if (!closing(request, Block::Solid)) return;
-    closeBlock(m_blocks.back());
-    m_scoped = m_blocks.back().saved;
-    m_blocks.pop_back();
-}
+void Reader::doSolidEnd(const Request& request) { endBlock(request, Block::Solid); }
 
 void Reader::doObjectBegin(const Request& request) {
     Args a(request);
     std::string handle;
     if (!a.handle(handle) || !a.end()) return fail(request, a.error());
-    if (m_objectDepth > 0) return fail(request, "object definitions cannot be nested");
+    if (objectDepth > 0) return fail(request, "object definitions cannot be nested");
     pushBlock(request, Block::Object, true);
-    m_blocks.back().objectHandle = handle;
-    ++m_objectDepth;
-    m_renderer->ObjectBegin(handle.c_str());
+    blocks.back().objectHandle = handle;
+    ++objectDepth;
+    renderer->ObjectBegin(handle.c_str());
 }
 
-void Reader::doObjectEnd(const Request& request) {
-    if (!closing(request, Block::Object)) return;
-    closeBlock(m_blocks.back());
-    m_scoped = m_blocks.back().saved;
-    m_blocks.pop_back();
-}
+void Reader::doObjectEnd(const Request& request) { endBlock(request, Block::Object); }
 
 void Reader::doObjectInstance(const Request& request) {
     Args a(request);
     std::string handle;
     if (!a.handle(handle) || !a.end()) return fail(request, a.error());
     if (!geometryAllowed(request)) return;
-    if (!m_frame.objects.count(handle))
+    if (!frame.objects.count(handle))
         return fail(request, "unknown object handle \"" + handle + "\"");
-    m_renderer->ObjectInstance(handle.c_str());
+    renderer->ObjectInstance(handle.c_str());
 }
 
 void Reader::doShaderGroupBegin(const Request& request) {
     if (!Args(request).end()) return fail(request, "too many arguments");
     pushBlock(request, Block::ShaderGroup, true);
-    m_renderer->ShaderGroupBegin();
+    renderer->ShaderGroupBegin();
 }
 
-void Reader::doShaderGroupEnd(const Request& request) {
-    if (!closing(request, Block::ShaderGroup)) return;
-    closeBlock(m_blocks.back());
-    m_blocks.pop_back();
-}
+void Reader::doShaderGroupEnd(const Request& request) { endBlock(request, Block::ShaderGroup); }
 
 void Reader::closeImplicitGroup() {
-    m_implicitGroup = false;
-    m_renderer->ShaderGroupEnd();
+    implicitGroup = false;
+    renderer->ShaderGroupEnd();
 }
 
 bool Reader::geometryAllowed(const Request& request) {
@@ -267,44 +243,41 @@ bool Reader::geometryAllowed(const Request& request) {
 
 void Reader::finish() {
     FileContext context;
-    context.name = m_context ? m_context->name : std::string("<end of input>");
-    FileContext* outer = m_context;
-    m_context = &context;
-    if (m_recordingDepth > 0) {
-        context.name = m_recording.file;
-        report(Level::Err, m_recording.line,
-               "ArchiveBegin \"" + m_recordingName + "\" without ArchiveEnd");
-        m_recordingDepth = 0;
-        m_recording = Archive();
+    context.name = currentFile ? currentFile->name : std::string("<end of input>");
+    FileContext* outer = currentFile;
+    currentFile = &context;
+    if (recordingDepth > 0) {
+        context.name = recording.file;
+        report(Level::Err, recording.line,
+               "ArchiveBegin \"" + recordingName + "\" without ArchiveEnd");
+        recordingDepth = 0;
+        recording = Archive();
     }
-    if (m_motion.active) {
-        context.name = m_motion.file;
-        report(Level::Err, m_motion.line, "MotionBegin without MotionEnd");
-        m_motion = Motion();
+    if (motionBlock.active) {
+        context.name = motionBlock.file;
+        report(Level::Err, motionBlock.line, "MotionBegin without MotionEnd");
+        motionBlock = Motion();
     }
-    if (m_implicitGroup) closeImplicitGroup();
+    if (implicitGroup) closeImplicitGroup();
     // Close what is open so the renderer is left consistent; an open world is rendered,
     // since leaving it is only possible that way.
-    while (!m_blocks.empty()) {
-        BlockEntry e = m_blocks.back();
-        m_context->name = e.file;
+    while (!blocks.empty()) {
+        BlockEntry e = blocks.back();
+        currentFile->name = e.file;
         report(Level::Err, e.line,
                std::string(beginWord(int(e.kind))) + " without " + endWord(int(e.kind)));
         closeBlock(e);
-        m_blocks.pop_back();
-        if (e.kind == Block::Frame || e.kind == Block::World) {
-            m_frame = m_frameStack.back();
-            m_frameStack.pop_back();
-        }
-        m_scoped = e.saved;
+        blocks.pop_back();
+        if (e.kind == Block::Frame || e.kind == Block::World) popFrame();
+        scoped = e.saved;
     }
-    m_context = outer;
+    currentFile = outer;
 }
 
 // ---------------------------------------------------------------------------- motion
 
 void Reader::doMotionBegin(const Request& request) {
-    if (m_motion.active) return fail(request, "motion blocks cannot be nested");
+    if (motionBlock.active) return fail(request, "motion blocks cannot be nested");
     Args a(request);
     std::vector<double> times;
     if (a.more() && a.peek().isArray()) {
@@ -317,19 +290,19 @@ void Reader::doMotionBegin(const Request& request) {
         }
     }
     if (times.empty()) return fail(request, "needs at least one time");
-    m_motion.active = true;
-    m_motion.line = request.line;
-    m_motion.file = m_context ? m_context->name : std::string();
-    m_motion.times.clear();
-    for (double t : times) m_motion.times.push_back(toFloat(t));
-    m_motion.requests.clear();
+    motionBlock.active = true;
+    motionBlock.line = request.line;
+    motionBlock.file = fileName();
+    motionBlock.times.clear();
+    for (double t : times) motionBlock.times.push_back(toFloat(t));
+    motionBlock.requests.clear();
 }
 
 void Reader::doMotionEnd(const Request& request) {
     if (!Args(request).end()) return fail(request, "too many arguments");
-    if (!m_motion.active) return fail(request, "no matching MotionBegin");
-    Motion motion = std::move(m_motion);
-    m_motion = Motion();
+    if (!motionBlock.active) return fail(request, "no matching MotionBegin");
+    Motion motion = std::move(motionBlock);
+    motionBlock = Motion();
     std::size_t n = motion.times.size();
     if (motion.requests.empty()) return;
     const std::string& name = motion.requests[0].name;
@@ -367,11 +340,11 @@ void Reader::doArchiveBegin(const Request& request) {
     std::string name;
     if (!a.string(name)) return fail(request, a.error());
     // Parameters of ArchiveBegin only describe the archive; they are not needed.
-    m_recordingName = name;
-    m_recording = Archive();
-    m_recording.file = m_context ? m_context->name : std::string();
-    m_recording.line = request.line;
-    m_recordingDepth = 1;
+    recordingName = name;
+    recording = Archive();
+    recording.file = fileName();
+    recording.line = request.line;
+    recordingDepth = 1;
 }
 
 void Reader::doArchiveEnd(const Request& request) { fail(request, "no matching ArchiveBegin"); }
@@ -380,75 +353,70 @@ void Reader::doReadArchive(const Request& request) {
     Args a(request);
     std::string name;
     if (!a.string(name) || !a.end()) return fail(request, a.error());
-    if (m_depth >= kMaxArchiveDepth) return fail(request, "archives nested too deeply");
-
-    // An archive that reads itself, directly or not, would never end.
-    auto cycle = [&](const std::string& key) {
-        if (std::find(m_reading.begin(), m_reading.end(), key) == m_reading.end()) return false;
-        fail(request, "archive \"" + name + "\" reads itself");
-        return true;
-    };
-
-    auto inlined = m_archives.find(name);
-    if (inlined != m_archives.end()) {
-        std::string key = "inline:" + name;
-        if (cycle(key)) return;
-        // Copied: the archive may redefine itself while it is replayed.
-        Archive archive = inlined->second;
-        m_reading.push_back(key);
-        FileContext context;
-        context.name = archive.file;
-        context.dir = m_context ? m_context->dir : std::string();
-        FileContext* outer = m_context;
-        m_context = &context;
-        ++m_depth;
-        for (const Request& r : archive.requests) {
-            if (context.abandoned) break;
-            execute(r);
+    if (archiveDepth >= MaxArchiveDepth) return fail(request, "archives nested too deeply");
+    auto inlined = archives.find(name);
+    if (inlined != archives.end()) return replayArchive(request, name, inlined->second);
+    if (fileArchives) {
+        for (const std::string& file : archiveCandidates(name)) {
+            if (fileExists(file)) return readArchiveFile(request, name, file);
         }
-        --m_depth;
-        m_context = outer;
-        m_reading.pop_back();
-        return;
-    }
-
-    if (!m_fileArchives) return fail(request, "cannot find archive \"" + name + "\"");
-    std::vector<std::string> candidates;
-    if (!name.empty() && name[0] == '/') {
-        candidates.push_back(name);
-    } else {
-        std::string dir = m_context ? m_context->dir : std::string();
-        candidates.push_back(dir.empty() ? name : dir + "/" + name);
-        const char* path = nullptr;
-        if (m_renderer->GetAttribute("string path:input", path) && path) {
-            std::string list = path;
-            std::size_t start = 0;
-            while (start <= list.size()) {
-                std::size_t colon = list.find(':', start);
-                if (colon == std::string::npos) colon = list.size();
-                std::string folder = list.substr(start, colon - start);
-                if (!folder.empty()) candidates.push_back(folder + "/" + name);
-                start = colon + 1;
-            }
-        }
-    }
-    for (const std::string& file : candidates) {
-        if (!fileExists(file)) continue;
-        char resolved[PATH_MAX];
-        std::string key = realpath(file.c_str(), resolved) ? resolved : file;
-        if (cycle(key)) return;
-        std::string why;
-        std::unique_ptr<Source> source = openFileSource(file, why);
-        if (!source) return fail(request, "cannot open archive \"" + file + "\" (" + why + ")");
-        FileContext context;
-        context.name = file;
-        context.dir = folderOf(file);
-        m_reading.push_back(key);
-        readSource(*source, context);
-        m_reading.pop_back();
-        return;
     }
     fail(request, "cannot find archive \"" + name + "\"");
+}
+
+bool Reader::readsItself(const Request& request, const std::string& name, const std::string& key) {
+    if (std::find(beingRead.begin(), beingRead.end(), key) == beingRead.end()) return false;
+    fail(request, "archive \"" + name + "\" reads itself");
+    return true;
+}
+
+void Reader::replayArchive(const Request& request, const std::string& name, const Archive& stored) {
+    std::string key = "inline:" + name;
+    if (readsItself(request, name, key)) return;
+    // Copied: the archive may redefine itself while it is replayed.
+    Archive archive = stored;
+    beingRead.push_back(key);
+    FileContext context;
+    context.name = archive.file;
+    context.dir = currentFile ? currentFile->dir : std::string();
+    FileContext* outer = currentFile;
+    currentFile = &context;
+    ++archiveDepth;
+    for (const Request& r : archive.requests) {
+        if (context.abandoned) break;
+        execute(r);
+    }
+    --archiveDepth;
+    currentFile = outer;
+    beingRead.pop_back();
+}
+
+std::vector<std::string> Reader::archiveCandidates(const std::string& name) {
+    if (!name.empty() && name[0] == '/') return {name};
+    std::string dir = currentFile ? currentFile->dir : std::string();
+    std::vector<std::string> candidates{dir.empty() ? name : dir + "/" + name};
+    const char* path = nullptr;
+    if (!renderer->GetAttribute("string path:input", path) || !path) return candidates;
+    std::string list = path;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t colon = list.find(':', start);
+        if (colon == std::string::npos) colon = list.size();
+        std::string folder = list.substr(start, colon - start);
+        if (!folder.empty()) candidates.push_back(folder + "/" + name);
+        start = colon + 1;
+    }
+    return candidates;
+}
+
+void Reader::readArchiveFile(const Request& request, const std::string& name,
+                             const std::string& file) {
+    std::string key = resolvedPath(file);
+    if (readsItself(request, name, key)) return;
+    std::string why;
+    std::unique_ptr<Source> source = openFileSource(file, why);
+    if (!source) return fail(request, "cannot open archive \"" + file + "\" (" + why + ")");
+    readNamed(*source, file, folderOf(file), key);
 }
 
 }  // namespace rib

@@ -24,14 +24,24 @@ const Value* findParam(const Request& r, std::size_t first, const DeclarationTab
     return nullptr;
 }
 
-bool hasPosition(const Request& r, std::size_t first, const DeclarationTable& decls) {
-    Declaration d;
-    return findParam(r, first, decls, "P", d) || findParam(r, first, decls, "Pw", d) ||
-           findParam(r, first, decls, "Pz", d);
-}
-
 bool startsWith(const std::string& s, const char* prefix) {
     return s.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
+}
+
+// Calls `op` on whichever value array the parameter holds.
+template <class Op>
+void onValues(Emitted& e, Op op) {
+    switch (e.kind) {
+        case Emitted::Floats:
+            op(e.floats);
+            break;
+        case Emitted::Ints:
+            op(e.ints);
+            break;
+        case Emitted::Strings:
+            op(e.strings);
+            break;
+    }
 }
 
 template <class T>
@@ -51,17 +61,7 @@ void wrapGrid(std::vector<T>& data, std::size_t nu, std::size_t nv, std::size_t 
 // columns (rows) repeated after the last.
 void wrapGrid(Emitted& e, std::size_t nu, std::size_t nv, std::size_t eu, std::size_t ev) {
     if (nu == 0 || nv == 0 || (eu == 0 && ev == 0)) return;
-    switch (e.kind) {
-        case Emitted::Floats:
-            wrapGrid(e.floats, nu, nv, eu, ev);
-            break;
-        case Emitted::Ints:
-            wrapGrid(e.ints, nu, nv, eu, ev);
-            break;
-        case Emitted::Strings:
-            wrapGrid(e.strings, nu, nv, eu, ev);
-            break;
-    }
+    onValues(e, [&](auto& data) { wrapGrid(data, nu, nv, eu, ev); });
 }
 
 template <class T>
@@ -83,17 +83,7 @@ void wrapCurves(Emitted& e, const std::vector<std::size_t>& counts, std::size_t 
     std::size_t total = 0;
     for (std::size_t n : counts) total += n;
     if (total == 0 || extra == 0) return;
-    switch (e.kind) {
-        case Emitted::Floats:
-            wrapCurves(e.floats, counts, total, extra);
-            break;
-        case Emitted::Ints:
-            wrapCurves(e.ints, counts, total, extra);
-            break;
-        case Emitted::Strings:
-            wrapCurves(e.strings, counts, total, extra);
-            break;
-    }
+    onValues(e, [&](auto& data) { wrapCurves(data, counts, total, extra); });
 }
 
 bool nondecreasing(const std::vector<double>& v) {
@@ -108,91 +98,199 @@ std::vector<float> floats(const std::vector<double>& v) {
     return out;
 }
 
-constexpr long long kMaxCount = 1LL << 30;  // bigger than any primitive that fits in memory
+constexpr long long MaxCount = 1LL << 30;  // bigger than any primitive that fits in memory
+
+// One direction of a patch mesh, or one curve: its pieces, the varying values along it,
+// and the vertices a periodic one repeats to become nonperiodic. False when `n` vertices
+// do not make whole pieces with this basis step (linear pieces ignore the step).
+struct Span {
+    long long pieces, varying, extra;
+};
+bool spanOf(int n, bool periodic, bool cubic, int step, Span& s) {
+    if (!cubic) {
+        if (n < 2) return false;
+        s.pieces = periodic ? n : n - 1;
+        s.varying = n;
+        s.extra = periodic ? 1 : 0;
+        return true;
+    }
+    if (periodic) {
+        if (n < step || n % step != 0) return false;
+        s.pieces = n / step;
+        s.varying = s.pieces;
+        s.extra = 4 - step;
+    } else {
+        if (n < 4 || (n - 4) % step != 0) return false;
+        s.pieces = (n - 4) / step + 1;
+        s.varying = s.pieces + 1;
+        s.extra = 0;
+    }
+    return true;
+}
+
+// Why a subdivision mesh's tag argument counts do not fit its tags and values; empty when
+// they do.
+std::string tagProblem(std::size_t tags, const std::vector<int>& nargs, std::size_t nint,
+                       std::size_t nfloat) {
+    if (nargs.size() != 2 * tags)
+        return "expected " + std::to_string(2 * tags) + " tag argument counts, got " +
+               std::to_string(nargs.size());
+    long long ints = 0, reals = 0;
+    for (std::size_t i = 0; i < nargs.size(); ++i) {
+        if (nargs[i] < 0) return "bad tag argument count";
+        (i % 2 ? reals : ints) += nargs[i];
+    }
+    if (ints != (long long)nint || reals != (long long)nfloat)
+        return "the tag arguments do not match their counts";
+    return std::string();
+}
+
+Emitted intArray(const char* name, const std::vector<int>& values) {
+    Emitted e;
+    e.kind = Emitted::Ints;
+    e.decl = "int[" + std::to_string(values.size()) + "] " + name;
+    e.ints = values;
+    return e;
+}
+
+// Creases, corners and boundary rules travel as parameters of fixed length.
+void appendTags(std::vector<Emitted>& params, const std::vector<std::string>& tags,
+                const std::vector<int>& nargs, const std::vector<int>& intargs,
+                const std::vector<double>& floatargs) {
+    Emitted t;
+    t.kind = Emitted::Strings;
+    t.decl = "string[" + std::to_string(tags.size()) + "] tags";
+    t.strings = tags;
+    params.push_back(t);
+    params.push_back(intArray("nargs", nargs));
+    if (!intargs.empty()) params.push_back(intArray("intargs", intargs));
+    if (floatargs.empty()) return;
+    Emitted f;
+    f.kind = Emitted::Floats;
+    f.decl = "float[" + std::to_string(floatargs.size()) + "] floatargs";
+    f.floats = floats(floatargs);
+    params.push_back(f);
+}
 
 }  // namespace
 
-bool Reader::quadric(const Request& request, int n, double* values, std::vector<Emitted>& params) {
-    Args a(request);
-    if (!a.numbers(n, values)) return fail(request, a.error()), false;
-    if (!geometryAllowed(request)) return false;
-    Counts counts;
-    counts.varying = counts.vertex = counts.facevarying = 4;  // the four corners of (u, v)
-    if (!collectParams(request, a.next(), ParamUse::Geometry, params, &counts)) return false;
+bool Reader::sendParams(const Request& request, std::size_t first, const Counts& counts,
+                        std::vector<Emitted>& params) {
+    if (!collectParams(request, first, ParamUse::Geometry, params, &counts)) return false;
     emitParams(params);
     return true;
 }
 
+bool Reader::requirePosition(const Request& request, std::size_t first) {
+    Declaration d;
+    if (findParam(request, first, decls, "P", d) || findParam(request, first, decls, "Pw", d) ||
+        findParam(request, first, decls, "Pz", d))
+        return true;
+    fail(request, "missing \"P\"");
+    return false;
+}
+
+bool Reader::positionCount(const Request& request, bool homogeneous, std::size_t& n) {
+    Declaration d;
+    const Value* p = findParam(request, 0, decls, "P", d);
+    if (!p && homogeneous) p = findParam(request, 0, decls, "Pw", d);
+    if (!p) return fail(request, "missing \"P\""), false;
+    std::size_t per = std::size_t(d.elements());
+    if (p->size() % per != 0)
+        return fail(request, "\"P\" holds " + std::to_string(p->size()) +
+                                 " values, not a multiple of " + std::to_string(per)),
+               false;
+    n = p->size() / per;
+    return true;
+}
+
+bool Reader::polygonSizes(const Request& request, const std::vector<int>& sizes, const char* item,
+                          long long& total, const std::vector<int>* indices) {
+    total = 0;
+    for (int n : sizes) {
+        if (n < 3)
+            return fail(request, std::string("every ") + item + " needs at least 3 vertices"),
+                   false;
+        total += n;
+    }
+    if (indices && total != (long long)indices->size())
+        return fail(request, "expected " + std::to_string(total) + " vertex indices, got " +
+                                 std::to_string(indices->size())),
+               false;
+    return true;
+}
+
+bool Reader::meshParams(const Request& request, std::size_t first, std::size_t faces,
+                        const std::vector<int>& verts, long long total,
+                        std::vector<Emitted>& params) {
+    int top = *std::max_element(verts.begin(), verts.end());
+    if (*std::min_element(verts.begin(), verts.end()) < 0 || top >= MaxCount)
+        return fail(request, "bad vertex index"), false;
+    if (!requirePosition(request, first)) return false;
+    std::size_t points = std::size_t(top) + 1;
+    Counts counts{faces, points, points, std::size_t(total)};
+    return collectParams(request, first, ParamUse::Geometry, params, &counts);
+}
+
+void Reader::checkPatchBasis(const Request& request) {
+    if (scoped.ubasis != scoped.vbasis)
+        warnOnce(request, "Patch:basis",
+                 request.name + ": different u and v bases are not supported. Using \"" +
+                     scoped.ubasis + "\" ...");
+}
+
+bool Reader::quadric(const Request& request, int n, QuadricCall& call) {
+    Args a(request);
+    double v[7];
+    if (!a.numbers(n, v)) return fail(request, a.error()), false;
+    if (!geometryAllowed(request)) return false;
+    for (int i = 0; i < n; ++i) call.v[i] = toFloat(v[i]);
+    // Four values of each varying class: the corners of (u, v).
+    return sendParams(request, a.next(), Counts{1, 4, 4, 4}, call.params);
+}
+
 void Reader::doSphere(const Request& request) {
-    double v[4];
-    std::vector<Emitted> params;
-    if (quadric(request, 4, v, params))
-        m_renderer->Sphere(toFloat(v[0]), toFloat(v[1]), toFloat(v[2]), toFloat(v[3]));
+    QuadricCall q;
+    if (quadric(request, 4, q)) renderer->Sphere(q.v[0], q.v[1], q.v[2], q.v[3]);
 }
 
 void Reader::doCone(const Request& request) {
-    double v[3];
-    std::vector<Emitted> params;
-    if (quadric(request, 3, v, params))
-        m_renderer->Cone(toFloat(v[0]), toFloat(v[1]), toFloat(v[2]));
+    QuadricCall q;
+    if (quadric(request, 3, q)) renderer->Cone(q.v[0], q.v[1], q.v[2]);
 }
 
 void Reader::doCylinder(const Request& request) {
-    double v[4];
-    std::vector<Emitted> params;
-    if (quadric(request, 4, v, params))
-        m_renderer->Cylinder(toFloat(v[0]), toFloat(v[1]), toFloat(v[2]), toFloat(v[3]));
+    QuadricCall q;
+    if (quadric(request, 4, q)) renderer->Cylinder(q.v[0], q.v[1], q.v[2], q.v[3]);
 }
 
 void Reader::doDisk(const Request& request) {
-    double v[3];
-    std::vector<Emitted> params;
-    if (quadric(request, 3, v, params))
-        m_renderer->Disk(toFloat(v[0]), 0.0f, toFloat(v[1]), toFloat(v[2]));
+    QuadricCall q;
+    if (quadric(request, 3, q)) renderer->Disk(q.v[0], 0.0f, q.v[1], q.v[2]);
 }
 
 void Reader::doHyperboloid(const Request& request) {
-    double v[7];
-    std::vector<Emitted> params;
-    if (!quadric(request, 7, v, params)) return;
-    float p1[3] = {toFloat(v[0]), toFloat(v[1]), toFloat(v[2])};
-    float p2[3] = {toFloat(v[3]), toFloat(v[4]), toFloat(v[5])};
-    m_renderer->Hyperboloid(p1, p2, toFloat(v[6]));
+    QuadricCall q;
+    if (quadric(request, 7, q)) renderer->Hyperboloid(q.v, q.v + 3, q.v[6]);
 }
 
 void Reader::doParaboloid(const Request& request) {
-    double v[4];
-    std::vector<Emitted> params;
-    if (quadric(request, 4, v, params))
-        m_renderer->Paraboloid(toFloat(v[0]), toFloat(v[1]), toFloat(v[2]), toFloat(v[3]));
+    QuadricCall q;
+    if (quadric(request, 4, q)) renderer->Paraboloid(q.v[0], q.v[1], q.v[2], q.v[3]);
 }
 
 void Reader::doTorus(const Request& request) {
-    double v[5];
-    std::vector<Emitted> params;
-    if (quadric(request, 5, v, params))
-        m_renderer->Torus(toFloat(v[0]), toFloat(v[1]), toFloat(v[2]), toFloat(v[3]),
-                          toFloat(v[4]));
+    QuadricCall q;
+    if (quadric(request, 5, q)) renderer->Torus(q.v[0], q.v[1], q.v[2], q.v[3], q.v[4]);
 }
 
 void Reader::doPolygon(const Request& request) {
     if (!geometryAllowed(request)) return;
-    Declaration d;
-    const Value* p = findParam(request, 0, m_decls, "P", d);
-    if (!p) p = findParam(request, 0, m_decls, "Pw", d);
-    if (!p) return fail(request, "missing \"P\"");
-    std::size_t per = std::size_t(d.elements());
-    if (p->size() % per != 0)
-        return fail(request, "\"P\" holds " + std::to_string(p->size()) +
-                                 " values, not a multiple of " + std::to_string(per));
-    std::size_t n = p->size() / per;
+    std::size_t n = 0;
+    if (!positionCount(request, true, n)) return;
     if (n < 3) return fail(request, "needs at least 3 vertices");
-    Counts counts;
-    counts.varying = counts.vertex = counts.facevarying = n;
     std::vector<Emitted> params;
-    if (!collectParams(request, 0, ParamUse::Geometry, params, &counts)) return;
-    emitParams(params);
-    m_renderer->Polygon(int(n));
+    if (sendParams(request, 0, Counts{1, n, n, n}, params)) renderer->Polygon(int(n));
 }
 
 void Reader::doGeneralPolygon(const Request& request) {
@@ -202,18 +300,13 @@ void Reader::doGeneralPolygon(const Request& request) {
     if (!geometryAllowed(request)) return;
     if (nverts.empty()) return fail(request, "needs at least one loop");
     long long total = 0;
-    for (int n : nverts) {
-        if (n < 3) return fail(request, "every loop needs at least 3 vertices");
-        total += n;
-    }
-    if (total > kMaxCount) return fail(request, "too many vertices");
-    if (!hasPosition(request, a.next(), m_decls)) return fail(request, "missing \"P\"");
-    Counts counts;
-    counts.varying = counts.vertex = counts.facevarying = std::size_t(total);
+    if (!polygonSizes(request, nverts, "loop", total)) return;
+    if (total > MaxCount) return fail(request, "too many vertices");
+    if (!requirePosition(request, a.next())) return;
+    std::size_t n = std::size_t(total);
     std::vector<Emitted> params;
-    if (!collectParams(request, a.next(), ParamUse::Geometry, params, &counts)) return;
-    emitParams(params);
-    m_renderer->Polygon(int(nverts.size()), nverts.data());
+    if (sendParams(request, a.next(), Counts{1, n, n, n}, params))
+        renderer->Polygon(int(nverts.size()), nverts.data());
 }
 
 void Reader::doPointsPolygons(const Request& request) {
@@ -222,26 +315,12 @@ void Reader::doPointsPolygons(const Request& request) {
     if (!a.intArray(nverts) || !a.intArray(verts)) return fail(request, a.error());
     if (!geometryAllowed(request)) return;
     long long total = 0;
-    for (int n : nverts) {
-        if (n < 3) return fail(request, "every polygon needs at least 3 vertices");
-        total += n;
-    }
-    if (total != (long long)verts.size())
-        return fail(request, "expected " + std::to_string(total) + " vertex indices, got " +
-                                 std::to_string(verts.size()));
+    if (!polygonSizes(request, nverts, "polygon", total, &verts)) return;
     if (nverts.empty()) return;  // an empty mesh makes nothing
-    int top = *std::max_element(verts.begin(), verts.end());
-    if (*std::min_element(verts.begin(), verts.end()) < 0 || top >= kMaxCount)
-        return fail(request, "bad vertex index");
-    if (!hasPosition(request, a.next(), m_decls)) return fail(request, "missing \"P\"");
-    Counts counts;
-    counts.uniform = nverts.size();
-    counts.varying = counts.vertex = std::size_t(top) + 1;
-    counts.facevarying = std::size_t(total);
     std::vector<Emitted> params;
-    if (!collectParams(request, a.next(), ParamUse::Geometry, params, &counts)) return;
+    if (!meshParams(request, a.next(), nverts.size(), verts, total, params)) return;
     emitParams(params);
-    m_renderer->Mesh("linear", int(nverts.size()), nverts.data(), verts.data());
+    renderer->Mesh("linear", int(nverts.size()), nverts.data(), verts.data());
 }
 
 void Reader::doPointsGeneralPolygons(const Request& request) {
@@ -258,26 +337,12 @@ void Reader::doPointsGeneralPolygons(const Request& request) {
     if (loops != (long long)nverts.size())
         return fail(request, "expected " + std::to_string(loops) + " loop sizes, got " +
                                  std::to_string(nverts.size()));
-    for (int n : nverts) {
-        if (n < 3) return fail(request, "every loop needs at least 3 vertices");
-        total += n;
-    }
-    if (total != (long long)verts.size())
-        return fail(request, "expected " + std::to_string(total) + " vertex indices, got " +
-                                 std::to_string(verts.size()));
+    if (!polygonSizes(request, nverts, "loop", total, &verts)) return;
     if (nloops.empty()) return;
-    int top = *std::max_element(verts.begin(), verts.end());
-    if (*std::min_element(verts.begin(), verts.end()) < 0 || top >= kMaxCount)
-        return fail(request, "bad vertex index");
-    if (!hasPosition(request, a.next(), m_decls)) return fail(request, "missing \"P\"");
-    Counts counts;
-    counts.uniform = nloops.size();
-    counts.varying = counts.vertex = std::size_t(top) + 1;
-    counts.facevarying = std::size_t(total);
     std::vector<Emitted> params;
-    if (!collectParams(request, a.next(), ParamUse::Geometry, params, &counts)) return;
+    if (!meshParams(request, a.next(), nloops.size(), verts, total, params)) return;
     emitParams(params);
-    m_renderer->Mesh("linear", int(nloops.size()), nloops.data(), nverts.data(), verts.data());
+    renderer->Mesh("linear", int(nloops.size()), nloops.data(), nverts.data(), verts.data());
 }
 
 void Reader::doSubdivisionMesh(const Request& request) {
@@ -303,60 +368,16 @@ void Reader::doSubdivisionMesh(const Request& request) {
         return;
     }
     long long total = 0;
-    for (int n : nverts) {
-        if (n < 3) return fail(request, "every face needs at least 3 vertices");
-        total += n;
-    }
-    if (total != (long long)verts.size())
-        return fail(request, "expected " + std::to_string(total) + " vertex indices, got " +
-                                 std::to_string(verts.size()));
-    if (nargs.size() != 2 * tags.size())
-        return fail(request, "expected " + std::to_string(2 * tags.size()) +
-                                 " tag argument counts, got " + std::to_string(nargs.size()));
-    long long nint = 0, nfloat = 0;
-    for (std::size_t i = 0; i < nargs.size(); ++i) {
-        if (nargs[i] < 0) return fail(request, "bad tag argument count");
-        (i % 2 ? nfloat : nint) += nargs[i];
-    }
-    if (nint != (long long)intargs.size() || nfloat != (long long)floatargs.size())
-        return fail(request, "the tag arguments do not match their counts");
+    if (!polygonSizes(request, nverts, "face", total, &verts)) return;
+    std::string problem = tagProblem(tags.size(), nargs, intargs.size(), floatargs.size());
+    if (!problem.empty()) return fail(request, problem);
     if (nverts.empty()) return;
-    int top = *std::max_element(verts.begin(), verts.end());
-    if (*std::min_element(verts.begin(), verts.end()) < 0 || top >= kMaxCount)
-        return fail(request, "bad vertex index");
-    if (!hasPosition(request, a.next(), m_decls)) return fail(request, "missing \"P\"");
-    Counts counts;
-    counts.uniform = nverts.size();
-    counts.varying = counts.vertex = std::size_t(top) + 1;
-    counts.facevarying = std::size_t(total);
     std::vector<Emitted> params;
-    if (!collectParams(request, a.next(), ParamUse::Geometry, params, &counts)) return;
-    if (!tags.empty() && scheme == "catmull-clark") {
-        // Creases, corners and boundary rules travel as parameters of fixed length.
-        Emitted t, n, i, f;
-        t.kind = Emitted::Strings;
-        t.decl = "string[" + std::to_string(tags.size()) + "] tags";
-        t.strings = tags;
-        n.kind = Emitted::Ints;
-        n.decl = "int[" + std::to_string(nargs.size()) + "] nargs";
-        n.ints = nargs;
-        params.push_back(t);
-        params.push_back(n);
-        if (!intargs.empty()) {
-            i.kind = Emitted::Ints;
-            i.decl = "int[" + std::to_string(intargs.size()) + "] intargs";
-            i.ints = intargs;
-            params.push_back(i);
-        }
-        if (!floatargs.empty()) {
-            f.kind = Emitted::Floats;
-            f.decl = "float[" + std::to_string(floatargs.size()) + "] floatargs";
-            f.floats = floats(floatargs);
-            params.push_back(f);
-        }
-    }
+    if (!meshParams(request, a.next(), nverts.size(), verts, total, params)) return;
+    if (!tags.empty() && scheme == "catmull-clark")
+        appendTags(params, tags, nargs, intargs, floatargs);
     emitParams(params);
-    m_renderer->Mesh(type, int(nverts.size()), nverts.data(), verts.data());
+    renderer->Mesh(type, int(nverts.size()), nverts.data(), verts.data());
 }
 
 void Reader::doPatch(const Request& request) {
@@ -366,22 +387,15 @@ void Reader::doPatch(const Request& request) {
     if (type != "bilinear" && type != "bicubic")
         return fail(request, "unknown patch type \"" + type + "\"");
     if (!geometryAllowed(request)) return;
-    if (!hasPosition(request, a.next(), m_decls)) return fail(request, "missing \"P\"");
+    if (!requirePosition(request, a.next())) return;
     bool cubic = type == "bicubic";
-    if (cubic && m_scoped.ubasis != m_scoped.vbasis)
-        warnOnce(request, "Patch:basis",
-                 request.name + ": different u and v bases are not supported. Using \"" +
-                     m_scoped.ubasis + "\" ...");
-    Counts counts;
-    counts.varying = counts.facevarying = 4;
-    counts.vertex = cubic ? 16 : 4;
+    if (cubic) checkPatchBasis(request);
     std::vector<Emitted> params;
-    if (!collectParams(request, a.next(), ParamUse::Geometry, params, &counts)) return;
-    emitParams(params);
+    if (!sendParams(request, a.next(), Counts{1, 4, cubic ? 16u : 4u, 4}, params)) return;
     if (cubic)
-        m_renderer->Patch(m_scoped.ubasis.c_str(), 4, 4);
+        renderer->Patch(scoped.ubasis.c_str(), 4, 4);
     else
-        m_renderer->Patch("linear", 2, 2);
+        renderer->Patch("linear", 2, 2);
 }
 
 void Reader::doPatchMesh(const Request& request) {
@@ -397,49 +411,18 @@ void Reader::doPatchMesh(const Request& request) {
             return fail(request, "unknown wrap mode \"" + *w + "\"");
     if (!geometryAllowed(request)) return;
     bool cubic = type == "bicubic";
-    if (cubic && m_scoped.ubasis != m_scoped.vbasis)
-        warnOnce(request, "Patch:basis",
-                 request.name + ": different u and v bases are not supported. Using \"" +
-                     m_scoped.ubasis + "\" ...");
-
-    // Patches, varying values and the vertices a periodic direction must repeat.
-    struct Direction {
-        long long patches, varying, extra;
-    };
-    auto direction = [&](int n, bool periodic, int step, Direction& d) -> bool {
-        if (n > kMaxCount) return false;
-        if (!cubic) {
-            if (n < 2) return false;
-            d.patches = periodic ? n : n - 1;
-            d.varying = n;
-            d.extra = periodic ? 1 : 0;
-            return true;
-        }
-        if (periodic) {
-            if (n < step || n % step != 0) return false;
-            d.patches = n / step;
-            d.varying = d.patches;
-            d.extra = 4 - step;
-        } else {
-            if (n < 4 || (n - 4) % step != 0) return false;
-            d.patches = (n - 4) / step + 1;
-            d.varying = d.patches + 1;
-            d.extra = 0;
-        }
-        return true;
-    };
-    Direction du, dv;
+    if (cubic) checkPatchBasis(request);
+    Span du, dv;
     bool uperiodic = uwrap == "periodic", vperiodic = vwrap == "periodic";
-    if (!direction(nu, uperiodic, m_scoped.ustep, du))
+    if (nu > MaxCount || !spanOf(nu, uperiodic, cubic, scoped.ustep, du))
         return fail(request, "bad number of vertices in u: " + std::to_string(nu));
-    if (!direction(nv, vperiodic, m_scoped.vstep, dv))
+    if (nv > MaxCount || !spanOf(nv, vperiodic, cubic, scoped.vstep, dv))
         return fail(request, "bad number of vertices in v: " + std::to_string(nv));
-    if ((long long)nu * nv > kMaxCount) return fail(request, "too many vertices");
-    if (!hasPosition(request, a.next(), m_decls)) return fail(request, "missing \"P\"");
-    Counts counts;
-    counts.uniform = std::size_t(du.patches * dv.patches);
-    counts.varying = counts.facevarying = std::size_t(du.varying * dv.varying);
-    counts.vertex = std::size_t(nu) * std::size_t(nv);
+    if ((long long)nu * nv > MaxCount) return fail(request, "too many vertices");
+    if (!requirePosition(request, a.next())) return;
+    const std::size_t varying = std::size_t(du.varying * dv.varying);
+    Counts counts{std::size_t(du.pieces * dv.pieces), varying, std::size_t(nu) * std::size_t(nv),
+                  varying};
     std::vector<Emitted> params;
     if (!collectParams(request, a.next(), ParamUse::Geometry, params, &counts)) return;
     // OVO's patch meshes are nonperiodic: a periodic direction repeats its first vertices.
@@ -453,7 +436,7 @@ void Reader::doPatchMesh(const Request& request) {
     }
     emitParams(params);
     int mu = nu + int(du.extra), mv = nv + int(dv.extra);
-    m_renderer->Patch(cubic ? m_scoped.ubasis.c_str() : "linear", mu, mv);
+    renderer->Patch(cubic ? scoped.ubasis.c_str() : "linear", mu, mv);
 }
 
 void Reader::doNuPatch(const Request& request) {
@@ -465,8 +448,8 @@ void Reader::doNuPatch(const Request& request) {
         !a.integer(nv) || !a.integer(vorder) || !a.numberArray(vknot) || !a.numbers(2, vrange))
         return fail(request, a.error());
     if (!geometryAllowed(request)) return;
-    if (uorder < 1 || vorder < 1 || nu < uorder || nv < vorder || nu > kMaxCount ||
-        nv > kMaxCount || (long long)nu * nv > kMaxCount)
+    if (uorder < 1 || vorder < 1 || nu < uorder || nv < vorder || nu > MaxCount || nv > MaxCount ||
+        (long long)nu * nv > MaxCount)
         return fail(request, "bad vertex counts or orders");
     if ((long long)uknot.size() != (long long)nu + uorder)
         return fail(request, "expected " + std::to_string(nu + uorder) + " u knots, got " +
@@ -476,18 +459,15 @@ void Reader::doNuPatch(const Request& request) {
                                  std::to_string(vknot.size()));
     if (!nondecreasing(uknot) || !nondecreasing(vknot))
         return fail(request, "the knots must not decrease");
-    if (!hasPosition(request, a.next(), m_decls)) return fail(request, "missing \"P\"");
-    Counts counts;
-    counts.uniform = std::size_t(nu - uorder + 1) * std::size_t(nv - vorder + 1);
-    counts.varying = counts.facevarying =
-        std::size_t(nu - uorder + 2) * std::size_t(nv - vorder + 2);
-    counts.vertex = std::size_t(nu) * std::size_t(nv);
+    if (!requirePosition(request, a.next())) return;
+    const std::size_t varying = std::size_t(nu - uorder + 2) * std::size_t(nv - vorder + 2);
+    Counts counts{std::size_t(nu - uorder + 1) * std::size_t(nv - vorder + 1), varying,
+                  std::size_t(nu) * std::size_t(nv), varying};
     std::vector<Emitted> params;
-    if (!collectParams(request, a.next(), ParamUse::Geometry, params, &counts)) return;
-    emitParams(params);
+    if (!sendParams(request, a.next(), counts, params)) return;
     std::vector<float> uk = floats(uknot), vk = floats(vknot);
-    m_renderer->Patch(nu, uorder, uk.data(), toFloat(urange[0]), toFloat(urange[1]), nv, vorder,
-                      vk.data(), toFloat(vrange[0]), toFloat(vrange[1]));
+    renderer->Patch(nu, uorder, uk.data(), toFloat(urange[0]), toFloat(urange[1]), nv, vorder,
+                    vk.data(), toFloat(vrange[0]), toFloat(vrange[1]));
 }
 
 void Reader::doTrimCurve(const Request& request) {
@@ -508,7 +488,7 @@ void Reader::doTrimCurve(const Request& request) {
         return fail(request,
                     "expected " + std::to_string(curves) + " orders, ranges and vertex counts");
     for (long long i = 0; i < curves; ++i) {
-        if (order[i] < 1 || n[i] < order[i] || n[i] > kMaxCount)
+        if (order[i] < 1 || n[i] < order[i] || n[i] > MaxCount)
             return fail(request, "bad order or vertex count");
         knots += (long long)n[i] + order[i];
         points += n[i];
@@ -527,8 +507,8 @@ void Reader::doTrimCurve(const Request& request) {
         P.push_back(toFloat(w[i]));
     }
     std::vector<float> k = floats(knot), lo = floats(min), hi = floats(max);
-    m_renderer->TrimCurve(int(ncurves.size()), ncurves.data(), n.data(), order.data(), k.data(),
-                          lo.data(), hi.data(), P.data());
+    renderer->TrimCurve(int(ncurves.size()), ncurves.data(), n.data(), order.data(), k.data(),
+                        lo.data(), hi.data(), P.data());
 }
 
 void Reader::doCurves(const Request& request) {
@@ -543,35 +523,23 @@ void Reader::doCurves(const Request& request) {
     if (!geometryAllowed(request)) return;
     if (nverts.empty()) return;
     bool cubic = type == "cubic", periodic = wrap == "periodic";
-    int step = m_scoped.vstep;
+    int step = scoped.vstep;
     std::vector<std::size_t> vertexCounts, varyingCounts;
     long long vertices = 0, varying = 0;
     for (int n : nverts) {
-        long long segments;
-        if (!cubic) {
-            if (n < 2) return fail(request, "every curve needs at least 2 vertices");
-            segments = periodic ? n : n - 1;
-        } else if (periodic) {
-            if (n < step || n % step != 0)
-                return fail(request, "bad curve vertex count " + std::to_string(n));
-            segments = n / step;
-        } else {
-            if (n < 4 || (n - 4) % step != 0)
-                return fail(request, "bad curve vertex count " + std::to_string(n));
-            segments = (n - 4) / step + 1;
+        Span span;
+        if (!spanOf(n, periodic, cubic, step, span)) {
+            if (!cubic) return fail(request, "every curve needs at least 2 vertices");
+            return fail(request, "bad curve vertex count " + std::to_string(n));
         }
-        long long vary = periodic ? segments : segments + 1;
         vertexCounts.push_back(std::size_t(n));
-        varyingCounts.push_back(std::size_t(vary));
+        varyingCounts.push_back(std::size_t(span.varying));
         vertices += n;
-        varying += vary;
-        if (vertices > kMaxCount) return fail(request, "too many vertices");
+        varying += span.varying;
+        if (vertices > MaxCount) return fail(request, "too many vertices");
     }
-    if (!hasPosition(request, a.next(), m_decls)) return fail(request, "missing \"P\"");
-    Counts counts;
-    counts.uniform = nverts.size();
-    counts.varying = counts.facevarying = std::size_t(varying);
-    counts.vertex = std::size_t(vertices);
+    if (!requirePosition(request, a.next())) return;
+    Counts counts{nverts.size(), std::size_t(varying), std::size_t(vertices), std::size_t(varying)};
     std::vector<Emitted> params;
     if (!collectParams(request, a.next(), ParamUse::Geometry, params, &counts)) return;
     if (periodic) {
@@ -586,28 +554,17 @@ void Reader::doCurves(const Request& request) {
         for (int& n : nverts) n += int(extra);
     }
     emitParams(params);
-    const char* basis = cubic ? m_scoped.vbasis.c_str() : "linear";
-    m_renderer->Curves(basis, int(nverts.size()), nverts.data());
+    const char* basis = cubic ? scoped.vbasis.c_str() : "linear";
+    renderer->Curves(basis, int(nverts.size()), nverts.data());
 }
 
 void Reader::doPoints(const Request& request) {
     if (!geometryAllowed(request)) return;
-    Declaration d;
-    const Value* p = findParam(request, 0, m_decls, "P", d);
-    if (!p) return fail(request, "missing \"P\"");
-    std::size_t per = std::size_t(d.elements());
-    if (p->size() % per != 0)
-        return fail(request, "\"P\" holds " + std::to_string(p->size()) +
-                                 " values, not a multiple of " + std::to_string(per));
-    std::size_t n = p->size() / per;
-    if (n == 0) return;
-    if (n > std::size_t(kMaxCount)) return fail(request, "too many points");
-    Counts counts;
-    counts.varying = counts.vertex = counts.facevarying = n;
+    std::size_t n = 0;
+    if (!positionCount(request, false, n) || n == 0) return;
+    if (n > std::size_t(MaxCount)) return fail(request, "too many points");
     std::vector<Emitted> params;
-    if (!collectParams(request, 0, ParamUse::Geometry, params, &counts)) return;
-    emitParams(params);
-    m_renderer->Points(int(n));
+    if (sendParams(request, 0, Counts{1, n, n, n}, params)) renderer->Points(int(n));
 }
 
 }  // namespace rib

@@ -12,12 +12,12 @@ namespace ovo {
 namespace rib {
 
 bool Reader::optionAllowed(const Request& request) {
-    if (!m_inWorld) return true;
+    if (!inWorld) return true;
     fail(request, "not allowed inside WorldBegin");
     return false;
 }
 
-void Reader::sendScreen(const float* screen) { m_renderer->Attribute("float[4] screen", screen); }
+void Reader::sendScreen(const float* screen) { renderer->Attribute("float[4] screen", screen); }
 
 // RIB's default screen window spans -1..1 on the shorter side of the frame; OVO's
 // automatic one always spans -1..1 vertically, so tall frames are sent explicitly.
@@ -30,7 +30,7 @@ void Reader::sendDefaultScreen(float aspect) {
         screen[3] = 1.0f / aspect;
     }
     sendScreen(screen);
-    m_frame.screenSent = true;
+    frame.screenSent = true;
 }
 
 void Reader::doFormat(const Request& request) {
@@ -43,11 +43,11 @@ void Reader::doFormat(const Request& request) {
     int resolution[2] = {toInt(v[0]), toInt(v[1])};
     // A pixel aspect ratio of 0 or less means the default, square pixels.
     float pixelAspect = v[2] > 0.0 ? toFloat(v[2]) : 1.0f;
-    m_renderer->Attribute("int[2] resolution", static_cast<const int*>(resolution));
-    m_renderer->Attribute("float pixelaspect", pixelAspect);
-    if (!m_frame.screenExplicit && !m_frame.aspectExplicit) {
+    renderer->Attribute("int[2] resolution", static_cast<const int*>(resolution));
+    renderer->Attribute("float pixelaspect", pixelAspect);
+    if (!frame.screenExplicit && !frame.aspectExplicit) {
         float aspect = float(resolution[0]) * pixelAspect / float(resolution[1]);
-        if (aspect < 1.0f || m_frame.screenSent) sendDefaultScreen(aspect);
+        if (aspect < 1.0f || frame.screenSent) sendDefaultScreen(aspect);
     }
 }
 
@@ -57,8 +57,8 @@ void Reader::doFrameAspectRatio(const Request& request) {
     if (!a.number(ratio) || !a.end()) return fail(request, a.error());
     if (!optionAllowed(request)) return;
     if (!(ratio > 0.0) || ratio > 1e30) return fail(request, "the ratio must be positive");
-    m_frame.aspectExplicit = true;
-    if (!m_frame.screenExplicit) sendDefaultScreen(toFloat(ratio));
+    frame.aspectExplicit = true;
+    if (!frame.screenExplicit) sendDefaultScreen(toFloat(ratio));
 }
 
 void Reader::doScreenWindow(const Request& request) {
@@ -69,7 +69,7 @@ void Reader::doScreenWindow(const Request& request) {
     if (!(v[0] != v[1]) || !(v[2] != v[3])) return fail(request, "the window is empty");
     float screen[4] = {toFloat(v[0]), toFloat(v[1]), toFloat(v[2]), toFloat(v[3])};
     sendScreen(screen);
-    m_frame.screenExplicit = true;
+    frame.screenExplicit = true;
 }
 
 void Reader::doCropWindow(const Request& request) {
@@ -80,7 +80,7 @@ void Reader::doCropWindow(const Request& request) {
     float crop[4];
     for (int i = 0; i < 4; ++i) crop[i] = toFloat(std::min(1.0, std::max(0.0, v[i])));
     if (!(crop[1] > crop[0]) || !(crop[3] > crop[2])) return fail(request, "the window is empty");
-    m_renderer->Attribute("float[4] crop", static_cast<const float*>(crop));
+    renderer->Attribute("float[4] crop", static_cast<const float*>(crop));
 }
 
 void Reader::doProjection(const Request& request) {
@@ -104,8 +104,8 @@ void Reader::doProjection(const Request& request) {
     }
     if (!(fov > 0.0f) || !(fov < 180.0f)) return fail(request, "bad field of view");
     // Other projections are camera plugins of that name.
-    m_renderer->Attribute("string projection", name.c_str());
-    if (name == "perspective" || hasFov) m_renderer->Attribute("float fov", fov);
+    renderer->Attribute("string projection", name.c_str());
+    if (name == "perspective" || hasFov) renderer->Attribute("float fov", fov);
 }
 
 void Reader::doClipping(const Request& request) {
@@ -114,8 +114,8 @@ void Reader::doClipping(const Request& request) {
     if (!a.numbers(2, v) || !a.end()) return fail(request, a.error());
     if (!optionAllowed(request)) return;
     if (!(v[0] > 0.0) || !(v[1] > v[0])) return fail(request, "needs 0 < near < far");
-    m_renderer->Attribute("float near", toFloat(v[0]));
-    m_renderer->Attribute("float far", toFloat(v[1]));
+    renderer->Attribute("float near", toFloat(v[0]));
+    renderer->Attribute("float far", toFloat(v[1]));
 }
 
 void Reader::doDepthOfField(const Request& request) {
@@ -128,10 +128,10 @@ void Reader::doDepthOfField(const Request& request) {
     }
     if (!optionAllowed(request)) return;
     // Without arguments it turns depth of field off: an infinite f-stop.
-    m_renderer->Attribute("float fstop", toFloat(v[0]));
+    renderer->Attribute("float fstop", toFloat(v[0]));
     if (request.args.empty()) return;
-    m_renderer->Attribute("float focallength", toFloat(v[1]));
-    m_renderer->Attribute("float focaldistance", toFloat(v[2]));
+    renderer->Attribute("float focallength", toFloat(v[1]));
+    renderer->Attribute("float focaldistance", toFloat(v[2]));
 }
 
 void Reader::doShutter(const Request& request) {
@@ -141,7 +141,7 @@ void Reader::doShutter(const Request& request) {
     if (!optionAllowed(request)) return;
     if (v[1] < v[0]) return fail(request, "the shutter closes before it opens");
     float shutter[2] = {toFloat(v[0]), toFloat(v[1])};
-    m_renderer->Attribute("float[2] shutter", static_cast<const float*>(shutter));
+    renderer->Attribute("float[2] shutter", static_cast<const float*>(shutter));
 }
 
 void Reader::doPixelSamples(const Request& request) {
@@ -151,7 +151,7 @@ void Reader::doPixelSamples(const Request& request) {
     if (!optionAllowed(request)) return;
     // Fractional sample counts round up: asking for 2.5 means more than 2.
     int samples[2] = {std::max(1, toInt(std::ceil(v[0]))), std::max(1, toInt(std::ceil(v[1])))};
-    m_renderer->Attribute("int[2] spatialquality", static_cast<const int*>(samples));
+    renderer->Attribute("int[2] spatialquality", static_cast<const int*>(samples));
 }
 
 void Reader::doPixelFilter(const Request& request) {
@@ -165,7 +165,7 @@ void Reader::doPixelFilter(const Request& request) {
         const char* rib;
         const char* ovo;
     };
-    static const Alias kFilters[] = {
+    static const Alias Filters[] = {
         {"gaussian", "gaussian"},
         {"RiGaussianFilter", "gaussian"},
         {"box", "box"},
@@ -178,15 +178,15 @@ void Reader::doPixelFilter(const Request& request) {
         {"RiSincFilter", "sinc"},
     };
     const char* filter = nullptr;
-    for (const Alias& f : kFilters)
+    for (const Alias& f : Filters)
         if (name == f.rib) filter = f.ovo;
     if (filter)
-        m_renderer->Attribute("string filter", filter);
+        renderer->Attribute("string filter", filter);
     else
         warnOnce(request, "PixelFilter:" + name,
                  "PixelFilter \"" + name + "\" is not supported. Keeping the current filter ...");
     float widths[2] = {toFloat(width[0]), toFloat(width[1])};
-    m_renderer->Attribute("float[2] filterwidth", static_cast<const float*>(widths));
+    renderer->Attribute("float[2] filterwidth", static_cast<const float*>(widths));
 }
 
 void Reader::doExposure(const Request& request) {
@@ -195,8 +195,8 @@ void Reader::doExposure(const Request& request) {
     if (!a.numbers(2, v) || !a.end()) return fail(request, a.error());
     if (!optionAllowed(request)) return;
     if (!(v[1] > 0.0)) return fail(request, "gamma must be positive");
-    m_frame.gain = toFloat(v[0]);
-    m_frame.gamma = toFloat(v[1]);
+    frame.gain = toFloat(v[0]);
+    frame.gamma = toFloat(v[1]);
 }
 
 void Reader::doQuantize(const Request& request) {
@@ -212,9 +212,9 @@ void Reader::doQuantize(const Request& request) {
     }
     // OVO's four values: zero, one, minimum, maximum.
     int quantize[4] = {0, toInt(v[0]), toInt(v[1]), toInt(v[2])};
-    m_renderer->Attribute("int[4] quantize", static_cast<const int*>(quantize));
-    m_frame.dither = toFloat(v[3]);
-    m_frame.ditherSet = true;
+    renderer->Attribute("int[4] quantize", static_cast<const int*>(quantize));
+    frame.dither = toFloat(v[3]);
+    frame.ditherSet = true;
 }
 
 void Reader::doDisplay(const Request& request) {
@@ -227,14 +227,14 @@ void Reader::doDisplay(const Request& request) {
     bool append = !name.empty() && name[0] == '+';
     if (append) name.erase(0, 1);
     if (name.empty()) return fail(request, "empty display name");
-    if (!append) m_frame.displays.clear();
+    if (!append) frame.displays.clear();
     if (type == "null") return;  // no image, as asked
 
-    static const char* const kModes[][2] = {
+    static const char* const Modes[][2] = {
         {"rgb", "rgb"}, {"rgba", "rgba"}, {"a", "a"}, {"z", "z"}, {"Ci", "rgb"}, {"Ci,a", "rgba"},
     };
     const char* ovoMode = nullptr;
-    for (const auto& m : kModes)
+    for (const auto& m : Modes)
         if (mode == m[0]) ovoMode = m[1];
     if (!ovoMode && (mode == "rgbz" || mode == "rgbaz")) {
         ovoMode = mode == "rgbz" ? "rgb" : "rgba";
@@ -252,40 +252,40 @@ void Reader::doDisplay(const Request& request) {
     display.mode = ovoMode;
     display.format =
         (type == "file" || toScreen) ? imageFormatForFile(name) : imageFormatName(type);
-    for (std::size_t i = 0; i < m_frame.displays.size(); ++i) {
-        if (m_frame.displays[i].name != name) continue;
+    for (std::size_t i = 0; i < frame.displays.size(); ++i) {
+        if (frame.displays[i].name != name) continue;
         // OVO has no window: a framebuffer display of a file that is already written
         // (the usual "+name" "framebuffer" companion) adds nothing.
         if (toScreen) return;
-        m_frame.displays.erase(m_frame.displays.begin() + long(i));
+        frame.displays.erase(frame.displays.begin() + long(i));
         break;
     }
-    m_frame.displays.push_back(std::move(display));
+    frame.displays.push_back(std::move(display));
 }
 
 // Declares the frame's displays with the renderer, deleting outputs of earlier frames that
 // are gone. Exposure and dither go with every output.
 void Reader::emitOutputs() {
-    for (const std::string& old : m_emittedOutputs) {
+    for (const std::string& old : emittedOutputs) {
         bool kept = false;
-        for (const Display& d : m_frame.displays) kept = kept || d.name == old;
-        if (!kept) m_renderer->Output(old.c_str(), "null", "rgba", "camera");
+        for (const Display& d : frame.displays) kept = kept || d.name == old;
+        if (!kept) renderer->Output(old.c_str(), "null", "rgba", "camera");
     }
-    m_emittedOutputs.clear();
-    for (Display& d : m_frame.displays) {
-        m_renderer->Parameter("float gain", m_frame.gain);
-        m_renderer->Parameter("float gamma", m_frame.gamma);
-        if (m_frame.ditherSet) m_renderer->Parameter("float dither", m_frame.dither);
+    emittedOutputs.clear();
+    for (Display& d : frame.displays) {
+        renderer->Parameter("float gain", frame.gain);
+        renderer->Parameter("float gamma", frame.gamma);
+        if (frame.ditherSet) renderer->Parameter("float dither", frame.dither);
         emitParams(d.params);
-        m_renderer->Output(d.name.c_str(), d.format.c_str(), d.mode.c_str(), "camera");
-        m_emittedOutputs.push_back(d.name);
+        renderer->Output(d.name.c_str(), d.format.c_str(), d.mode.c_str(), "camera");
+        emittedOutputs.push_back(d.name);
     }
 }
 
 // The camera: the RIB transformation at WorldBegin maps world to camera space; OVO's
 // Camera stores the inverse of the current transformation, so it gets that inverse.
 void Reader::emitCamera(const Request& request) {
-    const Camera& c = m_scoped.ctm;
+    const Camera& c = scoped.ctm;
     std::vector<float> matrices(16 * c.samples.size());
     bool singular = false;
     for (std::size_t i = 0; i < c.samples.size(); ++i) {
@@ -296,10 +296,10 @@ void Reader::emitCamera(const Request& request) {
     if (singular)
         report(Level::Err, request.line,
                "WorldBegin: the camera transformation is singular. Using the identity ...");
-    if (c.samples.size() > 1) m_renderer->Motion(int(c.samples.size()), c.times.data());
+    if (c.samples.size() > 1) renderer->Motion(int(c.samples.size()), c.times.data());
     for (std::size_t i = 0; i < c.samples.size(); ++i)
-        m_renderer->SetTransform(static_cast<const float*>(&matrices[16 * i]));
-    m_renderer->Camera("camera");
+        renderer->SetTransform(static_cast<const float*>(&matrices[16 * i]));
+    renderer->Camera("camera");
 }
 
 }  // namespace rib

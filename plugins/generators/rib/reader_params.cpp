@@ -62,7 +62,7 @@ struct Rename {
     const char* ovo;
     const char* type;
 };
-const Rename kRenames[] = {
+const Rename Renames[] = {
     {"searchpath:shader", "path:shader", "string"},
     {"searchpath:texture", "path:texture", "string"},
     {"searchpath:archive", "path:input", "string"},
@@ -115,6 +115,49 @@ const Rename kRenames[] = {
     {"indirect:minsamples", "indirect:minsamples", "int"},
 };
 
+// What a setting's name turns into: the OVO name and declaration text, found in Renames.
+bool renamedSetting(const std::string& rib, std::string& ovoName, Declaration& decl) {
+    for (const Rename& r : Renames) {
+        if (rib == r.rib) {
+            ovoName = r.ovo;
+            std::string unused;
+            parseDeclaration(r.type, decl, unused);
+        }
+    }
+    return !ovoName.empty();
+}
+
+// A parameter name is one string (a one-string array is accepted too).
+bool isParameterName(const Value& key) {
+    return key.kind == Value::String || (key.kind == Value::StringArray && key.size() == 1);
+}
+
+std::string notAName(const Value& key) {
+    return std::string("expected a parameter name, found ") + key.describe();
+}
+
+// Why `value` cannot give `need` values of the declared type; empty when it can. `what`
+// names the value in the message, `strings` says what a string declaration wants.
+std::string valueProblem(const std::string& what, const Declaration& decl, const Value& value,
+                         std::size_t need, const char* strings) {
+    if (value.kind != Value::EmptyArray && decl.isString() != value.isText())
+        return what + " needs " + (decl.isString() ? strings : "numbers") + ", not " +
+               value.describe();
+    if (value.size() < need)
+        return what + " needs " + std::to_string(need) + " values, got " +
+               std::to_string(value.size());
+    return std::string();
+}
+
+// Emitted values of one int, for settings made up by the reader.
+Emitted intSetting(const char* decl, int value) {
+    Emitted e;
+    e.decl = decl;
+    e.kind = Emitted::Ints;
+    e.ints.push_back(value);
+    return e;
+}
+
 }  // namespace
 
 bool Reader::collectParams(const Request& request, std::size_t first, ParamUse use,
@@ -122,23 +165,16 @@ bool Reader::collectParams(const Request& request, std::size_t first, ParamUse u
     const std::vector<Value>& args = request.args;
     for (std::size_t i = first; i < args.size(); i += 2) {
         const Value& key = args[i];
-        if (!(key.kind == Value::String || (key.kind == Value::StringArray && key.size() == 1))) {
-            fail(request, std::string("expected a parameter name, found ") + key.describe());
-            return false;
-        }
+        if (!isParameterName(key)) return fail(request, notAName(key)), false;
         const std::string& token = key.strings[0];
-        if (i + 1 >= args.size()) {
-            fail(request, "parameter \"" + token + "\" has no value");
-            return false;
-        }
+        if (i + 1 >= args.size())
+            return fail(request, "parameter \"" + token + "\" has no value"), false;
         const Value& value = args[i + 1];
         Declaration decl;
         std::string name;
-        DeclParse parsed = m_decls.resolve(token, decl, name);
-        if (parsed == DeclParse::Bad) {
-            fail(request, "bad parameter declaration \"" + token + "\"");
-            return false;
-        }
+        DeclParse parsed = decls.resolve(token, decl, name);
+        if (parsed == DeclParse::Bad)
+            return fail(request, "bad parameter declaration \"" + token + "\""), false;
         if (parsed == DeclParse::NotADeclaration) {
             if (use != ParamUse::Display) {
                 report(Level::Err, request.line,
@@ -149,20 +185,12 @@ bool Reader::collectParams(const Request& request, std::size_t first, ParamUse u
             decl = guess(value);
             name = token;
         }
-        if (value.kind != Value::EmptyArray && decl.isString() != value.isText()) {
-            fail(request, "parameter \"" + name + "\" needs " +
-                              (decl.isString() ? "strings" : "numbers") + ", not " +
-                              value.describe());
-            return false;
-        }
         std::size_t n = 1;
         if (use == ParamUse::Geometry && counts) n = classCount(decl.storage, *counts);
         std::size_t need = n * std::size_t(decl.elements());
-        if (value.size() < need) {
-            fail(request, "parameter \"" + name + "\" needs " + std::to_string(need) +
-                              " values, got " + std::to_string(value.size()));
-            return false;
-        }
+        std::string problem =
+            valueProblem("parameter \"" + name + "\"", decl, value, need, "strings");
+        if (!problem.empty()) return fail(request, problem), false;
         if (need == 0) continue;  // no pieces of that class: nothing to pass
 
         std::string ovoName = name;
@@ -182,15 +210,15 @@ void Reader::emitParams(std::vector<Emitted>& params) {
     for (Emitted& e : params) {
         switch (e.kind) {
             case Emitted::Floats:
-                m_renderer->Parameter(e.decl.c_str(), static_cast<const float*>(e.floats.data()));
+                renderer->Parameter(e.decl.c_str(), static_cast<const float*>(e.floats.data()));
                 break;
             case Emitted::Ints:
-                m_renderer->Parameter(e.decl.c_str(), static_cast<const int*>(e.ints.data()));
+                renderer->Parameter(e.decl.c_str(), static_cast<const int*>(e.ints.data()));
                 break;
             case Emitted::Strings:
                 e.pointers.clear();
                 for (const std::string& s : e.strings) e.pointers.push_back(s.c_str());
-                m_renderer->Parameter(e.decl.c_str(), e.pointers.data());
+                renderer->Parameter(e.decl.c_str(), e.pointers.data());
                 break;
         }
     }
@@ -200,7 +228,7 @@ void Reader::doOption(const Request& request) { settings(request, true); }
 void Reader::doAttribute(const Request& request) { settings(request, false); }
 
 // Option and Attribute "category" "name" value ... become Attribute("type category:name").
-// Names OVO has no use for are reported once per file and skipped.
+// Every pair is checked before the first is sent, so a bad pair sends nothing.
 void Reader::settings(const Request& request, bool option) {
     Args a(request);
     std::string category;
@@ -210,112 +238,96 @@ void Reader::settings(const Request& request, bool option) {
         const Value& last = request.args.back();
         if (last.isText() && last.size() == 1)
             return fail(request, "parameter \"" + last.strings[0] + "\" has no value");
-        return fail(request, std::string("expected a parameter name, found ") + last.describe());
+        return fail(request, notAName(last));
     }
-
-    struct Pending {
-        std::string decl;
-        Emitted value;
-    };
-    std::vector<Pending> pending;
+    std::vector<Emitted> pending;
     for (std::size_t i = first; i < request.args.size(); i += 2) {
-        const Value& key = request.args[i];
-        const Value& value = request.args[i + 1];
-        if (!(key.kind == Value::String || (key.kind == Value::StringArray && key.size() == 1)))
-            return fail(request, std::string("expected a parameter name, found ") + key.describe());
-        Declaration decl;
-        std::string name;
-        DeclParse parsed = m_decls.resolve(key.strings[0], decl, name);
-        if (parsed == DeclParse::Bad)
-            return fail(request, "bad parameter declaration \"" + key.strings[0] + "\"");
-        bool declared = parsed == DeclParse::Ok;
-        std::string rib = category + ":" + name;
-
-        if (category == "identifier") continue;  // names for people; nothing to render
-
-        std::string ovoName, type;
-        if (category == "user") {
-            ovoName = rib;
-            if (!declared) decl = guess(value);
-            decl.storage = StorageClass::Constant;
-        } else {
-            for (const Rename& r : kRenames) {
-                if (rib == r.rib) {
-                    ovoName = r.ovo;
-                    type = r.type;
-                }
-            }
-            if (ovoName.empty()) {
-                std::string text = std::string(option ? "Option" : "Attribute") + " \"" + category +
-                                   "\" \"" + name + "\" is not supported. Ignoring ...";
-                warnOnce(request, (option ? "Option:" : "Attribute:") + rib, text);
-                continue;
-            }
-            std::string unused;
-            parseDeclaration(type, decl, unused);
-        }
-
-        if (rib == "visibility:transmission" && value.isText() && value.size() == 1) {
-            // The old string form: opaque, transparent, or shadows from the opacity.
-            const std::string& mode = value.strings[0];
-            Pending shadows, opaque;
-            shadows.decl = "int ray:shadows";
-            shadows.value.kind = Emitted::Ints;
-            shadows.value.ints.push_back(mode == "transparent" ? 0 : 1);
-            opaque.decl = "int ray:opaqueshadows";
-            opaque.value.kind = Emitted::Ints;
-            opaque.value.ints.push_back(mode == "opaque" ? 1 : 0);
-            if (mode != "transparent" && mode != "opaque" && mode != "Os" && mode != "shader")
-                return fail(request, "unknown transmission \"" + mode + "\"");
-            pending.push_back(shadows);
-            if (mode != "transparent") pending.push_back(opaque);
-            continue;
-        }
-
-        if (value.kind != Value::EmptyArray && decl.isString() != value.isText())
-            return fail(request, "\"" + name + "\" needs " +
-                                     (decl.isString() ? "a string" : "numbers") + ", not " +
-                                     value.describe());
-        std::size_t need = std::size_t(decl.elements());
-        if (value.size() < need)
-            return fail(request, "\"" + name + "\" needs " + std::to_string(need) +
-                                     " values, got " + std::to_string(value.size()));
-        Pending p;
-        p.decl = decl.ovoText(ovoName, false);
-        fill(p.value, decl, value, need);
-        if (rib == "limits:texturememory" && !p.value.ints.empty()) {
-            // RIB gives texture memory in kilobytes, OVO takes megabytes.
-            int kb = p.value.ints[0];
-            p.value.ints[0] = kb <= 0 ? 0 : (kb > 2147482624 ? 2097151 : (kb + 1023) / 1024);
-        }
-        pending.push_back(std::move(p));
+        if (!readSetting(request, option, category, i, pending)) return;
     }
+    for (Emitted& e : pending) sendSetting(e);
+}
 
-    for (Pending& p : pending) {
-        Emitted& e = p.value;
-        const char* decl = p.decl.c_str();
-        switch (e.kind) {
-            case Emitted::Ints:
-                if (e.ints.size() == 1)
-                    m_renderer->Attribute(decl, e.ints[0]);
-                else
-                    m_renderer->Attribute(decl, static_cast<const int*>(e.ints.data()));
-                break;
-            case Emitted::Floats:
-                if (e.floats.size() == 1 && std::strncmp(decl, "float ", 6) == 0)
-                    m_renderer->Attribute(decl, e.floats[0]);
-                else
-                    m_renderer->Attribute(decl, static_cast<const float*>(e.floats.data()));
-                break;
-            case Emitted::Strings:
-                if (e.strings.size() == 1) {
-                    m_renderer->Attribute(decl, e.strings[0].c_str());
-                } else {
-                    for (const std::string& s : e.strings) e.pointers.push_back(s.c_str());
-                    m_renderer->Attribute(decl, e.pointers.data());
-                }
-                break;
-        }
+// One "name" value pair of a setting into `out`; false when it was reported as an error.
+// Names OVO has no use for are reported once per file and skipped.
+bool Reader::readSetting(const Request& request, bool option, const std::string& category,
+                         std::size_t at, std::vector<Emitted>& out) {
+    const Value& key = request.args[at];
+    const Value& value = request.args[at + 1];
+    if (!isParameterName(key)) return fail(request, notAName(key)), false;
+    Declaration decl;
+    std::string name;
+    DeclParse parsed = decls.resolve(key.strings[0], decl, name);
+    if (parsed == DeclParse::Bad)
+        return fail(request, "bad parameter declaration \"" + key.strings[0] + "\""), false;
+    if (category == "identifier") return true;  // names for people; nothing to render
+
+    std::string rib = category + ":" + name;
+    std::string ovoName;
+    if (category == "user") {
+        ovoName = rib;
+        if (parsed != DeclParse::Ok) decl = guess(value);
+        decl.storage = StorageClass::Constant;
+    } else if (!renamedSetting(rib, ovoName, decl)) {
+        std::string text = std::string(option ? "Option" : "Attribute") + " \"" + category +
+                           "\" \"" + name + "\" is not supported. Ignoring ...";
+        warnOnce(request, (option ? "Option:" : "Attribute:") + rib, text);
+        return true;
+    }
+    if (rib == "visibility:transmission" && value.isText() && value.size() == 1)
+        return transmission(request, value.strings[0], out);
+
+    std::size_t need = std::size_t(decl.elements());
+    std::string problem = valueProblem("\"" + name + "\"", decl, value, need, "a string");
+    if (!problem.empty()) return fail(request, problem), false;
+    Emitted e;
+    e.decl = decl.ovoText(ovoName, false);
+    fill(e, decl, value, need);
+    if (rib == "limits:texturememory" && !e.ints.empty()) {
+        // RIB gives texture memory in kilobytes, OVO takes megabytes.
+        int kb = e.ints[0];
+        e.ints[0] = kb <= 0 ? 0 : (kb > 2147482624 ? 2097151 : (kb + 1023) / 1024);
+    }
+    out.push_back(std::move(e));
+    return true;
+}
+
+// The old string form of Attribute "visibility" "transmission": opaque, transparent, or
+// shadows from the opacity ("Os", "shader").
+bool Reader::transmission(const Request& request, const std::string& mode,
+                          std::vector<Emitted>& out) {
+    if (mode != "transparent" && mode != "opaque" && mode != "Os" && mode != "shader")
+        return fail(request, "unknown transmission \"" + mode + "\""), false;
+    out.push_back(intSetting("int ray:shadows", mode == "transparent" ? 0 : 1));
+    if (mode != "transparent")
+        out.push_back(intSetting("int ray:opaqueshadows", mode == "opaque" ? 1 : 0));
+    return true;
+}
+
+// One value is sent as a value, more as an array; a float array of one ("float[1]") stays
+// an array.
+void Reader::sendSetting(Emitted& e) {
+    const char* decl = e.decl.c_str();
+    switch (e.kind) {
+        case Emitted::Ints:
+            if (e.ints.size() == 1)
+                renderer->Attribute(decl, e.ints[0]);
+            else
+                renderer->Attribute(decl, static_cast<const int*>(e.ints.data()));
+            break;
+        case Emitted::Floats:
+            if (e.floats.size() == 1 && std::strncmp(decl, "float ", 6) == 0)
+                renderer->Attribute(decl, e.floats[0]);
+            else
+                renderer->Attribute(decl, static_cast<const float*>(e.floats.data()));
+            break;
+        case Emitted::Strings:
+            if (e.strings.size() == 1) {
+                renderer->Attribute(decl, e.strings[0].c_str());
+            } else {
+                for (const std::string& s : e.strings) e.pointers.push_back(s.c_str());
+                renderer->Attribute(decl, e.pointers.data());
+            }
+            break;
     }
 }
 

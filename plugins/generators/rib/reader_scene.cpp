@@ -18,7 +18,7 @@ struct BasisInfo {
 
 // The standard bases with their steps and matrices, so a basis written out as a matrix
 // is recognised.
-const BasisInfo kBases[] = {
+const BasisInfo Bases[] = {
     {"bezier", "bezier", 3, {-1, 3, -3, 1, 3, -6, 3, 0, -3, 3, 0, 0, 1, 0, 0, 0}},
     {"b-spline",
      "bspline",
@@ -40,12 +40,12 @@ const BasisInfo kBases[] = {
 
 const BasisInfo* findBasis(const Value& v) {
     if (v.isText() && v.size() == 1) {
-        for (const BasisInfo& b : kBases)
+        for (const BasisInfo& b : Bases)
             if (v.strings[0] == b.rib) return &b;
         return nullptr;
     }
     if (v.kind != Value::NumberArray || v.size() != 16) return nullptr;
-    for (const BasisInfo& b : kBases) {
+    for (const BasisInfo& b : Bases) {
         bool same = true;
         for (int i = 0; i < 16; ++i) same = same && std::fabs(v.numbers[i] - b.matrix[i]) < 1e-5;
         if (same) return &b;
@@ -57,28 +57,23 @@ const BasisInfo* findBasis(const Value& v) {
 
 // ---------------------------------------------------------------------------- attributes
 
-void Reader::doColor(const Request& request) {
+void Reader::colorAttribute(const Request& request, const char* decl) {
     Args a(request);
     double v[3];
     if (!a.numbers(3, v) || !a.end()) return fail(request, a.error());
     float c[3] = {toFloat(v[0]), toFloat(v[1]), toFloat(v[2])};
-    m_renderer->Attribute("color C", static_cast<const float*>(c));
+    renderer->Attribute(decl, static_cast<const float*>(c));
 }
 
-void Reader::doOpacity(const Request& request) {
-    Args a(request);
-    double v[3];
-    if (!a.numbers(3, v) || !a.end()) return fail(request, a.error());
-    float c[3] = {toFloat(v[0]), toFloat(v[1]), toFloat(v[2])};
-    m_renderer->Attribute("color opacity", static_cast<const float*>(c));
-}
+void Reader::doColor(const Request& request) { colorAttribute(request, "color C"); }
+void Reader::doOpacity(const Request& request) { colorAttribute(request, "color opacity"); }
 
 void Reader::doSides(const Request& request) {
     Args a(request);
     double sides;
     if (!a.number(sides) || !a.end()) return fail(request, a.error());
     if (sides != 1.0 && sides != 2.0) return fail(request, "expected 1 or 2");
-    m_renderer->Attribute("int twosided", sides == 2.0 ? 1 : 0);
+    renderer->Attribute("int twosided", sides == 2.0 ? 1 : 0);
 }
 
 void Reader::doOrientation(const Request& request) {
@@ -87,12 +82,12 @@ void Reader::doOrientation(const Request& request) {
     if (!a.string(o) || !a.end()) return fail(request, a.error());
     if (o != "lh" && o != "rh" && o != "inside" && o != "outside")
         return fail(request, "unknown orientation \"" + o + "\"");
-    m_renderer->Attribute("string orientation", o.c_str());
+    renderer->Attribute("string orientation", o.c_str());
 }
 
 void Reader::doReverseOrientation(const Request& request) {
     if (!Args(request).end()) return fail(request, "too many arguments");
-    m_renderer->Attribute("string orientation", "reverse");
+    renderer->Attribute("string orientation", "reverse");
 }
 
 void Reader::doMatte(const Request& request) {
@@ -134,7 +129,7 @@ void Reader::doBasis(const Request& request) {
     }
     if (!a.end()) return fail(request, a.error());
 
-    Scoped& s = m_scoped;
+    Scoped& s = scoped;
     std::string* names[2] = {&s.ubasis, &s.vbasis};
     int* stored[2] = {&s.ustep, &s.vstep};
     for (int i = 0; i < 2; ++i) {
@@ -203,25 +198,25 @@ void Reader::applyTransform(const Xform& x) {
         const float* v = x.values;
         switch (x.kind) {
             case Xform::Set:
-                m_renderer->SetTransform(v);
+                renderer->SetTransform(v);
                 break;
             case Xform::Append:
-                m_renderer->AppendTransform(v);
+                renderer->AppendTransform(v);
                 break;
             case Xform::Translate:
-                m_renderer->Translate(v[0], v[1], v[2]);
+                renderer->Translate(v[0], v[1], v[2]);
                 break;
             case Xform::Rotate:
-                m_renderer->Rotate(v[0], v[1], v[2], v[3]);
+                renderer->Rotate(v[0], v[1], v[2], v[3]);
                 break;
             case Xform::Scale:
-                m_renderer->Scale(v[0], v[1], v[2]);
+                renderer->Scale(v[0], v[1], v[2]);
                 break;
         }
         return;
     }
     // Before the world: RIB premultiplies, so the new step applies to points first.
-    Camera& c = m_scoped.ctm;
+    Camera& c = scoped.ctm;
     if (x.kind == Xform::Set) {
         c.samples.assign(1, x.matrix);
         c.times.clear();
@@ -235,11 +230,11 @@ void Reader::applyMotion(const Request& request, const std::vector<float>& times
     std::size_t n = xs.size();
     if (forwarding()) {
         // The renderer closes the block itself after the n-th transform call.
-        m_renderer->Motion(int(n), times.data());
+        renderer->Motion(int(n), times.data());
         for (const Xform& x : xs) applyTransform(x);
         return;
     }
-    Camera& c = m_scoped.ctm;
+    Camera& c = scoped.ctm;
     if (xs[0].kind == Xform::Set) {
         c.samples.clear();
         for (const Xform& x : xs) c.samples.push_back(x.matrix);
@@ -280,8 +275,8 @@ void Reader::doPerspective(const Request& request) {
                  "Perspective inside the world is not supported. Ignoring ...");
         return;
     }
-    m_renderer->Attribute("string projection", "perspective");
-    m_renderer->Attribute("float fov", toFloat(fov));
+    renderer->Attribute("string projection", "perspective");
+    renderer->Attribute("float fov", toFloat(fov));
 }
 
 void Reader::doCoordinateSystem(const Request& request) {
@@ -290,15 +285,11 @@ void Reader::doCoordinateSystem(const Request& request) {
     if (!a.string(name) || !a.end()) return fail(request, a.error());
     if (forwarding()) {
         // A saved attribute state with the transform is OVO's named coordinate system.
-        m_renderer->SaveAttributes(name.c_str(), "transform");
+        renderer->SaveAttributes(name.c_str(), "transform");
         return;
     }
-    m_frame.spaces[name] = m_scoped.ctm.samples[0];
-    Deferred d;
-    d.request = request;
-    d.file = m_context ? m_context->name : std::string();
-    d.placement = m_scoped.ctm.samples[0];
-    m_frame.deferred.push_back(std::move(d));
+    frame.spaces[name] = scoped.ctm.samples[0];
+    defer(request);
 }
 
 void Reader::doCoordSysTransform(const Request& request) {
@@ -306,18 +297,28 @@ void Reader::doCoordSysTransform(const Request& request) {
     std::string name;
     if (!a.string(name) || !a.end()) return fail(request, a.error());
     if (forwarding()) {
-        m_renderer->SetTransform(name.c_str());
+        renderer->SetTransform(name.c_str());
         return;
     }
-    Camera& c = m_scoped.ctm;
-    auto it = m_frame.spaces.find(name);
-    if (it != m_frame.spaces.end())
+    Camera& c = scoped.ctm;
+    auto it = frame.spaces.find(name);
+    if (it != frame.spaces.end())
         c.samples.assign(1, it->second);
     else if (name == "camera")
         c.samples.assign(1, Mat4::identity());
     else
         return fail(request, "unknown coordinate system \"" + name + "\"");
     c.times.clear();
+}
+
+// Lights and coordinate systems before WorldBegin are placed relative to the camera:
+// they are declared once the camera is known.
+void Reader::defer(const Request& request) {
+    Deferred d;
+    d.request = request;
+    d.file = fileName();
+    d.placement = scoped.ctm.samples[0];
+    frame.deferred.push_back(std::move(d));
 }
 
 // ---------------------------------------------------------------------------- shaders
@@ -329,7 +330,7 @@ void Reader::shader(const Request& request, const char* type) {
     std::vector<Emitted> params;
     if (!collectParams(request, a.next(), ParamUse::Shader, params)) return;
     emitParams(params);
-    m_renderer->Shader(type, name.c_str(), nullptr);
+    renderer->Shader(type, name.c_str(), nullptr);
 }
 
 void Reader::doSurface(const Request& request) { shader(request, "surface"); }
@@ -344,25 +345,19 @@ void Reader::light(const Request& request, bool area) {
     if (!collectParams(request, a.next(), ParamUse::Shader, params)) return;
     if (!forwarding()) {
         if (area) return fail(request, "only allowed inside WorldBegin");
-        // Placed relative to the camera: declared once the camera is known.
-        Deferred d;
-        d.request = request;
-        d.file = m_context ? m_context->name : std::string();
-        d.placement = m_scoped.ctm.samples[0];
-        m_frame.deferred.push_back(std::move(d));
-        return;
+        return defer(request);
     }
     emitParams(params);
     if (!area) {
-        m_renderer->Light(handle.c_str(), name.c_str(), nullptr);
+        renderer->Light(handle.c_str(), name.c_str(), nullptr);
         return;
     }
     // The geometry that follows in this attribute block is the light's: it goes into a
     // geometry set of its own, which the light names.
-    std::string set = "arealight:" + handle + ":" + std::to_string(++m_areaLights);
-    m_renderer->Parameter("string geometry", set.c_str());
-    m_renderer->Light(handle.c_str(), name.c_str(), nullptr);
-    m_renderer->Attribute("string geometryset", ("+" + set).c_str());
+    std::string set = "arealight:" + handle + ":" + std::to_string(++areaLights);
+    renderer->Parameter("string geometry", set.c_str());
+    renderer->Light(handle.c_str(), name.c_str(), nullptr);
+    renderer->Attribute("string geometryset", ("+" + set).c_str());
 }
 
 void Reader::doLightSource(const Request& request) { light(request, false); }
@@ -373,15 +368,8 @@ void Reader::doIlluminate(const Request& request) {
     std::string handle;
     double on;
     if (!a.handle(handle) || !a.number(on) || !a.end()) return fail(request, a.error());
-    if (!forwarding()) {
-        Deferred d;
-        d.request = request;
-        d.file = m_context ? m_context->name : std::string();
-        d.placement = m_scoped.ctm.samples[0];
-        m_frame.deferred.push_back(std::move(d));
-        return;
-    }
-    m_renderer->LightSwitch(handle.c_str(), on != 0.0);
+    if (!forwarding()) return defer(request);
+    renderer->LightSwitch(handle.c_str(), on != 0.0);
 }
 
 // Layered shaders: ShaderLayer requests outside ShaderGroupBegin/End form a group of
@@ -397,13 +385,13 @@ void Reader::doShaderLayer(const Request& request) {
     if (!ovoType) return fail(request, "unknown shader type \"" + type + "\"");
     std::vector<Emitted> params;
     if (!collectParams(request, a.next(), ParamUse::Shader, params)) return;
-    bool explicitGroup = !m_blocks.empty() && m_blocks.back().kind == Block::ShaderGroup;
-    if (!explicitGroup && !m_implicitGroup) {
-        m_renderer->ShaderGroupBegin();
-        m_implicitGroup = true;
+    bool explicitGroup = !blocks.empty() && blocks.back().kind == Block::ShaderGroup;
+    if (!explicitGroup && !implicitGroup) {
+        renderer->ShaderGroupBegin();
+        implicitGroup = true;
     }
     emitParams(params);
-    m_renderer->Shader(ovoType, name.c_str(), layer.c_str());
+    renderer->Shader(ovoType, name.c_str(), layer.c_str());
 }
 
 void Reader::doConnectShaderLayers(const Request& request) {
@@ -412,10 +400,10 @@ void Reader::doConnectShaderLayers(const Request& request) {
     if (!a.string(type) || !a.string(layer1) || !a.string(var1) || !a.string(layer2) ||
         !a.string(var2) || !a.end())
         return fail(request, a.error());
-    bool explicitGroup = !m_blocks.empty() && m_blocks.back().kind == Block::ShaderGroup;
-    if (!explicitGroup && !m_implicitGroup)
+    bool explicitGroup = !blocks.empty() && blocks.back().kind == Block::ShaderGroup;
+    if (!explicitGroup && !implicitGroup)
         return fail(request, "only allowed after ShaderLayer or inside ShaderGroupBegin");
-    m_renderer->ConnectShaders(layer1.c_str(), var1.c_str(), layer2.c_str(), var2.c_str());
+    renderer->ConnectShaders(layer1.c_str(), var1.c_str(), layer2.c_str(), var2.c_str());
 }
 
 }  // namespace rib

@@ -1,11 +1,8 @@
-// rib - the RIB scene reader (generator plugin "rib", file rib.generator.so).
+// rib: the RIB scene reader (generator plugin "rib", file rib.generator.so)
 //
 // Reads a RenderMan Interface Bytestream file in its ASCII form, plain or gzip-compressed,
 // and describes the scene to OVO. The renderer runs it for files ending in ".rib"; the
-// argument is the file name, "-" for standard input.
-//
-// Parameters: none. Arguments: <file> (further words are ignored).
-//
+// argument is the file name, "-" for standard input; further words are ignored.
 // What a RIB user can rely on:
 //   - The transformation current at WorldBegin places the camera; lights and coordinate
 //     systems declared before WorldBegin are placed relative to it.
@@ -18,8 +15,13 @@
 //     file and skipped; unknown words and malformed requests are errors naming the file
 //     and line, and the reader goes on with the next request.
 //
-// Example (from the ovo command or a host):   renderer->Input("scene.rib");
-//                                             renderer->Input("rib -");   // standard input
+// Parameters: none
+//
+// Example:
+//   ovo scene.rib
+//   ovo - < scene.rib
+//   renderer->Input("scene.rib");   // from a host
+//   renderer->Input("rib -");       // standard input
 #include <sys/stat.h>
 
 #include <cctype>

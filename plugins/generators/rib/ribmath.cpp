@@ -1,21 +1,27 @@
 #include "plugins/generators/rib/ribmath.h"
 
 #include <cfloat>
+#include <climits>
 #include <cmath>
+
+#include "core/math/constants.h"
 
 namespace ovo {
 namespace rib {
 
-namespace {
-constexpr double kPi = 3.14159265358979323846;
-
-float toFloat(double v) {
-    if (!(v == v)) return 0.0f;
-    if (v > FLT_MAX) return FLT_MAX;
-    if (v < -FLT_MAX) return -FLT_MAX;
-    return float(v);
+int toInt(double value) {
+    if (!(value == value)) return 0;
+    if (value >= double(INT_MAX)) return INT_MAX;
+    if (value <= double(INT_MIN)) return INT_MIN;
+    return int(std::lround(value));
 }
-}  // namespace
+
+float toFloat(double value) {
+    if (!(value == value)) return 0.0f;
+    if (value > double(FLT_MAX)) return FLT_MAX;
+    if (value < -double(FLT_MAX)) return -FLT_MAX;
+    return float(value);
+}
 
 Mat4 Mat4::identity() {
     Mat4 r;
@@ -30,28 +36,22 @@ Mat4 Mat4::fromArray(const double* values) {
 }
 
 Mat4 Mat4::translate(double dx, double dy, double dz) {
-    Mat4 r = identity();
-    r.m[12] = dx;
-    r.m[13] = dy;
-    r.m[14] = dz;
-    return r;
+    const double values[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, dx, dy, dz, 1};
+    return fromArray(values);
 }
 
 Mat4 Mat4::scale(double sx, double sy, double sz) {
-    Mat4 r = identity();
-    r.m[0] = sx;
-    r.m[5] = sy;
-    r.m[10] = sz;
-    return r;
+    const double values[16] = {sx, 0, 0, 0, 0, sy, 0, 0, 0, 0, sz, 0, 0, 0, 0, 1};
+    return fromArray(values);
 }
 
-bool Mat4::rotate(double degrees, double ax, double ay, double az, Mat4& out) {
+bool Mat4::rotate(double angle, double ax, double ay, double az, Mat4& out) {
     double len = std::sqrt(ax * ax + ay * ay + az * az);
     if (!(len > 0.0) || !std::isfinite(len)) return false;
     ax /= len;
     ay /= len;
     az /= len;
-    double a = degrees * kPi / 180.0;
+    double a = radians(angle);
     double c = std::cos(a), s = std::sin(a), t = 1.0 - c;
     // Column-vector rotation R = cI + s[a]x + t aa^T; rows here are its columns.
     double R[3][3] = {{c + t * ax * ax, t * ax * ay - s * az, t * ax * az + s * ay},
@@ -63,7 +63,7 @@ bool Mat4::rotate(double degrees, double ax, double ay, double az, Mat4& out) {
     return true;
 }
 
-bool Mat4::skew(double degrees, const double* v1, const double* v2, Mat4& out) {
+bool Mat4::skew(double angle, const double* v1, const double* v2, Mat4& out) {
     // Unit shear direction a along axis 2, unit b perpendicular to it in the plane of the
     // two axes; axis 1 is p a + q b, at angle alpha = atan2(q, p) from a. The shear
     // x' = x + k (x.b) a turns axis 1 to alpha - angle: k = cot(alpha - angle) - cot(alpha).
@@ -78,8 +78,8 @@ bool Mat4::skew(double degrees, const double* v1, const double* v2, Mat4& out) {
     if (!(q > 1e-12)) return false;  // parallel axes: no plane to skew in
     for (double& x : b) x /= q;
     double alpha = std::atan2(q, p);
-    double beta = alpha - degrees * kPi / 180.0;
-    if (!(beta > 0.0) || !(beta < kPi)) return false;
+    double beta = alpha - radians(angle);
+    if (!(beta > 0.0) || !(beta < PiDouble)) return false;
     double k = std::cos(beta) / std::sin(beta) - p / q;
     out = identity();
     for (int r = 0; r < 3; ++r)

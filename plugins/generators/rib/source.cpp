@@ -6,10 +6,10 @@ namespace ovo {
 namespace rib {
 
 long MemorySource::read(char* buffer, std::size_t size) {
-    std::size_t n = m_size - m_pos;
+    std::size_t n = byteCount - pos;
     if (n > size) n = size;
-    if (n) std::memcpy(buffer, m_data + m_pos, n);
-    m_pos += n;
+    if (n) std::memcpy(buffer, bytes + pos, n);
+    pos += n;
     return long(n);
 }
 

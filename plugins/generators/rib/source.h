@@ -21,13 +21,13 @@ class Source {
 // Reads a caller-owned block of memory; the caller keeps it alive.
 class MemorySource : public Source {
   public:
-    MemorySource(const char* data, std::size_t size) : m_data(data), m_size(size) {}
+    MemorySource(const char* data, std::size_t size) : bytes(data), byteCount(size) {}
     long read(char* buffer, std::size_t size) override;
 
   private:
-    const char* m_data;
-    std::size_t m_size;
-    std::size_t m_pos = 0;
+    const char* bytes;
+    std::size_t byteCount;
+    std::size_t pos = 0;
 };
 
 // Opens a file for reading; gzip-compressed files are decompressed on the fly, and "-"

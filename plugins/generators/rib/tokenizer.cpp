@@ -45,19 +45,19 @@ std::string printable(const std::string& text) {
 }  // namespace
 
 bool Tokenizer::fill() {
-    if (m_eof) return false;
-    long n = m_source.read(m_buffer.get(), kBufferSize);
+    if (eof) return false;
+    long n = source.read(buffer.get(), BufferSize);
     if (n <= 0) {
         if (n < 0) {
-            m_readFailed = true;
-            m_readError = m_source.error();
+            sourceFailed = true;
+            sourceError = source.error();
         }
-        m_eof = true;
-        m_pos = m_len = 0;
+        eof = true;
+        pos = len = 0;
         return false;
     }
-    m_pos = 0;
-    m_len = std::size_t(n);
+    pos = 0;
+    len = std::size_t(n);
     return true;
 }
 
@@ -70,10 +70,10 @@ void Tokenizer::next(Token& token) {
         switch (c) {
             case -1:
                 token.kind = Token::End;
-                token.line = m_line;
+                token.line = currentLine;
                 return;
             case '\n':
-                ++m_line;
+                ++currentLine;
                 continue;
             case ' ':
             case '\t':
@@ -86,18 +86,18 @@ void Tokenizer::next(Token& token) {
                 continue;
             case '[':
                 token.kind = Token::ArrayBegin;
-                token.line = m_line;
+                token.line = currentLine;
                 return;
             case ']':
                 token.kind = Token::ArrayEnd;
-                token.line = m_line;
+                token.line = currentLine;
                 return;
             case '"':
-                token.line = m_line;
+                token.line = currentLine;
                 readString(token);
                 return;
             default:
-                token.line = m_line;
+                token.line = currentLine;
                 readWord(token, c);
                 return;
         }
@@ -108,58 +108,36 @@ void Tokenizer::readString(Token& token) {
     token.kind = Token::String;
     for (;;) {
         int c = get();
+        if (c == '"') return;
+        const bool escaped = c == '\\';
+        if (escaped) c = get();
         if (c < 0) {
             token.kind = Token::Invalid;
             token.text = "unterminated string";
             return;
         }
-        if (c == '"') return;
-        if (c == '\n') ++m_line;
-        if (c != '\\') {
+        if (!escaped) {
+            if (c == '\n') ++currentLine;
             token.text += char(c);
-            continue;
-        }
-        c = get();
-        switch (c) {
-            case -1:
-                token.kind = Token::Invalid;
-                token.text = "unterminated string";
-                return;
-            case 'n':
-                token.text += '\n';
-                break;
-            case 'r':
-                token.text += '\r';
-                break;
-            case 't':
-                token.text += '\t';
-                break;
-            case 'b':
-                token.text += '\b';
-                break;
-            case 'f':
-                token.text += '\f';
-                break;
-            case '\n':
-                ++m_line;
-                break;  // a backslash before a newline continues the line
-            case '\r':
-                if (peek() == '\n') {
-                    get();
-                    ++m_line;
-                }
-                break;
-            default:
-                if (c >= '0' && c <= '7') {  // up to three octal digits
-                    int value = c - '0';
-                    for (int i = 0; i < 2 && peek() >= '0' && peek() <= '7'; ++i)
-                        value = value * 8 + (get() - '0');
-                    token.text += char(value & 0xff);
-                } else {
-                    token.text += char(c);  // \\, \" and any other character stand for themselves
-                }
+        } else if (c == '\n' || (c == '\r' && peek() == '\n')) {
+            // A backslash before a newline continues the line.
+            if (c == '\r') get();
+            ++currentLine;
+        } else if (c != '\r') {
+            token.text += escape(c);
         }
     }
+}
+
+char Tokenizer::escape(int c) {
+    static const char letters[][2] = {
+        {'n', '\n'}, {'r', '\r'}, {'t', '\t'}, {'b', '\b'}, {'f', '\f'}};
+    for (const auto& l : letters)
+        if (c == l[0]) return l[1];
+    if (c < '0' || c > '7') return char(c);  // \\, \" and any other character stand for themselves
+    int value = c - '0';                     // up to three octal digits
+    for (int i = 0; i < 2 && peek() >= '0' && peek() <= '7'; ++i) value = value * 8 + (get() - '0');
+    return char(value & 0xff);
 }
 
 void Tokenizer::readWord(Token& token, int first) {

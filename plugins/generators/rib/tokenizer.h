@@ -23,38 +23,40 @@ struct Token {
 
 class Tokenizer {
   public:
-    explicit Tokenizer(Source& source) : m_source(source), m_buffer(new char[kBufferSize]) {}
+    explicit Tokenizer(Source& input) : source(input), buffer(new char[BufferSize]) {}
 
     // Reads the next token; End forever once the input is exhausted.
     void next(Token& token);
 
     // True once the source reported a read error (the input then ends there).
-    bool readFailed() const { return m_readFailed; }
-    const std::string& readError() const { return m_readError; }
-    int line() const { return m_line; }
+    bool readFailed() const { return sourceFailed; }
+    const std::string& readError() const { return sourceError; }
+    int line() const { return currentLine; }
 
   private:
     int get() {
-        if (m_pos == m_len && !fill()) return -1;
-        return static_cast<unsigned char>(m_buffer[m_pos++]);
+        if (pos == len && !fill()) return -1;
+        return static_cast<unsigned char>(buffer[pos++]);
     }
     int peek() {
-        if (m_pos == m_len && !fill()) return -1;
-        return static_cast<unsigned char>(m_buffer[m_pos]);
+        if (pos == len && !fill()) return -1;
+        return static_cast<unsigned char>(buffer[pos]);
     }
     bool fill();
     void readString(Token& token);
+    // The character a backslash escape stands for, `c` being the one after the backslash.
+    char escape(int c);
     void readWord(Token& token, int first);
 
-    static constexpr std::size_t kBufferSize = 1 << 16;
-    Source& m_source;
-    std::unique_ptr<char[]> m_buffer;
-    std::size_t m_pos = 0;
-    std::size_t m_len = 0;
-    bool m_eof = false;
-    bool m_readFailed = false;
-    std::string m_readError;
-    int m_line = 1;
+    static constexpr std::size_t BufferSize = 1 << 16;
+    Source& source;
+    std::unique_ptr<char[]> buffer;
+    std::size_t pos = 0;
+    std::size_t len = 0;
+    bool eof = false;
+    bool sourceFailed = false;
+    std::string sourceError;
+    int currentLine = 1;
 };
 
 // True for characters that end a bare word: white space, brackets, quotes, comments.
