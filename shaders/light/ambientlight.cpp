@@ -14,15 +14,16 @@ struct Data {
     Color lightcolor;
 };
 
-const Shader::Argument kArguments[] = {
+const Shader::Argument Arguments[] = {
     OVO_ARGUMENT(Data, intensity, TypeFloat),
     OVO_ARGUMENT(Data, lightcolor, TypeColor),
 };
 
-const ShaderInfo kInfo = {"ambientlight", GlobalCl | GlobalL, ShaderTypeLight};
+const ShaderInfo Info = {"ambientlight", GlobalCl | GlobalL, ShaderTypeLight};
 
 class AmbientLight : public CompiledLight<Data> {
   public:
+    AmbientLight() : CompiledLight(Info, Arguments) {}
     void initialize(ShaderEnvironment&, void* data) const override {
         Data& d = *static_cast<Data*>(data);
         d.intensity = 1.0f;
@@ -35,9 +36,6 @@ class AmbientLight : public CompiledLight<Data> {
     }
     bool isAmbient() const override { return true; }
     bool castsShadows() const override { return false; }
-    const ShaderInfo* info() const override { return &kInfo; }
-    const Argument* arguments() const override { return kArguments; }
-    int numArguments() const override { return int(sizeof(kArguments) / sizeof(kArguments[0])); }
 };
 
 }  // namespace

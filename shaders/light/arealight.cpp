@@ -5,6 +5,7 @@
 //   float intensity   1       brightness
 //   color lightcolor  1 1 1   colour
 // Example: AreaLightSource "arealight" 1 "float intensity" [10]
+#include "core/math/constants.h"
 #include "core/shading/compiled.h"
 #include "core/shading/sl/lighting.h"
 
@@ -17,16 +18,17 @@ struct Data {
     Color lightcolor;
 };
 
-const Shader::Argument kArguments[] = {
+const Shader::Argument Arguments[] = {
     OVO_ARGUMENT(Data, intensity, TypeFloat),
     OVO_ARGUMENT(Data, lightcolor, TypeColor),
 };
 
-const ShaderInfo kInfo = {"arealight", GlobalCl | GlobalL | GlobalP | GlobalN | GlobalPs,
-                          ShaderTypeLight};
+const ShaderInfo Info = {"arealight", GlobalCl | GlobalL | GlobalP | GlobalN | GlobalPs,
+                         ShaderTypeLight};
 
 class AreaLightShader : public CompiledLight<Data> {
   public:
+    AreaLightShader() : CompiledLight(Info, Arguments) {}
     void initialize(ShaderEnvironment&, void* data) const override {
         Data& d = *static_cast<Data*>(data);
         d.intensity = 1.0f;
@@ -35,12 +37,9 @@ class AreaLightShader : public CompiledLight<Data> {
     void execute(ShaderEnvironment& env, void* data) const override {
         const Data& d = *static_cast<Data*>(data);
         Tuple P = env.P, N = env.N;
-        if (SL::illuminate(env, P, N, 1.5707964f))
+        if (SL::illuminate(env, P, N, PiOver2))
             env.Cl = d.intensity * d.lightcolor / dot(env.L, env.L);
     }
-    const ShaderInfo* info() const override { return &kInfo; }
-    const Argument* arguments() const override { return kArguments; }
-    int numArguments() const override { return int(sizeof(kArguments) / sizeof(kArguments[0])); }
 };
 
 }  // namespace

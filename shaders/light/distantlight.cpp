@@ -23,7 +23,7 @@ struct Data {
     float nonspecular;
 };
 
-const Shader::Argument kArguments[] = {
+const Shader::Argument Arguments[] = {
     OVO_ARGUMENT(Data, intensity, TypeFloat),
     OVO_ARGUMENT(Data, lightcolor, TypeColor),
     OVO_ARGUMENT(Data, from, TypePoint),
@@ -32,10 +32,11 @@ const Shader::Argument kArguments[] = {
     OVO_NAMED_ARGUMENT(Data, nonspecular, "__nonspecular", TypeFloat),
 };
 
-const ShaderInfo kInfo = {"distantlight", GlobalCl | GlobalL, ShaderTypeLight};
+const ShaderInfo Info = {"distantlight", GlobalCl | GlobalL, ShaderTypeLight};
 
 class DistantLight : public CompiledLight<Data> {
   public:
+    DistantLight() : CompiledLight(Info, Arguments) {}
     void initialize(ShaderEnvironment& env, void* data) const override {
         Data& d = *static_cast<Data*>(data);
         d.intensity = 1.0f;
@@ -50,9 +51,6 @@ class DistantLight : public CompiledLight<Data> {
         Tuple axis = d.to - d.from;
         if (SL::solar(env, axis, 0.0f)) env.Cl = d.intensity * d.lightcolor;
     }
-    const ShaderInfo* info() const override { return &kInfo; }
-    const Argument* arguments() const override { return kArguments; }
-    int numArguments() const override { return int(sizeof(kArguments) / sizeof(kArguments[0])); }
 };
 
 }  // namespace

@@ -21,7 +21,7 @@ struct Data {
     float nonspecular;
 };
 
-const Shader::Argument kArguments[] = {
+const Shader::Argument Arguments[] = {
     OVO_ARGUMENT(Data, intensity, TypeFloat),
     OVO_ARGUMENT(Data, lightcolor, TypeColor),
     OVO_ARGUMENT(Data, from, TypePoint),
@@ -29,10 +29,11 @@ const Shader::Argument kArguments[] = {
     OVO_NAMED_ARGUMENT(Data, nonspecular, "__nonspecular", TypeFloat),
 };
 
-const ShaderInfo kInfo = {"pointlight", GlobalCl | GlobalL | GlobalPs, ShaderTypeLight};
+const ShaderInfo Info = {"pointlight", GlobalCl | GlobalL | GlobalPs, ShaderTypeLight};
 
 class PointLight : public CompiledLight<Data> {
   public:
+    PointLight() : CompiledLight(Info, Arguments) {}
     void initialize(ShaderEnvironment& env, void* data) const override {
         Data& d = *static_cast<Data*>(data);
         d.intensity = 1.0f;
@@ -45,9 +46,6 @@ class PointLight : public CompiledLight<Data> {
         Data& d = *static_cast<Data*>(data);
         if (SL::illuminate(env, d.from)) env.Cl = d.intensity * d.lightcolor / dot(env.L, env.L);
     }
-    const ShaderInfo* info() const override { return &kInfo; }
-    const Argument* arguments() const override { return kArguments; }
-    int numArguments() const override { return int(sizeof(kArguments) / sizeof(kArguments[0])); }
 };
 
 }  // namespace

@@ -13,6 +13,7 @@
 // [0.3]
 #include <cmath>
 
+#include "core/math/constants.h"
 #include "core/shading/compiled.h"
 #include "core/shading/sl/geometry.h"
 #include "core/shading/sl/lighting.h"
@@ -33,7 +34,7 @@ struct Data {
     float nonspecular;
 };
 
-const Shader::Argument kArguments[] = {
+const Shader::Argument Arguments[] = {
     OVO_ARGUMENT(Data, intensity, TypeFloat),
     OVO_ARGUMENT(Data, lightcolor, TypeColor),
     OVO_ARGUMENT(Data, from, TypePoint),
@@ -45,7 +46,7 @@ const Shader::Argument kArguments[] = {
     OVO_NAMED_ARGUMENT(Data, nonspecular, "__nonspecular", TypeFloat),
 };
 
-const ShaderInfo kInfo = {"spotlight", GlobalCl | GlobalL | GlobalPs, ShaderTypeLight};
+const ShaderInfo Info = {"spotlight", GlobalCl | GlobalL | GlobalPs, ShaderTypeLight};
 
 inline float smoothstep(float a, float b, float x) {
     if (x <= a) return 0.0f;
@@ -56,14 +57,15 @@ inline float smoothstep(float a, float b, float x) {
 
 class SpotLight : public CompiledLight<Data> {
   public:
+    SpotLight() : CompiledLight(Info, Arguments) {}
     void initialize(ShaderEnvironment& env, void* data) const override {
         Data& d = *static_cast<Data*>(data);
         d.intensity = 1.0f;
         d.lightcolor = Color(1.0f);
         d.from = env.shaderSpace.m * Point(0.0f, 0.0f, 0.0f);
         d.to = env.shaderSpace.m * Point(0.0f, 0.0f, 1.0f);
-        d.coneangle = 30.0f * 3.14159265f / 180.0f;
-        d.conedeltaangle = 5.0f * 3.14159265f / 180.0f;
+        d.coneangle = 30.0f * Pi / 180.0f;
+        d.conedeltaangle = 5.0f * Pi / 180.0f;
         d.beamdistribution = 2.0f;
         d.nondiffuse = 0.0f;
         d.nonspecular = 0.0f;
@@ -79,9 +81,6 @@ class SpotLight : public CompiledLight<Data> {
             smoothstep(std::cos(d.coneangle), std::cos(d.coneangle - d.conedeltaangle), cosangle);
         env.Cl = atten * d.intensity * d.lightcolor;
     }
-    const ShaderInfo* info() const override { return &kInfo; }
-    const Argument* arguments() const override { return kArguments; }
-    int numArguments() const override { return int(sizeof(kArguments) / sizeof(kArguments[0])); }
 };
 
 }  // namespace

@@ -11,18 +11,16 @@ struct Data {
     float unused;
 };
 
-const ShaderInfo kInfo = {"constant", GlobalCs | GlobalOs, ShaderTypeSurface};
+const ShaderInfo Info = {"constant", GlobalCs | GlobalOs, ShaderTypeSurface};
 
 class Constant : public CompiledShader<Data> {
   public:
+    Constant() : CompiledShader(Info) {}
     void initialize(ShaderEnvironment&, void*) const override {}
     void execute(ShaderEnvironment& env, void*) const override {
         env.Oi = env.Os;
         env.Ci = env.Os * env.Cs;
     }
-    const ShaderInfo* info() const override { return &kInfo; }
-    const Argument* arguments() const override { return nullptr; }
-    int numArguments() const override { return 0; }
 };
 
 }  // namespace

@@ -17,16 +17,17 @@ struct Data {
     float Kd;
 };
 
-const Shader::Argument kArguments[] = {
+const Shader::Argument Arguments[] = {
     OVO_ARGUMENT(Data, Ka, TypeFloat),
     OVO_ARGUMENT(Data, Kd, TypeFloat),
 };
 
-const ShaderInfo kInfo = {"defaultsurface", GlobalCs | GlobalOs | GlobalN | GlobalI,
-                          ShaderTypeSurface};
+const ShaderInfo Info = {"defaultsurface", GlobalCs | GlobalOs | GlobalN | GlobalI,
+                         ShaderTypeSurface};
 
 class DefaultSurface : public CompiledShader<Data> {
   public:
+    DefaultSurface() : CompiledShader(Info, Arguments) {}
     void initialize(ShaderEnvironment&, void* data) const override {
         Data& d = *static_cast<Data*>(data);
         d.Ka = 0.2f;
@@ -38,9 +39,6 @@ class DefaultSurface : public CompiledShader<Data> {
         env.Oi = env.Os;
         env.Ci = env.Os * env.Cs * (d.Ka + d.Kd * facing);
     }
-    const ShaderInfo* info() const override { return &kInfo; }
-    const Argument* arguments() const override { return kArguments; }
-    int numArguments() const override { return int(sizeof(kArguments) / sizeof(kArguments[0])); }
 };
 
 }  // namespace

@@ -5,8 +5,7 @@
 // Opacity is the surface opacity Os; the colour is Os * Cs * (Ka*ambient() + Kd*diffuse(Nf)).
 // Example: Surface "matte" "float Kd" [0.8]
 #include "core/shading/compiled.h"
-#include "core/shading/sl/geometry.h"
-#include "core/shading/sl/lighting.h"
+#include "shaders/surface/illumination.h"
 
 namespace {
 
@@ -17,16 +16,17 @@ struct Data {
     float Kd;
 };
 
-const Shader::Argument kArguments[] = {
+const Shader::Argument Arguments[] = {
     OVO_ARGUMENT(Data, Ka, TypeFloat),
     OVO_ARGUMENT(Data, Kd, TypeFloat),
 };
 
-const ShaderInfo kInfo = {"matte", GlobalCs | GlobalOs | GlobalN | GlobalI | GlobalP,
-                          ShaderTypeSurface};
+const ShaderInfo Info = {"matte", GlobalCs | GlobalOs | GlobalN | GlobalI | GlobalP,
+                         ShaderTypeSurface};
 
 class Matte : public CompiledShader<Data> {
   public:
+    Matte() : CompiledShader(Info, Arguments) {}
     void initialize(ShaderEnvironment&, void* data) const override {
         Data& d = *static_cast<Data*>(data);
         d.Ka = 1.0f;
@@ -34,14 +34,10 @@ class Matte : public CompiledShader<Data> {
     }
     void execute(ShaderEnvironment& env, void* data) const override {
         const Data& d = *static_cast<Data*>(data);
-        Tuple n = SL::normalize(env.N), i = env.I;
-        Tuple Nf = SL::faceforward(env, n, i);
+        Tuple Nf = shaders::facingNormal(env);
         env.Oi = env.Os;
         env.Ci = env.Os * env.Cs * (d.Ka * SL::ambient(env) + d.Kd * SL::diffuse(env, Nf));
     }
-    const ShaderInfo* info() const override { return &kInfo; }
-    const Argument* arguments() const override { return kArguments; }
-    int numArguments() const override { return int(sizeof(kArguments) / sizeof(kArguments[0])); }
 };
 
 }  // namespace

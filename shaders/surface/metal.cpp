@@ -5,8 +5,7 @@
 // Colour: Os * Cs * (Ka*ambient() + Ks*specular(Nf, V, roughness)).
 // Example: Surface "metal" "float roughness" [0.2]
 #include "core/shading/compiled.h"
-#include "core/shading/sl/geometry.h"
-#include "core/shading/sl/lighting.h"
+#include "shaders/surface/illumination.h"
 
 namespace {
 
@@ -18,17 +17,18 @@ struct Data {
     float roughness;
 };
 
-const Shader::Argument kArguments[] = {
+const Shader::Argument Arguments[] = {
     OVO_ARGUMENT(Data, Ka, TypeFloat),
     OVO_ARGUMENT(Data, Ks, TypeFloat),
     OVO_ARGUMENT(Data, roughness, TypeFloat),
 };
 
-const ShaderInfo kInfo = {"metal", GlobalCs | GlobalOs | GlobalN | GlobalI | GlobalP,
-                          ShaderTypeSurface};
+const ShaderInfo Info = {"metal", GlobalCs | GlobalOs | GlobalN | GlobalI | GlobalP,
+                         ShaderTypeSurface};
 
 class Metal : public CompiledShader<Data> {
   public:
+    Metal() : CompiledShader(Info, Arguments) {}
     void initialize(ShaderEnvironment&, void* data) const override {
         Data& d = *static_cast<Data*>(data);
         d.Ka = 1.0f;
@@ -37,16 +37,12 @@ class Metal : public CompiledShader<Data> {
     }
     void execute(ShaderEnvironment& env, void* data) const override {
         const Data& d = *static_cast<Data*>(data);
-        Tuple n = SL::normalize(env.N), i = env.I;
-        Tuple Nf = SL::faceforward(env, n, i);
-        Tuple V = -SL::normalize(env.I);
+        Tuple Nf = shaders::facingNormal(env);
+        Tuple V = shaders::towardsViewer(env);
         env.Oi = env.Os;
         env.Ci = env.Os * env.Cs *
                  (d.Ka * SL::ambient(env) + d.Ks * SL::specular(env, Nf, V, d.roughness));
     }
-    const ShaderInfo* info() const override { return &kInfo; }
-    const Argument* arguments() const override { return kArguments; }
-    int numArguments() const override { return int(sizeof(kArguments) / sizeof(kArguments[0])); }
 };
 
 }  // namespace

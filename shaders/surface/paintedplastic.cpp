@@ -9,8 +9,7 @@
 // Texture lookups are not wired yet: every texture name currently shades as none.
 // Example: Surface "paintedplastic" "string texturename" ["grid.tx"]
 #include "core/shading/compiled.h"
-#include "core/shading/sl/geometry.h"
-#include "core/shading/sl/lighting.h"
+#include "shaders/surface/illumination.h"
 
 namespace {
 
@@ -25,7 +24,7 @@ struct Data {
     OIIO::ustring texturename;
 };
 
-const Shader::Argument kArguments[] = {
+const Shader::Argument Arguments[] = {
     OVO_ARGUMENT(Data, Ka, TypeFloat),
     OVO_ARGUMENT(Data, Kd, TypeFloat),
     OVO_ARGUMENT(Data, Ks, TypeFloat),
@@ -34,12 +33,13 @@ const Shader::Argument kArguments[] = {
     OVO_ARGUMENT(Data, texturename, TypeString),
 };
 
-const ShaderInfo kInfo = {"paintedplastic",
-                          GlobalCs | GlobalOs | GlobalN | GlobalI | GlobalP | GlobalS | GlobalT,
-                          ShaderTypeSurface};
+const ShaderInfo Info = {"paintedplastic",
+                         GlobalCs | GlobalOs | GlobalN | GlobalI | GlobalP | GlobalS | GlobalT,
+                         ShaderTypeSurface};
 
 class PaintedPlastic : public CompiledShader<Data> {
   public:
+    PaintedPlastic() : CompiledShader(Info, Arguments) {}
     void initialize(ShaderEnvironment&, void* data) const override {
         Data& d = *static_cast<Data*>(data);
         d.Ka = 1.0f;
@@ -52,16 +52,9 @@ class PaintedPlastic : public CompiledShader<Data> {
     void execute(ShaderEnvironment& env, void* data) const override {
         const Data& d = *static_cast<Data*>(data);
         const Color Ct = env.Cs;  // the texture's colour multiplies in here once lookups exist
-        Tuple n = SL::normalize(env.N), i = env.I;
-        Tuple Nf = SL::faceforward(env, n, i);
-        Tuple V = -SL::normalize(env.I);
         env.Oi = env.Os;
-        env.Ci = env.Os * (Ct * (d.Ka * SL::ambient(env) + d.Kd * SL::diffuse(env, Nf)) +
-                           d.specularcolor * d.Ks * SL::specular(env, Nf, V, d.roughness));
+        env.Ci = shaders::plastic(env, Ct, d.Ka, d.Kd, d.Ks, d.roughness, d.specularcolor);
     }
-    const ShaderInfo* info() const override { return &kInfo; }
-    const Argument* arguments() const override { return kArguments; }
-    int numArguments() const override { return int(sizeof(kArguments) / sizeof(kArguments[0])); }
 };
 
 }  // namespace

@@ -8,8 +8,7 @@
 // Colour: Os * (Cs*(Ka*ambient() + Kd*diffuse(Nf)) + specularcolor*Ks*specular(Nf, V, roughness)).
 // Example: Surface "plastic" "float roughness" [0.05] "color specularcolor" [1 1 1]
 #include "core/shading/compiled.h"
-#include "core/shading/sl/geometry.h"
-#include "core/shading/sl/lighting.h"
+#include "shaders/surface/illumination.h"
 
 namespace {
 
@@ -23,7 +22,7 @@ struct Data {
     Color specularcolor;
 };
 
-const Shader::Argument kArguments[] = {
+const Shader::Argument Arguments[] = {
     OVO_ARGUMENT(Data, Ka, TypeFloat),
     OVO_ARGUMENT(Data, Kd, TypeFloat),
     OVO_ARGUMENT(Data, Ks, TypeFloat),
@@ -31,11 +30,12 @@ const Shader::Argument kArguments[] = {
     OVO_ARGUMENT(Data, specularcolor, TypeColor),
 };
 
-const ShaderInfo kInfo = {"plastic", GlobalCs | GlobalOs | GlobalN | GlobalI | GlobalP,
-                          ShaderTypeSurface};
+const ShaderInfo Info = {"plastic", GlobalCs | GlobalOs | GlobalN | GlobalI | GlobalP,
+                         ShaderTypeSurface};
 
 class Plastic : public CompiledShader<Data> {
   public:
+    Plastic() : CompiledShader(Info, Arguments) {}
     void initialize(ShaderEnvironment&, void* data) const override {
         Data& d = *static_cast<Data*>(data);
         d.Ka = 1.0f;
@@ -46,16 +46,9 @@ class Plastic : public CompiledShader<Data> {
     }
     void execute(ShaderEnvironment& env, void* data) const override {
         const Data& d = *static_cast<Data*>(data);
-        Tuple n = SL::normalize(env.N), i = env.I;
-        Tuple Nf = SL::faceforward(env, n, i);
-        Tuple V = -SL::normalize(env.I);
         env.Oi = env.Os;
-        env.Ci = env.Os * (env.Cs * (d.Ka * SL::ambient(env) + d.Kd * SL::diffuse(env, Nf)) +
-                           d.specularcolor * d.Ks * SL::specular(env, Nf, V, d.roughness));
+        env.Ci = shaders::plastic(env, env.Cs, d.Ka, d.Kd, d.Ks, d.roughness, d.specularcolor);
     }
-    const ShaderInfo* info() const override { return &kInfo; }
-    const Argument* arguments() const override { return kArguments; }
-    int numArguments() const override { return int(sizeof(kArguments) / sizeof(kArguments[0])); }
 };
 
 }  // namespace

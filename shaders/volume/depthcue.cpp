@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "core/shading/compiled.h"
+#include "shaders/volume/fade.h"
 #include "core/shading/sl/geometry.h"
 
 namespace {
@@ -19,16 +20,17 @@ struct Data {
     Color background;
 };
 
-const Shader::Argument kArguments[] = {
+const Shader::Argument Arguments[] = {
     OVO_ARGUMENT(Data, mindistance, TypeFloat),
     OVO_ARGUMENT(Data, maxdistance, TypeFloat),
     OVO_ARGUMENT(Data, background, TypeColor),
 };
 
-const ShaderInfo kInfo = {"depthcue", GlobalP | GlobalCi | GlobalOi, ShaderTypeVolume};
+const ShaderInfo Info = {"depthcue", GlobalP | GlobalCi | GlobalOi, ShaderTypeVolume};
 
 class DepthCue : public CompiledShader<Data> {
   public:
+    DepthCue() : CompiledShader(Info, Arguments) {}
     void initialize(ShaderEnvironment&, void* data) const override {
         Data& d = *static_cast<Data*>(data);
         d.mindistance = 0.0f;
@@ -41,12 +43,8 @@ class DepthCue : public CompiledShader<Data> {
         const float range = d.maxdistance - d.mindistance;
         float k = range != 0.0f ? (SL::depth(env, P) - d.mindistance) / range : 1.0f;
         k = std::min(1.0f, std::max(0.0f, k));
-        env.Ci = env.Ci * (1.0f - k) + d.background * k;
-        env.Oi = env.Oi * (1.0f - k) + Color(1.0f) * k;
+        shaders::fadeTo(env, d.background, k);
     }
-    const ShaderInfo* info() const override { return &kInfo; }
-    const Argument* arguments() const override { return kArguments; }
-    int numArguments() const override { return int(sizeof(kArguments) / sizeof(kArguments[0])); }
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "core/shading/compiled.h"
+#include "shaders/volume/fade.h"
 
 namespace {
 
@@ -16,15 +17,16 @@ struct Data {
     Color background;
 };
 
-const Shader::Argument kArguments[] = {
+const Shader::Argument Arguments[] = {
     OVO_ARGUMENT(Data, distance, TypeFloat),
     OVO_ARGUMENT(Data, background, TypeColor),
 };
 
-const ShaderInfo kInfo = {"fog", GlobalI | GlobalCi | GlobalOi, ShaderTypeVolume};
+const ShaderInfo Info = {"fog", GlobalI | GlobalCi | GlobalOi, ShaderTypeVolume};
 
 class Fog : public CompiledShader<Data> {
   public:
+    Fog() : CompiledShader(Info, Arguments) {}
     void initialize(ShaderEnvironment&, void* data) const override {
         Data& d = *static_cast<Data*>(data);
         d.distance = 1.0f;
@@ -33,12 +35,8 @@ class Fog : public CompiledShader<Data> {
     void execute(ShaderEnvironment& env, void* data) const override {
         const Data& d = *static_cast<Data*>(data);
         const float k = d.distance > 0.0f ? 1.0f - std::exp(-env.I.length() / d.distance) : 1.0f;
-        env.Ci = env.Ci * (1.0f - k) + d.background * k;
-        env.Oi = env.Oi * (1.0f - k) + Color(1.0f) * k;
+        shaders::fadeTo(env, d.background, k);
     }
-    const ShaderInfo* info() const override { return &kInfo; }
-    const Argument* arguments() const override { return kArguments; }
-    int numArguments() const override { return int(sizeof(kArguments) / sizeof(kArguments[0])); }
 };
 
 }  // namespace

@@ -13,7 +13,7 @@ namespace {
 
 using namespace ovo;
 
-std::atomic<unsigned> g_runs{0};
+std::atomic<unsigned> runs{0};
 
 struct Data {
     float f;
@@ -31,7 +31,7 @@ struct Data {
     Matrix m;
 };
 
-const Shader::Argument kArguments[] = {
+const Shader::Argument Arguments[] = {
     OVO_ARGUMENT(Data, f, TypeFloat),
     {OIIO::ustring("fa"), ParamType(TypeFloat, 3), 0u, unsigned(offsetof(Data, fa))},
     {OIIO::ustring("fo"), ParamType(TypeFloat, 0), 0u, unsigned(offsetof(Data, fo))},
@@ -47,10 +47,11 @@ const Shader::Argument kArguments[] = {
     OVO_ARGUMENT(Data, m, TypeMatrix),
 };
 
-const ShaderInfo kInfo = {"args", GlobalCs, ShaderTypeSurface};
+const ShaderInfo Info = {"args", GlobalCs, ShaderTypeSurface};
 
 class Args : public CompiledShader<Data> {
   public:
+    Args() : CompiledShader(Info, Arguments) {}
     void initialize(ShaderEnvironment& env, void* data) const override {
         Data& d = *static_cast<Data*>(data);
         d.f = 0.25f;
@@ -68,17 +69,14 @@ class Args : public CompiledShader<Data> {
         d.m = Matrix::Identity;
     }
     void execute(ShaderEnvironment& env, void* data) const override {
-        ++g_runs;
+        ++runs;
         const Data& d = *static_cast<Data*>(data);
         env.Ci = d.c;
         env.Oi = Color(d.f);
     }
-    const ShaderInfo* info() const override { return &kInfo; }
-    const Argument* arguments() const override { return kArguments; }
-    int numArguments() const override { return int(sizeof(kArguments) / sizeof(kArguments[0])); }
 };
 
 }  // namespace
 
-extern "C" std::atomic<unsigned>* argsRuns() { return &g_runs; }
+extern "C" std::atomic<unsigned>* argsRuns() { return &runs; }
 extern "C" ovo::Shader* createShader() { return new Args(); }

@@ -10,7 +10,7 @@ namespace {
 
 using namespace ovo;
 
-std::atomic<unsigned> g_runs{0};
+std::atomic<unsigned> runs{0};
 
 struct Data {
     float intensity;
@@ -18,16 +18,17 @@ struct Data {
     float nondiffuse;
 };
 
-const Shader::Argument kArguments[] = {
+const Shader::Argument Arguments[] = {
     OVO_ARGUMENT(Data, intensity, TypeFloat),
     OVO_ARGUMENT(Data, from, TypePoint),
     OVO_NAMED_ARGUMENT(Data, nondiffuse, "__nondiffuse", TypeFloat),
 };
 
-const ShaderInfo kInfo = {"counting", GlobalCl | GlobalL, ShaderTypeLight};
+const ShaderInfo Info = {"counting", GlobalCl | GlobalL, ShaderTypeLight};
 
 class Counting : public CompiledLight<Data> {
   public:
+    Counting() : CompiledLight(Info, Arguments) {}
     void initialize(ShaderEnvironment& env, void* data) const override {
         Data& d = *static_cast<Data*>(data);
         d.intensity = 1.0f;
@@ -36,15 +37,12 @@ class Counting : public CompiledLight<Data> {
     }
     void execute(ShaderEnvironment& env, void* data) const override {
         Data& d = *static_cast<Data*>(data);
-        ++g_runs;
+        ++runs;
         if (SL::illuminate(env, d.from)) env.Cl = Color(d.intensity);
     }
-    const ShaderInfo* info() const override { return &kInfo; }
-    const Argument* arguments() const override { return kArguments; }
-    int numArguments() const override { return int(sizeof(kArguments) / sizeof(kArguments[0])); }
 };
 
 }  // namespace
 
-extern "C" std::atomic<unsigned>* countingRuns() { return &g_runs; }
+extern "C" std::atomic<unsigned>* countingRuns() { return &runs; }
 extern "C" ovo::Shader* createShader() { return new Counting(); }

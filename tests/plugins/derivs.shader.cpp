@@ -10,29 +10,27 @@ namespace {
 
 using namespace ovo;
 
-std::atomic<unsigned> g_runs[3];
+std::atomic<unsigned> runs[3];
 
 struct Data {
     float unused;
 };
 
-const ShaderInfo kInfo = {"derivs", GlobalU | GlobalV | GlobalDu | GlobalDv, ShaderTypeSurface};
+const ShaderInfo Info = {"derivs", GlobalU | GlobalV | GlobalDu | GlobalDv, ShaderTypeSurface};
 
 class Derivs : public CompiledShader<Data> {
   public:
+    Derivs() : CompiledShader(Info) {}
     void initialize(ShaderEnvironment&, void*) const override {}
     void execute(ShaderEnvironment& env, void*) const override {
-        ++g_runs[env.derivPass];
+        ++runs[env.derivPass];
         const float a = SL::Du(env, env.u), b = SL::Dv(env, env.u), c = SL::Du(env, env.v);
         env.Ci = Color(a, b, c);
         env.Oi = Color(1.0f);
     }
-    const ShaderInfo* info() const override { return &kInfo; }
-    const Argument* arguments() const override { return nullptr; }
-    int numArguments() const override { return 0; }
 };
 
 }  // namespace
 
-extern "C" std::atomic<unsigned>* derivsRuns() { return g_runs; }
+extern "C" std::atomic<unsigned>* derivsRuns() { return runs; }
 extern "C" ovo::Shader* createShader() { return new Derivs(); }
