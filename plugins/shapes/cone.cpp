@@ -56,11 +56,7 @@ class Cone : public Quadric<Cone> {
     }
 
     bool locate(const Point& p, float& u, float& v) const {
-        if (p.z < zlo || p.z > zhi) return false;
-        float phi = std::atan2(p.y, p.x);
-        if (phi < 0.0f) phi += TwoPi;
-        if (phi > thetaMax) return false;
-        u = phi / thetaMax;
+        if (p.z < zlo || p.z > zhi || !sweep(angleAboutZ(p.x, p.y), u)) return false;
         v = clamp((p.z - zmin) / (zmax - zmin), 0.0f, 1.0f);
         return true;
     }
@@ -113,10 +109,7 @@ extern "C" Shape* createShape(RendererAPI& renderer, const Transform& objectToWo
         refuse(renderer, "cone: height is %g; it must not be 0. Ignoring ...", double(height));
         return nullptr;
     }
-    if (!(radius > 0.0f) || !std::isfinite(radius)) {
-        refuse(renderer, "cone: radius is %g; it must not be 0. Ignoring ...", double(radius));
-        return nullptr;
-    }
+    if (!radiusUsable(renderer, "cone", "radius", radius)) return nullptr;
     // The cut runs from the base towards the apex, downwards for a cone that points down.
     if (!(height > 0.0f ? zmin < zmax : zmin > zmax)) {
         refuse(renderer,

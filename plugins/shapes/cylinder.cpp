@@ -41,11 +41,7 @@ class Cylinder : public Quadric<Cylinder> {
     }
 
     bool locate(const Point& p, float& u, float& v) const {
-        if (p.z < zmin || p.z > zmax) return false;
-        float phi = std::atan2(p.y, p.x);
-        if (phi < 0.0f) phi += TwoPi;
-        if (phi > thetaMax) return false;
-        u = phi / thetaMax;
+        if (p.z < zmin || p.z > zmax || !sweep(angleAboutZ(p.x, p.y), u)) return false;
         v = clamp((p.z - zmin) / (zmax - zmin), 0.0f, 1.0f);
         return true;
     }
@@ -81,15 +77,8 @@ extern "C" Shape* createShape(RendererAPI& renderer, const Transform& objectToWo
     const float zmin = params.findFloat("zmin", -1.0f);
     const float zmax = params.findFloat("zmax", 1.0f);
     float thetaMax;
-    if (!(radius > 0.0f) || !std::isfinite(radius)) {
-        refuse(renderer, "cylinder: radius is %g; it must not be 0. Ignoring ...", double(radius));
-        return nullptr;
-    }
-    if (!(zmin < zmax)) {
-        refuse(renderer, "cylinder: zmin (%g) is not below zmax (%g). Ignoring ...", double(zmin),
-               double(zmax));
-        return nullptr;
-    }
+    if (!radiusUsable(renderer, "cylinder", "radius", radius)) return nullptr;
+    if (!cutUsable(renderer, "cylinder", zmin, zmax)) return nullptr;
     if (!readThetaMax(renderer, "cylinder", params, thetaMax)) return nullptr;
     return guarded(renderer, "cylinder", [&] {
         return new Cylinder(objectToWorld, attributes, params, radius, zmin, zmax, thetaMax);

@@ -42,10 +42,7 @@ class Disk : public Quadric<Disk> {
     bool locate(const Point& p, float& u, float& v) const {
         const float rho2 = p.x * p.x + p.y * p.y;
         if (rho2 > outer * outer || rho2 < inner * inner) return false;
-        float phi = std::atan2(p.y, p.x);
-        if (phi < 0.0f) phi += TwoPi;
-        if (phi > thetaMax) return false;
-        u = phi / thetaMax;
+        if (!sweep(angleAboutZ(p.x, p.y), u)) return false;
         v = clamp((outer - std::sqrt(rho2)) / (outer - inner), 0.0f, 1.0f);
         return true;
     }

@@ -319,8 +319,7 @@ Interpolator<T>* faceInterpolator(const Parameter& p, std::size_t nVertices, std
                                   const std::shared_ptr<const std::vector<uint32_t>>& triangles,
                                   const std::shared_ptr<const std::vector<uint32_t>>& pieceOfFace,
                                   int stride = floatsOf<T>(), int offset = 0, bool packed = false) {
-    if (p.type().basetype() != baseTypeOf<T>() || !p.getFloats()) return nullptr;
-    if (!packed && p.type().arraylen() > 1) return nullptr;
+    if (!fitsVariable<T>(p, packed)) return nullptr;
     switch (p.type().interpolation()) {
         case InterpConstant:
             return constantFrom<T>(p, offset);

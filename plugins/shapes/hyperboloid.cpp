@@ -116,8 +116,7 @@ class Hyperboloid : public Quadric<Hyperboloid> {
         float phi = std::atan2(p.y, p.x) - std::atan2(l.y, l.x);
         if (phi < 0.0f) phi += TwoPi;
         if (phi >= TwoPi) phi -= TwoPi;
-        if (phi > thetaMax) return false;
-        u = phi / thetaMax;
+        if (!sweep(phi, u)) return false;
         v = s;
         return true;
     }

@@ -44,11 +44,7 @@ class Paraboloid : public Quadric<Paraboloid> {
     }
 
     bool locate(const Point& p, float& u, float& v) const {
-        if (p.z < zmin || p.z > zmax) return false;
-        float phi = std::atan2(p.y, p.x);
-        if (phi < 0.0f) phi += TwoPi;
-        if (phi > thetaMax) return false;
-        u = phi / thetaMax;
+        if (p.z < zmin || p.z > zmax || !sweep(angleAboutZ(p.x, p.y), u)) return false;
         v = clamp((p.z - zmin) / (zmax - zmin), 0.0f, 1.0f);
         return true;
     }
@@ -97,16 +93,8 @@ extern "C" Shape* createShape(RendererAPI& renderer, const Transform& objectToWo
     const float zmin = params.findFloat("zmin", 0.0f);
     const float zmax = params.findFloat("zmax", 1.0f);
     float thetaMax;
-    if (!(radius > 0.0f) || !std::isfinite(radius)) {
-        refuse(renderer, "paraboloid: radius is %g; it must not be 0. Ignoring ...",
-               double(radius));
-        return nullptr;
-    }
-    if (!(zmin < zmax)) {
-        refuse(renderer, "paraboloid: zmin (%g) is not below zmax (%g). Ignoring ...", double(zmin),
-               double(zmax));
-        return nullptr;
-    }
+    if (!radiusUsable(renderer, "paraboloid", "radius", radius)) return nullptr;
+    if (!cutUsable(renderer, "paraboloid", zmin, zmax)) return nullptr;
     if (!(zmax > 0.0f) || !std::isfinite(zmax)) {
         refuse(renderer, "paraboloid: zmax is %g; it must be above 0. Ignoring ...", double(zmax));
         return nullptr;

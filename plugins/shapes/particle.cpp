@@ -29,7 +29,7 @@ namespace ovo {
 namespace shapes {
 namespace {
 
-class Particles : public Shape {
+class Particles : public VariableShape<Particles> {
   public:
     struct Ball {
         float x, y, z, r;
@@ -37,7 +37,7 @@ class Particles : public Shape {
 
     Particles(const Transform& o2w, const ShapeAttributes& attrs, std::vector<Ball> all,
               std::size_t count)
-        : Shape(o2w, attrs), nPoints(count) {
+        : VariableShape(o2w, attrs), nPoints(count) {
         // Only drawable points enter the hierarchy; `index` keeps their place in the input.
         std::vector<uint32_t> order;
         order.reserve(all.size());
@@ -100,21 +100,14 @@ class Particles : public Shape {
         fill(env, b, Vector(d.x * b.r, d.y * b.r, d.z * b.r), index[k]);
     }
 
-    Interpolator<float>* createFloatInterpolator(Parameter& p) override {
-        return make<float>(p, 1, 0);
-    }
-    Interpolator<Color>* createColorInterpolator(Parameter& p) override {
-        return make<Color>(p, 3, 0);
-    }
-    Interpolator<Normal>* createNormalInterpolator(Parameter& p) override {
-        return make<Normal>(p, 3, 0);
-    }
-
-    void readSt(const ParameterSet& params) {
-        Parameter* st = params.find("st", TypeFloat);
-        if (!st || !st->getFloats()) return;
-        setS(make<float>(*st, 2, 0, true));
-        setT(make<float>(*st, 2, 1, true));
+    // Constant, one value for the cloud ("perpiece"), or one per point.
+    template <class T>
+    Interpolator<T>* variable(const Parameter& p, int stride, int offset, bool packed) const {
+        if (!fitsVariable<T>(p, packed)) return nullptr;
+        if (oneValue(p)) return constantFrom<T>(p, offset);
+        std::vector<T> values = readValues<T>(p, nPoints, stride, offset);
+        if (values.empty()) return nullptr;
+        return new PieceInterpolator<T>(std::move(values), nullptr);
     }
 
   private:
@@ -263,10 +256,7 @@ class Particles : public Shape {
 
     // The hit record of the point at offset d from the centre of ball b: a whole sphere's.
     void fill(ShaderEnvironment& env, const Ball& b, const Vector& d, uint32_t point) const {
-        float phi = std::atan2(d.y, d.x);
-        if (phi < 0.0f) phi += TwoPi;
-        // atan2 keeps its precision near the poles, where asin(z / r) loses it.
-        const float lat = std::atan2(d.z, std::sqrt(d.x * d.x + d.y * d.y));
+        const float phi = angleAboutZ(d.x, d.y), lat = latitude(d.x, d.y, d.z);
         const float cp = std::cos(phi), sp = std::sin(phi), cl = std::cos(lat);
         const Normal n = unitOrZero(d);
         env.P = Point(b.x + d.x, b.y + d.y, b.z + d.z);
@@ -281,23 +271,6 @@ class Particles : public Shape {
         const float s = env.Ng.x * n.x + env.Ng.y * n.y + env.Ng.z * n.z < 0.0f ? -1.0f : 1.0f;
         env.dNdu = (s / b.r) * env.dPdu;
         env.dNdv = (s / b.r) * env.dPdv;
-    }
-
-    // Constant, one value for the cloud ("perpiece"), or one per point.
-    template <class T>
-    Interpolator<T>* make(const Parameter& p, int stride, int offset, bool packed = false) const {
-        if (p.type().basetype() != baseTypeOf<T>() || !p.getFloats()) return nullptr;
-        if (!packed && p.type().arraylen() > 1) return nullptr;
-        switch (p.type().interpolation()) {
-            case InterpConstant:
-            case InterpPerPiece:
-                return constantFrom<T>(p, offset);
-            default: {
-                std::vector<T> values = readValues<T>(p, nPoints, stride, offset);
-                if (values.empty()) return nullptr;
-                return new PieceInterpolator<T>(std::move(values), nullptr);
-            }
-        }
     }
 
     std::size_t nPoints;

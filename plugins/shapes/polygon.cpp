@@ -32,11 +32,11 @@ namespace ovo {
 namespace shapes {
 namespace {
 
-class Polygon : public Shape {
+class Polygon : public VariableShape<Polygon> {
   public:
     Polygon(const Transform& o2w, const ShapeAttributes& attrs, std::vector<float> xyz,
             std::vector<int> loopSizes, std::vector<uint32_t> tris, const Vector& normal)
-        : Shape(o2w, attrs),
+        : VariableShape(o2w, attrs),
           xyz(std::move(xyz)),
           loopSizes(std::move(loopSizes)),
           triangles(std::make_shared<const std::vector<uint32_t>>(std::move(tris))),
@@ -110,18 +110,9 @@ class Polygon : public Shape {
         if (!find(ray, t, x, y)) return false;
         float b1, b2;
         const unsigned face = locate(x, y, b1, b2);
-        ShaderEnvironment& env = hit.env;
         hit.t = t;
-        env.P = plane(x, y);
-        env.Ng = flipNormal(Normal(n));
-        env.u = (x - u0) / du;
-        env.v = (y - v0) / dv;
-        env.su = b1;
-        env.sv = b2;
-        env.face = face;
-        env.dPdu = du * eu;
-        env.dPdv = dv * ev;
-        env.dNdu = env.dNdv = Vector(0.0f);
+        fill(hit.env, x, y, b1, b2, face);
+        hit.env.dNdu = hit.env.dNdv = Vector(0.0f);
         return true;
     }
 
@@ -146,32 +137,13 @@ class Polygon : public Shape {
         const Flat &a = flat[t[3 * k]], &b = flat[t[3 * k + 1]], &c = flat[t[3 * k + 2]];
         const float x = a.x + b1 * (b.x - a.x) + b2 * (c.x - a.x);
         const float y = a.y + b1 * (b.y - a.y) + b2 * (c.y - a.y);
-        env.P = plane(x, y);
-        env.Ng = flipNormal(Normal(n));
-        env.u = (x - u0) / du;
-        env.v = (y - v0) / dv;
-        env.su = b1;
-        env.sv = b2;
-        env.face = unsigned(k);
-        env.dPdu = du * eu;
-        env.dPdv = dv * ev;
+        fill(env, x, y, b1, b2, unsigned(k));
     }
 
-    Interpolator<float>* createFloatInterpolator(Parameter& p) override {
-        return faceInterpolator<float>(p, vertexCount(), 1, triangles, nullptr);
-    }
-    Interpolator<Color>* createColorInterpolator(Parameter& p) override {
-        return faceInterpolator<Color>(p, vertexCount(), 1, triangles, nullptr);
-    }
-    Interpolator<Normal>* createNormalInterpolator(Parameter& p) override {
-        return faceInterpolator<Normal>(p, vertexCount(), 1, triangles, nullptr);
-    }
-
-    void readSt(const ParameterSet& params) {
-        Parameter* st = params.find("st", TypeFloat);
-        if (!st || !st->getFloats()) return;
-        setS(faceInterpolator<float>(*st, vertexCount(), 1, triangles, nullptr, 2, 0, true));
-        setT(faceInterpolator<float>(*st, vertexCount(), 1, triangles, nullptr, 2, 1, true));
+    // Constant, one value ("perpiece"), or one per vertex over the triangles.
+    template <class T>
+    Interpolator<T>* variable(const Parameter& p, int stride, int offset, bool packed) const {
+        return faceInterpolator<T>(p, vertexCount(), 1, triangles, nullptr, stride, offset, packed);
     }
 
   private:
@@ -186,6 +158,19 @@ class Polygon : public Shape {
     std::size_t vertexCount() const { return xyz.size() / 3; }
     Point vertex(std::size_t i) const { return Point(&xyz[3 * i]); }
     Point plane(float x, float y) const { return origin + x * eu + y * ev; }
+
+    // The geometry of the point (x, y) of the plane, at barycentrics (b1, b2) in triangle face.
+    void fill(ShaderEnvironment& env, float x, float y, float b1, float b2, unsigned face) const {
+        env.P = plane(x, y);
+        env.Ng = flipNormal(Normal(n));
+        env.u = (x - u0) / du;
+        env.v = (y - v0) / dv;
+        env.su = b1;
+        env.sv = b2;
+        env.face = face;
+        env.dPdu = du * eu;
+        env.dPdv = dv * ev;
+    }
 
     // The plane hit, inside the outline and outside every hole, facing the ray when one-sided,
     // and beyond the bias.

@@ -39,8 +39,23 @@ inline bool readThetaMax(RendererAPI& renderer, const char* type, const Paramete
     return true;
 }
 
+// False after reporting when a radius (already taken as its magnitude) is 0 or not finite.
+inline bool radiusUsable(RendererAPI& renderer, const char* type, const char* name, float radius) {
+    if (radius > 0.0f && std::isfinite(radius)) return true;
+    refuse(renderer, "%s: %s is %g; it must not be 0. Ignoring ...", type, name, double(radius));
+    return false;
+}
+
+// False after reporting when the cut from zmin to zmax is empty or reversed.
+inline bool cutUsable(RendererAPI& renderer, const char* type, float zmin, float zmax) {
+    if (zmin < zmax) return true;
+    refuse(renderer, "%s: zmin (%g) is not below zmax (%g). Ignoring ...", type, double(zmin),
+           double(zmax));
+    return false;
+}
+
 template <class Q>
-class Quadric : public Shape {
+class Quadric : public VariableShape<Quadric<Q>> {
   public:
     bool intersect(const Ray& ray, Hit& hit) const override {
         float t, u, v;
@@ -48,7 +63,7 @@ class Quadric : public Shape {
         if (!nearest(ray, t, p, u, v)) return false;
         const SurfacePoint g = self().geometry(u, v);
         ShaderEnvironment& env = hit.env;
-        const Normal ng = flipNormal(unitOrZero(g.n));
+        const Normal ng = this->flipNormal(unitOrZero(g.n));
         hit.t = t;
         env.P = p;
         env.Ng = ng;
@@ -73,7 +88,7 @@ class Quadric : public Shape {
         const float sv = profileAt(v);
         const SurfacePoint g = self().geometry(u, sv);
         env.P = g.P;
-        env.Ng = flipNormal(unitOrZero(g.n));
+        env.Ng = this->flipNormal(unitOrZero(g.n));
         env.u = env.su = u;
         env.v = env.sv = sv;
         env.face = 0;
@@ -83,19 +98,19 @@ class Quadric : public Shape {
 
     float area() const override { return float(totalArea); }
 
-    Interpolator<float>* createFloatInterpolator(Parameter& p) override {
-        return make<float>(p, 1, 0);
-    }
-    Interpolator<Color>* createColorInterpolator(Parameter& p) override {
-        return make<Color>(p, 3, 0);
-    }
-    Interpolator<Normal>* createNormalInterpolator(Parameter& p) override {
-        return make<Normal>(p, 3, 0);
+    // Constant and per-piece values are one value; linear and vertex values are the four
+    // corners (u, v) = (0, 0), (1, 0), (0, 1), (1, 1).
+    template <class T>
+    Interpolator<T>* variable(const Parameter& p, int stride, int offset, bool packed) const {
+        if (!fitsVariable<T>(p, packed)) return nullptr;
+        if (oneValue(p)) return constantFrom<T>(p, offset);
+        const std::vector<T> c = readValues<T>(p, 4, stride, offset);
+        return c.size() < 4 ? nullptr : new BilinearInterpolator<T>(c.data());
     }
 
   protected:
     Quadric(const Transform& objectToWorld, const ShapeAttributes& attrs, float thetaMax)
-        : Shape(objectToWorld, attrs), thetaMax(thetaMax) {}
+        : VariableShape<Quadric>(objectToWorld, attrs), thetaMax(thetaMax) {}
 
     // Called by the derived constructor once its dimensions are set: the area along the
     // profile, three-point Gauss-Legendre on each step. The integrands are smooth, and the
@@ -117,12 +132,11 @@ class Quadric : public Shape {
         totalArea = sum;
     }
 
-    // "st" gives s and t together: constant, or four corner pairs.
-    void readSt(const ParameterSet& params) {
-        Parameter* st = params.find("st", TypeFloat);
-        if (!st || !st->getFloats()) return;
-        setS(make<float>(*st, 2, 0, true));
-        setT(make<float>(*st, 2, 1, true));
+    // u for a point at angle phi (0 to 2 pi) about z; false beyond the sweep.
+    bool sweep(float phi, float& u) const {
+        if (phi > thetaMax) return false;
+        u = phi / thetaMax;
+        return true;
     }
 
     float thetaMax;
@@ -142,9 +156,9 @@ class Quadric : public Shape {
             if (!(t >= ray.mint && t <= ray.maxt)) continue;
             const Point p = ray(float(t));
             if (!self().locate(p, u, v)) continue;
-            if (!checkHitBias(ray, p)) continue;
-            if (!attributes.twoSided &&
-                !isFrontFacing(ray.d, flipNormal(Normal(self().outward(p, u, v)))))
+            if (!this->checkHitBias(ray, p)) continue;
+            if (!this->attributes.twoSided &&
+                !this->isFrontFacing(ray.d, this->flipNormal(Normal(self().outward(p, u, v)))))
                 continue;
             tHit = float(t);
             pHit = p;
@@ -165,7 +179,7 @@ class Quadric : public Shape {
             dndu = dndv = Vector(0.0f);
             return;
         }
-        computeNormalDerivatives(g.dPdu, g.dPdv, g.d2Pduu, g.d2Pduv, g.d2Pdvv, n, dndu, dndv);
+        this->computeNormalDerivatives(g.dPdu, g.dPdv, g.d2Pduu, g.d2Pduv, g.d2Pdvv, n, dndu, dndv);
     }
 
     float profileAt(float v) const {
@@ -175,24 +189,6 @@ class Quadric : public Shape {
         const double width = cumulative[k + 1] - cumulative[k];
         const double f = width > 0.0 ? (target - cumulative[k]) / width : 0.5;
         return clamp(float((double(k) + f) / Steps), 0.0f, 1.0f);
-    }
-
-    // Constant and per-piece values are one value; linear and vertex values are the four
-    // corners (u, v) = (0, 0), (1, 0), (0, 1), (1, 1).
-    template <class T>
-    Interpolator<T>* make(const Parameter& p, int stride, int offset, bool packed = false) const {
-        if (p.type().basetype() != baseTypeOf<T>() || !p.getFloats()) return nullptr;
-        if (!packed && p.type().arraylen() > 1) return nullptr;
-        switch (p.type().interpolation()) {
-            case InterpConstant:
-            case InterpPerPiece:
-                return constantFrom<T>(p, offset);
-            default: {
-                const std::vector<T> c = readValues<T>(p, 4, stride, offset);
-                if (c.size() < 4) return nullptr;
-                return new BilinearInterpolator<T>(c.data());
-            }
-        }
     }
 
     std::vector<double> cumulative;

@@ -202,6 +202,61 @@ Interpolator<T>* constantFrom(const Parameter& p, int offset = 0) {
     return new ConstantInterpolator<T>(readValue<T>(p.getFloats() + offset));
 }
 
+// Whether a parameter can be a primitive variable of type T: the base type matches, it has
+// values, and it holds one element per value unless `packed` (as "st" is).
+template <class T>
+bool fitsVariable(const Parameter& p, bool packed) {
+    return p.type().basetype() == baseTypeOf<T>() && p.getFloats() &&
+           (packed || p.type().arraylen() <= 1);
+}
+
+// Constant and per-piece values: one value for a shape that is all one piece.
+inline bool oneValue(const Parameter& p) {
+    return p.type().interpolation() == InterpConstant || p.type().interpolation() == InterpPerPiece;
+}
+
+// A shape that makes the interpolators of its primitive variables ("N", "C", "opacity", "s",
+// "t", and "st", which gives s and t together) in one way for every type:
+// Derived::variable<T>(p, stride, offset, packed) reads the values `stride` floats apart from
+// `offset` and answers null when the parameter does not fit the shape.
+template <class Derived>
+class VariableShape : public Shape {
+  public:
+    Interpolator<float>* createFloatInterpolator(Parameter& p) override {
+        return self().template variable<float>(p, 1, 0, false);
+    }
+    Interpolator<Color>* createColorInterpolator(Parameter& p) override {
+        return self().template variable<Color>(p, 3, 0, false);
+    }
+    Interpolator<Normal>* createNormalInterpolator(Parameter& p) override {
+        return self().template variable<Normal>(p, 3, 0, false);
+    }
+
+    void readSt(const ParameterSet& params) {
+        Parameter* st = params.find("st", TypeFloat);
+        if (!st || !st->getFloats()) return;
+        setS(self().template variable<float>(*st, 2, 0, true));
+        setT(self().template variable<float>(*st, 2, 1, true));
+    }
+
+  protected:
+    using Shape::Shape;
+
+  private:
+    const Derived& self() const { return static_cast<const Derived&>(*this); }
+};
+
+// The angle of (x, y) about the z axis, in [0, 2 pi].
+inline float angleAboutZ(float x, float y) {
+    float phi = std::atan2(y, x);
+    if (phi < 0.0f) phi += TwoPi;
+    return phi;
+}
+
+// The latitude of the offset (x, y, z) from a sphere's centre. atan2 keeps its precision near
+// the poles, where asin(z / r) loses it.
+inline float latitude(float x, float y, float z) { return std::atan2(z, std::sqrt(x * x + y * y)); }
+
 // Bounds of the part of an annulus of radii rmin..rmax swept from angle 0 to thetaMax, at
 // heights zmin..zmax. Along a fixed angle the coordinates are linear in the radius, and along
 // a circle they peak at the ends of the sweep or on the axes.

@@ -51,14 +51,8 @@ class Sphere : public Quadric<Sphere> {
     }
 
     bool locate(const Point& p, float& u, float& v) const {
-        if (p.z < zmin || p.z > zmax) return false;
-        float phi = std::atan2(p.y, p.x);
-        if (phi < 0.0f) phi += TwoPi;
-        if (phi > thetaMax) return false;
-        u = phi / thetaMax;
-        // atan2 keeps its precision near the poles, where asin(z / r) loses it.
-        const float lat = std::atan2(p.z, std::sqrt(p.x * p.x + p.y * p.y));
-        v = clamp((lat - latMin) / (latMax - latMin), 0.0f, 1.0f);
+        if (p.z < zmin || p.z > zmax || !sweep(angleAboutZ(p.x, p.y), u)) return false;
+        v = clamp((latitude(p.x, p.y, p.z) - latMin) / (latMax - latMin), 0.0f, 1.0f);
         return true;
     }
 
@@ -96,15 +90,8 @@ extern "C" Shape* createShape(RendererAPI& renderer, const Transform& objectToWo
     const float zmin = params.findFloat("zmin", -radius);
     const float zmax = params.findFloat("zmax", radius);
     float thetaMax;
-    if (!(radius > 0.0f) || !std::isfinite(radius)) {
-        refuse(renderer, "sphere: radius is %g; it must not be 0. Ignoring ...", double(radius));
-        return nullptr;
-    }
-    if (!(zmin < zmax)) {
-        refuse(renderer, "sphere: zmin (%g) is not below zmax (%g). Ignoring ...", double(zmin),
-               double(zmax));
-        return nullptr;
-    }
+    if (!radiusUsable(renderer, "sphere", "radius", radius)) return nullptr;
+    if (!cutUsable(renderer, "sphere", zmin, zmax)) return nullptr;
     const float lo = clamp(zmin, -radius, radius), hi = clamp(zmax, -radius, radius);
     if (!(lo < hi)) {
         refuse(renderer, "sphere: zmin (%g) and zmax (%g) leave nothing of radius %g. Ignoring ...",

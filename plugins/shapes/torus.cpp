@@ -149,16 +149,13 @@ class Torus : public Quadric<Torus> {
     }
 
     bool locate(const Point& p, float& u, float& v) const {
-        float theta = std::atan2(p.y, p.x);
-        if (theta < 0.0f) theta += TwoPi;
-        if (theta > thetaMax) return false;
+        if (!sweep(angleAboutZ(p.x, p.y), u)) return false;
         const float rho = std::sqrt(p.x * p.x + p.y * p.y);
         // The angle of the small circle, in the turn that starts at phimin.
         float phi = std::fmod(std::atan2(p.z, rho - major) - phiMin, TwoPi);
         if (phi < 0.0f) phi += TwoPi;
         phi += phiMin;
         if (phi > phiMax) return false;
-        u = theta / thetaMax;
         v = clamp((phi - phiMin) / (phiMax - phiMin), 0.0f, 1.0f);
         return true;
     }
@@ -211,10 +208,7 @@ extern "C" Shape* createShape(RendererAPI& renderer, const Transform& objectToWo
                double(major));
         return nullptr;
     }
-    if (!(minor > 0.0f) || !std::isfinite(minor)) {
-        refuse(renderer, "torus: minorRadius is %g; it must not be 0. Ignoring ...", double(minor));
-        return nullptr;
-    }
+    if (!radiusUsable(renderer, "torus", "minorRadius", minor)) return nullptr;
     if (!(phiMin < phiMax) || !std::isfinite(phiMin) || !std::isfinite(phiMax)) {
         refuse(renderer, "torus: phimin (%g) is not below phimax (%g). Ignoring ...",
                double(phiMin), double(phiMax));
