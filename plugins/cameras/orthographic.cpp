@@ -15,8 +15,7 @@
 //
 // Example:
 //   Projection "orthographic"
-#include "core/math/sampling.h"
-#include "core/render/camera.h"
+#include "plugins/cameras/thin_lens.h"
 
 namespace {
 
@@ -26,26 +25,19 @@ Transform orthographic(float n, float f) {
     return Scale(1.0f, 1.0f, 1.0f / (f - n)) * Translate(0.0f, 0.0f, -n);
 }
 
-class OrthographicCamera : public ProjectiveCamera {
+class OrthographicCamera : public cameras::ThinLensCamera {
   public:
     OrthographicCamera(const MotionTransform& transform, Film* film, ParameterSet& parameters)
-        : ProjectiveCamera(transform, orthographic(hitherFrom(parameters), yonFrom(parameters)),
-                           film, parameters) {}
+        : ThinLensCamera(transform, orthographic(hitherFrom(parameters), yonFrom(parameters)), film,
+                         parameters) {}
 
     float generateRay(const Sample& sample, Ray& ray) const override {
         const Point p = rasterToCamera * Point(sample.imageX, sample.imageY, 0.0f);
-        Point o(p.x, p.y, 0.0f);
-        Vector d(0.0f, 0.0f, 1.0f);
-        if (lensRadius > 0.0f) {
-            float lu, lv;
-            ConcentricSampleDisk(sample.lensU, sample.lensV, &lu, &lv);
-            const Point focus(o.x, o.y, focalDistance);
-            o = Point(o.x + lu * lensRadius, o.y + lv * lensRadius, 0.0f);
-            d = Vector(focus.x - o.x, focus.y - o.y, focus.z - o.z).hat();
-        }
-        ray = Ray(o, d, hither / d.z, yon / d.z, shutterTime(sample.time));
-        toWorld(ray);
-        return 1.0f;
+        // Parallel rays: each is in focus straight ahead of where it starts.
+        auto focusOf = [this](const Point& o, const Vector&) {
+            return Point(o.x, o.y, focalDistance);
+        };
+        return finish(sample, Point(p.x, p.y, 0.0f), Vector(0.0f, 0.0f, 1.0f), focusOf, ray);
     }
 };
 

@@ -21,8 +21,7 @@
 #include <cmath>
 
 #include "core/math/constants.h"
-#include "core/math/sampling.h"
-#include "core/render/camera.h"
+#include "plugins/cameras/thin_lens.h"
 
 namespace {
 
@@ -38,31 +37,22 @@ Transform perspective(float fov, float n, float f) {
                             0.0f, 1.0f, 0.0f));
 }
 
-class PerspectiveCamera : public ProjectiveCamera {
+class PerspectiveCamera : public cameras::ThinLensCamera {
   public:
     PerspectiveCamera(const MotionTransform& transform, Film* film, ParameterSet& parameters)
-        : ProjectiveCamera(transform,
-                           perspective(parameters.findFloat("fov", 90.0f), hitherFrom(parameters),
-                                       yonFrom(parameters)),
-                           film, parameters) {}
+        : ThinLensCamera(transform,
+                         perspective(parameters.findFloat("fov", 90.0f), hitherFrom(parameters),
+                                     yonFrom(parameters)),
+                         film, parameters) {}
 
     float generateRay(const Sample& sample, Ray& ray) const override {
         // The raster point lies on the near plane; the pinhole sits at the origin.
         const Point p = rasterToCamera * Point(sample.imageX, sample.imageY, 0.0f);
-        Vector d = Vector(p.x, p.y, p.z).hat();
-        Point o(0.0f, 0.0f, 0.0f);
-        if (lensRadius > 0.0f) {
-            float lu, lv;
-            ConcentricSampleDisk(sample.lensU, sample.lensV, &lu, &lv);
+        auto focusOf = [this](const Point&, const Vector& d) {
             const float t = focalDistance / d.z;
-            const Point focus(d.x * t, d.y * t, d.z * t);
-            o = Point(lu * lensRadius, lv * lensRadius, 0.0f);
-            d = Vector(focus.x - o.x, focus.y - o.y, focus.z - o.z).hat();
-        }
-        // Clipping is by depth, so the parameter range follows the direction's z.
-        ray = Ray(o, d, hither / d.z, yon / d.z, shutterTime(sample.time));
-        toWorld(ray);
-        return 1.0f;
+            return Point(d.x * t, d.y * t, d.z * t);
+        };
+        return finish(sample, Point(0.0f, 0.0f, 0.0f), Vector(p.x, p.y, p.z).hat(), focusOf, ray);
     }
 };
 

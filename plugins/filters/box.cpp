@@ -9,23 +9,18 @@
 //   PixelFilter "box" 1 1
 #include <cmath>
 
-#include "core/render/filter.h"
+#include "plugins/filters/separable.h"
 
 namespace {
 
-using namespace ovo;
-
-class BoxFilter : public Filter {
-  public:
-    BoxFilter(float xw, float yw) : Filter(xw, yw) {}
-
-    float evaluate(float x, float y) const override {
-        return std::fabs(x) <= xwidth && std::fabs(y) <= ywidth ? 1.0f : 0.0f;
+struct Box {
+    float operator()(float d, float width, float) const {
+        return std::fabs(d) <= width ? 1.0f : 0.0f;
     }
 };
 
 }  // namespace
 
 extern "C" ovo::Filter* createFilter(float xwidth, float ywidth, ovo::ParameterSet&) {
-    return new BoxFilter(xwidth, ywidth);
+    return new ovo::filters::SeparableFilter<Box>(xwidth, ywidth);
 }

@@ -11,11 +11,9 @@
 //   PixelFilter "catmull-rom" 4 4
 #include <cmath>
 
-#include "core/render/filter.h"
+#include "plugins/filters/separable.h"
 
 namespace {
-
-using namespace ovo;
 
 // The Catmull-Rom cubic on [0, 2]: 1 at 0, 0 at 1 and from 2 on.
 float cubic(float t) {
@@ -25,17 +23,13 @@ float cubic(float t) {
     return 0.0f;
 }
 
-class CatmullRomFilter : public Filter {
-  public:
-    CatmullRomFilter(float xw, float yw) : Filter(xw, yw) {}
-
-    float evaluate(float x, float y) const override {
-        return cubic(2.0f * x * invXwidth) * cubic(2.0f * y * invYwidth);
-    }
+// The cubic's two units over the half-width.
+struct CatmullRom {
+    float operator()(float d, float, float invWidth) const { return cubic(2.0f * d * invWidth); }
 };
 
 }  // namespace
 
 extern "C" ovo::Filter* createFilter(float xwidth, float ywidth, ovo::ParameterSet&) {
-    return new CatmullRomFilter(xwidth, ywidth);
+    return new ovo::filters::SeparableFilter<CatmullRom>(xwidth, ywidth);
 }

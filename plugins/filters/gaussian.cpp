@@ -14,24 +14,19 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/render/filter.h"
+#include "plugins/filters/separable.h"
 
 namespace {
 
-using namespace ovo;
-
-class GaussianFilter : public Filter {
+class Bell {
   public:
-    GaussianFilter(float xw, float yw, float alpha)
-        : Filter(xw, yw), alpha(alpha), edge(std::exp(-alpha)) {}
-
-    float evaluate(float x, float y) const override {
-        return bell(x * invXwidth) * bell(y * invYwidth);
+    explicit Bell(float alpha) : alpha(alpha), edge(std::exp(-alpha)) {}
+    float operator()(float d, float, float invWidth) const {
+        const float r = d * invWidth;
+        return std::max(0.0f, std::exp(-alpha * r * r) - edge);
     }
 
   private:
-    float bell(float d) const { return std::max(0.0f, std::exp(-alpha * d * d) - edge); }
-
     float alpha;
     float edge;
 };
@@ -41,5 +36,5 @@ class GaussianFilter : public Filter {
 extern "C" ovo::Filter* createFilter(float xwidth, float ywidth, ovo::ParameterSet& parameters) {
     float alpha = parameters.findFloat("alpha", 2.0f);
     if (!(alpha > 0.0f)) alpha = 2.0f;
-    return new GaussianFilter(xwidth, ywidth, alpha);
+    return new ovo::filters::SeparableFilter<Bell>(xwidth, ywidth, Bell(alpha));
 }

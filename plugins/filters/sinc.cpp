@@ -13,11 +13,11 @@
 #include <cmath>
 
 #include "core/math/constants.h"
-#include "core/render/filter.h"
+#include "plugins/filters/separable.h"
 
 namespace {
 
-using namespace ovo;
+using ovo::Pi;
 
 inline float sinc(float x) {
     x = std::fabs(x);
@@ -25,25 +25,22 @@ inline float sinc(float x) {
     return std::sin(Pi * x) / (Pi * x);
 }
 
-class SincFilter : public Filter {
+// The sinc windowed by a wider one, tau wide (the half-width when tau is 0).
+class WindowedSinc {
   public:
-    SincFilter(float xw, float yw, float tau) : Filter(xw, yw), tau(tau) {}
-
-    float evaluate(float x, float y) const override {
-        return windowed(x, xwidth) * windowed(y, ywidth);
-    }
-
-  private:
-    float windowed(float d, float width) const {
+    explicit WindowedSinc(float tau) : tau(tau) {}
+    float operator()(float d, float width, float) const {
         if (std::fabs(d) >= width) return 0.0f;
         return sinc(d) * sinc(d / (tau > 0.0f ? tau : width));
     }
 
+  private:
     float tau;
 };
 
 }  // namespace
 
 extern "C" ovo::Filter* createFilter(float xwidth, float ywidth, ovo::ParameterSet& parameters) {
-    return new SincFilter(xwidth, ywidth, parameters.findFloat("tau", 0.0f));
+    return new ovo::filters::SeparableFilter<WindowedSinc>(
+        xwidth, ywidth, WindowedSinc(parameters.findFloat("tau", 0.0f)));
 }

@@ -9,24 +9,18 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/render/filter.h"
+#include "plugins/filters/separable.h"
 
 namespace {
 
-using namespace ovo;
-
-class TriangleFilter : public Filter {
-  public:
-    TriangleFilter(float xw, float yw) : Filter(xw, yw) {}
-
-    float evaluate(float x, float y) const override {
-        return std::max(0.0f, 1.0f - std::fabs(x) * invXwidth) *
-               std::max(0.0f, 1.0f - std::fabs(y) * invYwidth);
+struct Tent {
+    float operator()(float d, float, float invWidth) const {
+        return std::max(0.0f, 1.0f - std::fabs(d) * invWidth);
     }
 };
 
 }  // namespace
 
 extern "C" ovo::Filter* createFilter(float xwidth, float ywidth, ovo::ParameterSet&) {
-    return new TriangleFilter(xwidth, ywidth);
+    return new ovo::filters::SeparableFilter<Tent>(xwidth, ywidth);
 }
