@@ -1,6 +1,8 @@
-// horizontal: buckets row by row from the top left, each row left to right. The default order.
+// horizontal: buckets row by row from the top left, each row left to right; the default order.
 //
-// Parameters: none (the bucket size comes from "limits:bucketsize", default 32 32).
+// The bucket size comes from the option "limits:bucketsize" (default 32 32).
+//
+// Parameters: none
 //
 // Example:
 //   Option "render" "string bucketorder" ["horizontal"]

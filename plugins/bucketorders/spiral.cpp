@@ -1,10 +1,10 @@
-// spiral: buckets from the centre of the image outwards, ring by ring, so the middle of the
-// picture shows up first.
+// spiral: buckets from the centre of the image outwards, so the middle shows up first.
 //
-// The walk starts at the centre bucket and turns clockwise (right, down, left, up) with runs
-// of growing length; buckets the square spiral passes outside the image are skipped.
+// The walk starts at the centre bucket and turns clockwise (right, down, left, up) with runs of
+// growing length, ring by ring; buckets the square spiral passes outside the image are skipped. The
+// bucket size comes from the option "limits:bucketsize" (default 32 32).
 //
-// Parameters: none (the bucket size comes from "limits:bucketsize", default 32 32).
+// Parameters: none
 //
 // Example:
 //   Option "render" "string bucketorder" ["spiral"]

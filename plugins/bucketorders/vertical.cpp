@@ -1,6 +1,8 @@
 // vertical: buckets column by column from the top left, each column top to bottom.
 //
-// Parameters: none (the bucket size comes from "limits:bucketsize", default 32 32).
+// The bucket size comes from the option "limits:bucketsize" (default 32 32).
+//
+// Parameters: none
 //
 // Example:
 //   Option "render" "string bucketorder" ["vertical"]

@@ -1,20 +1,27 @@
 // orthographic: parallel projection along +z.
 //
-// Camera x and y map straight onto the screen window, so the window's size is the size of the
-// view in scene units. Rays start on the plane z = 0 of camera space and run along +z; with a
-// focal length and an f-stop they leave a lens of radius focallength / (2 * fstop) around that
-// point and meet on the plane "focaldistance" away. Screen depth runs linearly from 0 at
-// "near" to 1 at "far".
+// Camera x and y map straight onto the screen window, so the window's size is the size of the view
+// in scene units. Rays start on the plane z = 0 of camera space and run along +z; with a focal
+// length and an f-stop they leave a lens of radius focallength / (2 * fstop) around that point and
+// meet on the plane "focaldistance" away. Screen depth runs linearly from 0 at "near" to 1 at
+// "far". In a RIB file Clipping sets near and far, ScreenWindow the screen, Format the pixel
+// aspect, Shutter the shutter, and DepthOfField the f-stop, focal length and focal distance.
 //
 // Parameters:
-//   float near, far        clipping planes along the view axis (0.1, 1e6)
-//   float screen[4]        screen window xmin xmax ymin ymax (from the frame aspect ratio)
-//   float pixelaspect      used only without "screen" (1)
-//   float shutter[2]       open and close times (0 0)
-//   float focallength      (0), float fstop (1e30), float focaldistance (1e30): depth of field
+//   type      name           default    meaning
+//   float     near           0.1        near clipping plane along the view axis; at least 0.001
+//   float     far            1e6        far clipping plane along the view axis; at most 1e30
+//   float[4]  screen         -a a -1 1  screen window xmin xmax ymin ymax; a is the x resolution
+//                                       over the y resolution times pixelaspect
+//   float     pixelaspect    1          used only without "screen"
+//   float[2]  shutter        0 0        open and close times
+//   float     focallength    0          lens focal length, in scene units (0: a pinhole)
+//   float     fstop          1e30       f-stop of the lens (1e30: a pinhole)
+//   float     focaldistance  1e30       distance of the sharp plane along the view axis
 //
 // Example:
 //   Projection "orthographic"
+//   ScreenWindow -2 2 -1.5 1.5
 #include "plugins/cameras/thin_lens.h"
 
 namespace {

@@ -1,23 +1,29 @@
 // perspective: the pinhole camera, with a thin lens for depth of field.
 //
 // Camera space has x to the right, y up and looks along +z. The field of view spans the screen
-// window's -1..1 range, which for a wide image is its vertical extent. With a focal length and
-// an f-stop, rays leave a lens of radius focallength / (2 * fstop) and meet again on the plane
-// "focaldistance" away, so only that plane is sharp. A camera transform with several time
-// samples moves the camera over the shutter. Screen depth is 0 at "near" and 1 at "far".
+// window's -1..1 range, which for a wide image is its vertical extent. With a focal length and an
+// f-stop, rays leave a lens of radius focallength / (2 * fstop) and meet again on the plane
+// "focaldistance" away, so only that plane is sharp. A camera transform with several time samples
+// moves the camera over the shutter. Screen depth is 0 at "near" and 1 at "far". In a RIB file
+// Clipping sets near and far, ScreenWindow the screen, Format the pixel aspect, Shutter the
+// shutter, and DepthOfField the f-stop, focal length and focal distance.
 //
 // Parameters:
-//   float fov              field of view in degrees (90); outside (0, 180) it is 90
-//   float near, far        clipping planes, distances along the view axis (0.1, 1e6)
-//   float screen[4]        screen window xmin xmax ymin ymax (from the frame aspect ratio)
-//   float pixelaspect      used only without "screen" (1)
-//   float shutter[2]       open and close times (0 0)
-//   float focallength      lens focal length, in scene units (0: a pinhole)
-//   float fstop            (1e30: a pinhole)
-//   float focaldistance    distance of the sharp plane along the view axis (1e30)
+//   type      name           default    meaning
+//   float     fov            90         field of view in degrees; outside (0, 180) it is 90
+//   float     near           0.1        near clipping plane along the view axis; at least 0.001
+//   float     far            1e6        far clipping plane along the view axis; at most 1e30
+//   float[4]  screen         -a a -1 1  screen window xmin xmax ymin ymax; a is the x resolution
+//                                       over the y resolution times pixelaspect
+//   float     pixelaspect    1          used only without "screen"
+//   float[2]  shutter        0 0        open and close times
+//   float     focallength    0          lens focal length, in scene units (0: a pinhole)
+//   float     fstop          1e30       f-stop of the lens (1e30: a pinhole)
+//   float     focaldistance  1e30       distance of the sharp plane along the view axis
 //
 // Example:
 //   Projection "perspective" "fov" [40]
+//   DepthOfField 2.8 0.05 6
 #include <cmath>
 
 #include "core/math/constants.h"

@@ -1,9 +1,10 @@
 // box: every sample within the filter's reach counts the same.
 //
 // Weight 1 where |x| and |y| are within the half-widths, 0 beyond. With "filterwidth" 1 1 each
-// sample lands in its own pixel only: no blur, and the most aliasing.
+// sample lands in its own pixel only: no blur, and the most aliasing. The widths come from
+// "filterwidth".
 //
-// Parameters: none (the widths come from "filterwidth").
+// Parameters: none
 //
 // Example:
 //   PixelFilter "box" 1 1

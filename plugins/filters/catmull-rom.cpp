@@ -1,11 +1,11 @@
 // catmull-rom: the Catmull-Rom cubic, a sharpening filter.
 //
-// The cubic's support of two units is stretched over the half-width, so "filterwidth" 4 4
-// gives the classic kernel in pixel units. Its negative lobes sharpen edges; the film only
-// accumulates positive weights, so the lobes show as a narrower, crisper footprint rather
-// than as ringing.
+// The cubic's support of two units is stretched over the half-width, so "filterwidth" 4 4 gives the
+// classic kernel in pixel units. Its negative lobes sharpen edges; the film only accumulates
+// positive weights, so the lobes show as a narrower, crisper footprint rather than as ringing. The
+// widths come from "filterwidth"; 4 4 is usual.
 //
-// Parameters: none (the widths come from "filterwidth"; 4 4 is usual).
+// Parameters: none
 //
 // Example:
 //   PixelFilter "catmull-rom" 4 4

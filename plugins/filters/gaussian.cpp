@@ -1,13 +1,12 @@
-// gaussian: the default reconstruction filter, a Gaussian bell that falls to zero at the edge
-// of its support.
+// gaussian: the default reconstruction filter, a Gaussian bell that falls to zero at its edge.
 //
 // The bell is scaled to the filter width, so a wider filter is a softer one: at offset x
-// (half-width w) the weight is exp(-alpha (x/w)^2) - exp(-alpha), zero from the edge on, and
-// the two axes multiply.
+// (half-width w) the weight is exp(-alpha (x/w)^2) - exp(-alpha), zero from the edge on, and the
+// two axes multiply. The widths come from "filterwidth", default 2 2.
 //
 // Parameters:
-//   float alpha    falloff (2); larger values give a narrower bell. Non-positive values mean 2.
-//   (the widths come from "filterwidth", default 2 2)
+//   type   name   default  meaning
+//   float  alpha  2        falloff; larger values give a narrower bell. Non-positive values mean 2.
 //
 // Example:
 //   PixelFilter "gaussian" 2 2

@@ -1,12 +1,13 @@
 // sinc: the windowed sinc, the sharpest of the filters.
 //
-// sin(pi x)/(pi x) in pixel units, windowed by a second, wider sinc, sin(pi x/tau)/(pi x/tau),
-// and cut off at the half-width, so it is zero beyond its support. The axes multiply. As with
-// "catmull-rom", only the positive lobes reach the film.
+// sin(pi x)/(pi x) in pixel units, windowed by a second, wider sinc, sin(pi x/tau)/(pi x/tau), and
+// cut off at the half-width, so it is zero beyond its support. The axes multiply. As with
+// "catmull-rom", only the positive lobes reach the film. The widths come from "filterwidth"; 4 4 or
+// more is usual.
 //
 // Parameters:
-//   float tau      width of the window in pixels (0: the half-width)
-//   (the widths come from "filterwidth"; 4 4 or more is usual)
+//   type   name   default  meaning
+//   float  tau    0        width of the window in pixels (0: the half-width)
 //
 // Example:
 //   PixelFilter "sinc" 4 4

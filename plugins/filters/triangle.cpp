@@ -1,8 +1,9 @@
 // triangle: a tent that falls linearly from 1 at the pixel centre to 0 at the half-width.
 //
-// The weight is (1 - |x|/xwidth)(1 - |y|/ywidth), zero beyond the support.
+// The weight is (1 - |x|/xwidth)(1 - |y|/ywidth), zero beyond the support. The widths come from
+// "filterwidth".
 //
-// Parameters: none (the widths come from "filterwidth").
+// Parameters: none
 //
 // Example:
 //   PixelFilter "triangle" 2 2

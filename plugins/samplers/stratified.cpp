@@ -1,16 +1,18 @@
 // stratified: jittered stratified sampling, the default sampler.
 //
-// Every pixel is cut into "spatialquality" x by y strata and gets one sample in each, placed
-// at random within its stratum. Each pixel's samples also get stratified lens positions (for
-// depth of field) and times spread evenly over the shutter, shuffled against the image
-// positions so that time, lens and position do not correlate. Pixels are visited row by row.
+// Every pixel is cut into "spatialquality" x by y strata and gets one sample in each, placed at
+// random within its stratum. Each pixel's samples also get stratified lens positions (for depth of
+// field) and times spread evenly over the shutter, shuffled against the image positions so that
+// time, lens and position do not correlate. Pixels are visited row by row. The samples per pixel
+// come from "spatialquality" (PixelSamples in a RIB file), default 2 2, at most 256 per axis.
 //
 // Parameters:
-//   int jitter     1 places samples at random within their strata; 0 at the stratum centres,
-//                  with lens and time at their stratum centres too, unshuffled (1)
-//   (the samples per pixel come from "spatialquality", default 2 2; at most 256 per axis)
+//   type   name    default  meaning
+//   int    jitter  1        1 places samples at random within their strata; 0 at the stratum
+//                           centres, with lens and time at their stratum centres too, unshuffled
 //
 // Example:
+//   Option "render" "string sampler" ["stratified"]
 //   PixelSamples 4 4
 #include <vector>
 

@@ -1,19 +1,27 @@
-// cone: a cone about the z axis with its base circle at z = 0 and its apex at z = height,
-// cut at two heights and swept about z.
+// cone: a cone about the z axis, its base circle at z = 0 and its apex at z = height.
 //
-// Parameters (float):
-//   "height"    1        may be negative: the cone then points down
-//   "radius"    1        of the base circle; a negative radius counts as its magnitude
-//   "zmin"      0        cut nearer the base, clamped to the cone between base and apex
-//   "zmax"      height   cut nearer the apex, clamped likewise (below zmin when the cone
-//                        points down)
-//   "thetamax"  360      sweep in degrees
-// Surface parameters: u = phi / thetamax; v = (z - zmin) / (zmax - zmin), from the base side
-// towards the apex.
-// Primitive variables "N", "C", "opacity", "s", "t", "st": constant, or four corner values
-// (linear or vertex class).
+// It is cut at two heights and swept about z. RIB: Cone height radius thetamax, the whole cone
+// (zmin 0, zmax height). Surface parameters: u = phi / thetamax; v = (z - zmin) / (zmax - zmin),
+// from the base side towards the apex. The primitive variables are constant, or four corner values
+// (linear or vertex class); a RIB file's "Cs" and "Os" arrive as "C" and "opacity".
 //
-// RIB:  Cone 2 0.5 360
+// Parameters:
+//   type      name      default  meaning
+//   float     height    1        not 0; may be negative: the cone then points down
+//   float     radius    1        of the base circle; a negative radius counts as its magnitude
+//   float     zmin      0        cut nearer the base, clamped to the cone between base and apex
+//   float     zmax      height   cut nearer the apex, clamped likewise (below zmin when the cone
+//                                points down)
+//   float     thetamax  360      sweep in degrees, above 0; at most one turn is kept
+//   normal    N         Ng       shading normal
+//   color     C         Color    surface colour; the default is the current Color
+//   color     opacity   Opacity  surface opacity; the default is the current Opacity
+//   float     s         u        texture coordinate
+//   float     t         v        texture coordinate
+//   float[2]  st        u v      s and t together
+//
+// Example:
+//   Cone 2 0.5 360
 #include <cmath>
 
 #include "plugins/shapes/quadric.h"

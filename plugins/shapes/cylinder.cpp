@@ -1,15 +1,24 @@
 // cylinder: an open cylinder about the z axis, between two heights, swept about z.
 //
-// Parameters (float):
-//   "radius"    1      a negative radius counts as its magnitude
-//   "zmin"      -1
-//   "zmax"      1
-//   "thetamax"  360    sweep in degrees
-// Surface parameters: u = phi / thetamax; v = (z - zmin) / (zmax - zmin).
-// Primitive variables "N", "C", "opacity", "s", "t", "st": constant, or four corner values
-// (linear or vertex class).
+// RIB: Cylinder radius zmin zmax thetamax. Surface parameters: u = phi / thetamax; v = (z - zmin) /
+// (zmax - zmin). The primitive variables are constant, or four corner values (linear or vertex
+// class); a RIB file's "Cs" and "Os" arrive as "C" and "opacity".
 //
-// RIB:  Cylinder 0.5 0 2 360
+// Parameters:
+//   type      name      default  meaning
+//   float     radius    1        a negative radius counts as its magnitude
+//   float     zmin      -1       lower end
+//   float     zmax      1        upper end, above zmin
+//   float     thetamax  360      sweep in degrees, above 0; at most one turn is kept
+//   normal    N         Ng       shading normal
+//   color     C         Color    surface colour; the default is the current Color
+//   color     opacity   Opacity  surface opacity; the default is the current Opacity
+//   float     s         u        texture coordinate
+//   float     t         v        texture coordinate
+//   float[2]  st        u v      s and t together
+//
+// Example:
+//   Cylinder 0.5 0 2 360
 #include <cmath>
 
 #include "plugins/shapes/quadric.h"

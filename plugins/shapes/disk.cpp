@@ -1,15 +1,25 @@
 // disk: a flat disk (or annulus) at a height on the z axis, facing +z, swept about z.
 //
-// Parameters (float):
-//   "height"       0
-//   "innerRadius"  0      the hole in the middle
-//   "outerRadius"  1      must be larger than innerRadius
-//   "thetamax"     360    sweep in degrees
-// Surface parameters: u = phi / thetamax; v runs from the outer edge (0) to the inner one (1).
-// Primitive variables "N", "C", "opacity", "s", "t", "st": constant, or four corner values
-// (linear or vertex class).
+// RIB: Disk height radius thetamax, a disk without a hole (innerRadius 0). Surface parameters:
+// u = phi / thetamax; v runs from the outer edge (0) to the inner one (1). The primitive variables
+// are constant, or four corner values (linear or vertex class); a RIB file's "Cs" and "Os" arrive
+// as "C" and "opacity".
 //
-// RIB:  Disk 0.5 2 360
+// Parameters:
+//   type      name         default  meaning
+//   float     height       0        where the disk crosses the z axis
+//   float     innerRadius  0        the hole in the middle, at least 0
+//   float     outerRadius  1        must be larger than innerRadius
+//   float     thetamax     360      sweep in degrees, above 0; at most one turn is kept
+//   normal    N            Ng       shading normal
+//   color     C            Color    surface colour; the default is the current Color
+//   color     opacity      Opacity  surface opacity; the default is the current Opacity
+//   float     s            u        texture coordinate
+//   float     t            v        texture coordinate
+//   float[2]  st           u v      s and t together
+//
+// Example:
+//   Disk 0.5 2 360
 #include <cmath>
 
 #include "plugins/shapes/quadric.h"

@@ -1,18 +1,27 @@
-// hyperboloid: the surface swept by the line segment from "bottom" to "top" turning about
-// the z axis. Depending on the segment it is a hyperboloid of one sheet, a cone, a cylinder
-// or (a segment at one height) a flat annulus facing +z.
+// hyperboloid: the surface swept by the segment from bottom to top turning about the z axis.
+//
+// Depending on the segment it is a hyperboloid of one sheet, a cone, a cylinder or (a segment at
+// one height) a flat annulus facing +z. The defaults make a hyperboloid of waist radius 1 at z = 0
+// and radius sqrt(2) at z = ±1. RIB: Hyperboloid x1 y1 z1 x2 y2 z2 thetamax, from bottom to top; a
+// segment that sweeps a cylinder, a disk or a cone makes that shape instead. Surface parameters:
+// u = phi / thetamax (phi measured from the segment's own angle); v runs along the segment from
+// bottom (0) to top (1). The primitive variables are constant, or four corner values (linear or
+// vertex class); a RIB file's "Cs" and "Os" arrive as "C" and "opacity".
 //
 // Parameters:
-//   point "bottom"    (1 -1 -1)   first end of the segment
-//   point "top"       (1 1 1)     second end
-//   float "thetamax"  360         sweep in degrees
-// The defaults make a hyperboloid of waist radius 1 at z = 0 and radius sqrt(2) at z = ±1.
-// Surface parameters: u = phi / thetamax (phi measured from the segment's own angle);
-// v runs along the segment from bottom (0) to top (1).
-// Primitive variables "N", "C", "opacity", "s", "t", "st": constant, or four corner values
-// (linear or vertex class).
+//   type      name      default  meaning
+//   point     bottom    1 -1 -1  first end of the segment
+//   point     top       1 1 1    second end; not bottom, and not on the z axis when bottom is
+//   float     thetamax  360      sweep in degrees, above 0; at most one turn is kept
+//   normal    N         Ng       shading normal
+//   color     C         Color    surface colour; the default is the current Color
+//   color     opacity   Opacity  surface opacity; the default is the current Opacity
+//   float     s         u        texture coordinate
+//   float     t         v        texture coordinate
+//   float[2]  st        u v      s and t together
 //
-// RIB:  Hyperboloid 1 -1 -1  1 1 1  360
+// Example:
+//   Hyperboloid 1 -1 -1  1 1 1  360
 #include <cmath>
 
 #include "plugins/shapes/quadric.h"

@@ -1,16 +1,25 @@
-// paraboloid: the paraboloid z = zmax·(x² + y²)/radius² about the z axis, opening upwards,
-// cut at two heights and swept about z.
+// paraboloid: the paraboloid z = zmax·(x² + y²)/radius² about the z axis, opening upwards.
 //
-// Parameters (float):
-//   "radius"    1      radius at z = zmax; a negative radius counts as its magnitude
-//   "zmin"      0      lower cut, at least 0
-//   "zmax"      1      upper cut, above zmin
-//   "thetamax"  360    sweep in degrees
-// Surface parameters: u = phi / thetamax; v = (z - zmin) / (zmax - zmin).
-// Primitive variables "N", "C", "opacity", "s", "t", "st": constant, or four corner values
-// (linear or vertex class).
+// It is cut at two heights and swept about z. RIB: Paraboloid radius zmin zmax thetamax. Surface
+// parameters: u = phi / thetamax; v = (z - zmin) / (zmax - zmin). The primitive variables are
+// constant, or four corner values (linear or vertex class); a RIB file's "Cs" and "Os" arrive as
+// "C" and "opacity".
 //
-// RIB:  Paraboloid 1 0 2 360
+// Parameters:
+//   type      name      default  meaning
+//   float     radius    1        radius at z = zmax; a negative radius counts as its magnitude
+//   float     zmin      0        lower cut, at least 0 (a lower value counts as 0)
+//   float     zmax      1        upper cut, above zmin and above 0
+//   float     thetamax  360      sweep in degrees, above 0; at most one turn is kept
+//   normal    N         Ng       shading normal
+//   color     C         Color    surface colour; the default is the current Color
+//   color     opacity   Opacity  surface opacity; the default is the current Opacity
+//   float     s         u        texture coordinate
+//   float     t         v        texture coordinate
+//   float[2]  st        u v      s and t together
+//
+// Example:
+//   Paraboloid 1 0 2 360
 #include <cmath>
 
 #include "plugins/shapes/quadric.h"

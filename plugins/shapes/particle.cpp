@@ -1,17 +1,27 @@
-// particle: a cloud of points, each drawn as a sphere whose diameter is the point's width:
-// round from every side, lit like any other surface, and casting shadows.
+// particle: a cloud of points, each drawn as a sphere whose diameter is the point's width.
+//
+// The spheres are round from every side, lit like any other surface, and cast shadows; points whose
+// width is not above 0 are not drawn. RIB: Points. Surface parameters: those of a whole sphere
+// about the point (u = phi / 360 degrees, v from the bottom pole to the top one); face is the index
+// of the point. The primitive variables are constant, or one value per point ("vertex", "linear");
+// "perpiece" values are one value for the whole cloud. A RIB file's "Cs" and "Os" arrive as "C" and
+// "opacity".
 //
 // Parameters:
-//   vertex point "P"       the centres ("Pw", homogeneous points, is accepted in its place)
-//   vertex float "width"   the diameter of each point (default: "constantwidth")
-//   float "constantwidth"  one diameter for every point; default 1
-// Points whose width is not above 0 are not drawn.
-// Surface parameters: those of a whole sphere about the point (u = phi / 360 degrees, v from
-// the bottom pole to the top one); face is the index of the point.
-// Primitive variables "N", "C", "opacity", "s", "t", "st": constant, or one value per point
-// ("vertex", "linear"); "perpiece" values are one value for the whole cloud.
+//   type          name           default        meaning
+//   vertex point  P              required       the centres ("Pw", homogeneous points, is accepted
+//                                               in its place)
+//   vertex float  width          constantwidth  the diameter of each point, one value per point
+//   float         constantwidth  1              one diameter for every point
+//   normal        N              Ng             shading normal
+//   color         C              Color          surface colour; the default is the current Color
+//   color         opacity        Opacity        surface opacity; the default is the current Opacity
+//   float         s              u              texture coordinate
+//   float         t              v              texture coordinate
+//   float[2]      st             u v            s and t together
 //
-// RIB:  Points "P" [0 0 0  1 0 0  2 0 0] "width" [0.1 0.2 0.3]
+// Example:
+//   Points "P" [0 0 0  1 0 0  2 0 0] "width" [0.1 0.2 0.3]
 #include <algorithm>
 #include <cmath>
 #include <cstdint>

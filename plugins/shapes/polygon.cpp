@@ -1,23 +1,34 @@
 // polygon: one planar polygon, convex or concave, optionally with holes.
 //
-// Parameters:
-//   vertex point "P"      the vertices of every loop, one loop after the other ("Pw", homogeneous
-//                         points, is accepted in its place)
-//   int "nvertices"       the number of vertices (simple form; default: the length of "P" when
-//                         it declares one)
-//   int "nloops"          the number of loops (loop form): the first is the outline, the
-//                         others are holes
-//   int[nloops] "nvertices"  the vertices of each loop (loop form)
-// A polygon that is not quite planar is traced in the plane through its first vertex, across
-// its average normal. The normal turns with the outline's vertex order (counter-clockwise
-// seen from the front); holes may turn either way, and points inside a hole miss.
-// Surface parameters: u and v are the position in the polygon's plane, measured along its
-// first edge and across it and scaled to 0..1 over the polygon. Primitive variables are
-// interpolated on a triangulation: su, sv are barycentrics in triangle `face`.
-// Primitive variables "N", "C", "opacity", "s", "t", "st": constant, one value ("perpiece"),
-// or one per vertex ("vertex", "linear").
+// A polygon that is not quite planar is traced in the plane through its first vertex, across its
+// average normal. The normal turns with the outline's vertex order (counter-clockwise seen from the
+// front); holes may turn either way, and points inside a hole miss. RIB: Polygon (the simple form)
+// and GeneralPolygon (the loop form).
 //
-// RIB:  GeneralPolygon [4 4] "P" [0 0 0 4 0 0 4 4 0 0 4 0  1 1 0 1 3 0 3 3 0 3 1 0]
+// Surface parameters: u and v are the position in the polygon's plane, measured along its first
+// edge and across it and scaled to 0..1 over the polygon. Primitive variables are interpolated on a
+// triangulation: su, sv are barycentrics in triangle `face`. They are constant, one value
+// ("perpiece"), or one per vertex ("vertex", "linear"). A RIB file's "Cs" and "Os" arrive as "C"
+// and "opacity".
+//
+// Parameters:
+//   type          name       default     meaning
+//   vertex point  P          required    the vertices of every loop, one loop after the other
+//                                        ("Pw", homogeneous points, is accepted in its place)
+//   int           nvertices  P's length  the number of vertices (simple form); the default needs a
+//                                        "P" that declares its length
+//   int           nloops     none        the number of loops (loop form): the first is the outline,
+//                                        the others are holes
+//   int[nloops]   nvertices  none        the vertices of each loop (loop form)
+//   normal        N          Ng          shading normal
+//   color         C          Color       surface colour; the default is the current Color
+//   color         opacity    Opacity     surface opacity; the default is the current Opacity
+//   float         s          u           texture coordinate
+//   float         t          v           texture coordinate
+//   float[2]      st         u v         s and t together
+//
+// Example:
+//   GeneralPolygon [4 4] "P" [0 0 0 4 0 0 4 4 0 0 4 0  1 1 0 1 3 0 3 3 0 3 1 0]
 #include <algorithm>
 #include <cmath>
 #include <memory>

@@ -1,23 +1,35 @@
-// polygonMesh: a mesh of planar polygons sharing vertices, each polygon convex or concave and
-// optionally with holes. Its polygons are split into triangles, all held by this one shape and
-// traced with Embree.
+// polygonMesh: a mesh of planar polygons sharing vertices, convex or concave, holes allowed.
+//
+// Its polygons are split into triangles, all held by this one shape and traced with Embree. The
+// normal of a polygon turns with its vertex order (counter-clockwise seen from the front). RIB:
+// PointsPolygons, and PointsGeneralPolygons for polygons with holes.
+//
+// Surface parameters: u, v (and su, sv) are the barycentrics of the second and third vertex of the
+// triangle that was hit; face is that triangle's index. The primitive variables are constant, one
+// value per polygon ("perpiece"), or one per vertex ("vertex", "linear"; face-varying data arrives
+// as linear data indexed like the vertices). A RIB file's "Cs" and "Os" arrive as "C" and
+// "opacity".
 //
 // Parameters:
-//   vertex point "P"      the vertex positions ("Pw", homogeneous points, is accepted in its
-//                         place)
-//   int[npolys] "nvertices"  the vertex count of each polygon, or with "nloops" of each loop
-//   int[] "vertices"      the vertex indices of every polygon (loop), one after the other
-//   int[npolys] "nloops"  optional: the loops of each polygon, the first its outline, the
-//                         others holes
-// The normal of a polygon turns with its vertex order (counter-clockwise seen from the front).
-// Surface parameters: u, v (and su, sv) are the barycentrics of the second and third vertex
-// of the triangle that was hit; face is that triangle's index.
-// Primitive variables "N", "C", "opacity", "s", "t", "st": constant, one value per polygon
-// ("perpiece"), or one per vertex ("vertex", "linear"; face-varying data arrives as linear
-// data indexed like the vertices).
+//   type          name       default   meaning
+//   vertex point  P          required  the vertex positions ("Pw", homogeneous points, is accepted
+//                                      in its place)
+//   int[npolys]   nvertices  required  the vertex count of each polygon, or with "nloops" of each
+//                                      loop
+//   int[]         vertices   required  the vertex indices of every polygon (loop), one after the
+//                                      other
+//   int[npolys]   nloops     none      the loops of each polygon, the first its outline, the others
+//                                      holes
+//   normal        N          Ng        shading normal
+//   color         C          Color     surface colour; the default is the current Color
+//   color         opacity    Opacity   surface opacity; the default is the current Opacity
+//   float         s          u         texture coordinate
+//   float         t          v         texture coordinate
+//   float[2]      st         u v       s and t together
 //
-// RIB:  PointsPolygons [3 3] [0 1 2  0 2 3] "P" [0 0 0  1 0 0  1 1 0  0 1 0]
-//         "st" [0 0  1 0  1 1  0 1]
+// Example:
+//   PointsPolygons [3 3] [0 1 2  0 2 3] "P" [0 0 0  1 0 0  1 1 0  0 1 0]
+//     "st" [0 0  1 0  1 1  0 1]
 #include <embree3/rtcore.h>
 #include <sys/mman.h>
 

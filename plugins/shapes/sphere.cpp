@@ -1,15 +1,24 @@
 // sphere: a sphere about the origin, cut at two heights and swept about z.
 //
-// Parameters (float):
-//   "radius"    1          a negative radius counts as its magnitude
-//   "zmin"      -radius    lower cut, clamped to the sphere
-//   "zmax"      radius     upper cut, clamped to the sphere
-//   "thetamax"  360        sweep in degrees
-// Surface parameters: u = phi / thetamax; v runs with the latitude from zmin to zmax.
-// Primitive variables "N", "C", "opacity", "s", "t", "st": constant, or four corner values
-// (linear or vertex class).
+// RIB: Sphere radius zmin zmax thetamax. Surface parameters: u = phi / thetamax; v runs with the
+// latitude from zmin to zmax. The primitive variables are constant, or four corner values (linear
+// or vertex class); a RIB file's "Cs" and "Os" arrive as "C" and "opacity".
 //
-// RIB:  Sphere 1 -0.5 1 270 "Cs" [1 0 0  0 1 0  0 0 1  1 1 1]
+// Parameters:
+//   type      name      default  meaning
+//   float     radius    1        a negative radius counts as its magnitude
+//   float     zmin      -radius  lower cut, clamped to the sphere
+//   float     zmax      radius   upper cut, above zmin, clamped to the sphere
+//   float     thetamax  360      sweep in degrees, above 0; at most one turn is kept
+//   normal    N         Ng       shading normal
+//   color     C         Color    surface colour; the default is the current Color
+//   color     opacity   Opacity  surface opacity; the default is the current Opacity
+//   float     s         u        texture coordinate
+//   float     t         v        texture coordinate
+//   float[2]  st        u v      s and t together
+//
+// Example:
+//   Sphere 1 -0.5 1 270 "Cs" [1 0 0  0 1 0  0 0 1  1 1 1]
 #include <cmath>
 
 #include "plugins/shapes/quadric.h"

@@ -1,18 +1,28 @@
-// torus: a torus about the z axis: a circle of radius minorRadius whose centre runs on the
-// circle of radius majorRadius in the plane z = 0. The small circle is cut to the angles
-// phimin..phimax (0 points away from the axis, 90 up) and the whole swept about z.
+// torus: a circle of radius minorRadius swept about the z axis at distance majorRadius.
 //
-// Parameters (float):
-//   "majorRadius"  1       at least 0
-//   "minorRadius"  0.25    a negative radius counts as its magnitude
-//   "phimin"       0       degrees
-//   "phimax"       360     degrees, above phimin; at most one full turn is kept
-//   "thetamax"     360     sweep in degrees
-// Surface parameters: u = theta / thetamax; v = (phi - phimin) / (phimax - phimin).
-// Primitive variables "N", "C", "opacity", "s", "t", "st": constant, or four corner values
-// (linear or vertex class).
+// The small circle's centre runs on the circle of radius majorRadius in the plane z = 0. The small
+// circle is cut to the angles phimin..phimax (0 points away from the axis, 90 up) and the whole
+// swept about z. RIB: Torus majorRadius minorRadius phimin phimax thetamax. Surface parameters:
+// u = theta / thetamax; v = (phi - phimin) / (phimax - phimin). The primitive variables are
+// constant, or four corner values (linear or vertex class); a RIB file's "Cs" and "Os" arrive as
+// "C" and "opacity".
 //
-// RIB:  Torus 1 0.25 0 360 360
+// Parameters:
+//   type      name         default  meaning
+//   float     majorRadius  1        at least 0
+//   float     minorRadius  0.25     a negative radius counts as its magnitude
+//   float     phimin       0        degrees
+//   float     phimax       360      degrees, above phimin; at most one full turn is kept
+//   float     thetamax     360      sweep in degrees, above 0; at most one turn is kept
+//   normal    N            Ng       shading normal
+//   color     C            Color    surface colour; the default is the current Color
+//   color     opacity      Opacity  surface opacity; the default is the current Opacity
+//   float     s            u        texture coordinate
+//   float     t            v        texture coordinate
+//   float[2]  st           u v      s and t together
+//
+// Example:
+//   Torus 1 0.25 0 360 360
 #include <cmath>
 
 #include "plugins/shapes/quadric.h"

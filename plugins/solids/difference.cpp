@@ -1,12 +1,17 @@
-// difference: the first of two closed solids with the second carved out of it. The renderer
-// makes one for a "difference" solid block (its later parts are first joined by "union").
-// Where the second solid carves the first, the geometric normal faces into the cavity, away
-// from the remaining material.
+// difference: the first of two closed solids with the second carved out of it.
 //
-// Operands: exactly two closed primitives (spheres, closed meshes, other solids): the solid,
-// then what is taken away. No parameters.
+// The renderer makes one for a "difference" solid block (its later parts are first joined by
+// "union"). Where the second solid carves the first, the geometric normal faces into the cavity,
+// away from the remaining material. Operands: exactly two closed primitives (spheres, closed
+// meshes, other solids): the solid, then what is taken away.
 //
-//   SolidBegin "difference" Sphere 1 -1 1 360 Translate 1 0 0 Sphere 1 -1 1 360 SolidEnd
+// Parameters: none
+//
+// Example:
+//   SolidBegin "difference"
+//     SolidBegin "primitive" Sphere 1 -1 1 360 SolidEnd
+//     SolidBegin "primitive" Translate 1 0 0 Sphere 1 -1 1 360 SolidEnd
+//   SolidEnd
 #include "plugins/solids/solid.h"
 
 extern "C" ovo::Aggregate* createAggregate(std::vector<ovo::Reference<ovo::Primitive>>& operands,

@@ -1,10 +1,16 @@
-// intersection: a solid holding what lies inside both of two closed solids. The renderer makes
-// one for an "intersection" solid block, pairing its parts two at a time.
+// intersection: a solid holding what lies inside both of two closed solids.
 //
+// The renderer makes one for an "intersection" solid block, pairing its parts two at a time.
 // Operands: exactly two closed primitives (spheres, closed meshes, other solids), in the order
-// given. No parameters.
+// given.
 //
-//   SolidBegin "intersection" Sphere 1 -1 1 360 Translate 1 0 0 Sphere 1 -1 1 360 SolidEnd
+// Parameters: none
+//
+// Example:
+//   SolidBegin "intersection"
+//     SolidBegin "primitive" Sphere 1 -1 1 360 SolidEnd
+//     SolidBegin "primitive" Translate 1 0 0 Sphere 1 -1 1 360 SolidEnd
+//   SolidEnd
 #include "plugins/solids/solid.h"
 
 extern "C" ovo::Aggregate* createAggregate(std::vector<ovo::Reference<ovo::Primitive>>& operands,

@@ -1,12 +1,19 @@
-// Light shader "distantlight": parallel light, as from the sun, shining from "from" toward
-// "to" (both in the space where the light is declared); its strength does not fall off.
-//   float intensity       1         brightness
-//   color lightcolor      1 1 1     colour
-//   point from            0 0 0     where the light comes from
-//   point to              0 0 1     where it shines to
-//   float __nondiffuse    0         1: adds nothing to diffuse()
-//   float __nonspecular   0         1: adds nothing to specular()
-// Example: LightSource "distantlight" 1 "point from" [0 10 0] "point to" [0 0 0]
+// distantlight: parallel light, as from the sun, shining from "from" toward "to".
+//
+// Both points are in the space where the light is declared; the strength of the light does not fall
+// off.
+//
+// Parameters:
+//   type   name           default  meaning
+//   float  intensity      1        brightness
+//   color  lightcolor     1 1 1    colour
+//   point  from           0 0 0    where the light comes from
+//   point  to             0 0 1    where it shines to
+//   float  __nondiffuse   0        1: adds nothing to diffuse()
+//   float  __nonspecular  0        1: adds nothing to specular()
+//
+// Example:
+//   LightSource "distantlight" 1 "point from" [0 10 0] "point to" [0 0 0]
 #include "core/shading/compiled.h"
 #include "core/shading/sl/lighting.h"
 

@@ -1,11 +1,17 @@
-// Light shader "pointlight": light radiating from one point in all directions, falling off
-// with the square of the distance.
-//   float intensity       1         brightness at distance 1
-//   color lightcolor      1 1 1     colour
-//   point from            0 0 0     position (in the space where the light is declared)
-//   float __nondiffuse    0         1: adds nothing to diffuse()
-//   float __nonspecular   0         1: adds nothing to specular()
-// Example: LightSource "pointlight" 2 "point from" [1 4 -2] "float intensity" [20]
+// pointlight: light radiating from one point in all directions.
+//
+// It falls off with the square of the distance; "from" is in the space where the light is declared.
+//
+// Parameters:
+//   type   name           default  meaning
+//   float  intensity      1        brightness at distance 1
+//   color  lightcolor     1 1 1    colour
+//   point  from           0 0 0    position
+//   float  __nondiffuse   0        1: adds nothing to diffuse()
+//   float  __nonspecular  0        1: adds nothing to specular()
+//
+// Example:
+//   LightSource "pointlight" 2 "point from" [1 4 -2] "float intensity" [20]
 #include "core/shading/compiled.h"
 #include "core/shading/sl/lighting.h"
 

@@ -1,16 +1,23 @@
-// Light shader "spotlight": a point light restricted to a cone from "from" toward "to", its
-// edge softened over conedeltaangle and its beam falling off toward the edge.
-//   float intensity         1          brightness at distance 1
-//   color lightcolor        1 1 1      colour
-//   point from              0 0 0      apex of the cone
-//   point to                0 0 1      the cone points here
-//   float coneangle         0.5236     half-angle of the cone, radians (30 degrees)
-//   float conedeltaangle    0.0873     width of the soft edge inside it, radians (5 degrees)
-//   float beamdistribution  2          exponent of the cosine fall-off across the beam
-//   float __nondiffuse      0          1: adds nothing to diffuse()
-//   float __nonspecular     0          1: adds nothing to specular()
-// Example: LightSource "spotlight" 3 "point from" [0 5 0] "point to" [0 0 0] "float coneangle"
-// [0.3]
+// spotlight: a point light restricted to a cone from "from" toward "to".
+//
+// The cone's edge is softened over conedeltaangle and its beam falls off toward the edge, as the
+// cosine to the axis raised to beamdistribution; the light also falls off with the square of the
+// distance. Both points are in the space where the light is declared.
+//
+// Parameters:
+//   type   name              default      meaning
+//   float  intensity         1            brightness at distance 1
+//   color  lightcolor        1 1 1        colour
+//   point  from              0 0 0        apex of the cone
+//   point  to                0 0 1        the cone points here
+//   float  coneangle         radians(30)  half-angle of the cone in radians (0.5236)
+//   float  conedeltaangle    radians(5)   width of the soft edge inside it, in radians (0.0873)
+//   float  beamdistribution  2            exponent of the cosine fall-off across the beam
+//   float  __nondiffuse      0            1: adds nothing to diffuse()
+//   float  __nonspecular     0            1: adds nothing to specular()
+//
+// Example:
+//   LightSource "spotlight" 3 "point from" [0 5 0] "point to" [0 0 0] "float coneangle" [0.3]
 #include <cmath>
 
 #include "core/math/constants.h"

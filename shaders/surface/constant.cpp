@@ -1,6 +1,11 @@
-// Surface shader "constant": the surface colour as it is, unlit.
-// No parameters; the colour is Os * Cs and the opacity Os.
-// Example: Surface "constant"
+// constant: the surface colour as it is, unlit.
+//
+// The colour is Os * Cs and the opacity Os.
+//
+// Parameters: none
+//
+// Example:
+//   Surface "constant"
 #include "core/shading/compiled.h"
 
 namespace {

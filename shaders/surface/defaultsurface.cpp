@@ -1,8 +1,14 @@
-// Surface shader "defaultsurface": lights the surface from the eye, needing no light source.
-//   float Ka  0.2   ambient term
-//   float Kd  0.8   facing term
+// defaultsurface: lights the surface from the eye, needing no light source.
+//
 // The colour is Os * Cs * (Ka + Kd * |normalize(I) . normalize(N)|), the opacity Os.
-// Example: Surface "defaultsurface" "float Kd" [0.6]
+//
+// Parameters:
+//   type   name   default  meaning
+//   float  Ka     0.2      ambient term
+//   float  Kd     0.8      facing term
+//
+// Example:
+//   Surface "defaultsurface" "float Kd" [0.6]
 #include <cmath>
 
 #include "core/shading/compiled.h"

@@ -1,9 +1,15 @@
-// Surface shader "matte": a rough surface that scatters light equally in all directions
-// (Lambert), plus an ambient term.
-//   float Ka  1   ambient coefficient
-//   float Kd  1   diffuse coefficient
-// Opacity is the surface opacity Os; the colour is Os * Cs * (Ka*ambient() + Kd*diffuse(Nf)).
-// Example: Surface "matte" "float Kd" [0.8]
+// matte: a rough surface that scatters light equally in all directions (Lambert).
+//
+// The colour is Os * Cs * (Ka * ambient() + Kd * diffuse(Nf)), an ambient term included; the
+// opacity is the surface opacity Os.
+//
+// Parameters:
+//   type   name   default  meaning
+//   float  Ka     1        ambient coefficient
+//   float  Kd     1        diffuse coefficient
+//
+// Example:
+//   Surface "matte" "float Kd" [0.8]
 #include "core/shading/compiled.h"
 #include "shaders/surface/illumination.h"
 

@@ -1,9 +1,15 @@
-// Surface shader "metal": a glossy surface whose highlights take the surface colour.
-//   float Ka         1     ambient coefficient
-//   float Ks         1     specular coefficient
-//   float roughness  0.1   highlight size: smaller is sharper
-// Colour: Os * Cs * (Ka*ambient() + Ks*specular(Nf, V, roughness)).
-// Example: Surface "metal" "float roughness" [0.2]
+// metal: a glossy surface whose highlights take the surface colour.
+//
+// The colour is Os * Cs * (Ka * ambient() + Ks * specular(Nf, V, roughness)), the opacity Os.
+//
+// Parameters:
+//   type   name       default  meaning
+//   float  Ka         1        ambient coefficient
+//   float  Ks         1        specular coefficient
+//   float  roughness  0.1      highlight size: smaller is sharper
+//
+// Example:
+//   Surface "metal" "float roughness" [0.2]
 #include "core/shading/compiled.h"
 #include "shaders/surface/illumination.h"
 

@@ -1,13 +1,18 @@
-// Surface shader "paintedplastic": "plastic" whose diffuse colour is Cs times a texture map
-// looked up at (s, t).
-//   float Ka             1     ambient coefficient
-//   float Kd             0.5   diffuse coefficient
-//   float Ks             0.5   specular coefficient
-//   float roughness      0.1   highlight size
-//   color specularcolor  1 1 1 highlight colour
-//   string texturename   ""    the texture; empty means none (the colour is Cs alone)
+// paintedplastic: "plastic" whose diffuse colour is Cs times a texture map looked up at (s, t).
+//
 // Texture lookups are not wired yet: every texture name currently shades as none.
-// Example: Surface "paintedplastic" "string texturename" ["grid.tx"]
+//
+// Parameters:
+//   type    name           default  meaning
+//   float   Ka             1        ambient coefficient
+//   float   Kd             0.5      diffuse coefficient
+//   float   Ks             0.5      specular coefficient
+//   float   roughness      0.1      highlight size: smaller is sharper
+//   color   specularcolor  1 1 1    highlight colour
+//   string  texturename    ""       the texture; empty means none (the colour is Cs alone)
+//
+// Example:
+//   Surface "paintedplastic" "string texturename" ["grid.tx"]
 #include "core/shading/compiled.h"
 #include "shaders/surface/illumination.h"
 

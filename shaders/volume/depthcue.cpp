@@ -1,9 +1,15 @@
-// Volume (atmosphere) shader "depthcue": fades surfaces toward a background colour with their
-// depth between the camera's near and far planes.
-//   float mindistance  0       depth (0 at near, 1 at far) where the fade starts
-//   float maxdistance  1       depth where only the background is left
-//   color background   0 0 0   colour faded to
-// Example: Atmosphere "depthcue" "float maxdistance" [0.5] "color background" [0.2 0.2 0.3]
+// depthcue: fades surfaces toward a background colour with their depth.
+//
+// An atmosphere shader. Depth runs from 0 at the camera's near plane to 1 at its far plane.
+//
+// Parameters:
+//   type   name         default  meaning
+//   float  mindistance  0        depth where the fade starts
+//   float  maxdistance  1        depth where only the background is left
+//   color  background   0 0 0    colour faded to
+//
+// Example:
+//   Atmosphere "depthcue" "float maxdistance" [0.5] "color background" [0.2 0.2 0.3]
 #include <algorithm>
 
 #include "core/shading/compiled.h"

@@ -1,8 +1,14 @@
-// Volume (atmosphere) shader "fog": exponential absorption along the viewing ray toward a
-// background colour; at distance "distance" about 63% of the surface's colour is replaced.
-//   float distance    1       distance over which the surface fades by a factor e
-//   color background  0 0 0   colour of the fog
-// Example: Atmosphere "fog" "float distance" [10] "color background" [0.5 0.5 0.6]
+// fog: exponential absorption along the viewing ray toward a background colour.
+//
+// An atmosphere shader: at distance "distance" about 63% of the surface's colour is replaced.
+//
+// Parameters:
+//   type   name        default  meaning
+//   float  distance    1        distance over which the surface fades by a factor e
+//   color  background  0 0 0    colour of the fog
+//
+// Example:
+//   Atmosphere "fog" "float distance" [10] "color background" [0.5 0.5 0.6]
 #include <cmath>
 
 #include "core/shading/compiled.h"
