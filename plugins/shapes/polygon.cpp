@@ -270,40 +270,42 @@ class Polygon : public VariableShape<Polygon> {
     Aabb bound;
 };
 
-Shape* make(RendererAPI& renderer, const Transform& objectToWorld,
-            const ShapeAttributes& attributes, ParameterSet& params) {
-    const Positions pos = findPositions(params);
-    if (!pos.found()) {
-        refuse(renderer, "polygon: \"P\" is missing. Ignoring ...");
-        return nullptr;
-    }
-    std::vector<int> sizes;
+// The vertex count of each loop: "nloops" with "nvertices" per loop, or one loop of
+// "nvertices" (by default the length of "P").
+bool readLoopSizes(RendererAPI& renderer, ParameterSet& params, const Positions& pos,
+                   std::vector<int>& sizes) {
     if (Parameter* nl = params.find("nloops", TypeInt)) {
         const int nloops = nl->getInt();
         if (nloops < 1) {
             refuse(renderer, "polygon: nloops is %d; it must be at least 1. Ignoring ...", nloops);
-            return nullptr;
+            return false;
         }
         Parameter* nv = params.find("nvertices", TypeInt);
         if (!nv || !nv->getInts()) {
             refuse(renderer, "polygon: \"nvertices\" is missing. Ignoring ...");
-            return nullptr;
+            return false;
         }
         if (tooShort(*nv, std::size_t(nloops))) {
             refuse(renderer, "polygon: \"nvertices\" holds %zu counts for %d loops. Ignoring ...",
                    declaredValues(*nv), nloops);
-            return nullptr;
+            return false;
         }
         sizes.assign(nv->getInts(), nv->getInts() + nloops);
-    } else {
-        int n = params.findInt("nvertices", -1);
-        if (n < 0) n = pos.declared > 0 ? int(std::min<std::size_t>(pos.declared, 1u << 30)) : -1;
-        if (n < 0) {
-            refuse(renderer, "polygon: \"nvertices\" is missing. Ignoring ...");
-            return nullptr;
-        }
-        sizes.push_back(n);
+        return true;
     }
+    int n = params.findInt("nvertices", -1);
+    if (n < 0) n = pos.declared > 0 ? int(std::min<std::size_t>(pos.declared, 1u << 30)) : -1;
+    if (n < 0) {
+        refuse(renderer, "polygon: \"nvertices\" is missing. Ignoring ...");
+        return false;
+    }
+    sizes.push_back(n);
+    return true;
+}
+
+// The vertices of all loops, each loop of at least three, and as many points in "P".
+bool countVertices(RendererAPI& renderer, const std::vector<int>& sizes, const Positions& pos,
+                   std::size_t& count) {
     long long total = 0;
     for (std::size_t l = 0; l < sizes.size(); ++l) {
         if (sizes[l] < 3) {
@@ -315,31 +317,55 @@ Shape* make(RendererAPI& renderer, const Transform& objectToWorld,
                        "polygon: loop %zu has %d vertices; it needs at least 3. "
                        "Ignoring ...",
                        l, sizes[l]);
-            return nullptr;
+            return false;
         }
         total += sizes[l];
     }
     if (total > (1LL << 30)) {
         refuse(renderer, "polygon: %lld vertices are too many. Ignoring ...", total);
-        return nullptr;
+        return false;
     }
     if (pos.declared != 0 && pos.declared < std::size_t(total)) {
         refuse(renderer, "polygon: \"P\" holds %zu points; the loops need %lld. Ignoring ...",
                pos.declared, total);
-        return nullptr;
+        return false;
     }
-    std::vector<float> xyz(3 * std::size_t(total));
-    for (std::size_t i = 0; i < std::size_t(total); ++i) {
+    count = std::size_t(total);
+    return true;
+}
+
+// The first `count` points, packed; false when one is not finite.
+bool packPositions(RendererAPI& renderer, const Positions& pos, std::size_t count,
+                   std::vector<float>& xyz) {
+    xyz.resize(3 * count);
+    for (std::size_t i = 0; i < count; ++i) {
         const Point p = pos.at(i);
         if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
             refuse(renderer, "polygon: point %zu of \"P\" is not finite. Ignoring ...", i);
-            return nullptr;
+            return false;
         }
         xyz[3 * i] = p.x;
         xyz[3 * i + 1] = p.y;
         xyz[3 * i + 2] = p.z;
     }
-    std::vector<uint32_t> order(static_cast<std::size_t>(total));
+    return true;
+}
+
+Shape* make(RendererAPI& renderer, const Transform& objectToWorld,
+            const ShapeAttributes& attributes, ParameterSet& params) {
+    const Positions pos = findPositions(params);
+    if (!pos.found()) {
+        refuse(renderer, "polygon: \"P\" is missing. Ignoring ...");
+        return nullptr;
+    }
+    std::vector<int> sizes;
+    std::size_t count = 0;
+    std::vector<float> xyz;
+    if (!readLoopSizes(renderer, params, pos, sizes) ||
+        !countVertices(renderer, sizes, pos, count) || !packPositions(renderer, pos, count, xyz))
+        return nullptr;
+    // The loops' vertices are the points in order.
+    std::vector<uint32_t> order(count);
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = uint32_t(i);
     std::vector<uint32_t> tris;
     Triangulator triangulator;

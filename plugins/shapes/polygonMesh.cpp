@@ -333,112 +333,145 @@ bool lengthOf(const Parameter& p, std::size_t& n) {
     return true;
 }
 
-Shape* make(RendererAPI& renderer, const Transform& objectToWorld,
-            const ShapeAttributes& attributes, ParameterSet& params) {
-    const char* type = "polygonMesh";
-    const Positions pos = findPositions(params);
-    if (!pos.found()) {
-        refuse(renderer, "%s: \"P\" is missing. Ignoring ...", type);
-        return nullptr;
-    }
-    Parameter* nloopsP = params.find("nloops", TypeInt);
-    Parameter* nvertsP = params.find("nvertices", TypeInt);
-    Parameter* vertsP = params.find("vertices", TypeInt);
-    if (!nvertsP || !nvertsP->getInts()) {
-        refuse(renderer, "%s: \"nvertices\" is missing. Ignoring ...", type);
-        return nullptr;
-    }
-    if (!vertsP || !vertsP->getInts()) {
-        refuse(renderer, "%s: \"vertices\" is missing. Ignoring ...", type);
-        return nullptr;
-    }
-    if (nloopsP && !nloopsP->getInts()) nloopsP = nullptr;
+constexpr const char* TypeName = "polygonMesh";
+
+// A mesh's polygons as given: loops per polygon, vertices per loop, and the vertex indices.
+struct Topology {
+    Parameter* nloopsP = nullptr;  // null: every polygon is one loop
+    Parameter* nvertsP = nullptr;
+    Parameter* vertsP = nullptr;
     std::size_t npolys = 0;
-    if (!lengthOf(nloopsP ? *nloopsP : *nvertsP, npolys)) {
+    std::vector<int> loopsOf;  // the loops of each polygon
+    std::size_t nloopsTotal = 0, nindices = 0;
+};
+
+// "nvertices", "vertices" and the optional "nloops", and from them the number of polygons.
+bool findArrays(RendererAPI& renderer, ParameterSet& params, Topology& m) {
+    m.nloopsP = params.find("nloops", TypeInt);
+    m.nvertsP = params.find("nvertices", TypeInt);
+    m.vertsP = params.find("vertices", TypeInt);
+    if (!m.nvertsP || !m.nvertsP->getInts()) {
+        refuse(renderer, "%s: \"nvertices\" is missing. Ignoring ...", TypeName);
+        return false;
+    }
+    if (!m.vertsP || !m.vertsP->getInts()) {
+        refuse(renderer, "%s: \"vertices\" is missing. Ignoring ...", TypeName);
+        return false;
+    }
+    if (m.nloopsP && !m.nloopsP->getInts()) m.nloopsP = nullptr;
+    if (!lengthOf(m.nloopsP ? *m.nloopsP : *m.nvertsP, m.npolys)) {
         refuse(renderer,
                "%s: the number of polygons is not given (\"%s\" is an open array). "
                "Ignoring ...",
-               type, nloopsP ? "nloops" : "nvertices");
-        return nullptr;
+               TypeName, m.nloopsP ? "nloops" : "nvertices");
+        return false;
     }
+    return true;
+}
 
-    // Loops per polygon, then vertices per loop, then the indices.
-    std::vector<int> loopsOf(npolys, 1);
-    std::size_t nloopsTotal = npolys;
-    if (nloopsP) {
-        const int* nl = nloopsP->getInts();
-        nloopsTotal = 0;
-        for (std::size_t i = 0; i < npolys; ++i) {
-            if (nl[i] < 1) {
-                refuse(renderer, "%s: polygon %zu has %d loops; it needs at least 1. Ignoring ...",
-                       type, i, nl[i]);
-                return nullptr;
-            }
-            loopsOf[i] = nl[i];
-            nloopsTotal += std::size_t(nl[i]);
+// The loops of each polygon and of all.
+bool countLoops(RendererAPI& renderer, Topology& m) {
+    m.loopsOf.assign(m.npolys, 1);
+    m.nloopsTotal = m.npolys;
+    if (!m.nloopsP) return true;
+    const int* nl = m.nloopsP->getInts();
+    m.nloopsTotal = 0;
+    for (std::size_t i = 0; i < m.npolys; ++i) {
+        if (nl[i] < 1) {
+            refuse(renderer, "%s: polygon %zu has %d loops; it needs at least 1. Ignoring ...",
+                   TypeName, i, nl[i]);
+            return false;
         }
+        m.loopsOf[i] = nl[i];
+        m.nloopsTotal += std::size_t(nl[i]);
     }
-    if (tooShort(*nvertsP, nloopsTotal)) {
+    return true;
+}
+
+// The vertex indices of all loops, each loop of at least three.
+bool countIndices(RendererAPI& renderer, Topology& m) {
+    if (tooShort(*m.nvertsP, m.nloopsTotal)) {
         refuse(renderer, "%s: \"nvertices\" holds %zu counts; the polygons need %zu. Ignoring ...",
-               type, declaredValues(*nvertsP), nloopsTotal);
-        return nullptr;
+               TypeName, declaredValues(*m.nvertsP), m.nloopsTotal);
+        return false;
     }
-    const int* nverts = nvertsP->getInts();
-    std::size_t nindices = 0;
-    for (std::size_t l = 0; l < nloopsTotal; ++l) {
+    const int* nverts = m.nvertsP->getInts();
+    m.nindices = 0;
+    for (std::size_t l = 0; l < m.nloopsTotal; ++l) {
         if (nverts[l] < 3) {
-            refuse(renderer, "%s: %s %zu has %d vertices; it needs at least 3. Ignoring ...", type,
-                   nloopsP ? "loop" : "polygon", l, nverts[l]);
-            return nullptr;
+            refuse(renderer, "%s: %s %zu has %d vertices; it needs at least 3. Ignoring ...",
+                   TypeName, m.nloopsP ? "loop" : "polygon", l, nverts[l]);
+            return false;
         }
-        nindices += std::size_t(nverts[l]);
+        m.nindices += std::size_t(nverts[l]);
     }
-    if (nindices > (std::size_t(1) << 31)) {
-        refuse(renderer, "%s: %zu vertex indices are too many. Ignoring ...", type, nindices);
-        return nullptr;
+    if (m.nindices > (std::size_t(1) << 31)) {
+        refuse(renderer, "%s: %zu vertex indices are too many. Ignoring ...", TypeName, m.nindices);
+        return false;
     }
-    if (tooShort(*vertsP, nindices)) {
+    if (tooShort(*m.vertsP, m.nindices)) {
         refuse(renderer, "%s: \"vertices\" holds %zu indices; the polygons need %zu. Ignoring ...",
-               type, declaredValues(*vertsP), nindices);
-        return nullptr;
+               TypeName, declaredValues(*m.vertsP), m.nindices);
+        return false;
     }
-    const int* verts = vertsP->getInts();
+    return true;
+}
+
+// Checks every index against "P"; `nvertices` becomes the number of points the mesh keeps: all
+// of "P" when it declares its length, else up to the largest index.
+bool checkIndices(RendererAPI& renderer, const Topology& m, const Positions& pos,
+                  std::size_t& nvertices) {
+    const int* verts = m.vertsP->getInts();
     int top = 0;
-    for (std::size_t i = 0; i < nindices; ++i) {
+    for (std::size_t i = 0; i < m.nindices; ++i) {
         if (verts[i] < 0 || (pos.declared != 0 && std::size_t(verts[i]) >= pos.declared)) {
             if (pos.declared != 0)
                 refuse(renderer,
                        "%s: vertex index %d is out of range (\"P\" holds %zu points). "
                        "Ignoring ...",
-                       type, verts[i], pos.declared);
+                       TypeName, verts[i], pos.declared);
             else
-                refuse(renderer, "%s: vertex index %d is out of range. Ignoring ...", type,
+                refuse(renderer, "%s: vertex index %d is out of range. Ignoring ...", TypeName,
                        verts[i]);
-            return nullptr;
+            return false;
         }
         top = std::max(top, verts[i]);
     }
-    const std::size_t nvertices = pos.declared != 0 ? pos.declared : std::size_t(top) + 1;
-    std::vector<float> xyz(3 * nvertices + 1, 0.0f);
+    nvertices = pos.declared != 0 ? pos.declared : std::size_t(top) + 1;
+    return true;
+}
+
+// The first `nvertices` points, packed, with the spare float Embree's reads need; false when
+// one is not finite.
+bool packPositions(RendererAPI& renderer, const Positions& pos, std::size_t nvertices,
+                   std::vector<float>& xyz) {
+    xyz.assign(3 * nvertices + 1, 0.0f);
     for (std::size_t i = 0; i < nvertices; ++i) {
         const Point p = pos.at(i);
         if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
-            refuse(renderer, "%s: point %zu of \"P\" is not finite. Ignoring ...", type, i);
-            return nullptr;
+            refuse(renderer, "%s: point %zu of \"P\" is not finite. Ignoring ...", TypeName, i);
+            return false;
         }
         xyz[3 * i] = p.x;
         xyz[3 * i + 1] = p.y;
         xyz[3 * i + 2] = p.z;
     }
+    return true;
+}
 
-    std::vector<uint32_t> tris;
-    tris.reserve(3 * (nindices - 2 * nloopsTotal));
-    std::vector<uint32_t> polygonOf;
+// The triangles of every polygon. Triangles pass as they are; once a polygon is split,
+// `polygonOf` names the polygon of every triangle (until then it stays empty: triangle i is
+// polygon i).
+void triangulate(const std::vector<float>& xyz, const Topology& m, std::vector<uint32_t>& tris,
+                 std::vector<uint32_t>& polygonOf) {
+    const int* nverts = m.nvertsP->getInts();
+    const int* verts = m.vertsP->getInts();
+    tris.reserve(3 * (m.nindices - 2 * m.nloopsTotal));
     bool allTriangles = true;
     Triangulator triangulator;
     std::size_t loop = 0, index = 0;
-    for (std::size_t poly = 0; poly < npolys; ++poly) {
-        const int nl = loopsOf[poly];
+    for (std::size_t poly = 0; poly < m.npolys; ++poly) {
+        const int nl = m.loopsOf[poly];
         const uint32_t* idx = reinterpret_cast<const uint32_t*>(verts + index);
         const std::size_t before = tris.size();
         if (nl == 1 && nverts[loop] == 3) {
@@ -446,7 +479,7 @@ Shape* make(RendererAPI& renderer, const Transform& objectToWorld,
         } else {
             if (allTriangles) {
                 allTriangles = false;
-                polygonOf.reserve(tris.size() / 3 + npolys);
+                polygonOf.reserve(tris.size() / 3 + m.npolys);
                 for (std::size_t f = 0; f < tris.size() / 3; ++f) polygonOf.push_back(uint32_t(f));
             }
             triangulator.run(xyz.data(), idx, nverts + loop, nl, tris);
@@ -457,16 +490,35 @@ Shape* make(RendererAPI& renderer, const Transform& objectToWorld,
         for (int l = 0; l < nl; ++l) index += std::size_t(nverts[loop + std::size_t(l)]);
         loop += std::size_t(nl);
     }
+}
+
+Shape* make(RendererAPI& renderer, const Transform& objectToWorld,
+            const ShapeAttributes& attributes, ParameterSet& params) {
+    const Positions pos = findPositions(params);
+    if (!pos.found()) {
+        refuse(renderer, "%s: \"P\" is missing. Ignoring ...", TypeName);
+        return nullptr;
+    }
+    Topology m;
+    std::size_t nvertices = 0;
+    std::vector<float> xyz;
+    if (!findArrays(renderer, params, m) || !countLoops(renderer, m) ||
+        !countIndices(renderer, m) || !checkIndices(renderer, m, pos, nvertices) ||
+        !packPositions(renderer, pos, nvertices, xyz))
+        return nullptr;
+    std::vector<uint32_t> tris, polygonOf;
+    triangulate(xyz, m, tris, polygonOf);
     if (tris.empty()) {
-        refuse(renderer, "%s: no polygon encloses any area. Ignoring ...", type);
+        refuse(renderer, "%s: no polygon encloses any area. Ignoring ...", TypeName);
         return nullptr;
     }
 
-    std::unique_ptr<PolygonMesh> mesh(new PolygonMesh(
-        objectToWorld, attributes, std::move(xyz), std::move(tris), std::move(polygonOf), npolys));
+    std::unique_ptr<PolygonMesh> mesh(new PolygonMesh(objectToWorld, attributes, std::move(xyz),
+                                                      std::move(tris), std::move(polygonOf),
+                                                      m.npolys));
     RTCError error = RTC_ERROR_NONE;
     if (!mesh->build(error)) {
-        refuse(renderer, "%s: Embree could not build the mesh (%s). Ignoring ...", type,
+        refuse(renderer, "%s: Embree could not build the mesh (%s). Ignoring ...", TypeName,
                embreeError(error));
         return nullptr;
     }
@@ -483,6 +535,6 @@ using namespace ovo::shapes;
 
 extern "C" Shape* createShape(RendererAPI& renderer, const Transform& objectToWorld,
                               const ShapeAttributes& attributes, ParameterSet& params) {
-    return guarded(renderer, "polygonMesh",
+    return guarded(renderer, TypeName,
                    [&] { return make(renderer, objectToWorld, attributes, params); });
 }
