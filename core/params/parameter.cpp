@@ -235,7 +235,7 @@ Parameter* ParameterSet::find(const char* name, BaseType base) const {
     if (!name) return nullptr;
     for (Parameter* p : parameters) {
         if (p->type().basetype() == base && sameName(p->name(), name)) {
-            p->setUnused(false);
+            p->unused(false);
             return p;
         }
     }
@@ -250,7 +250,7 @@ Parameter* ParameterSet::find(const char* name, ParamType type) const {
             t == type || (t.basetype() == type.basetype() && t.arraylen() != type.arraylen() &&
                           (t.arraylen() == 0 || type.arraylen() == 0));
         if (matches && sameName(p->name(), name)) {
-            p->setUnused(false);
+            p->unused(false);
             return p;
         }
     }

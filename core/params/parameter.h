@@ -48,7 +48,7 @@ class Parameter {
     bool external() const { return storedOutside; }
     // True until a typed lookup of a ParameterSet finds the parameter.
     bool unused() const { return unread; }
-    void setUnused(bool unused) { unread = unused; }
+    void unused(bool value) { unread = value; }
 
     // The inline word when the value is stored inside, else the stored pointer.
     const void* data() const { return storedOutside ? word.ptr : word.bytes; }

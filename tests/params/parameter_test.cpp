@@ -175,7 +175,7 @@ TEST(Parameter, StringsAreInterned) {
 TEST(Parameter, CopyingAndReinitialising) {
     float P[6] = {1, 2, 3, 4, 5, 6};
     Parameter owner("P", ParamType(TypePoint, 1, InterpVertex), 2, P, true);
-    owner.setUnused(false);
+    owner.unused(false);
 
     Parameter deep(owner, true);
     EXPECT_TRUE(deep.copied());
@@ -214,7 +214,7 @@ TEST(Parameter, CopyingAndReinitialising) {
     EXPECT_EQ(assigned.getFloats()[0], 1.0f);
 
     // Re-initialising from the parameter's own block reads it before freeing it.
-    assigned.setUnused(false);
+    assigned.unused(false);
     assigned.init(assigned.name(), assigned.type(), 2, assigned.data(), true);
     EXPECT_EQ(assigned.getFloats()[4], 5.0f);
     EXPECT_TRUE(assigned.unused());

@@ -32,10 +32,6 @@ namespace fs = std::filesystem;
 
 // Sources whose owners convert their blocks themselves. Each entry fails once its file follows
 // the layout, so that the list empties itself.
-const std::set<std::string> NotYetConverted = {
-    "plugins/accelerators/bvh.cpp",
-};
-
 std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
@@ -200,16 +196,8 @@ TEST(PluginManuals, EveryPluginAndShaderOpensWithItsManual) {
     for (const std::string& file : files) {
         const std::vector<std::string> problems = manualProblems(
             fs::path(file).stem().string(), readFile(fs::path(OVO_SOURCE_DIR) / file));
-        if (NotYetConverted.count(file)) {
-            EXPECT_FALSE(problems.empty())
-                << file << " follows the manual layout now: take it off NotYetConverted";
-            continue;
-        }
         EXPECT_TRUE(problems.empty()) << file << ":" << joined(problems);
     }
-    for (const std::string& file : NotYetConverted)
-        EXPECT_NE(std::find(files.begin(), files.end(), file), files.end())
-            << file << " is no longer a plugin source: take it off NotYetConverted";
 }
 
 // One table: a good block, a good block without parameters, and each rule broken once, with

@@ -1,0 +1,152 @@
+// The rooms of the code and what each may include: data flows from the scene interface down to
+// the render engine, and the base rooms know nothing of rendering. A new arrow between rooms is a
+// design decision: make it here and in docs/architecture.md, not by accident.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The rooms each room may include besides itself. The engine rooms (geometry, render, shading)
+// are one layer and use each other; none of them reaches the scene interface above.
+const std::map<std::string, std::set<std::string>> Allowed = {
+    {"core/base", {}},
+    {"core/math", {"core/base"}},
+    {"core/params", {"core/base"}},
+    {"core/plugins", {"core/base"}},
+    {"core/geometry",
+     {"core/base", "core/math", "core/params", "core/plugins", "core/shading", "sys"}},
+    {"core/render",
+     {"core/base", "core/math", "core/params", "core/plugins", "core/geometry", "core/shading",
+      "sys"}},
+    {"core/shading",
+     {"core/base", "core/math", "core/params", "core/plugins", "core/geometry", "core/render",
+      "sys"}},
+    {"core/api",
+     {"core/base", "core/math", "core/params", "core/plugins", "core/geometry", "core/render",
+      "core/shading", "sys"}},
+    {"sys", {}},
+};
+
+// The room of a repository path: core/<room> (core/shading/sl belongs to core/shading), sys,
+// apps/<app>, plugins/<kind>/<plugin folder or kind>, shaders, or core itself (the umbrella
+// header).
+std::string roomOf(const std::string& path) {
+    const size_t first = path.find('/');
+    if (first == std::string::npos) return path;
+    const std::string top = path.substr(0, first);
+    if (top == "sys" || top == "shaders") return top;
+    const size_t second = path.find('/', first + 1);
+    if (second == std::string::npos) return top;
+    if (top == "plugins") {
+        // plugins/<kind>/<name>/...: a folder plugin is a room of its own.
+        const size_t third = path.find('/', second + 1);
+        return third == std::string::npos ? path.substr(0, second) : path.substr(0, third);
+    }
+    return path.substr(0, second);
+}
+
+bool within(const std::string& room, const std::string& other) {
+    return other == room || other.compare(0, room.size() + 1, room + "/") == 0;
+}
+
+// Why `from` may not include `to`, or the empty string when it may.
+std::string refusal(const std::string& from, const std::string& to) {
+    const std::string room = roomOf(from), target = roomOf(to);
+    if (room == target) return "";
+    if (room == "core") return "";  // core/ovo.h gathers the whole public interface
+    const auto allowed = Allowed.find(room);
+    if (allowed != Allowed.end())
+        return allowed->second.count(target) ? "" : room + " may not include " + target;
+    const bool intoCore = to.compare(0, 5, "core/") == 0 || to.compare(0, 4, "sys/") == 0;
+    if (intoCore) return "";
+    // Plugins, shaders and applications share only the core: one plugin's helpers stay in its
+    // kind's folder, and no application reaches into a plugin.
+    if (room.compare(0, 8, "plugins/") == 0) {
+        const size_t kindEnd = room.find('/', 8);
+        if (within(kindEnd == std::string::npos ? room : room.substr(0, kindEnd), to)) return "";
+    }
+    return room + " may include only the core, not " + to;
+}
+
+std::vector<std::string> includesOf(const fs::path& file) {
+    std::vector<std::string> found;
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        const std::string directive = "#include \"";
+        if (line.compare(0, directive.size(), directive) != 0) continue;
+        const size_t end = line.find('"', directive.size());
+        if (end != std::string::npos)
+            found.push_back(line.substr(directive.size(), end - directive.size()));
+    }
+    return found;
+}
+
+TEST(Layers, TheRuleItselfRefusesWhatItMust) {
+    struct Case {
+        const char* from;
+        const char* to;
+        bool allowed;
+    } cases[] = {
+        {"core/render/scene.cpp", "core/api/options.h", false},
+        {"core/shading/sl/geometry.cpp", "core/api/raytracer.h", false},
+        {"core/geometry/hit.h", "core/api/attributes.h", false},
+        {"core/math/transform.cpp", "core/params/error.h", false},
+        {"core/params/error.h", "core/math/tuple.h", false},
+        {"core/base/error.h", "core/math/tuple.h", false},
+        {"core/plugins/factory.h", "core/render/camera.h", false},
+        {"apps/ovo/main.cpp", "plugins/generators/rib/reader.h", false},
+        {"plugins/shapes/sphere.cpp", "plugins/solids/solid.h", false},
+        {"core/shading/sl/trace.cpp", "core/render/scene.h", true},
+        {"core/shading/sl/trace.cpp", "core/shading/environment.h", true},
+        {"core/api/raytracer.h", "core/render/scene.h", true},
+        {"plugins/shapes/sphere.cpp", "plugins/shapes/quadric.h", true},
+        {"plugins/accelerators/bvh/build.cpp", "plugins/accelerators/bvh/layout.h", true},
+        {"apps/ovo/main.cpp", "core/api/raytracer.h", true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(refusal(c.from, c.to).empty(), c.allowed) << c.from << " -> " << c.to;
+}
+
+TEST(Layers, NoRoomIncludesWhatItMayNot) {
+    const fs::path root(OVO_SOURCE_DIR);
+    int files = 0;
+    for (const char* top : {"core", "sys", "plugins", "shaders", "apps"}) {
+        for (const auto& entry : fs::recursive_directory_iterator(root / top)) {
+            const std::string ext = entry.path().extension().string();
+            if (!entry.is_regular_file() || (ext != ".h" && ext != ".cpp")) continue;
+            ++files;
+            const std::string from = fs::relative(entry.path(), root).generic_string();
+            for (const std::string& to : includesOf(entry.path())) {
+                const std::string why = refusal(from, to);
+                EXPECT_TRUE(why.empty()) << from << " includes " << to << ": " << why;
+            }
+        }
+    }
+    EXPECT_GT(files, 100);  // the tree was found
+}
+
+// A file past this many lines holds more than one job; split it.
+TEST(Layers, NoProductFileIsOverSevenHundredLines) {
+    const fs::path root(OVO_SOURCE_DIR);
+    for (const char* top : {"core", "sys", "plugins", "shaders", "apps", "compiler", "python"}) {
+        if (!fs::exists(root / top)) continue;
+        for (const auto& entry : fs::recursive_directory_iterator(root / top)) {
+            if (!entry.is_regular_file()) continue;
+            std::ifstream in(entry.path());
+            int lines = 0;
+            for (std::string line; std::getline(in, line);) ++lines;
+            EXPECT_LE(lines, 700) << fs::relative(entry.path(), root).generic_string();
+        }
+    }
+}
+
+}  // namespace
