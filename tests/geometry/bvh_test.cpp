@@ -11,12 +11,12 @@
 #include "tests/geometry/geometry_test_util.h"
 
 using namespace ovo;
-using geomtest::BoxOnlyShape;
-using geomtest::CaptureReports;
-using geomtest::makeAggregate;
-using geomtest::TestSphere;
-using geomtest::TestTriangle;
-using geomtest::TransformStore;
+using ovotest::BoxOnlyShape;
+using ovotest::CaptureReports;
+using ovotest::makeAggregate;
+using ovotest::TestSphere;
+using ovotest::TestTriangle;
+using ovotest::TransformStore;
 
 namespace {
 

@@ -20,16 +20,9 @@
 #include "tests/common/shapes.h"
 #include "tests/common/test_util.h"
 
-namespace geomtest {
+namespace ovotest {
 
 using namespace ovo;
-
-using ovotest::near;
-
-using ovotest::BoxOnlyShape;
-using ovotest::TestSphere;
-using ovotest::TestTriangle;
-using ovotest::TransformStore;
 
 // Binds a capturing manager for reports of code without a renderer while in scope.
 class CaptureReports {
@@ -55,4 +48,4 @@ inline Reference<Primitive> makeAggregate(const std::string& file,
     return makeAggregate(file, prims, params);
 }
 
-}  // namespace geomtest
+}  // namespace ovotest

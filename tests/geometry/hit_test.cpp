@@ -10,7 +10,7 @@
 #include "tests/geometry/geometry_test_util.h"
 
 using namespace ovo;
-using geomtest::TestSphere;
+using ovotest::TestSphere;
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include "tests/geometry/geometry_test_util.h"
 
 using namespace ovo;
-using geomtest::BoxOnlyShape;
-using geomtest::CaptureReports;
-using geomtest::near;
-using geomtest::TestSphere;
-using geomtest::TransformStore;
+using ovotest::BoxOnlyShape;
+using ovotest::CaptureReports;
+using ovotest::near;
+using ovotest::TestSphere;
+using ovotest::TransformStore;
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "tests/geometry/geometry_test_util.h"
 
 using namespace ovo;
-using geomtest::TestSphere;
+using ovotest::TestSphere;
 
 namespace {
 
@@ -160,16 +160,16 @@ TEST(Shape, NormalDerivativesOfASphereAndACylinder) {
             const Normal n(st * cp, st * sp, ct);
             Vector dndu, dndv;
             s.computeNormalDerivatives(dpdu, dpdv, d2uu, d2uv, d2vv, n, dndu, dndv);
-            EXPECT_TRUE(geomtest::near(dndu, dpdu / R, 1e-5f)) << theta << " " << phi;
-            EXPECT_TRUE(geomtest::near(dndv, dpdv / R, 1e-5f)) << theta << " " << phi;
+            EXPECT_TRUE(ovotest::near(dndu, dpdu / R, 1e-5f)) << theta << " " << phi;
+            EXPECT_TRUE(ovotest::near(dndv, dpdv / R, 1e-5f)) << theta << " " << phi;
         }
     // A cylinder of radius 3 bends only around its axis.
     const Vector dpdu(0.0f, 3.0f, 0.0f), dpdv(0.0f, 0.0f, 1.0f);
     const Vector d2uu(-3.0f, 0.0f, 0.0f), zero(0.0f);
     Vector dndu, dndv;
     s.computeNormalDerivatives(dpdu, dpdv, d2uu, zero, zero, Normal(1.0f, 0.0f, 0.0f), dndu, dndv);
-    EXPECT_TRUE(geomtest::near(dndu, Vector(0.0f, 1.0f, 0.0f), 1e-6f));
-    EXPECT_TRUE(geomtest::near(dndv, zero, 1e-6f));
+    EXPECT_TRUE(ovotest::near(dndu, Vector(0.0f, 1.0f, 0.0f), 1e-6f));
+    EXPECT_TRUE(ovotest::near(dndv, zero, 1e-6f));
 }
 
 // Counts live instances so that sharing and release are visible.

@@ -11,11 +11,11 @@
 #include "tests/geometry/geometry_test_util.h"
 
 using namespace ovo;
-using geomtest::CaptureReports;
-using geomtest::makeAggregate;
-using geomtest::near;
-using geomtest::TestSphere;
-using geomtest::TransformStore;
+using ovotest::CaptureReports;
+using ovotest::makeAggregate;
+using ovotest::near;
+using ovotest::TestSphere;
+using ovotest::TransformStore;
 
 namespace {
 

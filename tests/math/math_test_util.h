@@ -29,9 +29,7 @@ inline std::ostream& operator<<(std::ostream& os, const Matrix& m) {
 
 }  // namespace ovo
 
-namespace mathtest {
-
-using ovotest::near;
+namespace ovotest {
 
 inline float maxAbsDiff(const ovo::Matrix& a, const ovo::Matrix& b) {
     float d = 0.0f;
@@ -58,4 +56,4 @@ inline ovo::Matrix randomMatrix(std::mt19937& rng, bool affine) {
     return m;
 }
 
-}  // namespace mathtest
+}  // namespace ovotest

@@ -9,7 +9,7 @@
 #include <random>
 
 using namespace ovo;
-using mathtest::near;
+using ovotest::near;
 
 namespace {
 
@@ -69,7 +69,7 @@ TEST(Matrix, ConstructionAndProducts) {
     // The product matches a double-precision reference and composes right to left.
     std::mt19937 rng(3);
     for (int n = 0; n < 50; ++n) {
-        const Matrix x = mathtest::randomMatrix(rng, false), y = mathtest::randomMatrix(rng, false);
+        const Matrix x = ovotest::randomMatrix(rng, false), y = ovotest::randomMatrix(rng, false);
         EXPECT_TRUE(near(x * y, referenceProduct(x, y), 1e-5f));
         Matrix z = x;
         z *= y;
@@ -94,7 +94,7 @@ TEST(Matrix, DeterminantAndInverse) {
     // Random matrices: determinant against elimination, inverse on both sides.
     std::mt19937 rng(11);
     for (int n = 0; n < 300; ++n) {
-        const Matrix m = mathtest::randomMatrix(rng, n % 2 == 0);
+        const Matrix m = ovotest::randomMatrix(rng, n % 2 == 0);
         const long double ref = referenceDeterminant(m);
         EXPECT_NEAR(m.determinant(), double(ref), 1e-5 * std::fabs(double(ref)));
         const Matrix inv = m.inverse();
@@ -113,7 +113,7 @@ TEST(Matrix, DeterminantAndInverse) {
     EXPECT_EQ(swapXY.inverse(), swapXY);
 
     // A /= B is A·inverse(B).
-    const Matrix a = mathtest::randomMatrix(rng, false), b = mathtest::randomMatrix(rng, false);
+    const Matrix a = ovotest::randomMatrix(rng, false), b = ovotest::randomMatrix(rng, false);
     Matrix q = a * b;
     q /= b;
     EXPECT_TRUE(near(q, a, 1e-5f));
@@ -208,8 +208,8 @@ TEST(Matrix, HandednessIsotropicScaleAndBasis) {
 
     // convertToBasis: basis · this · basisᵀ, basis unchanged.
     std::mt19937 rng(5);
-    const Matrix basis = mathtest::randomMatrix(rng, false);
-    const Matrix before = mathtest::randomMatrix(rng, false);
+    const Matrix basis = ovotest::randomMatrix(rng, false);
+    const Matrix before = ovotest::randomMatrix(rng, false);
     Matrix m = before;
     const Matrix basisCopy = basis;
     m.convertToBasis(basis);

@@ -8,7 +8,7 @@
 #include <cmath>
 
 using namespace ovo;
-using mathtest::near;
+using ovotest::near;
 
 namespace {
 

@@ -144,9 +144,9 @@ TEST(Sampling, WarpsLandInTheirDomains) {
     EXPECT_NEAR(corner, n / 4, 500);
 
     // Sphere: unit length, z uniform (Archimedes), poles at the ends.
-    EXPECT_TRUE(mathtest::near(UniformSampleSphere(0.0f, 0.3f), Point(0, 0, 1), 1e-6f));
-    EXPECT_TRUE(mathtest::near(UniformSampleSphere(1.0f, 0.3f), Point(0, 0, -1), 1e-6f));
-    EXPECT_TRUE(mathtest::near(UniformSampleSphere(0.5f, 0.25f), Point(0, 1, 0), 1e-6f));
+    EXPECT_TRUE(ovotest::near(UniformSampleSphere(0.0f, 0.3f), Point(0, 0, 1), 1e-6f));
+    EXPECT_TRUE(ovotest::near(UniformSampleSphere(1.0f, 0.3f), Point(0, 0, -1), 1e-6f));
+    EXPECT_TRUE(ovotest::near(UniformSampleSphere(0.5f, 0.25f), Point(0, 1, 0), 1e-6f));
     int upper = 0;
     for (int i = 0; i < n; ++i) {
         const Point p = UniformSampleSphere(u(rng), u(rng));
@@ -180,9 +180,9 @@ TEST(Sampling, WarpsLandInTheirDomains) {
     const double s15 = std::sin(radians(15.0f)), s30 = 0.5;
     EXPECT_NEAR(cosineInner, s15 * s15 / (s30 * s30) * n, 600);
     // The extremes of u1: the axis and the rim.
-    EXPECT_TRUE(mathtest::near(UniformSampleCone(1.0f, 0.2f, cosMax, x, y, z), z, 1e-6f));
+    EXPECT_TRUE(ovotest::near(UniformSampleCone(1.0f, 0.2f, cosMax, x, y, z), z, 1e-6f));
     EXPECT_NEAR(dot(UniformSampleCone(0.0f, 0.2f, cosMax, x, y, z), z), cosMax, 1e-6f);
-    EXPECT_TRUE(mathtest::near(CosineSampleCone(0.0f, 0.7f, 1.0f, x, y, z), z, 1e-6f));
+    EXPECT_TRUE(ovotest::near(CosineSampleCone(0.0f, 0.7f, 1.0f, x, y, z), z, 1e-6f));
     // u2 = 1/4 turns a quarter from x towards y.
     EXPECT_NEAR(dot(CosineSampleCone(1.0f, 0.25f, 1.0f, x, y, z), y), 1.0f, 1e-5f);
 }

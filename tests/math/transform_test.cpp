@@ -11,7 +11,7 @@
 #include <random>
 
 using namespace ovo;
-using mathtest::near;
+using ovotest::near;
 
 TEST(Transform, BuildersKeepForwardAndInverseInStep) {
     EXPECT_EQ(Transform().getMatrix(), Matrix::Identity);
@@ -37,7 +37,7 @@ TEST(Transform, BuildersKeepForwardAndInverseInStep) {
 
     // Matrix construction inverts; a singular matrix gets the identity as inverse.
     std::mt19937 rng(1);
-    const Matrix m = mathtest::randomMatrix(rng, true);
+    const Matrix m = ovotest::randomMatrix(rng, true);
     const Transform fromM(m);
     EXPECT_EQ(fromM.getInverse(), m.inverse());
     EXPECT_EQ(Transform(Matrix(0.0f)).getInverse(), Matrix::Identity);
@@ -150,7 +150,7 @@ TEST(Transform, RaysBoxesAndDifferentials) {
     // Every transformed corner lies inside, and the result is tight on some corner per face.
     std::mt19937 rng(9);
     for (int n = 0; n < 50; ++n) {
-        const Transform t(mathtest::randomMatrix(rng, true));
+        const Transform t(ovotest::randomMatrix(rng, true));
         const Aabb b(-1, 2, 0, 0.5f, -3, -1);
         const Aabb tb = t * b;
         int touching[6] = {0, 0, 0, 0, 0, 0};

@@ -10,7 +10,7 @@
 #include <type_traits>
 
 using namespace ovo;
-using mathtest::near;
+using ovotest::near;
 
 namespace {
 

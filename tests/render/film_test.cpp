@@ -5,7 +5,7 @@
 
 #include "tests/render/render_test_util.h"
 
-using namespace rendertest;
+using namespace ovotest;
 
 namespace {
 

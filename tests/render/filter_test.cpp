@@ -6,7 +6,7 @@
 #include "core/math/constants.h"
 #include "tests/render/render_test_util.h"
 
-using namespace rendertest;
+using namespace ovotest;
 
 TEST(Filters, SymmetricPeakedAndZeroBeyondTheSupport) {
     const float xw = 1.5f, yw = 2.0f;

@@ -7,7 +7,7 @@
 #include "core/render/output.h"
 #include "tests/render/render_test_util.h"
 
-using namespace rendertest;
+using namespace ovotest;
 
 namespace {
 

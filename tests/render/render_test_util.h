@@ -23,7 +23,7 @@
 #include "tests/common/shapes.h"
 #include "tests/common/test_util.h"
 
-namespace rendertest {
+namespace ovotest {
 
 using namespace ovo;
 
@@ -62,8 +62,6 @@ inline void addFloats(ParameterSet& p, const char* name, std::vector<float> v) {
 inline void addInt(ParameterSet& p, const char* name, int v) {
     p.push_back(name, ParamType(TypeInt), &v, true);
 }
-
-using ovotest::PlanePrimitive;
 
 // The analytic sphere of radius r about c; the store keeps its transforms alive.
 inline Reference<Primitive> sphereAt(const Point& c, float r) {
@@ -185,4 +183,4 @@ inline RecordingOutput* attachRecorder(Film& film, const std::string& mode, floa
     return raw;
 }
 
-}  // namespace rendertest
+}  // namespace ovotest

@@ -10,7 +10,7 @@
 #include "sys/tasking.h"
 #include "tests/render/render_test_util.h"
 
-using namespace rendertest;
+using namespace ovotest;
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "tests/rib/recorder.h"
 
 using namespace ovo::app;
-using ribtest::Recorder;
+using ovotest::Recorder;
 using Calls = std::vector<std::string>;
 
 TEST(OvoCommand, ParsesOptionsAndRejectsBadUsage) {

@@ -15,7 +15,7 @@
 #include "tests/common/test_util.h"
 #include "tests/rib/recorder.h"
 
-using ribtest::Recorder;
+using ovotest::Recorder;
 using Calls = std::vector<std::string>;
 
 namespace {

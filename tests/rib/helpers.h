@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace ribtest {
+namespace ovotest {
 
 // The numbers in a recorded call, e.g. the 16 of "SetTransform(1 0 0 ...)".
 inline std::vector<double> numbersIn(const std::string& call) {
@@ -44,4 +44,4 @@ inline std::vector<double> translation(double x, double y, double z) {
     return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1};
 }
 
-}  // namespace ribtest
+}  // namespace ovotest

@@ -4,9 +4,9 @@
 #include "tests/rib/helpers.h"
 #include "tests/rib/recorder.h"
 
-using ribtest::expectMatrix;
-using ribtest::Recorder;
-using ribtest::translation;
+using ovotest::expectMatrix;
+using ovotest::Recorder;
+using ovotest::translation;
 using Calls = std::vector<std::string>;
 
 namespace {

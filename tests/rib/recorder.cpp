@@ -7,7 +7,7 @@
 #include "core/params/paramtype.h"
 #include "plugins/generators/rib/reader.h"
 
-namespace ribtest {
+namespace ovotest {
 
 namespace {
 
@@ -351,4 +351,4 @@ void Recorder::Torus(float a, float b, float phimin, float phimax, float tmax) {
     numbers("Torus", {a, b, phimin, phimax, tmax}, Sizes{4, 4, 1});
 }
 
-}  // namespace ribtest
+}  // namespace ovotest

@@ -11,7 +11,7 @@
 
 #include "core/api/forwarding_renderer.h"
 
-namespace ribtest {
+namespace ovotest {
 
 // Values per storage class that a consuming call reads: vertex, linear, perpiece.
 struct Sizes {
@@ -157,4 +157,4 @@ class Recorder : public ovo::ForwardingRenderer {
 std::string join(const float* values, std::size_t n);
 std::string join(const int* values, std::size_t n);
 
-}  // namespace ribtest
+}  // namespace ovotest

@@ -4,7 +4,7 @@
 #include "tests/rib/helpers.h"
 #include "tests/rib/recorder.h"
 
-using ribtest::Recorder;
+using ovotest::Recorder;
 using Calls = std::vector<std::string>;
 
 namespace {

@@ -12,7 +12,7 @@
 #include "shading/shading_test_util.h"
 
 using namespace ovo;
-using shadingtest::makeShader;
+using ovotest::makeShader;
 
 namespace {
 
@@ -156,6 +156,6 @@ TEST(Binding, TuplesLeaveTheShaderSpace) {
 TEST(Binding, MissingPluginMakesNothing) {
     std::map<OIIO::ustring, Transform> spaces;
     ParameterSet params;
-    EXPECT_THROW(createShader("no-such-shader", shadingtest::testPluginDir(), spaces, params),
+    EXPECT_THROW(createShader("no-such-shader", ovotest::testPluginDir(), spaces, params),
                  ovo::Error);
 }

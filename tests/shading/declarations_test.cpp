@@ -20,7 +20,7 @@ namespace {
 class Declarations : public ovo::testing::RaytracerTest {
   protected:
     Declarations() {
-        const std::string path = shadingtest::testPluginDir() + ":&";
+        const std::string path = ovotest::testPluginDir() + ":&";
         renderer->Attribute("string path:shader", path.c_str());
         take();
     }

@@ -13,8 +13,8 @@
 #include "shading/shading_test_util.h"
 
 using namespace ovo;
-using shadingtest::makeShader;
-using shadingtest::pluginSymbol;
+using ovotest::makeShader;
+using ovotest::pluginSymbol;
 
 namespace {
 

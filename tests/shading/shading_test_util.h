@@ -13,7 +13,7 @@
 #include "core/params/parameter.h"
 #include "core/shading/shader.h"
 
-namespace shadingtest {
+namespace ovotest {
 
 inline std::string testPluginDir() {
     const char* dir = std::getenv("OVO_TEST_PLUGINS");
@@ -47,4 +47,4 @@ T* pluginSymbol(const std::string& plugin, const char* symbol) {
     return entry ? entry() : nullptr;
 }
 
-}  // namespace shadingtest
+}  // namespace ovotest

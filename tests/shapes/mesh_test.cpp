@@ -6,7 +6,7 @@
 #include "core/math/constants.h"
 #include "tests/shapes/shape_test_util.h"
 
-using namespace shapetest;
+using namespace ovotest;
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include "core/params/parameter.h"
 #include "tests/common/test_util.h"
 
-namespace shapetest {
+namespace ovotest {
 
 using namespace ovo;
 
@@ -182,4 +182,4 @@ class Rng {
     uint32_t state;
 };
 
-}  // namespace shapetest
+}  // namespace ovotest

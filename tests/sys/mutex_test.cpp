@@ -30,7 +30,7 @@ TEST(ActiveMutex, IsOneWordThatLocksAndUnlocks) {
         entered = true;
         mutex.unlock();
     });
-    EXPECT_TRUE(systest::staysFalse(entered, std::chrono::milliseconds(50)));
+    EXPECT_TRUE(ovotest::staysFalse(entered, std::chrono::milliseconds(50)));
     mutex.unlock();
     other.join();
     EXPECT_TRUE(entered.load());
@@ -108,7 +108,7 @@ struct Readers {
     static void run(unsigned, void* data, unsigned) {
         Readers& r = *static_cast<Readers*>(data);
         sys::RWMutexLock lock(r.mutex, sys::RWMutexRead);
-        if (systest::rendezvous(r.arrived, 2)) r.met.fetch_add(1);
+        if (ovotest::rendezvous(r.arrived, 2)) r.met.fetch_add(1);
     }
     sys::RWMutex mutex;
     std::atomic<int> arrived{0};
@@ -147,7 +147,7 @@ TEST(RWMutex, ReadersShareAndAWriterKeepsThemOut) {
             sys::RWMutexLock read(mutex, sys::RWMutexRead);
             entered = true;
         });
-        EXPECT_TRUE(systest::staysFalse(entered, std::chrono::milliseconds(50)));
+        EXPECT_TRUE(ovotest::staysFalse(entered, std::chrono::milliseconds(50)));
     }  // the scoped lock releases here
     reader.join();
     EXPECT_TRUE(entered.load());
@@ -163,7 +163,7 @@ namespace {
 struct Overlapping {
     static void run(unsigned, void* data, unsigned) {
         Overlapping& o = *static_cast<Overlapping*>(data);
-        const auto deadline = std::chrono::steady_clock::now() + systest::meetTimeout;
+        const auto deadline = std::chrono::steady_clock::now() + ovotest::meetTimeout;
         while (!o.writerIn.load() && std::chrono::steady_clock::now() < deadline) {
             sys::RWMutexLock lock(o.mutex, sys::RWMutexRead);
             const long ticket = o.taken.fetch_add(1) + 1;
@@ -193,5 +193,5 @@ TEST(RWMutex, AWaitingWriterIsNotStarvedByReaders) {
     writer.join();
     EXPECT_TRUE(overlapping.writerIn.load());
     // The readers stopped because the writer got in, not because they gave up.
-    EXPECT_LT(std::chrono::steady_clock::now() - start, systest::meetTimeout);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, ovotest::meetTimeout);
 }

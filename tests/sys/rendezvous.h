@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-namespace systest {
+namespace ovotest {
 
 // Long enough for a loaded two-core machine under ThreadSanitizer; short enough that a serial
 // scheduler fails the test instead of hanging it.
@@ -34,4 +34,4 @@ inline bool staysFalse(const std::atomic<bool>& flag, std::chrono::milliseconds 
     return !flag.load();
 }
 
-}  // namespace systest
+}  // namespace ovotest

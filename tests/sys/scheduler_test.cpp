@@ -143,9 +143,9 @@ struct Meeting {
     static void run(unsigned index, void* data, unsigned count) {
         Meeting& m = *static_cast<Meeting*>(data);
         m.where[index] = std::this_thread::get_id();
-        m.met[index] = systest::rendezvous(m.arrived, int(count), m.timeout);
+        m.met[index] = ovotest::rendezvous(m.arrived, int(count), m.timeout);
     }
-    std::chrono::steady_clock::duration timeout = systest::meetTimeout;
+    std::chrono::steady_clock::duration timeout = ovotest::meetTimeout;
     std::atomic<int> arrived{0};
     std::thread::id where[2];
     bool met[2] = {false, false};
@@ -183,7 +183,7 @@ struct IdCheck {
         IdCheck& c = *static_cast<IdCheck*>(data);
         sys::setThreadID(index + 100);
         // With two tasks both have set their id before either reads it back.
-        if (count == 2 && !systest::rendezvous(c.arrived, 2)) c.missed.fetch_add(1);
+        if (count == 2 && !ovotest::rendezvous(c.arrived, 2)) c.missed.fetch_add(1);
         for (int i = 0; i < 200; ++i) {
             if (sys::getThreadID() != index + 100) c.wrong.fetch_add(1);
             if (i % 50 == 0) std::this_thread::yield();
@@ -283,7 +283,7 @@ struct OwnQueues {
     static void inner1(unsigned, void* data, unsigned) {
         OwnQueues& q = *static_cast<OwnQueues*>(data);
         if (std::this_thread::get_id() != q.outer1Thread.load()) {
-            const auto deadline = std::chrono::steady_clock::now() + systest::meetTimeout;
+            const auto deadline = std::chrono::steady_clock::now() + ovotest::meetTimeout;
             while (!q.checked.load() && std::chrono::steady_clock::now() < deadline)
                 std::this_thread::yield();
         }
@@ -294,10 +294,10 @@ struct OwnQueues {
         TaskScheduler* scheduler = TaskScheduler::getInstance();
         if (index == 1) q.outer1Thread = std::this_thread::get_id();
         scheduler->addTask(index == 0 ? inner0 : inner1, data, 1, nullptr, nullptr);
-        if (!systest::rendezvous(q.arrived, 2)) q.missed = true;
+        if (!ovotest::rendezvous(q.arrived, 2)) q.missed = true;
         if (index == 1) {
             // Let task 0's go() start first.
-            const auto deadline = std::chrono::steady_clock::now() + systest::meetTimeout;
+            const auto deadline = std::chrono::steady_clock::now() + ovotest::meetTimeout;
             while (!q.inner0Ran.load() && std::chrono::steady_clock::now() < deadline)
                 std::this_thread::yield();
         }
