@@ -148,4 +148,14 @@ void Raytracer::Input(Generator* generator, const float*) {
 
 void Raytracer::Input(const char* text) { Input(text, nullptr); }
 
+// The calls this renderer has nothing of its own to do for: comments and commands are for
+// other renderers, a sphere of one radius is the full sphere, and the numeric curve forms have
+// no shape behind them (curves come by basis name).
+void Raytracer::Comment(const char*, ...) {}
+void Raytracer::Command(const char*) {}
+void Raytracer::Modify(const char*) {}
+void Raytracer::Curves(int, int, int, const float*, float, float) {}
+void Raytracer::Curves(int, int*, int*, const float*, float*, float*) {}
+void Raytracer::Sphere(float radius) { Sphere(radius, -radius, radius, 360.0f); }
+
 }  // namespace ovo

@@ -1,5 +1,7 @@
 #include "core/math/numeric.h"
 
+#include "core/math/constants.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -73,8 +75,8 @@ int SolveCubic(double c[4], double s[3]) {
         const double phi = 1.0 / 3.0 * std::acos(-q / std::sqrt(-cbp));
         const double t = 2.0 * std::sqrt(-p);
         s[0] = t * std::cos(phi);
-        s[1] = -t * std::cos(phi + M_PI / 3.0);
-        s[2] = -t * std::cos(phi - M_PI / 3.0);
+        s[1] = -t * std::cos(phi + ovo::PiDouble / 3.0);
+        s[2] = -t * std::cos(phi - ovo::PiDouble / 3.0);
         num = 3;
     } else {  // one real root: Cardano
         const double sqrtD = std::sqrt(D);

@@ -35,7 +35,7 @@ void ConcentricSampleDisk(float u1, float u2, float* dx, float* dy) {
             theta = 6.0f + sx / r;
         }
     }
-    const double angle = theta * (M_PI / 4.0);
+    const double angle = theta * (ovo::PiDouble / 4.0);
     *dx = static_cast<float>(r * std::cos(angle));
     *dy = static_cast<float>(r * std::sin(angle));
 }
