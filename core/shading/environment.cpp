@@ -2,8 +2,6 @@
 // member-wise copies: the references it holds are raised, the ray and scene pointers shared.
 #include "core/shading/environment.h"
 
-#include <memory>
-
 #include "core/shading/light.h"
 #include "core/shading/shader.h"
 
@@ -99,29 +97,5 @@ void ShaderEnvironment::clearLightCache() {
     currentLight = nullptr;
     currentLightData = nullptr;
 }
-
-// ---------------------------------------------------------------------------------------------
-// Derivative blocks
-
-namespace {
-
-// The blocks of one thread, one per nesting level reached so far. The contents are left unset:
-// every offset pass writes a call site's slot before the main pass reads it.
-struct DerivativeBlocks {
-    std::vector<std::unique_ptr<float[]>> blocks;
-    size_t depth = 0;
-};
-thread_local DerivativeBlocks derivativeBlocks;
-
-}  // namespace
-
-DerivativeScope::DerivativeScope(ShaderEnvironment& env) {
-    DerivativeBlocks& b = derivativeBlocks;
-    if (b.depth == b.blocks.size())
-        b.blocks.emplace_back(new float[ShaderEnvironment::MaxDerivativeSlots]);
-    env.derivStore = b.blocks[b.depth++].get();
-}
-
-DerivativeScope::~DerivativeScope() { --derivativeBlocks.depth; }
 
 }  // namespace ovo

@@ -83,8 +83,8 @@ class ShaderEnvironment {
     Transform shaderSpace;  // shader to current and current to shader; set by Shader::init
 
     // Derivatives: Du/Dv call sites store their offset-pass values in a block of
-    // MaxDerivativeSlots floats that the shading thread lends (DerivativeScope); null while no
-    // shader runs on this record, and then every derivative is 0.
+    // MaxDerivativeSlots floats lent while shaders run on this record (DerivativeScope); null
+    // otherwise, and then every derivative is 0.
     static const int MaxDerivativeSlots = 1024;
     float* derivStore = nullptr;
     int derivCounter = 0;
@@ -115,16 +115,21 @@ class ShaderEnvironment {
     std::vector<void*> surfaceData, displacementData, volumeData;
 };
 
-// Lends an environment a derivative block of the calling thread while it lives. Shading nests
-// (a shader traces a ray whose hit is shaded before the shader goes on, a light shader runs
-// inside an illuminance loop), so every level has its own block; a thread makes a block the
-// first time it reaches a level and reuses it from then on, so shading allocates nothing here.
+// The derivative slots of one shading level, lent to an environment while it lives. Shading
+// makes one on its own stack: every nesting level (a ray traced and shaded inside a shader, a
+// light shader inside an illuminance loop) has its own, nothing is allocated or looked up per
+// thread, and hit records stay small.
 class DerivativeScope {
   public:
-    explicit DerivativeScope(ShaderEnvironment& env);
-    ~DerivativeScope();
+    explicit DerivativeScope(ShaderEnvironment& env) : env(env) { env.derivStore = slots; }
+    ~DerivativeScope() { env.derivStore = nullptr; }
     DerivativeScope(const DerivativeScope&) = delete;
     DerivativeScope& operator=(const DerivativeScope&) = delete;
+
+  private:
+    ShaderEnvironment& env;
+    // Left unset: every offset pass writes a call site's slots before the main pass reads them.
+    float slots[ShaderEnvironment::MaxDerivativeSlots];
 };
 
 }  // namespace ovo
