@@ -143,6 +143,29 @@ def choose(rooms, per_room, seed):
     return chosen
 
 
+def save(path, mutants):
+    with open(path, "w", encoding="utf-8") as f:
+        for room, source, i, kind, new in mutants:
+            f.write("\t".join([room, source, str(i + 1), kind, read(source)[i], new]) + "\n")
+
+
+def load(path):
+    """Mutants saved by save(), each found again at the line with its original text nearest to
+    where it was; one whose line is gone is skipped with a note."""
+    mutants = []
+    with open(path, encoding="utf-8") as f:
+        for row in f:
+            room, source, line, kind, old, new = row.rstrip("\n").split("\t")
+            lines = read(source) if os.path.exists(os.path.join(ROOT, source)) else []
+            where = [i for i, text in enumerate(lines) if text == old]
+            if not where:
+                print("gone: %s:%s %s" % (source, line, kind))
+                continue
+            i = min(where, key=lambda k: abs(k - (int(line) - 1)))
+            mutants.append((room, source, i, kind, new))
+    return mutants
+
+
 def run(cmd, cwd, timeout):
     try:
         p = subprocess.run(cmd, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
@@ -183,6 +206,10 @@ def main():
     parser.add_argument("--per-room", type=int, default=10)
     parser.add_argument("--rooms", default=",".join(ROOMS))
     parser.add_argument("--list", action="store_true", help="only list the chosen mutants")
+    parser.add_argument("--save", help="write the chosen mutants to this file")
+    parser.add_argument("--from", dest="source",
+                        help="try the mutants of a file --save wrote (the same mutants on later "
+                             "code: each is found again by its line's text)")
     parser.add_argument("--timeout", type=int, default=900, help="seconds for one mutant's suites")
     args = parser.parse_args()
 
@@ -190,7 +217,10 @@ def main():
     for r in rooms:
         if r not in ROOMS:
             sys.exit("unknown room %s (rooms: %s)" % (r, ", ".join(ROOMS)))
-    mutants = choose(rooms, args.per_room, args.seed)
+    mutants = load(args.source) if args.source else choose(rooms, args.per_room, args.seed)
+    rooms = sorted({m[0] for m in mutants}, key=list(ROOMS).index) if args.source else rooms
+    if args.save:
+        save(args.save, mutants)
     if args.list:
         for n, (room, path, i, kind, new) in enumerate(mutants, 1):
             print("%3d %-9s %s:%d %s\n      - %s\n      + %s" %
