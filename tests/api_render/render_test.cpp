@@ -25,7 +25,8 @@ struct Image {
     std::vector<float> pixels;
     bool valid = false;
     float at(int x, int y, int c = 0) const {
-        return pixels[(size_t(y - imageSpec.y) * size_t(imageSpec.width) + size_t(x - imageSpec.x)) *
+        return pixels[(size_t(y - imageSpec.y) * size_t(imageSpec.width) +
+                       size_t(x - imageSpec.x)) *
                           size_t(imageSpec.nchannels) +
                       size_t(c)];
     }
@@ -41,8 +42,8 @@ Image readImage(const std::string& path) {
     image.imageSpec = in->spec();
     image.pixels.resize(size_t(image.imageSpec.width) * size_t(image.imageSpec.height) *
                         size_t(image.imageSpec.nchannels));
-    image.valid =
-        in->read_image(0, 0, 0, image.imageSpec.nchannels, OIIO::TypeDesc::FLOAT, image.pixels.data());
+    image.valid = in->read_image(0, 0, 0, image.imageSpec.nchannels, OIIO::TypeDesc::FLOAT,
+                                 image.pixels.data());
     EXPECT_TRUE(image.valid) << in->geterror();
     return image;
 }

@@ -9,3 +9,5 @@ target_link_libraries(${target} PRIVATE ZLIB::ZLIB ${CMAKE_DL_LIBS})
 target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/apps/ovo/command_line.cpp
                ${CMAKE_SOURCE_DIR}/apps/ovo/override_renderer.cpp
                ${CMAKE_SOURCE_DIR}/apps/ovo/progress.cpp)
+# The fuzz target's entry, so the suite replays its corpus and every input that once failed.
+target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests/fuzz/rib_fuzz.cpp)
