@@ -102,6 +102,18 @@ void GICache<T>::walk(const Point& P, Visit&& visit) const {
 }
 
 template <class T>
+template <class Visit>
+void GICache<T>::near(const Node* node, const Point& centre, float half, const Point& P,
+                      float radius, Visit&& visit) const {
+    for (int a = 0; a < 3; ++a)
+        if (P[a] + radius < centre[a] - half || P[a] - radius > centre[a] + half) return;
+    for (const GIRecord<T>* r : node->stored) visit(*r);
+    for (int i = 0; i < 8; ++i)
+        if (node->children[i])
+            near(node->children[i], childCentre(centre, half, i), half * 0.5f, P, radius, visit);
+}
+
+template <class T>
 bool GICache<T>::interpolate(const Point& P, const Normal& N, float footprint, float maxerror,
                              int minimum, float minimumWeight, float cosMaxAngle, T& result,
                              Vector* direction) {
@@ -208,7 +220,7 @@ void GICache<T>::insert(GIRecord<T> r, float footprint, float a, float b) {
     {
         sys::RWMutexLock lock(mutex, sys::RWMutexWrite);
         if (neighbourClamping)
-            walk(r.P, [&](const GIRecord<T>& other) {
+            near(root, rootCentre, rootHalf, r.P, R, [&](const GIRecord<T>& other) {
                 const float d = (r.P - other.P).length();
                 if (d < R) R = std::max(lower, std::min(R, other.R + d));
             });

@@ -89,6 +89,11 @@ class GICache {
     // Visits every record stored on the nodes from the root to the deepest node holding P.
     template <class Visit>
     void walk(const Point& P, Visit&& visit) const;
+    // Visits the records stored on every node whose cell comes within `radius` of P (a record
+    // stored on several nodes is visited once for each).
+    template <class Visit>
+    void near(const Node* node, const Point& centre, float half, const Point& P, float radius,
+              Visit&& visit) const;
     void store(Node* node, const Point& centre, float half, int depth, const GIRecord<T>* record,
                float reach);
     static void destroy(Node* node);

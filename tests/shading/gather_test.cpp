@@ -242,3 +242,117 @@ TEST(Occlusion, GradientsPredictTheNeighbours) {
     EXPECT_GT(gathered - here, 0.015f);  // the turn is large enough to matter
     EXPECT_NEAR(turned, gathered, 0.012f);
 }
+
+// Transmission through sheets between z = 0 and a light at z = 10: each sheet of opacity 0.5
+// (its own opacity, "ray:opaqueshadows" off) halves the light; a sheet hidden from shadow rays
+// lets everything through.
+TEST(Transmission, SheetsBetweenThePointAndTheLight) {
+    struct Case {
+        const char* what;
+        std::vector<float> sheets;  // their opacities, one sheet per unit of height
+        bool hidden;
+        float expected;
+    } cases[] = {
+        {"nothing", {}, false, 1.0f},
+        {"one sheet", {0.5f}, false, 0.5f},
+        {"two sheets", {0.5f, 0.5f}, false, 0.25f},
+        {"an opaque sheet", {1.0f}, false, 0.0f},
+        {"a sheet hidden from shadows", {0.5f}, true, 1.0f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        World world;
+        float z = 1.0f;
+        for (float opacity : c.sheets) {
+            Slab& s = world.add(new Slab(2, z++, -1.0f));
+            s.attributes.shading->opacity = Color(opacity);
+            s.attributes.shading->transparentShadows = true;
+            s.attributes.shading->rayShadows = !c.hidden;
+        }
+        auto scene = ovotest::sceneOf(world);
+        ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), Normal(0.0f, 0.0f, 1.0f));
+        env.lightDistance = 10.0f;
+        const Color t = SL::transmission(env, Point(0.0f), Point(0.0f, 0.0f, 10.0f), 0);
+        EXPECT_NEAR(t.r, c.expected, 1e-6f);
+        EXPECT_NEAR(t.b, c.expected, 1e-6f);
+    }
+}
+
+// One ray for a cone of at most 0.01, as many as asked for a wider one; nothing at all for a
+// zero direction, during a shadow ray, or in an offset pass.
+TEST(Tracec, RaysTraced) {
+    World world;
+    world.add(new Slab(2, 5.0f, -1.0f));
+    auto scene = ovotest::sceneOf(world);
+    Tuple P(0.0f), dir(0.0f, 0.0f, 1.0f), none(0.0f);
+    struct Case {
+        const char* what;
+        float cone;
+        int samples;
+        unsigned long rays;
+    } cases[] = {{"narrow cone", 0.005f, 8, 1}, {"wide cone", 0.2f, 8, 8}, {"one sample", 0.2f, 1, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), Normal(0.0f, 0.0f, 1.0f));
+        world.rays = 0;
+        SL::tracec(env, P, dir, 2, strings::samples, c.samples, strings::samplecone, double(c.cone));
+        EXPECT_EQ(world.rays, c.rays);
+    }
+    ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), Normal(0.0f, 0.0f, 1.0f));
+    world.rays = 0;
+    SL::tracec(env, P, none, 0);
+    RayDifferential shadow;
+    shadow.type = RayDifferential::Transmission;
+    env.ray = &shadow;
+    SL::tracec(env, P, dir, 0);
+    env.ray = nullptr;
+    env.derivPass = 1;
+    SL::tracec(env, P, dir, 0);
+    EXPECT_EQ(world.rays, 0u);
+}
+
+// Indirect light in a closed box whose walls glow with one colour is that colour; under an
+// open sky it is the background ("ray:maxdepthcolor"); at the diffuse depth limit it is black.
+TEST(IndirectDiffuse, GlowingBoxOpenSkyAndDepthLimit) {
+    const Normal up(0.0f, 1.0f, 0.0f);
+    World box;
+    Reference<ShaderGroup> glow(new ShaderGroup());
+    glow->layers.push_back(Reference<Shader>(ovotest::makeShader("constant")));
+    for (int a = 0; a < 3; ++a)
+        for (float s : {-1.0f, 1.0f}) {
+            Slab& wall = box.add(new Slab(a, s, -s));
+            wall.attributes.shading->C = Color(0.2f, 0.5f, 0.8f);
+            wall.attributes.surface = glow;
+        }
+    auto scene = ovotest::sceneOf(box);
+    ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f, -0.99f, 0.0f), up);
+    const Color inside = SL::indirectdiffuse2(env, env.P, up, 0);
+    EXPECT_NEAR(inside.r, 0.2f, 1e-5f);
+    EXPECT_NEAR(inside.g, 0.5f, 1e-5f);
+    EXPECT_NEAR(inside.b, 0.8f, 1e-5f);
+
+    World open;
+    floorWorld(open);
+    RaySettings sky;
+    sky.maxDepthColor = Color(0.3f, 0.6f, 0.9f);
+    auto skyScene = ovotest::sceneOf(open, sky);
+    ShaderEnvironment outside = ovotest::pointOf(*skyScene, Point(0.0f), up);
+    const Color seen = SL::indirectdiffuse3(outside, outside.P, up, 16.0f, 0);
+    EXPECT_NEAR(seen.g, 0.6f, 1e-5f);
+
+    // A gathering ray's own hit gathers nothing more with the default depth of one bounce.
+    RayDifferential gathering;
+    gathering.type = RayDifferential::Gather;
+    gathering.diffuseDepth = 1;
+    ShaderEnvironment deep = ovotest::pointOf(*scene, Point(0.5f, -0.99f, 0.0f), up);
+    deep.ray = &gathering;
+    box.rays = 0;
+    const Color none = SL::indirectdiffuse2(deep, deep.P, up, 0);
+    EXPECT_EQ(none.g, 0.0f);
+    EXPECT_EQ(box.rays, 0u);
+    RaySettings twoBounces;
+    twoBounces.maxDiffuseDepth = 2;
+    auto deeper = ovotest::sceneOf(box, twoBounces);
+    deep.scene = deeper.get();
+    EXPECT_NEAR(SL::indirectdiffuse2(deep, deep.P, up, 0).g, 0.5f, 1e-5f);
+}
