@@ -88,12 +88,17 @@ typename GICache<T>::Slot* GICache<T>::slot() {
 
 template <class T>
 template <class Visit>
-void GICache<T>::walk(const Point& P, Visit&& visit) const {
+void GICache<T>::walk(const Point& P, float reach, Visit&& visit) const {
     const Node* node = root;
     Point centre = rootCentre;
     float half = rootHalf;
+    const float reach2 = reach * reach;
     while (node) {
-        for (const GIRecord<T>* r : node->stored) visit(*r);
+        for (const Entry& e : node->stored) {
+            const float dx = P.x - e.x, dy = P.y - e.y, dz = P.z - e.z;
+            const float d2 = dx * dx + dy * dy + dz * dz;
+            if (d2 < reach2 * e.R * e.R) visit(*e.record, std::sqrt(d2));
+        }
         const int i = octant(P, centre);
         centre = childCentre(centre, half, i);
         half *= 0.5f;
@@ -107,7 +112,7 @@ void GICache<T>::near(const Node* node, const Point& centre, float half, const P
                       float radius, Visit&& visit) const {
     for (int a = 0; a < 3; ++a)
         if (P[a] + radius < centre[a] - half || P[a] - radius > centre[a] + half) return;
-    for (const GIRecord<T>* r : node->stored) visit(*r);
+    for (const Entry& e : node->stored) visit(*e.record);
     for (int i = 0; i < 8; ++i)
         if (node->children[i])
             near(node->children[i], childCentre(centre, half, i), half * 0.5f, P, radius, visit);
@@ -136,12 +141,13 @@ bool GICache<T>::interpolate(const Point& P, const Normal& N, float footprint, f
     int count = 0;
     {
         sys::RWMutexLock lock(mutex, sys::RWMutexRead);
-        walk(P, [&](const GIRecord<T>& r) {
+        // Records farther than maxerror·R/2 have an error of at least maxerror.
+        walk(P, 0.5f * maxerror, [&](const GIRecord<T>& r, float distance) {
             const float cosine = std::min(1.0f, dot(N, r.N));
             if (cosine < 0.0f) return;
             const Vector offset = P - r.P;
             if (dot(offset, N + r.N) < -0.05f) return;  // the record lies in front of P
-            const float error = std::max(offset.length() / (r.R * 0.5f),
+            const float error = std::max(distance / (r.R * 0.5f),
                                          std::sqrt(std::max(0.0f, 1.0f - cosine) * angleScale));
             if (!(error < maxerror)) return;
             const float w = 1.0f - weightFactor * error;
@@ -178,7 +184,7 @@ template <class T>
 void GICache<T>::store(Node* node, const Point& centre, float half, int depth,
                        const GIRecord<T>* record, float reach) {
     if (depth >= MaxDepth || half * 0.5f < reach) {
-        node->stored.push_back(record);
+        node->stored.push_back(Entry{record->P.x, record->P.y, record->P.z, record->R, record});
         return;
     }
     for (int i = 0; i < 8; ++i) {

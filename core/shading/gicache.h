@@ -71,9 +71,15 @@ class GICache {
     float weightFactor = 1.0f;  // k: weight = 1 - k * error; influence cube P ± k·R/2
 
   private:
+    // A stored record with the numbers the distance test reads, so that a walk scans one
+    // contiguous array.
+    struct Entry {
+        float x, y, z, R;
+        const GIRecord<T>* record;
+    };
     struct Node {
         Node* children[8] = {};
-        std::vector<const GIRecord<T>*> stored;
+        std::vector<Entry> stored;
     };
     // A thread's last answer and its counters, on a cache line of its own.
     struct alignas(64) Slot {
@@ -86,9 +92,10 @@ class GICache {
     };
 
     Slot* slot();
-    // Visits every record stored on the nodes from the root to the deepest node holding P.
+    // Visits every record stored on the nodes from the root to the deepest node holding P
+    // that lies nearer to P than reach·R, with its distance.
     template <class Visit>
-    void walk(const Point& P, Visit&& visit) const;
+    void walk(const Point& P, float reach, Visit&& visit) const;
     // Visits the records stored on every node whose cell comes within `radius` of P (a record
     // stored on several nodes is visited once for each).
     template <class Visit>
