@@ -1,5 +1,4 @@
-// indirect: a diffuse surface lit by the lights and by one bounce of light from the surfaces
-// around it.
+// indirect: a diffuse surface lit by the lights and by a bounce of light from its surroundings.
 //
 // The colour is Os * Cs * (Ka * ambient() + Kd * (diffuse(Nf) + indirectdiffuse(P, Nf,
 // samples))): the light other surfaces send towards the point, gathered over the hemisphere
