@@ -290,12 +290,14 @@ TEST(Tracec, RaysTraced) {
         float cone;
         int samples;
         unsigned long rays;
-    } cases[] = {{"narrow cone", 0.005f, 8, 1}, {"wide cone", 0.2f, 8, 8}, {"one sample", 0.2f, 1, 1}};
+    } cases[] = {
+        {"narrow cone", 0.005f, 8, 1}, {"wide cone", 0.2f, 8, 8}, {"one sample", 0.2f, 1, 1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), Normal(0.0f, 0.0f, 1.0f));
         world.rays = 0;
-        SL::tracec(env, P, dir, 2, strings::samples, c.samples, strings::samplecone, double(c.cone));
+        SL::tracec(env, P, dir, 2, strings::samples, c.samples, strings::samplecone,
+                   double(c.cone));
         EXPECT_EQ(world.rays, c.rays);
     }
     ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), Normal(0.0f, 0.0f, 1.0f));
