@@ -35,6 +35,7 @@ class Camera;
 class Film;
 class Primitive;
 class Sampler;
+class Scene;
 class Shape;
 
 // What the block stack holds. Frame and accelerator blocks are numbered but never opened;
@@ -269,7 +270,7 @@ class Raytracer : public RendererAPI {
     };
     void makeFramePlugins(const CameraRecord& record, FramePlugins& frame);
     Reference<Primitive> worldPrimitive(FrameWorld& world);
-    void reportStatistics(double seconds);
+    void reportStatistics(double seconds, const Scene& scene);
     // Places the lights for one camera and attaches the area lights to their geometry.
     void placeLights(const CameraRecord& record);
     // "camera", and for projective cameras "screen", "raster" and "NDC".

@@ -318,7 +318,8 @@ void Raytracer::placeLights(const CameraRecord&) {
 Scene::Scene(Raytracer* raytracer, ovo::Camera* camera, Primitive* primitive, Sampler* sampler,
              OIIO::TextureSystem* textureSystem, Options& options)
     : Scene(camera, primitive, sampler, textureSystem, options,
-            raytracer ? raytracer->getNamedSpaces() : NamedSpaces()) {}
+            raytracer ? raytracer->getNamedSpaces() : NamedSpaces(),
+            raytracer ? raytracer->getGeometrySets() : GeometrySets()) {}
 
 bool Raytracer::checkRenderable(CameraRecord& record, std::vector<OutputRecord>& assigned) {
     const Options& o = record.options;
@@ -432,7 +433,7 @@ void Raytracer::renderCamera(CameraRecord& record, FrameWorld& world) {
         scene->render();
         const auto end = std::chrono::steady_clock::now();
         scene->closeOutputs();
-        reportStatistics(std::chrono::duration<double>(end - start).count());
+        reportStatistics(std::chrono::duration<double>(end - start).count(), *scene);
         // The scene goes first: it refers to the camera, sampler and primitive.
         scene.reset();
     } catch (const Error& e) {
@@ -442,10 +443,11 @@ void Raytracer::renderCamera(CameraRecord& record, FrameWorld& world) {
     }
 }
 
-void Raytracer::reportStatistics(double seconds) {
+void Raytracer::reportStatistics(double seconds, const Scene& scene) {
     const Options& top = getOptions();
     if (top.statisticsLevel <= 0) return;
     errorManager->Message("Rendering time %f\n", seconds);
+    errorManager->Message("%s\n", scene.cacheStatistics().c_str());
     errorManager->Message("%s\n", OIIO::ustring::getstats(true).c_str());
     if (textureSystem)
         errorManager->Message("%s\n", textureSystem->getstats(top.statisticsLevel, true).c_str());

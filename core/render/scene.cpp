@@ -1,5 +1,7 @@
 #include "core/render/scene.h"
 
+#include <OpenImageIO/strutil.h>
+
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -51,14 +53,20 @@ bool reaches(const RasterExtent& s, float hx, float hy, const RasterExtent& r) {
 }  // namespace
 
 Scene::Scene(Camera* cam, Primitive* prim, Sampler* smp, OIIO::TextureSystem* ts,
-             const RaySettings& settings, NamedSpaces spaces)
+             const RaySettings& settings, NamedSpaces spaces, GeometrySets sets)
     : primitive(prim),
       camera(cam),
       sampler(smp),
       textureSystem(ts),
       pendingMutex(0),
       nextBucketIndex(0),
-      namedSpaces(std::move(spaces)) {
+      namedSpaces(std::move(spaces)),
+      geometrySets(std::move(sets)) {
+    const Aabb world = primitive ? primitive->worldExtent() : Aabb();
+    const unsigned threads = sys::TaskScheduler::getInstance()->getNumThreads();
+    occlusionCache.reset(new GICache<float>(world, threads));
+    irradianceCache.reset(new GICache<Color>(world, threads));
+    for (auto& set : geometrySets) set.second.finalize();
     minPixelDistance = settings.occlusionCacheSettings[2];
     maxPixelDistance = settings.occlusionCacheSettings[1];
     cosMaxAngle = std::cos(radians(10.0f));
@@ -75,6 +83,46 @@ Scene::Scene(Camera* cam, Primitive* prim, Sampler* smp, OIIO::TextureSystem* ts
 
 Scene::~Scene() {
     for (Bucket* b : buckets) delete b;
+}
+
+bool Scene::interpolateOcclusion(const Tuple& P, const Tuple& N, float footprint, float maxerror,
+                                 int minimum, float& result, Tuple* direction) const {
+    Vector mean;
+    if (!occlusionCache->interpolate(Point(P), Normal(N), footprint, maxerror, minimum,
+                                     weightThreshold, cosMaxAngle, result, &mean))
+        return false;
+    if (direction) *direction = mean;
+    return true;
+}
+
+bool Scene::interpolateIrradiance(const Tuple& P, const Tuple& N, float footprint, float maxerror,
+                                  int minimum, Color& result, Tuple* direction) const {
+    Vector mean;
+    if (!irradianceCache->interpolate(Point(P), Normal(N), footprint, maxerror, minimum,
+                                      weightThreshold, cosMaxAngle, result, &mean))
+        return false;
+    if (direction) *direction = mean;
+    return true;
+}
+
+namespace {
+
+template <class T>
+std::string describe(const char* name, const GICache<T>& cache) {
+    const typename GICache<T>::Statistics s = cache.statistics();
+    const double lookups = double(std::max<uint64_t>(1, s.lookups));
+    return OIIO::Strutil::sprintf(
+        "%s cache: %llu lookups, %llu reused (%.1f%%), %llu interpolated (%.1f%%), %llu "
+        "records",
+        name, (unsigned long long)s.lookups, (unsigned long long)s.reused,
+        100.0 * double(s.reused) / lookups, (unsigned long long)s.interpolated,
+        100.0 * double(s.interpolated) / lookups, (unsigned long long)s.records);
+}
+
+}  // namespace
+
+std::string Scene::cacheStatistics() const {
+    return describe("Occlusion", *occlusionCache) + "\n" + describe("Irradiance", *irradianceCache);
 }
 
 bool Scene::intersect(const Ray& ray, Hit& hit) const {

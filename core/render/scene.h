@@ -8,9 +8,11 @@
 #include <atomic>
 #include <list>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "core/geometry/geometry_set.h"
 #include "core/math/ray.h"
 #include "core/math/transform.h"
 #include "core/math/tuple.h"
@@ -18,6 +20,7 @@
 #include "core/render/output.h"
 #include "core/render/ray_settings.h"
 #include "core/render/sample.h"
+#include "core/shading/gicache.h"
 #include "sys/tasking.h"
 
 namespace ovo {
@@ -40,6 +43,9 @@ typedef void (*RenderProgressCallback)(unsigned done, unsigned total, void* user
 // space to world space.
 typedef std::map<OIIO::ustring, Transform> NamedSpaces;
 
+// Geometry sets by name: the primitives made under each "geometryset" name.
+typedef std::map<OIIO::ustring, GeometrySet> GeometrySets;
+
 class Scene {
   public:
     // Made by Render. Defined by the scene interface (core/api), which freezes what render
@@ -47,9 +53,11 @@ class Scene {
     // the render loop and the shading code never read the scene interface.
     Scene(Raytracer* raytracer, Camera* camera, Primitive* primitive, Sampler* sampler,
           OIIO::TextureSystem* textureSystem, Options& options);
-    // The camera's film is the frame's film; everything the scene reads is copied now.
+    // The camera's film is the frame's film; everything the scene reads is copied now. The
+    // caches are made for the primitive's world bound and the worker threads of the pool.
     Scene(Camera* camera, Primitive* primitive, Sampler* sampler,
-          OIIO::TextureSystem* textureSystem, const RaySettings& settings, NamedSpaces spaces);
+          OIIO::TextureSystem* textureSystem, const RaySettings& settings, NamedSpaces spaces,
+          GeometrySets sets = GeometrySets());
     ~Scene();
     Scene(const Scene&) = delete;
     Scene& operator=(const Scene&) = delete;
@@ -83,6 +91,22 @@ class Scene {
         const auto found = namedSpaces.find(name);
         return found == namedSpaces.end() ? nullptr : &found->second;
     }
+    // The geometry set `name`, or null when there is none.
+    const GeometrySet* findGeometrySet(OIIO::ustring name) const {
+        const auto found = geometrySets.find(name);
+        return found == geometrySets.end() ? nullptr : &found->second;
+    }
+    // Occlusion and irradiance from the caches (see GICache::interpolate), with the scene's
+    // weight threshold and normal tolerance.
+    bool interpolateOcclusion(const Tuple& P, const Tuple& N, float footprint, float maxerror,
+                              int minimum, float& result, Tuple* direction) const;
+    bool interpolateIrradiance(const Tuple& P, const Tuple& N, float footprint, float maxerror,
+                               int minimum, Color& result, Tuple* direction) const;
+    // The caches themselves, where the shading library inserts its gatherings.
+    GICache<float>& getOcclusionCache() const { return *occlusionCache; }
+    GICache<Color>& getIrradianceCache() const { return *irradianceCache; }
+    // What the caches did, for the statistics report.
+    std::string cacheStatistics() const;
     // The film's full resolution, at least 1 by 1.
     unsigned xResolution() const { return resolution[0]; }
     unsigned yResolution() const { return resolution[1]; }
@@ -122,6 +146,9 @@ class Scene {
     RenderProgressCallback progress = nullptr;
     void* progressData = nullptr;
     std::vector<float> scratch;  // gamma copies of written regions; used under pendingMutex
+    GeometrySets geometrySets;
+    std::unique_ptr<GICache<float>> occlusionCache;
+    std::unique_ptr<GICache<Color>> irradianceCache;
 };
 
 }  // namespace ovo

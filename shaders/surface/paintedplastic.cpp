@@ -1,6 +1,7 @@
 // paintedplastic: "plastic" whose diffuse colour is Cs times a texture map looked up at (s, t).
 //
-// Texture lookups are not wired yet: every texture name currently shades as none.
+// The map is filtered over the area each pixel covers in (s, t); the highlight keeps its own
+// colour.
 //
 // Parameters:
 //   type    name           default  meaning
@@ -15,6 +16,7 @@
 //   Surface "paintedplastic" "string texturename" ["grid.tx"]
 #include "core/shading/compiled.h"
 #include "shaders/surface/illumination.h"
+#include "shaders/surface/tracing.h"
 
 namespace {
 
@@ -38,9 +40,10 @@ const Shader::Argument Arguments[] = {
     OVO_ARGUMENT(Data, texturename, TypeString),
 };
 
-const ShaderInfo Info = {"paintedplastic",
-                         GlobalCs | GlobalOs | GlobalN | GlobalI | GlobalP | GlobalS | GlobalT,
-                         ShaderTypeSurface};
+const ShaderInfo Info = {
+    "paintedplastic",
+    GlobalCs | GlobalOs | GlobalN | GlobalI | GlobalP | GlobalS | GlobalT | GlobalDu | GlobalDv,
+    ShaderTypeSurface};
 
 class PaintedPlastic : public CompiledShader<Data> {
   public:
@@ -56,7 +59,9 @@ class PaintedPlastic : public CompiledShader<Data> {
     }
     void execute(ShaderEnvironment& env, void* data) const override {
         const Data& d = *static_cast<Data*>(data);
-        const Color Ct = env.Cs;  // the texture's colour multiplies in here once lookups exist
+        Color Ct = env.Cs;
+        if (!d.texturename.empty())
+            Ct *= shaders::filteredTexture(env, d.texturename, env.s, env.t);
         env.Oi = env.Os;
         env.Ci = shaders::plastic(env, Ct, d.Ka, d.Kd, d.Ks, d.roughness, d.specularcolor);
     }

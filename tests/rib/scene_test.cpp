@@ -299,7 +299,7 @@ TEST(RibBlocks, EndOfInputClosesWhatIsOpen) {
 TEST(RibRequests, UnsupportedUnknownAndMalformedRequests) {
     Recorder r;
     r.read(
-        "version 3.04\nHider \"hidden\"\nHider \"raytrace\"\nFoo 1 2\nMakeTexture \"a\" \"b\"\n"
+        "version 3.04\nHider \"hidden\"\nHider \"raytrace\"\nFoo 1 2\nMakeBump \"a\" \"b\"\n"
         "WorldBegin\nSphere 1 2 3\nSphere [1 -1 1 360]\nSphere 1 -1 1 360 \"Cs\"\n"
         "Sphere 1 -1 1 360 \"Cs\" [1 0 0]\nSphere 1 -1 1 360 5 [1]\nSphere \"a\" -1 1 360\n"
         "Color 1 0 0 0\nColor [] 0 0\nSphere 1 -1 1 360 \"vertex point P\" [1 2 3 4 5 6 7 8 9 "
@@ -312,7 +312,7 @@ TEST(RibRequests, UnsupportedUnknownAndMalformedRequests) {
     Calls diagnostics = {
         "W: test.rib:2: Hider is not supported. Ignoring ...",
         "E: test.rib:4: unknown request \"Foo\". Skipping ...",
-        "W: test.rib:5: MakeTexture is not supported. Ignoring ...",
+        "W: test.rib:5: MakeBump is not supported. Ignoring ...",
         "E: test.rib:7: Sphere: expected 4 numbers, got 3. Skipping ...",
         "E: test.rib:9: Sphere: parameter \"Cs\" has no value. Skipping ...",
         "E: test.rib:10: Sphere: parameter \"Cs\" needs 12 values, got 3. Skipping ...",

@@ -1,22 +1,37 @@
 // Tracing one ray: the nearest hit is shaded, and partly transparent surfaces let the ray go
-// on, their colours composited front to back. Shadow rays filter light the same way.
+// on, their colours composited front to back. Shadow rays filter light the same way. Cone
+// tracing, occlusion and indirect diffuse are built on these two.
 #include "core/shading/sl/trace.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdarg>
+#include <limits>
+#include <memory>
+#include <vector>
 
 #include "core/geometry/hit.h"
 #include "core/geometry/primitive.h"
+#include "core/math/constants.h"
 #include "core/math/random.h"
 #include "core/math/sampling.h"
 #include "core/render/camera.h"
 #include "core/render/scene.h"
+#include "core/shading/gicache.h"
+#include "core/shading/hemisphere.h"
+#include "core/shading/sl/geometry.h"
+#include "core/shading/sl/keywords.h"
 #include "core/shading/sl/strings.h"
 
 namespace SL {
 
 using ovo::Color;
+using ovo::GeometrySet;
+using ovo::GICache;
+using ovo::GIRecord;
+using ovo::HemisphereSampler;
 using ovo::Hit;
+using ovo::Normal;
 using ovo::Point;
 using ovo::RayDifferential;
 using ovo::Scene;
@@ -36,6 +51,8 @@ inline Color transparency(const Color& opacity) {
                  std::min(1.0f, std::max(0.0f, 1.0f - opacity.b)));
 }
 
+inline float luminance(const Color& c) { return 0.299f * c.r + 0.587f * c.g + 0.114f * c.b; }
+
 inline Point eye(const Scene& scene) {
     const ovo::Camera* camera = scene.getCamera();
     return camera ? camera->getCameraToWorld().m * Point(0.0f, 0.0f, 0.0f) : Point(0.0f);
@@ -43,42 +60,30 @@ inline Point eye(const Scene& scene) {
 
 inline float hitBias(const Hit& hit) { return hit.shape ? hit.shape->getAttributes().bias : 0.01f; }
 
-void prepare(Hit& hit, const Scene& scene, const RayDifferential& ray, const Point& E) {
+void prepare(Hit& hit, const Scene& scene, const RayDifferential& ray, const Point& E,
+             const GeometrySet* set) {
     hit.env.scene = &scene;
     hit.env.ray = &ray;
     hit.env.E = E;
     hit.env.time = ray.time;
+    hit.env.geometrySet = set;
 }
 
-struct Keywords {
-    int samples = 1;
-    float samplecone = 0.0f;
-};
-
-// Keywords travel through "..." as OIIO::ustring values, as compiled shaders pass them. A
-// ustring has a user-provided copy constructor, so the C++ ABI passes it through "..." as a
-// reference to a temporary, and GCC and clang read it back with va_arg the same way; clang
-// warns that the type is not plain old data, which here is harmless.
-// "samples" and "samplecone"; the list ends at an empty or unknown keyword.
-#if defined(__clang__)
-#pragma clang diagnostic push
-#pragma clang diagnostic ignored "-Wnon-pod-varargs"
-#endif
-void parse(Keywords& k, int n, va_list ap) {
-    for (int i = 0; i < n; ++i) {
-        const OIIO::ustring key = va_arg(ap, OIIO::ustring);
-        if (key.empty()) return;
-        if (key == strings::samples)
-            k.samples = va_arg(ap, int);
-        else if (key == strings::samplecone)
-            k.samplecone = float(va_arg(ap, double));
-        else
-            return;
-    }
+// A ray one level below the ray being shaded.
+RayDifferential childRay(const ShaderEnvironment& env, const Point& o, const Vector& d, float mint,
+                         float maxt, int type) {
+    RayDifferential ray(o, d, mint, maxt, env.time);
+    ray.type = type;
+    ray.depth = (env.ray ? env.ray->depth : 0) + 1;
+    if (type == RayDifferential::Gather)
+        ray.diffuseDepth =
+            env.ray && env.ray->type == RayDifferential::Gather ? env.ray->diffuseDepth + 1 : 1;
+    return ray;
 }
-#if defined(__clang__)
-#pragma clang diagnostic pop
-#endif
+
+inline bool isShadowRay(const ShaderEnvironment& env) {
+    return env.ray && env.ray->type == RayDifferential::Transmission;
+}
 
 uint32_t reverseBits(uint32_t n) {
     n = (n << 16) | (n >> 16);
@@ -94,28 +99,48 @@ uint32_t sobol2(uint32_t n, uint32_t scramble) {
     return scramble;
 }
 
-// Directions of a cone sampling: one along dir, or `samples` stratified over the cone.
+// One ray along dir when the cone is at most 0.01, else `samples` directions over the cone,
+// scrambled (0, 2)-sequence points warped cosine-wise; the mean of what `trace` returns.
 template <class F>
-Color sampleCone(const Keywords& k, const Vector& dir, F&& trace) {
+Color sampleCone(int samples, float cone, const Vector& dir, F&& trace) {
     const Vector z(dir.hat());
-    if (k.samplecone <= 0.01f || k.samples <= 1) return trace(z);
+    if (cone <= 0.01f) return trace(z);
+    samples = std::max(1, samples);
     Tuple x, y;
     z.coordinateSystem(x, y);
     const uint32_t s1 = ::urand(), s2 = ::urand();
-    const float sinMax = std::sin(std::min(k.samplecone, 1.5707964f));
+    const float sinMax = std::sin(std::min(cone, ovo::PiOver2));
     Color sum(0.0f);
-    for (int i = 0; i < k.samples; ++i) {
+    for (int i = 0; i < samples; ++i) {
         const float u1 = float(double(reverseBits(uint32_t(i)) ^ s1) * (1.0 / 4294967296.0));
         const float u2 = float(double(sobol2(uint32_t(i), s2)) * (1.0 / 4294967296.0));
         sum += trace(CosineSampleCone(std::min(u1, 0.99999994f), std::min(u2, 0.99999994f), sinMax,
                                       Vector(x), Vector(y), z));
     }
-    return sum / float(k.samples);
+    return sum / float(samples);
+}
+
+// "samples" and "samplecone"; the list ends at an empty or unknown keyword.
+struct ConeKeywords {
+    int samples = 1;
+    float samplecone = 0.0f;
+};
+
+void parse(ConeKeywords& k, KeywordReader r) {
+    for (OIIO::ustring key = r.next(); !key.empty(); key = r.next()) {
+        if (key == strings::samples)
+            k.samples = r.integer();
+        else if (key == strings::samplecone)
+            k.samplecone = float(r.number());
+        else
+            return;
+    }
 }
 
 }  // namespace
 
-bool traceRay(const Scene& scene, RayDifferential& ray, Color& Ci, Color& Oi) {
+bool traceRay(const Scene& scene, RayDifferential& ray, Color& Ci, Color& Oi,
+              const GeometrySet* set) {
     if (ray.depth > scene.maxRayDepth && ray.type != RayDifferential::Gather) {
         Ci = scene.maxDepthColor;
         Oi = Color(0.0f);
@@ -129,7 +154,7 @@ bool traceRay(const Scene& scene, RayDifferential& ray, Color& Ci, Color& Oi) {
     bool any = false;
     for (int layer = 0; layer < MaxLayers; ++layer) {
         Hit hit;
-        prepare(hit, scene, r, E);
+        prepare(hit, scene, r, E, set);
         if (!scene.intersect(r, hit)) {
             Ci += weight * scene.maxDepthColor;
             break;
@@ -147,23 +172,35 @@ bool traceRay(const Scene& scene, RayDifferential& ray, Color& Ci, Color& Oi) {
     return any;
 }
 
-Color transmissionRay(ShaderEnvironment& env, RayDifferential& ray) {
+Color transmissionRay(ShaderEnvironment& env, RayDifferential& ray, const GeometrySet* set,
+                      float* firstHit) {
     Color result(1.0f);
+    if (firstHit) *firstHit = 1e30f;
     if (!env.scene) return result;
     const Scene& scene = *env.scene;
     RayDifferential r = ray;
+    // Surfaces met here are shaded only for their opacity: as for a shadow ray, whatever the
+    // ray's type, so that they run no lights and gather nothing.
+    RayDifferential opacityRay = ray;
+    opacityRay.type = RayDifferential::Transmission;
     for (int layer = 0; layer < MaxLayers; ++layer) {
         Hit hit;
-        prepare(hit, scene, r, env.E);
+        prepare(hit, scene, r, env.E, set);
         if (!scene.intersect(r, hit)) break;
         const ovo::ShadingAttributes* s = hit.attributes.shading.get();
         if (!s || s->rayShadows) {
+            if (firstHit && *firstHit >= 1e30f) *firstHit = hit.t;
             if (s && s->transparentShadows) {
                 const ovo::Interpolator<Color>* os = hit.shape ? hit.shape->getOs() : nullptr;
                 result *= transparency(os ? os->valueAt(hit.env.face, hit.env.su, hit.env.sv)
                                           : s->opacity);
             } else {
-                hit.shade(r, nullptr);
+                opacityRay.o = r.o;
+                opacityRay.d = r.d;
+                opacityRay.mint = r.mint;
+                opacityRay.maxt = hit.t;
+                hit.env.ray = &opacityRay;
+                hit.shade(opacityRay, nullptr);
                 result *= transparency(hit.env.Oi);
             }
         }
@@ -174,22 +211,35 @@ Color transmissionRay(ShaderEnvironment& env, RayDifferential& ray) {
     return result;
 }
 
+Color traceCone(ShaderEnvironment& env, const Point& P, const Vector& dir, int samples, float cone,
+                const GeometrySet* set) {
+    if (!env.scene) return Color(0.0f);
+    return sampleCone(samples, cone, dir, [&](const Vector& d) {
+        RayDifferential ray = childRay(env, P, d, env.bias, 1e30f, RayDifferential::Traced);
+        Color Ci, Oi;
+        traceRay(*env.scene, ray, Ci, Oi, set);
+        return Ci;
+    });
+}
+
+Color transmissionCone(ShaderEnvironment& env, const Point& from, const Vector& dir, float maxt,
+                       int samples, float cone, const GeometrySet* set) {
+    return sampleCone(samples, cone, dir, [&](const Vector& d) {
+        RayDifferential ray = childRay(env, from, d, env.bias, maxt, RayDifferential::Transmission);
+        return transmissionRay(env, ray, set);
+    });
+}
+
 Color transmission(ShaderEnvironment& env, const Tuple& from, const Tuple& to, int n, ...) {
-    Keywords k;
+    ConeKeywords k;
     va_list ap;
     va_start(ap, n);
-    parse(k, n, ap);
+    parse(k, KeywordReader(n, &ap));
     va_end(ap);
     const Vector d(to - from);
     if (d.length() == 0.0f) return Color(1.0f);
     const float maxt = env.lightDistance >= 1e30f ? 1e30f : env.lightDistance - env.bias;
-    const int depth = (env.ray ? env.ray->depth : 0) + 1;
-    return sampleCone(k, d, [&](const Vector& dir) {
-        RayDifferential ray(Point(from), dir, env.bias, maxt, env.time);
-        ray.type = RayDifferential::Transmission;
-        ray.depth = depth;
-        return transmissionRay(env, ray);
-    });
+    return transmissionCone(env, Point(from), d, maxt, k.samples, k.samplecone, nullptr);
 }
 
 Color tracec(ShaderEnvironment& env, Tuple& P, Tuple& dir, int n, ...) {
@@ -198,20 +248,233 @@ Color tracec(ShaderEnvironment& env, Tuple& P, Tuple& dir, int n, ...) {
                     env.ray->type == RayDifferential::Gather))
         return Color(0.0f);
     if (dir.length() == 0.0f) return Color(0.0f);
-    Keywords k;
+    ConeKeywords k;
     va_list ap;
     va_start(ap, n);
-    parse(k, n, ap);
+    parse(k, KeywordReader(n, &ap));
     va_end(ap);
-    const int depth = (env.ray ? env.ray->depth : 0) + 1;
-    return sampleCone(k, Vector(dir), [&](const Vector& d) {
-        RayDifferential ray(Point(P), d, env.bias, 1e30f, env.time);
-        ray.type = RayDifferential::Traced;
-        ray.depth = depth;
-        Color Ci, Oi;
-        traceRay(*env.scene, ray, Ci, Oi);
-        return Ci;
-    });
+    return traceCone(env, Point(P), Vector(dir), k.samples, k.samplecone, nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Occlusion and indirect diffuse
+
+namespace {
+
+struct GatherKeywords {
+    float bias = 0.01f;
+    float maxhitdist = 1e30f;
+    float coneangle = ovo::PiOver2;
+    bool uniform = false;
+    int falloffmode = 0;
+    float falloff = 0.0f;
+    Tuple* environmentdir = nullptr;
+    float maxerror = 0.25f;
+    float maxpixeldist = -1.0f;
+};
+
+// The keywords of the table, negative values standing for their defaults.
+void parse(GatherKeywords& k, KeywordReader r, const ShaderEnvironment& env) {
+    for (OIIO::ustring key = r.next(); !key.empty(); key = r.next()) {
+        if (key == strings::bias)
+            k.bias = float(r.number());
+        else if (key == strings::maxhitdist)
+            k.maxhitdist = float(r.number());
+        else if (key == strings::coneangle)
+            k.coneangle = float(r.number());
+        else if (key == strings::distribution)
+            k.uniform = r.name() == strings::uniform;
+        else if (key == strings::falloffmode)
+            k.falloffmode = r.integer();
+        else if (key == strings::falloff)
+            k.falloff = float(r.number());
+        else if (key == strings::environmentdir)
+            k.environmentdir = r.pointer<Tuple>();
+        else if (key == strings::maxerror)
+            k.maxerror = float(r.number());
+        else if (key == strings::maxpixeldist)
+            k.maxpixeldist = float(r.number());
+        else if (key == strings::subset || key == strings::filename || key == strings::filemode ||
+                 key == strings::coordsystem)
+            r.name();
+        else if (key == strings::adaptative || key == strings::maxvariation)
+            r.number();
+        else
+            break;
+    }
+    if (k.bias < 0.0f) k.bias = env.bias;
+    if (k.maxhitdist < 0.0f) k.maxhitdist = 1e30f;
+    if (k.maxerror < 0.0f) k.maxerror = 0.25f;
+    if (k.maxpixeldist < 0.0f) k.maxpixeldist = env.scene ? env.scene->maxPixelDistance : 20.0f;
+}
+
+// A gathering's hemisphere sampler, one per thread and nesting level (a gathering ray may be
+// shaded by a surface that gathers again), so that gathering allocates nothing once warm.
+template <class T>
+class SamplerLease {
+  public:
+    SamplerLease() {
+        if (depth() >= pool().size()) pool().emplace_back(new HemisphereSampler<T>());
+        sampler = pool()[depth()++].get();
+    }
+    ~SamplerLease() { --depth(); }
+    SamplerLease(const SamplerLease&) = delete;
+    SamplerLease& operator=(const SamplerLease&) = delete;
+    HemisphereSampler<T>& operator*() const { return *sampler; }
+
+  private:
+    static std::vector<std::unique_ptr<HemisphereSampler<T>>>& pool() {
+        static thread_local std::vector<std::unique_ptr<HemisphereSampler<T>>> samplers;
+        return samplers;
+    }
+    static size_t& depth() {
+        static thread_local size_t level = 0;
+        return level;
+    }
+    HemisphereSampler<T>* sampler;
+};
+
+inline float falloffWeight(const GatherKeywords& k, float d) {
+    if (!(k.falloff > 0.0f)) return 1.0f;
+    if (k.falloffmode == 1) {
+        const float x = std::max(0.0f, 1.0f - d / k.maxhitdist);
+        return x > 0.0f ? std::pow(x, k.falloff) : 0.0f;
+    }
+    return std::exp(-d * k.falloff);
+}
+
+inline float brightness(float v) { return v; }
+inline float brightness(const Color& c) { return luminance(c); }
+
+// The caches keep records whose reach, maxerror·R/2, lies between the scene's smallest pixel
+// distance and "maxpixeldist" pixel footprints: the radius limits are those reaches over
+// maxerror/2.
+template <class T>
+void insertRecord(GICache<T>& cache, const Scene& scene, const GIRecord<T>& record, float footprint,
+                  const GatherKeywords& k) {
+    const float toRadius = 2.0f / (k.maxerror > 0.0f ? k.maxerror : 0.25f);
+    cache.insert(record, footprint, scene.minPixelDistance, k.maxpixeldist * toRadius);
+}
+
+// Traces the hemisphere of rows × 4·rows rays around N from P; `sample(ray, distance)` gives
+// each ray's value and the distance of what it hit (1e30 for nothing). Stores the record in
+// `cache` and returns the mean.
+template <class T, class Sample>
+T gather(ShaderEnvironment& env, const Point& P, const Normal& N, int samples,
+         const GatherKeywords& k, float footprint, GICache<T>& cache, Sample&& sample) {
+    SamplerLease<T> lease;
+    HemisphereSampler<T>& h = *lease;
+    const int rows = std::max(1, int(std::sqrt(float(std::max(0, samples) / 4))));
+    h.setup(rows, 4 * rows, Vector(N), k.coneangle, !k.uniform);
+    Vector open(0.0f);
+    for (int i = 0; i < h.size(); ++i) {
+        const Vector& d = h.direction(i);
+        RayDifferential ray = childRay(env, P, d, k.bias, k.maxhitdist, RayDifferential::Gather);
+        float distance = 1e30f;
+        const T value = sample(ray, distance);
+        if (brightness(value) < 0.0001f) open += d;
+        h.record(i, value * falloffWeight(k, distance),
+                 distance >= 1e30f ? std::numeric_limits<float>::infinity() : distance);
+    }
+    GIRecord<T> record;
+    record.P = P;
+    record.N = N;
+    record.R = h.radius();
+    record.value = h.average();
+    h.gradients(record.rotationalGradient, record.translationalGradient);
+    record.direction = Vector(normalize(open));
+    insertRecord(cache, *env.scene, record, footprint, k);
+    if (k.environmentdir) *k.environmentdir = record.direction;
+    return record.value;
+}
+
+inline float footprintOf(const ShaderEnvironment& env) {
+    return std::sqrt((env.dPdx ^ env.dPdy).length());
+}
+
+float occlusion(ShaderEnvironment& env, const Tuple& P, const Tuple& N, int samples,
+                const GatherKeywords& k) {
+    // A shadow ray's shading wants only the surface's opacity.
+    if (!env.scene || isShadowRay(env)) return 0.0f;
+    const Normal n(Tuple(N).hat());
+    const float footprint = footprintOf(env);
+    float result = 0.0f;
+    Tuple direction;
+    if (env.scene->interpolateOcclusion(P, n, footprint, k.maxerror, 3, result, &direction)) {
+        if (k.environmentdir) *k.environmentdir = normalize(direction);
+        return result;
+    }
+    return gather<float>(env, Point(P), n, samples, k, footprint, env.scene->getOcclusionCache(),
+                         [&](RayDifferential& ray, float& distance) {
+                             const Color through = transmissionRay(env, ray, nullptr, &distance);
+                             return 1.0f - luminance(through);
+                         });
+}
+
+Color indirectdiffuse(ShaderEnvironment& env, const Tuple& P, const Tuple& N, int samples,
+                      const GatherKeywords& k) {
+    if (!env.scene || isShadowRay(env)) return Color(0.0f);
+    const Normal n(Tuple(N).hat());
+    const float footprint = footprintOf(env);
+    Color result(0.0f);
+    Tuple direction;
+    if (env.scene->interpolateIrradiance(P, n, footprint, k.maxerror, 3, result, &direction)) {
+        if (k.environmentdir) *k.environmentdir = normalize(direction);
+        return result;
+    }
+    return gather<Color>(env, Point(P), n, samples, k, footprint, env.scene->getIrradianceCache(),
+                         [&](RayDifferential& ray, float& distance) {
+                             Color Ci, Oi;
+                             distance = traceRay(*env.scene, ray, Ci, Oi) ? ray.maxt : 1e30f;
+                             return Ci;
+                         });
+}
+
+bool belowDiffuseLimit(const ShaderEnvironment& env) {
+    const int depth = env.ray ? env.ray->diffuseDepth : 0;
+    return !env.scene || depth < env.scene->maxDiffuseDepth;
+}
+
+}  // namespace
+
+float occlusion2(ShaderEnvironment& env, const Tuple& P, const Tuple& N, int n, ...) {
+    GatherKeywords k;
+    va_list ap;
+    va_start(ap, n);
+    parse(k, KeywordReader(n, &ap), env);
+    va_end(ap);
+    return occlusion(env, P, N, 64, k);
+}
+
+float occlusion3(ShaderEnvironment& env, const Tuple& P, const Tuple& N, float samples, int n,
+                 ...) {
+    GatherKeywords k;
+    va_list ap;
+    va_start(ap, n);
+    parse(k, KeywordReader(n, &ap), env);
+    va_end(ap);
+    return occlusion(env, P, N, int(samples), k);
+}
+
+Color indirectdiffuse2(ShaderEnvironment& env, const Tuple& P, const Tuple& N, int n, ...) {
+    if (!belowDiffuseLimit(env)) return Color(0.0f);
+    GatherKeywords k;
+    va_list ap;
+    va_start(ap, n);
+    parse(k, KeywordReader(n, &ap), env);
+    va_end(ap);
+    return indirectdiffuse(env, P, N, 64, k);
+}
+
+Color indirectdiffuse3(ShaderEnvironment& env, const Tuple& P, const Tuple& N, float samples, int n,
+                       ...) {
+    if (!belowDiffuseLimit(env)) return Color(0.0f);
+    GatherKeywords k;
+    va_list ap;
+    va_start(ap, n);
+    parse(k, KeywordReader(n, &ap), env);
+    va_end(ap);
+    return indirectdiffuse(env, P, N, int(samples), k);
 }
 
 }  // namespace SL

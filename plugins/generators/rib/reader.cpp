@@ -52,11 +52,7 @@ const char* const MotionRequests[] = {
 const char* const UnsupportedRequests[] = {
     "Interior",
     "Exterior",
-    "MakeTexture",
     "MakeBump",
-    "MakeLatLongEnvironment",
-    "MakeCubeFaceEnvironment",
-    "MakeShadow",
     "MakeOcclusion",
     "MakeBrickMap",
     "Imager",
@@ -327,6 +323,10 @@ Reader::Handler Reader::findHandler(const std::string& name) {
         {"TrimCurve", &Reader::doTrimCurve},
         {"Curves", &Reader::doCurves},
         {"Points", &Reader::doPoints},
+        {"MakeTexture", &Reader::doMakeTexture},
+        {"MakeLatLongEnvironment", &Reader::doMakeLatLongEnvironment},
+        {"MakeCubeFaceEnvironment", &Reader::doMakeCubeFaceEnvironment},
+        {"MakeShadow", &Reader::doMakeShadow},
     };
     for (const Entry& e : Requests)
         if (name == e.name) return e.handler;

@@ -44,6 +44,8 @@ struct Counts {
 std::string folderOf(const std::string& path);
 // The canonical absolute path of an existing file; the path itself otherwise.
 std::string resolvedPath(const std::string& path);
+// True for an existing file that is not a folder.
+bool fileExists(const std::string& path);
 
 class Reader {
   public:
@@ -173,6 +175,9 @@ class Reader {
     // Where a file archive may be: an absolute name as it is; otherwise next to the
     // including file, then on the input search path.
     std::vector<std::string> archiveCandidates(const std::string& name);
+    // Where a file may be: an absolute name as it is; otherwise next to the including file,
+    // then in each folder of the search path the string option `pathOption` holds.
+    std::vector<std::string> candidates(const std::string& name, const char* pathOption);
     void readArchiveFile(const Request& request, const std::string& name, const std::string& file);
 
     // ----- parameters and settings (reader_params.cpp)
@@ -254,6 +259,21 @@ class Reader {
     void applyTransform(const Xform& x);  // static
     void applyMotion(const Request& request, const std::vector<float>& times,
                      const std::vector<Xform>& xs);
+
+    // ----- textures made from pictures (reader_textures.cpp)
+    void doMakeTexture(const Request&);
+    void doMakeLatLongEnvironment(const Request&);
+    void doMakeCubeFaceEnvironment(const Request&);
+    void doMakeShadow(const Request&);
+    // The picture `name` as found next to the scene file or on the texture path; reports and
+    // returns "" when it is nowhere.
+    std::string findPicture(const Request& request, const std::string& name);
+    // Where a texture `name` is written: next to the scene file when the name is relative.
+    std::string textureOutput(const std::string& name);
+    // Lets texture lookups find what was written into `folder`: adds it to the texture path.
+    void addTextureFolder(const std::string& folder);
+    // Shadow-map names given to a light are reported once and replaced by "raytrace".
+    void traceShadowMaps(const Request& request, std::vector<Emitted>& params);
 
     // ----- geometry (reader_geometry.cpp)
     void doSphere(const Request&);

@@ -17,11 +17,6 @@ bool isTransformRequest(const std::string& name) {
            name == "ConcatTransform" || name == "Transform" || name == "Identity";
 }
 
-bool fileExists(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
-}
-
 const char* beginWord(int kind) {
     static const char* const words[] = {"FrameBegin",      "WorldBegin", "AttributeBegin",
                                         "TransformBegin",  "SolidBegin", "ObjectBegin",
@@ -35,6 +30,11 @@ const char* endWord(int kind) {
 }
 
 }  // namespace
+
+bool fileExists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
 
 // ---------------------------------------------------------------------------- blocks
 
@@ -392,11 +392,15 @@ void Reader::replayArchive(const Request& request, const std::string& name, cons
 }
 
 std::vector<std::string> Reader::archiveCandidates(const std::string& name) {
+    return candidates(name, "string path:input");
+}
+
+std::vector<std::string> Reader::candidates(const std::string& name, const char* pathOption) {
     if (!name.empty() && name[0] == '/') return {name};
     std::string dir = currentFile ? currentFile->dir : std::string();
     std::vector<std::string> candidates{dir.empty() ? name : dir + "/" + name};
     const char* path = nullptr;
-    if (!renderer->GetAttribute("string path:input", path) || !path) return candidates;
+    if (!renderer->GetAttribute(pathOption, path) || !path) return candidates;
     std::string list = path;
     std::size_t start = 0;
     while (start <= list.size()) {

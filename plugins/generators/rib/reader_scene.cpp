@@ -347,6 +347,7 @@ void Reader::light(const Request& request, bool area) {
         if (area) return fail(request, "only allowed inside WorldBegin");
         return defer(request);
     }
+    traceShadowMaps(request, params);
     emitParams(params);
     if (!area) {
         renderer->Light(handle.c_str(), name.c_str(), nullptr);

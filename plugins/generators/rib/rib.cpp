@@ -11,7 +11,14 @@
 //     modes rgb, rgba, a, z.
 //   - ReadArchive looks next to the including file, then on the input search path
 //     (Option "searchpath" "archive"); ArchiveBegin/ArchiveEnd define inline archives.
-//   - Requests OVO has no use for (Hider, MakeTexture, Imager, ...) are reported once per
+//   - MakeTexture, MakeLatLongEnvironment and MakeCubeFaceEnvironment write tiled,
+//     MIP-mapped textures (the files maketx writes) with their wrap modes and filter; a
+//     relative picture is looked for next to the scene file, then on the texture search
+//     path, and a relative texture is written next to the scene file, whose folder joins the
+//     texture search path. Cube faces become one lat-long environment (z up).
+//   - OVO traces its shadows: MakeShadow is reported once and skipped, and a light's
+//     "shadowname" that names a shadow map is reported once and traced as "raytrace".
+//   - Requests OVO has no use for (Hider, MakeBump, Imager, ...) are reported once per
 //     file and skipped; unknown words and malformed requests are errors naming the file
 //     and line, and the reader goes on with the next request.
 //

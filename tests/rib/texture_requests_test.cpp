@@ -1,0 +1,171 @@
+// MakeTexture, MakeLatLongEnvironment, MakeCubeFaceEnvironment and MakeShadow, and shadow-map
+// names given to lights: the files written (tiled, MIP-mapped, with their wrap modes), what a
+// texture system reads from them, and the messages.
+#include <OpenImageIO/imagebuf.h>
+#include <OpenImageIO/imageio.h>
+#include <OpenImageIO/texture.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "common/test_util.h"
+#include "rib/recorder.h"
+
+using ovotest::Recorder;
+using Calls = std::vector<std::string>;
+
+namespace {
+
+// A picture of one colour, `size` pixels square.
+void writePicture(const std::string& file, float r, float g, float b, int size = 8) {
+    OIIO::ImageBuf image(OIIO::ImageSpec(size, size, 3, OIIO::TypeDesc::FLOAT));
+    const float c[3] = {r, g, b};
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) image.setpixel(x, y, c);
+    ASSERT_TRUE(image.write(file)) << image.geterror();
+}
+
+struct TextureSystemDeleter {
+    void operator()(OIIO::TextureSystem* ts) const { OIIO::TextureSystem::destroy(ts); }
+};
+using TextureSystemPtr = std::unique_ptr<OIIO::TextureSystem, TextureSystemDeleter>;
+
+// The colour an environment shows along d, as the renderer configures its texture system.
+std::vector<float> lookAt(const std::string& file, float x, float y, float z) {
+    TextureSystemPtr ts(OIIO::TextureSystem::create(false));
+    ts->attribute("latlong_up", "z");
+    OIIO::TextureOpt opt;
+    std::vector<float> c(3, -1.0f);
+    const OIIO::V3fParam zero(0.0f, 0.0f, 0.0f);
+    EXPECT_TRUE(ts->environment(OIIO::ustring(file), opt, OIIO::V3fParam(x, y, z), zero, zero, 3,
+                                c.data()));
+    return c;
+}
+
+}  // namespace
+
+// The texture lands next to the scene file, tiled and MIP-mapped with the wrap modes asked
+// for, and that folder joins the texture search path.
+TEST(RibTextures, MakeTextureWritesAMipMappedFileNextToTheScene) {
+    ovotest::ScratchDir dir;
+    writePicture(dir / "grid.png", 0.2f, 0.4f, 0.6f, 64);
+    Recorder r;
+    r.read("MakeTexture \"grid.png\" \"grid.tx\" \"periodic\" \"clamp\" \"gaussian\" 2 2\n",
+           dir / "scene.rib");
+    EXPECT_TRUE(r.diagnostics().empty()) << r.diagnostics()[0];
+    EXPECT_EQ(r.calls, (Calls{"Attribute(string path:texture: &:" + dir.path + ")"}));
+    auto in = OIIO::ImageInput::open(dir / "grid.tx");
+    ASSERT_TRUE(in);
+    EXPECT_GT(in->spec().tile_width, 0);
+    EXPECT_EQ(in->spec().get_string_attribute("wrapmodes"), "periodic,clamp");
+    int levels = 0;
+    while (in->seek_subimage(0, levels)) ++levels;
+    EXPECT_EQ(levels, 7);  // 64, 32, ..., 1
+    float pixel[3];
+    ASSERT_TRUE(in->seek_subimage(0, levels - 1));
+    ASSERT_TRUE(in->read_image(0, levels - 1, 0, 3, OIIO::TypeDesc::FLOAT, pixel));
+    EXPECT_NEAR(pixel[1], 0.4f, 0.01f);
+}
+
+TEST(RibTextures, BadRequestsAreRefused) {
+    ovotest::ScratchDir dir;
+    writePicture(dir / "a.png", 1, 1, 1);
+    Recorder r;
+    r.read(
+        "MakeTexture \"a.png\" \"a.tx\" \"sideways\" \"clamp\" \"box\" 1 1\n"
+        "MakeTexture \"a.png\" \"a.tx\" \"black\" \"clamp\" \"bessel-ish\" 1 1\n"
+        "MakeTexture \"none.png\" \"a.tx\" \"black\" \"clamp\" \"box\" 1 1\n"
+        "MakeTexture \"a.png\" \"a.tx\" \"black\"\n"
+        "MakeLatLongEnvironment \"none.png\" \"sky.tx\" \"box\" 1 1\n"
+        "MakeCubeFaceEnvironment \"a\" \"b\" \"c\" \"d\" \"e\" \"f\" \"cube.tx\" 60 \"box\" 1 1\n"
+        "MakeShadow \"depth.z\" \"depth.shd\"\nMakeShadow \"depth2.z\" \"depth2.shd\"\n",
+        dir / "scene.rib");
+    const std::string f = dir / "scene.rib";
+    EXPECT_EQ(r.diagnostics(),
+              (Calls{"E: " + f + ":1: MakeTexture: unknown wrap mode \"sideways\". Skipping ...",
+                     "E: " + f + ":2: MakeTexture: unknown filter \"bessel-ish\". Skipping ...",
+                     "E: " + f + ":3: MakeTexture: cannot find picture \"none.png\". Skipping ...",
+                     "E: " + f + ":4: MakeTexture: missing argument 4. Skipping ...",
+                     "E: " + f +
+                         ":5: MakeLatLongEnvironment: cannot find picture \"none.png\". Skipping "
+                         "...",
+                     "E: " + f +
+                         ":6: MakeCubeFaceEnvironment: field of view 60 must be 90 to 180 "
+                         "degrees. Skipping ...",
+                     "W: " + f +
+                         ":7: MakeShadow: OVO traces its shadows and makes no shadow maps; lights "
+                         "trace with \"raytrace\". Ignoring ..."}));
+    EXPECT_TRUE(r.calls.empty());
+}
+
+// A lat-long picture whose upper half is one colour: that colour straight up (z).
+TEST(RibTextures, LatLongEnvironment) {
+    ovotest::ScratchDir dir;
+    OIIO::ImageBuf sky(OIIO::ImageSpec(32, 16, 3, OIIO::TypeDesc::FLOAT));
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const float c[3] = {y < 8 ? 0.1f : 0.9f, 0.5f, y < 8 ? 0.9f : 0.1f};
+            sky.setpixel(x, y, c);
+        }
+    ASSERT_TRUE(sky.write(dir / "sky.exr"));
+    Recorder r;
+    r.read("MakeLatLongEnvironment \"sky.exr\" \"sky.tx\" \"catmull-rom\" 1 1\n", dir / "s.rib");
+    EXPECT_TRUE(r.diagnostics().empty());
+    EXPECT_NEAR(lookAt(dir / "sky.tx", 0, 0, 1)[2], 0.9f, 0.01f);
+    EXPECT_NEAR(lookAt(dir / "sky.tx", 1, 0, -1)[0], 0.9f, 0.01f);
+}
+
+// Six faces of six colours: each axis of the environment shows its own face, for faces of 90
+// degrees and for slightly wider ones.
+TEST(RibTextures, CubeFacesBecomeOneEnvironment) {
+    ovotest::ScratchDir dir;
+    const char* names[6] = {"px.tif", "nx.tif", "py.tif", "ny.tif", "pz.tif", "nz.tif"};
+    const float colours[6][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 0}, {0, 1, 1}, {1, 0, 1}};
+    for (int f = 0; f < 6; ++f)
+        writePicture(dir / names[f], colours[f][0], colours[f][1], colours[f][2], 16);
+    const float axes[6][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
+    for (const char* fov : {"90", "95"}) {
+        SCOPED_TRACE(fov);
+        Recorder r;
+        r.read(std::string("MakeCubeFaceEnvironment \"px.tif\" \"nx.tif\" \"py.tif\" \"ny.tif\" "
+                           "\"pz.tif\" \"nz.tif\" \"cube.tx\" ") +
+                   fov + " \"box\" 1 1\n",
+               dir / "s.rib");
+        EXPECT_TRUE(r.diagnostics().empty());
+        for (int f = 0; f < 6; ++f) {
+            const std::vector<float> c =
+                lookAt(dir / "cube.tx", axes[f][0], axes[f][1], axes[f][2]);
+            for (int k = 0; k < 3; ++k) EXPECT_NEAR(c[k], colours[f][k], 0.02f) << names[f];
+        }
+    }
+    // A face of another size is refused.
+    writePicture(dir / "nz.tif", 1, 0, 1, 8);
+    Recorder r;
+    r.read(
+        "MakeCubeFaceEnvironment \"px.tif\" \"nx.tif\" \"py.tif\" \"ny.tif\" \"pz.tif\" "
+        "\"nz.tif\" \"cube2.tx\" 90 \"box\" 1 1\n",
+        dir / "s.rib");
+    ASSERT_EQ(r.diagnostics().size(), 1u);
+    EXPECT_NE(r.diagnostics()[0].find("face \"nz.tif\" is not square like the first face"),
+              std::string::npos);
+}
+
+// A shadow map named to a light is traced instead, said once per file.
+TEST(RibTextures, ShadowMapNamesAreTraced) {
+    Recorder r;
+    r.read(
+        "WorldBegin\n"
+        "LightSource \"shadowspot\" 1 \"shadowname\" \"key.shd\"\n"
+        "LightSource \"shadowspot\" 2 \"shadowname\" \"fill.shd\"\n"
+        "LightSource \"shadowspot\" 3 \"shadowname\" \"raytrace\"\n"
+        "LightSource \"shadowspot\" 4 \"shadowname\" \"\"\n"
+        "WorldEnd\n");
+    EXPECT_EQ(
+        r.only({"Parameter(string shadowname"}),
+        (Calls{"Parameter(string shadowname: raytrace)", "Parameter(string shadowname: raytrace)",
+               "Parameter(string shadowname: raytrace)", "Parameter(string shadowname: )"}));
+    EXPECT_EQ(r.diagnostics(),
+              (Calls{"W: test.rib:2: LightSource: OVO traces its shadows: shadow map \"key.shd\" "
+                     "is not read, \"raytrace\" is used"}));
+}

@@ -1,0 +1,360 @@
+// Occlusion, indirect diffuse, transmission and traced rays in small worlds whose answers are
+// known: integrals over the hemisphere worked out by quadrature (or in closed form) for planes
+// and half-planes around the shading point.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+#include "core/math/constants.h"
+#include "core/shading/sl/strings.h"
+#include "core/shading/sl/trace.h"
+#include "shading/gather_world.h"
+#include "shading/shading_test_util.h"
+
+using namespace ovo;
+using ovotest::Slab;
+using ovotest::World;
+
+namespace {
+
+const float Inf = std::numeric_limits<float>::infinity();
+
+// The mean over the hemisphere around +y (within `cone`) of value(direction), weighted by the
+// cosine or uniformly, by midpoint quadrature.
+float hemisphereMean(bool cosine, float cone, const std::function<float(const Vector&)>& value) {
+    const int nt = 400, np = 400;
+    double sum = 0.0, weights = 0.0;
+    for (int i = 0; i < nt; ++i) {
+        const double theta = (i + 0.5) * cone / nt;
+        const double w = std::sin(theta) * (cosine ? std::cos(theta) : 1.0);
+        for (int j = 0; j < np; ++j) {
+            const double phi = (j + 0.5) * 2.0 * PiDouble / np;
+            const Vector d(float(std::sin(theta) * std::cos(phi)), float(std::cos(theta)),
+                           float(std::sin(theta) * std::sin(phi)));
+            sum += w * value(d);
+            weights += w;
+        }
+    }
+    return float(sum / weights);
+}
+
+// The distance along d from the origin to the plane y = h (infinite when d does not rise).
+float toCeiling(const Vector& d, float h) { return d.y > 0.0f ? h / d.y : Inf; }
+
+// P at the origin on a floor facing +y.
+World& floorWorld(World& w) {
+    w.add(new Slab(1, 0.0f, 1.0f));
+    return w;
+}
+
+}  // namespace
+
+// Each case: the blockers above the floor, the keyword list, and the expected occlusion.
+TEST(Occlusion, MatchesTheHemisphereIntegral) {
+    struct Case {
+        const char* what;
+        std::function<void(World&)> build;
+        std::function<float(ShaderEnvironment&)> occlusion;
+        float expected;
+        float tolerance;
+    };
+    const Normal up(0.0f, 1.0f, 0.0f);
+    const Point origin(0.0f);
+    using strings::bias;
+    using strings::coneangle;
+    using strings::distribution;
+    using strings::falloff;
+    using strings::falloffmode;
+    using strings::maxhitdist;
+    auto halfCeiling = [](float x0) {
+        return [x0](World& w) { w.add(new Slab(1, 1.0f, -1.0f)).limit(0, x0, 1e30f); };
+    };
+    // Closed form for the half-ceiling y = 1, x > x0, seen from the origin: (1 - x0/√(1+x0²))/2.
+    auto halfCeilingOcclusion = [](float x0) {
+        return 0.5f * (1.0f - x0 / std::sqrt(1.0f + x0 * x0));
+    };
+    const std::vector<Case> cases = {
+        {"open sky", [](World&) {},
+         [&](ShaderEnvironment& e) { return SL::occlusion2(e, origin, up, 0); }, 0.0f, 0.0f},
+        {"closed box",
+         [](World& w) {
+             for (int a = 0; a < 3; ++a)
+                 for (float s : {-1.0f, 1.0f}) w.add(new Slab(a, s, -s));
+         },
+         [&](ShaderEnvironment& e) { return SL::occlusion2(e, origin, up, 0); }, 1.0f, 0.0f},
+        {"wall through the point", [](World& w) { w.add(new Slab(0, 0.001f, -1.0f)); },
+         [&](ShaderEnvironment& e) { return SL::occlusion3(e, origin, up, 256.0f, 1, bias, 1e-5); },
+         0.5f, 0.02f},
+        {"half ceiling ahead", halfCeiling(0.5f),
+         [&](ShaderEnvironment& e) { return SL::occlusion3(e, origin, up, 1024.0f, 0); },
+         halfCeilingOcclusion(0.5f), 0.015f},
+        {"half ceiling above", halfCeiling(-1.0f),
+         [&](ShaderEnvironment& e) { return SL::occlusion3(e, origin, up, 1024.0f, 0); },
+         halfCeilingOcclusion(-1.0f), 0.015f},
+        {"ceiling out of reach", halfCeiling(-1e30f),
+         [&](ShaderEnvironment& e) { return SL::occlusion2(e, origin, up, 1, maxhitdist, 0.5); },
+         0.0f, 0.0f},
+        {"negative maxhitdist reaches everything", halfCeiling(-1e30f),
+         [&](ShaderEnvironment& e) { return SL::occlusion2(e, origin, up, 1, maxhitdist, -1.0); },
+         1.0f, 0.0f},
+        {"exponential falloff", halfCeiling(-1e30f),
+         [&](ShaderEnvironment& e) {
+             return SL::occlusion3(e, origin, up, 1024.0f, 2, falloff, 0.7, falloffmode, 0);
+         },
+         hemisphereMean(true, PiOver2,
+                        [](const Vector& d) { return std::exp(-0.7f * toCeiling(d, 1.0f)); }),
+         0.01f},
+        {"power falloff", halfCeiling(-1e30f),
+         [&](ShaderEnvironment& e) {
+             return SL::occlusion3(e, origin, up, 1024.0f, 3, falloff, 2.0, falloffmode, 1,
+                                   maxhitdist, 3.0);
+         },
+         hemisphereMean(true, PiOver2,
+                        [](const Vector& d) {
+                            const float x = std::max(0.0f, 1.0f - toCeiling(d, 1.0f) / 3.0f);
+                            return x * x;
+                        }),
+         0.01f},
+        {"uniform directions", halfCeiling(0.5f),
+         [&](ShaderEnvironment& e) {
+             return SL::occlusion3(e, origin, up, 1024.0f, 1, distribution, strings::uniform);
+         },
+         hemisphereMean(false, PiOver2,
+                        [](const Vector& d) {
+                            return d.y > 0.0f && d.x * toCeiling(d, 1.0f) > 0.5f ? 1.0f : 0.0f;
+                        }),
+         0.015f},
+        {"narrow cone", halfCeiling(0.2f),
+         [&](ShaderEnvironment& e) {
+             return SL::occlusion3(e, origin, up, 1024.0f, 1, coneangle, 0.6);
+         },
+         hemisphereMean(
+             true, 0.6f,
+             [](const Vector& d) { return d.x * toCeiling(d, 1.0f) > 0.2f ? 1.0f : 0.0f; }),
+         0.015f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        World world;
+        floorWorld(world);
+        c.build(world);
+        auto scene = ovotest::sceneOf(world);
+        ShaderEnvironment env = ovotest::pointOf(*scene, origin, up);
+        EXPECT_NEAR(c.occlusion(env), c.expected, c.tolerance);
+    }
+}
+
+TEST(Occlusion, OpenSkyDirectionIsTheNormal) {
+    World world;
+    floorWorld(world);
+    auto scene = ovotest::sceneOf(world);
+    const Normal up(0.0f, 1.0f, 0.0f);
+    ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), up);
+    Tuple direction(0.0f);
+    EXPECT_EQ(SL::occlusion2(env, env.P, up, 1, strings::environmentdir, &direction), 0.0f);
+    EXPECT_NEAR(direction.length(), 1.0f, 1e-5f);
+    EXPECT_GT(direction.y, 0.999f);
+
+    // Under a wall at +x the open sky leans towards -x.
+    World walled;
+    floorWorld(walled);
+    walled.add(new Slab(0, 0.5f, -1.0f));
+    auto scene2 = ovotest::sceneOf(walled);
+    ShaderEnvironment env2 = ovotest::pointOf(*scene2, Point(0.0f), up);
+    SL::occlusion2(env2, env2.P, up, 1, strings::environmentdir, &direction);
+    EXPECT_LT(direction.x, -0.2f);
+}
+
+// A second query at the same point and normal is answered without a ray; another point is
+// not, and neither is the same point with a normal turned 19 degrees away.
+TEST(Occlusion, ReusesTheLastResultWithoutTracing) {
+    World world;
+    floorWorld(world);
+    world.add(new Slab(1, 1.0f, -1.0f)).limit(0, 0.0f, 1e30f);
+    auto scene = ovotest::sceneOf(world);
+    const Normal up(0.0f, 1.0f, 0.0f);
+    ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), up, 0.01f);
+    const float first = SL::occlusion2(env, env.P, up, 0);
+    const unsigned long traced = world.rays;
+    EXPECT_GE(traced, 64u);
+    EXPECT_EQ(SL::occlusion2(env, env.P, up, 0), first);
+    EXPECT_EQ(world.rays, traced);
+
+    const float a = radians(19.0f);
+    const Normal turned(std::sin(a), std::cos(a), 0.0f);
+    SL::occlusion2(env, env.P, turned, 0);
+    EXPECT_GT(world.rays, traced);
+}
+
+TEST(Occlusion, UnknownKeywordStopsTheList) {
+    World world;
+    floorWorld(world);
+    world.add(new Slab(1, 1.0f, -1.0f));
+    auto scene = ovotest::sceneOf(world);
+    const Normal up(0.0f, 1.0f, 0.0f);
+    ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), up);
+    const OIIO::ustring unknown("samples");
+    // maxhitdist after the unknown keyword is not read: the ceiling still blocks.
+    EXPECT_EQ(SL::occlusion2(env, env.P, up, 2, unknown, 8.0, strings::maxhitdist, 0.5), 1.0f);
+    // An empty keyword ends the list too.
+    EXPECT_EQ(SL::occlusion2(env, env.P, up, 2, OIIO::ustring(), 0.0, strings::maxhitdist, 0.5),
+              1.0f);
+    // Before it, it counts (the keywords the table accepts and ignores are skipped over).
+    ShaderEnvironment fresh = ovotest::pointOf(*scene, Point(3.0f, 0.0f, 0.0f), up);
+    EXPECT_EQ(SL::occlusion2(fresh, fresh.P, up, 3, strings::subset, strings::shader,
+                             strings::adaptative, 1.0, strings::maxhitdist, 0.5),
+              0.0f);
+}
+
+// The gradients carry a record to a neighbouring point: for the half-ceiling the occlusion at
+// x is (1 + x/√(1+x²))/2, so moving the point by dx changes it by about dx/2 near x = 0.
+TEST(Occlusion, GradientsPredictTheNeighbours) {
+    // A floor of finite size, so that the cache's largest radius does not shrink the gradients.
+    World world;
+    world.add(new Slab(1, 0.0f, 1.0f)).limit(0, -50.0f, 50.0f).limit(2, -50.0f, 50.0f);
+    world.add(new Slab(1, 1.0f, -1.0f)).limit(0, 0.0f, 50.0f).limit(2, -50.0f, 50.0f);
+    auto scene = ovotest::sceneOf(world);
+    const Normal up(0.0f, 1.0f, 0.0f);
+    auto exact = [](float x) { return 0.5f * (1.0f + x / std::sqrt(1.0f + x * x)); };
+
+    ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), up);
+    const float here = SL::occlusion3(env, env.P, up, 4096.0f, 0);
+    EXPECT_NEAR(here, exact(0.0f), 0.01f);
+    for (float dx : {-0.08f, 0.08f}) {
+        float there = 0.0f;
+        ASSERT_TRUE(
+            scene->interpolateOcclusion(Point(dx, 0.0f, 0.0f), up, 0.0f, 10.0f, 1, there, nullptr));
+        EXPECT_NEAR(there - here, exact(dx) - exact(0.0f), 0.012f) << dx;
+    }
+    // Turning the normal 3 degrees towards +x shows it more of the ceiling; the rotational
+    // gradient predicts what a gathering with the turned normal finds.
+    const float a = radians(3.0f);
+    const Normal leaning(std::sin(a), std::cos(a), 0.0f);
+    float turned = 0.0f;
+    ASSERT_TRUE(scene->interpolateOcclusion(Point(0.0f), leaning, 0.0f, 10.0f, 1, turned, nullptr));
+    World again;
+    again.add(new Slab(1, 0.0f, 1.0f)).limit(0, -50.0f, 50.0f).limit(2, -50.0f, 50.0f);
+    again.add(new Slab(1, 1.0f, -1.0f)).limit(0, 0.0f, 50.0f).limit(2, -50.0f, 50.0f);
+    auto scene2 = ovotest::sceneOf(again);
+    ShaderEnvironment direct = ovotest::pointOf(*scene2, Point(0.0f), leaning);
+    const float gathered = SL::occlusion3(direct, direct.P, leaning, 4096.0f, 0);
+    EXPECT_GT(gathered - here, 0.015f);  // the turn is large enough to matter
+    EXPECT_NEAR(turned, gathered, 0.012f);
+}
+
+// Transmission through sheets between z = 0 and a light at z = 10: each sheet of opacity 0.5
+// (its own opacity, "ray:opaqueshadows" off) halves the light; a sheet hidden from shadow rays
+// lets everything through.
+TEST(Transmission, SheetsBetweenThePointAndTheLight) {
+    struct Case {
+        const char* what;
+        std::vector<float> sheets;  // their opacities, one sheet per unit of height
+        bool hidden;
+        float expected;
+    } cases[] = {
+        {"nothing", {}, false, 1.0f},
+        {"one sheet", {0.5f}, false, 0.5f},
+        {"two sheets", {0.5f, 0.5f}, false, 0.25f},
+        {"an opaque sheet", {1.0f}, false, 0.0f},
+        {"a sheet hidden from shadows", {0.5f}, true, 1.0f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        World world;
+        float z = 1.0f;
+        for (float opacity : c.sheets) {
+            Slab& s = world.add(new Slab(2, z++, -1.0f));
+            s.attributes.shading->opacity = Color(opacity);
+            s.attributes.shading->transparentShadows = true;
+            s.attributes.shading->rayShadows = !c.hidden;
+        }
+        auto scene = ovotest::sceneOf(world);
+        ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), Normal(0.0f, 0.0f, 1.0f));
+        env.lightDistance = 10.0f;
+        const Color t = SL::transmission(env, Point(0.0f), Point(0.0f, 0.0f, 10.0f), 0);
+        EXPECT_NEAR(t.r, c.expected, 1e-6f);
+        EXPECT_NEAR(t.b, c.expected, 1e-6f);
+    }
+}
+
+// One ray for a cone of at most 0.01, as many as asked for a wider one; nothing at all for a
+// zero direction, during a shadow ray, or in an offset pass.
+TEST(Tracec, RaysTraced) {
+    World world;
+    world.add(new Slab(2, 5.0f, -1.0f));
+    auto scene = ovotest::sceneOf(world);
+    Tuple P(0.0f), dir(0.0f, 0.0f, 1.0f), none(0.0f);
+    struct Case {
+        const char* what;
+        float cone;
+        int samples;
+        unsigned long rays;
+    } cases[] = {
+        {"narrow cone", 0.005f, 8, 1}, {"wide cone", 0.2f, 8, 8}, {"one sample", 0.2f, 1, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), Normal(0.0f, 0.0f, 1.0f));
+        world.rays = 0;
+        SL::tracec(env, P, dir, 2, strings::samples, c.samples, strings::samplecone,
+                   double(c.cone));
+        EXPECT_EQ(world.rays, c.rays);
+    }
+    ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), Normal(0.0f, 0.0f, 1.0f));
+    world.rays = 0;
+    SL::tracec(env, P, none, 0);
+    RayDifferential shadow;
+    shadow.type = RayDifferential::Transmission;
+    env.ray = &shadow;
+    SL::tracec(env, P, dir, 0);
+    env.ray = nullptr;
+    env.derivPass = 1;
+    SL::tracec(env, P, dir, 0);
+    EXPECT_EQ(world.rays, 0u);
+}
+
+// Indirect light in a closed box whose walls glow with one colour is that colour; under an
+// open sky it is the background ("ray:maxdepthcolor"); at the diffuse depth limit it is black.
+TEST(IndirectDiffuse, GlowingBoxOpenSkyAndDepthLimit) {
+    const Normal up(0.0f, 1.0f, 0.0f);
+    World box;
+    Reference<ShaderGroup> glow(new ShaderGroup());
+    glow->layers.push_back(Reference<Shader>(ovotest::makeShader("constant")));
+    for (int a = 0; a < 3; ++a)
+        for (float s : {-1.0f, 1.0f}) {
+            Slab& wall = box.add(new Slab(a, s, -s));
+            wall.attributes.shading->C = Color(0.2f, 0.5f, 0.8f);
+            wall.attributes.surface = glow;
+        }
+    auto scene = ovotest::sceneOf(box);
+    ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f, -0.99f, 0.0f), up);
+    const Color inside = SL::indirectdiffuse2(env, env.P, up, 0);
+    EXPECT_NEAR(inside.r, 0.2f, 1e-5f);
+    EXPECT_NEAR(inside.g, 0.5f, 1e-5f);
+    EXPECT_NEAR(inside.b, 0.8f, 1e-5f);
+
+    World open;
+    floorWorld(open);
+    RaySettings sky;
+    sky.maxDepthColor = Color(0.3f, 0.6f, 0.9f);
+    auto skyScene = ovotest::sceneOf(open, sky);
+    ShaderEnvironment outside = ovotest::pointOf(*skyScene, Point(0.0f), up);
+    const Color seen = SL::indirectdiffuse3(outside, outside.P, up, 16.0f, 0);
+    EXPECT_NEAR(seen.g, 0.6f, 1e-5f);
+
+    // A gathering ray's own hit gathers nothing more with the default depth of one bounce.
+    RayDifferential gathering;
+    gathering.type = RayDifferential::Gather;
+    gathering.diffuseDepth = 1;
+    ShaderEnvironment deep = ovotest::pointOf(*scene, Point(0.5f, -0.99f, 0.0f), up);
+    deep.ray = &gathering;
+    box.rays = 0;
+    const Color none = SL::indirectdiffuse2(deep, deep.P, up, 0);
+    EXPECT_EQ(none.g, 0.0f);
+    EXPECT_EQ(box.rays, 0u);
+    RaySettings twoBounces;
+    twoBounces.maxDiffuseDepth = 2;
+    auto deeper = ovotest::sceneOf(box, twoBounces);
+    deep.scene = deeper.get();
+    EXPECT_NEAR(SL::indirectdiffuse2(deep, deep.P, up, 0).g, 0.5f, 1e-5f);
+}

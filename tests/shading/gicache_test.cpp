@@ -1,0 +1,367 @@
+// GICache on its own: the thread's last result, the error metric and weights, the gradients,
+// the radius limits, the octree against a search of every record, and concurrent use (run
+// these under ThreadSanitizer); HemisphereSampler's cells.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "core/math/constants.h"
+#include "core/shading/gicache.h"
+#include "core/shading/hemisphere.h"
+#include "sys/tasking.h"
+
+using namespace ovo;
+
+namespace {
+
+const float Cos10 = std::cos(radians(10.0f));
+const Normal Up(0.0f, 0.0f, 1.0f);
+
+// A 10-unit world: radii between 0.05 and 3.2.
+Aabb world() { return Aabb(-5.0f, 5.0f, -5.0f, 5.0f, -5.0f, 5.0f); }
+
+GIRecord<float> record(const Point& P, const Normal& N, float R, float value) {
+    GIRecord<float> r;
+    r.P = P;
+    r.N = N;
+    r.R = R;
+    r.value = value;
+    for (int a = 0; a < 3; ++a) r.rotationalGradient[a] = r.translationalGradient[a] = 0.0f;
+    r.direction = Vector(N);
+    return r;
+}
+
+Normal tilted(float degrees) {
+    const float a = radians(degrees);
+    return Normal(std::sin(a), 0.0f, std::cos(a));
+}
+
+// Interpolation with the scene's weight threshold and normal tolerance.
+bool lookup(GICache<float>& c, const Point& P, const Normal& N, float footprint, float maxerror,
+            int minimum, float& out) {
+    return c.interpolate(P, N, footprint, maxerror, minimum, 0.5f, Cos10, out, nullptr);
+}
+
+// A thread id for the duration of a test, restored after it.
+struct ThreadID {
+    explicit ThreadID(unsigned id) : saved(sys::getThreadID()) { sys::setThreadID(id); }
+    ~ThreadID() { sys::setThreadID(saved); }
+    unsigned saved;
+};
+
+}  // namespace
+
+// The last result answers a query within one footprint whose normal is within about 18
+// degrees (N·last N >= 0.95); the tree refuses normals 18 degrees off (its tolerance is 10).
+TEST(GICache, ReusesTheLastResultNearby) {
+    ThreadID id(0);
+    struct Case {
+        float offset, degrees;
+        bool found;
+    } cases[] = {
+        {0.0f, 0.0f, true},   {0.009f, 0.0f, true},  {0.0f, 17.5f, true}, {0.0f, 18.5f, false},
+        {0.0f, 30.0f, false}, {0.02f, 18.0f, false}, {0.02f, 0.0f, true},  // beyond the footprint:
+                                                                           // the tree answers
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.offset << " " << c.degrees);
+        GICache<float> cache(world(), 2);
+        cache.insert(record(Point(0.0f), Up, 1.0f, 0.75f), 0.0f, 0.0f, 0.0f);
+        float v = -1.0f;
+        EXPECT_EQ(lookup(cache, Point(c.offset, 0.0f, 0.0f), tilted(c.degrees), 0.01f, 0.25f, 1, v),
+                  c.found);
+        if (c.found) {
+            EXPECT_FLOAT_EQ(v, 0.75f);
+        }
+    }
+    // A maxerror of 0 leaves only the last result.
+    GICache<float> cache(world(), 1);
+    cache.insert(record(Point(0.0f), Up, 1.0f, 0.75f), 0.0f, 0.0f, 0.0f);
+    float v;
+    EXPECT_TRUE(lookup(cache, Point(0.0f), Up, 0.01f, 0.0f, 1, v));
+    EXPECT_FALSE(lookup(cache, Point(0.02f, 0.0f, 0.0f), Up, 0.01f, 0.0f, 1, v));
+    const GICache<float>::Statistics s = cache.statistics();
+    EXPECT_EQ(s.lookups, 2u);
+    EXPECT_EQ(s.reused, 1u);
+    EXPECT_EQ(s.records, 1u);
+}
+
+// One record of radius 1 (reach maxerror/2 in distance): its weight 1 - error against the
+// minimum count and the weight threshold 0.5.
+TEST(GICache, ErrorWeightAndMinimum) {
+    ThreadID id(0);
+    struct Case {
+        const char* what;
+        Point P;
+        Normal N;
+        float maxerror;
+        int minimum;
+        bool found;
+    } cases[] = {
+        {"at the record", Point(0.0f), Up, 0.25f, 1, true},
+        {"inside the reach", Point(0.1f, 0.0f, 0.0f), Up, 0.25f, 1, true},  // error 0.2
+        {"beyond the reach", Point(0.13f, 0.0f, 0.0f), Up, 0.25f, 1, false},
+        {"error 0.6: weight below 0.5", Point(0.3f, 0.0f, 0.0f), Up, 1.0f, 1, false},
+        {"error 0.4", Point(0.2f, 0.0f, 0.0f), Up, 1.0f, 1, true},
+        {"two needed", Point(0.0f, 0.0f, 0.0f), Up, 0.25f, 2, false},
+        {"normal 8 degrees off: weight 0.2", Point(0.0f), tilted(8.0f), 1.0f, 1, false},
+        {"normal 4 degrees off: weight 0.6", Point(0.0f), tilted(4.0f), 1.0f, 1, true},
+        {"facing away", Point(0.0f), Normal(0.0f, 0.0f, -1.0f), 100.0f, 1, false},
+        {"record in front of the point", Point(0.0f, 0.0f, -0.06f), Up, 1.0f, 1, false},
+        {"record behind the point", Point(0.0f, 0.0f, 0.06f), Up, 1.0f, 1, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // Inserted by another thread: this one has no last result to answer with.
+        GICache<float> cache(world(), 2);
+        {
+            ThreadID other(1);
+            cache.insert(record(Point(0.0f), Up, 1.0f, 0.5f), 0.0f, 0.0f, 0.0f);
+        }
+        float v;
+        EXPECT_EQ(lookup(cache, c.P, c.N, 0.0f, c.maxerror, c.minimum, v), c.found);
+    }
+}
+
+// Gradients carry the value to the query point; off, the value is the record's own.
+TEST(GICache, GradientsAndTheirSwitch) {
+    ThreadID id(0);
+    GIRecord<float> r = record(Point(0.0f), Up, 2.0f, 0.5f);
+    r.translationalGradient[0] = 0.5f;  // +0.5 per unit along x
+    r.rotationalGradient[1] = -1.0f;    // turning the normal about y
+    for (bool on : {true, false}) {
+        GICache<float> cache(world(), 1);
+        cache.gradients = on;
+        cache.footprintLimits = false;
+        cache.insert(r, 0.0f, 0.0f, 0.0f);
+        float v;
+        ASSERT_TRUE(lookup(cache, Point(0.2f, 0.0f, 0.0f), Up, 0.0f, 1.0f, 1, v));
+        EXPECT_NEAR(v, on ? 0.6f : 0.5f, 1e-5f);
+        // Nr × N for N turned 3 degrees towards +x is about (0, 0.052, 0).
+        ASSERT_TRUE(lookup(cache, Point(0.0f, 0.1f, 0.0f), tilted(3.0f), 0.0f, 1.0f, 1, v));
+        EXPECT_NEAR(v, on ? 0.5f - std::sin(radians(3.0f)) : 0.5f, 1e-5f);
+    }
+    // A value the gradient would take below 0 stops at 0.
+    GIRecord<float> dim = record(Point(0.0f), Up, 2.0f, 0.05f);
+    dim.translationalGradient[0] = -1.0f;
+    GICache<float> cache(world(), 1);
+    cache.insert(dim, 0.0f, 0.0f, 0.0f);
+    float v;
+    ASSERT_TRUE(lookup(cache, Point(0.2f, 0.0f, 0.0f), Up, 0.0f, 1.0f, 1, v));
+    EXPECT_EQ(v, 0.0f);
+}
+
+// The radius a record is stored with, seen through how far it reaches at maxerror 1 with no
+// weight threshold: R/2.
+TEST(GICache, RadiusLimits) {
+    ThreadID id(0);
+    auto reach = [](GICache<float>& cache) {
+        float lo = 0.0f, hi = 10.0f, v;
+        for (int i = 0; i < 40; ++i) {
+            const float mid = 0.5f * (lo + hi);
+            (cache.interpolate(Point(mid, 0.0f, 0.0f), Up, 0.0f, 1.0f, 1, 0.0f, Cos10, v, nullptr)
+                 ? lo
+                 : hi) = mid;
+        }
+        return 2.0f * lo;
+    };
+    struct Case {
+        const char* what;
+        float R, footprint, a, b;
+        bool footprintLimits;
+        float gradient;
+        float expected;
+    } cases[] = {
+        {"within every limit", 0.5f, 0.01f, 2.0f, 100.0f, true, 0.0f, 0.5f},
+        {"above b * footprint", 5.0f, 0.01f, 2.0f, 100.0f, true, 0.0f, 1.0f},
+        {"below the smallest radius", 0.001f, 0.01f, 2.0f, 100.0f, true, 0.0f, 0.05f},
+        {"below a * footprint", 0.001f, 0.1f, 2.0f, 100.0f, true, 0.0f, 0.2f},
+        {"above the largest radius", 50.0f, 0.1f, 2.0f, 100.0f, true, 0.0f, 3.2f},
+        {"nothing hit", INFINITY, 0.01f, 2.0f, 100.0f, true, 0.0f, 1.0f},
+        {"footprint limits off", 5.0f, 0.01f, 2.0f, 100.0f, false, 0.0f, 3.2f},
+        {"steep gradient", 0.8f, 0.01f, 2.0f, 100.0f, true, 4.0f, 0.2f},
+        {"gentle gradient", 0.8f, 0.01f, 2.0f, 100.0f, true, 0.5f, 0.8f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        GICache<float> cache(world(), 1);
+        cache.footprintLimits = c.footprintLimits;
+        GIRecord<float> r = record(Point(0.0f), Up, c.R, 0.5f);
+        r.translationalGradient[1] = c.gradient;  // along y: the probes along x do not see it
+        cache.insert(r, c.footprint, c.a, c.b);
+        EXPECT_NEAR(reach(cache), c.expected, 1e-3f * std::max(1.0f, c.expected));
+    }
+    EXPECT_FLOAT_EQ(GICache<float>(world(), 1).smallestRadius(), 0.05f);
+    EXPECT_FLOAT_EQ(GICache<float>(world(), 1).largestRadius(), 3.2f);
+    // An unbounded world still gets a cache, sized as a unit cube.
+    const Aabb unbounded(-INFINITY, INFINITY, -1.0f, 1.0f, -1.0f, 1.0f);
+    EXPECT_FLOAT_EQ(GICache<float>(unbounded, 1).largestRadius(), 0.32f);
+    EXPECT_FLOAT_EQ(GICache<float>(Aabb(), 1).largestRadius(), 0.32f);
+}
+
+// With neighbour clamping a record reaches no farther than a neighbour's radius plus the
+// distance to it.
+TEST(GICache, NeighbourClamping) {
+    ThreadID id(0);
+    GICache<float> cache(world(), 1);
+    cache.footprintLimits = false;
+    cache.neighbourClamping = true;
+    cache.insert(record(Point(0.0f), Up, 0.1f, 0.2f), 0.0f, 0.0f, 0.0f);
+    cache.insert(record(Point(0.3f, 0.0f, 0.0f), Up, 2.0f, 0.8f), 0.0f, 0.0f, 0.0f);
+    // Clamped to 0.1 + 0.3: with no weight threshold it reaches 0.2 from (0.3, 0, 0), not 1.
+    float v;
+    EXPECT_TRUE(
+        cache.interpolate(Point(0.3f, 0.19f, 0.0f), Up, 0.0f, 1.0f, 1, 0.0f, Cos10, v, nullptr));
+    EXPECT_FALSE(
+        cache.interpolate(Point(0.3f, 0.25f, 0.0f), Up, 0.0f, 1.0f, 1, 0.0f, Cos10, v, nullptr));
+    cache.neighbourClamping = false;
+    cache.insert(record(Point(-3.0f, 0.0f, 0.0f), Up, 0.1f, 0.2f), 0.0f, 0.0f, 0.0f);
+    cache.insert(record(Point(-2.7f, 0.0f, 0.0f), Up, 2.0f, 0.8f), 0.0f, 0.0f, 0.0f);
+    EXPECT_TRUE(
+        cache.interpolate(Point(-2.7f, 0.25f, 0.0f), Up, 0.0f, 1.0f, 1, 0.0f, Cos10, v, nullptr));
+}
+
+// The octree finds every record that a search of all records accepts, with the same weights,
+// for records of every size scattered through the world.
+TEST(GICache, TreeAgreesWithASearchOfEveryRecord) {
+    ThreadID id(0);
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> pos(-5.0f, 5.0f), unit(0.0f, 1.0f);
+    GICache<float> cache(world(), 1);
+    cache.footprintLimits = false;
+    cache.gradients = false;
+    std::vector<GIRecord<float>> all;
+    for (int i = 0; i < 3000; ++i) {
+        // Radii from 0.05 to 3.2, logarithmically spread, so records sit at many depths.
+        const float R = 0.05f * std::pow(64.0f, unit(rng));
+        const Normal N = unit(rng) < 0.5f ? Up : tilted(5.0f);
+        all.push_back(record(Point(pos(rng), pos(rng), pos(rng)), N, R, unit(rng)));
+        cache.insert(all.back(), 0.0f, 0.0f, 0.0f);
+    }
+    const float maxerror = 0.8f;
+    int answered = 0;
+    for (int q = 0; q < 3000; ++q) {
+        const Point P(pos(rng), pos(rng), pos(rng));
+        float sum = 0.0f, weights = 0.0f;
+        int count = 0;
+        for (const GIRecord<float>& r : all) {
+            const Vector d = P - r.P;
+            if (dot(d, Up + r.N) < -0.05f) continue;
+            const float c = std::min(1.0f, dot(Up, r.N));
+            const float e =
+                std::max(d.length() / (r.R * 0.5f), std::sqrt((1.0f - c) / (1.0f - Cos10)));
+            if (!(e < maxerror)) continue;
+            sum += (1.0f - e) * r.value;
+            weights += 1.0f - e;
+            ++count;
+        }
+        float v = -1.0f;
+        const bool found = lookup(cache, P, Up, 0.0f, maxerror, 2, v);
+        EXPECT_EQ(found, count >= 2 && weights >= 0.5f) << q;
+        if (found) {
+            EXPECT_NEAR(v, sum / weights, 1e-4f) << q;
+            ++answered;
+        }
+    }
+    EXPECT_GT(answered, 100);  // the comparison covered answered queries too
+}
+
+// Threads insert and look up at once, each with its own last-result slot; every record and
+// every lookup is counted. Under ThreadSanitizer this checks the locking.
+TEST(GICache, ConcurrentInsertionsAndLookups) {
+    const unsigned threads = 4;
+    const int perThread = 1500;
+    GICache<Color> cache(world(), threads);
+    std::vector<std::thread> workers;
+    std::vector<int> answered(threads, 0);
+    for (unsigned t = 0; t < threads; ++t) {
+        workers.emplace_back([&, t] {
+            sys::setThreadID(t);
+            std::mt19937 rng(t + 1);
+            std::uniform_real_distribution<float> pos(-5.0f, 5.0f);
+            for (int i = 0; i < perThread; ++i) {
+                const Point P(pos(rng), pos(rng), pos(rng));
+                Color c;
+                if (cache.interpolate(P, Up, 0.01f, 0.5f, 1, 0.5f, Cos10, c, nullptr)) {
+                    ++answered[t];
+                    continue;
+                }
+                GIRecord<Color> r;
+                r.P = P;
+                r.N = Up;
+                r.R = 0.5f;
+                r.value = Color(float(t), 1.0f, 2.0f);
+                for (int a = 0; a < 3; ++a)
+                    r.rotationalGradient[a] = r.translationalGradient[a] = Color(0.0f);
+                r.direction = Vector(Up);
+                cache.insert(r, 0.01f, 1.0f, 100.0f);
+            }
+        });
+    }
+    for (std::thread& w : workers) w.join();
+    const GICache<Color>::Statistics s = cache.statistics();
+    EXPECT_EQ(s.lookups, uint64_t(threads) * perThread);
+    int sum = 0;
+    for (int a : answered) sum += a;
+    EXPECT_EQ(s.reused + s.interpolated, uint64_t(sum));
+    EXPECT_EQ(s.records, uint64_t(threads) * perThread - uint64_t(sum));
+}
+
+// Every cell's direction lies in its cell: rows between their polar boundaries (cosine cells of
+// equal projected solid angle, uniform cells of equal solid angle), columns in their azimuth.
+TEST(HemisphereSampler, OneDirectionInEachCell) {
+    struct Case {
+        bool cosine;
+        float cone;
+    } cases[] = {{true, PiOver2}, {false, PiOver2}, {true, 0.5f}, {false, 0.3f}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.cosine << " " << c.cone);
+        HemisphereSampler<float> h;
+        const Vector n = Vector(0.3f, -0.4f, 0.8f).hat();
+        h.setup(4, 16, n, c.cone, c.cosine);
+        ASSERT_EQ(h.size(), 64);
+        Tuple x, y;
+        n.coordinateSystem(x, y);
+        for (int j = 0; j < 4; ++j) {
+            const float f0 = j / 4.0f, f1 = (j + 1) / 4.0f;
+            for (int k = 0; k < 16; ++k) {
+                const Vector& d = h.direction(j * 16 + k);
+                EXPECT_NEAR(d.length(), 1.0f, 1e-5f);
+                const float cz = std::min(1.0f, dot(d, n));
+                const float s2 = 1.0f - cz * cz;
+                const float sm = std::sin(c.cone), cm = std::cos(c.cone);
+                if (c.cosine) {
+                    EXPECT_GE(s2, f0 * sm * sm - 1e-5f);
+                    EXPECT_LE(s2, f1 * sm * sm + 1e-5f);
+                } else {
+                    EXPECT_LE(cz, 1.0f - f0 * (1.0f - cm) + 1e-5f);
+                    EXPECT_GE(cz, 1.0f - f1 * (1.0f - cm) - 1e-5f);
+                }
+                float phi = std::atan2(dot(d, y), dot(d, x));
+                if (phi < 0.0f) phi += TwoPi;
+                EXPECT_GE(phi, TwoPi * k / 16.0f - 1e-4f);
+                EXPECT_LE(phi, TwoPi * (k + 1) / 16.0f + 1e-4f);
+            }
+        }
+    }
+}
+
+// The radius: the harmonic mean of the hits, misses left out, at most twice the nearest hit.
+TEST(HemisphereSampler, RadiusAndAverage) {
+    HemisphereSampler<float> h;
+    h.setup(1, 4, Vector(0.0f, 0.0f, 1.0f), PiOver2, true);
+    const float inf = INFINITY;
+    h.record(0, 1.0f, 2.0f);
+    h.record(1, 1.0f, 3.0f);
+    h.record(2, 0.0f, inf);
+    h.record(3, 0.0f, inf);
+    EXPECT_FLOAT_EQ(h.radius(), 2.0f / (1.0f / 2.0f + 1.0f / 3.0f));
+    EXPECT_FLOAT_EQ(h.average(), 0.5f);
+    h.record(3, 1.0f, 0.5f);
+    EXPECT_FLOAT_EQ(h.radius(), 1.0f);  // twice the nearest
+    for (int i = 0; i < 4; ++i) h.record(i, 0.0f, inf);
+    EXPECT_TRUE(std::isinf(h.radius()));
+}
