@@ -1,5 +1,5 @@
 // Helpers shared by the test suites: tuple comparison, an error manager that records every
-// report, and the entry points of the plugins the build put under $OVO_HOME/plugins.
+// report, where the build put the plugins and their entry points, and a scratch folder.
 #pragma once
 
 #include <dlfcn.h>
@@ -18,6 +18,14 @@
 
 #include "core/math/tuple.h"
 #include "core/params/error.h"
+
+// Set for every suite by tests/CMakeLists.txt.
+#ifndef OVO_TEST_PLUGIN_DIR
+#define OVO_TEST_PLUGIN_DIR "."
+#endif
+#ifndef OVO_BINARY_DIR
+#define OVO_BINARY_DIR "."
+#endif
 
 namespace ovotest {
 
@@ -54,12 +62,25 @@ struct CapturingManager {
     ovo::ErrorManager* manager;
 };
 
-// The symbol `symbol` of $OVO_HOME/plugins/<file>, opened the way the renderer opens plugins;
-// the library stays loaded.
-inline void* pluginSymbol(const std::string& file, const char* symbol) {
-    static std::map<std::string, void*> handles;
+// Where the build put what the suites load: the real plugins ($OVO_HOME/plugins), the
+// test-only plugins ($OVO_TEST_PLUGINS) and the compiled shaders ($OVO_HOME/shaders), falling
+// back to the build's own folders when run outside ctest.
+enum class Plugins { Built, TestOnly, Shaders };
+inline std::string pluginDir(Plugins which = Plugins::Built) {
+    const char* test = std::getenv("OVO_TEST_PLUGINS");
+    if (which == Plugins::TestOnly) return test ? test : OVO_TEST_PLUGIN_DIR;
     const char* home = std::getenv("OVO_HOME");
-    const std::string path = std::string(home ? home : ".") + "/plugins/" + file;
+    return std::string(home ? home : OVO_BINARY_DIR) +
+           (which == Plugins::Shaders ? "/shaders" : "/plugins");
+}
+
+// The symbol `symbol` of the plugin file `file` (e.g. "sphere.shape.so") in pluginDir(which), as
+// a T; opened the way the renderer opens plugins, so it is the library the renderer uses, and
+// left loaded. A missing file or symbol fails the test and gives null.
+template <class T = void*>
+T pluginSymbol(const std::string& file, const char* symbol, Plugins which = Plugins::Built) {
+    static std::map<std::string, void*> handles;
+    const std::string path = pluginDir(which) + "/" + file;
     void*& handle = handles[path];
     if (!handle) handle = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
     if (!handle) {
@@ -68,7 +89,7 @@ inline void* pluginSymbol(const std::string& file, const char* symbol) {
     }
     void* entry = dlsym(handle, symbol);
     if (!entry) ADD_FAILURE() << "no " << symbol << " in " << path;
-    return entry;
+    return reinterpret_cast<T>(entry);
 }
 
 // A fresh folder of its own, removed with everything in it afterwards.
@@ -85,11 +106,12 @@ class ScratchDir {
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
     std::string operator/(const std::string& name) const { return path + "/" + name; }
-    // Writes `text` to the file `name` inside, making the folders it needs.
-    void write(const std::string& name, const std::string& text) const {
+    // Writes `text` to the file `name` inside, making the folders it needs; gives its path.
+    std::string write(const std::string& name, const std::string& text) const {
         const std::filesystem::path file = path + "/" + name;
         std::filesystem::create_directories(file.parent_path());
         std::ofstream(file, std::ios::binary) << text;
+        return file.string();
     }
 
     std::string path;
