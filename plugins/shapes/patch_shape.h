@@ -64,8 +64,9 @@ class PatchSurface : public VariableShape<PatchSurface> {
         RTCRayHit rh;
         if (!embreeIntersect(embree.scene, ray, attributes.bias, rh)) return false;
         Solution s{rh.hit.primID, rh.hit.u, rh.hit.v, rh.ray.tfar};
-        const bool exact = refine(ray, s);
-        const Frame f = frameAt(s.piece, s.s, s.t);
+        Frame f;
+        const bool exact = refine(ray, s, f);
+        if (!exact) f = frameAt(s.piece, s.s, s.t);
         ShaderEnvironment& env = hit.env;
         hit.t = s.tHit;
         env.P = exact ? f.P : ray(s.tHit);
@@ -150,8 +151,8 @@ class PatchSurface : public VariableShape<PatchSurface> {
 
     // Newton's method on the two planes that meet along the ray, from the grid's hit: true
     // with the surface's own hit in `s` when it converges close to where it started, within
-    // the ray's interval; false (and `s` as it was) otherwise.
-    bool refine(const Ray& ray, Solution& s) const {
+    // the ray's interval, and the surface there in `at`; false (and `s` as it was) otherwise.
+    bool refine(const Ray& ray, Solution& s, Frame& at) const {
         const PatchLayout& L = *layout;
         const Vector d = ray.d;
         Vector n1 =
@@ -175,6 +176,7 @@ class PatchSurface : public VariableShape<PatchSurface> {
                 const float t = dot(off, d) / dot(d, d);
                 if (!(t >= ray.mint && t <= ray.maxt) || !checkHitBias(ray, f.P)) return false;
                 s = Solution{k, U - float(i), V - float(j), t};
+                at = f;
                 return true;
             }
             const float a = dot(n1, f.Pu), b = dot(n1, f.Pv), c = dot(n2, f.Pu), e = dot(n2, f.Pv);
@@ -286,6 +288,7 @@ class PatchSurface : public VariableShape<PatchSurface> {
     std::shared_ptr<const TrimRegion> trim;
     bool trimInside = true;
     std::vector<int> rateU, rateV;  // grid cells across each column and row of pieces
+    std::vector<float> gridPoints;  // the grids' points, which Embree reads in place
     Aabb bound;
     float scale = 1.0f;  // the size of the surface, for tolerances
     bool closedU = false, closedV = false;
@@ -372,11 +375,14 @@ inline bool PatchSurface::build(RTCError& error) {
         }
 
     RTCGeometry g = rtcNewGeometry(embreeDevice(), RTC_GEOMETRY_TYPE_GRID);
-    float* xyz = static_cast<float*>(rtcSetNewGeometryBuffer(
-        g, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3, 3 * sizeof(float), W * H));
+    // One float more than the points: Embree reads them sixteen bytes at a time.
+    gridPoints.assign(3 * W * H + 1, 0.0f);
+    float* xyz = gridPoints.data();
+    rtcSetSharedGeometryBuffer(g, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3, xyz, 0,
+                               3 * sizeof(float), W * H);
     RTCGrid* grids = static_cast<RTCGrid*>(rtcSetNewGeometryBuffer(
         g, RTC_BUFFER_TYPE_GRID, 0, RTC_FORMAT_GRID, sizeof(RTCGrid), L.pieces()));
-    if (!xyz || !grids) {
+    if (!grids) {
         error = rtcGetDeviceError(embreeDevice());
         rtcReleaseGeometry(g);
         return false;

@@ -51,9 +51,14 @@ bool SubdivisionMesh::build(const ParameterSet& params, const std::vector<std::s
     std::memcpy(rtcSetNewGeometryBuffer(g, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT,
                                         sizeof(uint32_t), nindices),
                 mesh.indices.data(), nindices * sizeof(uint32_t));
-    std::memcpy(rtcSetNewGeometryBuffer(g, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3,
-                                        3 * sizeof(float), nVertices),
-                mesh.xyz.data(), nVertices * 3 * sizeof(float));
+    // Four floats a point, the fourth 0: Embree reads points sixteen bytes at a time and
+    // checks every lane of them.
+    float* points = static_cast<float*>(rtcSetNewGeometryBuffer(
+        g, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3, 4 * sizeof(float), nVertices));
+    for (std::size_t i = 0; i < nVertices; ++i) {
+        std::copy(&mesh.xyz[3 * i], &mesh.xyz[3 * i + 3], &points[4 * i]);
+        points[4 * i + 3] = 0.0f;
+    }
     float* levels = static_cast<float*>(rtcSetNewGeometryBuffer(
         g, RTC_BUFFER_TYPE_LEVEL, 0, RTC_FORMAT_FLOAT, sizeof(float), nindices));
     for (std::size_t f = 0; f < nfaces; ++f) {
@@ -179,15 +184,18 @@ void SubdivisionMesh::addSlot(RTCGeometry g, unsigned slot, unsigned topology,
     const std::size_t count = corners ? mesh.indices.size() : nVertices;
     if (perElement == 0 || tooShort(p, count, std::size_t(stride) / perElement)) return;
     const float* f = p.getFloats();
-    const RTCFormat format = floats == 3 ? RTC_FORMAT_FLOAT3 : RTC_FORMAT_FLOAT;
+    // Values of four floats, the unused ones 0, for the same reason as the points.
+    auto attribute = [&](std::size_t n) {
+        float* out = static_cast<float*>(rtcSetNewGeometryBuffer(
+            g, RTC_BUFFER_TYPE_VERTEX_ATTRIBUTE, slot, RTC_FORMAT_FLOAT4, 4 * sizeof(float), n));
+        std::fill(out, out + 4 * n, 0.0f);
+        return out;
+    };
     if (!corners) {
-        float* out = static_cast<float*>(
-            rtcSetNewGeometryBuffer(g, RTC_BUFFER_TYPE_VERTEX_ATTRIBUTE, slot, format,
-                                    std::size_t(floats) * sizeof(float), count));
+        float* out = attribute(count);
         for (std::size_t i = 0; i < count; ++i)
             for (int c = 0; c < floats; ++c)
-                out[i * std::size_t(floats) + std::size_t(c)] =
-                    f[i * std::size_t(stride) + std::size_t(offset + c)];
+                out[4 * i + std::size_t(c)] = f[i * std::size_t(stride) + std::size_t(offset + c)];
     } else {
         // Corners sorted by vertex and value; equal neighbours share one index.
         const std::size_t n = mesh.indices.size();
@@ -214,10 +222,11 @@ void SubdivisionMesh::addSlot(RTCGeometry g, unsigned slot, unsigned topology,
                                             sizeof(uint32_t), n),
                     index.data(), n * sizeof(uint32_t));
         rtcSetGeometrySubdivisionMode(g, topology, mesh.faceVaryingBoundary);
-        std::memcpy(rtcSetNewGeometryBuffer(g, RTC_BUFFER_TYPE_VERTEX_ATTRIBUTE, slot, format,
-                                            std::size_t(floats) * sizeof(float),
-                                            values.size() / std::size_t(floats)),
-                    values.data(), values.size() * sizeof(float));
+        const std::size_t m = values.size() / std::size_t(floats);
+        float* out = attribute(m);
+        for (std::size_t i = 0; i < m; ++i)
+            for (int c = 0; c < floats; ++c)
+                out[4 * i + std::size_t(c)] = values[i * std::size_t(floats) + std::size_t(c)];
     }
     rtcSetGeometryVertexAttributeTopology(g, slot, topology);
     slots[key] = EmbreeSlot{slot, floats};
@@ -304,8 +313,9 @@ void SubdivisionMesh::quadOrigin(unsigned face, float u, float v, float& ou, flo
 
 // Newton's method on the two planes that meet along the ray, within the quadrilateral the
 // tessellation's hit lies in; false (and the arguments as they were) when it does not settle
-// there within the ray's interval.
-bool SubdivisionMesh::refine(const Ray& ray, unsigned face, float& u, float& v, float& t) const {
+// there within the ray's interval. `at` receives the limit surface where it settled.
+bool SubdivisionMesh::refine(const Ray& ray, unsigned face, float& u, float& v, float& t,
+                             Limit& at) const {
     const Vector d = ray.d;
     Vector n1 = std::fabs(d.x) > std::fabs(d.z) ? Vector(-d.y, d.x, 0.0f) : Vector(0.0f, -d.z, d.y);
     n1 = Vector(n1.hat());
@@ -314,7 +324,7 @@ bool SubdivisionMesh::refine(const Ray& ray, unsigned face, float& u, float& v, 
     quadOrigin(face, u, v, ou, ov);
     float uu = u, vv = v;
     for (int iteration = 0; iteration < 4; ++iteration) {
-        const Limit l = limit(face, uu, vv, false);
+        const Limit l = limit(face, uu, vv, true);
         const Vector off = l.P - ray.o;
         const float F1 = dot(n1, off), F2 = dot(n2, off);
         if (std::fabs(F1) + std::fabs(F2) < 1e-6f * (scale + off.length())) {
@@ -323,6 +333,7 @@ bool SubdivisionMesh::refine(const Ray& ray, unsigned face, float& u, float& v, 
             u = uu;
             v = vv;
             t = th;
+            at = l;
             return true;
         }
         const float a = dot(n1, l.dPdu), b = dot(n1, l.dPdv), c = dot(n2, l.dPdu),
@@ -373,8 +384,9 @@ bool SubdivisionMesh::intersect(const Ray& ray, Hit& hit) const {
     if (!embreeIntersect(embree.scene, ray, attributes.bias, rh)) return false;
     const unsigned face = rh.hit.primID;
     float u = rh.hit.u, v = rh.hit.v, t = rh.ray.tfar;
-    const bool exact = refine(ray, face, u, v, t);
-    const Limit l = limit(face, u, v, true);
+    Limit l;
+    const bool exact = refine(ray, face, u, v, t, l);
+    if (!exact) l = limit(face, u, v, true);
     hit.t = t;
     hit.env.P = exact ? l.P : ray(t);
     fill(hit.env, face, u, v, l, Vector(rh.hit.Ng_x, rh.hit.Ng_y, rh.hit.Ng_z));

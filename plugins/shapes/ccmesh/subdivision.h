@@ -116,7 +116,7 @@ class SubdivisionMesh : public Shape {
         Vector dPdu, dPdv, dPduu, dPdvv, dPduv;
     };
     Limit limit(unsigned face, float u, float v, bool second) const;
-    bool refine(const Ray& ray, unsigned face, float& u, float& v, float& t) const;
+    bool refine(const Ray& ray, unsigned face, float& u, float& v, float& t, Limit& at) const;
     void fill(ShaderEnvironment& env, unsigned face, float u, float v, const Limit& l,
               const Vector& fallback) const;
     // The origin of the quadrilateral that Embree's (u, v) lies in.
