@@ -97,6 +97,18 @@ TEST(CatmullClark, CubeReachesItsLimitPoints) {
         last = h;
     }
     EXPECT_EQ(seams, 1);
+    // Samples for area lights lie on the limit surface: a ray back along the normal meets it
+    // where the sample is.
+    for (float a = 0.05f; a < 1.0f; a += 0.15f)
+        for (float b = 0.1f; b < 1.0f; b += 0.3f) {
+            ShaderEnvironment env;
+            s->sample(env, Point(0, 0, 0), a, b);
+            const Vector n = unit(env.Ng);
+            const Hit back = shoot(s, env.P + 0.5f * n, -n);
+            EXPECT_TRUE(near3(back.env.P, env.P, 1e-4f));
+        }
+    EXPECT_GT(s->area(), 4.0f * Pi * 0.5f * 0.5f);  // more than the sphere through the corners
+    EXPECT_LT(s->area(), 4.0f * Pi * 0.84f * 0.84f);
 }
 
 // With its four edges creased infinitely sharp the top face stays a sharp rim; with sharpness

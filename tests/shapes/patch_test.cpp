@@ -179,6 +179,28 @@ TEST(Patches, RationalNurbsSphereIsRound) {
     }
     EXPECT_GT(hits, 800);
     EXPECT_NEAR(s->area(), 4.0f * Pi * 4.0f, 0.05f);
+    // Samples for area lights lie on the sphere, with its normal.
+    for (float a = 0.05f; a < 1.0f; a += 0.1f)
+        for (float b = 0.05f; b < 1.0f; b += 0.1f) {
+            ShaderEnvironment env;
+            s->sample(env, Point(0, 0, 0), a, b);
+            EXPECT_NEAR(Vector(env.P).length(), 2.0f, 1e-4f);
+            EXPECT_TRUE(near3(env.Ng, unit(Vector(env.P)), 1e-3f));
+        }
+}
+
+// "Pz" gives heights over the unit square: the corners (0, 0), (1, 0), (0, 1), (1, 1).
+TEST(Patches, HeightsOverTheUnitSquare) {
+    TestRenderer r;
+    Params p;
+    p.add("vertex float Pz", std::vector<float>{0, 0, 1, 1}, 4);
+    Reference<Shape> s = make(r, "bilinearpatch", p, Transform(), attributes(true, false, 0));
+    ASSERT_TRUE(s);
+    Hit h;
+    ASSERT_TRUE(s->intersect(Ray(Point(0.3f, 0.6f, 5), Vector(0, 0, -1)), h));
+    EXPECT_TRUE(near3(h.env.P, Point(0.3f, 0.6f, 0.6f), 1e-5f));
+    EXPECT_NEAR(h.env.u, 0.3f, 1e-5f);
+    EXPECT_FALSE(s->intersect(Ray(Point(1.2f, 0.6f, 5), Vector(0, 0, -1))));
 }
 
 }  // namespace
