@@ -1,5 +1,4 @@
-// cubiccurves: cubic curves in any basis drawn as flat ribbons, facing the ray or turned to given
-// normals.
+// cubiccurves: cubic curves in any basis, drawn as ribbons facing the ray or given normals.
 //
 // RIB: Curves "cubic", in the v basis and step of Basis (a periodic curve arrives with its first
 // vertices repeated at its end). Every `vstep` control points of a curve start a segment of four;

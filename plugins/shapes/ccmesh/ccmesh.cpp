@@ -1,5 +1,4 @@
-// ccmesh: a Catmull-Clark subdivision surface, with creases, corners, holes and face-varying
-// data.
+// ccmesh: a Catmull-Clark subdivision surface with creases, corners, holes, face-varying data.
 //
 // RIB: SubdivisionMesh "catmull-clark". The faces (3 to 15 vertices each, counter-clockwise seen
 // from the front) are a control cage; what is drawn is its limit surface, exactly: the ray meets
