@@ -289,3 +289,39 @@ TEST(CatmullClark, RefusesBrokenMeshes) {
 }
 
 }  // namespace
+
+namespace {
+
+// Cages Catmull-Clark has no rule for still make a surface (or a refusal), never a crash.
+TEST(CatmullClark, OddCagesMakeSomething) {
+    const std::vector<float> P = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0, 0, 1,
+                                  1, 0, 1, 0, -1, 0, 1, -1, 0, 5, 5, 5};
+    const struct {
+        const char* name;
+        std::vector<int> sizes, vertices;
+    } cases[] = {
+        {"three faces on one edge", {4, 4, 4}, {0, 1, 2, 3, 1, 0, 4, 5, 0, 1, 7, 6}},
+        {"a vertex twice in a face", {4}, {0, 1, 1, 2}},
+        {"one face twice", {4, 4}, {0, 1, 2, 3, 0, 1, 2, 3}},
+        {"faces turned against each other", {4, 4}, {0, 1, 2, 3, 1, 0, 6, 7}},
+        {"every point the same", {3}, {8, 8, 8}},
+    };
+    for (const auto& c : cases)
+        for (int rule : {-1, 1}) {
+            SCOPED_TRACE(std::string(c.name) + " " + std::to_string(rule));
+            TestRenderer r;
+            Tags tags;
+            if (rule >= 0) tags.add("interpolateboundary", {rule}, {});
+            Params p = mesh(P, c.sizes, c.vertices, tags);
+            Reference<Shape> s = make(r, "ccmesh", p, Transform(), attributes(true, false, 0));
+            if (!s) continue;
+            for (float x = -0.2f; x < 1.2f; x += 0.1f) {
+                Hit h;
+                if (s->intersect(Ray(Point(x, 0.3f, 3), Vector(0, 0, -1)), h)) {
+                    EXPECT_TRUE(std::isfinite(h.t));
+                }
+            }
+        }
+}
+
+}  // namespace
