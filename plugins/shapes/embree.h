@@ -106,6 +106,7 @@ class EmbreeScene {
     bool build(RTCGeometry g, RTCError& error) {
         rtcCommitGeometry(g);
         scene = rtcNewScene(embreeDevice());
+        rtcSetSceneFlags(scene, RTC_SCENE_FLAG_COMPACT);
         rtcAttachGeometry(scene, g);
         geometry = g;
         rtcReleaseGeometry(g);  // the scene keeps it

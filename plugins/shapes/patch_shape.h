@@ -1,6 +1,7 @@
 // A surface of rational Bézier pieces, the shape behind every patch plugin. Embree traces a
 // grid of points sampled on each piece (the pieces of one surface share the points of their
-// common edges, so the grids close without cracks); a few Newton steps then carry the hit
+// common edges, so the grids close without cracks; a surface of few cells is traced without
+// Embree, see patch_grid.h); a few Newton steps then carry the hit
 // from the grid onto the surface itself, where P, the normal and the derivatives are those
 // of the exact surface. A NURBS may be trimmed: candidate hits whose parameters fall in a
 // trimmed region are refused while Embree searches, so that the ray goes on to what lies
@@ -16,6 +17,7 @@
 #include "core/geometry/hit.h"
 #include "core/shading/environment.h"
 #include "plugins/shapes/embree.h"
+#include "plugins/shapes/patch_grid.h"
 #include "plugins/shapes/patch_surface.h"
 #include "plugins/shapes/trim.h"
 
@@ -61,21 +63,33 @@ class PatchSurface : public VariableShape<PatchSurface> {
     }
 
     bool intersect(const Ray& ray, Hit& hit) const override {
-        RTCRayHit rh;
-        if (!embreeIntersect(embree.scene, ray, attributes.bias, rh)) return false;
-        Solution s{rh.hit.primID, rh.hit.u, rh.hit.v, rh.ray.tfar};
+        Solution s;
+        Vector gridNormal;
+        if (!small.empty()) {
+            GridHit g;
+            if (!traceSmall(ray, false, g)) return false;
+            s = Solution{g.piece, g.s, g.t, g.tHit};
+            gridNormal = g.ng;
+        } else {
+            RTCRayHit rh;
+            if (!embreeIntersect(embree.scene, ray, attributes.bias, rh)) return false;
+            s = Solution{rh.hit.primID, rh.hit.u, rh.hit.v, rh.ray.tfar};
+            gridNormal = Vector(rh.hit.Ng_x, rh.hit.Ng_y, rh.hit.Ng_z);
+        }
         Frame f;
         const bool exact = refine(ray, s, f);
         if (!exact) f = frameAt(s.piece, s.s, s.t);
         ShaderEnvironment& env = hit.env;
         hit.t = s.tHit;
         env.P = exact ? f.P : ray(s.tHit);
-        fill(env, s.piece, s.s, s.t, f, Vector(rh.hit.Ng_x, rh.hit.Ng_y, rh.hit.Ng_z));
+        fill(env, s.piece, s.s, s.t, f, gridNormal);
         return true;
     }
 
     bool intersect(const Ray& ray) const override {
-        return embreeOccluded(embree.scene, ray, attributes.bias);
+        if (small.empty()) return embreeOccluded(embree.scene, ray, attributes.bias);
+        GridHit g;
+        return traceSmall(ray, true, g);
     }
 
     // Uniform over the pieces by their area, then evenly in the piece's parameters.
@@ -249,29 +263,37 @@ class PatchSurface : public VariableShape<PatchSurface> {
         });
     }
 
-    // Refuses candidate hits that trimming removes, and those on the back of a one-sided
-    // surface. Embree's normal of a grid turns like dPdu × dPdv.
+    // Whether a candidate hit of the grids counts: not on the back of a one-sided surface, not
+    // where trimming removes the surface. `ng` is the grid's normal (it turns like dPdu × dPdv).
+    bool accepts(unsigned piece, float s, float t, const Normal& ng, const Vector& d) const {
+        if (!attributes.twoSided && !isFrontFacing(d, flipNormal(ng))) return false;
+        return !trim || !trimmed(piece, s, t);
+    }
+
     static void filter(const RTCFilterFunctionNArguments* args) {
         const PatchSurface* self = static_cast<const PatchSurface*>(args->geometryUserPtr);
         for (unsigned i = 0; i < args->N; ++i) {
             if (args->valid[i] != -1) continue;
-            if (!self->attributes.twoSided) {
-                const Normal ng(RTCHitN_Ng_x(args->hit, args->N, i),
-                                RTCHitN_Ng_y(args->hit, args->N, i),
-                                RTCHitN_Ng_z(args->hit, args->N, i));
-                const Vector d(RTCRayN_dir_x(args->ray, args->N, i),
-                               RTCRayN_dir_y(args->ray, args->N, i),
-                               RTCRayN_dir_z(args->ray, args->N, i));
-                if (!self->isFrontFacing(d, self->flipNormal(ng))) {
-                    args->valid[i] = 0;
-                    continue;
-                }
-            }
-            if (self->trim &&
-                self->trimmed(RTCHitN_primID(args->hit, args->N, i),
-                              RTCHitN_u(args->hit, args->N, i), RTCHitN_v(args->hit, args->N, i)))
+            const Normal ng(RTCHitN_Ng_x(args->hit, args->N, i),
+                            RTCHitN_Ng_y(args->hit, args->N, i),
+                            RTCHitN_Ng_z(args->hit, args->N, i));
+            const Vector d(RTCRayN_dir_x(args->ray, args->N, i),
+                           RTCRayN_dir_y(args->ray, args->N, i),
+                           RTCRayN_dir_z(args->ray, args->N, i));
+            if (!self->accepts(RTCHitN_primID(args->hit, args->N, i),
+                               RTCHitN_u(args->hit, args->N, i), RTCHitN_v(args->hit, args->N, i),
+                               ng, d))
                 args->valid[i] = 0;
         }
+    }
+
+    bool traceSmall(const Ray& ray, bool any, GridHit& g) const {
+        const float len = ray.d.length();
+        if (!(len > 0.0f)) return false;
+        const float tnear = std::max(ray.mint, attributes.bias / len);
+        return small.trace(
+            ray, tnear, ray.maxt, any,
+            [&](const GridHit& h) { return accepts(h.piece, h.s, h.t, Normal(h.ng), ray.d); }, g);
     }
 
     bool trimmed(unsigned k, float s, float t) const {
@@ -293,6 +315,7 @@ class PatchSurface : public VariableShape<PatchSurface> {
     float scale = 1.0f;  // the size of the surface, for tolerances
     bool closedU = false, closedV = false;
     EmbreeScene embree;
+    SmallGrid small;  // in Embree's place for a surface of few cells
     mutable std::once_flag areaOnce;
     mutable std::vector<double> cumulative;
 };
@@ -374,19 +397,9 @@ inline bool PatchSurface::build(RTCError& error) {
             tOf[J] = float(b) / float(rateV[std::size_t(j)]);
         }
 
-    RTCGeometry g = rtcNewGeometry(embreeDevice(), RTC_GEOMETRY_TYPE_GRID);
     // One float more than the points: Embree reads them sixteen bytes at a time.
     gridPoints.assign(3 * W * H + 1, 0.0f);
     float* xyz = gridPoints.data();
-    rtcSetSharedGeometryBuffer(g, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3, xyz, 0,
-                               3 * sizeof(float), W * H);
-    RTCGrid* grids = static_cast<RTCGrid*>(rtcSetNewGeometryBuffer(
-        g, RTC_BUFFER_TYPE_GRID, 0, RTC_FORMAT_GRID, sizeof(RTCGrid), L.pieces()));
-    if (!grids) {
-        error = rtcGetDeviceError(embreeDevice());
-        rtcReleaseGeometry(g);
-        return false;
-    }
     for (std::size_t J = 0; J < H; ++J) {
         const int j = rowOf[J];
         const BasisAt bv(L.q(), tOf[J]);
@@ -400,15 +413,31 @@ inline bool PatchSurface::build(RTCError& error) {
             o[2] = h[2] / h[3];
         }
     }
+    std::vector<GridWindow> windows(L.pieces());
     for (int j = 0; j < nsv; ++j)
-        for (int i = 0; i < nsu; ++i) {
-            RTCGrid& gr = grids[std::size_t(j * nsu + i)];
-            gr.startVertexID = unsigned(std::size_t(rowStart[std::size_t(j)]) * W +
-                                        std::size_t(colStart[std::size_t(i)]));
-            gr.stride = unsigned(W);
-            gr.width = uint16_t(rateU[std::size_t(i)] + 1);
-            gr.height = uint16_t(rateV[std::size_t(j)] + 1);
-        }
+        for (int i = 0; i < nsu; ++i)
+            windows[std::size_t(j * nsu + i)] =
+                GridWindow{uint32_t(std::size_t(rowStart[std::size_t(j)]) * W +
+                                    std::size_t(colStart[std::size_t(i)])),
+                           uint32_t(W), uint16_t(rateU[std::size_t(i)] + 1),
+                           uint16_t(rateV[std::size_t(j)] + 1)};
+    if ((W - 1) * (H - 1) <= SmallGrid::MaxCells) {
+        small.build(xyz, windows);
+        return true;
+    }
+    RTCGeometry g = rtcNewGeometry(embreeDevice(), RTC_GEOMETRY_TYPE_GRID);
+    rtcSetSharedGeometryBuffer(g, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3, xyz, 0,
+                               3 * sizeof(float), W * H);
+    RTCGrid* grids = static_cast<RTCGrid*>(rtcSetNewGeometryBuffer(
+        g, RTC_BUFFER_TYPE_GRID, 0, RTC_FORMAT_GRID, sizeof(RTCGrid), L.pieces()));
+    if (!grids) {
+        error = rtcGetDeviceError(embreeDevice());
+        rtcReleaseGeometry(g);
+        return false;
+    }
+    for (std::size_t k = 0; k < windows.size(); ++k)
+        grids[k] =
+            RTCGrid{windows[k].start, windows[k].stride, windows[k].width, windows[k].height};
     if (!attributes.twoSided || trim) {
         rtcSetGeometryUserData(g, this);
         rtcSetGeometryIntersectFilterFunction(g, &PatchSurface::filter);

@@ -7,20 +7,28 @@ using namespace ovotest;
 
 namespace {
 
-// The unit square in z = 0 as a NURBS of order 2.
-Params flatNurbs(float umin = 0.0f, float umax = 1.0f) {
+// The unit square in z = 0 as a NURBS of order 2 with n × n control points: more than a few
+// makes enough grid cells for Embree to trace it, two few enough to be traced without.
+Params flatNurbs(float umin = 0.0f, float umax = 1.0f, int n = 2) {
+    std::vector<float> knots = {0.0f}, P;
+    for (int i = 0; i < n; ++i) knots.push_back(float(i) / float(n - 1));
+    knots.push_back(1.0f);
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i)
+            P.insert(P.end(), {float(i) / float(n - 1), float(j) / float(n - 1), 0.0f});
+    const std::string k = "float[" + std::to_string(n + 2) + "] ";
     Params p;
-    p.add("int nu", 2);
+    p.add("int nu", n);
     p.add("int uorder", 2);
-    p.add("float[4] uknot", std::vector<float>{0, 0, 1, 1});
+    p.add((k + "uknot").c_str(), knots);
     p.add("float umin", umin);
     p.add("float umax", umax);
-    p.add("int nv", 2);
+    p.add("int nv", n);
     p.add("int vorder", 2);
-    p.add("float[4] vknot", std::vector<float>{0, 0, 1, 1});
+    p.add((k + "vknot").c_str(), knots);
     p.add("float vmin", 0.0f);
     p.add("float vmax", 1.0f);
-    p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0}, 4);
+    p.add("vertex point P", P, n * n);
     return p;
 }
 
@@ -72,21 +80,23 @@ TEST(PatchMeshes, TrimLoopsCutTheirOwnArea) {
     } loops[] = {{"circle", 3, &circleKnots, &circle, Pi * radius * radius},
                  {"square", 2, &squareKnots, &square, 0.16f}};
     for (const auto& loop : loops)
-        for (bool inside : {true, false}) {
-            SCOPED_TRACE(std::string(loop.name) + (inside ? " inside" : " outside"));
-            TestRenderer r;
-            Params t = trimLoop(loop.order, *loop.knots, *loop.points);
-            Reference<Shape> trim = make(r, "trimcurves", t);
-            ASSERT_TRUE(trim);
-            EXPECT_FALSE(trim->intersect(Ray(Point(0.5f, 0.5f, 1), Vector(0, 0, -1))));
-            ShapeAttributes a = attributes(true, false, 0);
-            a.trimCurves->curves.push_back(trim);
-            a.trimSenseInside = inside;
-            Params p = flatNurbs();
-            Reference<Shape> s = make(r, "nupatch", p, Transform(), a);
-            ASSERT_TRUE(s);
-            EXPECT_NEAR(seenArea(s), inside ? 1.0f - loop.area : loop.area, 0.005f);
-        }
+        for (bool inside : {true, false})
+            for (int n : {2, 24}) {
+                SCOPED_TRACE(std::string(loop.name) + (inside ? " inside " : " outside ") +
+                             std::to_string(n));
+                TestRenderer r;
+                Params t = trimLoop(loop.order, *loop.knots, *loop.points);
+                Reference<Shape> trim = make(r, "trimcurves", t);
+                ASSERT_TRUE(trim);
+                EXPECT_FALSE(trim->intersect(Ray(Point(0.5f, 0.5f, 1), Vector(0, 0, -1))));
+                ShapeAttributes a = attributes(true, false, 0);
+                a.trimCurves->curves.push_back(trim);
+                a.trimSenseInside = inside;
+                Params p = flatNurbs(0.0f, 1.0f, n);
+                Reference<Shape> s = make(r, "nupatch", p, Transform(), a);
+                ASSERT_TRUE(s);
+                EXPECT_NEAR(seenArea(s), inside ? 1.0f - loop.area : loop.area, 0.005f);
+            }
     // umin and umax keep a part of the surface, and u still runs from 0 to 1 over it.
     TestRenderer r;
     Params half = flatNurbs(0.25f, 0.75f);
@@ -213,6 +223,7 @@ TEST(PatchMeshes, OrientationFollowsTheRules) {
         p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0}, 4);
     });
     expectFlatOrientationRules("nupatch", [](Params& p) { p = flatNurbs(); });
+    expectFlatOrientationRules("nupatch", [](Params& p) { p = flatNurbs(0.0f, 1.0f, 24); });
 }
 
 TEST(PatchMeshes, RefusesWhatMakesNoPatches) {
