@@ -61,6 +61,7 @@ class CurveInterpolator : public Interpolator<T> {
     T value(float u, float v) const override { return valueAt(0, u, v); }
     T derivativeU(float, float) const override { return detail::zeroOf<T>(); }
     T derivativeV(float u, float v) const override { return derivativeVAt(0, u, v); }
+    // The values are kept per segment (ends, or Bézier points), not indexed as given.
     const T* controlValue(int) const override { return nullptr; }
     T valueAt(unsigned segment, float t, float) const override { return at(segment, t, false); }
     T derivativeUAt(unsigned, float, float) const override { return detail::zeroOf<T>(); }

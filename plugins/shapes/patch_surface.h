@@ -163,6 +163,7 @@ class PatchVertexInterpolator : public Interpolator<T> {
     T value(float u, float v) const override { return valueAt(0, u, v); }
     T derivativeU(float u, float v) const override { return derivativeUAt(0, u, v); }
     T derivativeV(float u, float v) const override { return derivativeVAt(0, u, v); }
+    // The values are kept converted (in Bézier form), not as given.
     const T* controlValue(int) const override { return nullptr; }
     T valueAt(unsigned face, float s, float t) const override { return eval(face, s, t, 0); }
     T derivativeUAt(unsigned face, float s, float t) const override {

@@ -41,6 +41,7 @@ class SubdivisionInterpolator : public Interpolator<T> {
     T value(float u, float v) const override { return valueAt(0, u, v); }
     T derivativeU(float u, float v) const override { return derivativeUAt(0, u, v); }
     T derivativeV(float u, float v) const override { return derivativeVAt(0, u, v); }
+    // The values are kept by Embree, not here.
     const T* controlValue(int) const override { return nullptr; }
     T valueAt(unsigned face, float u, float v) const override { return at(face, u, v, 0); }
     T derivativeUAt(unsigned face, float u, float v) const override { return at(face, u, v, 1); }
