@@ -294,8 +294,8 @@ namespace {
 
 // Cages Catmull-Clark has no rule for still make a surface (or a refusal), never a crash.
 TEST(CatmullClark, OddCagesMakeSomething) {
-    const std::vector<float> P = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0, 0, 1,
-                                  1, 0, 1, 0, -1, 0, 1, -1, 0, 5, 5, 5};
+    const std::vector<float> P = {0, 0, 0, 1, 0, 0,  1, 1, 0,  0, 1, 0, 0, 0,
+                                  1, 1, 0, 1, 0, -1, 0, 1, -1, 0, 5, 5, 5};
     const struct {
         const char* name;
         std::vector<int> sizes, vertices;
