@@ -30,7 +30,6 @@
 // Example:
 //   PointsPolygons [3 3] [0 1 2  0 2 3] "P" [0 0 0  1 0 0  1 1 0  0 1 0]
 //     "st" [0 0  1 0  1 1  0 1]
-#include <embree3/rtcore.h>
 #include <sys/mman.h>
 
 #include <algorithm>
@@ -43,50 +42,12 @@
 #include "core/geometry/hit.h"
 #include "core/math/sampling.h"
 #include "core/shading/environment.h"
+#include "plugins/shapes/embree.h"
 #include "plugins/shapes/faces.h"
 
 namespace ovo {
 namespace shapes {
 namespace {
-
-// ThreadSanitizer cannot see the synchronisation inside TBB, on which Embree builds its
-// hierarchies, and reports every block a worker allocated as a race: a sanitized build keeps
-// the builds on the calling thread.
-#if defined(__SANITIZE_THREAD__)
-#define OVO_EMBREE_CONFIG "verbose=0,threads=1"
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define OVO_EMBREE_CONFIG "verbose=0,threads=1"
-#endif
-#endif
-#ifndef OVO_EMBREE_CONFIG
-#define OVO_EMBREE_CONFIG "verbose=0"
-#endif
-
-// One Embree device for every mesh of the process; it lives until the process ends.
-RTCDevice embreeDevice() {
-    static RTCDevice device = rtcNewDevice(OVO_EMBREE_CONFIG);
-    return device;
-}
-
-const char* embreeError(RTCError e) {
-    switch (e) {
-        case RTC_ERROR_NONE:
-            return "no error";
-        case RTC_ERROR_INVALID_ARGUMENT:
-            return "invalid argument";
-        case RTC_ERROR_INVALID_OPERATION:
-            return "invalid operation";
-        case RTC_ERROR_OUT_OF_MEMORY:
-            return "out of memory";
-        case RTC_ERROR_UNSUPPORTED_CPU:
-            return "unsupported CPU";
-        case RTC_ERROR_CANCELLED:
-            return "cancelled";
-        default:
-            return "unknown error";
-    }
-}
 
 // The two edges of a triangle, one record per cache-line half: filling a hit reads one record
 // where reading the indices and then the vertices would wait for memory twice.
@@ -186,7 +147,7 @@ class PolygonMesh : public Shape {
 
     bool intersect(const Ray& ray, Hit& hit) const override {
         RTCRayHit rh;
-        if (!start(ray, rh.ray)) return false;
+        if (!embreeRay(ray, attributes.bias, rh.ray)) return false;
         rh.hit.geomID = RTC_INVALID_GEOMETRY_ID;
         rh.hit.instID[0] = RTC_INVALID_GEOMETRY_ID;
         RTCIntersectContext context;
@@ -213,7 +174,7 @@ class PolygonMesh : public Shape {
 
     bool intersect(const Ray& ray) const override {
         RTCRay r;
-        if (!start(ray, r)) return false;
+        if (!embreeRay(ray, attributes.bias, r)) return false;
         RTCIntersectContext context;
         rtcInitIntersectContext(&context);
         rtcOccluded1(scene, &context, &r);
@@ -275,26 +236,6 @@ class PolygonMesh : public Shape {
         const uint32_t* t = &(*triangles)[3 * i];
         const Point p0 = vertex(t[0]);
         return 0.5 * double(Vector((vertex(t[1]) - p0) ^ (vertex(t[2]) - p0)).length());
-    }
-
-    // Embree's ray for ours. The bias is a distance from the origin, so it moves the start
-    // of the interval: t·|d| > bias.
-    bool start(const Ray& ray, RTCRay& r) const {
-        const float len = ray.d.length();
-        if (!(len > 0.0f)) return false;
-        r.org_x = ray.o.x;
-        r.org_y = ray.o.y;
-        r.org_z = ray.o.z;
-        r.dir_x = ray.d.x;
-        r.dir_y = ray.d.y;
-        r.dir_z = ray.d.z;
-        r.tnear = std::max(ray.mint, attributes.bias / len);
-        r.tfar = ray.maxt;
-        r.time = 0.0f;
-        r.mask = 0xffffffffu;
-        r.id = 0;
-        r.flags = 0;
-        return r.tnear <= r.tfar;
     }
 
     // One-sided meshes: only hits on the front count. Embree's Ng is e1 × e2, ours before

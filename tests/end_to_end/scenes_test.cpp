@@ -112,9 +112,10 @@ struct SceneCase {
 TEST(ExampleScenes, EachRendersCleanlyWithItsCoverage) {
     // Each scene stands on a floor that fills the lower part of the frame, with sky above.
     const SceneCase cases[] = {
-        {"example.rib", 0.5, 0.97}, {"quadrics.rib", 0.4, 0.95},  {"polygons.rib", 0.3, 0.95},
-        {"solids.rib", 0.04, 0.6},  {"instances.rib", 0.5, 0.97}, {"motionblur.rib", 0.3, 0.95},
-        {"dof.rib", 0.3, 0.95},
+        {"example.rib", 0.5, 0.97},     {"quadrics.rib", 0.4, 0.95},  {"polygons.rib", 0.3, 0.95},
+        {"solids.rib", 0.04, 0.6},      {"instances.rib", 0.5, 0.97}, {"motionblur.rib", 0.3, 0.95},
+        {"dof.rib", 0.3, 0.95},         {"teapot.rib", 0.5, 0.97},    {"trimmed.rib", 0.5, 0.97},
+        {"subdivision.rib", 0.5, 0.97}, {"curves.rib", 0.5, 0.97},
     };
     for (const SceneCase& c : cases) {
         SCOPED_TRACE(c.file);

@@ -40,6 +40,9 @@ struct Counts {
     std::size_t uniform = 1, varying = 1, vertex = 1, facevarying = 1;
 };
 
+// The step a basis ("bezier", "bspline", ...) takes unless Basis says otherwise.
+int usualStep(const std::string& basis);
+
 // The folder part of a path ("" for a bare name).
 std::string folderOf(const std::string& path);
 // The canonical absolute path of an existing file; the path itself otherwise.
@@ -318,7 +321,9 @@ class Reader {
     bool meshParams(const Request& request, std::size_t first, std::size_t faces,
                     const std::vector<int>& verts, long long total, std::vector<Emitted>& params);
     // Bicubic patches take one basis: warns once when u and v differ.
-    void checkPatchBasis(const Request& request);
+    // What the Patch and Curves calls cannot say of the bases: a v basis other than u's and
+    // steps other than the bases' usual ones reach the shapes as parameters.
+    void sendBasisParams(bool patch);
 
     // ----- state
     RendererAPI* renderer;

@@ -118,7 +118,7 @@ bool spanOf(int n, bool periodic, bool cubic, int step, Span& s) {
         if (n < step || n % step != 0) return false;
         s.pieces = n / step;
         s.varying = s.pieces;
-        s.extra = 4 - step;
+        s.extra = step < 4 ? 4 - step : 0;  // a step of 4 or more never wraps a window
     } else {
         if (n < 4 || (n - 4) % step != 0) return false;
         s.pieces = (n - 4) / step + 1;
@@ -170,6 +170,28 @@ void appendTags(std::vector<Emitted>& params, const std::vector<std::string>& ta
     f.decl = "float[" + std::to_string(floatargs.size()) + "] floatargs";
     f.floats = floats(floatargs);
     params.push_back(f);
+}
+
+// The names of the face-varying variables, which arrive as linear data: the subdivision
+// surface interpolates them per face corner.
+void appendFaceVarying(const Request& r, std::size_t first, const DeclarationTable& decls,
+                       std::vector<Emitted>& params) {
+    Emitted names;
+    names.kind = Emitted::Strings;
+    for (std::size_t i = first; i + 1 < r.args.size(); i += 2) {
+        const Value& key = r.args[i];
+        Declaration decl;
+        std::string name;
+        if (!key.isText() || key.size() != 1 ||
+            decls.resolve(key.strings[0], decl, name) != DeclParse::Ok)
+            continue;
+        if (decl.storage != StorageClass::FaceVarying && decl.storage != StorageClass::FaceVertex)
+            continue;
+        names.strings.push_back(name == "Cs" ? "C" : name == "Os" ? "opacity" : name);
+    }
+    if (names.strings.empty()) return;
+    names.decl = "string[" + std::to_string(names.strings.size()) + "] facevarying";
+    params.push_back(names);
 }
 
 }  // namespace
@@ -232,11 +254,12 @@ bool Reader::meshParams(const Request& request, std::size_t first, std::size_t f
     return collectParams(request, first, ParamUse::Geometry, params, &counts);
 }
 
-void Reader::checkPatchBasis(const Request& request) {
-    if (scoped.ubasis != scoped.vbasis)
-        warnOnce(request, "Patch:basis",
-                 request.name + ": different u and v bases are not supported. Using \"" +
-                     scoped.ubasis + "\" ...");
+void Reader::sendBasisParams(bool patch) {
+    if (patch && scoped.vbasis != scoped.ubasis)
+        renderer->Parameter("string vbasis", scoped.vbasis.c_str());
+    if (patch && scoped.ustep != usualStep(scoped.ubasis))
+        renderer->Parameter("int ustep", scoped.ustep);
+    if (scoped.vstep != usualStep(scoped.vbasis)) renderer->Parameter("int vstep", scoped.vstep);
 }
 
 bool Reader::quadric(const Request& request, int n, QuadricCall& call) {
@@ -376,6 +399,7 @@ void Reader::doSubdivisionMesh(const Request& request) {
     if (!meshParams(request, a.next(), nverts.size(), verts, total, params)) return;
     if (!tags.empty() && scheme == "catmull-clark")
         appendTags(params, tags, nargs, intargs, floatargs);
+    if (scheme == "catmull-clark") appendFaceVarying(request, a.next(), decls, params);
     emitParams(params);
     renderer->Mesh(type, int(nverts.size()), nverts.data(), verts.data());
 }
@@ -389,9 +413,9 @@ void Reader::doPatch(const Request& request) {
     if (!geometryAllowed(request)) return;
     if (!requirePosition(request, a.next())) return;
     bool cubic = type == "bicubic";
-    if (cubic) checkPatchBasis(request);
     std::vector<Emitted> params;
     if (!sendParams(request, a.next(), Counts{1, 4, cubic ? 16u : 4u, 4}, params)) return;
+    if (cubic) sendBasisParams(true);
     if (cubic)
         renderer->Patch(scoped.ubasis.c_str(), 4, 4);
     else
@@ -411,7 +435,6 @@ void Reader::doPatchMesh(const Request& request) {
             return fail(request, "unknown wrap mode \"" + *w + "\"");
     if (!geometryAllowed(request)) return;
     bool cubic = type == "bicubic";
-    if (cubic) checkPatchBasis(request);
     Span du, dv;
     bool uperiodic = uwrap == "periodic", vperiodic = vwrap == "periodic";
     if (nu > MaxCount || !spanOf(nu, uperiodic, cubic, scoped.ustep, du))
@@ -435,6 +458,7 @@ void Reader::doPatchMesh(const Request& request) {
                      vperiodic ? 1 : 0);
     }
     emitParams(params);
+    if (cubic) sendBasisParams(true);
     int mu = nu + int(du.extra), mv = nv + int(dv.extra);
     renderer->Patch(cubic ? scoped.ubasis.c_str() : "linear", mu, mv);
 }
@@ -544,7 +568,7 @@ void Reader::doCurves(const Request& request) {
     if (!collectParams(request, a.next(), ParamUse::Geometry, params, &counts)) return;
     if (periodic) {
         // OVO's curves are open: a closed curve repeats its first vertices.
-        std::size_t extra = cubic ? std::size_t(4 - step) : 1;
+        std::size_t extra = cubic ? std::size_t(step < 4 ? 4 - step : 0) : 1;
         for (Emitted& e : params) {
             if (startsWith(e.decl, "vertex "))
                 wrapCurves(e, vertexCounts, extra);
@@ -554,6 +578,7 @@ void Reader::doCurves(const Request& request) {
         for (int& n : nverts) n += int(extra);
     }
     emitParams(params);
+    if (cubic) sendBasisParams(false);
     const char* basis = cubic ? scoped.vbasis.c_str() : "linear";
     renderer->Curves(basis, int(nverts.size()), nverts.data());
 }

@@ -55,6 +55,12 @@ const BasisInfo* findBasis(const Value& v) {
 
 }  // namespace
 
+int usualStep(const std::string& basis) {
+    for (const BasisInfo& b : Bases)
+        if (basis == b.ovo) return b.step;
+    return 3;
+}
+
 // ---------------------------------------------------------------------------- attributes
 
 void Reader::colorAttribute(const Request& request, const char* decl) {
@@ -140,13 +146,8 @@ void Reader::doBasis(const Request& request) {
             *stored[i] = 3;
             continue;
         }
-        // OVO's shapes know each basis by name, with its usual step.
-        if (steps[i] != bases[i]->step)
-            warnOnce(request, "Basis:step",
-                     "Basis: step " + std::to_string(steps[i]) + " for \"" + bases[i]->rib +
-                         "\" is not supported. Using " + std::to_string(bases[i]->step) + " ...");
         *names[i] = bases[i]->ovo;
-        *stored[i] = bases[i]->step;
+        *stored[i] = steps[i];
     }
 }
 

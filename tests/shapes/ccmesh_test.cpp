@@ -1,0 +1,327 @@
+// The ccmesh plugin against Catmull-Clark limits worked out by hand: the cube's limit points,
+// creases that stay sharp, holes, boundaries, and variables whose limits are known.
+#include "core/math/constants.h"
+#include "tests/shapes/shape_test_util.h"
+
+using namespace ovotest;
+
+namespace {
+
+// The cube [-1, 1]³, its faces counter-clockwise seen from outside.
+const std::vector<float> CubePoints = {-1, -1, 1,  1, -1, 1,  -1, 1,  1,  1, 1,  1,
+                                       -1, 1,  -1, 1, 1,  -1, -1, -1, -1, 1, -1, -1};
+const std::vector<int> CubeFaces = {0, 1, 3, 2, 2, 3, 5, 4, 4, 5, 7, 6,
+                                    6, 7, 1, 0, 1, 7, 5, 3, 6, 0, 2, 4};
+
+struct Tags {
+    std::vector<const char*> names;
+    std::vector<int> nargs, ints;
+    std::vector<float> floats;
+    Tags& add(const char* name, std::vector<int> i, std::vector<float> f) {
+        names.push_back(name);
+        nargs.push_back(int(i.size()));
+        nargs.push_back(int(f.size()));
+        ints.insert(ints.end(), i.begin(), i.end());
+        floats.insert(floats.end(), f.begin(), f.end());
+        return *this;
+    }
+};
+
+Params mesh(const std::vector<float>& P, const std::vector<int>& sizes,
+            const std::vector<int>& vertices, const Tags& tags = Tags()) {
+    Params p;
+    p.add("vertex point P", P, int(P.size() / 3));
+    p.add(("int[" + std::to_string(sizes.size()) + "] nvertices").c_str(), sizes);
+    p.add("int[] vertices", vertices, int(vertices.size()));
+    if (!tags.names.empty()) {
+        const std::string n = std::to_string(tags.names.size());
+        p.set.push_back(new Parameter("tags", ParamType(TypeString, unsigned(tags.names.size())), 1,
+                                      tags.names.data(), true));
+        p.add(("int[" + std::to_string(tags.nargs.size()) + "] nargs").c_str(), tags.nargs);
+        if (!tags.ints.empty())
+            p.add(("int[" + std::to_string(tags.ints.size()) + "] intargs").c_str(), tags.ints);
+        if (!tags.floats.empty())
+            p.add(("float[" + std::to_string(tags.floats.size()) + "] floatargs").c_str(),
+                  tags.floats);
+    }
+    return p;
+}
+
+Params cube(const Tags& tags = Tags()) {
+    return mesh(CubePoints, std::vector<int>(6, 4), CubeFaces, tags);
+}
+
+Hit shoot(const Reference<Shape>& s, const Point& o, const Vector& d) {
+    Hit h;
+    EXPECT_TRUE(s->intersect(Ray(o, d), h)) << o.x << " " << o.y << " " << o.z;
+    return h;
+}
+
+// The limit of a cube's corner is (n²v + 4Σe + Σf) / n(n + 5) with n = 3: (1/2, 1/2, 1/2); a
+// face's centre, a regular point after one step, goes to 68/81 of the way out.
+TEST(CatmullClark, CubeReachesItsLimitPoints) {
+    TestRenderer r;
+    Params p = cube();
+    Reference<Shape> s = make(r, "ccmesh", p, Transform(), attributes(true, false, 0));
+    ASSERT_TRUE(s);
+    ASSERT_TRUE(r.messages().empty());
+    const struct {
+        Vector direction;
+        float distance;
+    } cases[] = {{Vector(0, 0, 1), 68.0f / 81.0f},      {Vector(1, 0, 0), 68.0f / 81.0f},
+                 {Vector(0, -1, 0), 68.0f / 81.0f},     {Vector(1, 1, 1), std::sqrt(0.75f)},
+                 {Vector(-1, 1, -1), std::sqrt(0.75f)}, {Vector(1, -1, 1), std::sqrt(0.75f)}};
+    for (const auto& c : cases) {
+        // A little off the axes: a ray exactly through a vertex of Embree's tessellation may
+        // slip between its triangles.
+        const Vector d = unit(c.direction + Vector(1e-3f, 2e-3f, -1.5e-3f));
+        const Hit h = shoot(s, Point(0, 0, 0) + 5.0f * d, -d);
+        EXPECT_NEAR(Vector(h.env.P).length(), c.distance, 1e-5f);
+        EXPECT_NEAR(h.t, 5.0f - c.distance, 1e-5f);
+        // Normal by symmetry; Embree's limit normal at a vertex of valence 3 is close.
+        EXPECT_TRUE(near3(h.env.Ng, Normal(d), 5e-3f));
+        EXPECT_TRUE(s->objectExtent().contains(h.env.P));
+    }
+    // Smooth everywhere: where rays along a diagonal pass from one face's patch to the next,
+    // the normal turns by no more than the rays move.
+    const Vector diagonal = unit(Vector(-1, 0, -1)), across = unit(Vector(-1, 0, 1));
+    int seams = 0;
+    Hit last;
+    for (float k = -0.3f; k < 0.3f; k += 0.002f) {
+        Hit h;
+        ASSERT_TRUE(s->intersect(Ray(Point(3, 0.2f, 3) + k * across, diagonal), h));
+        if (k > -0.3f && h.env.face != last.env.face) {
+            ++seams;
+            EXPECT_GT(dot(h.env.Ng, last.env.Ng), 0.9999f);
+        }
+        last = h;
+    }
+    EXPECT_EQ(seams, 1);
+    // Samples for area lights lie on the limit surface: a ray back along the normal meets it
+    // where the sample is.
+    for (float a = 0.05f; a < 1.0f; a += 0.15f)
+        for (float b = 0.1f; b < 1.0f; b += 0.3f) {
+            ShaderEnvironment env;
+            s->sample(env, Point(0, 0, 0), a, b);
+            const Vector n = unit(env.Ng);
+            const Hit back = shoot(s, env.P + 0.5f * n, -n);
+            EXPECT_TRUE(near3(back.env.P, env.P, 1e-4f));
+        }
+    EXPECT_GT(s->area(), 4.0f * Pi * 0.5f * 0.5f);  // more than the sphere through the corners
+    EXPECT_LT(s->area(), 4.0f * Pi * 0.84f * 0.84f);
+}
+
+// With its four edges creased infinitely sharp the top face stays a sharp rim; with sharpness
+// 0 it rounds off like the rest.
+TEST(CatmullClark, CreasedEdgesStaySharp) {
+    const struct {
+        float sharpness;
+        bool sharp;
+    } cases[] = {{10.0f, true}, {0.0f, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sharpness);
+        TestRenderer r;
+        Params p = cube(Tags().add("crease", {0, 1, 3, 2, 0}, {c.sharpness}));
+        Reference<Shape> s = make(r, "ccmesh", p, Transform(), attributes(true, false, 0));
+        ASSERT_TRUE(s);
+        // Towards the top face's rim, seen from above and from the side.
+        const Hit top = shoot(s, Point(0.0f, 0.3f, 5), Vector(0, 0, -1));
+        const Hit side = shoot(s, Point(0.0f, 5, 0.3f), Vector(0, -1, 0));
+        const Hit rimTop = shoot(s, Point(0.0f, 0.7f, 5), Vector(0, 0, -1));
+        const Hit rimSide = shoot(s, Point(0.0f, 5, 0.7f), Vector(0, -1, 0));
+        if (c.sharp) {
+            // The sharp rim keeps the top face flat, its own corners its only neighbours; the
+            // side meets it at an angle.
+            EXPECT_NEAR(rimTop.env.P.z, 1.0f, 1e-5f);
+            EXPECT_TRUE(near3(rimTop.env.Ng, Normal(0, 0, 1), 1e-5f));
+            EXPECT_LT(dot(rimTop.env.Ng, rimSide.env.Ng), 0.5f);
+        } else {
+            // Smooth, and symmetric under swapping y and z.
+            EXPECT_NEAR(rimTop.env.Ng.y, rimSide.env.Ng.z, 1e-4f);
+            EXPECT_GT(dot(rimTop.env.Ng, rimSide.env.Ng), 0.6f);
+        }
+        EXPECT_GT(top.env.Ng.z, 0.8f);
+        EXPECT_GT(side.env.Ng.y, 0.8f);
+    }
+}
+
+TEST(CatmullClark, HolesAndBoundaries) {
+    TestRenderer r;
+    // The top face left out: a ray down the axis meets the bottom from inside.
+    Params holed = cube(Tags().add("hole", {0}, {}).add("interpolateboundary", {1}, {}));
+    Reference<Shape> s = make(r, "ccmesh", holed, Transform(), attributes(true, false, 0));
+    ASSERT_TRUE(s);
+    const Hit h = shoot(s, Point(0.01f, 0.02f, 5), Vector(0, 0, -1));
+    EXPECT_LT(h.env.P.z, -0.5f);
+
+    // A 3 × 3 grid of quads in z = 0 over [-1.5, 1.5]²: without a boundary rule only the middle
+    // face makes surface; with rule 1 the whole grid does, corners pinned.
+    std::vector<float> P;
+    for (int j = 0; j < 4; ++j)
+        for (int i = 0; i < 4; ++i) P.insert(P.end(), {-1.5f + i, -1.5f + j, 0.0f});
+    std::vector<int> faces;
+    for (int j = 0; j < 3; ++j)
+        for (int i = 0; i < 3; ++i) {
+            const int a = 4 * j + i;
+            faces.insert(faces.end(), {a, a + 1, a + 5, a + 4});
+        }
+    const struct {
+        int rule;  // -1: no tag
+        bool middle, nearCorner;
+    } cases[] = {{-1, true, false}, {0, true, false}, {1, true, true}, {2, true, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rule);
+        Tags tags;
+        if (c.rule >= 0) tags.add("interpolateboundary", {c.rule}, {});
+        Params p = mesh(P, std::vector<int>(9, 4), faces, tags);
+        Reference<Shape> g = make(r, "ccmesh", p, Transform(), attributes(true, false, 0));
+        ASSERT_TRUE(g);
+        const Ray middle(Point(0.1f, 0.2f, 1), Vector(0, 0, -1));
+        const Ray corner(Point(1.45f, 1.45f, 1), Vector(0, 0, -1));
+        EXPECT_EQ(g->intersect(middle), c.middle);
+        EXPECT_EQ(g->intersect(corner), c.nearCorner);
+        Hit m;
+        if (g->intersect(middle, m)) {
+            EXPECT_NEAR(m.env.P.z, 0.0f, 1e-6f);
+            EXPECT_TRUE(near3(m.env.Ng, Normal(0, 0, 1), 1e-5f));
+        }
+    }
+}
+
+// Subdivision is affine: a vertex colour that is an affine function of the position stays that
+// function on the limit surface. Varying values are bilinear on each face, one value per face
+// is one value, and face-varying values keep a seam between faces.
+TEST(CatmullClark, VariablesFollowTheirClasses) {
+    TestRenderer r;
+    // Two quads side by side, x from -1 to 1, boundary interpolated.
+    const std::vector<float> P = {-1, 0, 0, 0, 0, 0, 1, 0, 0, -1, 1, 0, 0, 1, 0, 1, 1, 0};
+    const std::vector<int> faces = {0, 1, 4, 3, 1, 2, 5, 4};
+    Params p = mesh(P, {4, 4}, faces, Tags().add("interpolateboundary", {1}, {}));
+    std::vector<float> affine;
+    for (std::size_t i = 0; i < P.size(); i += 3)
+        affine.insert(affine.end(), {0.5f + 0.25f * P[i], P[i + 1], 0.2f});
+    p.add("vertex color C", affine, 6);
+    p.add("linear float s", std::vector<float>{0, 1, 2, 3, 4, 5}, 6);
+    p.add("perpiece color opacity", std::vector<float>{0.1f, 0.2f, 0.3f, 0.7f, 0.8f, 0.9f}, 2);
+    // Per corner: t is 0 on the left face and 1 on the right, a seam down the middle.
+    p.add("linear float t", std::vector<float>{0, 0, 0, 0, 1, 1, 1, 1}, 8);
+    const char* fv = "t";
+    p.set.push_back(new Parameter("facevarying", ParamType(TypeString, 1), 1, &fv, true));
+    Reference<Shape> s = make(r, "ccmesh", p, Transform(), attributes(true, false, 0));
+    ASSERT_TRUE(s);
+    ASSERT_TRUE(s->getCs() && s->getS() && s->getOs() && s->getT());
+    for (float x : {-0.8f, -0.3f, 0.3f, 0.7f}) {
+        SCOPED_TRACE(x);
+        const Hit h = shoot(s, Point(x, 0.4f, 1), Vector(0, 0, -1));
+        const unsigned f = h.env.face;
+        const Color c = s->getCs()->valueAt(f, h.env.su, h.env.sv);
+        EXPECT_NEAR(c.r, 0.5f + 0.25f * h.env.P.x, 1e-5f);
+        EXPECT_NEAR(c.g, h.env.P.y, 1e-5f);
+        // Varying s: bilinear in the face's own u, v from its corners.
+        const int* v = &faces[4 * f];
+        const float u = h.env.u, w = h.env.v;
+        const float want = (1 - w) * ((1 - u) * v[0] + u * v[1]) + w * ((1 - u) * v[3] + u * v[2]);
+        EXPECT_NEAR(s->getS()->valueAt(f, h.env.su, h.env.sv), want, 1e-5f);
+        EXPECT_NEAR(s->getOs()->valueAt(f, h.env.su, h.env.sv).r, f == 0 ? 0.1f : 0.7f, 0);
+        EXPECT_NEAR(s->getT()->valueAt(f, h.env.su, h.env.sv), x < 0 ? 0.0f : 1.0f, 1e-5f);
+    }
+}
+
+// A pentagon is cut into five quadrilaterals, each with u and v from 0 to 1.
+TEST(CatmullClark, OtherFacesAreCutIntoQuadrilaterals) {
+    TestRenderer r;
+    const std::vector<float> P = {0, 0, 0, 1, 0, 0, 1.3f, 1, 0, 0.5f, 1.6f, 0, -0.3f, 1, 0};
+    Params p = mesh(P, {5}, {0, 1, 2, 3, 4}, Tags().add("interpolateboundary", {1}, {}));
+    Reference<Shape> s = make(r, "ccmesh", p, Transform(), attributes(true, false, 0));
+    ASSERT_TRUE(s) << (r.messages().empty() ? "" : r.messages()[0].text);
+    int hits = 0;
+    for (float x = -0.2f; x < 1.3f; x += 0.1f)
+        for (float y = 0.0f; y < 1.6f; y += 0.1f) {
+            Hit h;
+            if (!s->intersect(Ray(Point(x, y, 1), Vector(0, 0, -1)), h)) continue;
+            ++hits;
+            EXPECT_GE(h.env.u, 0.0f);
+            EXPECT_LE(h.env.u, 1.0f);
+            EXPECT_GE(h.env.v, 0.0f);
+            EXPECT_LE(h.env.v, 1.0f);
+            EXPECT_NEAR(h.env.P.z, 0.0f, 1e-6f);
+            EXPECT_NEAR(h.env.P.x, x, 1e-4f);
+            EXPECT_TRUE(near3(h.env.Ng, Normal(0, 0, 1), 1e-5f));
+        }
+    EXPECT_GT(hits, 100);
+}
+
+TEST(CatmullClark, OrientationFollowsTheRules) {
+    expectFlatOrientationRules("ccmesh", [](Params& p) {
+        p = mesh({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, {4}, {0, 1, 2, 3},
+                 Tags().add("interpolateboundary", {1}, {}));
+    });
+}
+
+TEST(CatmullClark, RefusesBrokenMeshes) {
+    TestRenderer r;
+    expectRefusals(
+        r, "ccmesh",
+        {{[](Params& p) {
+              p = mesh({0, 0, 0, 1, 0, 0}, {2}, {0, 1});
+          },
+          "ccmesh: face 0 has 2 vertices; a face needs 3 to 15. Ignoring ..."},
+         {[](Params& p) { p = mesh(std::vector<float>(48, 0.0f), {16}, std::vector<int>(16, 0)); },
+          "ccmesh: face 0 has 16 vertices; a face needs 3 to 15. Ignoring ..."},
+         {[](Params& p) {
+              p = mesh(CubePoints, {4}, {0, 1, 2, 9});
+          },
+          "ccmesh: vertex index 9 is out of range. Ignoring ..."},
+         {[](Params& p) { p.add("int[1] nvertices", std::vector<int>{3}); },
+          "ccmesh: \"P\" is missing. Ignoring ..."},
+         {[](Params& p) {
+              p = cube();
+              const char* tag = "crease";
+              p.set.push_back(new Parameter("tags", ParamType(TypeString, 1), 1, &tag, true));
+          },
+          "ccmesh: \"nargs\" must give two counts per tag. Ignoring ..."}});
+    // Unknown tags are reported once and left out.
+    Params p = cube(Tags().add("smoothtriangles", {1}, {}).add("smoothtriangles", {1}, {}));
+    EXPECT_TRUE(make(r, "ccmesh", p));
+    ASSERT_EQ(r.messages().size(), 1u);
+    EXPECT_EQ(r.messages()[0].text,
+              "ccmesh: tag \"smoothtriangles\" is not supported. Ignoring it ...");
+}
+
+}  // namespace
+
+namespace {
+
+// Cages Catmull-Clark has no rule for still make a surface (or a refusal), never a crash.
+TEST(CatmullClark, OddCagesMakeSomething) {
+    const std::vector<float> P = {0, 0, 0, 1, 0, 0,  1, 1, 0,  0, 1, 0, 0, 0,
+                                  1, 1, 0, 1, 0, -1, 0, 1, -1, 0, 5, 5, 5};
+    const struct {
+        const char* name;
+        std::vector<int> sizes, vertices;
+    } cases[] = {
+        {"three faces on one edge", {4, 4, 4}, {0, 1, 2, 3, 1, 0, 4, 5, 0, 1, 7, 6}},
+        {"a vertex twice in a face", {4}, {0, 1, 1, 2}},
+        {"one face twice", {4, 4}, {0, 1, 2, 3, 0, 1, 2, 3}},
+        {"faces turned against each other", {4, 4}, {0, 1, 2, 3, 1, 0, 6, 7}},
+        {"every point the same", {3}, {8, 8, 8}},
+    };
+    for (const auto& c : cases)
+        for (int rule : {-1, 1}) {
+            SCOPED_TRACE(std::string(c.name) + " " + std::to_string(rule));
+            TestRenderer r;
+            Tags tags;
+            if (rule >= 0) tags.add("interpolateboundary", {rule}, {});
+            Params p = mesh(P, c.sizes, c.vertices, tags);
+            Reference<Shape> s = make(r, "ccmesh", p, Transform(), attributes(true, false, 0));
+            if (!s) continue;
+            for (float x = -0.2f; x < 1.2f; x += 0.1f) {
+                Hit h;
+                if (s->intersect(Ray(Point(x, 0.3f, 3), Vector(0, 0, -1)), h)) {
+                    EXPECT_TRUE(std::isfinite(h.t));
+                }
+            }
+        }
+}
+
+}  // namespace

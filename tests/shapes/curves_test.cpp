@@ -1,0 +1,201 @@
+// The curve plugins: the area a ribbon covers against its width times its length, ribbons that
+// face the ray or lie across given normals, the bases, variables along the curves, refusals.
+#include "tests/shapes/shape_test_util.h"
+
+using namespace ovotest;
+
+namespace {
+
+Params curves(const std::vector<float>& P, const std::vector<int>& counts, const char* basis) {
+    Params p;
+    p.add("int ncurves", int(counts.size()));
+    p.add(("int[" + std::to_string(counts.size()) + "] nvertspercurve").c_str(), counts);
+    p.add("vertex point P", P, int(P.size() / 3));
+    if (basis) p.set.push_back(new Parameter("basis", ParamType(TypeString), 1, &basis, true));
+    return p;
+}
+
+// The share of a grid of parallel rays along `down` (across x) over [x0, x1] × [y0, y1] that
+// hits, times the area: the area the shape covers seen from that side.
+float coveredArea(const Reference<Shape>& s, float x0, float x1, float y0, float y1,
+                  const Vector& down = Vector(0, 0, -1)) {
+    const int n = 400;
+    int hits = 0;
+    const Vector a(1, 0, 0), b = unit(down ^ a);
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            const float x = x0 + (x1 - x0) * (i + 0.5f) / n, y = y0 + (y1 - y0) * (j + 0.5f) / n;
+            const Point o = Point(0, 0, 0) + x * Vector(a) + y * Vector(b) - 5.0f * down;
+            hits += s->intersect(Ray(o, down)) ? 1 : 0;
+        }
+    return float(hits) / float(n * n) * (x1 - x0) * (y1 - y0);
+}
+
+// Straight runs from x = -1 to 1 as each plugin takes them: the area seen is the width times
+// the length (the mean width where it varies), from above and from any side.
+TEST(Curves, CoverageIsWidthTimesLength) {
+    const struct {
+        const char* type;
+        const char* basis;
+        std::vector<float> P;
+        std::vector<float> widths;  // empty: "constantwidth" 0.2
+        float area;
+    } cases[] = {
+        {"linearcurves", nullptr, {-1, 0, 0, 0, 0, 0, 1, 0, 0}, {}, 0.4f},
+        {"linearcurves", nullptr, {-1, 0, 0, 1, 0, 0}, {0.1f, 0.3f}, 0.4f},
+        {"cubiccurves", "bezier", {-1, 0, 0, -0.5f, 0, 0, 0.5f, 0, 0, 1, 0, 0}, {}, 0.4f},
+        {"cubiccurves",
+         "bezier",
+         {-1, 0, 0, -1 / 3.0f, 0, 0, 1 / 3.0f, 0, 0, 1, 0, 0},
+         {0.3f, 0.1f},
+         0.4f},
+        // A B-spline starts at (P0 + 4 P1 + P2) / 6 and ends at (P1 + 4 P2 + P3) / 6: x ± 1/2.
+        {"cubiccurves", "bspline", {-2, 0, 0, -1 / 3.0f, 0, 0, 1 / 3.0f, 0, 0, 2, 0, 0}, {}, 0.2f},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.type) + " " + (c.basis ? c.basis : ""));
+        TestRenderer r;
+        Params p = curves(c.P, {int(c.P.size() / 3)}, c.basis);
+        if (c.widths.empty())
+            p.add("float constantwidth", 0.2f);
+        else
+            p.add("linear float width", c.widths, 2);
+        Reference<Shape> s = make(r, c.type, p, Transform(), attributes(true, false, 0));
+        ASSERT_TRUE(s) << (r.messages().empty() ? "" : r.messages()[0].text);
+        EXPECT_NEAR(coveredArea(s, -1.5f, 1.5f, -0.5f, 0.5f), c.area, 0.01f);
+        // From the side the ribbon turns to face the ray: the same area.
+        EXPECT_NEAR(coveredArea(s, -1.5f, 1.5f, -0.5f, 0.5f, unit(Vector(0, -1, -1))), c.area,
+                    0.01f);
+        EXPECT_NEAR(s->area(), c.area, 1e-3f);
+        // Samples for area lights lie on the ribbon around the x axis.
+        for (float a = 0.05f; a < 1.0f; a += 0.1f) {
+            ShaderEnvironment env;
+            s->sample(env, Point(0, 0, 0), a, a);
+            EXPECT_LE(std::sqrt(env.P.y * env.P.y + env.P.z * env.P.z), 0.15f + 1e-5f);
+            EXPECT_LE(std::fabs(env.P.x), 1.0f + 1e-5f);
+        }
+    }
+}
+
+TEST(Curves, RibbonsFaceTheRayUnlessNormalsTurnThem) {
+    TestRenderer r;
+    Params flat = curves({-1, 0, 0, 1, 0, 0}, {2}, nullptr);
+    flat.add("float constantwidth", 0.2f);
+    Reference<Shape> s = make(r, "linearcurves", flat, Transform(), attributes(true, false, 0));
+    ASSERT_TRUE(s);
+    for (const Vector& d : {Vector(0, 0, -1), Vector(0, -1, 0), unit(Vector(0.2f, 1, 1))}) {
+        Hit h;
+        ASSERT_TRUE(s->intersect(Ray(Point(0.3f, 0, 0) - 4.0f * d, d), h));
+        EXPECT_LT(dot(h.env.Ng, d), -0.99f * d.length());
+        EXPECT_NEAR(h.env.u, 0.5f, 1e-3f);
+        EXPECT_NEAR(h.env.v, 0.65f, 1e-4f);
+        EXPECT_TRUE(near3(h.env.dPdv, Vector(2, 0, 0), 1e-5f));
+        EXPECT_NEAR(h.env.dPdu.length(), 0.2f, 1e-5f);
+    }
+
+    // Normals (0, 0, 1) lay the ribbon in the plane z = 0: full width from above, nothing
+    // edge-on, and Ng is the normal.
+    for (const char* type : {"linearcurves", "cubiccurves"}) {
+        SCOPED_TRACE(type);
+        Params turned = type[0] == 'l'
+                            ? curves({-1, 0, 0, 1, 0, 0}, {2}, nullptr)
+                            : curves({-1, 0, 0, -0.3f, 0, 0, 0.3f, 0, 0, 1, 0, 0}, {4}, "bezier");
+        turned.add("float constantwidth", 0.2f);
+        turned.add("linear normal N", std::vector<float>{0, 0, 1, 0, 0, 1}, 2);
+        Reference<Shape> o = make(r, type, turned, Transform(), attributes(true, false, 0));
+        ASSERT_TRUE(o);
+        EXPECT_NEAR(coveredArea(o, -1.5f, 1.5f, -0.5f, 0.5f), 0.4f, 0.01f);
+        EXPECT_NEAR(coveredArea(o, -1.5f, 1.5f, -0.5f, 0.5f, Vector(0, -1, 0)), 0.0f, 0.01f);
+        Hit h;
+        ASSERT_TRUE(o->intersect(Ray(Point(0.2f, 0.05f, 1), Vector(0, 0, -1)), h));
+        EXPECT_TRUE(near3(h.env.Ng, Normal(0, 0, 1), 1e-5f));
+        // u grows along T × N (here -y), so that dPdu × dPdv turns like N.
+        EXPECT_NEAR(h.env.u, 0.25f, 1e-3f);
+    }
+}
+
+// One set of control points in each basis: the hit on the ribbon's middle line is where the
+// basis puts the curve, written out by hand.
+TEST(Curves, BasesPlaceTheCurve) {
+    const std::vector<float> P = {0, 0, 0, 1, 1, 0, 2, 1, 0, 3, 0, 0};
+    const struct {
+        const char* basis;
+        double w[4];  // the weights at t = 1/2
+    } cases[] = {{"bezier", {0.125, 0.375, 0.375, 0.125}},
+                 {"bspline", {1 / 48.0, 23 / 48.0, 23 / 48.0, 1 / 48.0}},
+                 {"catmull-rom", {-0.0625, 0.5625, 0.5625, -0.0625}},
+                 {"power", {0.125, 0.25, 0.5, 1}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.basis);
+        TestRenderer r;
+        Params p = curves(P, {4}, c.basis);
+        p.add("float constantwidth", 0.01f);
+        Reference<Shape> s = make(r, "cubiccurves", p, Transform(), attributes(true, false, 0));
+        ASSERT_TRUE(s);
+        float x = 0, y = 0;
+        for (int k = 0; k < 4; ++k) {
+            x += float(c.w[k]) * P[std::size_t(3 * k)];
+            y += float(c.w[k]) * P[std::size_t(3 * k + 1)];
+        }
+        Hit h;
+        ASSERT_TRUE(s->intersect(Ray(Point(x, y, 1), Vector(0, 0, -1)), h));
+        EXPECT_NEAR(h.env.v, 0.5f, 2e-3f);
+        EXPECT_NEAR(h.env.u, 0.5f, 2e-2f);
+    }
+}
+
+// Two curves of two segments each: a colour per curve, a value per segment end, a width per
+// control point in the basis.
+TEST(Curves, VariablesAlongTheCurves) {
+    TestRenderer r;
+    std::vector<float> P;
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < 7; ++i) P.insert(P.end(), {float(i) / 3.0f, float(c), 0.0f});
+    Params p = curves(P, {7, 7}, "bezier");
+    p.add("perpiece color C", std::vector<float>{1, 0, 0, 0, 1, 0}, 2);
+    p.add("linear float s", std::vector<float>{0, 1, 3, 10, 20, 40}, 6);
+    p.add("vertex float width", std::vector<float>(14, 0.1f), 14);
+    Reference<Shape> s = make(r, "cubiccurves", p, Transform(), attributes(true, false, 0));
+    ASSERT_TRUE(s);
+    const struct {
+        float x, y;
+        float red, s, v;
+    } cases[] = {
+        {0.5f, 0, 1, 0.5f, 0.25f}, {1.5f, 0, 1, 2.0f, 0.75f}, {0.25f, 1, 0, 12.5f, 0.125f}};
+    for (const auto& c : cases) {
+        Hit h;
+        ASSERT_TRUE(s->intersect(Ray(Point(c.x, c.y + 0.01f, 1), Vector(0, 0, -1)), h));
+        EXPECT_NEAR(h.env.v, c.v, 1e-4f);
+        EXPECT_NEAR(s->getCs()->valueAt(h.env.face, h.env.su, h.env.sv).r, c.red, 0);
+        EXPECT_NEAR(s->getS()->valueAt(h.env.face, h.env.su, h.env.sv), c.s, 1e-4f);
+        EXPECT_NEAR(h.env.dPdu.length(), 0.1f, 1e-4f);
+    }
+}
+
+TEST(Curves, RefusesWhatMakesNoSegments) {
+    TestRenderer r;
+    expectRefusals(r, "cubiccurves",
+                   {{[](Params& p) {
+                         p = curves({0, 0, 0, 1, 0, 0, 2, 0, 0}, {3}, "bezier");
+                     },
+                     "cubiccurves: curve 0 has 3 vertices, which make no whole segments. "
+                     "Ignoring ..."},
+                    {[](Params& p) { p = curves(std::vector<float>(12, 0.0f), {4}, "nurbs"); },
+                     "cubiccurves: unknown basis \"nurbs\". Ignoring ..."},
+                    {[](Params& p) { p.add("int ncurves", 1); },
+                     "cubiccurves: \"ncurves\" and \"nvertspercurve\" must give the curves. "
+                     "Ignoring ..."}});
+    expectRefusals(r, "linearcurves",
+                   {{[](Params& p) {
+                         p = curves({0, 0, 0}, {1}, nullptr);
+                     },
+                     "linearcurves: curve 0 has 1 vertices, which make no whole segments. "
+                     "Ignoring ..."},
+                    {[](Params& p) {
+                         p.add("int ncurves", 1);
+                         p.add("int nvertspercurve", 2);
+                     },
+                     "linearcurves: \"P\" must give the 2 control points. Ignoring ..."}});
+}
+
+}  // namespace

@@ -1,0 +1,286 @@
+// Patch meshes and NURBS beyond the single patch: trim loops against their areas, periodic
+// meshes without a seam, the classes of primitive variables, orientation and refusals.
+#include "core/math/constants.h"
+#include "tests/shapes/shape_test_util.h"
+
+using namespace ovotest;
+
+namespace {
+
+// The unit square in z = 0 as a NURBS of order 2 with n × n control points: more than a few
+// makes enough grid cells for Embree to trace it, two few enough to be traced without.
+Params flatNurbs(float umin = 0.0f, float umax = 1.0f, int n = 2) {
+    std::vector<float> knots = {0.0f}, P;
+    for (int i = 0; i < n; ++i) knots.push_back(float(i) / float(n - 1));
+    knots.push_back(1.0f);
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i)
+            P.insert(P.end(), {float(i) / float(n - 1), float(j) / float(n - 1), 0.0f});
+    const std::string k = "float[" + std::to_string(n + 2) + "] ";
+    Params p;
+    p.add("int nu", n);
+    p.add("int uorder", 2);
+    p.add((k + "uknot").c_str(), knots);
+    p.add("float umin", umin);
+    p.add("float umax", umax);
+    p.add("int nv", n);
+    p.add("int vorder", 2);
+    p.add((k + "vknot").c_str(), knots);
+    p.add("float vmin", 0.0f);
+    p.add("float vmax", 1.0f);
+    p.add("vertex point P", P, n * n);
+    return p;
+}
+
+// A loop of trim curves for the trimcurves plugin: one NURBS curve of (u·w, v·w, w) points.
+Params trimLoop(int order, const std::vector<float>& knots, const std::vector<float>& uvw) {
+    Params p;
+    const int n = int(uvw.size() / 3);
+    p.add("int[1] ncurves", std::vector<int>{1});
+    p.add("int[1] n", std::vector<int>{n});
+    p.add("int[1] order", std::vector<int>{order});
+    p.add("float[] knot", knots, int(knots.size()));
+    p.add("float[1] min", std::vector<float>{knots[std::size_t(order - 1)]});
+    p.add("float[1] max", std::vector<float>{knots[std::size_t(n)]});
+    p.add("vertex point P", uvw, n);
+    return p;
+}
+
+// The area of a shape in z = 0 over the unit square, counted by rays straight down.
+float seenArea(const Reference<Shape>& s) {
+    const int n = 300;
+    int hits = 0;
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i)
+            hits += s->intersect(Ray(Point((i + 0.5f) / n, (j + 0.5f) / n, 1), Vector(0, 0, -1)));
+    return float(hits) / float(n * n);
+}
+
+TEST(PatchMeshes, TrimLoopsCutTheirOwnArea) {
+    const float w = std::sqrt(0.5f), radius = 0.3f;
+    // A circle of radius 0.3 about (0.5, 0.5): nine points of a rational quadratic.
+    std::vector<float> circle;
+    const float cx[9] = {1, 1, 0, -1, -1, -1, 0, 1, 1}, cy[9] = {0, 1, 1, 1, 0, -1, -1, -1, 0};
+    for (int k = 0; k < 9; ++k) {
+        const float weight = k % 2 ? w : 1.0f;
+        circle.insert(circle.end(),
+                      {(0.5f + radius * cx[k]) * weight, (0.5f + radius * cy[k]) * weight, weight});
+    }
+    const std::vector<float> circleKnots = {0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 4};
+    // A square of side 0.4, its corners joined by straight segments.
+    const std::vector<float> square = {0.3f, 0.3f, 1,    0.7f, 0.3f, 1,    0.7f, 0.7f,
+                                       1,    0.3f, 0.7f, 1,    0.3f, 0.3f, 1};
+    const std::vector<float> squareKnots = {0, 0, 1, 2, 3, 4, 4};
+    const struct {
+        const char* name;
+        int order;
+        const std::vector<float>* knots;
+        const std::vector<float>* points;
+        float area;
+    } loops[] = {{"circle", 3, &circleKnots, &circle, Pi * radius * radius},
+                 {"square", 2, &squareKnots, &square, 0.16f}};
+    for (const auto& loop : loops)
+        for (bool inside : {true, false})
+            for (int n : {2, 40}) {
+                SCOPED_TRACE(std::string(loop.name) + (inside ? " inside " : " outside ") +
+                             std::to_string(n));
+                TestRenderer r;
+                Params t = trimLoop(loop.order, *loop.knots, *loop.points);
+                Reference<Shape> trim = make(r, "trimcurves", t);
+                ASSERT_TRUE(trim);
+                EXPECT_FALSE(trim->intersect(Ray(Point(0.5f, 0.5f, 1), Vector(0, 0, -1))));
+                ShapeAttributes a = attributes(true, false, 0);
+                a.trimCurves->curves.push_back(trim);
+                a.trimSenseInside = inside;
+                Params p = flatNurbs(0.0f, 1.0f, n);
+                Reference<Shape> s = make(r, "nupatch", p, Transform(), a);
+                ASSERT_TRUE(s);
+                EXPECT_NEAR(seenArea(s), inside ? 1.0f - loop.area : loop.area, 0.005f);
+            }
+    // umin and umax keep a part of the surface, and u still runs from 0 to 1 over it.
+    TestRenderer r;
+    Params half = flatNurbs(0.25f, 0.75f);
+    Reference<Shape> s = make(r, "nupatch", half, Transform(), attributes(true, false, 0));
+    ASSERT_TRUE(s);
+    EXPECT_NEAR(seenArea(s), 0.5f, 0.005f);
+    Hit h;
+    ASSERT_TRUE(s->intersect(Ray(Point(0.3f, 0.4f, 1), Vector(0, 0, -1)), h));
+    EXPECT_NEAR(h.env.u, 0.1f, 1e-5f);
+    EXPECT_NEAR(h.env.v, 0.4f, 1e-5f);
+    EXPECT_TRUE(near3(h.env.dPdu, Vector(0.5f, 0, 0), 1e-5f));
+}
+
+// A B-spline mesh closed in u as the reader hands a periodic one over (its first three
+// columns repeated): a tube about z with no seam in its normal, and u running once around.
+TEST(PatchMeshes, PeriodicMeshesCloseWithoutASeam) {
+    std::vector<float> P;
+    const int around = 8, rows = 5;
+    for (int j = 0; j < rows; ++j)
+        for (int i = 0; i < around + 3; ++i) {
+            const float a = TwoPi * float(i % around) / around;
+            P.insert(P.end(), {std::cos(a), std::sin(a), float(j) - 2.0f});
+        }
+    TestRenderer r;
+    Params p;
+    p.add("vertex point P", P, int(P.size() / 3));
+    p.add("int nu", around + 3);
+    p.add("int nv", rows);
+    const char* basis = "bspline";
+    p.set.push_back(new Parameter("basis", ParamType(TypeString), 1, &basis, true));
+    Reference<Shape> s = make(r, "bicubicpatch", p, Transform(), attributes(true, false, 0));
+    ASSERT_TRUE(s);
+    Hit previous;
+    int wraps = 0;
+    for (int k = 0; k <= 720; ++k) {
+        const float a = TwoPi * float(k) / 720.0f;
+        const Vector out(std::cos(a), std::sin(a), 0.0f);
+        Hit h;
+        ASSERT_TRUE(s->intersect(Ray(Point(0, 0, 0.3f) + 3.0f * out, -out), h)) << k;
+        EXPECT_GT(dot(h.env.Ng, out), 0.99f);
+        if (k > 0) {
+            EXPECT_GT(dot(h.env.Ng, previous.env.Ng), std::cos(0.03f)) << k;
+            EXPECT_LT((h.env.P - previous.env.P).length(), 0.02f) << k;
+            if (h.env.u < previous.env.u) ++wraps;
+        }
+        previous = h;
+    }
+    EXPECT_EQ(wraps, 1);
+}
+
+// A flat 7 × 4 Bézier mesh (two patches by one) over [0, 2] × [0, 1] with the variables of
+// every class.
+TEST(PatchMeshes, VariablesOfEveryClass) {
+    std::vector<float> P;
+    for (int j = 0; j < 4; ++j)
+        for (int i = 0; i < 7; ++i) P.insert(P.end(), {float(i) / 3.0f, float(j) / 3.0f, 0.0f});
+    TestRenderer r;
+    Params p;
+    p.add("vertex point P", P, 28);
+    p.add("int nu", 7);
+    p.add("int nv", 4);
+    p.add("vertex color C", P, 28);                                       // like the points
+    p.add("linear float s", std::vector<float>{0, 1, 4, 10, 20, 40}, 6);  // at patch corners
+    p.add("perpiece color opacity", std::vector<float>{0.25f, 0, 0, 0.75f, 0, 0}, 2);
+    Reference<Shape> s = make(r, "bicubicpatch", p, Transform(), attributes(true, false, 0));
+    ASSERT_TRUE(s);
+    for (float x : {0.1f, 0.6f, 1.2f, 1.9f})
+        for (float y : {0.2f, 0.7f}) {
+            SCOPED_TRACE(std::to_string(x) + " " + std::to_string(y));
+            Hit h;
+            ASSERT_TRUE(s->intersect(Ray(Point(x, y, 1), Vector(0, 0, -1)), h));
+            const unsigned f = h.env.face;
+            EXPECT_EQ(f, x < 1.0f ? 0u : 1u);
+            EXPECT_NEAR(h.env.u, x / 2.0f, 1e-5f);
+            EXPECT_NEAR(h.env.v, y, 1e-5f);
+            const Color c = s->getCs()->valueAt(f, h.env.su, h.env.sv);
+            EXPECT_NEAR(c.r, x, 1e-5f);
+            EXPECT_NEAR(c.g, y, 1e-5f);
+            // Over the whole mesh u = x / 2: the colour's red grows twice as fast.
+            EXPECT_NEAR(s->getCs()->derivativeUAt(f, h.env.su, h.env.sv).r, 2.0f, 1e-4f);
+            const float lx = x < 1.0f ? x : x - 1.0f;
+            const float a0 = x < 1.0f ? 0.0f : 1.0f, a1 = x < 1.0f ? 1.0f : 4.0f;
+            const float b0 = x < 1.0f ? 10.0f : 20.0f, b1 = x < 1.0f ? 20.0f : 40.0f;
+            const float want = (1 - y) * ((1 - lx) * a0 + lx * a1) + y * ((1 - lx) * b0 + lx * b1);
+            EXPECT_NEAR(s->getS()->valueAt(f, h.env.su, h.env.sv), want, 1e-4f);
+            EXPECT_NEAR(s->getOs()->valueAt(f, h.env.su, h.env.sv).r, x < 1.0f ? 0.25f : 0.75f, 0);
+        }
+}
+
+// Normals of a B-spline mesh are continuous across its patch seams (the surface is C2).
+TEST(PatchMeshes, NormalsAreSmoothAcrossSeams) {
+    std::vector<float> P;
+    for (int j = 0; j < 6; ++j)
+        for (int i = 0; i < 6; ++i) {
+            const float x = float(i) - 2.5f, y = float(j) - 2.5f;
+            P.insert(P.end(), {x, y, 0.3f * std::sin(1.3f * x) * std::cos(0.9f * y)});
+        }
+    TestRenderer r;
+    Params p;
+    p.add("vertex point P", P, 36);
+    p.add("int nu", 6);
+    p.add("int nv", 6);
+    const char* basis = "bspline";
+    p.set.push_back(new Parameter("basis", ParamType(TypeString), 1, &basis, true));
+    Reference<Shape> s = make(r, "bicubicpatch", p, Transform(), attributes(true, false, 0));
+    ASSERT_TRUE(s);
+    Hit previous;
+    int seams = 0;
+    for (float x = -1.4f; x < 1.4f; x += 0.005f) {
+        Hit h;
+        ASSERT_TRUE(s->intersect(Ray(Point(x, 0.2f, 3), Vector(0, 0, -1)), h));
+        if (x > -1.4f && h.env.face != previous.env.face) {
+            ++seams;
+            EXPECT_GT(dot(h.env.Ng, previous.env.Ng), 0.9999f);
+            EXPECT_TRUE(near3(h.env.dPdv, previous.env.dPdv, 2e-2f));
+        }
+        previous = h;
+    }
+    EXPECT_EQ(seams, 2);
+}
+
+TEST(PatchMeshes, OrientationFollowsTheRules) {
+    expectFlatOrientationRules("bilinearpatch", [](Params& p) {
+        p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0}, 4);
+    });
+    expectFlatOrientationRules("nupatch", [](Params& p) { p = flatNurbs(); });
+    expectFlatOrientationRules("nupatch", [](Params& p) { p = flatNurbs(0.0f, 1.0f, 40); });
+}
+
+TEST(PatchMeshes, RefusesWhatMakesNoPatches) {
+    TestRenderer r;
+    const std::vector<float> grid(48, 0.0f);
+    expectRefusals(
+        r, "bicubicpatch",
+        {{[&](Params& p) {
+              p.add("vertex point P", grid, 16);
+              p.add("int nu", 5);
+          },
+          "bicubicpatch: 5 points along u do not make whole patches of step 3. Ignoring ..."},
+         {[&](Params& p) {
+              p.add("vertex point P", grid, 16);
+              const char* b = "nurbs";
+              p.set.push_back(new Parameter("ubasis", ParamType(TypeString), 1, &b, true));
+          },
+          "bicubicpatch: unknown basis \"nurbs\". Ignoring ..."},
+         {[&](Params& p) {
+              p.add("vertex point P", grid, 16);
+              p.add("int ustep", 0);
+          },
+          "bicubicpatch: ustep is 0; it must be at least 1. Ignoring ..."},
+         {[&](Params& p) { p.add("vertex point P", std::vector<float>(12, 0.0f), 4); },
+          "bicubicpatch: \"P\" holds 4 points; the patch needs 16. Ignoring ..."},
+         {[&](Params& p) { p.add("int nu", 4); }, "bicubicpatch: \"P\" is missing. Ignoring ..."}});
+    expectRefusals(
+        r, "bilinearpatchmesh",
+        {{[](Params& p) {
+              p.add("int nu", 1);
+              p.add("int nv", 2);
+          },
+          "bilinearpatchmesh: 1 by 2 points; a mesh needs at least 2 by 2. Ignoring ..."}});
+    expectRefusals(
+        r, "nupatch",
+        {{[](Params& p) {
+              p = flatNurbs();
+              p.set.erase("uorder");
+              p.add("int uorder", 17);
+          },
+          "nupatch: 2 points of order 17 along u; the order must be 1 to 16 and the points at "
+          "least as many. Ignoring ..."},
+         {[](Params& p) {
+              p = flatNurbs();
+              p.set.erase("vknot");
+              p.add("float[4] vknot", std::vector<float>{0, 1, 0, 1});
+          },
+          "nupatch: the v knots decrease or are not finite. Ignoring ..."},
+         {[](Params& p) { p = flatNurbs(2.0f, 3.0f); },
+          "nupatch: nothing of the surface lies between umin 2 and umax 3. Ignoring ..."},
+         {[](Params& p) {
+              p = flatNurbs();
+              p.add("vertex hpoint Pw",
+                    std::vector<float>{0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 0, 1, 1, 1, 0, 1}, 4);
+              p.set.erase("P");
+          },
+          "nupatch: point 1 of \"Pw\" has weight 0; it must be above 0. Ignoring ..."}});
+}
+
+}  // namespace

