@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs every libFuzzer target of a build for a while, each seeded with the RIB snippets in
-# tests/fuzz/corpus, and exits non-zero when one crashes, leaks or hangs.
+# tests/fuzz/corpus, the example scenes in scenes/ and, when the checkout sits beside it, the
+# public scene collection in ../shared/scenes (read in place: it is not ours to copy), and exits
+# non-zero when one crashes, leaks or hangs.
 #   tests/fuzz/run.sh <build-dir> <seconds>
 # New inputs go to <build-dir>/fuzz/<target>.corpus (the seeds are never touched); a
 # failing input is saved under <build-dir>/fuzz/artifacts/ for replay:
@@ -14,6 +16,9 @@ fi
 build="$(cd "$1" && pwd)" || exit 2
 seconds="${2:-60}"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+seeds=("$here/corpus" "$here/regressions" "$here/../../scenes")
+public="$here/../../../shared/scenes"
+[ -d "$public" ] && seeds+=("$public")
 
 shopt -s nullglob
 targets=("$build"/fuzz/fuzz_*)
@@ -29,7 +34,7 @@ for target in "${targets[@]}"; do
     [ -f "$here/${name#fuzz_}.dict" ] && dict=(-dict="$here/${name#fuzz_}.dict")
     echo "== $name for ${seconds}s"
     ASAN_OPTIONS="detect_leaks=1:${ASAN_OPTIONS:-}" \
-        "$target" "$work" "$here/corpus" "${dict[@]}" \
+        "$target" "$work" "${seeds[@]}" "${dict[@]}" \
         -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=16384 \
         -print_final_stats=1 -artifact_prefix="$artifacts/$name-"
     rc=$?
