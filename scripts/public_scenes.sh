@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Renders the public scenes that have a reference picture and compares each with it.
+#   scripts/public_scenes.sh                   every scene listed in ../shared/scenes/reference
+#   scripts/public_scenes.sh bike creases      only the pictures whose names contain these words
+# Each scene is rendered from its own folder with the built ovo into out/public/<picture>; a
+# picture matches when the mean absolute difference of its colour channels is at most a tenth
+# of the reference's mean brightness (sampling noise and small shading differences pass, a
+# missing object or a wrong colour does not). Prints one row per scene and a summary; the exit
+# status is the number of scenes that do not match (0 when all do).
+set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+shared="${OVO_SHARED:-$OVO_ROOT/../shared}"
+table="$shared/scenes/reference/README.md"
+[ -r "$table" ] || { echo "no reference table at $table (set OVO_SHARED)" >&2; exit 2; }
+command -v oiiotool >/dev/null || ovo_install_missing || exit 2
+[ -x "$OVO_ROOT/build/bin/ovo" ] || { ovo_build "$OVO_ROOT/build" || exit 2; }
+ovo="$OVO_ROOT/build/bin/ovo"
+out="$OVO_ROOT/out/public"
+mkdir -p "$out"
+
+# avg <oiiotool arguments>: the mean of the three colour channels of the resulting image, 0..1.
+avg() {
+    oiiotool "$@" --printstats 2>/dev/null |
+        awk '/Stats Avg:/ { printf "%.4f", ($3 + $4 + $5) / 3; exit }'
+}
+
+matched=0; total=0; failed=0
+printf '%-28s %-8s %8s %8s %5s %7s\n' picture result diff limit exit seconds
+while IFS='|' read -r _ picture scene _; do
+    picture="$(echo "$picture" | xargs)"; scene="$(echo "$scene" | xargs)"
+    case "$picture" in *.png) ;; *) continue ;; esac
+    if [ $# -gt 0 ]; then
+        keep=0
+        for w in "$@"; do case "$picture" in *"$w"*) keep=1 ;; esac; done
+        [ $keep -eq 1 ] || continue
+    fi
+    total=$((total + 1))
+    ref="$shared/scenes/reference/$picture"
+    image="$out/$picture"
+    rm -f "$image"
+    start=$SECONDS
+    (cd "$shared/scenes/$(dirname "$scene")" &&
+        timeout 600 "$ovo" -q -o "$image" "$(basename "$scene")" >"$out/${picture%.png}.log" 2>&1)
+    code=$?
+    seconds=$((SECONDS - start))
+    result=differs; diff=-; limit=-
+    if [ ! -s "$image" ]; then
+        result=missing
+    else
+        # The reference sets the size: a picture of another size is resized before comparing.
+        size=$(oiiotool --info "$ref" | sed -E 's/.*: *([0-9]+) x *([0-9]+),.*/\1x\2/')
+        diff=$(avg "$image" --ch 0,1,2 --resize "$size" "$ref" --ch 0,1,2 --absdiff)
+        limit=$(awk -v m="$(avg "$ref" --ch 0,1,2)" 'BEGIN { printf "%.4f", m / 10 }')
+        if [ -n "$diff" ] && awk -v d="$diff" -v l="$limit" 'BEGIN { exit !(d <= l) }'; then
+            result=matches; matched=$((matched + 1))
+        fi
+        diff=$(awk -v d="${diff:-1}" 'BEGIN { printf "%.4f", d }')
+    fi
+    [ "$result" = matches ] || failed=$((failed + 1))
+    printf '%-28s %-8s %8s %8s %5s %7s\n' "$picture" "$result" "$diff" "$limit" "$code" "$seconds"
+done <"$table"
+echo "== $matched of $total match their reference; pictures and logs in $out"
+exit $failed
