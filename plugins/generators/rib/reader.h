@@ -297,6 +297,7 @@ class Reader {
     void doTrimCurve(const Request&);
     void doCurves(const Request&);
     void doPoints(const Request&);
+    void doBlobby(const Request&);
     // A quadric's numbers, and its parameters kept until the shape call has read them.
     struct QuadricCall {
         float v[7];

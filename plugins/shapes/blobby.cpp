@@ -1,0 +1,936 @@
+// blobby: an implicit surface where a field made of blended elements crosses 0.5.
+//
+// RIB: Blobby nleaf [code] [floats] [strings]. The code is a list of instructions, numbered from 0
+// in the order they appear; each element instruction is also a leaf, numbered from 0 in its own
+// order. Elements (each falls smoothly from 1 at its centre to 0 at its edge, so one element
+// alone shows the half-size shape):
+//   1000 f      constant: the value floats[f]
+//   1001 f      ellipsoid: floats[f..f+15] is the matrix that takes the unit sphere to it
+//   1002 f      segment: end points floats[f..f+5], radius floats[f+6], then a matrix
+//   1003 s f    repelling plane z = 0 with floats[f..f+3] = strength, reach and two values that
+//               are read and unused; the field is -strength on and beneath the plane (z >= 0)
+//               and rises to 0 at the reach above it. A depth-map name strings[s] cannot be used
+//               by a ray tracer: the plane is taken as flat, with a warning.
+//   9000 n ...  a field plugin with n operands: reported, and its leaf adds nothing
+// Combinations of earlier instructions: 0 add, 1 multiply, 2 maximum, 3 minimum (each followed
+// by a count and that many instruction numbers), 4 subtract a b, 5 divide a b, 6 negate a,
+// 7 identity a. The last instruction is the field. The surface is looked for only where a ray
+// is within some ellipsoid or segment. Surface parameters: the direction of the hit from the
+// centre of the blob's bound, as on a sphere (u = longitude, v = latitude from the bottom);
+// dNdu and dNdv are zero. Primitive variables are constant, "uniform" (one value), or one value
+// per leaf ("vertex", "varying"), blended by each ellipsoid's or segment's share of the field.
+//
+// Parameters:
+//   type      name     default  meaning
+//   int       nleaf    0        number of leaves, as the code makes them
+//   int[]     code     required the instructions
+//   float[]   floats   none     the elements' numbers
+//   string[]  strings  none     names the elements refer to
+//   normal    N        Ng       shading normal
+//   color     C        Color    surface colour; the default is the current Color
+//   color     opacity  Opacity  surface opacity; the default is the current Opacity
+//   float     s        u        texture coordinate
+//   float     t        v        texture coordinate
+//
+// Example:
+//   Blobby 2 [1001 0 1001 16 0 2 0 1] [1 0 0 0 0 1 0 0 0 0 1 0 -0.4 0 0 1
+//     1 0 0 0 0 1 0 0 0 0 1 0 0.4 0 0 1] [""]
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/geometry/hit.h"
+#include "core/shading/environment.h"
+#include "plugins/shapes/shape_common.h"
+
+namespace ovo {
+namespace shapes {
+namespace {
+
+constexpr float Threshold = 0.5f;
+constexpr float MaxFalloffSlope = 1.59f;  // the largest |d falloff / dr| on [0, 1] is 1.5834
+
+// 1 at r = 0 to 0 at r = 1 with zero slope at both ends, as a cubic in s = r²; 0.5 at r = 0.5.
+inline float falloff(float s) {
+    if (s >= 1.0f) return 0.0f;
+    return 1.0f + s * (-22.0f / 9.0f + s * (17.0f / 9.0f - 4.0f / 9.0f * s));
+}
+inline float falloffSlope(float s) {  // d falloff / ds
+    if (s >= 1.0f) return 0.0f;
+    return -22.0f / 9.0f + s * (34.0f / 9.0f - 12.0f / 9.0f * s);
+}
+
+enum Opcode { Add = 0, Multiply, Maximum, Minimum, Subtract, Divide, Negate, Identity };
+enum ElementKind { Constant, Ellipsoid, Segment, Plane, Inert };
+
+struct Element {
+    ElementKind kind = Inert;
+    float value = 0.0f;  // a constant's value, a plane's strength
+    float reach = 1.0f;  // a plane's reach
+    float inv[9] = {};   // blob space to the element's own space: q = inv (p - origin)
+    Point origin;
+    Point a, b;  // a segment's end points, in its own space
+    float radius = 1.0f;
+    float slope = 0.0f;  // bound on the gradient's length in blob space
+    Aabb bound;          // in blob space; empty for constants and planes
+
+    bool bounded() const { return kind == Ellipsoid || kind == Segment; }
+    Vector local(const Point& p) const {
+        const float x = p.x - origin.x, y = p.y - origin.y, z = p.z - origin.z;
+        return Vector(inv[0] * x + inv[1] * y + inv[2] * z, inv[3] * x + inv[4] * y + inv[5] * z,
+                      inv[6] * x + inv[7] * y + inv[8] * z);
+    }
+    Vector localDirection(const Vector& d) const {
+        return Vector(inv[0] * d.x + inv[1] * d.y + inv[2] * d.z,
+                      inv[3] * d.x + inv[4] * d.y + inv[5] * d.z,
+                      inv[6] * d.x + inv[7] * d.y + inv[8] * d.z);
+    }
+    // The squared distance in units of the element's size, and the offset it is measured along.
+    float distance2(const Point& p, Vector& along) const {
+        const Vector q = local(p);
+        if (kind == Ellipsoid) {
+            along = q;
+            return dot(q, q);
+        }
+        const Vector ab = b - a, aq = q - a;
+        const float len2 = dot(ab, ab);
+        const float h = len2 > 0.0f ? clamp(dot(aq, ab) / len2, 0.0f, 1.0f) : 0.0f;
+        along = Vector(aq - h * ab) / radius;
+        return dot(along, along);
+    }
+    float evaluate(const Point& p) const {
+        switch (kind) {
+            case Constant:
+                return value;
+            case Plane: {
+                const float h = -p.z / reach;
+                return h <= 0.0f ? -value : -value * falloff(h * h);
+            }
+            case Ellipsoid:
+            case Segment: {
+                Vector q;
+                return falloff(distance2(p, q));
+            }
+            default:
+                return 0.0f;
+        }
+    }
+    // Value and gradient in blob space.
+    float evaluate(const Point& p, Vector& grad) const {
+        grad = Vector(0.0f);
+        switch (kind) {
+            case Plane: {
+                const float h = -p.z / reach;
+                if (h <= 0.0f) return -value;
+                grad = Vector(0.0f, 0.0f, value * falloffSlope(h * h) * 2.0f * h / reach);
+                return -value * falloff(h * h);
+            }
+            case Ellipsoid:
+            case Segment: {
+                Vector q;
+                const float s = distance2(p, q);
+                if (s >= 1.0f) return 0.0f;
+                // d s / d q is 2 q (over the radius for a segment); carried back by inv's
+                // transpose.
+                const float k = 2.0f * falloffSlope(s) / (kind == Segment ? radius : 1.0f);
+                grad = Vector(k * (inv[0] * q.x + inv[3] * q.y + inv[6] * q.z),
+                              k * (inv[1] * q.x + inv[4] * q.y + inv[7] * q.z),
+                              k * (inv[2] * q.x + inv[5] * q.y + inv[8] * q.z));
+                return falloff(s);
+            }
+            default:
+                return evaluate(p);
+        }
+    }
+    // Where the ray is within the element's reach; false when nowhere in [t0, t1].
+    bool span(const Ray& ray, float& t0, float& t1) const {
+        const Vector o = local(ray.o), d = localDirection(ray.d);
+        if (kind == Ellipsoid) {
+            double roots[2];
+            if (solveQuadratic(dot(d, d), 2.0 * dot(o, d), double(dot(o, o)) - 1.0, roots) < 2)
+                return false;
+            t0 = std::max(t0, float(roots[0]));
+            t1 = std::min(t1, float(roots[1]));
+            return t0 <= t1;
+        }
+        // A segment: the box around its capsule in its own space.
+        for (int k = 0; k < 3; ++k) {
+            const float lo = std::min(a[k], b[k]) - radius, hi = std::max(a[k], b[k]) + radius;
+            if (d[k] == 0.0f) {
+                if (o[k] < lo || o[k] > hi) return false;
+                continue;
+            }
+            float tn = (lo - o[k]) / d[k], tf = (hi - o[k]) / d[k];
+            if (tn > tf) std::swap(tn, tf);
+            t0 = std::max(t0, tn);
+            t1 = std::min(t1, tf);
+        }
+        return t0 <= t1;
+    }
+};
+
+struct Instruction {
+    int op;          // an Opcode, or -1 for a leaf
+    uint32_t first;  // operands[first..first+count), or the leaf's number
+    uint32_t count;
+};
+
+// What a value can be over part of a ray, and how fast it can change there.
+struct Range {
+    float lo, hi, slope;
+};
+
+// The field: elements, the program that combines them, and the evaluation that the shape and
+// its primitive-variable interpolators share.
+class Field {
+  public:
+    std::vector<Element> leaves;
+    std::vector<Instruction> program;
+    std::vector<uint32_t> operands;
+    bool sumOfLeaves = false;  // the program adds every leaf once: only leaves near need a look
+    Aabb bound;
+    Point centre;
+
+    // Called once the program is read.
+    void finish() {
+        for (const Element& e : leaves)
+            if (e.bounded()) bound += e.bound;
+        centre =
+            Point(0.5f * (bound.bmin[0] + bound.bmax[0]), 0.5f * (bound.bmin[1] + bound.bmax[1]),
+                  0.5f * (bound.bmin[2] + bound.bmax[2]));
+        std::vector<int> uses(leaves.size(), 0);
+        sumOfLeaves = addsLeaves(uint32_t(program.size() - 1), uses) &&
+                      std::all_of(uses.begin(), uses.end(), [](int n) { return n == 1; });
+    }
+
+    // The field at p, where only the leaves listed in `near` can be above zero.
+    float value(const Point& p, const uint32_t* near, std::size_t nNear,
+                std::vector<float>& work) const {
+        if (sumOfLeaves) {
+            float sum = unboundedSum(p);
+            for (std::size_t i = 0; i < nNear; ++i) sum += leaves[near[i]].evaluate(p);
+            return sum;
+        }
+        work.resize(program.size());
+        for (std::size_t i = 0; i < program.size(); ++i) {
+            const Instruction& in = program[i];
+            if (in.op < 0) {
+                work[i] = leaves[in.first].evaluate(p);
+                continue;
+            }
+            const uint32_t* o = &operands[in.first];
+            float v = work[o[0]];
+            switch (in.op) {
+                case Add:
+                    for (uint32_t k = 1; k < in.count; ++k) v += work[o[k]];
+                    break;
+                case Multiply:
+                    for (uint32_t k = 1; k < in.count; ++k) v *= work[o[k]];
+                    break;
+                case Maximum:
+                    for (uint32_t k = 1; k < in.count; ++k) v = std::max(v, work[o[k]]);
+                    break;
+                case Minimum:
+                    for (uint32_t k = 1; k < in.count; ++k) v = std::min(v, work[o[k]]);
+                    break;
+                case Subtract:
+                    v -= work[o[1]];
+                    break;
+                case Divide:
+                    v = work[o[1]] != 0.0f ? v / work[o[1]] : 0.0f;
+                    break;
+                case Negate:
+                    v = -v;
+                    break;
+                default:
+                    break;
+            }
+            work[i] = v;
+        }
+        return work.back();
+    }
+
+    // Value and gradient at p over every leaf (forward differentiation of the program).
+    float gradient(const Point& p, Vector& grad, std::vector<float>& values,
+                   std::vector<Vector>& grads) const {
+        values.resize(program.size());
+        grads.resize(program.size());
+        for (std::size_t i = 0; i < program.size(); ++i) {
+            const Instruction& in = program[i];
+            if (in.op < 0) {
+                values[i] = leaves[in.first].evaluate(p, grads[i]);
+                continue;
+            }
+            const uint32_t* o = &operands[in.first];
+            float v = values[o[0]];
+            Vector g = grads[o[0]];
+            for (uint32_t k = 1; in.op <= Minimum && k < in.count; ++k) {
+                const float w = values[o[k]];
+                const Vector& gw = grads[o[k]];
+                if (in.op == Add) {
+                    v += w;
+                    g += gw;
+                } else if (in.op == Multiply) {
+                    g = Vector(g * w + gw * v);
+                    v *= w;
+                } else if ((in.op == Maximum && w > v) || (in.op == Minimum && w < v)) {
+                    v = w;
+                    g = gw;
+                }
+            }
+            if (in.op == Subtract) {
+                v -= values[o[1]];
+                g -= grads[o[1]];
+            } else if (in.op == Divide) {
+                const float w = values[o[1]];
+                if (w != 0.0f) {
+                    g = Vector((g * w - grads[o[1]] * v) / (w * w));
+                    v /= w;
+                } else {
+                    v = 0.0f;
+                    g = Vector(0.0f);
+                }
+            } else if (in.op == Negate) {
+                v = -v;
+                g = -g;
+            }
+            values[i] = v;
+            grads[i] = g;
+        }
+        grad = grads.back();
+        return values.back();
+    }
+
+    // A bound on the field's slope where only the leaves flagged in `active` can be above
+    // zero; infinite when a division makes it unbounded.
+    float slope(const std::vector<uint8_t>& active, std::vector<Range>& ranges) const {
+        if (sumOfLeaves) {
+            float s = 0.0f;
+            for (std::size_t i = 0; i < leaves.size(); ++i)
+                if (active[i] || leaves[i].kind == Plane) s += leaves[i].slope;
+            return s;
+        }
+        ranges.resize(program.size());
+        for (std::size_t i = 0; i < program.size(); ++i) ranges[i] = rangeOf(i, active, ranges);
+        return ranges.back().slope;
+    }
+
+  private:
+    float unboundedSum(const Point& p) const {
+        float sum = 0.0f;
+        for (uint32_t i : unbounded) sum += leaves[i].evaluate(p);
+        return sum;
+    }
+
+    Range rangeOf(std::size_t i, const std::vector<uint8_t>& active,
+                  const std::vector<Range>& ranges) const {
+        const Instruction& in = program[i];
+        if (in.op < 0) {
+            const Element& e = leaves[in.first];
+            if (e.kind == Constant) return Range{e.value, e.value, 0.0f};
+            if (e.kind == Plane) return Range{-e.value, 0.0f, e.slope};
+            if (e.bounded() && active[in.first]) return Range{0.0f, 1.0f, e.slope};
+            return Range{0.0f, 0.0f, 0.0f};
+        }
+        const uint32_t* o = &operands[in.first];
+        Range r = ranges[o[0]];
+        const Range* b = in.count > 1 ? &ranges[o[1]] : nullptr;
+        auto mag = [](const Range& x) { return std::max(std::fabs(x.lo), std::fabs(x.hi)); };
+        switch (in.op) {
+            case Add:
+            case Multiply:
+            case Maximum:
+            case Minimum:
+                for (uint32_t k = 1; k < in.count; ++k) {
+                    const Range& w = ranges[o[k]];
+                    if (in.op == Add) {
+                        r = Range{r.lo + w.lo, r.hi + w.hi, r.slope + w.slope};
+                    } else if (in.op == Multiply) {
+                        const float c[4] = {r.lo * w.lo, r.lo * w.hi, r.hi * w.lo, r.hi * w.hi};
+                        r = Range{*std::min_element(c, c + 4), *std::max_element(c, c + 4),
+                                  r.slope * mag(w) + w.slope * mag(r)};
+                    } else if (in.op == Maximum) {
+                        r = Range{std::max(r.lo, w.lo), std::max(r.hi, w.hi),
+                                  std::max(r.slope, w.slope)};
+                    } else {
+                        r = Range{std::min(r.lo, w.lo), std::min(r.hi, w.hi),
+                                  std::max(r.slope, w.slope)};
+                    }
+                }
+                return r;
+            case Subtract:
+                return Range{r.lo - b->hi, r.hi - b->lo, r.slope + b->slope};
+            case Divide: {
+                const float m = b->lo > 0.0f ? b->lo : (b->hi < 0.0f ? -b->hi : 0.0f);
+                if (m == 0.0f) return Range{-1e30f, 1e30f, 1e30f};
+                const float c[4] = {r.lo / b->lo, r.lo / b->hi, r.hi / b->lo, r.hi / b->hi};
+                return Range{*std::min_element(c, c + 4), *std::max_element(c, c + 4),
+                             (r.slope * mag(*b) + b->slope * mag(r)) / (m * m)};
+            }
+            case Negate:
+                return Range{-r.hi, -r.lo, r.slope};
+            default:
+                return r;
+        }
+    }
+
+    // True when instruction i only adds leaves (through nested adds), counting each use.
+    bool addsLeaves(uint32_t i, std::vector<int>& uses) {
+        const Instruction& in = program[i];
+        if (in.op < 0) {
+            ++uses[in.first];
+            if (leaves[in.first].kind == Constant || leaves[in.first].kind == Plane)
+                unbounded.push_back(in.first);
+            return true;
+        }
+        if (in.op != Add && in.op != Identity) return false;
+        for (uint32_t k = 0; k < in.count; ++k)
+            if (!addsLeaves(operands[in.first + k], uses)) return false;
+        return true;
+    }
+
+    std::vector<uint32_t> unbounded;  // constants and planes, which are everywhere
+};
+
+// Per-thread scratch of the ray walk, reused from ray to ray.
+struct Scratch {
+    struct Span {
+        float t0, t1;
+        uint32_t leaf;
+    };
+    std::vector<Span> spans;
+    std::vector<uint32_t> near;
+    std::vector<uint8_t> active;
+    std::vector<float> ends;  // where each leaf's reach along the ray ends
+    std::vector<float> values;
+    std::vector<Vector> grads;
+    std::vector<Range> ranges;
+};
+thread_local Scratch scratch;
+
+// P in blob space travels in the hit's su, sv and the bits of its face index, so that the
+// interpolators can blend the leaves' values where the hit is.
+inline void encode(ShaderEnvironment& env, const Point& p) {
+    env.su = p.x;
+    env.sv = p.y;
+    std::memcpy(&env.face, &p.z, sizeof(float));
+}
+inline Point decode(unsigned face, float su, float sv) {
+    float z;
+    std::memcpy(&z, &face, sizeof(float));
+    return Point(su, sv, z);
+}
+
+// Each ellipsoid's and segment's share of the field at p; equal shares when none reaches p.
+template <class T>
+T blend(const Field& field, const std::vector<T>& values, const Point& p) {
+    T sum = detail::zeroOf<T>(), all = detail::zeroOf<T>();
+    float total = 0.0f;
+    for (std::size_t i = 0; i < field.leaves.size(); ++i) {
+        all = T(all + values[i]);
+        if (!field.leaves[i].bounded()) continue;
+        const float w = std::max(0.0f, field.leaves[i].evaluate(p));
+        if (w <= 0.0f) continue;
+        sum = T(sum + w * values[i]);
+        total += w;
+    }
+    if (total > 0.0f) return T(sum * (1.0f / total));
+    return T(all * (1.0f / float(values.size())));
+}
+
+// The sphere-like frame at a surface point: u, v and the tangents along them.
+void frame(const Field& field, const Point& p, const Vector& grad, float& u, float& v, Vector& dPdu,
+           Vector& dPdv) {
+    const Vector w = p - field.centre;
+    const float phi = angleAboutZ(w.x, w.y), lat = latitude(w.x, w.y, w.z);
+    const float cp = std::cos(phi), sp = std::sin(phi), cl = std::cos(lat), sl = std::sin(lat);
+    u = phi / TwoPi;
+    v = (lat + PiOver2) / Pi;
+    const float rho = w.length();
+    const Vector dir(cl * cp, cl * sp, sl);
+    const Vector du = TwoPi * rho * Vector(-cl * sp, cl * cp, 0.0f);
+    const Vector dv = Pi * rho * Vector(-sl * cp, -sl * sp, cl);
+    // Moving the direction moves the point along the ray from the centre, to stay on the
+    // surface; where that ray grazes the surface, the tangent plane's projection is used.
+    const float g = grad.length(), gd = dot(grad, dir);
+    if (g > 0.0f && std::fabs(gd) > 0.2f * g) {
+        dPdu = Vector(du - (dot(grad, du) / gd) * dir);
+        dPdv = Vector(dv - (dot(grad, dv) / gd) * dir);
+    } else if (g > 0.0f) {
+        const Vector n = grad / g;
+        dPdu = Vector(du - dot(n, du) * n);
+        dPdv = Vector(dv - dot(n, dv) * n);
+    } else {
+        dPdu = du;
+        dPdv = dv;
+    }
+}
+
+template <class T>
+class BlendInterpolator : public Interpolator<T> {
+  public:
+    BlendInterpolator(std::shared_ptr<const Field> shared, std::vector<T> perLeaf)
+        : field(std::move(shared)), values(std::move(perLeaf)) {}
+    T value(float u, float v) const override { return valueAt(0, u, v); }
+    T derivativeU(float u, float v) const override { return derivativeUAt(0, u, v); }
+    T derivativeV(float u, float v) const override { return derivativeVAt(0, u, v); }
+    const T* controlValue(int i) const override { return &values[std::size_t(i)]; }
+    T valueAt(unsigned face, float su, float sv) const override {
+        return blend(*field, values, decode(face, su, sv));
+    }
+    T derivativeUAt(unsigned face, float su, float sv) const override {
+        return derivative(decode(face, su, sv), true);
+    }
+    T derivativeVAt(unsigned face, float su, float sv) const override {
+        return derivative(decode(face, su, sv), false);
+    }
+
+  private:
+    // Central differences along the surface tangent.
+    T derivative(const Point& p, bool alongU) const {
+        Vector grad, dPdu, dPdv;
+        float u, v;
+        field->gradient(p, grad, scratch.values, scratch.grads);
+        frame(*field, p, grad, u, v, dPdu, dPdv);
+        const Vector step = 1e-3f * (alongU ? dPdu : dPdv);
+        return T((blend(*field, values, Point(p + step)) - blend(*field, values, Point(p - step))) *
+                 500.0f);
+    }
+
+    std::shared_ptr<const Field> field;
+    std::vector<T> values;
+};
+
+class Blobby : public VariableShape<Blobby> {
+  public:
+    Blobby(const Transform& o2w, const ShapeAttributes& attrs, std::shared_ptr<const Field> f)
+        : VariableShape(o2w, attrs), field(std::move(f)) {
+        const float* lo = field->bound.bmin;
+        const float* hi = field->bound.bmax;
+        const Vector diagonal(hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]);
+        tolerance = 1e-5f * diagonal.length();
+    }
+
+    Aabb objectExtent() const override { return field->bound; }
+
+    bool intersect(const Ray& ray, Hit& hit) const override {
+        float t;
+        Vector grad;
+        if (!walk(ray, t, grad)) return false;
+        ShaderEnvironment& env = hit.env;
+        const Point p = ray(t);
+        hit.t = t;
+        env.P = p;
+        env.Ng = flipNormal(outward(grad, ray));
+        frame(*field, p, grad, env.u, env.v, env.dPdu, env.dPdv);
+        encode(env, p);
+        env.dNdu = env.dNdv = Vector(0.0f);
+        return true;
+    }
+
+    bool intersect(const Ray& ray) const override {
+        float t;
+        Vector grad;
+        return walk(ray, t, grad);
+    }
+
+    template <class T>
+    Interpolator<T>* variable(const Parameter& p, int stride, int offset, bool packed) const {
+        if (!fitsVariable<T>(p, packed)) return nullptr;
+        if (oneValue(p)) return constantFrom<T>(p, offset);
+        std::vector<T> values = readValues<T>(p, field->leaves.size(), stride, offset);
+        if (values.empty()) return nullptr;
+        return new BlendInterpolator<T>(field, std::move(values));
+    }
+
+  private:
+    static Normal outward(const Vector& grad, const Ray& ray) {
+        const float g = grad.length();
+        // The field falls outwards; a flat spot faces the ray.
+        return g > 0.0f ? Normal(-grad / g) : Normal(Vector(-ray.d).hat());
+    }
+
+    // The nearest accepted crossing of the threshold: the ray is walked only where it is within
+    // an ellipsoid or a segment, by steps that the field's slope bound proves cannot jump over
+    // a crossing, and each crossing is refined to float precision.
+    bool walk(const Ray& ray, float& tHit, Vector& grad) const {
+        Scratch& s = scratch;
+        const Field& f = *field;
+        s.spans.clear();
+        s.ends.resize(f.leaves.size());
+        for (uint32_t i = 0; i < f.leaves.size(); ++i) {
+            const Element& e = f.leaves[i];
+            float t0 = ray.mint, t1 = ray.maxt;
+            if (e.bounded() && e.span(ray, t0, t1)) {
+                s.spans.push_back(Scratch::Span{t0, t1, i});
+                s.ends[i] = t1;
+            }
+        }
+        if (s.spans.empty()) return false;
+        std::sort(s.spans.begin(), s.spans.end(),
+                  [](const Scratch::Span& a, const Scratch::Span& b) { return a.t0 < b.t0; });
+        s.active.assign(f.leaves.size(), 0);
+        s.near.clear();
+        const float dLength = ray.d.length();
+        if (!(dLength > 0.0f)) return false;
+        const float minStep = tolerance / dLength;
+        std::size_t next = 0;
+        float t = s.spans[0].t0;
+        int budget = 200000;
+        while (next < s.spans.size() || !s.near.empty()) {
+            // The leaves near the ray from t to the next change of that set.
+            if (s.near.empty()) t = std::max(t, s.spans[next].t0);
+            while (next < s.spans.size() && s.spans[next].t0 <= t) {
+                s.near.push_back(s.spans[next].leaf);
+                s.active[s.spans[next].leaf] = 1;
+                ++next;
+            }
+            float end = next < s.spans.size() ? s.spans[next].t0 : ray.maxt;
+            for (uint32_t i : s.near) end = std::min(end, s.ends[i]);
+            const float slope = f.slope(s.active, s.ranges) * dLength;
+            const float fixedStep = slope >= 1e29f ? std::max(minStep, (end - t) / 256.0f) : 0.0f;
+            float g = f.value(ray(t), s.near.data(), s.near.size(), s.values) - Threshold;
+            while (t < end && --budget > 0) {
+                float step =
+                    fixedStep > 0.0f ? fixedStep : (slope > 0.0f ? std::fabs(g) / slope : end - t);
+                const float tn = std::min(end, t + std::max(step, minStep));
+                const float gn =
+                    f.value(ray(tn), s.near.data(), s.near.size(), s.values) - Threshold;
+                if ((g > 0.0f) != (gn > 0.0f) && accept(ray, refine(ray, t, g, tn, gn), grad, tHit))
+                    return true;
+                t = tn;
+                g = gn;
+            }
+            if (budget <= 0) return false;
+            // Leaves whose reach ends here leave the set.
+            for (std::size_t k = 0; k < s.near.size();) {
+                if (s.ends[s.near[k]] <= t) {
+                    s.active[s.near[k]] = 0;
+                    s.near[k] = s.near.back();
+                    s.near.pop_back();
+                } else {
+                    ++k;
+                }
+            }
+        }
+        return false;
+    }
+
+    // Illinois false position between two points on either side of the threshold.
+    float refine(const Ray& ray, float a, float ga, float b, float gb) const {
+        const Scratch& s = scratch;
+        int side = 0;
+        for (int i = 0; i < 60 && b - a > 4e-7f * std::max(1.0f, std::fabs(b)); ++i) {
+            float m = (ga != gb) ? b - gb * (b - a) / (gb - ga) : 0.5f * (a + b);
+            if (!(m > a && m < b)) m = 0.5f * (a + b);
+            const float gm =
+                f().value(ray(m), s.near.data(), s.near.size(), scratch.values) - Threshold;
+            if ((gm > 0.0f) == (ga > 0.0f)) {
+                a = m;
+                ga = gm;
+                if (side == -1) gb *= 0.5f;
+                side = -1;
+            } else {
+                b = m;
+                gb = gm;
+                if (side == 1) ga *= 0.5f;
+                side = 1;
+            }
+        }
+        return std::fabs(ga) < std::fabs(gb) ? a : b;
+    }
+
+    bool accept(const Ray& ray, float t, Vector& grad, float& tHit) const {
+        if (!(t >= ray.mint && t <= ray.maxt)) return false;
+        const Point p = ray(t);
+        if (!checkHitBias(ray, p)) return false;
+        f().gradient(p, grad, scratch.values, scratch.grads);
+        if (!attributes.twoSided && !isFrontFacing(ray.d, flipNormal(outward(grad, ray))))
+            return false;
+        tHit = t;
+        return true;
+    }
+
+    const Field& f() const { return *field; }
+
+    std::shared_ptr<const Field> field;
+    float tolerance;  // smallest step along the ray, in blob-space length
+};
+
+// ---------------------------------------------------------------------------------------------
+// Reading the code
+
+std::size_t lengthOf(const Parameter* p) {
+    if (!p || !p->data()) return 0;
+    const std::size_t n = p->type().arraylen() > 0 ? std::size_t(p->type().arraylen()) : 1;
+    return n * std::size_t(p->nvalues() > 0 ? p->nvalues() : 1);
+}
+
+// The element's matrix: 16 floats, points as rows, translation last. False when singular.
+bool readMatrix(const float* m, Element& e) {
+    double l[3][3];
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) l[r][c] = m[4 * c + r];  // p = l q + origin
+    const double det = l[0][0] * (l[1][1] * l[2][2] - l[1][2] * l[2][1]) -
+                       l[0][1] * (l[1][0] * l[2][2] - l[1][2] * l[2][0]) +
+                       l[0][2] * (l[1][0] * l[2][1] - l[1][1] * l[2][0]);
+    if (!std::isfinite(det) || std::fabs(det) < 1e-20) return false;
+    double frob = 0.0;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) {
+            const int r1 = (c + 1) % 3, r2 = (c + 2) % 3, c1 = (r + 1) % 3, c2 = (r + 2) % 3;
+            const double v = (l[r1][c1] * l[r2][c2] - l[r1][c2] * l[r2][c1]) / det;
+            e.inv[3 * r + c] = float(v);
+            frob += v * v;
+        }
+    e.origin = Point(m[12], m[13], m[14]);
+    e.slope = MaxFalloffSlope * float(std::sqrt(frob));
+    // The unit ball's image: along each axis, the length of that row of l.
+    for (int k = 0; k < 3; ++k) {
+        const float h = float(std::sqrt(l[k][0] * l[k][0] + l[k][1] * l[k][1] + l[k][2] * l[k][2]));
+        e.bound.bmin[k] = e.origin[k] - h;
+        e.bound.bmax[k] = e.origin[k] + h;
+    }
+    return std::isfinite(e.slope);
+}
+
+struct Reading {
+    const int* code;
+    std::size_t nCode;
+    const float* floats;
+    std::size_t nFloats;
+    const char* const* strings;
+    std::size_t nStrings;
+    std::string error;
+    std::vector<std::string> planes, plugins;  // names seen, for the warnings
+};
+
+bool floatsAt(Reading& r, int index, std::size_t count, std::size_t at) {
+    if (index >= 0 && std::size_t(index) + count <= r.nFloats) {
+        for (std::size_t k = 0; k < count; ++k)
+            if (!std::isfinite(r.floats[std::size_t(index) + k])) {
+                r.error = "float " + std::to_string(index + int(k)) + " is not finite";
+                return false;
+            }
+        return true;
+    }
+    r.error = "the element at code position " + std::to_string(at) + " needs floats " +
+              std::to_string(index) + " to " + std::to_string(index + int(count) - 1) +
+              " but there are " + std::to_string(r.nFloats);
+    return false;
+}
+
+// One element instruction at code position `at`; false with r.error set when malformed.
+bool readElement(Reading& r, std::size_t& at, Element& e) {
+    const int op = r.code[at];
+    auto operand = [&](std::size_t k, int& out) {
+        if (at + k >= r.nCode) {
+            r.error = "opcode " + std::to_string(op) + " at code position " + std::to_string(at) +
+                      " lacks its operands";
+            return false;
+        }
+        out = r.code[at + k];
+        return true;
+    };
+    int fi = 0, si = 0;
+    if (op >= 9000) {
+        int n = 0;
+        if (!operand(1, n)) return false;
+        if (n < 0 || std::size_t(n) > r.nCode - at - 2) {
+            r.error = "opcode " + std::to_string(op) + " at code position " + std::to_string(at) +
+                      " has a bad operand count";
+            return false;
+        }
+        if (n > 0 && r.code[at + 2] >= 0 && std::size_t(r.code[at + 2]) < r.nStrings)
+            r.plugins.push_back(r.strings[r.code[at + 2]]);
+        else
+            r.plugins.push_back(std::to_string(op));
+        e.kind = Inert;
+        at += 2 + std::size_t(n);
+        return true;
+    }
+    if (op == 1003) {
+        if (!operand(1, si) || !operand(2, fi)) return false;
+        if (si < 0 || std::size_t(si) >= r.nStrings) {
+            r.error = "the plane at code position " + std::to_string(at) + " names string " +
+                      std::to_string(si) + " but there are " + std::to_string(r.nStrings);
+            return false;
+        }
+        if (!floatsAt(r, fi, 4, at)) return false;
+        e.kind = Plane;
+        e.value = r.floats[fi];
+        e.reach = r.floats[fi + 1];
+        if (!(e.reach > 0.0f)) {
+            r.error = "the plane at code position " + std::to_string(at) + " has a reach of " +
+                      std::to_string(e.reach) + "; it must be above 0";
+            return false;
+        }
+        e.slope = std::fabs(e.value) * MaxFalloffSlope / e.reach;
+        r.planes.push_back(r.strings[si]);
+        at += 3;
+        return true;
+    }
+    if (!operand(1, fi)) return false;
+    const std::size_t need = op == 1000 ? 1 : op == 1001 ? 16 : 23;
+    if (!floatsAt(r, fi, need, at)) return false;
+    const float* v = r.floats + fi;
+    at += 2;
+    if (op == 1000) {
+        e.kind = Constant;
+        e.value = v[0];
+        return true;
+    }
+    e.kind = op == 1001 ? Ellipsoid : Segment;
+    if (!readMatrix(op == 1001 ? v : v + 7, e)) {
+        r.error =
+            "the matrix of the element at code position " + std::to_string(at - 2) + " is singular";
+        return false;
+    }
+    if (op == 1002) {
+        e.a = Point(v[0], v[1], v[2]);
+        e.b = Point(v[3], v[4], v[5]);
+        e.radius = std::fabs(v[6]);
+        if (!(e.radius > 0.0f)) {
+            r.error =
+                "the segment at code position " + std::to_string(at - 2) + " has a radius of 0";
+            return false;
+        }
+        e.slope /= e.radius;
+        // The capsule's image: the end points' images widened by the image of its ball.
+        const float* m = v + 7;
+        Aabb box;
+        for (int k = 0; k < 3; ++k) {
+            const float h = e.radius * (e.bound.bmax[k] - e.origin[k]);
+            const float pa = e.a.x * m[k] + e.a.y * m[4 + k] + e.a.z * m[8 + k] + m[12 + k];
+            const float pb = e.b.x * m[k] + e.b.y * m[4 + k] + e.b.z * m[8 + k] + m[12 + k];
+            box.bmin[k] = std::min(pa, pb) - h;
+            box.bmax[k] = std::max(pa, pb) + h;
+        }
+        e.bound = box;
+    }
+    return true;
+}
+
+bool readCombination(Reading& r, std::size_t& at, std::size_t index, Field& f, Instruction& in) {
+    const int op = r.code[at];
+    std::size_t count, first;
+    if (op <= Minimum) {
+        if (at + 1 >= r.nCode || r.code[at + 1] < 1) {
+            r.error = "opcode " + std::to_string(op) + " at code position " + std::to_string(at) +
+                      " needs a count of at least 1";
+            return false;
+        }
+        count = std::size_t(r.code[at + 1]);
+        first = at + 2;
+    } else {
+        count = op <= Divide ? 2 : 1;
+        first = at + 1;
+    }
+    if (count > r.nCode - first) {
+        r.error = "opcode " + std::to_string(op) + " at code position " + std::to_string(at) +
+                  " lacks its operands";
+        return false;
+    }
+    in.op = op;
+    in.first = uint32_t(f.operands.size());
+    in.count = uint32_t(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        const int o = r.code[first + k];
+        if (o < 0 || std::size_t(o) >= index) {
+            r.error = "opcode " + std::to_string(op) + " at code position " + std::to_string(at) +
+                      " refers to instruction " + std::to_string(o) + ", which is not before it";
+            return false;
+        }
+        f.operands.push_back(uint32_t(o));
+    }
+    at = first + count;
+    return true;
+}
+
+bool readProgram(Reading& r, Field& f) {
+    for (std::size_t at = 0; at < r.nCode;) {
+        const int op = r.code[at];
+        Instruction in{-1, 0, 0};
+        if (op >= 0 && op <= Identity) {
+            if (!readCombination(r, at, f.program.size(), f, in)) return false;
+        } else if ((op >= 1000 && op <= 1003) || op >= 9000) {
+            Element e;
+            if (!readElement(r, at, e)) return false;
+            in.first = uint32_t(f.leaves.size());
+            f.leaves.push_back(e);
+        } else {
+            r.error =
+                "unknown opcode " + std::to_string(op) + " at code position " + std::to_string(at);
+            return false;
+        }
+        f.program.push_back(in);
+    }
+    if (f.program.empty()) r.error = "the code is empty";
+    return !f.program.empty();
+}
+
+Shape* make(RendererAPI& renderer, const Transform& objectToWorld,
+            const ShapeAttributes& attributes, ParameterSet& params) {
+    Parameter* code = params.find("code", TypeInt);
+    Parameter* floats = params.find("floats", TypeFloat);
+    Parameter* strings = params.find("strings", TypeString);
+    if (!code || !code->data()) {
+        refuse(renderer, "blobby: \"code\" is missing. Ignoring ...");
+        return nullptr;
+    }
+    Reading r{code->getInts(),
+              lengthOf(code),
+              floats ? floats->getFloats() : nullptr,
+              lengthOf(floats),
+              strings ? strings->getStrings() : nullptr,
+              lengthOf(strings),
+              std::string(),
+              {},
+              {}};
+    auto field = std::make_shared<Field>();
+    if (!readProgram(r, *field)) {
+        refuse(renderer, "blobby: %s. Ignoring ...", r.error.c_str());
+        return nullptr;
+    }
+    const int nleaf = params.findInt("nleaf", int(field->leaves.size()));
+    if (nleaf != int(field->leaves.size())) {
+        refuse(renderer, "blobby: nleaf is %d but the code makes %zu leaves. Ignoring ...", nleaf,
+               field->leaves.size());
+        return nullptr;
+    }
+    if (!std::any_of(field->leaves.begin(), field->leaves.end(),
+                     [](const Element& e) { return e.bounded(); })) {
+        refuse(renderer, "blobby: no ellipsoid or segment bounds the surface. Ignoring ...");
+        return nullptr;
+    }
+    field->finish();
+    ErrorManager* errors = renderer.GetErrorManager();
+    if (errors && !r.planes.empty() && !r.planes[0].empty())
+        errors->Warning(
+            "blobby: depth map \"%s\" cannot be used by a ray tracer; the repelling "
+            "plane is taken as flat",
+            r.planes[0].c_str());
+    if (errors && !r.plugins.empty())
+        errors->Warning("blobby: field plugin \"%s\" is not supported; its leaf adds nothing",
+                        r.plugins[0].c_str());
+    std::unique_ptr<Blobby> blobby(new Blobby(objectToWorld, attributes, field));
+    blobby->readSt(params);
+    return blobby.release();
+}
+
+}  // namespace
+}  // namespace shapes
+}  // namespace ovo
+
+using namespace ovo;
+using namespace ovo::shapes;
+
+extern "C" Shape* createShape(RendererAPI& renderer, const Transform& objectToWorld,
+                              const ShapeAttributes& attributes, ParameterSet& params) {
+    return guarded(renderer, "blobby",
+                   [&] { return make(renderer, objectToWorld, attributes, params); });
+}
