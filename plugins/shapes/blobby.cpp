@@ -55,13 +55,15 @@ constexpr float Threshold = 0.5f;
 constexpr float MaxFalloffSlope = 1.59f;  // the largest |d falloff / dr| on [0, 1] is 1.5834
 
 // 1 at r = 0 to 0 at r = 1 with zero slope at both ends, as a cubic in s = r²; 0.5 at r = 0.5.
+// Factored, it keeps its precision near the edge, where quotients of fields magnify errors.
 inline float falloff(float s) {
     if (s >= 1.0f) return 0.0f;
-    return 1.0f + s * (-22.0f / 9.0f + s * (17.0f / 9.0f - 4.0f / 9.0f * s));
+    const float e = 1.0f - s;
+    return e * e * (1.0f - 4.0f / 9.0f * s);
 }
 inline float falloffSlope(float s) {  // d falloff / ds
     if (s >= 1.0f) return 0.0f;
-    return -22.0f / 9.0f + s * (34.0f / 9.0f - 12.0f / 9.0f * s);
+    return -(1.0f - s) * (22.0f - 12.0f * s) / 9.0f;
 }
 
 enum Opcode { Add = 0, Multiply, Maximum, Minimum, Subtract, Divide, Negate, Identity };
