@@ -22,7 +22,8 @@
 //
 // Parameters:
 //   type      name     default  meaning
-//   int       nleaf    0        number of leaves, as the code makes them
+//   int       nleaf    0        number of leaves, as the code makes them (or without the
+//                               field plugins' leaves, which then take no per-leaf values)
 //   int[]     code     required the instructions
 //   float[]   floats   none     the elements' numbers
 //   string[]  strings  none     names the elements refer to
@@ -193,6 +194,8 @@ class Field {
     std::vector<Element> leaves;
     std::vector<Instruction> program;
     std::vector<uint32_t> operands;
+    std::vector<int> slot;     // each leaf's place among the per-leaf values; -1 for none
+    std::size_t valued = 0;    // how many per-leaf values a variable gives
     bool sumOfLeaves = false;  // the program adds every leaf once: only leaves near need a look
     Aabb bound;
     Point centre;
@@ -433,11 +436,13 @@ T blend(const Field& field, const std::vector<T>& values, const Point& p) {
     T sum = detail::zeroOf<T>(), all = detail::zeroOf<T>();
     float total = 0.0f;
     for (std::size_t i = 0; i < field.leaves.size(); ++i) {
-        all = T(all + values[i]);
+        const int k = field.slot[i];
+        if (k < 0) continue;
+        all = T(all + values[std::size_t(k)]);
         if (!field.leaves[i].bounded()) continue;
         const float w = std::max(0.0f, field.leaves[i].evaluate(p));
         if (w <= 0.0f) continue;
-        sum = T(sum + w * values[i]);
+        sum = T(sum + w * values[std::size_t(k)]);
         total += w;
     }
     if (total > 0.0f) return T(sum * (1.0f / total));
@@ -544,7 +549,7 @@ class Blobby : public VariableShape<Blobby> {
     Interpolator<T>* variable(const Parameter& p, int stride, int offset, bool packed) const {
         if (!fitsVariable<T>(p, packed)) return nullptr;
         if (oneValue(p)) return constantFrom<T>(p, offset);
-        std::vector<T> values = readValues<T>(p, field->leaves.size(), stride, offset);
+        std::vector<T> values = readValues<T>(p, field->valued, stride, offset);
         if (values.empty()) return nullptr;
         return new BlendInterpolator<T>(field, std::move(values));
     }
@@ -898,12 +903,18 @@ Shape* make(RendererAPI& renderer, const Transform& objectToWorld,
         refuse(renderer, "blobby: %s. Ignoring ...", r.error.c_str());
         return nullptr;
     }
-    const int nleaf = params.findInt("nleaf", int(field->leaves.size()));
-    if (nleaf != int(field->leaves.size())) {
+    // Some writers leave field plugins out of the leaf count: their leaves then take no values.
+    const std::size_t plugins = r.plugins.size(), all = field->leaves.size();
+    const int nleaf = params.findInt("nleaf", int(all));
+    if (nleaf != int(all) && nleaf != int(all - plugins)) {
         refuse(renderer, "blobby: nleaf is %d but the code makes %zu leaves. Ignoring ...", nleaf,
-               field->leaves.size());
+               all);
         return nullptr;
     }
+    field->valued = std::size_t(nleaf);
+    int next = 0;
+    for (const Element& e : field->leaves)
+        field->slot.push_back(nleaf == int(all) || e.kind != Inert ? next++ : -1);
     if (!std::any_of(field->leaves.begin(), field->leaves.end(),
                      [](const Element& e) { return e.bounded(); })) {
         refuse(renderer, "blobby: no ellipsoid or segment bounds the surface. Ignoring ...");

@@ -39,6 +39,20 @@ TEST(RibBlobby, SendsItsCodeToTheBlobbyShape) {
     };
     EXPECT_EQ(calls, expected);
     EXPECT_TRUE(r.messages.empty()) << testing::PrintToString(r.diagnostics());
+
+    // A leaf count may leave field plugins out; per-leaf matrices are dropped with a warning.
+    calls = inWorld(r, "Blobby 1 [1001 0 9000 1 0 0 2 0 1] [" + Sphere +
+                           "] [\"dbo_plane\"] \"vertex mpoint Pref\" [" + Sphere + "]");
+    expected = {
+        "Parameter(int[9] code: 1001 0 9000 1 0 0 2 0 1)",
+        "Parameter(int nleaf: 1)",
+        "Parameter(float[16] floats: " + Sphere + ")",
+        "Parameter(string[1] strings: dbo_plane)",
+        "Shape(blobby)",
+    };
+    EXPECT_EQ(calls, expected);
+    EXPECT_EQ(r.diagnostics(), Calls({"W: test.rib:2: Blobby: \"mpoint\" variables are not "
+                                      "supported; \"vertex mpoint Pref\" is ignored"}));
 }
 
 TEST(RibBlobby, CodeThatDoesNotFitItsArraysIsReported) {

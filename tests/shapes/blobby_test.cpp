@@ -304,6 +304,31 @@ TEST(Blobby, PerLeafColoursBlendByEachLeafsShare) {
         EXPECT_NEAR(got.b, c / (a + c), 1e-4);
         EXPECT_NEAR(got.g, 0.0, 1e-6);
     }
+    // A field plugin adds nothing; a leaf count without it leaves it out of the values.
+    for (int nleaf : {2, 3}) {
+        Blob withPlugin = b;
+        withPlugin.code = {1001, 0, 9000, 1, 0, 1001, 16, 0, 3, 0, 1, 2};
+        withPlugin.strings = {"dbo_plane"};
+        Params q;
+        // Red and blue for the spheres, green for the plugin when it counts.
+        q.add("vertex color C",
+              nleaf == 2 ? std::vector<float>{1, 0, 0, 0, 0, 1}
+                         : std::vector<float>{1, 0, 0, 0, 1, 0, 0, 0, 1},
+              nleaf);
+        Reference<Shape> plugged = build(r, withPlugin, q, nleaf);
+        ASSERT_TRUE(plugged && plugged->getCs());
+        ASSERT_EQ(r.messages().size(), 1u);
+        EXPECT_EQ(r.messages()[0].text,
+                  "blobby: field plugin \"dbo_plane\" is not supported; its leaf adds nothing");
+        r.messages().clear();
+        Hit hit, alone;
+        ASSERT_TRUE(plugged->intersect(rays[1], hit));
+        ASSERT_TRUE(s->intersect(rays[1], alone));
+        EXPECT_EQ(hit.t, alone.t);
+        const Color got = plugged->getCs()->valueAt(hit.env.face, hit.env.su, hit.env.sv);
+        const Color same = s->getCs()->valueAt(alone.env.face, alone.env.su, alone.env.sv);
+        EXPECT_TRUE(near3(got, same, 1e-6f)) << nleaf;
+    }
     // Constant and uniform (per-piece) values are one colour.
     for (const char* decl : {"constant color C", "perpiece color C"}) {
         Params q;

@@ -199,7 +199,7 @@ void appendFaceVarying(const Request& r, std::size_t first, const DeclarationTab
 std::string blobbyProblem(int nleaf, const std::vector<int>& code, std::size_t nfloats,
                           std::size_t nstrings) {
     const std::size_t n = code.size();
-    std::size_t instructions = 0, leaves = 0;
+    std::size_t instructions = 0, leaves = 0, plugins = 0;
     auto at = [](std::size_t i) { return " at code position " + std::to_string(i); };
     for (std::size_t i = 0; i < n; ++instructions) {
         const int op = code[i];
@@ -219,6 +219,7 @@ std::string blobbyProblem(int nleaf, const std::vector<int>& code, std::size_t n
             operands = 2;
             floatsNeeded = 4;
         } else if (op >= 9000) {
+            ++plugins;
             if (i + 1 >= n || code[i + 1] < 0)
                 return "opcode " + std::to_string(op) + at(i) + " needs an operand count";
             operands = std::size_t(code[i + 1]) + 1;
@@ -246,7 +247,8 @@ std::string blobbyProblem(int nleaf, const std::vector<int>& code, std::size_t n
         i += operands + 1;
     }
     if (instructions == 0) return "the code is empty";
-    if (leaves != std::size_t(nleaf))
+    // Some writers leave field plugins out of the count.
+    if (leaves != std::size_t(nleaf) && leaves - plugins != std::size_t(nleaf))
         return "nleaf is " + std::to_string(nleaf) + " but the code makes " +
                std::to_string(leaves) + " leaves";
     return std::string();
@@ -662,11 +664,26 @@ void Reader::doBlobby(const Request& request) {
     if (nleaf < 0 || nleaf > MaxCount) return fail(request, "bad leaf count");
     const std::string problem = blobbyProblem(nleaf, code, values.size(), strings.size());
     if (!problem.empty()) return fail(request, problem);
+    // Per-leaf matrices ("mpoint", such as "Pref") have no use here: they are left out.
+    Request kept = request;
+    kept.args.resize(a.next());
+    for (std::size_t i = a.next(); i < request.args.size(); i += 2) {
+        const Value& key = request.args[i];
+        if (key.isText() && key.size() == 1 && i + 1 < request.args.size() &&
+            (" " + key.strings[0] + " ").find(" mpoint ") != std::string::npos) {
+            warnOnce(request, "Blobby:mpoint",
+                     "Blobby: \"mpoint\" variables are not supported; \"" + key.strings[0] +
+                         "\" is ignored");
+            continue;
+        }
+        kept.args.push_back(key);
+        if (i + 1 < request.args.size()) kept.args.push_back(request.args[i + 1]);
+    }
     // One value per leaf for the varying classes.
     const std::size_t n = std::size_t(nleaf);
     const Counts counts{1, n, n, n};
     std::vector<Emitted> params;
-    if (!collectParams(request, a.next(), ParamUse::Geometry, params, &counts)) return;
+    if (!collectParams(kept, a.next(), ParamUse::Geometry, params, &counts)) return;
     params.push_back(intArray("code", code));
     Emitted leaves;
     leaves.kind = Emitted::Ints;
