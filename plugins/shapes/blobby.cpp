@@ -252,7 +252,7 @@ class Blobby : public VariableShape<Blobby> {
             }
             float end = next < s.spans.size() ? s.spans[next].t0 : ray.maxt;
             for (uint32_t i : s.near) end = std::min(end, s.ends[i]);
-            const float slope = f.slope(s.active, s.ranges) * dLength;
+            const float slope = f.slope(s.near.data(), s.near.size(), s.active, s.ranges) * dLength;
             const float fixedStep = slope >= 1e29f ? std::max(minStep, (end - t) / 256.0f) : 0.0f;
             float g = f.value(ray(t), s.near.data(), s.near.size(), s.values) - Threshold;
             while (t < end && --budget > 0) {

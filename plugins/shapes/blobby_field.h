@@ -174,6 +174,8 @@ class Field {
         std::vector<int> uses(leaves.size(), 0);
         sumOfLeaves = addsLeaves(uint32_t(program.size() - 1), uses) &&
                       std::all_of(uses.begin(), uses.end(), [](int n) { return n == 1; });
+        for (const Element& e : leaves)
+            if (e.kind == Plane) planeSlope += e.slope;
     }
 
     // The field at p, where only the leaves listed in `near` can be above zero.
@@ -274,13 +276,13 @@ class Field {
         return values.back();
     }
 
-    // A bound on the field's slope where only the leaves flagged in `active` can be above
-    // zero; infinite when a division makes it unbounded.
-    float slope(const std::vector<uint8_t>& active, std::vector<Range>& ranges) const {
+    // A bound on the field's slope where only the leaves listed in `near` (and flagged in
+    // `active`) can be above zero; infinite when a division makes it unbounded.
+    float slope(const uint32_t* near, std::size_t nNear, const std::vector<uint8_t>& active,
+                std::vector<Range>& ranges) const {
         if (sumOfLeaves) {
-            float s = 0.0f;
-            for (std::size_t i = 0; i < leaves.size(); ++i)
-                if (active[i] || leaves[i].kind == Plane) s += leaves[i].slope;
+            float s = planeSlope;
+            for (std::size_t i = 0; i < nNear; ++i) s += leaves[near[i]].slope;
             return s;
         }
         ranges.resize(program.size());
@@ -363,6 +365,7 @@ class Field {
     }
 
     std::vector<uint32_t> unbounded;  // constants and planes, which are everywhere
+    float planeSlope = 0.0f;
 };
 
 }  // namespace blobby
