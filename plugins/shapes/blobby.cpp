@@ -223,12 +223,17 @@ class Blobby : public VariableShape<Blobby> {
         const Field& f = *field;
         s.spans.clear();
         s.ends.resize(f.leaves.size());
-        for (uint32_t i = 0; i < f.leaves.size(); ++i) {
-            const Element& e = f.leaves[i];
-            float t0 = ray.mint, t1 = ray.maxt;
-            if (e.bounded() && e.span(ray, t0, t1)) {
-                s.spans.push_back(Scratch::Span{t0, t1, i});
-                s.ends[i] = t1;
+        const Vector inv(1.0f / ray.d.x, 1.0f / ray.d.y, 1.0f / ray.d.z);
+        for (std::size_t g = 0; g < f.groups.size(); ++g) {
+            if (!crosses(f.groups[g], ray, inv)) continue;
+            const std::size_t last = std::min(f.leaves.size(), (g + 1) * Field::GroupSize);
+            for (uint32_t i = uint32_t(g * Field::GroupSize); i < last; ++i) {
+                const Element& e = f.leaves[i];
+                float t0 = ray.mint, t1 = ray.maxt;
+                if (e.bounded() && e.span(ray, t0, t1)) {
+                    s.spans.push_back(Scratch::Span{t0, t1, i});
+                    s.ends[i] = t1;
+                }
             }
         }
         if (s.spans.empty()) return false;
@@ -279,6 +284,19 @@ class Blobby : public VariableShape<Blobby> {
             }
         }
         return false;
+    }
+
+    // Whether the ray meets the box within its interval. A zero direction component makes an
+    // infinite slab, or NaN on its plane, which the comparisons let through.
+    static bool crosses(const Aabb& box, const Ray& ray, const Vector& inv) {
+        float t0 = ray.mint, t1 = ray.maxt;
+        for (int a = 0; a < 3; ++a) {
+            float tn = (box.bmin[a] - ray.o[a]) * inv[a], tf = (box.bmax[a] - ray.o[a]) * inv[a];
+            if (tn > tf) std::swap(tn, tf);
+            if (tn > t0) t0 = tn;
+            if (tf < t1) t1 = tf;
+        }
+        return t0 <= t1;
     }
 
     // Illinois false position between two points on either side of the threshold.

@@ -158,16 +158,26 @@ class Field {
     std::vector<Element> leaves;
     std::vector<Instruction> program;
     std::vector<uint32_t> operands;
+    std::vector<Aabb> groups;  // bounds of GroupSize consecutive leaves, the code's order
     std::vector<int> slot;     // each leaf's place among the per-leaf values; -1 for none
     std::size_t valued = 0;    // how many per-leaf values a variable gives
     bool sumOfLeaves = false;  // the program adds every leaf once: only leaves near need a look
     Aabb bound;
     Point centre;
 
+    // Consecutive leaves usually lie together (writers emit them along a shape): a ray skips
+    // whole groups whose bound it misses.
+    static constexpr std::size_t GroupSize = 8;
+
     // Called once the program is read.
     void finish() {
-        for (const Element& e : leaves)
-            if (e.bounded()) bound += e.bound;
+        for (std::size_t i = 0; i < leaves.size(); ++i) {
+            if (i % GroupSize == 0) groups.emplace_back();
+            if (leaves[i].bounded()) {
+                bound += leaves[i].bound;
+                groups.back() += leaves[i].bound;
+            }
+        }
         centre =
             Point(0.5f * (bound.bmin[0] + bound.bmax[0]), 0.5f * (bound.bmin[1] + bound.bmax[1]),
                   0.5f * (bound.bmin[2] + bound.bmax[2]));
