@@ -392,13 +392,13 @@ bool floatsAt(Reading& r, int index, std::size_t count, std::size_t at) {
     if (index >= 0 && std::size_t(index) + count <= r.nFloats) {
         for (std::size_t k = 0; k < count; ++k)
             if (!std::isfinite(r.floats[std::size_t(index) + k])) {
-                r.error = "float " + std::to_string(index + int(k)) + " is not finite";
+                r.error = "float " + std::to_string(index + (long long)k) + " is not finite";
                 return false;
             }
         return true;
     }
     r.error = "the element at code position " + std::to_string(at) + " needs floats " +
-              std::to_string(index) + " to " + std::to_string(index + int(count) - 1) +
+              std::to_string(index) + " to " + std::to_string(index + (long long)count - 1) +
               " but there are " + std::to_string(r.nFloats);
     return false;
 }

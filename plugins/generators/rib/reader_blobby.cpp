@@ -61,7 +61,8 @@ std::string blobbyProblem(int nleaf, const std::vector<int>& code, std::size_t n
         const int f = op == 1003 ? code[i + 2] : code[i + 1];
         if (floatsNeeded && (f < 0 || std::size_t(f) + floatsNeeded > nfloats))
             return "the element" + at(i) + " needs floats " + std::to_string(f) + " to " +
-                   std::to_string(f + int(floatsNeeded) - 1) + " of " + std::to_string(nfloats);
+                   std::to_string(f + (long long)floatsNeeded - 1) + " of " +
+                   std::to_string(nfloats);
         i += operands + 1;
     }
     if (instructions == 0) return "the code is empty";
