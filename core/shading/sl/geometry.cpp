@@ -1,11 +1,13 @@
-// Derivatives by the offset passes, coordinate spaces, faceforward and depth.
+// Derivatives by the offset passes, coordinate spaces and the small geometric helpers.
 #include "core/shading/sl/geometry.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/math/transform.h"
 #include "core/render/camera.h"
 #include "core/render/scene.h"
+#include "core/shading/sl/strings.h"
 
 namespace SL {
 
@@ -178,19 +180,18 @@ Tuple apply(const Transform& t, Kind kind, const Tuple& x) {
     }
 }
 
-// The transform from current space to `name`, or false when the name is unknown.
+// The transform from current space to `name`, or false when the name is unknown. Current space
+// is world space.
 bool toSpace(const ShaderEnvironment& env, OIIO::ustring name, Transform& t) {
-    static const OIIO::ustring shader("shader"), object("object"), current("current"),
-        world("world");
-    if (name == shader) {
+    if (name == strings::shader) {
         t = env.shaderSpace.inverse();
         return true;
     }
-    if (name == object) {
+    if (name == strings::object) {
         t = env.space.inverse();
         return true;
     }
-    if (name == current || name == world) {
+    if (name == strings::current || name == strings::world) {
         t = Transform::Identity;
         return true;
     }
@@ -223,6 +224,10 @@ Tuple vtransform(ShaderEnvironment& env, OIIO::ustring to, Tuple& v) {
 Tuple ntransform(ShaderEnvironment& env, OIIO::ustring to, Tuple& n) {
     return convert(env, to, AsNormal, n);
 }
+Matrix mtransform(ShaderEnvironment& env, OIIO::ustring to, Matrix& m) {
+    Transform t;
+    return toSpace(env, to, t) ? t.m * m : m;
+}
 Tuple transform(ShaderEnvironment& env, OIIO::ustring from, OIIO::ustring to, Tuple& p) {
     return convert(env, from, to, AsPoint, p);
 }
@@ -232,9 +237,15 @@ Tuple vtransform(ShaderEnvironment& env, OIIO::ustring from, OIIO::ustring to, T
 Tuple ntransform(ShaderEnvironment& env, OIIO::ustring from, OIIO::ustring to, Tuple& n) {
     return convert(env, from, to, AsNormal, n);
 }
+Matrix mtransform(ShaderEnvironment& env, OIIO::ustring from, OIIO::ustring to, Matrix& m) {
+    Transform t;
+    Matrix current = toSpace(env, from, t) ? t.mInv * m : m;
+    return mtransform(env, to, current);
+}
 Tuple transform(Matrix& m, Tuple& p) { return m * Point(p); }
 Tuple vtransform(Matrix& m, Tuple& v) { return m * Vector(v); }
 Tuple ntransform(Matrix& m, Tuple& n) { return m * Normal(n); }
+Matrix mtransform(Matrix& a, Matrix& m) { return a * m; }
 
 // ---------------------------------------------------------------------------------------------
 // Geometry
@@ -243,6 +254,47 @@ Tuple faceforward(ShaderEnvironment& env, Tuple& N, Tuple& I) {
     const float d = -ovo::dot(I, env.Ng);
     const float s = d > 0.0f ? 1.0f : (d < 0.0f ? -1.0f : 0.0f);
     return N * s;
+}
+
+// The axis is normalised and runs through P0, as the shading language describes rotate: a
+// pattern turned about an axis away from the origin stays where it was drawn, and a longer axis
+// does not scale Q. (The bare axis-angle matrix of P1 - P0 applied about the origin agrees for
+// a unit axis through the origin, and is no rotation for any other length.) A degenerate axis
+// leaves Q as it is.
+Tuple rotate(Tuple& Q, float angle, Tuple& P0, Tuple& P1) {
+    const Tuple axis = P1 - P0;
+    const float length = axis.length();
+    if (!(length > 0.0f)) return Q;
+    const Matrix r(angle, axis / length);
+    return P0 + r * Vector(Q - P0);
+}
+
+void fresnel(Tuple& I, Tuple& N, float eta, float& Kr, float& Kt) {
+    const float c = -ovo::dot(I, N);
+    const float e = 1.0f / eta, e2 = e * e;
+    const float g = e2 - (1.0f - c * c);
+    const float a2 = std::max(g, 0.0f), b2 = std::max(-g, 0.0f);
+    const float a = std::sqrt(a2);
+    const float rp = ((e2 * c - a) * (e2 * c - a) + b2) / ((e2 * c + a) * (e2 * c + a) + b2);
+    const float rs = ((c - a) * (c - a) + b2) / ((c + a) * (c + a) + b2);
+    Kr = (rp + rs) * 0.5f;
+    Kt = (1.0f - Kr) * eta * eta;
+}
+
+void fresnel(Tuple& I, Tuple& N, float eta, float& Kr, float& Kt, Tuple& R, Tuple& T) {
+    fresnel(I, N, eta, Kr, Kt);
+    const float in = ovo::dot(I, N);
+    R = I - 2.0f * in * N;
+    const float k = 1.0f - eta * eta * (1.0f - in * in);
+    T = k < 0.0f ? Tuple(0.0f) : eta * I - (eta * in + std::sqrt(k)) * N;
+}
+
+float ptlined(const Tuple& P0, const Tuple& P1, const Tuple& Q) {
+    const Tuple d = P1 - P0, w = Q - P0;
+    const float dw = ovo::dot(d, w), dd = ovo::dot(d, d);
+    if (dw <= 0.0f) return w.length();
+    if (dw >= dd) return (Q - P1).length();
+    return (Q - (P0 + d * dw / dd)).length();
 }
 
 float depth(ShaderEnvironment& env, Tuple& P) {

@@ -33,19 +33,35 @@ float area(ShaderEnvironment& env, Tuple& P);
 Tuple calculatenormal(ShaderEnvironment& env, Tuple& P);
 
 // From current space to the named space: "shader", "object", or a named coordinate system of
-// the scene; a name the scene does not know leaves the value as it is.
+// the scene; a name the scene does not know leaves the value as it is. The forms with two names
+// first bring the value from `from` to current space. Points are divided by w unless it is
+// exactly 1, vectors use the 3x3 part, normals the inverse transpose, and a matrix m becomes
+// M·m.
 Tuple transform(ShaderEnvironment& env, OIIO::ustring to, Tuple& p);
 Tuple vtransform(ShaderEnvironment& env, OIIO::ustring to, Tuple& v);
 Tuple ntransform(ShaderEnvironment& env, OIIO::ustring to, Tuple& n);
+Matrix mtransform(ShaderEnvironment& env, OIIO::ustring to, Matrix& m);
 Tuple transform(ShaderEnvironment& env, OIIO::ustring from, OIIO::ustring to, Tuple& p);
 Tuple vtransform(ShaderEnvironment& env, OIIO::ustring from, OIIO::ustring to, Tuple& v);
 Tuple ntransform(ShaderEnvironment& env, OIIO::ustring from, OIIO::ustring to, Tuple& n);
+Matrix mtransform(ShaderEnvironment& env, OIIO::ustring from, OIIO::ustring to, Matrix& m);
 Tuple transform(Matrix& m, Tuple& p);
 Tuple vtransform(Matrix& m, Tuple& v);
 Tuple ntransform(Matrix& m, Tuple& n);
+Matrix mtransform(Matrix& a, Matrix& m);
 
 // N turned toward the viewer: the sign of -I·Ng times N (zero when I is perpendicular to Ng).
 Tuple faceforward(ShaderEnvironment& env, Tuple& N, Tuple& I);
+// Q turned by `angle` radians, right-handed, about the line through P0 and P1.
+Tuple rotate(Tuple& Q, float angle, Tuple& P0, Tuple& P1);
+// The Fresnel reflection and transmission coefficients of a dielectric for the incident
+// direction I and the normal N (both of unit length, I toward the surface), eta being the ratio
+// of the indices of refraction outside and inside. The second form also gives the mirror
+// direction R and the refracted direction T, (0, 0, 0) under total internal reflection.
+void fresnel(Tuple& I, Tuple& N, float eta, float& Kr, float& Kt);
+void fresnel(Tuple& I, Tuple& N, float eta, float& Kr, float& Kt, Tuple& R, Tuple& T);
+// The distance from Q to the segment from P0 to P1.
+float ptlined(const Tuple& P0, const Tuple& P1, const Tuple& Q);
 // 0 at the camera's near plane, 1 at its far plane.
 float depth(ShaderEnvironment& env, Tuple& P);
 
