@@ -82,4 +82,7 @@ const OIIO::ustring Sides("Sides");
 const OIIO::ustring nondiffuse("__nondiffuse");
 const OIIO::ustring nonspecular("__nonspecular");
 
+// Patterns, spaces and queries: the type rayinfo gives occlusion and indirect-diffuse rays.
+const OIIO::ustring diffuse("diffuse");
+
 }  // namespace strings

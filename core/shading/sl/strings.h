@@ -86,4 +86,7 @@ extern const OIIO::ustring Sides;
 extern const OIIO::ustring nondiffuse;   // "__nondiffuse"
 extern const OIIO::ustring nonspecular;  // "__nonspecular"
 
+// Patterns, spaces and queries: the type rayinfo gives occlusion and indirect-diffuse rays.
+extern const OIIO::ustring diffuse;
+
 }  // namespace strings
