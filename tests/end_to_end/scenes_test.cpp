@@ -115,7 +115,7 @@ TEST(ExampleScenes, EachRendersCleanlyWithItsCoverage) {
         {"example.rib", 0.5, 0.97},     {"quadrics.rib", 0.4, 0.95},  {"polygons.rib", 0.3, 0.95},
         {"solids.rib", 0.04, 0.6},      {"instances.rib", 0.5, 0.97}, {"motionblur.rib", 0.3, 0.95},
         {"dof.rib", 0.3, 0.95},         {"teapot.rib", 0.5, 0.97},    {"trimmed.rib", 0.5, 0.97},
-        {"subdivision.rib", 0.5, 0.97}, {"curves.rib", 0.5, 0.97},
+        {"subdivision.rib", 0.5, 0.97}, {"curves.rib", 0.5, 0.97},    {"patterns.rib", 0.6, 0.95},
     };
     for (const SceneCase& c : cases) {
         SCOPED_TRACE(c.file);
