@@ -63,29 +63,56 @@ struct Axis {
 
 inline float lerp(float t, float a, float b) { return a + t * (b - a); }
 
-inline float grad(int hash, float x) {
-    const int h = hash & 15;
-    const float g = float(1 + (h & 7));
-    return (h & 8 ? -g : g) * x;
-}
+// The gradients of each dimension as coefficient tables, made once from the selection rules:
+// a gradient is then a dot product instead of branches on random hash bits, which mispredict.
+// Terms are added in the order the rules name them, so the values are the rules' own.
+struct Gradients {
+    float g1[16];
+    float g2[8][2];
+    float g3[16][3];
+    float g4[32][4];
+    constexpr Gradients() : g1(), g2(), g3(), g4() {
+        // 1D: 1 + (h & 7), negated when h & 8.
+        for (int h = 0; h < 16; ++h) g1[h] = float(h & 8 ? -(1 + (h & 7)) : 1 + (h & 7));
+        // 2D: u = x and v = y when h < 4, else swapped; (h & 1 ? -u : u) + (h & 2 ? -2v : 2v).
+        for (int h = 0; h < 8; ++h) {
+            const int u = h < 4 ? 0 : 1, v = h < 4 ? 1 : 0;
+            g2[h][u] = h & 1 ? -1.0f : 1.0f;
+            g2[h][v] = h & 2 ? -2.0f : 2.0f;
+        }
+        // 3D: u = h < 8 ? x : y, v = h < 4 ? y : (h is 12 or 14 ? x : z); +-u +-v.
+        for (int h = 0; h < 16; ++h) {
+            const int u = h < 8 ? 0 : 1, v = h < 4 ? 1 : (h == 12 || h == 14 ? 0 : 2);
+            g3[h][u] = h & 1 ? -1.0f : 1.0f;
+            g3[h][v] = h & 2 ? -1.0f : 1.0f;
+        }
+        // 4D: u = h < 24 ? x : y, v = h < 16 ? y : z, w = h < 8 ? z : w; +-u +-v +-w.
+        for (int h = 0; h < 32; ++h) {
+            const int u = h < 24 ? 0 : 1, v = h < 16 ? 1 : 2, w = h < 8 ? 2 : 3;
+            g4[h][u] = h & 1 ? -1.0f : 1.0f;
+            g4[h][v] = h & 2 ? -1.0f : 1.0f;
+            g4[h][w] = h & 4 ? -1.0f : 1.0f;
+        }
+    }
+};
+
+constexpr Gradients gradients;
+
+inline float grad(int hash, float x) { return gradients.g1[hash & 15] * x; }
 
 inline float grad(int hash, float x, float y) {
-    const int h = hash & 7;
-    const float u = h < 4 ? x : y, v = h < 4 ? y : x;
-    return (h & 1 ? -u : u) + (h & 2 ? -2.0f * v : 2.0f * v);
+    const float* g = gradients.g2[hash & 7];
+    return g[0] * x + g[1] * y;
 }
 
 inline float grad(int hash, float x, float y, float z) {
-    const int h = hash & 15;
-    const float u = h < 8 ? x : y;
-    const float v = h < 4 ? y : (h == 12 || h == 14 ? x : z);
-    return (h & 1 ? -u : u) + (h & 2 ? -v : v);
+    const float* g = gradients.g3[hash & 15];
+    return g[0] * x + g[1] * y + g[2] * z;
 }
 
 inline float grad(int hash, float x, float y, float z, float w) {
-    const int h = hash & 31;
-    const float a = h < 24 ? x : y, b = h < 16 ? y : z, c = h < 8 ? z : w;
-    return (h & 1 ? -a : a) + (h & 2 ? -b : b) + (h & 4 ? -c : c);
+    const float* g = gradients.g4[hash & 31];
+    return g[0] * x + g[1] * y + g[2] * z + g[3] * w;
 }
 
 }  // namespace
