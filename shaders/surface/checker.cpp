@@ -12,7 +12,7 @@
 //   float  Ks             0.2      specular coefficient
 //   float  roughness      0.1      highlight size
 //   color  specularcolor  1 1 1    highlight colour
-//   float  frequency      4        squares per unit of s and of t
+//   float  frequency      4        pairs of squares, one of each colour, per unit of s and t
 //   color  blackcolor     0 0 0    colour of the other squares
 //
 // Example:

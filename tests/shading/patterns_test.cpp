@@ -1,11 +1,15 @@
-// The pattern shaders through Hit::shade on a plane where u = x and v = y: the checker's
-// average over wide pixel footprints, bumpy's normal against finite differences of its height,
-// and the layered example's pattern layer colouring a plastic layer.
+// The pattern shaders through Hit::shade on the plane z = 0, where s = u = x and t = v = y, lit
+// by an ambient light of 1 with their diffuse and specular terms off so that Ci is the pattern's
+// colour: layouts and filtered footprints against closed forms, granite against a brute-force
+// search for the nearest seed, wood's rings and marble's veins where they must fall, the
+// displacements' normals against differences of their heights, and the layered examples.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 #include "core/geometry/hit.h"
+#include "core/math/constants.h"
 #include "core/shading/connections.h"
 #include "core/shading/shader_group.h"
 #include "core/shading/sl/noise.h"
@@ -18,10 +22,31 @@ using ovotest::near;
 
 namespace ovotest {
 
-// The plane z = 0 at (x, y), seen from above, its offset rays `step` further in x and y, lit by
-// an ambient light of 1 only, shaded by `surface` and `displacement` (either may be empty).
-Hit shadePlane(float x, float y, float step, std::vector<Shader*> surface,
-               std::vector<Shader*> displacement = {}) {
+using Layers = std::vector<Reference<Shader>>;
+using Floats = std::initializer_list<std::pair<const char*, float>>;
+using Colors = std::initializer_list<std::pair<const char*, Color>>;
+
+// `name` with the values given bound; unlit, its diffuse and specular terms are off.
+Reference<Shader> bound(const char* name, Floats floats, Colors colors = {}, bool lit = true) {
+    ParameterSet p;
+    const float zero = 0.0f;
+    if (!lit) {
+        p.push_back("Kd", ParamType(TypeFloat), &zero, true);
+        p.push_back("Ks", ParamType(TypeFloat), &zero, true);
+    }
+    for (const auto& f : floats) p.push_back(f.first, ParamType(TypeFloat), &f.second, true);
+    for (const auto& c : colors) p.push_back(c.first, ParamType(TypeColor), &c.second.r, true);
+    return Reference<Shader>(makeShader(name, p));
+}
+
+Reference<Shader> unlit(const char* name, Floats floats = {}, Colors colors = {}) {
+    return bound(name, floats, colors, false);
+}
+
+// The plane z = 0 at (x, y), seen from above, its offset rays `step` further in x and y, shaded
+// by `surface` and `displacement` under `light` (an ambient light of 1 when none is given).
+Hit shadePlane(float x, float y, float step, const Layers& surface, const Layers& displacement = {},
+               Reference<Shader> light = {}) {
     Hit hit;
     hit.t = 1.0f;
     hit.env.P = Point(x, y, 0.0f);
@@ -31,13 +56,12 @@ Hit shadePlane(float x, float y, float step, std::vector<Shader*> surface,
     hit.env.dPdu = Vector(1, 0, 0);
     hit.env.dPdv = Vector(0, 1, 0);
     hit.attributes.surface = Reference<ShaderGroup>(new ShaderGroup());
-    for (Shader* s : surface) hit.attributes.surface->layers.push_back(Reference<Shader>(s));
+    hit.attributes.surface->layers = surface;
     hit.attributes.displacement = Reference<ShaderGroup>(new ShaderGroup());
-    for (Shader* s : displacement)
-        hit.attributes.displacement->layers.push_back(Reference<Shader>(s));
+    hit.attributes.displacement->layers = displacement;
+    if (!light) light = Reference<Shader>(makeShader("ambientlight"));
     hit.attributes.lights = Reference<LightList>(new LightList());
-    hit.attributes.lights->lights.push_back(
-        Reference<Light>(dynamic_cast<Light*>(makeShader("ambientlight"))));
+    hit.attributes.lights->lights.push_back(Reference<Light>(dynamic_cast<Light*>(light.get())));
     RayDifferential ray(Point(x, y, 1.0f), Vector(0, 0, -1));
     ray.hasDifferentials = true;
     ray.rx = Ray(ray.o, Vector(step, 0, -1));
@@ -46,70 +70,207 @@ Hit shadePlane(float x, float y, float step, std::vector<Shader*> surface,
     return hit;
 }
 
-// A surface shader with the floats `values` bound, lit by its ambient term alone.
-Shader* unlit(const char* name, std::initializer_list<std::pair<const char*, float>> values) {
-    ParameterSet p;
-    const float zero = 0.0f;
-    p.push_back("Kd", ParamType(TypeFloat), &zero, true);
-    p.push_back("Ks", ParamType(TypeFloat), &zero, true);
-    for (const auto& v : values) p.push_back(v.first, ParamType(TypeFloat), &v.second, true);
-    return makeShader(name, p);
-}
+Color mix(const Color& a, const Color& b, float t) { return a * (1.0f - t) + b * t; }
 
 }  // namespace ovotest
 
+using ovotest::bound;
+using ovotest::Layers;
+using ovotest::mix;
 using ovotest::shadePlane;
 using ovotest::unlit;
 
-TEST(Patterns, CheckerAveragesOverThePixelFootprint) {
-    // A footprint of a hundredth inside a white square sees white; one four periods wide
-    // sees the board's average, half black.
-    for (float x : {0.1f, 0.3f, 0.7f}) {
-        EXPECT_NEAR(shadePlane(x, 0.2f, 0.01f, {unlit("checker", {{"frequency", 1}})}).env.Ci.r,
-                    x < 0.5f ? 1.0f : 0.0f, 1e-5f)
-            << x;
-        EXPECT_NEAR(shadePlane(x, 0.2f, 0.01f, {unlit("checker", {{"frequency", 400}})}).env.Ci.r,
-                    0.5f, 1e-3f)
-            << x;
+TEST(Patterns, LayoutsAndFilteredFootprints) {
+    const Color white(1.0f), brick(0.6f, 0.2f, 0.1f), mortar(0.6f, 0.58f, 0.54f),
+        stripe(0.1f, 0.2f, 0.6f), grout(0.25f, 0.24f, 0.22f);
+    // Brick (column c, course r) in its own firing, gritty; a tile of cell (i, j).
+    auto brickAt = [&](float c, float r, float s, float t) {
+        return brick * (0.7f + 0.6f * SL::cellnoisef(c, r) + 0.15f * SL::noise(60 * s, 60 * t));
+    };
+    auto tileAt = [&](float i, float j) { return mix(white, SL::cellnoisec(i, j), 0.6f); };
+    // Defaults: bricks 0.25 by 0.08 with joints of 0.01, odd courses (t in [0.08, 0.16), and
+    // [-0.08, 0)) shifted half a brick; stripes of half of each tenth of t; tiles of 1/8 in
+    // grout; checks of 1/8, four of each colour a unit.
+    struct Case {
+        const char* shader;
+        float frequency;  // 0: the shader's own
+        float s, t, step;
+        Color expected;
+    } cases[] = {
+        {"brick", 0, 0.125f, 0.04f, 0.001f, brickAt(0, 0, 0.125f, 0.04f)},
+        {"brick", 0, 0.25f, 0.04f, 0.001f, mortar},  // between columns 0 and 1
+        {"brick", 0, 0.1f, 0.08f, 0.001f, mortar},   // between courses
+        {"brick", 0, 0.0f, 0.12f, 0.001f, brickAt(0, 1, 0.0f, 0.12f)},
+        {"brick", 0, 0.125f, 0.12f, 0.001f, mortar},
+        {"brick", 0, 0.3f, -0.04f, 0.001f, brickAt(1, -1, 0.3f, -0.04f)},
+        {"stripes", 0, 0.3f, 0.02f, 0.001f, stripe},
+        {"stripes", 0, 0.3f, 0.07f, 0.001f, white},
+        {"stripes", 0, 0.3f, -0.08f, 0.001f, stripe},
+        {"cells", 0, 0.0625f, 0.0625f, 0.001f, tileAt(0.5f, 0.5f)},
+        {"cells", 0, -0.0625f, 0.3125f, 0.001f, tileAt(-0.5f, 2.5f)},
+        {"cells", 0, 0.125f, 0.3f, 0.001f, grout},
+        {"checker", 0, 0.1f, 0.1f, 0.001f, white},
+        {"checker", 0, 0.2f, 0.1f, 0.001f, Color(0.0f)},
+        {"checker", 0, -0.1f, 0.1f, 0.001f, Color(0.0f)},
+        {"checker", 0, 0.2f, 0.2f, 0.001f, white},
+        // Footprints of four periods see the averages: half the board, 0.5 of the stripes.
+        {"checker", 400, 0.3f, 0.2f, 0.01f, Color(0.5f)},
+        {"stripes", 400, 0.3f, 0.2f, 0.01f, mix(white, stripe, 0.5f)},
+        // Half a period wide: s over [0.15, 0.65] is 0.7 on, t over [-0.05, 0.45] 0.9, so
+        // 0.7 * 0.1 + 0.3 * 0.9 of the board is black; the stripe covers 0.7 of [0.15, 0.65].
+        {"checker", 1, 0.4f, 0.2f, 0.5f, Color(1.0f - 0.34f)},
+        {"stripes", 1, 0.3f, 0.4f, 0.5f, mix(white, stripe, 0.7f)},
+    };
+    for (const Case& c : cases) {
+        const Reference<Shader> s =
+            c.frequency > 0 ? unlit(c.shader, {{"frequency", c.frequency}}) : unlit(c.shader);
+        const Color got = shadePlane(c.s, c.t, c.step, {s}).env.Ci;
+        EXPECT_TRUE(near(Tuple(got.r, got.g, got.b),
+                         Tuple(c.expected.r, c.expected.g, c.expected.b), 1e-4f))
+            << c.shader << " at " << c.s << " " << c.t << " over " << c.step;
     }
 }
 
-TEST(Patterns, BumpyTurnsTheNormalAndKeepsThePoint) {
-    // bumpy lifts the plane by h = Km noise(frequency P): its normal is (-dh/dx, -dh/dy, 1)
-    // over one pixel step, which the offset passes see.
-    const float Km = 0.05f, frequency = 3.0f;
-    ParameterSet p;
-    p.push_back("Km", ParamType(TypeFloat), &Km, true);
-    p.push_back("frequency", ParamType(TypeFloat), &frequency, true);
-    auto h = [&](float x, float y) { return Km * SL::noise(frequency * x, frequency * y, 0.0f); };
-    int tilted = 0;
-    for (float x : {0.13f, 0.41f, -0.77f, 1.9f})
-        for (float y : {0.29f, -0.6f}) {
-            const Hit hit = shadePlane(x, y, 0.01f, {}, {makeShader("bumpy", p)});
-            const Tuple expected = Tuple(-(h(x + 0.01f, y) - h(x, y)) / 0.01f,
-                                         -(h(x, y + 0.01f) - h(x, y)) / 0.01f, 1.0f)
-                                       .hat();
-            EXPECT_TRUE(near(hit.env.N.hat(), expected, 1e-3f)) << x << " " << y;
-            EXPECT_EQ(hit.env.P, Point(x, y, 0.0f));
-            tilted += expected.z < 0.999f;
+TEST(Patterns, GraniteCrystalsAreTheRegionsNearestTheirSeeds) {
+    // Each cell of the lattice has its seed at cell + cellnoisep(cell); a crystal's kind comes
+    // from cellnoisec of its seed's cell. With pure red, green and blue kinds the one channel
+    // lit tells the kind; the reference searches five cells each way.
+    const Reference<Shader> granite = unlit("granite", {{"frequency", 1}},
+                                            {{"darkcolor", Color(1, 0, 0)},
+                                             {"pinkcolor", Color(0, 1, 0)},
+                                             {"palecolor", Color(0, 0, 1)}});
+    int kinds[3] = {0, 0, 0};
+    for (float x = -3.0f; x < 3.0f; x += 0.173f)
+        for (float y = -3.0f; y < 3.0f; y += 0.191f) {
+            Tuple nearest(0.0f);
+            float best = 1e30f;
+            for (int i = -2; i <= 2; ++i)
+                for (int j = -2; j <= 2; ++j)
+                    for (int k = -2; k <= 2; ++k) {
+                        Tuple cell(std::floor(x) + i, std::floor(y) + j, float(k));
+                        const float d = (cell + SL::cellnoisep(cell) - Tuple(x, y, 0)).length2();
+                        if (d < best) {
+                            best = d;
+                            nearest = cell;
+                        }
+                    }
+            const float r = SL::cellnoisec(nearest).r;
+            const int kind = r < 0.3f ? 0 : r < 0.55f ? 1 : 2;
+            ++kinds[kind];
+            const Color got = shadePlane(x, y, 0.001f, {granite}).env.Ci;
+            for (int channel = 0; channel < 3; ++channel)
+                EXPECT_EQ(got[channel] > 0.0f, channel == kind) << x << " " << y;
         }
-    EXPECT_GT(tilted, 4);  // the bumps are there to be seen
+    EXPECT_GT(std::min(kinds[0], std::min(kinds[1], kinds[2])), 20);
 }
 
-TEST(Patterns, ThePatternLayerColoursThePlasticLayer) {
+TEST(Patterns, WoodRingsAndMarbleVeinsFallWhereTheyShould) {
+    // Wood from white to black without grain: along 2 units of radius at 10 rings a unit, 20
+    // dark bands, give or take what the noise warps at either end.
+    const Reference<Shader> wood =
+        unlit("wood", {{"grainy", 0}}, {{"lightwood", Color(1.0f)}, {"darkwood", Color(0.0f)}});
+    int bands = 0;
+    bool dark = false;
+    for (float r = 0.5f; r < 2.5f; r += 0.002f) {
+        const float c = shadePlane(0.6f * r, 0.8f * r, 0.001f, {wood}).env.Ci.r;
+        EXPECT_TRUE(c >= 0.0f && c <= 1.0f) << r;
+        if (!dark && c < 0.2f) ++bands;
+        dark = dark ? c < 0.8f : c < 0.2f;
+    }
+    EXPECT_GE(bands, 17);
+    EXPECT_LE(bands, 23);
+
+    // Unbent marble is a spline of sin(pi x) with the vein at 2/3 of the way through the
+    // spline: pure vein colour where sin(pi x) = 1/3, nowhere darker.
+    const Reference<Shader> marble =
+        unlit("marble", {{"veinturbulence", 0}},
+              {{"basecolor", Color(1.0f)}, {"veincolor", Color(0.0f)}});
+    const float first = std::asin(1.0f / 3.0f) / Pi;
+    for (float start : {0.0f, 0.5f}) {
+        float darkest = 2.0f, at = -1.0f;
+        for (float x = start; x < start + 0.5f; x += 0.0005f) {
+            const float c = shadePlane(x, 0.3f, 0.001f, {marble}).env.Ci.r;
+            if (c < darkest) {
+                darkest = c;
+                at = x;
+            }
+        }
+        EXPECT_NEAR(darkest, 0.0f, 1e-4f);
+        EXPECT_NEAR(at, start == 0.0f ? first : 1.0f - first, 1e-3f);
+    }
+}
+
+TEST(Patterns, DisplacementsTurnTheNormalByTheirHeights) {
+    // The plane lifted by h(x, y) has the normal (-dh/dx, -dh/dy, 1) over one pixel step, which
+    // the offset passes see; the hit point stays.
+    auto turbulence = [](float x, float y) {
+        float sum = 0.0f;
+        for (float scale = 1.0f; scale < 40.0f; scale *= 2.0f)
+            sum += std::fabs(SL::noise(x * scale, y * scale, 0.0f)) / scale;
+        return sum;
+    };
+    struct Case {
+        const char* shader;
+        float Km, frequency;
+        std::function<float(float, float)> h;
+    } cases[] = {
+        {"bumpy", 0.05f, 3.0f, [](float x, float y) { return 0.05f * SL::noise(3 * x, 3 * y, 0); }},
+        {"dented", 0.6f, 2.0f,
+         [&](float x, float y) {
+             const float t = turbulence(2 * x, 2 * y);
+             return -0.6f * t * t * t;
+         }},
+    };
+    for (Case& c : cases) {
+        const Reference<Shader> displacement =
+            bound(c.shader, {{"Km", c.Km}, {"frequency", c.frequency}});
+        int tilted = 0;
+        for (float x : {0.13f, 0.41f, -0.77f, 1.9f})
+            for (float y : {0.29f, -0.6f}) {
+                const Hit hit = shadePlane(x, y, 0.01f, {}, {displacement});
+                const Tuple expected = Tuple(-(c.h(x + 0.01f, y) - c.h(x, y)) / 0.01f,
+                                             -(c.h(x, y + 0.01f) - c.h(x, y)) / 0.01f, 1.0f)
+                                           .hat();
+                EXPECT_TRUE(near(hit.env.N.hat(), expected, 2e-3f)) << c.shader << x << " " << y;
+                EXPECT_EQ(hit.env.P, Point(x, y, 0.0f));
+                tilted += expected.z < 0.999f;
+            }
+        EXPECT_GT(tilted, 4) << c.shader;  // the bumps are there to be seen
+    }
+}
+
+TEST(Patterns, LayeredGroups) {
     // cells' "Ct" connected to plastic's Cs: under an ambient light of 1 the plastic shows
     // exactly the colour cells shows alone, tile and grout alike.
-    Shader* cells = makeShader("cells");
-    Shader* plastic = unlit("plastic", {});
+    const Reference<Shader> cells(makeShader("cells")), plastic = unlit("plastic");
     const Shader::ConnectionEnd source{ParamType(TypeColor), 0, -1, 0,
                                        cells->find(OIIO::ustring("Ct"))->offset};
     const Shader::ConnectionEnd destination{ParamType(TypeColor), GlobalCs, -1, 1, 0};
     plastic->addLayerConnection(new Shader::TupleConnection(source, destination));
-    Reference<Shader> keepCells(cells), keepPlastic(plastic);
     for (float x : {0.01f, 0.06f, 0.3f, 0.9f}) {
         const Color layered = shadePlane(x, 0.06f, 0.001f, {cells, plastic}).env.Ci;
-        const Color alone = shadePlane(x, 0.06f, 0.001f, {makeShader("cells")}).env.Ci;
-        EXPECT_EQ(layered, alone) << x;
+        EXPECT_EQ(layered, shadePlane(x, 0.06f, 0.001f, {cells}).env.Ci) << x;
         EXPECT_NE(layered, Color(1.0f)) << x;  // not the plastic's own white
+    }
+
+    // glaze weighs its highlight by the float it reads from earlier layers with surface(): the
+    // args layer leaves Ci = 1 and offers "f"; a name no layer has weighs 1.
+    ParameterSet up;
+    const float from[3] = {0, 0, 1}, to[3] = {0, 0, 0};
+    up.push_back("from", ParamType(TypePoint), from, true);
+    up.push_back("to", ParamType(TypePoint), to, true);
+    const Reference<Shader> overhead(makeShader("distantlight", up));
+    auto glaze = [](const char* weight) {
+        ParameterSet p;
+        p.push_back("weight", ParamType(TypeString), &weight, true);
+        return Reference<Shader>(makeShader("glaze", p));
+    };
+    const float highlight =
+        shadePlane(0.3f, 0.3f, 0.001f, {glaze("nothing")}, {}, overhead).env.Ci.g;
+    EXPECT_GT(highlight, 0.5f);
+    for (float w : {0.0f, 0.25f, 1.0f}) {
+        const Layers layers = {bound("args", {{"f", w}}), glaze("f")};
+        const Color c = shadePlane(0.3f, 0.3f, 0.001f, layers, {}, overhead).env.Ci;
+        EXPECT_NEAR(c.g, 1.0f + w * highlight, 1e-5f) << w;
     }
 }
