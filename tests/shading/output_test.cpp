@@ -1,5 +1,5 @@
 // printf through captured standard output (every conversion, the unknown one, the offset
-// passes) and format.
+// passes) and format (vsnprintf's conversions, the cut at 1023 characters).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -37,29 +37,53 @@ std::string capturedStdout(const std::function<void()>& print) {
 
 }  // namespace ovotest
 
-TEST(Output, PrintfAndFormat) {
-    ShaderEnvironment env;
+TEST(Output, PrintfConversionsInTheMainPassOnly) {
     Matrix m = Matrix::Identity;
     m.m[0][3] = 2.5f;
+    m.m[3][0] = -1.0f;
     const OIIO::ustring name("plastic");
-    auto print = [&](const char* format, auto... values) {
-        return ovotest::capturedStdout([&] { SL::printf(env, OIIO::ustring(format), values...); });
+    using Print = std::function<void(ShaderEnvironment&)>;
+    auto f = [](const char* format) { return OIIO::ustring(format); };
+    struct Case {
+        int pass;
+        Print print;
+        std::string expected;
+    } cases[] = {
+        {0, [&](auto& e) { SL::printf(e, f("Kd = %f\n"), 0.5); }, "Kd = 0.500000\n"},
+        {0, [&](auto& e) { SL::printf(e, f("%f%f"), -0.25, 1e6); }, "-0.2500001000000.000000"},
+        {0,
+         [&](auto& e) {
+             SL::printf(e, f("%s at %p is %c"), name, Tuple(1, -2, 0.25f), Color(1, 0, 0));
+         },
+         "plastic at [1.000000 -2.000000 0.250000] is [1.000000 0.000000 0.000000]"},
+        {0, [&](auto& e) { SL::printf(e, f("%m"), m); },
+         "[1.000000 0.000000 0.000000 2.500000 0.000000 1.000000 0.000000 0.000000 0.000000 "
+         "0.000000 1.000000 0.000000 -1.000000 0.000000 0.000000 1.000000]"},
+        // An unknown conversion prints nothing and leaves its argument for the next one; so
+        // does "%%", and a '%' that ends the format.
+        {0, [&](auto& e) { SL::printf(e, f("%d|%f|%s"), 1.5, name); }, "|1.500000|plastic"},
+        {0, [&](auto& e) { SL::printf(e, f("100%% done%")); }, "100 done"},
+        {0, [&](auto& e) { SL::printf(e, OIIO::ustring()); }, ""},
+        {1, [&](auto& e) { SL::printf(e, f("pass %f\n"), 1.0); }, ""},
+        {2, [&](auto& e) { SL::printf(e, f("pass %s\n"), name); }, ""},
     };
-    EXPECT_EQ(print("Kd = %f\n", 0.5), "Kd = 0.500000\n");
-    EXPECT_EQ(print("%s at %p is %c", name, Tuple(1, -2, 0.25f), Color(1, 0, 0)),
-              "plastic at [1.000000 -2.000000 0.250000] is [1.000000 0.000000 0.000000]");
-    EXPECT_EQ(print("%m", m),
-              "[1.000000 0.000000 0.000000 2.500000 0.000000 1.000000 0.000000 0.000000 0.000000 "
-              "0.000000 1.000000 0.000000 0.000000 0.000000 0.000000 1.000000]");
-    // An unknown conversion prints nothing and leaves its argument for the next one.
-    EXPECT_EQ(print("%d|%f|%s", 1.5, name), "|1.500000|plastic");
-    EXPECT_EQ(print("100%% done%"), "100 done");
-    // The derivative passes print nothing.
-    env.derivPass = 1;
-    EXPECT_EQ(print("pass %f\n", 1.0), "");
+    for (Case& c : cases) {
+        ShaderEnvironment env;
+        env.derivPass = c.pass;
+        EXPECT_EQ(ovotest::capturedStdout([&] { c.print(env); }), c.expected) << c.expected;
+    }
+}
 
-    EXPECT_EQ(SL::format(OIIO::ustring("%s_%03d.%s"), "frame", 7, "tif"),
-              OIIO::ustring("frame_007.tif"));
-    const std::string longer(2000, 'x');  // cut to what 1024 characters hold
-    EXPECT_EQ(SL::format(OIIO::ustring("%s"), longer.c_str()).string(), longer.substr(0, 1023));
+TEST(Output, FormatIsVsnprintfCutAt1023) {
+    const std::string longer(2000, 'x');
+    struct Case {
+        OIIO::ustring got;
+        std::string expected;
+    } cases[] = {
+        {SL::format(OIIO::ustring("%s_%03d.%s"), "frame", 7, "tif"), "frame_007.tif"},
+        {SL::format(OIIO::ustring("%5.2f|%x|%%"), 3.14159, 255), " 3.14|ff|%"},
+        {SL::format(OIIO::ustring("%s"), longer.c_str()), longer.substr(0, 1023)},
+        {SL::format(OIIO::ustring()), ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.got.string(), c.expected);
 }

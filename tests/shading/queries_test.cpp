@@ -20,82 +20,152 @@ Reference<Shader> withFloat(const char* shader, const char* name, float value) {
     return Reference<Shader>(makeShader(shader, p));
 }
 
+enum Kind { Float, Colour, Point3 };
+
+// query(env, name, value) for a float, colour or point value, which comes back in a Tuple
+// (-7 where nothing was written).
+template <class Query>
+float ask(Query query, ShaderEnvironment& env, const char* name, Kind kind, Tuple& out) {
+    OIIO::ustring n(name);
+    float f = -7.0f;
+    Color c(-7.0f);
+    Tuple t(-7.0f);
+    const float found = kind == Float    ? query(env, n, f)
+                        : kind == Colour ? query(env, n, c)
+                                         : query(env, n, t);
+    out = kind == Float ? Tuple(f, -7.0f, -7.0f) : kind == Colour ? Tuple(c.r, c.g, c.b) : t;
+    return found;
+}
+
 }  // namespace ovotest
 
+using ovotest::ask;
 using ovotest::withFloat;
+using Kind = ovotest::Kind;
 
-TEST(Queries, LayersLightsAttributesAndRays) {
-    // args: f 0.25, c (1 1 1), p (1 2 3), h an hpoint, fa an empty float array, ca two blacks.
+#define OVO_QUERY(fn) \
+    [](ShaderEnvironment& e, OIIO::ustring& n, auto& v) { return SL::fn(e, n, v); }
+
+TEST(Queries, LayerArgumentsByNameAndType) {
+    // args: f 0.25, c (1 1 1), p (1 2 3), n (0 0 1), h an hpoint, m a matrix, fa an empty float
+    // array, ca two blacks; the other layers' Kd.
     Reference<ShaderGroup> group(new ShaderGroup());
     group->layers = {withFloat("plastic", "Kd", 0.3f), Reference<Shader>(makeShader("args")),
-                     withFloat("plastic", "Kd", 0.9f), withFloat("counting", "intensity", 2.0f)};
+                     withFloat("plastic", "Kd", 0.9f)};
     ShaderEnvironment env;
-    env.surface = group;
+    env.surface = env.volume = group;
     for (const Reference<Shader>& s : group->layers) {
         env.surfaceData.push_back(s->createData());
         s->init(env, nullptr, env.surfaceData.back());
     }
-    const std::vector<void*> blocks = env.surfaceData;
-    env.surfaceData.pop_back();  // the light's block stays out of the group
-    float f = -7.0f;
-    Color c(-7.0f);
-    Tuple t(-7.0f);
-    auto found = [&](const char* name, auto& value) {
-        OIIO::ustring n(name);
-        return SL::surface(env, n, value);
+    env.volumeData = {env.surfaceData[0], env.surfaceData[1]};  // the last layer has no block
+    const Tuple none(-7.0f);
+    struct Case {
+        const char* name;
+        Kind kind;
+        float found;
+        Tuple surface, volume;  // what each query writes
+    } cases[] = {
+        {"Kd", Kind::Float, 1, Tuple(0.9f, -7, -7), Tuple(0.3f, -7, -7)},  // the last layer first
+        {"f", Kind::Float, 1, Tuple(0.25f, -7, -7), Tuple(0.25f, -7, -7)},
+        {"c", Kind::Colour, 1, Tuple(1, 1, 1), Tuple(1, 1, 1)},
+        {"ca", Kind::Colour, 1, Tuple(0, 0, 0), Tuple(0, 0, 0)},  // an array's first element
+        {"p", Kind::Point3, 1, Tuple(1, 2, 3), Tuple(1, 2, 3)},
+        {"n", Kind::Point3, 1, Tuple(0, 0, 1), Tuple(0, 0, 1)},
+        // Wrong types (hpoints are not points), empty arrays and unknown names find nothing.
+        {"c", Kind::Float, 0, none, none},
+        {"Kd", Kind::Colour, 0, none, none},
+        {"h", Kind::Point3, 0, none, none},
+        {"m", Kind::Point3, 0, none, none},
+        {"fa", Kind::Float, 0, none, none},
+        {"x", Kind::Float, 0, none, none},
     };
-    EXPECT_EQ(found("Kd", f), 1.0f);  // the last layer first
-    EXPECT_EQ(f, 0.9f);
-    EXPECT_EQ(found("c", c) + found("ca", c) + found("p", t), 3.0f);  // an array's first element
-    EXPECT_EQ(t, Tuple(1, 2, 3));
-    f = -7.0f;
-    // Wrong types (hpoints are not points), empty arrays and unknown names find nothing.
-    EXPECT_EQ(found("c", f) + found("Kd", c) + found("h", t) + found("fa", f) + found("x", f),
-              0.0f);
-    EXPECT_EQ(f, -7.0f);
-    env.surfaceData.pop_back();  // only layers with a data block answer
-    EXPECT_EQ(found("Kd", f), 1.0f);
-    EXPECT_EQ(f, 0.3f);
-    OIIO::ustring kd("Kd");
-    EXPECT_EQ(SL::displacement(env, kd, f) + SL::volume(env, kd, f), 0.0f);
+    for (const Case& c : cases) {
+        Tuple got;
+        EXPECT_EQ(ask(OVO_QUERY(surface), env, c.name, c.kind, got), c.found) << c.name;
+        EXPECT_EQ(got, c.surface) << c.name;
+        EXPECT_EQ(ask(OVO_QUERY(volume), env, c.name, c.kind, got), c.found) << c.name;
+        EXPECT_EQ(got, c.volume) << c.name;
+        EXPECT_EQ(ask(OVO_QUERY(displacement), env, c.name, c.kind, got), 0.0f) << c.name;
+        EXPECT_EQ(got, none);
+    }
+    for (size_t i = 0; i < group->layers.size(); ++i)
+        group->layers[i]->destroyData(env.surfaceData[i]);
+}
 
-    // lightsource: only with a current light.
-    OIIO::ustring intensity("intensity");
-    EXPECT_EQ(SL::lightsource(env, intensity, f), 0.0f);
-    env.currentLight = dynamic_cast<const Light*>(group->layers[3].get());
-    env.currentLightData = blocks[3];
-    EXPECT_EQ(SL::lightsource(env, intensity, f), 1.0f);
-    EXPECT_EQ(f, 2.0f);
-    env.currentLight = nullptr;
+TEST(Queries, LightsAttributesOptionsAndRays) {
+    // lightsource answers only with a current light.
+    const Reference<Shader> light = withFloat("counting", "intensity", 2.0f);
+    void* block = light->createData();
+    ShaderEnvironment env;
+    light->init(env, nullptr, block);
+    Tuple got;
+    EXPECT_EQ(ask(OVO_QUERY(lightsource), env, "intensity", Kind::Float, got), 0.0f);
+    env.currentLight = dynamic_cast<const Light*>(light.get());
+    env.currentLightData = block;
+    EXPECT_EQ(ask(OVO_QUERY(lightsource), env, "intensity", Kind::Float, got), 1.0f);
+    EXPECT_EQ(got.x, 2.0f);
+    EXPECT_EQ(ask(OVO_QUERY(lightsource), env, "from", Kind::Point3, got), 1.0f);
+    EXPECT_EQ(got, Tuple(0.0f));
+    EXPECT_EQ(ask(OVO_QUERY(lightsource), env, "intensity", Kind::Colour, got), 0.0f);
+    light->destroyData(block);
 
     // "Sides" is 2 whatever the primitive says; nothing else and no option answers.
-    OIIO::ustring sides("Sides"), s("untouched");
+    OIIO::ustring sides("Sides"), kd("Kd"), threads("limits:threads"), s("untouched");
+    float f = -7.0f;
     EXPECT_EQ(SL::attribute(env, sides, f), 1.0f);
     EXPECT_EQ(f, 2.0f);
-    EXPECT_EQ(SL::attribute(env, kd, f) + SL::attribute(env, sides, s) + SL::option(env, sides, f) +
-                  SL::option(env, sides, t),
-              0.0f);
+    f = -7.0f;
+    got = Tuple(-7.0f);
+    for (OIIO::ustring* name : {&sides, &kd, &threads})
+        EXPECT_EQ(SL::attribute(env, *name, s) + SL::attribute(env, *name, got) +
+                      SL::option(env, *name, f) + SL::option(env, *name, s) +
+                      SL::option(env, *name, got) +
+                      (*name == sides ? 0.0f : SL::attribute(env, *name, f)),
+                  0.0f)
+            << *name;
+    EXPECT_EQ(Tuple(f, got.y, got.z), Tuple(-7.0f));
+    EXPECT_EQ(s, OIIO::ustring("untouched"));
 
-    // Every ray type the tracer makes has a name; an unknown one answers and writes nothing.
-    OIIO::ustring type("type"), depth("depth"), diffusedepth("diffusedepth"), origin("origin");
-    EXPECT_EQ(SL::rayinfo(env, type, s), 0.0f);  // no ray
+    // Every ray type the tracer makes has a name; an unknown type answers and writes nothing.
+    OIIO::ustring type("type"), depth("depth"), diffusedepth("diffusedepth"), origin("origin"),
+        direction("direction");
+    EXPECT_EQ(
+        SL::rayinfo(env, type, s) + SL::rayinfo(env, depth, f) + SL::rayinfo(env, origin, got),
+        0.0f);  // no ray
     RayDifferential ray(Point(1, 2, 3), Vector(0, 0, 1));
     ray.depth = 2;
     ray.diffuseDepth = 1;
     env.ray = &ray;
-    const char* names[] = {"camera", "specular", "transmission", "diffuse", "diffuse"};
-    for (int k : {0, 1, 2, 3, 9}) {
-        ray.type = k;
-        EXPECT_EQ(SL::rayinfo(env, type, s), 1.0f) << k;
-        EXPECT_EQ(s, OIIO::ustring(names[std::min(k, 4)])) << k;
+    const struct {
+        int type;
+        const char* name;
+    } types[] = {{0, "camera"},  {1, "specular"}, {2, "transmission"},
+                 {3, "diffuse"}, {9, "diffuse"},  {-1, "diffuse"}};  // the last two: unchanged
+    for (const auto& t : types) {
+        ray.type = t.type;
+        EXPECT_EQ(SL::rayinfo(env, type, s), 1.0f) << t.type;
+        EXPECT_EQ(s, OIIO::ustring(t.name)) << t.type;
     }
-    EXPECT_EQ(SL::rayinfo(env, depth, f) + SL::rayinfo(env, diffusedepth, c.r) +
-                  SL::rayinfo(env, origin, t),
-              3.0f);
-    EXPECT_EQ(Tuple(f, c.r, 0.0f), Tuple(2, 1, 0));
-    EXPECT_EQ(t, Tuple(1, 2, 3));
-    EXPECT_EQ(SL::rayinfo(env, origin, f) + SL::rayinfo(env, kd, t), 0.0f);
-    for (size_t i = 0; i < blocks.size(); ++i) group->layers[i]->destroyData(blocks[i]);
+    struct Case {
+        OIIO::ustring& name;
+        float found;
+        float value;
+        Tuple point;
+    } cases[] = {
+        {depth, 1, 2, Tuple(-7.0f)},     {diffusedepth, 1, 1, Tuple(-7.0f)},
+        {origin, 0, -7, Tuple(1, 2, 3)}, {direction, 0, -7, Tuple(0, 0, 1)},
+        {type, 0, -7, Tuple(-7.0f)},
+    };
+    for (const Case& c : cases) {
+        f = -7.0f;
+        got = Tuple(-7.0f);
+        EXPECT_EQ(SL::rayinfo(env, c.name, f), c.found) << c.name;
+        EXPECT_EQ(f, c.value) << c.name;
+        EXPECT_EQ(SL::rayinfo(env, c.name, got), c.point == Tuple(-7.0f) ? 0.0f : 1.0f) << c.name;
+        EXPECT_EQ(got, c.point) << c.name;
+    }
+    EXPECT_EQ(SL::rayinfo(env, depth, s), 0.0f);
 }
 
 TEST(Queries, AVolumeLayerReadsTheOtherGroupsAndTheLightsOfItsHit) {
