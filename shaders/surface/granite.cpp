@@ -52,21 +52,28 @@ const Shader::Argument Arguments[] = {
     OVO_ARGUMENT(Data, palecolor, TypeColor),
 };
 
-// The lattice cell whose seed point (cellnoisep of the cell, inside it) lies nearest to p.
+// The lattice cell whose seed point (cellnoisep of the cell, inside it) lies nearest to p. The
+// 27 cells around p hold it unless it is more than 1 away (p's own seed may be up to sqrt 3
+// away): then the next shell may hold a nearer one, and no cell beyond, whose points are all 2
+// or more away.
 Tuple nearestSeedCell(const Tuple& p) {
     const Tuple base(std::floor(p.x), std::floor(p.y), std::floor(p.z));
     Tuple best = base;
     float nearest = 1e30f;
-    for (int i = -1; i <= 1; ++i)
-        for (int j = -1; j <= 1; ++j)
-            for (int k = -1; k <= 1; ++k) {
-                Tuple cell = base + Tuple(float(i), float(j), float(k));
-                const float d = (cell + SL::cellnoisep(cell) - p).length2();
-                if (d < nearest) {
-                    nearest = d;
-                    best = cell;
+    auto search = [&](int reach) {
+        for (int i = -reach; i <= reach; ++i)
+            for (int j = -reach; j <= reach; ++j)
+                for (int k = -reach; k <= reach; ++k) {
+                    Tuple cell = base + Tuple(float(i), float(j), float(k));
+                    const float d = (cell + SL::cellnoisep(cell) - p).length2();
+                    if (d < nearest) {
+                        nearest = d;
+                        best = cell;
+                    }
                 }
-            }
+    };
+    search(1);
+    if (nearest > 1.0f) search(2);
     return best;
 }
 

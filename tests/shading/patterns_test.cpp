@@ -134,33 +134,37 @@ TEST(Patterns, LayoutsAndFilteredFootprints) {
 TEST(Patterns, GraniteCrystalsAreTheRegionsNearestTheirSeeds) {
     // Each cell of the lattice has its seed at cell + cellnoisep(cell); a crystal's kind comes
     // from cellnoisec of its seed's cell. With pure red, green and blue kinds the one channel
-    // lit tells the kind; the reference searches five cells each way.
+    // lit tells the kind; the reference searches the 125 cells around each point.
     const Reference<Shader> granite = unlit("granite", {{"frequency", 1}},
                                             {{"darkcolor", Color(1, 0, 0)},
                                              {"pinkcolor", Color(0, 1, 0)},
                                              {"palecolor", Color(0, 0, 1)}});
-    int kinds[3] = {0, 0, 0};
+    // A grid, and points whose nearest seed lies two cells away, past the 27 around them.
+    std::vector<std::pair<float, float>> points = {
+        {-115.03125f, 29.15625f}, {25.03125f, -22.90625f}, {75.96875f, -76.84375f}};
     for (float x = -3.0f; x < 3.0f; x += 0.173f)
-        for (float y = -3.0f; y < 3.0f; y += 0.191f) {
-            Tuple nearest(0.0f);
-            float best = 1e30f;
-            for (int i = -2; i <= 2; ++i)
-                for (int j = -2; j <= 2; ++j)
-                    for (int k = -2; k <= 2; ++k) {
-                        Tuple cell(std::floor(x) + i, std::floor(y) + j, float(k));
-                        const float d = (cell + SL::cellnoisep(cell) - Tuple(x, y, 0)).length2();
-                        if (d < best) {
-                            best = d;
-                            nearest = cell;
-                        }
+        for (float y = -3.0f; y < 3.0f; y += 0.191f) points.emplace_back(x, y);
+    int kinds[3] = {0, 0, 0};
+    for (const auto& [x, y] : points) {
+        Tuple nearest(0.0f);
+        float best = 1e30f;
+        for (int i = -2; i <= 2; ++i)
+            for (int j = -2; j <= 2; ++j)
+                for (int k = -2; k <= 2; ++k) {
+                    Tuple cell(std::floor(x) + i, std::floor(y) + j, float(k));
+                    const float d = (cell + SL::cellnoisep(cell) - Tuple(x, y, 0)).length2();
+                    if (d < best) {
+                        best = d;
+                        nearest = cell;
                     }
-            const float r = SL::cellnoisec(nearest).r;
-            const int kind = r < 0.3f ? 0 : r < 0.55f ? 1 : 2;
-            ++kinds[kind];
-            const Color got = shadePlane(x, y, 0.001f, {granite}).env.Ci;
-            for (int channel = 0; channel < 3; ++channel)
-                EXPECT_EQ(got[channel] > 0.0f, channel == kind) << x << " " << y;
-        }
+                }
+        const float r = SL::cellnoisec(nearest).r;
+        const int kind = r < 0.3f ? 0 : r < 0.55f ? 1 : 2;
+        ++kinds[kind];
+        const Color got = shadePlane(x, y, 0.001f, {granite}).env.Ci;
+        for (int channel = 0; channel < 3; ++channel)
+            EXPECT_EQ(got[channel] > 0.0f, channel == kind) << x << " " << y;
+    }
     EXPECT_GT(std::min(kinds[0], std::min(kinds[1], kinds[2])), 20);
 }
 
