@@ -158,6 +158,11 @@ int Checker::formCost(const Builtin& b, std::vector<ExprPtr>& args) {
         if (c < 0) return -1;
         cost += c;
     }
+    // Keyword lists: a form fits only where its names are strings (the pairing itself is
+    // reported by checkKeywords).
+    if (sig.rest == Rest::Keywords)
+        for (size_t i = n; i < args.size(); i += 2)
+            if (args[i]->type.base != Base::String && args[i]->type.base != Base::Error) return -1;
     return cost;
 }
 

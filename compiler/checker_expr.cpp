@@ -203,11 +203,11 @@ void Checker::binaryOp(Expr& e) {
             break;
         }
         case Tok::Dot:
-            result = triplesMix(a, b) && a != Base::Color ? Base::Float : Base::Error;
+        case Tok::Caret: {
+            const bool vectors = triplesMix(a, b) && a != Base::Color && b != Base::Color;
+            result = !vectors ? Base::Error : e.op == Tok::Dot ? Base::Float : Base::Vector;
             break;
-        case Tok::Caret:
-            result = triplesMix(a, b) && a != Base::Color ? Base::Vector : Base::Error;
-            break;
+        }
         default:
             result = arithmetic(e.op, a, b);
             break;

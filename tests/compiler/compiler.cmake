@@ -1,0 +1,4 @@
+# The compiler's suite links the compiler library; its tests run ovoslc's driver, which needs
+# the C++ compiler and the headers of this tree.
+target_link_libraries(test_compiler PRIVATE ovocompiler)
+add_dependencies(test_compiler ovoslc)
