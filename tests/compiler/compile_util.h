@@ -83,12 +83,12 @@ struct Image {
 };
 
 // Renders `rib` with the ovo command in `dir` (the scene writes its image there) and reads
-// `image`; the command's messages go to `messages`.
+// `image`; the command's messages (its standard error) go to `messages`.
 inline bool renderRib(const ScratchDir& dir, const std::string& rib, const std::string& image,
                       Image& out, std::string* messages = nullptr) {
     dir.write("scene.rib", rib);
     const std::string command = "cd '" + dir.path + "' && '" + std::string(OVO_BINARY_DIR) +
-                                "/bin/ovo' -t 1 scene.rib > log.txt 2>&1";
+                                "/bin/ovo' -t 1 scene.rib > out.txt 2> log.txt";
     const int status = std::system(command.c_str());
     if (messages) {
         std::ifstream in(dir / "log.txt");
