@@ -46,9 +46,11 @@ std::string Diagnostics::sourceLine(const Location& where) const {
     if (where.line <= 0 || where.file < 0 || size_t(where.file) >= files.size()) return "";
     auto found = lines.find(where.file);
     if (found == lines.end()) {
-        std::ifstream in(files[where.file], std::ios::binary);
         std::ostringstream text;
-        if (in) text << in.rdbuf();
+        if (fromDisk) {
+            std::ifstream in(files[where.file], std::ios::binary);
+            if (in) text << in.rdbuf();
+        }
         found = lines.emplace(where.file, splitLines(text.str())).first;
     }
     const std::vector<std::string>& text = found->second;

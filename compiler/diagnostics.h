@@ -37,6 +37,9 @@ class Diagnostics {
     // The text of a file, for the source lines shown under a message. Files not given here are
     // read from disk when a message needs them.
     void setText(int file, const std::string& text);
+    // Whether files named by the preprocessor's line markers may be read for their lines (not
+    // when the text comes from anywhere: the fuzz target).
+    void readFiles(bool on) { fromDisk = on; }
 
     void error(const Location& where, const std::string& message);
     void warning(const Location& where, const std::string& message);
@@ -58,6 +61,7 @@ class Diagnostics {
     mutable std::map<int, std::vector<std::string>> lines;  // by file, read lazily
     std::vector<Diagnostic> list;
     int errors = 0;
+    bool fromDisk = true;
 };
 
 }  // namespace compiler

@@ -263,6 +263,7 @@ void Parser::declarator(VarDecl& d, bool allowUnsized) {
         if (d.type.arrayLength == 0) d.type.arrayLength = 1;
     }
     if (!accept(Tok::Assign)) return;
+    chain = 0;
     if (accept(Tok::LBrace)) {
         d.hasArrayInit = true;
         if (!at(Tok::RBrace)) {

@@ -60,6 +60,7 @@ class Parser {
     Diagnostics& diagnostics;
     size_t pos = 0;
     int depth = 0;
+    int chain = 0;  // operators of one binary or postfix chain: each nests the tree one deeper
     const Token* lastError = nullptr;  // one message per place: a missing token is one mistake
 };
 
@@ -67,6 +68,9 @@ class Parser {
 class DepthGuard {
   public:
     static const int MaxDepth = 200;
+    // Operators in one chain ("a + b + c ...", "a[1][2]..."): the tree they make is as deep
+    // as they are many, and the checker walks it recursively.
+    static const int MaxChain = 1000;
     explicit DepthGuard(Parser& p) : parser(p) { ++parser.depth; }
     ~DepthGuard() { --parser.depth; }
     bool tooDeep() const { return parser.depth > MaxDepth; }

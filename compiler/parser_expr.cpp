@@ -98,6 +98,11 @@ ExprPtr Parser::binary(int level) {
         for (Tok op : Levels[level].ops) matched = matched || (op != Tok::End && op == k);
         if (!matched) return left;
         const Token& op = advance();
+        if (++chain > DepthGuard::MaxChain) {
+            errorAt(op, "expression nested too deeply");
+            while (!at(Tok::End)) advance();
+            return left;
+        }
         auto e = std::make_unique<Expr>(ExprKind::Binary, op.where);
         e->op = op.kind;
         e->args.push_back(std::move(left));
@@ -155,6 +160,12 @@ ExprPtr Parser::typecast() {
 ExprPtr Parser::postfix() {
     ExprPtr e = primary();
     for (;;) {
+        if ((at(Tok::LBracket) || at(Tok::PlusPlus) || at(Tok::MinusMinus)) &&
+            ++chain > DepthGuard::MaxChain) {
+            errorAt(peek(), "expression nested too deeply");
+            while (!at(Tok::End)) advance();
+            return e;
+        }
         if (at(Tok::LBracket)) {
             const Token& open = advance();
             auto index = std::make_unique<Expr>(ExprKind::Index, open.where);
