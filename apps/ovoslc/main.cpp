@@ -5,6 +5,7 @@
 //   ovoslc --info shader.so ...
 #include <cstdio>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -75,7 +76,10 @@ int main(int argc, char** argv) {
         } else if (arg == "-v" || arg == "--verbose") {
             options.verbose = true;
         } else if (arg == "--cxx" && i + 1 < argc) {
-            options.cxx = {argv[++i]};
+            // A launcher may come first: "ccache g++".
+            std::istringstream words(argv[++i]);
+            options.cxx.clear();
+            for (std::string w; words >> w;) options.cxx.push_back(w);
         } else if (takeValue(argc, argv, i, "-I", value)) {
             options.includes.push_back(value);
         } else if (takeValue(argc, argv, i, "-D", value)) {

@@ -121,7 +121,7 @@ TEST(Layers, TheRuleItselfRefusesWhatItMust) {
         {"compiler/checker.cpp", "core/api/raytracer.h", false},
         {"core/shading/shader.cpp", "compiler/runtime.h", false},
         {"plugins/generators/rib/reader.cpp", "compiler/driver.h", false},
-        {"shaders/surface/plastic.cpp", "compiler/driver.h", false},
+        {"shaders/surface/paintedplastic.cpp", "compiler/driver.h", false},
         {"compiler/runtime.h", "core/shading/compiled.h", true},
         {"apps/ovoslc/main.cpp", "compiler/driver.h", true},
         {"apps/ovo/main.cpp", "compiler/driver.h", true},
