@@ -262,15 +262,9 @@ const Builtin Table[] = {
 // Shading-library functions that this version of the library does not have yet. A form whose
 // template calls one of them (or a runtime helper built on one) is refused.
 const char* const MissingLibrary[] = {
-    "noise",      "pnoise",      "cellnoisef",       "cellnoisec",
-    "cellnoisep", "splinef",     "splinec",          "splinep",
-    "ptlined",    "rotate",      "fresnel",          "ctransform",
-    "occlusion3", "occlusion2",  "indirectdiffuse3", "indirectdiffuse2",
-    "texturef",   "texturec",    "texture2f",        "texture2c",
-    "texture8f",  "texture8c",   "environmentc",     "shadowf",
-    "shadowc",    "textureinfo", "surface",          "displacement",
-    "volume",     "lightsource", "attribute",        "option",
-    "rayinfo",    "format",      "printf",
+    "noise",   "pnoise",      "cellnoisef", "cellnoisec", "cellnoisep", "splinef", "splinec",
+    "splinep", "ptlined",     "rotate",     "fresnel",    "ctransform", "surface", "displacement",
+    "volume",  "lightsource", "attribute",  "option",     "rayinfo",    "format",  "printf",
 };
 
 // Runtime helpers that stand on a library function, by the function they need.

@@ -15,8 +15,19 @@ std::string Generator::siteExpression(const Expr& e, int width) {
     return "slrt::site(ds, " + std::to_string(e.derivativeSite) + ")";
 }
 
+namespace {
+
+// The keywords whose values the library reads as integers: the sample count of the ray
+// tracing calls and the fall-off mode of the gathering ones (other numbers arrive as doubles).
+bool integerKeyword(const std::string& function, const std::string& keyword) {
+    if (keyword == "falloffmode") return true;
+    return keyword == "samples" && (function == "trace" || function == "transmission");
+}
+
+}  // namespace
+
 // ", name, value, ..." for the keyword list starting at argument `first`: numbers pass as
-// double, names as ustring, the "environmentdir" output as a Tuple pointer.
+// double (or int, above), names as ustring, the "environmentdir" output as a Tuple pointer.
 std::string Generator::keywordPairs(const Expr& e, size_t first, int& count) {
     std::string out;
     count = 0;
@@ -26,6 +37,8 @@ std::string Generator::keywordPairs(const Expr& e, size_t first, int& count) {
         out += ", " + expr(key) + ", ";
         if (key.kind == ExprKind::String && key.text == "environmentdir")
             out += "static_cast<ovo::Tuple*>(&" + target(value) + ")";
+        else if (key.kind == ExprKind::String && integerKeyword(e.builtin->name, key.text))
+            out += "int(" + as(value, Type(Base::Float)) + ")";
         else if (value.type.base == Base::String)
             out += expr(value);
         else

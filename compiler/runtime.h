@@ -29,6 +29,7 @@
 #include "core/shading/sl/geometry.h"
 #include "core/shading/sl/lighting.h"
 #include "core/shading/sl/strings.h"
+#include "core/shading/sl/texture.h"
 #include "core/shading/sl/trace.h"
 
 namespace slrt {
