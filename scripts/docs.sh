@@ -24,13 +24,13 @@ case "$shown" in
 esac
 
 # The entry of every plugin and shader: <top>/<kind>/<name>.cpp, or <top>/<kind>/<name>/<name>.cpp
-# for a plugin made of a folder.
+# for a plugin made of a folder; a shader in the shading language is <name>.sl.
 sources() {
     local kind entry name
     for kind in "$root"/plugins/*/ "$root"/shaders/*/; do
         for entry in "$kind"*; do
             name="$(basename "$entry")"
-            if [ -f "$entry" ] && [ "${name%.cpp}" != "$name" ]; then
+            if [ -f "$entry" ] && { [ "${name%.cpp}" != "$name" ] || [ "${name%.sl}" != "$name" ]; }; then
                 echo "${entry#"$root"/}"
             elif [ -d "$entry" ] && [ -f "$entry/$name.cpp" ]; then
                 echo "${entry#"$root"/}/$name.cpp"
@@ -60,7 +60,7 @@ title() {
 # "Light shaders" -> "light-shaders", the anchor Markdown viewers give the heading.
 anchor() { echo "$1" | tr 'A-Z ' 'a-z-'; }
 
-stem() { basename "$1" .cpp; }
+stem() { local b; b="$(basename "$1" .cpp)"; basename "$b" .sl; }
 
 # One section from the leading comment block of one source. The block reads
 #   // <name>: <summary>          then "//", free text, "//",

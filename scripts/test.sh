@@ -100,7 +100,7 @@ case "$mode" in
         dir="$OVO_ROOT/build-fuzz"
         opts=(-DOVO_FUZZ=ON -DOVO_TESTS=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
         # Only the fuzz targets (and the library they link): the suites are built by gcc.
-        OVO_TARGETS=(fuzz_rib)
+        OVO_TARGETS=(fuzz_rib fuzz_slc)
         ;;
 esac
 

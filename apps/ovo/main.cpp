@@ -6,6 +6,9 @@
 // --res W H, --samples N (N x N per pixel), -v (verbose), -q (quiet), --progress, --stats,
 // --version, --help. Command-line settings win over what the scene says.
 //
+// A shader that has no compiled plugin but a source <name>.sl on the shader path or beside the
+// scene is compiled on demand (see shader_sources.h).
+//
 // OVO_HOME defaults to the folder above the executable's (build/bin/ovo finds
 // build/plugins and build/shaders), so ovo runs from any directory. The exit status is 0
 // when every file was read and rendered without an error, 1 otherwise, 2 for bad usage.
@@ -22,6 +25,7 @@
 
 #include "apps/ovo/command_line.h"
 #include "apps/ovo/override_renderer.h"
+#include "apps/ovo/shader_sources.h"
 #include "core/api/renderer_api.h"
 #include "core/params/error.h"
 
@@ -98,7 +102,9 @@ int main(int argc, char** argv) {
     {
         ovo::app::OverrideRenderer wrapper(renderer, options);
         wrapper.applyDefaults();
+        ovo::app::installShaderSources(errors);
         for (const std::string& file : options.files) {
+            ovo::app::setSceneFile(file == "-" ? "" : file);
             // "-" asks for the RIB reader on standard input; other files go by extension.
             wrapper.Input(file == "-" ? "rib -" : file.c_str());
         }

@@ -201,10 +201,29 @@ Shader::ArgumentConnectionInterface* makeBinding(const Shader::Argument* a, cons
 
 }  // namespace
 
+namespace {
+
+ShaderSourceCompiler sourceCompiler = nullptr;
+
+// The plugin's entry; a missing plugin is compiled from its source when that can be done.
+OvoCreateShaderEntry shaderEntry(const std::string& name, const std::string& searchPath) {
+    try {
+        return findPluginEntry<OvoCreateShaderEntry>(name, searchPath, "shader", "createShader");
+    } catch (const Error& e) {
+        if (e.code() != Error::PluginNotFound || !sourceCompiler) throw;
+        const std::string folder = sourceCompiler(name, searchPath);
+        if (folder.empty()) throw;
+        return findPluginEntry<OvoCreateShaderEntry>(name, folder, "shader", "createShader");
+    }
+}
+
+}  // namespace
+
+void setShaderSourceCompiler(ShaderSourceCompiler compiler) { sourceCompiler = compiler; }
+
 Shader* createShader(const std::string& name, const std::string& searchPath,
                      std::map<OIIO::ustring, Transform>& spaces, ParameterSet& parameters) {
-    Shader* shader =
-        findPluginEntry<OvoCreateShaderEntry>(name, searchPath, "shader", "createShader")();
+    Shader* shader = shaderEntry(name, searchPath)();
     if (!shader) return nullptr;
     shader->setCoordinateSystem(spaces[OIIO::ustring("shader")]);
     // The count is asked again after every argument, as a plugin may publish more lazily.

@@ -190,8 +190,18 @@ class Shader : public ReferenceCounted {
 
 // Loads the shader plugin `name` from `searchPath` and binds `parameters` to its arguments.
 // Throws Error when the plugin cannot be found or opened; null when its entry makes nothing.
+// When no plugin of that name is on the path, the shader-source compiler (if one is set) is
+// asked first.
 Shader* createShader(const std::string& name, const std::string& searchPath,
                      std::map<OIIO::ustring, Transform>& spaces, ParameterSet& parameters);
+
+// Called with a shader's name and the search path when no plugin of that name is on it: an
+// application that can compile shader sources (the ovo command) compiles <name>.sl if it
+// finds one and returns the folder that now holds <name>.shader.so; otherwise it returns an
+// empty string and the shader is not found, as without it. Set once, before rendering.
+using ShaderSourceCompiler = std::string (*)(const std::string& name,
+                                             const std::string& searchPath);
+void setShaderSourceCompiler(ShaderSourceCompiler compiler);
 
 }  // namespace ovo
 

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Runs every libFuzzer target of a build for a while, each seeded with the RIB snippets in
-# tests/fuzz/corpus, the example scenes in scenes/ and, when the checkout sits beside it, the
-# public scene collection in ../shared/scenes (read in place: it is not ours to copy), and exits
-# non-zero when one crashes, leaks or hangs.
+# Runs every libFuzzer target of a build for a while, and exits non-zero when one crashes, leaks
+# or hangs. A target with a corpus of its own (tests/fuzz/corpus-<name>) is seeded with it; the
+# others with the RIB snippets in tests/fuzz/corpus, the example scenes in scenes/ and, when the
+# checkout sits beside it, the public scene collection in ../shared/scenes (read in place: it is
+# not ours to copy). The shading-language target is also seeded with the public shaders in
+# $OVO_FUZZ_SHADERS (default ../shared/shaders beside the checkout), preprocessed.
 #   tests/fuzz/run.sh <build-dir> <seconds>
 # New inputs go to <build-dir>/fuzz/<target>.corpus (the seeds are never touched); a
 # failing input is saved under <build-dir>/fuzz/artifacts/ for replay:
@@ -32,9 +34,18 @@ for target in "${targets[@]}"; do
     mkdir -p "$work" "$artifacts"
     dict=()
     [ -f "$here/${name#fuzz_}.dict" ] && dict=(-dict="$here/${name#fuzz_}.dict")
+    targetSeeds=("${seeds[@]}")
+    [ -d "$here/corpus-${name#fuzz_}" ] && targetSeeds=("$here/corpus-${name#fuzz_}")
+    shaders="${OVO_FUZZ_SHADERS:-$here/../../../shared/shaders}"
+    if [ "$name" = fuzz_slc ] && [ -d "$shaders" ]; then
+        while IFS= read -r sl; do
+            cpp -C -undef -nostdinc -I"$(dirname "$sl")" -I"$shaders/aqsis/shaders/include" "$sl" \
+                > "$work/shared-$(basename "$sl")" 2>/dev/null || true
+        done < <(find "$shaders" -name '*.sl')
+    fi
     echo "== $name for ${seconds}s"
     ASAN_OPTIONS="detect_leaks=1:${ASAN_OPTIONS:-}" \
-        "$target" "$work" "${seeds[@]}" "${dict[@]}" \
+        "$target" "$work" "${targetSeeds[@]}" "${dict[@]}" \
         -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=16384 \
         -print_final_stats=1 -artifact_prefix="$artifacts/$name-"
     rc=$?

@@ -150,7 +150,8 @@ std::vector<std::string> manualProblems(const std::string& stem, const std::stri
 }
 
 // The entry of every plugin (plugins/<kind>/<name>.cpp, or <name>/<name>.cpp for a plugin made
-// of a folder) and every shader (shaders/<kind>/...), relative to the source tree.
+// of a folder) and every shader (shaders/<kind>/<name>.sl, or .cpp for one written in C++),
+// relative to the source tree.
 std::vector<std::string> manualSources(const fs::path& root) {
     std::vector<std::string> files;
     for (const char* top : {"plugins", "shaders"})
@@ -159,7 +160,8 @@ std::vector<std::string> manualSources(const fs::path& root) {
             for (const fs::directory_entry& entry : fs::directory_iterator(kind.path())) {
                 fs::path file = entry.path();
                 if (entry.is_directory()) file /= entry.path().filename().string() + ".cpp";
-                if (file.extension() == ".cpp" && fs::is_regular_file(file))
+                const std::string ext = file.extension().string();
+                if ((ext == ".cpp" || ext == ".sl") && fs::is_regular_file(file))
                     files.push_back(fs::relative(file, root).generic_string());
             }
         }
@@ -191,7 +193,7 @@ TEST(PluginManuals, EveryPluginAndShaderOpensWithItsManual) {
     // The walk finds the tree: the plugins of every kind and the shaders.
     ASSERT_GE(files.size(), 35u);
     for (const char* known : {"plugins/shapes/sphere.cpp", "plugins/generators/rib/rib.cpp",
-                              "shaders/surface/plastic.cpp"})
+                              "shaders/surface/plastic.sl", "shaders/light/spotlight.sl"})
         EXPECT_NE(std::find(files.begin(), files.end(), known), files.end()) << known;
     for (const std::string& file : files) {
         const std::vector<std::string> problems = manualProblems(

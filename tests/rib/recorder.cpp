@@ -195,6 +195,10 @@ bool Recorder::GetAttribute(const char* decl, const char*& value) {
         value = inputPath.c_str();
         return true;
     }
+    if (decl && std::strcmp(decl, "string path:shader") == 0 && !shaderPath.empty()) {
+        value = shaderPath.c_str();
+        return true;
+    }
     return false;
 }
 

@@ -37,7 +37,8 @@ class Recorder : public ovo::ForwardingRenderer {
 
     std::vector<std::string> calls;
     std::vector<std::pair<char, std::string>> messages;
-    std::string inputPath;  // answered for "string path:input"; empty answers false
+    std::string inputPath;   // answered for "string path:input"; empty answers false
+    std::string shaderPath;  // answered for "string path:shader"; empty answers false
 
     ovo::ErrorManager* GetErrorManager() override { return manager; }
 

@@ -190,6 +190,14 @@ class Reader {
     bool collectParams(const Request& request, std::size_t first, ParamUse use,
                        std::vector<Emitted>& out, const Counts* counts = nullptr);
     void emitParams(std::vector<Emitted>& params);
+    // Reads a shader request's parameter list: names no Declare made take their types from
+    // the shader's own arguments.
+    bool collectShaderParams(const Request& request, std::size_t first, const std::string& shader,
+                             std::vector<Emitted>& out);
+    // The declaration of the argument `name` of the shader `paramsShader`, from the compiled
+    // shader found on the renderer's shader path (an open array takes the length of `value`);
+    // false when there is none.
+    bool shaderArgument(const std::string& name, const Value& value, Declaration& decl);
     void doOption(const Request&);
     void doAttribute(const Request&);
     void settings(const Request& request, bool option);
@@ -345,6 +353,10 @@ class Reader {
     std::vector<FrameState> frameStack;
     std::vector<std::string> emittedOutputs;  // output names the renderer holds
     int areaLights = 0;
+    // The shader whose parameter list is being read, and the argument declarations of the
+    // shaders looked up so far (by name and search path).
+    std::string paramsShader;
+    std::map<std::string, std::vector<std::pair<std::string, Declaration>>> shaderArguments;
 
     struct Motion {
         bool active = false;

@@ -1,5 +1,12 @@
 // Parameter lists and the Option/Attribute requests.
+#include <algorithm>
 #include <cstring>
+#include <map>
+
+#include "core/base/error.h"
+#include "core/base/reference.h"
+#include "core/math/transform.h"
+#include "core/shading/shader.h"
 
 #include "plugins/generators/rib/args.h"
 #include "plugins/generators/rib/reader.h"
@@ -175,6 +182,11 @@ bool Reader::collectParams(const Request& request, std::size_t first, ParamUse u
         DeclParse parsed = decls.resolve(token, decl, name);
         if (parsed == DeclParse::Bad)
             return fail(request, "bad parameter declaration \"" + token + "\""), false;
+        if (parsed == DeclParse::NotADeclaration && use == ParamUse::Shader &&
+            shaderArgument(token, value, decl)) {
+            parsed = DeclParse::Ok;
+            name = token;
+        }
         if (parsed == DeclParse::NotADeclaration) {
             if (use != ParamUse::Display) {
                 report(Level::Err, request.line,
@@ -204,6 +216,88 @@ bool Reader::collectParams(const Request& request, std::size_t first, ParamUse u
         out.push_back(std::move(e));
     }
     return true;
+}
+
+namespace {
+
+bool dataTypeOf(BaseType base, DataType& type) {
+    switch (base) {
+        case TypeFloat:
+            type = DataType::Float;
+            return true;
+        case TypeString:
+            type = DataType::String;
+            return true;
+        case TypePoint:
+            type = DataType::Point;
+            return true;
+        case TypeVector:
+            type = DataType::Vector;
+            return true;
+        case TypeNormal:
+            type = DataType::Normal;
+            return true;
+        case TypeColor:
+            type = DataType::Color;
+            return true;
+        case TypeHPoint:
+            type = DataType::HPoint;
+            return true;
+        case TypeMatrix:
+            type = DataType::Matrix;
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+bool Reader::collectShaderParams(const Request& request, std::size_t first,
+                                 const std::string& shader, std::vector<Emitted>& out) {
+    paramsShader = shader;
+    const bool ok = collectParams(request, first, ParamUse::Shader, out);
+    paramsShader.clear();
+    return ok;
+}
+
+// Users of such renderers expect a shader's own parameters to need no Declare. The shader is
+// loaded as the renderer will load it (a plugin that cannot be loaded declares nothing).
+bool Reader::shaderArgument(const std::string& name, const Value& value, Declaration& decl) {
+    const char* path = nullptr;
+    if (paramsShader.empty() || !renderer->GetAttribute("string path:shader", path) || !path)
+        return false;
+    const std::string key = paramsShader + "\n" + path;
+    auto found = shaderArguments.find(key);
+    if (found == shaderArguments.end()) {
+        std::vector<std::pair<std::string, Declaration>> arguments;
+        try {
+            std::map<OIIO::ustring, Transform> spaces;
+            ParameterSet none;
+            const Reference<Shader> shader(createShader(paramsShader, path, spaces, none));
+            for (int i = 0; shader && i < shader->numArguments(); ++i) {
+                const Shader::Argument& a = shader->arguments()[i];
+                Declaration d;
+                if (!dataTypeOf(a.type.basetype(), d.type)) continue;
+                d.arraylen = int(a.type.arraylen());
+                arguments.emplace_back(a.name.string(), d);
+            }
+        } catch (const Error&) {
+            // Not found or not loadable: the Shader request itself reports it.
+        }
+        found = shaderArguments.emplace(key, std::move(arguments)).first;
+    }
+    for (const auto& argument : found->second)
+        if (argument.first == name) {
+            decl = argument.second;
+            if (decl.arraylen == 0) {
+                Declaration one = decl;
+                one.arraylen = 1;
+                decl.arraylen = std::max(1, int(value.size()) / std::max(1, one.elements()));
+            }
+            return true;
+        }
+    return false;
 }
 
 void Reader::emitParams(std::vector<Emitted>& params) {

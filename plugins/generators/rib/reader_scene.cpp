@@ -329,7 +329,7 @@ void Reader::shader(const Request& request, const char* type) {
     std::string name;
     if (!a.string(name)) return fail(request, a.error());
     std::vector<Emitted> params;
-    if (!collectParams(request, a.next(), ParamUse::Shader, params)) return;
+    if (!collectShaderParams(request, a.next(), name, params)) return;
     emitParams(params);
     renderer->Shader(type, name.c_str(), nullptr);
 }
@@ -343,7 +343,7 @@ void Reader::light(const Request& request, bool area) {
     std::string name, handle;
     if (!a.string(name) || !a.handle(handle)) return fail(request, a.error());
     std::vector<Emitted> params;
-    if (!collectParams(request, a.next(), ParamUse::Shader, params)) return;
+    if (!collectShaderParams(request, a.next(), name, params)) return;
     if (!forwarding()) {
         if (area) return fail(request, "only allowed inside WorldBegin");
         return defer(request);
@@ -386,7 +386,7 @@ void Reader::doShaderLayer(const Request& request) {
     if (type == "atmosphere" || type == "volume") ovoType = "volume";
     if (!ovoType) return fail(request, "unknown shader type \"" + type + "\"");
     std::vector<Emitted> params;
-    if (!collectParams(request, a.next(), ParamUse::Shader, params)) return;
+    if (!collectShaderParams(request, a.next(), name, params)) return;
     bool explicitGroup = !blocks.empty() && blocks.back().kind == Block::ShaderGroup;
     if (!explicitGroup && !implicitGroup) {
         renderer->ShaderGroupBegin();

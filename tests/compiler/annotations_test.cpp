@@ -1,0 +1,184 @@
+// What the checker records for the code generator: the globals a shader reads (its ShaderInfo
+// mask), the derivative call sites, the forms chosen among overloads, storage classes.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "compiler/builtins.h"
+#include "compiler/frontend.h"
+#include "compiler/globals.h"
+#include "core/shading/shader.h"
+
+namespace {
+
+using namespace ovo::compiler;
+
+Program checked(const std::string& text) {
+    Diagnostics d;
+    Program p = frontEnd(text, "t.sl", d);
+    EXPECT_EQ(d.errorCount(), 0) << d.formatAll();
+    return p;
+}
+
+// Every call to `name` in the shader body, in source order.
+void eachCall(const Expr& e, const std::string& name, std::vector<const Expr*>& out) {
+    for (const ExprPtr& a : e.args) eachCall(*a, name, out);
+    if (e.kind == ExprKind::Call && e.text == name) out.push_back(&e);
+}
+void eachCall(const Stmt& s, const std::string& name, std::vector<const Expr*>& out) {
+    for (const ExprPtr& a : s.args) eachCall(*a, name, out);
+    for (const VarDecl& d : s.decls)
+        if (d.init) eachCall(*d.init, name, out);
+    for (const Expr* e : {s.expr.get(), s.step.get()})
+        if (e) eachCall(*e, name, out);
+    for (const Stmt* inner : {s.init.get(), s.then.get(), s.otherwise.get()})
+        if (inner) eachCall(*inner, name, out);
+    for (const StmtPtr& inner : s.body)
+        if (inner) eachCall(*inner, name, out);
+}
+std::vector<const Expr*> calls(const Program& p, const std::string& name) {
+    std::vector<const Expr*> out;
+    eachCall(*p.shader->body, name, out);
+    return out;
+}
+
+TEST(Annotations, GlobalFlagsAreTheRenderersOwn) {
+    // The front end keeps its own copy of the flags; a change on either side must show here.
+    EXPECT_EQ(findGlobal("Cs")->flag, unsigned(ovo::GlobalCs));
+    EXPECT_EQ(findGlobal("P")->flag, unsigned(ovo::GlobalP));
+    EXPECT_EQ(findGlobal("du")->flag, unsigned(ovo::GlobalDu));
+    EXPECT_EQ(findGlobal("dv")->flag, unsigned(ovo::GlobalDv));
+    EXPECT_EQ(findGlobal("alpha")->flag, unsigned(ovo::GlobalAlpha));
+    for (const GlobalInfo* g = allGlobals(); g->name; ++g)
+        if (g->flag) {
+            EXPECT_EQ(ovo::findGlobalVariable(g->name).flag, g->flag) << g->name;
+        }
+}
+
+TEST(Annotations, TheMaskNamesTheGlobalsReadThroughFunctionsToo) {
+    struct Case {
+        const char* source;
+        unsigned mask;
+    } cases[] = {
+        // The standard plastic: ambient() and diffuse() gather light at P.
+        {"surface plastic(float Ka = 1; float Kd = .5; float Ks = .5; float roughness = .1;\n"
+         "                color specularcolor = 1) {\n"
+         "  normal Nf = faceforward(normalize(N), I);\n"
+         "  Oi = Os;\n"
+         "  Ci = Os * (Cs * (Ka * ambient() + Kd * diffuse(Nf)) +\n"
+         "             specularcolor * Ks * specular(Nf, -normalize(I), roughness));\n}",
+         flags::Cs | flags::Os | flags::P | flags::N | flags::I},
+        // Written globals are not read; a compound assignment reads.
+        {"surface s() { Ci = 1; Oi = 1; }", 0},
+        {"surface s() { Ci += 1; }", flags::Ci},
+        // Through a function, and a texture lookup at the implicit coordinates (none yet).
+        {"float f() { return s + t; } surface x() { Ci = f(); }", flags::s | flags::t},
+        // Derivatives need both offset passes.
+        {"surface s() { Ci = Du(u); }", flags::u | flags::du | flags::dv},
+        {"float w(float x) { return Dv(x); } surface s() { Ci = w(1); }", flags::du | flags::dv},
+        // A light names Cl and L (code generation adds them); illuminate reads Ps.
+        {"light l() { illuminate(P) { Cl = 1; } }", flags::P | flags::Ps | flags::L},
+        {"light l() { solar() { Cl = 1; } }", flags::L},
+        // PI is a constant, no global.
+        {"surface s() { Ci = PI; }", 0},
+    };
+    for (const Case& c : cases) {
+        const Program p = checked(c.source);
+        EXPECT_EQ(p.shader->globalsRead, c.mask) << c.source;
+    }
+}
+
+TEST(Annotations, DerivativeSitesAreFixedOutsideLoopsAndCountedInside) {
+    const Program p = checked(
+        "float twice(float x) { return Du(x) + Dv(x); }\n"
+        "surface s() {\n"
+        "  float a = Du(u);\n"          // site 0, one slot
+        "  vector b = Du(P);\n"         // sites 1..3
+        "  if (u > 0.5) a += Dv(v);\n"  // site 4, whichever branch the passes take
+        "  a += twice(u);\n"            // sites 5..6, the function's own
+        "  float i; for (i = 0; i < 2; i += 1) a += Du(i);\n"  // counted at run time
+        "  illuminance(P) { a += Du(v); }\n"                   // none: 0 there
+        "  Ci = a + area(P);\n"                                // sites 7..9
+        "}");
+    const std::vector<const Expr*> du = calls(p, "Du");
+    ASSERT_EQ(du.size(), 4u);
+    EXPECT_EQ(du[0]->derivativeSite, 0);
+    EXPECT_EQ(du[1]->derivativeSite, 1);
+    EXPECT_TRUE(du[2]->inLoop);
+    EXPECT_EQ(du[3]->derivativeSite, -2);
+    EXPECT_EQ(calls(p, "Dv")[0]->derivativeSite, 4);
+    EXPECT_EQ(calls(p, "twice")[0]->derivativeSite, 5);
+    EXPECT_EQ(calls(p, "area")[0]->derivativeSite, 7);
+    EXPECT_EQ(p.shader->staticSites, 10);
+    EXPECT_EQ(p.functions[0]->staticSites, 2);
+    EXPECT_TRUE(p.shader->usesDerivatives);
+}
+
+TEST(Annotations, TheContextChoosesAmongResultTypes) {
+    const Program p = checked(
+        "surface s() {\n"
+        "  color c = random(); float f = random(); point q = random();\n"
+        "  vector v = vector random(); Ci = c * f + color(q) + color(v) + float random();\n}");
+    const std::vector<const Expr*> r = calls(p, "random");
+    ASSERT_EQ(r.size(), 5u);
+    const Base expected[] = {Base::Color, Base::Float, Base::Point, Base::Vector, Base::Float};
+    for (size_t i = 0; i < r.size(); ++i) EXPECT_EQ(r[i]->type.base, expected[i]) << "call " << i;
+}
+
+TEST(Annotations, OverloadsPreferTheCheapestConversion) {
+    const Program p = checked(
+        "float f(float x) { return 1; }\n"
+        "float f(color x) { return 2; }\n"
+        "float f(point x) { return 3; }\n"
+        "surface s() { float a = f(1), b = f(Cs), c = f(N), d = f((1, 2, 3)); }");
+    const std::vector<const Expr*> f = calls(p, "f");
+    ASSERT_EQ(f.size(), 4u);
+    EXPECT_EQ(f[0]->function, p.functions[0].get());  // exact
+    EXPECT_EQ(f[1]->function, p.functions[1].get());  // exact
+    EXPECT_EQ(f[2]->function, p.functions[2].get());  // normal to point
+    EXPECT_EQ(f[3]->function, p.functions[1].get());  // a triple takes the first triple form
+    // Builtins: mix of colours by a float, not the all-colour form.
+    const Program q = checked("surface s() { Ci = mix(Cs, color 1, u); }");
+    const BuiltinSignature& sig = signatureOf(*calls(q, "mix")[0]->builtin);
+    EXPECT_EQ(sig.params[2].base, Base::Float);
+}
+
+TEST(Annotations, StorageClassesFollowDeclarationsAndValues) {
+    const Program p = checked(
+        "surface s(float k = 1; varying float w = 0) {\n"
+        "  uniform float a = k * 2; float b = k; float c = a + u;\n}");
+    auto find = [&](const std::string& name) -> const ovo::compiler::Variable* {
+        for (const auto& v : p.variables)
+            if (v->name == name) return v.get();
+        return nullptr;
+    };
+    EXPECT_FALSE(find("k")->varying);
+    EXPECT_TRUE(find("w")->varying);
+    EXPECT_FALSE(find("a")->varying);
+    EXPECT_TRUE(find("b")->varying);  // locals vary unless declared uniform
+    EXPECT_TRUE(find("k")->readOnly);
+    EXPECT_EQ(find("k")->cppName, "d.p_k");
+}
+
+TEST(Annotations, AmbientLightsAreThoseThatNeitherIlluminateNorShine) {
+    EXPECT_FALSE(checked("light l() { Cl = 1; }").shader->illuminates);
+    EXPECT_TRUE(checked("light l() { solar() { Cl = 1; } }").shader->illuminates);
+    EXPECT_TRUE(
+        checked("void f() { illuminate(P) { Cl = 1; } } light l() { f(); }").shader->illuminates);
+}
+
+TEST(Annotations, MissingLibraryFunctionsAreNamed) {
+    // Every form either has its library or names what it lacks; refused forms name nothing.
+    for (const char* name : {"noise", "texture", "sin", "bake3d", "transform"})
+        for (const Builtin* b : findBuiltins(name)) {
+            const char* missing = missingLibraryFunction(*b);
+            if (missing) {
+                EXPECT_FALSE(libraryHas(missing)) << name;
+            }
+        }
+    EXPECT_TRUE(libraryHas("Du"));
+    EXPECT_EQ(missingLibraryFunction(*findBuiltins("sin")[0]), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,114 @@
+// Shared by the compiler's tests: compiling shading-language sources with ovoslc's driver into
+// a scratch folder, running a compiled shader at one point, rendering RIB text with the ovo
+// command and reading its image.
+#pragma once
+
+#include <OpenImageIO/imageio.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/test_util.h"
+#include "compiler/driver.h"
+#include "core/base/reference.h"
+#include "core/math/transform.h"
+#include "core/params/parameter.h"
+#include "core/shading/environment.h"
+#include "core/shading/shader.h"
+
+namespace ovotest {
+
+// Writes <dir>/<file> and compiles it into <dir>; adds a test failure with the messages when
+// it does not compile.
+inline bool compileShader(const ScratchDir& dir, const std::string& file,
+                          const std::string& source) {
+    dir.write(file, source);
+    ovo::compiler::CompileOptions options;
+    options.output = dir.path;
+    const ovo::compiler::CompileResult r = ovo::compiler::compileFile(dir / file, options);
+    EXPECT_TRUE(r.ok) << r.messages;
+    return r.ok;
+}
+
+// A compiled shader of `dir` with its data block, initialised for one shading point.
+struct ShaderRun {
+    ShaderRun(const ScratchDir& dir, const std::string& name, ovo::ParameterSet parameters = {},
+              std::map<OIIO::ustring, ovo::Transform> spaces = {}) {
+        shader = ovo::createShader(name, dir.path, spaces, parameters);
+        if (shader) data = shader->createData();
+    }
+    ~ShaderRun() {
+        if (shader && data) shader->destroyData(data);
+    }
+    ShaderRun(const ShaderRun&) = delete;
+    ShaderRun& operator=(const ShaderRun&) = delete;
+
+    // Shader::init then execute, in the main pass.
+    void run() {
+        shader->init(env, nullptr, data);
+        shader->execute(env, data);
+    }
+    float number(const char* name) {
+        float f = -1e30f;
+        EXPECT_TRUE(shader->getMessage(OIIO::ustring(name), data, f)) << name;
+        return f;
+    }
+    ovo::Tuple triple(const char* name) {
+        ovo::Tuple t(-1e30f);
+        EXPECT_TRUE(shader->getMessage(OIIO::ustring(name), data, t)) << name;
+        return t;
+    }
+    ovo::Color color(const char* name) {
+        ovo::Color c(-1e30f);
+        EXPECT_TRUE(shader->getMessage(OIIO::ustring(name), data, c)) << name;
+        return c;
+    }
+
+    ovo::Reference<ovo::Shader> shader;
+    void* data = nullptr;
+    ovo::ShaderEnvironment env;
+};
+
+// An image as floats, three channels.
+struct Image {
+    int width = 0, height = 0;
+    std::vector<float> rgb;
+    ovo::Color at(int x, int y) const {
+        const float* p = &rgb[size_t(3 * (y * width + x))];
+        return ovo::Color(p[0], p[1], p[2]);
+    }
+};
+
+inline std::string slurp(const std::string& file) {
+    std::ifstream in(file);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Renders `rib` with the ovo command in `dir` (the scene writes its image there) and reads
+// `image`; the command's messages (its standard error) go to `messages`, its standard output
+// to `printed`. Shaders compiled on demand are cached in <dir>/cache.
+inline bool renderRib(const ScratchDir& dir, const std::string& rib, const std::string& image,
+                      Image& out, std::string* messages = nullptr, std::string* printed = nullptr) {
+    dir.write("scene.rib", rib);
+    const std::string command = "cd '" + dir.path + "' && OVO_SHADER_CACHE='" + dir.path +
+                                "/cache' '" + std::string(OVO_BINARY_DIR) +
+                                "/bin/ovo' -t 1 scene.rib > out.txt 2> log.txt";
+    const int status = std::system(command.c_str());
+    if (messages) *messages = slurp(dir / "log.txt");
+    if (printed) *printed = slurp(dir / "out.txt");
+    EXPECT_EQ(status, 0) << command;
+    auto in = OIIO::ImageInput::open(dir / image);
+    if (!in) {
+        ADD_FAILURE() << "no image " << image;
+        return false;
+    }
+    out.width = in->spec().width;
+    out.height = in->spec().height;
+    out.rgb.resize(size_t(out.width * out.height * 3));
+    return in->read_image(0, 0, 0, 3, OIIO::TypeDesc::FLOAT, out.rgb.data());
+}
+
+}  // namespace ovotest

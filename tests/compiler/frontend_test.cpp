@@ -1,0 +1,282 @@
+// The front end's tables: sources that must be accepted without a word, and sources with a
+// mistake and the exact first diagnostic (place and text) the compiler must give.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "compiler/frontend.h"
+
+namespace {
+
+using namespace ovo::compiler;
+
+// The header line ("t.sl:1:2: error: ...") of every diagnostic of `text`.
+std::vector<std::string> diagnose(const std::string& text) {
+    Diagnostics d;
+    frontEnd(text, "t.sl", d);
+    std::vector<std::string> out;
+    for (const Diagnostic& x : d.all()) {
+        const std::string full = d.format(x);
+        out.push_back(full.substr(0, full.find('\n')));
+    }
+    return out;
+}
+
+TEST(Frontend, AcceptsTheWholeLanguage) {
+    const char* sources[] = {
+        // Every type, arrays, storage classes, outputs and defaults that use other parameters.
+        "surface s(float a[3] = {1, 2, 3}; string n = \"x\"; matrix m = 1;\n"
+        "          output varying color c = 0; normal nn = (0, 0, 1);\n"
+        "          vector v = vector \"world\" (1, 0, 0); point from = point \"shader\" 0;\n"
+        "          color d = (color(1) + c) / 2;) {\n"
+        "  uniform float k = a[1] * 2; varying point p = P; matrix q = matrix \"object\" 1;\n"
+        "  c = Cs; Ci = c * k; Oi = Os;\n}",
+        // Parameters separated by commas and by semicolons, a trailing semicolon.
+        "surface s(float Ka = 1, Kd = 0.5; float Ks = .5, roughness = 1e-1;) {}",
+        // Operators: dot, cross, the comparisons, ?:, compound assignments, ++ and --.
+        "surface s() {\n"
+        "  vector a = vector(1, 0, 0), b = (0, 1, 0);\n"
+        "  float d = a . b; vector c = a ^ b; float x = d > 0 && !(d <= 1) || d != 2 ? 1 : 0;\n"
+        "  x += 1; x -= 1; x *= 2; x /= 2; x++; --x; c *= 2; c /= x + 1;\n"
+        "  Ci = color(c) * -x + (Cs == color 1 ? 1 : 0); P += N * 0.1;\n}",
+        // Typecasts choosing result types, triples in casts, matrices of sixteen values.
+        "surface s() {\n"
+        "  color c = color random(); float f = float random(); point p = point random();\n"
+        "  matrix m = (1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1); point q = transform(m, P);\n"
+        "  p = transform(\"object\", \"world\", p); vector v = vtransform(\"world\", I);\n"
+        "  normal n = ntransform(\"object\", N); Ci = c * f + color(p) + color(v) + color(n);\n}",
+        // Loops with multi-level break and continue, while, if/else chains.
+        "surface s() {\n"
+        "  float i, j, n = 0;\n"
+        "  for (i = 0; i < 3; i += 1) { for (j = 0; j < 3; j += 1) {\n"
+        "    if (j == 1) continue 2; else if (i == 2) break 2; n += 1; } }\n"
+        "  while (n > 0) { n -= 1; if (n < 1) break; }\n"
+        "  for (float k = 0; k < 2; k += 1) n += k;\n}",
+        // Functions: output arguments, nested functions, extern, overloads, void.
+        "float twice(float x) { return 2 * x; }\n"
+        "color twice(color c) { return 2 * c; }\n"
+        "void split(point p; output float x; output float y) { x = xcomp(p); y = ycomp(p); }\n"
+        "surface s(float k = 1) {\n"
+        "  float total = 0;\n"
+        "  void add(float v) { extern float total; total += v; }\n"
+        "  float x, y; split(P, x, y); add(twice(x)); Ci = twice(Cs) * total * k;\n}",
+        // Lighting statements: illuminance with a category and with a cone.
+        "surface s() {\n"
+        "  color C = 0;\n"
+        "  illuminance(\"spec\", P) { C += Cl; }\n"
+        "  illuminance(P, N, PI / 2) { C += Cl * normalize(L) . N; }\n"
+        "  Ci = C + ambient() + diffuse(N) + specular(N, -I, 0.1) + phong(N, -I, 10);\n}",
+        "light l(point from = point \"shader\" (0, 0, 0); float angle = radians(30)) {\n"
+        "  illuminate(from) { Cl = 1 / (L . L); }\n"
+        "  illuminate(from, vector(0, 0, 1), angle) { Cl *= 2; }\n"
+        "  solar() { Cl = 1; } solar(vector(0, 0, 1), 0) { Cl = 1; }\n}",
+        "light amb(float intensity = 1) { Cl = intensity; }",
+        "displacement d(float Km = 0.1) { P += Km * normalize(N); N = calculatenormal(P); }",
+        "volume v(float distance = 1) { Ci = mix(Ci, color 0, 1 - exp(-length(I) / distance)); }",
+        "imager i(color background = 0) { Ci += (1 - alpha) * background; }",
+        // Library functions of every family the library has.
+        "surface s(string map = \"\") {\n"
+        "  float f = sin(u) + cos(v) + pow(2, 3) + mod(u, 1) + clamp(u, 0, 1) + min(u, v, 1) +\n"
+        "            smoothstep(0, 1, u) + step(0.5, u) + sign(-1) + abs(-1) + log(8, 2);\n"
+        "  f += Du(u) + Dv(v) + Deriv(u, v) + area(P) + length(Du(P)) + depth(P);\n"
+        "  f += filterstep(0.5, u) + filterstep(0.5, u, v, \"width\", 2);\n"
+        "  color c = trace(P, reflect(I, N), \"samples\", 4) + transmission(P, E);\n"
+        "  f += match(\"a.*\", concat(map, \"b\")) + comp(c, 0) + distance(P, E);\n"
+        "  setcomp(c, 1, f); setxcomp(P, 1); Ci = c;\n}",
+        // Preprocessor line markers move places to the files they name.
+        "# 10 \"other.sl\"\nsurface s() {}",
+    };
+    for (const char* source : sources) {
+        const std::vector<std::string> found = diagnose(source);
+        EXPECT_TRUE(found.empty()) << source << "\n--> " << found.front();
+    }
+}
+
+struct Refusal {
+    const char* source;
+    const char* message;  // the first diagnostic, exactly
+};
+
+TEST(Frontend, ParserRefusals) {
+    const Refusal cases[] = {
+        {"surface s() { Ci = 1 }", "t.sl:1:22: error: expected ';' before '}'"},
+        {"surface s() { float = 1; }", "t.sl:1:21: error: expected an expression before '='"},
+        {"surface s() { Ci = @; }", "t.sl:1:20: error: unexpected character '@'"},
+        {"surface s() { string x = \"abc; }", "t.sl:1:26: error: unterminated string"},
+        {"surface s() {} /* never closed", "t.sl:1:16: error: unterminated comment"},
+        {"surface s(float a[0] = 1) {}",
+         "t.sl:1:19: error: array length must be a positive whole number"},
+        {"surface s() { while (1) break 0; }",
+         "t.sl:1:31: error: the number of loops to leave must be a positive whole number"},
+        {"foo",
+         "t.sl:1:1: error: expected a shader or function definition before identifier "
+         "'foo'"},
+        {"surface a() {} surface b() {}",
+         "t.sl:1:24: error: a file holds one shader; 'a' is already defined"},
+        {"surface s() { if (1) }", "t.sl:1:22: error: expected an expression before '}'"},
+        {"surface s() { gather(\"illuminance\", P, N, 1, 8) { Ci = 1; } }",
+         "t.sl:1:15: error: 'gather' loops are not supported: use trace, occlusion or "
+         "indirectdiffuse"},
+        {"surface s() { float x[] = {1}; }",
+         "t.sl:1:23: error: expected an array length before ']'"},
+        {"surface s() { Ci = 1 + ; }", "t.sl:1:24: error: expected an expression before ';'"},
+        {"surface s(void x = 1) {}", "t.sl:1:11: error: a parameter cannot be void"},
+        {"surface s() { float x = 1 x = 2; }",
+         "t.sl:1:27: error: expected ';' before identifier 'x'"},
+    };
+    for (const Refusal& c : cases) {
+        const std::vector<std::string> found = diagnose(c.source);
+        ASSERT_FALSE(found.empty()) << c.source;
+        EXPECT_EQ(found.front(), c.message) << c.source;
+    }
+}
+
+TEST(Frontend, NestingTooDeepIsRefusedNotCrashed) {
+    std::string deep = "surface s() { Ci = ";
+    deep += std::string(5000, '(') + "1" + std::string(5000, ')') + "; }";
+    EXPECT_EQ(diagnose(deep).front(), "t.sl:1:119: error: expression nested too deeply");
+    std::string blocks = "surface s() " + std::string(5000, '{') + std::string(5000, '}');
+    EXPECT_EQ(diagnose(blocks).front(), "t.sl:1:214: error: statements nested too deeply");
+}
+
+TEST(Frontend, CheckerRefusals) {
+    const Refusal cases[] = {
+        {"surface s() { Ci = nothing; }", "t.sl:1:20: error: 'nothing' is not declared"},
+        {"surface s() { point p = color(1, 0, 0); }",
+         "t.sl:1:25: error: cannot convert color to point in the initial value of 'p'"},
+        {"surface s() { u = 1; }", "t.sl:1:15: error: cannot assign to 'u': it is read-only"},
+        {"surface s(float Ka = 1) { Ka = 2; }",
+         "t.sl:1:27: error: cannot assign to parameter 'Ka': it is not an output parameter"},
+        {"surface s(float Ka) {}", "t.sl:1:17: error: shader parameter 'Ka' needs a default value"},
+        {"surface s() { uniform float x = s; }",
+         "t.sl:1:33: error: cannot give the uniform variable 'x' a varying value"},
+        {"surface s() { uniform float x = 0; if (u > 0.5) x = 1; }",
+         "t.sl:1:51: error: cannot assign to uniform variable 'x' under a condition that varies"},
+        {"surface s(float k = 0) { k = u; }",
+         "t.sl:1:26: error: cannot assign to parameter 'k': it is not an output parameter"},
+        {"surface s(output float k = 0) { k = u; }",
+         "t.sl:1:35: error: cannot assign a varying value to uniform variable 'k'"},
+        {"surface s() { float x = foo(1); }", "t.sl:1:25: error: 'foo' is not a function"},
+        {"surface s() { float x = mix(1, \"a\", 2); }",
+         "t.sl:1:25: error: no form of 'mix' takes (float, string, float)"},
+        {"float f(float x) { return f(x); } surface s() {}",
+         "t.sl:1:27: error: 'f' calls itself: shading-language functions cannot be recursive"},
+        {"surface s() { break; }", "t.sl:1:15: error: 'break' is not inside a loop"},
+        {"surface s() { while (1) { continue 2; } }",
+         "t.sl:1:27: error: 'continue 2' is not inside 2 loops"},
+        {"float f() { } surface s() {}",
+         "t.sl:1:7: error: function 'f' returns float but has no return statement"},
+        {"surface s() { return 1; }", "t.sl:1:15: error: a shader returns no value"},
+        {"void f() { return 1; } surface s() {}",
+         "t.sl:1:12: error: function 'f' returns void: it cannot return a value"},
+        {"float f() { return; } surface s() {}",
+         "t.sl:1:13: error: function 'f' must return float"},
+        {"surface s() { Ci = Cs + P; }", "t.sl:1:23: error: cannot apply '+' to color and point"},
+        {"surface s() { float x = (1, 2, 3) . Cs; }",
+         "t.sl:1:35: error: cannot apply '.' to triple and color"},
+        {"surface s() { float a[3]; Ci = a[3]; }",
+         "t.sl:1:34: error: index 3 is outside the array (3 values)"},
+        {"surface s() { float x = 1; x[0] = 1; }",
+         "t.sl:1:29: error: only arrays can be indexed, not float"},
+        {"surface s() { float x; float x; }",
+         "t.sl:1:30: error: 'x' is already declared in this scope"},
+        {"surface s() { illuminate(P) { Cl = 1; } }",
+         "t.sl:1:15: error: 'illuminate' belongs in light shaders"},
+        {"light l() { illuminance(P) { Cl = 1; } }",
+         "t.sl:1:13: error: 'illuminance' cannot be used in a light shader"},
+        {"light l() { illuminate() { Cl = 1; } }",
+         "t.sl:1:13: error: wrong number of arguments to 'illuminate'"},
+        {"surface s() { Ci = u > 0 ? Cs : \"a\"; }",
+         "t.sl:1:26: error: the two branches of '?:' have different types: color and string"},
+        {"surface s() { float x = 1; float g() { return x; } }",
+         "t.sl:1:47: error: 'x' belongs to an enclosing function: declare it extern to use it "
+         "here"},
+        {"surface s() { float g() { extern float y; return y; } }",
+         "t.sl:1:40: error: extern variable 'y' is not declared in an enclosing function"},
+        {"surface s() { Ci = trace(P, N, \"samples\"); }",
+         "t.sl:1:32: error: options of 'trace' come in name/value pairs: the last name has no "
+         "value"},
+        {"surface s() { Ci = trace(P, N, 4, 1); }",
+         "t.sl:1:20: error: no form of 'trace' takes (point, normal, float, float)"},
+        {"surface s(float x[] = {1}) {}",
+         "t.sl:1:17: error: shader parameter 'x' needs an array length"},
+        {"surface s() { setcomp(Cs + 1, 0, 1); }",
+         "t.sl:1:26: error: cannot pass as output an expression: only variables and array "
+         "elements can be changed"},
+        {"surface s() { if (Cs) Ci = 1; }",
+         "t.sl:1:19: error: a condition must be a comparison or a float, not color"},
+        {"surface s() { string t = \"a\"; Ci = -t; }", "t.sl:1:36: error: cannot negate string"},
+        {"surface s() { Ci = (1, 2); }",
+         "t.sl:1:20: error: a parenthesised list has 3 or 16 components, not 2"},
+        {"surface s() { Ci = float \"world\" 1; }",
+         "t.sl:1:20: error: a float has no space: \"world\""},
+        {"surface s() { float x = float Cs; }", "t.sl:1:25: error: cannot convert color to float"},
+        {"surface s() { float x = bake3d(\"f\", \"\", P, N); }",
+         "t.sl:1:25: error: point-cloud baking (bake3d) is not supported: OVO computes "
+         "occlusion and indirect light with its own caches"},
+        {"surface s() { x++; }", "t.sl:1:15: error: 'x' is not declared"},
+        {"surface s() { string t; t++; }", "t.sl:1:26: error: '++' needs a float, not string"},
+        {"float f(float x = 1) { return x; } surface s() {}",
+         "t.sl:1:15: error: a function parameter takes no default value"},
+        {"float f(float x) { x = 1; return x; } surface s() {}",
+         "t.sl:1:20: error: cannot assign to parameter 'x': it is not an output parameter"},
+        {"float f(output float x) { x = 1; return x; } surface s() { f(1); }",
+         "t.sl:1:62: error: cannot pass as output an expression: only variables and array "
+         "elements can be changed"},
+        {"float f(uniform float x) { return x; } surface s() { float y = f(u); }",
+         "t.sl:1:66: error: parameter 'x' of 'f' is uniform, but the value passed varies"},
+        {"float f(float x) { return x; } surface s() { float y = f(1, 2); }",
+         "t.sl:1:56: error: no function 'f' takes (float, float)"},
+        {"float f() { return 1; }", "t.sl: error: no shader is defined in this file"},
+    };
+    for (const Refusal& c : cases) {
+        const std::vector<std::string> found = diagnose(c.source);
+        ASSERT_FALSE(found.empty()) << c.source;
+        EXPECT_EQ(found.front(), c.message) << c.source;
+    }
+}
+
+TEST(Frontend, ReportsSeveralMistakesInOneRun) {
+    const std::vector<std::string> found =
+        diagnose("surface s() {\n  Ci = a;\n  Oi = b;\n  float c = \"x\";\n}");
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_EQ(found[0], "t.sl:2:8: error: 'a' is not declared");
+    EXPECT_EQ(found[1], "t.sl:3:8: error: 'b' is not declared");
+    EXPECT_EQ(found[2],
+              "t.sl:4:13: error: cannot convert string to float in the initial value "
+              "of 'c'");
+}
+
+TEST(Frontend, ShowsTheSourceLineAndACaretUnderTheColumn) {
+    Diagnostics d;
+    frontEnd("surface s() {\n\tCi = Cs +  P;\n}", "t.sl", d);
+    ASSERT_EQ(d.errorCount(), 1);
+    EXPECT_EQ(d.formatAll(),
+              "t.sl:2:10: error: cannot apply '+' to color and point\n"
+              "\tCi = Cs +  P;\n"
+              "\t        ^\n"
+              "1 error\n");
+}
+
+TEST(Frontend, LineMarkersPlaceMessagesInTheIncludedFile) {
+    Diagnostics d;
+    frontEnd(
+        "# 1 \"main.sl\"\n# 1 \"lib.h\" 1\nfloat f() { return q; }\n# 2 \"main.sl\" 2\n"
+        "surface s() { Ci = f(); }",
+        "main.sl", d);
+    ASSERT_EQ(d.all().size(), 1u);
+    const std::string text = d.format(d.all()[0]);
+    EXPECT_EQ(text.substr(0, text.find('\n')), "lib.h:1:20: error: 'q' is not declared");
+}
+
+TEST(Frontend, WarnsThatDerivativesInLightStatementsAreZero) {
+    const std::vector<std::string> found =
+        diagnose("surface s() { illuminance(P) { Ci += Du(u); } }");
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0],
+              "t.sl:1:38: warning: derivatives are 0 inside illuminance, illuminate "
+              "and solar statements and in parameter defaults: 'Du' takes none here");
+}
+
+}  // namespace

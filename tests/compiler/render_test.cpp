@@ -1,0 +1,163 @@
+// Compiled shaders in frames whose colours are known in closed form, rendered by the ovo
+// command: a square a little wider than a 90-degree view, s and u running from 0 at its left
+// edge to 1 at its right (a polygon's u runs along its first edge, scaled to 0..1).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "compile_util.h"
+
+namespace {
+
+using ovo::Color;
+using ovo::Tuple;
+using ovotest::near;
+
+const int Size = 8;
+// Images are written with 8 bits a channel: exact values come back within half a step each.
+const float Quantum = 0.5f / 255.0f * 1.7321f;
+
+const char* const ClosedForm = R"(
+float halve(float x; output float rest) { rest = 1 - x; return x * 0.5; }
+surface closedform(float mode = 0; float arr[3] = {0, 0, 0}) {
+    normal Nf = faceforward(normalize(N), I);
+    if (mode == 0) {
+        Ci = color(0.25, 0.5, 0.75);
+    } else if (mode == 1) {
+        Ci = mix(color(1, 0, 0), color(0, 0, 1), s);
+    } else if (mode == 2) {
+        color C = 0;
+        illuminance(P, Nf, PI / 2) { C += Cl * (normalize(L) . Nf); }
+        Ci = C;
+    } else if (mode == 3) {
+        Ci = diffuse(Nf);
+    } else if (mode == 4) {
+        Ci = color(Du(u) * 0.5, Dv(u) + 0.25, Dv(v) * 0.75);
+    } else if (mode == 5) {
+        float r;
+        float h = halve(u, r);
+        Ci = color(h, r, 0);
+    } else {
+        Ci = color(arr[0], arr[1], arr[2]);
+    }
+    Oi = 1;
+}
+)";
+
+// The patch under a distant light from behind the camera, tilted 26.6 degrees in x.
+std::string scene(const std::string& dir, const std::string& surface) {
+    return "Option \"searchpath\" \"shader\" [\"" + dir + ":&\"]\n" +
+           "Display \"frame.tif\" \"file\" \"rgb\"\n"
+           "Format " +
+           std::to_string(Size) + " " + std::to_string(Size) + " 1\n" +
+           "PixelSamples 4 4\nPixelFilter \"box\" 1 1\n"
+           "Projection \"perspective\" \"fov\" [90]\n"
+           "WorldBegin\n"
+           "LightSource \"distantlight\" 1 \"intensity\" [1] \"from\" [0 0 0] \"to\" [0.5 0 1]\n" +
+           surface + "\n" +
+           "Polygon \"P\" [-1.25 -1.25 1  1.25 -1.25 1  1.25 1.25 1  -1.25 1.25 1]\n"
+           "WorldEnd\n";
+}
+
+// s at the centre of pixel column x: the view spans -1..1 of the patch's -1.25..1.25.
+float sAt(int x) { return (-1.0f + 2.0f * (x + 0.5f) / Size + 1.25f) / 2.5f; }
+
+TEST(CompiledFrames, ColoursMatchTheirClosedForms) {
+    ovotest::ScratchDir dir;
+    ASSERT_TRUE(ovotest::compileShader(dir, "closedform.sl", ClosedForm));
+    auto render = [&](const std::string& surface, ovotest::Image& image) {
+        std::string messages;
+        const bool ok =
+            ovotest::renderRib(dir, scene(dir.path, surface), "frame.tif", image, &messages);
+        EXPECT_EQ(messages, "") << surface;
+        return ok && image.width == Size;
+    };
+    ovotest::Image constant, mixed, loop, diffuse, derivatives, function, array;
+    ASSERT_TRUE(render("Surface \"closedform\"", constant));
+    ASSERT_TRUE(render("Surface \"closedform\" \"float mode\" [1]", mixed));
+    ASSERT_TRUE(render("Surface \"closedform\" \"float mode\" [2]", loop));
+    ASSERT_TRUE(render("Surface \"closedform\" \"float mode\" [3]", diffuse));
+    ASSERT_TRUE(render("Surface \"closedform\" \"float mode\" [4]", derivatives));
+    ASSERT_TRUE(render("Surface \"closedform\" \"float mode\" [5]", function));
+    ASSERT_TRUE(
+        render("Surface \"closedform\" \"float mode\" [6] \"float[3] arr\" [0.2 0.4 0.6]", array));
+    // The cosine of the light's tilt: N is (0, 0, -1), L toward the light (-0.5, 0, -1).
+    const float cosine = 1.0f / std::sqrt(1.25f);
+    for (int y = 0; y < Size; ++y)
+        for (int x = 0; x < Size; ++x) {
+            const float s = sAt(x);
+            const std::string at = "(" + std::to_string(x) + ", " + std::to_string(y) + ")";
+            EXPECT_TRUE(near(Tuple(constant.at(x, y)), Tuple(0.25f, 0.5f, 0.75f), Quantum)) << at;
+            EXPECT_TRUE(near(Tuple(mixed.at(x, y)), Tuple(1 - s, 0, s), 0.01f)) << at;
+            EXPECT_TRUE(near(Tuple(loop.at(x, y)), Tuple(cosine), Quantum)) << at;
+            EXPECT_TRUE(near(Tuple(loop.at(x, y)), Tuple(diffuse.at(x, y)), 1e-5f)) << at;
+            // Du(u) is 1, Dv(u) and Du(v) are 0, Dv(v) is 1 on the patch.
+            EXPECT_TRUE(near(Tuple(derivatives.at(x, y)), Tuple(0.5f, 0.25f, 0.75f), Quantum))
+                << at;
+            EXPECT_TRUE(near(Tuple(function.at(x, y)), Tuple(s / 2, 1 - s, 0), 0.01f)) << at;
+            EXPECT_TRUE(near(Tuple(array.at(x, y)), Tuple(0.2f, 0.4f, 0.6f), Quantum)) << at;
+        }
+}
+
+// The frame with the standard plastic (compiled from its source at build time), then with the
+// hand-written C++ plastic kept among the test plugins: no pixel differs by more than 1/255.
+TEST(CompiledFrames, CompiledPlasticMatchesTheHandWrittenOne) {
+    ovotest::ScratchDir dir;
+    const std::string frame =
+        "Display \"frame.tif\" \"file\" \"rgb\"\nFormat 48 48 1\nPixelSamples 2 2\n"
+        "Projection \"perspective\" \"fov\" [40]\nTranslate 0 0 5\nWorldBegin\n"
+        "LightSource \"ambientlight\" 1 \"intensity\" [0.1]\n"
+        "LightSource \"distantlight\" 2 \"from\" [1 1 -1] \"to\" [0 0 0]\n"
+        "LightSource \"pointlight\" 3 \"from\" [-2 1 -3] \"intensity\" [8]\n"
+        "Color [0.8 0.3 0.2]\n";
+    const std::string sphere = " \"Ks\" [0.8] \"roughness\" [0.05]\nSphere 1 -1 1 360\nWorldEnd\n";
+    ovotest::Image compiled, handWritten;
+    ASSERT_TRUE(
+        ovotest::renderRib(dir, frame + "Surface \"plastic\"" + sphere, "frame.tif", compiled));
+    ASSERT_TRUE(ovotest::renderRib(dir,
+                                   "Option \"searchpath\" \"shader\" [\"" +
+                                       ovotest::pluginDir(ovotest::Plugins::TestOnly) + ":&\"]\n" +
+                                       frame + "Surface \"handplastic\"" + sphere,
+                                   "frame.tif", handWritten));
+    ASSERT_EQ(compiled.rgb.size(), handWritten.rgb.size());
+    float worst = 0, brightest = 0;
+    for (size_t i = 0; i < compiled.rgb.size(); ++i) {
+        worst = std::max(worst, std::fabs(compiled.rgb[i] - handWritten.rgb[i]));
+        brightest = std::max(brightest, compiled.rgb[i]);
+    }
+    EXPECT_LE(worst, 1.0f / 255.0f);
+    EXPECT_GT(brightest, 0.5f);  // the sphere is there, with its highlight
+}
+
+// A scene with its shader's source beside it renders in one command: ovo compiles the source
+// once into its cache (and says so), and the shader's own parameters need no Declare.
+TEST(CompiledFrames, OvoCompilesShaderSourcesOnDemand) {
+    ovotest::ScratchDir dir;
+    dir.write("stripes.sl",
+              "surface stripes(float freq = 4; color a = color(1, 0, 0); color b = 0) {\n"
+              "    Ci = mod(floor(s * freq), 2) == 0 ? a : b;\n    Oi = 1;\n}\n");
+    const std::string rib =
+        "Display \"frame.tif\" \"file\" \"rgb\"\nFormat 8 8 1\n"
+        "Projection \"perspective\" \"fov\" [90]\nWorldBegin\n"
+        "Surface \"stripes\" \"freq\" [2] \"b\" [0 1 0]\n"
+        "Polygon \"P\" [-1.25 -1.25 1  1.25 -1.25 1  1.25 1.25 1  -1.25 1.25 1]\nWorldEnd\n";
+    ovotest::Image first, second;
+    std::string messages, printed;
+    ASSERT_TRUE(ovotest::renderRib(dir, rib, "frame.tif", first, &messages, &printed));
+    EXPECT_EQ(messages, "");
+    EXPECT_NE(printed.find("Compiled the shader \"stripes\" from " + dir / "stripes.sl"),
+              std::string::npos)
+        << printed;
+    // Two stripes over the square: red on its left half, green on its right (the pixel filter
+    // blends the two columns at the edge).
+    for (int x : {0, 1, 2, 5, 6, 7}) {
+        const Tuple expected = sAt(x) < 0.5f ? Tuple(1, 0, 0) : Tuple(0, 1, 0);
+        EXPECT_TRUE(near(Tuple(first.at(x, 4)), expected, Quantum)) << x;
+    }
+    ASSERT_TRUE(ovotest::renderRib(dir, rib, "frame.tif", second, &messages, &printed));
+    EXPECT_EQ(printed.find("Compiled"), std::string::npos) << "compiled again: " << printed;
+    EXPECT_EQ(first.rgb, second.rgb);
+}
+
+}  // namespace

@@ -1,0 +1,74 @@
+// Compiled shaders that trace: the keyword lists of the tracing, gathering and shadow calls
+// reach the library with the types it reads (an integer sample count and fall-off mode, the
+// other numbers as doubles), so a square alone in the world is fully lit, unoccluded and
+// unshadowed.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "compile_util.h"
+
+namespace {
+
+using ovo::Tuple;
+using ovotest::near;
+
+const int Size = 6;
+
+const char* const Open = R"(
+surface open(float mode = 0) {
+    normal Nf = faceforward(normalize(N), I);
+    if (mode == 0)
+        Ci = transmission(P, P - 4 * Nf, "samples", 4, "samplecone", 0.1);
+    else if (mode == 1)
+        Ci = 1 - occlusion(P, Nf, 16, "falloffmode", 1, "falloff", 2, "maxhitdist", 10,
+                           "bias", 0.01);
+    else
+        Ci = diffuse(Nf);
+    Oi = 1;
+}
+)";
+
+// A distant light whose shadow is traced; nothing stands between it and the square.
+const char* const Shadowed = R"(
+light shadowed(float intensity = 1; point from = point "shader" (0, 0, 0);
+               point to = point "shader" (0, 0, 1)) {
+    solar(to - from, 0) {
+        Cl = intensity * (1 - shadow("raytrace", Ps, "samples", 4, "blur", 0.05));
+    }
+}
+)";
+
+TEST(CompiledTracing, KeywordListsReachTheLibraryWithTheirTypes) {
+    ovotest::ScratchDir dir;
+    ASSERT_TRUE(ovotest::compileShader(dir, "open.sl", Open));
+    ASSERT_TRUE(ovotest::compileShader(dir, "shadowed.sl", Shadowed));
+    auto render = [&](const std::string& mode, const std::string& light, ovotest::Image& image) {
+        const std::string rib =
+            "Option \"searchpath\" \"shader\" [\"" + dir.path + ":&\"]\n" +
+            "Display \"frame.tif\" \"file\" \"rgb\"\nFormat " + std::to_string(Size) + " " +
+            std::to_string(Size) + " 1\nProjection \"perspective\" \"fov\" [90]\nWorldBegin\n" +
+            "LightSource \"" + light + "\" 1 \"from\" [0 0 0] \"to\" [0.5 0 1]\n" +
+            "Surface \"open\" \"float mode\" [" + mode + "]\n" +
+            "Polygon \"P\" [-1.25 -1.25 1  1.25 -1.25 1  1.25 1.25 1  -1.25 1.25 1]\nWorldEnd\n";
+        std::string messages;
+        const bool ok = ovotest::renderRib(dir, rib, "frame.tif", image, &messages);
+        EXPECT_EQ(messages, "") << mode << " " << light;
+        return ok && image.width == Size;
+    };
+    ovotest::Image transmitted, unoccluded, shadowed;
+    ASSERT_TRUE(render("0", "distantlight", transmitted));
+    ASSERT_TRUE(render("1", "distantlight", unoccluded));
+    ASSERT_TRUE(render("2", "shadowed", shadowed));
+    const float cosine = 1.0f / std::sqrt(1.25f);  // the light's tilt against the square's normal
+    for (int y = 0; y < Size; ++y)
+        for (int x = 0; x < Size; ++x) {
+            const std::string at = "(" + std::to_string(x) + ", " + std::to_string(y) + ")";
+            EXPECT_TRUE(near(Tuple(transmitted.at(x, y)), Tuple(1.0f), 0.01f)) << at;
+            EXPECT_TRUE(near(Tuple(unoccluded.at(x, y)), Tuple(1.0f), 0.01f)) << at;
+            EXPECT_TRUE(near(Tuple(shadowed.at(x, y)), Tuple(cosine), 0.01f)) << at;
+        }
+}
+
+}  // namespace

@@ -1,0 +1,67 @@
+// A shader's own parameters need no Declare: names the scene does not declare take the types
+// of the compiled shader's arguments (the test plugin "args", found on the shader path).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/rib/recorder.h"
+
+using ovotest::Recorder;
+using Calls = std::vector<std::string>;
+
+namespace {
+
+std::string testPlugins() {
+    const char* dir = std::getenv("OVO_TEST_PLUGINS");
+    return dir ? dir : OVO_TEST_PLUGIN_DIR;
+}
+
+}  // namespace
+
+TEST(RibShaderArguments, UndeclaredNamesTakeTheShadersOwnTypes) {
+    Recorder r;
+    r.shaderPath = testPlugins();
+    r.read(
+        "WorldBegin\n"
+        "Surface \"args\" \"c\" [1 0 0] \"vv\" [0 1 0] \"f\" 2 \"fa\" [1 2 3] \"fo\" [4 5]\n"
+        "  \"pa\" [0 0 0 1 1 1] \"sa\" [\"x\" \"y\"] \"float n\" [1 2 3] \"nothere\" 1\n"
+        "LightSource \"args\" 1 \"c\" [0 0 1]\n"
+        "Declare \"vv\" \"uniform float\"\nSurface \"args\" \"vv\" 7\n"
+        "Surface \"args\" \"c\" [1 2]\n"
+        "WorldEnd\n");
+    const Calls expected = {
+        "Parameter(color c: 1 0 0)",
+        "Parameter(vector vv: 0 1 0)",
+        "Parameter(float f: 2)",
+        "Parameter(float[3] fa: 1 2 3)",
+        "Parameter(float[2] fo: 4 5)",
+        "Parameter(point[2] pa: 0 0 0 1 1 1)",
+        "Parameter(string[2] sa: x y)",
+        "Parameter(float n: 1)",
+        "Shader(surface args -)",
+        "Parameter(color c: 0 0 1)",
+        "Light(1 args -)",
+        "Parameter(float vv: 7)",  // a Declare still wins
+        "Shader(surface args -)",
+    };
+    EXPECT_EQ(r.only({"Parameter", "Shader", "Light"}), expected);
+    const Calls diagnostics = {
+        "E: test.rib:2: Surface: parameter \"nothere\" is not declared. Ignoring it ...",
+        "E: test.rib:7: Surface: parameter \"c\" needs 3 values, got 2. Skipping ...",
+    };
+    EXPECT_EQ(r.diagnostics(), diagnostics);
+}
+
+TEST(RibShaderArguments, WithoutTheShaderNamesStayUndeclared) {
+    Recorder r;  // answers no shader path
+    r.read("WorldBegin\nSurface \"args\" \"c\" [1 0 0]\nWorldEnd\n");
+    EXPECT_EQ(r.diagnostics(),
+              Calls{"E: test.rib:2: Surface: parameter \"c\" is not declared. Ignoring it ..."});
+    Recorder missing;
+    missing.shaderPath = testPlugins();
+    missing.read("WorldBegin\nSurface \"nosuchshader\" \"c\" [1 0 0]\nWorldEnd\n");
+    EXPECT_EQ(missing.diagnostics(),
+              Calls{"E: test.rib:2: Surface: parameter \"c\" is not declared. Ignoring it ..."});
+}
