@@ -24,29 +24,23 @@ TEST(RibGeometry, QuadricsPolygonsAndMeshes) {
         {"PointsGeneralPolygons [2] [4 3] [$7] \"P\" [$21]",
          "Parameter(vertex point P: $21); Mesh(linear 1 [2] [4 3] [$7])"},
         {"PointsPolygons [] [] \"P\" []", ""},
-        {"PointsPolygons [3 3] [0 1 2 2 1] \"P\" [0 0 0]",
-         "E: test.rib:2: PointsPolygons: expected 6 vertex indices, got 5. Skipping ..."},
-        {"PointsPolygons [3] [0 1 5] \"P\" [$9]",
-         "E: test.rib:2: PointsPolygons: parameter \"P\" needs 18 values, got 9. Skipping ..."},
-        {"PointsPolygons [3] [0 -1 2] \"P\" [$9]",
-         "E: test.rib:2: PointsPolygons: bad vertex index. Skipping ..."},
-        {"PointsPolygons [2] [0 1] \"P\" [$6]",
-         "E: test.rib:2: PointsPolygons: every polygon needs at least 3 vertices. Skipping ..."},
-        {"PointsPolygons [3] [0 1 2] \"N\" [$9]",
-         "E: test.rib:2: PointsPolygons: missing \"P\". Skipping ..."},
-        {"PointsPolygons [3] [0 1.5 2] \"P\" [$9]",
-         "E: test.rib:2: PointsPolygons: argument 2 must be an array of integers, not an array of "
-         "numbers. Skipping ..."},
-        {"PointsGeneralPolygons [2] [3] [0 1 2] \"P\" [$9]",
-         "E: test.rib:2: PointsGeneralPolygons: expected 2 loop sizes, got 1. Skipping ..."},
-        {"PointsPolygons [3] [0 1 2] \"P\" [$9] \"facevarying float s\" [1 2]",
-         "E: test.rib:2: PointsPolygons: parameter \"s\" needs 3 values, got 2. Skipping ..."},
-        {"GeneralPolygon [3 2] \"P\" [$15]",
-         "E: test.rib:2: GeneralPolygon: every loop needs at least 3 vertices. Skipping ..."},
-        {"Polygon \"P\" [$9] \"N\" [0 0 1]",
-         "E: test.rib:2: Polygon: parameter \"N\" needs 9 values, got 3. Skipping ..."},
-        {"Sphere 1 -1 1 360 \"uniform Kd\" [1]",
-         "E: test.rib:2: Sphere: bad parameter declaration \"uniform Kd\". Skipping ..."},
+        {"PointsPolygons [3 3] [0 1 2 2 1] \"P\" [0 0 0]\nPointsPolygons [3] [0 1 5] \"P\" "
+         "[$9]\nPointsPolygons [3] [0 -1 2] \"P\" [$9]\nPointsPolygons [2] [0 1] \"P\" "
+         "[$6]\nPointsPolygons [3] [0 1 2] \"N\" [$9]\nPointsPolygons [3] [0 1.5 2] \"P\" "
+         "[$9]\nPointsGeneralPolygons [2] [3] [0 1 2] \"P\" [$9]\nPointsPolygons [3] [0 1 2] \"P\" "
+         "[$9] \"facevarying float s\" [1 2]\nGeneralPolygon [3 2] \"P\" [$15]\nPolygon \"P\" [$9] "
+         "\"N\" [0 0 1]\nSphere 1 -1 1 360 \"uniform Kd\" [1]",
+         "E: test.rib:2: PointsPolygons: expected 6 vertex indices, got 5. Skipping ...; E: "
+         "test.rib:3: PointsPolygons: parameter \"P\" needs 18 values, got 9. Skipping ...; E: "
+         "test.rib:4: PointsPolygons: bad vertex index. Skipping ...; E: test.rib:5: "
+         "PointsPolygons: every polygon needs at least 3 vertices. Skipping ...; E: test.rib:6: "
+         "PointsPolygons: missing \"P\". Skipping ...; E: test.rib:7: PointsPolygons: argument 2 "
+         "must be an array of integers, not an array of numbers. Skipping ...; E: test.rib:8: "
+         "PointsGeneralPolygons: expected 2 loop sizes, got 1. Skipping ...; E: test.rib:9: "
+         "PointsPolygons: parameter \"s\" needs 3 values, got 2. Skipping ...; E: test.rib:10: "
+         "GeneralPolygon: every loop needs at least 3 vertices. Skipping ...; E: test.rib:11: "
+         "Polygon: parameter \"N\" needs 9 values, got 3. Skipping ...; E: test.rib:12: Sphere: "
+         "bad parameter declaration \"uniform Kd\". Skipping ..."},
         {"SubdivisionMesh \"catmull-clark\" [4] [$4] [\"interpolateboundary\" \"crease\"] [0 0 2 "
          "1] [0 1] [2.5] \"P\" [$12]",
          "Parameter(vertex point P: $12); Parameter(string[2] tags: interpolateboundary crease); "
@@ -54,11 +48,10 @@ TEST(RibGeometry, QuadricsPolygonsAndMeshes) {
          "floatargs: 2.5); Mesh(catmull-clark 1 [4] [$4])"},
         {"SubdivisionMesh \"bilinear\" [3] [$3] \"P\" [$9]",
          "Parameter(vertex point P: $9); Mesh(linear 1 [3] [$3])"},
-        {"SubdivisionMesh \"loop\" [3] [$3] \"P\" [$9]",
-         "W: test.rib:2: SubdivisionMesh scheme \"loop\" is not supported. Ignoring ..."},
-        {"SubdivisionMesh \"catmull-clark\" [3] [$3] [\"crease\"] [2 0] [0] [] \"P\" [$9]",
-         "E: test.rib:2: SubdivisionMesh: the tag arguments do not match their counts. Skipping "
-         "..."},
+        {"SubdivisionMesh \"loop\" [3] [$3] \"P\" [$9]\nSubdivisionMesh \"catmull-clark\" [3] [$3] "
+         "[\"crease\"] [2 0] [0] [] \"P\" [$9]",
+         "W: test.rib:2: SubdivisionMesh scheme \"loop\" is not supported. Ignoring ...; E: "
+         "test.rib:3: SubdivisionMesh: the tag arguments do not match their counts. Skipping ..."},
     });
 }
 
@@ -83,14 +76,12 @@ TEST(RibGeometry, PatchesUseTheCurrentBasis) {
         {"PatchMesh \"bicubic\" 6 \"periodic\" 4 \"nonperiodic\" \"Pz\" [$24]",
          "Parameter(vertex float Pz: $6 0 6 7 8 9 10 11 6 12 13 14 15 16 17 12 18 19 20 21 22 23 "
          "18); Patch(bezier 7 4)"},
-        {"PatchMesh \"bicubic\" 5 \"nonperiodic\" 4 \"nonperiodic\" \"P\" [$60]",
-         "E: test.rib:2: PatchMesh: bad number of vertices in u: 5. Skipping ..."},
-        {"Patch \"trilinear\" \"P\" [0]",
-         "E: test.rib:2: Patch: unknown patch type \"trilinear\". Skipping ..."},
-        {"Patch \"bicubic\" \"P\" [$47]",
-         "E: test.rib:2: Patch: parameter \"P\" needs 48 values, got 47. Skipping ..."},
-        {"Basis \"bezier\" 2 \"nurbs\" 1",
-         "E: test.rib:2: Basis: unknown basis \"nurbs\". Skipping ..."},
+        {"PatchMesh \"bicubic\" 5 \"nonperiodic\" 4 \"nonperiodic\" \"P\" [$60]\nPatch "
+         "\"trilinear\" \"P\" [0]\nPatch \"bicubic\" \"P\" [$47]\nBasis \"bezier\" 2 \"nurbs\" 1",
+         "E: test.rib:2: PatchMesh: bad number of vertices in u: 5. Skipping ...; E: test.rib:3: "
+         "Patch: unknown patch type \"trilinear\". Skipping ...; E: test.rib:4: Patch: parameter "
+         "\"P\" needs 48 values, got 47. Skipping ...; E: test.rib:5: Basis: unknown basis "
+         "\"nurbs\". Skipping ..."},
     });
 }
 
@@ -114,21 +105,17 @@ TEST(RibGeometry, NurbsTrimCurvesCurvesAndPoints) {
          "Curves(linear 1 [4])"},
         {"Points \"P\" [$6] \"constantwidth\" [0.2]",
          "Parameter(vertex point P: $6); Parameter(float constantwidth: 0.2); Points(2)"},
-        {"NuPatch 2 2 [0 0 1] 0 1 2 2 [0 0 1 1] 0 1 \"P\" [$12]",
-         "E: test.rib:2: NuPatch: expected 4 u knots, got 3. Skipping ..."},
-        {"NuPatch 2 2 [0 1 0 1] 0 1 2 2 [0 0 1 1] 0 1 \"P\" [$12]",
-         "E: test.rib:2: NuPatch: the knots must not decrease. Skipping ..."},
-        {"NuPatch 1 2 [0 0 1] 0 1 2 2 [0 0 1 1] 0 1 \"P\" [0 0 0]",
-         "E: test.rib:2: NuPatch: bad vertex counts or orders. Skipping ..."},
-        {"TrimCurve [1] [2] [0 0 1] [0] [1] [2] [0 1] [0 0] [1 1]",
-         "E: test.rib:2: TrimCurve: expected 4 knots, got 3. Skipping ..."},
-        {"Curves \"cubic\" [5] \"nonperiodic\" \"P\" [$15]",
-         "E: test.rib:2: Curves: bad curve vertex count 5. Skipping ..."},
-        {"Curves \"linear\" [1] \"nonperiodic\" \"P\" [0 0 0]",
-         "E: test.rib:2: Curves: every curve needs at least 2 vertices. Skipping ..."},
-        {"Curves \"quadratic\" [3] \"nonperiodic\" \"P\" [0]",
-         "E: test.rib:2: Curves: unknown curve type \"quadratic\". Skipping ..."},
-        {"Points \"P\" [0 0]",
-         "E: test.rib:2: Points: \"P\" holds 2 values, not a multiple of 3. Skipping ..."},
+        {"NuPatch 2 2 [0 0 1] 0 1 2 2 [0 0 1 1] 0 1 \"P\" [$12]\nNuPatch 2 2 [0 1 0 1] 0 1 2 2 [0 "
+         "0 1 1] 0 1 \"P\" [$12]\nNuPatch 1 2 [0 0 1] 0 1 2 2 [0 0 1 1] 0 1 \"P\" [0 0 "
+         "0]\nTrimCurve [1] [2] [0 0 1] [0] [1] [2] [0 1] [0 0] [1 1]\nCurves \"cubic\" [5] "
+         "\"nonperiodic\" \"P\" [$15]\nCurves \"linear\" [1] \"nonperiodic\" \"P\" [0 0 0]\nCurves "
+         "\"quadratic\" [3] \"nonperiodic\" \"P\" [0]\nPoints \"P\" [0 0]",
+         "E: test.rib:2: NuPatch: expected 4 u knots, got 3. Skipping ...; E: test.rib:3: NuPatch: "
+         "the knots must not decrease. Skipping ...; E: test.rib:4: NuPatch: bad vertex counts or "
+         "orders. Skipping ...; E: test.rib:5: TrimCurve: expected 4 knots, got 3. Skipping ...; "
+         "E: test.rib:6: Curves: bad curve vertex count 5. Skipping ...; E: test.rib:7: Curves: "
+         "every curve needs at least 2 vertices. Skipping ...; E: test.rib:8: Curves: unknown "
+         "curve type \"quadratic\". Skipping ...; E: test.rib:9: Points: \"P\" holds 2 values, not "
+         "a multiple of 3. Skipping ..."},
     });
 }

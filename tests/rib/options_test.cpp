@@ -87,20 +87,19 @@ TEST(RibOptions, CameraAndImageOptionsBecomeRendererOptions) {
             {"ScreenWindow -3 3 -1 1 Format 100 400 1 FrameAspectRatio 0.25",
              "Attribute(float[4] screen: -3 3 -1 1); Attribute(int[2] resolution: 100 400); "
              "Attribute(float pixelaspect: 1)"},
-            {"Format 0 480 1", "E: test.rib:1: Format: bad resolution 0 x 480. Skipping ..."},
-            {"Clipping 10 1", "E: test.rib:1: Clipping: needs 0 < near < far. Skipping ..."},
+            {"Format 0 480 1\nClipping 10 1",
+             "E: test.rib:1: Format: bad resolution 0 x 480. Skipping ...; E: test.rib:2: "
+             "Clipping: needs 0 < near < far. Skipping ..."},
             {"PixelFilter \"mitchell\" 2 2",
              "Attribute(float[2] filterwidth: 2 2); W: test.rib:1: PixelFilter \"mitchell\" is not "
              "supported. Keeping the current filter ..."},
-            {"PixelFilter \"box\" 0 1",
-             "E: test.rib:1: PixelFilter: the widths must be positive. Skipping ..."},
-            {"Option \"render\" \"hider\" \"hidden\"",
-             "W: test.rib:1: Option \"render\" \"hider\" is not supported. Ignoring ..."},
-            {"Projection \"none\"",
-             "W: test.rib:1: Projection \"none\" is not supported. Ignoring ..."},
-            {"Exposure 1 0", "E: test.rib:1: Exposure: gamma must be positive. Skipping ..."},
-            {"Quantize \"z\" 1 0 1 0",
-             "W: test.rib:1: Quantize \"z\" is not supported. Ignoring ..."},
+            {"PixelFilter \"box\" 0 1\nOption \"render\" \"hider\" \"hidden\"\nProjection "
+             "\"none\"\nExposure 1 0\nQuantize \"z\" 1 0 1 0",
+             "E: test.rib:1: PixelFilter: the widths must be positive. Skipping ...; W: "
+             "test.rib:2: Option \"render\" \"hider\" is not supported. Ignoring ...; W: "
+             "test.rib:3: Projection \"none\" is not supported. Ignoring ...; E: test.rib:4: "
+             "Exposure: gamma must be positive. Skipping ...; W: test.rib:5: Quantize \"z\" is not "
+             "supported. Ignoring ..."},
             {"WorldBegin\nFormat 10 10 1\nOption \"limits\" \"bucketsize\" [8]\nWorldEnd",
              moved("0", "0", "0") + Frame +
                  "; E: test.rib:2: Format: not allowed inside WorldBegin. Skipping ...; E: "

@@ -29,15 +29,12 @@ TEST(RibScene, AttributesAndTransforms) {
         {"Attribute \"user\" \"float weight\" [2] \"string tag\" \"x\" \"color tint\" [1 0.5 0]",
          "Attribute(float user:weight: 2); Attribute(string user:tag: x); Attribute(color "
          "user:tint: 1 0.5 0)"},
-        {"Attribute \"displacementbound\" \"sphere\" [1]",
+        {"Attribute \"displacementbound\" \"sphere\" [1]\nMatte 1\nSides 3\nOrientation "
+         "\"up\"\nAttribute \"visibility\" \"transmission\" \"maybe\"",
          "W: test.rib:2: Attribute \"displacementbound\" \"sphere\" is not supported. Ignoring "
-         "..."},
-        {"Matte 1", "W: test.rib:2: Matte is not supported. Ignoring ..."},
-        {"Sides 3", "E: test.rib:2: Sides: expected 1 or 2. Skipping ..."},
-        {"Orientation \"up\"",
-         "E: test.rib:2: Orientation: unknown orientation \"up\". Skipping ..."},
-        {"Attribute \"visibility\" \"transmission\" \"maybe\"",
-         "E: test.rib:2: Attribute: unknown transmission \"maybe\". Skipping ..."},
+         "...; W: test.rib:3: Matte is not supported. Ignoring ...; E: test.rib:4: Sides: expected "
+         "1 or 2. Skipping ...; E: test.rib:5: Orientation: unknown orientation \"up\". Skipping "
+         "...; E: test.rib:6: Attribute: unknown transmission \"maybe\". Skipping ..."},
         {"Translate 1 2 3 Rotate 45 0 0 1 Scale 1 2 3 ConcatTransform [2 0 0 0 0 2 0 0 0 0 2 0 1 1 "
          "1 "
          "1] Transform [1 0 0 0 0 1 0 0 0 0 1 0 4 5 6 1] Identity",
@@ -61,9 +58,9 @@ TEST(RibScene, AttributesAndTransforms) {
          "TransformEnd",
          "SaveAttributes(mine transform); SetTransform(mine); PushTransform(); Translate(0 0 1); "
          "PopTransform()"},
-        {"Rotate 10 0 0 0", "E: test.rib:2: Rotate: the rotation axis is zero. Skipping ..."},
-        {"Perspective 30",
-         "W: test.rib:2: Perspective inside the world is not supported. Ignoring ..."},
+        {"Rotate 10 0 0 0\nPerspective 30",
+         "E: test.rib:2: Rotate: the rotation axis is zero. Skipping ...; W: test.rib:3: "
+         "Perspective inside the world is not supported. Ignoring ..."},
     });
 }
 
@@ -76,11 +73,11 @@ TEST(RibScene, TransformMotionBlocksBecomeMotionCalls) {
         {"MotionBegin [0 1]\nSphere 1 -1 1 360\nSphere 2 -2 2 360\nMotionEnd",
          "Sphere(1 -1 1 360); W: test.rib:5: motion blur of Sphere is not supported. Using the "
          "first sample ..."},
-        {"MotionBegin [0 1] Translate 0 0 0 Rotate 1 0 0 1 MotionEnd",
+        {"MotionBegin [0 1] Translate 0 0 0 Rotate 1 0 0 1 MotionEnd\nMotionBegin [0 0.5 1] Scale "
+         "1 1 1 MotionEnd",
          "E: test.rib:2: MotionEnd: a motion block must repeat one request, not Translate and "
-         "Rotate. Skipping ..."},
-        {"MotionBegin [0 0.5 1] Scale 1 1 1 MotionEnd",
-         "E: test.rib:2: MotionEnd: 1 Scale requests for 3 times. Skipping ..."},
+         "Rotate. Skipping ...; E: test.rib:3: MotionEnd: 1 Scale requests for 3 times. Skipping "
+         "..."},
         {"MotionBegin [0 1]\nAttributeBegin\nMotionEnd",
          "E: test.rib:3: AttributeBegin: not allowed inside a motion block. Skipping ..."},
         // A bad sample spoils the whole block: the renderer never sees half of it.
@@ -116,10 +113,9 @@ TEST(RibScene, ShadersLightsAndLayers) {
          "freq\" 4",
          "Parameter(float freq: 4); Shader(surface s -); E: test.rib:4: Surface: parameter "
          "\"freq\" needs strings, not a number. Skipping ..."},
-        {"Declare \"bad\" \"uniform\"",
-         "E: test.rib:2: Declare: bad declaration \"uniform\" for \"bad\". Skipping ..."},
-        {"LightSource \"spotlight\"",
-         "E: test.rib:2: LightSource: missing argument 2. Skipping ..."},
+        {"Declare \"bad\" \"uniform\"\nLightSource \"spotlight\"",
+         "E: test.rib:2: Declare: bad declaration \"uniform\" for \"bad\". Skipping ...; E: "
+         "test.rib:3: LightSource: missing argument 2. Skipping ..."},
         {"ShaderLayer \"surface\" \"texmap\" \"layer1\" \"string texturename\" [\"grid.tex\"] "
          "ShaderLayer \"surface\" \"matte\" \"layer2\" ConnectShaderLayers \"surface\" \"layer1\" "
          "\"Cout\" \"layer2\" \"Cs\" Sphere 1 -1 1 360 ShaderGroupBegin ShaderLayer \"atmosphere\" "
@@ -128,11 +124,11 @@ TEST(RibScene, ShadersLightsAndLayers) {
          "layer1); Shader(surface matte layer2); ConnectShaders(layer1 Cout layer2 Cs); "
          "ShaderGroupEnd(); Sphere(1 -1 1 360); ShaderGroupBegin(); Shader(volume fog f); "
          "ShaderGroupEnd()"},
-        {"ConnectShaderLayers \"surface\" \"a\" \"b\" \"c\" \"d\"",
+        {"ConnectShaderLayers \"surface\" \"a\" \"b\" \"c\" \"d\"\nShaderLayer \"imager\" \"x\" "
+         "\"y\"",
          "E: test.rib:2: ConnectShaderLayers: only allowed after ShaderLayer or inside "
-         "ShaderGroupBegin. Skipping ..."},
-        {"ShaderLayer \"imager\" \"x\" \"y\"",
-         "E: test.rib:2: ShaderLayer: unknown shader type \"imager\". Skipping ..."},
+         "ShaderGroupBegin. Skipping ...; E: test.rib:3: ShaderLayer: unknown shader type "
+         "\"imager\". Skipping ..."},
     });
 }
 
@@ -190,23 +186,21 @@ TEST(RibScene, UnsupportedUnknownAndMalformedRequests) {
         {"Hider \"hidden\"\nHider \"raytrace\"\nMakeBump \"a\" \"b\"",
          "W: test.rib:2: Hider is not supported. Ignoring ...; W: test.rib:4: MakeBump is not "
          "supported. Ignoring ..."},
-        {"Foo 1 2", "E: test.rib:2: unknown request \"Foo\". Skipping ..."},
-        {"Sphere 1 2 3", "E: test.rib:2: Sphere: expected 4 numbers, got 3. Skipping ..."},
+        {"Foo 1 2\nSphere 1 2 3",
+         "E: test.rib:2: unknown request \"Foo\". Skipping ...; E: test.rib:3: Sphere: expected 4 "
+         "numbers, got 3. Skipping ..."},
         {"Sphere [1 -1 1 360]", "Sphere(1 -1 1 360)"},
-        {"Sphere 1 -1 1 360 \"Cs\"",
-         "E: test.rib:2: Sphere: parameter \"Cs\" has no value. Skipping ..."},
-        {"Sphere 1 -1 1 360 \"Cs\" [1 0 0]",
-         "E: test.rib:2: Sphere: parameter \"Cs\" needs 12 values, got 3. Skipping ..."},
+        {"Sphere 1 -1 1 360 \"Cs\"\nSphere 1 -1 1 360 \"Cs\" [1 0 0]",
+         "E: test.rib:2: Sphere: parameter \"Cs\" has no value. Skipping ...; E: test.rib:3: "
+         "Sphere: parameter \"Cs\" needs 12 values, got 3. Skipping ..."},
         // More values than needed are passed on, the first ones read.
         {"Sphere 1 -1 1 360 \"vertex point P\" [$12] \"Cs\" [$13]",
          "Parameter(vertex point P: $12); Parameter(linear color C: $12); Sphere(1 -1 1 360)"},
-        {"Sphere 1 -1 1 360 5 [1]",
-         "E: test.rib:2: Sphere: expected a parameter name, found a number. Skipping ..."},
-        {"Sphere \"a\" -1 1 360",
-         "E: test.rib:2: Sphere: argument 1 must be a number, not a string. Skipping ..."},
-        {"Color 1 0 0 0", "E: test.rib:2: Color: too many arguments. Skipping ..."},
-        {"Color [] 0 0",
-         "E: test.rib:2: Color: argument 1 must be a number, not an empty array. Skipping ..."},
+        {"Sphere 1 -1 1 360 5 [1]\nSphere \"a\" -1 1 360\nColor 1 0 0 0\nColor [] 0 0",
+         "E: test.rib:2: Sphere: expected a parameter name, found a number. Skipping ...; E: "
+         "test.rib:3: Sphere: argument 1 must be a number, not a string. Skipping ...; E: "
+         "test.rib:4: Color: too many arguments. Skipping ...; E: test.rib:5: Color: argument 1 "
+         "must be a number, not an empty array. Skipping ..."},
     });
     // Values after a request are its arguments, however far down they are; the input may end
     // inside a string.
