@@ -118,6 +118,7 @@ class Recorder : public ovo::ForwardingRenderer {
     void Parameter(Text d, const int* v) override { pending(d, v); }
     void Parameter(Text d, Text v) override { calls.push_back(param(d, text(v))); }
     void Parameter(Text d, float v) override { calls.push_back(param(d, text(v))); }
+    void Parameter(Text d, int v) override { calls.push_back(param(d, text(v))); }
     void Attribute(Text d, const char** v) override { array(d, v); }
     void Attribute(Text d, const float* v) override { array(d, v); }
     void Attribute(Text d, const int* v) override { array(d, v); }
