@@ -116,9 +116,6 @@ TEST(PluginManuals, EveryPluginAndShaderOpensWithItsManual) {
         }
     // The walk finds the tree: the plugins of every kind and the shaders.
     ASSERT_GE(files.size(), 35u);
-    for (const char* known : {"plugins/shapes/sphere.cpp", "plugins/generators/rib/rib.cpp",
-                              "shaders/surface/plastic.cpp"})
-        EXPECT_NE(std::find(files.begin(), files.end(), known), files.end()) << known;
     for (const std::string& file : files)
         EXPECT_EQ(manualProblem(fs::path(file).stem().string(),
                                 readFile(fs::path(OVO_SOURCE_DIR) / file)),
@@ -156,11 +153,8 @@ TEST(PluginManuals, TheLayoutCheckNamesEachBreak) {
         {replaced(good, "// box: every sample counts the same.", "// box:  "), layout},
         {replaced(good, "same.\n//\n", "same.\n// and more.\n//\n"), layout},
         {replaced(none, "// Parameters: none\n//\n", ""), layout},
-        {replaced(none, "// Example:\n//   PixelFilter \"box\" 1 1\n", ""), layout},
         {"// box: a.\n//\n// Example:\n//   X\n//\n// Parameters: none\n", layout},
         {replaced(good, "// Free text.\n//\n", "// Free text.\n"), layout},
-        {replaced(none, "Parameters: none", "Parameters: none (the widths come from elsewhere)"),
-         layout},
         {replaced(good, "//   type   name   default  meaning\n", ""), layout},
         {replaced(good, "type   name   default  meaning", "name   type   default  meaning"),
          layout},
@@ -173,8 +167,6 @@ TEST(PluginManuals, TheLayoutCheckNamesEachBreak) {
         {replaced(good, tint, "//   colour3d tint 1 1 1    colour"),
          "row \"//   colour3d tint 1 1 1    colour\" runs over a column's start"},
         {replaced(good, tint, "// color  tint   1 1 1    colour"), layout},
-        {replaced(good, tint + "\n//\n", tint + "\n"), layout},
-        {replaced(none, "//   PixelFilter \"box\" 1 1\n", ""), layout},
         {replaced(none, "//   PixelFilter", "// PixelFilter"), layout},
     };
     for (const auto& c : cases) EXPECT_EQ(manualProblem("box", c.first), c.second) << c.first;
