@@ -57,20 +57,6 @@ class StubPrimitive : public Primitive {
     Aabb worldExtent() const override { return Aabb(); }
 };
 
-TEST(Plugin, OpensAndFindsSymbolsOrSaysWhyNot) {
-    EXPECT_NE(Plugin(testPlugin("probe.generator")).getSymbol("createGenerator"), nullptr);
-    Plugin entryless(testPlugin("entryless.generator"));
-    const std::string missing = errorOf([&] { entryless.getSymbol("createGenerator"); }),
-                      prefix = "4: Cannot get symbol createGenerator in plugin \"" +
-                               testPlugin("entryless.generator") + "\": ";
-    EXPECT_EQ(missing.substr(0, prefix.size()), prefix);
-    EXPECT_GT(missing.size(), prefix.size());  // the loader says why
-    EXPECT_EQ(errorOf([] {
-                  Plugin("/nonexistent/none.generator.so");
-              }).rfind("4: Cannot open plugin \"/nonexistent/none.generator.so\": ", 0),
-              0u);
-}
-
 TEST(Factories, GeneratorsAndShapesGetWhatTheyAreGiven) {
     ParameterSet parameters;
     const char* tag = "hello";
@@ -208,9 +194,9 @@ TEST(Factories, NamesAreCachedOnceLoadedAndFailuresAreNot) {
                                    "\": ";
     EXPECT_EQ(errorOf([&] { createGenerator("latecomer", search, none); }),
               "3: Unable to find plugin \"latecomer\"");
-    EXPECT_EQ(
-        errorOf([&] { createGenerator("entryless", here, none); }).substr(0, entryPrefix.size()),
-        entryPrefix);
+    const std::string entryless = errorOf([&] { createGenerator("entryless", here, none); });
+    EXPECT_EQ(entryless.substr(0, entryPrefix.size()), entryPrefix);
+    EXPECT_GT(entryless.size(), entryPrefix.size());  // with the loader's reason
     const std::string unopenable = errorOf([&] { createGenerator("broken", search, none); });
     EXPECT_EQ(unopenable.substr(0, openPrefix.size()), openPrefix);
     EXPECT_GT(unopenable.size(), openPrefix.size());  // with the loader's reason
