@@ -326,6 +326,7 @@ TEST(Aabb4, TouchingFlatAndEmptySlots) {
     // Empty slots read as entered by the plain test (callers mask them), as missed by the
     // prepared one; four tests are counted per call.
     Aabb4 empty;
+    for (int s = 0; s < 4; ++s) EXPECT_EQ(empty.get(s), Aabb()) << s;
     Aabb::numIntersectionTests.reset();
     EXPECT_EQ(empty.intersect(along, reciprocal(along.d), entry), 15u);
     EXPECT_EQ(Aabb::numIntersectionTests.load(), 4u);
