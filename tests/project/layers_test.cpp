@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -75,10 +74,12 @@ std::string refusal(const std::string& from, const std::string& to) {
 std::vector<std::string> includesOf(const fs::path& file) {
     std::vector<std::string> found;
     std::ifstream in(file);
-    static const std::regex Include("#include \"([^\"]*)\".*");
-    std::smatch m;
-    for (std::string line; std::getline(in, line);)
-        if (std::regex_match(line, m, Include)) found.push_back(m[1]);
+    const std::string directive = "#include \"";
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t end = line.find('"', directive.size());
+        if (line.compare(0, directive.size(), directive) == 0 && end != std::string::npos)
+            found.push_back(line.substr(directive.size(), end - directive.size()));
+    }
     return found;
 }
 
