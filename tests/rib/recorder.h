@@ -153,6 +153,7 @@ class Recorder : public ovo::ForwardingRenderer {
     void ObjectBegin(Text name) override { add("ObjectBegin", name); }
     void ObjectEnd() override { add("ObjectEnd"); }
     void ObjectInstance(Text name) override { add("ObjectInstance", name); }
+    void Shape(Text type) override { add("Shape", type); }
 
     // Geometry: the counts say how many values each storage class of the pending parameters has.
     void Points(int n) override { consume(n, n, 1), add("Points", n); }
