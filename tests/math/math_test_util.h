@@ -1,28 +1,25 @@
-// Printing and comparison helpers for the geometry tests.
+// Printing and comparison helpers for the math tests.
 #pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <ostream>
+#include <random>
 
 #include "core/math/matrix.h"
 #include "core/math/tuple.h"
 #include "tests/common/test_util.h"
-
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <ostream>
-#include <random>
 
 namespace ovo {
 
 inline std::ostream& operator<<(std::ostream& os, const Tuple& t) {
     return os << "(" << t.x << ", " << t.y << ", " << t.z << ")";
 }
-inline std::ostream& operator<<(std::ostream& os, const Color& c) {
-    return os << "rgb(" << c.r << ", " << c.g << ", " << c.b << ")";
-}
 inline std::ostream& operator<<(std::ostream& os, const Matrix& m) {
-    os << "[";
     for (int i = 0; i < 4; ++i)
-        os << (i ? "; " : "") << m.m[i][0] << " " << m.m[i][1] << " " << m.m[i][2] << " "
+        os << (i ? "; " : "[") << m.m[i][0] << " " << m.m[i][1] << " " << m.m[i][2] << " "
            << m.m[i][3];
     return os << "]";
 }
@@ -31,15 +28,11 @@ inline std::ostream& operator<<(std::ostream& os, const Matrix& m) {
 
 namespace ovotest {
 
-inline float maxAbsDiff(const ovo::Matrix& a, const ovo::Matrix& b) {
+inline ::testing::AssertionResult near(const ovo::Matrix& a, const ovo::Matrix& b, float tol) {
     float d = 0.0f;
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j) d = std::max(d, std::fabs(a.m[i][j] - b.m[i][j]));
-    return d;
-}
-
-inline ::testing::AssertionResult near(const ovo::Matrix& a, const ovo::Matrix& b, float tol) {
-    if (maxAbsDiff(a, b) <= tol) return ::testing::AssertionSuccess();
+    if (d <= tol) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << a << " vs " << b << " (tolerance " << tol << ")";
 }
 

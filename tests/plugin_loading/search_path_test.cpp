@@ -1,68 +1,57 @@
-// lookup: finding a file on a colon-separated search path; expandSearchPath: building one.
+// lookup: finding a file on a colon-separated search path; expandSearchPath: building one;
+// splitInputWords: the words of an Input request.
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 
 #include "core/plugins/search_path.h"
-#include "tests/plugin_loading/plugin_test_util.h"
+#include "tests/common/test_util.h"
 
-namespace ovo {
-namespace testing {
 namespace {
 
 namespace fs = std::filesystem;
+using ovotest::ScratchDir;
 
 std::string canonical(const std::string& path) { return fs::canonical(path).string(); }
 
-TEST(Lookup, FirstDirectoryHoldingTheFileAbsolute) {
+// Runs the scope in another working directory.
+struct WorkingDir {
+    explicit WorkingDir(const std::string& dir) { fs::current_path(dir); }
+    ~WorkingDir() { fs::current_path(previous); }
+    const fs::path previous = fs::current_path();
+};
+
+TEST(Lookup, FirstDirectoryHoldingTheFile) {
     ScratchDir dir;
-    touch(dir / "a/f.so");
-    touch(dir / "b/f.so");
-    touch(dir / "b/g.so");
-    EXPECT_EQ(lookup(dir / "a" + ":" + dir / "b", "f.so"), canonical(dir / "a/f.so"));
-    EXPECT_EQ(lookup(dir / "b" + ":" + dir / "a", "f.so"), canonical(dir / "b/f.so"));
-    EXPECT_EQ(lookup(dir / "a" + ":" + dir / "b", "g.so"), canonical(dir / "b/g.so"));
-    EXPECT_EQ(lookup(dir / "a", "g.so"), "");
+    for (const char* file : {"a/f.so", "b/f.so", "b/g.so", "f", "plugins/s.so"})
+        dir.write(file, "x");
+    const std::string a = dir / "a", b = dir / "b";
+    EXPECT_EQ(lookup(a + ":" + b, "f.so"), canonical(a + "/f.so"));
+    EXPECT_EQ(lookup(b + ":" + a, "f.so"), canonical(b + "/f.so"));
+    EXPECT_EQ(lookup(a + ":" + b, "g.so"), canonical(b + "/g.so"));
+    EXPECT_EQ(lookup(a, "g.so"), "");
     EXPECT_EQ(lookup("", "f.so"), "");
-    // Relative names inside a directory work too.
-    EXPECT_EQ(lookup(dir.path, "a/f.so"), canonical(dir / "a/f.so"));
-}
-
-TEST(Lookup, AbsoluteNamesBypassTheSearchPath) {
-    ScratchDir dir;
-    touch(dir / "scenes/x.rib");
-    const std::string absolute = canonical(dir / "scenes/x.rib");
-    EXPECT_EQ(lookup(".:./inputs", absolute), absolute);
-    EXPECT_EQ(lookup("", absolute), absolute);
-    EXPECT_EQ(lookup(dir.path, absolute + ".missing"), "");
-}
-
-TEST(Lookup, RelativeDirectoriesResolveAgainstTheWorkingDirectory) {
-    ScratchDir dir;
-    touch(dir / "plugins/sphere.shape.so");
-    ScopedWorkingDir cwd(dir.path);
-    const std::string found = lookup(".:./plugins", "sphere.shape.so");
-    EXPECT_EQ(found, canonical(dir / "plugins/sphere.shape.so"));
-    EXPECT_EQ(found[0], '/');
-    EXPECT_EQ(found.find("./"), std::string::npos);  // no "." segments left
-}
-
-TEST(Lookup, EmptyDirectoriesAndTrailingColons) {
-    ScratchDir dir;
-    touch(dir / "f");
-    // Between two colons the directory is empty: the candidate is "/" and the file name.
+    EXPECT_EQ(lookup(dir.path, "a/f.so"), canonical(a + "/f.so"));  // relative names inside
+    // Absolute names bypass the search path.
+    EXPECT_EQ(lookup(".:./inputs", a + "/f.so"), canonical(a + "/f.so"));
+    EXPECT_EQ(lookup("", a + "/f.so"), canonical(a + "/f.so"));
+    EXPECT_EQ(lookup(dir.path, a + "/f.so.missing"), "");
+    // Between two colons the directory is empty: the candidate is "/" and the file name. A
+    // trailing colon adds no empty directory.
     const std::string rooted = dir.path.substr(1) + "/f";
     EXPECT_EQ(lookup("/nonexistent-a::/nonexistent-b", rooted), canonical(dir / "f"));
-    // A trailing colon adds no empty directory.
     EXPECT_EQ(lookup("/nonexistent-a:", rooted), "");
+    // Relative directories resolve against the working directory, to a path without "." parts.
+    WorkingDir cwd(dir.path);
+    EXPECT_EQ(lookup(".:./plugins", "s.so"), canonical(dir / "plugins/s.so"));
 }
 
 TEST(Lookup, DriveLetterRules) {
     ScratchDir dir;
     // Folders named like drives exist here as ordinary relative folders.
-    touch(dir / "C:/x/file");
-    touch(dir / "D:/y/file");
-    touch(dir / "D:/y/other");
-    ScopedWorkingDir cwd(dir.path);
+    for (const char* file : {"C:/x/file", "D:/y/file", "D:/y/other", "q:z"}) dir.write(file, "x");
+    WorkingDir cwd(dir.path);
     // "C:/x:D:/y" is two directories, C:/x then D:/y.
     EXPECT_EQ(lookup("C:/x:D:/y", "file"), canonical(dir / "C:/x/file"));
     EXPECT_EQ(lookup("C:/x:D:/y", "other"), canonical(dir / "D:/y/other"));
@@ -70,70 +59,61 @@ TEST(Lookup, DriveLetterRules) {
     // A drive-qualified file name bypasses the search path and comes back as given.
     EXPECT_EQ(lookup("/nowhere", "D:/y/other"), "D:/y/other");
     EXPECT_EQ(lookup(dir.path, "Z:/nothing"), "");
-    touch(dir / "q:z");
     EXPECT_EQ(lookup(dir.path, "q:z"), "q:z");
     fs::current_path("/");
     EXPECT_EQ(lookup(dir.path, "q:z"), "");  // the path is not searched for such a name
 }
 
-class EnvTest : public ::testing::Test {
-  protected:
-    EnvTest() {
-        setenv("OVO_TEST_VAR", "/v", 1);
-        unsetenv("OVO_TEST_UNSET");
-    }
-    ~EnvTest() override { unsetenv("OVO_TEST_VAR"); }
-};
+TEST(SearchPath, ExpandsPreviousHomeAndEnvironment) {
+    setenv("OVO_TEST_VAR", "/v", 1);
+    unsetenv("OVO_TEST_UNSET");
+    const std::pair<const char*, const char*> cases[] = {
+        {"&:@/extra", "prev:/opt/r/inputs/extra"},
+        {"plain:text", "plain:text"},
+        {"&&", "prevprev"},
+        {"", ""},
+        {"$OVO_TEST_VAR/x", "/v/x"},
+        {"${OVO_TEST_VAR}/x", "/v/x"},
+        {"$(OVO_TEST_VAR)/x", "/v/x"},
+        {"%OVO_TEST_VAR%x", "/vx"},
+        {"$OVO_TEST_UNSET/x", "/x"},
+        {"%OVO_TEST_UNSET%/x", "/x"},
+        // The end of the text ends a name.
+        {"a:$OVO_TEST_VAR", "a:/v"},
+        {"${OVO_TEST_VAR", "/v"},
+        {"%OVO_TEST_VAR", "/v"},
+        // A name is letters, digits and '_': the character after it is not expanded.
+        {"$OVO_TEST_VAR&", "/v&"},
+        {"$OVO_TEST_VAR:&", "/v:prev"},
+        // Whatever follows a %NAME is dropped, as the closing '%' would be.
+        {"%OVO_TEST_VAR:&", "/vprev"},
+        // Either closing bracket closes either opening one.
+        {"${OVO_TEST_VAR)y", "/vy"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ovo::expandSearchPath(c.first, "prev", "/opt/r/inputs"), c.second) << c.first;
+    unsetenv("OVO_TEST_VAR");
 
-TEST_F(EnvTest, ExpandSearchPath) {
-    EXPECT_EQ(expandSearchPath("&:@/extra", ".:./inputs", "/opt/r/inputs"),
-              ".:./inputs:/opt/r/inputs/extra");
-    EXPECT_EQ(expandSearchPath("plain:text", "prev", "home"), "plain:text");
-    EXPECT_EQ(expandSearchPath("&&", "ab", ""), "abab");
-    EXPECT_EQ(expandSearchPath("", "prev", "home"), "");
-
-    EXPECT_EQ(expandSearchPath("$OVO_TEST_VAR/x", "", ""), "/v/x");
-    EXPECT_EQ(expandSearchPath("${OVO_TEST_VAR}/x", "", ""), "/v/x");
-    EXPECT_EQ(expandSearchPath("$(OVO_TEST_VAR)/x", "", ""), "/v/x");
-    EXPECT_EQ(expandSearchPath("%OVO_TEST_VAR%x", "", ""), "/vx");
-    EXPECT_EQ(expandSearchPath("$OVO_TEST_UNSET/x", "", ""), "/x");
-    EXPECT_EQ(expandSearchPath("%OVO_TEST_UNSET%/x", "", ""), "/x");
-    // The end of the text ends a name.
-    EXPECT_EQ(expandSearchPath("a:$OVO_TEST_VAR", "", ""), "a:/v");
-    EXPECT_EQ(expandSearchPath("${OVO_TEST_VAR", "", ""), "/v");
-    EXPECT_EQ(expandSearchPath("%OVO_TEST_VAR", "", ""), "/v");
-    // A name is letters, digits and '_': the character after it is not expanded.
-    EXPECT_EQ(expandSearchPath("$OVO_TEST_VAR&", "prev", ""), "/v&");
-    EXPECT_EQ(expandSearchPath("$OVO_TEST_VAR:&", "prev", ""), "/v:prev");
-    // Whatever follows a %NAME is dropped, as the closing '%' would be.
-    EXPECT_EQ(expandSearchPath("%OVO_TEST_VAR:&", "prev", ""), "/vprev");
-    // Either closing bracket closes either opening one.
-    EXPECT_EQ(expandSearchPath("${OVO_TEST_VAR)y", "", ""), "/vy");
-}
-
-TEST(HomeDirectory, FollowsOvoHome) {
     const char* saved = std::getenv("OVO_HOME");
     const std::string previous = saved ? saved : "";
     setenv("OVO_HOME", "/opt/ovo", 1);
-    EXPECT_EQ(homeDirectory("/shaders"), "/opt/ovo/shaders");
+    EXPECT_EQ(ovo::homeDirectory("/shaders"), "/opt/ovo/shaders");
     unsetenv("OVO_HOME");
-    EXPECT_EQ(homeDirectory("/shaders"), "./shaders");
+    EXPECT_EQ(ovo::homeDirectory("/shaders"), "./shaders");
     if (saved) setenv("OVO_HOME", previous.c_str(), 1);
 }
 
-}  // namespace
-}  // namespace testing
-}  // namespace ovo
-
 TEST(SearchPath, InputWords) {
-    using Words = std::vector<std::string>;
-    EXPECT_EQ(ovo::splitInputWords(""), Words{});
-    EXPECT_EQ(ovo::splitInputWords(" \t\r\n"), Words{});
-    EXPECT_EQ(ovo::splitInputWords("rib  scene.rib\t-x\n2"),
-              (Words{"rib", "scene.rib", "-x", "2"}));
     // A quoted word keeps its spaces and loses its quotes; an unclosed one runs to the end.
-    EXPECT_EQ(ovo::splitInputWords("\"my scenes/a b.rib\" arg"),
-              (Words{"my scenes/a b.rib", "arg"}));
-    EXPECT_EQ(ovo::splitInputWords("gen \"open ended"), (Words{"gen", "open ended"}));
-    EXPECT_EQ(ovo::splitInputWords("\"\" x"), (Words{"", "x"}));
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"", {}},
+        {" \t\r\n", {}},
+        {"rib  scene.rib\t-x\n2", {"rib", "scene.rib", "-x", "2"}},
+        {"\"my scenes/a b.rib\" arg", {"my scenes/a b.rib", "arg"}},
+        {"gen \"open ended", {"gen", "open ended"}},
+        {"\"\" x", {"", "x"}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ovo::splitInputWords(c.first), c.second) << c.first;
 }
+
+}  // namespace

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -16,28 +15,20 @@ namespace fs = std::filesystem;
 
 // The rooms each room may include besides itself. The engine rooms (geometry, render, shading)
 // are one layer and use each other; none of them reaches the scene interface above.
-const std::map<std::string, std::set<std::string>> Allowed = {
-    {"core/base", {}},
-    {"core/math", {"core/base"}},
-    {"core/params", {"core/base"}},
-    {"core/plugins", {"core/base"}},
-    {"core/geometry",
-     {"core/base", "core/math", "core/params", "core/plugins", "core/shading", "sys"}},
-    {"core/render",
-     {"core/base", "core/math", "core/params", "core/plugins", "core/geometry", "core/shading",
-      "sys"}},
-    {"core/shading",
-     {"core/base", "core/math", "core/params", "core/plugins", "core/geometry", "core/render",
-      "sys"}},
-    {"core/api",
-     {"core/base", "core/math", "core/params", "core/plugins", "core/geometry", "core/render",
-      "core/shading", "sys"}},
-    {"sys", {}},
+const std::string Base = "core/base core/math core/params core/plugins ";
+const std::map<std::string, std::string> Allowed = {
+    {"core/base", ""},
+    {"core/math", "core/base"},
+    {"core/params", "core/base"},
+    {"core/plugins", "core/base"},
+    {"core/geometry", Base + "core/shading sys"},
+    {"core/render", Base + "core/geometry core/shading sys"},
+    {"core/shading", Base + "core/geometry core/render sys"},
+    {"core/api", Base + "core/geometry core/render core/shading sys"},
+    {"sys", ""},
     // The shading-language compiler uses the shader contract (and its generated code the
     // shading library); never the scene interface, and nothing in the core uses it.
-    {"compiler",
-     {"core/base", "core/math", "core/params", "core/plugins", "core/geometry", "core/render",
-      "core/shading", "sys"}},
+    {"compiler", Base + "core/geometry core/render core/shading sys"},
 };
 
 // The room of a repository path: core/<room> (core/shading/sl belongs to core/shading), sys,
@@ -69,7 +60,9 @@ std::string refusal(const std::string& from, const std::string& to) {
     if (room == "core") return "";  // core/ovo.h gathers the whole public interface
     const auto allowed = Allowed.find(room);
     if (allowed != Allowed.end())
-        return allowed->second.count(target) ? "" : room + " may not include " + target;
+        return (" " + allowed->second + " ").find(" " + target + " ") != std::string::npos
+                   ? ""
+                   : room + " may not include " + target;
     const bool intoCore = to.compare(0, 5, "core/") == 0 || to.compare(0, 4, "sys/") == 0;
     if (intoCore) return "";
     // Applications may use the compiler too (ovo compiles shaders on demand).
@@ -86,35 +79,27 @@ std::string refusal(const std::string& from, const std::string& to) {
 std::vector<std::string> includesOf(const fs::path& file) {
     std::vector<std::string> found;
     std::ifstream in(file);
-    std::string line;
-    while (std::getline(in, line)) {
-        const std::string directive = "#include \"";
-        if (line.compare(0, directive.size(), directive) != 0) continue;
-        const size_t end = line.find('"', directive.size());
-        if (end != std::string::npos)
+    const std::string directive = "#include \"";
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t end = line.find('"', directive.size());
+        if (line.compare(0, directive.size(), directive) == 0 && end != std::string::npos)
             found.push_back(line.substr(directive.size(), end - directive.size()));
     }
     return found;
 }
 
 TEST(Layers, TheRuleItselfRefusesWhatItMust) {
-    struct Case {
-        const char* from;
-        const char* to;
+    const struct {
+        const char *from, *to;
         bool allowed;
     } cases[] = {
         {"core/render/scene.cpp", "core/api/options.h", false},
-        {"core/shading/sl/geometry.cpp", "core/api/raytracer.h", false},
-        {"core/geometry/hit.h", "core/api/attributes.h", false},
         {"core/math/transform.cpp", "core/params/error.h", false},
         {"core/params/error.h", "core/math/tuple.h", false},
-        {"core/base/error.h", "core/math/tuple.h", false},
         {"core/plugins/factory.h", "core/render/camera.h", false},
         {"apps/ovo/main.cpp", "plugins/generators/rib/reader.h", false},
         {"plugins/shapes/sphere.cpp", "plugins/solids/solid.h", false},
         {"core/shading/sl/trace.cpp", "core/render/scene.h", true},
-        {"core/shading/sl/trace.cpp", "core/shading/environment.h", true},
-        {"core/api/raytracer.h", "core/render/scene.h", true},
         {"plugins/shapes/sphere.cpp", "plugins/shapes/quadric.h", true},
         {"plugins/accelerators/bvh/build.cpp", "plugins/accelerators/bvh/layout.h", true},
         {"apps/ovo/main.cpp", "core/api/raytracer.h", true},
@@ -126,7 +111,7 @@ TEST(Layers, TheRuleItselfRefusesWhatItMust) {
         {"apps/ovoslc/main.cpp", "compiler/driver.h", true},
         {"apps/ovo/main.cpp", "compiler/driver.h", true},
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
         EXPECT_EQ(refusal(c.from, c.to).empty(), c.allowed) << c.from << " -> " << c.to;
 }
 

@@ -84,19 +84,30 @@ unsigned logicalThreads() {
 
 }  // namespace
 
-TEST(TaskScheduler, RunsEveryIndexExactlyOnceForAnyCount) {
-    for (int threads : {1, 2, 3}) {
-        TaskScheduler::init(threads);
-        TaskScheduler* scheduler = TaskScheduler::getInstance();
-        ASSERT_EQ(scheduler->getNumThreads(), unsigned(threads));
-        const unsigned n = unsigned(threads);
-        for (unsigned count : {1u, n - 1, n, n + 1, 7 * n + 3, 100000u}) {
+// init() sets the worker count (the logical threads for 0 or less) on the one pool, which then
+// runs every index of a task exactly once on its own threads, whatever the count.
+TEST(TaskScheduler, RunsEveryIndexExactlyOnceOnThePoolsThreads) {
+    const unsigned logical = logicalThreads();
+    EXPECT_EQ(sys::getNumberOfLogicalThreads(), int(logical));
+    TaskScheduler* scheduler = TaskScheduler::getInstance();
+    const std::pair<int, unsigned> inits[] = {{1, 1},        {2, 2},       {3, 3},
+                                              {-1, logical}, {0, logical}, {-7, logical}};
+    for (const auto& [requested, expected] : inits) {
+        TaskScheduler::init(requested);
+        EXPECT_EQ(TaskScheduler::getInstance(), scheduler);
+        ASSERT_EQ(scheduler->getNumThreads(), expected) << "init(" << requested << ")";
+        ThreadLog log;
+        for (unsigned count :
+             {1u, expected - 1, expected, expected + 1, 7 * expected + 3, 100000u}) {
             if (count == 0) continue;
             Coverage coverage(count);
             scheduler->addTask(Coverage::run, &coverage, count, nullptr, nullptr);
+            scheduler->addTask(ThreadLog::run, &log, 50, nullptr, nullptr);
             scheduler->go();
-            EXPECT_TRUE(coverage.exact()) << threads << " workers, count " << count;
+            EXPECT_TRUE(coverage.exact()) << "init(" << requested << "), count " << count;
         }
+        EXPECT_LE(log.ids.size(), expected) << "init(" << requested << ")";
+        EXPECT_EQ(log.ids.count(std::this_thread::get_id()), 0u);
     }
 }
 
@@ -219,36 +230,6 @@ TEST(TaskScheduler, ThreadIdsStayPerThread) {
     // The tasks' ids did not leak into the caller.
     EXPECT_EQ(sys::getThreadID(), 7u);
     sys::setThreadID(0);
-}
-
-TEST(TaskScheduler, InitSetsTheWorkerCountAndThePoolPersists) {
-    const unsigned logical = logicalThreads();
-    EXPECT_EQ(sys::getNumberOfLogicalThreads(), int(logical));
-
-    TaskScheduler* scheduler = TaskScheduler::getInstance();
-    struct Case {
-        int requested;
-        unsigned expected;
-    };
-    for (Case c : {Case{1, 1}, Case{2, 2}, Case{-1, logical}, Case{0, logical}, Case{3, 3},
-                   Case{-7, logical}, Case{1, 1}}) {
-        TaskScheduler::init(c.requested);
-        EXPECT_EQ(TaskScheduler::getInstance(), scheduler);
-        EXPECT_EQ(scheduler->getNumThreads(), c.expected) << "init(" << c.requested << ")";
-
-        // Many rounds on the same pool never use more threads than it has.
-        ThreadLog log;
-        for (int round = 0; round < 20; ++round) {
-            Coverage coverage(50);
-            scheduler->addTask(Coverage::run, &coverage, coverage.count, nullptr, nullptr);
-            scheduler->addTask(ThreadLog::run, &log, 50, nullptr, nullptr);
-            scheduler->go();
-            ASSERT_TRUE(coverage.exact()) << "init(" << c.requested << ") round " << round;
-        }
-        EXPECT_GE(log.ids.size(), 1u);
-        EXPECT_LE(log.ids.size(), c.expected) << "init(" << c.requested << ")";
-        EXPECT_EQ(log.ids.count(std::this_thread::get_id()), 0u);
-    }
 }
 
 namespace {
