@@ -59,7 +59,7 @@ bool get(RendererAPI& r, const char* decl, Kind kind, Storage& s) {
 
 // One refusal a line: call (P, A or G for GetAttribute), declaration ("-" for none), value
 // kind, message after "<call>: ". One-line messages end in ". Skipping ..." besides.
-const char* const Refusals = R"(P|P|Floats|could not guess type information from "P"
+const char* const Refusals = R"rows(P|P|Floats|could not guess type information from "P"
 P|-|Float|could not guess type information from "(null)"
 P|double d|Float|unsupported type 'double' for "d"
 P|half h|Untyped|unsupported type 'half' for "h"
@@ -99,7 +99,7 @@ G|string screen|Floats|type for "string screen" doesn't match the 'float*' you p
 G|float orientation|Texts|type for "float orientation" doesn't match the 'char**' you passed
 G|string orientation|Texts|unimplemented attribute "orientation"
 G|float fov|NoFloats|no storage given for "float fov"
-G|float fov|NoUntyped|no storage given for "float fov")";
+G|float fov|NoUntyped|no storage given for "float fov")rows";
 
 TEST_F(RaytracerTest, ParameterAppendsTypedValues) {
     const float P[6] = {0, 0, 0, 1, 1, 1};

@@ -75,12 +75,12 @@ TEST_F(InputTest, AFileGoesToTheGeneratorOfItsExtension) {
     renderer->Input("scene.entryless");
     const auto reports = take();
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0].first, kError);
+    EXPECT_EQ(reports[0].code, kError);
     const std::string path = std::string(OVO_TEST_PLUGIN_DIR) + "/entryless.generator.so";
-    EXPECT_EQ(reports[0].second.rfind(
-                  "Cannot get symbol createGenerator in plugin \"" + path + "\": ", 0),
-              0u)
-        << reports[0].second;
+    EXPECT_EQ(
+        reports[0].text.rfind("Cannot get symbol createGenerator in plugin \"" + path + "\": ", 0),
+        0u)
+        << reports[0].text;
     EXPECT_EQ(probed(), "");
 }
 

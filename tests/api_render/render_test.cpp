@@ -390,9 +390,9 @@ TEST_F(RenderTest, ARendererRendersFrameAfterFrame) {
     const auto reports = take();
     bool timed = false;
     for (const auto& r : reports) {
-        if (r.first == kMessage && r.second.rfind("Rendering time ", 0) == 0) {
+        if (r.code == kMessage && r.text.rfind("Rendering time ", 0) == 0) {
             timed = true;
-            const double seconds = std::atof(r.second.c_str() + 15);
+            const double seconds = std::atof(r.text.c_str() + 15);
             EXPECT_GT(seconds, 0.0);
             EXPECT_LT(seconds, 60.0);
         }

@@ -112,10 +112,6 @@ struct Frame {
     }
 };
 
-inline std::string tempFile(const std::string& name) {
-    return ::testing::TempDir() + "ovo_render_" + name;
-}
-
 // Reads every channel of an image file as floats, with its imageSpec.
 inline bool readImage(const std::string& path, OIIO::ImageSpec& imageSpec, std::vector<float>& px) {
     auto in = OIIO::ImageInput::open(path);

@@ -2,7 +2,6 @@
 // crop windows, streaming against buckets, one thread against two, and what the outputs get.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <memory>
 
 #include "core/math/constants.h"
@@ -90,111 +89,6 @@ struct ProgressLog {
 };
 
 }  // namespace
-
-TEST(Scene, SphereCoverageThroughTheDepthOutput) {
-    const Reference<Primitive> sphere = sphereAt(Point(1.0f, 0.5f, 6.0f), 1.0f);
-    const Vector c(1.0f, 0.5f, 6.0f);
-    Frame f;
-    f.world = sphere.get();
-    f.cameraParameters = perspective(1.0f, 100.0f);
-    f.jitter = 1;
-    f.build();
-    OutputRecord out;
-    out.name = tempFile("sphere.exr");
-    out.type = "openexr";
-    out.mode = "z";
-    std::remove(out.name.c_str());
-    ASSERT_TRUE(openOutput(*f.film, out, ""));
-    f.render();
-
-    OIIO::ImageSpec imageSpec;
-    std::vector<float> z;
-    ASSERT_TRUE(readImage(out.name, imageSpec, z));
-    ASSERT_EQ(imageSpec.width, 64);
-    ASSERT_EQ(imageSpec.height, 48);
-    int inside = 0, empty = 0;
-    for (int y = 0; y < 48; ++y) {
-        for (int x = 0; x < 64; ++x) {
-            const float v = z[size_t(y) * 64 + x];
-            if (squareInside(x, y, c, 1.0f)) {
-                ++inside;
-                EXPECT_TRUE(std::isfinite(v) && v > 0.0f && v < 1.0f) << x << "," << y;
-            }
-            if (std::isinf(v)) {
-                ++empty;  // 1e30 in half precision
-            } else {
-                // Depth only where a sample within the filter's reach can see the sphere.
-                EXPECT_TRUE(nearSphere(x, y, c, 1.0f, 1.05f)) << x << "," << y;
-            }
-        }
-    }
-    // The silhouette is a disc of about 12 pixels' radius, well inside the frame.
-    EXPECT_GT(inside, 300);
-    EXPECT_GT(empty, 2000);
-}
-
-TEST(Scene, PlaneDepthMatchesTheAnalyticScreenDepth) {
-    // Perspective: a plane facing the camera at depth 3 with near 1 and far 10.
-    PlanePrimitive facing(Point(0, 0, 3), Vector(0, 0, 1));
-    Frame f;
-    f.world = &facing;
-    f.cameraParameters = perspective(1.0f, 10.0f);
-    f.build();
-    f.render();
-    const float expected = 10.0f / 9.0f * (1.0f - 1.0f / 3.0f);
-    for (int y = 0; y < 48; ++y)
-        for (int x = 0; x < 64; ++x) ASSERT_NEAR(f.film->pixel(x, y).z, expected, 2e-6f);
-
-    // Orthographic: a tilted plane z = 4 + x/4; depth (z - 1)/10 rises to the right. A pixel
-    // keeps the smallest depth of the samples that reach it, from up to one pixel to its left.
-    PlanePrimitive tilted(Point(0, 0, 4), Vector(-0.25f, 0, 1));
-    Frame o;
-    o.world = &tilted;
-    o.projection = "orthographic";
-    addFloats(o.cameraParameters, "near", {1.0f});
-    addFloats(o.cameraParameters, "far", {11.0f});
-    o.build();
-    o.render();
-    auto depthAt = [](float rasterX) {
-        const float cx = -4.0f / 3.0f + rasterX * (8.0f / 3.0f) / 64.0f;
-        return (3.0f + 0.25f * cx) / 10.0f;
-    };
-    for (int y = 0; y < 48; ++y) {
-        for (int x = 0; x < 64; ++x) {
-            const float v = o.film->pixel(x, y).z;
-            EXPECT_GE(v, depthAt(x + 0.5f - 1.0f) - 1e-5f) << x;
-            EXPECT_LE(v, depthAt(x + 0.25f) + 1e-5f) << x;
-        }
-    }
-}
-
-TEST(Scene, CropWindowRendersThePixelsOfTheFullFrame) {
-    const Reference<Primitive> sphere = sphereAt(Point(0.0f, 0.0f, 5.0f), 1.0f);
-    Frame full, cropped;
-    for (Frame* f : {&full, &cropped}) {
-        f->world = sphere.get();
-        f->cameraParameters = perspective(0.5f, 50.0f);
-    }
-    cropped.crop = {0.25f, 0.75f, 0.5f, 1.0f};
-    full.build();
-    cropped.build();
-    ASSERT_EQ(cropped.film->x0(), 16);
-    ASSERT_EQ(cropped.film->y0(), 24);
-    full.render();
-    cropped.render();
-    int hits = 0;
-    for (int y = 24; y < 48; ++y) {
-        for (int x = 16; x < 48; ++x) {
-            const FilmPixel& a = full.film->pixel(x, y);
-            const FilmPixel& b = cropped.film->pixel(x, y);
-            EXPECT_EQ(a.z, b.z) << x << "," << y;
-            EXPECT_NEAR(a.weight, b.weight, 1e-5f);
-            EXPECT_NEAR(b.a, 1.0f, 1e-6f);
-            hits += b.z < 1.0f;
-        }
-    }
-    EXPECT_GT(hits, 50);
-}
 
 // However the image is cut and however many threads render it, every pixel ends with every
 // sample that reaches it exactly once, weighted once: the weights match a brute-force sum over
