@@ -1,78 +1,60 @@
-// Shared by the scene-interface tests: a handler that records every report, and a fixture
-// owning a renderer that reports through it.
+// Shared by the scene-interface tests: a fixture owning a renderer whose reports are captured.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <OpenImageIO/errorhandler.h>
-
-#include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "core/api/raytracer.h"
-#include "core/params/error.h"
+#include "tests/common/test_util.h"
 
-namespace ovo {
-namespace testing {
+namespace ovotest {
 
-constexpr int kWarning = OIIO::ErrorHandler::EH_WARNING;
-constexpr int kError = OIIO::ErrorHandler::EH_ERROR;
-constexpr int kSevere = OIIO::ErrorHandler::EH_SEVERE;
-
-class CaptureHandler : public OIIO::ErrorHandler {
-  public:
-    void operator()(int code, const std::string& text) override {
-        reports.emplace_back(code, text);
-    }
-    std::vector<std::pair<int, std::string>> reports;
-};
+constexpr int Warning = OIIO::ErrorHandler::EH_WARNING;
+constexpr int Error = OIIO::ErrorHandler::EH_ERROR;
+constexpr int Severe = OIIO::ErrorHandler::EH_SEVERE;
 
 class RaytracerTest : public ::testing::Test {
   protected:
-    RaytracerTest() : manager(ErrorManager::Create(&capture, 1)) {
-        renderer = static_cast<Raytracer*>(RendererAPI::CreateRenderer("raytracer", manager));
-        capture.reports.clear();
+    RaytracerTest()
+        : renderer(static_cast<ovo::Raytracer*>(
+              ovo::RendererAPI::CreateRenderer("raytracer", capture.manager))) {
+        take();
     }
-    ~RaytracerTest() override {
-        delete renderer;
-        delete manager;
-    }
+    ~RaytracerTest() override { delete renderer; }
 
     // The reports since the last call, then forgets them.
-    std::vector<std::pair<int, std::string>> take() {
-        std::vector<std::pair<int, std::string>> taken;
-        taken.swap(capture.reports);
+    std::vector<Report> take() {
+        std::vector<Report> taken;
+        taken.swap(capture.handler.reports);
         return taken;
     }
     // Exactly one report since the last call, at this level and with this text.
     void expectReport(int level, const std::string& text) {
         const auto reports = take();
         ASSERT_EQ(reports.size(), 1u) << "expected: " << text;
-        EXPECT_EQ(reports[0].first, level);
-        EXPECT_EQ(reports[0].second, text);
-    }
-    // Each call, on its own, makes exactly its one error report.
-    using Refusal = std::pair<std::function<void()>, const char*>;
-    void expectErrors(const std::vector<Refusal>& cases) {
-        take();
-        for (const Refusal& c : cases) {
-            SCOPED_TRACE(c.second);
-            c.first();
-            expectReport(kError, c.second);
-        }
+        EXPECT_EQ(reports[0].code, level);
+        EXPECT_EQ(reports[0].text, text);
     }
     void expectSilence() {
         const auto reports = take();
         EXPECT_TRUE(reports.empty())
-            << reports.size() << " reports, first: " << (reports.empty() ? "" : reports[0].second);
+            << reports.size() << " reports, first: " << (reports.empty() ? "" : reports[0].text);
     }
 
-    CaptureHandler capture;
-    ErrorManager* manager;
-    Raytracer* renderer;
+    CapturingManager capture;
+    ovo::Raytracer* renderer;
 };
 
+}  // namespace ovotest
+
+// The names the scene-geometry and shading suites use.
+namespace ovo {
+namespace testing {
+using RaytracerTest = ovotest::RaytracerTest;
+constexpr int kWarning = ovotest::Warning;
+constexpr int kError = ovotest::Error;
+constexpr int kSevere = ovotest::Severe;
 }  // namespace testing
 }  // namespace ovo

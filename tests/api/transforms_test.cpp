@@ -1,19 +1,14 @@
 // Transform calls on the transform-node tree, named coordinate systems and motion blocks.
-#include <cmath>
-#include <vector>
-
 #include "core/geometry/primitive.h"
 #include "tests/api/api_test_util.h"
 
-namespace ovo {
-namespace testing {
+using namespace ovo;
+
+namespace ovotest {
 namespace {
 
-void expectPoint(const Point& p, float x, float y, float z, float tolerance = 1e-6f) {
-    EXPECT_NEAR(p.x, x, tolerance);
-    EXPECT_NEAR(p.y, y, tolerance);
-    EXPECT_NEAR(p.z, z, tolerance);
-}
+// Where the current transformation (or `t`) takes the origin, or `p`.
+Point at(const Transform& t, const Point& p = Point(0.0f, 0.0f, 0.0f)) { return t * p; }
 
 // A primitive that is only there to be counted.
 class StubPrimitive : public Primitive {
@@ -28,51 +23,39 @@ TEST_F(RaytracerTest, LaterCallsApplyToObjectsFirst) {
     renderer->Translate(1.0f, 0.0f, 0.0f);
     renderer->Scale(2.0f, 2.0f, 2.0f);
     const Transform& t = renderer->getCurrentTransform();
-    expectPoint(t * Point(1.0f, 0.0f, 0.0f), 3.0f, 0.0f, 0.0f);
-    expectPoint(t.inverse() * Point(3.0f, 0.0f, 0.0f), 1.0f, 0.0f, 0.0f);
+    EXPECT_TRUE(near(at(t, Point(1, 0, 0)), Point(3, 0, 0), 1e-6f));
+    EXPECT_TRUE(near(at(t.inverse(), Point(3, 0, 0)), Point(1, 0, 0), 1e-6f));
     // The local transform of an unmoving node follows the same composition.
     EXPECT_EQ(renderer->getCurrentNode()->local.getSample(0), t);
-
     const float shift[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 4, 1};
     renderer->AppendTransform(shift);
-    expectPoint(renderer->getCurrentTransform() * Point(0.0f, 0.0f, 0.0f), 1.0f, 0.0f, 8.0f);
+    EXPECT_TRUE(near(at(renderer->getCurrentTransform()), Point(1, 0, 8), 1e-6f));
     expectSilence();
 }
 
-TEST_F(RaytracerTest, RotateInDegreesAboutANormalisedAxis) {
-    renderer->PushTransform();
-    renderer->Rotate(90.0f, 0.0f, 0.0f, 1.0f);
-    expectPoint(renderer->getCurrentTransform() * Point(1.0f, 0.0f, 0.0f), 0.0f, 1.0f, 0.0f);
-    renderer->PopTransform();
-
-    renderer->PushTransform();
-    renderer->Rotate(30.0f, 0.0f, 0.0f, 1.0f);
-    const Transform unit = renderer->getCurrentTransform();
-    renderer->PopTransform();
-    renderer->PushTransform();
-    renderer->Rotate(30.0f, 0.0f, 0.0f, 2.0f);
-    EXPECT_EQ(renderer->getCurrentTransform(), unit);
-    renderer->PopTransform();
-    renderer->PushTransform();
-    renderer->Rotate(120.0f, 1.0f, 1.0f, 1.0f);  // cycles the axes
-    expectPoint(renderer->getCurrentTransform() * Point(1.0f, 0.0f, 0.0f), 0.0f, 1.0f, 0.0f, 1e-5f);
-    renderer->PopTransform();
+TEST_F(RaytracerTest, RotateAndScale) {
+    // Degrees about a normalised axis: (angle, axis, where x goes).
+    const float rows[][7] = {
+        {90, 0, 0, 1, 0, 1, 0}, {30, 0, 0, 2, 0.8660254f, 0.5f, 0}, {120, 1, 1, 1, 0, 1, 0}};
+    for (const auto& r : rows) {
+        renderer->PushTransform();
+        renderer->Rotate(r[0], r[1], r[2], r[3]);
+        EXPECT_TRUE(near(at(renderer->getCurrentTransform(), Point(1, 0, 0)),
+                         Point(r[4], r[5], r[6]), 1e-5f))
+            << r[0];
+        renderer->PopTransform();
+    }
     expectSilence();
-
     renderer->Rotate(30.0f, 0.0f, 0.0f, 0.0f);
-    expectReport(kError, "Invalid rotation axis ( 0.000000 0.000000 0.000000 ). Ignoring ...");
-    EXPECT_EQ(renderer->getCurrentTransform(), Transform::Identity);
-}
-
-TEST_F(RaytracerTest, SingularScalesAreRefused) {
+    expectReport(Error, "Invalid rotation axis ( 0.000000 0.000000 0.000000 ). Ignoring ...");
     renderer->Scale(1.0f, 0.0f, 1.0f);
-    expectReport(kError, "singular scale ( 1.000000 0.000000 1.000000 ). Ignoring ...");
+    expectReport(Error, "singular scale ( 1.000000 0.000000 1.000000 ). Ignoring ...");
     renderer->Scale(0.0f, 2.5f, -0.0f);
-    expectReport(kError, "singular scale ( 0.000000 2.500000 -0.000000 ). Ignoring ...");
+    expectReport(Error, "singular scale ( 0.000000 2.500000 -0.000000 ). Ignoring ...");
     EXPECT_EQ(renderer->getCurrentTransform(), Transform::Identity);
     renderer->Scale(-1.0f, 1.0f, 1.0f);
     expectSilence();
-    expectPoint(renderer->getCurrentTransform() * Point(1.0f, 2.0f, 3.0f), -1.0f, 2.0f, 3.0f);
+    EXPECT_TRUE(near(at(renderer->getCurrentTransform(), Point(1, 2, 3)), Point(-1, 2, 3), 0.0f));
     EXPECT_FALSE(renderer->getCurrentTransform().isLeftHanded());
 }
 
@@ -83,12 +66,11 @@ TEST_F(RaytracerTest, SetTransformReplacesRelativeToWorldOrRoot) {
     // Row-vector order: the translation is in elements 12 to 14.
     const float m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 2, 3, 4, 1};
     renderer->SetTransform(m);
-    expectPoint(renderer->getCurrentTransform() * Point(0.0f, 0.0f, 0.0f), 2.0f, 3.0f, 4.0f);
-    TransformNode* set = renderer->getCurrentNode();
-    EXPECT_NE(set, pushed);
-    EXPECT_EQ(set->parent, &renderer->getRootNode());
+    EXPECT_EQ(at(renderer->getCurrentTransform()), Point(2, 3, 4));
+    EXPECT_NE(renderer->getCurrentNode(), pushed);
+    EXPECT_EQ(renderer->getCurrentNode()->parent, &renderer->getRootNode());
     renderer->PopTransform();  // discards the replacement
-    expectPoint(renderer->getCurrentTransform() * Point(0.0f, 0.0f, 0.0f), 0.0f, 0.0f, 9.0f);
+    EXPECT_EQ(at(renderer->getCurrentTransform()), Point(0, 0, 9));
 
     renderer->World();
     take();
@@ -97,9 +79,9 @@ TEST_F(RaytracerTest, SetTransformReplacesRelativeToWorldOrRoot) {
     renderer->Translate(0.0f, 1.0f, 0.0f);
     renderer->SetTransform(m);
     EXPECT_EQ(renderer->getCurrentNode()->parent, renderer->getWorldNode());
-    expectPoint(renderer->getCurrentTransform() * Point(0.0f, 0.0f, 0.0f), 2.0f, 3.0f, 4.0f);
+    EXPECT_EQ(at(renderer->getCurrentTransform()), Point(2, 3, 4));
     renderer->PopAttributes();
-    expectPoint(renderer->getCurrentTransform() * Point(0.0f, 0.0f, 0.0f), 5.0f, 0.0f, 0.0f);
+    EXPECT_EQ(at(renderer->getCurrentTransform()), Point(5, 0, 0));
 
     // A singular matrix is taken as it is, with the identity as its inverse.
     const float flat[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
@@ -108,11 +90,10 @@ TEST_F(RaytracerTest, SetTransformReplacesRelativeToWorldOrRoot) {
     expectSilence();
     EXPECT_EQ(renderer->getCurrentTransform().mInv, Matrix::Identity);
     renderer->PopTransform();
-
     renderer->SetTransform(static_cast<const float*>(nullptr));
-    expectReport(kError, "SetTransform: no matrix given. Ignoring ...");
+    expectReport(Error, "SetTransform: no matrix given. Ignoring ...");
     renderer->AppendTransform(nullptr);
-    expectReport(kError, "AppendTransform: no matrix given. Ignoring ...");
+    expectReport(Error, "AppendTransform: no matrix given. Ignoring ...");
 }
 
 TEST_F(RaytracerTest, NamedCoordinateSystems) {
@@ -124,12 +105,11 @@ TEST_F(RaytracerTest, NamedCoordinateSystems) {
     renderer->SetTransform("");  // the identity, known from the start
     EXPECT_EQ(renderer->getCurrentTransform(), Transform::Identity);
     expectSilence();
-
     renderer->Translate(1.0f, 1.0f, 1.0f);
     renderer->SetTransform("never");
-    expectReport(kError, "SetTransform: no such named transformation \"never\"");
+    expectReport(Error, "SetTransform: no such named transformation \"never\"");
     renderer->SetTransform(static_cast<const char*>(nullptr));
-    expectReport(kError, "SetTransform: no such named transformation \"(null)\"");
+    expectReport(Error, "SetTransform: no such named transformation \"(null)\"");
     EXPECT_EQ(renderer->getCurrentTransform(), ::Translate(1.0f, 1.0f, 1.0f));
 }
 
@@ -143,21 +123,17 @@ TEST_F(RaytracerTest, MotionBlockBuildsAMovingTransform) {
     EXPECT_EQ(renderer->getBlock(), BlockMotion);
     renderer->Translate(0.0f, 0.0f, 0.0f);
     renderer->Rotate(10.0f, 0.0f, 1.0f, 0.0f);
-    expectReport(kError,
+    expectReport(Error,
                  "Rotate: wrong command in Motion block. Expected \"Translate\". Received "
                  "\"Rotate\".");
     EXPECT_EQ(renderer->getBlock(), BlockMotion);  // still waiting for its second sample
     renderer->Translate(1.0f, 0.0f, 0.0f);
     expectSilence();
     EXPECT_EQ(renderer->getBlock(), BlockTransform);  // complete: the block closed itself
-
     EXPECT_EQ(renderer->getCurrentNode(), node);
     ASSERT_EQ(node->local.size(), 2u);
-    EXPECT_FLOAT_EQ(node->local.getTime(0), 0.0f);
-    EXPECT_FLOAT_EQ(node->local.getTime(1), 1.0f);
-    expectPoint(node->local.getSample(1) * Point(0.0f, 0.0f, 0.0f), 1.0f, 0.0f, 0.0f);
-    ASSERT_EQ(node->accumulated.size(), 2u);
-    expectPoint(node->accumulated.at(0.5f) * Point(0.0f, 0.0f, 0.0f), 0.5f, 0.0f, 0.0f);
+    EXPECT_EQ(at(node->local.getSample(1)), Point(1, 0, 0));
+    EXPECT_TRUE(near(at(node->accumulated.at(0.5f)), Point(0.5f, 0, 0), 1e-6f));
 
     // A static call under a moving node goes into a child; the motion stays with the node.
     renderer->Scale(2.0f, 2.0f, 2.0f);
@@ -165,7 +141,7 @@ TEST_F(RaytracerTest, MotionBlockBuildsAMovingTransform) {
     EXPECT_EQ(child->parent, node);
     EXPECT_FALSE(child->local.isMoving());
     EXPECT_TRUE(child->accumulated.isMoving());
-    expectPoint(child->accumulated.at(1.0f) * Point(1.0f, 0.0f, 0.0f), 3.0f, 0.0f, 0.0f);
+    EXPECT_TRUE(near(at(child->accumulated.at(1.0f), Point(1, 0, 0)), Point(3, 0, 0), 1e-6f));
     EXPECT_TRUE(node->local.isMoving());
     // So does a pushed node.
     renderer->PushTransform();
@@ -179,16 +155,16 @@ TEST_F(RaytracerTest, MotionBlockBuildsAMovingTransform) {
 }
 
 TEST_F(RaytracerTest, MotionSamplesAreTrimmedToTheShutter) {
-    const float shutter[2] = {0.0f, 0.5f};
+    const float shutter[2] = {0.25f, 0.5f};
     renderer->Attribute("float[2] shutter", shutter);
-    renderer->Motion(2, 0.0f, 1.0);
+    renderer->Motion(2, 0.25f, 1.0);
     renderer->Translate(0.0f, 0.0f, 0.0f);
     renderer->Translate(1.0f, 0.0f, 0.0f);
     const MotionTransform& local = renderer->getCurrentNode()->local;
     ASSERT_EQ(local.size(), 2u);
-    EXPECT_FLOAT_EQ(local.getTime(0), 0.0f);
+    EXPECT_FLOAT_EQ(local.getTime(0), 0.25f);
     EXPECT_FLOAT_EQ(local.getTime(1), 0.5f);
-    expectPoint(local.getSample(1) * Point(0.0f, 0.0f, 0.0f), 0.5f, 0.0f, 0.0f);
+    EXPECT_TRUE(near(at(local.getSample(1)), Point(1.0f / 3.0f, 0, 0), 1e-6f));
 
     // Times are sorted, so the samples follow them rather than the calls.
     const float wide[2] = {0.0f, 1.0f};
@@ -196,19 +172,16 @@ TEST_F(RaytracerTest, MotionSamplesAreTrimmedToTheShutter) {
     renderer->PushTransform();
     const float times[3] = {1.0f, 0.0f, 0.5f};
     renderer->Motion(3, times);
-    renderer->Scale(1.0f, 1.0f, 1.0f);
-    renderer->Scale(2.0f, 2.0f, 2.0f);
-    renderer->Scale(3.0f, 3.0f, 3.0f);
+    for (float s : {1.0f, 2.0f, 3.0f}) renderer->Scale(s, s, s);
     const MotionTransform& three = renderer->getCurrentNode()->local;
     ASSERT_EQ(three.size(), 3u);
-    EXPECT_FLOAT_EQ(three.getTime(0), 0.0f);
-    EXPECT_FLOAT_EQ(three.getTime(1), 0.5f);
-    EXPECT_FLOAT_EQ(three.getTime(2), 1.0f);
-    expectPoint(three.getSample(2) * Point(1.0f, 0.0f, 0.0f), 3.0f, 0.0f, 0.0f);
+    for (unsigned k = 0; k < 3; ++k) EXPECT_FLOAT_EQ(three.getTime(k), 0.5f * float(k));
+    EXPECT_EQ(at(three.getSample(2), Point(1, 0, 0)), Point(3, 0, 0));
     renderer->PopTransform();
 
     // With the default shutter (0, 0) only the opening sample is left: a static transform.
-    renderer->Attribute("float[2] shutter", std::vector<float>{0.0f, 0.0f}.data());
+    const float closed[2] = {0.0f, 0.0f};
+    renderer->Attribute("float[2] shutter", closed);
     renderer->PushTransform();
     renderer->Motion(2, 0.0f, 1.0);
     renderer->Translate(2.0f, 0.0f, 0.0f);
@@ -244,7 +217,7 @@ TEST_F(RaytracerTest, MotionWithSetTransformAndPrimitives) {
     renderer->Motion(2, 0.0f, 1.0);
     renderer->SetTransform(a);
     renderer->Translate(1.0f, 0.0f, 0.0f);
-    expectReport(kError,
+    expectReport(Error,
                  "Translate: wrong command in Motion block. Expected \"SetTransform\". Received "
                  "\"Translate\".");
     renderer->SetTransform(b);
@@ -252,14 +225,14 @@ TEST_F(RaytracerTest, MotionWithSetTransformAndPrimitives) {
     TransformNode* set = renderer->getCurrentNode();
     EXPECT_EQ(set->parent, renderer->getWorldNode());
     ASSERT_TRUE(set->accumulated.isMoving());
-    expectPoint(set->accumulated.at(1.0f) * Point(0.0f, 0.0f, 0.0f), 0.0f, 0.0f, 2.0f);
+    EXPECT_EQ(at(set->accumulated.at(1.0f)), Point(0, 0, 2));
     renderer->PopAttributes();
     expectSilence();
 
     renderer->Motion(2, 0.0f, 1.0);
     renderer->Translate(0.0f, 0.0f, 0.0f);
     renderer->SetTransform("world");
-    expectReport(kError,
+    expectReport(Error,
                  "SetTransform: wrong command in Motion block. Expected \"Translate\". Received "
                  "\"SetTransform\".");
     renderer->Translate(1.0f, 0.0f, 0.0f);
@@ -268,19 +241,18 @@ TEST_F(RaytracerTest, MotionWithSetTransformAndPrimitives) {
 
 TEST_F(RaytracerTest, MotionMisuse) {
     renderer->Motion(0, nullptr);
-    expectReport(kError, "Motion: invalid number of samples 0. Ignoring ...");
+    expectReport(Error, "Motion: invalid number of samples 0. Ignoring ...");
     renderer->Motion(2, static_cast<const float*>(nullptr));
-    expectReport(kError, "Motion: invalid number of samples 2. Ignoring ...");
+    expectReport(Error, "Motion: invalid number of samples 2. Ignoring ...");
     EXPECT_EQ(renderer->getBlock(), BlockNotStarted);
-
     const float times[2] = {0.0f, 1.0f};
     renderer->Motion(2, times);
     renderer->PushAttributes();  // blocks may open inside; the motion block waits
     renderer->Motion(2, times);
-    expectReport(kError, "Motion: a Motion block is already open. Ignoring ...");
+    expectReport(Error, "Motion: a Motion block is already open. Ignoring ...");
     renderer->PopAttributes();
     renderer->PopTransform();
-    expectReport(kSevere, "MotionBegin() call without a corresponding MotionEnd().");
+    expectReport(Severe, "MotionBegin() call without a corresponding MotionEnd().");
     renderer->Scale(1.0f, 1.0f, 1.0f);
     renderer->Scale(1.0f, 1.0f, 1.0f);
     EXPECT_EQ(renderer->getBlock(), BlockNotStarted);
@@ -293,5 +265,4 @@ TEST_F(RaytracerTest, MotionMisuse) {
 }
 
 }  // namespace
-}  // namespace testing
-}  // namespace ovo
+}  // namespace ovotest

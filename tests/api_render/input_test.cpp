@@ -1,9 +1,5 @@
 // Input: generators named by the first word of a text, files handed to the generator named by
 // their extension, generators passed in by the host, and bounded inputs made once as objects.
-#include <OpenImageIO/filesystem.h>
-#include <unistd.h>
-
-#include <fstream>
 #include <string>
 
 #include "api/api_test_util.h"
@@ -15,16 +11,12 @@ namespace {
 class InputTest : public RaytracerTest {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/ovo-input-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
         Options& o = renderer->getOptions();
-        o.searchPaths.plugin = std::string(OVO_TEST_PLUGIN_DIR) + ":" + o.searchPaths.plugin;
-        o.searchPaths.input = folder;
+        o.searchPaths.plugin = testPlugins + ":" + o.searchPaths.plugin;
+        o.searchPaths.input = folder.path;
     }
-    void TearDown() override { OIIO::Filesystem::remove_all(folder); }
 
-    void touch(const std::string& name) { std::ofstream(folder + "/" + name) << "\n"; }
+    void touch(const std::string& name) { folder.write(name, "\n"); }
     // What the probe generator wrote, then cleared.
     std::string probed() {
         const char* value = nullptr;
@@ -34,7 +26,8 @@ class InputTest : public RaytracerTest {
         return text;
     }
 
-    std::string folder;
+    const std::string testPlugins = ovotest::pluginDir(ovotest::Plugins::TestOnly);
+    ovotest::ScratchDir folder;
 };
 
 TEST_F(InputTest, TheFirstWordNamesAGeneratorAndTheRestAreItsArguments) {
@@ -48,7 +41,7 @@ TEST_F(InputTest, TheFirstWordNamesAGeneratorAndTheRestAreItsArguments) {
     renderer->Parameter("string tag", "tagged");
     renderer->Input("probe a \"b c\"");
     expectSilence();
-    EXPECT_EQ(probed(), "tagged " + folder + "/a \"b c\"");
+    EXPECT_EQ(probed(), "tagged " + folder.path + "/a \"b c\"");
     EXPECT_TRUE(renderer->getPendingParameters().empty());
 }
 
@@ -56,7 +49,7 @@ TEST_F(InputTest, AFileGoesToTheGeneratorOfItsExtension) {
     touch("scene.probe");
     renderer->Input("scene.probe");
     expectSilence();
-    EXPECT_EQ(probed(), "probe " + folder + "/scene.probe");
+    EXPECT_EQ(probed(), "probe " + folder.path + "/scene.probe");
 
     renderer->Input("missing.probe");
     expectReport(kError, "Input (\"missing.probe\") --\n\tNo file found");
@@ -75,12 +68,12 @@ TEST_F(InputTest, AFileGoesToTheGeneratorOfItsExtension) {
     renderer->Input("scene.entryless");
     const auto reports = take();
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0].first, kError);
-    const std::string path = std::string(OVO_TEST_PLUGIN_DIR) + "/entryless.generator.so";
-    EXPECT_EQ(reports[0].second.rfind(
-                  "Cannot get symbol createGenerator in plugin \"" + path + "\": ", 0),
-              0u)
-        << reports[0].second;
+    EXPECT_EQ(reports[0].code, kError);
+    const std::string path = testPlugins + "/entryless.generator.so";
+    EXPECT_EQ(
+        reports[0].text.rfind("Cannot get symbol createGenerator in plugin \"" + path + "\": ", 0),
+        0u)
+        << reports[0].text;
     EXPECT_EQ(probed(), "");
 }
 
@@ -119,7 +112,7 @@ TEST_F(InputTest, ABoundedInputIsMadeOnceAndInstancedAtEachUse) {
     const float bound[6] = {-1, 1, -1, 1, -1, 1};
     renderer->Input("part.probe", bound);
     expectSilence();
-    EXPECT_EQ(probed(), "probe " + folder + "/part.probe");
+    EXPECT_EQ(probed(), "probe " + folder.path + "/part.probe");
     EXPECT_EQ(renderer->getOptions().objects.count("part.probe"), 1u);
     EXPECT_EQ(renderer->getBlock(), BlockWorld);
     // Already an object: the generator is not run again.

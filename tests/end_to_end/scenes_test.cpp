@@ -1,61 +1,36 @@
-// End to end: every example scene in scenes/ rendered through the ovo command at a small
-// resolution, checked for a clean run (no message at all), its image and its coverage.
+// End to end: the example scenes in scenes/ rendered small through the ovo command, checked for
+// a clean run (no message at all), their coverage and what each is there to show.
 #include <gtest/gtest.h>
 
 #include <OpenImageIO/imagebuf.h>
-#include <OpenImageIO/imagebufalgo.h>
 
-#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include <unistd.h>
+#include "tests/common/test_util.h"
 
 namespace {
 
-struct TempDir {
-    TempDir() {
-        char name[] = "/tmp/ovo-scenes-XXXXXX";
-        path = mkdtemp(name) ? name : "";
-    }
-    ~TempDir() {
-        if (path.empty()) return;
-        std::string command = "rm -rf '" + path + "'";
-        if (std::system(command.c_str()) != 0)
-            std::fprintf(stderr, "cannot remove %s\n", path.c_str());
-    }
-    std::string path;
-};
-
-std::string slurp(const std::string& file) {
-    std::ifstream in(file);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 struct CommandRun {
     int status = -1;
-    std::string out, err;
+    std::string err;
 };
 
-// Runs the ovo command in `dir` with `args`, capturing both streams.
-CommandRun ovo(const std::string& dir, const std::string& args, const std::string& input = "") {
-    CommandRun r;
-    std::string command = "cd '" + dir + "' && " + std::string(OVO_BINARY_DIR) + "/bin/ovo " +
-                          args + " >'" + dir + "/stdout' 2>'" + dir + "/stderr'";
-    if (!input.empty()) {
-        std::ofstream(dir + "/stdin.rib") << input;
-        command += " <'" + dir + "/stdin.rib'";
-    }
-    int s = std::system(command.c_str());
-    r.status = WIFEXITED(s) ? WEXITSTATUS(s) : -1;
-    r.out = slurp(dir + "/stdout");
-    r.err = slurp(dir + "/stderr");
-    return r;
+// Runs the ovo command in `dir` with `args` (and `input` on standard input, if any).
+CommandRun runOvo(const ovotest::ScratchDir& dir, const std::string& args,
+                  const std::string& input = "") {
+    std::string command =
+        "cd '" + dir.path + "' && " + OVO_BINARY_DIR + "/bin/ovo " + args + " >stdout 2>stderr";
+    if (!input.empty()) command += " <'" + dir.write("stdin.rib", input) + "'";
+    const int s = std::system(command.c_str());
+    std::stringstream err;
+    err << std::ifstream(dir / "stderr").rdbuf();
+    return {WIFEXITED(s) ? WEXITSTATUS(s) : -1, err.str()};
 }
 
 struct Image {
@@ -67,111 +42,132 @@ struct Image {
         width = buf.spec().width;
         height = buf.spec().height;
         channels = buf.nchannels();
-        pixels.resize(std::size_t(width) * height * channels);
+        pixels.resize(size_t(width) * height * channels);
         return buf.get_pixels(buf.roi(), OIIO::TypeDesc::FLOAT, pixels.data());
     }
-    float at(int x, int y, int c) const {
-        return pixels[(std::size_t(y) * width + x) * channels + c];
-    }
-    // Every sample carries alpha 1, so what a scene covers shows in its colour: a ray that
-    // misses everything leaves black.
+    float at(int x, int y, int c) const { return pixels[(size_t(y) * width + x) * channels + c]; }
+    // A ray that misses everything leaves black.
     bool lit(int x, int y) const { return at(x, y, 0) + at(x, y, 1) + at(x, y, 2) > 0.004f; }
-    double coverage() const {
+    // Mean of channel c over x0..x1, y0..y1 (exclusive ends), or over the covered pixels.
+    double mean(int x0, int x1, int y0, int y1, int c, bool coveredOnly = false) const {
+        double sum = 0.0;
         long n = 0;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) n += lit(x, y);
-        return double(n) / (double(width) * height);
-    }
-    // Mean of the colour channels over covered pixels.
-    double meanColour() const {
-        double sum = 0;
-        long n = 0;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                if (lit(x, y)) {
-                    sum += (at(x, y, 0) + at(x, y, 1) + at(x, y, 2)) / 3;
-                    ++n;
-                }
-        return n ? sum / double(n) : 0;
-    }
-    double meanRed() const {
-        double sum = 0;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) sum += at(x, y, 0);
-        return sum / (double(width) * height);
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                if (!coveredOnly || lit(x, y)) sum += at(x, y, c), ++n;
+        return n ? sum / double(n) : 0.0;
     }
 };
 
-struct SceneCase {
-    const char* file;
-    double minCoverage, maxCoverage;  // fraction of the frame the scene's geometry covers
-};
+// Renders a copy of scenes/<scene> (with its pictures; some scenes write textures beside
+// themselves) in `dir` at w x h into image.exr; the run must be clean.
+bool render(const ovotest::ScratchDir& dir, const std::string& scene, int w, int h, Image& img,
+            const std::string& extra = "") {
+    namespace fs = std::filesystem;
+    const fs::path source = fs::path(OVO_SOURCE_DIR) / "scenes";
+    fs::copy_file(source / scene, dir / scene);
+    fs::copy(source / "pictures", dir / "pictures");
+    const CommandRun r = runOvo(dir, "--res " + std::to_string(w) + " " + std::to_string(h) +
+                                         extra + " -o image.exr " + scene);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "") << "a scene must render without a message";
+    return img.read(dir / "image.exr");
+}
 
 }  // namespace
 
 TEST(ExampleScenes, EachRendersCleanlyWithItsCoverage) {
     // Each scene stands on a floor that fills the lower part of the frame, with sky above.
-    const SceneCase cases[] = {
+    const struct {
+        const char* file;
+        double minCoverage, maxCoverage;
+    } cases[] = {
         {"example.rib", 0.5, 0.97},     {"quadrics.rib", 0.4, 0.95},  {"polygons.rib", 0.3, 0.95},
         {"solids.rib", 0.04, 0.6},      {"instances.rib", 0.5, 0.97}, {"motionblur.rib", 0.3, 0.95},
         {"dof.rib", 0.3, 0.95},         {"teapot.rib", 0.5, 0.97},    {"trimmed.rib", 0.5, 0.97},
         {"subdivision.rib", 0.5, 0.97}, {"curves.rib", 0.5, 0.97},    {"patterns.rib", 0.6, 0.95},
     };
-    for (const SceneCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
-        TempDir dir;
-        ASSERT_FALSE(dir.path.empty());
-        const std::string image = dir.path + "/image.png";
-        CommandRun r = ovo(dir.path, "--res 96 54 --samples 2 -o '" + image + "' '" +
-                                         OVO_SOURCE_DIR + "/scenes/" + c.file + "'");
-        EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(r.err, "") << "a scene must render without a message";
+        ovotest::ScratchDir dir;
         Image img;
-        ASSERT_TRUE(img.read(image));
-        EXPECT_EQ(img.width, 96);
-        EXPECT_EQ(img.height, 54);
-        ASSERT_EQ(img.channels, 4);
-        const double cov = img.coverage();
-        EXPECT_GT(cov, c.minCoverage);
-        EXPECT_LT(cov, c.maxCoverage);
+        ASSERT_TRUE(render(dir, c.file, 96, 54, img, " --samples 2"));
+        ASSERT_EQ(std::make_tuple(img.width, img.height, img.channels), std::make_tuple(96, 54, 4));
+        long covered = 0;
+        for (int y = 0; y < 54; ++y)
+            for (int x = 0; x < 96; ++x) covered += img.lit(x, y);
+        EXPECT_GT(covered, c.minCoverage * 96 * 54);
+        EXPECT_LT(covered, c.maxCoverage * 96 * 54);
         // The top-left corner shows the sky, the bottom-centre the floor.
         EXPECT_FALSE(img.lit(0, 0));
         if (std::string(c.file) != "solids.rib") {
             EXPECT_TRUE(img.lit(48, 53));
         }
         // Lit and shaded: covered pixels are neither black nor blown out on average.
-        const double mean = img.meanColour();
+        double mean = 0.0;
+        for (int ch = 0; ch < 3; ++ch) mean += img.mean(0, 96, 0, 54, ch, true) / 3;
         EXPECT_GT(mean, 0.05);
         EXPECT_LT(mean, 0.95);
     }
 }
 
+// Occlusion darkens the Cornell box towards its edges; the bounce carries the walls' colours
+// (the back wall is redder next to the red wall) and lights the ceiling no light reaches.
+TEST(ExampleScenes, CornellBoxUnderOcclusionAndIndirectLight) {
+    ovotest::ScratchDir occlusion, indirect;
+    Image f, g;
+    ASSERT_TRUE(render(occlusion, "cornell_occlusion.rib", 64, 64, f));
+    EXPECT_GT(f.mean(40, 46, 14, 20, 1), 0.15);
+    EXPECT_LT(f.mean(12, 15, 49, 52, 1), 0.7 * f.mean(40, 46, 14, 20, 1));
+    ASSERT_TRUE(render(indirect, "cornell_indirect.rib", 64, 64, g));
+    const double leftRatio = g.mean(12, 16, 14, 22, 0) / g.mean(12, 16, 14, 22, 1);
+    const double rightRatio = g.mean(48, 52, 14, 22, 0) / g.mean(48, 52, 14, 22, 1);
+    EXPECT_GT(leftRatio, 1.1 * rightRatio);
+    EXPECT_GT(g.mean(24, 40, 1, 5, 1), 0.02);
+}
+
+// The still life makes its textures beside itself; the cloth's red and cream checks show in the
+// foreground and the chrome ball reflects the blue sky at its top.
+TEST(ExampleScenes, StillLifeWithTexturesGlassAndChrome) {
+    ovotest::ScratchDir dir;
+    Image f;
+    ASSERT_TRUE(render(dir, "still_life.rib", 160, 100, f));
+    for (const char* texture : {"checker.tx", "stripes.tx", "sky.tx"})
+        EXPECT_TRUE(std::filesystem::exists(dir / texture)) << texture;
+    int red = 0, cream = 0;
+    for (int y = 80; y < 100; ++y)
+        for (int x = 0; x < 160; ++x) {
+            const float r = f.at(x, y, 0), g = f.at(x, y, 1);
+            red += r > 0.3f && r > 3.0f * g;
+            cream += g > 0.5f && r > 0.5f;
+        }
+    EXPECT_GT(red, 400);
+    EXPECT_GT(cream, 400);
+    EXPECT_GT(f.mean(48, 54, 24, 28, 2), 1.3 * f.mean(48, 54, 24, 28, 0));
+}
+
 TEST(ExampleScenes, StandardInputProgressAndFailures) {
-    TempDir dir;
-    ASSERT_FALSE(dir.path.empty());
+    ovotest::ScratchDir dir;
     const std::string scene =
         "Display \"x.tif\" \"file\" \"rgb\"\nFormat 32 32 1\nProjection \"orthographic\"\n"
         "WorldBegin\nSurface \"constant\"\nTranslate 0 0 5\nSphere 0.5 -0.5 0.5 360\nWorldEnd\n";
-
     // "-" reads the scene from standard input; the progress bar ends at 100%.
-    CommandRun r = ovo(dir.path, "--progress -o piped.tif -", scene);
+    CommandRun r = runOvo(dir, "--progress -o piped.tif -", scene);
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.err.find("100%"), std::string::npos) << r.err;
     Image img;
-    ASSERT_TRUE(img.read(dir.path + "/piped.tif"));
-    // A white constant sphere of radius 0.5 under the orthographic screen window -1..1 covers
-    // pi/16 of the frame; the filtered edge keeps the mean exact.
-    EXPECT_NEAR(img.meanRed(), 3.14159265 / 16, 0.01);
-
-    // A file that cannot be read fails the run, names the file, and the others still render.
-    r = ovo(dir.path, "missing.rib -", scene);
+    ASSERT_TRUE(img.read(dir / "piped.tif"));
+    // A white sphere of radius 0.5 in the screen window -1..1 covers pi/16 of the frame; the
+    // filtered edge keeps the mean exact.
+    EXPECT_NEAR(img.mean(0, 32, 0, 32, 0), 3.14159265 / 16, 0.01);
+    // A file that cannot be read fails the run and is named; the others still render.
+    r = runOvo(dir, "missing.rib -", scene);
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("missing.rib"), std::string::npos) << r.err;
-    EXPECT_TRUE(img.read(dir.path + "/x.tif"));
-
+    EXPECT_TRUE(img.read(dir / "x.tif"));
     // A malformed request names its file and line; the run reports failure.
-    std::ofstream(dir.path + "/bad.rib") << "Format 32 32 1\nSphere 1 -1\nWorldBegin\nWorldEnd\n";
-    r = ovo(dir.path, "bad.rib");
+    dir.write("bad.rib", "Format 32 32 1\nSphere 1 -1\nWorldBegin\nWorldEnd\n");
+    r = runOvo(dir, "bad.rib");
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("bad.rib:2:"), std::string::npos) << r.err;
 }

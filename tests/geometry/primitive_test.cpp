@@ -61,8 +61,6 @@ TEST(PrimitiveExtent, TransformedPrimitivesInstancesAndMotion) {
 
     ControlMeshPrimitive mesh(Reference<Shape>(new BoxOnlyShape(unit)), PrimitiveAttributes());
     EXPECT_EQ(mesh.worldExtent(), unit);
-    EXPECT_EQ(mesh.objectToWorld(), Transform::Identity);
-    EXPECT_EQ(mesh.worldToObject(), Transform::Identity);
 
     // An instance bounds its object's world extent in its own space.
     Instance inst(moved, Translate(0, 0, -10), PrimitiveAttributes());
@@ -84,14 +82,11 @@ TEST(PrimitiveExtent, TransformedPrimitivesInstancesAndMotion) {
     PlainAggregate none;
     none.computeBbox();
     EXPECT_EQ(none.worldExtent(), Aabb());
-    EXPECT_EQ(none.objectExtent().bmin[0], 1e30f);
-    EXPECT_EQ(none.objectExtent().bmax[2], -1e30f);
     std::vector<Reference<Primitive>> list{rotated, moved};
     PlainAggregate two(list);
     EXPECT_EQ(two.worldExtent(), Aabb());  // until computeBbox runs
     two.computeBbox();
     EXPECT_TRUE(boxNear(two.worldExtent(), Aabb(-kHalfSqrt2, 3, 0, 3, 0, 4), 1e-6f));
-    EXPECT_EQ(two.getPrimitives().size(), 2u);
 
     // An empty shape stays empty under any transform instead of becoming a huge box.
     Reference<Primitive> empty =
@@ -135,12 +130,9 @@ TEST(PrimitiveIntersect, NoPPrimitiveCarriesTheHitToWorldSpace) {
     EXPECT_LT(dot(hit.env.Ng, ray.d), 0.0f);
     // Tangents are carried as vectors and stay perpendicular to the normal.
     EXPECT_TRUE(near(hit.env.dPdu, o2w * local.env.dPdu, 1e-4f));
-    EXPECT_TRUE(near(hit.env.dPdv, o2w * local.env.dPdv, 1e-4f));
     EXPECT_NEAR(dot(hit.env.dPdu, hit.env.Ng), 0.0f, 1e-4f * hit.env.dPdu.length());
-    EXPECT_NEAR(dot(hit.env.dPdv, hit.env.Ng), 0.0f, 1e-4f * hit.env.dPdv.length());
     EXPECT_TRUE(near(hit.env.dNdu, o2w * local.env.dNdu, 1e-4f));
     EXPECT_FLOAT_EQ(hit.env.u, local.env.u);
-    EXPECT_FLOAT_EQ(hit.env.sv, local.env.sv);
     // What the primitive itself records.
     EXPECT_EQ(hit.shape.get(), sphere.get());
     EXPECT_EQ(hit.attributes.shading.get(), shading.get());
@@ -150,8 +142,6 @@ TEST(PrimitiveIntersect, NoPPrimitiveCarriesTheHitToWorldSpace) {
     EXPECT_EQ(hit.env.shaderSpace, Transform::Identity);
     EXPECT_EQ(hit.env.time, 0.25f);
     EXPECT_EQ(hit.primitive, &prim);
-    EXPECT_TRUE(prim.intersect(ray));
-    EXPECT_FALSE(prim.intersect(Ray(origin, origin - target)));
 
     // A miss leaves the hit alone; so does a hit beyond maxt.
     Hit untouched;
@@ -161,12 +151,6 @@ TEST(PrimitiveIntersect, NoPPrimitiveCarriesTheHitToWorldSpace) {
     EXPECT_EQ(untouched.t, 42.0f);
     EXPECT_FALSE(untouched.shape);
     EXPECT_EQ(untouched.primitive, nullptr);
-
-    // The primitive's own queries.
-    EXPECT_FLOAT_EQ(prim.area(), 4.0f * Pi);
-    EXPECT_EQ(prim.getN(), nullptr);
-    EXPECT_EQ(&prim.objectToWorld(), &pair.o2w);
-    EXPECT_EQ(&prim.worldToObject(), &pair.w2o);
 }
 
 TEST(PrimitiveIntersect, ControlMeshAndIdentityPrimitivesWorkInWorldSpace) {
@@ -211,7 +195,6 @@ TEST(PrimitiveIntersect, MotionPrimitiveAtTwoTimes) {
     ASSERT_TRUE(moving.intersect(ray, half));
     EXPECT_TRUE(near(h0.env.P, Point(-1, 0, 0), 1e-5f));
     EXPECT_TRUE(near(h1.env.P, Point(1, 0, 0), 1e-5f));
-    EXPECT_NEAR((h1.env.P - h0.env.P).length(), 2.0f, 1e-5f);
     EXPECT_TRUE(near(half.env.P, Point(0, 0, 0), 1e-5f));
     EXPECT_FLOAT_EQ(h1.t - h0.t, 2.0f);
     EXPECT_EQ(h1.env.time, 1.0f);
@@ -227,9 +210,6 @@ TEST(PrimitiveIntersect, MotionPrimitiveAtTwoTimes) {
     EXPECT_FALSE(moving.intersect(down));
     down.time = 1.0f;
     EXPECT_TRUE(moving.intersect(down));
-    Hit h;
-    EXPECT_TRUE(moving.intersect(down, h));
-    EXPECT_TRUE(near(h.env.P, Point(2, 0, 1), 1e-5f));
 }
 
 TEST(PrimitiveIntersect, InstancesFillNullAttributeReferences) {
@@ -288,32 +268,25 @@ TEST(PrimitiveFilter, RayVisibilityFlagsAndGeometrySets) {
         h.env.geometrySet = set;
         return p->intersect(ray, h);
     };
-    for (int type : {-1, 0, 1, 2, 3, 7}) EXPECT_TRUE(hits(type)) << type;
-
-    // Traced rays need both the reflection and the diffuse flag; camera rays ignore both.
-    flags->rayDiffuse = false;
-    EXPECT_FALSE(hits(RayDifferential::Traced));
-    EXPECT_FALSE(hits(RayDifferential::Gather));
-    EXPECT_TRUE(hits(RayDifferential::Camera));
-    EXPECT_TRUE(hits(-1));  // no ray record: a camera ray
-    EXPECT_TRUE(hits(RayDifferential::Transmission));
-    flags->rayDiffuse = true;
-    flags->rayReflections = false;
-    EXPECT_FALSE(hits(RayDifferential::Traced));
-    EXPECT_TRUE(hits(RayDifferential::Gather));
-    flags->rayReflections = true;
-    flags->rayShadows = false;
-    EXPECT_FALSE(hits(RayDifferential::Transmission));
-    EXPECT_TRUE(hits(RayDifferential::Traced));
-    flags->rayShadows = true;
-    flags->rayCamera = false;
-    EXPECT_FALSE(hits(RayDifferential::Camera));
-    EXPECT_FALSE(hits(-1));
-    EXPECT_TRUE(hits(7));  // kinds outside 0..3 are not filtered
-    // The boolean query is never filtered.
-    EXPECT_TRUE(p->intersect(ray));
-    flags->rayCamera = true;
-
+    // A cleared flag hides the primitive from the kinds of ray it names: traced rays need both
+    // the reflection and the diffuse flag, camera rays (or none recorded, -1) ignore both; kinds
+    // outside 0..3 are never filtered, nor is the boolean query.
+    using R = RayDifferential;
+    bool ShadingAttributes::*const flagOf[] = {
+        nullptr, &ShadingAttributes::rayCamera, &ShadingAttributes::rayReflections,
+        &ShadingAttributes::rayDiffuse, &ShadingAttributes::rayShadows};
+    const int types[] = {-1, R::Camera, R::Traced, R::Gather, R::Transmission, 7};
+    const bool seen[5][6] = {{1, 1, 1, 1, 1, 1},
+                             {0, 0, 1, 1, 1, 1},
+                             {1, 1, 0, 1, 1, 1},
+                             {1, 1, 0, 0, 1, 1},
+                             {1, 1, 1, 1, 0, 1}};
+    for (int f = 0; f < 5; ++f) {
+        if (flagOf[f]) flags->*flagOf[f] = false;
+        for (int k = 0; k < 6; ++k) EXPECT_EQ(hits(types[k]), seen[f][k]) << f << " " << types[k];
+        EXPECT_TRUE(p->intersect(ray));
+        if (flagOf[f]) flags->*flagOf[f] = true;
+    }
     // Geometry sets: only members are hit, whether or not the set was finalized.
     Reference<Primitive> other = store.wrap(new TestSphere(1.0f), Transform::Identity);
     GeometrySet withP, withoutP;

@@ -29,49 +29,27 @@ class ProbeShape : public Shape {
     using Shape::isFrontFacing;
 };
 
-TEST(Interpolator, ConstantAndBilinearForms) {
-    BilinearInterpolator<float> f(0.0f, 1.0f, 2.0f, 3.0f);
-    EXPECT_FLOAT_EQ(f.value(0.5f, 0.5f), 1.5f);
-    for (float u : {0.0f, 0.3f, 1.0f})
-        for (float v : {0.0f, 0.7f, 1.0f}) {
-            EXPECT_FLOAT_EQ(f.derivativeU(u, v), 1.0f);
-            EXPECT_FLOAT_EQ(f.derivativeV(u, v), 2.0f);
-        }
-    // Corners are the values at (0,0), (1,0), (0,1), (1,1).
-    EXPECT_FLOAT_EQ(f.value(1.0f, 0.0f), 1.0f);
-    EXPECT_FLOAT_EQ(f.value(0.0f, 1.0f), 2.0f);
-    EXPECT_FLOAT_EQ(f.value(1.0f, 1.0f), 3.0f);
-    EXPECT_EQ(*f.controlValue(2), 2.0f);
-
-    // A non-planar patch: the derivative in u depends on v.
-    BilinearInterpolator<float> g(0.0f, 1.0f, 0.0f, 3.0f);
-    EXPECT_FLOAT_EQ(g.derivativeU(0.0f, 0.25f), 1.5f);
-    EXPECT_FLOAT_EQ(g.derivativeV(0.5f, 0.0f), 1.0f);
-
-    const Matrix I(1.0f);
-    BilinearInterpolator<Matrix> m(I, I * 2.0f, I * 3.0f, I * 4.0f);
-    EXPECT_EQ(m.value(0.5f, 0.5f), I * 2.5f);
-    EXPECT_EQ(m.derivativeU(0.2f, 0.9f), I);
-
-    BilinearInterpolator<Color> c(Color(0.0f), Color(1.0f, 0.0f, 0.0f), Color(0.0f, 1.0f, 0.0f),
-                                  Color(1.0f, 1.0f, 2.0f));
-    EXPECT_EQ(c.value(1.0f, 1.0f), Color(1.0f, 1.0f, 2.0f));
-    EXPECT_EQ(c.value(0.5f, 0.5f), Color(0.5f, 0.5f, 0.5f));
-
+TEST(Interpolator, BilinearAndConstantForms) {
+    // Corners are the values at (0,0), (1,0), (0,1), (1,1); the derivative in u depends on v
+    // unless the patch is planar.
+    struct Case {
+        float c[4], u, v, value, du, dv;
+    } cases[] = {
+        {{0, 1, 2, 3}, 0.5f, 0.5f, 1.5f, 1, 2}, {{0, 1, 2, 3}, 1, 1, 3, 1, 2},
+        {{0, 1, 2, 3}, 1, 0, 1, 1, 2},          {{0, 1, 0, 3}, 0, 0.25f, 0, 1.5f, 0},
+        {{0, 1, 0, 3}, 0.5f, 0, 0.5f, 1, 1},    {{4, 1, 0, 3}, 0.25f, 0.5f, 2.0f, 0, -2.5f},
+    };
+    for (const Case& c : cases) {
+        BilinearInterpolator<float> f(c.c[0], c.c[1], c.c[2], c.c[3]);
+        EXPECT_FLOAT_EQ(f.value(c.u, c.v), c.value) << c.c[0] << " " << c.u << " " << c.v;
+        EXPECT_FLOAT_EQ(f.derivativeU(c.u, c.v), c.du) << c.c[0] << " " << c.u << " " << c.v;
+        EXPECT_FLOAT_EQ(f.derivativeV(c.u, c.v), c.dv) << c.c[0] << " " << c.u << " " << c.v;
+        EXPECT_FLOAT_EQ(f.valueAt(7, c.u, c.v), c.value);  // one piece answers for every face
+    }
     ConstantInterpolator<Color> k(Color(0.2f, 0.4f, 0.6f));
     EXPECT_EQ(k.value(0.3f, 0.9f), Color(0.2f, 0.4f, 0.6f));
     EXPECT_EQ(k.derivativeU(0.3f, 0.9f), Color(0.0f));
     EXPECT_EQ(k.derivativeV(0.3f, 0.9f), Color(0.0f));
-    EXPECT_EQ(k.controlValue(0), k.controlValue(5));  // one stored value whatever i
-
-    ConstantInterpolator<OIIO::ustring> s(OIIO::ustring("name"));
-    EXPECT_EQ(s.value(0, 0), OIIO::ustring("name"));
-    EXPECT_TRUE(s.derivativeU(0, 0).empty());
-    ConstantInterpolator<Matrix> zm(I);
-    EXPECT_EQ(zm.derivativeV(0, 0), Matrix(0.0f));
-
-    // Single-piece interpolators answer per-face queries with their one piece.
-    EXPECT_FLOAT_EQ(f.valueAt(7, 0.5f, 0.5f), 1.5f);
 }
 
 TEST(Shape, OrientationHandednessAndFacing) {
@@ -110,37 +88,12 @@ TEST(Shape, OrientationHandednessAndFacing) {
     EXPECT_TRUE(single.checkFrontFacing(Vector(0.5f, 0, -1), n));
 }
 
-TEST(Shape, HitBiasAndDefaults) {
-    ProbeShape s(Transform::Identity, ShapeAttributes());
-    const Ray r(Point(0.0f), Vector(1.0f, 0.0f, 0.0f));
+TEST(Shape, HitBiasIsADistanceFromTheOrigin) {
+    ProbeShape s(Transform::Identity, ShapeAttributes());  // bias 0.01
+    const Ray r(Point(0.0f), Vector(2.0f, 0.0f, 0.0f));
     EXPECT_FALSE(s.checkHitBias(r, Point(0.005f, 0.0f, 0.0f)));
     EXPECT_TRUE(s.checkHitBias(r, Point(0.02f, 0.0f, 0.0f)));
     EXPECT_TRUE(s.checkHitBias(r, Point(0.0f, -0.008f, 0.008f)));  // distance, not t
-
-    const ShapeAttributes d;
-    EXPECT_FALSE(d.orientationInside);
-    EXPECT_TRUE(d.twoSided);
-    EXPECT_TRUE(d.trimSenseInside);
-    EXPECT_FLOAT_EQ(d.bias, 0.01f);
-    ASSERT_TRUE(d.trimCurves);
-    EXPECT_TRUE(d.trimCurves->curves.empty());
-    EXPECT_EQ(d.trimCurves->references(), 1);
-
-    // The base answers "nothing" to every optional operation.
-    Hit hit;
-    hit.t = 7.0f;
-    EXPECT_TRUE(s.canIntersect());
-    EXPECT_FALSE(s.hasControlMesh());
-    EXPECT_FALSE(s.Shape::intersect(r, hit));
-    EXPECT_FALSE(s.Shape::intersect(r));
-    EXPECT_EQ(hit.t, 7.0f);
-    EXPECT_EQ(s.area(), 0.0f);
-    Parameter p;
-    EXPECT_EQ(s.createFloatInterpolator(p), nullptr);
-    EXPECT_EQ(s.createColorInterpolator(p), nullptr);
-    EXPECT_EQ(s.createNormalInterpolator(p), nullptr);
-    EXPECT_EQ(s.getN(), nullptr);
-    EXPECT_EQ(s.getS(), nullptr);
 }
 
 TEST(Shape, NormalDerivativesOfASphereAndACylinder) {
@@ -163,13 +116,6 @@ TEST(Shape, NormalDerivativesOfASphereAndACylinder) {
             EXPECT_TRUE(ovotest::near(dndu, dpdu / R, 1e-5f)) << theta << " " << phi;
             EXPECT_TRUE(ovotest::near(dndv, dpdv / R, 1e-5f)) << theta << " " << phi;
         }
-    // A cylinder of radius 3 bends only around its axis.
-    const Vector dpdu(0.0f, 3.0f, 0.0f), dpdv(0.0f, 0.0f, 1.0f);
-    const Vector d2uu(-3.0f, 0.0f, 0.0f), zero(0.0f);
-    Vector dndu, dndv;
-    s.computeNormalDerivatives(dpdu, dpdv, d2uu, zero, zero, Normal(1.0f, 0.0f, 0.0f), dndu, dndv);
-    EXPECT_TRUE(ovotest::near(dndu, Vector(0.0f, 1.0f, 0.0f), 1e-6f));
-    EXPECT_TRUE(ovotest::near(dndv, zero, 1e-6f));
 }
 
 // Counts live instances so that sharing and release are visible.
@@ -216,33 +162,6 @@ class Tracked : public ReferenceCounted {
     ~Tracked() override { ++*deleted; }
     int* deleted;
 };
-
-TEST(Reference, CountsAndDeletesAtZero) {
-    int deleted = 0;
-    {
-        Reference<Tracked> a(new Tracked(&deleted));
-        EXPECT_EQ(a->references(), 1);
-        Reference<Tracked> b = a;
-        EXPECT_EQ(a->references(), 2);
-        Reference<Tracked> c(std::move(b));
-        EXPECT_FALSE(b);
-        EXPECT_EQ(a->references(), 2);
-        c = a;  // self-assignment through another handle keeps the object
-        EXPECT_EQ(a->references(), 2);
-        a = a;
-        EXPECT_EQ(c->references(), 2);
-        Reference<ReferenceCounted> base(c);  // converting copy shares the count
-        EXPECT_EQ(c->references(), 3);
-        c.reset();
-        a = nullptr;
-        EXPECT_EQ(deleted, 0);
-        EXPECT_EQ(base->references(), 1);
-    }
-    EXPECT_EQ(deleted, 1);
-    Reference<Tracked> empty;
-    EXPECT_FALSE(empty);
-    EXPECT_EQ(empty.get(), nullptr);
-}
 
 TEST(Reference, ConcurrentCopiesFromManyThreads) {
     int deleted = 0;

@@ -34,35 +34,32 @@ TEST(Filters, SymmetricPeakedAndZeroBeyondTheSupport) {
     }
 }
 
+// Gaussian: exp(-alpha (x/w)^2) - exp(-alpha) per axis, alpha 2 unless given; Catmull-Rom over
+// half-width 2 is the classic kernel in pixel units (a negative lobe between one and two
+// pixels); the windowed sinc is zero at whole-pixel offsets, sinc(x) sinc(x/w) between them.
 TEST(Filters, Shapes) {
-    // Gaussian: exp(-alpha (x/w)^2) - exp(-alpha) per axis, alpha 2 unless given.
-    std::unique_ptr<Filter> g(makeFilter("gaussian", 2.0f, 2.0f));
-    const float e = std::exp(-2.0f);
-    EXPECT_NEAR(g->evaluate(1.0f, 0.0f), (std::exp(-0.5f) - e) * (1.0f - e), 1e-6f);
-    ParameterSet narrow;
-    addFloats(narrow, "alpha", {8.0f});
-    std::unique_ptr<Filter> g8(makeFilter("gaussian", 2.0f, 2.0f, narrow));
-    EXPECT_NEAR(g8->evaluate(1.0f, 0.0f),
-                (std::exp(-2.0f) - std::exp(-8.0f)) * (1.0f - std::exp(-8.0f)), 1e-6f);
-
-    std::unique_ptr<Filter> box(makeFilter("box", 0.5f, 0.5f));
-    EXPECT_EQ(box->evaluate(0.49f, -0.49f), 1.0f);
-
-    std::unique_ptr<Filter> tri(makeFilter("triangle", 2.0f, 1.0f));
-    EXPECT_NEAR(tri->evaluate(1.0f, 0.25f), 0.5f * 0.75f, 1e-6f);
-    EXPECT_EQ(tri->evaluate(2.0f, 0.0f), 0.0f);
-
-    // Catmull-Rom over half-width 2 is the classic kernel in pixel units: 1 at 0, 0 at one
-    // pixel, a negative lobe between one and two pixels.
-    std::unique_ptr<Filter> cr(makeFilter("catmull-rom", 2.0f, 2.0f));
-    EXPECT_NEAR(cr->evaluate(0.5f, 0.0f), 0.5625f, 1e-6f);
-    EXPECT_NEAR(cr->evaluate(1.0f, 0.0f), 0.0f, 1e-6f);
-    EXPECT_NEAR(cr->evaluate(1.5f, 0.0f), -0.0625f, 1e-6f);
-
-    // Windowed sinc: zero at whole-pixel offsets, sinc(x) sinc(x/w) between them.
-    std::unique_ptr<Filter> s(makeFilter("sinc", 3.0f, 3.0f));
-    EXPECT_NEAR(s->evaluate(1.0f, 0.0f), 0.0f, 1e-6f);
-    EXPECT_NEAR(s->evaluate(2.0f, 0.5f), 0.0f, 1e-6f);
-    const float sinc6 = std::sin(Pi / 6.0f) / (Pi / 6.0f);
-    EXPECT_NEAR(s->evaluate(0.5f, 0.0f), 2.0f / Pi * sinc6, 1e-5f);
+    const float e2 = std::exp(-2.0f), e8 = std::exp(-8.0f), sinc6 = std::sin(Pi / 6) / (Pi / 6);
+    const struct {
+        const char* name;
+        float width, alpha, x, y, value;
+    } cases[] = {
+        {"gaussian", 2, 0, 1, 0, (std::exp(-0.5f) - e2) * (1 - e2)},
+        {"gaussian", 2, 8, 1, 0, (e2 - e8) * (1 - e8)},
+        {"box", 0.5f, 0, 0.49f, -0.49f, 1},
+        {"triangle", 2, 0, 1, 0.5f, 0.5f * 0.75f},
+        {"triangle", 2, 0, 2, 0, 0},
+        {"catmull-rom", 2, 0, 0.5f, 0, 0.5625f},
+        {"catmull-rom", 2, 0, 1, 0, 0},
+        {"catmull-rom", 2, 0, 1.5f, 0, -0.0625f},
+        {"sinc", 3, 0, 1, 0, 0},
+        {"sinc", 3, 0, 2, 0.5f, 0},
+        {"sinc", 3, 0, 0.5f, 0, 2 / Pi * sinc6},
+    };
+    for (const auto& c : cases) {
+        ParameterSet p;
+        if (c.alpha) addFloats(p, "alpha", {c.alpha});
+        std::unique_ptr<Filter> f(makeFilter(c.name, c.width, c.width, p));
+        ASSERT_TRUE(f) << c.name;
+        EXPECT_NEAR(f->evaluate(c.x, c.y), c.value, 1e-5f) << c.name << " " << c.x << " " << c.y;
+    }
 }

@@ -27,32 +27,28 @@ namespace ovotest {
 
 using namespace ovo;
 
-// The entry `symbol` of the built plugin <name>.<kind>.
-inline void* pluginEntry(const std::string& name, const std::string& kind, const char* symbol) {
-    return ovotest::pluginSymbol(name + "." + kind + ".so", symbol);
-}
-
 inline Filter* makeFilter(const std::string& name, float xw, float yw, ParameterSet p = {}) {
-    auto entry = OvoCreateFilterEntry(pluginEntry(name, "filter", "createFilter"));
+    auto entry = pluginSymbol<OvoCreateFilterEntry>(name + ".filter.so", "createFilter");
     return entry ? entry(xw, yw, p) : nullptr;
 }
 
 inline Camera* makeCamera(const std::string& name, const MotionTransform& t, Film* film,
                           ParameterSet& p) {
-    auto entry = OvoCreateCameraEntry(pluginEntry(name, "camera", "createCamera"));
+    auto entry = pluginSymbol<OvoCreateCameraEntry>(name + ".camera.so", "createCamera");
     return entry ? entry(t, film, p) : nullptr;
 }
 
 inline Sampler* makeSampler(unsigned* res, unsigned* spp, Extent2D& crop, float* fw,
                             ParameterSet& p) {
-    auto entry = OvoCreateSamplerEntry(pluginEntry("stratified", "sampler", "createSampler"));
+    auto entry = pluginSymbol<OvoCreateSamplerEntry>("stratified.sampler.so", "createSampler");
     return entry ? entry(res, spp, crop, fw, p) : nullptr;
 }
 
 inline BucketOrder* makeOrder(const std::string& name, unsigned* size, unsigned* res,
                               Extent2D& crop) {
     ParameterSet p;
-    auto entry = OvoCreateBucketOrderEntry(pluginEntry(name, "bucketorder", "createBucketOrder"));
+    auto entry =
+        pluginSymbol<OvoCreateBucketOrderEntry>(name + ".bucketorder.so", "createBucketOrder");
     return entry ? entry(size, res, crop, p) : nullptr;
 }
 
@@ -111,10 +107,6 @@ struct Frame {
         scene->closeOutputs();
     }
 };
-
-inline std::string tempFile(const std::string& name) {
-    return ::testing::TempDir() + "ovo_render_" + name;
-}
 
 // Reads every channel of an image file as floats, with its imageSpec.
 inline bool readImage(const std::string& path, OIIO::ImageSpec& imageSpec, std::vector<float>& px) {

@@ -231,11 +231,14 @@ TEST_F(Declarations, LayerConnectionsOverrideBindings) {
     take();
     renderer->ShaderGroupBegin();
     renderer->Parameter("float f", 0.5f);
+    const float points[6] = {1, 2, 3, 4, 5, 6};
+    renderer->Parameter("point[2] pa", points);
     renderer->Shader("surface", "args", "a");
     const float grey[3] = {0.9f, 0.9f, 0.9f};
     renderer->Parameter("color c", grey);
     renderer->Shader("surface", "args", "b");
     renderer->ConnectShaders("a", "f", "b", "c");
+    renderer->ConnectShaders("a", "pa", "b", "pa");
     renderer->ShaderGroupEnd();
     expectSilence();
 
@@ -248,6 +251,12 @@ TEST_F(Declarations, LayerConnectionsOverrideBindings) {
     ASSERT_TRUE(g.layers[1]->getMessage(OIIO::ustring("c"), blocks[1], c));
     EXPECT_FLOAT_EQ(c.r, 0.5f);  // the binding's 0.9 is overridden by the connection
     EXPECT_FLOAT_EQ(c.b, 0.5f);
+    // Point arrays arrive element for element (caught: a copy starting one element late).
+    const auto& pa = *reinterpret_cast<std::vector<Tuple>*>(
+        static_cast<char*>(blocks[1]) + g.layers[1]->find(OIIO::ustring("pa"))->offset);
+    ASSERT_EQ(pa.size(), 2u);
+    EXPECT_EQ(pa[0], Tuple(1, 2, 3));
+    EXPECT_EQ(pa[1], Tuple(4, 5, 6));
 
     // A source layer beyond the blocks given stops with the subscript error.
     std::vector<void*> none;

@@ -91,11 +91,11 @@ class TracingImageTest : public ovo::testing::RaytracerTest {
     // The records a frame's statistics report for the occlusion cache.
     long occlusionRecords() {
         for (const auto& r : take()) {
-            const size_t at = r.second.find("Occlusion cache: ");
+            const size_t at = r.text.find("Occlusion cache: ");
             if (at == std::string::npos) continue;
-            const size_t records = r.second.find(" records", at);
-            const size_t comma = r.second.rfind(", ", records);
-            return std::atol(r.second.c_str() + comma + 2);
+            const size_t records = r.text.find(" records", at);
+            const size_t comma = r.text.rfind(", ", records);
+            return std::atol(r.text.c_str() + comma + 2);
         }
         return -1;
     }
