@@ -134,19 +134,19 @@ TEST(CompiledFrames, CompiledPlasticMatchesTheHandWrittenOne) {
 // once into its cache (and says so), and the shader's own parameters need no Declare.
 TEST(CompiledFrames, OvoCompilesShaderSourcesOnDemand) {
     ovotest::ScratchDir dir;
-    dir.write("stripes.sl",
-              "surface stripes(float freq = 4; color a = color(1, 0, 0); color b = 0) {\n"
+    dir.write("halves.sl",
+              "surface halves(float freq = 4; color a = color(1, 0, 0); color b = 0) {\n"
               "    Ci = mod(floor(s * freq), 2) == 0 ? a : b;\n    Oi = 1;\n}\n");
     const std::string rib =
         "Display \"frame.tif\" \"file\" \"rgb\"\nFormat 8 8 1\n"
         "Projection \"perspective\" \"fov\" [90]\nWorldBegin\n"
-        "Surface \"stripes\" \"freq\" [2] \"b\" [0 1 0]\n"
+        "Surface \"halves\" \"freq\" [2] \"b\" [0 1 0]\n"
         "Polygon \"P\" [-1.25 -1.25 1  1.25 -1.25 1  1.25 1.25 1  -1.25 1.25 1]\nWorldEnd\n";
     ovotest::Image first, second;
     std::string messages, printed;
     ASSERT_TRUE(ovotest::renderRib(dir, rib, "frame.tif", first, &messages, &printed));
     EXPECT_EQ(messages, "");
-    EXPECT_NE(printed.find("Compiled the shader \"stripes\" from " + dir / "stripes.sl"),
+    EXPECT_NE(printed.find("Compiled the shader \"halves\" from " + dir / "halves.sl"),
               std::string::npos)
         << printed;
     // Two stripes over the square: red on its left half, green on its right (the pixel filter
