@@ -83,9 +83,19 @@ const Builtin Table[] = {
     {"pnoise", "f", "f,f", "slrt::pnoisef($0, $1)", 0, 0, 0},
     {"pnoise", "f", "f,f,f,f", "slrt::pnoisef($0, $1, $2, $3)", 0, 0, 0},
     {"pnoise", "f", "t,t", "slrt::pnoisef($0, $1)", 0, 0, 0},
+    {"pnoise", "f", "t,f,t,f", "slrt::pnoisef($0, $1, $2, $3)", 0, 0, 0},
+    {"pnoise", "c", "f,f", "slrt::pnoisec($0, $1)", 0, 0, 0},
+    {"pnoise", "c", "f,f,f,f", "slrt::pnoisec($0, $1, $2, $3)", 0, 0, 0},
     {"pnoise", "c", "t,t", "slrt::pnoisec($0, $1)", 0, 0, 0},
+    {"pnoise", "c", "t,f,t,f", "slrt::pnoisec($0, $1, $2, $3)", 0, 0, 0},
+    {"pnoise", "p", "f,f", "slrt::pnoisep($0, $1)", 0, 0, 0},
+    {"pnoise", "p", "f,f,f,f", "slrt::pnoisep($0, $1, $2, $3)", 0, 0, 0},
     {"pnoise", "p", "t,t", "slrt::pnoisep($0, $1)", 0, 0, 0},
+    {"pnoise", "p", "t,f,t,f", "slrt::pnoisep($0, $1, $2, $3)", 0, 0, 0},
+    {"pnoise", "v", "f,f", "slrt::pnoisep($0, $1)", 0, 0, 0},
+    {"pnoise", "v", "f,f,f,f", "slrt::pnoisep($0, $1, $2, $3)", 0, 0, 0},
     {"pnoise", "v", "t,t", "slrt::pnoisep($0, $1)", 0, 0, 0},
+    {"pnoise", "v", "t,f,t,f", "slrt::pnoisep($0, $1, $2, $3)", 0, 0, 0},
     {"cellnoise", "f", "f", "SL::cellnoisef($0)", 0, 0, 0},
     {"cellnoise", "f", "f,f", "SL::cellnoisef($0, $1)", 0, 0, 0},
     {"cellnoise", "f", "t", "SL::cellnoisef(#0)", 0, 0, 0},
@@ -259,32 +269,6 @@ const Builtin Table[] = {
      0, 0, Refused},
 };
 
-// Shading-library functions that this version of the library does not have yet. A form whose
-// template calls one of them (or a runtime helper built on one) is refused.
-const char* const MissingLibrary[] = {
-    "noise",   "pnoise",      "cellnoisef", "cellnoisec", "cellnoisep", "splinef", "splinec",
-    "splinep", "ptlined",     "rotate",     "fresnel",    "ctransform", "surface", "displacement",
-    "volume",  "lightsource", "attribute",  "option",     "rayinfo",    "format",  "printf",
-};
-
-// Runtime helpers that stand on a library function, by the function they need.
-struct Needs {
-    const char* helper;
-    const char* function;
-};
-const Needs RuntimeNeeds[] = {
-    {"slrt::noisef", "noise"},    {"slrt::noisec", "noise"},    {"slrt::noisep", "noise"},
-    {"slrt::pnoisef", "pnoise"},  {"slrt::pnoisec", "pnoise"},  {"slrt::pnoisep", "pnoise"},
-    {"slrt::splinef", "splinef"}, {"slrt::splinec", "splinec"}, {"slrt::splinep", "splinep"},
-    {"slrt::format", "format"},   {"slrt::printf", "printf"},
-};
-
-bool missing(const std::string& function) {
-    for (const char* m : MissingLibrary)
-        if (function == m) return true;
-    return false;
-}
-
 Base baseOfCode(char c) {
     switch (c) {
         case 'f':
@@ -359,26 +343,6 @@ std::vector<const Builtin*> findBuiltins(const std::string& name) {
     }();
     auto found = byName.find(name);
     return found == byName.end() ? std::vector<const Builtin*>() : found->second;
-}
-
-bool libraryHas(const char* function) { return !missing(function); }
-
-const char* missingLibraryFunction(const Builtin& b) {
-    if (b.options & Refused) return nullptr;
-    const std::string emit = b.emit;
-    for (const Needs& n : RuntimeNeeds)
-        if (emit.find(std::string(n.helper) + "(") != std::string::npos && missing(n.function))
-            return n.function;
-    for (size_t at = emit.find("SL::"); at != std::string::npos; at = emit.find("SL::", at + 4)) {
-        const size_t open = emit.find('(', at);
-        if (open == std::string::npos) break;
-        const std::string function = emit.substr(at + 4, open - at - 4);
-        if (missing(function)) {
-            for (const char* m : MissingLibrary)
-                if (function == m) return m;
-        }
-    }
-    return nullptr;
 }
 
 }  // namespace compiler

@@ -58,12 +58,5 @@ const BuiltinSignature& signatureOf(const Builtin& b);
 // default); empty when the name is no builtin.
 std::vector<const Builtin*> findBuiltins(const std::string& name);
 
-// Whether this version of the shading library has SL::<function>.
-bool libraryHas(const char* function);
-
-// The shading-library function a form needs that this version of the library does not have
-// yet, or null. Such calls are refused with "... is not available yet".
-const char* missingLibraryFunction(const Builtin& b);
-
 }  // namespace compiler
 }  // namespace ovo

@@ -196,13 +196,6 @@ void Checker::builtinCall(Expr& e, const std::vector<const Builtin*>& forms, con
         diagnostics.error(e.where, chosen->emit);
         return;
     }
-    if (const char* missing = missingLibraryFunction(*chosen)) {
-        diagnostics.error(e.where, "'" + e.text +
-                                       "' is not available yet: this version of the "
-                                       "shading library has no SL::" +
-                                       missing);
-        return;
-    }
     e.builtin = chosen;
     const BuiltinSignature& sig = signatureOf(*chosen);
     e.type = Type(sig.result);

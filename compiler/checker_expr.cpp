@@ -347,10 +347,6 @@ void Checker::cast(Expr& e) {
         return;
     }
     if (!e.text.empty() && ctx.function) ctx.function->readsEnvironment = true;
-    if (to.base == Base::Color && !e.text.empty() && e.text != "rgb" && !libraryHas("ctransform"))
-        diagnostics.error(e.where,
-                          "colour spaces are not available yet: this version of the "
-                          "shading library has no SL::ctransform");
     const Base from = operand.type.base;
     const bool fits = !operand.type.isArray() &&
                       (converts(operand.type, to) || (isTriple(from) && isTriple(to.base)));

@@ -2,7 +2,8 @@
 // shading library. Math and colour helpers of the language, arrays with checked indices,
 // the frame that numbers derivative call sites, and queries the library does not answer.
 // Every shader that ovoslc writes includes this header; nothing in it allocates or locks
-// except match(), which compiles its pattern once per thread.
+// except match(), which compiles its pattern once per thread. Noise, splines and text are in
+// runtime_library.h, included at the end.
 #pragma once
 
 #include <OpenImageIO/ustring.h>
@@ -28,6 +29,7 @@
 #include "core/shading/light.h"
 #include "core/shading/sl/geometry.h"
 #include "core/shading/sl/lighting.h"
+#include "core/shading/sl/queries.h"
 #include "core/shading/sl/strings.h"
 #include "core/shading/sl/texture.h"
 #include "core/shading/sl/trace.h"
@@ -424,3 +426,6 @@ inline bool inCategory(ShaderEnvironment& env, OIIO::ustring category) {
 }
 
 }  // namespace slrt
+
+// Noise, splines and text, which use the arrays above.
+#include "compiler/runtime_library.h"  // IWYU pragma: export

@@ -168,17 +168,4 @@ TEST(Annotations, AmbientLightsAreThoseThatNeitherIlluminateNorShine) {
         checked("void f() { illuminate(P) { Cl = 1; } } light l() { f(); }").shader->illuminates);
 }
 
-TEST(Annotations, MissingLibraryFunctionsAreNamed) {
-    // Every form either has its library or names what it lacks; refused forms name nothing.
-    for (const char* name : {"noise", "texture", "sin", "bake3d", "transform"})
-        for (const Builtin* b : findBuiltins(name)) {
-            const char* missing = missingLibraryFunction(*b);
-            if (missing) {
-                EXPECT_FALSE(libraryHas(missing)) << name;
-            }
-        }
-    EXPECT_TRUE(libraryHas("Du"));
-    EXPECT_EQ(missingLibraryFunction(*findBuiltins("sin")[0]), nullptr);
-}
-
 }  // namespace

@@ -1,0 +1,240 @@
+// The library functions of the language in compiled shaders, against values known in closed
+// form: noise on the lattice and its range, periodic noise, cell noise, splines through their
+// knots, fresnel at normal incidence, geometry and colour spaces, the queries, format and printf.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+
+#include "compile_util.h"
+
+namespace {
+
+using ovo::Color;
+using ovo::Tuple;
+using ovotest::near;
+
+const char* const Library = R"(
+surface library(
+    output varying float lattice1 = -1; output varying float lattice2 = -1;
+    output varying float lattice3 = -1; output varying float lattice4 = -1;
+    output varying color latticeC = -1; output varying point latticeP = -1;
+    output varying float lowest = 2; output varying float highest = -1;
+    output varying float mean = -1; output varying float channelsDiffer = 0;
+    output varying float periodic1 = -1; output varying float periodic2 = -1;
+    output varying float periodic3 = -1; output varying float periodicSeam = -1;
+    output varying float periodicLattice = -1; output varying float periodicC = -1;
+    output varying float cellSame = -1; output varying float cellRange = -1;
+    output varying float cellC = -1;
+    output varying float knot0 = -1; output varying float knot1 = -1;
+    output varying float knot2 = -1; output varying float knot3 = -1;
+    output varying float knotArray = -1; output varying float linearMid = -1;
+    output varying color knotC = -1; output varying point knotP = -1;
+    output varying float Kr15 = -1; output varying float Kt15 = -1;
+    output varying float Kr133 = -1; output varying vector Rn = 0; output varying vector Tn = 0;
+    output varying float distMid = -1; output varying float distEnd = -1;
+    output varying point turned = 0;
+    output varying color hsv = -1; output varying color fromHsv = -1;
+    output varying float optionFound = -1; output varying float optionValue = -1;
+    output varying float sidesFound = -1; output varying float sides = -1;
+    output varying float rayFound = -1; output varying float rayDepth = -1)
+{
+    lattice1 = noise(3);
+    lattice2 = noise(2, -5);
+    lattice3 = noise(point(1, -2, 3));
+    lattice4 = noise(point(1, 2, 3), -4);
+    latticeC = color noise(point(2, 0, 1));
+    latticeP = point noise(7);
+
+    float i, sum = 0, count = 0;
+    for (i = 0; i < 400; i += 1) {
+        float n = noise(point(i * 0.173 + 0.1, i * 0.291 + 0.3, i * 0.057 + 0.7));
+        lowest = min(lowest, n);
+        highest = max(highest, n);
+        sum += n;
+        count += 1;
+        color c = color noise(i * 0.37 + 0.2);
+        if (comp(c, 0) != comp(c, 1) && comp(c, 1) != comp(c, 2)) channelsDiffer += 1;
+    }
+    mean = sum / count;
+
+    periodic1 = abs(pnoise(1.3, 4) - pnoise(9.3, 4));
+    periodic2 = abs(pnoise(0.3, 1.7, 3, 5) - pnoise(-2.7, 11.7, 3, 5));
+    periodic3 = abs(pnoise(point(0.3, 1.7, 2.2), point(3, 5, 2))
+                    - pnoise(point(3.3, -3.3, 6.2), point(3, 5, 2)));
+    periodicSeam = abs(pnoise(3.999, 4) - pnoise(4.001, 4));
+    periodicLattice = pnoise(point(1, 2, 3), point(4, 4, 4));
+    periodicC = distance(point(color pnoise(point(0.5, 0.25, 0.75), point(2, 2, 2))),
+                         point(color pnoise(point(2.5, -1.75, 4.75), point(2, 2, 2))));
+
+    cellSame = (cellnoise(2.1, 3.2) == cellnoise(2.9, 3.99)) ? 1 : 0;
+    cellRange = 1;
+    for (i = 0; i < 50; i += 1) {
+        float c = cellnoise(point(i, i * 2, -i));
+        if (c < 0 || c > 1) cellRange = 0;
+    }
+    cellC = distance(point(color cellnoise(point(5.1, 6.2, 7.3))),
+                     point(color cellnoise(point(5.9, 6.8, 7.01))));
+
+    knot0 = spline(0, 10, 20, 40, 30, 50, 60);
+    knot1 = spline(1 / 3, 10, 20, 40, 30, 50, 60);
+    knot2 = spline("catmull-rom", 2 / 3, 10, 20, 40, 30, 50, 60);
+    knot3 = spline(1, 10, 20, 40, 30, 50, 60);
+    float values[6] = {10, 20, 40, 30, 50, 60};
+    knotArray = spline(1 / 3, values);
+    linearMid = spline("linear", 0.5, 0, 0, 10, 0);
+    knotC = spline(1, color 0, color(0.1, 0.2, 0.3), color(0.4, 0.5, 0.6), color 1);
+    knotP = spline("catmull-rom", 0, point(9), point(1, 2, 3), point(4, 5, 6), point(7));
+
+    vector Nz = vector(0, 0, 1);
+    float Kt133;
+    fresnel(-Nz, Nz, 1 / 1.5, Kr15, Kt15);
+    vector R, T;
+    fresnel(-Nz, Nz, 1 / 1.33, Kr133, Kt133, R, T);
+    Rn = R;
+    Tn = T;
+
+    distMid = ptlined(point(0, 0, 0), point(10, 0, 0), point(3, 4, 0));
+    distEnd = ptlined(point(0, 0, 0), point(10, 0, 0), point(13, 4, 0));
+    turned = rotate(point(1, 0, 0), PI / 2, point(0, 0, 0), point(0, 0, 1));
+
+    hsv = ctransform("hsv", color(1, 0, 0));
+    fromHsv = color "hsv" (2 / 3, 1, 1);
+
+    optionValue = 7;
+    optionFound = option("Format", optionValue);
+    sidesFound = attribute("Sides", sides);
+    rayFound = rayinfo("depth", rayDepth);
+
+    Ci = 0;
+}
+)";
+
+const char* const Printer = R"(
+surface printer(float x = 2.3)
+{
+    printf("x=%.1f c=%c s=%s %d%%\n", x, color(1, 0.5, 0), "hi", 7.9);
+    printf("%s|\n", format("%5.2f|%p|%m", x, point(1, 2, 3), matrix 1));
+    printf("no value %f\n");
+    Ci = 0;
+}
+)";
+
+struct Shaders {
+    ovotest::ScratchDir dir;
+    bool compiled = ovotest::compileShader(dir, "library.sl", Library) &&
+                    ovotest::compileShader(dir, "printer.sl", Printer);
+};
+
+Shaders& shaders() {
+    static Shaders s;
+    return s;
+}
+
+// What `print` writes to file descriptor 1.
+std::string standardOutputOf(const std::function<void()>& print) {
+    ovotest::ScratchDir dir;
+    std::fflush(stdout);
+    const int saved = dup(1);
+    FILE* capture = std::fopen((dir / "out").c_str(), "w");
+    if (saved < 0 || !capture) return "cannot capture";
+    dup2(fileno(capture), 1);
+    print();
+    std::fflush(stdout);
+    dup2(saved, 1);
+    close(saved);
+    std::fclose(capture);
+    std::ostringstream text;
+    text << std::ifstream(dir / "out").rdbuf();
+    return text.str();
+}
+
+TEST(Library, ValuesKnownInClosedForm) {
+    ASSERT_TRUE(shaders().compiled);
+    ovotest::ShaderRun run(shaders().dir, "library");
+    ASSERT_TRUE(run.shader);
+    ovo::RayDifferential ray;
+    ray.depth = 3;
+    run.env.ray = &ray;
+    run.run();
+    const float fresnel15 = std::pow((1 / 1.5f - 1) / (1 / 1.5f + 1), 2.0f);
+    const float fresnel133 = std::pow((1 / 1.33f - 1) / (1 / 1.33f + 1), 2.0f);
+    struct Case {
+        const char* name;
+        float value, tolerance;
+    } cases[] = {
+        // Noise is 0.5 on the integer lattice in every dimension.
+        {"lattice1", 0.5f, 0},
+        {"lattice2", 0.5f, 0},
+        {"lattice3", 0.5f, 0},
+        {"lattice4", 0.5f, 0},
+        {"periodicLattice", 0.5f, 1e-6f},
+        // Periodic noise repeats along every axis and has no seam at the period.
+        {"periodic1", 0, 1e-5f},
+        {"periodic2", 0, 1e-5f},
+        {"periodic3", 0, 1e-5f},
+        {"periodicSeam", 0, 0.01f},
+        {"periodicC", 0, 1e-5f},
+        // Cell noise is constant within a cell and lies in [0, 1].
+        {"cellSame", 1, 0},
+        {"cellRange", 1, 0},
+        {"cellC", 0, 0},
+        // Catmull-rom passes through the inner values at the knots.
+        {"knot0", 20, 1e-5f},
+        {"knot1", 40, 1e-4f},
+        {"knot2", 30, 1e-4f},
+        {"knot3", 50, 1e-5f},
+        {"knotArray", 40, 1e-4f},
+        {"linearMid", 5, 1e-5f},
+        // Reflectance at normal incidence, and energy conservation.
+        {"Kr15", fresnel15, 1e-5f},
+        {"Kt15", (1 - fresnel15) / (1.5f * 1.5f), 1e-5f},  // radiance scales by eta^2
+        {"Kr133", fresnel133, 1e-5f},
+        {"distMid", 4, 1e-5f},
+        {"distEnd", 5, 1e-5f},
+        // The library answers no option (the value stays), "Sides" as 2, the ray's depth.
+        {"optionFound", 0, 0},
+        {"optionValue", 7, 0},
+        {"sidesFound", 1, 0},
+        {"sides", 2, 0},
+        {"rayFound", 1, 0},
+        {"rayDepth", 3, 0},
+    };
+    for (const Case& c : cases) EXPECT_NEAR(run.number(c.name), c.value, c.tolerance) << c.name;
+    EXPECT_TRUE(near(Tuple(run.color("latticeC")), Tuple(0.5f), 0));
+    EXPECT_TRUE(near(run.triple("latticeP"), Tuple(0.5f), 0));
+    EXPECT_TRUE(near(Tuple(run.color("knotC")), Tuple(0.4f, 0.5f, 0.6f), 1e-5f));
+    EXPECT_TRUE(near(run.triple("knotP"), Tuple(1, 2, 3), 1e-5f));
+    EXPECT_TRUE(near(run.triple("Rn"), Tuple(0, 0, 1), 1e-6f));
+    EXPECT_TRUE(near(run.triple("Tn"), Tuple(0, 0, -1), 1e-6f));
+    EXPECT_TRUE(near(run.triple("turned"), Tuple(0, 1, 0), 1e-6f));
+    EXPECT_TRUE(near(Tuple(run.color("hsv")), Tuple(0, 1, 1), 1e-6f));
+    EXPECT_TRUE(near(Tuple(run.color("fromHsv")), Tuple(0, 0, 1), 1e-5f));
+    // Noise away from the lattice fills [0, 1] around 0.5, each channel its own.
+    EXPECT_GE(run.number("lowest"), 0.0f);
+    EXPECT_LE(run.number("highest"), 1.0f);
+    EXPECT_GT(run.number("highest") - run.number("lowest"), 0.5f);
+    EXPECT_NEAR(run.number("mean"), 0.5f, 0.05f);
+    EXPECT_GT(run.number("channelsDiffer"), 390.0f);
+}
+
+TEST(Library, PrintfAndFormatInTheMainPassOnly) {
+    ASSERT_TRUE(shaders().compiled);
+    ovotest::ShaderRun run(shaders().dir, "printer");
+    ASSERT_TRUE(run.shader);
+    EXPECT_EQ(standardOutputOf([&] { run.run(); }),
+              "x=2.3 c=[1.000000 0.500000 0.000000] s=hi 7%\n"
+              " 2.30|[1.000000 2.000000 3.000000]|[1.000000 0.000000 0.000000 0.000000 "
+              "0.000000 1.000000 0.000000 0.000000 0.000000 0.000000 1.000000 0.000000 "
+              "0.000000 0.000000 0.000000 1.000000]|\n"
+              "no value \n");
+    run.env.derivPass = 1;
+    EXPECT_EQ(standardOutputOf([&] { run.run(); }), "");
+}
+
+}  // namespace
