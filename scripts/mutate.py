@@ -30,6 +30,8 @@ ROOMS = {
     "geometry": (["core/geometry"], ["test_geometry", "test_shapes"], ["ovo"]),
     "shading": (["core/shading"], ["test_shading", "test_api_render"], ["ovo"]),
     "rib": (["plugins/generators/rib"], ["test_rib"], ["test_rib", "rib.generator"]),
+    "shapes": (["plugins/shapes"], ["test_shapes"], ["ovo_all_plugins"]),
+    "compiler": (["compiler"], ["test_compiler"], ["ovoslc"]),
 }
 
 
@@ -217,8 +219,14 @@ def main():
     for r in rooms:
         if r not in ROOMS:
             sys.exit("unknown room %s (rooms: %s)" % (r, ", ".join(ROOMS)))
-    mutants = load(args.source) if args.source else choose(rooms, args.per_room, args.seed)
-    rooms = sorted({m[0] for m in mutants}, key=list(ROOMS).index) if args.source else rooms
+    if args.source:
+        # A recorded file holds every room's mutants: --rooms, when given, picks some of them.
+        mutants = load(args.source)
+        if "--rooms" in sys.argv or any(a.startswith("--rooms=") for a in sys.argv):
+            mutants = [m for m in mutants if m[0] in rooms]
+        rooms = sorted({m[0] for m in mutants}, key=list(ROOMS).index)
+    else:
+        mutants = choose(rooms, args.per_room, args.seed)
     if args.save:
         save(args.save, mutants)
     if args.list:

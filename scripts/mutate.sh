@@ -3,7 +3,7 @@
 #   scripts/mutate.sh                     10 mutants in each room, seed 2026, build in build-mutate/
 #   scripts/mutate.sh --list              only list the mutants that would be tried
 #   scripts/mutate.sh --per-room 12 --seed 7 --rooms math,render
-#   scripts/mutate.sh --from tests/mutants.txt    the recorded mutants (--save FILE records a choice)
+#   scripts/mutate.sh --from tests/mutants.txt [--rooms r,…]   the recorded mutants (--save FILE records a choice)
 # Each mutant changes one line of a source file, rebuilds what depends on it, runs the suites of
 # its room and puts the file back (also when interrupted). Run it on a clean checkout: it edits
 # files in place while it works.
