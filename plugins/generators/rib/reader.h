@@ -357,6 +357,12 @@ class Reader {
     // shaders looked up so far (by name and search path).
     std::string paramsShader;
     std::map<std::string, std::vector<std::pair<std::string, Declaration>>> shaderArguments;
+    // The file's light numbers and names to the renderer's handles. A LightSource that reuses
+    // a number defines a new light under a fresh handle, so what follows refers to it while
+    // the earlier light stays where it was switched on.
+    std::map<std::string, std::string> lightHandles;
+    int lightRedefinitions = 0;
+    const std::string& lightHandle(const std::string& fileHandle);
 
     struct Motion {
         bool active = false;

@@ -350,15 +350,19 @@ void Reader::light(const Request& request, bool area) {
     }
     traceShadowMaps(request, params);
     emitParams(params);
+    // The first definition keeps the file's handle (messages name what the user wrote).
+    auto known = lightHandles.emplace(handle, handle);
+    if (!known.second) known.first->second = handle + "#" + std::to_string(++lightRedefinitions);
+    const std::string& mapped = known.first->second;
     if (!area) {
-        renderer->Light(handle.c_str(), name.c_str(), nullptr);
+        renderer->Light(mapped.c_str(), name.c_str(), nullptr);
         return;
     }
     // The geometry that follows in this attribute block is the light's: it goes into a
     // geometry set of its own, which the light names.
     std::string set = "arealight:" + handle + ":" + std::to_string(++areaLights);
     renderer->Parameter("string geometry", set.c_str());
-    renderer->Light(handle.c_str(), name.c_str(), nullptr);
+    renderer->Light(mapped.c_str(), name.c_str(), nullptr);
     renderer->Attribute("string geometryset", ("+" + set).c_str());
 }
 
@@ -371,7 +375,13 @@ void Reader::doIlluminate(const Request& request) {
     double on;
     if (!a.handle(handle) || !a.number(on) || !a.end()) return fail(request, a.error());
     if (!forwarding()) return defer(request);
-    renderer->LightSwitch(handle.c_str(), on != 0.0);
+    renderer->LightSwitch(lightHandle(handle).c_str(), on != 0.0);
+}
+
+// A handle no LightSource gave goes through as written: the renderer reports it.
+const std::string& Reader::lightHandle(const std::string& fileHandle) {
+    auto found = lightHandles.find(fileHandle);
+    return found == lightHandles.end() ? fileHandle : found->second;
 }
 
 // Layered shaders: ShaderLayer requests outside ShaderGroupBegin/End form a group of
