@@ -47,11 +47,11 @@ TEST(RibArchives, ReadArchiveLooksNextToTheIncludingFileThenOnTheInputPath) {
     EXPECT_EQ(geometry(r),
               (Calls{"Sphere(1 -1 1 360)", "Cone(1 1 360)", "Disk(0 0 1 360)", "Disk(0 0 1 360)"}));
     Calls diagnostics = {
-        "W: " + dir.path + "/sub/inner.rib:2: Hider is not supported. Ignoring ...",
+        "W: " + dir.path + "/sub/inner.rib:2: Hider \"x\" is not supported. Ignoring ...",
         // Unsupported requests are reported once per file.
-        "W: " + dir.path + "/sub/part.rib:3: Hider is not supported. Ignoring ...",
+        "W: " + dir.path + "/sub/part.rib:3: Hider \"x\" is not supported. Ignoring ...",
         "E: " + lib.path + "/lib.rib:2: unknown request \"Bogus\". Skipping ...",
-        "W: " + lib.path + "/lib.rib:3: Hider is not supported. Ignoring ...",
+        "W: " + lib.path + "/lib.rib:3: Hider \"x\" is not supported. Ignoring ...",
         "E: " + dir.path +
             "/main.rib:4: ReadArchive: cannot find archive \"nowhere.rib\". Skipping ...",
         // Read again: errors are reported again, the warning is not.

@@ -53,3 +53,68 @@ TEST(RibLights, FileHandlesMapToFreshRendererHandles) {
         EXPECT_EQ(r.diagnostics(), Calls()) << c.rib;
     }
 }
+
+namespace {
+
+struct QuietCase {
+    const char* rib;
+    const char* diagnostic;  // the one message the line gives
+};
+
+}  // namespace
+
+// What changes nothing in a ray-traced picture is a note (shown at -v); what would change
+// the picture stays a warning.
+TEST(RibQuietRequests, NotesForWhatChangesNothingWarningsForTheRest) {
+    const QuietCase cases[] = {
+        {"ShadingInterpolation \"smooth\"",
+         "I: test.rib:1: ShadingInterpolation changes nothing in a ray tracer. Ignoring ..."},
+        {"GeometricApproximation \"flatness\" 0.5",
+         "I: test.rib:1: GeometricApproximation changes nothing in a ray tracer. Ignoring ..."},
+        {"Bound [-1 1 -1 1 -1 1]",
+         "I: test.rib:1: Bound changes nothing in a ray tracer. Ignoring ..."},
+        {"Hider \"hidden\" \"jitter\" 0",
+         "I: test.rib:1: Hider \"hidden\" changes nothing in a ray tracer. Ignoring ..."},
+        {"Hider \"raytrace\"",
+         "I: test.rib:1: Hider \"raytrace\" changes nothing in a ray tracer. Ignoring ..."},
+        {"Hider \"stochastic\"",
+         "W: test.rib:1: Hider \"stochastic\" is not supported. Ignoring ..."},
+        {"Option \"limits\" \"eyesplits\" 10",
+         "I: test.rib:1: Option \"limits\" \"eyesplits\" changes nothing in a ray tracer. "
+         "Ignoring ..."},
+        {"Option \"limits\" \"gridsize\" [256]",
+         "I: test.rib:1: Option \"limits\" \"gridsize\" changes nothing in a ray tracer. "
+         "Ignoring ..."},
+        {"Attribute \"displacementbound\" \"coordinatesystem\" \"object\"",
+         "I: test.rib:1: Attribute \"displacementbound\" \"coordinatesystem\" changes nothing in "
+         "a ray tracer. Ignoring ..."},
+        {"Attribute \"dice\" \"rasterorient\" 0",
+         "I: test.rib:1: Attribute \"dice\" \"rasterorient\" changes nothing in a ray tracer. "
+         "Ignoring ..."},
+        // These change the picture: the user must hear of them.
+        {"Attribute \"cull\" \"backfacing\" 1",
+         "W: test.rib:1: Attribute \"cull\" \"backfacing\" is not supported. Ignoring ..."},
+        {"Attribute \"trace\" \"displacements\" 1",
+         "W: test.rib:1: Attribute \"trace\" \"displacements\" is not supported. Ignoring ..."},
+        {"Option \"render\" \"multipass\" 1",
+         "W: test.rib:1: Option \"render\" \"multipass\" is not supported. Ignoring ..."},
+        {"Imager \"background\"", "W: test.rib:1: Imager is not supported. Ignoring ..."},
+    };
+    for (const QuietCase& c : cases) {
+        Recorder r;
+        r.read(std::string(c.rib) + "\n" + c.rib + "\n");  // said twice, reported once
+        EXPECT_EQ(r.diagnostics(), Calls{c.diagnostic}) << c.rib;
+    }
+}
+
+TEST(RibQuietRequests, LimitsOvoUsesStillReachTheRendererAndAHiderNeedsAName) {
+    Recorder r;
+    r.read("Option \"limits\" \"texturememory\" 2048\nOption \"limits\" \"eyesplits\" 4\n");
+    EXPECT_EQ(r.only({"Attribute(int limits"}), Calls{"Attribute(int limits:texturememory: 2)"});
+    // A hider that is not named at all is a mistake in the file.
+    r.clear();
+    r.read("Hider 3\n");
+    EXPECT_EQ(
+        r.diagnostics(),
+        Calls{"E: test.rib:1: Hider: argument 1 must be a string, not a number. Skipping ..."});
+}

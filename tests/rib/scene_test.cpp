@@ -63,7 +63,8 @@ TEST(RibAttributes, AttributeRequestsMapOntoRendererAttributes) {
     };
     EXPECT_EQ(inside(r), expected);
     Calls diagnostics = {
-        "W: test.rib:15: Attribute \"displacementbound\" \"sphere\" is not supported. Ignoring ...",
+        "I: test.rib:15: Attribute \"displacementbound\" \"sphere\" changes nothing in a ray "
+        "tracer. Ignoring ...",
         "W: test.rib:17: Matte is not supported. Ignoring ...",
         "E: test.rib:19: Sides: expected 1 or 2. Skipping ...",
         "E: test.rib:20: Orientation: unknown orientation \"up\". Skipping ...",
@@ -310,7 +311,7 @@ TEST(RibRequests, UnsupportedUnknownAndMalformedRequests) {
         (Calls{"Sphere(1 -1 1 360)", "Parameter(vertex point P: 1 2 3 4 5 6 7 8 9 10 11 12)",
                "Parameter(linear color C: 1 2 3 4 5 6 7 8 9 10 11 12)", "Sphere(1 -1 1 360)"}));
     Calls diagnostics = {
-        "W: test.rib:2: Hider is not supported. Ignoring ...",
+        "I: test.rib:2: Hider \"hidden\" changes nothing in a ray tracer. Ignoring ...",
         "E: test.rib:4: unknown request \"Foo\". Skipping ...",
         "W: test.rib:5: MakeBump is not supported. Ignoring ...",
         "E: test.rib:7: Sphere: expected 4 numbers, got 3. Skipping ...",

@@ -88,12 +88,15 @@ class Reader {
     static Handler findHandler(const std::string& name);  // null for unknown and unsupported
 
     // Messages: "file:line: text". fail() names the request and ends in "Skipping ...".
-    enum class Level { Warn, Err };
+    enum class Level { Info, Warn, Err };
     void report(Level level, int line, const std::string& text);
     void fail(const Request& request, const std::string& why);
     void warn(const Request& request, const std::string& text);
     // A warning given at most once per file for each key.
     void warnOnce(const Request& request, const std::string& key, const std::string& text);
+    // A note shown at -v only, once per file for each key: for what changes nothing in the
+    // picture.
+    void noteOnce(const Request& request, const std::string& key, const std::string& text);
     // The file being read, as messages name it ("" outside any).
     std::string fileName() const { return currentFile ? currentFile->name : std::string(); }
 
@@ -222,6 +225,7 @@ class Reader {
     void doExposure(const Request&);
     void doQuantize(const Request&);
     void doDisplay(const Request&);
+    void doHider(const Request&);
     bool optionAllowed(const Request& request);
     void sendScreen(const float* screen);
     void sendDefaultScreen(float aspect);

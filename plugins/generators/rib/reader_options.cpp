@@ -217,6 +217,18 @@ void Reader::doQuantize(const Request& request) {
     frame.ditherSet = true;
 }
 
+// Rays find the visible surface whatever the hider: "hidden" (the usual one) and "raytrace"
+// ask for what OVO does anyway; any other hider would change the picture.
+void Reader::doHider(const Request& request) {
+    Args a(request);
+    std::string type;
+    if (!a.string(type)) return fail(request, a.error());
+    if (type == "hidden" || type == "raytrace")
+        return noteOnce(request, "Hider",
+                        "Hider \"" + type + "\" changes nothing in a ray tracer. Ignoring ...");
+    warnOnce(request, "Hider:" + type, "Hider \"" + type + "\" is not supported. Ignoring ...");
+}
+
 void Reader::doDisplay(const Request& request) {
     Args a(request);
     std::string name, type, mode;
