@@ -118,3 +118,23 @@ TEST(RibQuietRequests, LimitsOvoUsesStillReachTheRendererAndAHiderNeedsAName) {
         r.diagnostics(),
         Calls{"E: test.rib:1: Hider: argument 1 must be a string, not a number. Skipping ..."});
 }
+
+// Geometry of a type OVO lacks is counted per type over the input and reported once at its
+// end, where the first request was.
+TEST(RibMessages, UnknownGeometryIsReportedOncePerTypeWithACount) {
+    Recorder r;
+    r.read(
+        "Geometry \"teapot\"\n"
+        "WorldBegin\nGeometry \"teapot\"\nGeometry \"teapot\"\nGeometry \"bunny\"\n"
+        "Geometry \"teapot\"\nWorldEnd\n"
+        "WorldBegin\nGeometry \"teapot\"\nWorldEnd\n"
+        "WorldBegin\nGeometry 1\nWorldEnd\n");
+    Calls diagnostics = {
+        "E: test.rib:1: Geometry: only allowed inside WorldBegin or ObjectBegin. Skipping ...",
+        "E: test.rib:12: Geometry: argument 1 must be a string, not a number. Skipping ...",
+        "E: test.rib:5: Geometry \"bunny\" is not supported: 1 request skipped",
+        "E: test.rib:3: Geometry \"teapot\" is not supported: 4 requests skipped",
+    };
+    EXPECT_EQ(r.diagnostics(), diagnostics);
+    EXPECT_EQ(r.only({"Render("}).size(), 3u);
+}

@@ -263,6 +263,10 @@ class Reader {
     void defer(const Request& request);  // a camera-relative request before WorldBegin
     void shader(const Request& request, const char* type);
     void light(const Request& request, bool area);
+    bool shaderFound(const Request& request, const std::string& name);
+    std::map<std::string, bool> shaderFindable;  // by name and search path
+    std::set<std::string> missingShaders;        // reported in this frame
+    std::set<std::string> missingLights;         // file handles whose shader was not found
 
     // A transform request read into what it does: set or append, with the matrix.
     struct Xform {
@@ -310,6 +314,16 @@ class Reader {
     void doCurves(const Request&);
     void doPoints(const Request&);
     void doBlobby(const Request&);
+    void doGeometry(const Request&);
+    // Geometry of a type OVO does not have is counted per type and reported once, with the
+    // count, at the end of the input: a scene may hold thousands of them, in every frame.
+    struct SkippedGeometry {
+        std::string file;
+        int line = 0;
+        int count = 0;
+    };
+    std::map<std::string, SkippedGeometry> skippedGeometry;
+    void reportSkippedGeometry();
     // A quadric's numbers, and its parameters kept until the shape call has read them.
     struct QuadricCall {
         float v[7];
