@@ -267,6 +267,16 @@ void reportProgress(unsigned done, unsigned total, void* user) {
 
 }  // namespace
 
+void OverrideRenderer::World() {
+    // A scene without a display still writes where -o says, not to the default name.
+    if (!options.output.empty() && firstDisplay.empty() && !outputAdded) {
+        std::string format = imageFormatForFile(options.output);
+        inner()->Output(options.output.c_str(), format.c_str(), "rgba", "camera");
+        outputAdded = true;
+    }
+    inner()->World();
+}
+
 void OverrideRenderer::Render(const char* camera) {
     if (!options.progress) {
         inner()->Render(camera);

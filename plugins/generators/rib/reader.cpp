@@ -178,7 +178,7 @@ void Reader::report(Level level, int line, const std::string& text) {
     errors->Error("%s:%d: %s", file, line, text.c_str());
     if (currentFile && ++currentFile->errors >= MaxErrorsPerFile && !currentFile->abandoned) {
         currentFile->abandoned = true;
-        errors->Error("%s: too many errors. Skipping the rest of the file ...", file);
+        errors->Error("too many errors in %s; giving up", file);
     }
 }
 

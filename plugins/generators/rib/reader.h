@@ -66,7 +66,7 @@ class Reader {
     void allowFileArchives(bool allow) { fileArchives = allow; }
 
     // Errors beyond this many in one file abandon the rest of it.
-    static constexpr int MaxErrorsPerFile = 100;
+    static constexpr int MaxErrorsPerFile = 20;
     // ReadArchive nesting deeper than this is refused (it is almost surely a cycle).
     static constexpr int MaxArchiveDepth = 32;
 
