@@ -11,7 +11,9 @@
 //
 // OVO_HOME defaults to the folder above the executable's (build/bin/ovo finds
 // build/plugins and build/shaders), so ovo runs from any directory. The exit status is 0
-// when every file was read and rendered without an error, 1 otherwise, 2 for bad usage.
+// when every file was read and rendered without an error, 1 otherwise (a frame not written,
+// a missing shader, unknown geometry, an archive not found), 2 for bad usage. The texture
+// statistics are shown with --stats or -v only.
 //
 // Example:   ovo -o quadrics.png --res 320 240 scenes/quadrics.rib
 #include <OpenImageIO/errorhandler.h>

@@ -157,7 +157,6 @@ TEST(RibOptions, BadOrMisplacedOptionsAreReported) {
         "W: test.rib:5: Option \"render\" \"hider\" is not supported. Ignoring ...",
         "W: test.rib:7: Projection \"none\" is not supported. Ignoring ...",
         "E: test.rib:8: Exposure: gamma must be positive. Skipping ...",
-        "W: test.rib:9: Quantize \"z\" is not supported. Ignoring ...",
         "E: test.rib:11: Format: not allowed inside WorldBegin. Skipping ...",
         "E: test.rib:12: Option: \"bucketsize\" needs 2 values, got 1. Skipping ...",
     };

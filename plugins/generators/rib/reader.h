@@ -132,6 +132,8 @@ class Reader {
         std::vector<Display> displays;
         float gain = 1.0f, gamma = 1.0f, dither = 0.0f;
         bool ditherSet = false;
+        bool zQuantizeSet = false;  // Quantize "z": depth outputs quantise on their own
+        int zQuantize[4] = {0, 0, 0, 0};
         bool screenExplicit = false, aspectExplicit = false, screenSent = false;
         std::vector<Deferred> deferred;
         std::map<std::string, Mat4> spaces;  // CoordinateSystem before WorldBegin

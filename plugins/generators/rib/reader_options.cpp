@@ -205,6 +205,12 @@ void Reader::doQuantize(const Request& request) {
     double v[4];
     if (!a.string(type) || !a.numbers(4, v) || !a.end()) return fail(request, a.error());
     if (!optionAllowed(request)) return;
+    if (type == "z") {
+        int quantize[4] = {0, toInt(v[0]), toInt(v[1]), toInt(v[2])};
+        std::copy(quantize, quantize + 4, frame.zQuantize);
+        frame.zQuantizeSet = true;
+        return;
+    }
     if (type != "rgba" && type != "Ci") {
         warnOnce(request, "Quantize:" + type,
                  "Quantize \"" + type + "\" is not supported. Ignoring ...");
@@ -288,6 +294,8 @@ void Reader::emitOutputs() {
         renderer->Parameter("float gain", frame.gain);
         renderer->Parameter("float gamma", frame.gamma);
         if (frame.ditherSet) renderer->Parameter("float dither", frame.dither);
+        if (frame.zQuantizeSet && d.mode == "z")
+            renderer->Parameter("int[4] quantize", static_cast<const int*>(frame.zQuantize));
         emitParams(d.params);
         renderer->Output(d.name.c_str(), d.format.c_str(), d.mode.c_str(), "camera");
         emittedOutputs.push_back(d.name);
