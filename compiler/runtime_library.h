@@ -205,41 +205,41 @@ inline std::string nextConversion(const char*& c, std::string& out) {
             out += '%';
             c += 2;
         } else {
-            std::string spec(1, *c++);
+            std::string conv(1, *c++);
             for (; *c && std::strchr("-+ #0123456789.lhLqjzt", *c); ++c)
-                if (!std::strchr("lhLqjzt", *c)) spec += *c;
+                if (!std::strchr("lhLqjzt", *c)) conv += *c;
             if (!*c) return "";
-            spec += *c++;
-            return spec;
+            conv += *c++;
+            return conv;
         }
     }
     return "";
 }
 
-// spec with its letter replaced.
-inline std::string as(std::string spec, char letter) {
-    spec.back() = letter;
-    return spec;
+// A conversion with its letter replaced.
+inline std::string as(std::string conv, char letter) {
+    conv.back() = letter;
+    return conv;
 }
 
-inline void append(std::string& out, const std::string& spec, float x) {
+inline void append(std::string& out, const std::string& conv, float x) {
     char buffer[512];
     int n;
-    if (std::strchr("dioxX", spec.back()))
-        n = std::snprintf(buffer, sizeof buffer, spec.c_str(), int(x));
-    else if (std::strchr("eEfFgGaA", spec.back()))
-        n = std::snprintf(buffer, sizeof buffer, spec.c_str(), double(x));
+    if (std::strchr("dioxX", conv.back()))
+        n = std::snprintf(buffer, sizeof buffer, conv.c_str(), int(x));
+    else if (std::strchr("eEfFgGaA", conv.back()))
+        n = std::snprintf(buffer, sizeof buffer, conv.c_str(), double(x));
     else
-        n = std::snprintf(buffer, sizeof buffer, as(spec, 'f').c_str(), double(x));
+        n = std::snprintf(buffer, sizeof buffer, as(conv, 'f').c_str(), double(x));
     if (n > 0) out.append(buffer, size_t(std::min(n, int(sizeof buffer) - 1)));
 }
-inline void append(std::string& out, const std::string& spec, OIIO::ustring s) {
+inline void append(std::string& out, const std::string& conv, OIIO::ustring s) {
     char buffer[1024];
-    const int n = std::snprintf(buffer, sizeof buffer, as(spec, 's').c_str(), s.c_str());
+    const int n = std::snprintf(buffer, sizeof buffer, as(conv, 's').c_str(), s.c_str());
     if (n > 0) out.append(buffer, size_t(std::min(n, int(sizeof buffer) - 1)));
 }
-inline void appendList(std::string& out, const std::string& spec, const float* x, int count) {
-    const std::string number = std::strchr("eEfFgG", spec.back()) ? spec : as(spec, 'f');
+inline void appendList(std::string& out, const std::string& conv, const float* x, int count) {
+    const std::string number = std::strchr("eEfFgG", conv.back()) ? conv : as(conv, 'f');
     out += '[';
     for (int i = 0; i < count; ++i) {
         if (i) out += ' ';
@@ -247,24 +247,24 @@ inline void appendList(std::string& out, const std::string& spec, const float* x
     }
     out += ']';
 }
-inline void append(std::string& out, const std::string& spec, const Tuple& t) {
+inline void append(std::string& out, const std::string& conv, const Tuple& t) {
     const float x[3] = {t.x, t.y, t.z};
-    appendList(out, spec, x, 3);
+    appendList(out, conv, x, 3);
 }
-inline void append(std::string& out, const std::string& spec, const Color& c) {
+inline void append(std::string& out, const std::string& conv, const Color& c) {
     const float x[3] = {c.r, c.g, c.b};
-    appendList(out, spec, x, 3);
+    appendList(out, conv, x, 3);
 }
-inline void append(std::string& out, const std::string& spec, const Matrix& m) {
-    appendList(out, spec, &m.m[0][0], 16);
+inline void append(std::string& out, const std::string& conv, const Matrix& m) {
+    appendList(out, conv, &m.m[0][0], 16);
 }
 
 inline void appendAll(std::string&, const char*&) {}
 template <class T, class... More>
 void appendAll(std::string& out, const char*& c, const T& value, const More&... more) {
-    const std::string spec = nextConversion(c, out);
-    if (spec.empty()) return;  // values beyond the conversions are left out
-    append(out, spec, value);
+    const std::string conv = nextConversion(c, out);
+    if (conv.empty()) return;  // values beyond the conversions are left out
+    append(out, conv, value);
     appendAll(out, c, more...);
 }
 

@@ -119,6 +119,7 @@ fi
 # implementation object through the interface type with a sized delete; the mismatch is inside
 # the library, and every other kind of heap error is still reported.
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:intercept_tls_get_addr=0:new_delete_type_mismatch=0:${ASAN_OPTIONS:-}"
+export LSAN_OPTIONS="suppressions=$OVO_ROOT/tests/lsan.supp:${LSAN_OPTIONS:-}"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:${UBSAN_OPTIONS:-}"
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:${TSAN_OPTIONS:-}"
 export TSAN_OPTIONS="suppressions=$OVO_ROOT/tests/tsan.supp:$TSAN_OPTIONS"

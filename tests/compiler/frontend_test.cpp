@@ -64,7 +64,7 @@ TEST(Frontend, AcceptsTheWholeLanguage) {
         // Lighting statements: illuminance with a category and with a cone.
         "surface s() {\n"
         "  color C = 0;\n"
-        "  illuminance(\"spec\", P) { C += Cl; }\n"
+        "  illuminance(\"key\", P) { C += Cl; }\n"
         "  illuminance(P, N, PI / 2) { C += Cl * normalize(L) . N; }\n"
         "  Ci = C + ambient() + diffuse(N) + specular(N, -I, 0.1) + phong(N, -I, 10);\n}",
         "light l(point from = point \"shader\" (0, 0, 0); float angle = radians(30)) {\n"

@@ -55,6 +55,8 @@ class NullRenderer : public ovo::RendererAPI {
         std::size_t n = total ? size(*std::max_element(verts, verts + total)) + 1 : 0;
         consume(n, n, size(npolys));
     }
+    // Shapes made by name (blobby, ...) consume what was given, one value of each class.
+    void Shape(const char*) override { consume(1, 1, 1); }
     void Patch(const char*, int nu, int nv) override { consume(size(nu) * size(nv), 4, 1); }
     void Patch(int nu, int uorder, const float* uknot, float, float, int nv, int vorder,
                const float* vknot, float, float) override {
