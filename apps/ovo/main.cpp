@@ -11,10 +11,13 @@
 //
 // OVO_HOME defaults to the folder above the executable's (build/bin/ovo finds
 // build/plugins and build/shaders), so ovo runs from any directory. The exit status is 0
-// when every file was read and rendered without an error, 1 otherwise, 2 for bad usage.
+// when every file was read and rendered without an error, 1 otherwise (a frame not written,
+// a missing shader, unknown geometry, an archive not found), 2 for bad usage. The texture
+// statistics are shown with --stats or -v only.
 //
 // Example:   ovo -o quadrics.png --res 320 240 scenes/quadrics.rib
 #include <OpenImageIO/errorhandler.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -66,6 +69,25 @@ void setHome(const char* argv0) {
     setenv("OVO_HOME", home.c_str(), 1);
 }
 
+// Runs `f` with standard output sent to /dev/null (and flushed on both sides).
+template <class F>
+void withoutStandardOutput(F f) {
+    std::fflush(stdout);
+    int saved = dup(STDOUT_FILENO);
+    int null = open("/dev/null", O_WRONLY);
+    if (saved < 0 || null < 0 || dup2(null, STDOUT_FILENO) < 0) {
+        if (saved >= 0) close(saved);
+        if (null >= 0) close(null);
+        f();
+        return;
+    }
+    close(null);
+    f();
+    std::fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -109,7 +131,13 @@ int main(int argc, char** argv) {
             wrapper.Input(file == "-" ? "rib -" : file.c_str());
         }
     }
-    delete renderer;
+    // The library prints its texture statistics when the renderer goes; they reach the
+    // terminal only when asked for.
+    if (options.stats || options.verbosity >= 2) {
+        delete renderer;
+    } else {
+        withoutStandardOutput([renderer] { delete renderer; });
+    }
     int status = handler.errors > 0 ? 1 : 0;
     delete errors;
     return status;

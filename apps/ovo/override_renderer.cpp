@@ -18,12 +18,12 @@ namespace app {
 
 namespace {
 
-// The full path of a scene file: absolute names as they are, others on the input path.
+// Where a scene file is: as named when it is there, otherwise on the input path.
 std::string findInput(const char* inputPath, const std::string& name) {
-    if (!name.empty() && name[0] == '/') {
-        struct stat st;
-        return stat(name.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) ? name : std::string();
-    }
+    // A file that is where the user said keeps the name the user gave, for messages.
+    struct stat st;
+    if (!name.empty() && stat(name.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) return name;
+    if (!name.empty() && name[0] == '/') return std::string();
     return lookup(inputPath, name);
 }
 
@@ -266,6 +266,16 @@ void reportProgress(unsigned done, unsigned total, void* user) {
 }
 
 }  // namespace
+
+void OverrideRenderer::World() {
+    // A scene without a display still writes where -o says, not to the default name.
+    if (!options.output.empty() && firstDisplay.empty() && !outputAdded) {
+        std::string format = imageFormatForFile(options.output);
+        inner()->Output(options.output.c_str(), format.c_str(), "rgba", "camera");
+        outputAdded = true;
+    }
+    inner()->World();
+}
 
 void OverrideRenderer::Render(const char* camera) {
     if (!options.progress) {

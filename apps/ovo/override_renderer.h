@@ -29,6 +29,7 @@ class OverrideRenderer : public ForwardingRenderer {
     void Input(const char* text, const float* bound) override;
     void Input(const char* text) override;
     void Output(const char* name, const char* type, const char* mode, const char* camera) override;
+    void World() override;
     void Render(const char* camera) override;
     void Attribute(const char* decl, const float* value) override;
     void Attribute(const char* decl, const int* value) override;
@@ -48,6 +49,7 @@ class OverrideRenderer : public ForwardingRenderer {
     CommandLine options;
     int samples[2];
     std::string firstDisplay;  // the scene name -o replaces, once one was declared
+    bool outputAdded = false;  // -o given to a scene that declared no display
 };
 
 // The name in a declaration ("int[2] resolution" -> "resolution"); empty when it does not

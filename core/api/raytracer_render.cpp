@@ -1,4 +1,5 @@
 // Cameras, outputs, scene input and Render: what turns a described world into image files.
+#include <algorithm>
 #include <OpenImageIO/imageio.h>
 
 #include <chrono>
@@ -137,6 +138,10 @@ void Raytracer::Output(const char* name, const char* type, const char* mode, con
         record.camera = camera ? camera : "";
         record.gain = pending.findFloat("gain", 1.0f);
         record.gamma = pending.findFloat("gamma", 1.0f);
+        // An output may quantise unlike the others (depth maps are usually kept as floats).
+        const ovo::Parameter* quantize = pending.find("quantize", TypeInt);
+        if (quantize && quantize->type().arraylen() == 4)
+            std::copy(quantize->getInts(), quantize->getInts() + 4, record.quantize);
         record.parameters.append(pending, true);
         outputs.push_back(std::move(record));
     }

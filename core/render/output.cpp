@@ -126,7 +126,12 @@ bool openOutput(Film& film, const OutputRecord& record, const std::string& plugi
         OIIO::ImageOutput::create(record.type, pluginSearchPath);
     if (!out) return false;
 
-    OIIO::ImageSpec imageSpec(film.width(), film.height(), channelsOf(mode), OIIO::TypeDesc::UINT8);
+    // A quantisation whose "one" is zero asks for the values themselves: floats, or halves
+    // where the format has them; otherwise 8 bits.
+    OIIO::TypeDesc pixelType = OIIO::TypeDesc::UINT8;
+    if (record.quantize[1] == 0)
+        pixelType = record.type == "openexr" ? OIIO::TypeDesc::HALF : OIIO::TypeDesc::FLOAT;
+    OIIO::ImageSpec imageSpec(film.width(), film.height(), channelsOf(mode), pixelType);
     imageSpec.x = film.x0();
     imageSpec.y = film.y0();
     imageSpec.z = 0;
@@ -138,7 +143,7 @@ bool openOutput(Film& film, const OutputRecord& record, const std::string& plugi
     imageSpec.alpha_channel = -1;
     imageSpec.z_channel = -1;
     // The 8-bit format quantises 0..1 to 0..255 with clamping; OpenImageIO has no separate
-    // quantisation settings.
+    // quantisation settings, so other ranges are not honoured.
     switch (mode) {
         case ModeRgb:
             imageSpec.channelnames = {"R", "G", "B"};

@@ -38,10 +38,10 @@ TEST(RibArchives, ReadArchiveLooksNextToTheIncludingFileThenOnTheInputPath) {
     EXPECT_EQ(
         r.all(Shapes),
         "Sphere(1 -1 1 360); Cone(1 1 360); Disk(0 0 1 360); Disk(0 0 1 360); W: " + dir.path +
-            "/sub/inner.rib:2: Hider is not supported. Ignoring ...; W: " + dir.path +
-            "/sub/part.rib:3: Hider is not supported. Ignoring ...; E: " + lib.path +
+            "/sub/inner.rib:2: Hider \"x\" is not supported. Ignoring ...; W: " + dir.path +
+            "/sub/part.rib:3: Hider \"x\" is not supported. Ignoring ...; E: " + lib.path +
             "/lib.rib:2: unknown request \"Bogus\". Skipping ...; W: " + lib.path +
-            "/lib.rib:3: Hider is not supported. Ignoring ...; E: " + dir.path +
+            "/lib.rib:3: Hider \"x\" is not supported. Ignoring ...; E: " + dir.path +
             "/main.rib:4: ReadArchive: cannot find archive \"nowhere.rib\". Skipping ...; "
             "E: " +
             lib.path + "/lib.rib:2: unknown request \"Bogus\". Skipping ...; E: " + dir.path +
@@ -157,9 +157,9 @@ TEST(RibRobustness, GarbageErrorLimitDeepNestingAndHugeNumbers) {
     r.clear();
     r.read(bad);
     ASSERT_EQ(r.reports().size(), std::size_t(ovo::rib::Reader::MaxErrorsPerFile) + 1);
-    EXPECT_EQ(r.reports()[99].text, "test.rib:100: unknown request \"Foo\". Skipping ...");
+    EXPECT_EQ(r.reports()[19].text, "test.rib:20: unknown request \"Foo\". Skipping ...");
     EXPECT_EQ(r.reports().back().text,
-              "test.rib: too many errors. Skipping the rest of the file ...");
+              "too many errors in test.rib; giving up");
 
     // Ten thousand open blocks are closed again at the end.
     std::string deep;

@@ -98,8 +98,7 @@ TEST(RibOptions, CameraAndImageOptionsBecomeRendererOptions) {
              "E: test.rib:1: PixelFilter: the widths must be positive. Skipping ...; W: "
              "test.rib:2: Option \"render\" \"hider\" is not supported. Ignoring ...; W: "
              "test.rib:3: Projection \"none\" is not supported. Ignoring ...; E: test.rib:4: "
-             "Exposure: gamma must be positive. Skipping ...; W: test.rib:5: Quantize \"z\" is not "
-             "supported. Ignoring ..."},
+             "Exposure: gamma must be positive. Skipping ..."},
             {"WorldBegin\nFormat 10 10 1\nOption \"limits\" \"bucketsize\" [8]\nWorldEnd",
              moved("0", "0", "0") + Frame +
                  "; E: test.rib:2: Format: not allowed inside WorldBegin. Skipping ...; E: "

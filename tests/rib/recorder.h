@@ -69,6 +69,17 @@ class Recorder : public ovo::ForwardingRenderer {
         for (const Report& m : reports()) out.push_back("MIWESD"[m.code >> 16] + (": " + m.text));
         return out;
     }
+    // The calls that start with one of `prefixes`.
+    std::vector<std::string> only(const std::vector<std::string>& prefixes) const {
+        std::vector<std::string> out;
+        for (const std::string& c : calls)
+            for (const std::string& p : prefixes)
+                if (c.rfind(p, 0) == 0) {
+                    out.push_back(c);
+                    break;
+                }
+        return out;
+    }
     // The calls (those starting with one of `prefixes`, if given), then the diagnostics, joined
     // by "; ".
     std::string all(std::vector<std::string> prefixes = {""}) const {

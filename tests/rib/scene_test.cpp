@@ -31,8 +31,8 @@ TEST(RibScene, AttributesAndTransforms) {
          "user:tint: 1 0.5 0)"},
         {"Attribute \"displacementbound\" \"sphere\" [1]\nMatte 1\nSides 3\nOrientation "
          "\"up\"\nAttribute \"visibility\" \"transmission\" \"maybe\"",
-         "W: test.rib:2: Attribute \"displacementbound\" \"sphere\" is not supported. Ignoring "
-         "...; W: test.rib:3: Matte is not supported. Ignoring ...; E: test.rib:4: Sides: expected "
+         "I: test.rib:2: Attribute \"displacementbound\" \"sphere\" changes nothing in a ray "
+         "tracer. Ignoring ...; W: test.rib:3: Matte is not supported. Ignoring ...; E: test.rib:4: Sides: expected "
          "1 or 2. Skipping ...; E: test.rib:5: Orientation: unknown orientation \"up\". Skipping "
          "...; E: test.rib:6: Attribute: unknown transmission \"maybe\". Skipping ..."},
         {"Translate 1 2 3 Rotate 45 0 0 1 Scale 1 2 3 ConcatTransform [2 0 0 0 0 2 0 0 0 0 2 0 1 1 "
@@ -184,7 +184,8 @@ TEST(RibScene, UnsupportedUnknownAndMalformedRequests) {
     ovotest::expectRows({
         // Unsupported requests are reported once per file.
         {"Hider \"hidden\"\nHider \"raytrace\"\nMakeBump \"a\" \"b\"",
-         "W: test.rib:2: Hider is not supported. Ignoring ...; W: test.rib:4: MakeBump is not "
+         "I: test.rib:2: Hider \"hidden\" changes nothing in a ray tracer. Ignoring ...; W: "
+         "test.rib:4: MakeBump is not "
          "supported. Ignoring ..."},
         {"Foo 1 2\nSphere 1 2 3",
          "E: test.rib:2: unknown request \"Foo\". Skipping ...; E: test.rib:3: Sphere: expected 4 "

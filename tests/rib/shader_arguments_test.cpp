@@ -64,5 +64,7 @@ TEST(RibShaderArguments, WithoutTheShaderNamesStayUndeclared) {
     missing.shaderPath = testPlugins();
     missing.read("WorldBegin\nSurface \"nosuchshader\" \"c\" [1 0 0]\nWorldEnd\n");
     EXPECT_EQ(missing.diagnostics(),
-              Calls{"E: test.rib:2: Surface: parameter \"c\" is not declared. Ignoring it ..."});
+              (Calls{"E: test.rib:2: Surface: parameter \"c\" is not declared. Ignoring it ...",
+                     "E: test.rib:2: Surface: shader \"nosuchshader\" not found (searched \"" +
+                         testPlugins() + "\")"}));
 }

@@ -56,22 +56,15 @@ const char* const UnsupportedRequests[] = {
     "MakeOcclusion",
     "MakeBrickMap",
     "Imager",
-    "GeometricApproximation",
-    "Hider",
     "PixelVariance",
     "ColorSamples",
     "RelativeDetail",
     "ClippingPlane",
-    "Bound",
     "Detail",
     "DetailRange",
-    "ShadingInterpolation",
     "TextureCoordinates",
     "Procedural",
     "Procedural2",
-    "Geometry",
-    "ErrorHandler",
-    "ArchiveRecord",
     "Resource",
     "ResourceBegin",
     "ResourceEnd",
@@ -96,6 +89,12 @@ const char* const UnsupportedRequests[] = {
     "EditWorldEnd",
     "EditAttributeBegin",
     "EditAttributeEnd",
+};
+
+// Requests that only steer a scan-line renderer's dicing, shading or bookkeeping: nothing
+// in a ray-traced picture changes, so they are noted at -v only.
+const char* const QuietRequests[] = {
+    "ShadingInterpolation", "GeometricApproximation", "Bound", "ArchiveRecord", "ErrorHandler",
 };
 
 }  // namespace
@@ -168,6 +167,10 @@ void Reader::readSource(Source& source, FileContext& context) {
 void Reader::report(Level level, int line, const std::string& text) {
     if (!errors || (currentFile && currentFile->abandoned)) return;
     const char* file = currentFile ? currentFile->name.c_str() : "";
+    if (level == Level::Info) {
+        errors->Info("%s:%d: %s", file, line, text.c_str());
+        return;
+    }
     if (level == Level::Warn) {
         errors->Warning("%s:%d: %s", file, line, text.c_str());
         return;
@@ -175,7 +178,7 @@ void Reader::report(Level level, int line, const std::string& text) {
     errors->Error("%s:%d: %s", file, line, text.c_str());
     if (currentFile && ++currentFile->errors >= MaxErrorsPerFile && !currentFile->abandoned) {
         currentFile->abandoned = true;
-        errors->Error("%s: too many errors. Skipping the rest of the file ...", file);
+        errors->Error("too many errors in %s; giving up", file);
     }
 }
 
@@ -193,6 +196,10 @@ void Reader::warn(const Request& request, const std::string& text) {
 void Reader::warnOnce(const Request& request, const std::string& key, const std::string& text) {
     // Keyed by file name too, so an archive read many times warns once.
     if (warned.insert(fileName() + '\n' + key).second) warn(request, text);
+}
+
+void Reader::noteOnce(const Request& request, const std::string& key, const std::string& text) {
+    if (warned.insert(fileName() + "\nnote:" + key).second) report(Level::Info, request.line, text);
 }
 
 void Reader::execute(const Request& request) {
@@ -277,6 +284,7 @@ Reader::Handler Reader::findHandler(const std::string& name) {
         {"Exposure", &Reader::doExposure},
         {"Quantize", &Reader::doQuantize},
         {"Display", &Reader::doDisplay},
+        {"Hider", &Reader::doHider},
         {"Color", &Reader::doColor},
         {"Opacity", &Reader::doOpacity},
         {"Sides", &Reader::doSides},
@@ -323,6 +331,7 @@ Reader::Handler Reader::findHandler(const std::string& name) {
         {"Curves", &Reader::doCurves},
         {"Points", &Reader::doPoints},
         {"Blobby", &Reader::doBlobby},
+        {"Geometry", &Reader::doGeometry},
         {"MakeTexture", &Reader::doMakeTexture},
         {"MakeLatLongEnvironment", &Reader::doMakeLatLongEnvironment},
         {"MakeCubeFaceEnvironment", &Reader::doMakeCubeFaceEnvironment},
@@ -337,6 +346,13 @@ void Reader::dispatch(const Request& request) {
     if (Handler handler = findHandler(request.name)) {
         (this->*handler)(request);
         return;
+    }
+    for (const char* name : QuietRequests) {
+        if (request.name == name) {
+            noteOnce(request, request.name,
+                     request.name + " changes nothing in a ray tracer. Ignoring ...");
+            return;
+        }
     }
     for (const char* name : UnsupportedRequests) {
         if (request.name == name) {

@@ -66,7 +66,7 @@ class Reader {
     void allowFileArchives(bool allow) { fileArchives = allow; }
 
     // Errors beyond this many in one file abandon the rest of it.
-    static constexpr int MaxErrorsPerFile = 100;
+    static constexpr int MaxErrorsPerFile = 20;
     // ReadArchive nesting deeper than this is refused (it is almost surely a cycle).
     static constexpr int MaxArchiveDepth = 32;
 
@@ -88,12 +88,15 @@ class Reader {
     static Handler findHandler(const std::string& name);  // null for unknown and unsupported
 
     // Messages: "file:line: text". fail() names the request and ends in "Skipping ...".
-    enum class Level { Warn, Err };
+    enum class Level { Info, Warn, Err };
     void report(Level level, int line, const std::string& text);
     void fail(const Request& request, const std::string& why);
     void warn(const Request& request, const std::string& text);
     // A warning given at most once per file for each key.
     void warnOnce(const Request& request, const std::string& key, const std::string& text);
+    // A note shown at -v only, once per file for each key: for what changes nothing in the
+    // picture.
+    void noteOnce(const Request& request, const std::string& key, const std::string& text);
     // The file being read, as messages name it ("" outside any).
     std::string fileName() const { return currentFile ? currentFile->name : std::string(); }
 
@@ -129,6 +132,8 @@ class Reader {
         std::vector<Display> displays;
         float gain = 1.0f, gamma = 1.0f, dither = 0.0f;
         bool ditherSet = false;
+        bool zQuantizeSet = false;  // Quantize "z": depth outputs quantise on their own
+        int zQuantize[4] = {0, 0, 0, 0};
         bool screenExplicit = false, aspectExplicit = false, screenSent = false;
         std::vector<Deferred> deferred;
         std::map<std::string, Mat4> spaces;  // CoordinateSystem before WorldBegin
@@ -222,6 +227,7 @@ class Reader {
     void doExposure(const Request&);
     void doQuantize(const Request&);
     void doDisplay(const Request&);
+    void doHider(const Request&);
     bool optionAllowed(const Request& request);
     void sendScreen(const float* screen);
     void sendDefaultScreen(float aspect);
@@ -259,6 +265,10 @@ class Reader {
     void defer(const Request& request);  // a camera-relative request before WorldBegin
     void shader(const Request& request, const char* type);
     void light(const Request& request, bool area);
+    bool shaderFound(const Request& request, const std::string& name);
+    std::map<std::string, bool> shaderFindable;  // by name and search path
+    std::set<std::string> missingShaders;        // reported in this frame
+    std::set<std::string> missingLights;         // file handles whose shader was not found
 
     // A transform request read into what it does: set or append, with the matrix.
     struct Xform {
@@ -306,6 +316,16 @@ class Reader {
     void doCurves(const Request&);
     void doPoints(const Request&);
     void doBlobby(const Request&);
+    void doGeometry(const Request&);
+    // Geometry of a type OVO does not have is counted per type and reported once, with the
+    // count, at the end of the input: a scene may hold thousands of them, in every frame.
+    struct SkippedGeometry {
+        std::string file;
+        int line = 0;
+        int count = 0;
+    };
+    std::map<std::string, SkippedGeometry> skippedGeometry;
+    void reportSkippedGeometry();
     // A quadric's numbers, and its parameters kept until the shape call has read them.
     struct QuadricCall {
         float v[7];
@@ -357,6 +377,12 @@ class Reader {
     // shaders looked up so far (by name and search path).
     std::string paramsShader;
     std::map<std::string, std::vector<std::pair<std::string, Declaration>>> shaderArguments;
+    // The file's light numbers and names to the renderer's handles. A LightSource that reuses
+    // a number defines a new light under a fresh handle, so what follows refers to it while
+    // the earlier light stays where it was switched on.
+    std::map<std::string, std::string> lightHandles;
+    int lightRedefinitions = 0;
+    const std::string& lightHandle(const std::string& fileHandle);
 
     struct Motion {
         bool active = false;

@@ -73,6 +73,7 @@ void Reader::closeBlock(const BlockEntry& entry) {
             break;
         case Block::World:
             renderer->Render(nullptr);
+            missingShaders.clear();
             inWorld = false;
             break;
         case Block::Attribute:
@@ -271,6 +272,7 @@ void Reader::finish() {
         if (e.kind == Block::Frame || e.kind == Block::World) popFrame();
         scoped = e.saved;
     }
+    reportSkippedGeometry();
     currentFile = outer;
 }
 

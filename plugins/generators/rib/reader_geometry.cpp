@@ -592,5 +592,32 @@ void Reader::doPoints(const Request& request) {
     if (sendParams(request, 0, Counts{1, n, n, n}, params)) renderer->Points(int(n));
 }
 
+// ---------------------------------------------------------------------------- Geometry
+
+void Reader::doGeometry(const Request& request) {
+    Args a(request);
+    std::string type;
+    if (!a.string(type)) return fail(request, a.error());
+    if (!geometryAllowed(request)) return;
+    SkippedGeometry& skipped = skippedGeometry[type];
+    if (skipped.count++ == 0) {
+        skipped.file = fileName();
+        skipped.line = request.line;
+    }
+}
+
+// An error, not a warning: the picture lacks what the scene asked for.
+void Reader::reportSkippedGeometry() {
+    if (errors) {
+        for (const auto& entry : skippedGeometry) {
+            const SkippedGeometry& s = entry.second;
+            errors->Error("%s:%d: Geometry \"%s\" is not supported: %d %s skipped", s.file.c_str(),
+                          s.line, entry.first.c_str(), s.count,
+                          s.count == 1 ? "request" : "requests");
+        }
+    }
+    skippedGeometry.clear();
+}
+
 }  // namespace rib
 }  // namespace ovo

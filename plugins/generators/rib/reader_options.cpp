@@ -205,6 +205,12 @@ void Reader::doQuantize(const Request& request) {
     double v[4];
     if (!a.string(type) || !a.numbers(4, v) || !a.end()) return fail(request, a.error());
     if (!optionAllowed(request)) return;
+    if (type == "z") {
+        int quantize[4] = {0, toInt(v[0]), toInt(v[1]), toInt(v[2])};
+        std::copy(quantize, quantize + 4, frame.zQuantize);
+        frame.zQuantizeSet = true;
+        return;
+    }
     if (type != "rgba" && type != "Ci") {
         warnOnce(request, "Quantize:" + type,
                  "Quantize \"" + type + "\" is not supported. Ignoring ...");
@@ -215,6 +221,18 @@ void Reader::doQuantize(const Request& request) {
     renderer->Attribute("int[4] quantize", static_cast<const int*>(quantize));
     frame.dither = toFloat(v[3]);
     frame.ditherSet = true;
+}
+
+// Rays find the visible surface whatever the hider: "hidden" (the usual one) and "raytrace"
+// ask for what OVO does anyway; any other hider would change the picture.
+void Reader::doHider(const Request& request) {
+    Args a(request);
+    std::string type;
+    if (!a.string(type)) return fail(request, a.error());
+    if (type == "hidden" || type == "raytrace")
+        return noteOnce(request, "Hider",
+                        "Hider \"" + type + "\" changes nothing in a ray tracer. Ignoring ...");
+    warnOnce(request, "Hider:" + type, "Hider \"" + type + "\" is not supported. Ignoring ...");
 }
 
 void Reader::doDisplay(const Request& request) {
@@ -276,6 +294,8 @@ void Reader::emitOutputs() {
         renderer->Parameter("float gain", frame.gain);
         renderer->Parameter("float gamma", frame.gamma);
         if (frame.ditherSet) renderer->Parameter("float dither", frame.dither);
+        if (frame.zQuantizeSet && d.mode == "z")
+            renderer->Parameter("int[4] quantize", static_cast<const int*>(frame.zQuantize));
         emitParams(d.params);
         renderer->Output(d.name.c_str(), d.format.c_str(), d.mode.c_str(), "camera");
         emittedOutputs.push_back(d.name);

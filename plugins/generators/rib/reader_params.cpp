@@ -134,6 +134,13 @@ bool renamedSetting(const std::string& rib, std::string& ovoName, Declaration& d
     return !ovoName.empty();
 }
 
+// Settings OVO does not use that only steer a scan-line renderer's dicing and memory: the
+// displacement bound (rays displace exactly), dicing, and the "limits" OVO has no use for.
+bool withoutEffect(bool option, const std::string& category) {
+    if (option) return category == "limits";
+    return category == "displacementbound" || category == "dice";
+}
+
 // A parameter name is one string (a one-string array is accepted too).
 bool isParameterName(const Value& key) {
     return key.kind == Value::String || (key.kind == Value::StringArray && key.size() == 1);
@@ -362,6 +369,12 @@ bool Reader::readSetting(const Request& request, bool option, const std::string&
         if (parsed != DeclParse::Ok) decl = guess(value);
         decl.storage = StorageClass::Constant;
     } else if (!renamedSetting(rib, ovoName, decl)) {
+        if (withoutEffect(option, category)) {
+            noteOnce(request, (option ? "Option:" : "Attribute:") + rib,
+                     std::string(option ? "Option" : "Attribute") + " \"" + category + "\" \"" +
+                         name + "\" changes nothing in a ray tracer. Ignoring ...");
+            return true;
+        }
         std::string text = std::string(option ? "Option" : "Attribute") + " \"" + category +
                            "\" \"" + name + "\" is not supported. Ignoring ...";
         warnOnce(request, (option ? "Option:" : "Attribute:") + rib, text);

@@ -1,6 +1,12 @@
 // Attributes, transformations, shaders and lights.
 #include <cmath>
 
+#include <map>
+
+#include "core/base/error.h"
+#include "core/base/reference.h"
+#include "core/math/transform.h"
+#include "core/shading/shader.h"
 #include "plugins/generators/rib/args.h"
 #include "plugins/generators/rib/reader.h"
 
@@ -324,12 +330,40 @@ void Reader::defer(const Request& request) {
 
 // ---------------------------------------------------------------------------- shaders
 
+// A shader that cannot be found (nor compiled from its source) on the shader path is reported
+// here, where the file and line are known, once per name in a frame; the request is then
+// dropped. Without a path to look on, the renderer reports it.
+bool Reader::shaderFound(const Request& request, const std::string& name) {
+    const char* path = nullptr;
+    if (!renderer->GetAttribute("string path:shader", path) || !path) return true;
+    const std::string key = name + "\n" + path;
+    auto known = shaderFindable.find(key);
+    if (known == shaderFindable.end()) {
+        bool found = true;
+        try {
+            std::map<OIIO::ustring, Transform> spaces;
+            ParameterSet none;
+            const Reference<Shader> shader(createShader(name, path, spaces, none));
+        } catch (const Error& e) {
+            // Other failures (a broken plugin) are the renderer's to report.
+            found = e.code() != Error::PluginNotFound;
+        }
+        known = shaderFindable.emplace(key, found).first;
+    }
+    if (known->second) return true;
+    if (missingShaders.insert(name).second)
+        report(Level::Err, request.line,
+               request.name + ": shader \"" + name + "\" not found (searched \"" + path + "\")");
+    return false;
+}
+
 void Reader::shader(const Request& request, const char* type) {
     Args a(request);
     std::string name;
     if (!a.string(name)) return fail(request, a.error());
     std::vector<Emitted> params;
     if (!collectShaderParams(request, a.next(), name, params)) return;
+    if (!shaderFound(request, name)) return;
     emitParams(params);
     renderer->Shader(type, name.c_str(), nullptr);
 }
@@ -348,17 +382,27 @@ void Reader::light(const Request& request, bool area) {
         if (area) return fail(request, "only allowed inside WorldBegin");
         return defer(request);
     }
+    if (!shaderFound(request, name)) {
+        // Switching it later is no news to the user.
+        missingLights.insert(handle);
+        return;
+    }
+    missingLights.erase(handle);
     traceShadowMaps(request, params);
     emitParams(params);
+    // The first definition keeps the file's handle (messages name what the user wrote).
+    auto known = lightHandles.emplace(handle, handle);
+    if (!known.second) known.first->second = handle + "#" + std::to_string(++lightRedefinitions);
+    const std::string& mapped = known.first->second;
     if (!area) {
-        renderer->Light(handle.c_str(), name.c_str(), nullptr);
+        renderer->Light(mapped.c_str(), name.c_str(), nullptr);
         return;
     }
     // The geometry that follows in this attribute block is the light's: it goes into a
     // geometry set of its own, which the light names.
     std::string set = "arealight:" + handle + ":" + std::to_string(++areaLights);
     renderer->Parameter("string geometry", set.c_str());
-    renderer->Light(handle.c_str(), name.c_str(), nullptr);
+    renderer->Light(mapped.c_str(), name.c_str(), nullptr);
     renderer->Attribute("string geometryset", ("+" + set).c_str());
 }
 
@@ -371,7 +415,14 @@ void Reader::doIlluminate(const Request& request) {
     double on;
     if (!a.handle(handle) || !a.number(on) || !a.end()) return fail(request, a.error());
     if (!forwarding()) return defer(request);
-    renderer->LightSwitch(handle.c_str(), on != 0.0);
+    if (missingLights.count(handle)) return;
+    renderer->LightSwitch(lightHandle(handle).c_str(), on != 0.0);
+}
+
+// A handle no LightSource gave goes through as written: the renderer reports it.
+const std::string& Reader::lightHandle(const std::string& fileHandle) {
+    auto found = lightHandles.find(fileHandle);
+    return found == lightHandles.end() ? fileHandle : found->second;
 }
 
 // Layered shaders: ShaderLayer requests outside ShaderGroupBegin/End form a group of
@@ -387,6 +438,7 @@ void Reader::doShaderLayer(const Request& request) {
     if (!ovoType) return fail(request, "unknown shader type \"" + type + "\"");
     std::vector<Emitted> params;
     if (!collectShaderParams(request, a.next(), name, params)) return;
+    if (!shaderFound(request, name)) return;
     bool explicitGroup = !blocks.empty() && blocks.back().kind == Block::ShaderGroup;
     if (!explicitGroup && !implicitGroup) {
         renderer->ShaderGroupBegin();

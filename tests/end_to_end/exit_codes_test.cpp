@@ -1,0 +1,153 @@
+// The ovo command's exit status and what reaches the terminal: a table of small scenes, each
+// run through the command, with the status, the messages and the files it must give.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace ovotest {
+namespace {
+
+struct ScratchFolder {
+    ScratchFolder() {
+        char name[] = "/tmp/ovo-exit-XXXXXX";
+        path = mkdtemp(name) ? name : "";
+    }
+    ~ScratchFolder() {
+        if (!path.empty() && std::system(("rm -rf '" + path + "'").c_str()) != 0)
+            ADD_FAILURE() << "cannot remove " << path;
+    }
+    std::string path;
+};
+
+std::string contents(const std::string& file) {
+    std::ifstream in(file);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool exists(const std::string& file) {
+    struct stat st;
+    return stat(file.c_str(), &st) == 0;
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+const char* const Camera = "Format 16 12 1\nProjection \"orthographic\"\n";
+const char* const Ball =
+    "WorldBegin\nTranslate 0 0 5\nSurface \"constant\"\nSphere 0.5 -0.5 0.5 360\nWorldEnd\n";
+
+struct ExitCase {
+    const char* what;
+    std::string rib;   // written to scene.rib
+    const char* args;  // before the scene's name
+    int status;
+    const char* stderrHas;  // a text stderr holds `count` times ("" for an empty stderr)
+    std::size_t count;
+    const char* stdoutHas;  // a text stdout holds ("" for an empty stdout)
+    const char* made;       // a file the run writes ("" for none)
+    const char* notMade;    // a file it must not write ("" for none)
+};
+
+}  // namespace
+}  // namespace ovotest
+
+using namespace ovotest;
+
+TEST(OvoExitStatus, StatusMessagesAndFilesOfEachRun) {
+    const std::string garbage = [] {
+        std::string text;
+        for (int i = 0; i < 50; ++i) text += "Foo " + std::to_string(i) + "\n";
+        return text;
+    }();
+    const ExitCase cases[] = {
+        {"a clean frame", std::string("Display \"a.png\" \"file\" \"rgba\"\n") + Camera + Ball, "",
+         0, "", 0, "", "a.png", "ovo.png"},
+        {"statistics only when asked", std::string(Camera) + Ball, "--stats -o b.png", 0, "", 0,
+         "OpenImageIO ImageCache statistics", "b.png", ""},
+        {"-v shows the notes and the statistics", std::string("Hider \"hidden\"\n") + Camera + Ball,
+         "-v -o c.png", 0, "", 0, "Hider \"hidden\" changes nothing in a ray tracer", "c.png", ""},
+        {"-o names the image of a scene without a display", std::string(Camera) + Ball, "-o d.tif",
+         0, "", 0, "", "d.tif", "ovo.png"},
+        {"what changes nothing is quiet",
+         std::string("Hider \"hidden\" \"jitter\" 0\nShadingInterpolation \"smooth\"\n"
+                     "Option \"limits\" \"eyesplits\" 10\n") +
+             Camera +
+             "WorldBegin\nGeometricApproximation \"flatness\" 1\n"
+             "Attribute \"displacementbound\" \"sphere\" 0.1\nSphere 1 -1 1 360\nWorldEnd\n",
+         "-o e.png", 0, "", 0, "", "e.png", ""},
+        {"a reused light number replaces the light",
+         std::string(Camera) +
+             "WorldBegin\nLightSource \"pointlight\" 1\nLightSource \"distantlight\" 1\n"
+             "Illuminate 1 0\nIlluminate 1 1\nSphere 1 -1 1 360\nWorldEnd\n",
+         "-o f.png", 0, "", 0, "", "f.png", ""},
+        {"a missing shader names the file, the line and the path, once",
+         std::string(Camera) +
+             "WorldBegin\nSurface \"nosuch\"\nSphere 1 -1 1 360\nSurface \"nosuch\"\n"
+             "Sphere 1 -1 1 360\nWorldEnd\n",
+         "-o g.png", 1, "ERROR: scene.rib:4: Surface: shader \"nosuch\" not found (searched \"", 1,
+         "", "g.png", ""},
+        {"a missing light shader is told once, not again when switched",
+         std::string(Camera) +
+             "WorldBegin\nLightSource \"nolight\" 3\nIlluminate 3 0\nSphere 1 -1 1 360\n"
+             "WorldEnd\n",
+         "-o h.png", 1, "shader \"nolight\" not found", 1, "", "h.png", ""},
+        {"unknown geometry is counted",
+         std::string(Camera) + "WorldBegin\nGeometry \"teapot\"\nGeometry \"teapot\"\nWorldEnd\n",
+         "-o i.png", 1,
+         "ERROR: scene.rib:4: Geometry \"teapot\" is not supported: 2 requests "
+         "skipped",
+         1, "", "i.png", ""},
+        {"an archive that is nowhere",
+         std::string(Camera) + "WorldBegin\nReadArchive \"nowhere.rib\"\nWorldEnd\n", "-o j.png", 1,
+         "cannot find archive \"nowhere.rib\"", 1, "", "", ""},
+        {"an image that cannot be written", std::string(Camera) + Ball, "-o nofolder/k.png", 1,
+         "cannot write", 1, "", "", ""},
+        {"a file of garbage is given up", garbage, "-o l.png", 1,
+         "ERROR: too many errors in scene.rib; giving up", 1, "", "", ""},
+    };
+    for (const ExitCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchFolder dir;
+        ASSERT_FALSE(dir.path.empty());
+        std::ofstream(dir.path + "/scene.rib") << c.rib;
+        const std::string command = "cd '" + dir.path + "' && " + OVO_BINARY_DIR + "/bin/ovo " +
+                                    c.args + " scene.rib >out.txt 2>err.txt";
+        const int s = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(s));
+        const std::string out = contents(dir.path + "/out.txt");
+        const std::string err = contents(dir.path + "/err.txt");
+        EXPECT_EQ(WEXITSTATUS(s), c.status) << err;
+        if (*c.stderrHas) {
+            EXPECT_EQ(occurrences(err, c.stderrHas), c.count) << err;
+        } else {
+            EXPECT_EQ(err, "");
+        }
+        if (*c.stdoutHas) {
+            EXPECT_NE(out.find(c.stdoutHas), std::string::npos) << out;
+        } else {
+            EXPECT_EQ(out, "");
+        }
+        if (*c.made) {
+            EXPECT_TRUE(exists(dir.path + "/" + c.made));
+        }
+        if (*c.notMade) {
+            EXPECT_FALSE(exists(dir.path + "/" + c.notMade));
+        }
+        // Past the limit a file is abandoned: the twenty errors before it are all there is.
+        if (c.rib == garbage) {
+            EXPECT_EQ(occurrences(err, "unknown request \"Foo\""), 20u) << err;
+        }
+    }
+}
