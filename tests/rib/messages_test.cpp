@@ -124,16 +124,16 @@ TEST(RibQuietRequests, LimitsOvoUsesStillReachTheRendererAndAHiderNeedsAName) {
 TEST(RibMessages, UnknownGeometryIsReportedOncePerTypeWithACount) {
     Recorder r;
     r.read(
-        "Geometry \"teapot\"\n"
-        "WorldBegin\nGeometry \"teapot\"\nGeometry \"teapot\"\nGeometry \"bunny\"\n"
-        "Geometry \"teapot\"\nWorldEnd\n"
-        "WorldBegin\nGeometry \"teapot\"\nWorldEnd\n"
+        "Geometry \"klein\"\n"
+        "WorldBegin\nGeometry \"klein\"\nGeometry \"klein\"\nGeometry \"bunny\"\n"
+        "Geometry \"klein\"\nWorldEnd\n"
+        "WorldBegin\nGeometry \"klein\"\nWorldEnd\n"
         "WorldBegin\nGeometry 1\nWorldEnd\n");
     Calls diagnostics = {
         "E: test.rib:1: Geometry: only allowed inside WorldBegin or ObjectBegin. Skipping ...",
         "E: test.rib:12: Geometry: argument 1 must be a string, not a number. Skipping ...",
         "E: test.rib:5: Geometry \"bunny\" is not supported: 1 request skipped",
-        "E: test.rib:3: Geometry \"teapot\" is not supported: 4 requests skipped",
+        "E: test.rib:3: Geometry \"klein\" is not supported: 4 requests skipped",
     };
     EXPECT_EQ(r.diagnostics(), diagnostics);
     EXPECT_EQ(r.only({"Render("}).size(), 3u);

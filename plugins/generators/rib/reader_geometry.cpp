@@ -5,6 +5,7 @@
 
 #include "plugins/generators/rib/args.h"
 #include "plugins/generators/rib/reader.h"
+#include "plugins/generators/rib/teapot.h"
 
 namespace ovo {
 namespace rib {
@@ -594,11 +595,30 @@ void Reader::doPoints(const Request& request) {
 
 // ---------------------------------------------------------------------------- Geometry
 
+namespace {
+const Counts TeapotCounts{0, 0, 0, 0};
+}  // namespace
+
 void Reader::doGeometry(const Request& request) {
     Args a(request);
     std::string type;
     if (!a.string(type)) return fail(request, a.error());
     if (!geometryAllowed(request)) return;
+    if (type == "teapot") {
+        // Only constant variables: each of the four meshes has its own counts.
+        std::vector<Emitted> params;
+        if (!collectParams(request, a.next(), ParamUse::Geometry, params, &TeapotCounts)) return;
+        const std::size_t given = (request.args.size() - a.next()) / 2;
+        if (params.size() < given)
+            warn(request, "Geometry \"teapot\" takes constant variables only: " +
+                              std::to_string(given - params.size()) + " ignored");
+        for (const TeapotMesh& mesh : teapotMeshes()) {
+            emitParams(params);
+            renderer->Parameter("vertex point P", mesh.P.data());
+            renderer->Patch("bezier", mesh.nu, mesh.nv);
+        }
+        return;
+    }
     SkippedGeometry& skipped = skippedGeometry[type];
     if (skipped.count++ == 0) {
         skipped.file = fileName();
