@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace ovo {
 namespace rib {
@@ -65,8 +66,24 @@ void Tokenizer::next(Token& token) {
     token.text.clear();
     token.number = 0.0;
     token.integer = false;
+    if (arrayOpen) {
+        token.line = currentLine;
+        if (arrayNext < arrayValues.size()) {
+            token.kind = Token::Number;
+            token.number = arrayValues[arrayNext++];
+            return;
+        }
+        token.kind = Token::ArrayEnd;
+        arrayOpen = false;
+        return;
+    }
     for (;;) {
         int c = get();
+        if (c >= 0200 && c != 0377) {
+            token.line = currentLine;
+            if (readBinary(token, c)) return;
+            continue;
+        }
         switch (c) {
             case -1:
                 token.kind = Token::End;
@@ -188,6 +205,142 @@ void Tokenizer::readWord(Token& token, int first) {
     while (!isDelimiter(peek())) get();
     token.kind = Token::Invalid;
     token.text = "unexpected character " + describe(first);
+}
+
+bool Tokenizer::readBytes(int count, uint64_t& value) {
+    value = 0;
+    for (int i = 0; i < count; ++i) {
+        const int c = get();
+        if (c < 0) return false;
+        value = value << 8 | uint64_t(c);
+    }
+    return true;
+}
+
+bool Tokenizer::readBinaryString(Token& token, std::size_t length) {
+    token.kind = Token::String;
+    for (std::size_t i = 0; i < length; ++i) {
+        const int c = get();
+        if (c < 0) {
+            token.kind = Token::Invalid;
+            token.text = "truncated binary string";
+            return true;
+        }
+        token.text += char(c);
+    }
+    return true;
+}
+
+bool Tokenizer::definitionString(Token& token, std::string& text) {
+    Token name;
+    next(name);
+    if (name.kind != Token::String && name.kind != Token::Name) {
+        token.kind = Token::Invalid;
+        token.text = "a binary definition needs a string";
+        return false;
+    }
+    text = name.text;
+    return true;
+}
+
+bool Tokenizer::readBinary(Token& token, int code) {
+    uint64_t v = 0;
+    auto truncated = [&]() {
+        token.kind = Token::Invalid;
+        token.text = "truncated binary token " + describe(code);
+        return true;
+    };
+    if (code < 0220) {  // integer or fixed point: w + 1 bytes, d of them after the point
+        const int w = code & 3, d = (code >> 2) & 3;
+        if (!readBytes(w + 1, v)) return truncated();
+        const int bits = 8 * (w + 1);
+        int64_t whole = int64_t(v);
+        if (v >> (bits - 1)) whole -= int64_t(1) << bits;  // two's complement
+        token.kind = Token::Number;
+        token.number = std::ldexp(double(whole), -8 * d);
+        token.integer = d == 0;
+        return true;
+    }
+    if (code < 0240) return readBinaryString(token, std::size_t(code - 0220));
+    if (code < 0244) {
+        if (!readBytes(code - 0240 + 1, v)) return truncated();
+        return readBinaryString(token, std::size_t(v));
+    }
+    if (code == 0244 || code == 0245) {
+        if (!readBytes(code == 0244 ? 4 : 8, v)) return truncated();
+        double value;
+        if (code == 0244) {
+            const uint32_t bits = uint32_t(v);
+            float f;
+            std::memcpy(&f, &bits, sizeof f);
+            value = f;
+        } else {
+            std::memcpy(&value, &v, sizeof value);
+        }
+        if (!std::isfinite(value)) {
+            token.kind = Token::Invalid;
+            token.text = "binary number out of range";
+            return true;
+        }
+        token.kind = Token::Number;
+        token.number = value;
+        return true;
+    }
+    if (code == 0246) {
+        if (!readBytes(1, v)) return truncated();
+        auto found = requestCodes.find(v);
+        if (found == requestCodes.end()) {
+            token.kind = Token::Invalid;
+            token.text = "undefined binary request " + std::to_string(v);
+        } else {
+            token.kind = Token::Name;
+            token.text = found->second;
+        }
+        return true;
+    }
+    if (code >= 0310 && code < 0314) {
+        if (!readBytes(code - 0310 + 1, v)) return truncated();
+        arrayValues.clear();
+        arrayNext = 0;
+        for (uint64_t i = 0; i < v; ++i) {
+            uint64_t bits;
+            if (!readBytes(4, bits)) return truncated();
+            const uint32_t b = uint32_t(bits);
+            float f;
+            std::memcpy(&f, &b, sizeof f);
+            if (!std::isfinite(f)) {
+                token.kind = Token::Invalid;
+                token.text = "binary number out of range";
+                return true;
+            }
+            arrayValues.push_back(f);
+        }
+        token.kind = Token::ArrayBegin;
+        arrayOpen = true;
+        return true;
+    }
+    if (code == 0314 || code == 0315 || code == 0316) {  // definitions
+        if (!readBytes(code == 0316 ? 2 : 1, v)) return truncated();
+        std::string text;
+        if (!definitionString(token, text)) return true;
+        (code == 0314 ? requestCodes : stringCodes)[v] = text;
+        return false;
+    }
+    if (code == 0317 || code == 0320) {
+        if (!readBytes(code - 0317 + 1, v)) return truncated();
+        auto found = stringCodes.find(v);
+        if (found == stringCodes.end()) {
+            token.kind = Token::Invalid;
+            token.text = "undefined binary string " + std::to_string(v);
+        } else {
+            token.kind = Token::String;
+            token.text = found->second;
+        }
+        return true;
+    }
+    token.kind = Token::Invalid;
+    token.text = "unexpected character " + describe(code);
+    return true;
 }
 
 }  // namespace rib

@@ -1,11 +1,16 @@
-// Streaming tokenizer for ASCII RIB: request names, numbers, strings with escapes, array
-// brackets; comments (including "##" structure lines) are skipped. Every token carries the
+// Streaming tokenizer for RIB: request names, numbers, strings with escapes, array brackets;
+// comments (including "##" structure lines) are skipped. The binary encoding (bytes 0200 to
+// 0320: integers, fixed-point numbers, floats, strings, float arrays, encoded requests and
+// strings) may be mixed freely with text and yields the same tokens. Every token carries the
 // line it starts on. Bad input becomes an Invalid token with a message, never a crash.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "plugins/generators/rib/source.h"
 
@@ -47,6 +52,14 @@ class Tokenizer {
     // The character a backslash escape stands for, `c` being the one after the backslash.
     char escape(int c);
     void readWord(Token& token, int first);
+    // A binary token starting with byte `code` (0200 or more). False when it only defined an
+    // encoded request or string and no token came of it.
+    bool readBinary(Token& token, int code);
+    // `count` bytes as a big-endian unsigned number; false at the end of the input.
+    bool readBytes(int count, uint64_t& value);
+    bool readBinaryString(Token& token, std::size_t length);
+    // The token after a definition's code: the string it defines.
+    bool definitionString(Token& token, std::string& text);
 
     static constexpr std::size_t BufferSize = 1 << 16;
     Source& source;
@@ -57,12 +70,17 @@ class Tokenizer {
     bool sourceFailed = false;
     std::string sourceError;
     int currentLine = 1;
+    // A binary float array, handed out as '[', its numbers and ']'.
+    std::vector<float> arrayValues;
+    std::size_t arrayNext = 0;
+    bool arrayOpen = false;
+    std::map<uint64_t, std::string> requestCodes, stringCodes;
 };
 
 // True for characters that end a bare word: white space, brackets, quotes, comments.
 inline bool isDelimiter(int c) {
     return c < 0 || c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v' ||
-           c == '[' || c == ']' || c == '"' || c == '#';
+           c == '[' || c == ']' || c == '"' || c == '#' || c >= 0200;
 }
 
 }  // namespace rib

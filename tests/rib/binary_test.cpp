@@ -1,0 +1,125 @@
+// The binary encoding: a small writer encodes a scene token by token, every kind of encoded
+// token at least once, and the reader must make of it exactly what it makes of the same scene
+// as text.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "tests/rib/recorder.h"
+
+namespace {
+
+class BinaryWriter {
+  public:
+    std::string out;
+
+    BinaryWriter& bytes(uint64_t v, int n) {
+        for (int i = n - 1; i >= 0; --i) out += char((v >> (8 * i)) & 0xff);
+        return *this;
+    }
+    // An integer (d = 0) or fixed-point number with d bytes after the point, in w + 1 bytes.
+    BinaryWriter& fixed(double value, int w, int d) {
+        out += char(0200 + 4 * d + w);
+        return bytes(uint64_t(int64_t(value * double(1 << (8 * d)))), w + 1);
+    }
+    BinaryWriter& f32(float f) {
+        uint32_t b;
+        std::memcpy(&b, &f, 4);
+        out += char(0244);
+        return bytes(b, 4);
+    }
+    BinaryWriter& f64(double f) {
+        uint64_t b;
+        std::memcpy(&b, &f, 8);
+        out += char(0245);
+        return bytes(b, 8);
+    }
+    BinaryWriter& str(const std::string& s, bool longForm = false) {
+        if (longForm)
+            out += char(0241), bytes(s.size(), 2);
+        else
+            out += char(0220 + s.size());
+        out += s;
+        return *this;
+    }
+    BinaryWriter& floats(const std::vector<float>& v) {
+        out += char(0310);
+        bytes(v.size(), 1);
+        for (float f : v) {
+            uint32_t b;
+            std::memcpy(&b, &f, 4);
+            bytes(b, 4);
+        }
+        return *this;
+    }
+    BinaryWriter& defineRequest(int code, const std::string& name) {
+        out += char(0314);
+        bytes(uint64_t(code), 1);
+        return str(name);
+    }
+    BinaryWriter& request(int code) {
+        out += char(0246);
+        return bytes(uint64_t(code), 1);
+    }
+    BinaryWriter& defineString(int code, const std::string& s) {
+        out += char(0316);
+        bytes(uint64_t(code), 2);
+        return str(s, true);
+    }
+    BinaryWriter& stringRef(int code) {
+        out += char(0320);
+        return bytes(uint64_t(code), 2);
+    }
+    BinaryWriter& text(const std::string& s) {
+        out += s;
+        return *this;
+    }
+};
+
+std::string recorded(const std::string& rib) {
+    ovotest::Recorder r;
+    r.read(rib);
+    return r.all();
+}
+
+}  // namespace
+
+TEST(RibBinary, EveryEncodedTokenReadsLikeItsText) {
+    BinaryWriter b;
+    b.defineRequest(7, "Sphere").defineString(300, "uniform float Kd").text("WorldBegin\n");
+    b.request(7).fixed(2, 0, 0).fixed(-1.5, 1, 1).fixed(1.25, 3, 2).f32(360);
+    b.stringRef(300).floats({0.5f});
+    b.text("Translate").fixed(-3, 0, 0).f64(0.125).fixed(100000, 3, 0);
+    b.text("Surface ").str("plastic").str("Ks", true).text("[").f32(0.25f).text("]\n");
+    b.text("Polygon").str("P").floats({0, 0, 0, 1, 0, 0, 1, 1, 0}).text("\nWorldEnd\n");
+    EXPECT_EQ(recorded(b.out),
+              recorded("WorldBegin\nSphere 2 -1.5 1.25 360 \"uniform float Kd\" [0.5]\n"
+                       "Translate -3 0.125 100000\nSurface \"plastic\" \"Ks\" [0.25]\n"
+                       "Polygon \"P\" [0 0 0 1 0 0 1 1 0]\nWorldEnd\n"));
+}
+
+TEST(RibBinary, BrokenTokensAreReportedNotTrusted) {
+    const struct {
+        std::string rib, message;
+    } rows[] = {
+        {"WorldBegin\n" + std::string(1, char(0246)) + std::string(1, char(9)),
+         "undefined binary request 9"},
+        {"WorldBegin\nSurface " + std::string(1, char(0317)) + std::string(1, char(4)),
+         "undefined binary string 4"},
+        {"WorldBegin\nSurface " + std::string(1, char(0242)) + std::string("\x00\x00", 2),
+         "truncated binary token 0xa2"},
+        {"WorldBegin\nSphere " + std::string(1, char(0310)) + std::string("\x02\x3f\x80\x00", 4),
+         "truncated binary token 0xc8"},
+        {"WorldBegin\nSphere 1 -1 1 " + std::string(1, char(0244)) +
+             std::string("\x7f\x80\x00\x00", 4),
+         "binary number out of range"},
+    };
+    for (const auto& row : rows) {
+        ovotest::Recorder r;
+        r.read(row.rib);
+        const auto d = r.diagnostics();
+        ASSERT_FALSE(d.empty()) << row.message;
+        EXPECT_NE(d.front().find(row.message), std::string::npos) << d.front();
+    }
+}
