@@ -68,6 +68,7 @@ TEST(RibTokenizer, ReadsEveryKindOfTokenWithItsLineHoweverTheInputArrives) {
 }
 
 TEST(RibSyntax, TextThatIsNoRequestIsReportedAndSkipped) {
+    // Line 7 is a one-byte binary integer (-127): a number, one too few for Sphere.
     ovotest::Recorder r;
     const char text[] =
         "Sphere 1x\nSphere 1.2.3\nSphere --1\nSphere 0x10\nSphere 1e999\nSphere -1e400\n"
@@ -80,8 +81,8 @@ TEST(RibSyntax, TextThatIsNoRequestIsReportedAndSkipped) {
               "\"--1\". Skipping ...; E: test.rib:4: Sphere: invalid number \"0x10\". Skipping "
               "...; E: test.rib:5: Sphere: number out of range \"1e999\". Skipping ...; E: "
               "test.rib:6: Sphere: number out of range \"-1e400\". Skipping ...; E: test.rib:7: "
-              "Sphere: unexpected character 0x80. Skipping ...; E: test.rib:8: Sphere: unexpected "
-              "character '@'. Skipping ...; E: test.rib:9: Sphere: invalid number \"1\\xff\". "
+              "Sphere: expected 4 numbers, got 1. Skipping ...; E: test.rib:8: Sphere: unexpected "
+              "character '@'. Skipping ...; E: test.rib:9: Sphere: unexpected character 0xff. "
               "Skipping ...; E: test.rib:10: Sphere: unexpected character 0x00. Skipping ...; E: "
               "test.rib:11: Color: array mixes numbers and strings. Skipping ...; E: test.rib:12: "
               "Color: nested arrays are not allowed. Skipping ...; E: test.rib:13: Color: "
