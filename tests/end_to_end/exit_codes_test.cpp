@@ -104,9 +104,9 @@ TEST(OvoExitStatus, StatusMessagesAndFilesOfEachRun) {
              "WorldEnd\n",
          "-o h.png", 1, "shader \"nolight\" not found", 1, "", "h.png", ""},
         {"unknown geometry is counted",
-         std::string(Camera) + "WorldBegin\nGeometry \"teapot\"\nGeometry \"teapot\"\nWorldEnd\n",
+         std::string(Camera) + "WorldBegin\nGeometry \"klein\"\nGeometry \"klein\"\nWorldEnd\n",
          "-o i.png", 1,
-         "ERROR: scene.rib:4: Geometry \"teapot\" is not supported: 2 requests "
+         "ERROR: scene.rib:4: Geometry \"klein\" is not supported: 2 requests "
          "skipped",
          1, "", "i.png", ""},
         {"an archive that is nowhere",

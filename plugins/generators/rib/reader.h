@@ -13,6 +13,7 @@
 #include "core/api/renderer_api.h"
 #include "plugins/generators/rib/declarations.h"
 #include "plugins/generators/rib/parser.h"
+#include "plugins/generators/rib/program.h"
 #include "plugins/generators/rib/ribmath.h"
 #include "plugins/generators/rib/source.h"
 
@@ -62,7 +63,8 @@ class Reader {
     void readMemory(const std::string& name, const char* data, std::size_t size);
     // Closes whatever the input left open, reporting each block.
     void finish();
-    // ReadArchive may open files (default); the fuzz target turns that off.
+    // ReadArchive may open files and RunProgram run programs (default); the fuzz target turns
+    // that off.
     void allowFileArchives(bool allow) { fileArchives = allow; }
 
     // Errors beyond this many in one file abandon the rest of it.
@@ -187,6 +189,13 @@ class Reader {
     // then in each folder of the search path the string option `pathOption` holds.
     std::vector<std::string> candidates(const std::string& name, const char* pathOption);
     void readArchiveFile(const Request& request, const std::string& name, const std::string& file);
+    // ReadArchive's work for a name: inline archives first, then files.
+    void readArchive(const Request& request, const std::string& name);
+
+    // ----- procedurals (reader_procedural.cpp)
+    void doProcedural(const Request&);
+    void runProgram(const Request& request, const std::vector<std::string>& args);
+    std::unique_ptr<Programs> programs;  // started on the first RunProgram
 
     // ----- parameters and settings (reader_params.cpp)
     enum class ParamUse { Geometry, Shader, Display };

@@ -355,6 +355,10 @@ void Reader::doReadArchive(const Request& request) {
     Args a(request);
     std::string name;
     if (!a.string(name) || !a.end()) return fail(request, a.error());
+    readArchive(request, name);
+}
+
+void Reader::readArchive(const Request& request, const std::string& name) {
     if (archiveDepth >= MaxArchiveDepth) return fail(request, "archives nested too deeply");
     auto inlined = archives.find(name);
     if (inlined != archives.end()) return replayArchive(request, name, inlined->second);

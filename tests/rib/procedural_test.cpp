@@ -1,0 +1,66 @@
+// Procedural: archives read in place and helper programs asked for RIB, each in an attribute
+// block of its own.
+#include <gtest/gtest.h>
+
+#include "tests/rib/recorder.h"
+
+using ovotest::Recorder;
+using ovotest::ScratchDir;
+
+namespace {
+
+// A helper program: answers each "detail data" line with a sphere of radius `data` and the
+// count of requests it has answered, so a test sees that one process serves them all.
+const char* const Answerer =
+    "n=0\nwhile read detail data; do n=$((n+1)); "
+    "printf 'Sphere %s -1 1 360 # %s\\n' \"$data\" \"$n\"; "
+    "printf 'Translate %s 0 0\\n' \"$n\"; printf '\\377'; done\n";
+
+}  // namespace
+
+TEST(RibProcedural, ArchivesAndProgramsAnswerInTheirOwnBlocks) {
+    ScratchDir dir;
+    dir.write("part.rib", "Color [1 0 0]\nSphere 1 -1 1 360\n");
+    dir.write("answer.sh", Answerer);
+    Recorder r;
+    r.read(
+        "WorldBegin\n"
+        "Procedural \"DelayedReadArchive\" [\"part.rib\"] [-1 1 -1 1 -1 1]\n"
+        "Procedural \"RunProgram\" [\"sh answer.sh\" \"2\"] [-2 2 -2 2 -2 2]\n"
+        "Procedural \"RunProgram\" [\"sh answer.sh\" \"3\"] [-3 3 -3 3 -3 3]\n"
+        "WorldEnd\n",
+        dir / "scene.rib");
+    EXPECT_EQ(r.all({"Push", "Pop", "Sphere", "Translate", "Attribute("}),
+              "PushAttributes(); Attribute(color C: 1 0 0); Sphere(1 -1 1 360); "
+              "PopAttributes(); PushAttributes(); Sphere(2 -1 1 360); Translate(1 0 0); "
+              "PopAttributes(); PushAttributes(); Sphere(3 -1 1 360); Translate(2 0 0); "
+              "PopAttributes()");
+}
+
+TEST(RibProcedural, BadProceduralsAreReported) {
+    ScratchDir dir;
+    dir.write("quits.sh", "read line; echo 'Sphere 1 -1 1 360'\n");
+    Recorder r;
+    r.read(
+        "WorldBegin\n"
+        "Procedural \"RunProgram\" [\"sh quits.sh\" \"\"] [0 1 0 1 0 1]\n"
+        "Procedural \"RunProgram\" [\"sh quits.sh\"] [0 1 0 1 0 1]\n"
+        "Procedural \"DelayedReadArchive\" [\"none.rib\"] [0 1 0 1]\n"
+        "Procedural \"Teapots\" [] [0 1 0 1 0 1]\n"
+        "Procedural \"DelayedReadArchive\" [\"none.rib\"] [0 1 0 1 0 1]\n"
+        "WorldEnd\n",
+        dir / "scene.rib");
+    const std::string file = dir / "scene.rib";
+    EXPECT_EQ(
+        r.diagnostics(),
+        (std::vector<std::string>{
+            "E: " + file +
+                ":2: Procedural: program \"sh quits.sh\": the program ended before the end "
+                "of its output. Skipping ...",
+            "E: " + file + ":3: Procedural: \"RunProgram\" needs 2 arguments. Skipping ...",
+            "E: " + file + ":4: Procedural: the bound needs 6 numbers, got 4. Skipping ...",
+            "E: " + file + ":5: Procedural: unknown procedural \"Teapots\". Skipping ...",
+            "E: " + file + ":6: Procedural: cannot find archive \"none.rib\". Skipping ..."}));
+    // What the program wrote before it quit is still read.
+    EXPECT_EQ(r.only({"Sphere"}), std::vector<std::string>{"Sphere(1 -1 1 360)"});
+}
