@@ -207,10 +207,16 @@ const Builtin Table[] = {
     {"indirectdiffuse", "c", "p,n,...", "SL::indirectdiffuse2($E, $0, $1, $N$K)", 0, 0, Varying},
 
     // Textures, environments and shadows.
-    {"texture", "f", "s,...", "SL::texturef($E, $0, $C, $N$K)", 0, s | t, Varying | Channel},
-    {"texture", "c", "s,...", "SL::texturec($E, $0, $C, $N$K)", 0, s | t, Varying | Channel},
-    {"texture", "f", "s,f,f,...", "SL::texture2f($E, $0, $C, $1, $2, $N$K)", 0, 0, Channel},
-    {"texture", "c", "s,f,f,...", "SL::texture2c($E, $0, $C, $1, $2, $N$K)", 0, 0, Channel},
+    // At (s, t) or given coordinates, filtered over the pixel's footprint there: the
+    // derivatives of the coordinates need the offset passes.
+    {"texture", "f", "s,...", "SL::texturef($E, $0, $C, slrt::footprint($E, $S, $E.s, $E.t), $N$K)",
+     2, s | t | du | dv, Varying | Channel},
+    {"texture", "c", "s,...", "SL::texturec($E, $0, $C, slrt::footprint($E, $S, $E.s, $E.t), $N$K)",
+     2, s | t | du | dv, Varying | Channel},
+    {"texture", "f", "s,f,f,...", "SL::texturef($E, $0, $C, slrt::footprint($E, $S, $1, $2), $N$K)",
+     2, du | dv, Channel},
+    {"texture", "c", "s,f,f,...", "SL::texturec($E, $0, $C, slrt::footprint($E, $S, $1, $2), $N$K)",
+     2, du | dv, Channel},
     {"texture", "f", "s,f,f,f,f,f,f,f,f,...",
      "SL::texture8f($E, $0, $C, $1, $2, $3, $4, $5, $6, $7, $8, $N$K)", 0, 0, Channel},
     {"texture", "c", "s,f,f,f,f,f,f,f,f,...",

@@ -224,6 +224,18 @@ ExprPtr Parser::primary() {
             expect(Tok::RParen);
             return e;
         }
+        case Tok::KwSurface:
+        case Tok::KwDisplacement:
+            // surface("name", x) and displacement("name", x) read another shader's values:
+            // inside a body the shader kinds are also the names of these calls.
+            if (peek(1).kind == Tok::LParen) {
+                advance();
+                auto e = std::make_unique<Expr>(ExprKind::Call, t.where);
+                e->text = t.kind == Tok::KwSurface ? "surface" : "displacement";
+                arguments(*e);
+                return e;
+            }
+            [[fallthrough]];
         default:
             errorAt(t, "expected an expression before " + describe(t));
             return badExpr();

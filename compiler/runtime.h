@@ -103,6 +103,19 @@ inline Tuple calculatenormal(ShaderEnvironment& env, int at, Tuple P) {
     env.derivCounter = at;
     return SL::calculatenormal(env, P);
 }
+// The pixel's footprint around (s, t) for a texture lookup, from the derivatives of s and t
+// (sites at and at + 1) and how u and v change over one pixel step; a point without
+// derivatives (at < 0) looks up unfiltered.
+inline SL::TextureFootprint footprint(ShaderEnvironment& env, int at, float s, float t) {
+    const float dsdu = Du(env, site(at, 0), s), dsdv = Dv(env, site(at, 0), s);
+    const float dtdu = Du(env, site(at, 1), t), dtdv = Dv(env, site(at, 1), t);
+    return {s,
+            t,
+            dsdu * env.dudx + dsdv * env.dvdx,
+            dtdu * env.dudx + dtdv * env.dvdx,
+            dsdu * env.dudy + dsdv * env.dvdy,
+            dtdu * env.dudy + dtdv * env.dvdy};
+}
 // Colours have no derivatives; the argument is still evaluated.
 inline Color noDerivative(const Color&) { return Color(0.0f); }
 inline Color noDerivative(const Color&, float) { return Color(0.0f); }

@@ -1,5 +1,7 @@
-// What the standard surface shaders compute alike, written as their shading-language sources
-// would: Nf = faceforward(normalize(N), I), V = -normalize(I), and the plastic model.
+// The plastic model written by hand in C++, as the shading-language sources write it:
+// Nf = faceforward(normalize(N), I), V = -normalize(I), and the plastic sum. The standard
+// shaders are all compiled now; this stays as the reference the compiled plastic is held to
+// (the test plugin handplastic).
 #pragma once
 
 #include "core/shading/environment.h"

@@ -173,6 +173,30 @@ float texture2f(ShaderEnvironment& env, OIIO::ustring name, int channel, float s
     return f;
 }
 
+Color texturec(ShaderEnvironment& env, OIIO::ustring name, int channel, const TextureFootprint& at,
+               int n, ...) {
+    float c[3] = {0.0f, 0.0f, 0.0f};
+    if (env.derivPass != 0) return Color(c);
+    const float d[4] = {at.dsdx, at.dtdx, at.dsdy, at.dtdy};
+    va_list ap;
+    va_start(ap, n);
+    lookup(env, name, channel, 3, at.s, at.t, d, KeywordReader(n, &ap), c);
+    va_end(ap);
+    return Color(c);
+}
+
+float texturef(ShaderEnvironment& env, OIIO::ustring name, int channel, const TextureFootprint& at,
+               int n, ...) {
+    float f = 0.0f;
+    if (env.derivPass != 0) return f;
+    const float d[4] = {at.dsdx, at.dtdx, at.dsdy, at.dtdy};
+    va_list ap;
+    va_start(ap, n);
+    lookup(env, name, channel, 1, at.s, at.t, d, KeywordReader(n, &ap), &f);
+    va_end(ap);
+    return f;
+}
+
 Color texture8c(ShaderEnvironment& env, OIIO::ustring name, int channel, float s1, float t1,
                 float s2, float t2, float s3, float t3, float s4, float t4, int n, ...) {
     float s, t, d[4], c[3] = {0.0f, 0.0f, 0.0f};

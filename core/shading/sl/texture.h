@@ -23,6 +23,18 @@ ovo::Color texture2c(ovo::ShaderEnvironment& env, OIIO::ustring name, int channe
                      int n, ...);
 float texture2f(ovo::ShaderEnvironment& env, OIIO::ustring name, int channel, float s, float t,
                 int n, ...);
+// Where a lookup filters: the centre (s, t) and how far one pixel step in x, and one in y,
+// moves it.
+struct TextureFootprint {
+    float s, t;
+    float dsdx, dtdx, dsdy, dtdy;
+};
+// Filtered over the footprint. Black in the offset passes, which only record coordinates for
+// their derivatives.
+ovo::Color texturec(ovo::ShaderEnvironment& env, OIIO::ustring name, int channel,
+                    const TextureFootprint& at, int n, ...);
+float texturef(ovo::ShaderEnvironment& env, OIIO::ustring name, int channel,
+               const TextureFootprint& at, int n, ...);
 // Filtered over the quadrilateral of the four corners (corner 1 to 2 is one pixel step in x,
 // 1 to 3 one step in y).
 ovo::Color texture8c(ovo::ShaderEnvironment& env, OIIO::ustring name, int channel, float s1,

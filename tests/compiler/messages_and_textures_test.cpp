@@ -1,0 +1,126 @@
+// Two things the standard shaders needed from the language: the message-passing calls named
+// like the shader kinds (surface("name", x) and displacement("name", x)) inside bodies, and
+// texture(name, s, t) filtered over the pixel's footprint from the derivatives of s and t.
+#include <OpenImageIO/imagebuf.h>
+#include <OpenImageIO/imagebufalgo.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "compiler/compile_util.h"
+#include "compiler/frontend.h"
+
+namespace {
+
+using namespace ovo::compiler;
+
+// The first line of every diagnostic of `text`.
+std::vector<std::string> diagnose(const std::string& text) {
+    Diagnostics d;
+    frontEnd(text, "t.sl", d);
+    std::vector<std::string> out;
+    for (const Diagnostic& x : d.all()) {
+        const std::string full = d.format(x);
+        out.push_back(full.substr(0, full.find('\n')));
+    }
+    return out;
+}
+
+TEST(MessageCalls, ShaderKindsAreCallsInsideBodies) {
+    struct Case {
+        const char* source;
+        const char* message;  // "" when it must be accepted
+    } cases[] = {
+        {"surface s() { float w = 1; surface(\"glazed\", w); Ci = w; }", ""},
+        {"surface s() { color c = 0; if (surface(\"Ct\", c) != 0) Ci = c; }", ""},
+        {"surface s() { point p = 0; float f = displacement(\"lift\", p); Ci = f; }", ""},
+        {"float peek() { float w = 0; surface(\"w\", w); return w; } surface s() { Ci = peek(); }",
+         ""},
+        // Still the kinds' keywords everywhere else.
+        {"surface s() { float x = surface; }",
+         "t.sl:1:25: error: expected an expression before 'surface'"},
+        {"surface s() { Ci = displacement + 1; }",
+         "t.sl:1:20: error: expected an expression before 'displacement'"},
+        {"surface s() { float w; surface(\"a\", \"b\"); }",
+         "t.sl:1:24: error: no form of 'surface' takes (string, string)"},
+    };
+    for (const Case& c : cases) {
+        const std::vector<std::string> found = diagnose(c.source);
+        if (*c.message == '\0') {
+            EXPECT_TRUE(found.empty()) << c.source << "\n" << (found.empty() ? "" : found[0]);
+        } else {
+            ASSERT_FALSE(found.empty()) << c.source;
+            EXPECT_EQ(found.front(), c.message) << c.source;
+        }
+    }
+}
+
+const char* Lookups = R"(
+surface lookups(string map = ""; float form = 0) {
+    if (form == 0)
+        Ci = color texture(map, s, t);
+    else if (form == 1)
+        Ci = color texture(map);
+    else if (form == 2)
+        Ci = texture(map[1], s, t);  // a float from the second channel on
+    else
+        Ci = color texture(map, s, t, s, t, s, t, s, t);  // a footprint of no area
+    Oi = 1;
+}
+)";
+
+// A checkerboard of squares 4 texels wide, 64 texels across, white and black, made into a
+// MIP-mapped texture.
+std::string makeCheckerTexture(const ovotest::ScratchDir& dir) {
+    OIIO::ImageBuf image(OIIO::ImageSpec(64, 64, 3, OIIO::TypeDesc::FLOAT));
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const float v = (x / 4 + y / 4) % 2 ? 0.0f : 1.0f;
+            const float rgb[3] = {v, v, v};
+            image.setpixel(x, y, rgb);
+        }
+    const std::string file = dir / "texels.tx";
+    OIIO::ImageSpec config;
+    config.attribute("wrapmodes", "periodic,periodic");
+    EXPECT_TRUE(
+        OIIO::ImageBufAlgo::make_texture(OIIO::ImageBufAlgo::MakeTxTexture, image, file, config));
+    return file;
+}
+
+// Seen head on, each of the 8 by 8 pixels spans two squares each way: filtered over that
+// footprint the board is about its average grey everywhere, wherever the pixel's one sample
+// falls. Looked up at single points (a quadrilateral of no area), a pixel shows the square
+// under its sample: mostly white or black.
+TEST(FilteredTextures, LookupsAtCoordinatesAverageTheTexelsUnderThePixel) {
+    ovotest::ScratchDir dir;
+    ASSERT_TRUE(ovotest::compileShader(dir, "lookups.sl", Lookups));
+    const std::string texture = makeCheckerTexture(dir);
+    for (int form : {0, 1, 2, 3}) {
+        const std::string rib =
+            "Option \"searchpath\" \"shader\" [\"" + dir.path + ":&\"]\n" +
+            "Display \"frame.tif\" \"file\" \"rgb\"\nFormat 8 8 1\nPixelSamples 1 1\n"
+            "PixelFilter \"box\" 1 1\nProjection \"orthographic\"\nWorldBegin\n"
+            "Surface \"lookups\" \"string map\" [\"" +
+            texture + "\"] \"float form\" [" + std::to_string(form) +
+            "]\nPolygon \"P\" [-1 -1 1  1 -1 1  1 1 1  -1 1 1]\n"
+            "  \"st\" [0.03125 0.03125  1.03125 0.03125  1.03125 1.03125  0.03125 "
+            "1.03125]\nWorldEnd\n";
+        ovotest::Image image;
+        ASSERT_TRUE(ovotest::renderRib(dir, rib, "frame.tif", image)) << form;
+        int grey = 0;
+        for (int y = 0; y < image.height; ++y)
+            for (int x = 0; x < image.width; ++x) {
+                // The float form reads the green channel, into all three.
+                const ovo::Color c = image.at(x, y);
+                grey += std::fabs(c.r - 0.5f) < 0.15f && std::fabs(c.g - 0.5f) < 0.15f;
+            }
+        if (form == 3)
+            EXPECT_LT(grey, 32);
+        else
+            EXPECT_EQ(grey, 64) << "form " << form;
+    }
+}
+
+}  // namespace
