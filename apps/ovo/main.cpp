@@ -12,13 +12,15 @@
 // OVO_HOME defaults to the folder above the executable's (build/bin/ovo finds
 // build/plugins and build/shaders), so ovo runs from any directory. The exit status is 0
 // when every file was read and rendered without an error, 1 otherwise (a frame not written,
-// a missing shader, unknown geometry, an archive not found), 2 for bad usage. The texture
-// statistics are shown with --stats or -v only.
+// a missing shader, unknown geometry, an archive not found), 2 for bad usage, 130 when Ctrl-C
+// stopped it (the buckets finished by then are written; a second Ctrl-C ends it at once). The
+// texture statistics are shown with --stats or -v only.
 //
 // Example:   ovo -o quadrics.png --res 320 240 scenes/quadrics.rib
 #include <OpenImageIO/errorhandler.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -29,10 +31,29 @@
 #include "apps/ovo/command_line.h"
 #include "apps/ovo/override_renderer.h"
 #include "apps/ovo/shader_sources.h"
+#include "core/api/raytracer.h"
 #include "core/api/renderer_api.h"
 #include "core/params/error.h"
 
 namespace {
+
+ovo::Raytracer* interruptible = nullptr;
+volatile sig_atomic_t interrupted = 0;
+
+extern "C" void onInterrupt(int) {
+    interrupted = 1;
+    if (interruptible) interruptible->requestStop();
+}
+
+// Ctrl-C stops the render in a tidy way; the handler resets itself, so a second one kills.
+void catchInterrupt(ovo::RendererAPI* renderer) {
+    interruptible = dynamic_cast<ovo::Raytracer*>(renderer);
+    struct sigaction action = {};
+    action.sa_handler = onInterrupt;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+}
 
 // Prints like the library's default handler and counts errors for the exit status.
 class CountingHandler : public OIIO::ErrorHandler {
@@ -125,12 +146,16 @@ int main(int argc, char** argv) {
         ovo::app::OverrideRenderer wrapper(renderer, options);
         wrapper.applyDefaults();
         ovo::app::installShaderSources(errors);
+        catchInterrupt(renderer);
         for (const std::string& file : options.files) {
+            if (interrupted) break;
             ovo::app::setSceneFile(file == "-" ? "" : file);
             // "-" asks for the RIB reader on standard input; other files go by extension.
             wrapper.Input(file == "-" ? "rib -" : file.c_str());
         }
     }
+    signal(SIGINT, SIG_DFL);
+    interruptible = nullptr;
     // The library prints its texture statistics when the renderer goes; they reach the
     // terminal only when asked for.
     if (options.stats || options.verbosity >= 2) {
@@ -139,6 +164,10 @@ int main(int argc, char** argv) {
         withoutStandardOutput([renderer] { delete renderer; });
     }
     int status = handler.errors > 0 ? 1 : 0;
+    if (interrupted) {
+        std::fprintf(stderr, "ovo: interrupted; the buckets finished by then are written\n");
+        status = 130;
+    }
     delete errors;
     return status;
 }

@@ -13,6 +13,7 @@
 
 #include <deque>
 #include <list>
+#include <atomic>
 #include <map>
 #include <memory>
 #include <string>
@@ -113,6 +114,11 @@ class Raytracer : public RendererAPI {
         progressCallback = callback;
         progressData = user;
     }
+    // Asks the frame being rendered to stop: buckets begun finish, finished ones are written,
+    // and no later Render of this renderer draws anything. Only stores to a lock-free atomic,
+    // so a signal handler may call it.
+    void requestStop() { stopRequest.store(true, std::memory_order_relaxed); }
+    bool stopRequested() const { return stopRequest.load(std::memory_order_relaxed); }
 
     // The value kinds of the typed calls: which overload of a family was called.
     enum ValueKind { KindInt, KindFloat, KindString, KindInts, KindFloats, KindStrings };
@@ -314,6 +320,8 @@ class Raytracer : public RendererAPI {
     ParameterSet pending;  // filled by Parameter(), consumed by the next command
 
     RenderProgressCallback progressCallback = nullptr;
+    std::atomic<bool> stopRequest{false};
+    static_assert(std::atomic<bool>::is_always_lock_free, "requestStop must be signal-safe");
     void* progressData = nullptr;
 };
 

@@ -401,6 +401,7 @@ void Raytracer::renderCamera(CameraRecord& record, FrameWorld& world) {
     const char* name = record.name.c_str();
     std::vector<OutputRecord> assigned;
     if (!checkRenderable(record, assigned)) return;
+    if (stopRequested()) return;  // an interrupted run leaves earlier images as they were
     std::string pluginPath = getOptions().searchPaths.plugin;
     try {
         placeLights(record);
@@ -412,6 +413,7 @@ void Raytracer::renderCamera(CameraRecord& record, FrameWorld& world) {
         std::unique_ptr<Scene> scene(new Scene(this, frame.camera.get(), primitive.get(),
                                                frame.sampler.get(), textureSystem, getOptions()));
         scene->setProgressCallback(progressCallback, progressData);
+        scene->setStopFlag(&stopRequest);
         // A bucket side of 1 renders by streaming samples on this thread.
         if (o.bucketSize[0] > 1 && o.bucketSize[1] > 1) {
             unsigned bucketSize[2] = {unsigned(o.bucketSize[0]), unsigned(o.bucketSize[1])};

@@ -217,6 +217,21 @@ void Scene::render() {
     sys::TaskScheduler* scheduler = sys::TaskScheduler::getInstance();
     scheduler->addTask(doRenderThread, this, scheduler->getNumThreads(), nullptr, nullptr);
     scheduler->go();
+    if (stopping()) writeStoppedBuckets();
+}
+
+// After a stop, buckets that finished may still wait for a neighbour that never will: they
+// are written now. Buckets never begun are only weighted, so that outputs written whole keep
+// the samples finished neighbours spread into them.
+void Scene::writeStoppedBuckets() {
+    std::lock_guard<sys::ActiveMutex> lock(pendingMutex);
+    for (const Bucket* b : pending) {
+        film->weightPixels(b->getRasterBoundaries());
+        writeRegion(*film, b->getRasterBoundaries(), scratch);
+    }
+    pending.clear();
+    for (const Bucket* b : buckets)
+        if (!b->completed()) film->weightPixels(b->getRasterBoundaries());
 }
 
 void Scene::doRenderThread(unsigned index, void* scene, unsigned) {
@@ -249,7 +264,7 @@ void Scene::renderThread() {
     if (!local) return;
     Sample sample;
     FilmTile tile;
-    for (unsigned i = nextBucketIndex.fetch_add(1); i < buckets.size();
+    for (unsigned i = nextBucketIndex.fetch_add(1); i < buckets.size() && !stopping();
          i = nextBucketIndex.fetch_add(1)) {
         Bucket* b = buckets[i];
         tile.reset(*film, b->getSamplingBoundaries());
@@ -292,7 +307,7 @@ void Scene::renderStreaming() {
     unsigned done = 0;
     Sample sample;
     RasterExtent touched;
-    while (sampler->getNextSample(sample)) {
+    while (!stopping() && sampler->getNextSample(sample)) {
         Color colour;
         const float depth = shadeSample(sample, colour);
         film->addSample(Point(sample.imageX, sample.imageY, depth), colour, 1.0f);

@@ -74,6 +74,10 @@ class Scene {
         progress = callback;
         progressData = user;
     }
+    // Render stops taking buckets (or samples, when streaming) once `*flag` is true: buckets
+    // already begun finish and are written, the rest keep what finished ones gave them.
+    // Null (the default) renders everything.
+    void setStopFlag(const std::atomic<bool>* flag) { stopFlag = flag; }
     void render();
     void closeOutputs();
     bool intersect(const Ray& ray, Hit& hit) const;
@@ -145,6 +149,9 @@ class Scene {
     std::vector<OutputRecord> outputs;
     RenderProgressCallback progress = nullptr;
     void* progressData = nullptr;
+    const std::atomic<bool>* stopFlag = nullptr;
+    bool stopping() const { return stopFlag && stopFlag->load(std::memory_order_relaxed); }
+    void writeStoppedBuckets();
     std::vector<float> scratch;  // gamma copies of written regions; used under pendingMutex
     GeometrySets geometrySets;
     std::unique_ptr<GICache<float>> occlusionCache;
