@@ -7,6 +7,10 @@
 # of the reference's mean brightness (sampling noise and small shading differences pass, a
 # missing object or a wrong colour does not). Prints one row per scene and a summary; the exit
 # status is the number of scenes that do not match (0 when all do).
+# The scenes and the shaders they came with live in two trees (../shared/scenes/aqsis and
+# ../shared/shaders/aqsis): each scene folder is staged in out/public/stage with links to both,
+# so the scene's relative shader paths and its own .sl files (compiled on demand) are found,
+# and files a scene makes (textures, shadow maps) have a writable home.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
@@ -25,6 +29,25 @@ avg() {
         awk '/Stats Avg:/ { printf "%.4f", ($3 + $4 + $5) / 3; exit }'
 }
 
+stage="$out/stage"
+# stage_folder <folder below aqsis/>: links to the scene files and the shader sources of it.
+stage_folder() {
+    local dir="$stage/aqsis/$1" tree f
+    mkdir -p "$dir"
+    # The scene's own files first; then the collection's standard shader sources, which the
+    # other renderer had on its default shader path.
+    for tree in "$shared/scenes/aqsis/$1" "$shared/shaders/aqsis/$1" \
+        "$shared"/shaders/aqsis/shaders/{surface,displacement,light,volume,imager}; do
+        [ -d "$tree" ] || continue
+        for f in "$tree"/*; do
+            [ -f "$f" ] && [ ! -e "$dir/$(basename "$f")" ] && ln -s "$f" "$dir/"
+        done
+    done
+    echo "$dir"
+}
+mkdir -p "$stage/aqsis"
+[ -e "$stage/aqsis/shaders" ] || ln -s "$shared/shaders/aqsis/shaders" "$stage/aqsis/shaders"
+
 matched=0; total=0; failed=0
 printf '%-28s %-8s %8s %8s %5s %7s\n' picture result diff limit exit seconds
 while IFS='|' read -r _ picture scene _; do
@@ -40,7 +63,8 @@ while IFS='|' read -r _ picture scene _; do
     image="$out/$picture"
     rm -f "$image"
     start=$SECONDS
-    (cd "$shared/scenes/$(dirname "$scene")" &&
+    folder=$(stage_folder "$(dirname "${scene#aqsis/}")")
+    (cd "$folder" &&
         timeout 600 "$ovo" -q -o "$image" "$(basename "$scene")" >"$out/${picture%.png}.log" 2>&1)
     code=$?
     seconds=$((SECONDS - start))
