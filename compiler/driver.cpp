@@ -107,6 +107,24 @@ std::string defaultLibraryDir() {
     return installed.empty() ? OVO_COMPILER_LIBRARY_DIR : installed;
 }
 
+bool preprocess(const std::string& source, const CompileOptions& options, std::string& text,
+                std::string& messages) {
+    std::vector<std::string> cpp = options.cxx.empty() ? defaultCxx() : options.cxx;
+    for (const char* flag : {"-E", "-x", "c", "-C", "-undef", "-nostdinc", "-D__OVOSLC__=1"})
+        cpp.push_back(flag);
+    for (const std::string& i : options.includes) cpp.push_back("-I" + i);
+    for (const std::string& d : options.defines) cpp.push_back("-D" + d);
+    cpp.push_back(source);
+    if (options.verbose) messages += commandLine(cpp) + "\n";
+    const ProcessResult pre = runProcess(cpp);
+    if (!pre.started || pre.status != 0) {
+        messages += pre.err.empty() ? source + ": error: the preprocessor failed\n" : pre.err;
+        return false;
+    }
+    text = pre.out;
+    return true;
+}
+
 CompileResult compileFile(const std::string& source, const CompileOptions& options) {
     CompileResult result;
     const Clock::time_point start = Clock::now();
@@ -115,21 +133,10 @@ CompileResult compileFile(const std::string& source, const CompileOptions& optio
         return result;
     }
     const std::vector<std::string> cxx = options.cxx.empty() ? defaultCxx() : options.cxx;
-    std::vector<std::string> cpp = cxx;
-    for (const char* flag : {"-E", "-x", "c", "-C", "-undef", "-nostdinc", "-D__OVOSLC__=1"})
-        cpp.push_back(flag);
-    for (const std::string& i : options.includes) cpp.push_back("-I" + i);
-    for (const std::string& d : options.defines) cpp.push_back("-D" + d);
-    cpp.push_back(source);
-    if (options.verbose) result.messages += commandLine(cpp) + "\n";
-    const ProcessResult pre = runProcess(cpp);
-    if (!pre.started || pre.status != 0) {
-        result.messages +=
-            pre.err.empty() ? source + ": error: the preprocessor failed\n" : pre.err;
-        return result;
-    }
+    std::string text;
+    if (!preprocess(source, options, text, result.messages)) return result;
     Diagnostics diagnostics;
-    const Program program = frontEnd(pre.out, source, diagnostics);
+    const Program program = frontEnd(text, source, diagnostics);
     result.messages += diagnostics.formatAll();
     if (diagnostics.errorCount() > 0) return result;
     result.shaderName = program.shader->name;

@@ -38,6 +38,10 @@ struct CompileResult {
 };
 
 CompileResult compileFile(const std::string& source, const CompileOptions& options);
+// The source after the C preprocessor (its #includes and #defines, with the options' -I and
+// -D): what a compiled shader depends on. False, with the preprocessor's messages, on failure.
+bool preprocess(const std::string& source, const CompileOptions& options, std::string& text,
+                std::string& messages);
 
 // The defaults that CompileOptions leaves empty.
 std::vector<std::string> defaultCxx();

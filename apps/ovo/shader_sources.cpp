@@ -59,18 +59,24 @@ std::string findSource(const std::string& name, const std::string& searchPath) {
 std::string compileOnDemand(const std::string& name, const std::string& searchPath) {
     const std::string source = findSource(name, searchPath);
     if (source.empty()) return "";
-    std::ifstream in(source, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    const std::string folder = shaderCacheFolder(name, text.str());
+    compiler::CompileOptions options;
+    const std::string dir = std::filesystem::path(source).parent_path().string();
+    if (!dir.empty()) options.includes.push_back(dir);
+    // Keyed by the preprocessed text, so an edited #include compiles again; a source the
+    // preprocessor refuses is keyed by its own text and reported by the compile below.
+    std::string text, ignored;
+    if (!compiler::preprocess(source, options, text, ignored)) {
+        std::ifstream in(source, std::ios::binary);
+        std::ostringstream raw;
+        raw << in.rdbuf();
+        text = raw.str();
+    }
+    const std::string folder = shaderCacheFolder(name, text);
     const std::string plugin = folder + "/" + name + ".shader.so";
     if (isFile(plugin)) return folder;
     std::error_code made;
     std::filesystem::create_directories(folder, made);
-    compiler::CompileOptions options;
     options.output = plugin;
-    const std::string dir = std::filesystem::path(source).parent_path().string();
-    if (!dir.empty()) options.includes.push_back(dir);
     const compiler::CompileResult r = compiler::compileFile(source, options);
     if (!r.ok || r.shaderName != name) {
         if (reports) {
