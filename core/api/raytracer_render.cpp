@@ -414,6 +414,7 @@ void Raytracer::renderCamera(CameraRecord& record, FrameWorld& world) {
                                                frame.sampler.get(), textureSystem, getOptions()));
         scene->setProgressCallback(progressCallback, progressData);
         scene->setStopFlag(&stopRequest);
+        scene->setErrorManager(errorManager);
         // A bucket side of 1 renders by streaming samples on this thread.
         if (o.bucketSize[0] > 1 && o.bucketSize[1] > 1) {
             unsigned bucketSize[2] = {unsigned(o.bucketSize[0]), unsigned(o.bucketSize[1])};

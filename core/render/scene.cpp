@@ -9,6 +9,7 @@
 
 #include "core/geometry/primitive.h"
 #include "core/math/constants.h"
+#include "core/params/error.h"
 #include "core/render/camera.h"
 #include "core/render/film.h"
 #include "core/render/output.h"
@@ -318,6 +319,15 @@ void Scene::renderStreaming() {
     }
     film->weightPixels();
     if (progress) progress(done, total, progressData);
+}
+
+void Scene::reportTextureFailure(OIIO::ustring name, const std::string& why) const {
+    if (!errorManager) return;
+    // The lock also keeps two threads from reporting at once.
+    std::lock_guard<std::mutex> lock(failedTexturesMutex);
+    if (!failedTextures.insert(name).second) return;
+    errorManager->Error("Cannot read the texture \"%s\": %s", name.c_str(),
+                        why.empty() ? "unknown error" : why.c_str());
 }
 
 void Scene::closeOutputs() {

@@ -9,6 +9,8 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,7 @@ class Film;
 class Hit;
 class Primitive;
 class Raytracer;
+class ErrorManager;
 class Sampler;
 class BucketOrder;
 struct Options;
@@ -88,6 +91,11 @@ class Scene {
     Camera* getCamera() const { return camera; }
     Sampler* getSampler() const { return sampler; }
     OIIO::TextureSystem* getTextureSystem() const { return textureSystem; }
+    // Where render-time problems are reported (null: nowhere).
+    void setErrorManager(ErrorManager* errors) { errorManager = errors; }
+    // A texture that cannot be read: reported once per frame and name, from any thread. Only
+    // failed lookups come here, so the lock stays off the path of working ones.
+    void reportTextureFailure(OIIO::ustring name, const std::string& why) const;
     const std::vector<Bucket*>& getBuckets() const { return buckets; }
     const std::vector<OutputRecord>& getOutputs() const { return outputs; }
     // The named coordinate system `name` (its space to world), or null when there is none.
@@ -150,6 +158,9 @@ class Scene {
     RenderProgressCallback progress = nullptr;
     void* progressData = nullptr;
     const std::atomic<bool>* stopFlag = nullptr;
+    ErrorManager* errorManager = nullptr;
+    mutable std::mutex failedTexturesMutex;
+    mutable std::set<OIIO::ustring> failedTextures;
     bool stopping() const { return stopFlag && stopFlag->load(std::memory_order_relaxed); }
     void writeStoppedBuckets();
     std::vector<float> scratch;  // gamma copies of written regions; used under pendingMutex

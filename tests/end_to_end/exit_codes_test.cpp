@@ -116,6 +116,11 @@ TEST(OvoExitStatus, StatusMessagesAndFilesOfEachRun) {
          "cannot write", 1, "", "", ""},
         {"a file of garbage is given up", garbage, "-o l.png", 1,
          "ERROR: too many errors in scene.rib; giving up", 1, "", "", ""},
+        {"a texture that cannot be read is told once, and the frame is still written",
+         std::string(Camera) +
+             "WorldBegin\nTranslate 0 0 5\nSurface \"paintedplastic\" \"texturename\" "
+             "\"nosuch.tex\"\nSphere 1 -1 1 360\nSphere 0.5 -0.5 0.5 360\nWorldEnd\n",
+         "-o m.png", 1, "ERROR: Cannot read the texture \"nosuch.tex\"", 1, "", "m.png", ""},
     };
     for (const ExitCase& c : cases) {
         SCOPED_TRACE(c.what);

@@ -69,6 +69,17 @@ void parseTexture(OIIO::TextureOpt& opt, KeywordReader r) {
     }
 }
 
+// Reports a texture that could not be read, once per frame; a thread remembers the last name
+// it reported for the frame, so a missing texture does not take the report's lock per lookup.
+void failed(ShaderEnvironment& env, OIIO::ustring name, const std::string& why) {
+    thread_local const Scene* lastScene = nullptr;
+    thread_local OIIO::ustring lastName;
+    if (!env.scene || (env.scene == lastScene && name == lastName)) return;
+    lastScene = env.scene;
+    lastName = name;
+    env.scene->reportTextureFailure(name, why);
+}
+
 // One lookup: the texture system fills `result` (nchannels floats, left zero on failure).
 void lookup(ShaderEnvironment& env, OIIO::ustring name, int channel, int nchannels, float s,
             float t, const float derivatives[4], KeywordReader r, float* result) {
@@ -79,7 +90,7 @@ void lookup(ShaderEnvironment& env, OIIO::ustring name, int channel, int nchanne
     if (!ts) return;
     if (!ts->texture(name, opt, s, t, derivatives[0], derivatives[1], derivatives[2],
                      derivatives[3], nchannels, result))
-        ts->geterror();  // a missing texture reads as the fill; its message is not kept
+        failed(env, name, ts->geterror());  // a missing texture reads as the fill
 }
 
 const float NoDerivatives[4] = {0.0f, 0.0f, 0.0f, 0.0f};
@@ -248,7 +259,7 @@ Color environmentc(ShaderEnvironment& env, OIIO::ustring name, int channel, Tupl
         float c[3] = {0.0f, 0.0f, 0.0f};
         const OIIO::V3fParam zero(0.0f, 0.0f, 0.0f);
         if (!ts->environment(name, opt, OIIO::V3fParam(R.x, R.y, R.z), zero, zero, 3, c))
-            ts->geterror();
+            failed(env, name, ts->geterror());
         result = Color(c);
     }
     va_end(ap);
