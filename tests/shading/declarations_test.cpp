@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <typeindex>
+#include <typeinfo>
 
 #include "api/api_test_util.h"
 #include "core/shading/connections.h"
@@ -20,7 +22,7 @@ namespace {
 class Declarations : public ovo::testing::RaytracerTest {
   protected:
     Declarations() {
-        const std::string path = ovotest::testPluginDir() + ":&";
+        const std::string path = ovotest::pluginDir(ovotest::Plugins::TestOnly) + ":&";
         renderer->Attribute("string path:shader", path.c_str());
         take();
     }
@@ -168,7 +170,7 @@ TEST_F(Declarations, ConnectionClassesAndAliases) {
     renderer->ConnectShaders("a", "C", "b", "C");
     const auto* c = lastConnection(1);
     ASSERT_NE(c, nullptr);
-    EXPECT_NE(dynamic_cast<const Shader::TupleConnection*>(c), nullptr);
+    EXPECT_EQ(std::type_index(typeid(*c)), std::type_index(typeid(Shader::TupleConnection)));
     EXPECT_EQ(c->source.global, unsigned(GlobalCi));
     EXPECT_EQ(c->destination.global, unsigned(GlobalCs));
     EXPECT_EQ(c->source.layer, 0);
@@ -179,49 +181,24 @@ TEST_F(Declarations, ConnectionClassesAndAliases) {
     const struct {
         const char* from;
         const char* to;
-        bool (*is)(const Shader::ShaderConnectionInterface*);
+        std::type_index made;
     } cases[] = {
-        {"f", "c",
-         [](const Shader::ShaderConnectionInterface* x) {
-             return dynamic_cast<const Shader::FloatTupleConnection*>(x) != nullptr;
-         }},
-        {"p", "f",
-         [](const Shader::ShaderConnectionInterface* x) {
-             return dynamic_cast<const Shader::FloatConnection*>(x) != nullptr;
-         }},
-        {"p", "n",
-         [](const Shader::ShaderConnectionInterface* x) {
-             return dynamic_cast<const Shader::TupleConnection*>(x) != nullptr;
-         }},
-        {"s", "s",
-         [](const Shader::ShaderConnectionInterface* x) {
-             return dynamic_cast<const Shader::StringConnection*>(x) != nullptr;
-         }},
-        {"m", "m",
-         [](const Shader::ShaderConnectionInterface* x) {
-             return dynamic_cast<const Shader::MatrixConnection*>(x) != nullptr;
-         }},
-        {"fa", "fo",
-         [](const Shader::ShaderConnectionInterface* x) {
-             return dynamic_cast<const Shader::ArrayConnection<float>*>(x) != nullptr;
-         }},
-        {"sa", "sa",
-         [](const Shader::ShaderConnectionInterface* x) {
-             return dynamic_cast<const Shader::ArrayConnection<const char*>*>(x) != nullptr;
-         }},
-        {"pa", "ca",
-         [](const Shader::ShaderConnectionInterface* x) {
-             return dynamic_cast<const Shader::ArrayConnection<Tuple>*>(x) != nullptr;
-         }},
-        {"fa[2]", "f",
-         [](const Shader::ShaderConnectionInterface* x) {
-             return dynamic_cast<const Shader::FloatConnection*>(x) != nullptr;
-         }},
+        {"f", "c", typeid(Shader::FloatTupleConnection)},
+        {"p", "f", typeid(Shader::FloatConnection)},
+        {"p", "n", typeid(Shader::TupleConnection)},
+        {"s", "s", typeid(Shader::StringConnection)},
+        {"m", "m", typeid(Shader::MatrixConnection)},
+        {"fa", "fo", typeid(Shader::ArrayConnection<float>)},
+        {"sa", "sa", typeid(Shader::ArrayConnection<const char*>)},
+        {"pa", "ca", typeid(Shader::ArrayConnection<Tuple>)},
+        {"fa[2]", "f", typeid(Shader::FloatConnection)},
     };
     for (const auto& k : cases) {
         renderer->ConnectShaders("a", k.from, "b", k.to);
         expectSilence();
-        EXPECT_TRUE(k.is(lastConnection(1))) << k.from << " -> " << k.to;
+        const Shader::ShaderConnectionInterface* made = lastConnection(1);
+        ASSERT_NE(made, nullptr);
+        EXPECT_EQ(std::type_index(typeid(*made)), k.made) << k.from << " -> " << k.to;
     }
     EXPECT_EQ(lastConnection(1)->source.index, 2);
 }
