@@ -139,29 +139,23 @@ TEST_F(Declarations, ConnectShadersMessages) {
     take();  // no group type yet: silent
 
     twoLayers();
-    renderer->ConnectShaders("a", "nothing", "a", "nothing");
-    expectReport(kError, "ConnectShaders: same source and destination layers");
-    renderer->ConnectShaders("x", "f", "b", "f");
-    expectReport(kError, "ConnectShaders: \"x\" source layer does not exist");
-    renderer->ConnectShaders("a", "f", "y", "f");
-    expectReport(kError, "ConnectShaders: \"y\" destination layer does not exist");
-    renderer->ConnectShaders("a", "f[1]", "b", "f");
-    expectReport(kError, "ConnectShaders: \"f[1]\" is not a array");
-    renderer->ConnectShaders("a", "fa[1", "b", "f");
-    expectReport(kError, "ConnectShaders: cannot parse \"fa[1\" source parameter");
-    renderer->ConnectShaders("a", "f", "b", "u[0]");
-    expectReport(kError, "ConnectShaders: \"u[0]\" parameter is not a array");
-    renderer->ConnectShaders("a", "zz", "b", "f");
-    expectReport(kError,
-                 "ConnectShaders: parameter \"zz\" not found in layer \"a\" (shader \"args\")");
-    renderer->ConnectShaders("a", "fa", "b", "f");
-    expectReport(kError, "ConnectShaders: cannot connect array to non array");
-    renderer->ConnectShaders("a", "s", "b", "f");
-    expectReport(kError, "ConnectShaders: types are not compatible");
-    renderer->ConnectShaders("a", "fa", "b", "sa");
-    expectReport(kError, "ConnectShaders: array types are not compatible");
-    renderer->ConnectShaders("a", "m", "b", "c");
-    expectReport(kError, "ConnectShaders: types are not compatible");
+    const char* const cases[][5] = {
+        {"a", "nothing", "a", "nothing", "same source and destination layers"},
+        {"x", "f", "b", "f", "\"x\" source layer does not exist"},
+        {"a", "f", "y", "f", "\"y\" destination layer does not exist"},
+        {"a", "f[1]", "b", "f", "\"f[1]\" is not a array"},
+        {"a", "fa[1", "b", "f", "cannot parse \"fa[1\" source parameter"},
+        {"a", "f", "b", "u[0]", "\"u[0]\" parameter is not a array"},
+        {"a", "zz", "b", "f", "parameter \"zz\" not found in layer \"a\" (shader \"args\")"},
+        {"a", "fa", "b", "f", "cannot connect array to non array"},
+        {"a", "s", "b", "f", "types are not compatible"},
+        {"a", "fa", "b", "sa", "array types are not compatible"},
+        {"a", "m", "b", "c", "types are not compatible"},
+    };
+    for (const auto& c : cases) {
+        renderer->ConnectShaders(c[0], c[1], c[2], c[3]);
+        expectReport(kError, std::string("ConnectShaders: ") + c[4]);
+    }
     EXPECT_TRUE(surface()->layers[1]->getLayerConnections().empty());
 }
 

@@ -1,6 +1,6 @@
 // GICache on its own: the thread's last result, the error metric and weights, the gradients,
 // the radius limits, the octree against a search of every record, and concurrent use (run
-// these under ThreadSanitizer); HemisphereSampler's cells.
+// these under ThreadSanitizer); HemisphereSampler's radius.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -264,45 +264,6 @@ TEST(GICache, ConcurrentInsertionsAndLookups) {
     for (int a : answered) sum += a;
     EXPECT_EQ(s.reused + s.interpolated, uint64_t(sum));
     EXPECT_EQ(s.records, uint64_t(threads) * perThread - uint64_t(sum));
-}
-
-// Every cell's direction lies in its cell: rows between their polar boundaries (cosine cells of
-// equal projected solid angle, uniform cells of equal solid angle), columns in their azimuth.
-TEST(HemisphereSampler, OneDirectionInEachCell) {
-    struct Case {
-        bool cosine;
-        float cone;
-    } cases[] = {{true, PiOver2}, {false, PiOver2}, {true, 0.5f}, {false, 0.3f}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.cosine << " " << c.cone);
-        HemisphereSampler<float> h;
-        const Vector n = Vector(0.3f, -0.4f, 0.8f).hat();
-        h.setup(4, 16, n, c.cone, c.cosine);
-        ASSERT_EQ(h.size(), 64);
-        Tuple x, y;
-        n.coordinateSystem(x, y);
-        for (int j = 0; j < 4; ++j) {
-            const float f0 = j / 4.0f, f1 = (j + 1) / 4.0f;
-            for (int k = 0; k < 16; ++k) {
-                const Vector& d = h.direction(j * 16 + k);
-                EXPECT_NEAR(d.length(), 1.0f, 1e-5f);
-                const float cz = std::min(1.0f, dot(d, n));
-                const float s2 = 1.0f - cz * cz;
-                const float sm = std::sin(c.cone), cm = std::cos(c.cone);
-                if (c.cosine) {
-                    EXPECT_GE(s2, f0 * sm * sm - 1e-5f);
-                    EXPECT_LE(s2, f1 * sm * sm + 1e-5f);
-                } else {
-                    EXPECT_LE(cz, 1.0f - f0 * (1.0f - cm) + 1e-5f);
-                    EXPECT_GE(cz, 1.0f - f1 * (1.0f - cm) - 1e-5f);
-                }
-                float phi = std::atan2(dot(d, y), dot(d, x));
-                if (phi < 0.0f) phi += TwoPi;
-                EXPECT_GE(phi, TwoPi * k / 16.0f - 1e-4f);
-                EXPECT_LE(phi, TwoPi * (k + 1) / 16.0f + 1e-4f);
-            }
-        }
-    }
 }
 
 // The radius: the harmonic mean of the hits, misses left out, at most twice the nearest hit.
