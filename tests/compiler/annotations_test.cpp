@@ -45,15 +45,14 @@ std::vector<const Expr*> calls(const Program& p, const std::string& name) {
 
 TEST(Annotations, GlobalFlagsAreTheRenderersOwn) {
     // The front end keeps its own copy of the flags; a change on either side must show here.
-    EXPECT_EQ(findGlobal("Cs")->flag, unsigned(ovo::GlobalCs));
-    EXPECT_EQ(findGlobal("P")->flag, unsigned(ovo::GlobalP));
-    EXPECT_EQ(findGlobal("du")->flag, unsigned(ovo::GlobalDu));
-    EXPECT_EQ(findGlobal("dv")->flag, unsigned(ovo::GlobalDv));
-    EXPECT_EQ(findGlobal("alpha")->flag, unsigned(ovo::GlobalAlpha));
+    int flagged = 0;
     for (const GlobalInfo* g = allGlobals(); g->name; ++g)
         if (g->flag) {
             EXPECT_EQ(ovo::findGlobalVariable(g->name).flag, g->flag) << g->name;
+            ++flagged;
         }
+    EXPECT_EQ(findGlobal("alpha")->flag, unsigned(ovo::GlobalAlpha));
+    EXPECT_GT(flagged, 20);
 }
 
 TEST(Annotations, TheMaskNamesTheGlobalsReadThroughFunctionsToo) {

@@ -51,20 +51,12 @@ struct ShaderRun {
         shader->init(env, nullptr, data);
         shader->execute(env, data);
     }
-    float number(const char* name) {
-        float f = -1e30f;
-        EXPECT_TRUE(shader->getMessage(OIIO::ustring(name), data, f)) << name;
-        return f;
-    }
-    ovo::Tuple triple(const char* name) {
-        ovo::Tuple t(-1e30f);
-        EXPECT_TRUE(shader->getMessage(OIIO::ustring(name), data, t)) << name;
-        return t;
-    }
-    ovo::Color color(const char* name) {
-        ovo::Color c(-1e30f);
-        EXPECT_TRUE(shader->getMessage(OIIO::ustring(name), data, c)) << name;
-        return c;
+    // The value of the parameter `name` after the run (a float, Tuple or Color).
+    template <class T>
+    T value(const char* name) {
+        T v(-1e30f);
+        EXPECT_TRUE(shader->getMessage(OIIO::ustring(name), data, v)) << name;
+        return v;
     }
 
     ovo::Reference<ovo::Shader> shader;

@@ -128,16 +128,17 @@ TEST(Constructs, EachConstructComputesItsValue) {
         {"rCompound", 4},  {"rIncrement", 256}, {"rString", 111},   {"rMatrix", 124234},
         {"rMath", 10122},  {"rReturn", 4},      {"rComp", 57},      {"rUniform", 4},
     };
-    for (const Case& c : cases) EXPECT_EQ(run.number(c.name), c.value) << c.name;
-    EXPECT_NEAR(run.number("rGlobals"), 36.0f, 1e-4f);
-    EXPECT_FLOAT_EQ(run.number("rPI"), 3.14159265f);
-    const float r = run.number("rRandom");
+    for (const Case& c : cases) EXPECT_EQ(run.value<float>(c.name), c.value) << c.name;
+    EXPECT_NEAR(run.value<float>("rGlobals"), 36.0f, 1e-4f);
+    EXPECT_FLOAT_EQ(run.value<float>("rPI"), 3.14159265f);
+    const float r = run.value<float>("rRandom");
     EXPECT_TRUE(r >= 0.0f && r < 1.0f) << r;
-    EXPECT_TRUE(near(run.triple("rCross"), Tuple(0, 0, 1), 0));
-    EXPECT_TRUE(near(run.triple("rSpace"), Tuple(11, 2, 3), 1e-6f));  // points move with the space
-    EXPECT_TRUE(near(run.triple("rVectorSpace"), Tuple(1, 2, 3), 1e-6f));  // vectors do not
-    EXPECT_TRUE(near(Tuple(run.color("rMix")), Tuple(0.75f, 0, 0.25f), 1e-6f));
-    EXPECT_TRUE(near(Tuple(run.color("rTriple")), Tuple(2, 4, 6), 0));
+    EXPECT_TRUE(near(run.value<Tuple>("rCross"), Tuple(0, 0, 1), 0));
+    EXPECT_TRUE(
+        near(run.value<Tuple>("rSpace"), Tuple(11, 2, 3), 1e-6f));  // points move with the space
+    EXPECT_TRUE(near(run.value<Tuple>("rVectorSpace"), Tuple(1, 2, 3), 1e-6f));  // vectors do not
+    EXPECT_TRUE(near(Tuple(run.value<Color>("rMix")), Tuple(0.75f, 0, 0.25f), 1e-6f));
+    EXPECT_TRUE(near(Tuple(run.value<Color>("rTriple")), Tuple(2, 4, 6), 0));
     EXPECT_TRUE(near(Tuple(run.env.Ci), Tuple(1, 0.5f, 0.25f), 0));
     EXPECT_TRUE(near(Tuple(run.env.Oi), Tuple(0.25f, 0.5f, 0.5f), 0));
 }

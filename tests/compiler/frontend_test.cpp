@@ -53,14 +53,6 @@ TEST(Frontend, AcceptsTheWholeLanguage) {
         "    if (j == 1) continue 2; else if (i == 2) break 2; n += 1; } }\n"
         "  while (n > 0) { n -= 1; if (n < 1) break; }\n"
         "  for (float k = 0; k < 2; k += 1) n += k;\n}",
-        // Functions: output arguments, nested functions, extern, overloads, void.
-        "float twice(float x) { return 2 * x; }\n"
-        "color twice(color c) { return 2 * c; }\n"
-        "void split(point p; output float x; output float y) { x = xcomp(p); y = ycomp(p); }\n"
-        "surface s(float k = 1) {\n"
-        "  float total = 0;\n"
-        "  void add(float v) { extern float total; total += v; }\n"
-        "  float x, y; split(P, x, y); add(twice(x)); Ci = twice(Cs) * total * k;\n}",
         // Lighting statements: illuminance with a category and with a cone.
         "surface s() {\n"
         "  color C = 0;\n"

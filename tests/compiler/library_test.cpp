@@ -205,22 +205,23 @@ TEST(Library, ValuesKnownInClosedForm) {
         {"rayFound", 1, 0},
         {"rayDepth", 3, 0},
     };
-    for (const Case& c : cases) EXPECT_NEAR(run.number(c.name), c.value, c.tolerance) << c.name;
-    EXPECT_TRUE(near(Tuple(run.color("latticeC")), Tuple(0.5f), 0));
-    EXPECT_TRUE(near(run.triple("latticeP"), Tuple(0.5f), 0));
-    EXPECT_TRUE(near(Tuple(run.color("knotC")), Tuple(0.4f, 0.5f, 0.6f), 1e-5f));
-    EXPECT_TRUE(near(run.triple("knotP"), Tuple(1, 2, 3), 1e-5f));
-    EXPECT_TRUE(near(run.triple("Rn"), Tuple(0, 0, 1), 1e-6f));
-    EXPECT_TRUE(near(run.triple("Tn"), Tuple(0, 0, -1), 1e-6f));
-    EXPECT_TRUE(near(run.triple("turned"), Tuple(0, 1, 0), 1e-6f));
-    EXPECT_TRUE(near(Tuple(run.color("hsv")), Tuple(0, 1, 1), 1e-6f));
-    EXPECT_TRUE(near(Tuple(run.color("fromHsv")), Tuple(0, 0, 1), 1e-5f));
+    for (const Case& c : cases)
+        EXPECT_NEAR(run.value<float>(c.name), c.value, c.tolerance) << c.name;
+    EXPECT_TRUE(near(Tuple(run.value<Color>("latticeC")), Tuple(0.5f), 0));
+    EXPECT_TRUE(near(run.value<Tuple>("latticeP"), Tuple(0.5f), 0));
+    EXPECT_TRUE(near(Tuple(run.value<Color>("knotC")), Tuple(0.4f, 0.5f, 0.6f), 1e-5f));
+    EXPECT_TRUE(near(run.value<Tuple>("knotP"), Tuple(1, 2, 3), 1e-5f));
+    EXPECT_TRUE(near(run.value<Tuple>("Rn"), Tuple(0, 0, 1), 1e-6f));
+    EXPECT_TRUE(near(run.value<Tuple>("Tn"), Tuple(0, 0, -1), 1e-6f));
+    EXPECT_TRUE(near(run.value<Tuple>("turned"), Tuple(0, 1, 0), 1e-6f));
+    EXPECT_TRUE(near(Tuple(run.value<Color>("hsv")), Tuple(0, 1, 1), 1e-6f));
+    EXPECT_TRUE(near(Tuple(run.value<Color>("fromHsv")), Tuple(0, 0, 1), 1e-5f));
     // Noise away from the lattice fills [0, 1] around 0.5, each channel its own.
-    EXPECT_GE(run.number("lowest"), 0.0f);
-    EXPECT_LE(run.number("highest"), 1.0f);
-    EXPECT_GT(run.number("highest") - run.number("lowest"), 0.5f);
-    EXPECT_NEAR(run.number("mean"), 0.5f, 0.05f);
-    EXPECT_GT(run.number("channelsDiffer"), 390.0f);
+    EXPECT_GE(run.value<float>("lowest"), 0.0f);
+    EXPECT_LE(run.value<float>("highest"), 1.0f);
+    EXPECT_GT(run.value<float>("highest") - run.value<float>("lowest"), 0.5f);
+    EXPECT_NEAR(run.value<float>("mean"), 0.5f, 0.05f);
+    EXPECT_GT(run.value<float>("channelsDiffer"), 390.0f);
 }
 
 TEST(Library, PrintfAndFormatInTheMainPassOnly) {

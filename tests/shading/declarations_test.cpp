@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <typeindex>
+#include <typeinfo>
 
 #include "api/api_test_util.h"
 #include "core/shading/connections.h"
@@ -20,7 +22,7 @@ namespace {
 class Declarations : public ovo::testing::RaytracerTest {
   protected:
     Declarations() {
-        const std::string path = ovotest::testPluginDir() + ":&";
+        const std::string path = ovotest::pluginDir(ovotest::Plugins::TestOnly) + ":&";
         renderer->Attribute("string path:shader", path.c_str());
         take();
     }
@@ -137,29 +139,23 @@ TEST_F(Declarations, ConnectShadersMessages) {
     take();  // no group type yet: silent
 
     twoLayers();
-    renderer->ConnectShaders("a", "nothing", "a", "nothing");
-    expectReport(kError, "ConnectShaders: same source and destination layers");
-    renderer->ConnectShaders("x", "f", "b", "f");
-    expectReport(kError, "ConnectShaders: \"x\" source layer does not exist");
-    renderer->ConnectShaders("a", "f", "y", "f");
-    expectReport(kError, "ConnectShaders: \"y\" destination layer does not exist");
-    renderer->ConnectShaders("a", "f[1]", "b", "f");
-    expectReport(kError, "ConnectShaders: \"f[1]\" is not a array");
-    renderer->ConnectShaders("a", "fa[1", "b", "f");
-    expectReport(kError, "ConnectShaders: cannot parse \"fa[1\" source parameter");
-    renderer->ConnectShaders("a", "f", "b", "u[0]");
-    expectReport(kError, "ConnectShaders: \"u[0]\" parameter is not a array");
-    renderer->ConnectShaders("a", "zz", "b", "f");
-    expectReport(kError,
-                 "ConnectShaders: parameter \"zz\" not found in layer \"a\" (shader \"args\")");
-    renderer->ConnectShaders("a", "fa", "b", "f");
-    expectReport(kError, "ConnectShaders: cannot connect array to non array");
-    renderer->ConnectShaders("a", "s", "b", "f");
-    expectReport(kError, "ConnectShaders: types are not compatible");
-    renderer->ConnectShaders("a", "fa", "b", "sa");
-    expectReport(kError, "ConnectShaders: array types are not compatible");
-    renderer->ConnectShaders("a", "m", "b", "c");
-    expectReport(kError, "ConnectShaders: types are not compatible");
+    const char* const cases[][5] = {
+        {"a", "nothing", "a", "nothing", "same source and destination layers"},
+        {"x", "f", "b", "f", "\"x\" source layer does not exist"},
+        {"a", "f", "y", "f", "\"y\" destination layer does not exist"},
+        {"a", "f[1]", "b", "f", "\"f[1]\" is not a array"},
+        {"a", "fa[1", "b", "f", "cannot parse \"fa[1\" source parameter"},
+        {"a", "f", "b", "u[0]", "\"u[0]\" parameter is not a array"},
+        {"a", "zz", "b", "f", "parameter \"zz\" not found in layer \"a\" (shader \"args\")"},
+        {"a", "fa", "b", "f", "cannot connect array to non array"},
+        {"a", "s", "b", "f", "types are not compatible"},
+        {"a", "fa", "b", "sa", "array types are not compatible"},
+        {"a", "m", "b", "c", "types are not compatible"},
+    };
+    for (const auto& c : cases) {
+        renderer->ConnectShaders(c[0], c[1], c[2], c[3]);
+        expectReport(kError, std::string("ConnectShaders: ") + c[4]);
+    }
     EXPECT_TRUE(surface()->layers[1]->getLayerConnections().empty());
 }
 
@@ -168,7 +164,7 @@ TEST_F(Declarations, ConnectionClassesAndAliases) {
     renderer->ConnectShaders("a", "C", "b", "C");
     const auto* c = lastConnection(1);
     ASSERT_NE(c, nullptr);
-    EXPECT_NE(dynamic_cast<const Shader::TupleConnection*>(c), nullptr);
+    EXPECT_EQ(std::type_index(typeid(*c)), std::type_index(typeid(Shader::TupleConnection)));
     EXPECT_EQ(c->source.global, unsigned(GlobalCi));
     EXPECT_EQ(c->destination.global, unsigned(GlobalCs));
     EXPECT_EQ(c->source.layer, 0);
@@ -179,49 +175,24 @@ TEST_F(Declarations, ConnectionClassesAndAliases) {
     const struct {
         const char* from;
         const char* to;
-        bool (*is)(const Shader::ShaderConnectionInterface*);
+        std::type_index made;
     } cases[] = {
-        {"f", "c",
-         [](const Shader::ShaderConnectionInterface* x) {
-             return dynamic_cast<const Shader::FloatTupleConnection*>(x) != nullptr;
-         }},
-        {"p", "f",
-         [](const Shader::ShaderConnectionInterface* x) {
-             return dynamic_cast<const Shader::FloatConnection*>(x) != nullptr;
-         }},
-        {"p", "n",
-         [](const Shader::ShaderConnectionInterface* x) {
-             return dynamic_cast<const Shader::TupleConnection*>(x) != nullptr;
-         }},
-        {"s", "s",
-         [](const Shader::ShaderConnectionInterface* x) {
-             return dynamic_cast<const Shader::StringConnection*>(x) != nullptr;
-         }},
-        {"m", "m",
-         [](const Shader::ShaderConnectionInterface* x) {
-             return dynamic_cast<const Shader::MatrixConnection*>(x) != nullptr;
-         }},
-        {"fa", "fo",
-         [](const Shader::ShaderConnectionInterface* x) {
-             return dynamic_cast<const Shader::ArrayConnection<float>*>(x) != nullptr;
-         }},
-        {"sa", "sa",
-         [](const Shader::ShaderConnectionInterface* x) {
-             return dynamic_cast<const Shader::ArrayConnection<const char*>*>(x) != nullptr;
-         }},
-        {"pa", "ca",
-         [](const Shader::ShaderConnectionInterface* x) {
-             return dynamic_cast<const Shader::ArrayConnection<Tuple>*>(x) != nullptr;
-         }},
-        {"fa[2]", "f",
-         [](const Shader::ShaderConnectionInterface* x) {
-             return dynamic_cast<const Shader::FloatConnection*>(x) != nullptr;
-         }},
+        {"f", "c", typeid(Shader::FloatTupleConnection)},
+        {"p", "f", typeid(Shader::FloatConnection)},
+        {"p", "n", typeid(Shader::TupleConnection)},
+        {"s", "s", typeid(Shader::StringConnection)},
+        {"m", "m", typeid(Shader::MatrixConnection)},
+        {"fa", "fo", typeid(Shader::ArrayConnection<float>)},
+        {"sa", "sa", typeid(Shader::ArrayConnection<const char*>)},
+        {"pa", "ca", typeid(Shader::ArrayConnection<Tuple>)},
+        {"fa[2]", "f", typeid(Shader::FloatConnection)},
     };
     for (const auto& k : cases) {
         renderer->ConnectShaders("a", k.from, "b", k.to);
         expectSilence();
-        EXPECT_TRUE(k.is(lastConnection(1))) << k.from << " -> " << k.to;
+        const Shader::ShaderConnectionInterface* made = lastConnection(1);
+        ASSERT_NE(made, nullptr);
+        EXPECT_EQ(std::type_index(typeid(*made)), k.made) << k.from << " -> " << k.to;
     }
     EXPECT_EQ(lastConnection(1)->source.index, 2);
 }

@@ -14,7 +14,7 @@ using ovotest::near;
 
 TEST(Spaces, NamedSystemsOfTheScene) {
     const OIIO::ustring shader("shader"), object("object"), world("world"), here("here"),
-        nowhere("nowhere");
+        nowhere("nowhere"), current("current");
     // "here" maps to current space by a scale of 2, then a translation by (0, 0, 5).
     const Transform hereToCurrent = Translate(0, 0, 5) * Scale(2, 2, 2);
     Scene scene(nullptr, nullptr, nullptr, nullptr, RaySettings(),
@@ -33,6 +33,8 @@ TEST(Spaces, NamedSystemsOfTheScene) {
         {"normal to here", SL::ntransform(env, here, p), Tuple(4, 8, 18)},  // inverse transpose
         {"point to shader", SL::transform(env, shader, p), Tuple(1, 2, 6)},
         {"normal to object", SL::ntransform(env, object, p), Tuple(2, 16, 9)},
+        {"point to object", SL::transform(env, object, p), Tuple(2, 1, 9)},
+        {"point from shader to current", SL::transform(env, shader, current, p), Tuple(3, 6, 12)},
         {"point to world", SL::transform(env, world, p), p},
         {"point to nowhere", SL::transform(env, nowhere, p), p},
         {"from nowhere to shader", SL::transform(env, nowhere, shader, p), Tuple(1, 2, 6)},

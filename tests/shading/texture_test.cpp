@@ -22,38 +22,37 @@ namespace {
 
 const Color Red(1, 0, 0), Green(0, 1, 0), Blue(0, 0, 1), White(1, 1, 1), Black(0, 0, 0);
 
-// A 16 x 16 texture: red, green on the top row of quadrants (t < 0.5), blue, white below;
-// "periodic" is its own wrap mode.
-std::string writeChecker(const ovotest::ScratchDir& dir) {
-    OIIO::ImageBuf image(OIIO::ImageSpec(16, 16, 3, OIIO::TypeDesc::FLOAT));
-    const Color quadrant[2][2] = {{Red, Green}, {Blue, White}};
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x) {
-            const Color& c = quadrant[y / 8][x / 8];
+// A texture made from a w x h image whose pixel (x, y) is colour(x, y), as `kind`.
+template <class Colour>
+std::string writeTexture(const std::string& file, int w, int h, Colour colour,
+                         OIIO::ImageBufAlgo::MakeTextureMode kind, const char* wrap = nullptr) {
+    OIIO::ImageBuf image(OIIO::ImageSpec(w, h, 3, OIIO::TypeDesc::FLOAT));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const Color c = colour(x, y);
             const float v[3] = {c.r, c.g, c.b};
             image.setpixel(x, y, v);
         }
     OIIO::ImageSpec config;
-    config.attribute("wrapmodes", "periodic");
-    const std::string file = dir / "checker.tx";
-    EXPECT_TRUE(
-        OIIO::ImageBufAlgo::make_texture(OIIO::ImageBufAlgo::MakeTxTexture, image, file, config));
+    if (wrap) config.attribute("wrapmodes", wrap);
+    EXPECT_TRUE(OIIO::ImageBufAlgo::make_texture(kind, image, file, config));
     return file;
+}
+
+// A 16 x 16 texture: red, green on the top row of quadrants (t < 0.5), blue, white below;
+// "periodic" is its own wrap mode.
+std::string writeChecker(const ovotest::ScratchDir& dir) {
+    const Color quadrant[2][2] = {{Red, Green}, {Blue, White}};
+    return writeTexture(
+        dir / "checker.tx", 16, 16, [&](int x, int y) { return quadrant[y / 8][x / 8]; },
+        OIIO::ImageBufAlgo::MakeTxTexture, "periodic");
 }
 
 // A lat-long sky, z up: `above` over the horizon, `below` under it.
 std::string writeSky(const ovotest::ScratchDir& dir, const Color& above, const Color& below) {
-    OIIO::ImageBuf image(OIIO::ImageSpec(32, 16, 3, OIIO::TypeDesc::FLOAT));
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 32; ++x) {
-            const Color& c = y < 8 ? above : below;
-            const float v[3] = {c.r, c.g, c.b};
-            image.setpixel(x, y, v);
-        }
-    const std::string file = dir / "sky.tx";
-    EXPECT_TRUE(OIIO::ImageBufAlgo::make_texture(OIIO::ImageBufAlgo::MakeTxEnvLatl, image, file,
-                                                 OIIO::ImageSpec()));
-    return file;
+    return writeTexture(
+        dir / "sky.tx", 32, 16, [&](int, int y) { return y < 8 ? above : below; },
+        OIIO::ImageBufAlgo::MakeTxEnvLatl);
 }
 
 struct TextureSystemDeleter {
@@ -153,10 +152,6 @@ TEST_F(TextureTest, QuadrilateralCentreAndDerivatives) {
     } cases[] = {
         // Binary fractions, so that the centre and steps come out exact.
         {{0, 0, 1, 0, 0, 1, 1, 1}, 0.5f, 0.5f, {1, 0, 0, 1}},
-        {{0.125f, 0.25f, 0.375f, 0.25f, 0.125f, 0.3125f, 0.375f, 0.3125f},
-         0.25f,
-         0.28125f,
-         {0.25f, 0, 0, 0.0625f}},
         {{0.25f, 0.25f, 0.375f, 0.3125f, 0.1875f, 0.375f, 0.3125f, 0.4375f},
          0.28125f,
          0.34375f,
