@@ -79,7 +79,7 @@ TEST(CatmullClark, CubeReachesItsLimitPoints) {
         EXPECT_NEAR(Vector(h.env.P).length(), c.distance, 1e-5f);
         EXPECT_NEAR(h.t, 5.0f - c.distance, 1e-5f);
         // Normal by symmetry; Embree's limit normal at a vertex of valence 3 is close.
-        EXPECT_TRUE(near3(h.env.Ng, Normal(d), 5e-3f));
+        EXPECT_TRUE(near(h.env.Ng, Normal(d), 5e-3f));
         EXPECT_TRUE(s->objectExtent().contains(h.env.P));
     }
     // Smooth everywhere: where rays along a diagonal pass from one face's patch to the next,
@@ -105,7 +105,7 @@ TEST(CatmullClark, CubeReachesItsLimitPoints) {
             s->sample(env, Point(0, 0, 0), a, b);
             const Vector n = unit(env.Ng);
             const Hit back = shoot(s, env.P + 0.5f * n, -n);
-            EXPECT_TRUE(near3(back.env.P, env.P, 1e-4f));
+            EXPECT_TRUE(near(back.env.P, env.P, 1e-4f));
         }
     EXPECT_GT(s->area(), 4.0f * Pi * 0.5f * 0.5f);  // more than the sphere through the corners
     EXPECT_LT(s->area(), 4.0f * Pi * 0.84f * 0.84f);
@@ -133,7 +133,7 @@ TEST(CatmullClark, CreasedEdgesStaySharp) {
             // The sharp rim keeps the top face flat, its own corners its only neighbours; the
             // side meets it at an angle.
             EXPECT_NEAR(rimTop.env.P.z, 1.0f, 1e-5f);
-            EXPECT_TRUE(near3(rimTop.env.Ng, Normal(0, 0, 1), 1e-5f));
+            EXPECT_TRUE(near(rimTop.env.Ng, Normal(0, 0, 1), 1e-5f));
             EXPECT_LT(dot(rimTop.env.Ng, rimSide.env.Ng), 0.5f);
         } else {
             // Smooth, and symmetric under swapping y and z.
@@ -183,7 +183,7 @@ TEST(CatmullClark, HolesAndBoundaries) {
         Hit m;
         if (g->intersect(middle, m)) {
             EXPECT_NEAR(m.env.P.z, 0.0f, 1e-6f);
-            EXPECT_TRUE(near3(m.env.Ng, Normal(0, 0, 1), 1e-5f));
+            EXPECT_TRUE(near(m.env.Ng, Normal(0, 0, 1), 1e-5f));
         }
     }
 }
@@ -246,7 +246,7 @@ TEST(CatmullClark, OtherFacesAreCutIntoQuadrilaterals) {
             EXPECT_LE(h.env.v, 1.0f);
             EXPECT_NEAR(h.env.P.z, 0.0f, 1e-6f);
             EXPECT_NEAR(h.env.P.x, x, 1e-4f);
-            EXPECT_TRUE(near3(h.env.Ng, Normal(0, 0, 1), 1e-5f));
+            EXPECT_TRUE(near(h.env.Ng, Normal(0, 0, 1), 1e-5f));
         }
     EXPECT_GT(hits, 100);
 }

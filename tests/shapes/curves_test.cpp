@@ -89,7 +89,7 @@ TEST(Curves, RibbonsFaceTheRayUnlessNormalsTurnThem) {
         EXPECT_LT(dot(h.env.Ng, d), -0.99f * d.length());
         EXPECT_NEAR(h.env.u, 0.5f, 1e-3f);
         EXPECT_NEAR(h.env.v, 0.65f, 1e-4f);
-        EXPECT_TRUE(near3(h.env.dPdv, Vector(2, 0, 0), 1e-5f));
+        EXPECT_TRUE(near(h.env.dPdv, Vector(2, 0, 0), 1e-5f));
         EXPECT_NEAR(h.env.dPdu.length(), 0.2f, 1e-5f);
     }
 
@@ -108,7 +108,7 @@ TEST(Curves, RibbonsFaceTheRayUnlessNormalsTurnThem) {
         EXPECT_NEAR(coveredArea(o, -1.5f, 1.5f, -0.5f, 0.5f, Vector(0, -1, 0)), 0.0f, 0.01f);
         Hit h;
         ASSERT_TRUE(o->intersect(Ray(Point(0.2f, 0.05f, 1), Vector(0, 0, -1)), h));
-        EXPECT_TRUE(near3(h.env.Ng, Normal(0, 0, 1), 1e-5f));
+        EXPECT_TRUE(near(h.env.Ng, Normal(0, 0, 1), 1e-5f));
         // u grows along T × N (here -y), so that dPdu × dPdv turns like N.
         EXPECT_NEAR(h.env.u, 0.25f, 1e-3f);
     }

@@ -121,13 +121,13 @@ TEST(PolygonMesh, RandomRaysAgreeWithABruteForceTriangleTest) {
         EXPECT_NEAR(h.env.v, ref.v, 1e-3);
         EXPECT_EQ(h.env.su, h.env.u);
         EXPECT_EQ(h.env.sv, h.env.v);
-        EXPECT_TRUE(near3(h.env.P, ray(h.t), 1e-4f));
+        EXPECT_TRUE(near(h.env.P, ray(h.t), 1e-4f));
         // Ng is the unit e1 × e2 of the triangle, and dPdu, dPdv are its edges.
         const int* t = &soup.tris[3 * ref.face];
         const Point a(&soup.P[3 * t[0]]), b(&soup.P[3 * t[1]]), c(&soup.P[3 * t[2]]);
-        EXPECT_TRUE(near3(h.env.dPdu, b - a, 1e-6f));
-        EXPECT_TRUE(near3(h.env.dPdv, c - a, 1e-6f));
-        EXPECT_TRUE(near3(h.env.Ng, unit((b - a) ^ (c - a)), 1e-5f));
+        EXPECT_TRUE(near(h.env.dPdu, b - a, 1e-6f));
+        EXPECT_TRUE(near(h.env.dPdv, c - a, 1e-6f));
+        EXPECT_TRUE(near(h.env.Ng, unit((b - a) ^ (c - a)), 1e-5f));
         EXPECT_TRUE(s->objectExtent().contains(h.env.P));
     }
     EXPECT_GT(hits, 1000);
@@ -182,14 +182,14 @@ TEST(PolygonMesh, PerVertexVariablesAreInterpolatedWithTheBarycentrics) {
     const unsigned f = h.env.face;
     const float su = h.env.su, sv = h.env.sv;
     // Weights 0.5, 0.2, 0.3 on vertices 0, 2, 3.
-    EXPECT_TRUE(near3(s->getN()->valueAt(f, su, sv), Normal(0, 0.2f, 0.2f), 1e-6f));
+    EXPECT_TRUE(near(s->getN()->valueAt(f, su, sv), Normal(0, 0.2f, 0.2f), 1e-6f));
     EXPECT_NEAR(s->getS()->valueAt(f, su, sv), 0.2f * 20 + 0.3f * 30, 1e-5f);
     EXPECT_NEAR(s->getT()->valueAt(f, su, sv), 0.5f * 1 + 0.2f * 3 + 0.3f * 4, 1e-5f);
-    EXPECT_TRUE(near3(Tuple(s->getCs()->valueAt(f, su, sv)), Tuple(0.8f, 0.3f, 0.5f), 1e-6f));
+    EXPECT_TRUE(near(Tuple(s->getCs()->valueAt(f, su, sv)), Tuple(0.8f, 0.3f, 0.5f), 1e-6f));
     // Along the triangle's edges e1 (to vertex 2) and e2 (to vertex 3).
     EXPECT_NEAR(s->getS()->derivativeUAt(f, su, sv), 20.0f, 1e-6f);
     EXPECT_NEAR(s->getS()->derivativeVAt(f, su, sv), 30.0f, 1e-6f);
-    EXPECT_TRUE(near3(Tuple(s->getCs()->derivativeUAt(f, su, sv)), Tuple(-1, 0, 1), 1e-6f));
+    EXPECT_TRUE(near(Tuple(s->getCs()->derivativeUAt(f, su, sv)), Tuple(-1, 0, 1), 1e-6f));
     // value(u, v) reads the first triangle (vertices 0, 1, 2).
     EXPECT_NEAR(s->getS()->value(0.5f, 0.25f), 0.5f * 10 + 0.25f * 20, 1e-5f);
     EXPECT_EQ(*s->getS()->controlValue(3), 30.0f);
@@ -218,13 +218,13 @@ TEST(PolygonMesh, StPerPieceAndConstantVariables) {
         Hit h;
         ASSERT_TRUE(s->intersect(Ray(Point(q.x, q.y, 1), Vector(0, 0, -1)), h));
         const unsigned f = h.env.face;
-        EXPECT_TRUE(near3(Tuple(s->getCs()->valueAt(f, h.env.su, h.env.sv)), Tuple(q.c), 0.0f));
+        EXPECT_TRUE(near(Tuple(s->getCs()->valueAt(f, h.env.su, h.env.sv)), Tuple(q.c), 0.0f));
         EXPECT_TRUE(
-            near3(Tuple(s->getCs()->derivativeUAt(f, h.env.su, h.env.sv)), Tuple(0, 0, 0), 0.0f));
+            near(Tuple(s->getCs()->derivativeUAt(f, h.env.su, h.env.sv)), Tuple(0, 0, 0), 0.0f));
         // s and t are x and y on the quad; on the triangle (1,0), (2,0), (1,1) too.
         EXPECT_NEAR(s->getS()->valueAt(f, h.env.su, h.env.sv), q.x, 1e-5f);
         EXPECT_NEAR(s->getT()->valueAt(f, h.env.su, h.env.sv), q.y, 1e-5f);
-        EXPECT_TRUE(near3(Tuple(s->getOs()->valueAt(f, 0, 0)), Tuple(0.5f, 0.5f, 0.5f), 0.0f));
+        EXPECT_TRUE(near(Tuple(s->getOs()->valueAt(f, 0, 0)), Tuple(0.5f, 0.5f, 0.5f), 0.0f));
     }
 }
 
@@ -250,7 +250,7 @@ TEST(PolygonMesh, ConcavePolygonsAndHoles) {
     EXPECT_EQ(s->getS()->valueAt(h.env.face, h.env.su, h.env.sv), 7.0f);
     ASSERT_TRUE(s->intersect(Ray(Point(5.5f, 1.5f, 1), Vector(0, 0, -1)), h));
     EXPECT_EQ(s->getS()->valueAt(h.env.face, h.env.su, h.env.sv), 9.0f);
-    EXPECT_TRUE(near3(h.env.Ng, Normal(0, 0, 1), 1e-6f));
+    EXPECT_TRUE(near(h.env.Ng, Normal(0, 0, 1), 1e-6f));
     Rng rng(4);
     for (int i = 0; i < 1000; ++i) {
         s->sample(h.env, Point(0.0f), rng.next(), rng.next());
@@ -315,7 +315,7 @@ TEST(PolygonMesh, SamplesAreOnTheTrianglesInProportionToTheirArea) {
         const float width = h.env.face == 0 ? 1.0f : 3.0f;
         EXPECT_NEAR(P.x, width * h.env.su, 1e-5f);
         EXPECT_NEAR(P.y, h.env.sv, 1e-5f);
-        EXPECT_TRUE(near3(h.env.Ng, Normal(0, 0, 1), 1e-6f));
+        EXPECT_TRUE(near(h.env.Ng, Normal(0, 0, 1), 1e-6f));
         if (h.env.face == 0) ++first;
     }
     EXPECT_NEAR(double(first) / n, 0.25, 0.01);

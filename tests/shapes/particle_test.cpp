@@ -62,8 +62,8 @@ TEST(Particle, PointsAreSpheresOfTheirWidth) {
     Hit h;
     ASSERT_TRUE(s->intersect(Ray(Point(-5, 0, 0), Vector(1, 0, 0)), h));
     EXPECT_NEAR(h.t, 4.9f, 1e-5f);
-    EXPECT_TRUE(near3(h.env.P, Point(-0.1f, 0, 0), 1e-5f));
-    EXPECT_TRUE(near3(h.env.Ng, Normal(-1, 0, 0), 1e-5f));
+    EXPECT_TRUE(near(h.env.P, Point(-0.1f, 0, 0), 1e-5f));
+    EXPECT_TRUE(near(h.env.Ng, Normal(-1, 0, 0), 1e-5f));
     EXPECT_EQ(h.env.face, 0u);
     // Past the first point, the second one's near side.
     ASSERT_TRUE(s->intersect(Ray(Point(-5, 0, 0), Vector(1, 0, 0), 5.2f, 1e30f), h));
@@ -82,10 +82,10 @@ TEST(Particle, PointsAreSpheresOfTheirWidth) {
     EXPECT_NEAR(h.env.v, 0.5f, 1e-6f);
     EXPECT_EQ(h.env.su, h.env.u);
     // dPdu turns about the point's centre; the normal's derivatives are P's over the radius.
-    EXPECT_TRUE(near3(h.env.dPdu, Vector(-TwoPi * 0.2f, 0, 0), 1e-5f));
-    EXPECT_TRUE(near3(h.env.dPdv, Vector(0, 0, Pi * 0.2f), 1e-5f));
-    EXPECT_TRUE(near3(h.env.dNdu, h.env.dPdu / 0.2f, 1e-4f));
-    EXPECT_TRUE(near3(h.env.dNdv, h.env.dPdv / 0.2f, 1e-4f));
+    EXPECT_TRUE(near(h.env.dPdu, Vector(-TwoPi * 0.2f, 0, 0), 1e-5f));
+    EXPECT_TRUE(near(h.env.dPdv, Vector(0, 0, Pi * 0.2f), 1e-5f));
+    EXPECT_TRUE(near(h.env.dNdu, h.env.dPdu / 0.2f, 1e-4f));
+    EXPECT_TRUE(near(h.env.dNdv, h.env.dPdv / 0.2f, 1e-4f));
     EXPECT_NEAR(s->area(), Pi * (0.04 + 0.16 + 0.36), 1e-5);
     const Aabb b = s->objectExtent();
     EXPECT_NEAR(b.bmin[0], -0.1f, 1e-6f);
@@ -121,7 +121,7 @@ TEST(Particle, RandomRaysAgreeWithABruteForceTest) {
         EXPECT_EQ(int(h.env.face), ref.index);
         const Point centre(&cloud.P[3 * ref.index]);
         EXPECT_NEAR((h.env.P - centre).length(), 0.5f * cloud.width[ref.index], 1e-5f);
-        EXPECT_TRUE(near3(h.env.Ng, unit(h.env.P - centre), 1e-3f));
+        EXPECT_TRUE(near(h.env.Ng, unit(h.env.P - centre), 1e-3f));
         EXPECT_TRUE(box.contains(h.env.P));
     }
     EXPECT_GT(hits, 500);
@@ -142,7 +142,7 @@ TEST(Particle, WidthsVariablesAndNormals) {
     ASSERT_TRUE(s->intersect(Ray(Point(1, 0, 5), Vector(0, 0, -1)), h));
     EXPECT_NEAR(h.t, 4.75f, 1e-5f);
     EXPECT_TRUE(
-        near3(Tuple(s->getCs()->valueAt(h.env.face, h.env.su, h.env.sv)), Tuple(0, 1, 0), 0.0f));
+        near(Tuple(s->getCs()->valueAt(h.env.face, h.env.su, h.env.sv)), Tuple(0, 1, 0), 0.0f));
     EXPECT_EQ(s->getS()->valueAt(h.env.face, 0.3f, 0.3f), 0.25f);
     EXPECT_NEAR(s->area(), 3.0 * Pi * 0.25, 1e-5);
 
@@ -178,8 +178,8 @@ TEST(Particle, WidthsVariablesAndNormals) {
                 ASSERT_TRUE(ball->intersect(fromOutside, g));
                 EXPECT_NEAR(g.t, nearSide ? 4.0f : 6.0f, 1e-5f);
                 const float z = nearSide ? 1.0f : -1.0f;
-                EXPECT_TRUE(near3(g.env.Ng, Normal(0, 0, sign * z), 1e-6f));
-                EXPECT_TRUE(near3(g.env.dNdu, sign * g.env.dPdu, 1e-4f));
+                EXPECT_TRUE(near(g.env.Ng, Normal(0, 0, sign * z), 1e-6f));
+                EXPECT_TRUE(near(g.env.dNdu, sign * g.env.dPdu, 1e-4f));
                 EXPECT_EQ(ball->intersect(fromInside), insideHits);
             }
         }
@@ -203,7 +203,7 @@ TEST(Particle, SamplesLieOnTheSpheresInProportionToTheirArea) {
         const Point centre = h.env.face == 0 ? Point(0, 0, 0) : Point(5, 0, 0);
         const float radius = h.env.face == 0 ? 0.5f : 1.0f;
         EXPECT_NEAR((h.env.P - centre).length(), radius, 1e-5f);
-        EXPECT_TRUE(near3(h.env.Ng, unit(h.env.P - centre), 1e-5f));
+        EXPECT_TRUE(near(h.env.Ng, unit(h.env.P - centre), 1e-5f));
         EXPECT_TRUE(s->objectExtent().contains(h.env.P));
         if (h.env.face == 0) ++first;
     }

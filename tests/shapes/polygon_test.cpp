@@ -149,13 +149,13 @@ TEST(Polygon, ASquareHitsWithPlanarParameters) {
     Hit h;
     ASSERT_TRUE(s->intersect(Ray(Point(0.25f, 0.5f, 2), Vector(0, 0, -2)), h));
     EXPECT_NEAR(h.t, 1.0f, 1e-6f);
-    EXPECT_TRUE(near3(h.env.P, Point(0.25f, 0.5f, 0), 1e-6f));
-    EXPECT_TRUE(near3(h.env.Ng, Normal(0, 0, 1), 1e-6f));
+    EXPECT_TRUE(near(h.env.P, Point(0.25f, 0.5f, 0), 1e-6f));
+    EXPECT_TRUE(near(h.env.Ng, Normal(0, 0, 1), 1e-6f));
     EXPECT_NEAR(h.env.u, 0.25f, 1e-6f);
     EXPECT_NEAR(h.env.v, 0.5f, 1e-6f);
-    EXPECT_TRUE(near3(h.env.dPdu, Vector(1, 0, 0), 1e-6f));
-    EXPECT_TRUE(near3(h.env.dPdv, Vector(0, 1, 0), 1e-6f));
-    EXPECT_TRUE(near3(h.env.dNdu, Vector(0.0f), 0.0f));
+    EXPECT_TRUE(near(h.env.dPdu, Vector(1, 0, 0), 1e-6f));
+    EXPECT_TRUE(near(h.env.dPdv, Vector(0, 1, 0), 1e-6f));
+    EXPECT_TRUE(near(h.env.dNdu, Vector(0.0f), 0.0f));
     EXPECT_FALSE(s->intersect(Ray(Point(1.01f, 0.5f, 2), Vector(0, 0, -1))));
     EXPECT_FALSE(s->intersect(Ray(Point(-1, 0.5f, 0), Vector(1, 0, 0))));  // in its plane
     EXPECT_FALSE(s->intersect(Ray(Point(0.5f, 0.5f, 2), Vector(0, 0, -1), 0.0f, 1.9f)));
@@ -199,10 +199,10 @@ TEST(Polygon, ConcaveAndHoledPolygonsCoverExactlyTheirInside) {
             (expected ? in : out) += 1;
             if (!expected) continue;
             EXPECT_NEAR(h.t, 2.0f, 1e-5f);
-            EXPECT_TRUE(near3(h.env.P, Point(x, y, 0), 1e-5f));
+            EXPECT_TRUE(near(h.env.P, Point(x, y, 0), 1e-5f));
             // The triangle and barycentrics found reproduce the affine colour.
             const Color c = s->getCs()->valueAt(h.env.face, h.env.su, h.env.sv);
-            EXPECT_TRUE(near3(Tuple(c), Tuple(affine(h.env.P)), 1e-4f)) << x << ", " << y;
+            EXPECT_TRUE(near(Tuple(c), Tuple(affine(h.env.P)), 1e-4f)) << x << ", " << y;
             EXPECT_TRUE(h.env.u >= 0.0f && h.env.u <= 1.0f && h.env.v >= 0.0f && h.env.v <= 1.0f);
         }
         EXPECT_GT(in, 200);
@@ -217,7 +217,7 @@ TEST(Polygon, ConcaveAndHoledPolygonsCoverExactlyTheirInside) {
                 << P.x << ", " << P.y;
             EXPECT_TRUE(box.contains(P));
             const Color c = s->getCs()->valueAt(sampled.env.face, sampled.env.su, sampled.env.sv);
-            EXPECT_TRUE(near3(Tuple(c), Tuple(affine(P)), 1e-4f));
+            EXPECT_TRUE(near(Tuple(c), Tuple(affine(P)), 1e-4f));
         }
     }
 }
@@ -259,11 +259,11 @@ TEST(Polygon, ATiltedPolygonLiesInItsPlane) {
     EXPECT_NEAR(s->area(), 3.0 * std::sqrt(3.0) / 2.0, 1e-5);
     Hit h;
     ASSERT_TRUE(s->intersect(Ray(Point(2, 2, 2), Vector(-1, -1, -1)), h));
-    EXPECT_TRUE(near3(h.env.P, Point(1.0f / 3, 1.0f / 3, 1.0f / 3), 1e-5f));
-    EXPECT_TRUE(near3(h.env.Ng, n, 1e-5f));
+    EXPECT_TRUE(near(h.env.P, Point(1.0f / 3, 1.0f / 3, 1.0f / 3), 1e-5f));
+    EXPECT_TRUE(near(h.env.Ng, n, 1e-5f));
     EXPECT_NEAR(dot(h.env.dPdu, n), 0.0f, 1e-5f);
     EXPECT_NEAR(dot(h.env.dPdv, n), 0.0f, 1e-5f);
-    EXPECT_TRUE(near3(unit(h.env.dPdu ^ h.env.dPdv), n, 1e-5f));
+    EXPECT_TRUE(near(unit(h.env.dPdu ^ h.env.dPdv), n, 1e-5f));
 }
 
 TEST(Polygon, PrimitiveVariablesPerVertexPerPieceAndConstant) {
@@ -282,8 +282,8 @@ TEST(Polygon, PrimitiveVariablesPerVertexPerPieceAndConstant) {
     EXPECT_NEAR(s->getS()->valueAt(h.env.face, h.env.su, h.env.sv), 0.25f, 1e-6f);
     EXPECT_NEAR(s->getT()->valueAt(h.env.face, h.env.su, h.env.sv), 0.75f, 1e-6f);
     EXPECT_TRUE(
-        near3(Tuple(s->getOs()->valueAt(h.env.face, 0.1f, 0.1f)), Tuple(0.5f, 0.25f, 1.0f), 0.0f));
-    EXPECT_TRUE(near3(s->getN()->valueAt(h.env.face, 0.3f, 0.3f), Normal(0, 0, 1), 0.0f));
+        near(Tuple(s->getOs()->valueAt(h.env.face, 0.1f, 0.1f)), Tuple(0.5f, 0.25f, 1.0f), 0.0f));
+    EXPECT_TRUE(near(s->getN()->valueAt(h.env.face, 0.3f, 0.3f), Normal(0, 0, 1), 0.0f));
 }
 
 TEST(Polygon, BadPolygonsAreRefusedWithAMessage) {
