@@ -295,13 +295,9 @@ TEST(CatmullClark, OddCagesMakeSomething) {
             if (rule >= 0) tags.add("interpolateboundary", {rule}, {});
             Params p = mesh(P, c.sizes, c.vertices, tags);
             Reference<Shape> s = make(r, "ccmesh", p, Transform(), attributes(true, false, 0));
-            if (!s) continue;
-            for (float x = -0.2f; x < 1.2f; x += 0.1f) {
-                Hit h;
-                if (s->intersect(Ray(Point(x, 0.3f, 3), Vector(0, 0, -1)), h)) {
-                    EXPECT_TRUE(std::isfinite(h.t));
-                }
-            }
+            // Without a boundary rule the boundary faces make no surface, yet samples still land
+            // on them: only the hits are checked then.
+            if (s) expectConsistentHits(*s, 3, 300, 0.02f, rule >= 0);
         }
 }
 
