@@ -221,14 +221,21 @@ TEST(CatmullClark, OtherFacesAreCutIntoQuadrilaterals) {
     TestRenderer r;
     const std::vector<float> P = {0, 0, 0, 1, 0, 0, 1.3f, 1, 0, 0.5f, 1.6f, 0, -0.3f, 1, 0};
     Params p = mesh(P, {5}, {0, 1, 2, 3, 4}, Tags().add("interpolateboundary", {1}, {}));
+    // "st" given per vertex as the points' x and y: the limit keeps an affine function.
+    std::vector<float> st;
+    for (std::size_t k = 0; k < P.size(); k += 3) st.insert(st.end(), {P[k], P[k + 1]});
+    p.add("vertex float[2] st", st, 5);
     Reference<Shape> s = make(r, "ccmesh", p, Transform(), attributes(true, false, 0));
     ASSERT_TRUE(s) << (r.messages().empty() ? "" : r.messages()[0].text);
+    ASSERT_TRUE(s->getS() && s->getT());
     int hits = 0;
     for (float x = -0.2f; x < 1.3f; x += 0.1f)
         for (float y = 0.0f; y < 1.6f; y += 0.1f) {
             Hit h;
             if (!s->intersect(Ray(Point(x, y, 1), Vector(0, 0, -1)), h)) continue;
             ++hits;
+            EXPECT_NEAR(s->getS()->valueAt(h.env.face, h.env.su, h.env.sv), x, 1e-4f);
+            EXPECT_NEAR(s->getT()->valueAt(h.env.face, h.env.su, h.env.sv), y, 1e-4f);
             EXPECT_NEAR(h.env.P.z, 0.0f, 1e-6f);
             EXPECT_NEAR(h.env.P.x, x, 1e-4f);
             EXPECT_TRUE(near(h.env.Ng, Normal(0, 0, 1), 1e-5f));

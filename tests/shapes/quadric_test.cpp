@@ -386,6 +386,10 @@ TEST(Quadrics, ExactHitsAndMisses) {
          Point(-x75, 0.5f, 1), Normal(-x75, 0.5f, 0), (radians(150.0f) - PiOver2) / PiOver2, 0.5f},
         {"outer rim", "torus", torus, Ray(Point(-5, 0, 0), x), 3.7f, Point(-1.3f, 0, 0),
          Normal(-1, 0, 0), 0.5f, 0},
+        // A torus may have no hole at all.
+        {"no hole", "torus",
+         [](Params& p) { p.add("float majorRadius", 0.0f).add("float minorRadius", 0.5f); },
+         Ray(Point(5, 0, 0), -x), 4.5f, Point(0.5f, 0, 0), Normal(1, 0, 0)},
         {"over the tube", "torus", torus, Ray(Point(-50, 0, 0.301f), x), -1, Point(), Normal()},
         {"upper half", "torus", upperTorus, Ray(Point(1, 0, -5), z), 5.3f, Point(1, 0, 0.3f),
          Normal(0, 0, 1), -1, 0.5f},
