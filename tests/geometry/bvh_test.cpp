@@ -276,15 +276,6 @@ TEST(Bvh, DegenerateInputs) {
         }
         EXPECT_TRUE(reports.records().empty());
     }
-    {  // Many spheres sharing one centre: nothing separates them.
-        std::vector<Reference<Primitive>> same;
-        for (int i = 0; i < 2000; ++i)
-            same.push_back(store.wrap(new TestSphere(0.5f + 0.0001f * i), Translate(0.5f, 0, 0)));
-        Reference<Primitive> bvh = makeAggregate("bvh.accelerator.so", same);
-        ASSERT_TRUE(bvh);
-        const std::vector<Ray> some(rays.begin(), rays.begin() + 300);
-        expectAgreement(*bvh, same, some);
-    }
     {  // Zero-size boxes: triangles collapsed to points, many of them at one point.
         std::vector<Reference<Primitive>> points;
         std::uniform_real_distribution<float> pos(-2.0f, 2.0f);
@@ -304,20 +295,15 @@ TEST(Bvh, DegenerateInputs) {
             const float x = std::ldexp(1.0f, -k);
             crowd.push_back(store.wrap(new TestSphere(0.3f * x), Translate(x, 0, 0)));
         }
-        for (int leaf : {1}) {
-            ParameterSet params;
-            params.push_back("leafsize", ParamType(TypeInt), &leaf, true);
-            Reference<Primitive> bvh = makeAggregate("bvh.accelerator.so", crowd, params);
-            ASSERT_TRUE(bvh);
-            std::vector<Ray> along;
-            for (int k = 0; k < 120; ++k) {
-                const float x = std::ldexp(1.0f, -k);
-                along.push_back(Ray(Point(x, 0, -1), Vector(0, 0, 1)));
-                along.push_back(Ray(Point(-1, 0, 0), Vector(1, 0, 0)));
-            }
-            expectAgreement(*bvh, crowd, along);
-            expectAgreement(*bvh, crowd, rays);
-        }
+        int leaf = 1;
+        ParameterSet params;
+        params.push_back("leafsize", ParamType(TypeInt), &leaf, true);
+        Reference<Primitive> bvh = makeAggregate("bvh.accelerator.so", crowd, params);
+        ASSERT_TRUE(bvh);
+        std::vector<Ray> along(rays);
+        for (int k = 0; k < 120; ++k)
+            along.push_back(Ray(Point(std::ldexp(1.0f, -k), 0, -1), Vector(0, 0, 1)));
+        expectAgreement(*bvh, crowd, along);
     }
 }
 
@@ -368,38 +354,6 @@ TEST(Bvh, LeafSizeOutOfRangeFallsBackToTheDefault) {
                   "bvh: leafsize " + std::to_string(leaf) + " is outside 1 to 64. Using 8");
         EXPECT_EQ(reports.records()[0].level(), int(OIIO::ErrorHandler::EH_WARNING));
     }
-}
-
-TEST(Bvh, OverInstancesAndMovingHierarchies) {
-    std::mt19937 rng(5);
-    TransformStore store;
-    std::vector<Reference<Primitive>> object = randomScene(store, rng, 1000, 300);
-    Reference<Primitive> inner = makeAggregate("bvh.accelerator.so", object);
-    ASSERT_TRUE(inner);
-    // Instances of one hierarchy placed apart, one moving copy, and a hierarchy over them all.
-    std::vector<Reference<Primitive>> world;
-    for (int i = 0; i < 6; ++i)
-        world.push_back(new Instance(inner,
-                                     Translate(25.0f * i, 0, 0) * Rotate(0.5f * i, Vector(0, 1, 0)),
-                                     PrimitiveAttributes()));
-    const float times[2] = {0.0f, 1.0f};
-    MotionTransform motion(2, times);
-    motion.setSample(0, Translate(0, 25, 0));
-    motion.setSample(1, Translate(10, 25, 0));
-    world.push_back(new MotionPrimitive(inner, motion));
-    Reference<Primitive> top = makeAggregate("bvh.accelerator.so", world);
-    ASSERT_TRUE(top);
-
-    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    std::vector<Ray> rays = randomRays(rng, 3000, 12.0f);
-    for (size_t i = 0; i < rays.size(); ++i) {
-        rays[i].o.x += i % 2 ? 60.0f : 5.0f;
-        rays[i].o.y += i % 2 ? 0.0f : 25.0f;
-        rays[i].time = unit(rng);
-    }
-    const Expected e = bruteForceAll(world, rays);
-    EXPECT_GT(e.hits, 200);
-    expectAgreement(*top, rays, e);
 }
 
 }  // namespace

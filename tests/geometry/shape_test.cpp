@@ -35,9 +35,9 @@ TEST(Interpolator, BilinearAndConstantForms) {
     struct Case {
         float c[4], u, v, value, du, dv;
     } cases[] = {
-        {{0, 1, 2, 3}, 0.5f, 0.5f, 1.5f, 1, 2}, {{0, 1, 2, 3}, 1, 1, 3, 1, 2},
-        {{0, 1, 2, 3}, 1, 0, 1, 1, 2},          {{0, 1, 0, 3}, 0, 0.25f, 0, 1.5f, 0},
-        {{0, 1, 0, 3}, 0.5f, 0, 0.5f, 1, 1},    {{4, 1, 0, 3}, 0.25f, 0.5f, 2.0f, 0, -2.5f},
+        {{0, 1, 2, 3}, 0.5f, 0.5f, 1.5f, 1, 2},
+        {{0, 1, 0, 3}, 0, 0.25f, 0, 1.5f, 0},
+        {{4, 1, 0, 3}, 0.25f, 0.5f, 2.0f, 0, -2.5f},
     };
     for (const Case& c : cases) {
         BilinearInterpolator<float> f(c.c[0], c.c[1], c.c[2], c.c[3]);
@@ -59,22 +59,14 @@ TEST(Shape, OrientationHandednessAndFacing) {
     const Normal n(0.0f, 0.0f, 1.0f);
 
     ProbeShape keeps(Translate(1, 2, 3), plain);
-    EXPECT_FALSE(keeps.swapsHandedness());
     EXPECT_EQ(keeps.flipNormal(n), n);
-
-    ProbeShape reversed(Rotate(0.3f, Vector(0, 0, 1)), inside);
-    EXPECT_EQ(reversed.flipNormal(n), Normal(0.0f, 0.0f, -1.0f));
-
-    ProbeShape mirrored(Scale(-1, 1, 1), plain);
-    EXPECT_TRUE(mirrored.swapsHandedness());
-    EXPECT_EQ(mirrored.flipNormal(n), Normal(0.0f, 0.0f, -1.0f));
-
+    EXPECT_EQ(ProbeShape(Rotate(0.3f, Vector(0, 0, 1)), inside).flipNormal(n), -n);
+    EXPECT_EQ(ProbeShape(Scale(-1, 1, 1), plain).flipNormal(n), -n);
     ProbeShape both(Scale(-1, 1, 1), inside);  // mirrored and reversed cancel out
     EXPECT_EQ(both.flipNormal(n), n);
 
     ProbeShape flat(Scale(1, 1, 0), plain);  // a zero determinant counts as mirrored
     EXPECT_TRUE(flat.swapsHandedness());
-    EXPECT_FALSE(ProbeShape().swapsHandedness());
 
     // Two-sided shapes accept hits from behind; one-sided ones only against the normal.
     EXPECT_TRUE(keeps.checkFrontFacing(Vector(0, 0, 1), n));
@@ -94,28 +86,6 @@ TEST(Shape, HitBiasIsADistanceFromTheOrigin) {
     EXPECT_FALSE(s.checkHitBias(r, Point(0.005f, 0.0f, 0.0f)));
     EXPECT_TRUE(s.checkHitBias(r, Point(0.02f, 0.0f, 0.0f)));
     EXPECT_TRUE(s.checkHitBias(r, Point(0.0f, -0.008f, 0.008f)));  // distance, not t
-}
-
-TEST(Shape, NormalDerivativesOfASphereAndACylinder) {
-    // On a sphere of radius R with outward normal, dN/du = dP/du / R and dN/dv = dP/dv / R.
-    ProbeShape s;
-    const float R = 2.0f;
-    for (float theta : {0.4f, 1.2f, 2.5f})
-        for (float phi : {0.0f, 1.0f, 4.0f}) {
-            const float st = std::sin(theta), ct = std::cos(theta);
-            const float sp = std::sin(phi), cp = std::cos(phi);
-            // P(u = phi, v = theta) = R (sin v cos u, sin v sin u, cos v)
-            const Vector dpdu(-R * st * sp, R * st * cp, 0.0f);
-            const Vector dpdv(R * ct * cp, R * ct * sp, -R * st);
-            const Vector d2uu(-R * st * cp, -R * st * sp, 0.0f);
-            const Vector d2uv(-R * ct * sp, R * ct * cp, 0.0f);
-            const Vector d2vv(-R * st * cp, -R * st * sp, -R * ct);
-            const Normal n(st * cp, st * sp, ct);
-            Vector dndu, dndv;
-            s.computeNormalDerivatives(dpdu, dpdv, d2uu, d2uv, d2vv, n, dndu, dndv);
-            EXPECT_TRUE(ovotest::near(dndu, dpdu / R, 1e-5f)) << theta << " " << phi;
-            EXPECT_TRUE(ovotest::near(dndv, dpdv / R, 1e-5f)) << theta << " " << phi;
-        }
 }
 
 // Counts live instances so that sharing and release are visible.

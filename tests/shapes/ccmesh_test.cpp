@@ -79,8 +79,7 @@ TEST(CatmullClark, CubeReachesItsLimitPoints) {
         EXPECT_NEAR(Vector(h.env.P).length(), c.distance, 1e-5f);
         EXPECT_NEAR(h.t, 5.0f - c.distance, 1e-5f);
         // Normal by symmetry; Embree's limit normal at a vertex of valence 3 is close.
-        EXPECT_TRUE(near3(h.env.Ng, Normal(d), 5e-3f));
-        EXPECT_TRUE(s->objectExtent().contains(h.env.P));
+        EXPECT_TRUE(near(h.env.Ng, Normal(d), 5e-3f));
     }
     // Smooth everywhere: where rays along a diagonal pass from one face's patch to the next,
     // the normal turns by no more than the rays move.
@@ -97,16 +96,6 @@ TEST(CatmullClark, CubeReachesItsLimitPoints) {
         last = h;
     }
     EXPECT_EQ(seams, 1);
-    // Samples for area lights lie on the limit surface: a ray back along the normal meets it
-    // where the sample is.
-    for (float a = 0.05f; a < 1.0f; a += 0.15f)
-        for (float b = 0.1f; b < 1.0f; b += 0.3f) {
-            ShaderEnvironment env;
-            s->sample(env, Point(0, 0, 0), a, b);
-            const Vector n = unit(env.Ng);
-            const Hit back = shoot(s, env.P + 0.5f * n, -n);
-            EXPECT_TRUE(near3(back.env.P, env.P, 1e-4f));
-        }
     EXPECT_GT(s->area(), 4.0f * Pi * 0.5f * 0.5f);  // more than the sphere through the corners
     EXPECT_LT(s->area(), 4.0f * Pi * 0.84f * 0.84f);
 }
@@ -133,7 +122,7 @@ TEST(CatmullClark, CreasedEdgesStaySharp) {
             // The sharp rim keeps the top face flat, its own corners its only neighbours; the
             // side meets it at an angle.
             EXPECT_NEAR(rimTop.env.P.z, 1.0f, 1e-5f);
-            EXPECT_TRUE(near3(rimTop.env.Ng, Normal(0, 0, 1), 1e-5f));
+            EXPECT_TRUE(near(rimTop.env.Ng, Normal(0, 0, 1), 1e-5f));
             EXPECT_LT(dot(rimTop.env.Ng, rimSide.env.Ng), 0.5f);
         } else {
             // Smooth, and symmetric under swapping y and z.
@@ -183,7 +172,7 @@ TEST(CatmullClark, HolesAndBoundaries) {
         Hit m;
         if (g->intersect(middle, m)) {
             EXPECT_NEAR(m.env.P.z, 0.0f, 1e-6f);
-            EXPECT_TRUE(near3(m.env.Ng, Normal(0, 0, 1), 1e-5f));
+            EXPECT_TRUE(near(m.env.Ng, Normal(0, 0, 1), 1e-5f));
         }
     }
 }
@@ -232,21 +221,24 @@ TEST(CatmullClark, OtherFacesAreCutIntoQuadrilaterals) {
     TestRenderer r;
     const std::vector<float> P = {0, 0, 0, 1, 0, 0, 1.3f, 1, 0, 0.5f, 1.6f, 0, -0.3f, 1, 0};
     Params p = mesh(P, {5}, {0, 1, 2, 3, 4}, Tags().add("interpolateboundary", {1}, {}));
+    // "st" given per vertex as the points' x and y: the limit keeps an affine function.
+    std::vector<float> st;
+    for (std::size_t k = 0; k < P.size(); k += 3) st.insert(st.end(), {P[k], P[k + 1]});
+    p.add("vertex float[2] st", st, 5);
     Reference<Shape> s = make(r, "ccmesh", p, Transform(), attributes(true, false, 0));
     ASSERT_TRUE(s) << (r.messages().empty() ? "" : r.messages()[0].text);
+    ASSERT_TRUE(s->getS() && s->getT());
     int hits = 0;
     for (float x = -0.2f; x < 1.3f; x += 0.1f)
         for (float y = 0.0f; y < 1.6f; y += 0.1f) {
             Hit h;
             if (!s->intersect(Ray(Point(x, y, 1), Vector(0, 0, -1)), h)) continue;
             ++hits;
-            EXPECT_GE(h.env.u, 0.0f);
-            EXPECT_LE(h.env.u, 1.0f);
-            EXPECT_GE(h.env.v, 0.0f);
-            EXPECT_LE(h.env.v, 1.0f);
+            EXPECT_NEAR(s->getS()->valueAt(h.env.face, h.env.su, h.env.sv), x, 1e-4f);
+            EXPECT_NEAR(s->getT()->valueAt(h.env.face, h.env.su, h.env.sv), y, 1e-4f);
             EXPECT_NEAR(h.env.P.z, 0.0f, 1e-6f);
             EXPECT_NEAR(h.env.P.x, x, 1e-4f);
-            EXPECT_TRUE(near3(h.env.Ng, Normal(0, 0, 1), 1e-5f));
+            EXPECT_TRUE(near(h.env.Ng, Normal(0, 0, 1), 1e-5f));
         }
     EXPECT_GT(hits, 100);
 }
@@ -288,10 +280,6 @@ TEST(CatmullClark, RefusesBrokenMeshes) {
               "ccmesh: tag \"smoothtriangles\" is not supported. Ignoring it ...");
 }
 
-}  // namespace
-
-namespace {
-
 // Cages Catmull-Clark has no rule for still make a surface (or a refusal), never a crash.
 TEST(CatmullClark, OddCagesMakeSomething) {
     const std::vector<float> P = {0, 0, 0, 1, 0, 0,  1, 1, 0,  0, 1, 0, 0, 0,
@@ -314,13 +302,9 @@ TEST(CatmullClark, OddCagesMakeSomething) {
             if (rule >= 0) tags.add("interpolateboundary", {rule}, {});
             Params p = mesh(P, c.sizes, c.vertices, tags);
             Reference<Shape> s = make(r, "ccmesh", p, Transform(), attributes(true, false, 0));
-            if (!s) continue;
-            for (float x = -0.2f; x < 1.2f; x += 0.1f) {
-                Hit h;
-                if (s->intersect(Ray(Point(x, 0.3f, 3), Vector(0, 0, -1)), h)) {
-                    EXPECT_TRUE(std::isfinite(h.t));
-                }
-            }
+            // Without a boundary rule the boundary faces make no surface, yet samples still land
+            // on them: only the hits are checked then.
+            if (s) expectConsistentHits(*s, 3, 300, 0.02f, rule >= 0);
         }
 }
 

@@ -107,7 +107,7 @@ TEST(PatchMeshes, TrimLoopsCutTheirOwnArea) {
     ASSERT_TRUE(s->intersect(Ray(Point(0.3f, 0.4f, 1), Vector(0, 0, -1)), h));
     EXPECT_NEAR(h.env.u, 0.1f, 1e-5f);
     EXPECT_NEAR(h.env.v, 0.4f, 1e-5f);
-    EXPECT_TRUE(near3(h.env.dPdu, Vector(0.5f, 0, 0), 1e-5f));
+    EXPECT_TRUE(near(h.env.dPdu, Vector(0.5f, 0, 0), 1e-5f));
 }
 
 // A B-spline mesh closed in u as the reader hands a periodic one over (its first three
@@ -211,7 +211,7 @@ TEST(PatchMeshes, NormalsAreSmoothAcrossSeams) {
         if (x > -1.4f && h.env.face != previous.env.face) {
             ++seams;
             EXPECT_GT(dot(h.env.Ng, previous.env.Ng), 0.9999f);
-            EXPECT_TRUE(near3(h.env.dPdv, previous.env.dPdv, 2e-2f));
+            EXPECT_TRUE(near(h.env.dPdv, previous.env.dPdv, 2e-2f));
         }
         previous = h;
     }

@@ -97,7 +97,7 @@ inline ShapeAttributes attributes(bool twoSided = true, bool inside = false, flo
     return a;
 }
 
-// Expects exactly one message, at level Error, with this text.
+// Expects no shape and exactly one message, at level Error, with this text.
 inline void expectRefused(TestRenderer& renderer, const Reference<Shape>& shape,
                           const std::string& text) {
     EXPECT_FALSE(shape) << text;
@@ -119,10 +119,6 @@ inline void expectRefusals(TestRenderer& renderer, const std::string& type,
         c.fill(p);
         expectRefused(renderer, make(renderer, type, p), c.message);
     }
-}
-
-inline ::testing::AssertionResult near3(const Tuple& a, const Tuple& b, float tol) {
-    return ovotest::near(a, b, tol);
 }
 
 inline Vector unit(const Tuple& v) { return Vector(v.hat()); }
@@ -153,7 +149,7 @@ inline void expectFlatOrientationRules(const std::string& type,
                     const bool hit = s->intersect(*ray, h);
                     EXPECT_EQ(hit, s->intersect(*ray));
                     if (hit) {
-                        EXPECT_TRUE(near3(h.env.Ng, Normal(0, 0, sign), 1e-6f));
+                        EXPECT_TRUE(near(h.env.Ng, Normal(0, 0, sign), 1e-6f));
                     }
                 }
             }
@@ -181,5 +177,64 @@ class Rng {
   private:
     uint32_t state;
 };
+
+// What every shape promises whatever its surface: a hit lies on the ray within its interval and
+// inside the bound, with u and v in [0, 1] and a unit normal along dPdu x dPdv; the boolean query
+// agrees; a ray back along the normal meets the surface where it was hit or sampled. Returns the
+// number of hits among `n` random rays aimed at the bound. Rays back along the normal start
+// `backOff` of the bound's diagonal away; `samples` leaves samples out when false.
+inline int expectConsistentHits(const Shape& s, uint32_t seed, int n = 1500, float backOff = 0.02f,
+                                bool samples = true) {
+    const Aabb box = s.objectExtent();
+    const Point lo(box.bmin[0], box.bmin[1], box.bmin[2]),
+        hi(box.bmax[0], box.bmax[1], box.bmax[2]);
+    const float size = (hi - lo).length(), eps = 1e-4f * size;
+    // Within rounding of the bound: a flat part lies in one of its planes.
+    auto inBound = [&](const Point& p) {
+        return p.x >= lo.x - eps && p.y >= lo.y - eps && p.z >= lo.z - eps && p.x <= hi.x + eps &&
+               p.y <= hi.y + eps && p.z <= hi.z + eps;
+    };
+    Rng rng(seed);
+    auto inBox = [&](float grow) {
+        return Point(rng.range(lo.x - grow, hi.x + grow), rng.range(lo.y - grow, hi.y + grow),
+                     rng.range(lo.z - grow, hi.z + grow));
+    };
+    auto onSurfaceAgain = [&](const ShaderEnvironment& env, const char* what) {
+        const Vector back = -unit(env.Ng);
+        Hit again;
+        ASSERT_TRUE(s.intersect(Ray(env.P - backOff * size * back, back), again)) << what;
+        EXPECT_TRUE(near(again.env.P, env.P, 2e-3f * size)) << what;
+    };
+    int hits = 0;
+    for (int i = 0; i < n; ++i) {
+        const Point o = inBox(size), aim = inBox(0.0f);
+        const Ray ray(o, rng.range(0.3f, 3.0f) * unit(aim - o), rng.range(0.0f, 0.3f),
+                      rng.range(0.5f, 4.0f) * size);
+        Hit h;
+        const bool got = s.intersect(ray, h);
+        EXPECT_EQ(got, s.intersect(ray)) << "ray " << i;
+        if (!got) continue;
+        ++hits;
+        const ShaderEnvironment& e = h.env;
+        EXPECT_TRUE(h.t >= ray.mint && h.t <= ray.maxt) << "ray " << i;
+        EXPECT_TRUE(near(e.P, ray(h.t), 1e-4f * size)) << "ray " << i;
+        EXPECT_TRUE(inBound(e.P)) << "ray " << i;
+        EXPECT_TRUE(e.u >= 0.0f && e.u <= 1.0f && e.v >= 0.0f && e.v <= 1.0f) << "ray " << i;
+        EXPECT_NEAR(e.Ng.length(), 1.0f, 1e-4f) << "ray " << i;
+        const Vector cross = e.dPdu ^ e.dPdv;
+        if (cross.length() > 1e-6f * size * size) {
+            EXPECT_NEAR(std::fabs(dot(unit(cross), e.Ng)), 1.0f, 1e-3f) << "ray " << i;
+        }
+        onSurfaceAgain(e, "hit");
+    }
+    // A shape without an area is not sampled.
+    for (int i = 0; i < (samples && s.area() > 0.0f ? 200 : 0); ++i) {
+        ShaderEnvironment env;
+        s.sample(env, Point(0.0f), rng.next(), rng.next());
+        EXPECT_TRUE(inBound(env.P)) << "sample " << i;
+        onSurfaceAgain(env, "sample");
+    }
+    return hits;
+}
 
 }  // namespace ovotest
