@@ -68,7 +68,6 @@ TEST_F(InputTest, AFileGoesToTheGeneratorOfItsExtension) {
     renderer->Input("scene.entryless");
     const auto reports = take();
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0].code, kError);
     const std::string path = testPlugins + "/entryless.generator.so";
     EXPECT_EQ(
         reports[0].text.rfind("Cannot get symbol createGenerator in plugin \"" + path + "\": ", 0),
@@ -97,8 +96,7 @@ TEST_F(InputTest, AHostGeneratorRunsOnceAndIsDeleted) {
     take();
     const float bound[6] = {-1, 1, -1, 1, -1, 1};
     renderer->Input(new HostGenerator(ran, deleted), bound);
-    EXPECT_TRUE(ran);
-    EXPECT_TRUE(deleted);
+    EXPECT_TRUE(ran && deleted);
     expectSilence();
     EXPECT_EQ(renderer->getWorldNode()->primitives.size(), 1u);
     renderer->getOptions().integratorName = "null";
@@ -114,7 +112,6 @@ TEST_F(InputTest, ABoundedInputIsMadeOnceAndInstancedAtEachUse) {
     expectSilence();
     EXPECT_EQ(probed(), "probe " + folder.path + "/part.probe");
     EXPECT_EQ(renderer->getOptions().objects.count("part.probe"), 1u);
-    EXPECT_EQ(renderer->getBlock(), BlockWorld);
     // Already an object: the generator is not run again.
     renderer->Input("part.probe", bound);
     expectSilence();
