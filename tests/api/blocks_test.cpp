@@ -98,8 +98,7 @@ TEST_F(RaytracerTest, PrimitivesAreOnlyAcceptedInsideTheWorld) {
     renderer->PushAttributes();
     EXPECT_TRUE(renderer->checkInWorld("sphere"));
     renderer->PopAttributes();
-    renderer->World();
-    take();
+    enterWorld();
     EXPECT_TRUE(renderer->checkInWorld("disk"));
     expectSilence();
 }
@@ -149,8 +148,7 @@ TEST_F(RaytracerTest, WorldPushesStateAndRenderRestoresIt) {
 }
 
 TEST_F(RaytracerTest, RenderInsideAnOpenBlockChangesNothing) {
-    renderer->World();
-    take();
+    enterWorld();
     renderer->PushAttributes();
     renderer->Render(nullptr);
     expectReport(Severe, "PushAttribute() call without a corresponding PopAttribute().");
@@ -174,8 +172,7 @@ TEST_F(RaytracerTest, PopOptionsNeverReportsAndKeepsTheFirstRecord) {
 }
 
 TEST_F(RaytracerTest, SolidBlocks) {
-    renderer->World();
-    take();
+    enterWorld();
     renderer->Attribute("int twosided", 0);
     TransformNode* world = renderer->getCurrentNode();
     renderer->SolidBegin("union");

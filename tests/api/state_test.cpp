@@ -53,8 +53,7 @@ TEST_F(RaytracerTest, KeywordAttributes) {
     EXPECT_EQ(renderer->getOptions().specularModel, SpecularDefault);
 
     // Handedness is relative to the camera space, which is recorded by World().
-    renderer->World();
-    take();
+    enterWorld();
     const Attributes& w = renderer->getAttributes();
     renderer->Attribute("string orientation", "lh");
     EXPECT_FALSE(w.orientationInside);

@@ -68,8 +68,7 @@ TEST_F(RaytracerTest, SetTransformReplacesRelativeToWorldOrRoot) {
     renderer->PopTransform();  // discards the replacement
     EXPECT_EQ(at(renderer->getCurrentTransform()), Point(0, 0, 9));
 
-    renderer->World();
-    take();
+    enterWorld();
     renderer->Translate(5.0f, 0.0f, 0.0f);
     renderer->PushAttributes();
     renderer->Translate(0.0f, 1.0f, 0.0f);
@@ -184,8 +183,7 @@ TEST_F(RaytracerTest, MotionSamplesAreTrimmedToTheShutter) {
 TEST_F(RaytracerTest, MotionWithSetTransformAndPrimitives) {
     const float shutter[2] = {0.0f, 1.0f};
     renderer->Attribute("float[2] shutter", shutter);
-    renderer->World();
-    take();
+    enterWorld();
     renderer->PushAttributes();
     TransformNode* node = renderer->getCurrentNode();
     node->primitives.push_back(Reference<Primitive>(new StubPrimitive()));

@@ -55,8 +55,7 @@ class GeometryTest : public RaytracerTest {
 };
 
 TEST_F(GeometryTest, UnnamedNodesPassTheirPrimitivesToTheNearestAccelerator) {
-    renderer->World();
-    take();
+    enterWorld();
     EXPECT_EQ(buildWorld().get(), nullptr);  // nothing made, nothing built
 
     renderer->Sphere(1.0f);
@@ -85,8 +84,7 @@ TEST_F(GeometryTest, UnnamedNodesPassTheirPrimitivesToTheNearestAccelerator) {
 }
 
 TEST_F(GeometryTest, WorldExtentsFollowTheTransformsOfTheShapes) {
-    renderer->World();
-    take();
+    enterWorld();
     renderer->Translate(1.0f, 2.0f, 3.0f);
     renderer->Scale(2.0f, 2.0f, 2.0f);
     renderer->Sphere(1.0f);
@@ -109,8 +107,7 @@ TEST_F(GeometryTest, WorldExtentsFollowTheTransformsOfTheShapes) {
 TEST_F(GeometryTest, ShapesUnderAMovingNodeMoveWithIt) {
     renderer->getOptions().shutter[0] = 0.0f;
     renderer->getOptions().shutter[1] = 1.0f;
-    renderer->World();
-    take();
+    enterWorld();
 
     // Unmoving: the translation becomes the sphere's own transform.
     renderer->PushTransform();
@@ -167,8 +164,7 @@ TEST_F(GeometryTest, SolidsAreTracedThroughTheirOperation) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.operation);
-        renderer->World();
-        take();
+        enterWorld();
         renderer->SolidBegin(c.operation);
         sphereAt(0.0f, 0.0f, 0.0f, 2.0f);
         sphereAt(0.0f, 0.0f, 1.0f, 2.0f);
@@ -183,8 +179,7 @@ TEST_F(GeometryTest, SolidsAreTracedThroughTheirOperation) {
 }
 
 TEST_F(GeometryTest, ASolidEndOutsideASolidNamesTheWorld) {
-    renderer->World();
-    take();
+    enterWorld();
     renderer->SolidEnd();
     expectReport(kSevere, "World() call without a corresponding Render().");
 }
@@ -198,8 +193,7 @@ TEST_F(GeometryTest, ObjectsAreBuiltOnceAndInstancedWithTheInstanceAttributes) {
     ASSERT_EQ(renderer->getOptions().objects.count("pair"), 1u);
     const float red[3] = {1.0f, 0.0f, 0.0f};
 
-    renderer->World();
-    take();
+    enterWorld();
     renderer->ObjectBegin("pair");
     expectReport(kWarning, "Instance pair already existing.");
     renderer->Translate(2.0f, 0.0f, 0.0f);  // inside the object: part of its definition
@@ -262,8 +256,7 @@ class ForwardingTest : public GeometryTest {
 };
 
 TEST_F(ForwardingTest, HyperboloidsAndConesMakeTheSimplerQuadric) {
-    renderer->World();
-    take();
+    enterWorld();
     renderer->getOptions().searchPaths.plugin = folder.path;
     const auto& made = renderer->getWorldNode()->primitives;
 
@@ -300,8 +293,7 @@ TEST_F(ForwardingTest, HyperboloidsAndConesMakeTheSimplerQuadric) {
 }
 
 TEST_F(ForwardingTest, ShapesWithoutPluginsReportAndLeaveNothingPending) {
-    renderer->World();
-    take();
+    enterWorld();
     renderer->getOptions().searchPaths.plugin = folder.path;
     int counts[2] = {4, 4};
     const int faces[1] = {3}, vertices[3] = {0, 1, 2};
@@ -336,8 +328,7 @@ TEST_F(ForwardingTest, ShapesWithoutPluginsReportAndLeaveNothingPending) {
 }
 
 TEST_F(GeometryTest, PointsTakeTheirCountFromTheCall) {
-    renderer->World();
-    take();
+    enterWorld();
     float P[9] = {0, 0, 0, 1, 0, 0, 4, 2, 1};
     renderer->Parameter("vertex point P", P);
     renderer->Points(3);
@@ -366,8 +357,7 @@ TEST_F(GeometryTest, PointsTakeTheirCountFromTheCall) {
 
 TEST_F(GeometryTest, MeshesNameSavedAttributeStatesAndKnownTypes) {
     const float green[3] = {0.0f, 1.0f, 0.0f};
-    renderer->World();
-    take();
+    enterWorld();
     renderer->PushAttributes();
     renderer->Attribute("color C", green);
     renderer->SaveAttributes("green", "C");

@@ -92,8 +92,7 @@ class HostGenerator : public RendererAPI::Generator {
 
 TEST_F(InputTest, AHostGeneratorRunsOnceAndIsDeleted) {
     bool ran = false, deleted = false;
-    renderer->World();
-    take();
+    enterWorld();
     const float bound[6] = {-1, 1, -1, 1, -1, 1};
     renderer->Input(new HostGenerator(ran, deleted), bound);
     EXPECT_TRUE(ran && deleted);
@@ -105,8 +104,7 @@ TEST_F(InputTest, AHostGeneratorRunsOnceAndIsDeleted) {
 
 TEST_F(InputTest, ABoundedInputIsMadeOnceAndInstancedAtEachUse) {
     touch("part.probe");
-    renderer->World();
-    take();
+    enterWorld();
     const float bound[6] = {-1, 1, -1, 1, -1, 1};
     renderer->Input("part.probe", bound);
     expectSilence();

@@ -192,8 +192,7 @@ TEST_F(RenderTest, WorldDefinesTheSpacesOfTheFirstCamera) {
 TEST_F(RenderTest, FailedFramesReportWhyAndLeaveTheRendererReady) {
     // No such camera: the world is closed all the same.
     output("a.exr", "openexr", "z");
-    renderer->World();
-    take();
+    enterWorld();
     renderer->Render("nosuch");
     expectReport(kSevere, "Render(\"nosuch\"): no such camera. Rendering aborted ...");
     EXPECT_FALSE(renderer->isInWorld());
@@ -201,8 +200,7 @@ TEST_F(RenderTest, FailedFramesReportWhyAndLeaveTheRendererReady) {
     // A camera without outputs; the output went to another camera.
     output("a.exr", "null", "z");
     renderer->Output(file("b.exr").c_str(), "openexr", "z", "other");
-    renderer->World();
-    take();
+    enterWorld();
     renderer->Render(nullptr);
     expectReport(kSevere,
                  "Render(\"camera\"): no output(s) assigned to camera. Rendering aborted ...");
@@ -211,8 +209,7 @@ TEST_F(RenderTest, FailedFramesReportWhyAndLeaveTheRendererReady) {
     // A projection without a plugin: no file is left behind.
     renderer->Attribute("string projection", "fisheye");
     output("c.exr", "openexr", "z");
-    renderer->World();
-    take();
+    enterWorld();
     renderer->Render(nullptr);
     expectReport(kSevere, "Unable to find plugin \"fisheye\". Rendering aborted");
     EXPECT_FALSE(OIIO::Filesystem::exists(file("c.exr")));
