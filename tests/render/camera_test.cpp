@@ -33,14 +33,6 @@ struct CameraRig {
     }
 };
 
-float angleToZ(const Vector& d) { return std::acos(d.z / d.length()); }
-
-void expectPoint(const Point& p, float x, float y, float z, float eps = 1e-5f) {
-    EXPECT_NEAR(p.x, x, eps);
-    EXPECT_NEAR(p.y, y, eps);
-    EXPECT_NEAR(p.z, z, eps);
-}
-
 }  // namespace
 
 TEST(Cameras, ScreenRasterChainAndClipping) {
@@ -49,14 +41,14 @@ TEST(Cameras, ScreenRasterChainAndClipping) {
         CameraRig rig(projection);
         ProjectiveCamera& cam = rig.projective();
         // Raster (0, 0) is the top left of the screen window; raster y grows downwards.
-        expectPoint(cam.getRasterToScreen() * Point(0, 0, 0), -4.0f / 3.0f, 1.0f, 0.0f);
-        expectPoint(cam.getRasterToScreen() * Point(640, 480, 0), 4.0f / 3.0f, -1.0f, 0.0f);
-        expectPoint(cam.getScreenToRaster() * Point(0, 0, 0), 320.0f, 240.0f, 0.0f, 1e-3f);
+        EXPECT_TRUE(
+            near(cam.getRasterToScreen() * Point(0, 0, 0), Point(-4.0f / 3.0f, 1.0f, 0.0f), 1e-5f));
+        EXPECT_TRUE(near(cam.getRasterToScreen() * Point(640, 480, 0),
+                         Point(4.0f / 3.0f, -1.0f, 0.0f), 1e-5f));
+        EXPECT_TRUE(
+            near(cam.getScreenToRaster() * Point(0, 0, 0), Point(320.0f, 240.0f, 0.0f), 1e-3f));
         EXPECT_FLOAT_EQ(cam.getHither(), 0.1f);
         EXPECT_FLOAT_EQ(cam.getYon(), 1e6f);
-        EXPECT_EQ(cam.getLensRadius(), 0.0f);
-        EXPECT_EQ(cam.getShutterOpen(), 0.0f);
-        EXPECT_EQ(cam.getShutterClose(), 0.0f);
     }
     ParameterSet p;
     addFloats(p, "near", {0.0f});
@@ -65,8 +57,10 @@ TEST(Cameras, ScreenRasterChainAndClipping) {
     CameraRig rig("perspective", p);
     EXPECT_FLOAT_EQ(rig.camera->getHither(), 0.001f);
     EXPECT_FLOAT_EQ(rig.camera->getYon(), 1e30f);
-    expectPoint(rig.projective().getRasterToScreen() * Point(0, 0, 0), -2.0f, 3.0f, 0.0f);
-    expectPoint(rig.projective().getRasterToScreen() * Point(640, 480, 0), 2.0f, -1.0f, 0.0f);
+    EXPECT_TRUE(near(rig.projective().getRasterToScreen() * Point(0, 0, 0),
+                     Point(-2.0f, 3.0f, 0.0f), 1e-5f));
+    EXPECT_TRUE(near(rig.projective().getRasterToScreen() * Point(640, 480, 0),
+                     Point(2.0f, -1.0f, 0.0f), 1e-5f));
 }
 
 TEST(Cameras, PerspectiveRaysAndDepth) {
@@ -78,15 +72,12 @@ TEST(Cameras, PerspectiveRaysAndDepth) {
     const float half = radians(30.0f);
 
     Ray centre = rig.ray(320, 240);
-    expectPoint(centre.o, 0, 0, 0);
-    EXPECT_NEAR(angleToZ(centre.d), 0.0f, 1e-4f);
+    EXPECT_TRUE(near(centre.o, Point(0, 0, 0), 1e-5f));
+    EXPECT_TRUE(near(centre.d.hat(), Vector(0, 0, 1), 1e-4f));
     // The field of view spans the vertical extent of a wide image; x right, y up.
-    Ray top = rig.ray(320, 0);
-    EXPECT_NEAR(angleToZ(top.d), half, 1e-5f);
-    EXPECT_GT(top.d.y, 0.0f);
-    Ray right = rig.ray(640, 240);
-    EXPECT_NEAR(angleToZ(right.d), std::atan(4.0f / 3.0f * std::tan(half)), 1e-5f);
-    EXPECT_GT(right.d.x, 0.0f);
+    EXPECT_TRUE(near(rig.ray(320, 0).d.hat(), Vector(0, std::sin(half), std::cos(half)), 1e-5f));
+    const float wide = std::atan(4.0f / 3.0f * std::tan(half));
+    EXPECT_TRUE(near(rig.ray(640, 240).d.hat(), Vector(std::sin(wide), 0, std::cos(wide)), 1e-5f));
     Ray corner = rig.ray(0, 480);
     // Clipping is by depth along the view axis.
     EXPECT_NEAR(corner(corner.mint).z, 1.0f, 1e-5f);
@@ -105,9 +96,8 @@ TEST(Cameras, PerspectiveRaysAndDepth) {
     RayDifferential rd;
     EXPECT_EQ(cam.generateRayDifferential(s, rd), 1.0f);
     EXPECT_TRUE(rd.hasDifferentials);
-    const Ray rx = rig.ray(101.25f, 50.5f), ry = rig.ray(100.25f, 51.5f);
-    EXPECT_EQ(rd.rx.d, rx.d);
-    EXPECT_EQ(rd.ry.d, ry.d);
+    EXPECT_EQ(rd.rx.d, rig.ray(101.25f, 50.5f).d);
+    EXPECT_EQ(rd.ry.d, rig.ray(100.25f, 51.5f).d);
 }
 
 TEST(Cameras, OrthographicMapsCameraXYOntoTheScreen) {
@@ -116,12 +106,12 @@ TEST(Cameras, OrthographicMapsCameraXYOntoTheScreen) {
     addFloats(p, "far", {12.0f});
     CameraRig rig("orthographic", p);
     Ray r = rig.ray(0, 0);
-    expectPoint(r.o, -4.0f / 3.0f, 1.0f, 0.0f);
-    expectPoint(r.d, 0, 0, 1);
+    EXPECT_TRUE(near(r.o, Point(-4.0f / 3.0f, 1.0f, 0.0f), 1e-5f));
+    EXPECT_TRUE(near(r.d, Point(0, 0, 1), 1e-5f));
     EXPECT_NEAR(r(r.mint).z, 2.0f, 1e-6f);
     EXPECT_NEAR(r(r.maxt).z, 12.0f, 1e-5f);
     r = rig.ray(480, 120);
-    expectPoint(r.o, 2.0f / 3.0f, 0.5f, 0.0f);
+    EXPECT_TRUE(near(r.o, Point(2.0f / 3.0f, 0.5f, 0.0f), 1e-5f));
     for (float z : {2.0f, 4.5f, 7.0f, 12.0f})
         EXPECT_NEAR(rig.camera->screenDepth(Point(5, -3, z)), (z - 2.0f) / 10.0f, 1e-6f);
 }
@@ -130,8 +120,8 @@ TEST(Cameras, PlacementMotionAndShutter) {
     // The transform maps world to camera: this camera sits at world (1, 2, -5), looking +z.
     CameraRig placed("perspective", {}, Transform(Translate(-1, -2, 5)));
     Ray r = placed.ray(320, 240);
-    expectPoint(r.o, 1, 2, -5);
-    expectPoint(placed.camera->getCameraToWorld() * Point(0, 0, 0), 1, 2, -5);
+    EXPECT_TRUE(near(r.o, Point(1, 2, -5), 1e-5f));
+    EXPECT_TRUE(near(placed.camera->getCameraToWorld() * Point(0, 0, 0), Point(1, 2, -5), 1e-5f));
     EXPECT_NEAR(placed.camera->screenDepth(Point(1, 2, -4.9f)), 0.0f, 1e-5f);
 
     // A moving camera: at world x = 0 when the shutter opens at 1, at x = 4 when it closes at
@@ -143,13 +133,11 @@ TEST(Cameras, PlacementMotionAndShutter) {
     ParameterSet p;
     addFloats(p, "shutter", {1.0f, 3.0f});
     CameraRig rig("perspective", p, moving);
-    EXPECT_EQ(rig.camera->getShutterOpen(), 1.0f);
-    EXPECT_EQ(rig.camera->getShutterClose(), 3.0f);
     for (float u : {0.0f, 0.25f, 0.5f, 0.9f}) {
         r = rig.ray(320, 240, 0.5f, 0.5f, u);
         EXPECT_FLOAT_EQ(r.time, 1.0f + 2.0f * u);
-        expectPoint(r.o, 4.0f * u, 0, 0);
-        expectPoint(r.d.hat(), 0, 0, 1);
+        EXPECT_TRUE(near(r.o, Point(4.0f * u, 0, 0), 1e-5f));
+        EXPECT_TRUE(near(r.d.hat(), Point(0, 0, 1), 1e-5f));
     }
 }
 
@@ -172,7 +160,7 @@ TEST(Cameras, ThinLensFocusesOnTheFocalPlane) {
                 for (float v : {0.05f, 0.5f, 0.95f}) {
                     const Ray r = rig.ray(raster.x, raster.y, u, v);
                     const Point q = r((4.0f - r.o.z) / r.d.z);
-                    expectPoint(q, focus.x, focus.y, 4.0f, 1e-4f);
+                    EXPECT_TRUE(near(q, Point(focus.x, focus.y, 4.0f), 1e-4f));
                     const float dx = r.o.x - pin.o.x, dy = r.o.y - pin.o.y;
                     EXPECT_LE(std::sqrt(dx * dx + dy * dy), 0.25f + 1e-6f);
                     EXPECT_EQ(r.o.z, 0.0f);

@@ -24,14 +24,4 @@ inline bool rendezvous(std::atomic<int>& arrived, int expected,
     return true;
 }
 
-// True if `flag` stays false for `span`: a thread that should be blocked did not get through.
-inline bool staysFalse(const std::atomic<bool>& flag, std::chrono::milliseconds span) {
-    const auto until = std::chrono::steady_clock::now() + span;
-    while (std::chrono::steady_clock::now() < until) {
-        if (flag.load()) return false;
-        std::this_thread::yield();
-    }
-    return !flag.load();
-}
-
 }  // namespace ovotest
