@@ -158,8 +158,7 @@ TEST(RibRobustness, GarbageErrorLimitDeepNestingAndHugeNumbers) {
     r.read(bad);
     ASSERT_EQ(r.reports().size(), std::size_t(ovo::rib::Reader::MaxErrorsPerFile) + 1);
     EXPECT_EQ(r.reports()[19].text, "test.rib:20: unknown request \"Foo\". Skipping ...");
-    EXPECT_EQ(r.reports().back().text,
-              "too many errors in test.rib; giving up");
+    EXPECT_EQ(r.reports().back().text, "too many errors in test.rib; giving up");
 
     // Ten thousand open blocks are closed again at the end.
     std::string deep;

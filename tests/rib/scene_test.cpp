@@ -32,7 +32,8 @@ TEST(RibScene, AttributesAndTransforms) {
         {"Attribute \"displacementbound\" \"sphere\" [1]\nMatte 1\nSides 3\nOrientation "
          "\"up\"\nAttribute \"visibility\" \"transmission\" \"maybe\"",
          "I: test.rib:2: Attribute \"displacementbound\" \"sphere\" changes nothing in a ray "
-         "tracer. Ignoring ...; W: test.rib:3: Matte is not supported. Ignoring ...; E: test.rib:4: Sides: expected "
+         "tracer. Ignoring ...; W: test.rib:3: Matte is not supported. Ignoring ...; E: "
+         "test.rib:4: Sides: expected "
          "1 or 2. Skipping ...; E: test.rib:5: Orientation: unknown orientation \"up\". Skipping "
          "...; E: test.rib:6: Attribute: unknown transmission \"maybe\". Skipping ..."},
         {"Translate 1 2 3 Rotate 45 0 0 1 Scale 1 2 3 ConcatTransform [2 0 0 0 0 2 0 0 0 0 2 0 1 1 "
