@@ -24,9 +24,13 @@ out="$OVO_ROOT/out/public"
 mkdir -p "$out"
 
 # avg <oiiotool arguments>: the mean of the three colour channels of the resulting image, 0..1.
+# Integer images report their statistics in their own units ("(of 255)"): those are scaled.
 avg() {
     oiiotool "$@" --printstats 2>/dev/null |
-        awk '/Stats Avg:/ { printf "%.4f", ($3 + $4 + $5) / 3; exit }'
+        awk '/Stats Avg:/ {
+            scale = 1
+            if (match($0, /\(of [0-9]+\)/)) scale = substr($0, RSTART + 4, RLENGTH - 5)
+            printf "%.4f", ($3 + $4 + $5) / 3 / scale; exit }'
 }
 
 stage="$out/stage"
