@@ -13,6 +13,7 @@
 
 #include "common/test_util.h"
 #include "compiler/driver.h"
+#include "compiler/frontend.h"
 #include "core/base/reference.h"
 #include "core/math/transform.h"
 #include "core/params/parameter.h"
@@ -101,6 +102,18 @@ inline bool renderRib(const ScratchDir& dir, const std::string& rib, const std::
     out.height = in->spec().height;
     out.rgb.resize(size_t(out.width * out.height * 3));
     return in->read_image(0, 0, 0, 3, OIIO::TypeDesc::FLOAT, out.rgb.data());
+}
+
+// The header line ("t.sl:1:2: error: ...") of every diagnostic of `text`.
+inline std::vector<std::string> diagnose(const std::string& text) {
+    ovo::compiler::Diagnostics d;
+    ovo::compiler::frontEnd(text, "t.sl", d);
+    std::vector<std::string> out;
+    for (const ovo::compiler::Diagnostic& x : d.all()) {
+        const std::string full = d.format(x);
+        out.push_back(full.substr(0, full.find('\n')));
+    }
+    return out;
 }
 
 }  // namespace ovotest

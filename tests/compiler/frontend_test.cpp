@@ -5,23 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "compiler/compile_util.h"
 #include "compiler/frontend.h"
 
 namespace {
 
 using namespace ovo::compiler;
 
-// The header line ("t.sl:1:2: error: ...") of every diagnostic of `text`.
-std::vector<std::string> diagnose(const std::string& text) {
-    Diagnostics d;
-    frontEnd(text, "t.sl", d);
-    std::vector<std::string> out;
-    for (const Diagnostic& x : d.all()) {
-        const std::string full = d.format(x);
-        out.push_back(full.substr(0, full.find('\n')));
-    }
-    return out;
-}
+using ovotest::diagnose;
 
 TEST(Frontend, AcceptsTheWholeLanguage) {
     const char* sources[] = {

@@ -16,17 +16,7 @@ namespace {
 
 using namespace ovo::compiler;
 
-// The first line of every diagnostic of `text`.
-std::vector<std::string> diagnose(const std::string& text) {
-    Diagnostics d;
-    frontEnd(text, "t.sl", d);
-    std::vector<std::string> out;
-    for (const Diagnostic& x : d.all()) {
-        const std::string full = d.format(x);
-        out.push_back(full.substr(0, full.find('\n')));
-    }
-    return out;
-}
+using ovotest::diagnose;
 
 TEST(MessageCalls, ShaderKindsAreCallsInsideBodies) {
     struct Case {
