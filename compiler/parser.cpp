@@ -321,7 +321,8 @@ StmtPtr Parser::statement() {
                 advance().kind == Tok::KwBreak ? StmtKind::Break : StmtKind::Continue, where);
             if (at(Tok::Number)) {
                 const Token& n = advance();
-                if (n.number < 1 || n.number != double(int(n.number)) || n.number > 1000)
+                // The range first: a number beyond int's must not reach the conversion.
+                if (n.number < 1 || n.number > 1000 || n.number != double(int(n.number)))
                     errorAt(n, "the number of loops to leave must be a positive whole number");
                 else
                     s->levels = int(n.number);

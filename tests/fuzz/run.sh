@@ -36,6 +36,7 @@ for target in "${targets[@]}"; do
     [ -f "$here/${name#fuzz_}.dict" ] && dict=(-dict="$here/${name#fuzz_}.dict")
     targetSeeds=("${seeds[@]}")
     [ -d "$here/corpus-${name#fuzz_}" ] && targetSeeds=("$here/corpus-${name#fuzz_}")
+    [ -d "$here/regressions-${name#fuzz_}" ] && targetSeeds+=("$here/regressions-${name#fuzz_}")
     shaders="${OVO_FUZZ_SHADERS:-$here/../../../shared/shaders}"
     if [ "$name" = fuzz_slc ] && [ -d "$shaders" ]; then
         while IFS= read -r sl; do
