@@ -4,6 +4,7 @@
 
 #include <dlfcn.h>
 #include <stdlib.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <OpenImageIO/errorhandler.h>
@@ -12,6 +13,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <sstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -116,5 +119,23 @@ class ScratchDir {
 
     std::string path;
 };
+
+// What `print` writes to file descriptor 1.
+inline std::string capturedStdout(const std::function<void()>& print) {
+    ScratchDir dir;
+    std::fflush(stdout);
+    const int saved = dup(1);
+    FILE* capture = std::fopen((dir / "out").c_str(), "w");
+    if (saved < 0 || !capture) return "cannot capture";
+    dup2(fileno(capture), 1);
+    print();
+    std::fflush(stdout);
+    dup2(saved, 1);
+    close(saved);
+    std::fclose(capture);
+    std::ostringstream text;
+    text << std::ifstream(dir / "out").rdbuf();
+    return text.str();
+}
 
 }  // namespace ovotest

@@ -136,24 +136,6 @@ Shaders& shaders() {
     return s;
 }
 
-// What `print` writes to file descriptor 1.
-std::string standardOutputOf(const std::function<void()>& print) {
-    ovotest::ScratchDir dir;
-    std::fflush(stdout);
-    const int saved = dup(1);
-    FILE* capture = std::fopen((dir / "out").c_str(), "w");
-    if (saved < 0 || !capture) return "cannot capture";
-    dup2(fileno(capture), 1);
-    print();
-    std::fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
-    std::fclose(capture);
-    std::ostringstream text;
-    text << std::ifstream(dir / "out").rdbuf();
-    return text.str();
-}
-
 TEST(Library, ValuesKnownInClosedForm) {
     ASSERT_TRUE(shaders().compiled);
     ovotest::ShaderRun run(shaders().dir, "library");
@@ -228,14 +210,14 @@ TEST(Library, PrintfAndFormatInTheMainPassOnly) {
     ASSERT_TRUE(shaders().compiled);
     ovotest::ShaderRun run(shaders().dir, "printer");
     ASSERT_TRUE(run.shader);
-    EXPECT_EQ(standardOutputOf([&] { run.run(); }),
+    EXPECT_EQ(ovotest::capturedStdout([&] { run.run(); }),
               "x=2.3 c=[1.000000 0.500000 0.000000] s=hi 7%\n"
               " 2.30|[1.000000 2.000000 3.000000]|[1.000000 0.000000 0.000000 0.000000 "
               "0.000000 1.000000 0.000000 0.000000 0.000000 0.000000 1.000000 0.000000 "
               "0.000000 0.000000 0.000000 1.000000]|\n"
               "no value \n");
     run.env.derivPass = 1;
-    EXPECT_EQ(standardOutputOf([&] { run.run(); }), "");
+    EXPECT_EQ(ovotest::capturedStdout([&] { run.run(); }), "");
 }
 
 }  // namespace

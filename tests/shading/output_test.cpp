@@ -15,27 +15,7 @@
 
 using namespace ovo;
 
-namespace ovotest {
-
-// What `print` writes to file descriptor 1.
-std::string capturedStdout(const std::function<void()>& print) {
-    ScratchDir dir;
-    std::fflush(stdout);
-    const int saved = dup(1);
-    FILE* capture = std::fopen((dir / "out").c_str(), "w");
-    if (saved < 0 || !capture) return "cannot capture";
-    dup2(fileno(capture), 1);
-    print();
-    std::fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
-    std::fclose(capture);
-    std::ostringstream text;
-    text << std::ifstream(dir / "out").rdbuf();
-    return text.str();
-}
-
-}  // namespace ovotest
+namespace ovotest {}  // namespace ovotest
 
 TEST(Output, PrintfConversionsInTheMainPassOnly) {
     Matrix m = Matrix::Identity;
