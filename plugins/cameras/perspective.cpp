@@ -49,7 +49,29 @@ class PerspectiveCamera : public cameras::ThinLensCamera {
         : ThinLensCamera(transform,
                          perspective(parameters.findFloat("fov", 90.0f), hitherFrom(parameters),
                                      yonFrom(parameters)),
-                         film, parameters) {}
+                         film, parameters) {
+        // Raster points on the near plane map affinely onto camera space, so a pixel step is
+        // the same camera-space step everywhere.
+        const Point origin = rasterToCamera * Point(0.0f, 0.0f, 0.0f);
+        pixelStepX = rasterToCamera * Point(1.0f, 0.0f, 0.0f) - origin;
+        pixelStepY = rasterToCamera * Point(0.0f, 1.0f, 0.0f) - origin;
+    }
+
+    // A pinhole on a still camera: the neighbouring pixels' rays share the origin, and their
+    // directions come from the pixel steps instead of two more full rays.
+    float generateRayDifferential(const Sample& sample, RayDifferential& ray) const override {
+        if (lensRadius > 0.0f || cameraToWorld.isMoving())
+            return Camera::generateRayDifferential(sample, ray);
+        const Point p = rasterToCamera * Point(sample.imageX, sample.imageY, 0.0f);
+        const Vector d(p.x, p.y, p.z);
+        const Vector dx = (d + pixelStepX).hat(), dy = (d + pixelStepY).hat();
+        generateRay(sample, ray);
+        const Transform& toWorld = cameraToWorld.getSample(0);
+        ray.rx = Ray(ray.o, toWorld * dx);
+        ray.ry = Ray(ray.o, toWorld * dy);
+        ray.hasDifferentials = true;
+        return 1.0f;
+    }
 
     float generateRay(const Sample& sample, Ray& ray) const override {
         // The raster point lies on the near plane; the pinhole sits at the origin.
@@ -60,6 +82,9 @@ class PerspectiveCamera : public cameras::ThinLensCamera {
         };
         return finish(sample, Point(0.0f, 0.0f, 0.0f), Vector(p.x, p.y, p.z).hat(), focusOf, ray);
     }
+
+  private:
+    Vector pixelStepX, pixelStepY;  // camera-space steps of one pixel in x and y
 };
 
 }  // namespace
