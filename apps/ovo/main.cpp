@@ -111,7 +111,8 @@ void withoutStandardOutput(F f) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+// Called by the ovo executable (launcher.cpp) for everything but --help and --version.
+extern "C" __attribute__((visibility("default"))) int ovoMain(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     ovo::app::CommandLine options;
     std::string error;

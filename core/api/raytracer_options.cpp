@@ -182,7 +182,7 @@ bool Raytracer::readOption(const char* name, const char*& value) const {
         value = "OVO";
         return true;
     } else if (is(name, "renderer:versionstring")) {
-        value = "1.5.0";
+        value = OVO_VERSION_STRING;
         return true;
     } else {
         return false;
@@ -215,9 +215,9 @@ bool Raytracer::readOption(const char* name, float* value) const {
 
 bool Raytracer::readOption(const char* name, int* value) const {
     if (!is(name, "renderer:version")) return false;
-    value[0] = 1;
-    value[1] = 5;
-    value[2] = 0;
+    value[0] = OVO_VERSION_MAJOR;
+    value[1] = OVO_VERSION_MINOR;
+    value[2] = OVO_VERSION_PATCH;
     return true;
 }
 
