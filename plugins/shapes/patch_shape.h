@@ -44,6 +44,8 @@ class PatchSurface : public VariableShape<PatchSurface> {
         bound.expand(1e-5f * scale);
         closedU = closes(true);
         closedV = closes(false);
+        quad = this->layout->p() == 1 && this->layout->q() == 1 && this->layout->pieces() == 1 &&
+               !this->layout->rational;
     }
 
     // Trimming by the loops of the attribute state, in the knot values of the surface.
@@ -65,6 +67,14 @@ class PatchSurface : public VariableShape<PatchSurface> {
     bool intersect(const Ray& ray, Hit& hit) const override {
         Solution s;
         Vector gridNormal;
+        Frame f;
+        if (quad && !trim) {
+            if (!solveQuad(ray, s, f)) return false;
+            hit.t = s.tHit;
+            hit.env.P = f.P;
+            fill(hit.env, 0, s.s, s.t, f, Vector(f.Pu ^ f.Pv));
+            return true;
+        }
         if (!small.empty()) {
             GridHit g;
             if (!traceSmall(ray, false, g)) return false;
@@ -76,7 +86,6 @@ class PatchSurface : public VariableShape<PatchSurface> {
             s = Solution{rh.hit.primID, rh.hit.u, rh.hit.v, rh.ray.tfar};
             gridNormal = Vector(rh.hit.Ng_x, rh.hit.Ng_y, rh.hit.Ng_z);
         }
-        Frame f;
         const bool exact = refine(ray, s, f);
         if (!exact) f = frameAt(s.piece, s.s, s.t);
         ShaderEnvironment& env = hit.env;
@@ -87,6 +96,11 @@ class PatchSurface : public VariableShape<PatchSurface> {
     }
 
     bool intersect(const Ray& ray) const override {
+        if (quad && !trim) {
+            Solution s;
+            Frame f;
+            return solveQuad(ray, s, f);
+        }
         if (small.empty()) return embreeOccluded(embree.scene, ray, attributes.bias);
         GridHit g;
         return traceSmall(ray, true, g);
@@ -214,6 +228,62 @@ class PatchSurface : public VariableShape<PatchSurface> {
         return false;
     }
 
+    // A single bilinear piece (a floor, a wall, a quad) is met where the ray's plane equations
+    // give a quadratic in u; each root in [0, 1] gives v and t. The nearest root that the ray's
+    // interval, the bias and the facing accept is the hit.
+    bool solveQuad(const Ray& ray, Solution& s, Frame& f) const {
+        const float* h = piece(0);
+        const Vector p00(h[0], h[1], h[2]), p10(h[4], h[5], h[6]), p01(h[8], h[9], h[10]),
+            p11(h[12], h[13], h[14]);
+        const Vector o(ray.o.x, ray.o.y, ray.o.z), d = ray.d;
+        const Vector e10 = p10 - p00, e11 = p11 - p10, e00 = p01 - p00;
+        const Vector q00 = p00 - o, q10 = p10 - o;
+        const float a = dot(q00 ^ d, e00);
+        const float c = dot(e10 ^ (p01 - p11), d);
+        const float b = dot(q10 ^ d, e11) - a - c;
+        float roots[2] = {-1.0f, -1.0f};
+        if (c == 0.0f) {
+            if (b == 0.0f) return false;
+            roots[0] = -a / b;
+        } else {
+            const float disc = b * b - 4.0f * a * c;
+            if (!(disc >= 0.0f)) return false;
+            const float q = -0.5f * (b + std::copysign(std::sqrt(disc), b));
+            if (q == 0.0f) return false;
+            roots[0] = q / c;
+            roots[1] = a / q;
+        }
+        const float len = d.length();
+        const float tnear = std::max(ray.mint, attributes.bias / len);
+        bool found = false;
+        Solution best{0, 0.0f, 0.0f, ray.maxt};
+        for (float u : roots) {
+            if (!(u >= 0.0f && u <= 1.0f)) continue;
+            const Vector pa = q00 + (q10 - q00) * u, pb = e00 + (e11 - e00) * u;
+            const Vector n = d ^ pb;
+            const float det = dot(n, n);
+            if (!(det > 0.0f)) continue;
+            const Vector m = n ^ pa;
+            const float t = dot(m, pb) / det;
+            const float v = dot(m, d) / det;
+            if (!(v >= 0.0f && v <= 1.0f && t >= tnear && t <= best.tHit)) continue;
+            const Vector ng = (e10 + (e11 - e00) * v) ^ pb;
+            if (!accepts(0, u, v, Normal(ng), d)) continue;
+            best = Solution{0, u, v, t};
+            found = true;
+        }
+        if (!found) return false;
+        const float u = best.s, v = best.t;
+        f.P = Point(p00 + e10 * u + e00 * v + (e11 - e00) * (u * v));
+        f.Pu = e10 + (e11 - e00) * v;
+        f.Pv = e00 + (e11 - e00) * u;
+        f.Puv = e11 - e00;
+        f.Puu = f.Pvv = Vector(0.0f);
+        if (!checkHitBias(ray, f.P)) return false;
+        s = best;
+        return true;
+    }
+
     static float wrap(float x, float period) {
         if (x < 0.0f) x += period;
         if (x >= period) x -= period;
@@ -314,6 +384,7 @@ class PatchSurface : public VariableShape<PatchSurface> {
     Aabb bound;
     float scale = 1.0f;  // the size of the surface, for tolerances
     bool closedU = false, closedV = false;
+    bool quad = false;  // one non-rational bilinear piece, solved in closed form
     EmbreeScene embree;
     SmallGrid small;  // in Embree's place for a surface of few cells
     mutable std::once_flag areaOnce;
