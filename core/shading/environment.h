@@ -103,6 +103,7 @@ class ShaderEnvironment {
     bool hasCone = false;
     Vector coneAxis = Vector(0.0f, 0.0f, 1.0f);
     float coneAngle = 0.0f;
+    float coneCos = 1.0f;  // the cosine of coneAngle, clamped for angles outside (0, pi]
     // Scrambles an area light draws when it starts at a point and keeps for its later samples.
     uint32_t lightScrambles[3] = {0, 0, 0};
     // The ambient loop: its own cursor, sample counter and the data block of its light.

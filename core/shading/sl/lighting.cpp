@@ -35,8 +35,8 @@ inline bool insideCone(const ShaderEnvironment& env, const Vector& L) {
     if (!env.hasCone) return true;
     const float len = L.length();
     if (len == 0.0f) return false;
-    const float c = std::max(-1.0f, std::min(1.0f, ovo::dot(env.coneAxis, L) / len));
-    return std::acos(c) < env.coneAngle;
+    // The angle to the axis is below the cone's angle when its cosine is above the cone's.
+    return ovo::dot(env.coneAxis, L) / len > env.coneCos;
 }
 
 const std::vector<ovo::Reference<Light>>* lightList(const ShaderEnvironment& env) {
@@ -201,6 +201,8 @@ void startIlluminance(ShaderEnvironment& env, Tuple& position, Tuple& axis, floa
     env.hasCone = true;
     env.coneAxis = Vector(normalize(axis));
     env.coneAngle = angle;
+    // No direction is within a cone of angle 0 or less; every one is within one wider than pi.
+    env.coneCos = !(angle > 0.0f) ? 2.0f : angle > ovo::Pi ? -2.0f : std::cos(angle);
 }
 
 bool illuminance1(ShaderEnvironment& env) {
