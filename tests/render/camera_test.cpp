@@ -89,15 +89,30 @@ TEST(Cameras, PerspectiveRaysAndDepth) {
         EXPECT_NEAR(cam.screenDepth(Point(0.5f, 0.25f, z)), 100.0f / 99.0f * (1.0f - 1.0f / z),
                     1e-6f);
 
-    // Differentials: the offset rays are the rays of the next pixel in x and in y.
-    Sample s;
-    s.imageX = 100.25f;
-    s.imageY = 50.5f;
-    RayDifferential rd;
-    EXPECT_EQ(cam.generateRayDifferential(s, rd), 1.0f);
-    EXPECT_TRUE(rd.hasDifferentials);
-    EXPECT_EQ(rd.rx.d, rig.ray(101.25f, 50.5f).d);
-    EXPECT_EQ(rd.ry.d, rig.ray(100.25f, 51.5f).d);
+    // Differentials: the offset rays are the rays of the next pixel in x and in y (up to
+    // rounding: a still pinhole steps its direction instead of making the rays), for a camera
+    // placed anywhere and one with a lens.
+    ParameterSet lens = p;
+    addFloats(lens, "fstop", {2.0f});
+    addFloats(lens, "focallength", {0.5f});
+    addFloats(lens, "focaldistance", {5.0f});
+    CameraRig placed("perspective", p,
+                     Rotate(0.5f, Vector(0.6f, 0.0f, 0.8f)) * Transform(Translate(1, -2, 4)));
+    CameraRig withLens("perspective", lens, Transform(Translate(0, 1, 0)));
+    for (CameraRig* r : {&rig, &placed, &withLens}) {
+        Sample s;
+        s.imageX = 100.25f;
+        s.imageY = 50.5f;
+        s.lensU = s.lensV = 0.5f;
+        RayDifferential rd;
+        EXPECT_EQ(r->camera->generateRayDifferential(s, rd), 1.0f);
+        EXPECT_TRUE(rd.hasDifferentials);
+        EXPECT_EQ(rd.d, r->ray(100.25f, 50.5f).d);
+        const Ray rx = r->ray(101.25f, 50.5f), ry = r->ray(100.25f, 51.5f);
+        EXPECT_TRUE(near(rd.rx.o, rx.o, 1e-5f) && near(rd.ry.o, ry.o, 1e-5f));
+        EXPECT_TRUE(near(rd.rx.d.hat(), rx.d.hat(), 1e-6f));
+        EXPECT_TRUE(near(rd.ry.d.hat(), ry.d.hat(), 1e-6f));
+    }
 }
 
 TEST(Cameras, OrthographicMapsCameraXYOntoTheScreen) {
