@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::string library = commandLibrary();
-    void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_GLOBAL);
+    void* handle = dlopen(library.c_str(), RTLD_LAZY | RTLD_GLOBAL);
     using Entry = int (*)(int, char**);
     Entry run = handle ? reinterpret_cast<Entry>(dlsym(handle, "ovoMain")) : nullptr;
     if (!run) {
