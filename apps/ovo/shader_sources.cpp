@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "compiler/driver.h"
@@ -56,9 +57,8 @@ std::string findSource(const std::string& name, const std::string& searchPath) {
     return isFile(beside) ? beside : "";
 }
 
-std::string compileOnDemand(const std::string& name, const std::string& searchPath) {
-    const std::string source = findSource(name, searchPath);
-    if (source.empty()) return "";
+// Compiles `source` into the cache unless its plugin is there already.
+std::string compileUncached(const std::string& name, const std::string& source) {
     compiler::CompileOptions options;
     const std::string dir = std::filesystem::path(source).parent_path().string();
     if (!dir.empty()) options.includes.push_back(dir);
@@ -95,11 +95,36 @@ std::string compileOnDemand(const std::string& name, const std::string& searchPa
     return folder;
 }
 
+// The folder holding <name>.shader.so compiled from `source`; "" after reporting when it
+// does not compile. Each source is looked at once per run: a scene names its shaders often.
+std::string compileSource(const std::string& name, const std::string& source) {
+    static std::map<std::string, std::string> done;
+    const std::string key = name + '\n' + source;
+    if (auto it = done.find(key); it != done.end()) return it->second;
+    return done[key] = compileUncached(name, source);
+}
+
+std::string compileOnDemand(const std::string& name, const std::string& searchPath) {
+    const std::string source = findSource(name, searchPath);
+    return source.empty() ? "" : compileSource(name, source);
+}
+
+// A scene's own <name>.sl beside it wins over a compiled shader of the same name on the path:
+// the scene's author wrote the scene for it.
+std::string sceneSourceFirst(const std::string& name) {
+    const std::string beside = (sceneFolder.empty() ? "." : sceneFolder) + "/" + name + ".sl";
+    if (!isFile(beside)) return "";
+    std::error_code failed;
+    const std::filesystem::path full = std::filesystem::absolute(beside, failed);
+    return compileSource(name, failed ? beside : full.lexically_normal().string());
+}
+
 }  // namespace
 
 void installShaderSources(ErrorManager* errors) {
     reports = errors;
     setShaderSourceCompiler(compileOnDemand);
+    setShaderSourceOverride(sceneSourceFirst);
 }
 
 void setSceneFile(const std::string& file) {

@@ -2,7 +2,8 @@
 // shader path but a source <name>.sl on that path or beside the scene file, ovo compiles it
 // with ovoslc's compiler into a cache folder, says so, and renders with it. The cache folder
 // ($OVO_SHADER_CACHE, else ~/.cache/ovo/shaders) keeps one folder per source content and
-// compiler version, so an unchanged source is compiled once.
+// compiler version, so an unchanged source is compiled once. A source beside the scene comes
+// first even when a compiled shader of its name is on the path: the scene was written for it.
 #pragma once
 
 #include <string>

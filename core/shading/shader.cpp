@@ -204,9 +204,15 @@ Shader::ArgumentConnectionInterface* makeBinding(const Shader::Argument* a, cons
 namespace {
 
 ShaderSourceCompiler sourceCompiler = nullptr;
+ShaderSourceOverride sourceOverride = nullptr;
 
 // The plugin's entry; a missing plugin is compiled from its source when that can be done.
 OvoCreateShaderEntry shaderEntry(const std::string& name, const std::string& searchPath) {
+    if (sourceOverride) {
+        const std::string folder = sourceOverride(name);
+        if (!folder.empty())
+            return findPluginEntry<OvoCreateShaderEntry>(name, folder, "shader", "createShader");
+    }
     try {
         return findPluginEntry<OvoCreateShaderEntry>(name, searchPath, "shader", "createShader");
     } catch (const Error& e) {
@@ -220,6 +226,7 @@ OvoCreateShaderEntry shaderEntry(const std::string& name, const std::string& sea
 }  // namespace
 
 void setShaderSourceCompiler(ShaderSourceCompiler compiler) { sourceCompiler = compiler; }
+void setShaderSourceOverride(ShaderSourceOverride sceneFirst) { sourceOverride = sceneFirst; }
 
 Shader* createShader(const std::string& name, const std::string& searchPath,
                      std::map<OIIO::ustring, Transform>& spaces, ParameterSet& parameters) {

@@ -202,6 +202,11 @@ Shader* createShader(const std::string& name, const std::string& searchPath,
 using ShaderSourceCompiler = std::string (*)(const std::string& name,
                                              const std::string& searchPath);
 void setShaderSourceCompiler(ShaderSourceCompiler compiler);
+// Called with a shader's name before the shader path is searched: an application that reads
+// scene files gives a scene's own source precedence over a compiled shader of the same name by
+// returning the folder that holds <name>.shader.so compiled from it, or "" to search as usual.
+using ShaderSourceOverride = std::string (*)(const std::string& name);
+void setShaderSourceOverride(ShaderSourceOverride sceneFirst);
 
 }  // namespace ovo
 
