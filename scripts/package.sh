@@ -6,7 +6,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 dir="$OVO_ROOT/build-package"
 echo "== building for /usr in $dir"
-ovo_build "$dir" -DCMAKE_INSTALL_PREFIX=/usr -DOVO_TESTS=OFF -DOVO_PYTHON=OFF
+ovo_build "$dir" -DCMAKE_INSTALL_PREFIX=/usr -DOVO_TESTS=OFF
 cd "$dir"
 cpack -G DEB >/dev/null
 ls "$dir"/ovo_*.deb
