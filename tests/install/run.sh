@@ -2,8 +2,8 @@
 # The installed package as a plugin author meets it: installs the build into a scratch prefix,
 # builds tests/install/project (a shape plugin, a shader compiled by the installed ovoslc and a
 # host program) with find_package(OVO), renders a frame with both and checks it; then checks
-# that the installed ovo renders a scene with its own plugins and shaders, without OVO_HOME,
-# and that pkg-config describes the library.
+# that the installed ovo and Python module render with their own plugins and shaders, without
+# OVO_HOME, and that pkg-config describes the library.
 #   run.sh <build folder>
 set -euo pipefail
 build="$(cd "$1" && pwd)"
@@ -46,6 +46,22 @@ RIB
 [ -s "$scratch/sphere.exr" ] || fail "the installed ovo wrote no image"
 version=$("$prefix/bin/ovo" --version)
 [[ "$version" == "ovo "* ]] || fail "ovo --version says '$version'"
+
+# The installed Python module, when the build made one, renders with the installed plugins.
+if compgen -G "$build/python/ovo*.so" >/dev/null; then
+    PYTHONPATH="$prefix/lib/python3/dist-packages" /usr/bin/python3 -c '
+import ovo
+r = ovo.Renderer(diagnostics=lambda level, message: print(level, message))
+r.Attribute("int[2] resolution", [32, 24])
+r.World()
+r.Shader("surface", "constant")
+r.Translate(0, 0, 5)
+r.Sphere(2)
+image = r.Render()
+assert image[12, 16, 0] == 1 and image[0, 0, 0] == 0, "the sphere is not there"
+assert ovo.__file__.startswith("'"$prefix"'"), ovo.__file__
+' || fail "the installed Python module does not render"
+fi
 
 export PKG_CONFIG_PATH="$prefix/lib/pkgconfig"
 include=$(pkg-config --cflags-only-I ovo | sed 's/^-I//; s/ .*//')
