@@ -64,5 +64,6 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 # OpenImageIO headers, so a shader author needs both.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libopenimageio2.4, libembree3-3, zlib1g, libopenimageio-dev, g++")
+set(CPACK_STRIP_FILES ON)  # the package carries no debugging information
 set(CPACK_GENERATOR DEB)
 include(CPack)

@@ -20,7 +20,7 @@ namespace python {
 // it. An exception the callable raises is reported as unraisable rather than lost in C++.
 class CallbackHandler : public OIIO::ErrorHandler {
   public:
-    explicit CallbackHandler(pybind11::object callable) : callable(std::move(callable)) {}
+    explicit CallbackHandler(pybind11::object target) : callable(std::move(target)) {}
     void operator()(int code, const std::string& message) override;
 
   private:

@@ -15,8 +15,9 @@ namespace {
 
 class Square : public ovo::Shape {
   public:
-    Square(const ovo::Transform& objectToWorld, const ovo::ShapeAttributes& attributes, float half)
-        : Shape(objectToWorld, attributes), half(half) {}
+    Square(const ovo::Transform& objectToWorld, const ovo::ShapeAttributes& shapeAttributes,
+           float halfSide)
+        : Shape(objectToWorld, shapeAttributes), half(halfSide) {}
 
     ovo::Aabb objectExtent() const override {
         return ovo::Aabb(ovo::Point(-half, -half, 0.0f), ovo::Point(half, half, 0.0f));
