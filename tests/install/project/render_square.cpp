@@ -44,6 +44,8 @@ int main(int argc, char** argv) {
     if (!renderer) return 1;
     const int resolution[2] = {Width, Height};
     renderer->Attribute("int[2] resolution", resolution);
+    const int samples[2] = {4, 4};
+    renderer->Attribute("int[2] spatialquality", samples);
     renderer->Output(argv[1], "openexr", "rgba", "camera");
     renderer->World();
     renderer->Parameter("color tint", Tint);
