@@ -203,6 +203,16 @@ void defineGeometry(py::class_<Renderer>& c) {
               a.Curves(basis.c_str(), int(nvertices.size()), nvertices.data());
           }),
           "basis"_a, "nvertices"_a);
+    c.def("NuCurves",
+          withParameters(+[](RendererAPI& a, Ints nvertices, Ints order, Floats knot, Floats vmin,
+                             Floats vmax) {
+              const std::size_t n = nvertices.size();
+              if (order.size() != n || vmin.size() != n || vmax.size() != n)
+                  throw py::value_error("every curve needs its order, vmin and vmax");
+              a.Curves(int(n), nvertices.data(), order.data(), knot.data(), vmin.data(),
+                       vmax.data());
+          }),
+          "nvertices"_a, "order"_a, "knot"_a, "vmin"_a, "vmax"_a);
     c.def("Polygon", withParameters(+[](RendererAPI& a, int n) { a.Polygon(n); }), "nvertices"_a);
     c.def("GeneralPolygon", withParameters(+[](RendererAPI& a, Ints loops) {
               a.Polygon(int(loops.size()), loops.data());
@@ -227,21 +237,33 @@ void defineGeometry(py::class_<Renderer>& c) {
         r.api().TrimCurve(int(ncurves.size()), ncurves.data(), n.data(), order.data(), knot.data(),
                           min.data(), max.data(), P.data());
     });
+    // nloops, when given, makes polygons with holes: the loops of each polygon.
     c.def("Mesh",
-          withParameters(+[](RendererAPI& a, std::string type, Ints nvertices, Ints vertices) {
-              a.Mesh(type.c_str(), int(nvertices.size()), nvertices.data(), vertices.data());
+          withParameters(+[](RendererAPI& a, std::string type, Ints nvertices, Ints vertices,
+                             std::optional<Ints> nloops) {
+              if (nloops)
+                  a.Mesh(type.c_str(), int(nloops->size()), nloops->data(), nvertices.data(),
+                         vertices.data());
+              else
+                  a.Mesh(type.c_str(), int(nvertices.size()), nvertices.data(), vertices.data());
           }),
-          "type"_a, "nvertices"_a, "vertices"_a);
+          "type"_a, "nvertices"_a, "vertices"_a, "nloops"_a = py::none());
     using Number = std::optional<float>;
     c.def("Sphere",
           withParameters(+[](RendererAPI& a, float radius, Number zmin, Number zmax, float tmax) {
               a.Sphere(radius, zmin.value_or(-radius), zmax.value_or(radius), tmax);
           }),
           "radius"_a = 1.0f, "zmin"_a = py::none(), "zmax"_a = py::none(), "thetamax"_a = 360.0f);
-    c.def("Cone", withParameters(+[](RendererAPI& a, float height, float radius, float tmax) {
-              a.Cone(height, radius, tmax);
+    c.def("Cone",
+          withParameters(+[](RendererAPI& a, float height, float radius, float tmax, Number zmin,
+                             Number zmax) {
+              if (zmin || zmax)
+                  a.Cone(height, radius, zmin.value_or(0.0f), zmax.value_or(height), tmax);
+              else
+                  a.Cone(height, radius, tmax);
           }),
-          "height"_a, "radius"_a, "thetamax"_a = 360.0f);
+          "height"_a, "radius"_a, "thetamax"_a = 360.0f, "zmin"_a = py::none(),
+          "zmax"_a = py::none());
     c.def("Cylinder",
           withParameters(+[](RendererAPI& a, float radius, float zmin, float zmax, float tmax) {
               a.Cylinder(radius, zmin, zmax, tmax);

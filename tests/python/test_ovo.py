@@ -148,6 +148,20 @@ def test_misuse_from_python_raises():
         r.AppendTransform([1, 2, 3])
 
 
+def test_the_interpreter_runs_while_a_frame_renders():
+    r = new_renderer(resolution=(256, 192))
+    done = []
+    worker = threading.Thread(target=lambda: done.append(render_sphere(r)))
+    worker.start()
+    steps = 0
+    while worker.is_alive():
+        steps += 1
+    worker.join()
+    assert coverage(done[0]) > 0
+    # Were the lock held while rendering, this loop could not have run until the frame was done.
+    assert steps > 1000
+
+
 def test_two_renderers_render_side_by_side():
     """Two renderers in two threads at once: each keeps its own scene and its own callable."""
     first, second = Recorder(), Recorder()
