@@ -12,6 +12,7 @@
 #include "compiler/codegen.h"
 #include "compiler/frontend.h"
 #include "compiler/process.h"
+#include "core/plugins/installation.h"
 
 #ifndef OVO_COMPILER_CXX
 #define OVO_COMPILER_CXX "c++"
@@ -50,11 +51,12 @@ std::string commandLine(const std::vector<std::string>& argv) {
     return s;
 }
 
+// $OVO_HOME/<sub>, or the installation's folder of that name, when it exists.
 std::string home(const char* sub) {
     const char* h = std::getenv("OVO_HOME");
-    if (!h || !*h) return "";
-    const std::string dir = std::string(h) + "/" + sub;
-    return isDirectory(dir) ? dir : "";
+    if (h && !*h) return "";
+    const std::string dir = homeFolder((std::string("/") + sub).c_str());
+    return !dir.empty() && isDirectory(dir) ? dir : "";
 }
 
 // The plugin's path: the -o file, or <folder>/<shader>.shader.so.

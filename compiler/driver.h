@@ -23,7 +23,8 @@ struct CompileOptions {
     std::vector<std::string> cxx;
     std::vector<std::string> cxxflags;  // added after the usual ones
     // Where the headers (core/, compiler/) and libovo are; empty for the defaults:
-    // $OVO_HOME/include and $OVO_HOME/lib when they exist, else the source and build trees.
+    // $OVO_HOME/include and $OVO_HOME/lib when they exist (or the installation's include/ovo
+    // and lib folders), else the source and build trees.
     std::string headerRoot;
     std::string libraryDir;
 };

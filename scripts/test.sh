@@ -44,6 +44,8 @@ suites_for() {
         compiler/*) echo compiler ;;
         scenes/*) echo end_to_end ;;
         docs/* | *.md) echo project ;;
+        python/* | tests/python/*) echo python ;;  # the Python module
+        tests/install/*) echo ALL ;;  # the installed package holds everything
         tests/common/* | tests/plugins/* | tests/CMakeLists.txt) echo ALL ;;
         tests/*/*) echo "${1#tests/}" | cut -d/ -f1 ;;
         *) echo ALL ;;  # core/base, the build, the scripts
@@ -66,6 +68,14 @@ esac
 
 ovo_install_missing || exit 1
 
+# --- Python module: pybind11 and the interpreter's headers to build it, NumPy and pytest for
+# its tests (ctest runs them as python.pytest), all from Debian.
+case "$mode" in
+    plain|fast)
+        ovo_install_missing pybind11-dev python3-dev python3-numpy python3-pytest || exit 1 ;;
+esac
+# --- end of the Python module's block
+
 labels=()
 case "$mode" in
     plain) dir="$OVO_ROOT/build"; opts=() ;;
@@ -85,7 +95,10 @@ case "$mode" in
         if [ -z "${wanted[ALL]+x}" ]; then
             labels=("${!wanted[@]}")
             OVO_TARGETS=(ovo_all_plugins)
-            for s in "${labels[@]}"; do [ -d "$OVO_ROOT/tests/$s" ] && OVO_TARGETS+=("test_$s"); done
+            for s in "${labels[@]}"; do
+                if [ "$s" = python ]; then OVO_TARGETS+=(ovo_python); continue; fi
+                [ -d "$OVO_ROOT/tests/$s" ] && OVO_TARGETS+=("test_$s")
+            done
             [ -n "${wanted[end_to_end]+x}" ] && OVO_TARGETS+=(ovo_command)
         fi
         ;;

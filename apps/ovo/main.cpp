@@ -9,12 +9,13 @@
 // A shader that has no compiled plugin but a source <name>.sl on the shader path or beside the
 // scene is compiled on demand (see shader_sources.h).
 //
-// OVO_HOME defaults to the folder above the executable's (build/bin/ovo finds
-// build/plugins and build/shaders), so ovo runs from any directory. The exit status is 0
-// when every file was read and rendered without an error, 1 otherwise (a frame not written,
-// a missing shader, unknown geometry, an archive not found), 2 for bad usage, 130 when Ctrl-C
-// stopped it (the buckets finished by then are written; a second Ctrl-C ends it at once). The
-// texture statistics are shown with --stats or -v only.
+// An installed ovo finds its plugins and shaders from where its libovo is (lib/ovo/plugins,
+// share/ovo/shaders); in the build tree OVO_HOME defaults to the folder above the executable's
+// (build/bin/ovo finds build/plugins and build/shaders), so ovo runs from any directory. The exit
+// status is 0 when every file was read and rendered without an error, 1 otherwise (a frame not
+// written, a missing shader, unknown geometry, an archive not found), 2 for bad usage, 130 when
+// Ctrl-C stopped it (the buckets finished by then are written; a second Ctrl-C ends it at once).
+// The texture statistics are shown with --stats or -v only.
 //
 // Example:   ovo -o quadrics.png --res 320 240 scenes/quadrics.rib
 #include <OpenImageIO/errorhandler.h>
@@ -34,6 +35,7 @@
 #include "core/api/raytracer.h"
 #include "core/api/renderer_api.h"
 #include "core/params/error.h"
+#include "core/plugins/installation.h"
 
 namespace {
 
@@ -68,9 +70,11 @@ class CountingHandler : public OIIO::ErrorHandler {
     int errors = 0;
 };
 
-// OVO_HOME, when unset, is the parent of the folder holding the executable.
+// OVO_HOME, when unset, is the parent of the folder holding the executable, unless the library
+// belongs to an installation, which finds its own folders.
 void setHome(const char* argv0) {
     if (std::getenv("OVO_HOME")) return;
+    if (!ovo::installedFolder(ovo::libraryFolder(), "/plugins").empty()) return;
     char path[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
     std::string exe;

@@ -10,6 +10,7 @@
 #include "core/params/parameter.h"
 #include "apps/ovo/progress.h"
 #include "core/api/raytracer.h"
+#include "core/plugins/installation.h"
 #include "core/plugins/search_path.h"
 #include "core/render/output.h"
 
@@ -62,7 +63,8 @@ void OverrideRenderer::applyDefaults() {
 
 std::string OverrideRenderer::pluginPath() {
     std::string path = ".:./plugins";
-    if (const char* home = std::getenv("OVO_HOME")) path += std::string(":") + home + "/plugins";
+    const std::string home = ovo::homeFolder("/plugins");
+    if (!home.empty()) path += ":" + home;
     return path;
 }
 

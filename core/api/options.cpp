@@ -1,8 +1,7 @@
 #include "core/api/options.h"
 
-#include <cstdlib>
-
 #include "core/geometry/primitive.h"
+#include "core/plugins/installation.h"
 #include "core/shading/light.h"
 
 namespace ovo {
@@ -11,11 +10,8 @@ namespace {
 
 std::string withHome(const char* value, const char* suffix) {
     std::string result(value);
-    if (const char* home = std::getenv("OVO_HOME")) {
-        result += ":";
-        result += home;
-        result += suffix;
-    }
+    const std::string home = homeFolder(suffix);
+    if (!home.empty()) result += ":" + home;
     return result;
 }
 

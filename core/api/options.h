@@ -20,7 +20,7 @@ class Shader;
 
 // Colon-separated lists of directories.
 struct SearchPaths {
-    SearchPaths();           // the defaults, with $OVO_HOME folders appended when it is set
+    SearchPaths();           // the defaults, with the home folders appended (installation.h)
     std::string input;       // ".:./inputs"     + ":$OVO_HOME/inputs"
     std::string plugin;      // ".:./plugins"    + ":$OVO_HOME/plugins"
     std::string shader;      // ".:./shaders"    + ":$OVO_HOME/shaders"

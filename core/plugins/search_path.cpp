@@ -5,6 +5,8 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "core/plugins/installation.h"
+
 namespace {
 
 // A regular file, or anything its owner may read.
@@ -87,8 +89,8 @@ std::string expandSearchPath(const std::string& text, const std::string& previou
 }
 
 std::string homeDirectory(const char* suffix) {
-    const char* home = std::getenv("OVO_HOME");
-    return std::string(home ? home : ".") + suffix;
+    const std::string folder = homeFolder(suffix);
+    return folder.empty() ? std::string(".") + suffix : folder;
 }
 
 std::vector<std::string> splitInputWords(const char* text) {

@@ -23,7 +23,8 @@ std::string expandSearchPath(const std::string& text, const std::string& previou
 // quoted path with spaces names its file.
 std::vector<std::string> splitInputWords(const char* text);
 
-// $OVO_HOME followed by `suffix` ("/shaders", ...); "." followed by it when OVO_HOME is unset.
+// $OVO_HOME followed by `suffix` ("/shaders", ...), else the installation's folder of that name
+// (see installation.h), else "." followed by `suffix`.
 std::string homeDirectory(const char* suffix);
 
 }  // namespace ovo

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Makes the Debian package of OVO with CPack: a release build for /usr in build-package/, then
+# cpack -G DEB. Prints the package's path. Install it with apt-get install ./ovo_*.deb.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+dir="$OVO_ROOT/build-package"
+echo "== building for /usr in $dir"
+ovo_build "$dir" -DCMAKE_INSTALL_PREFIX=/usr -DOVO_TESTS=OFF
+cd "$dir"
+cpack -G DEB >/dev/null
+ls "$dir"/ovo_*.deb
