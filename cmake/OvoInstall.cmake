@@ -1,5 +1,6 @@
 # Installation: cmake --install <build> --prefix P lays out
 #   P/bin/ovo, P/bin/ovoslc               the commands
+#   P/lib/libovo_cli.so                   what bin/ovo loads to render
 #   P/lib/libovo.so.<version>             the core, with its SONAME link
 #   P/lib/ovo/plugins/<name>.<kind>.so    the plugins
 #   P/share/ovo/shaders/                  the compiled standard shaders and their sources
@@ -15,6 +16,9 @@ set(OVO_INSTALL_CMAKEDIR lib/cmake/OVO)
 install(TARGETS ovo EXPORT OVOTargets LIBRARY DESTINATION lib)
 install(TARGETS ovo_command ovoslc RUNTIME DESTINATION bin)
 set_target_properties(ovo_command ovoslc PROPERTIES INSTALL_RPATH "$ORIGIN/../lib")
+# What bin/ovo loads to render: it looks for lib/libovo_cli.so beside its own bin/.
+install(TARGETS ovo_cli LIBRARY DESTINATION lib)
+set_target_properties(ovo_cli PROPERTIES INSTALL_RPATH "$ORIGIN")
 
 get_property(ovo_installed_plugins GLOBAL PROPERTY OVO_PLUGIN_TARGETS)
 foreach(target ${ovo_installed_plugins})
