@@ -7,7 +7,7 @@
 #   scripts/bench.sh --peers          OVO against POV-Ray on the scenes of bench/scenes (best of 3)
 #   scripts/bench.sh --startup        ovo --version, --help, an empty frame, bare OpenImageIO (best of 5)
 #   scripts/bench.sh --scaling        seconds against primitives and against resolution
-#   scripts/bench.sh --large          with --scaling: also 1M spheres and 10M triangles (minutes)
+#   scripts/bench.sh --large          --scaling with 1M spheres and 10M triangles too (minutes)
 # Parts combine (--peers --startup). Installs what is missing (Debian 12: the build's packages,
 # povray and time), builds into build/ with -DOVO_BENCH=ON and writes the large generated
 # scenes into a scratch folder that is removed at the end. Run it on a quiet machine and repeat:

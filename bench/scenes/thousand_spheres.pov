@@ -13,7 +13,7 @@ light_source { <2, 4, -3> * 1000 color rgb 0.6 parallel point_at <0, 0, 0> }
 #declare Matte = finish { ambient 0.1 diffuse 1 specular 0 }
 #declare Plastic = finish { ambient 0.1 diffuse 0.5 specular 0.5 roughness 0.1 / 8 }
 polygon {
-  4, <-6, -0.6, -6>, <6, -0.6, -6>, <6, -0.6, 6>, <-6, -0.6, 6>
+  5, <-6, -0.6, -6>, <6, -0.6, -6>, <6, -0.6, 6>, <-6, -0.6, 6>, <-6, -0.6, -6>
   pigment { rgb 0.7 } finish { Matte }
 }
 union {

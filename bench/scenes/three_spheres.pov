@@ -1,6 +1,7 @@
 // Three spheres, the POV-Ray twin of three_spheres.rib (scripts/bench.sh renders both).
 // Linear light like OVO: render with File_Gamma=1.0. Render options come from the script:
-// +W640 +H480 +AM1 +A0.0 +R4 (a 4x4 jittered grid in every pixel that differs from a neighbour).
+// +W640 +H480 +AM1 +A0.0 +R4: threshold 0 supersamples every pixel with a jittered 4x4 grid, the
+// 16 samples per pixel of the .rib's PixelSamples 4 4.
 #version 3.7;
 global_settings { assumed_gamma 1.0 ambient_light 1 max_trace_level 5 }
 
@@ -31,6 +32,6 @@ sphere { <-1.3, 0, 0>, 0.6 pigment { rgb <0.8, 0.2, 0.2> } finish { Matte } }
 sphere { <0, 0, 0>, 0.6 pigment { rgb <0.2, 0.8, 0.2> } finish { Plastic } }
 sphere { <1.3, 0, 0>, 0.6 pigment { rgb <0.2, 0.2, 0.8> } finish { Plastic05 } }
 polygon {
-  4, <-6, -0.6, -6>, <6, -0.6, -6>, <6, -0.6, 6>, <-6, -0.6, 6>
+  5, <-6, -0.6, -6>, <6, -0.6, -6>, <6, -0.6, 6>, <-6, -0.6, 6>, <-6, -0.6, -6>
   pigment { rgb 0.7 } finish { Matte }
 }

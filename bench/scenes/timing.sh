@@ -72,7 +72,7 @@ bench_peers() {
     echo
     echo "| scene | threads | OVO s | OVO CPU s | POV-Ray s | POV-Ray CPU s | ratio | OVO peak MB | POV-Ray peak MB |"
     echo "|---|---|---|---|---|---|---|---|---|"
-    local scene rib pov threads label
+    local scene rib pov threads label mesh_mb
     for scene in three_spheres thousand_spheres mesh; do
         rib="$BenchScenes/$scene.rib" pov="$BenchScenes/$scene.pov" label=$scene
         if [ "$scene" = mesh ]; then
@@ -83,7 +83,14 @@ bench_peers() {
             echo "| $label | $threads | $(seconds "$ovo_wall") | $ovo_cpu | $(seconds "$pov_wall") | $pov_cpu |" \
                 "$(ratio "$ovo_wall" "$pov_wall") | $ovo_mb | $pov_mb |"
         done
+        [ "$scene" = mesh ] && mesh_mb=$ovo_mb
     done
+    echo
+    # What the mesh costs in memory: its peak beyond an empty frame's, per triangle (the input
+    # arrays alone are 12 bytes per vertex and 16 per triangle: a count and three indices).
+    bench_time 1 "$BenchOvo" -q -o "$bench_scratch/empty.png" "$BenchScenes/empty.rib" || return 1
+    echo "mesh: OVO's peak beyond an empty frame's, per triangle: $(awk -v m="$mesh_mb" \
+        -v e="$bench_mb" -v t="$triangles" 'BEGIN { printf "%.0f", (m - e) * 1048576 / t }') bytes"
     echo
 }
 
