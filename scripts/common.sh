@@ -4,7 +4,7 @@
 
 OVO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 OVO_PACKAGES=(cmake g++ make pkg-config libopenimageio-dev openimageio-tools libgtest-dev
-              libbenchmark-dev libembree-dev zlib1g-dev ccache)
+              libbenchmark-dev libembree-dev zlib1g-dev ccache python3)
 
 ovo_install_missing() {
     local missing=()
