@@ -45,6 +45,7 @@ suites_for() {
         scenes/*) echo end_to_end ;;
         docs/* | *.md) echo project ;;
         tests/common/* | tests/plugins/* | tests/CMakeLists.txt) echo ALL ;;
+        tests/farm/*) echo project ;;  # a script run after the suites, not a suite
         tests/*/*) echo "${1#tests/}" | cut -d/ -f1 ;;
         *) echo ALL ;;  # core/base, the build, the scripts
     esac
