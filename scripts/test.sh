@@ -47,6 +47,7 @@ suites_for() {
         python/* | tests/python/*) echo python ;;  # the Python module
         tests/install/*) echo ALL ;;  # the installed package holds everything
         tests/common/* | tests/plugins/* | tests/CMakeLists.txt) echo ALL ;;
+        tests/farm/*) echo project ;;  # a script run after the suites, not a suite
         tests/*/*) echo "${1#tests/}" | cut -d/ -f1 ;;
         *) echo ALL ;;  # core/base, the build, the scripts
     esac
@@ -146,6 +147,15 @@ echo "== running tests ($mode)"
 cd "$dir" || exit 1
 ctest --output-on-failure -j"$(nproc)" "${select[@]}" "$@"
 status=$?
+
+# --- render farm: ovo-farm against a one-node Slurm cluster (plain runs, as root) ---
+if [ "$mode" = plain ] && [ $# -eq 0 ]; then
+    if [ "$(id -u)" -eq 0 ]; then
+        ovo_install_missing slurmctld slurmd slurm-client || exit 1
+    fi
+    bash "$OVO_ROOT/tests/farm/run.sh" "$dir" || status=1
+fi
+# --- end of render farm ---
 if [ $status -eq 0 ]; then
     echo "== all tests passed ($mode)"
 else

@@ -79,6 +79,7 @@ struct Options : RaySettings {
     // Resources. The ray-tracing settings come from RaySettings.
     int threads = -1;
     std::string frames;
+    int frame = 0;  // the frame number, mixed into the sampler's per-pixel seeds
     int statisticsLevel = 0;
     bool autoMipmap = true;
     int textureMemory = 256;

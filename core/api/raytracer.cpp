@@ -60,6 +60,7 @@ const char* const Declarations[][2] = {
     {"limits:threads", "int"},
     {"texture:automipmap", "int"},
     {"statistics:level", "int"},
+    {"frame", "int"},
     {"verbosity", "int"},
     {"ray:maxdepthcolor", "color"},
     {"orientation", "string"},

@@ -44,6 +44,7 @@ int* intField(Options& o, const char* name) {
     if (is(name, "limits:texturememory")) return &o.textureMemory;
     if (is(name, "limits:texturefiles")) return &o.textureFiles;
     if (is(name, "statistics:level")) return &o.statisticsLevel;
+    if (is(name, "frame")) return &o.frame;
     return nullptr;
 }
 

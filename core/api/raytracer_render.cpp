@@ -364,6 +364,11 @@ void Raytracer::makeFramePlugins(const CameraRecord& record, FramePlugins& frame
     filterParameters = o.filterParameters;
     cameraParameters = record.parameters;
     samplerParameters = o.samplerParameters;
+    // The frame being rendered now, whatever the camera record captured earlier: successive
+    // frames of a sequence get different noise, the same frame the same noise on any machine.
+    const int frameNumber = getOptions().frame;
+    if (!samplerParameters.find("frame"))
+        samplerParameters.push_back("frame", ParamType(TypeInt), &frameNumber, true);
 
     Filter* filter = createFilter(o.filterName, pluginPath, filterWidth, filterParameters);
     if (!filter)

@@ -35,4 +35,21 @@ inline float randomFloatFromBits(uint32_t bits) {
 // stratification routines) load it once, step it inline with xorshift and store it back.
 uint32_t& randomState();
 
+// The generator state for one pixel of one frame. Samplers load it into randomState() when they
+// start a pixel, so the pixel's jitter and everything its samples' shading draws depend on
+// (x, y, frame) only: not on the thread, the bucket order or the crop window that renders it.
+inline uint32_t pixelSeed(int x, int y, int frame) {
+    // Wellons' lowbias32 mixer, chained over the three words: nearby pixels get unrelated seeds.
+    auto mix = [](uint32_t h) {
+        h ^= h >> 16;
+        h *= 0x7feb352du;
+        h ^= h >> 15;
+        h *= 0x846ca68bu;
+        h ^= h >> 16;
+        return h;
+    };
+    const uint32_t h = mix(uint32_t(x) ^ mix(uint32_t(y) ^ mix(uint32_t(frame) + 0x9e3779b9u)));
+    return h != 0 ? h : 2463534242u;  // 0 is the state xorshift never leaves
+}
+
 }  // namespace ovo

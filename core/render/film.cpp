@@ -56,20 +56,21 @@ inline void splat(FilmPixel* pixels, int wx0, int wy0, int ww, int wh, const flo
                                                      : tableIndex(std::fabs(float(x) - dx), invXw)];
             if (w > 0.0f) {
                 FilmPixel& px = line[x];
-                px.r += w * c.r;
-                px.g += w * c.g;
-                px.b += w * c.b;
-                px.a += w * alpha;
-                px.z = std::min(px.z, p.z);
-                px.weight += w;
+                // Float products, widened: they keep the double sums exact.
+                px.r += double(w * c.r);
+                px.g += double(w * c.g);
+                px.b += double(w * c.b);
+                px.a += double(w * alpha);
+                px.z = std::min(px.z, double(p.z));
+                px.weight += double(w);
             }
         }
     }
 }
 
 inline void normalise(FilmPixel& p) {
-    if (p.weight != 0.0f) {
-        const float inv = 1.0f / p.weight;
+    if (p.weight != 0.0) {
+        const double inv = 1.0 / p.weight;
         p.r *= inv;
         p.g *= inv;
         p.b *= inv;
@@ -141,7 +142,7 @@ void Film::merge(const FilmTile& tile) {
     for (int y = tile.y0(); y < tile.y0() + tile.height(); ++y) {
         for (int x = tile.x0(); x < tile.x0() + tile.width(); ++x) {
             const FilmPixel& t = tile.pixel(x, y);
-            if (t.weight == 0.0f) continue;  // nothing landed here
+            if (t.weight == 0.0) continue;  // nothing landed here
             FilmPixel& p = pixel(x, y);
             p.r += t.r;
             p.g += t.g;

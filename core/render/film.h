@@ -14,8 +14,11 @@
 
 namespace ovo {
 
+// Sums in double: every contribution is a float, so a pixel's sums come out exact (and thus
+// the same in any order: whichever thread, bucket or crop window added them) unless its
+// contributions span more than about 2^22 in magnitude.
 struct FilmPixel {
-    float r, g, b, a, z, weight;
+    double r, g, b, a, z, weight;
 };
 
 class FilmTile;

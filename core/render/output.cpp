@@ -10,8 +10,6 @@ namespace ovo {
 
 namespace {
 
-const OIIO::stride_t PixelStride = sizeof(FilmPixel);
-
 enum Mode { ModeNone, ModeRgb, ModeRgba, ModeAlpha, ModeDepth };
 
 Mode modeOf(const std::string& mode) {
@@ -30,33 +28,28 @@ inline float encode(float c, float invGamma) {
 }
 
 // Copies a rectangle (inclusive bounds) into a float buffer of the mode's channels, with
-// r, g, b gamma-encoded and, when normalise is set, everything divided by the weight.
+// r, g, b gamma-encoded (unless encodeColour is false: then as they are) and, when normalise is
+// set, everything divided by the weight. The film sums in double; outputs get floats.
 void fillBuffer(const Film& film, const RasterExtent& r, Mode mode, float invGamma, bool normalise,
-                std::vector<float>& buffer) {
+                bool encodeColour, std::vector<float>& buffer) {
     const int nch = channelsOf(mode);
     buffer.resize(size_t(r.x1 - r.x0 + 1) * size_t(r.y1 - r.y0 + 1) * size_t(nch));
     float* out = buffer.data();
     for (int y = r.y0; y <= r.y1; ++y) {
         for (int x = r.x0; x <= r.x1; ++x) {
             const FilmPixel& p = film.pixel(x, y);
-            const float inv = normalise && p.weight != 0.0f ? 1.0f / p.weight : 1.0f;
+            const double inv = normalise && p.weight != 0.0 ? 1.0 / p.weight : 1.0;
             if (mode == ModeAlpha) {
-                *out++ = p.a * inv;
+                *out++ = float(p.a * inv);
             } else if (mode == ModeDepth) {
-                *out++ = p.z;
+                *out++ = float(p.z);
             } else {
-                *out++ = encode(p.r * inv, invGamma);
-                *out++ = encode(p.g * inv, invGamma);
-                *out++ = encode(p.b * inv, invGamma);
-                if (mode == ModeRgba) *out++ = p.a * inv;
+                const float c[3] = {float(p.r * inv), float(p.g * inv), float(p.b * inv)};
+                for (float v : c) *out++ = encodeColour ? encode(v, invGamma) : v;
+                if (mode == ModeRgba) *out++ = float(p.a * inv);
             }
         }
     }
-}
-
-// The first float of the pixel record a mode writes straight from the film.
-const float* firstValue(const FilmPixel& p, Mode mode) {
-    return mode == ModeAlpha ? &p.a : mode == ModeDepth ? &p.z : &p.r;
 }
 
 // Clamps an inclusive rectangle to the film window; false when nothing is left.
@@ -80,16 +73,10 @@ void writeRegion(Film& film, const RasterExtent& region, bool normalise,
         if (mode == ModeNone || !acceptsRegions(out)) continue;
         const float gamma = film.getGammas()[i];
         const bool colour = mode == ModeRgb || mode == ModeRgba;
-        if ((colour && gamma != 1.0f) || (normalise && mode != ModeDepth)) {
-            fillBuffer(film, r, mode, colour ? 1.0f / gamma : 1.0f, normalise, scratch);
-            out.write_rectangle(r.x0, r.x1 + 1, r.y0, r.y1 + 1, 0, 1, OIIO::TypeDesc::FLOAT,
-                                scratch.data());
-        } else {
-            // Straight from the film: one pixel record per x step, one film row per y step.
-            out.write_rectangle(r.x0, r.x1 + 1, r.y0, r.y1 + 1, 0, 1, OIIO::TypeDesc::FLOAT,
-                                firstValue(film.pixel(r.x0, r.y0), mode), PixelStride,
-                                PixelStride * film.width());
-        }
+        const bool encodeColour = (colour && gamma != 1.0f) || (normalise && mode != ModeDepth);
+        fillBuffer(film, r, mode, colour ? 1.0f / gamma : 1.0f, normalise, encodeColour, scratch);
+        out.write_rectangle(r.x0, r.x1 + 1, r.y0, r.y1 + 1, 0, 1, OIIO::TypeDesc::FLOAT,
+                            scratch.data());
     }
 }
 
@@ -191,15 +178,11 @@ void writeAndCloseOutputs(Film& film) {
         const Mode mode = modeOf(film.getModes()[i]);
         if (mode != ModeNone && !acceptsRegions(out) && film.width() > 0 && film.height() > 0) {
             const float gamma = film.getGammas()[i];
-            if ((mode == ModeRgb || mode == ModeRgba) && gamma != 1.0f) {
-                const RasterExtent all = {film.x0(), film.x0() + film.width() - 1, film.y0(),
-                                          film.y0() + film.height() - 1};
-                fillBuffer(film, all, mode, 1.0f / gamma, false, buffer);
-                out.write_image(OIIO::TypeDesc::FLOAT, buffer.data());
-            } else {
-                out.write_image(OIIO::TypeDesc::FLOAT, firstValue(*film.data(), mode), PixelStride,
-                                PixelStride * film.width());
-            }
+            const bool encodeColour = (mode == ModeRgb || mode == ModeRgba) && gamma != 1.0f;
+            const RasterExtent all = {film.x0(), film.x0() + film.width() - 1, film.y0(),
+                                      film.y0() + film.height() - 1};
+            fillBuffer(film, all, mode, 1.0f / gamma, false, encodeColour, buffer);
+            out.write_image(OIIO::TypeDesc::FLOAT, buffer.data());
         }
         out.close();
     }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <mutex>
 
@@ -50,6 +51,21 @@ bool reaches(const RasterExtent& s, float hx, float hy, const RasterExtent& r) {
            std::ceil(s.y0 - 0.5f - hy) <= float(r.y1) &&
            std::floor(s.y1 - 0.5f + hy) >= float(r.y0);
 }
+
+// Notices the first sample of each pixel (samplers visit a pixel's samples together).
+class PixelStart {
+  public:
+    bool starts(const Sample& s) {
+        const float x = std::floor(s.imageX), y = std::floor(s.imageY);
+        if (x == lastX && y == lastY) return false;
+        lastX = x;
+        lastY = y;
+        return true;
+    }
+
+  private:
+    float lastX = std::numeric_limits<float>::quiet_NaN(), lastY = lastX;
+};
 
 }  // namespace
 
@@ -270,7 +286,9 @@ void Scene::renderThread() {
         Bucket* b = buckets[i];
         tile.reset(*film, b->getSamplingBoundaries());
         local->setSamplingBoundaries(b->getSamplingBoundaries());
+        PixelStart pixel;
         while (local->getNextSample(sample)) {
+            if (pixel.starts(sample)) forgetLastResults();
             Color colour;
             const float depth = shadeSample(sample, colour);
             tile.addSample(Point(sample.imageX, sample.imageY, depth), colour, 1.0f);
@@ -297,6 +315,11 @@ void Scene::writeReadyBuckets() {
     }
 }
 
+void Scene::forgetLastResults() const {
+    occlusionCache->forgetLast();
+    irradianceCache->forgetLast();
+}
+
 void Scene::renderStreaming() {
     FlushDenormals flush;
     bool writesRegions = false;
@@ -308,7 +331,9 @@ void Scene::renderStreaming() {
     unsigned done = 0;
     Sample sample;
     RasterExtent touched;
+    PixelStart pixel;
     while (!stopping() && sampler->getNextSample(sample)) {
+        if (pixel.starts(sample)) forgetLastResults();
         Color colour;
         const float depth = shadeSample(sample, colour);
         film->addSample(Point(sample.imageX, sample.imageY, depth), colour, 1.0f);

@@ -136,6 +136,8 @@ class Scene {
   private:
     void renderThread();
     void renderStreaming();
+    // A pixel starts: the gathering caches' per-thread last results belong to the previous one.
+    void forgetLastResults() const;
     // Traces and shades one camera sample: the colour, and the screen depth of the hit
     // (1e30 on a miss).
     float shadeSample(const Sample& sample, Color& colour) const;

@@ -58,6 +58,11 @@ class GICache {
     // the cache's own limits) and by its translational gradient, and makes it the calling
     // thread's last result.
     void insert(GIRecord<T> record, float footprint, float a, float b);
+    // Drops the calling thread's last result. The render loop calls it as each pixel starts,
+    // so that no pixel takes a value from whichever pixel its thread happened to shade before.
+    void forgetLast() {
+        if (Slot* mine = slot()) mine->valid = false;
+    }
 
     Statistics statistics() const;
     float smallestRadius() const { return minRadius; }

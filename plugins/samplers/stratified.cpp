@@ -5,17 +5,23 @@
 // field) and times spread evenly over the shutter, shuffled against the image positions so that
 // time, lens and position do not correlate. Pixels are visited row by row. The samples per pixel
 // come from "spatialquality" (PixelSamples in a RIB file), default 2 2, at most 256 per axis.
+// Each pixel reseeds the thread's random numbers from its position and the frame number, so a
+// pixel comes out the same whatever thread, bucket order or crop window renders it (tiles
+// rendered apart stitch into the very image rendered whole).
 //
 // Parameters:
 //   type   name    default  meaning
 //   int    jitter  1        1 places samples at random within their strata; 0 at the stratum
 //                           centres, with lens and time at their stratum centres too, unshuffled
+//   int    frame   0        the frame number mixed into every pixel's seed (the renderer passes
+//                           its "frame" option, which a RIB FrameBegin sets)
 //
 // Example:
 //   Option "render" "string sampler" ["stratified"]
 //   PixelSamples 4 4
 #include <vector>
 
+#include "core/math/random.h"
 #include "core/math/sampling.h"
 #include "core/render/sampler.h"
 
@@ -36,7 +42,8 @@ class StratifiedSampler : public Sampler {
     StratifiedSampler(unsigned* resolution, unsigned* spp, Extent2D& crop, float* filterWidth,
                       ParameterSet& parameters)
         : Sampler(resolution, spp, crop, filterWidth, parameters),
-          jitter(parameters.findInt("jitter", 1) != 0) {
+          jitter(parameters.findInt("jitter", 1) != 0),
+          frame(parameters.findInt("frame", 0)) {
         // A per-pixel table of a few million floats is already absurd; beyond it, clamp.
         for (unsigned& n : samplesPerPixel) n = n < MaxPerAxis ? n : MaxPerAxis;
         perPixel = size_t(samplesPerPixel[0]) * samplesPerPixel[1];
@@ -79,6 +86,7 @@ class StratifiedSampler : public Sampler {
     void fillPixel() {
         const int nx = int(samplesPerPixel[0]), ny = int(samplesPerPixel[1]);
         const int n = int(perPixel);
+        randomState() = pixelSeed(px, py, frame);
         StratifiedSample2D(positions.data(), nx, ny, jitter);
         StratifiedSample2D(lens.data(), nx, ny, jitter);
         StratifiedSample1D(times.data(), n, jitter);
@@ -89,6 +97,7 @@ class StratifiedSampler : public Sampler {
     }
 
     bool jitter;
+    int frame;
     size_t perPixel = 0;
     size_t next = 0;  // index of the next sample within the current pixel
     int px = 0, py = 0;

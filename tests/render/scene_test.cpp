@@ -138,8 +138,8 @@ TEST(Scene, RegionWritersGetEachFinishedPixelOnceAndProgressIsReported) {
                     ASSERT_EQ(rgba->writesAt(x, y), 1);
                 }
                 const std::vector<float>& v = rgba->at(x, y);
-                EXPECT_EQ(v, (std::vector<float>{p.r, p.g, p.b, p.a}));
-                EXPECT_EQ(depth->at(x, y), std::vector<float>{p.z});
+                EXPECT_EQ(v, (std::vector<float>{float(p.r), float(p.g), float(p.b), float(p.a)}));
+                EXPECT_EQ(depth->at(x, y), std::vector<float>{float(p.z)});
             }
         }
         EXPECT_TRUE(rgba->closed);

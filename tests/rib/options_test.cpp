@@ -150,13 +150,14 @@ TEST(RibOptions, FramesSaveAndRestoreOptionsDisplaysAndTheCamera) {
                       pop = "; PopAttributes(); PopOptions(); ";
     EXPECT_EQ(r.all(),
               push +
-                  "Parameter(float gain: 2); Parameter(float gamma: 1); Output(f1.png png rgba "
-                  "camera); " +
+                  "Attribute(int frame: 1); Parameter(float gain: 2); Parameter(float gamma: 1); "
+                  "Output(f1.png png rgba camera); " +
                   moved("0", "0", "-3") + Frame + pop + push +
-                  "Output(f1.png null rgba camera); Parameter(float gain: 1); Parameter(float "
-                  "gamma: 1); Output(out.tif tiff rgb camera); " +
+                  "Attribute(int frame: 2); Output(f1.png null rgba camera); Parameter(float "
+                  "gain: 1); Parameter(float gamma: 1); Output(out.tif tiff rgb camera); " +
                   moved("0", "0", "-1") + Frame + pop + push +
-                  "PopAttributes(); PopOptions(); E: test.rib:15: FrameBegin: not "
+                  "Attribute(int frame: 3); PopAttributes(); PopOptions(); E: test.rib:15: "
+                  "FrameBegin: not "
                   "allowed inside FrameBegin. Skipping ...; E: test.rib:17: FrameEnd: no matching "
                   "FrameBegin. Skipping ...");
 }

@@ -174,7 +174,7 @@ TEST(RibScene, BlocksMustNestAndObjectsMustBeDefined) {
     r.clear();
     r.read("FrameBegin 1\nWorldBegin\nAttributeBegin\nMotionBegin [0 1]\nTranslate 1 0 0\n");
     EXPECT_EQ(r.all(),
-              "PushOptions(); PushAttributes(); " + World +
+              "PushOptions(); PushAttributes(); Attribute(int frame: 1); " + World +
                   "PushAttributes(); PopAttributes(); Render(-); PopAttributes(); "
                   "PopOptions(); E: test.rib:4: MotionBegin without MotionEnd; E: "
                   "test.rib:3: AttributeBegin without AttributeEnd; E: test.rib:2: "

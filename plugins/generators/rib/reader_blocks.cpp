@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "plugins/generators/rib/args.h"
 #include "plugins/generators/rib/reader.h"
@@ -116,7 +117,8 @@ void Reader::popFrame() {
 void Reader::doFrameBegin(const Request& request) {
     Args a(request);
     double number = 0;
-    if (a.more() && !a.number(number)) return fail(request, a.error());
+    const bool hasNumber = a.more();
+    if (hasNumber && !a.number(number)) return fail(request, a.error());
     if (!a.end()) return fail(request, a.error());
     for (const BlockEntry& e : blocks)
         if (e.kind == Block::Frame || e.kind == Block::World)
@@ -126,6 +128,10 @@ void Reader::doFrameBegin(const Request& request) {
     // RIB frames save options, attributes and the transformation.
     renderer->PushOptions();
     renderer->PushAttributes();
+    // The frame number seeds the sampler, so a frame rendered alone (one task of a render farm)
+    // comes out as it does inside its sequence.
+    if (hasNumber && number >= -2147483648.0 && number <= 2147483647.0)
+        renderer->Attribute("int frame", int(std::floor(number)));
 }
 
 void Reader::doFrameEnd(const Request& request) { endBlock(request, Block::Frame); }

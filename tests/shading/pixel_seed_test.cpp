@@ -1,0 +1,135 @@
+// Every pixel draws its random numbers from its own seed (position and frame), so a noisy frame
+// is the same bit for bit whatever threads, bucket order or crop windows render it: tiles
+// rendered on different machines stitch into the frame rendered whole.
+#include <OpenImageIO/imageio.h>
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "api/api_test_util.h"
+#include "core/math/random.h"
+
+using namespace ovo;
+
+namespace {
+
+const int Width = 40, Height = 30;
+
+// How a frame is rendered.
+struct Way {
+    int threads, bucket;
+    const char* order;
+    float crop[4];
+    int frame;
+};
+
+class NoisyFrames : public ovo::testing::RaytracerTest {
+  protected:
+    // Jittered samples and an occlusion gathered at every shading point with few rays: every
+    // pixel depends on many random numbers. Returns the full frame, zero outside the crop.
+    std::vector<float> render(const Way& s) {
+        const std::string file = dir / ("f" + std::to_string(count++) + ".exr");
+        const int res[2] = {Width, Height}, size[2] = {s.bucket, s.bucket};
+        renderer->Attribute("int[2] resolution", res);
+        renderer->Attribute("int[2] limits:bucketsize", size);
+        renderer->Attribute("string bucketorder", s.order);
+        renderer->Attribute("int limits:threads", s.threads);
+        renderer->Attribute("float[4] crop", s.crop);
+        renderer->Attribute("int frame", s.frame);
+        renderer->Output(file.c_str(), "openexr", "rgba", "camera");
+        renderer->World();
+        renderer->Parameter("float samples", 6.0f);
+        renderer->Parameter("float maxerror", 0.0f);
+        renderer->Shader("surface", "occlusion", nullptr);
+        renderer->PushTransform();
+        renderer->Translate(0.3f, 0.2f, 4.0f);
+        renderer->Sphere(1.2f);
+        renderer->PopTransform();
+        const float P[12] = {-9, -1.2f, -9, 9, -1.2f, -9, 9, -1.2f, 9, -9, -1.2f, 9};
+        renderer->Parameter("point P", P);
+        renderer->Polygon(4);
+        renderer->Render(nullptr);
+        renderer->Attribute("int limits:threads", -1);
+        expectSilence();
+
+        std::vector<float> frame(Width * Height * 4, 0.0f);
+        auto in = OIIO::ImageInput::open(file);
+        if (!in) {
+            ADD_FAILURE() << "cannot read " << file;
+            return frame;
+        }
+        const OIIO::ImageSpec& spec = in->spec();
+        std::vector<float> tile(size_t(spec.width) * spec.height * 4);
+        EXPECT_TRUE(in->read_image(0, 0, 0, 4, OIIO::TypeDesc::FLOAT, tile.data())) << file;
+        for (int y = 0; y < spec.height; ++y)
+            for (int x = 0; x < spec.width; ++x)
+                for (int c = 0; c < 4; ++c)
+                    frame[((spec.y + y) * Width + spec.x + x) * 4 + c] =
+                        tile[(size_t(y) * spec.width + x) * 4 + c];
+        return frame;
+    }
+
+    static int differing(const std::vector<float>& a, const std::vector<float>& b) {
+        int n = 0;
+        for (size_t i = 0; i < a.size(); ++i) n += a[i] != b[i];
+        return n;
+    }
+
+    ovotest::ScratchDir dir;
+    int count = 0;
+};
+
+// Caught: jitter or shading drawing from a per-thread sequence (the numbers a pixel gets depend
+// on which pixels its thread did before), a film sum whose rounding depends on the order in
+// which buckets' tiles arrive, tiles that drop or repeat a column where crop windows meet.
+TEST_F(NoisyFrames, ThreadsBucketOrdersAndCropWindowsGiveTheSamePixels) {
+    const Way whole = {1, 1, "horizontal", {0, 1, 0, 1}, 1};
+    const std::vector<float> reference = render(whole);
+    std::set<float> values(reference.begin(), reference.end());
+    EXPECT_GT(values.size(), 400u);  // noisy: otherwise the test would prove nothing
+
+    const Way others[] = {
+        {2, 7, "spiral", {0, 1, 0, 1}, 1},
+        {2, 5, "vertical", {0, 1, 0, 1}, 1},
+        {1, 16, "horizontal", {0, 1, 0, 1}, 1},
+    };
+    for (const Way& s : others)
+        EXPECT_EQ(differing(render(s), reference), 0)
+            << s.threads << " " << s.order << " " << s.bucket;
+
+    // Three by two tiles at uneven edges, added up.
+    const float xs[] = {0.0f, 0.3f, 0.55f, 1.0f}, ys[] = {0.0f, 0.47f, 1.0f};
+    std::vector<float> stitched(reference.size(), 0.0f);
+    for (int j = 0; j < 2; ++j) {
+        for (int i = 0; i < 3; ++i) {
+            const Way tile = {
+                2, 6, i % 2 ? "spiral" : "horizontal", {xs[i], xs[i + 1], ys[j], ys[j + 1]}, 1};
+            const std::vector<float> part = render(tile);
+            for (size_t k = 0; k < part.size(); ++k) stitched[k] += part[k];
+        }
+    }
+    EXPECT_EQ(differing(stitched, reference), 0);
+
+    // Another frame number gives other noise.
+    Way next = whole;
+    next.frame = 2;
+    EXPECT_GT(differing(render(next), reference), 200);
+}
+
+TEST(PixelSeed, NeighboursAndFramesGetDistinctNonZeroSeeds) {
+    std::set<uint32_t> seeds;
+    for (int frame = 0; frame < 3; ++frame)
+        for (int y = -2; y < 30; ++y)
+            for (int x = -2; x < 30; ++x) {
+                const uint32_t s = pixelSeed(x, y, frame);
+                EXPECT_NE(s, 0u);
+                seeds.insert(s);
+            }
+    EXPECT_EQ(seeds.size(), 3u * 32u * 32u);
+    EXPECT_EQ(pixelSeed(5, 9, 1), pixelSeed(5, 9, 1));
+    EXPECT_NE(pixelSeed(5, 9, 1), pixelSeed(9, 5, 1));  // the axes do not commute
+}
+
+}  // namespace
