@@ -41,6 +41,7 @@ suites_for() {
         plugins/generators/*) echo rib ;;
         shaders/*) echo shading end_to_end project ;;
         apps/*) echo rib end_to_end ;;
+        viewer/*) echo viewer rib ;;
         compiler/*) echo compiler ;;
         scenes/*) echo end_to_end ;;
         docs/* | *.md) echo project ;;
@@ -66,6 +67,11 @@ esac
 
 ovo_install_missing || exit 1
 
+# The viewer's page (ovo --view) is tested in a real headless browser.
+if [ "$mode" = plain ] || [ "$mode" = fast ]; then
+    ovo_install_missing chromium chromium-driver python3-selenium || exit 1
+fi
+
 labels=()
 case "$mode" in
     plain) dir="$OVO_ROOT/build"; opts=() ;;
@@ -87,6 +93,7 @@ case "$mode" in
             OVO_TARGETS=(ovo_all_plugins)
             for s in "${labels[@]}"; do [ -d "$OVO_ROOT/tests/$s" ] && OVO_TARGETS+=("test_$s"); done
             [ -n "${wanted[end_to_end]+x}" ] && OVO_TARGETS+=(ovo_command)
+            [ -n "${wanted[viewer]+x}" ] && OVO_TARGETS+=(ovo_command)
         fi
         ;;
     asan) dir="$OVO_ROOT/build-asan"; opts=(-DOVO_ASAN=ON) ;;
