@@ -5,6 +5,8 @@
 OVO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 OVO_PACKAGES=(cmake g++ make pkg-config libopenimageio-dev openimageio-tools libgtest-dev
               libbenchmark-dev libembree-dev zlib1g-dev ccache python3)
+# The live viewer (ovo --view) serves its page with cpp-httplib.
+OVO_PACKAGES+=(libcpp-httplib-dev)
 
 ovo_install_missing() {
     local missing=()

@@ -41,6 +41,7 @@ suites_for() {
         plugins/generators/*) echo rib ;;
         shaders/*) echo shading end_to_end project ;;
         apps/*) echo rib end_to_end ;;
+        viewer/*) echo viewer rib ;;
         compiler/*) echo compiler ;;
         scenes/*) echo end_to_end ;;
         docs/* | *.md) echo project ;;
@@ -76,6 +77,10 @@ case "$mode" in
         ovo_install_missing pybind11-dev python3-dev python3-numpy python3-pytest || exit 1 ;;
 esac
 # --- end of the Python module's block
+# The viewer's page (ovo --view) is tested in a real headless browser.
+if [ "$mode" = plain ] || [ "$mode" = fast ]; then
+    ovo_install_missing chromium chromium-driver python3-selenium || exit 1
+fi
 
 labels=()
 case "$mode" in
@@ -101,6 +106,7 @@ case "$mode" in
                 [ -d "$OVO_ROOT/tests/$s" ] && OVO_TARGETS+=("test_$s")
             done
             [ -n "${wanted[end_to_end]+x}" ] && OVO_TARGETS+=(ovo_command)
+            [ -n "${wanted[viewer]+x}" ] && OVO_TARGETS+=(ovo_command)
         fi
         ;;
     asan) dir="$OVO_ROOT/build-asan"; opts=(-DOVO_ASAN=ON) ;;

@@ -44,6 +44,9 @@ const char* usageText() {
            "  -q                       quiet: only errors\n"
            "  --progress               show the progress of each render\n"
            "  --stats                  print statistics after each render\n"
+           "  --view                   show the renders live in a web browser (framebuffer\n"
+           "                           displays go there); serves until Ctrl-C\n"
+           "  --view-port N            the viewer's port on 127.0.0.1 (implies --view)\n"
            "  --version                print the version and exit\n"
            "  --help                   print this help and exit\n"
            "\n"
@@ -96,6 +99,13 @@ bool parseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
             out.progress = true;
         } else if (a == "--stats") {
             out.stats = true;
+        } else if (a == "--view") {
+            out.view = true;
+        } else if (a == "--view-port") {
+            if (!need(1)) return false;
+            if (!toInt(args[++i], 1, 65535, out.viewPort))
+                return error = "--view-port: bad port \"" + args[i] + "\"", false;
+            out.view = true;
         } else if (a == "--version") {
             out.version = true;
         } else if (a == "--help" || a == "-h") {

@@ -23,6 +23,8 @@ struct CommandLine {
     bool stats = false;
     bool version = false;
     bool help = false;
+    bool view = false;  // --view: show the renders live in a browser
+    int viewPort = 0;   // --view-port N (implies --view), 0: a free port
 };
 
 // Parses argv (without argv[0]). False with a message in `error` for bad usage.

@@ -4,7 +4,12 @@
 //
 // Options: -o FILE (the first display's file), -t/--threads N, --crop XMIN XMAX YMIN YMAX,
 // --res W H, --samples N (N x N per pixel), -v (verbose), -q (quiet), --progress, --stats,
-// --version, --help. Command-line settings win over what the scene says.
+// --version, --help, --view and --view-port N. Command-line settings win over what the scene
+// says.
+//
+// --view serves a page on 127.0.0.1 that shows every frame bucket by bucket (see viewer/):
+// "viewing at http://127.0.0.1:PORT/?token=..." is printed on standard error before the first
+// render, and the page stays until Ctrl-C, which then ends ovo with status 0 (1 after errors).
 //
 // A shader that has no compiled plugin but a source <name>.sl on the shader path or beside the
 // scene is compiled on demand (see shader_sources.h).
@@ -23,6 +28,7 @@
 #include <limits.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -36,6 +42,8 @@
 #include "core/api/renderer_api.h"
 #include "core/params/error.h"
 #include "core/plugins/installation.h"
+#include "viewer/framebuffer_output.h"
+#include "viewer/server.h"
 
 namespace {
 
@@ -55,6 +63,23 @@ void catchInterrupt(ovo::RendererAPI* renderer) {
     action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
+}
+
+volatile sig_atomic_t stopViewing = 0;
+
+extern "C" void onStopViewing(int) { stopViewing = 1; }
+
+// After the last frame the page stays until Ctrl-C. Any thread may take the signal (the
+// server's among them), so the flag is polled rather than waited for with sigsuspend.
+void waitForInterrupt() {
+    struct sigaction action = {};
+    action.sa_handler = onStopViewing;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    while (!stopViewing) {
+        struct timespec pause = {0, 100 * 1000 * 1000};
+        nanosleep(&pause, nullptr);
+    }
 }
 
 // Prints like the library's default handler and counts errors for the exit status.
@@ -147,20 +172,44 @@ extern "C" __attribute__((visibility("default"))) int ovoMain(int argc, char** a
         return 0;
     }
 
+    // The format is always known, so the scene reader hands framebuffer displays over as such;
+    // without a viewer the wrapper writes them to their files.
+    ovo::viewer::ViewServer* viewer = nullptr;
+    if (options.view) {
+        viewer = new ovo::viewer::ViewServer;
+        if (!viewer->start(options.viewPort, error)) {
+            std::fprintf(stderr, "ovo: --view: %s\n", error.c_str());
+            delete viewer;
+            delete renderer;
+            delete errors;
+            return 1;
+        }
+        std::fprintf(stderr, "viewing at %s\n", viewer->address().c_str());
+    }
+    ovo::viewer::registerFramebufferFormat(viewer);
+
     {
         ovo::app::OverrideRenderer wrapper(renderer, options);
+        wrapper.setViewer(viewer);
         wrapper.applyDefaults();
         ovo::app::installShaderSources(errors);
         catchInterrupt(renderer);
         for (const std::string& file : options.files) {
             if (interrupted) break;
             ovo::app::setSceneFile(file == "-" ? "" : file);
+            wrapper.setSceneName(file == "-" ? "standard input" : file);
             // "-" asks for the RIB reader on standard input; other files go by extension.
             wrapper.Input(file == "-" ? "rib -" : file.c_str());
         }
     }
-    signal(SIGINT, SIG_DFL);
     interruptible = nullptr;
+    if (viewer && !interrupted) {
+        std::fprintf(stderr, "ovo: rendering done; still viewing at %s (Ctrl-C ends)\n",
+                     viewer->address().c_str());
+        waitForInterrupt();
+    }
+    signal(SIGINT, SIG_DFL);
+    if (viewer) viewer->stop();
     // The library prints its texture statistics when the renderer goes; they reach the
     // terminal only when asked for.
     if (options.stats || options.verbosity >= 2) {
@@ -173,6 +222,8 @@ extern "C" __attribute__((visibility("default"))) int ovoMain(int argc, char** a
         std::fprintf(stderr, "ovo: interrupted; the buckets finished by then are written\n");
         status = 130;
     }
+    ovo::viewer::registerFramebufferFormat(nullptr);
+    delete viewer;
     delete errors;
     return status;
 }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "core/plugins/installation.h"
 #include "core/plugins/search_path.h"
 #include "core/render/output.h"
+#include "viewer/framebuffer_output.h"
 
 namespace ovo {
 namespace app {
@@ -184,6 +186,24 @@ void OverrideRenderer::Input(Generator* generator, const float*) {
 
 void OverrideRenderer::Output(const char* name, const char* type, const char* mode,
                               const char* camera) {
+    std::string fileType;
+    if (type && viewer::isFramebufferType(type)) {
+        if (view) {
+            // The page shows every frame already; the display only names it. Declaring it
+            // "null" takes its parameters off the pending list.
+            if (name) frameLabel = name;
+            inner()->Output(name, "null", mode, camera);
+            return;
+        }
+        if (!framebufferHinted && options.verbosity > 0)
+            std::fprintf(stderr,
+                         "ovo: framebuffer display \"%s\" is written to a file; ovo --view shows "
+                         "it live in a browser\n",
+                         name ? name : "");
+        framebufferHinted = true;
+        fileType = imageFormatForFile(name ? name : "");
+        type = fileType.c_str();
+    }
     bool deleting = !type || std::strcmp(type, "null") == 0;
     if (options.output.empty() || !name) {
         inner()->Output(name, type, mode, camera);
@@ -267,6 +287,10 @@ void reportProgress(unsigned done, unsigned total, void* user) {
     drawProgress(total ? double(done) / double(total) : 1.0, elapsed);
 }
 
+// The outputs that feed the viewer: colour and alpha, and depth.
+const char* const ViewColour = "ovo:view";
+const char* const ViewDepth = "ovo:view:z";
+
 }  // namespace
 
 void OverrideRenderer::World() {
@@ -277,9 +301,25 @@ void OverrideRenderer::World() {
         outputAdded = true;
     }
     inner()->World();
+    if (view) {
+        inner()->Output(ViewColour, "framebuffer", "rgba", "camera");
+        inner()->Output(ViewDepth, "framebuffer", "z", "camera");
+    }
 }
 
 void OverrideRenderer::Render(const char* camera) {
+    if (view) {
+        view->nameNextFrame(frameLabel.empty() ? sceneName : frameLabel);
+        frameLabel.clear();
+    }
+    renderWithProgress(camera);
+    if (view) {  // the next frame declares them again; a frame without World gets none
+        inner()->Output(ViewColour, "null", "rgba", "camera");
+        inner()->Output(ViewDepth, "null", "z", "camera");
+    }
+}
+
+void OverrideRenderer::renderWithProgress(const char* camera) {
     if (!options.progress) {
         inner()->Render(camera);
         return;

@@ -8,6 +8,7 @@
 
 #include "apps/ovo/command_line.h"
 #include "core/api/forwarding_renderer.h"
+#include "viewer/frame_sink.h"
 
 namespace ovo {
 namespace app {
@@ -20,6 +21,12 @@ class OverrideRenderer : public ForwardingRenderer {
     // Sends the overrides once, before any scene, so they hold even where a scene sets
     // nothing.
     void applyDefaults();
+
+    // With a viewer (ovo --view) every frame is shown in the page, labelled with the scene's
+    // framebuffer display or else `scene`; framebuffer displays write no file then. Without
+    // one they are written to the file they name, as before, with a hint about --view.
+    void setViewer(viewer::FrameSink* viewer) { view = viewer; }
+    void setSceneName(const std::string& scene) { sceneName = scene; }
 
     // The plugin search path generators are looked up on.
     static std::string pluginPath();
@@ -45,11 +52,15 @@ class OverrideRenderer : public ForwardingRenderer {
     const int* intsFor(const std::string& name) const;
     const float* floatsFor(const std::string& name) const;
     bool intFor(const std::string& name, int value, int& out) const;
+    void renderWithProgress(const char* camera);
 
     CommandLine options;
     int samples[2];
     std::string firstDisplay;  // the scene name -o replaces, once one was declared
     bool outputAdded = false;  // -o given to a scene that declared no display
+    viewer::FrameSink* view = nullptr;
+    std::string sceneName, frameLabel;
+    bool framebufferHinted = false;
 };
 
 // The name in a declaration ("int[2] resolution" -> "resolution"); empty when it does not

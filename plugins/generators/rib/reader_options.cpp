@@ -1,6 +1,8 @@
 // Camera, image and display options. Most become Attribute calls on the renderer's
 // options at once; displays and exposure are kept and declared at WorldBegin, so their
 // order in the file does not matter, as in RIB.
+#include <OpenImageIO/imageio.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -268,8 +270,13 @@ void Reader::doDisplay(const Request& request) {
     bool toScreen = type == "framebuffer";
     display.name = name;
     display.mode = ovoMode;
-    display.format =
-        (type == "file" || toScreen) ? imageFormatForFile(name) : imageFormatName(type);
+    // A program that can show images registers the "framebuffer" format (ovo does); elsewhere
+    // the display is written to the file it names.
+    if (toScreen && OIIO::is_imageio_format_name("framebuffer"))
+        display.format = "framebuffer";
+    else
+        display.format =
+            (type == "file" || toScreen) ? imageFormatForFile(name) : imageFormatName(type);
     for (std::size_t i = 0; i < frame.displays.size(); ++i) {
         if (frame.displays[i].name != name) continue;
         // OVO has no window: a framebuffer display of a file that is already written

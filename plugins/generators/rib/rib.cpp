@@ -8,7 +8,8 @@
 //     systems declared before WorldBegin are placed relative to it.
 //   - Display "name" "file"|"framebuffer" writes an image whose format follows the file
 //     name's extension (TIFF without one); "+name" adds a display; several are allowed;
-//     modes rgb, rgba, a, z.
+//     modes rgb, rgba, a, z. A framebuffer display goes to the "framebuffer" image format
+//     instead when the program registered one (ovo --view shows it in the browser).
 //   - ReadArchive looks next to the including file, then on the input search path
 //     (Option "searchpath" "archive"); ArchiveBegin/ArchiveEnd define inline archives.
 //   - MakeTexture, MakeLatLongEnvironment and MakeCubeFaceEnvironment write tiled,
