@@ -99,12 +99,12 @@ void Renderer::input(const std::string& text) {
 py::object readImage(const std::string& path) {
     auto in = OIIO::ImageInput::open(path);
     if (!in) return py::none();
-    const OIIO::ImageSpec& spec = in->spec();
-    py::array_t<float> image({spec.height, spec.width, spec.nchannels});
+    const OIIO::ImageSpec& format = in->spec();
+    py::array_t<float> image({format.height, format.width, format.nchannels});
     bool ok;
     {
         py::gil_scoped_release unlocked;
-        ok = in->read_image(0, 0, 0, spec.nchannels, OIIO::TypeDesc::FLOAT, image.mutable_data());
+        ok = in->read_image(0, 0, 0, format.nchannels, OIIO::TypeDesc::FLOAT, image.mutable_data());
     }
     return ok ? py::object(image) : py::none();
 }

@@ -142,17 +142,12 @@ void withoutStandardOutput(F f) {
 
 // Called by the ovo executable (launcher.cpp) for everything but --help and --version.
 extern "C" __attribute__((visibility("default"))) int ovoMain(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    // The launcher has told bad usage, --help and --version already.
     ovo::app::CommandLine options;
     std::string error;
-    if (!ovo::app::parseCommandLine(args, options, error)) {
-        std::fprintf(stderr, "ovo: %s\n%s", error.c_str(), ovo::app::usageText());
+    if (!ovo::app::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc), options,
+                                    error))
         return 2;
-    }
-    if (options.help) {
-        std::fputs(ovo::app::usageText(), stdout);
-        return 0;
-    }
     setHome(argv[0]);
 
     CountingHandler handler;
@@ -162,14 +157,6 @@ extern "C" __attribute__((visibility("default"))) int ovoMain(int argc, char** a
         std::fprintf(stderr, "ovo: cannot create the renderer\n");
         delete errors;
         return 1;
-    }
-    if (options.version) {
-        const char* version = nullptr;
-        renderer->GetAttribute("string renderer:versionstring", version);
-        std::printf("ovo %s\n", version ? version : "(unknown version)");
-        delete renderer;
-        delete errors;
-        return 0;
     }
 
     // The format is always known, so the scene reader hands framebuffer displays over as such;

@@ -13,9 +13,9 @@ WIDTH, HEIGHT, SAMPLES = 160, 90, 2
 
 def load_example():
     path = os.path.join(os.environ["OVO_SOURCE_DIR"], "scenes", "example.py")
-    spec = importlib.util.spec_from_file_location("example", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("example", path)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 
