@@ -169,17 +169,6 @@ namespace {
 
 enum Kind { AsPoint, AsVector, AsNormal };
 
-Tuple apply(const Transform& t, Kind kind, const Tuple& x) {
-    switch (kind) {
-        case AsPoint:
-            return t.m * Point(x);
-        case AsVector:
-            return t.m * Vector(x);
-        default:
-            return t * Normal(x);
-    }
-}
-
 // The transform from current space to `name`, or false when the name is unknown. Current space
 // is world space.
 bool toSpace(const ShaderEnvironment& env, OIIO::ustring name, Transform& t) {
@@ -201,15 +190,43 @@ bool toSpace(const ShaderEnvironment& env, OIIO::ustring name, Transform& t) {
     return true;
 }
 
+// The space `name` as the transform from it to current space, without copying it: null for
+// current space itself; false when the name is unknown.
+bool spaceOf(const ShaderEnvironment& env, OIIO::ustring name, const Transform*& t) {
+    t = nullptr;
+    if (name == strings::shader)
+        t = &env.shaderSpace;
+    else if (name == strings::object)
+        t = &env.space;
+    else if (name != strings::current && name != strings::world)
+        t = env.scene ? env.scene->findNamedSpace(name) : nullptr;
+    return t || name == strings::current || name == strings::world;
+}
+
+// x carried by the matrix m whose inverse is inv (a normal by the inverse's transpose).
+Tuple apply(const Matrix& m, const Matrix& inv, Kind kind, const Tuple& x) {
+    switch (kind) {
+        case AsPoint:
+            return m * Point(x);
+        case AsVector:
+            return m * Vector(x);
+        default:
+            return Normal(inv.m[0][0] * x.x + inv.m[1][0] * x.y + inv.m[2][0] * x.z,
+                          inv.m[0][1] * x.x + inv.m[1][1] * x.y + inv.m[2][1] * x.z,
+                          inv.m[0][2] * x.x + inv.m[1][2] * x.y + inv.m[2][2] * x.z);
+    }
+}
+
+// Current space is where shading happens, so most conversions name it and cost nothing.
 Tuple convert(ShaderEnvironment& env, OIIO::ustring to, Kind kind, const Tuple& x) {
-    Transform t;
-    return toSpace(env, to, t) ? apply(t, kind, x) : x;
+    const Transform* t;
+    return spaceOf(env, to, t) && t ? apply(t->mInv, t->m, kind, x) : x;
 }
 
 Tuple convert(ShaderEnvironment& env, OIIO::ustring from, OIIO::ustring to, Kind kind,
               const Tuple& x) {
-    Transform t;
-    const Tuple current = toSpace(env, from, t) ? apply(t.inverse(), kind, x) : x;
+    const Transform* t;
+    const Tuple current = spaceOf(env, from, t) && t ? apply(t->m, t->mInv, kind, x) : x;
     return convert(env, to, kind, current);
 }
 
