@@ -44,6 +44,18 @@ bool isCubicBasis(const char* basis) {
     return false;
 }
 
+// A type's count field holds fewer elements than a big mesh has polygons: a longer array goes
+// as that many single values, which the shapes read the same way, instead of being cut short.
+void pushArray(ovo::ParameterSet& pending, const char* name, BaseType base, int count,
+               const void* values) {
+    if (count < 1 || !values) return;
+    const ParamType array(base, unsigned(count));
+    if (array.arraylen() == unsigned(count))
+        pending.push_back(name, array, values, true);
+    else
+        pending.push_back(new ovo::Parameter(name, ParamType(base), count, values, true));
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -68,13 +80,11 @@ void Raytracer::addPoint(const char* name, const float* value) {
 
 // `count` values, copied. Nothing is added without values to read.
 void Raytracer::addInts(const char* name, int count, const int* values) {
-    if (count < 1 || !values) return;
-    pending.push_back(name, ParamType(TypeInt, unsigned(count)), values, true);
+    pushArray(pending, name, TypeInt, count, values);
 }
 
 void Raytracer::addFloats(const char* name, int count, const float* values) {
-    if (count < 1 || !values) return;
-    pending.push_back(name, ParamType(TypeFloat, unsigned(count)), values, true);
+    pushArray(pending, name, TypeFloat, count, values);
 }
 
 // An open array: its length follows from the other parameters, so it stays where the caller

@@ -404,7 +404,7 @@ inline Shape* makeCurves(RendererAPI& renderer, const char* type, const Transfor
     const int ncurves = params.findInt("ncurves", 0);
     Parameter* counts = params.find("nvertspercurve", TypeInt);
     if (ncurves < 1 || ncurves > (1 << 28) || !counts || !counts->getInts() ||
-        (counts->type().arraylen() > 1 && tooShort(*counts, std::size_t(ncurves)))) {
+        (declaredValues(*counts) > 1 && tooShort(*counts, std::size_t(ncurves)))) {
         refuse(renderer,
                "%s: \"ncurves\" and \"nvertspercurve\" must give the curves. Ignoring ...", type);
         return nullptr;
@@ -426,8 +426,10 @@ inline Shape* makeCurves(RendererAPI& renderer, const char* type, const Transfor
     }
     auto curveOf = std::make_shared<std::vector<uint32_t>>();
     uint32_t segs = 0, verts = 0, ends = 0, widest = 0;
+    // One count serves every curve; more than 2^22 counts arrive as single values.
+    const bool perCurve = declaredValues(*counts) > 1;
     for (int c = 0; c < ncurves; ++c) {
-        const int n = counts->getInts()[counts->type().arraylen() > 1 ? c : 0];
+        const int n = counts->getInts()[perCurve ? c : 0];
         const bool fits = cubic ? n >= 4 && (n - 4) % step == 0 : n >= 2;
         if (!fits || n > (1 << 28) || double(verts) + n > double(1u << 30)) {
             refuse(renderer,
