@@ -30,7 +30,9 @@ class NoisyFrames : public ovo::testing::RaytracerTest {
     // Jittered samples and an occlusion gathered at every shading point with few rays: every
     // pixel depends on many random numbers. Returns the full frame, zero outside the crop.
     std::vector<float> render(const Way& s) {
-        const std::string file = dir / ("f" + std::to_string(count++) + ".exr");
+        // Float TIFF: OpenEXR's own writer threads hold more locks at once than ThreadSanitizer
+        // can follow.
+        const std::string file = dir / ("f" + std::to_string(count++) + ".tif");
         const int res[2] = {Width, Height}, size[2] = {s.bucket, s.bucket};
         renderer->Attribute("int[2] resolution", res);
         renderer->Attribute("int[2] limits:bucketsize", size);
@@ -38,7 +40,9 @@ class NoisyFrames : public ovo::testing::RaytracerTest {
         renderer->Attribute("int limits:threads", s.threads);
         renderer->Attribute("float[4] crop", s.crop);
         renderer->Attribute("int frame", s.frame);
-        renderer->Output(file.c_str(), "openexr", "rgba", "camera");
+        const int asFloat[4] = {0, 0, 0, 0};
+        renderer->Parameter("int[4] quantize", asFloat);
+        renderer->Output(file.c_str(), "tiff", "rgba", "camera");
         renderer->World();
         renderer->Parameter("float samples", 6.0f);
         renderer->Parameter("float maxerror", 0.0f);
