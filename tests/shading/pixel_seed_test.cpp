@@ -64,14 +64,14 @@ class NoisyFrames : public ovo::testing::RaytracerTest {
             ADD_FAILURE() << "cannot read " << file;
             return frame;
         }
-        const OIIO::ImageSpec& spec = in->spec();
-        std::vector<float> tile(size_t(spec.width) * spec.height * 4);
+        const OIIO::ImageSpec& format = in->spec();
+        std::vector<float> tile(size_t(format.width) * format.height * 4);
         EXPECT_TRUE(in->read_image(0, 0, 0, 4, OIIO::TypeDesc::FLOAT, tile.data())) << file;
-        for (int y = 0; y < spec.height; ++y)
-            for (int x = 0; x < spec.width; ++x)
+        for (int y = 0; y < format.height; ++y)
+            for (int x = 0; x < format.width; ++x)
                 for (int c = 0; c < 4; ++c)
-                    frame[((spec.y + y) * Width + spec.x + x) * 4 + c] =
-                        tile[(size_t(y) * spec.width + x) * 4 + c];
+                    frame[((format.y + y) * Width + format.x + x) * 4 + c] =
+                        tile[(size_t(y) * format.width + x) * 4 + c];
         return frame;
     }
 

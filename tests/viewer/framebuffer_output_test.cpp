@@ -29,12 +29,12 @@ struct Film {
 };
 
 OIIO::ImageSpec filmSpec(std::vector<std::string> channels) {
-    OIIO::ImageSpec spec(Film::Width, Film::Height, int(channels.size()), OIIO::TypeDesc::UINT8);
-    spec.x = Film::X0, spec.y = Film::Y0;
-    spec.full_x = spec.full_y = 0;
-    spec.full_width = 8, spec.full_height = 6;
-    spec.channelnames = channels;
-    return spec;
+    OIIO::ImageSpec format(Film::Width, Film::Height, int(channels.size()), OIIO::TypeDesc::UINT8);
+    format.x = Film::X0, format.y = Film::Y0;
+    format.full_x = format.full_y = 0;
+    format.full_width = 8, format.full_height = 6;
+    format.channelnames = channels;
+    return format;
 }
 
 std::unique_ptr<OIIO::ImageOutput> makeWriter(ovotest::RecordingSink* sink) {
