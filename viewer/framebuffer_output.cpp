@@ -13,8 +13,8 @@ std::atomic<FrameSink*> registeredSink{nullptr};
 
 OIIO::ImageOutput* createFramebufferOutput() { return new FramebufferOutput(registeredSink); }
 
-bool isDepth(const OIIO::ImageSpec& spec) {
-    return spec.nchannels == 1 && !spec.channelnames.empty() && spec.channelnames[0] == "Z";
+bool isDepth(const OIIO::ImageSpec& image) {
+    return image.nchannels == 1 && !image.channelnames.empty() && image.channelnames[0] == "Z";
 }
 
 }  // namespace
@@ -27,27 +27,27 @@ int FramebufferOutput::supports(OIIO::string_view feature) const {
     return feature == "random_access" || feature == "rectangles" || feature == "alpha";
 }
 
-bool FramebufferOutput::open(const std::string& name, const OIIO::ImageSpec& spec, OpenMode mode) {
-    if (!sink || mode != Create || spec.nchannels < 1 || spec.width < 1 || spec.height < 1 ||
-        spec.depth != 1) {
+bool FramebufferOutput::open(const std::string& name, const OIIO::ImageSpec& image, OpenMode mode) {
+    if (!sink || mode != Create || image.nchannels < 1 || image.width < 1 || image.height < 1 ||
+        image.depth != 1) {
         errorfmt("framebuffer: cannot show \"{}\"", name);
         return false;
     }
     close();
-    m_spec = spec;
-    depth = isDepth(spec);
+    m_spec = image;
+    depth = isDepth(image);
     if (depth) {
         frame = sink->lastFrame();
         if (frame < 0) return false;
     } else {
         FrameShape shape;
         shape.label = name;
-        shape.fullWidth = spec.full_width > 0 ? spec.full_width : spec.width;
-        shape.fullHeight = spec.full_height > 0 ? spec.full_height : spec.height;
-        shape.x = spec.x;
-        shape.y = spec.y;
-        shape.width = spec.width;
-        shape.height = spec.height;
+        shape.fullWidth = image.full_width > 0 ? image.full_width : image.width;
+        shape.fullHeight = image.full_height > 0 ? image.full_height : image.height;
+        shape.x = image.x;
+        shape.y = image.y;
+        shape.width = image.width;
+        shape.height = image.height;
         frame = sink->beginFrame(shape);
     }
     opened = true;

@@ -20,7 +20,7 @@ class FramebufferOutput : public OIIO::ImageOutput {
 
     const char* format_name() const override { return "framebuffer"; }
     int supports(OIIO::string_view feature) const override;
-    bool open(const std::string& name, const OIIO::ImageSpec& spec,
+    bool open(const std::string& name, const OIIO::ImageSpec& image,
               OpenMode mode = Create) override;
     bool write_scanline(int y, int z, OIIO::TypeDesc format, const void* data,
                         OIIO::stride_t xstride = OIIO::AutoStride) override;

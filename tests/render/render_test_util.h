@@ -161,7 +161,7 @@ class RecordingOutput : public OIIO::ImageOutput {
     bool closed = false;
 
   private:
-    OIIO::ImageSpec openedSpec;  // kept here: the base's spec is not ours to name
+    OIIO::ImageSpec openedSpec;  // kept here: the base's own field is not ours to name
 };
 
 // Attaches a recording writer for `mode` to the film, opened on the film's window.
