@@ -47,11 +47,12 @@ stage_folder() {
             [ -f "$f" ] && [ ! -e "$dir/$(basename "$f")" ] && ln -s "$f" "$dir/"
         done
     done
-    # The collection's texture preparation made X.tex from each picture X.tif.
+    # The collection's texture preparation made X.tex from each picture X.tif, repeating
+    # in s and t.
     for f in "$shared/scenes/aqsis/$1"/*.tif; do
         [ -f "$f" ] || continue
         local tex="$dir/$(basename "${f%.tif}").tex"
-        [ -e "$tex" ] || oiiotool "$f" -otex:fileformatname=tiff "$tex" >/dev/null 2>&1
+        [ -e "$tex" ] || oiiotool "$f" -otex:fileformatname=tiff:wrap=periodic "$tex" >/dev/null 2>&1
     done
     echo "$dir"
 }

@@ -36,6 +36,7 @@ Shape::Shape(const Shape& other)
       osInterp(other.osInterp),
       sInterp(other.sInterp),
       tInterp(other.tInterp),
+      variables(other.variables),
       attributes(other.attributes),
       handednessSwapped(other.handednessSwapped) {}
 
@@ -69,6 +70,33 @@ void Shape::computeNormalDerivatives(const Vector& dpdu, const Vector& dpdv, con
     dndv = Vector((g * F - f * G) * r * dpdu + (f * F - g * E) * r * dpdv);
 }
 
+namespace {
+
+// Every parameter the shape's own lookups left unread becomes a primitive variable, made by
+// the shape's interpolator for its class (constant, per piece, varying or per vertex). Points
+// and vectors travel through the normal interpolators, which treat any triple alike; arrays
+// and strings stay with the shape.
+void addVariables(Shape& shape, ParameterSet& parameters) {
+    for (Parameter* p : parameters) {
+        if (!p->unused() || !p->getFloats() || p->type().arraylen() != 1) continue;
+        const OIIO::ustring& name = p->name();
+        if (name == "P" || name == "Pw" || name == "Pz") continue;
+        PrimitiveVariable v{name, p->type().basetype(), nullptr, nullptr, nullptr};
+        if (v.type == TypeFloat) {
+            v.floats.reset(shape.createFloatInterpolator(*p));
+        } else if (v.type == TypeColor) {
+            v.colors.reset(shape.createColorInterpolator(*p));
+        } else if (v.type == TypePoint || v.type == TypeVector || v.type == TypeNormal) {
+            Parameter triple(*p, false);
+            triple.type() = ParamType(TypeNormal, 1, p->type().interpolation());
+            v.tuples.reset(shape.createNormalInterpolator(triple));
+        }
+        if (v.floats || v.colors || v.tuples) shape.addVariable(std::move(v));
+    }
+}
+
+}  // namespace
+
 Shape* createShape(const std::string& name, std::string& searchPath, RendererAPI& renderer,
                    const Transform& objectToWorld, const ShapeAttributes& attributes,
                    ParameterSet& parameters) {
@@ -85,6 +113,7 @@ Shape* createShape(const std::string& name, std::string& searchPath, RendererAPI
         shape->setS(shape->createFloatInterpolator(*p));
     if (Parameter* p = parameters.find("t", TypeFloat))
         shape->setT(shape->createFloatInterpolator(*p));
+    addVariables(*shape, parameters);
     return shape;
 }
 

@@ -22,6 +22,17 @@ class Hit;
 class RendererAPI;
 class ShaderEnvironment;
 
+// A value of the geometry call that the shape itself did not read (a "Pref", a user's
+// "varying float"): at each hit it is interpolated and given to the shader arguments of the
+// same name. Exactly one interpolator is set, by `type`: float, colour, or the point family.
+struct PrimitiveVariable {
+    OIIO::ustring name;
+    BaseType type;
+    std::shared_ptr<const Interpolator<float>> floats;
+    std::shared_ptr<const Interpolator<Color>> colors;
+    std::shared_ptr<const Interpolator<Normal>> tuples;
+};
+
 class Shape : public ReferenceCounted {
   public:
     Shape();
@@ -67,6 +78,8 @@ class Shape : public ReferenceCounted {
     const Interpolator<Color>* getOs() const { return osInterp.get(); }
     const Interpolator<float>* getS() const { return sInterp.get(); }
     const Interpolator<float>* getT() const { return tInterp.get(); }
+    const std::vector<PrimitiveVariable>& getVariables() const { return variables; }
+    void addVariable(PrimitiveVariable v) { variables.push_back(std::move(v)); }
 
     const ShapeAttributes& getAttributes() const { return attributes; }
     bool swapsHandedness() const { return handednessSwapped; }
@@ -95,13 +108,15 @@ class Shape : public ReferenceCounted {
     std::shared_ptr<const Interpolator<Color>> osInterp;
     std::shared_ptr<const Interpolator<float>> sInterp;
     std::shared_ptr<const Interpolator<float>> tInterp;
+    std::vector<PrimitiveVariable> variables;
     ShapeAttributes attributes;
     bool handednessSwapped;  // the object-to-world transform mirrors space
 };
 
 // Loads the shape plugin `name` and makes a shape of it, then asks the shape for the
 // interpolators of the primitive variables the core interpolates itself ("N", "C", "opacity",
-// "s" and "t") when the parameters hold them. Throws Error when the plugin cannot be loaded.
+// "s" and "t") when the parameters hold them, and keeps the parameters nobody read as
+// primitive variables for the shaders. Throws Error when the plugin cannot be loaded.
 Shape* createShape(const std::string& name, std::string& searchPath, RendererAPI& renderer,
                    const Transform& objectToWorld, const ShapeAttributes& attributes,
                    ParameterSet& parameters);

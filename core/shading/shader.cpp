@@ -7,6 +7,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "core/geometry/shape.h"
 #include "core/plugins/factory.h"
 #include "core/shading/connections.h"
 #include "core/shading/environment.h"
@@ -114,10 +115,52 @@ const Shader::Argument* Shader::find(const OIIO::ustring& name) const {
     return nullptr;
 }
 
-void Shader::init(ShaderEnvironment& env, const Shape*, void* data) const {
+namespace {
+
+// A primitive variable's value at the hit, moved along the pixel's step in the offset passes
+// the derivatives are taken from.
+template <class T>
+T variableAt(const Interpolator<T>& i, const ShaderEnvironment& env) {
+    T value = i.valueAt(env.face, env.su, env.sv);
+    if (env.derivPass == 0) return value;
+    const float du = env.derivPass == 1 ? env.dudx : env.dudy;
+    const float dv = env.derivPass == 1 ? env.dvdx : env.dvdy;
+    return T(value + i.derivativeUAt(env.face, env.su, env.sv) * du +
+             i.derivativeVAt(env.face, env.su, env.sv) * dv);
+}
+
+}  // namespace
+
+void Shader::init(ShaderEnvironment& env, const Shape* shape, void* data) const {
     env.shaderSpace = coordinateSystem;
     initialize(env, data);
     for (const ArgumentConnectionInterface* c : argumentConnections) c->evaluate(env, data);
+    if (shape && !shape->getVariables().empty()) bindVariables(env, *shape, data);
+}
+
+// The geometry's own values win over the shader call's: a variable gives its value, in the
+// current space for the point family, to the single-valued argument of its name and kind.
+void Shader::bindVariables(ShaderEnvironment& env, const Shape& shape, void* data) const {
+    for (const PrimitiveVariable& v : shape.getVariables()) {
+        const Argument* a = find(v.name);
+        if (!a || a->type.arraylen() != 1) continue;
+        char* at = static_cast<char*>(data) + a->offset;
+        const BaseType base = a->type.basetype();
+        if (v.floats && base == TypeFloat) {
+            *reinterpret_cast<float*>(at) = variableAt(*v.floats, env);
+        } else if (v.colors && base == TypeColor) {
+            *reinterpret_cast<Color*>(at) = variableAt(*v.colors, env);
+        } else if (v.tuples && (base == TypePoint || base == TypeVector || base == TypeNormal)) {
+            const Normal n = variableAt(*v.tuples, env);
+            Tuple& out = *reinterpret_cast<Tuple*>(at);
+            if (v.type == TypePoint)
+                out = env.space * Point(n.x, n.y, n.z);
+            else if (v.type == TypeVector)
+                out = env.space * Vector(n.x, n.y, n.z);
+            else
+                out = env.space * n;
+        }
+    }
 }
 
 void Shader::init(ShaderEnvironment& env, std::vector<void*>& layerData, const Shape* shape,

@@ -179,6 +179,8 @@ class Shader : public ReferenceCounted {
     virtual void rebindArguments(std::map<OIIO::ustring, Transform>& spaces);
 
   private:
+    // Gives the shape's primitive variables to the arguments of the same name.
+    void bindVariables(ShaderEnvironment& env, const Shape& shape, void* data) const;
     Shader(const Shader&) = delete;
     Shader& operator=(const Shader&) = delete;
 
