@@ -138,6 +138,8 @@ bool nextUncached(ShaderEnvironment& env, bool cone) {
         entry.Ol = lightEnv.Ol;
         entry.data = data;
         entry.light = &light;
+        // One block for the usual one sample a light, rather than one per doubling.
+        if (env.lightCache.capacity() == 0) env.lightCache.reserve(list->size());
         env.lightCache.push_back(entry);
         env.L = entry.L;
         env.Cl = entry.Cl;
