@@ -75,9 +75,21 @@ while IFS='|' read -r _ picture scene _; do
     rm -f "$image"
     start=$SECONDS
     folder=$(stage_folder "$(dirname "${scene#aqsis/}")")
-    (cd "$folder" &&
-        timeout 600 "$ovo" -q -o "$image" "$(basename "$scene")" >"$out/${picture%.png}.log" 2>&1)
-    code=$?
+    # The picture is the last frame's file display (earlier frames of a file often make its
+    # shadow maps, which -o would replace); a scene without one is written with -o.
+    file="$(basename "$scene")"
+    last=$(grep -hoE '^[[:space:]]*Display[[:space:]]+"[^"+][^"]*"[[:space:]]+"(file|tiff)"' \
+        "$folder/$file" | tail -n 1 | sed -E 's/.*Display[[:space:]]+"([^"]+)".*/\1/')
+    if [ -n "$last" ]; then
+        rm -f "$folder/$last"
+        (cd "$folder" && timeout 600 "$ovo" -q "$file" >"$out/${picture%.png}.log" 2>&1)
+        code=$?
+        [ -s "$folder/$last" ] && oiiotool "$folder/$last" -o "$image" >/dev/null 2>&1
+    else
+        (cd "$folder" &&
+            timeout 600 "$ovo" -q -o "$image" "$file" >"$out/${picture%.png}.log" 2>&1)
+        code=$?
+    fi
     seconds=$((SECONDS - start))
     result=differs; diff=-; limit=-
     if [ ! -s "$image" ]; then
