@@ -86,6 +86,28 @@ TEST(RiBinding, MisuseIsReportedToTheCallersHandler) {
     EXPECT_EQ(freed, 1);
 }
 
+// A procedural that makes itself again, for ever.
+int subdivisions = 0;
+void subdivideAgain(RtPointer data, RtFloat) {
+    ++subdivisions;
+    RtBound bound = {0, 1, 0, 1, 0, 1};
+    RiProcedural(data, bound, subdivideAgain, countFree);
+}
+
+TEST(RiBinding, ProceduralsNestOnlySoDeep) {
+    subdivisions = 0;
+    freed = 0;
+    const std::vector<std::string> found = reported([] {
+        RtBound bound = {0, 1, 0, 1, 0, 1};
+        RiProcedural(nullptr, bound, subdivideAgain, countFree);
+    });
+    // Calls 3 to 34 run; the 33rd nested one (call 35) is refused. Every one is freed.
+    EXPECT_EQ(found, std::vector<std::string>{
+                         "Ri:35: Procedural: procedurals nested too deeply. Skipping ..."});
+    EXPECT_EQ(subdivisions, 32);
+    EXPECT_EQ(freed, 33);
+}
+
 TEST(RiBinding, CallsWithoutAFrameAreReportedAndDoNothing) {
     messages.clear();
     RiErrorHandler(keep);
