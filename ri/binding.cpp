@@ -19,7 +19,8 @@ namespace ovo {
 namespace ri {
 namespace {
 
-Context* current = nullptr;
+// Per thread: two readers running objects on two threads each keep their own.
+thread_local Context* current = nullptr;
 RtErrorHandler userHandler = RiErrorPrint;
 long long handles = 0;  // light and object handles given out
 

@@ -44,8 +44,8 @@ class Context {
     virtual ErrorManager* errors() = 0;
 };
 
-// The context Ri calls go to: the one RiBegin made, or the one a procedural runs in. Null
-// before RiBegin.
+// The context the calling thread's Ri calls go to: the one RiBegin made on it, or the one a
+// procedural runs in. Null before RiBegin.
 Context* currentContext();
 
 // Makes `context` current for its lifetime (a procedural's calls reach the frame being read).

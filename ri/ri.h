@@ -11,6 +11,7 @@
  * lines ("Ri:12: Sphere: ..."). A procedural object loaded by Procedural "DynamicLoad" exports
  * ConvertParameters, Subdivide and Free, and its Ri calls reach the frame being read. Link with
  * -lovori (a DynamicLoad object needs not link anything: the renderer provides these symbols).
+ * One frame is open at a time, and its calls come from the thread that called RiBegin.
  */
 #ifndef OVO_RI_H
 #define OVO_RI_H
