@@ -125,30 +125,33 @@ TEST(RiBinding, CallsWithoutAFrameAreReportedAndDoNothing) {
 }
 
 // Objects are instanced by the handles RiObjectBegin gave; polygons take their vertex count from
-// the call, and per-vertex colours their length from it.
-TEST(RiBinding, ObjectHandlesAndPolygonValuesReachTheFrame) {
+// the call, and per-vertex colours their length from it; a setting's value is read as declared.
+TEST(RiBinding, HandlesPolygonValuesAndSettingsReachTheFrame) {
     ScratchDir dir;
     const std::string picture = dir / "frame.tif";
     messages.clear();
     RiErrorHandler(keep);
     RiBegin(RI_NULL);
-    RiFormat(96, 32, 1);
+    RiFormat(128, 32, 1);
     RiDisplay(picture.c_str(), RI_FILE, RI_RGBA, RI_NULL);
     RiProjection(RI_ORTHOGRAPHIC, RI_NULL);
-    RiScreenWindow(-3, 3, -1, 1);
+    RiScreenWindow(-4, 4, -1, 1);
     RiTranslate(0, 0, 5);
     RiWorldBegin();
     RiSurface(RI_CONSTANT, RI_NULL);
     RtObjectHandle disc = RiObjectBegin();
     RiDisk(0, 0.8f, 360, RI_NULL);
     RiObjectEnd();
-    for (float x : {-2.0f, 0.0f}) {
-        RiTransformBegin();
-        RiTranslate(x, 0, 0);
+    // Discs in the first three columns, the third one hidden from the camera.
+    RtInt hidden = 0;
+    for (int k = 0; k < 3; ++k) {
+        RiAttributeBegin();
+        if (k == 2) RiAttribute("visibility", "camera", &hidden, RI_NULL);
+        RiTranslate(-3.0f + 2.0f * k, 0, 0);
         RiObjectInstance(disc);
-        RiTransformEnd();
+        RiAttributeEnd();
     }
-    RtFloat P[12] = {1.2f, -0.8f, 0, 2.8f, -0.8f, 0, 2.8f, 0.8f, 0, 1.2f, 0.8f, 0};
+    RtFloat P[12] = {2.2f, -0.8f, 0, 3.8f, -0.8f, 0, 3.8f, 0.8f, 0, 2.2f, 0.8f, 0};
     RtFloat Cs[12] = {1, 1, 0, 1, 1, 0, 1, 1, 0, 1, 1, 0};
     RtToken tokens[2] = {RI_P, RI_CS};
     RtPointer values[2] = {P, Cs};
@@ -158,11 +161,11 @@ TEST(RiBinding, ObjectHandlesAndPolygonValuesReachTheFrame) {
     RiErrorHandler(RiErrorPrint);
     EXPECT_EQ(messages, std::vector<std::string>());
     const Picture p = readPicture(picture);
-    ASSERT_EQ(p.width, 96);
-    // Two discs of radius 0.8 in squares of side 2: pi 0.16 each; then a yellow square.
-    EXPECT_NEAR(p.coverage(0, 32), M_PI * 0.16, 0.02);
-    EXPECT_NEAR(p.coverage(32, 64), M_PI * 0.16, 0.02);
-    EXPECT_NEAR(p.coverage(64, 96), 0.64, 0.02);
+    ASSERT_EQ(p.width, 128);
+    // Discs of radius 0.8 in squares of side 2 cover pi 0.16 of them; then a yellow square.
+    const double expected[4] = {M_PI * 0.16, M_PI * 0.16, 0.0, 0.64};
+    for (int k = 0; k < 4; ++k)
+        EXPECT_NEAR(p.coverage(32 * k, 32 * k + 32), expected[k], 0.02) << k;
     const float yellow[3] = {1, 1, 0};
-    for (int c = 0; c < 3; ++c) EXPECT_NEAR(p.at(80, 16, c), yellow[c], 1e-3f) << c;
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(p.at(112, 16, c), yellow[c], 1e-3f) << c;
 }
