@@ -2,6 +2,7 @@
 #   P/bin/ovo, P/bin/ovoslc               the commands
 #   P/lib/libovo_cli.so                   what bin/ovo loads to render
 #   P/lib/libovo.so.<version>             the core, with its SONAME link
+#   P/lib/libovori.so.<version>           the C binding (header include/ovo/ri/ri.h)
 #   P/lib/ovo/plugins/<name>.<kind>.so    the plugins
 #   P/share/ovo/shaders/                  the compiled standard shaders and their sources
 #   P/include/ovo/                        the public headers (core/, sys/, compiler/runtime*.h)
@@ -14,6 +15,11 @@ include(CMakePackageConfigHelpers)
 set(OVO_INSTALL_CMAKEDIR lib/cmake/OVO)
 
 install(TARGETS ovo EXPORT OVOTargets LIBRARY DESTINATION lib)
+# The C binding: lib/libovori.so and include/ovo/ri/ri.h (compile with -I P/include/ovo/ri).
+install(TARGETS ovori EXPORT OVOTargets LIBRARY DESTINATION lib)
+set_target_properties(ovori PROPERTIES INSTALL_RPATH "$ORIGIN")
+install(FILES ${CMAKE_SOURCE_DIR}/ri/ri.h ${CMAKE_SOURCE_DIR}/ri/context.h
+        DESTINATION include/ovo/ri)
 install(TARGETS ovo_command ovoslc RUNTIME DESTINATION bin)
 set_target_properties(ovo_command ovoslc PROPERTIES INSTALL_RPATH "$ORIGIN/../lib")
 # What bin/ovo loads to render: it looks for lib/libovo_cli.so beside its own bin/.

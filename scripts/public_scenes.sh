@@ -47,6 +47,15 @@ stage_folder() {
             [ -f "$f" ] && [ ! -e "$dir/$(basename "$f")" ] && ln -s "$f" "$dir/"
         done
     done
+    # A scene's own procedural objects ("DynamicLoad") are built against OVO's ri.h; the
+    # collection's sources want their renderer's export macro, which needs nothing here.
+    for f in "$shared/scenes/aqsis/$1"/*.cpp; do
+        [ -f "$f" ] && grep -q ConvertParameters "$f" || continue
+        local object="$dir/$(basename "${f%.cpp}").so"
+        [ "$object" -nt "$f" ] && [ "$object" -nt "$OVO_ROOT/ri/ri.h" ] && continue
+        c++ -O2 -fPIC -shared -DAQSIS_EXPORT= -I "$OVO_ROOT/ri" "$f" -o "$object" >&2 ||
+            echo "cannot build $f" >&2
+    done
     # The collection's texture preparation made X.tex from each picture X.tif, repeating
     # in s and t.
     for f in "$shared/scenes/aqsis/$1"/*.tif; do

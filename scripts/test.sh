@@ -46,6 +46,7 @@ suites_for() {
         scenes/*) echo end_to_end ;;
         docs/* | *.md) echo project ;;
         python/* | tests/python/*) echo python ;;  # the Python module
+        ri/*) echo ri ;;  # the C binding
         tests/install/*) echo ALL ;;  # the installed package holds everything
         tests/common/* | tests/plugins/* | tests/CMakeLists.txt) echo ALL ;;
         tests/farm/*) echo project ;;  # a script run after the suites, not a suite

@@ -215,6 +215,12 @@ bool Raytracer::readOption(const char* name, float* value) const {
 }
 
 bool Raytracer::readOption(const char* name, int* value) const {
+    // Procedurals are told the image's area as their detail.
+    if (is(name, "resolution")) {
+        value[0] = getOptions().resolution[0];
+        value[1] = getOptions().resolution[1];
+        return true;
+    }
     if (!is(name, "renderer:version")) return false;
     value[0] = OVO_VERSION_MAJOR;
     value[1] = OVO_VERSION_MINOR;

@@ -2,8 +2,9 @@
 # The installed package as a plugin author meets it: installs the build into a scratch prefix,
 # builds tests/install/project (a shape plugin, a shader compiled by the installed ovoslc and a
 # host program) with find_package(OVO), renders a frame with both and checks it; then checks
-# that the installed ovo and Python module render with their own plugins and shaders, without
-# OVO_HOME, and that pkg-config describes the library.
+# that a C host program builds against the installed binding, that the installed ovo and Python
+# module render with their own plugins and shaders, without OVO_HOME, and that pkg-config
+# describes the library.
 #   run.sh <build folder>
 set -euo pipefail
 build="$(cd "$1" && pwd)"
@@ -18,7 +19,8 @@ fail() { echo "install test: $*" >&2; exit 1; }
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/ovo bin/ovoslc lib/ovo/plugins/sphere.shape.so share/ovo/shaders/plastic.shader.so \
          share/ovo/shaders/plastic.sl include/ovo/core/api/renderer_api.h \
-         include/ovo/compiler/runtime.h lib/cmake/OVO/OVOConfig.cmake lib/pkgconfig/ovo.pc; do
+         include/ovo/compiler/runtime.h include/ovo/ri/ri.h lib/libovori.so \
+         lib/cmake/OVO/OVOConfig.cmake lib/pkgconfig/ovo.pc; do
     [ -e "$prefix/$f" ] || fail "$f is not installed"
 done
 soname=$(objdump -p "$prefix"/lib/libovo.so | awk '/SONAME/ {print $2}')
@@ -44,6 +46,12 @@ WorldEnd
 RIB
 (cd "$scratch" && "$prefix/bin/ovo" -q scene.rib) || fail "the installed ovo does not render"
 [ -s "$scratch/sphere.exr" ] || fail "the installed ovo wrote no image"
+# A C host program built against the installed binding with nothing but the C compiler.
+cc -I "$prefix/include/ovo/ri" "$here/../ri/host_sphere.c" -o "$scratch/ri_host" -L "$prefix/lib" \
+   -lovori -Wl,-rpath,"$prefix/lib" -Wl,-rpath-link,"$prefix/lib" ||
+    fail "a C host program does not build against ri.h and libovori"
+"$scratch/ri_host" "$scratch/ri.tif" 2>/dev/null || fail "the C host program does not run"
+[ -s "$scratch/ri.tif" ] || fail "the C host program wrote no image"
 version=$("$prefix/bin/ovo" --version)
 [[ "$version" == "ovo "* ]] || fail "ovo --version says '$version'"
 

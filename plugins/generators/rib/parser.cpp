@@ -17,6 +17,8 @@ const char* Value::describe() const {
             return "an array of strings";
         case EmptyArray:
             return "an empty array";
+        case Bare:
+            return "values";
     }
     return "a value";
 }

@@ -12,13 +12,16 @@ namespace ovo {
 namespace rib {
 
 struct Value {
-    enum Kind { Number, String, NumberArray, StringArray, EmptyArray };
+    // Bare: a parameter value the C binding passed as a pointer; its declaration tells how
+    // many values it holds and of which type (floats, ints or strings).
+    enum Kind { Number, String, NumberArray, StringArray, EmptyArray, Bare };
     Kind kind = Number;
     std::vector<double> numbers;
     std::vector<std::string> strings;
     bool integers = true;  // every number was written as an integer
+    const void* bare = nullptr;
 
-    bool isArray() const { return kind >= NumberArray; }
+    bool isArray() const { return kind >= NumberArray && kind != Bare; }
     bool isNumeric() const { return kind == Number || kind == NumberArray || kind == EmptyArray; }
     bool isText() const { return kind == String || kind == StringArray || kind == EmptyArray; }
     std::size_t size() const { return isNumeric() ? numbers.size() : strings.size(); }

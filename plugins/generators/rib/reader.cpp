@@ -108,7 +108,7 @@ std::string folderOf(const std::string& path) {
 Reader::Reader(RendererAPI* target)
     : renderer(target), errors(target ? target->GetErrorManager() : nullptr) {}
 
-Reader::~Reader() {}
+Reader::~Reader() { closeObjects(); }
 
 // ---------------------------------------------------------------------------- reading
 

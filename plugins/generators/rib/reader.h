@@ -18,6 +18,9 @@
 #include "plugins/generators/rib/source.h"
 
 namespace ovo {
+namespace ri {
+class Context;
+}
 namespace rib {
 
 // One parameter ready for RendererAPI::Parameter: its OVO declaration text and values.
@@ -71,6 +74,11 @@ class Reader {
     static constexpr int MaxErrorsPerFile = 20;
     // ReadArchive nesting deeper than this is refused (it is almost surely a cycle).
     static constexpr int MaxArchiveDepth = 32;
+
+    // The C binding's calls as requests of a reader (reader_binding.cpp).
+    class Binding;
+    // A binding context with a reader of its own reading into `renderer`: what RiBegin uses.
+    static ri::Context* hostBinding(RendererAPI* renderer);
 
   private:
     // ----- reading (reader.cpp)
@@ -196,6 +204,19 @@ class Reader {
     void doProcedural(const Request&);
     void runProgram(const Request& request, const std::vector<std::string>& args);
     std::unique_ptr<Programs> programs;  // started on the first RunProgram
+    // The detail a procedural is told: the area of the whole image.
+    double imageArea();
+    // "DynamicLoad": the object's ConvertParameters, Subdivide and Free, called with this
+    // reader as the C binding's context (reader_binding.cpp).
+    void dynamicLoad(const Request& request, const std::vector<std::string>& args);
+    // The loaded object `name` (dlopen handle), found as given, then with ".so"; null when it
+    // was reported.
+    void* loadObject(const Request& request, const std::string& name);
+    // A procedural of the binding's caller: its own subdivide and free functions.
+    void userProcedural(const Request& request, void (*subdivide)(void*, float),
+                        void (*release)(void*), void* data);
+    void closeObjects();
+    std::map<std::string, void*> objects;  // loaded objects by file, closed with the reader
 
     // ----- parameters and settings (reader_params.cpp)
     enum class ParamUse { Geometry, Shader, Display };

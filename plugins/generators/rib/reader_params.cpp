@@ -163,6 +163,30 @@ std::string valueProblem(const std::string& what, const Declaration& decl, const
     return std::string();
 }
 
+// The `need` values a bare pointer from the C binding holds, read as its declaration says.
+Value sized(const Value& bare, const Declaration& decl, std::size_t need) {
+    Value v;
+    v.kind = need == 0         ? Value::EmptyArray
+             : decl.isString() ? Value::StringArray
+                               : Value::NumberArray;
+    v.integers = decl.isInt();
+    if (decl.isString()) {
+        const char* const* strings = static_cast<const char* const*>(bare.bare);
+        for (std::size_t i = 0; i < need; ++i) v.strings.push_back(strings[i] ? strings[i] : "");
+    } else if (decl.isInt()) {
+        const int* ints = static_cast<const int*>(bare.bare);
+        v.numbers.assign(ints, ints + need);
+    } else {
+        const float* floats = static_cast<const float*>(bare.bare);
+        v.numbers.assign(floats, floats + need);
+    }
+    return v;
+}
+
+std::string notDeclared(const Request& request, const std::string& token) {
+    return request.name + ": parameter \"" + token + "\" is not declared. Ignoring it ...";
+}
+
 // Emitted values of one int, for settings made up by the reader.
 Emitted intSetting(const char* decl, int value) {
     Emitted e;
@@ -195,10 +219,9 @@ bool Reader::collectParams(const Request& request, std::size_t first, ParamUse u
             name = token;
         }
         if (parsed == DeclParse::NotADeclaration) {
-            if (use != ParamUse::Display) {
-                report(Level::Err, request.line,
-                       request.name + ": parameter \"" + token +
-                           "\" is not declared. Ignoring it ...");
+            // A bare pointer has no value to guess a type from.
+            if (use != ParamUse::Display || value.kind == Value::Bare) {
+                report(Level::Err, request.line, notDeclared(request, token));
                 continue;
             }
             decl = guess(value);
@@ -207,8 +230,12 @@ bool Reader::collectParams(const Request& request, std::size_t first, ParamUse u
         std::size_t n = 1;
         if (use == ParamUse::Geometry && counts) n = classCount(decl.storage, *counts);
         std::size_t need = n * std::size_t(decl.elements());
+        if (value.kind == Value::Bare && !value.bare)
+            return fail(request, "parameter \"" + name + "\" has no value"), false;
+        Value read;  // a copy only for a bare pointer: meshes' arrays are large
+        const Value& given = value.kind == Value::Bare ? (read = sized(value, decl, need)) : value;
         std::string problem =
-            valueProblem("parameter \"" + name + "\"", decl, value, need, "strings");
+            valueProblem("parameter \"" + name + "\"", decl, given, need, "strings");
         if (!problem.empty()) return fail(request, problem), false;
         if (need == 0) continue;  // no pieces of that class: nothing to pass
 
@@ -219,7 +246,7 @@ bool Reader::collectParams(const Request& request, std::size_t first, ParamUse u
         }
         Emitted e;
         e.decl = decl.ovoText(ovoName, use == ParamUse::Geometry);
-        fill(e, decl, value, need);
+        fill(e, decl, given, need);
         out.push_back(std::move(e));
     }
     return true;
@@ -353,7 +380,7 @@ void Reader::settings(const Request& request, bool option) {
 bool Reader::readSetting(const Request& request, bool option, const std::string& category,
                          std::size_t at, std::vector<Emitted>& out) {
     const Value& key = request.args[at];
-    const Value& value = request.args[at + 1];
+    const Value& given = request.args[at + 1];
     if (!isParameterName(key)) return fail(request, notAName(key)), false;
     Declaration decl;
     std::string name;
@@ -366,7 +393,9 @@ bool Reader::readSetting(const Request& request, bool option, const std::string&
     std::string ovoName;
     if (category == "user") {
         ovoName = rib;
-        if (parsed != DeclParse::Ok) decl = guess(value);
+        if (parsed != DeclParse::Ok && given.kind == Value::Bare)
+            return report(Level::Err, request.line, notDeclared(request, key.strings[0])), true;
+        if (parsed != DeclParse::Ok) decl = guess(given);
         decl.storage = StorageClass::Constant;
     } else if (!renamedSetting(rib, ovoName, decl)) {
         if (withoutEffect(option, category)) {
@@ -380,10 +409,14 @@ bool Reader::readSetting(const Request& request, bool option, const std::string&
         warnOnce(request, (option ? "Option:" : "Attribute:") + rib, text);
         return true;
     }
+    std::size_t need = std::size_t(decl.elements());
+    if (given.kind == Value::Bare && !given.bare)
+        return fail(request, "\"" + name + "\" has no value"), false;
+    Value read;
+    const Value& value = given.kind == Value::Bare ? (read = sized(given, decl, need)) : given;
     if (rib == "visibility:transmission" && value.isText() && value.size() == 1)
         return transmission(request, value.strings[0], out);
 
-    std::size_t need = std::size_t(decl.elements());
     std::string problem = valueProblem("\"" + name + "\"", decl, value, need, "a string");
     if (!problem.empty()) return fail(request, problem), false;
     Emitted e;

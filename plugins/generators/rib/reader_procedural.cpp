@@ -1,7 +1,7 @@
 // Procedural: "DelayedReadArchive" reads its archive, "RunProgram" asks a helper program for
-// RIB. A ray tracer resolves every procedural while reading: its rays may meet the contents
-// anywhere, so the bound does not defer anything, and the detail a program is told is the
-// area of the whole image.
+// RIB, "DynamicLoad" calls a loaded object (reader_binding.cpp). A ray tracer resolves every
+// procedural while reading: its rays may meet the contents anywhere, so the bound does not defer
+// anything, and the detail a program is told is the area of the whole image.
 #include <algorithm>
 
 #include "plugins/generators/rib/args.h"
@@ -21,8 +21,9 @@ void Reader::doProcedural(const Request& request) {
     if (bound.size() != 6)
         return fail(request, "the bound needs 6 numbers, got " + std::to_string(bound.size()));
     if (!geometryAllowed(request)) return;
-    const std::size_t needed = kind == "RunProgram" ? 2 : 1;
-    if ((kind == "DelayedReadArchive" || kind == "RunProgram") && args.size() < needed)
+    const std::size_t needed = kind == "DelayedReadArchive" ? 1 : 2;
+    if ((kind == "DelayedReadArchive" || kind == "RunProgram" || kind == "DynamicLoad") &&
+        args.size() < needed)
         return fail(request, "\"" + kind + "\" needs " + std::to_string(needed) +
                                  (needed == 1 ? " argument" : " arguments"));
     // What a procedural makes keeps its attributes and transforms to itself.
@@ -33,23 +34,25 @@ void Reader::doProcedural(const Request& request) {
     } else if (kind == "RunProgram") {
         runProgram(request, args);
     } else if (kind == "DynamicLoad") {
-        warnOnce(request, "DynamicLoad",
-                 "Procedural \"DynamicLoad\" is not supported. Skipping ...");
+        dynamicLoad(request, args);
     } else {
         fail(request, "unknown procedural \"" + kind + "\"");
     }
 }
 
+double Reader::imageArea() {
+    int resolution[2] = {640, 480};
+    renderer->GetAttribute("int[2] resolution", resolution);
+    return double(resolution[0]) * resolution[1];
+}
+
 void Reader::runProgram(const Request& request, const std::vector<std::string>& args) {
     if (!fileArchives) return fail(request, "running programs is turned off");
     if (archiveDepth >= MaxArchiveDepth) return fail(request, "procedurals nested too deeply");
-    int resolution[2] = {640, 480};
-    renderer->GetAttribute("int[2] resolution", resolution);
     if (!programs) programs.reset(new Programs());
     std::string rib, why;
     const std::string folder = currentFile ? currentFile->dir : std::string();
-    const bool whole =
-        programs->run(args[0], folder, double(resolution[0]) * resolution[1], args[1], rib, why);
+    const bool whole = programs->run(args[0], folder, imageArea(), args[1], rib, why);
     if (!whole) {
         fail(request, "program \"" + args[0] + "\": " + why);
         if (rib.empty()) return;

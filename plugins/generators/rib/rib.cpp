@@ -17,6 +17,11 @@
 //     relative picture is looked for next to the scene file, then on the texture search
 //     path, and a relative texture is written next to the scene file, whose folder joins the
 //     texture search path. Cube faces become one lat-long environment (z up).
+//   - Procedural "DelayedReadArchive", "RunProgram" and "DynamicLoad" are resolved at once,
+//     each in an attribute block. A DynamicLoad object (its name as given, then with ".so",
+//     next to the scene file, then on Option "searchpath" "procedural") exports
+//     ConvertParameters, Subdivide and Free; its Ri calls (the C binding, libovori and ri.h)
+//     reach the frame being read, nested RiProcedural calls included.
 //   - OVO traces its shadows: MakeShadow is reported once and skipped, and a light's
 //     "shadowname" that names a shadow map is reported once and traced as "raytrace".
 //   - Requests OVO has no use for (Hider, MakeBump, Imager, ...) are reported once per
@@ -37,6 +42,7 @@
 
 #include "core/api/renderer_api.h"
 #include "plugins/generators/rib/reader.h"
+#include "ri/context.h"
 
 namespace ovo {
 class ParameterSet;
@@ -83,4 +89,9 @@ class RibGenerator : public ovo::RendererAPI::Generator {
 
 extern "C" ovo::RendererAPI::Generator* createGenerator(ovo::ParameterSet&) {
     return new RibGenerator;
+}
+
+// The C binding's RiBegin: its calls become requests of a reader of their own.
+extern "C" ovo::ri::Context* ovoCreateRiContext(ovo::RendererAPI* renderer) {
+    return ovo::rib::Reader::hostBinding(renderer);
 }
