@@ -75,11 +75,6 @@ struct Image {
     }
 };
 
-inline std::string slurp(const std::string& file) {
-    std::ifstream in(file);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Renders `rib` with the ovo command in `dir` (the scene writes its image there) and reads
 // `image`; the command's messages (its standard error) go to `messages`, its standard output
 // to `printed`. Shaders compiled on demand are cached in <dir>/cache.
@@ -88,11 +83,11 @@ inline bool renderRib(const ScratchDir& dir, const std::string& rib, const std::
     dir.write("scene.rib", rib);
     const std::string command = "cd '" + dir.path + "' && OVO_SHADER_CACHE='" + dir.path +
                                 "/cache' '" + std::string(OVO_BINARY_DIR) +
-                                "/bin/ovo' -t 1 scene.rib > out.txt 2> log.txt";
-    const int status = std::system(command.c_str());
-    if (messages) *messages = slurp(dir / "log.txt");
-    if (printed) *printed = slurp(dir / "out.txt");
-    EXPECT_EQ(status, 0) << command;
+                                "/bin/ovo' -t 1 scene.rib 2> log.txt";
+    const CommandResult r = runCommand(command);
+    if (messages) *messages = readText(dir / "log.txt");
+    if (printed) *printed = r.out;
+    EXPECT_EQ(r.status, 0) << command;
     auto in = OIIO::ImageInput::open(dir / image);
     if (!in) {
         ADD_FAILURE() << "no image " << image;
