@@ -4,16 +4,19 @@
 
 #include <dlfcn.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <OpenImageIO/errorhandler.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <sstream>
 #include <map>
 #include <string>
@@ -120,22 +123,55 @@ class ScratchDir {
     std::string path;
 };
 
-// What `print` writes to file descriptor 1.
-inline std::string capturedStdout(const std::function<void()>& print) {
+// The whole of a file ("" when it cannot be read).
+inline std::string readText(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Runs `command` through the shell: its exit status (-1 when it did not exit) and what it wrote
+// to standard output.
+struct CommandResult {
+    int status = -1;
+    std::string out;
+};
+inline CommandResult runCommand(const std::string& command) {
+    CommandResult r;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return r;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        r.out.append(buffer, n);
+    const int s = pclose(pipe);
+    r.status = WIFEXITED(s) ? WEXITSTATUS(s) : -1;
+    return r;
+}
+
+// How many times `part` occurs in `text`, overlaps counted.
+inline std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+// What `print` writes to the file descriptor `fd`.
+inline std::string capturedOutput(int fd, const std::function<void()>& print) {
     ScratchDir dir;
-    std::fflush(stdout);
-    const int saved = dup(1);
+    std::fflush(nullptr);
+    const int saved = dup(fd);
     FILE* capture = std::fopen((dir / "out").c_str(), "w");
     if (saved < 0 || !capture) return "cannot capture";
-    dup2(fileno(capture), 1);
+    dup2(fileno(capture), fd);
     print();
-    std::fflush(stdout);
-    dup2(saved, 1);
+    std::fflush(nullptr);
+    dup2(saved, fd);
     close(saved);
     std::fclose(capture);
-    std::ostringstream text;
-    text << std::ifstream(dir / "out").rdbuf();
-    return text.str();
+    return readText(dir / "out");
+}
+inline std::string capturedStdout(const std::function<void()>& print) {
+    return capturedOutput(1, print);
 }
 
 }  // namespace ovotest

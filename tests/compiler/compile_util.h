@@ -3,7 +3,6 @@
 // command and reading its image.
 #pragma once
 
-#include <OpenImageIO/imageio.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/picture.h"
 #include "common/test_util.h"
 #include "compiler/driver.h"
 #include "compiler/frontend.h"
@@ -65,20 +65,12 @@ struct ShaderRun {
     ovo::ShaderEnvironment env;
 };
 
-// An image as floats, three channels.
-struct Image {
-    int width = 0, height = 0;
-    std::vector<float> rgb;
+// A rendered image, its pixels as colours.
+struct Image : Picture {
     ovo::Color at(int x, int y) const {
-        const float* p = &rgb[size_t(3 * (y * width + x))];
-        return ovo::Color(p[0], p[1], p[2]);
+        return ovo::Color(Picture::at(x, y, 0), Picture::at(x, y, 1), Picture::at(x, y, 2));
     }
 };
-
-inline std::string slurp(const std::string& file) {
-    std::ifstream in(file);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // Renders `rib` with the ovo command in `dir` (the scene writes its image there) and reads
 // `image`; the command's messages (its standard error) go to `messages`, its standard output
@@ -88,20 +80,14 @@ inline bool renderRib(const ScratchDir& dir, const std::string& rib, const std::
     dir.write("scene.rib", rib);
     const std::string command = "cd '" + dir.path + "' && OVO_SHADER_CACHE='" + dir.path +
                                 "/cache' '" + std::string(OVO_BINARY_DIR) +
-                                "/bin/ovo' -t 1 scene.rib > out.txt 2> log.txt";
-    const int status = std::system(command.c_str());
-    if (messages) *messages = slurp(dir / "log.txt");
-    if (printed) *printed = slurp(dir / "out.txt");
-    EXPECT_EQ(status, 0) << command;
-    auto in = OIIO::ImageInput::open(dir / image);
-    if (!in) {
-        ADD_FAILURE() << "no image " << image;
-        return false;
-    }
-    out.width = in->spec().width;
-    out.height = in->spec().height;
-    out.rgb.resize(size_t(out.width * out.height * 3));
-    return in->read_image(0, 0, 0, 3, OIIO::TypeDesc::FLOAT, out.rgb.data());
+                                "/bin/ovo' -t 1 scene.rib 2> log.txt";
+    const CommandResult r = runCommand(command);
+    if (messages) *messages = readText(dir / "log.txt");
+    if (printed) *printed = r.out;
+    EXPECT_EQ(r.status, 0) << command;
+    const bool read = out.read(dir / image);
+    EXPECT_TRUE(read) << "no image " << image;
+    return read;
 }
 
 // The header line ("t.sl:1:2: error: ...") of every diagnostic of `text`.

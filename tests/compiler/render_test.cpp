@@ -109,11 +109,11 @@ TEST(CompiledFrames, CompiledPlasticMatchesTheHandWrittenOne) {
                                        ovotest::pluginDir(ovotest::Plugins::TestOnly) + ":&\"]\n" +
                                        frame + "Surface \"handplastic\"" + sphere,
                                    "frame.tif", handWritten));
-    ASSERT_EQ(compiled.rgb.size(), handWritten.rgb.size());
+    ASSERT_EQ(compiled.pixels.size(), handWritten.pixels.size());
     float worst = 0, brightest = 0;
-    for (size_t i = 0; i < compiled.rgb.size(); ++i) {
-        worst = std::max(worst, std::fabs(compiled.rgb[i] - handWritten.rgb[i]));
-        brightest = std::max(brightest, compiled.rgb[i]);
+    for (size_t i = 0; i < compiled.pixels.size(); ++i) {
+        worst = std::max(worst, std::fabs(compiled.pixels[i] - handWritten.pixels[i]));
+        brightest = std::max(brightest, compiled.pixels[i]);
     }
     EXPECT_LE(worst, 1.0f / 255.0f);
     EXPECT_GT(brightest, 0.5f);  // the sphere is there, with its highlight
@@ -146,7 +146,7 @@ TEST(CompiledFrames, OvoCompilesShaderSourcesOnDemand) {
     }
     ASSERT_TRUE(ovotest::renderRib(dir, rib, "frame.tif", second, &messages, &printed));
     EXPECT_EQ(printed.find("Compiled"), std::string::npos) << "compiled again: " << printed;
-    EXPECT_EQ(first.rgb, second.rgb);
+    EXPECT_EQ(first.pixels, second.pixels);
 }
 
 }  // namespace

@@ -1,48 +1,15 @@
 // The ovo command's exit status and what reaches the terminal: a table of small scenes, each
 // run through the command, with the status, the messages and the files it must give.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <filesystem>
 #include <string>
+
+#include "tests/common/test_util.h"
 
 namespace ovotest {
 namespace {
-
-struct ScratchFolder {
-    ScratchFolder() {
-        char name[] = "/tmp/ovo-exit-XXXXXX";
-        path = mkdtemp(name) ? name : "";
-    }
-    ~ScratchFolder() {
-        if (!path.empty() && std::system(("rm -rf '" + path + "'").c_str()) != 0)
-            ADD_FAILURE() << "cannot remove " << path;
-    }
-    std::string path;
-};
-
-std::string contents(const std::string& file) {
-    std::ifstream in(file);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-bool exists(const std::string& file) {
-    struct stat st;
-    return stat(file.c_str(), &st) == 0;
-}
-
-std::size_t occurrences(const std::string& text, const std::string& part) {
-    std::size_t n = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++n;
-    return n;
-}
 
 const char* const Camera = "Format 16 12 1\nProjection \"orthographic\"\n";
 const char* const Ball =
@@ -124,32 +91,22 @@ TEST(OvoExitStatus, StatusMessagesAndFilesOfEachRun) {
     };
     for (const ExitCase& c : cases) {
         SCOPED_TRACE(c.what);
-        ScratchFolder dir;
-        ASSERT_FALSE(dir.path.empty());
-        std::ofstream(dir.path + "/scene.rib") << c.rib;
-        const std::string command = "cd '" + dir.path + "' && " + OVO_BINARY_DIR + "/bin/ovo " +
-                                    c.args + " scene.rib >out.txt 2>err.txt";
-        const int s = std::system(command.c_str());
-        ASSERT_TRUE(WIFEXITED(s));
-        const std::string out = contents(dir.path + "/out.txt");
-        const std::string err = contents(dir.path + "/err.txt");
-        EXPECT_EQ(WEXITSTATUS(s), c.status) << err;
-        if (*c.stderrHas) {
+        ScratchDir dir;
+        dir.write("scene.rib", c.rib);
+        const CommandResult r = runCommand("cd '" + dir.path + "' && " + OVO_BINARY_DIR +
+                                           "/bin/ovo " + c.args + " scene.rib 2>err.txt");
+        const std::string err = readText(dir / "err.txt");
+        EXPECT_EQ(r.status, c.status) << err;
+        if (*c.stderrHas)
             EXPECT_EQ(occurrences(err, c.stderrHas), c.count) << err;
-        } else {
+        else
             EXPECT_EQ(err, "");
-        }
-        if (*c.stdoutHas) {
-            EXPECT_NE(out.find(c.stdoutHas), std::string::npos) << out;
-        } else {
-            EXPECT_EQ(out, "");
-        }
-        if (*c.made) {
-            EXPECT_TRUE(exists(dir.path + "/" + c.made));
-        }
-        if (*c.notMade) {
-            EXPECT_FALSE(exists(dir.path + "/" + c.notMade));
-        }
+        if (*c.stdoutHas)
+            EXPECT_NE(r.out.find(c.stdoutHas), std::string::npos) << r.out;
+        else
+            EXPECT_EQ(r.out, "");
+        EXPECT_TRUE(!*c.made || std::filesystem::exists(dir / c.made)) << c.made;
+        EXPECT_FALSE(*c.notMade && std::filesystem::exists(dir / c.notMade)) << c.notMade;
         // Past the limit a file is abandoned: the twenty errors before it are all there is.
         if (c.rib == garbage) {
             EXPECT_EQ(occurrences(err, "unknown request \"Foo\""), 20u) << err;

@@ -4,9 +4,9 @@
 
 #include <OpenImageIO/imagebuf.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <string>
+
+#include "tests/common/test_util.h"
 
 namespace {
 
@@ -43,18 +43,16 @@ TEST(OvoQuantize, ZeroOneWritesFloatPixels) {
     };
     for (const QuantizeCase& c : cases) {
         SCOPED_TRACE(c.what);
-        char name[] = "/tmp/ovo-quantize-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        const std::string dir = name;
-        std::ofstream(dir + "/scene.rib")
-            << c.options
-            << "Format 9 9 1\nProjection \"orthographic\"\nPixelSamples 1 1\n"
-               "PixelFilter \"box\" 1 1\nWorldBegin\nTranslate 0 0 5\nColor 3 3 3\n"
-               "Surface \"constant\"\nSphere 0.5 -0.5 0.5 360\nWorldEnd\n";
+        ovotest::ScratchDir dir;
+        dir.write("scene.rib",
+                  std::string(c.options) +
+                      "Format 9 9 1\nProjection \"orthographic\"\nPixelSamples 1 1\n"
+                      "PixelFilter \"box\" 1 1\nWorldBegin\nTranslate 0 0 5\nColor 3 3 3\n"
+                      "Surface \"constant\"\nSphere 0.5 -0.5 0.5 360\nWorldEnd\n");
         const std::string command =
-            "cd '" + dir + "' && " + OVO_BINARY_DIR + "/bin/ovo scene.rib >out.txt 2>&1";
-        EXPECT_EQ(std::system(command.c_str()), 0);
-        OIIO::ImageBuf image(dir + "/" + c.file);
+            "cd '" + dir.path + "' && " + OVO_BINARY_DIR + "/bin/ovo scene.rib";
+        EXPECT_EQ(ovotest::runCommand(command + " 2>&1").status, 0);
+        OIIO::ImageBuf image(dir / c.file);
         ASSERT_TRUE(image.init_spec(image.name(), 0, 0)) << image.geterror();
         EXPECT_EQ(image.spec().format.basetype, c.stored);
         float centre[4] = {0, 0, 0, 0};
@@ -69,6 +67,5 @@ TEST(OvoQuantize, ZeroOneWritesFloatPixels) {
             EXPECT_GT(centre[0], 0.0f);
             EXPECT_LT(centre[0], corner[0]);
         }
-        EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
     }
 }

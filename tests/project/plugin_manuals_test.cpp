@@ -16,13 +16,10 @@
 // code; the warning is false and would fail the sanitizer build.
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -34,10 +31,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+std::string readFile(const fs::path& path) { return ovotest::readText(path.string()); }
 
 // The layout above as a pattern over the block's lines, each ended by '\n'; the table's columns
 // are checked by columnProblem.
@@ -92,13 +86,9 @@ std::string manualProblem(const std::string& stem, const std::string& text) {
 
 // Runs a command; its exit status, and what it printed in `output`.
 int run(const std::string& command, std::string& output) {
-    output.clear();
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return -1;
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
-    const int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const ovotest::CommandResult r = ovotest::runCommand(command + " 2>&1");
+    output = r.out;
+    return r.status;
 }
 
 const std::string DocsScript = std::string("bash '") + OVO_SOURCE_DIR + "/scripts/docs.sh'";

@@ -19,12 +19,11 @@ def sphere_pixels(radius, distance):
     return math.pi * (24.0 * screen) ** 2
 
 
-class Recorder:
-    def __init__(self):
-        self.reports = []
+class Recorder(list):
+    """The (level, message) pairs of every report, in order."""
 
     def __call__(self, level, message):
-        self.reports.append((level, message))
+        self.append((level, message))
 
 
 def new_renderer(diagnostics=None, resolution=(WIDTH, HEIGHT)):
@@ -55,7 +54,7 @@ def render_sphere(r, radius=2.0, distance=5.0, **shape):
 def test_sphere_coverage_matches_its_projection():
     messages = Recorder()
     image = render_sphere(new_renderer(messages))
-    assert messages.reports == []
+    assert messages == []
     assert image.shape == (HEIGHT, WIDTH, 4) and image.dtype == np.float32
     assert coverage(image) == pytest.approx(sphere_pixels(2.0, 5.0), rel=0.02)
     assert list(image[24, 32]) == pytest.approx([1, 1, 1, 1])
@@ -119,7 +118,7 @@ def test_diagnostics_reach_the_callable_word_for_word():
     r = ovo.Renderer(diagnostics=messages)
     r.Rotate(30, 0, 0, 0)
     r.RestoreAttributes("nothing")
-    assert messages.reports == [
+    assert messages == [
         ("error", "Invalid rotation axis ( 0.000000 0.000000 0.000000 ). Ignoring ..."),
         ("error", 'RestoreAttributes: unknown attribute state "nothing"'),
     ]
@@ -179,4 +178,4 @@ def test_two_renderers_render_side_by_side():
         t.join()
     for radius, image in images.items():
         assert coverage(image) == pytest.approx(sphere_pixels(radius, 5.0), rel=0.02)
-    assert len(first.reports) == 1 and second.reports == []
+    assert len(first) == 1 and second == []

@@ -23,54 +23,38 @@ class BinaryWriter {
         out += char(0200 + 4 * d + w);
         return bytes(uint64_t(int64_t(value * double(1 << (8 * d)))), w + 1);
     }
-    BinaryWriter& f32(float f) {
-        uint32_t b;
-        std::memcpy(&b, &f, 4);
-        out += char(0244);
-        return bytes(b, 4);
+    // A float or double by its bits.
+    template <class T>
+    BinaryWriter& raw(T value) {
+        uint64_t b = 0;
+        std::memcpy(&b, &value, sizeof value);
+        return bytes(b, int(sizeof value));
     }
-    BinaryWriter& f64(double f) {
-        uint64_t b;
-        std::memcpy(&b, &f, 8);
-        out += char(0245);
-        return bytes(b, 8);
-    }
+    BinaryWriter& f32(float f) { return text(std::string(1, char(0244))).raw(f); }
+    BinaryWriter& f64(double f) { return text(std::string(1, char(0245))).raw(f); }
     BinaryWriter& str(const std::string& s, bool longForm = false) {
-        if (longForm)
-            out += char(0241), bytes(s.size(), 2);
-        else
-            out += char(0220 + s.size());
-        out += s;
-        return *this;
+        if (longForm) return token(0241, s.size(), 2).text(s);
+        out += char(0220 + s.size());
+        return text(s);
     }
     BinaryWriter& floats(const std::vector<float>& v) {
-        out += char(0310);
-        bytes(v.size(), 1);
-        for (float f : v) {
-            uint32_t b;
-            std::memcpy(&b, &f, 4);
-            bytes(b, 4);
-        }
+        token(0310, v.size(), 1);
+        for (float f : v) raw(f);
         return *this;
     }
+    // A token byte, then `v` in n bytes.
+    BinaryWriter& token(int code, uint64_t v, int n) {
+        out += char(code);
+        return bytes(v, n);
+    }
     BinaryWriter& defineRequest(int code, const std::string& name) {
-        out += char(0314);
-        bytes(uint64_t(code), 1);
-        return str(name);
+        return token(0314, uint64_t(code), 1).str(name);
     }
-    BinaryWriter& request(int code) {
-        out += char(0246);
-        return bytes(uint64_t(code), 1);
-    }
+    BinaryWriter& request(int code) { return token(0246, uint64_t(code), 1); }
     BinaryWriter& defineString(int code, const std::string& s) {
-        out += char(0316);
-        bytes(uint64_t(code), 2);
-        return str(s, true);
+        return token(0316, uint64_t(code), 2).str(s, true);
     }
-    BinaryWriter& stringRef(int code) {
-        out += char(0320);
-        return bytes(uint64_t(code), 2);
-    }
+    BinaryWriter& stringRef(int code) { return token(0320, uint64_t(code), 2); }
     BinaryWriter& text(const std::string& s) {
         out += s;
         return *this;

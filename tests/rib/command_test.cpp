@@ -12,26 +12,34 @@ using namespace ovo::app;
 
 namespace {
 // Every setting of a parsed command line: files, then each option and whether it was given,
-// then the progress, statistics and version flags.
+// then the progress, statistics and version flags, then the viewer and its port.
 std::string settings(const CommandLine& c) {
     return ovotest::join(c.files) + " -o " + c.output + " -t " + std::to_string(c.hasThreads) +
            "/" + std::to_string(c.threads) + " --crop " + std::to_string(c.hasCrop) + "/" +
            ovotest::join(c.crop, 4) + " --res " + std::to_string(c.hasResolution) + "/" +
            ovotest::join(c.resolution, 2) + " --samples " + std::to_string(c.samples) + " -v " +
            std::to_string(c.hasVerbosity) + "/" + std::to_string(c.verbosity) + " " +
-           std::to_string(c.progress) + std::to_string(c.stats) + std::to_string(c.version);
+           std::to_string(c.progress) + std::to_string(c.stats) + std::to_string(c.version) +
+           " --view " + std::to_string(c.view) + "/" + std::to_string(c.viewPort);
 }
 }  // namespace
 
 TEST(OvoCommand, ParsesOptionsAndRejectsBadUsage) {
     const std::pair<const char*, std::string> good[] = {
         {"-o x.png -t 3 --crop 0.1 0.9 0.2 0.8 --res 320 240 --samples 4 -v --progress --stats "
-         "a.rib - b.rib",
+         "a.rib - b.rib --view-port 8123",
          "a.rib; -; b.rib -o x.png -t 1/3 --crop 1/0.1 0.9 0.2 0.8 --res 1/320 240 --samples 4 -v "
-         "1/2 110"},
+         "1/2 110 --view 1/8123"},
         {"--threads -1 -q s.rib",
-         "s.rib -o  -t 1/-1 --crop 0/0 1 0 1 --res 0/0 0 --samples 0 -v 1/0 000"},
-        {"--version", " -o  -t 0/0 --crop 0/0 1 0 1 --res 0/0 0 --samples 0 -v 0/1 001"},
+         "s.rib -o  -t 1/-1 --crop 0/0 1 0 1 --res 0/0 0 --samples 0 -v 1/0 000 --view 0/0"},
+        {"--version --view --view-port 65535",
+         " -o  -t 0/0 --crop 0/0 1 0 1 --res 0/0 0 --samples 0 -v 0/1 001 --view 1/65535"},
+        {"--view a.rib",
+         "a.rib -o  -t 0/0 --crop 0/0 1 0 1 --res 0/0 0 --samples 0 -v 0/1 000 --view 1/0"},
+        {"--view-port 0 a.rib", "--view-port: bad port \"0\""},
+        {"--view-port 65536 a.rib", "--view-port: bad port \"65536\""},
+        {"--view-port http a.rib", "--view-port: bad port \"http\""},
+        {"a.rib --view-port", "--view-port needs 1 value"},
         {"", "no scene file given"},
         {"-o", "-o needs 1 value"},
         {"--res 10 a.rib", "--res: bad size \"a.rib\""},
@@ -48,6 +56,7 @@ TEST(OvoCommand, ParsesOptionsAndRejectsBadUsage) {
         const bool parsed = parseCommandLine(ovo::splitInputWords(g.first), c, error);
         EXPECT_EQ(parsed ? settings(c) : error, g.second) << g.first;
     }
+    EXPECT_NE(std::string(usageText()).find("--view-port N"), std::string::npos);
 }
 
 TEST(OvoCommand, ProgressLineShowsElapsedAndRemainingTime) {

@@ -10,17 +10,8 @@
 using ovotest::Recorder;
 using Calls = std::vector<std::string>;
 
-namespace {
-
-struct LightCase {
-    const char* rib;
-    Calls lights;  // the Light and LightSwitch calls the renderer sees
-};
-
-}  // namespace
-
 TEST(RibLights, FileHandlesMapToFreshRendererHandles) {
-    const LightCase cases[] = {
+    const std::pair<const char*, Calls> cases[] = {
         // A reused number defines a new light; Illuminate reaches the latest one.
         {"WorldBegin\nLightSource \"pointlight\" 1\nLightSource \"spotlight\" 1\n"
          "Illuminate 1 0\nWorldEnd\n",
@@ -46,64 +37,47 @@ TEST(RibLights, FileHandlesMapToFreshRendererHandles) {
          "Illuminate 1 0\nWorldEnd\n",
          {"Light(1 a -)", "Light(1#1 b -)", "Light(1#2 c -)", "LightSwitch(1#2 off)"}},
     };
-    for (const LightCase& c : cases) {
+    for (const auto& c : cases) {
         Recorder r;
-        r.read(c.rib);
-        EXPECT_EQ(r.only({"Light(", "LightSwitch("}), c.lights) << c.rib;
-        EXPECT_EQ(r.diagnostics(), Calls()) << c.rib;
+        r.read(c.first);
+        EXPECT_EQ(r.only({"Light(", "LightSwitch("}), c.second) << c.first;
+        EXPECT_EQ(r.diagnostics(), Calls()) << c.first;
     }
 }
-
-namespace {
-
-struct QuietCase {
-    const char* rib;
-    const char* diagnostic;  // the one message the line gives
-};
-
-}  // namespace
 
 // What changes nothing in a ray-traced picture is a note (shown at -v); what would change
 // the picture stays a warning.
 TEST(RibQuietRequests, NotesForWhatChangesNothingWarningsForTheRest) {
-    const QuietCase cases[] = {
-        {"ShadingInterpolation \"smooth\"",
-         "I: test.rib:1: ShadingInterpolation changes nothing in a ray tracer. Ignoring ..."},
-        {"GeometricApproximation \"flatness\" 0.5",
-         "I: test.rib:1: GeometricApproximation changes nothing in a ray tracer. Ignoring ..."},
-        {"Bound [-1 1 -1 1 -1 1]",
-         "I: test.rib:1: Bound changes nothing in a ray tracer. Ignoring ..."},
-        {"Hider \"hidden\" \"jitter\" 0",
-         "I: test.rib:1: Hider \"hidden\" changes nothing in a ray tracer. Ignoring ..."},
-        {"Hider \"raytrace\"",
-         "I: test.rib:1: Hider \"raytrace\" changes nothing in a ray tracer. Ignoring ..."},
-        {"Hider \"stochastic\"",
-         "W: test.rib:1: Hider \"stochastic\" is not supported. Ignoring ..."},
-        {"Option \"limits\" \"eyesplits\" 10",
-         "I: test.rib:1: Option \"limits\" \"eyesplits\" changes nothing in a ray tracer. "
-         "Ignoring ..."},
-        {"Option \"limits\" \"gridsize\" [256]",
-         "I: test.rib:1: Option \"limits\" \"gridsize\" changes nothing in a ray tracer. "
-         "Ignoring ..."},
+    // The request, then what the message names, and whether it is a note.
+    const struct {
+        const char *rib, *subject;
+        bool note;
+    } cases[] = {
+        {"ShadingInterpolation \"smooth\"", "ShadingInterpolation", true},
+        {"GeometricApproximation \"flatness\" 0.5", "GeometricApproximation", true},
+        {"Bound [-1 1 -1 1 -1 1]", "Bound", true},
+        {"Hider \"hidden\" \"jitter\" 0", "Hider \"hidden\"", true},
+        {"Hider \"raytrace\"", "Hider \"raytrace\"", true},
+        {"Hider \"stochastic\"", "Hider \"stochastic\"", false},
+        {"Option \"limits\" \"eyesplits\" 10", "Option \"limits\" \"eyesplits\"", true},
+        {"Option \"limits\" \"gridsize\" [256]", "Option \"limits\" \"gridsize\"", true},
         {"Attribute \"displacementbound\" \"coordinatesystem\" \"object\"",
-         "I: test.rib:1: Attribute \"displacementbound\" \"coordinatesystem\" changes nothing in "
-         "a ray tracer. Ignoring ..."},
-        {"Attribute \"dice\" \"rasterorient\" 0",
-         "I: test.rib:1: Attribute \"dice\" \"rasterorient\" changes nothing in a ray tracer. "
-         "Ignoring ..."},
+         "Attribute \"displacementbound\" \"coordinatesystem\"", true},
+        {"Attribute \"dice\" \"rasterorient\" 0", "Attribute \"dice\" \"rasterorient\"", true},
         // These change the picture: the user must hear of them.
-        {"Attribute \"cull\" \"backfacing\" 1",
-         "W: test.rib:1: Attribute \"cull\" \"backfacing\" is not supported. Ignoring ..."},
-        {"Attribute \"trace\" \"displacements\" 1",
-         "W: test.rib:1: Attribute \"trace\" \"displacements\" is not supported. Ignoring ..."},
-        {"Option \"render\" \"multipass\" 1",
-         "W: test.rib:1: Option \"render\" \"multipass\" is not supported. Ignoring ..."},
-        {"Imager \"background\"", "W: test.rib:1: Imager is not supported. Ignoring ..."},
+        {"Attribute \"cull\" \"backfacing\" 1", "Attribute \"cull\" \"backfacing\"", false},
+        {"Attribute \"trace\" \"displacements\" 1", "Attribute \"trace\" \"displacements\"", false},
+        {"Option \"render\" \"multipass\" 1", "Option \"render\" \"multipass\"", false},
+        {"Imager \"background\"", "Imager", false},
     };
-    for (const QuietCase& c : cases) {
+    for (const auto& c : cases) {
         Recorder r;
         r.read(std::string(c.rib) + "\n" + c.rib + "\n");  // said twice, reported once
-        EXPECT_EQ(r.diagnostics(), Calls{c.diagnostic}) << c.rib;
+        const std::string said = c.note ? " changes nothing in a ray tracer. Ignoring ..."
+                                        : " is not supported. Ignoring ...";
+        EXPECT_EQ(r.diagnostics(), Calls{(c.note ? "I: test.rib:1: " : "W: test.rib:1: ") +
+                                         std::string(c.subject) + said})
+            << c.rib;
     }
 }
 

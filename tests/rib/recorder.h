@@ -39,12 +39,6 @@ inline std::string join(const std::vector<std::string>& v) {
     return join(v.data(), v.size(), "; ");
 }
 inline std::size_t sum(const int* v, int n) { return std::size_t(std::accumulate(v, v + n, 0)); }
-// "0 1 ... n-1".
-inline std::string seq(int n) {
-    std::vector<int> v(std::size_t(n), 0);
-    std::iota(v.begin(), v.end(), 0);
-    return join(v.data(), v.size());
-}
 
 // Forwards nothing: a call it does not record reaches a renderer that ignores it.
 class Recorder : public ovo::ForwardingRenderer {
@@ -82,13 +76,8 @@ class Recorder : public ovo::ForwardingRenderer {
     }
     // The calls (those starting with one of `prefixes`, if given), then the diagnostics, joined
     // by "; ".
-    std::string all(std::vector<std::string> prefixes = {""}) const {
-        std::vector<std::string> out;
-        for (const std::string& c : calls)
-            if (std::any_of(prefixes.begin(), prefixes.end(),
-                            [&](const std::string& p) { return c.rfind(p, 0) == 0; }))
-                out.push_back(c);
-        const std::vector<std::string> messages = diagnostics();
+    std::string all(const std::vector<std::string>& prefixes = {""}) const {
+        std::vector<std::string> out = only(prefixes), messages = diagnostics();
         out.insert(out.end(), messages.begin(), messages.end());
         return join(out);
     }
@@ -286,8 +275,9 @@ class Recorder : public ovo::ForwardingRenderer {
 // "$n" in `s` stands for the n numbers 0 1 ... n-1.
 inline std::string expand(std::string s) {
     for (std::size_t at, digits = 0; (at = s.find('$')) != std::string::npos;) {
-        const std::string numbers = seq(std::stoi(s.substr(at + 1), &digits));
-        s.replace(at, 1 + digits, numbers);
+        std::vector<int> numbers(std::size_t(std::stoi(s.substr(at + 1), &digits)));
+        std::iota(numbers.begin(), numbers.end(), 0);
+        s.replace(at, 1 + digits, join(numbers.data(), numbers.size()));
     }
     return s;
 }

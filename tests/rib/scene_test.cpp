@@ -7,8 +7,8 @@
 using ovotest::Recorder;
 
 namespace {
-const std::string World =
-    "SetTransform(1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1); Camera(camera); World(); ";
+const std::string Identity = "1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1",
+                  World = "SetTransform(" + Identity + "); Camera(camera); World(); ";
 }
 
 TEST(RibScene, AttributesAndTransforms) {
@@ -33,17 +33,14 @@ TEST(RibScene, AttributesAndTransforms) {
          "\"up\"\nAttribute \"visibility\" \"transmission\" \"maybe\"",
          "I: test.rib:2: Attribute \"displacementbound\" \"sphere\" changes nothing in a ray "
          "tracer. Ignoring ...; W: test.rib:3: Matte is not supported. Ignoring ...; E: "
-         "test.rib:4: Sides: expected "
-         "1 or 2. Skipping ...; E: test.rib:5: Orientation: unknown orientation \"up\". Skipping "
-         "...; E: test.rib:6: Attribute: unknown transmission \"maybe\". Skipping ..."},
-        {"Translate 1 2 3 Rotate 45 0 0 1 Scale 1 2 3 ConcatTransform [2 0 0 0 0 2 0 0 0 0 2 0 1 1 "
-         "1 "
-         "1] Transform [1 0 0 0 0 1 0 0 0 0 1 0 4 5 6 1] Identity",
-         "Translate(1 2 3); Rotate(45 0 0 1); Scale(1 2 3); AppendTransform(2 0 0 0 0 2 0 0 0 0 2 "
-         "0 "
-         "1 1 1 1); SetTransform(1 0 0 0 0 1 0 0 0 0 1 0 4 5 6 1); SetTransform(1 0 0 0 0 1 0 0 0 "
-         "0 "
-         "1 0 0 0 0 1)"},
+         "test.rib:4: Sides: expected 1 or 2. Skipping ...; E: test.rib:5: Orientation: unknown "
+         "orientation \"up\". Skipping ...; E: test.rib:6: Attribute: unknown transmission "
+         "\"maybe\". Skipping ..."},
+        {"Translate 1 2 3 Rotate 45 0 0 1 Scale 1 2 3 ConcatTransform [2 0 0 0 0 2 0 0 0 0 2 0 "
+         "1 1 1 1] Transform [1 0 0 0 0 1 0 0 0 0 1 0 4 5 6 1] Identity",
+         "Translate(1 2 3); Rotate(45 0 0 1); Scale(1 2 3); AppendTransform(2 0 0 0 0 2 0 0 0 0 "
+         "2 0 1 1 1 1); SetTransform(1 0 0 0 0 1 0 0 0 0 1 0 4 5 6 1); SetTransform(" +
+             Identity + ")"},
         // Skewing y towards x by 45 degrees: (0,1,0) leans to (1,1,0). With axes 60 degrees
         // apart, skewing by 30 leaves y and brings the angle to 30 degrees: (0.5, 0.866) goes to
         // (1.5, 0.866).
@@ -186,8 +183,7 @@ TEST(RibScene, UnsupportedUnknownAndMalformedRequests) {
         // Unsupported requests are reported once per file.
         {"Hider \"hidden\"\nHider \"raytrace\"\nMakeBump \"a\" \"b\"",
          "I: test.rib:2: Hider \"hidden\" changes nothing in a ray tracer. Ignoring ...; W: "
-         "test.rib:4: MakeBump is not "
-         "supported. Ignoring ..."},
+         "test.rib:4: MakeBump is not supported. Ignoring ..."},
         {"Foo 1 2\nSphere 1 2 3",
          "E: test.rib:2: unknown request \"Foo\". Skipping ...; E: test.rib:3: Sphere: expected 4 "
          "numbers, got 3. Skipping ..."},

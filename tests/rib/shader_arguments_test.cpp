@@ -2,7 +2,6 @@
 // of the compiled shader's arguments (the test plugin "args", found on the shader path).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -12,17 +11,12 @@ using ovotest::Recorder;
 using Calls = std::vector<std::string>;
 
 namespace {
-
-std::string testPlugins() {
-    const char* dir = std::getenv("OVO_TEST_PLUGINS");
-    return dir ? dir : OVO_TEST_PLUGIN_DIR;
+const std::string TestPlugins = ovotest::pluginDir(ovotest::Plugins::TestOnly);
 }
-
-}  // namespace
 
 TEST(RibShaderArguments, UndeclaredNamesTakeTheShadersOwnTypes) {
     Recorder r;
-    r.shaderPath = testPlugins();
+    r.shaderPath = TestPlugins;
     r.read(
         "WorldBegin\n"
         "Surface \"args\" \"c\" [1 0 0] \"vv\" [0 1 0] \"f\" 2 \"fa\" [1 2 3] \"fo\" [4 5]\n"
@@ -61,10 +55,10 @@ TEST(RibShaderArguments, WithoutTheShaderNamesStayUndeclared) {
     EXPECT_EQ(r.diagnostics(),
               Calls{"E: test.rib:2: Surface: parameter \"c\" is not declared. Ignoring it ..."});
     Recorder missing;
-    missing.shaderPath = testPlugins();
+    missing.shaderPath = TestPlugins;
     missing.read("WorldBegin\nSurface \"nosuchshader\" \"c\" [1 0 0]\nWorldEnd\n");
     EXPECT_EQ(missing.diagnostics(),
               (Calls{"E: test.rib:2: Surface: parameter \"c\" is not declared. Ignoring it ...",
                      "E: test.rib:2: Surface: shader \"nosuchshader\" not found (searched \"" +
-                         testPlugins() + "\")"}));
+                         TestPlugins + "\")"}));
 }

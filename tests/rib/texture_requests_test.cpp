@@ -25,14 +25,11 @@ void writePicture(const std::string& file, float r, float g, float b, int size =
     ASSERT_TRUE(image.write(file)) << image.geterror();
 }
 
-struct TextureSystemDeleter {
-    void operator()(OIIO::TextureSystem* ts) const { OIIO::TextureSystem::destroy(ts); }
-};
-using TextureSystemPtr = std::unique_ptr<OIIO::TextureSystem, TextureSystemDeleter>;
-
 // The colour an environment shows along d, as the renderer configures its texture system.
 std::vector<float> lookAt(const std::string& file, float x, float y, float z) {
-    TextureSystemPtr ts(OIIO::TextureSystem::create(false));
+    std::unique_ptr<OIIO::TextureSystem, void (*)(OIIO::TextureSystem*)> ts(
+        OIIO::TextureSystem::create(false),
+        [](OIIO::TextureSystem* t) { OIIO::TextureSystem::destroy(t); });
     ts->attribute("latlong_up", "z");
     OIIO::TextureOpt opt;
     std::vector<float> c(3, -1.0f);

@@ -1,10 +1,8 @@
-// ovo --view on the command line, and what the ovo command does with a scene's framebuffer
-// displays with a viewer and without one.
+// What the ovo command does with a scene's framebuffer displays with a viewer and without one.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "apps/ovo/command_line.h"
@@ -14,32 +12,6 @@
 #include "viewer/framebuffer_output.h"
 
 using namespace ovo::app;
-
-TEST(OvoView, ParsesViewOptions) {
-    const struct {
-        std::vector<std::string> args;
-        std::string result;  // "view port" or the error
-    } cases[] = {
-        {{"a.rib"}, "0 0"},
-        {{"--view", "a.rib"}, "1 0"},
-        {{"--view-port", "8123", "a.rib"}, "1 8123"},
-        {{"--view", "--view-port", "65535", "a.rib"}, "1 65535"},
-        {{"--view-port", "0", "a.rib"}, "--view-port: bad port \"0\""},
-        {{"--view-port", "65536", "a.rib"}, "--view-port: bad port \"65536\""},
-        {{"--view-port", "http", "a.rib"}, "--view-port: bad port \"http\""},
-        {{"a.rib", "--view-port"}, "--view-port needs 1 value"},
-    };
-    for (const auto& c : cases) {
-        CommandLine options;
-        std::string error;
-        const bool parsed = parseCommandLine(c.args, options, error);
-        EXPECT_EQ(
-            parsed ? std::to_string(options.view) + " " + std::to_string(options.viewPort) : error,
-            c.result)
-            << ovotest::join(c.args);
-    }
-    EXPECT_NE(std::string(usageText()).find("--view-port N"), std::string::npos);
-}
 
 namespace {
 
@@ -105,15 +77,9 @@ TEST(OvoView, FramebufferDisplaysNameTheViewersFrames) {
 TEST(OvoView, WithoutAViewerFramebufferDisplaysAreWrittenToTheirFiles) {
     expectInChild([] {
         // The death test holds standard error: the hint goes to a file of its own here.
-        std::FILE* hintFile = std::tmpfile();
-        const int savedStderr = dup(STDERR_FILENO);
-        dup2(fileno(hintFile), STDERR_FILENO);
-        const std::string calls = runThroughCommand(TwoFrames + TwoFrames, nullptr);
-        std::fflush(stderr);
-        dup2(savedStderr, STDERR_FILENO);
-        std::string hint(4096, '\0');
-        std::rewind(hintFile);
-        hint.resize(std::fread(&hint[0], 1, hint.size(), hintFile));
+        std::string calls;
+        const std::string hint = ovotest::capturedOutput(
+            STDERR_FILENO, [&] { calls = runThroughCommand(TwoFrames + TwoFrames, nullptr); });
         // As before the viewer existed: "shot.tif" is a TIFF file and the twin of a file adds
         // nothing; the hint comes once.
         const std::string frames = Exposure + "Output(shot.tif tiff rgb camera); " + Frame +

@@ -1,12 +1,11 @@
 #!/usr/bin/python3
 """ovo --view in a real headless browser (chromium through selenium).
 
-    browser_test.py path/to/ovo [--screenshot out.png]
+    browser_test.py path/to/ovo
 
-Checks that the page needs the run's token, that the canvas shows what ovo wrote to a file,
-that the pixel read-out shows a pixel's values, that buckets reach the page before the frame
-is done, and that Ctrl-C after the last frame ends ovo with status 0. With --screenshot it
-also saves a picture of the page with a finished frame.
+Checks that the page is refused without the run's token, that the canvas shows what ovo wrote
+to a file, that the pixel read-out shows a pixel's values, that buckets reach the page before
+the frame is done, and that Ctrl-C after the last frame ends ovo with status 0.
 """
 import os
 import re
@@ -15,8 +14,6 @@ import subprocess
 import sys
 import tempfile
 import time
-import urllib.error
-import urllib.request
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
@@ -87,23 +84,13 @@ def canvas_pixel(driver, x, y):
         ".getImageData(arguments[0], arguments[1], 1, 1).data);", x, y)
 
 
-def status_of(url):
-    try:
-        return urllib.request.urlopen(url, timeout=5).status
-    except urllib.error.HTTPError as e:
-        return e.code
-
-
-def finished_frame(ovo, driver, folder, screenshot):
+def finished_frame(ovo, driver, folder):
     with open(os.path.join(folder, "scene.rib"), "w") as f:
         f.write(SCENE.format(width=96, height=72, samples=2))
     process, url, token = start_ovo(ovo, folder, [])
     try:
-        base = url.split("?")[0]
-        for path, expected in [(base, 403), (base + "?token=" + "0" * 32, 403),
-                               (base + "events", 403), (url, 200)]:
-            check(status_of(path) == expected, "GET %s gives %d" % (path, expected))
-        driver.get(base)
+        # What each path answers without the token is the server's own test; here the page.
+        driver.get(url.split("?")[0])
         check("token" in driver.find_element(By.TAG_NAME, "body").text,
               "the page without the token is refused")
         driver.get(url)
@@ -159,11 +146,6 @@ def finished_frame(ovo, driver, folder, screenshot):
                   "the Z button shows depth %g at %d,%d as %d" % (z, x, y, grey))
         check(near < far < 1e29, "depths were received: %g..%g" % (near, far))
         driver.find_element(By.CSS_SELECTOR, "button[data-channel=rgb]").click()
-        if screenshot:
-            driver.set_window_size(560, 420)
-            driver.find_element(By.ID, "oneToOne").click()
-            ActionChains(driver).move_to_element_with_offset(canvas, -18, 4).perform()
-            driver.save_screenshot(screenshot)
 
         process.send_signal(signal.SIGINT)
         check(process.wait(timeout=20) == 0, "Ctrl-C after the last frame ends ovo with 0")
@@ -200,7 +182,6 @@ def partial_frame(ovo, driver, folder):
 
 def main():
     ovo = os.path.abspath(sys.argv[1])
-    screenshot = sys.argv[3] if len(sys.argv) > 3 and sys.argv[2] == "--screenshot" else None
     options = webdriver.ChromeOptions()
     for argument in ["--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
                      "--window-size=800,600", "--force-device-scale-factor=1"]:
@@ -209,7 +190,7 @@ def main():
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
     try:
         with tempfile.TemporaryDirectory() as folder:
-            finished_frame(ovo, driver, folder, screenshot)
+            finished_frame(ovo, driver, folder)
             partial_frame(ovo, driver, folder)
     finally:
         driver.quit()
