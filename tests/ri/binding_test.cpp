@@ -165,7 +165,7 @@ TEST(RiBinding, HandlesPolygonValuesAndSettingsReachTheFrame) {
     // Discs of radius 0.8 in squares of side 2 cover pi 0.16 of them; then a yellow square.
     const double expected[4] = {M_PI * 0.16, M_PI * 0.16, 0.0, 0.64};
     for (int k = 0; k < 4; ++k)
-        EXPECT_NEAR(p.coverage(32 * k, 32 * k + 32), expected[k], 0.02) << k;
+        EXPECT_NEAR(coverage(p, 32 * k, 32 * k + 32), expected[k], 0.02) << k;
     const float yellow[3] = {1, 1, 0};
     for (int c = 0; c < 3; ++c) EXPECT_NEAR(p.at(112, 16, c), yellow[c], 1e-3f) << c;
 }

@@ -61,7 +61,7 @@ TEST(RiDynamicLoad, TheOvoCommandRunsObjectsThoughItDoesNotLinkTheBinding) {
     EXPECT_EQ(std::system(command.c_str()), 0);
     const Picture p = readPicture(dir / "out.tif");
     ASSERT_EQ(p.width, 96);
-    for (int k = 0; k < 3; ++k) EXPECT_NEAR(p.coverage(32 * k, 32 * k + 32), 0.64, 0.02) << k;
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(coverage(p, 32 * k, 32 * k + 32), 0.64, 0.02) << k;
 }
 
 TEST(RiDynamicLoad, AnObjectAndItsNestedProceduralDrawInTheirOwnAttributeBlock) {
@@ -78,7 +78,7 @@ TEST(RiDynamicLoad, AnObjectAndItsNestedProceduralDrawInTheirOwnAttributeBlock) 
         for (int c = 0; c < 3; ++c)
             EXPECT_NEAR(p.at(16 + 32 * k, 16, c), expected[k][c], 1e-3f) << k << " " << c;
         // Each square covers 0.8 of its column's width and height.
-        EXPECT_NEAR(p.coverage(32 * k, 32 * k + 32), 0.64, 0.02) << k;
+        EXPECT_NEAR(coverage(p, 32 * k, 32 * k + 32), 0.64, 0.02) << k;
     }
 }
 
@@ -100,7 +100,7 @@ TEST(RiDynamicLoad, WhatCannotBeLoadedIsReportedAndTheFrameGoesOn) {
         EXPECT_EQ(errors(m), std::vector<std::string>{dir / "scene.rib" + ":9: Procedural: " +
                                                       c.message + ". Skipping ..."});
         ASSERT_EQ(p.width, 96) << c.procedural;
-        EXPECT_NEAR(p.coverage(0, 64), 0.0, 1e-6) << c.procedural;
-        EXPECT_NEAR(p.coverage(64, 96), 0.64, 0.02) << c.procedural;
+        EXPECT_NEAR(coverage(p, 0, 64), 0.0, 1e-6) << c.procedural;
+        EXPECT_NEAR(coverage(p, 64, 96), 0.64, 0.02) << c.procedural;
     }
 }

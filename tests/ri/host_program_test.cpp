@@ -22,7 +22,7 @@ TEST(RiHostProgram, RendersASphereOfItsAnalyticSize) {
     // A sphere of radius 1 at distance 5 seen through 40 degrees is a disc of radius
     // tan(asin(1/5)) / tan(20 degrees) of the half-height.
     const double rho = std::tan(std::asin(0.2)) / std::tan(20.0 * M_PI / 180.0);
-    EXPECT_NEAR(p.coverage(0, 64), M_PI * rho * rho / 4.0, 0.01);
+    EXPECT_NEAR(coverage(p, 0, 64), M_PI * rho * rho / 4.0, 0.01);
     // Constant red in the middle, nothing in the corner.
     EXPECT_NEAR(p.at(32, 32, 0), 1.0f, 1e-3f);
     EXPECT_NEAR(p.at(32, 32, 1), 0.0f, 1e-3f);
