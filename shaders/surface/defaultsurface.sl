@@ -1,6 +1,7 @@
 // defaultsurface: lights the surface from the eye, needing no light source.
 //
-// The colour is Os * Cs * (Ka + Kd * |normalize(I) . normalize(N)|), the opacity Os.
+// The colour is Os * Cs * (Ka + Kd * d * d) with d = normalize(I) . normalize(N), the opacity
+// Os: a surface facing the eye is lit fully and darkens towards its silhouette.
 //
 // Parameters:
 //   type   name   default  meaning
@@ -10,7 +11,7 @@
 // Example:
 //   Surface "defaultsurface" "float Kd" [0.6]
 surface defaultsurface(float Ka = 0.2; float Kd = 0.8) {
-    float facing = abs(normalize(I) . normalize(N));
+    float d = normalize(I) . normalize(N);
     Oi = Os;
-    Ci = Os * Cs * (Ka + Kd * facing);
+    Ci = Os * Cs * (Ka + Kd * d * d);
 }
