@@ -98,7 +98,7 @@ TEST(RibQuietRequests, NotesForWhatChangesNothingWarningsForTheRest) {
          "W: test.rib:1: Attribute \"trace\" \"displacements\" is not supported. Ignoring ..."},
         {"Option \"render\" \"multipass\" 1",
          "W: test.rib:1: Option \"render\" \"multipass\" is not supported. Ignoring ..."},
-        {"Imager \"background\"", "W: test.rib:1: Imager is not supported. Ignoring ..."},
+        {"Interior \"water\"", "W: test.rib:1: Interior is not supported. Ignoring ..."},
     };
     for (const QuietCase& c : cases) {
         Recorder r;

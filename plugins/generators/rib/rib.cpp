@@ -19,7 +19,7 @@
 //     texture search path. Cube faces become one lat-long environment (z up).
 //   - OVO traces its shadows: MakeShadow is reported once and skipped, and a light's
 //     "shadowname" that names a shadow map is reported once and traced as "raytrace".
-//   - Requests OVO has no use for (Hider, MakeBump, Imager, ...) are reported once per
+//   - Requests OVO has no use for (Hider, MakeBump, Interior, ...) are reported once per
 //     file and skipped; unknown words and malformed requests are errors naming the file
 //     and line, and the reader goes on with the next request.
 //
