@@ -165,7 +165,14 @@ void Film::imagePixels(const RasterExtent& e) {
             out[0] = q.colour.r;
             out[1] = q.colour.g;
             out[2] = q.colour.b;
-            out[3] = q.alpha;
+            // One coverage leaves the imager: alpha when it was changed, else the opacity when
+            // that was (imagers written for opacity set Oi = 1 to make a pixel opaque).
+            const float given = float(pixel(x, y).a);
+            const bool opacityChanged =
+                q.opacity.r != given || q.opacity.g != given || q.opacity.b != given;
+            out[3] = q.alpha == given && opacityChanged
+                         ? (q.opacity.r + q.opacity.g + q.opacity.b) / 3.0f
+                         : q.alpha;
         }
     }
 }

@@ -11,8 +11,9 @@ namespace ovo {
 struct ImagerPixel {
     Point position;  // raster position of the pixel centre, z = 0
     Color colour;    // filtered colour
-    Color opacity;   // the film keeps one coverage value: this is alpha in every channel
-    float alpha;     // filtered coverage
+    Color opacity;   // alpha in every channel: the film keeps one coverage value
+    float alpha;     // filtered coverage; written back when changed, else the mean opacity if
+                     // that was changed
 };
 
 class PixelImager {

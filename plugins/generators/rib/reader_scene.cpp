@@ -374,7 +374,9 @@ void Reader::shader(const Request& request, const char* type) {
 void Reader::doSurface(const Request& request) { shader(request, "surface"); }
 void Reader::doDisplacement(const Request& request) { shader(request, "displacement"); }
 void Reader::doAtmosphere(const Request& request) { shader(request, "volume"); }
-void Reader::doImager(const Request& request) { shader(request, "imager"); }
+void Reader::doImager(const Request& request) {
+    if (optionAllowed(request)) shader(request, "imager");
+}
 
 void Reader::light(const Request& request, bool area) {
     Args a(request);
