@@ -256,7 +256,7 @@ const Builtin Table[] = {
     {"option", "f", "s,&f", "SL::option($E, #0, @1)", 0, 0, 0},
     {"option", "f", "s,&s", "SL::option($E, #0, @1)", 0, 0, 0},
     {"option", "f", "s,&t", "SL::option($E, #0, @1)", 0, 0, 0},
-    {"option", "f", "s,&f[]", "slrt::noQuery(@1)", 0, 0, 0},
+    {"option", "f", "s,&f[]", "slrt::optionArray($E, #0, @1)", 0, 0, 0},
     {"rayinfo", "f", "s,&s", "SL::rayinfo($E, #0, @1)", 0, 0, Varying},
     {"rayinfo", "f", "s,&f", "SL::rayinfo($E, #0, @1)", 0, 0, Varying},
     {"rayinfo", "f", "s,&t", "SL::rayinfo($E, #0, @1)", 0, 0, Varying},

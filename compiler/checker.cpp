@@ -58,7 +58,8 @@ Variable* Checker::globalVariable(const std::string& name) {
     auto found = globals.find(name);
     if (found != globals.end()) return found->second;
     const GlobalInfo* g = findGlobal(name.c_str());
-    if (!g) return nullptr;
+    const ShaderKind kind = program.shader ? program.shader->kind : ShaderKind::None;
+    if (!g || !globalSeenBy(*g, kind)) return nullptr;
     auto v = std::make_unique<Variable>();
     v->name = name;
     v->type = Type(g->type);

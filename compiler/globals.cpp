@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "compiler/ast.h"
+
 namespace ovo {
 namespace compiler {
 
@@ -49,6 +51,15 @@ const GlobalInfo* findGlobal(const char* name) {
 }
 
 const GlobalInfo* allGlobals() { return Globals; }
+
+bool globalSeenBy(const GlobalInfo& global, ShaderKind kind) {
+    if (global.flag == 0) return true;
+    // The pixel's filtered colour, opacity and coverage, its raster position, and the frame.
+    const unsigned pixel = flags::Ci | flags::Oi | flags::alpha | flags::P | flags::ncomps |
+                           flags::time | flags::dtime;
+    if (kind == ShaderKind::Imager) return (global.flag & pixel) != 0;
+    return global.flag != flags::alpha;
+}
 
 }  // namespace compiler
 }  // namespace ovo

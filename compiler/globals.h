@@ -9,6 +9,8 @@
 namespace ovo {
 namespace compiler {
 
+enum class ShaderKind;  // compiler/ast.h
+
 namespace flags {
 const unsigned Cs = 0x1, Os = 0x2, P = 0x4, dPdu = 0x8, dPdv = 0x10, N = 0x20, Ng = 0x40, u = 0x80,
                v = 0x100, du = 0x200, dv = 0x400, s = 0x800, t = 0x1000, L = 0x2000, Cl = 0x4000,
@@ -29,6 +31,9 @@ struct GlobalInfo {
 const GlobalInfo* findGlobal(const char* name);
 // Every global, in flag order, ending with a null name.
 const GlobalInfo* allGlobals();
+// Whether a shader of that kind has the global: an imager has only what a finished pixel
+// holds, and only an imager has "alpha". The language's constants are everywhere.
+bool globalSeenBy(const GlobalInfo& global, ShaderKind kind);
 
 }  // namespace compiler
 }  // namespace ovo

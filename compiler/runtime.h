@@ -399,6 +399,13 @@ inline float match(OIIO::ustring pattern, OIIO::ustring subject) {
     return valid && std::regex_search(subject.string(), compiled) ? 1.0f : 0.0f;
 }
 
+// option() into a float array ("Format" takes three values): the renderer fills what it knows.
+template <class A>
+float optionArray(ovo::ShaderEnvironment& env, OIIO::ustring& name, A& values) {
+    Span<float> s = span(values);
+    return s.size() > 0 ? SL::option(env, name, &s[0], s.size()) : 0.0f;
+}
+
 // Queries nobody answers here: 0, the output left as it was.
 template <class T>
 float noQuery(T&) {

@@ -53,6 +53,7 @@ title() {
         shaders/surface) echo "Surface shaders" ;;
         shaders/volume) echo "Volume shaders" ;;
         shaders/displacement) echo "Displacement shaders" ;;
+        shaders/imager) echo "Imager shaders" ;;
         *) echo "$1" ;;
     esac
 }

@@ -17,6 +17,7 @@
 #include "core/render/output.h"
 #include "core/render/sampler.h"
 #include "core/render/scene.h"
+#include "core/shading/imager.h"
 #include "core/shading/light.h"
 
 namespace ovo {
@@ -420,6 +421,10 @@ void Raytracer::renderCamera(CameraRecord& record, FrameWorld& world) {
         scene->setProgressCallback(progressCallback, progressData);
         scene->setStopFlag(&stopRequest);
         scene->setErrorManager(errorManager);
+        // The imager and the format it answers for are the frame's, as the camera took the
+        // options: one asked for inside the world comes too late, as for every option.
+        scene->pixelAspect = o.pixelAspect;
+        if (o.imager) frame.film->setImager(std::make_unique<ShaderImager>(o.imager, *scene));
         // A bucket side of 1 renders by streaming samples on this thread.
         if (o.bucketSize[0] > 1 && o.bucketSize[1] > 1) {
             unsigned bucketSize[2] = {unsigned(o.bucketSize[0]), unsigned(o.bucketSize[1])};

@@ -73,6 +73,14 @@ void Raytracer::Shader(const char* type, const char* name, const char* handle) {
         errorManager->Error("Shader: Unknown shader type \"%s\"", type);
         return;
     }
+    // "null" takes the imager away, as users of such renderers expect.
+    if (shaderType == ShaderTypeImager && getBlock() != BlockShaderGroup && name &&
+        std::strcmp(name, "null") == 0) {
+        getOptions().imagerName = name;
+        getOptions().imager = nullptr;
+        getOptions().imagerParameters.clear();
+        return;
+    }
     namedSpaces[ShaderSpace] = getCurrentTransform();
     Reference<ovo::Shader> shader;
     if (name) {
@@ -112,6 +120,12 @@ void Raytracer::Shader(const char* type, const char* name, const char* handle) {
         return;
     }
     if (slotType == ShaderTypeImager) {
+        if (shader->type() != ShaderTypeImager) {
+            errorManager->Error("Shader: \"%s\" is a %s shader, not an imager. Ignoring it ...",
+                                name, shaderTypeName(shader->type()));
+            return;
+        }
+        getOptions().imagerName = name;
         getOptions().imager = shader;
         getOptions().imagerParameters.append(pending, true, true);
         return;

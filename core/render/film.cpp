@@ -137,6 +137,46 @@ void Film::weightPixels(const RasterExtent& e) {
         for (int x = xa; x <= xb; ++x) normalise(pixel(x, y));
 }
 
+void Film::setImager(std::unique_ptr<PixelImager> pixelImager) {
+    imager = std::move(pixelImager);
+    imaged.assign(imager ? size_t(pwidth) * size_t(pheight) * 4 : 0, 0.0f);
+}
+
+void Film::imagePixels(const RasterExtent& e) {
+    if (!imager) return;
+    const int xa = std::max(e.x0, px0), xb = std::min(e.x1, px0 + pwidth - 1);
+    const int ya = std::max(e.y0, py0), yb = std::min(e.y1, py0 + pheight - 1);
+    if (xa > xb || ya > yb) return;
+    // One row at a time: the imager sees a run of pixels, the film keeps its doubles.
+    std::vector<ImagerPixel> row(size_t(xb - xa + 1));
+    for (int y = ya; y <= yb; ++y) {
+        for (int x = xa; x <= xb; ++x) {
+            const FilmPixel& p = pixel(x, y);
+            ImagerPixel& q = row[size_t(x - xa)];
+            q.position = Point(float(x) + 0.5f, float(y) + 0.5f, 0.0f);
+            q.colour = Color(float(p.r), float(p.g), float(p.b));
+            q.alpha = float(p.a);
+            q.opacity = Color(q.alpha);
+        }
+        imager->image(row.data(), int(row.size()));
+        for (int x = xa; x <= xb; ++x) {
+            const ImagerPixel& q = row[size_t(x - xa)];
+            float* out = &imaged[(size_t(y - py0) * size_t(pwidth) + size_t(x - px0)) * 4];
+            out[0] = q.colour.r;
+            out[1] = q.colour.g;
+            out[2] = q.colour.b;
+            // One coverage leaves the imager: alpha when it was changed, else the opacity when
+            // that was (imagers written for opacity set Oi = 1 to make a pixel opaque).
+            const float given = float(pixel(x, y).a);
+            const bool opacityChanged =
+                q.opacity.r != given || q.opacity.g != given || q.opacity.b != given;
+            out[3] = q.alpha == given && opacityChanged
+                         ? (q.opacity.r + q.opacity.g + q.opacity.b) / 3.0f
+                         : q.alpha;
+        }
+    }
+}
+
 void Film::merge(const FilmTile& tile) {
     if (tile.getFilm() != this) return;
     for (int y = tile.y0(); y < tile.y0() + tile.height(); ++y) {

@@ -11,6 +11,7 @@
 #include "core/math/tuple.h"
 #include "core/render/extent.h"
 #include "core/render/filter.h"
+#include "core/render/imager.h"
 
 namespace ovo {
 
@@ -37,6 +38,17 @@ class Film {
     void addSample(const Point& p, const Color& c, float alpha);
     void weightPixels();
     void weightPixels(const RasterExtent& extent);  // inclusive bounds
+
+    // Takes ownership of the imager, which then runs on every pixel that imagePixels reaches;
+    // the colour outputs write what it made (alpha and depth outputs keep the film's values).
+    void setImager(std::unique_ptr<PixelImager> pixelImager);
+    bool hasImager() const { return imager != nullptr; }
+    // Runs the imager on weighted pixels (inclusive bounds); nothing without an imager.
+    void imagePixels(const RasterExtent& extent);
+    // The imager's r, g, b, alpha of pixel (x, y) (raster coordinates inside the window).
+    const float* imagedPixel(int x, int y) const {
+        return &imaged[(size_t(y - py0) * size_t(pwidth) + size_t(x - px0)) * 4];
+    }
 
     // The pixels a sample at (x, y) reaches, clamped to the window (inclusive bounds); false
     // when it reaches none.
@@ -81,6 +93,8 @@ class Film {
     std::vector<std::string> modes;
     std::vector<float> gammas;
     bool closed = false;
+    std::unique_ptr<PixelImager> imager;
+    std::vector<float> imaged;  // r, g, b, alpha per pixel once imaged
 };
 
 // A render thread's private accumulation buffer for one bucket: the film's window cut down to

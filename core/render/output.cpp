@@ -29,10 +29,13 @@ inline float encode(float c, float invGamma) {
 
 // Copies a rectangle (inclusive bounds) into a float buffer of the mode's channels, with
 // r, g, b gamma-encoded (unless encodeColour is false: then as they are) and, when normalise is
-// set, everything divided by the weight. The film sums in double; outputs get floats.
+// set, everything divided by the weight. The film sums in double; outputs get floats. With an
+// imager, colour modes read its pixels, which are final.
 void fillBuffer(const Film& film, const RasterExtent& r, Mode mode, float invGamma, bool normalise,
                 bool encodeColour, std::vector<float>& buffer) {
     const int nch = channelsOf(mode);
+    // The colour outputs write what the imager made of the weighted pixels.
+    const bool imaged = film.hasImager() && (mode == ModeRgb || mode == ModeRgba);
     buffer.resize(size_t(r.x1 - r.x0 + 1) * size_t(r.y1 - r.y0 + 1) * size_t(nch));
     float* out = buffer.data();
     for (int y = r.y0; y <= r.y1; ++y) {
@@ -43,6 +46,10 @@ void fillBuffer(const Film& film, const RasterExtent& r, Mode mode, float invGam
                 *out++ = float(p.a * inv);
             } else if (mode == ModeDepth) {
                 *out++ = float(p.z);
+            } else if (imaged) {
+                const float* c = film.imagedPixel(x, y);
+                for (int k = 0; k < 3; ++k) *out++ = encodeColour ? encode(c[k], invGamma) : c[k];
+                if (mode == ModeRgba) *out++ = c[3];
             } else {
                 const float c[3] = {float(p.r * inv), float(p.g * inv), float(p.b * inv)};
                 for (float v : c) *out++ = encodeColour ? encode(v, invGamma) : v;

@@ -244,11 +244,15 @@ void Scene::writeStoppedBuckets() {
     std::lock_guard<sys::ActiveMutex> lock(pendingMutex);
     for (const Bucket* b : pending) {
         film->weightPixels(b->getRasterBoundaries());
+        film->imagePixels(b->getRasterBoundaries());
         writeRegion(*film, b->getRasterBoundaries(), scratch);
     }
     pending.clear();
     for (const Bucket* b : buckets)
-        if (!b->completed()) film->weightPixels(b->getRasterBoundaries());
+        if (!b->completed()) {
+            film->weightPixels(b->getRasterBoundaries());
+            film->imagePixels(b->getRasterBoundaries());
+        }
 }
 
 void Scene::doRenderThread(unsigned index, void* scene, unsigned) {
@@ -256,13 +260,15 @@ void Scene::doRenderThread(unsigned index, void* scene, unsigned) {
     static_cast<Scene*>(scene)->renderThread();
 }
 
-float Scene::shadeSample(const Sample& sample, Color& colour) const {
+float Scene::shadeSample(const Sample& sample, Color& colour, float& coverage) const {
     RayDifferential ray;
     ray.type = RayDifferential::Camera;
     // The weight is not used: a camera reports 0 also when only the differentials failed.
     camera->generateRayDifferential(sample, ray);
     Color opacity;
-    if (!SL::traceRay(*this, ray, colour, opacity)) return 1e30f;
+    const bool hit = SL::traceRay(*this, ray, colour, opacity);
+    coverage = std::min(1.0f, std::max(0.0f, (opacity.r + opacity.g + opacity.b) / 3.0f));
+    if (!hit) return 1e30f;
     return camera->screenDepth(ray(ray.maxt));
 }
 
@@ -281,6 +287,9 @@ void Scene::renderThread() {
     if (!local) return;
     Sample sample;
     FilmTile tile;
+    // Every sample counts fully in the film's alpha, as it always has, unless an imager is
+    // set: it needs to know what is covered.
+    const bool coverage = film->hasImager();
     for (unsigned i = nextBucketIndex.fetch_add(1); i < buckets.size() && !stopping();
          i = nextBucketIndex.fetch_add(1)) {
         Bucket* b = buckets[i];
@@ -290,8 +299,10 @@ void Scene::renderThread() {
         while (local->getNextSample(sample)) {
             if (pixel.starts(sample)) forgetLastResults();
             Color colour;
-            const float depth = shadeSample(sample, colour);
-            tile.addSample(Point(sample.imageX, sample.imageY, depth), colour, 1.0f);
+            float covered;
+            const float depth = shadeSample(sample, colour, covered);
+            tile.addSample(Point(sample.imageX, sample.imageY, depth), colour,
+                           coverage ? covered : 1.0f);
         }
 
         std::lock_guard<sys::ActiveMutex> lock(pendingMutex);
@@ -310,6 +321,7 @@ void Scene::writeReadyBuckets() {
     while (!pending.empty() && pending.front()->neighboursCompleted()) {
         const Bucket* b = pending.front();
         film->weightPixels(b->getRasterBoundaries());
+        film->imagePixels(b->getRasterBoundaries());
         writeRegion(*film, b->getRasterBoundaries(), scratch);
         pending.pop_front();
     }
@@ -325,6 +337,9 @@ void Scene::renderStreaming() {
     bool writesRegions = false;
     for (const auto& out : film->getOutputs())
         writesRegions = writesRegions || acceptsRegions(*out);
+    // An imager sees finished pixels only: the regions are then written once, at the end.
+    const bool coverage = film->hasImager();
+    const bool progressive = writesRegions && !coverage;
 
     sampler->reset();
     const unsigned total = unsigned(std::max(0, sampler->totalSamples()));
@@ -335,14 +350,22 @@ void Scene::renderStreaming() {
     while (!stopping() && sampler->getNextSample(sample)) {
         if (pixel.starts(sample)) forgetLastResults();
         Color colour;
-        const float depth = shadeSample(sample, colour);
-        film->addSample(Point(sample.imageX, sample.imageY, depth), colour, 1.0f);
-        if (writesRegions && film->footprint(sample.imageX, sample.imageY, touched))
+        float covered;
+        const float depth = shadeSample(sample, colour, covered);
+        film->addSample(Point(sample.imageX, sample.imageY, depth), colour,
+                        coverage ? covered : 1.0f);
+        if (progressive && film->footprint(sample.imageX, sample.imageY, touched))
             writeRegionNormalising(*film, touched, scratch);
         ++done;
         if (progress && done % StreamingProgressStep == 0) progress(done, total, progressData);
     }
     film->weightPixels();
+    if (coverage) {
+        const RasterExtent all = {film->x0(), film->x0() + film->width() - 1, film->y0(),
+                                  film->y0() + film->height() - 1};
+        film->imagePixels(all);
+        if (writesRegions) writeRegion(*film, all, scratch);
+    }
     if (progress) progress(done, total, progressData);
 }
 

@@ -123,6 +123,8 @@ class Scene {
     unsigned xResolution() const { return resolution[0]; }
     unsigned yResolution() const { return resolution[1]; }
 
+    // The options' pixel aspect ratio, for shaders that ask for the "Format".
+    float pixelAspect = 1.0f;
     // Ray-tracing and global-illumination settings copied from the options.
     float weightThreshold = 0.5f;
     float minPixelDistance;  // occlusion settings of the options, third then second value
@@ -138,9 +140,9 @@ class Scene {
     void renderStreaming();
     // A pixel starts: the gathering caches' per-thread last results belong to the previous one.
     void forgetLastResults() const;
-    // Traces and shades one camera sample: the colour, and the screen depth of the hit
-    // (1e30 on a miss).
-    float shadeSample(const Sample& sample, Color& colour) const;
+    // Traces and shades one camera sample: the colour, how much of it is covered (the mean
+    // opacity, 0 on a miss), and the screen depth of the hit (1e30 on a miss).
+    float shadeSample(const Sample& sample, Color& colour, float& coverage) const;
     // Weights and writes the pending buckets that are ready, front first. Under pendingMutex.
     void writeReadyBuckets();
 

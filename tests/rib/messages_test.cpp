@@ -68,7 +68,7 @@ TEST(RibQuietRequests, NotesForWhatChangesNothingWarningsForTheRest) {
         {"Attribute \"cull\" \"backfacing\" 1", "Attribute \"cull\" \"backfacing\"", false},
         {"Attribute \"trace\" \"displacements\" 1", "Attribute \"trace\" \"displacements\"", false},
         {"Option \"render\" \"multipass\" 1", "Option \"render\" \"multipass\"", false},
-        {"Imager \"background\"", "Imager", false},
+        {"Interior \"water\"", "Interior", false},
     };
     for (const auto& c : cases) {
         Recorder r;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "core/render/scene.h"
 #include "core/shading/light.h"
 #include "core/shading/shader_group.h"
 #include "core/shading/sl/strings.h"
@@ -82,6 +83,13 @@ float attribute(ShaderEnvironment&, OIIO::ustring&, Tuple&) { return 0.0f; }
 float option(ShaderEnvironment&, OIIO::ustring&, float&) { return 0.0f; }
 float option(ShaderEnvironment&, OIIO::ustring&, OIIO::ustring&) { return 0.0f; }
 float option(ShaderEnvironment&, OIIO::ustring&, Tuple&) { return 0.0f; }
+float option(ShaderEnvironment& env, OIIO::ustring& name, float* values, int count) {
+    if (name != strings::Format || count < 3 || !env.scene) return 0.0f;
+    values[0] = float(env.scene->xResolution());
+    values[1] = float(env.scene->yResolution());
+    values[2] = env.scene->pixelAspect;
+    return 1.0f;
+}
 
 float rayinfo(ShaderEnvironment& env, OIIO::ustring& name, OIIO::ustring& value) {
     if (!env.ray || name != strings::type) return 0.0f;

@@ -35,13 +35,16 @@ float lightsource(ShaderEnvironment& env, OIIO::ustring& name, Color& value);
 float lightsource(ShaderEnvironment& env, OIIO::ustring& name, Tuple& value);
 
 // Only "Sides" is answered, always with 2: shaders written for two-sided surfaces keep their
-// look whatever the primitive's setting. Every other attribute and every option answers 0.
+// look whatever the primitive's setting. Of the options only "Format" is answered, into an
+// array of at least three floats (x resolution, y resolution, pixel aspect); everything else
+// answers 0 and leaves the output as it was.
 float attribute(ShaderEnvironment& env, OIIO::ustring& name, float& value);
 float attribute(ShaderEnvironment& env, OIIO::ustring& name, OIIO::ustring& value);
 float attribute(ShaderEnvironment& env, OIIO::ustring& name, Tuple& value);
 float option(ShaderEnvironment& env, OIIO::ustring& name, float& value);
 float option(ShaderEnvironment& env, OIIO::ustring& name, OIIO::ustring& value);
 float option(ShaderEnvironment& env, OIIO::ustring& name, Tuple& value);
+float option(ShaderEnvironment& env, OIIO::ustring& name, float* values, int count);
 
 // The ray being shaded: "type" ("camera", "specular", "transmission", "diffuse" for the
 // occlusion and indirect-diffuse rays), "depth" and "diffusedepth", "origin" and "direction".

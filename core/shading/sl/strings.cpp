@@ -77,6 +77,7 @@ const OIIO::ustring diffusedepth("diffusedepth");
 const OIIO::ustring origin("origin");
 const OIIO::ustring direction("direction");
 const OIIO::ustring Sides("Sides");
+const OIIO::ustring Format("Format");
 
 // Messages a light answers to the built-in lighting functions.
 const OIIO::ustring nondiffuse("__nondiffuse");

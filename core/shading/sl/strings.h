@@ -81,6 +81,7 @@ extern const OIIO::ustring diffusedepth;
 extern const OIIO::ustring origin;
 extern const OIIO::ustring direction;
 extern const OIIO::ustring Sides;
+extern const OIIO::ustring Format;
 
 // Messages a light answers to the built-in lighting functions.
 extern const OIIO::ustring nondiffuse;   // "__nondiffuse"

@@ -286,6 +286,7 @@ class Reader {
     void doSurface(const Request&);
     void doDisplacement(const Request&);
     void doAtmosphere(const Request&);
+    void doImager(const Request&);
     void doLightSource(const Request&);
     void doAreaLightSource(const Request&);
     void doIlluminate(const Request&);

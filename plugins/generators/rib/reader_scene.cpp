@@ -1,5 +1,6 @@
 // Attributes, transformations, shaders and lights.
 #include <cmath>
+#include <cstring>
 
 #include <map>
 
@@ -363,7 +364,9 @@ void Reader::shader(const Request& request, const char* type) {
     if (!a.string(name)) return fail(request, a.error());
     std::vector<Emitted> params;
     if (!collectShaderParams(request, a.next(), name, params)) return;
-    if (!shaderFound(request, name)) return;
+    // An imager named "null" is none: there is nothing to find.
+    const bool none = std::strcmp(type, "imager") == 0 && name == "null";
+    if (!none && !shaderFound(request, name)) return;
     emitParams(params);
     renderer->Shader(type, name.c_str(), nullptr);
 }
@@ -371,6 +374,9 @@ void Reader::shader(const Request& request, const char* type) {
 void Reader::doSurface(const Request& request) { shader(request, "surface"); }
 void Reader::doDisplacement(const Request& request) { shader(request, "displacement"); }
 void Reader::doAtmosphere(const Request& request) { shader(request, "volume"); }
+void Reader::doImager(const Request& request) {
+    if (optionAllowed(request)) shader(request, "imager");
+}
 
 void Reader::light(const Request& request, bool area) {
     Args a(request);

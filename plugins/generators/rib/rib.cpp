@@ -24,7 +24,7 @@
 //     reach the frame being read, nested RiProcedural calls included.
 //   - OVO traces its shadows: MakeShadow is reported once and skipped, and a light's
 //     "shadowname" that names a shadow map is reported once and traced as "raytrace".
-//   - Requests OVO has no use for (Hider, MakeBump, Imager, ...) are reported once per
+//   - Requests OVO has no use for (Hider, MakeBump, Interior, ...) are reported once per
 //     file and skipped; unknown words and malformed requests are errors naming the file
 //     and line, and the reader goes on with the next request.
 //

@@ -1,0 +1,248 @@
+// Imager shaders: what the compiler lets them see, and frames whose finished pixels they change,
+// rendered by the ovo command with float pixels so that values compare exactly.
+#include <OpenImageIO/imageio.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "compiler/compile_util.h"
+
+namespace ovotest {
+
+// An image as floats with all of its channels.
+struct Pixels {
+    int width = 0, channels = 0;
+    std::vector<float> values;
+    float at(int x, int y, int c) const { return values[size_t((y * width + x) * channels + c)]; }
+};
+
+// All the channels of an image file; width 0 when it cannot be read.
+inline Pixels readPixels(const std::string& file) {
+    Pixels out;
+    auto in = OIIO::ImageInput::open(file);
+    if (!in) return out;
+    out.channels = in->spec().nchannels;
+    out.values.resize(size_t(in->spec().width * in->spec().height * out.channels));
+    if (in->read_image(0, 0, 0, out.channels, OIIO::TypeDesc::FLOAT, out.values.data()))
+        out.width = in->spec().width;
+    return out;
+}
+
+// Renders `rib` with the ovo command in `dir` on `threads` threads and reads `file`; the
+// command's messages go to `messages`.
+inline Pixels renderFrame(const ScratchDir& dir, const std::string& rib, const std::string& file,
+                          int threads, std::string& messages) {
+    dir.write("scene.rib", rib);
+    const std::string command = "cd '" + dir.path + "' && OVO_SHADER_CACHE='" + dir.path +
+                                "/cache' '" + std::string(OVO_BINARY_DIR) + "/bin/ovo' -t " +
+                                std::to_string(threads) + " scene.rib > out.txt 2> log.txt";
+    (void)std::system(command.c_str());
+    messages = slurp(dir / "log.txt");
+    return readPixels(dir / file);
+}
+
+}  // namespace ovotest
+
+namespace {
+
+using ovotest::diagnose;
+using ovotest::Pixels;
+
+TEST(ImagerGlobals, AnImagerSeesThePixelAndOnlyAnImagerSeesAlpha) {
+    struct Case {
+        const char* source;
+        const char* diagnostic;  // empty when the source is accepted
+    };
+    const Case cases[] = {
+        {"imager i() { Ci = Ci * Oi + color(xcomp(P), ncomps, time); alpha = 1 - alpha; }", ""},
+        {"imager i() { Ci = color(s, 0, 0); }", "t.sl:1:25: error: 's' is not declared"},
+        {"imager i() { Ci = Cs; }", "t.sl:1:19: error: 'Cs' is not declared"},
+        {"imager i() { Ci = color(N); }", "t.sl:1:25: error: 'N' is not declared"},
+        {"surface s() { Oi = alpha; }", "t.sl:1:20: error: 'alpha' is not declared"},
+        // A function of the file sees what the file's shader sees.
+        {"float f() { return alpha; }\nimager i() { alpha = f(); }", ""},
+        {"float f() { return alpha; }\nsurface s() { Ci = f(); }",
+         "t.sl:1:20: error: 'alpha' is not declared"},
+    };
+    for (const Case& c : cases) {
+        const std::vector<std::string> found = diagnose(c.source);
+        EXPECT_EQ(found.empty() ? "" : found.front(), c.diagnostic) << c.source;
+    }
+}
+
+// A frame of one constant-coloured sphere filling the middle of a 16 x 16 picture; `imager`
+// is the Imager request (or nothing), `displays` the Display requests.
+std::string sphereFrame(const std::string& dir, const std::string& imager,
+                        const std::string& displays, const std::string& limits = "",
+                        const std::string& inWorld = "") {
+    return "Option \"searchpath\" \"shader\" [\"" + dir + ":&\"]\n" + displays +
+           "Quantize \"rgba\" 0 0 0 0\nFormat 16 16 1\nPixelSamples 3 3\nPixelFilter \"box\" 1 "
+           "1\n" +
+           limits + "Projection \"perspective\" \"fov\" [40]\n" + imager +
+           "\nTranslate 0 0 5\nWorldBegin\n" + inWorld +
+           "\nColor [0.8 0.4 0.2]\nSurface \"constant\"\n"
+           "Sphere 1 -1 1 360\nWorldEnd\n";
+}
+
+// The same behind-the-sphere fill however the frame is cut: buckets on two threads written as
+// regions, one stream of samples, and a format written whole at the end.
+TEST(ImagerFrames, BackgroundFillsWhatNothingCoversAndKeepsWhatIsCovered) {
+    ovotest::ScratchDir dir;
+    const float background[3] = {0.25f, 0.5f, 1.0f};
+    const std::string imager = "Imager \"background\" \"color background\" [0.25 0.5 1]";
+    const float tolerance = 2e-3f;  // OpenEXR writes halves
+    std::string messages;
+    const Pixels bare = ovotest::renderFrame(
+        dir, sphereFrame(dir.path, "", "Display \"bare.tif\" \"file\" \"rgba\"\n"), "bare.tif", 1,
+        messages);
+    ASSERT_EQ(bare.channels, 4) << messages;
+    struct Case {
+        const char* file;
+        const char* display;
+        const char* limits;
+        int threads;
+    };
+    const Case cases[] = {
+        {"f.tif", "Display \"f.tif\" \"file\" \"rgba\"\n",
+         "Option \"limits\" \"bucketsize\" [4 4]\n", 2},
+        {"f.tif", "Display \"f.tif\" \"file\" \"rgba\"\n",
+         "Option \"limits\" \"bucketsize\" [1 1]\n", 1},
+        {"f.exr", "Display \"f.exr\" \"openexr\" \"rgba\"\n", "", 2},
+    };
+    for (const Case& c : cases) {
+        const Pixels imaged = ovotest::renderFrame(
+            dir, sphereFrame(dir.path, imager, c.display, c.limits), c.file, c.threads, messages);
+        EXPECT_EQ(messages, "") << c.display << c.limits;
+        ASSERT_EQ(imaged.width, bare.width) << c.display << c.limits;
+        int covered = 0, uncovered = 0;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) {
+                const std::string at = std::string(c.display) + c.limits + "(" + std::to_string(x) +
+                                       ", " + std::to_string(y) + ")";
+                // The imager adds (1 - coverage) of the background: the same share in every
+                // channel, between none and all of it; and the picture ends opaque.
+                const float share = (imaged.at(x, y, 2) - bare.at(x, y, 2)) / background[2];
+                EXPECT_GE(share, -tolerance) << at;
+                EXPECT_LE(share, 1.0f + tolerance) << at;
+                for (int k = 0; k < 2; ++k)
+                    EXPECT_NEAR(imaged.at(x, y, k), bare.at(x, y, k) + share * background[k],
+                                tolerance)
+                        << at << " channel " << k;
+                EXPECT_EQ(imaged.at(x, y, 3), 1.0f) << at;
+                covered += share < tolerance;
+                uncovered += share > 1.0f - tolerance;
+            }
+        // The corner shows the background alone, the sphere's centre is untouched.
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_EQ(imaged.at(0, 0, k), background[k]) << c.display << c.limits;
+            EXPECT_NEAR(imaged.at(8, 8, k), bare.at(8, 8, k), tolerance) << c.display << c.limits;
+        }
+        EXPECT_GT(covered, 40) << c.display << c.limits;
+        EXPECT_GT(uncovered, 80) << c.display << c.limits;
+    }
+}
+
+// The imager's own formula from P and option("Format") at the first and the last row of an
+// empty world: x and y over the resolution, and the pixel aspect.
+TEST(ImagerFrames, AGradientFollowsTheRasterPositionOfEachPixel) {
+    ovotest::ScratchDir dir;
+    ASSERT_TRUE(ovotest::compileShader(dir, "ramp.sl", R"(
+imager ramp(float scale = 1) {
+    float format[3] = {0, 0, 0};
+    float answered = option("Format", format);
+    Ci += (1 - alpha) * scale *
+          color(xcomp(P) / format[0], ycomp(P) / format[1], format[2] / 4 + zcomp(P));
+    alpha = answered;
+}
+)"));
+    const std::string rib = "Option \"searchpath\" \"shader\" [\"" + dir.path +
+                            ":&\"]\nDisplay \"ramp.tif\" \"file\" \"rgba\"\n"
+                            "Quantize \"rgba\" 0 0 0 0\nFormat 20 10 2\nPixelSamples 2 2\n"
+                            "Imager \"ramp\" \"float scale\" [0.5]\nWorldBegin\nWorldEnd\n";
+    std::string messages;
+    const Pixels ramp = ovotest::renderFrame(dir, rib, "ramp.tif", 2, messages);
+    EXPECT_EQ(messages, "");
+    ASSERT_EQ(ramp.width, 20) << messages;
+    ASSERT_EQ(ramp.values.size(), 20u * 10u * 4u);
+    for (int y : {0, 9})
+        for (int x = 0; x < 20; ++x) {
+            const std::string at = "(" + std::to_string(x) + ", " + std::to_string(y) + ")";
+            EXPECT_NEAR(ramp.at(x, y, 0), 0.5f * (x + 0.5f) / 20.0f, 1e-6f) << at;
+            EXPECT_NEAR(ramp.at(x, y, 1), 0.5f * (y + 0.5f) / 10.0f, 1e-6f) << at;
+            EXPECT_NEAR(ramp.at(x, y, 2), 0.5f * 2.0f / 4.0f, 1e-6f) << at;
+            EXPECT_EQ(ramp.at(x, y, 3), 1.0f) << at;
+        }
+}
+
+// The alpha an imager leaves is what colour outputs write; an imager that sets only Oi gives
+// its mean instead. The alpha-only output keeps the film's coverage, the colour is untouched.
+TEST(ImagerFrames, AnImagerThatWritesAlphaChangesTheWrittenAlphaOfColourOutputs) {
+    ovotest::ScratchDir dir;
+    ASSERT_TRUE(ovotest::compileShader(
+        dir, "alphas.sl",
+        "imager alphas(float mode = 0) {\n"
+        "  if (mode == 0) alpha *= 0.5; else if (mode == 1) Oi = color(0.5, 0.25, 0);\n"
+        "  else { Oi = 1; alpha = 0.75; }\n}"));
+    const std::string displays =
+        "Display \"frame.tif\" \"file\" \"rgba\"\nDisplay \"+coverage.tif\" \"file\" \"a\"\n";
+    struct Case {
+        const char* mode;
+        float scale, offset;  // the written alpha is scale * coverage + offset
+    };
+    const Case cases[] = {{"0", 0.5f, 0.0f}, {"1", 0.0f, 0.25f}, {"2", 0.0f, 0.75f}};
+    for (const Case& c : cases) {
+        std::string messages;
+        const std::string imager = std::string("Imager \"alphas\" \"float mode\" ") + c.mode;
+        const Pixels frame = ovotest::renderFrame(dir, sphereFrame(dir.path, imager, displays),
+                                                  "frame.tif", 2, messages);
+        EXPECT_EQ(messages, "") << c.mode;
+        const Pixels coverage = ovotest::readPixels(dir / "coverage.tif");
+        ASSERT_EQ(frame.channels, 4) << messages;
+        ASSERT_EQ(coverage.channels, 1);
+        const int probes[][2] = {{8, 8}, {0, 0}, {15, 8}, {7, 7}};
+        const float coverageAt[] = {1.0f, 0.0f, 0.0f, 1.0f};
+        for (int i = 0; i < 4; ++i) {
+            const int x = probes[i][0], y = probes[i][1];
+            EXPECT_EQ(coverage.at(x, y, 0), coverageAt[i]) << c.mode << ": " << x << ", " << y;
+            EXPECT_EQ(frame.at(x, y, 3), c.scale * coverageAt[i] + c.offset)
+                << c.mode << ": " << x << ", " << y;
+            EXPECT_NEAR(frame.at(x, y, 0), 0.8f * coverageAt[i], 1e-5f) << x << ", " << y;
+        }
+    }
+}
+
+// An imager that cannot be loaded is reported where it was asked for; the frame is rendered
+// without it. "null" takes an imager away without a word.
+TEST(ImagerFrames, AMissingImagerLeavesTheFrameAsItWas) {
+    ovotest::ScratchDir dir;
+    struct Case {
+        const char* imager;
+        const char* message;  // the start of the first message
+        const char* inWorld;
+    };
+    const Case cases[] = {
+        {"Imager \"nosuchimager\"", "ERROR: scene.rib:8: Imager: shader \"nosuchimager\" not found",
+         ""},
+        {"Imager \"background\"\nImager \"null\"", "", ""},
+        {"Imager \"constant\"",
+         "ERROR: Shader: \"constant\" is a surface shader, not an imager. Ignoring it ...\n", ""},
+        {"", "ERROR: scene.rib:11: Imager: not allowed inside WorldBegin. Skipping ...\n",
+         "Imager \"background\""},
+    };
+    for (const Case& c : cases) {
+        std::string messages;
+        const std::string display = "Display \"f.tif\" \"file\" \"rgba\"\n";
+        const Pixels frame = ovotest::renderFrame(
+            dir, sphereFrame(dir.path, c.imager, display, "", c.inWorld), "f.tif", 1, messages);
+        EXPECT_EQ(messages.substr(0, messages.empty() ? 0 : messages.find(" (searched")), c.message)
+            << c.imager;
+        ASSERT_EQ(frame.channels, 4) << c.imager;
+        for (int k = 0; k < 3; ++k) EXPECT_EQ(frame.at(0, 0, k), 0.0f) << c.imager;
+        EXPECT_EQ(frame.at(0, 0, 3), 1.0f) << c.imager;  // no imager: alpha as it always was
+    }
+}
+
+}  // namespace
