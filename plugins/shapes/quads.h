@@ -6,6 +6,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -120,7 +121,28 @@ class QuadTable {
     }
 
     // Where the point at barycentrics (b1, b2) of triangle `face` lies in its quad.
+    // Shading asks for the same hit once per variable and derivative: the last answer of this
+    // thread is kept, under the table's serial number (an address may be reused).
     QuadPosition position(unsigned face, float b1, float b2) const {
+        struct Last {
+            uint64_t table = 0;
+            unsigned face = 0;
+            float b1 = 0.0f, b2 = 0.0f;
+            QuadPosition position{};
+        };
+        thread_local Last last;
+        if (last.table == serial && last.face == face && last.b1 == b1 && last.b2 == b2)
+            return last.position;
+        last.position = solve(face, b1, b2);
+        last.table = serial;
+        last.face = face;
+        last.b1 = b1;
+        last.b2 = b2;
+        return last.position;
+    }
+
+  private:
+    QuadPosition solve(unsigned face, float b1, float b2) const {
         const Corners& c = ofTriangle[face];
         const Quad& q = quads[c.quad];
         double x[4], y[4];
@@ -151,7 +173,11 @@ class QuadTable {
         return r;
     }
 
-  private:
+    static uint64_t nextSerial() {
+        static std::atomic<uint64_t> counter{0};
+        return ++counter;
+    }
+
     struct Quad {
         uint32_t vertex[4];  // at (0,0), (1,0), (1,1), (0,1)
         float x[4], y[4];    // the corners in a frame across the quad's normal, from corner 0
@@ -162,6 +188,7 @@ class QuadTable {
     };
     std::vector<Quad> quads;
     std::vector<Corners> ofTriangle;
+    uint64_t serial = nextSerial();  // never 0
 };
 
 // Per-vertex values over triangles, bilinear over the triangles that split a quad.
