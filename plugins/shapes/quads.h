@@ -195,10 +195,12 @@ class QuadTable {
 template <class T>
 class QuadVertexInterpolator : public Interpolator<T> {
   public:
-    QuadVertexInterpolator(std::vector<T> values,
-                           std::shared_ptr<const std::vector<uint32_t>> triangles,
-                           std::shared_ptr<const QuadTable> quads)
-        : values(std::move(values)), triangles(std::move(triangles)), quads(std::move(quads)) {}
+    QuadVertexInterpolator(std::vector<T> vertexValues,
+                           std::shared_ptr<const std::vector<uint32_t>> triangleVertices,
+                           std::shared_ptr<const QuadTable> quadTable)
+        : values(std::move(vertexValues)),
+          triangles(std::move(triangleVertices)),
+          quads(std::move(quadTable)) {}
     T value(float u, float v) const override { return valueAt(0, u, v); }
     T derivativeU(float u, float v) const override { return derivativeUAt(0, u, v); }
     T derivativeV(float u, float v) const override { return derivativeVAt(0, u, v); }
