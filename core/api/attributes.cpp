@@ -26,6 +26,7 @@ Attributes& Attributes::operator=(const Attributes& other) {
     indirectMaxError = other.indirectMaxError;
     indirectMaxPixelDistance = other.indirectMaxPixelDistance;
     indirectMinSamples = other.indirectMinSamples;
+    detail = other.detail;
     geometrySets = other.geometrySets;
     userAttributes = other.userAttributes;  // deep copy
     return *this;

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "core/api/detail.h"
 #include "core/geometry/attributes.h"
 #include "core/geometry/shape.h"
 #include "core/base/reference.h"
@@ -57,6 +58,7 @@ class Attributes {
     float indirectMaxPixelDistance = 20.0f;
     int indirectMinSamples = 3;
 
+    LevelOfDetail detail;
     std::set<OIIO::ustring> geometrySets;
     ParameterSet userAttributes;  // every value copied, names beginning with "user:"
 };

@@ -67,6 +67,8 @@ const char* const Declarations[][2] = {
     {"light:shadows", "string"},
     {"trimcurve:sense", "string"},
     {"geometryset", "string"},
+    {"detail:bound", "float[6]"},
+    {"detail:range", "float[4]"},
     {"shading:diffuse", "string"},
     {"shading:reflections", "string"},
     {"twosided", "int"},

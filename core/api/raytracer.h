@@ -212,6 +212,8 @@ class Raytracer : public RendererAPI {
     unsigned parseCategories(const char* categories);
     void setOrientation(const char* value);
     void setGeometrySets(const char* value);
+    // raytracer_detail.cpp: the detail of the primitive the current attributes would make.
+    float currentDetail() const;
 
     // raytracer_options.cpp: false when the name is not an option of that value kind.
     bool applyOption(const char* name, int value);

@@ -94,6 +94,18 @@ bool Raytracer::applyAttribute(const char* name, const float* value) {
         getAttributes().writableShading().C = Color(value[0], value[1], value[2]);
     } else if (is(name, "opacity")) {
         getAttributes().writableShading().opacity = Color(value[0], value[1], value[2]);
+    } else if (is(name, "detail:bound")) {
+        LevelOfDetail& level = getAttributes().detail;
+        placeBound(getCurrentTransform(), value, level.corners);
+        level.hasBound = true;
+    } else if (is(name, "detail:range")) {
+        if (!(value[0] <= value[1] && value[1] <= value[2] && value[2] <= value[3])) {
+            errorManager->Error(
+                "Attribute: \"detail:range\" needs minvisible <= lowertransition <= "
+                "uppertransition <= maxvisible. Skipping ...");
+        } else {
+            std::copy(value, value + 4, getAttributes().detail.range);
+        }
     } else {
         return false;
     }

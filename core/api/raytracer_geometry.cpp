@@ -105,7 +105,9 @@ Transform Raytracer::shapeTransform() const {
 
 void Raytracer::Shape(const char* type) {
     const std::string name = type ? type : "";
-    if (!checkInWorld(name.c_str())) {
+    if (!checkInWorld(name.c_str()) ||
+        (getAttributes().detail.hasRange() &&
+         !detailDraws(currentDetail(), getAttributes().detail.range))) {
         pending.clear();
         return;
     }

@@ -36,8 +36,10 @@ Hit::State Hit::classify(const Vector& d) const {
 // several kilobytes.
 void Hit::merge(std::list<Hit>& a, bool complementA, std::list<Hit>& b, bool complementB) {
     // An odd count of crossings means the ray starts inside that operand.
-    bool inA = complementA != ((a.size() & 1) != 0);
-    bool inB = complementB != ((b.size() & 1) != 0);
+    mergeFrom(a, complementA != ((a.size() & 1) != 0), b, complementB != ((b.size() & 1) != 0));
+}
+
+void Hit::mergeFrom(std::list<Hit>& a, bool inA, std::list<Hit>& b, bool inB) {
     std::list<Hit>::iterator ca = a.begin();
     std::list<Hit>::iterator cb = b.begin();
     while (ca != a.end() && cb != b.end()) {

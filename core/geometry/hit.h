@@ -43,8 +43,11 @@ class Hit {
     bool operator<(const Hit& other) const { return t < other.t; }
     // Leaving (1) when dot(Ng, d) >= 0, else Entering (0).
     State classify(const Vector& d) const;
-    // Replaces a by the boundary of A' ∩ B' (A' = A or its complement); b is scratch.
+    // Replaces a by the boundary of A' ∩ B' (A' = A or its complement); b is scratch. The ray
+    // starts inside an operand when its count of crossings is odd.
     static void merge(std::list<Hit>& a, bool complementA, std::list<Hit>& b, bool complementB);
+    // The same with the ray's start inside A' and inside B' given by the caller.
+    static void mergeFrom(std::list<Hit>& a, bool inA, std::list<Hit>& b, bool inB);
     // Hit lists of a query (solids gather every crossing of their operands) take their nodes
     // from spares of the calling thread and give them back, so that once a thread has warmed
     // up, a ray through a solid allocates nothing. append adds a fresh hit; recycle moves the

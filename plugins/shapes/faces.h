@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/math/tuple.h"
+#include "plugins/shapes/quads.h"
 #include "plugins/shapes/shape_common.h"
 
 namespace ovo {
@@ -312,12 +313,13 @@ class Triangulator {
 };
 
 // A primitive variable of a faceted shape: constant, one value per polygon ("perpiece"), or
-// one per vertex ("vertex" and "linear"), interpolated over the triangles. stride and offset
-// pick s or t out of "st".
+// one per vertex ("vertex" and "linear"), interpolated over the triangles and bilinearly over
+// the quads in `quads` (null: none). stride and offset pick s or t out of "st".
 template <class T>
 Interpolator<T>* faceInterpolator(const Parameter& p, std::size_t nVertices, std::size_t nPieces,
                                   const std::shared_ptr<const std::vector<uint32_t>>& triangles,
                                   const std::shared_ptr<const std::vector<uint32_t>>& pieceOfFace,
+                                  const std::shared_ptr<const QuadTable>& quads,
                                   int stride = floatsOf<T>(), int offset = 0, bool packed = false) {
     if (!fitsVariable<T>(p, packed)) return nullptr;
     switch (p.type().interpolation()) {
@@ -332,6 +334,8 @@ Interpolator<T>* faceInterpolator(const Parameter& p, std::size_t nVertices, std
         default: {
             std::vector<T> values = readValues<T>(p, nVertices, stride, offset);
             if (values.empty()) return nullptr;
+            if (quads && !quads->empty())
+                return new QuadVertexInterpolator<T>(std::move(values), triangles, quads);
             return new VertexInterpolator<T>(std::move(values), triangles);
         }
     }

@@ -8,8 +8,9 @@
 // Surface parameters: u and v are the position in the polygon's plane, measured along its first
 // edge and across it and scaled to 0..1 over the polygon. Primitive variables are interpolated on a
 // triangulation: su, sv are barycentrics in triangle `face`. They are constant, one value
-// ("perpiece"), or one per vertex ("vertex", "linear"). A RIB file's "Cs" and "Os" arrive as "C"
-// and "opacity".
+// ("perpiece"), or one per vertex ("vertex", "linear"); on a polygon of four vertices, the
+// per-vertex ones are bilinear over the quad (no seam along its diagonal). A RIB file's "Cs"
+// and "Os" arrive as "C" and "opacity".
 //
 // Parameters:
 //   type          name       default     meaning
@@ -46,11 +47,13 @@ namespace {
 class Polygon : public VariableShape<Polygon> {
   public:
     Polygon(const Transform& o2w, const ShapeAttributes& attrs, std::vector<float> xyz,
-            std::vector<int> loopSizes, std::vector<uint32_t> tris, const Vector& normal)
+            std::vector<int> loopSizes, std::vector<uint32_t> tris, const Vector& normal,
+            std::shared_ptr<const QuadTable> quadTable)
         : VariableShape(o2w, attrs),
           xyz(std::move(xyz)),
           loopSizes(std::move(loopSizes)),
           triangles(std::make_shared<const std::vector<uint32_t>>(std::move(tris))),
+          quads(std::move(quadTable)),
           n(normal) {
         const std::size_t nv = this->xyz.size() / 3;
         origin = vertex(0);
@@ -154,7 +157,8 @@ class Polygon : public VariableShape<Polygon> {
     // Constant, one value ("perpiece"), or one per vertex over the triangles.
     template <class T>
     Interpolator<T>* variable(const Parameter& p, int stride, int offset, bool packed) const {
-        return faceInterpolator<T>(p, vertexCount(), 1, triangles, nullptr, stride, offset, packed);
+        return faceInterpolator<T>(p, vertexCount(), 1, triangles, nullptr, quads, stride, offset,
+                                   packed);
     }
 
   private:
@@ -257,7 +261,8 @@ class Polygon : public VariableShape<Polygon> {
     std::vector<float> xyz;  // every vertex, packed
     std::vector<int> loopSizes;
     std::shared_ptr<const std::vector<uint32_t>> triangles;
-    Vector n;  // unit normal, turning the outline counter-clockwise
+    std::shared_ptr<const QuadTable> quads;  // null unless the polygon is one quad
+    Vector n;                                // unit normal, turning the outline counter-clockwise
     Point origin;
     Vector eu, ev;  // in-plane frame, eu × ev = n
     bool isTriangle = false;
@@ -373,8 +378,15 @@ Shape* make(RendererAPI& renderer, const Transform& objectToWorld,
         refuse(renderer, "polygon: the outline encloses no area. Ignoring ...");
         return nullptr;
     }
+    // A lone quad interpolates its per-vertex variables bilinearly.
+    std::shared_ptr<QuadTable> quads;
+    if (sizes.size() == 1 && sizes[0] == 4 && tris.size() == 6) {
+        quads = std::make_shared<QuadTable>(2);
+        const uint32_t corners[4] = {0, 1, 2, 3};
+        if (!quads->add(xyz.data(), tris.data(), 0, corners)) quads.reset();
+    }
     Polygon* polygon = new Polygon(objectToWorld, attributes, std::move(xyz), std::move(sizes),
-                                   std::move(tris), triangulator.lastNormal());
+                                   std::move(tris), triangulator.lastNormal(), std::move(quads));
     polygon->readSt(params);
     return polygon;
 }

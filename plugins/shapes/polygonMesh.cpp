@@ -7,8 +7,9 @@
 // Surface parameters: u, v (and su, sv) are the barycentrics of the second and third vertex of the
 // triangle that was hit; face is that triangle's index. The primitive variables are constant, one
 // value per polygon ("perpiece"), or one per vertex ("vertex", "linear"; face-varying data arrives
-// as linear data indexed like the vertices). A RIB file's "Cs" and "Os" arrive as "C" and
-// "opacity".
+// as linear data indexed like the vertices). Per-vertex variables are bilinear over each polygon
+// of four vertices, so no seam shows along its diagonal. A RIB file's "Cs" and "Os" arrive as "C"
+// and "opacity".
 //
 // Parameters:
 //   type          name       default   meaning
@@ -212,21 +213,27 @@ class PolygonMesh : public Shape {
         env.dPdv = e2;
     }
 
+    // Called before the interpolators are made: the quads whose per-vertex variables are
+    // bilinear.
+    void setQuads(std::shared_ptr<const QuadTable> table) { quads = std::move(table); }
+
     Interpolator<float>* createFloatInterpolator(Parameter& p) override {
-        return faceInterpolator<float>(p, nVertices, nPolygons, triangles, polygonOf);
+        return faceInterpolator<float>(p, nVertices, nPolygons, triangles, polygonOf, quads);
     }
     Interpolator<Color>* createColorInterpolator(Parameter& p) override {
-        return faceInterpolator<Color>(p, nVertices, nPolygons, triangles, polygonOf);
+        return faceInterpolator<Color>(p, nVertices, nPolygons, triangles, polygonOf, quads);
     }
     Interpolator<Normal>* createNormalInterpolator(Parameter& p) override {
-        return faceInterpolator<Normal>(p, nVertices, nPolygons, triangles, polygonOf);
+        return faceInterpolator<Normal>(p, nVertices, nPolygons, triangles, polygonOf, quads);
     }
 
     void readSt(const ParameterSet& params) {
         Parameter* st = params.find("st", TypeFloat);
         if (!st || !st->getFloats()) return;
-        setS(faceInterpolator<float>(*st, nVertices, nPolygons, triangles, polygonOf, 2, 0, true));
-        setT(faceInterpolator<float>(*st, nVertices, nPolygons, triangles, polygonOf, 2, 1, true));
+        setS(faceInterpolator<float>(*st, nVertices, nPolygons, triangles, polygonOf, quads, 2, 0,
+                                     true));
+        setT(faceInterpolator<float>(*st, nVertices, nPolygons, triangles, polygonOf, quads, 2, 1,
+                                     true));
     }
 
   private:
@@ -256,6 +263,7 @@ class PolygonMesh : public Shape {
     std::vector<float> xyz;  // packed positions and one spare float
     std::shared_ptr<const std::vector<uint32_t>> triangles;
     std::shared_ptr<const std::vector<uint32_t>> polygonOf;  // null: triangle i is polygon i
+    std::shared_ptr<const QuadTable> quads;                  // null: no per-vertex variables
     std::size_t nVertices = 0, nPolygons = 0;
     bool flip;  // the orientation turns normals around
     HugeArray<Edges> edges;
@@ -400,11 +408,29 @@ bool packPositions(RendererAPI& renderer, const Positions& pos, std::size_t nver
     return true;
 }
 
+// A four-sided polygon split into the triangles `first` and `first + 1`.
+struct QuadSource {
+    std::size_t first;
+    uint32_t vertex[4];
+};
+
+// Whether any primitive variable but the positions is given per vertex: only then do the
+// quads need a table.
+bool hasVertexVariables(const ParameterSet& params) {
+    for (const Parameter* p : params) {
+        const unsigned interpolation = p->type().interpolation();
+        if ((interpolation == InterpVertex || interpolation == InterpLinear) && p->name() != "P" &&
+            p->name() != "Pw")
+            return true;
+    }
+    return false;
+}
+
 // The triangles of every polygon. Triangles pass as they are; once a polygon is split,
 // `polygonOf` names the polygon of every triangle (until then it stays empty: triangle i is
 // polygon i).
 void triangulate(const std::vector<float>& xyz, const Topology& m, std::vector<uint32_t>& tris,
-                 std::vector<uint32_t>& polygonOf) {
+                 std::vector<uint32_t>& polygonOf, std::vector<QuadSource>& quads) {
     const int* nverts = m.nvertsP->getInts();
     const int* verts = m.vertsP->getInts();
     tris.reserve(3 * (m.nindices - 2 * m.nloopsTotal));
@@ -424,6 +450,8 @@ void triangulate(const std::vector<float>& xyz, const Topology& m, std::vector<u
                 for (std::size_t f = 0; f < tris.size() / 3; ++f) polygonOf.push_back(uint32_t(f));
             }
             triangulator.run(xyz.data(), idx, nverts + loop, nl, tris);
+            if (nl == 1 && nverts[loop] == 4 && tris.size() == before + 6)
+                quads.push_back(QuadSource{before / 3, {idx[0], idx[1], idx[2], idx[3]}});
         }
         if (!allTriangles)
             for (std::size_t f = before; f < tris.size(); f += 3)
@@ -448,15 +476,23 @@ Shape* make(RendererAPI& renderer, const Transform& objectToWorld,
         !packPositions(renderer, pos, nvertices, xyz))
         return nullptr;
     std::vector<uint32_t> tris, polygonOf;
-    triangulate(xyz, m, tris, polygonOf);
+    std::vector<QuadSource> quadSources;
+    triangulate(xyz, m, tris, polygonOf, quadSources);
     if (tris.empty()) {
         refuse(renderer, "%s: no polygon encloses any area. Ignoring ...", TypeName);
         return nullptr;
     }
 
+    std::shared_ptr<QuadTable> quads;
+    if (!quadSources.empty() && hasVertexVariables(params)) {
+        quads = std::make_shared<QuadTable>(tris.size() / 3);
+        for (const QuadSource& q : quadSources)
+            quads->add(xyz.data(), tris.data(), q.first, q.vertex);
+    }
     std::unique_ptr<PolygonMesh> mesh(new PolygonMesh(objectToWorld, attributes, std::move(xyz),
                                                       std::move(tris), std::move(polygonOf),
                                                       m.npolys));
+    mesh->setQuads(std::move(quads));
     RTCError error = RTC_ERROR_NONE;
     if (!mesh->build(error)) {
         refuse(renderer, "%s: Embree could not build the mesh (%s). Ignoring ...", TypeName,

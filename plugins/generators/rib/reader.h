@@ -268,6 +268,8 @@ class Reader {
     void doColor(const Request&);
     void doOpacity(const Request&);
     void doSides(const Request&);
+    void doDetail(const Request&);
+    void doDetailRange(const Request&);
     void doOrientation(const Request&);
     void doReverseOrientation(const Request&);
     void doMatte(const Request&);

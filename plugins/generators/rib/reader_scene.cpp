@@ -89,6 +89,27 @@ void Reader::doSides(const Request& request) {
     renderer->Attribute("int twosided", sides == 2.0 ? 1 : 0);
 }
 
+void Reader::doDetail(const Request& request) {
+    Args a(request);
+    double v[6];
+    if (!a.numbers(6, v) || !a.end()) return fail(request, a.error());
+    float bound[6];
+    for (int i = 0; i < 6; ++i) bound[i] = toFloat(v[i]);
+    renderer->Attribute("float[6] detail:bound", static_cast<const float*>(bound));
+}
+
+void Reader::doDetailRange(const Request& request) {
+    Args a(request);
+    double v[4];
+    if (!a.numbers(4, v) || !a.end()) return fail(request, a.error());
+    if (!(v[0] <= v[1] && v[1] <= v[2] && v[2] <= v[3]))
+        return fail(request,
+                    "expected minvisible <= lowertransition <= uppertransition <= maxvisible");
+    float range[4];
+    for (int i = 0; i < 4; ++i) range[i] = toFloat(v[i]);
+    renderer->Attribute("float[4] detail:range", static_cast<const float*>(range));
+}
+
 void Reader::doOrientation(const Request& request) {
     Args a(request);
     std::string o;
