@@ -40,7 +40,7 @@ inline Pixels renderFrame(const ScratchDir& dir, const std::string& rib, const s
                                 "/cache' '" + std::string(OVO_BINARY_DIR) + "/bin/ovo' -t " +
                                 std::to_string(threads) + " scene.rib > out.txt 2> log.txt";
     (void)std::system(command.c_str());
-    messages = slurp(dir / "log.txt");
+    messages = ovotest::readText(dir / "log.txt");
     return readPixels(dir / file);
 }
 
