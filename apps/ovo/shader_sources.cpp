@@ -1,5 +1,6 @@
 #include "apps/ovo/shader_sources.h"
 
+#include <dlfcn.h>
 #include <sys/stat.h>
 
 #include <cstdint>
@@ -132,11 +133,25 @@ void setSceneFile(const std::string& file) {
     sceneFolder = slash == std::string::npos ? "." : file.substr(0, slash == 0 ? 1 : slash);
 }
 
+// The compiler's own build, as the size and time of the library that holds it: a rebuilt
+// compiler may generate other code for the same source, so its shaders are not reused.
+static std::string compilerBuild() {
+    static const std::string build = [] {
+        Dl_info info;
+        struct stat st;
+        if (dladdr(reinterpret_cast<void*>(&compiler::compilerVersion), &info) && info.dli_fname &&
+            stat(info.dli_fname, &st) == 0)
+            return std::to_string(st.st_size) + ' ' + std::to_string(st.st_mtime);
+        return std::string();
+    }();
+    return build;
+}
+
 std::string shaderCacheFolder(const std::string& name, const std::string& text) {
     char hash[17];
-    std::snprintf(
-        hash, sizeof hash, "%016llx",
-        static_cast<unsigned long long>(fingerprint(text + '\n' + compiler::compilerVersion())));
+    std::snprintf(hash, sizeof hash, "%016llx",
+                  static_cast<unsigned long long>(fingerprint(
+                      text + '\n' + compiler::compilerVersion() + '\n' + compilerBuild())));
     return cacheRoot() + "/" + name + "-" + hash;
 }
 
