@@ -1,6 +1,5 @@
 // Imager shaders: what the compiler lets them see, and frames whose finished pixels they change,
 // rendered by the ovo command with float pixels so that values compare exactly.
-#include <OpenImageIO/imageio.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,39 +8,23 @@
 #include <vector>
 
 #include "compiler/compile_util.h"
+#include "tests/common/picture.h"
 
 namespace ovotest {
 
-// An image as floats with all of its channels.
-struct Pixels {
-    int width = 0, channels = 0;
-    std::vector<float> values;
-    float at(int x, int y, int c) const { return values[size_t((y * width + x) * channels + c)]; }
-};
-
-// All the channels of an image file; width 0 when it cannot be read.
-inline Pixels readPixels(const std::string& file) {
-    Pixels out;
-    auto in = OIIO::ImageInput::open(file);
-    if (!in) return out;
-    out.channels = in->spec().nchannels;
-    out.values.resize(size_t(in->spec().width * in->spec().height * out.channels));
-    if (in->read_image(0, 0, 0, out.channels, OIIO::TypeDesc::FLOAT, out.values.data()))
-        out.width = in->spec().width;
-    return out;
-}
-
 // Renders `rib` with the ovo command in `dir` on `threads` threads and reads `file`; the
 // command's messages go to `messages`.
-inline Pixels renderFrame(const ScratchDir& dir, const std::string& rib, const std::string& file,
-                          int threads, std::string& messages) {
+inline Picture renderFrame(const ScratchDir& dir, const std::string& rib, const std::string& file,
+                           int threads, std::string& messages) {
     dir.write("scene.rib", rib);
     const std::string command = "cd '" + dir.path + "' && OVO_SHADER_CACHE='" + dir.path +
                                 "/cache' '" + std::string(OVO_BINARY_DIR) + "/bin/ovo' -t " +
                                 std::to_string(threads) + " scene.rib > out.txt 2> log.txt";
     (void)std::system(command.c_str());
     messages = ovotest::readText(dir / "log.txt");
-    return readPixels(dir / file);
+    Picture picture;
+    picture.read(dir / file);
+    return picture;
 }
 
 }  // namespace ovotest
@@ -49,7 +32,7 @@ inline Pixels renderFrame(const ScratchDir& dir, const std::string& rib, const s
 namespace {
 
 using ovotest::diagnose;
-using ovotest::Pixels;
+using ovotest::Picture;
 
 TEST(ImagerGlobals, AnImagerSeesThePixelAndOnlyAnImagerSeesAlpha) {
     struct Case {
@@ -95,7 +78,7 @@ TEST(ImagerFrames, BackgroundFillsWhatNothingCoversAndKeepsWhatIsCovered) {
     const std::string imager = "Imager \"background\" \"color background\" [0.25 0.5 1]";
     const float tolerance = 2e-3f;  // OpenEXR writes halves
     std::string messages;
-    const Pixels bare = ovotest::renderFrame(
+    const Picture bare = ovotest::renderFrame(
         dir, sphereFrame(dir.path, "", "Display \"bare.tif\" \"file\" \"rgba\"\n"), "bare.tif", 1,
         messages);
     ASSERT_EQ(bare.channels, 4) << messages;
@@ -113,7 +96,7 @@ TEST(ImagerFrames, BackgroundFillsWhatNothingCoversAndKeepsWhatIsCovered) {
         {"f.exr", "Display \"f.exr\" \"openexr\" \"rgba\"\n", "", 2},
     };
     for (const Case& c : cases) {
-        const Pixels imaged = ovotest::renderFrame(
+        const Picture imaged = ovotest::renderFrame(
             dir, sphereFrame(dir.path, imager, c.display, c.limits), c.file, c.threads, messages);
         EXPECT_EQ(messages, "") << c.display << c.limits;
         ASSERT_EQ(imaged.width, bare.width) << c.display << c.limits;
@@ -163,10 +146,10 @@ imager ramp(float scale = 1) {
                             "Quantize \"rgba\" 0 0 0 0\nFormat 20 10 2\nPixelSamples 2 2\n"
                             "Imager \"ramp\" \"float scale\" [0.5]\nWorldBegin\nWorldEnd\n";
     std::string messages;
-    const Pixels ramp = ovotest::renderFrame(dir, rib, "ramp.tif", 2, messages);
+    const Picture ramp = ovotest::renderFrame(dir, rib, "ramp.tif", 2, messages);
     EXPECT_EQ(messages, "");
     ASSERT_EQ(ramp.width, 20) << messages;
-    ASSERT_EQ(ramp.values.size(), 20u * 10u * 4u);
+    ASSERT_EQ(ramp.pixels.size(), 20u * 10u * 4u);
     for (int y : {0, 9})
         for (int x = 0; x < 20; ++x) {
             const std::string at = "(" + std::to_string(x) + ", " + std::to_string(y) + ")";
@@ -196,10 +179,11 @@ TEST(ImagerFrames, AnImagerThatWritesAlphaChangesTheWrittenAlphaOfColourOutputs)
     for (const Case& c : cases) {
         std::string messages;
         const std::string imager = std::string("Imager \"alphas\" \"float mode\" ") + c.mode;
-        const Pixels frame = ovotest::renderFrame(dir, sphereFrame(dir.path, imager, displays),
-                                                  "frame.tif", 2, messages);
+        const Picture frame = ovotest::renderFrame(dir, sphereFrame(dir.path, imager, displays),
+                                                   "frame.tif", 2, messages);
         EXPECT_EQ(messages, "") << c.mode;
-        const Pixels coverage = ovotest::readPixels(dir / "coverage.tif");
+        Picture coverage;
+        coverage.read(dir / "coverage.tif");
         ASSERT_EQ(frame.channels, 4) << messages;
         ASSERT_EQ(coverage.channels, 1);
         const int probes[][2] = {{8, 8}, {0, 0}, {15, 8}, {7, 7}};
@@ -235,7 +219,7 @@ TEST(ImagerFrames, AMissingImagerLeavesTheFrameAsItWas) {
     for (const Case& c : cases) {
         std::string messages;
         const std::string display = "Display \"f.tif\" \"file\" \"rgba\"\n";
-        const Pixels frame = ovotest::renderFrame(
+        const Picture frame = ovotest::renderFrame(
             dir, sphereFrame(dir.path, c.imager, display, "", c.inWorld), "f.tif", 1, messages);
         EXPECT_EQ(messages.substr(0, messages.empty() ? 0 : messages.find(" (searched")), c.message)
             << c.imager;
