@@ -98,6 +98,15 @@ TEST(RibBinary, BrokenTokensAreReportedNotTrusted) {
         {"WorldBegin\nSphere 1 -1 1 " + std::string(1, char(0244)) +
              std::string("\x7f\x80\x00\x00", 4),
          "binary number out of range"},
+        // A definition named by a definition, a long chain of them: refused, not nested.
+        {"WorldBegin\n" +
+             [] {
+                 std::string chain;
+                 for (int i = 0; i < 200000; ++i) chain += "\314\001";
+                 return chain;
+             }() +
+             "\"x\"",
+         "a binary definition needs a string"},
     };
     for (const auto& row : rows) {
         ovotest::Recorder r;

@@ -232,8 +232,15 @@ bool Tokenizer::readBinaryString(Token& token, std::size_t length) {
 }
 
 bool Tokenizer::definitionString(Token& token, std::string& text) {
+    // Another definition where the name belongs would nest as deep as the input is long.
     Token name;
-    next(name);
+    if (readingDefinition) {
+        name.kind = Token::Invalid;
+    } else {
+        readingDefinition = true;
+        next(name);
+        readingDefinition = false;
+    }
     if (name.kind != Token::String && name.kind != Token::Name) {
         token.kind = Token::Invalid;
         token.text = "a binary definition needs a string";

@@ -75,6 +75,7 @@ class Tokenizer {
     std::size_t arrayNext = 0;
     bool arrayOpen = false;
     std::map<uint64_t, std::string> requestCodes, stringCodes;
+    bool readingDefinition = false;  // a definition's own name is being read
 };
 
 // True for characters that end a bare word: white space, brackets, quotes, comments.
