@@ -57,12 +57,24 @@ const char* basisName(const RtFloat* basis);
 }  // namespace ri
 }  // namespace ovo
 
+// The interface puts a float right before some token lists (RiSphere's thetamax). va_start
+// only marks where the unnamed arguments begin, which both compilers find without looking at
+// the last named argument's type; clang warns about its promotion all the same.
+#if defined(__clang__)
+#define OVO_RI_VA_START(ap, last)                                                      \
+    _Pragma("clang diagnostic push") _Pragma("clang diagnostic ignored \"-Wvarargs\"") \
+        va_start(ap, last);                                                            \
+    _Pragma("clang diagnostic pop")
+#else
+#define OVO_RI_VA_START(ap, last) va_start(ap, last)
+#endif
+
 // The parameter list after the fixed argument `last`, as `list`.
-#define OVO_RI_PARAMS(last)    \
-    ::ovo::ri::ParamList list; \
-    {                          \
-        va_list ap;            \
-        va_start(ap, last);    \
-        list.collect(ap);      \
-        va_end(ap);            \
+#define OVO_RI_PARAMS(last)        \
+    ::ovo::ri::ParamList list;     \
+    {                              \
+        va_list ap;                \
+        OVO_RI_VA_START(ap, last); \
+        list.collect(ap);          \
+        va_end(ap);                \
     }
