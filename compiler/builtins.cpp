@@ -202,6 +202,11 @@ const Builtin Table[] = {
     {"transmission", "c", "p,p,...", "SL::transmission($E, $0, $1, $N$K)", 0, 0, Varying},
     {"occlusion", "f", "p,n,f,...", "SL::occlusion3($E, $0, $1, $2, $N$K)", 0, 0, Varying},
     {"occlusion", "f", "p,n,...", "SL::occlusion2($E, $0, $1, $N$K)", 0, 0, Varying},
+    // The older form names a map of depth maps rendered around the scene, and an angle. A ray
+    // tracer sees the scene the maps were made of: the name is not read (any map, "raytrace"
+    // too, gives the same traced answer), nor the angle, and the hemisphere around N is
+    // gathered as by the form without them.
+    {"occlusion", "f", "s,p,n,f,...", "SL::occlusion2($E, $1, $2, $N$K)", 0, 0, Varying},
     {"indirectdiffuse", "c", "p,n,f,...", "SL::indirectdiffuse3($E, $0, $1, $2, $N$K)", 0, 0,
      Varying},
     {"indirectdiffuse", "c", "p,n,...", "SL::indirectdiffuse2($E, $0, $1, $N$K)", 0, 0, Varying},

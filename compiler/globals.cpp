@@ -37,6 +37,8 @@ const GlobalInfo Globals[] = {
     {"Oi", Base::Color, flags::Oi, true, "env.Oi"},
     {"Ps", Base::Point, flags::Ps, false, "env.Ps"},
     {"alpha", Base::Float, flags::alpha, true, "env.alpha"},
+    // The normal of the surface point a light shader lights: the surface's shading normal.
+    {"Ns", Base::Normal, flags::N, false, "env.Ns", true},
     // Constants of the language: no flag, the same everywhere.
     {"PI", Base::Float, 0, false, "3.14159265f"},
     {nullptr, Base::Error, 0, false, nullptr},
@@ -54,6 +56,7 @@ const GlobalInfo* allGlobals() { return Globals; }
 
 bool globalSeenBy(const GlobalInfo& global, ShaderKind kind) {
     if (global.flag == 0) return true;
+    if (global.lightOnly) return kind == ShaderKind::Light;
     // The pixel's filtered colour, opacity and coverage, its raster position, and the frame.
     const unsigned pixel = flags::Ci | flags::Oi | flags::alpha | flags::P | flags::ncomps |
                            flags::time | flags::dtime;

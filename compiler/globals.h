@@ -25,6 +25,8 @@ struct GlobalInfo {
     unsigned flag;
     bool writable;
     const char* field;  // how generated code reads it: a field of the environment, or a constant
+    // Seen by light shaders only; its flag is that of the renderer's global it is made from.
+    bool lightOnly = false;
 };
 
 // The global of that name, or null.
@@ -32,7 +34,8 @@ const GlobalInfo* findGlobal(const char* name);
 // Every global, in flag order, ending with a null name.
 const GlobalInfo* allGlobals();
 // Whether a shader of that kind has the global: an imager has only what a finished pixel
-// holds, and only an imager has "alpha". The language's constants are everywhere.
+// holds, only an imager has "alpha" and only a light "Ns". The language's constants are
+// everywhere.
 bool globalSeenBy(const GlobalInfo& global, ShaderKind kind);
 
 }  // namespace compiler

@@ -72,7 +72,7 @@ std::string arrayValue(BaseType type, const char* p) {
 std::string globalsRead(unsigned mask) {
     std::string s;
     for (const GlobalInfo* g = allGlobals(); g->name; ++g)
-        if (g->flag && (mask & g->flag)) s += std::string(" ") + g->name;
+        if (g->flag && !g->lightOnly && (mask & g->flag)) s += std::string(" ") + g->name;
     return s.empty() ? " nothing" : s;
 }
 

@@ -61,6 +61,9 @@ class ShaderEnvironment {
     Point P = Point(0.0f);
     Point Ps = Point(0.0f);
     Normal N = Normal(0.0f);
+    // In a light shader: the shading normal of the surface point being lit. An area light
+    // sets N to its own surface's normal, so the lit point's normal needs a field of its own.
+    Normal Ns = Normal(0.0f);
     Normal Ng = Normal(0.0f);
     Vector I = Vector(0.0f);
     Vector L = Vector(0.0f);

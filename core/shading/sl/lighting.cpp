@@ -59,6 +59,7 @@ void prepareLightEnvironment(const ShaderEnvironment& env, const Light& light,
     lightEnv.P = position;
     lightEnv.sampleCounter = counter;
     lightEnv.N = env.N;
+    lightEnv.Ns = env.N;
     lightEnv.Ng = env.Ng;
     lightEnv.I = env.I;
     lightEnv.dPdx = env.dPdx;

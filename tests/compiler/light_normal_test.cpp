@@ -1,0 +1,102 @@
+// Light shaders that work on the surface they light: the global Ns is the lit point's shading
+// normal, and the older occlusion(map, P, N, angle, ...) form traces occlusion around it, as
+// an ambient light that darkens what is enclosed.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "compile_util.h"
+
+namespace {
+
+using ovo::Tuple;
+using ovotest::near;
+
+const char* const Lit = R"(
+light lit(float mode = 0; output varying normal seen = 0) {
+    seen = Ns;
+    if (mode == 0)
+        Cl = 0.5 + 0.5 * color(xcomp(Ns), ycomp(Ns), zcomp(Ns));
+    else
+        Cl = 1 - occlusion("nowhere.sm", Ps, Ns, 0, "blur", 0.01, "samples", 16);
+}
+)";
+
+const char* const Ambient = "surface amb() { Ci = ambient(); Oi = 1; }\n";
+
+const int Size = 64;
+
+// A frame lit by "lit" alone, seen through a 90-degree lens from the origin along +z.
+std::string frame(const ovotest::ScratchDir& dir, const std::string& mode,
+                  const std::string& world) {
+    return "Option \"searchpath\" \"shader\" [\"" + dir.path + ":&\"]\n" +
+           "Display \"frame.tif\" \"file\" \"rgb\"\nQuantize \"rgba\" 0 0 0 0\nFormat " +
+           std::to_string(Size) + " " + std::to_string(Size) +
+           " 1\nPixelSamples 1 1\nPixelFilter \"box\" 1 1\n"
+           "Projection \"perspective\" \"fov\" [90]\nWorldBegin\n" +
+           "LightSource \"lit\" 1 \"float mode\" [" + mode + "]\nSurface \"amb\"\n" + world +
+           "WorldEnd\n";
+}
+
+TEST(LightNormal, NsIsTheLitPointsNormalAndOnlyLightsHaveIt) {
+    EXPECT_EQ(ovotest::diagnose("surface s() { Ci = color(xcomp(Ns), 0, 0); }"),
+              std::vector<std::string>{"t.sl:1:32: error: 'Ns' is not declared"});
+    EXPECT_TRUE(ovotest::diagnose("light l() { normal n = Ns; Cl = xcomp(n); }").empty());
+
+    ovotest::ScratchDir dir;
+    ASSERT_TRUE(ovotest::compileShader(dir, "lit.sl", Lit));
+    ASSERT_TRUE(ovotest::compileShader(dir, "amb.sl", Ambient));
+    // Ns is its own field: a light's N may be its own surface's (an area light).
+    ovotest::ShaderRun light(dir, "lit");
+    ASSERT_TRUE(light.shader);
+    light.env.N = ovo::Normal(0.0f, 0.0f, 1.0f);
+    light.env.Ns = ovo::Normal(0.6f, 0.8f, 0.0f);
+    light.run();
+    EXPECT_TRUE(near(light.value<Tuple>("seen"), Tuple(0.6f, 0.8f, 0.0f), 1e-6f));
+
+    // A unit sphere at z = 3: each pixel whose sample lands on it shows its outward normal.
+    ovotest::Image image;
+    ASSERT_TRUE(ovotest::renderRib(dir, frame(dir, "0", "Translate 0 0 3\nSphere 1 -1 1 360\n"),
+                                   "frame.tif", image));
+    int checked = 0;
+    for (int y = 0; y < Size; ++y)
+        for (int x = 0; x < Size; ++x) {
+            // The pixel centre's ray; the sample lies within half a pixel of it.
+            const Tuple d(2.0f * (x + 0.5f) / Size - 1.0f, 1.0f - 2.0f * (y + 0.5f) / Size, 1.0f);
+            const Tuple dir1 = d.hat(), centre(0.0f, 0.0f, 3.0f);
+            const float b = ovo::dot(dir1, centre), c = b * b - 8.0f;  // |centre|^2 - 1 = 8
+            if (c < 0.3f) continue;  // misses, or grazes where a half-pixel step turns N far
+            const Tuple n = dir1 * (b - std::sqrt(c)) - centre;
+            const Tuple expected = Tuple(0.5f) + 0.5f * n;
+            EXPECT_TRUE(near(Tuple(image.at(x, y)), expected, 0.04f)) << x << ", " << y;
+            ++checked;
+        }
+    EXPECT_GT(checked, 200);
+}
+
+TEST(LightNormal, TheMapFormOfOcclusionTracesAroundTheLitNormal) {
+    ovotest::ScratchDir dir;
+    ASSERT_TRUE(ovotest::compileShader(dir, "lit.sl", Lit));
+    ASSERT_TRUE(ovotest::compileShader(dir, "amb.sl", Ambient));
+    // A wall filling the view at z = 2, alone; then between two large walls out of sight, one
+    // behind the camera and one behind it, so it is enclosed whichever way it faces. The map
+    // the shader names does not exist: it is not read.
+    const std::string wall = "Polygon \"P\" [-4 -4 2  4 -4 2  4 4 2  -4 4 2]\n";
+    const std::string enclosure =
+        "Polygon \"P\" [-500 -500 -1  500 -500 -1  500 500 -1  -500 "
+        "500 -1]\nPolygon \"P\" [-500 -500 3  500 -500 3  500 500 3  "
+        "-500 500 3]\n";
+    ovotest::Image open, enclosed;
+    std::string messages;
+    ASSERT_TRUE(ovotest::renderRib(dir, frame(dir, "1", wall), "frame.tif", open, &messages));
+    EXPECT_EQ(messages, "");
+    ASSERT_TRUE(ovotest::renderRib(dir, frame(dir, "1", wall + enclosure), "frame.tif", enclosed));
+    for (int y = 0; y < Size; ++y)
+        for (int x = 0; x < Size; ++x) {
+            EXPECT_TRUE(near(Tuple(open.at(x, y)), Tuple(1.0f), 1e-4f)) << x << ", " << y;
+            EXPECT_TRUE(near(Tuple(enclosed.at(x, y)), Tuple(0.0f), 0.02f)) << x << ", " << y;
+        }
+}
+
+}  // namespace
