@@ -269,6 +269,10 @@ const Builtin Table[] = {
     {"rendererinfo", "f", "s,&f", "slrt::noQuery(@1)", 0, 0, 0},
     {"rendererinfo", "f", "s,&f[]", "slrt::noQuery(@1)", 0, 0, 0},
 
+    // Values over (s, t) kept in a file for a later pass.
+    {"bake", "0", "s,f,f,f", "SL::bake($E, $0, $1, $2, $3)", 0, 0, Varying},
+    {"bake", "0", "s,f,f,c", "SL::bake($E, $0, $1, $2, $3)", 0, 0, Varying},
+
     // What the renderer cannot do.
     {"bake3d", "f", "s,s,p,n,*",
      "point-cloud baking (bake3d) is not supported: OVO computes occlusion and indirect "

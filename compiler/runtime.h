@@ -27,6 +27,7 @@
 #include "core/shading/compiled.h"
 #include "core/shading/environment.h"
 #include "core/shading/light.h"
+#include "core/shading/sl/bake.h"
 #include "core/shading/sl/geometry.h"
 #include "core/shading/sl/lighting.h"
 #include "core/shading/sl/queries.h"

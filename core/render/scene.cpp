@@ -15,6 +15,7 @@
 #include "core/render/film.h"
 #include "core/render/output.h"
 #include "core/render/sampler.h"
+#include "core/shading/bake.h"
 #include "core/shading/sl/trace.h"
 
 #if defined(__SSE__) || defined(__x86_64__)
@@ -83,6 +84,7 @@ Scene::Scene(Camera* cam, Primitive* prim, Sampler* smp, OIIO::TextureSystem* ts
     const unsigned threads = sys::TaskScheduler::getInstance()->getNumThreads();
     occlusionCache.reset(new GICache<float>(world, threads));
     irradianceCache.reset(new GICache<Color>(world, threads));
+    bakes.reset(new BakeStore(threads));
     for (auto& set : geometrySets) set.second.finalize();
     minPixelDistance = settings.occlusionCacheSettings[2];
     maxPixelDistance = settings.occlusionCacheSettings[1];
@@ -380,6 +382,10 @@ void Scene::reportTextureFailure(OIIO::ustring name, const std::string& why) con
 
 void Scene::closeOutputs() {
     if (film) writeAndCloseOutputs(*film);
+    for (const BakeStore::Failure& f : bakes->write())
+        if (errorManager)
+            errorManager->Error("Cannot write the bake file \"%s\": %s", f.file.c_str(),
+                                f.why.c_str());
 }
 
 }  // namespace ovo

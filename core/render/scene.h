@@ -27,6 +27,7 @@
 
 namespace ovo {
 
+class BakeStore;
 class Camera;
 class Film;
 class Hit;
@@ -82,6 +83,8 @@ class Scene {
     // Null (the default) renders everything.
     void setStopFlag(const std::atomic<bool>* flag) { stopFlag = flag; }
     void render();
+    // The frame ends: the outputs are written whole where they are not yet, and the files
+    // that shaders baked into are written (a file that cannot be written is reported).
     void closeOutputs();
     bool intersect(const Ray& ray, Hit& hit) const;
 
@@ -117,6 +120,8 @@ class Scene {
     // The caches themselves, where the shading library inserts its gatherings.
     GICache<float>& getOcclusionCache() const { return *occlusionCache; }
     GICache<Color>& getIrradianceCache() const { return *irradianceCache; }
+    // The samples shaders bake this frame; closeOutputs writes their files.
+    BakeStore& getBakeStore() const { return *bakes; }
     // What the caches did, for the statistics report.
     std::string cacheStatistics() const;
     // The film's full resolution, at least 1 by 1.
@@ -171,6 +176,7 @@ class Scene {
     GeometrySets geometrySets;
     std::unique_ptr<GICache<float>> occlusionCache;
     std::unique_ptr<GICache<Color>> irradianceCache;
+    std::unique_ptr<BakeStore> bakes;
 };
 
 }  // namespace ovo

@@ -1,0 +1,90 @@
+// bake() in a compiled shader: every camera sample of the frame leaves one line in the files
+// it names, written when the frame ends, and the files are the same whatever the number of
+// threads.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "compile_util.h"
+
+namespace {
+
+// Its derivative of s makes the renderer shade each point three times; only the main pass
+// bakes.
+const char* const Baker = R"(
+surface baker(string name = "c.bake") {
+    float ds = Du(s);
+    bake(name, s, t, color(s, t, 0.5));
+    bake("f.bake", s, t, s * t + ds * 0);
+    Ci = color(s, t, 0);
+    Oi = 1;
+}
+)";
+
+const int Size = 12;
+
+std::vector<std::vector<float>> rows(const std::string& text) {
+    std::vector<std::vector<float>> out;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream numbers(line);
+        out.emplace_back();
+        for (float x; numbers >> x;) out.back().push_back(x);
+    }
+    return out;
+}
+
+// Renders a bilinear patch that fills the view with "baker" on `threads` threads; gives the
+// command's messages.
+std::string render(const ovotest::ScratchDir& dir, int threads, const std::string& name) {
+    const std::string rib = "Option \"searchpath\" \"shader\" [\"" + dir.path + ":&\"]\n" +
+                            "Display \"frame.tif\" \"file\" \"rgb\"\nFormat " +
+                            std::to_string(Size) + " " + std::to_string(Size) +
+                            " 1\nPixelSamples 1 1\nOption \"limits\" \"bucketsize\" [4 4]\n" +
+                            "Projection \"perspective\" \"fov\" [90]\nWorldBegin\n" +
+                            "Surface \"baker\" \"string name\" \"" + name + "\"\n" +
+                            "Patch \"bilinear\" \"P\" [-1 1 1  1 1 1  -1 -1 1  1 -1 1]\nWorldEnd\n";
+    dir.write("scene.rib", rib);
+    ovotest::runCommand("cd '" + dir.path + "' && '" + std::string(OVO_BINARY_DIR) +
+                        "/bin/ovo' -t " + std::to_string(threads) + " scene.rib 2> log.txt");
+    return ovotest::readText(dir / "log.txt");
+}
+
+TEST(CompiledBake, EachCameraSampleLeavesOneLineWhateverTheThreads) {
+    ovotest::ScratchDir dir;
+    ASSERT_TRUE(ovotest::compileShader(dir, "baker.sl", Baker));
+    EXPECT_EQ(render(dir, 1, "c.bake"), "");
+    const std::string colours = ovotest::readText(dir / "c.bake");
+    const std::string floats = ovotest::readText(dir / "f.bake");
+    const auto c = rows(colours), f = rows(floats);
+    ASSERT_EQ(c.size(), size_t(Size * Size));
+    ASSERT_EQ(f.size(), size_t(Size * Size));
+    float lowest = 1.0f, highest = 0.0f;
+    for (size_t i = 0; i < c.size(); ++i) {
+        ASSERT_EQ(c[i].size(), 5u) << i;
+        ASSERT_EQ(f[i].size(), 3u) << i;
+        EXPECT_NEAR(c[i][2], c[i][0], 1e-5f) << i;
+        EXPECT_NEAR(c[i][3], c[i][1], 1e-5f) << i;
+        EXPECT_EQ(c[i][4], 0.5f) << i;
+        EXPECT_NEAR(f[i][2], f[i][0] * f[i][1], 1e-5f) << i;
+        lowest = std::min(lowest, c[i][0]);
+        highest = std::max(highest, c[i][0]);
+    }
+    // The samples cover the patch: one per pixel, so within a pixel of either edge.
+    EXPECT_LT(lowest, 1.0f / Size);
+    EXPECT_GT(highest, 1.0f - 1.0f / Size);
+
+    // Two threads bake the same samples; the file is sorted, so it is the same text.
+    std::remove((dir / "c.bake").c_str());
+    EXPECT_EQ(render(dir, 2, "c.bake"), "");
+    EXPECT_EQ(ovotest::readText(dir / "c.bake"), colours);
+    EXPECT_EQ(ovotest::readText(dir / "f.bake"), floats);
+
+    EXPECT_EQ(
+        render(dir, 2, "no/such/folder.bake"),
+        "ERROR: Cannot write the bake file \"no/such/folder.bake\": No such file or directory\n");
+}
+
+}  // namespace

@@ -1,0 +1,97 @@
+// The store behind bake(): render threads add samples side by side (one slot each, or one
+// shared when two threads have the same id), and the frame's end writes one sorted text file
+// per name, or says why it could not.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/test_util.h"
+#include "core/shading/bake.h"
+#include "sys/tasking.h"
+
+namespace {
+
+using ovo::BakeStore;
+
+// The numbers of each line of a file.
+std::vector<std::vector<float>> rows(const std::string& text) {
+    std::vector<std::vector<float>> out;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream numbers(line);
+        out.emplace_back();
+        for (float x; numbers >> x;) out.back().push_back(x);
+    }
+    return out;
+}
+
+TEST(BakeStore, ThreadsAddSideBySideAndTheFileIsSorted) {
+    ovotest::ScratchDir dir;
+    const OIIO::ustring colours(dir / "c.bake"), greys(dir / "g.bake");
+    const int Threads = 4, PerThread = 500;
+    BakeStore store(3);  // the fourth thread's id wraps onto the first one's slot
+    std::vector<std::thread> threads;
+    for (int id = 0; id < Threads; ++id)
+        threads.emplace_back([&, id] {
+            sys::setThreadID(unsigned(id));
+            for (int i = 0; i < PerThread; ++i) {
+                const float s = float(i) / PerThread, t = float(id) / Threads;
+                const float colour[3] = {s, t, 0.5f};
+                store.add(colours, s, t, colour, 3);
+                store.add(greys, t, s, &s, 1);
+            }
+        });
+    for (std::thread& t : threads) t.join();
+    EXPECT_TRUE(store.write().empty());
+
+    for (const auto& file : {colours, greys}) {
+        const auto r = rows(ovotest::readText(file.string()));
+        ASSERT_EQ(r.size(), size_t(Threads * PerThread)) << file;
+        const size_t width = file == colours ? 5 : 3;
+        for (size_t i = 0; i < r.size(); ++i) {
+            ASSERT_EQ(r[i].size(), width) << file << " line " << i;
+            if (i > 0) {
+                EXPECT_TRUE(r[i - 1] < r[i]) << file << " line " << i;
+            }
+            // Each value is the s it was baked with: the colour's red, the grey (baked at (t, s)).
+            EXPECT_NEAR(r[i][2], r[i][file == colours ? 0 : 1], 1e-5f);
+            if (file == colours) {
+                EXPECT_NEAR(r[i][4], 0.5f, 1e-6f);
+            }
+        }
+    }
+    // Written samples are gone: a second frame end writes nothing again.
+    std::remove(colours.c_str());
+    EXPECT_TRUE(store.write().empty());
+    EXPECT_EQ(ovotest::readText(colours.string()), "");
+}
+
+TEST(BakeStore, AFileGivenFloatsAndColoursWritesTheFloatsAsGrey) {
+    ovotest::ScratchDir dir;
+    const OIIO::ustring file(dir / "mixed.bake");
+    BakeStore store(1);
+    const float grey = 0.25f, colour[3] = {0.1f, 0.2f, 0.3f};
+    store.add(file, 0.5f, 0.5f, &grey, 1);
+    store.add(file, 0.75f, 0.5f, colour, 3);
+    EXPECT_TRUE(store.write().empty());
+    EXPECT_EQ(ovotest::readText(file.string()), "0.5 0.5 0.25 0.25 0.25\n0.75 0.5 0.1 0.2 0.3\n");
+}
+
+TEST(BakeStore, AFileThatCannotBeWrittenIsNamedWithTheReason) {
+    ovotest::ScratchDir dir;
+    BakeStore store(2);
+    const float v = 1.0f;
+    store.add(OIIO::ustring(dir / "missing/x.bake"), 0.0f, 0.0f, &v, 1);
+    store.add(OIIO::ustring(dir / "fine.bake"), 0.0f, 0.0f, &v, 1);
+    const std::vector<BakeStore::Failure> failures = store.write();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].file, dir / "missing/x.bake");
+    EXPECT_EQ(failures[0].why, "No such file or directory");
+    EXPECT_EQ(ovotest::readText(dir / "fine.bake"), "0 0 1\n");
+}
+
+}  // namespace
