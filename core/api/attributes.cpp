@@ -27,6 +27,8 @@ Attributes& Attributes::operator=(const Attributes& other) {
     indirectMaxPixelDistance = other.indirectMaxPixelDistance;
     indirectMinSamples = other.indirectMinSamples;
     detail = other.detail;
+    timeWindow[0] = other.timeWindow[0];
+    timeWindow[1] = other.timeWindow[1];
     geometrySets = other.geometrySets;
     userAttributes = other.userAttributes;  // deep copy
     return *this;

@@ -5,6 +5,7 @@
 
 #include <OpenImageIO/ustring.h>
 
+#include <limits>
 #include <set>
 
 #include <string>
@@ -59,6 +60,10 @@ class Attributes {
     int indirectMinSamples = 3;
 
     LevelOfDetail detail;
+    // The ray times [open, close) that see the primitives made now: a shape that deforms over
+    // the shutter is drawn as one copy per slice of it. Unbounded unless set.
+    float timeWindow[2] = {-std::numeric_limits<float>::infinity(),
+                           std::numeric_limits<float>::infinity()};
     std::set<OIIO::ustring> geometrySets;
     ParameterSet userAttributes;  // every value copied, names beginning with "user:"
 };

@@ -69,6 +69,7 @@ const char* const Declarations[][2] = {
     {"geometryset", "string"},
     {"detail:bound", "float[6]"},
     {"detail:range", "float[4]"},
+    {"motion:window", "float[2]"},
     {"shading:diffuse", "string"},
     {"shading:reflections", "string"},
     {"twosided", "int"},

@@ -106,6 +106,14 @@ bool Raytracer::applyAttribute(const char* name, const float* value) {
         } else {
             std::copy(value, value + 4, getAttributes().detail.range);
         }
+    } else if (is(name, "motion:window")) {
+        if (!(value[0] < value[1])) {
+            errorManager->Error(
+                "Attribute: \"motion:window\" needs its opening time before its closing time. "
+                "Skipping ...");
+        } else {
+            std::copy(value, value + 2, getAttributes().timeWindow);
+        }
     } else {
         return false;
     }

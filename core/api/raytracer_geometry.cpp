@@ -166,7 +166,12 @@ void Raytracer::addPrimitive(TransformNode& node, const Reference<ovo::Shape>& s
         primitive = new NoPPrimitive(shape, attributes.primitiveAttributes(), stored->first,
                                      stored->second);
     }
-    node.primitives.push_back(primitive);
+    // The sets name the geometric primitive: it is the one that checks them.
+    const float* window = attributes.timeWindow;
+    if (std::isfinite(window[0]) || std::isfinite(window[1]))
+        node.primitives.push_back(new TimeWindowPrimitive(primitive, window[0], window[1]));
+    else
+        node.primitives.push_back(primitive);
     for (const OIIO::ustring& set : attributes.geometrySets) {
         geometrySets[set].add(primitive.get());
         geometryNames[set].push_back(primitive);

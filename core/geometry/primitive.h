@@ -98,6 +98,30 @@ class MotionPrimitive : public Primitive {
     MotionTransform motion;
 };
 
+// Content that only rays with a time in [open, close) see: one slice of the shutter of a shape
+// that deforms over it. Static primitives are never wrapped, so they pay nothing for this.
+class TimeWindowPrimitive : public Primitive {
+  public:
+    // `content` must not be null.
+    TimeWindowPrimitive(const Reference<Primitive>& content, float open, float close)
+        : content(content), open(open), close(close) {}
+    bool intersect(const Ray& ray, Hit& hit) const override {
+        return ray.time >= open && ray.time < close && content->intersect(ray, hit);
+    }
+    bool intersect(const Ray& ray) const override {
+        return ray.time >= open && ray.time < close && content->intersect(ray);
+    }
+    Aabb objectExtent() const override { return content->objectExtent(); }
+    Aabb worldExtent() const override { return content->worldExtent(); }
+    const Reference<Primitive>& getContent() const { return content; }
+    float opening() const { return open; }
+    float closing() const { return close; }
+
+  private:
+    Reference<Primitive> content;  // never null
+    float open, close;
+};
+
 class Instance : public Primitive {
   public:
     Instance(const Reference<Primitive>& object, const Transform& objectToWorld,

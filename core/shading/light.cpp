@@ -120,6 +120,8 @@ void AreaLight::gather(const Primitive* p, const Transform& outer) {
         gather(i->getObject().get(), outer * i->objectToWorld());
     } else if (const auto* m = dynamic_cast<const MotionPrimitive*>(p)) {
         gather(m->getContent().get(), outer * m->getMotion().getSample(0));
+    } else if (const auto* w = dynamic_cast<const TimeWindowPrimitive*>(p)) {
+        gather(w->getContent().get(), outer);  // every slice of a deforming light emits
     }
 }
 

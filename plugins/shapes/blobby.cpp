@@ -30,8 +30,12 @@
 //   normal    N        Ng       shading normal
 //   color     C        Color    surface colour; the default is the current Color
 //   color     opacity  Opacity  surface opacity; the default is the current Opacity
-//   float     s        u        texture coordinate
-//   float     t        v        texture coordinate
+//   float     s        x        texture coordinate; by default the hit's x in blob space
+//   float     t        y        texture coordinate; by default the hit's y in blob space
+//   matrix    Pref     none     one per leaf ("vertex"; RIB's "mpoint", under any name): the
+//                               shaders' point of that name is the hit in each element's own
+//                               space placed by its leaf's matrix, blended by the elements'
+//                               shares, so a pattern stays on the elements
 //
 // Example:
 //   Blobby 2 [1001 0 1001 16 0 2 0 1] [1 0 0 0 0 1 0 0 0 0 1 0 -0.4 0 0 1
@@ -47,6 +51,7 @@
 #include "core/geometry/hit.h"
 #include "core/shading/environment.h"
 #include "plugins/shapes/blobby_field.h"
+#include "plugins/shapes/blobby_variables.h"
 #include "plugins/shapes/shape_common.h"
 
 namespace ovo {
@@ -54,117 +59,6 @@ namespace shapes {
 namespace {
 
 using namespace blobby;
-
-// Per-thread scratch of the ray walk, reused from ray to ray.
-struct Scratch {
-    struct Span {
-        float t0, t1;
-        uint32_t leaf;
-    };
-    std::vector<Span> spans;
-    std::vector<uint32_t> near;
-    std::vector<uint8_t> active;
-    std::vector<float> ends;  // where each leaf's reach along the ray ends
-    std::vector<float> values;
-    std::vector<Vector> grads;
-    std::vector<Range> ranges;
-};
-thread_local Scratch scratch;
-
-// P in blob space travels in the hit's su, sv and the bits of its face index, so that the
-// interpolators can blend the leaves' values where the hit is.
-inline void encode(ShaderEnvironment& env, const Point& p) {
-    env.su = p.x;
-    env.sv = p.y;
-    std::memcpy(&env.face, &p.z, sizeof(float));
-}
-inline Point decode(unsigned face, float su, float sv) {
-    float z;
-    std::memcpy(&z, &face, sizeof(float));
-    return Point(su, sv, z);
-}
-
-// Each ellipsoid's and segment's share of the field at p; equal shares when none reaches p.
-template <class T>
-T blend(const Field& field, const std::vector<T>& values, const Point& p) {
-    T sum = detail::zeroOf<T>(), all = detail::zeroOf<T>();
-    float total = 0.0f;
-    for (std::size_t i = 0; i < field.leaves.size(); ++i) {
-        const int k = field.slot[i];
-        if (k < 0) continue;
-        all = T(all + values[std::size_t(k)]);
-        if (!field.leaves[i].bounded()) continue;
-        const float w = std::max(0.0f, field.leaves[i].evaluate(p));
-        if (w <= 0.0f) continue;
-        sum = T(sum + w * values[std::size_t(k)]);
-        total += w;
-    }
-    if (total > 0.0f) return T(sum * (1.0f / total));
-    return T(all * (1.0f / float(values.size())));
-}
-
-// The sphere-like frame at a surface point: u, v and the tangents along them.
-void frame(const Field& field, const Point& p, const Vector& grad, float& u, float& v, Vector& dPdu,
-           Vector& dPdv) {
-    const Vector w = p - field.centre;
-    const float phi = angleAboutZ(w.x, w.y), lat = latitude(w.x, w.y, w.z);
-    const float cp = std::cos(phi), sp = std::sin(phi), cl = std::cos(lat), sl = std::sin(lat);
-    u = phi / TwoPi;
-    v = (lat + PiOver2) / Pi;
-    const float rho = w.length();
-    const Vector dir(cl * cp, cl * sp, sl);
-    const Vector du = TwoPi * rho * Vector(-cl * sp, cl * cp, 0.0f);
-    const Vector dv = Pi * rho * Vector(-sl * cp, -sl * sp, cl);
-    // Moving the direction moves the point along the ray from the centre, to stay on the
-    // surface; where that ray grazes the surface, the tangent plane's projection is used.
-    const float g = grad.length(), gd = dot(grad, dir);
-    if (g > 0.0f && std::fabs(gd) > 0.2f * g) {
-        dPdu = Vector(du - (dot(grad, du) / gd) * dir);
-        dPdv = Vector(dv - (dot(grad, dv) / gd) * dir);
-    } else if (g > 0.0f) {
-        const Vector n = grad / g;
-        dPdu = Vector(du - dot(n, du) * n);
-        dPdv = Vector(dv - dot(n, dv) * n);
-    } else {
-        dPdu = du;
-        dPdv = dv;
-    }
-}
-
-template <class T>
-class BlendInterpolator : public Interpolator<T> {
-  public:
-    BlendInterpolator(std::shared_ptr<const Field> shared, std::vector<T> perLeaf)
-        : field(std::move(shared)), values(std::move(perLeaf)) {}
-    T value(float u, float v) const override { return valueAt(0, u, v); }
-    T derivativeU(float u, float v) const override { return derivativeUAt(0, u, v); }
-    T derivativeV(float u, float v) const override { return derivativeVAt(0, u, v); }
-    const T* controlValue(int i) const override { return &values[std::size_t(i)]; }
-    T valueAt(unsigned face, float su, float sv) const override {
-        return blend(*field, values, decode(face, su, sv));
-    }
-    T derivativeUAt(unsigned face, float su, float sv) const override {
-        return derivative(decode(face, su, sv), true);
-    }
-    T derivativeVAt(unsigned face, float su, float sv) const override {
-        return derivative(decode(face, su, sv), false);
-    }
-
-  private:
-    // Central differences along the surface tangent.
-    T derivative(const Point& p, bool alongU) const {
-        Vector grad, dPdu, dPdv;
-        float u, v;
-        field->gradient(p, grad, scratch.values, scratch.grads);
-        frame(*field, p, grad, u, v, dPdu, dPdv);
-        const Vector step = 1e-3f * (alongU ? dPdu : dPdv);
-        return T((blend(*field, values, Point(p + step)) - blend(*field, values, Point(p - step))) *
-                 500.0f);
-    }
-
-    std::shared_ptr<const Field> field;
-    std::vector<T> values;
-};
 
 class Blobby : public VariableShape<Blobby> {
   public:
@@ -604,6 +498,18 @@ Shape* make(RendererAPI& renderer, const Transform& objectToWorld,
                         r.plugins[0].c_str());
     std::unique_ptr<Blobby> blobby(new Blobby(objectToWorld, attributes, field));
     blobby->readSt(params);
+    if (!blobby->getS()) blobby->setS(new CoordinateInterpolator(field, 0));
+    if (!blobby->getT()) blobby->setT(new CoordinateInterpolator(field, 1));
+    for (Parameter* p : params) {
+        if (p->type().basetype() != TypeMatrix || oneValue(*p) || !p->getFloats() ||
+            tooShort(*p, field->valued))
+            continue;
+        const float* m = p->getFloats();
+        blobby->addVariable(
+            PrimitiveVariable{p->name(), TypePoint, nullptr, nullptr,
+                              std::make_shared<PlacedPointInterpolator>(
+                                  field, std::vector<float>(m, m + 16 * field->valued))});
+    }
     return blobby.release();
 }
 

@@ -16,14 +16,13 @@ TEST(RibBlobby, SendsItsCodeToTheBlobbyShape) {
          "Parameter(vertex color C: 1 0 0); Parameter(int[9] code: 1001 0 1003 0 16 0 2 0 1); "
          "Parameter(int nleaf: 2); Parameter(float[20] floats: " +
              Sphere + " 1 0.1 0 0); Parameter(string[1] strings: flat.zfile); Shape(blobby)"},
-        // A leaf count may leave field plugins out; per-leaf matrices are dropped with a warning.
+        // A leaf count may leave field plugins out; per-leaf "mpoint" matrices go as matrices.
         {"Blobby 1 [1001 0 9000 1 0 0 2 0 1] [" + Sphere +
              "] [\"dbo_plane\"] \"vertex mpoint Pref\" [" + Sphere + "]",
-         "Parameter(int[9] code: 1001 0 9000 1 0 0 2 0 1); Parameter(int nleaf: 1); "
-         "Parameter(float[16] floats: " +
-             Sphere +
-             "); Parameter(string[1] strings: dbo_plane); Shape(blobby); W: test.rib:2: Blobby: "
-             "\"mpoint\" variables are not supported; \"vertex mpoint Pref\" is ignored"},
+         "Parameter(vertex matrix Pref: " + Sphere +
+             "); Parameter(int[9] code: 1001 0 9000 1 0 0 2 0 1); Parameter(int nleaf: 1); "
+             "Parameter(float[16] floats: " +
+             Sphere + "); Parameter(string[1] strings: dbo_plane); Shape(blobby)"},
     });
 }
 

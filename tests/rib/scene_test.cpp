@@ -68,9 +68,6 @@ TEST(RibScene, TransformMotionBlocksBecomeMotionCalls) {
          "Motion(2 0 1); Translate(0 0 0); Translate(1 0 0)"},
         {"MotionBegin 0 1 ConcatTransform [$16] ConcatTransform [$15 1] MotionEnd",
          "Motion(2 0 1); AppendTransform($16); AppendTransform($15 1)"},
-        {"MotionBegin [0 1]\nSphere 1 -1 1 360\nSphere 2 -2 2 360\nMotionEnd",
-         "Sphere(1 -1 1 360); W: test.rib:5: motion blur of Sphere is not supported. Using the "
-         "first sample ..."},
         {"MotionBegin [0 1] Translate 0 0 0 Rotate 1 0 0 1 MotionEnd\nMotionBegin [0 0.5 1] Scale "
          "1 1 1 MotionEnd",
          "E: test.rib:2: MotionEnd: a motion block must repeat one request, not Translate and "

@@ -142,7 +142,8 @@ class Reader {
         std::vector<Display> displays;
         float gain = 1.0f, gamma = 1.0f, dither = 0.0f;
         bool ditherSet = false;
-        bool zQuantizeSet = false;  // Quantize "z": depth outputs quantise on their own
+        float shutter[2] = {0.0f, 0.0f};  // the ray times, as Shutter set them
+        bool zQuantizeSet = false;        // Quantize "z": depth outputs quantise on their own
         int zQuantize[4] = {0, 0, 0, 0};
         bool screenExplicit = false, aspectExplicit = false, screenSent = false;
         std::vector<Deferred> deferred;
@@ -424,6 +425,17 @@ class Reader {
         std::vector<float> times;
         std::vector<Request> requests;
     } motionBlock;
+
+    // ----- deformation blur (reader_deformation.cpp)
+    // Copies a deforming shape is drawn as: 16 spreads the 4 by 4 samples a pixel usually
+    // takes over as many slices, so the smear shows no steps, while the copies' memory and
+    // overlap in the hierarchy stay modest.
+    static constexpr int DeformationSlices = 16;
+    static bool isShapeRequest(const std::string& name);
+    // A motion block of one geometry request: the samples blended per slice of the shutter,
+    // each copy seen only in its slice; samples that differ in more than their numbers are
+    // reported once and the first is drawn.
+    void deform(const Motion& motion);
 
     struct Archive {
         std::vector<Request> requests;

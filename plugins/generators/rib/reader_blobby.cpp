@@ -87,20 +87,14 @@ void Reader::doBlobby(const Request& request) {
     if (nleaf < 0 || nleaf > (1 << 30)) return fail(request, "bad leaf count");
     const std::string problem = blobbyProblem(nleaf, code, values.size(), strings.size());
     if (!problem.empty()) return fail(request, problem);
-    // Per-leaf matrices ("mpoint", such as "Pref") have no use here: they are left out.
+    // Per-leaf matrices ("mpoint", such as "Pref") reach the shape as matrices, one per leaf.
     Request kept = request;
-    kept.args.resize(a.next());
-    for (std::size_t i = a.next(); i < request.args.size(); i += 2) {
-        const Value& key = request.args[i];
-        if (key.isText() && key.size() == 1 && i + 1 < request.args.size() &&
-            (" " + key.strings[0] + " ").find(" mpoint ") != std::string::npos) {
-            warnOnce(request, "Blobby:mpoint",
-                     "Blobby: \"mpoint\" variables are not supported; \"" + key.strings[0] +
-                         "\" is ignored");
-            continue;
-        }
-        kept.args.push_back(key);
-        if (i + 1 < request.args.size()) kept.args.push_back(request.args[i + 1]);
+    for (std::size_t i = a.next(); i < kept.args.size(); i += 2) {
+        Value& key = kept.args[i];
+        if (!key.isText() || key.size() != 1) continue;
+        std::string& decl = key.strings[0];
+        const std::size_t at = (" " + decl + " ").find(" mpoint ");
+        if (at != std::string::npos) decl.replace(at, 6, "matrix");
     }
     // One value per leaf for the varying classes.
     const std::size_t n = std::size_t(nleaf);

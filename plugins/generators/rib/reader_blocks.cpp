@@ -322,8 +322,12 @@ void Reader::doMotionEnd(const Request& request) {
         return fail(request, std::to_string(motion.requests.size()) + " " + name +
                                  " requests for " + std::to_string(n) + " times");
 
+    if (isShapeRequest(name)) {
+        deform(motion);
+        return;
+    }
     if (!isTransformRequest(name)) {
-        // Deformation blur and moving shader parameters: the renderer has neither.
+        // Moving shader parameters and colours: the renderer has none.
         warnOnce(request, "motion:" + name,
                  "motion blur of " + name + " is not supported. Using the first sample ...");
         dispatch(motion.requests[0]);

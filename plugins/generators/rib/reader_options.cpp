@@ -144,6 +144,8 @@ void Reader::doShutter(const Request& request) {
     if (v[1] < v[0]) return fail(request, "the shutter closes before it opens");
     float shutter[2] = {toFloat(v[0]), toFloat(v[1])};
     renderer->Attribute("float[2] shutter", static_cast<const float*>(shutter));
+    frame.shutter[0] = shutter[0];
+    frame.shutter[1] = shutter[1];
 }
 
 void Reader::doPixelSamples(const Request& request) {

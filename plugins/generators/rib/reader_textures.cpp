@@ -3,6 +3,7 @@
 // MakeShadow and shadow-map names are answered with traced shadows.
 #include <OpenImageIO/imagebuf.h>
 #include <OpenImageIO/imagebufalgo.h>
+#include <OpenImageIO/imageio.h>
 
 #include <cmath>
 #include <cstring>
@@ -91,6 +92,12 @@ bool writeTexture(OIIO::ImageBufAlgo::MakeTextureMode mode, const OIIO::ImageBuf
                   std::string& why) {
     OIIO::ImageSpec config;
     config.attribute("wrapmodes", wrapmodes);
+    // Scenes name their textures ".tex" and the like, which no image format claims: those are
+    // written as TIFF, what such files have always been.
+    if (!OIIO::ImageOutput::create(output)) {
+        OIIO::geterror();  // the failed look-up's message is not this request's
+        config.attribute("maketx:fileformatname", "tiff");
+    }
     if (filter) config.attribute("maketx:filtername", filter);
     if (OIIO::ImageBufAlgo::make_texture(mode, picture, output, config)) return true;
     why = OIIO::geterror();
