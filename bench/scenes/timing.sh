@@ -21,7 +21,8 @@ bench_scratch_dir() {
 
 # bench_time RUNS COMMAND...: runs COMMAND RUNS times and keeps the fastest run's wall seconds
 # (bench_wall, from the shell's clock), CPU seconds (bench_cpu, user + system) and peak resident
-# megabytes (bench_mb). A failed run shows the end of its output and returns 1.
+# megabytes (bench_mb; bench_kb in kilobytes). A failed run shows the end of its output and
+# returns 1.
 bench_time() {
     local runs=$1 r start end wall user sys kb
     shift
@@ -39,6 +40,7 @@ bench_time() {
             read -r user sys kb < <(tail -n 1 "$bench_scratch/time")
             bench_wall=$wall
             bench_cpu=$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }')
+            bench_kb=$kb
             bench_mb=$((kb / 1024))
         fi
     done
@@ -56,7 +58,7 @@ bench_pair() {
     if [ "$one" = 1 ]; then ovoThreads=(-t 1); povThreads=(+WT1); fi
     bench_time "$runs" "$BenchOvo" -q "${ovoThreads[@]}" --res "$w" "$h" --samples "$n" \
         -o "$bench_scratch/ovo.png" "$rib" || return 1
-    ovo_wall=$bench_wall ovo_cpu=$bench_cpu ovo_mb=$bench_mb
+    ovo_wall=$bench_wall ovo_cpu=$bench_cpu ovo_mb=$bench_mb ovo_kb=$bench_kb
     bench_time "$runs" povray +I"$pov" +O"$bench_scratch/pov.png" +W"$w" +H"$h" +R"$n" \
         "${BenchPovOptions[@]}" "${povThreads[@]}" || return 1
     pov_wall=$bench_wall pov_cpu=$bench_cpu pov_mb=$bench_mb
@@ -72,7 +74,7 @@ bench_peers() {
     echo
     echo "| scene | threads | OVO s | OVO CPU s | POV-Ray s | POV-Ray CPU s | ratio | OVO peak MB | POV-Ray peak MB |"
     echo "|---|---|---|---|---|---|---|---|---|"
-    local scene rib pov threads label mesh_mb
+    local scene rib pov threads label mesh_kb
     for scene in three_spheres thousand_spheres mesh; do
         rib="$BenchScenes/$scene.rib" pov="$BenchScenes/$scene.pov" label=$scene
         if [ "$scene" = mesh ]; then
@@ -83,14 +85,20 @@ bench_peers() {
             echo "| $label | $threads | $(seconds "$ovo_wall") | $ovo_cpu | $(seconds "$pov_wall") | $pov_cpu |" \
                 "$(ratio "$ovo_wall" "$pov_wall") | $ovo_mb | $pov_mb |"
         done
-        [ "$scene" = mesh ] && mesh_mb=$ovo_mb
+        [ "$scene" = mesh ] && mesh_kb=$ovo_kb
     done
     echo
-    # What the mesh costs in memory: its peak beyond an empty frame's, per triangle (the input
-    # arrays alone are 12 bytes per vertex and 16 per triangle: a count and three indices).
-    bench_time 1 "$BenchOvo" -q -o "$bench_scratch/empty.png" "$BenchScenes/empty.rib" || return 1
-    echo "mesh: OVO's peak beyond an empty frame's, per triangle: $(awk -v m="$mesh_mb" \
-        -v e="$bench_mb" -v t="$triangles" 'BEGIN { printf "%.0f", (m - e) * 1048576 / t }') bytes"
+    # What the mesh costs in memory: its peak beyond an empty frame's of the same size, per
+    # triangle, and that less its input arrays: 12 bytes per vertex and 16 per triangle (a count
+    # and three indices). The generated wall is a grid of (q + 1)² vertices for 2q² triangles.
+    bench_time 1 "$BenchOvo" -q --res 640 480 --samples 4 -o "$bench_scratch/empty.png" \
+        "$BenchScenes/empty.rib" || return 1
+    awk -v m="$mesh_kb" -v e="$bench_kb" -v t="$triangles" 'BEGIN {
+        q = int(sqrt(t / 2) + 0.5); v = (q + 1) * (q + 1)
+        all = (m - e) * 1024 / t
+        printf "mesh: OVO's peak beyond an empty frame's, per triangle: %.0f bytes\n", all
+        printf "mesh: the same beyond its input arrays (%.1f bytes per triangle): %.0f bytes\n",
+            (12 * v + 16 * t) / t, all - (12 * v + 16 * t) / t }'
     echo
 }
 
@@ -136,9 +144,13 @@ bench_scaling() {
     echo "== scaling with primitives: 320x240, 2x2 samples per pixel, default threads, whole process"
     echo "   (scene writing not counted), best of 3 (1 for 1M spheres and 10M triangles)"
     echo
-    echo "| primitives | count | OVO s | POV-Ray s | ratio | OVO peak MB | POV-Ray peak MB |"
-    echo "|---|---|---|---|---|---|---|"
-    local kind count made runs
+    echo "| primitives | count | OVO s | POV-Ray s | ratio | OVO peak MB | POV-Ray peak MB | OVO bytes each |"
+    echo "|---|---|---|---|---|---|---|---|"
+    # Bytes each: OVO's peak beyond an empty frame's at the same size, per primitive.
+    local kind count made runs empty_kb
+    bench_time 3 "$BenchOvo" -q --res 320 240 --samples 2 -o "$bench_scratch/empty.png" \
+        "$BenchScenes/empty.rib" || return 1
+    empty_kb=$bench_kb
     for kind in spheres mesh; do
         local sizes=("${spheres[@]}")
         [ $kind = mesh ] && sizes=("${triangles[@]}")
@@ -149,7 +161,8 @@ bench_scaling() {
             [ "$made" -ge 5000000 ] && runs=1
             bench_pair $runs "$bench_scratch/scale.rib" "$bench_scratch/scale.pov" 320 240 2 || return 1
             echo "| $([ $kind = mesh ] && echo triangles || echo spheres) | $made |" \
-                "$(seconds "$ovo_wall") | $(seconds "$pov_wall") | $(ratio "$ovo_wall" "$pov_wall") | $ovo_mb | $pov_mb |"
+                "$(seconds "$ovo_wall") | $(seconds "$pov_wall") | $(ratio "$ovo_wall" "$pov_wall") | $ovo_mb | $pov_mb |" \
+                "$(awk -v m="$ovo_kb" -v e="$empty_kb" -v n="$made" 'BEGIN { printf "%.0f", (m - e) * 1024 / n }') |"
         done
     done
     rm -f "$bench_scratch"/scale.*

@@ -56,6 +56,10 @@ void Raytracer::pushNode() {
 }
 
 void Raytracer::popNode() {
+    // Inside the world a closed block that only held primitives leaves them to its parent.
+    TransformNode* closed = nodeStack.back();
+    if (inWorld && worldNode && closed != worldNode && closed->parent)
+        closed->parent->adoptChild(closed);
     nodeStack.pop_back();
     currentNode = resumeNodes.back();
     resumeNodes.pop_back();
@@ -188,6 +192,7 @@ void Raytracer::ObjectEnd() {
     node.name = getOptions().acceleratorName;
     defineObject(objectName, node);
     node.primitives.clear();
+    node.adopted.clear();
     node.children.clear();
     node.name.clear();
     blocks.pop_back();

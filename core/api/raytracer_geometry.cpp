@@ -495,7 +495,10 @@ Reference<Primitive> Raytracer::buildPrimitive(const TransformNode& node) {
 Reference<Primitive> Raytracer::buildNode(const TransformNode& node,
                                           std::vector<Reference<Primitive>>& passed) {
     // The tree is only read, so that it can be built again (several cameras, a failed try).
-    std::vector<Reference<Primitive>> parts(node.primitives);
+    std::vector<Reference<Primitive>> parts;
+    parts.reserve(node.primitives.size() + node.adopted.size());
+    parts.insert(parts.end(), node.primitives.begin(), node.primitives.end());
+    parts.insert(parts.end(), node.adopted.begin(), node.adopted.end());
     for (const auto& child : node.children) {
         Reference<Primitive> built = buildNode(*child, parts);
         if (built) parts.push_back(built);

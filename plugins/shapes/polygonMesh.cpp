@@ -62,7 +62,12 @@ struct alignas(32) Edges {
 template <class T>
 class HugeArray {
   public:
-    explicit HugeArray(std::size_t n) : count(n) {
+    HugeArray() = default;
+    // Holds `n` records in place of what it held.
+    void allocate(std::size_t n) {
+        std::free(data);
+        data = nullptr;
+        count = 0;
         const std::size_t bytes = std::max<std::size_t>(n, 1) * sizeof(T);
         const std::size_t align = bytes >= (std::size_t(2) << 20) ? (std::size_t(2) << 20) : 64;
         void* p = nullptr;
@@ -70,6 +75,7 @@ class HugeArray {
             throw std::bad_alloc();
         if (align > 64) madvise(p, bytes, MADV_HUGEPAGE);  // advice only: failure is harmless
         data = static_cast<T*>(p);
+        count = n;
     }
     ~HugeArray() { std::free(data); }
     HugeArray(const HugeArray&) = delete;
@@ -80,7 +86,7 @@ class HugeArray {
 
   private:
     T* data = nullptr;
-    std::size_t count;
+    std::size_t count = 0;
 };
 
 class PolygonMesh : public Shape {
@@ -92,21 +98,14 @@ class PolygonMesh : public Shape {
           xyz(std::move(xyz)),
           triangles(std::make_shared<const std::vector<uint32_t>>(std::move(tris))),
           nPolygons(polygons),
-          flip(flipNormal(Normal(0.0f, 0.0f, 1.0f)).z < 0.0f),
-          edges(triangles->size() / 3) {
+          flip(flipNormal(Normal(0.0f, 0.0f, 1.0f)).z < 0.0f) {
         if (!polygonOfTriangle.empty())
             polygonOf = std::make_shared<const std::vector<uint32_t>>(std::move(polygonOfTriangle));
         nVertices = (this->xyz.size() - 1) / 3;
         bound = Aabb(vertex(0));
         for (std::size_t i = 1; i < nVertices; ++i) bound += vertex(i);
-        const std::vector<uint32_t>& t = *triangles;
         double sum = 0.0;
-        for (std::size_t i = 0; i < edges.size(); ++i) {
-            const Point p0 = vertex(t[3 * i]);
-            const Vector e1 = vertex(t[3 * i + 1]) - p0, e2 = vertex(t[3 * i + 2]) - p0;
-            edges[i] = Edges{{e1.x, e1.y, e1.z}, {e2.x, e2.y, e2.z}};
-            sum += triangleArea(i);
-        }
+        for (std::size_t i = 0; i < triangles->size() / 3; ++i) sum += triangleArea(i);
         totalArea = sum;
     }
 
@@ -140,7 +139,17 @@ class PolygonMesh : public Shape {
         rtcReleaseGeometry(geometry);
         rtcCommitScene(scene);
         error = rtcGetDeviceError(device);
-        return error == RTC_ERROR_NONE;
+        if (error != RTC_ERROR_NONE) return false;
+        // Made once Embree has freed what only its build needs, so that the two never meet
+        // in memory: the build's own arrays are the largest part of a mesh's peak.
+        const std::vector<uint32_t>& t = *triangles;
+        edges.allocate(t.size() / 3);
+        for (std::size_t i = 0; i < edges.size(); ++i) {
+            const Point p0 = vertex(t[3 * i]);
+            const Vector e1 = vertex(t[3 * i + 1]) - p0, e2 = vertex(t[3 * i + 2]) - p0;
+            edges[i] = Edges{{e1.x, e1.y, e1.z}, {e2.x, e2.y, e2.z}};
+        }
+        return true;
     }
 
     Aabb objectExtent() const override { return bound; }
@@ -265,8 +274,8 @@ class PolygonMesh : public Shape {
     std::shared_ptr<const std::vector<uint32_t>> polygonOf;  // null: triangle i is polygon i
     std::shared_ptr<const QuadTable> quads;                  // null: no per-vertex variables
     std::size_t nVertices = 0, nPolygons = 0;
-    bool flip;  // the orientation turns normals around
-    HugeArray<Edges> edges;
+    bool flip;               // the orientation turns normals around
+    HugeArray<Edges> edges;  // made by build()
     Aabb bound;
     double totalArea = 0.0;
     RTCScene scene = nullptr;

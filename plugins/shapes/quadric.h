@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 #include <vector>
 
 #include "core/geometry/hit.h"
@@ -112,25 +113,10 @@ class Quadric : public VariableShape<Quadric<Q>> {
     Quadric(const Transform& objectToWorld, const ShapeAttributes& attrs, float thetaMax)
         : VariableShape<Quadric>(objectToWorld, attrs), thetaMax(thetaMax) {}
 
-    // Called by the derived constructor once its dimensions are set: the area along the
-    // profile, three-point Gauss-Legendre on each step. The integrands are smooth, and the
-    // nodes stay off the ends, where a pole or an apex has no usable derivatives.
-    void tabulate() {
-        cumulative.assign(Steps + 1, 0.0);
-        auto density = [this](double v) {
-            const SurfacePoint g = self().geometry(0.5f, float(v));
-            return double((g.dPdu ^ g.dPdv).length());
-        };
-        const double h = 1.0 / Steps, offset = 0.5 * h * std::sqrt(0.6);
-        double sum = 0.0;
-        for (int i = 0; i < Steps; ++i) {
-            const double mid = (i + 0.5) * h;
-            sum += h / 18.0 *
-                   (5.0 * density(mid - offset) + 8.0 * density(mid) + 5.0 * density(mid + offset));
-            cumulative[std::size_t(i) + 1] = sum;
-        }
-        totalArea = sum;
-    }
+    // Called by the derived constructor once its dimensions are set: the total area. The
+    // table of area along the profile is made by the same sum on the first sample, since
+    // only area lights sample and a table per shape would outweigh the shape many times over.
+    void tabulate() { totalArea = profileArea(nullptr); }
 
     // u for a point at angle phi (0 to 2 pi) about z; false beyond the sweep.
     bool sweep(float phi, float& u) const {
@@ -182,7 +168,31 @@ class Quadric : public VariableShape<Quadric<Q>> {
         this->computeNormalDerivatives(g.dPdu, g.dPdv, g.d2Pduu, g.d2Pduv, g.d2Pdvv, n, dndu, dndv);
     }
 
+    // Three-point Gauss-Legendre on each step of the profile. The integrands are smooth, and
+    // the nodes stay off the ends, where a pole or an apex has no usable derivatives. Fills
+    // `table` (Steps + 1 entries) with the running sums when it is given.
+    double profileArea(double* table) const {
+        auto density = [this](double v) {
+            const SurfacePoint g = self().geometry(0.5f, float(v));
+            return double((g.dPdu ^ g.dPdv).length());
+        };
+        const double h = 1.0 / Steps, offset = 0.5 * h * std::sqrt(0.6);
+        double sum = 0.0;
+        if (table) table[0] = 0.0;
+        for (int i = 0; i < Steps; ++i) {
+            const double mid = (i + 0.5) * h;
+            sum += h / 18.0 *
+                   (5.0 * density(mid - offset) + 8.0 * density(mid) + 5.0 * density(mid + offset));
+            if (table) table[i + 1] = sum;
+        }
+        return sum;
+    }
+
     float profileAt(float v) const {
+        std::call_once(cumulativeOnce, [this] {
+            cumulative.resize(Steps + 1);
+            profileArea(cumulative.data());
+        });
         const double target = double(clamp(v, 0.0f, 1.0f)) * totalArea;
         const auto it = std::upper_bound(cumulative.begin() + 1, cumulative.end() - 1, target);
         const std::size_t k = std::size_t(it - cumulative.begin()) - 1;
@@ -191,8 +201,9 @@ class Quadric : public VariableShape<Quadric<Q>> {
         return clamp(float((double(k) + f) / Steps), 0.0f, 1.0f);
     }
 
-    std::vector<double> cumulative;
     double totalArea = 0.0;
+    mutable std::once_flag cumulativeOnce;
+    mutable std::vector<double> cumulative;  // area up to each step, made on first sample
 };
 
 }  // namespace shapes

@@ -153,7 +153,10 @@ void Reader::readSource(Source& source, FileContext& context) {
     std::unique_ptr<Tokenizer> tokenizer(new Tokenizer(source));
     Parser parser(*tokenizer);
     Request request;
+    Request* outerRequest = streamed;
+    streamed = &request;
     while (!context.abandoned && parser.next(request)) execute(request);
+    streamed = outerRequest;
     if (tokenizer->readFailed())
         report(Level::Err, tokenizer->line(), "read error: " + tokenizer->readError());
     --archiveDepth;
@@ -340,6 +343,10 @@ Reader::Handler Reader::findHandler(const std::string& name) {
     for (const Entry& e : Requests)
         if (name == e.name) return e.handler;
     return nullptr;
+}
+
+void Reader::releaseValues(const Request& request) {
+    if (&request == streamed) std::vector<Value>().swap(streamed->args);
 }
 
 void Reader::dispatch(const Request& request) {

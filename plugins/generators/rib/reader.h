@@ -94,6 +94,10 @@ class Reader {
                    const std::string& key);
     void execute(const Request& request);
     void dispatch(const Request& request);
+    // Frees the parsed argument values of `request` once a handler has copied what it needs,
+    // so that a large mesh is not held twice while its shape is built. Only the request just
+    // read from the input is freed: recorded ones (archives, motion blocks) are read again.
+    void releaseValues(const Request& request);
     using Handler = void (Reader::*)(const Request&);
     static Handler findHandler(const std::string& name);  // null for unknown and unsupported
 
@@ -393,6 +397,7 @@ class Reader {
     ErrorManager* errors;
     DeclarationTable decls;
     FileContext* currentFile = nullptr;
+    Request* streamed = nullptr;         // the request readSource is executing
     int archiveDepth = 0;                // archive nesting
     std::vector<std::string> beingRead;  // archives being read, to refuse cycles
     std::set<std::string> warned;        // "file\nkey" of the warnings given once

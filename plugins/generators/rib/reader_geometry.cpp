@@ -343,6 +343,7 @@ void Reader::doPointsPolygons(const Request& request) {
     if (nverts.empty()) return;  // an empty mesh makes nothing
     std::vector<Emitted> params;
     if (!meshParams(request, a.next(), nverts.size(), verts, total, params)) return;
+    releaseValues(request);
     emitParams(params);
     renderer->Mesh("linear", int(nverts.size()), nverts.data(), verts.data());
 }
@@ -365,6 +366,7 @@ void Reader::doPointsGeneralPolygons(const Request& request) {
     if (nloops.empty()) return;
     std::vector<Emitted> params;
     if (!meshParams(request, a.next(), nloops.size(), verts, total, params)) return;
+    releaseValues(request);
     emitParams(params);
     renderer->Mesh("linear", int(nloops.size()), nloops.data(), nverts.data(), verts.data());
 }
@@ -401,6 +403,7 @@ void Reader::doSubdivisionMesh(const Request& request) {
     if (!tags.empty() && scheme == "catmull-clark")
         appendTags(params, tags, nargs, intargs, floatargs);
     if (scheme == "catmull-clark") appendFaceVarying(request, a.next(), decls, params);
+    releaseValues(request);
     emitParams(params);
     renderer->Mesh(type, int(nverts.size()), nverts.data(), verts.data());
 }
