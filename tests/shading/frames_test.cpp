@@ -3,7 +3,6 @@
 // occlusion cache against gathering everywhere, a mirror and a glass ball, the shadow lights,
 // the sky light and textured surfaces.
 #include <OpenImageIO/imagebuf.h>
-#include <OpenImageIO/imagebufalgo.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,6 +12,7 @@
 
 #include "api/api_test_util.h"
 #include "core/math/constants.h"
+#include "shading/shading_test_util.h"
 #include "tests/common/test_util.h"
 
 using namespace ovo;
@@ -94,12 +94,15 @@ class Frames : public ovo::testing::RaytracerTest {
         renderer->Sphere(r, -r, r, 360.0f);
         renderer->PopAttributes();
     }
-    void distantLight(const Vector& travel, float intensity) {
-        const float from[3] = {0, 0, 0}, to[3] = {travel.x, travel.y, travel.z};
-        renderer->Parameter("point from", from);
-        renderer->Parameter("point to", to);
+    // `shader` from `from` towards `to`, after the parameters already given.
+    void light(const char* shader, const Point& from, const Point& to, float intensity) {
+        renderer->Parameter("point from", &from.x);
+        renderer->Parameter("point to", &to.x);
         renderer->Parameter("float intensity", intensity);
-        renderer->Light("sun", "distantlight", nullptr);
+        renderer->Light("key", shader, nullptr);
+    }
+    void distantLight(const Vector& travel, float intensity) {
+        light("distantlight", Point(0.0f), Point(0.0f) + travel, intensity);
     }
     // The records a frame's statistics report for the occlusion cache.
     long occlusionRecords() {
@@ -149,14 +152,10 @@ TEST_F(Frames, MatteSphereFollowsLambert) {
 TEST_F(Frames, SpotlightConeEdge) {
     // A spot at the eye lights a disc of the wall at z = 10 whose image radius is tan(cone).
     const float cone = radians(15.0f);
-    const float from[3] = {0, 0, 0}, to[3] = {0, 0, 1};
-    renderer->Parameter("point from", from);
-    renderer->Parameter("point to", to);
-    renderer->Parameter("float intensity", 90.0f);
     renderer->Parameter("float coneangle", cone);
     renderer->Parameter("float conedeltaangle", 0.0f);
     renderer->Parameter("float beamdistribution", 0.0f);
-    renderer->Light("spot", "spotlight", nullptr);
+    light("spotlight", Point(0.0f), Point(0, 0, 1), 90.0f);
     wall(10.0f, -20, 20, -20, 20, "matte");
     render();
     const float radius = std::tan(cone) / TanHalfFov * Size * 0.5f;  // in pixels from the centre
@@ -285,14 +284,10 @@ TEST_F(Frames, ShadowLightsTraceTheirShadows) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.light << " \"" << c.shadowname << "\"");
-        const float from[3] = {3, 0, 0}, to[3] = {-3, 0, 10};
-        renderer->Parameter("point from", from);
-        renderer->Parameter("point to", to);
-        renderer->Parameter("float intensity",
-                            std::string(c.light) == "shadowdistant" ? 1.0f : 60.0f);
         renderer->Parameter("float coneangle", 1.2f);
         renderer->Parameter("string shadowname", c.shadowname);
-        renderer->Light("key", c.light, nullptr);
+        light(c.light, Point(3, 0, 0), Point(-3, 0, 10),
+              std::string(c.light) == "shadowdistant" ? 1.0f : 60.0f);
         wall(10.0f, -20, 20, -20, 20, "matte");
         renderer->PushAttributes();
         renderer->Attribute("string geometryset", "ball");
@@ -331,19 +326,11 @@ TEST_F(Frames, SkyLightIsBlockedNearTheBall) {
 // through texmap and through paintedplastic (ambient light only, so the colour is the
 // texture's), and a sky map reflected by shinymetal.
 TEST_F(Frames, TexturesOnTheSurface) {
-    OIIO::ImageBuf checker(OIIO::ImageSpec(16, 16, 3, OIIO::TypeDesc::FLOAT));
+    // The checker's quadrants, left to right and top to bottom.
     const float colours[4][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 1}};
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x) checker.setpixel(x, y, colours[(y / 8) * 2 + x / 8]);
-    const std::string texture = dir / "checker.tx";
-    ASSERT_TRUE(OIIO::ImageBufAlgo::make_texture(OIIO::ImageBufAlgo::MakeTxTexture, checker,
-                                                 texture, OIIO::ImageSpec()));
-    OIIO::ImageBuf sky(OIIO::ImageSpec(8, 4, 3, OIIO::TypeDesc::FLOAT));
-    const float skyColour[3] = {0.2f, 0.6f, 0.4f};
-    OIIO::ImageBufAlgo::fill(sky, skyColour);
-    const std::string skyMap = dir / "sky.tx";
-    ASSERT_TRUE(OIIO::ImageBufAlgo::make_texture(OIIO::ImageBufAlgo::MakeTxEnvLatl, sky, skyMap,
-                                                 OIIO::ImageSpec()));
+    const std::string texture = ovotest::writeChecker(dir);
+    const std::string skyMap =
+        ovotest::writeSky(dir, Color(0.2f, 0.6f, 0.4f), Color(0.2f, 0.6f, 0.4f));
     for (const std::string shader : {"texmap", "paintedplastic", "shinymetal"}) {
         SCOPED_TRACE(shader);
         renderer->Parameter("float intensity", 1.0f);

@@ -1,12 +1,8 @@
 // printf through captured standard output (every conversion, the unknown one, the offset
 // passes) and format (vsnprintf's conversions, the cut at 1023 characters).
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 
 #include "core/math/matrix.h"
@@ -14,8 +10,6 @@
 #include "tests/common/test_util.h"
 
 using namespace ovo;
-
-namespace ovotest {}  // namespace ovotest
 
 TEST(Output, PrintfConversionsInTheMainPassOnly) {
     Matrix m = Matrix::Identity;

@@ -2,6 +2,8 @@
 // the counters those plugins export.
 #pragma once
 
+#include <OpenImageIO/imagebuf.h>
+#include <OpenImageIO/imagebufalgo.h>
 #include <OpenImageIO/plugin.h>
 
 #include <map>
@@ -27,6 +29,42 @@ T* counter(const std::string& plugin, const char* symbol) {
     const std::string file = plugin + ".shader." + OIIO::Plugin::plugin_extension();
     T* (*entry)() = pluginSymbol<T* (*)()>(file, symbol, Plugins::TestOnly);
     return entry ? entry() : nullptr;
+}
+
+// A texture made from a w x h image whose pixel (x, y) is colour(x, y), as `kind`.
+template <class Colour>
+inline std::string writeTexture(const std::string& file, int w, int h, Colour colour,
+                                OIIO::ImageBufAlgo::MakeTextureMode kind,
+                                const char* wrap = nullptr) {
+    OIIO::ImageBuf image(OIIO::ImageSpec(w, h, 3, OIIO::TypeDesc::FLOAT));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const ovo::Color c = colour(x, y);
+            const float v[3] = {c.r, c.g, c.b};
+            image.setpixel(x, y, v);
+        }
+    OIIO::ImageSpec config;
+    if (wrap) config.attribute("wrapmodes", wrap);
+    EXPECT_TRUE(OIIO::ImageBufAlgo::make_texture(kind, image, file, config));
+    return file;
+}
+
+// A 16 x 16 texture: red, green on the top row of quadrants (t < 0.5), blue, white below;
+// "periodic" is its own wrap mode.
+inline std::string writeChecker(const ovotest::ScratchDir& dir) {
+    const ovo::Color quadrant[2][2] = {{ovo::Color(1, 0, 0), ovo::Color(0, 1, 0)},
+                                       {ovo::Color(0, 0, 1), ovo::Color(1.0f)}};
+    return writeTexture(
+        dir / "checker.tx", 16, 16, [&](int x, int y) { return quadrant[y / 8][x / 8]; },
+        OIIO::ImageBufAlgo::MakeTxTexture, "periodic");
+}
+
+// A lat-long sky, z up: `above` over the horizon, `below` under it.
+inline std::string writeSky(const ovotest::ScratchDir& dir, const ovo::Color& above,
+                            const ovo::Color& below) {
+    return writeTexture(
+        dir / "sky.tx", 32, 16, [&](int, int y) { return y < 8 ? above : below; },
+        OIIO::ImageBufAlgo::MakeTxEnvLatl);
 }
 
 }  // namespace ovotest

@@ -1,8 +1,6 @@
 // Texture, environment, shadow and texture-information lookups against textures the tests
 // write with OpenImageIO: a checker of four colours, a sky that is one colour above the horizon
 // and another below.
-#include <OpenImageIO/imagebuf.h>
-#include <OpenImageIO/imagebufalgo.h>
 #include <OpenImageIO/texture.h>
 #include <gtest/gtest.h>
 
@@ -21,39 +19,6 @@ using ovotest::World;
 namespace {
 
 const Color Red(1, 0, 0), Green(0, 1, 0), Blue(0, 0, 1), White(1, 1, 1), Black(0, 0, 0);
-
-// A texture made from a w x h image whose pixel (x, y) is colour(x, y), as `kind`.
-template <class Colour>
-std::string writeTexture(const std::string& file, int w, int h, Colour colour,
-                         OIIO::ImageBufAlgo::MakeTextureMode kind, const char* wrap = nullptr) {
-    OIIO::ImageBuf image(OIIO::ImageSpec(w, h, 3, OIIO::TypeDesc::FLOAT));
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const Color c = colour(x, y);
-            const float v[3] = {c.r, c.g, c.b};
-            image.setpixel(x, y, v);
-        }
-    OIIO::ImageSpec config;
-    if (wrap) config.attribute("wrapmodes", wrap);
-    EXPECT_TRUE(OIIO::ImageBufAlgo::make_texture(kind, image, file, config));
-    return file;
-}
-
-// A 16 x 16 texture: red, green on the top row of quadrants (t < 0.5), blue, white below;
-// "periodic" is its own wrap mode.
-std::string writeChecker(const ovotest::ScratchDir& dir) {
-    const Color quadrant[2][2] = {{Red, Green}, {Blue, White}};
-    return writeTexture(
-        dir / "checker.tx", 16, 16, [&](int x, int y) { return quadrant[y / 8][x / 8]; },
-        OIIO::ImageBufAlgo::MakeTxTexture, "periodic");
-}
-
-// A lat-long sky, z up: `above` over the horizon, `below` under it.
-std::string writeSky(const ovotest::ScratchDir& dir, const Color& above, const Color& below) {
-    return writeTexture(
-        dir / "sky.tx", 32, 16, [&](int, int y) { return y < 8 ? above : below; },
-        OIIO::ImageBufAlgo::MakeTxEnvLatl);
-}
 
 struct TextureSystemDeleter {
     void operator()(OIIO::TextureSystem* ts) const { OIIO::TextureSystem::destroy(ts); }
@@ -87,7 +52,7 @@ class TextureTest : public ::testing::Test {
 
 // Known colours at known (s, t), inside the texture and beyond its edges in every wrap mode.
 TEST_F(TextureTest, CheckerInEveryWrapMode) {
-    const OIIO::ustring file(writeChecker(dir));
+    const OIIO::ustring file(ovotest::writeChecker(dir));
     struct Case {
         float s, t;
         const char* wrap;
@@ -120,7 +85,7 @@ TEST_F(TextureTest, CheckerInEveryWrapMode) {
 
 // The keywords: fill for channels the file does not have, blur, and where parsing stops.
 TEST_F(TextureTest, Keywords) {
-    const OIIO::ustring file(writeChecker(dir));
+    const OIIO::ustring file(ovotest::writeChecker(dir));
     const OIIO::ustring unknown("samples"), bogus("sideways");
     env.s = env.t = 0.25f;
     EXPECT_NEAR(SL::texturef(env, file, 5, 0), 0.0f, 1e-6f);
@@ -145,7 +110,7 @@ TEST_F(TextureTest, Keywords) {
 // texture8 looks up the quadrilateral's centre with its x and y steps as derivatives: the same
 // answer as the texture system given those numbers, and a filtered one, unlike a point lookup.
 TEST_F(TextureTest, QuadrilateralCentreAndDerivatives) {
-    const OIIO::ustring file(writeChecker(dir));
+    const OIIO::ustring file(ovotest::writeChecker(dir));
     struct Case {
         float corners[8];
         float s, t, d[4];
@@ -176,7 +141,7 @@ TEST_F(TextureTest, QuadrilateralCentreAndDerivatives) {
 }
 
 TEST_F(TextureTest, TextureInfo) {
-    const OIIO::ustring file(writeChecker(dir));
+    const OIIO::ustring file(ovotest::writeChecker(dir));
     float out = -1.0f;
     EXPECT_EQ(SL::textureinfo(env, file, strings::channels, out), 1.0f);
     EXPECT_EQ(out, 3.0f);
@@ -196,7 +161,8 @@ TEST_F(TextureTest, TextureInfo) {
 // An environment map along R; black for a zero R; traced for "raytrace" or a geometry set,
 // the set limiting what the rays can hit, and black when Kr is 0.
 TEST_F(TextureTest, Environments) {
-    const OIIO::ustring sky(writeSky(dir, Color(0.2f, 0.4f, 0.9f), Color(0.3f, 0.2f, 0.1f)));
+    const OIIO::ustring sky(
+        ovotest::writeSky(dir, Color(0.2f, 0.4f, 0.9f), Color(0.3f, 0.2f, 0.1f)));
     Tuple up(0.0f, 0.0f, 1.0f), down(0.3f, 0.0f, -1.0f), zero(0.0f);
     EXPECT_TRUE(same(SL::environmentc(env, sky, 0, up, 0), Color(0.2f, 0.4f, 0.9f), 0.02f));
     EXPECT_TRUE(same(SL::environmentc(env, sky, 0, down, 1, strings::samples, 4.0),

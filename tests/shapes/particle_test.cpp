@@ -59,16 +59,9 @@ TEST(Particle, PointsAreSpheresOfTheirWidth) {
     p.add("vertex float width", std::vector<float>{0.2f, 0.4f, 0.6f}, 3);
     Reference<Shape> s = make(r, "particle", p);
     ASSERT_TRUE(s);
+    // Distances and which sphere a ray meets are left to the brute-force test. The top of a
+    // sphere: v = 1; its side at phi = 90 degrees: u = 0.25, v = 0.5.
     Hit h;
-    ASSERT_TRUE(s->intersect(Ray(Point(-5, 0, 0), Vector(1, 0, 0)), h));
-    EXPECT_NEAR(h.t, 4.9f, 1e-5f);
-    EXPECT_EQ(h.env.face, 0u);
-    // Above the first two (radii 0.1 and 0.2), into the third (radius 0.3).
-    ASSERT_TRUE(s->intersect(Ray(Point(-5, 0.25f, 0), Vector(2, 0, 0)), h));
-    EXPECT_NEAR(h.t, (7.0f - std::sqrt(0.09f - 0.0625f)) / 2.0f, 1e-5f);
-    EXPECT_EQ(h.env.face, 2u);
-    EXPECT_FALSE(s->intersect(Ray(Point(-5, 0.35f, 0), Vector(1, 0, 0))));
-    // The top of a sphere: v = 1; its side at phi = 90 degrees: u = 0.25, v = 0.5.
     ASSERT_TRUE(s->intersect(Ray(Point(1, 0, 5), Vector(0, 0, -1)), h));
     EXPECT_NEAR(h.env.v, 1.0f, 1e-5f);
     ASSERT_TRUE(s->intersect(Ray(Point(1, 5, 0), Vector(0, -1, 0)), h));

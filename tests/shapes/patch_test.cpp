@@ -8,17 +8,6 @@ using namespace ovotest;
 
 namespace {
 
-// A 4 × 4 grid evenly spaced in x and y with heights that bend it: in every basis the surface
-// is then a height field over the plane, so a ray straight down meets it once.
-std::vector<float> bentGrid() {
-    static const float z[16] = {0.1f,  -0.2f, 0.15f, 0.0f, -0.1f, 0.3f,   0.2f, -0.15f,
-                                0.05f, 0.25f, -0.3f, 0.1f, 0.2f,  -0.05f, 0.1f, 0.0f};
-    std::vector<float> p;
-    for (int j = 0; j < 4; ++j)
-        for (int i = 0; i < 4; ++i) p.insert(p.end(), {i / 3.0f, j / 3.0f, z[4 * j + i]});
-    return p;
-}
-
 // The weights of the four control values of each basis at t, written out.
 using Blend = void (*)(double t, double w[4]);
 void bezierBlend(double t, double w[4]) {
@@ -64,15 +53,6 @@ Point byHand(const std::vector<float>& g, Blend blend, double u, double v) {
         for (int i = 0; i < 4; ++i)
             for (int c = 0; c < 3; ++c) p[c] += wu[i] * wv[j] * g[std::size_t(3 * (4 * j + i) + c)];
     return Point(float(p[0]), float(p[1]), float(p[2]));
-}
-
-Params bicubic(const std::vector<float>& points, const char* basis) {
-    Params p;
-    p.add("vertex point P", points, 16);
-    p.add("int nu", 4);
-    p.add("int nv", 4);
-    p.set.push_back(new Parameter("basis", ParamType(TypeString), 1, &basis, true));
-    return p;
 }
 
 TEST(Patches, OneGridInEveryBasisGivesTheBasisCurves) {

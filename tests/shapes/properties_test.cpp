@@ -13,17 +13,6 @@ struct Case {
     float backOff = 0.02f;
 };
 
-// A bent 4 x 4 grid of control points over the unit square.
-void bentGrid(Params& p, const char* basis) {
-    static const float z[16] = {0.1f,  -0.2f, 0.15f, 0.0f, -0.1f, 0.3f,   0.2f, -0.15f,
-                                0.05f, 0.25f, -0.3f, 0.1f, 0.2f,  -0.05f, 0.1f, 0.0f};
-    std::vector<float> P;
-    for (int j = 0; j < 4; ++j)
-        for (int i = 0; i < 4; ++i) P.insert(P.end(), {i / 3.0f, j / 3.0f, z[4 * j + i]});
-    p.add("vertex point P", P, 16).add("int nu", 4).add("int nv", 4);
-    p.set.push_back(new Parameter("basis", ParamType(TypeString), 1, &basis, true));
-}
-
 TEST(Shapes, HitsAndSamplesAreConsistentInEveryPlugin) {
     using F = std::vector<float>;
     using I = std::vector<int>;
@@ -55,8 +44,8 @@ TEST(Shapes, HitsAndSamplesAreConsistentInEveryPlugin) {
          },
          // A ray that starts within a ribbon's half width of it misses it.
          0.1f},
-        {"bicubicpatch", [](Params& p) { bentGrid(p, "bezier"); }},
-        {"bicubicpatch", [](Params& p) { bentGrid(p, "bspline"); }},
+        {"bicubicpatch", [](Params& p) { p = bicubic(bentGrid(), "bezier"); }},
+        {"bicubicpatch", [](Params& p) { p = bicubic(bentGrid(), "bspline"); }},
         {"bilinearpatch",
          [](Params& p) {
              p.add("vertex float Pz", F{0, 0.3f, 1, -0.2f}, 4);

@@ -77,46 +77,39 @@ void expectBilinear(const Shape& shape, const Case& c) {
     EXPECT_TRUE(near(Tuple(centre), Tuple(Color(0.5f, 0.5f, 0.5f)), 1e-4f)) << c.name;
 }
 
-TEST(QuadVertexVariables, APolygonOfFourVerticesIsBilinear) {
-    for (const Case& c : Cases) {
-        TestRenderer r;
-        Params p;
-        p.add("vertex point P", flat(c.quad), 4);
-        p.add("int nvertices", 4);
-        p.add("vertex color C", cornerColors(), 4);
-        Reference<Shape> shape = make(r, "polygon", p);
-        ASSERT_TRUE(shape && shape->getCs()) << c.name;
-        expectBilinear(*shape, c);
-    }
-}
-
-// Two quads around a triangle: each quad bilinear, the triangle linear as before.
-TEST(QuadVertexVariables, AMeshInterpolatesItsQuadsBilinearlyAndItsTrianglesLinearly) {
-    for (const Case& c : Cases) {
-        TestRenderer r;
-        Params p;
-        std::vector<float> xyz = flat(c.quad);
-        const Point apex(c.quad[0].x - 1, c.quad[0].y - 1, 0);
-        xyz.insert(xyz.end(), {apex.x, apex.y, apex.z});
-        std::vector<float> colors = cornerColors();
-        colors.insert(colors.end(), {0, 0, 0});
-        p.add("vertex point P", xyz, 5);
-        p.add("int nvertices", std::vector<int>{4, 3}, 2);
-        p.add("int vertices", std::vector<int>{0, 1, 2, 3, 4, 1, 0}, 7);
-        p.add("vertex color C", colors, 5);
-        Reference<Shape> shape = make(r, "polygonMesh", p);
-        ASSERT_TRUE(shape && shape->getCs()) << c.name;
-        expectBilinear(*shape, c);
-        // The triangle's centroid takes the mean of its three corners.
-        const Point centroid((apex.x + c.quad[1].x + c.quad[0].x) / 3,
-                             (apex.y + c.quad[1].y + c.quad[0].y) / 3,
-                             (apex.z + c.quad[1].z + c.quad[0].z) / 3);
-        Hit h;
-        ASSERT_TRUE(shape->intersect(Ray(Point(centroid.x, centroid.y, 5), Vector(0, 0, -1)), h));
-        EXPECT_TRUE(near(Tuple(shape->getCs()->valueAt(h.env.face, h.env.su, h.env.sv)),
-                         Tuple((Corner[0] + Corner[1]) * (1.0f / 3.0f)), 1e-4f))
-            << c.name;
-    }
+// A lone polygon, and a mesh where the quad has a triangle beside it that stays linear.
+TEST(QuadVertexVariables, QuadsAreBilinearInPolygonsAndMeshes) {
+    for (const bool mesh : {false, true})
+        for (const Case& c : Cases) {
+            SCOPED_TRACE(mesh ? "polygonMesh" : "polygon");
+            TestRenderer r;
+            Params p;
+            std::vector<float> xyz = flat(c.quad), colors = cornerColors();
+            const Point apex(c.quad[0].x - 1, c.quad[0].y - 1, 0);
+            if (mesh) {
+                xyz.insert(xyz.end(), {apex.x, apex.y, apex.z});
+                colors.insert(colors.end(), {0, 0, 0});
+                p.add("int nvertices", std::vector<int>{4, 3}, 2);
+                p.add("int vertices", std::vector<int>{0, 1, 2, 3, 4, 1, 0}, 7);
+            } else {
+                p.add("int nvertices", 4);
+            }
+            p.add("vertex point P", xyz, int(xyz.size() / 3));
+            p.add("vertex color C", colors, int(colors.size() / 3));
+            Reference<Shape> shape = make(r, mesh ? "polygonMesh" : "polygon", p);
+            ASSERT_TRUE(shape && shape->getCs()) << c.name;
+            expectBilinear(*shape, c);
+            if (!mesh) continue;
+            // The triangle's centroid takes the mean of its three corners.
+            const Point centroid((apex.x + c.quad[1].x + c.quad[0].x) / 3,
+                                 (apex.y + c.quad[1].y + c.quad[0].y) / 3, 0);
+            Hit h;
+            ASSERT_TRUE(
+                shape->intersect(Ray(Point(centroid.x, centroid.y, 5), Vector(0, 0, -1)), h));
+            EXPECT_TRUE(near(Tuple(shape->getCs()->valueAt(h.env.face, h.env.su, h.env.sv)),
+                             Tuple((Corner[0] + Corner[1]) * (1.0f / 3.0f)), 1e-4f))
+                << c.name;
+        }
 }
 
 // The derivatives along the triangle's barycentrics are those of the bilinear colour.

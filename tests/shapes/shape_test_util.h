@@ -155,6 +155,27 @@ inline void expectFlatOrientationRules(const std::string& type,
             }
 }
 
+// A 4 × 4 grid evenly spaced in x and y with heights that bend it: in every basis the surface
+// is then a height field over the plane, so a ray straight down meets it once.
+inline std::vector<float> bentGrid() {
+    static const float z[16] = {0.1f,  -0.2f, 0.15f, 0.0f, -0.1f, 0.3f,   0.2f, -0.15f,
+                                0.05f, 0.25f, -0.3f, 0.1f, 0.2f,  -0.05f, 0.1f, 0.0f};
+    std::vector<float> p;
+    for (int j = 0; j < 4; ++j)
+        for (int i = 0; i < 4; ++i) p.insert(p.end(), {i / 3.0f, j / 3.0f, z[4 * j + i]});
+    return p;
+}
+
+// A bicubic patch of these 16 points in `basis`.
+inline Params bicubic(const std::vector<float>& points, const char* basis) {
+    Params p;
+    p.add("vertex point P", points, 16);
+    p.add("int nu", 4);
+    p.add("int nv", 4);
+    p.set.push_back(new Parameter("basis", ParamType(TypeString), 1, &basis, true));
+    return p;
+}
+
 // Deterministic uniform numbers for the tests.
 class Rng {
   public:

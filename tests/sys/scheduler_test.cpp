@@ -147,31 +147,6 @@ TEST(TaskScheduler, SeveralTasksAndTheirCompletions) {
 }
 
 namespace {
-struct Meeting {
-    static void run(unsigned index, void* data, unsigned count) {
-        Meeting& m = *static_cast<Meeting*>(data);
-        m.where[index] = std::this_thread::get_id();
-        m.met[index] = ovotest::rendezvous(m.arrived, int(count));
-    }
-    std::atomic<int> arrived{0};
-    std::thread::id where[2];
-    bool met[2] = {false, false};
-};
-}  // namespace
-
-TEST(TaskScheduler, TasksRunConcurrentlyOnPoolThreads) {
-    TaskScheduler::init(2);
-    TaskScheduler* scheduler = TaskScheduler::getInstance();
-
-    // Both tasks must be inside run() at the same time to meet.
-    Meeting meeting;
-    scheduler->addTask(Meeting::run, &meeting, 2, nullptr, nullptr);
-    scheduler->go();
-    EXPECT_TRUE(meeting.met[0] && meeting.met[1]);
-    EXPECT_NE(meeting.where[0], meeting.where[1]);
-}
-
-namespace {
 struct IdCheck {
     static void run(unsigned index, void* data, unsigned count) {
         IdCheck& c = *static_cast<IdCheck*>(data);
