@@ -285,7 +285,6 @@ float Scene::shadeSample(const Sample& sample, Color& colour, float& coverage) c
 // built) are complete; all film access during a bucket render happens under that same lock.
 void Scene::renderThread() {
     FlushDenormals flush;
-    SL::HitReuse reuse;
     std::unique_ptr<Sampler> local(sampler->clone());
     if (!local) return;
     Sample sample;
@@ -337,7 +336,6 @@ void Scene::forgetLastResults() const {
 
 void Scene::renderStreaming() {
     FlushDenormals flush;
-    SL::HitReuse reuse;
     bool writesRegions = false;
     for (const auto& out : film->getOutputs())
         writesRegions = writesRegions || acceptsRegions(*out);

@@ -85,32 +85,6 @@ void ShaderEnvironment::copyIntersection(const ShaderEnvironment& f) {
     shaderSpace = f.shaderSpace;
 }
 
-void ShaderEnvironment::reuse() {
-    static const ShaderEnvironment fresh;
-    clearLightCache();
-    Reference<LightList> keptLights(std::move(lights));
-    Reference<ShaderGroup> keptSurface(std::move(surface));
-    Reference<ShaderGroup> keptDisplacement(std::move(displacement));
-    Reference<ShaderGroup> keptVolume(std::move(volume));
-    std::vector<LightCacheEntry> keptCache(std::move(lightCache));
-    std::vector<void*> keptSurfaceData(std::move(surfaceData));
-    std::vector<void*> keptDisplacementData(std::move(displacementData));
-    std::vector<void*> keptVolumeData(std::move(volumeData));
-    *this = fresh;
-    lights = std::move(keptLights);
-    surface = std::move(keptSurface);
-    displacement = std::move(keptDisplacement);
-    volume = std::move(keptVolume);
-    lightCache = std::move(keptCache);
-    surfaceData = std::move(keptSurfaceData);
-    displacementData = std::move(keptDisplacementData);
-    volumeData = std::move(keptVolumeData);
-    // Shading empties these when it ends; a record whose shading was cut short starts clean.
-    surfaceData.clear();
-    displacementData.clear();
-    volumeData.clear();
-}
-
 void ShaderEnvironment::clearLightCache() {
     for (const LightCacheEntry& e : lightCache)
         if (e.light && e.data) e.light->destroyData(e.data);

@@ -41,11 +41,6 @@ class ShaderEnvironment {
     // Frees the data blocks of the light cache (and of the ambient loop) and empties it.
     void clearLightCache();
 
-    // Back to a new record's values for the next ray, keeping the shader and light references
-    // (the next hit often needs the same ones, and reassigning them touches counters that every
-    // thread shares) and the storage of the vectors.
-    void reuse();
-
     // Copies what an intersection fills (P, Ng, u, v, where primitive variables are
     // interpolated, the surface derivatives, time and the object and shader spaces; see Hit),
     // leaving this record's own context (ray, scene, tracing and shading state) as it is.

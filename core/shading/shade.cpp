@@ -145,12 +145,6 @@ void destroyBlocks(const ShaderGroup* g, std::vector<void*>& data) {
     data.clear();
 }
 
-// Reassigned only when it changes: a reused record often holds the same one already.
-template <class T>
-void share(Reference<T>& to, const Reference<T>& from) {
-    if (to != from) to = from;
-}
-
 bool hasLayers(const ShaderGroup* g) { return g && !g->layers.empty(); }
 
 // The globals the shaders read, from the shape's primitive variables where it has them.
@@ -198,10 +192,10 @@ void prepare(Hit& hit, const RayDifferential& ray) {
     env.Oi = Color(1.0f);
     env.du = std::max(std::fabs(env.dudx), std::fabs(env.dudy));
     env.dv = std::max(std::fabs(env.dvdx), std::fabs(env.dvdy));
-    share(env.lights, a.lights);
-    share(env.surface, a.surface);
-    share(env.displacement, a.displacement);
-    share(env.volume, a.volume);
+    env.lights = a.lights;
+    env.surface = a.surface;
+    env.displacement = a.displacement;
+    env.volume = a.volume;
     env.bias = hit.shape ? hit.shape->getAttributes().bias : 0.01f;
     env.derivPass = 0;
     env.derivCounter = 0;

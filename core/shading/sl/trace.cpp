@@ -8,7 +8,6 @@
 #include <cstdarg>
 #include <limits>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include "core/geometry/hit.h"
@@ -60,49 +59,6 @@ inline Point eye(const Scene& scene) {
 }
 
 inline float hitBias(const Hit& hit) { return hit.shape ? hit.shape->getAttributes().bias : 0.01f; }
-
-}  // namespace
-
-struct HitReuse::Stack {
-    std::vector<std::unique_ptr<Hit>> hits;  // one per nesting level; their addresses stay
-    size_t depth = 0;
-};
-
-namespace {
-
-thread_local HitReuse::Stack* reusedHits = nullptr;
-
-// The hit record of one traced ray: the thread's record of this nesting level while a
-// HitReuse lives, a record of its own otherwise. `next` readies it for the next layer.
-class HitLease {
-  public:
-    HitLease() : stack(reusedHits) {
-        if (stack) {
-            if (stack->depth == stack->hits.size()) stack->hits.push_back(std::make_unique<Hit>());
-            hit = stack->hits[stack->depth++].get();
-        } else {
-            hit = &local.emplace();
-        }
-    }
-    ~HitLease() {
-        if (stack) --stack->depth;
-    }
-    HitLease(const HitLease&) = delete;
-    HitLease& operator=(const HitLease&) = delete;
-
-    Hit& next() {
-        hit->env.reuse();
-        hit->transform = ovo::Transform::Identity;
-        hit->t = 1e30f;
-        hit->primitive = nullptr;
-        return *hit;
-    }
-
-  private:
-    HitReuse::Stack* stack;
-    Hit* hit;
-    std::optional<Hit> local;
-};
 
 void prepare(Hit& hit, const Scene& scene, const RayDifferential& ray, const Point& E,
              const GeometrySet* set) {
@@ -183,16 +139,6 @@ void parse(ConeKeywords& k, KeywordReader r) {
 
 }  // namespace
 
-HitReuse::HitReuse() : stack(reusedHits ? nullptr : new Stack) {
-    if (stack) reusedHits = stack;
-}
-
-HitReuse::~HitReuse() {
-    if (!stack) return;
-    reusedHits = nullptr;
-    delete stack;
-}
-
 bool traceRay(const Scene& scene, RayDifferential& ray, Color& Ci, Color& Oi,
               const GeometrySet* set) {
     if (ray.depth > scene.maxRayDepth && ray.type != RayDifferential::Gather) {
@@ -206,9 +152,8 @@ bool traceRay(const Scene& scene, RayDifferential& ray, Color& Ci, Color& Oi,
     Oi = Color(0.0f);
     Color weight(1.0f);
     bool any = false;
-    HitLease lease;
     for (int layer = 0; layer < MaxLayers; ++layer) {
-        Hit& hit = lease.next();
+        Hit hit;
         prepare(hit, scene, r, E, set);
         if (!scene.intersect(r, hit)) {
             Ci += weight * scene.maxDepthColor;
@@ -238,9 +183,8 @@ Color transmissionRay(ShaderEnvironment& env, RayDifferential& ray, const Geomet
     // ray's type, so that they run no lights and gather nothing.
     RayDifferential opacityRay = ray;
     opacityRay.type = RayDifferential::Transmission;
-    HitLease lease;
     for (int layer = 0; layer < MaxLayers; ++layer) {
-        Hit& hit = lease.next();
+        Hit hit;
         prepare(hit, scene, r, env.E, set);
         if (!scene.intersect(r, hit)) break;
         const ovo::ShadingAttributes* s = hit.attributes.shading.get();
