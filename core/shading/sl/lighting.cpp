@@ -133,15 +133,16 @@ bool nextUncached(ShaderEnvironment& env, bool cone) {
             light.destroyData(data);
             continue;
         }
-        LightCacheEntry entry;
+        // One block for the usual one sample a light, rather than one per doubling.
+        if (env.lightCache.capacity() == 0) env.lightCache.reserve(list->size());
+        // Filled in place: a record built aside and copied in would be read back before its
+        // field-by-field stores have retired.
+        LightCacheEntry& entry = env.lightCache.emplace_back();
         entry.L = Vector(-lightEnv.L);
         entry.Cl = transmitted * lightEnv.Cl;
         entry.Ol = lightEnv.Ol;
         entry.data = data;
         entry.light = &light;
-        // One block for the usual one sample a light, rather than one per doubling.
-        if (env.lightCache.capacity() == 0) env.lightCache.reserve(list->size());
-        env.lightCache.push_back(entry);
         env.L = entry.L;
         env.Cl = entry.Cl;
         env.Ol = entry.Ol;

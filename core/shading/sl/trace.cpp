@@ -178,11 +178,11 @@ Color transmissionRay(ShaderEnvironment& env, RayDifferential& ray, const Geomet
     if (firstHit) *firstHit = 1e30f;
     if (!env.scene) return result;
     const Scene& scene = *env.scene;
-    RayDifferential r = ray;
-    // Surfaces met here are shaded only for their opacity: as for a shadow ray, whatever the
-    // ray's type, so that they run no lights and gather nothing.
-    RayDifferential opacityRay = ray;
-    opacityRay.type = RayDifferential::Transmission;
+    // The walk moves the ray's start past each surface it meets, on the caller's ray itself
+    // (put back at the end): a copy made here would read back the fields the caller has just
+    // stored one by one, and on every shadow ray that read waits for the stores to retire.
+    RayDifferential& r = ray;
+    const float mint = ray.mint;
     for (int layer = 0; layer < MaxLayers; ++layer) {
         Hit hit;
         prepare(hit, scene, r, env.E, set);
@@ -195,9 +195,10 @@ Color transmissionRay(ShaderEnvironment& env, RayDifferential& ray, const Geomet
                 result *= transparency(os ? os->valueAt(hit.env.face, hit.env.su, hit.env.sv)
                                           : s->opacity);
             } else {
-                opacityRay.o = r.o;
-                opacityRay.d = r.d;
-                opacityRay.mint = r.mint;
+                // Shaded only for its opacity: as for a shadow ray, whatever the ray's type, so
+                // that it runs no lights and gathers nothing.
+                RayDifferential opacityRay = r;
+                opacityRay.type = RayDifferential::Transmission;
                 opacityRay.maxt = hit.t;
                 hit.env.ray = &opacityRay;
                 hit.shade(opacityRay, nullptr);
@@ -208,6 +209,7 @@ Color transmissionRay(ShaderEnvironment& env, RayDifferential& ray, const Geomet
         r.mint = hit.t + hitBias(hit);
         if (r.mint >= r.maxt) break;
     }
+    ray.mint = mint;
     return result;
 }
 

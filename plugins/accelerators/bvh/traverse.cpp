@@ -107,19 +107,21 @@ struct Candidate {
 constexpr int MaxCandidates = 16;
 
 // What a walk for the nearest hit carries: the ray with the nearest hit accepted so far, and
-// the ray the walk culls with, cut at the nearest place a hit may lie. Deferring walks keep
-// the triangles that pass the pretest as candidates and ask them once the walk is over: the
-// primitive's lines then load while the walk goes on, instead of stalling it.
+// the span the walk culls with, [mint, maxt] cut at the nearest place a hit may lie. Deferring
+// walks keep the triangles that pass the pretest as candidates and ask them once the walk is
+// over: the primitive's lines then load while the walk goes on, instead of stalling it.
+// The span is two floats, not a copy of the ray: a whole-ray copy reads back the fields the
+// caller has just stored one by one, and that load waits for every store to retire.
 struct Walk {
     Ray& r;
-    Ray& bound;
     Hit& hit;
     Candidate* candidates;
     int count;
     bool found;
+    float mint, maxt;
     void accept() {
         r.maxt = hit.t;
-        bound.maxt = std::min(bound.maxt, hit.t);
+        maxt = std::min(maxt, hit.t);
         found = true;
     }
 };
@@ -131,12 +133,12 @@ inline bool isUsable(const Ray& r) {
 }
 
 // The slots in use whose bounds the ray enters, one bit each, and where it enters them.
-inline unsigned enteredSlots(const WideNode& node, const Ray& r, const Aabb4::Prepared& inv,
-                             float* entry) {
-    unsigned mask = node.boxes[0].intersect(inv, r.mint, r.maxt, entry);
+inline unsigned enteredSlots(const WideNode& node, float mint, float maxt,
+                             const Aabb4::Prepared& inv, float* entry) {
+    unsigned mask = node.boxes[0].intersect(inv, mint, maxt, entry);
     for (int k = 1; k < Width / 4; ++k)
         if (node.slots > 4 * k)
-            mask |= node.boxes[k].intersect(inv, r.mint, r.maxt, entry + 4 * k) << 4 * k;
+            mask |= node.boxes[k].intersect(inv, mint, maxt, entry + 4 * k) << 4 * k;
     return mask & node.used;
 }
 
@@ -174,14 +176,13 @@ template <bool Defer>
 inline void nearestInLeaf(const Tree& tree, Walk& walk, const Aabb4::Prepared& inv,
                           const RayLanes& q, uint32_t line, uint32_t count, uint32_t triangles) {
     Ray& r = walk.r;
-    const Ray& bound = walk.bound;
     Hit& hit = walk.hit;
     const TriangleBlock* block = blocksAt(tree.leafLines.data() + line);
     for (uint32_t first = 0; first < triangles; first += 4, ++block) {
         const unsigned lanes = lanesOf(triangles - first);
         if (Defer) {
             alignas(16) float lo[4], hi[4];
-            for (unsigned m = mayHit(*block, q, bound.mint, bound.maxt, lanes, lo, hi); m;
+            for (unsigned m = mayHit(*block, q, walk.mint, walk.maxt, lanes, lo, hi); m;
                  m &= m - 1) {
                 const int k = __builtin_ctz(m);
                 const GeometricPrimitive* p = block->primitive[k];
@@ -193,7 +194,7 @@ inline void nearestInLeaf(const Tree& tree, Walk& walk, const Aabb4::Prepared& i
                 prefetch(p);
                 startLoading(reinterpret_cast<const char*>(p->getShape().get()));
                 walk.candidates[walk.count++] = Candidate{lo[k], hi[k], p};
-                walk.bound.maxt = std::min(bound.maxt, hi[k]);
+                walk.maxt = std::min(walk.maxt, hi[k]);
             }
         } else {
             for (unsigned m = mayHit(*block, q, r.mint, r.maxt, lanes); m; m &= m - 1)
@@ -211,12 +212,12 @@ inline void nearestInLeaf(const Tree& tree, Walk& walk, const Aabb4::Prepared& i
     for (uint32_t first = 0; first < others; first += 4, ++group) {
         const unsigned lanes = lanesOf(others - first);
         alignas(16) float entry[4];
-        const unsigned entered = group->boxes.intersect(inv, bound.mint, bound.maxt, entry) & lanes;
+        const unsigned entered = group->boxes.intersect(inv, walk.mint, walk.maxt, entry) & lanes;
         for (unsigned m = entered; m; m &= m - 1) startLoading(*group, __builtin_ctz(m));
         for (unsigned m = entered; m; m &= m - 1) {
             const int k = __builtin_ctz(m);
             // A hit found meanwhile may lie in front of this bound.
-            if (entry[k] > bound.maxt * Aabb4::Widening) continue;
+            if (entry[k] > walk.maxt * Aabb4::Widening) continue;
             if (group->primitive[k]->intersect(r, hit)) walk.accept();
         }
     }
@@ -263,13 +264,12 @@ __attribute__((always_inline)) inline int sortEntered(const WideNode& node, unsi
 template <bool Defer>
 inline void walkNearest(const Tree& tree, Walk& walk, const Aabb4::Prepared& inv,
                         const RayLanes& q) {
-    const Ray& bound = walk.bound;
     Waiting stack[StackSize];
     int top = 0;
     const WideNode* node = tree.nodes.data();
     for (;;) {
         alignas(16) float entry[Width];
-        const unsigned mask = enteredSlots(*node, bound, inv, entry);
+        const unsigned mask = enteredSlots(*node, walk.mint, walk.maxt, inv, entry);
         if (mask) {
             // Every child entered is loaded at once, so that the cache misses overlap.
             for (unsigned m = mask; m; m &= m - 1)
@@ -298,7 +298,7 @@ inline void walkNearest(const Tree& tree, Walk& walk, const Aabb4::Prepared& inv
             if (top == 0) return;
             const Waiting& w = stack[--top];
             // A hit found since it was put aside may now lie in front of it.
-            if (w.entry > bound.maxt * Aabb4::Widening) continue;
+            if (w.entry > walk.maxt * Aabb4::Widening) continue;
             if (w.count == 0) {
                 node = &tree.nodes[w.index];
                 break;
@@ -311,9 +311,8 @@ inline void walkNearest(const Tree& tree, Walk& walk, const Aabb4::Prepared& inv
 inline bool nearest(const Tree& tree, Ray& r, Hit& hit) {
     const Aabb4::Prepared inv(r, Vector(1.0f / r.d.x, 1.0f / r.d.y, 1.0f / r.d.z));
     const RayLanes q(r);
-    Ray bound = r;
     Candidate candidates[MaxCandidates];
-    Walk walk{r, bound, hit, candidates, 0, false};
+    Walk walk{r, hit, candidates, 0, false, r.mint, r.maxt};
     walkNearest<true>(tree, walk, inv, q);
     // Nearest first; one whose hit cannot come before the nearest accepted is not asked.
     for (int k = 1; k < walk.count; ++k)
@@ -324,8 +323,8 @@ inline bool nearest(const Tree& tree, Ray& r, Hit& hit) {
     // The walk culled beyond the candidates' farthest possible hits. When the candidate that
     // cut it shortest refused the ray (hidden from this kind of ray, or missed by a hair),
     // something beyond may be the nearest hit: walk again, asking every primitive at once.
-    if (!(bound.maxt < r.maxt)) return walk.found;
-    Walk again{r, r, hit, nullptr, 0, walk.found};
+    if (!(walk.maxt < r.maxt)) return walk.found;
+    Walk again{r, hit, nullptr, 0, walk.found, r.mint, r.maxt};
     walkNearest<false>(tree, again, inv, q);
     return again.found;
 }
@@ -358,7 +357,7 @@ bool Bvh::intersect(const Ray& ray) const {
     const WideNode* node = tree.nodes.data();
     for (;;) {
         alignas(16) float entry[Width];
-        const unsigned mask = enteredSlots(*node, ray, inv, entry);
+        const unsigned mask = enteredSlots(*node, ray.mint, ray.maxt, inv, entry);
         const WideNode* next = nullptr;
         for (unsigned m = mask; m; m &= m - 1)
             prefetchSlot(tree, *node, unsigned(__builtin_ctz(m)));
