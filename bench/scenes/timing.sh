@@ -96,7 +96,7 @@ bench_peers() {
     awk -v m="$mesh_kb" -v e="$bench_kb" -v t="$triangles" 'BEGIN {
         q = int(sqrt(t / 2) + 0.5); v = (q + 1) * (q + 1)
         all = (m - e) * 1024 / t
-        printf "mesh: OVO's peak beyond an empty frame's, per triangle: %.0f bytes\n", all
+        printf "mesh: OVO peak beyond an empty frame, per triangle: %.0f bytes\n", all
         printf "mesh: the same beyond its input arrays (%.1f bytes per triangle): %.0f bytes\n",
             (12 * v + 16 * t) / t, all - (12 * v + 16 * t) / t }'
     echo

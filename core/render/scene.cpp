@@ -16,6 +16,7 @@
 #include "core/render/output.h"
 #include "core/render/sampler.h"
 #include "core/shading/bake.h"
+#include "core/shading/blocks.h"
 #include "core/shading/sl/trace.h"
 
 #if defined(__SSE__) || defined(__x86_64__)
@@ -285,6 +286,8 @@ float Scene::shadeSample(const Sample& sample, Color& colour, float& coverage) c
 // built) are complete; all film access during a bucket render happens under that same lock.
 void Scene::renderThread() {
     FlushDenormals flush;
+    BlockReuse blocks;  // outlives the hit records, which give their blocks back
+    SL::HitReuse reuse;
     std::unique_ptr<Sampler> local(sampler->clone());
     if (!local) return;
     Sample sample;
@@ -336,6 +339,8 @@ void Scene::forgetLastResults() const {
 
 void Scene::renderStreaming() {
     FlushDenormals flush;
+    BlockReuse blocks;  // outlives the hit records, which give their blocks back
+    SL::HitReuse reuse;
     bool writesRegions = false;
     for (const auto& out : film->getOutputs())
         writesRegions = writesRegions || acceptsRegions(*out);

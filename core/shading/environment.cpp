@@ -1,6 +1,7 @@
 // ShaderEnvironment construction and copies. A hit record carries one, so copies are plain
 // member-wise copies: the references it holds are raised, the ray and scene pointers shared.
 #include "core/shading/environment.h"
+#include "core/shading/blocks.h"
 
 #include "core/shading/light.h"
 #include "core/shading/shader.h"
@@ -85,11 +86,23 @@ void ShaderEnvironment::copyIntersection(const ShaderEnvironment& f) {
     shaderSpace = f.shaderSpace;
 }
 
+void ShaderEnvironment::reuse() {
+    // A copy of values that nothing writes: a new record built here and copied in would be
+    // read back before its stores have retired.
+    static const ShadingValues fresh;
+    clearLightCache();
+    // Shading empties these when it ends; a record whose shading was cut short starts clean.
+    surfaceData.clear();
+    displacementData.clear();
+    volumeData.clear();
+    static_cast<ShadingValues&>(*this) = fresh;
+}
+
 void ShaderEnvironment::clearLightCache() {
     for (const LightCacheEntry& e : lightCache)
-        if (e.light && e.data) e.light->destroyData(e.data);
+        if (e.light) giveBlock(*e.light, e.data);
     if (ambientData && lights && ambientCursor < lights->lights.size())
-        lights->lights[ambientCursor]->destroyData(ambientData);
+        giveBlock(*lights->lights[ambientCursor], ambientData);
     ambientData = nullptr;
     lightCache.clear();
     cacheValid = false;

@@ -27,25 +27,10 @@ struct LightCacheEntry {
     const Light* light;
 };
 
-class ShaderEnvironment {
-  public:
-    ShaderEnvironment();
-    ShaderEnvironment(const ShaderEnvironment& other);
-    ShaderEnvironment& operator=(const ShaderEnvironment& other);
-    ~ShaderEnvironment();
-
-    // The field that holds the shading global of a ShaderGlobal flag; null for flags that
-    // name no field ("time", "dtime", "dPdtime", unknown flags).
-    void* globalAddress(unsigned flag);
-
-    // Frees the data blocks of the light cache (and of the ambient loop) and empties it.
-    void clearLightCache();
-
-    // Copies what an intersection fills (P, Ng, u, v, where primitive variables are
-    // interpolated, the surface derivatives, time and the object and shader spaces; see Hit),
-    // leaving this record's own context (ray, scene, tracing and shading state) as it is.
-    void copyIntersection(const ShaderEnvironment& from);
-
+// The plain values of a shading record: everything but the references it shares and the
+// lists it owns. They are one block so that a record reused for the next ray is reset by one
+// copy of a new record's values (ShaderEnvironment::reuse).
+struct ShadingValues {
     float ncomps = 3.0f;
     float alpha = 1.0f;
     Color Ci = Color(0.0f);
@@ -76,7 +61,6 @@ class ShaderEnvironment {
     float lightDistance = 1e30f;  // set by illuminate/solar
     unsigned traceFlags = 0;      // set by the tracing functions on the hits they create
 
-    Reference<LightList> lights;           // the primitive's active lights
     const RayDifferential* ray = nullptr;  // the ray being shaded (type, depth)
     const Scene* scene = nullptr;
     const GeometrySet* geometrySet = nullptr;  // when set, only its members can be hit
@@ -93,9 +77,9 @@ class ShaderEnvironment {
     int derivCounter = 0;
     int derivPass = 0;  // 0 main, 1 x-offset, 2 y-offset
 
-    // Light cache and illuminance-loop state. The cache holds the samples of one position;
-    // a loop that starts at another position before the cache is complete begins afresh.
-    std::vector<LightCacheEntry> lightCache;
+    // Illuminance-loop state (the cache itself is in ShaderEnvironment). The cache holds the
+    // samples of one position; a loop that starts at another position before the cache is
+    // complete begins afresh.
     Point cachePosition = Point(1e30f);
     bool cacheValid = false;
     unsigned cacheCursor = 0;
@@ -113,6 +97,35 @@ class ShaderEnvironment {
     unsigned ambientCursor = 0;
     unsigned ambientCounter = 0;
     void* ambientData = nullptr;
+};
+
+class ShaderEnvironment : public ShadingValues {
+  public:
+    ShaderEnvironment();
+    ShaderEnvironment(const ShaderEnvironment& other);
+    ShaderEnvironment& operator=(const ShaderEnvironment& other);
+    ~ShaderEnvironment();
+
+    // The field that holds the shading global of a ShaderGlobal flag; null for flags that
+    // name no field ("time", "dtime", "dPdtime", unknown flags).
+    void* globalAddress(unsigned flag);
+
+    // Frees the data blocks of the light cache (and of the ambient loop) and empties it.
+    void clearLightCache();
+
+    // Back to a new record's values for the next ray, keeping the shader and light references
+    // (the next hit often needs the same ones, and reassigning them touches counters that every
+    // thread shares) and the storage of the lists.
+    void reuse();
+
+    // Copies what an intersection fills (P, Ng, u, v, where primitive variables are
+    // interpolated, the surface derivatives, time and the object and shader spaces; see Hit),
+    // leaving this record's own context (ray, scene, tracing and shading state) as it is.
+    void copyIntersection(const ShaderEnvironment& from);
+
+    Reference<LightList> lights;  // the primitive's active lights
+    // The light cache: the accepted light samples at cachePosition.
+    std::vector<LightCacheEntry> lightCache;
 
     // Shader groups being run and the data blocks of their layers, in layer order.
     Reference<ShaderGroup> surface, displacement, volume;

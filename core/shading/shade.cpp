@@ -5,6 +5,7 @@
 #include "core/geometry/hit.h"
 #include "core/geometry/shape.h"
 #include "core/render/scene.h"
+#include "core/shading/blocks.h"
 #include "core/shading/light.h"
 #include "core/shading/shader.h"
 
@@ -135,14 +136,20 @@ class PassRunner {
 void createBlocks(const ShaderGroup& g, std::vector<void*>& data) {
     data.clear();
     data.reserve(g.layers.size());
-    for (const Reference<Shader>& s : g.layers) data.push_back(s->createData());
+    for (const Reference<Shader>& s : g.layers) data.push_back(takeBlock(*s));
 }
 
 void destroyBlocks(const ShaderGroup* g, std::vector<void*>& data) {
     if (g)
         for (size_t i = 0; i < data.size() && i < g->layers.size(); ++i)
-            g->layers[i]->destroyData(data[i]);
+            giveBlock(*g->layers[i], data[i]);
     data.clear();
+}
+
+// Reassigned only when it changes: a reused record often holds the same one already.
+template <class T>
+void share(Reference<T>& to, const Reference<T>& from) {
+    if (to != from) to = from;
 }
 
 bool hasLayers(const ShaderGroup* g) { return g && !g->layers.empty(); }
@@ -192,10 +199,10 @@ void prepare(Hit& hit, const RayDifferential& ray) {
     env.Oi = Color(1.0f);
     env.du = std::max(std::fabs(env.dudx), std::fabs(env.dudy));
     env.dv = std::max(std::fabs(env.dvdx), std::fabs(env.dvdy));
-    env.lights = a.lights;
-    env.surface = a.surface;
-    env.displacement = a.displacement;
-    env.volume = a.volume;
+    share(env.lights, a.lights);
+    share(env.surface, a.surface);
+    share(env.displacement, a.displacement);
+    share(env.volume, a.volume);
     env.bias = hit.shape ? hit.shape->getAttributes().bias : 0.01f;
     env.derivPass = 0;
     env.derivCounter = 0;

@@ -54,6 +54,28 @@ class NoisyFrames : public ovo::testing::RaytracerTest {
         const float P[12] = {-9, -1.2f, -9, 9, -1.2f, -9, 9, -1.2f, 9, -9, -1.2f, 9};
         renderer->Parameter("point P", P);
         renderer->Polygon(4);
+        // Rays of one thread meet these in another order in every way: other shaders, a
+        // half-transparent surface, per-vertex variables and traced shadows.
+        renderer->Attribute("string light:shadows", "on");
+        const float from[3] = {-2.0f, 3.0f, 1.0f}, Os[3] = {0.5f, 0.5f, 0.5f};
+        renderer->Parameter("point from", from);
+        renderer->Parameter("float intensity", 8.0f);
+        renderer->Light("bulb", "pointlight", nullptr);
+        renderer->PushAttributes();
+        renderer->Shader("surface", "plastic", nullptr);
+        renderer->Attribute("color opacity", Os);
+        renderer->Translate(-1.3f, -0.6f, 2.8f);
+        renderer->Sphere(0.5f);
+        renderer->PopAttributes();
+        const float Q[12] = {0.8f, -1.2f, 2.5f, 1.8f, -1.2f, 2.5f,
+                             1.8f, 0.2f,  3.5f, 0.8f, 0.2f,  3.5f};
+        const float N[12] = {0, 1, 0, 1, 1, 0, 0, 1, -1, -1, 0, -1};
+        const float Cs[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 1, 0};
+        renderer->Shader("surface", "matte", nullptr);
+        renderer->Parameter("point P", Q);
+        renderer->Parameter("normal N", N);
+        renderer->Parameter("color Cs", Cs);
+        renderer->Polygon(4);
         renderer->Render(nullptr);
         renderer->Attribute("int limits:threads", -1);
         expectSilence();
@@ -86,7 +108,8 @@ class NoisyFrames : public ovo::testing::RaytracerTest {
 };
 
 // Caught: jitter or shading drawing from a per-thread sequence (the numbers a pixel gets depend
-// on which pixels its thread did before), a film sum whose rounding depends on the order in
+// on which pixels its thread did before), a reused hit record keeping a value of the thread's
+// previous ray, a film sum whose rounding depends on the order in
 // which buckets' tiles arrive, tiles that drop or repeat a column where crop windows meet.
 TEST_F(NoisyFrames, ThreadsBucketOrdersAndCropWindowsGiveTheSamePixels) {
     const Way whole = {1, 1, "horizontal", {0, 1, 0, 1}, 1};

@@ -7,6 +7,7 @@
 
 #include "core/math/constants.h"
 #include "core/render/scene.h"
+#include "core/shading/blocks.h"
 #include "core/shading/light.h"
 #include "core/shading/sl/geometry.h"
 #include "core/shading/sl/strings.h"
@@ -119,18 +120,18 @@ bool nextUncached(ShaderEnvironment& env, bool cone) {
         prepareLightEnvironment(env, light, env.cachePosition, env.sampleCounter, lightEnv);
         DerivativeScope derivatives(lightEnv);
         for (int k = 0; k < 3; ++k) lightEnv.lightScrambles[k] = env.lightScrambles[k];
-        void* data = light.createData();
+        void* data = takeBlock(light);
         light.init(lightEnv, nullptr, data);
         light.execute(lightEnv, data);
         for (int k = 0; k < 3; ++k) env.lightScrambles[k] = lightEnv.lightScrambles[k];
         ++env.sampleCounter;
         if (isBlack(lightEnv.Cl)) {
-            light.destroyData(data);
+            giveBlock(light, data);
             continue;
         }
         const Color transmitted = shadow(env, light, lightEnv);
         if (isBlack(transmitted)) {
-            light.destroyData(data);
+            giveBlock(light, data);
             continue;
         }
         // One block for the usual one sample a light, rather than one per doubling.
@@ -227,7 +228,7 @@ bool illuminance0(ShaderEnvironment& env) {
         if (env.ambientCursor >= list->size()) return false;
         const Light& light = *(*list)[env.ambientCursor];
         if (env.ambientCounter >= light.numSamples()) {
-            if (env.ambientData) light.destroyData(env.ambientData);
+            giveBlock(light, env.ambientData);
             env.ambientData = nullptr;
             env.ambientCursor = nextLight(env, env.ambientCursor + 1, true);
             env.ambientCounter = 0;
@@ -237,7 +238,7 @@ bool illuminance0(ShaderEnvironment& env) {
         prepareLightEnvironment(env, light, env.P, env.ambientCounter, lightEnv);
         DerivativeScope derivatives(lightEnv);
         if (env.ambientCounter == 0) {
-            env.ambientData = light.createData();
+            env.ambientData = takeBlock(light);
             light.init(lightEnv, nullptr, env.ambientData);
         }
         light.execute(lightEnv, env.ambientData);
@@ -281,7 +282,7 @@ Color ambient(ShaderEnvironment& env) {
     Color C(0.0f);
     if (!gathers(env)) return C;
     if (env.ambientData && env.lights && env.ambientCursor < env.lights->lights.size())
-        env.lights->lights[env.ambientCursor]->destroyData(env.ambientData);
+        giveBlock(*env.lights->lights[env.ambientCursor], env.ambientData);
     env.ambientData = nullptr;
     env.ambientCursor = nextLight(env, 0, true);
     env.ambientCounter = 0;

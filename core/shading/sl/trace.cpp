@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/geometry/hit.h"
@@ -59,6 +60,49 @@ inline Point eye(const Scene& scene) {
 }
 
 inline float hitBias(const Hit& hit) { return hit.shape ? hit.shape->getAttributes().bias : 0.01f; }
+
+}  // namespace
+
+struct HitReuse::Stack {
+    std::vector<std::unique_ptr<Hit>> hits;  // one per nesting level; their addresses stay
+    size_t depth = 0;
+};
+
+namespace {
+
+thread_local HitReuse::Stack* reusedHits = nullptr;
+
+// The hit record of one traced ray: the thread's record of this nesting level while a
+// HitReuse lives, a record of its own otherwise. `next` readies it for the next layer.
+class HitLease {
+  public:
+    HitLease() : stack(reusedHits) {
+        if (stack) {
+            if (stack->depth == stack->hits.size()) stack->hits.push_back(std::make_unique<Hit>());
+            hit = stack->hits[stack->depth++].get();
+        } else {
+            hit = &local.emplace();
+        }
+    }
+    ~HitLease() {
+        if (stack) --stack->depth;
+    }
+    HitLease(const HitLease&) = delete;
+    HitLease& operator=(const HitLease&) = delete;
+
+    Hit& next() {
+        hit->env.reuse();
+        hit->transform = ovo::Transform::Identity;
+        hit->t = 1e30f;
+        hit->primitive = nullptr;
+        return *hit;
+    }
+
+  private:
+    HitReuse::Stack* stack;
+    Hit* hit;
+    std::optional<Hit> local;
+};
 
 void prepare(Hit& hit, const Scene& scene, const RayDifferential& ray, const Point& E,
              const GeometrySet* set) {
@@ -139,6 +183,16 @@ void parse(ConeKeywords& k, KeywordReader r) {
 
 }  // namespace
 
+HitReuse::HitReuse() : stack(reusedHits ? nullptr : new Stack) {
+    if (stack) reusedHits = stack;
+}
+
+HitReuse::~HitReuse() {
+    if (!stack) return;
+    reusedHits = nullptr;
+    delete stack;
+}
+
 bool traceRay(const Scene& scene, RayDifferential& ray, Color& Ci, Color& Oi,
               const GeometrySet* set) {
     if (ray.depth > scene.maxRayDepth && ray.type != RayDifferential::Gather) {
@@ -152,8 +206,9 @@ bool traceRay(const Scene& scene, RayDifferential& ray, Color& Ci, Color& Oi,
     Oi = Color(0.0f);
     Color weight(1.0f);
     bool any = false;
+    HitLease lease;
     for (int layer = 0; layer < MaxLayers; ++layer) {
-        Hit hit;
+        Hit& hit = lease.next();
         prepare(hit, scene, r, E, set);
         if (!scene.intersect(r, hit)) {
             Ci += weight * scene.maxDepthColor;
@@ -183,8 +238,9 @@ Color transmissionRay(ShaderEnvironment& env, RayDifferential& ray, const Geomet
     // stored one by one, and on every shadow ray that read waits for the stores to retire.
     RayDifferential& r = ray;
     const float mint = ray.mint;
+    HitLease lease;
     for (int layer = 0; layer < MaxLayers; ++layer) {
-        Hit hit;
+        Hit& hit = lease.next();
         prepare(hit, scene, r, env.E, set);
         if (!scene.intersect(r, hit)) break;
         const ovo::ShadingAttributes* s = hit.attributes.shading.get();

@@ -15,6 +15,25 @@ class Scene;
 
 namespace SL {
 
+// While one lives on a thread, the rays that thread traces reuse one hit record per nesting
+// level instead of building one per ray. A record keeps the shape and attribute references of
+// what it last met, so rays that meet the same surface again cost no reference counting: those
+// counters are shared by every thread, and two threads updating them pass their cache lines
+// back and forth. The render loop keeps one for its whole walk over the buckets; its end
+// releases what the records still hold, before the scene goes. Nested ones do nothing.
+class HitReuse {
+  public:
+    HitReuse();
+    ~HitReuse();
+    HitReuse(const HitReuse&) = delete;
+    HitReuse& operator=(const HitReuse&) = delete;
+
+    struct Stack;  // the thread's records, known to the tracing routines only
+
+  private:
+    Stack* stack;
+};
+
 // Traces `ray` (its type and depth set by the caller) against the scene and shades the
 // nearest hit, continuing through partly transparent surfaces. Returns true on a hit, with
 // `ray.maxt` left at the nearest hit's distance; `Ci` and `Oi` receive the composited colour

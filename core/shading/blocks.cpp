@@ -1,0 +1,62 @@
+#include "core/shading/blocks.h"
+
+#include <utility>
+#include <vector>
+
+#include "core/shading/shader.h"
+
+namespace ovo {
+
+struct BlockReuse::Store {
+    std::vector<std::pair<const Shader*, void*>> kept;
+};
+
+namespace {
+
+thread_local BlockReuse::Store* threadStore = nullptr;
+
+// A shading point holds a block per layer and per light sample; more than this many kept would
+// only be a thread's share of a scene with unusually many lights.
+const size_t MaxKept = 64;
+
+}  // namespace
+
+void* takeBlock(const Shader& shader) {
+    if (BlockReuse::Store* store = threadStore) {
+        auto& kept = store->kept;
+        // The most recently given back first: the same shaders come round in the same order.
+        for (size_t i = kept.size(); i-- > 0;) {
+            if (kept[i].first != &shader) continue;
+            void* block = kept[i].second;
+            kept[i] = kept.back();
+            kept.pop_back();
+            return block;
+        }
+    }
+    return shader.createData();
+}
+
+void giveBlock(const Shader& shader, void* block) {
+    if (!block) return;
+    BlockReuse::Store* store = threadStore;
+    if (store && store->kept.size() < MaxKept)
+        store->kept.emplace_back(&shader, block);
+    else
+        shader.destroyData(block);
+}
+
+BlockReuse::BlockReuse() : store(threadStore ? nullptr : new Store) {
+    if (store) {
+        store->kept.reserve(MaxKept);
+        threadStore = store;
+    }
+}
+
+BlockReuse::~BlockReuse() {
+    if (!store) return;
+    threadStore = nullptr;
+    for (const auto& [shader, block] : store->kept) shader->destroyData(block);
+    delete store;
+}
+
+}  // namespace ovo
