@@ -129,6 +129,18 @@ inline std::string readText(const std::string& file) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// The numbers of each line of a text.
+inline std::vector<std::vector<float>> numberRows(const std::string& text) {
+    std::vector<std::vector<float>> out;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream numbers(line);
+        out.emplace_back();
+        for (float x; numbers >> x;) out.back().push_back(x);
+    }
+    return out;
+}
+
 // Runs `command` through the shell: its exit status (-1 when it did not exit) and what it wrote
 // to standard output.
 struct CommandResult {

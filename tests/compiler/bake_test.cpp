@@ -3,7 +3,6 @@
 // threads.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,17 +23,6 @@ surface baker(string name = "c.bake") {
 )";
 
 const int Size = 12;
-
-std::vector<std::vector<float>> rows(const std::string& text) {
-    std::vector<std::vector<float>> out;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream numbers(line);
-        out.emplace_back();
-        for (float x; numbers >> x;) out.back().push_back(x);
-    }
-    return out;
-}
 
 // Renders a bilinear patch that fills the view with "baker" on `threads` threads; gives the
 // command's messages.
@@ -58,7 +46,7 @@ TEST(CompiledBake, EachCameraSampleLeavesOneLineWhateverTheThreads) {
     EXPECT_EQ(render(dir, 1, "c.bake"), "");
     const std::string colours = ovotest::readText(dir / "c.bake");
     const std::string floats = ovotest::readText(dir / "f.bake");
-    const auto c = rows(colours), f = rows(floats);
+    const auto c = ovotest::numberRows(colours), f = ovotest::numberRows(floats);
     ASSERT_EQ(c.size(), size_t(Size * Size));
     ASSERT_EQ(f.size(), size_t(Size * Size));
     float lowest = 1.0f, highest = 0.0f;

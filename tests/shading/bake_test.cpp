@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,18 +15,6 @@
 namespace {
 
 using ovo::BakeStore;
-
-// The numbers of each line of a file.
-std::vector<std::vector<float>> rows(const std::string& text) {
-    std::vector<std::vector<float>> out;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream numbers(line);
-        out.emplace_back();
-        for (float x; numbers >> x;) out.back().push_back(x);
-    }
-    return out;
-}
 
 TEST(BakeStore, ThreadsAddSideBySideAndTheFileIsSorted) {
     ovotest::ScratchDir dir;
@@ -49,7 +36,7 @@ TEST(BakeStore, ThreadsAddSideBySideAndTheFileIsSorted) {
     EXPECT_TRUE(store.write().empty());
 
     for (const auto& file : {colours, greys}) {
-        const auto r = rows(ovotest::readText(file.string()));
+        const auto r = ovotest::numberRows(ovotest::readText(file.string()));
         ASSERT_EQ(r.size(), size_t(Threads * PerThread)) << file;
         const size_t width = file == colours ? 5 : 3;
         for (size_t i = 0; i < r.size(); ++i) {

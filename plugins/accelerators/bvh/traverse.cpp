@@ -116,9 +116,12 @@ struct Walk {
     Ray& r;
     Hit& hit;
     Candidate* candidates;
+    // Apart, so that they are read from the ray one by one: one wide load of the two would
+    // wait for the caller's separate stores of each to retire.
+    float mint;
     int count;
+    float maxt;
     bool found;
-    float mint, maxt;
     void accept() {
         r.maxt = hit.t;
         maxt = std::min(maxt, hit.t);
@@ -312,7 +315,7 @@ inline bool nearest(const Tree& tree, Ray& r, Hit& hit) {
     const Aabb4::Prepared inv(r, Vector(1.0f / r.d.x, 1.0f / r.d.y, 1.0f / r.d.z));
     const RayLanes q(r);
     Candidate candidates[MaxCandidates];
-    Walk walk{r, hit, candidates, 0, false, r.mint, r.maxt};
+    Walk walk{r, hit, candidates, r.mint, 0, r.maxt, false};
     walkNearest<true>(tree, walk, inv, q);
     // Nearest first; one whose hit cannot come before the nearest accepted is not asked.
     for (int k = 1; k < walk.count; ++k)
@@ -324,7 +327,7 @@ inline bool nearest(const Tree& tree, Ray& r, Hit& hit) {
     // cut it shortest refused the ray (hidden from this kind of ray, or missed by a hair),
     // something beyond may be the nearest hit: walk again, asking every primitive at once.
     if (!(walk.maxt < r.maxt)) return walk.found;
-    Walk again{r, hit, nullptr, 0, walk.found, r.mint, r.maxt};
+    Walk again{r, hit, nullptr, r.mint, 0, r.maxt, walk.found};
     walkNearest<false>(tree, again, inv, q);
     return again.found;
 }
