@@ -65,7 +65,7 @@ class PerspectiveCamera : public cameras::ThinLensCamera {
         const Point p = rasterToCamera * Point(sample.imageX, sample.imageY, 0.0f);
         const Vector d(p.x, p.y, p.z);
         const Vector dx = (d + pixelStepX).hat(), dy = (d + pixelStepY).hat();
-        generateRay(sample, ray);
+        pinholeRay(sample, p, ray);
         const Transform& toWorld = cameraToWorld.getSample(0);
         ray.rx = Ray(ray.o, toWorld * dx);
         ray.ry = Ray(ray.o, toWorld * dy);
@@ -75,7 +75,12 @@ class PerspectiveCamera : public cameras::ThinLensCamera {
 
     float generateRay(const Sample& sample, Ray& ray) const override {
         // The raster point lies on the near plane; the pinhole sits at the origin.
-        const Point p = rasterToCamera * Point(sample.imageX, sample.imageY, 0.0f);
+        return pinholeRay(sample, rasterToCamera * Point(sample.imageX, sample.imageY, 0.0f), ray);
+    }
+
+  private:
+    // The ray through the camera-space point p of the near plane (the sample's raster point).
+    float pinholeRay(const Sample& sample, const Point& p, Ray& ray) const {
         auto focusOf = [this](const Point&, const Vector& d) {
             const float t = focalDistance / d.z;
             return Point(d.x * t, d.y * t, d.z * t);
@@ -83,7 +88,6 @@ class PerspectiveCamera : public cameras::ThinLensCamera {
         return finish(sample, Point(0.0f, 0.0f, 0.0f), Vector(p.x, p.y, p.z).hat(), focusOf, ray);
     }
 
-  private:
     Vector pixelStepX, pixelStepY;  // camera-space steps of one pixel in x and y
 };
 
