@@ -12,40 +12,12 @@ namespace rib {
 
 namespace {
 
-// Requests that a motion block may hold: transforms take part in the motion, everything
-// else is taken from the first sample.
+// Requests that a motion block may hold besides geometry (Reader::isShapeRequest): transforms
+// take part in the motion, everything else is taken from the first sample.
 const char* const MotionRequests[] = {
-    "Translate",
-    "Rotate",
-    "Scale",
-    "Skew",
-    "ConcatTransform",
-    "Transform",
-    "Identity",
-    "Sphere",
-    "Cone",
-    "Cylinder",
-    "Disk",
-    "Hyperboloid",
-    "Paraboloid",
-    "Torus",
-    "Polygon",
-    "GeneralPolygon",
-    "PointsPolygons",
-    "PointsGeneralPolygons",
-    "SubdivisionMesh",
-    "Patch",
-    "PatchMesh",
-    "NuPatch",
-    "Curves",
-    "Points",
-    "Color",
-    "Opacity",
-    "Surface",
-    "Displacement",
-    "Atmosphere",
-    "LightSource",
-    "AreaLightSource",
+    "Translate",   "Rotate",          "Scale",   "Skew",    "ConcatTransform", "Transform",
+    "Identity",    "Color",           "Opacity", "Surface", "Displacement",    "Atmosphere",
+    "LightSource", "AreaLightSource",
 };
 
 // Known RIB requests OVO has no use for: a warning once per file, then skipped.
@@ -224,11 +196,11 @@ void Reader::execute(const Request& request) {
     if (implicitGroup && request.name != "ShaderLayer" && request.name != "ConnectShaderLayers")
         closeImplicitGroup();
     if (motionBlock.active && request.name != "MotionEnd") {
-        for (const char* name : MotionRequests) {
-            if (request.name == name) {
-                motionBlock.requests.push_back(request);
-                return;
-            }
+        bool held = isShapeRequest(request.name);
+        for (const char* name : MotionRequests) held = held || request.name == name;
+        if (held) {
+            motionBlock.requests.push_back(request);
+            return;
         }
         if (findHandler(request.name) && request.name != "version" &&
             request.name != "MotionBegin") {
