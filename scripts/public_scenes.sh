@@ -61,7 +61,10 @@ stage_folder() {
     for f in "$shared/scenes/aqsis/$1"/*.tif; do
         [ -f "$f" ] || continue
         local tex="$dir/$(basename "${f%.tif}").tex"
-        [ -e "$tex" ] || oiiotool "$f" -otex:fileformatname=tiff:wrap=periodic "$tex" >/dev/null 2>&1
+        # Made again unless it is newer than this script, so that a texture an older version of
+        # the preparation left behind (without the repeat) is not used.
+        [ "$tex" -nt "$OVO_ROOT/scripts/public_scenes.sh" ] && [ "$tex" -nt "$f" ] && continue
+        oiiotool "$f" -otex:fileformatname=tiff:wrap=periodic "$tex" >/dev/null 2>&1
     done
     echo "$dir"
 }
