@@ -153,7 +153,9 @@ void Film::imagePixels(const RasterExtent& e) {
         for (int x = xa; x <= xb; ++x) {
             const FilmPixel& p = pixel(x, y);
             ImagerPixel& q = row[size_t(x - xa)];
-            q.position = Point(float(x) + 0.5f, float(y) + 0.5f, 0.0f);
+            // A pixel's integer raster position, its top-left corner: imager shaders written
+            // for RenderMan-style renderers (a fisheye lens built from P) expect it there.
+            q.position = Point(float(x), float(y), 0.0f);
             q.colour = Color(float(p.r), float(p.g), float(p.b));
             q.alpha = float(p.a);
             q.opacity = Color(q.alpha);

@@ -9,7 +9,7 @@ namespace ovo {
 
 // One pixel as an imager sees it, changed in place.
 struct ImagerPixel {
-    Point position;  // raster position of the pixel centre, z = 0
+    Point position;  // integer raster position of the pixel (its top-left corner), z = 0
     Color colour;    // filtered colour
     Color opacity;   // alpha in every channel: the film keeps one coverage value
     float alpha;     // filtered coverage; written back when changed, else the mean opacity if

@@ -153,8 +153,8 @@ imager ramp(float scale = 1) {
     for (int y : {0, 9})
         for (int x = 0; x < 20; ++x) {
             const std::string at = "(" + std::to_string(x) + ", " + std::to_string(y) + ")";
-            EXPECT_NEAR(ramp.at(x, y, 0), 0.5f * (x + 0.5f) / 20.0f, 1e-6f) << at;
-            EXPECT_NEAR(ramp.at(x, y, 1), 0.5f * (y + 0.5f) / 10.0f, 1e-6f) << at;
+            EXPECT_NEAR(ramp.at(x, y, 0), 0.5f * float(x) / 20.0f, 1e-6f) << at;
+            EXPECT_NEAR(ramp.at(x, y, 1), 0.5f * float(y) / 10.0f, 1e-6f) << at;
             EXPECT_NEAR(ramp.at(x, y, 2), 0.5f * 2.0f / 4.0f, 1e-6f) << at;
             EXPECT_EQ(ramp.at(x, y, 3), 1.0f) << at;
         }
