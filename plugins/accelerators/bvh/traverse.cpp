@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "core/base/prefetch.h"
 #include "core/geometry/hit.h"
@@ -282,7 +283,11 @@ inline void walkNearest(const Tree& tree, Walk& walk, const Aabb4::Prepared& inv
                 // Nearest first: the others wait, sorted so that the nearest of them is on top.
                 Waiting w[Width];
                 const int n = sortEntered(*node, mask, entry, w);
-                for (int k = 0; k < n - 1; ++k) stack[top++] = w[k];
+                // One fixed-size copy of every slot the stack keeps room for: a loop of n - 1
+                // becomes a string move, whose start-up costs more than the whole copy. The
+                // slots past n - 1 are copied but not counted.
+                std::memcpy(&stack[top], w, sizeof(Waiting) * (Width - 1));
+                top += n - 1;
                 const Waiting& first = w[n - 1];
                 if (first.count == 0) {
                     node = &tree.nodes[first.index];
