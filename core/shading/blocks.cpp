@@ -28,7 +28,13 @@ void* takeBlock(const Shader& shader) {
         for (size_t i = kept.size(); i-- > 0;) {
             if (kept[i].first != &shader) continue;
             void* block = kept[i].second;
-            kept[i] = kept.back();
+            // Moved field by field, and only when it is not the last: the last pair was often
+            // just stored by giveBlock, and one wide load of it would wait for those stores.
+            const size_t last = kept.size() - 1;
+            if (i != last) {
+                kept[i].first = kept[last].first;
+                kept[i].second = kept[last].second;
+            }
             kept.pop_back();
             return block;
         }
