@@ -27,9 +27,9 @@ struct LightCacheEntry {
     const Light* light;
 };
 
-// The plain values of a shading record: everything but the references it shares and the
-// lists it owns. They are one block so that a record reused for the next ray is reset by one
-// copy of a new record's values (ShaderEnvironment::reuse).
+// The plain values of a shading record: everything but the references it shares, the lists it
+// owns and the transforms every intersection sets. They are one block so that a record reused for
+// the next ray is reset by one copy of a new record's values (ShaderEnvironment::reuse).
 struct ShadingValues {
     float ncomps = 3.0f;
     float alpha = 1.0f;
@@ -65,9 +65,6 @@ struct ShadingValues {
     const Scene* scene = nullptr;
     const GeometrySet* geometrySet = nullptr;  // when set, only its members can be hit
     float bias = 0.01f;                        // secondary rays start this far from the surface
-
-    Transform space;        // object to current (matrix) and current to object (inverse)
-    Transform shaderSpace;  // shader to current and current to shader; set by Shader::init
 
     // Derivatives: Du/Dv call sites store their offset-pass values in a block of
     // MaxDerivativeSlots floats lent while shaders run on this record (DerivativeScope); null
@@ -122,6 +119,12 @@ class ShaderEnvironment : public ShadingValues {
     // interpolated, the surface derivatives, time and the object and shader spaces; see Hit),
     // leaving this record's own context (ray, scene, tracing and shading state) as it is.
     void copyIntersection(const ShaderEnvironment& from);
+
+    // Object to current (matrix) and current to object (inverse); shader to current and back,
+    // set by Shader::init. Outside the plain values: every intersection sets both, so a record
+    // reused for the next ray need not reset them.
+    Transform space;
+    Transform shaderSpace;
 
     Reference<LightList> lights;  // the primitive's active lights
     // The light cache: the accepted light samples at cachePosition.

@@ -91,8 +91,8 @@ class HitLease {
     HitLease& operator=(const HitLease&) = delete;
 
     Hit& next() {
+        // The transforms are left: every intersection sets them.
         hit->env.reuse();
-        hit->transform = ovo::Transform::Identity;
         hit->t = 1e30f;
         hit->primitive = nullptr;
         return *hit;
