@@ -24,6 +24,8 @@ class Primitive;
 // - The geometric primitive: shape, attributes, transform (the identity, or its world-to-object
 //   transform), primitive (itself), env.time (the ray's time), env.space and env.shaderSpace
 //   (the identity); it carries P, Ng, dPdu, dPdv, dNdu and dNdv to world space, Ng renormalised.
+//   A record reused for the next ray keeps its last three transforms until a hit sets them
+//   (SL::HitReuse), so every geometric primitive sets all three whenever it reports a hit.
 // - Motion primitives and instances carry the same fields one level further out and compose
 //   env.space and env.shaderSpace with their transforms; an instance fills the attribute
 //   references the object left null and always sets the light list.
