@@ -24,20 +24,21 @@ surface baker(string name = "c.bake") {
 
 const int Size = 12;
 
-// Renders a bilinear patch that fills the view with "baker" on `threads` threads; gives the
-// command's messages.
-std::string render(const ovotest::ScratchDir& dir, int threads, const std::string& name) {
-    const std::string rib = "Option \"searchpath\" \"shader\" [\"" + dir.path + ":&\"]\n" +
-                            "Display \"frame.tif\" \"file\" \"rgb\"\nFormat " +
-                            std::to_string(Size) + " " + std::to_string(Size) +
-                            " 1\nPixelSamples 1 1\nOption \"limits\" \"bucketsize\" [4 4]\n" +
-                            "Projection \"perspective\" \"fov\" [90]\nWorldBegin\n" +
-                            "Surface \"baker\" \"string name\" \"" + name + "\"\n" +
-                            "Patch \"bilinear\" \"P\" [-1 1 1  1 1 1  -1 -1 1  1 -1 1]\nWorldEnd\n";
-    dir.write("scene.rib", rib);
-    ovotest::runCommand("cd '" + dir.path + "' && '" + std::string(OVO_BINARY_DIR) +
-                        "/bin/ovo' -t " + std::to_string(threads) + " scene.rib 2> log.txt");
-    return ovotest::readText(dir / "log.txt");
+// Renders a bilinear patch that fills the view with "baker" on `threads` threads, expecting the
+// exit status `status`; gives the command's messages.
+std::string render(const ovotest::ScratchDir& dir, int threads, const std::string& name,
+                   int status = 0) {
+    const std::string rib =
+        ovotest::frameRib(Size, Size,
+                          "PixelSamples 1 1\nOption \"limits\" \"bucketsize\" [4 4]\n"
+                          "Projection \"perspective\" \"fov\" [90]",
+                          "Surface \"baker\" \"string name\" \"" + name +
+                              "\"\nPatch \"bilinear\" \"P\" [-1 1 1  1 1 1  -1 -1 1  1 -1 1]",
+                          dir.path);
+    ovotest::Image image;
+    std::string messages;
+    ovotest::renderRib(dir, rib, "frame.tif", image, &messages, nullptr, threads, status);
+    return messages;
 }
 
 TEST(CompiledBake, EachCameraSampleLeavesOneLineWhateverTheThreads) {
@@ -71,7 +72,7 @@ TEST(CompiledBake, EachCameraSampleLeavesOneLineWhateverTheThreads) {
     EXPECT_EQ(ovotest::readText(dir / "f.bake"), floats);
 
     EXPECT_EQ(
-        render(dir, 2, "no/such/folder.bake"),
+        render(dir, 2, "no/such/folder.bake", 1),
         "ERROR: Cannot write the bake file \"no/such/folder.bake\": No such file or directory\n");
 }
 

@@ -67,28 +67,44 @@ struct ShaderRun {
 
 // A rendered image, its pixels as colours.
 struct Image : Picture {
+    using Picture::at;
     ovo::Color at(int x, int y) const {
         return ovo::Color(Picture::at(x, y, 0), Picture::at(x, y, 1), Picture::at(x, y, 2));
     }
 };
 
-// Renders `rib` with the ovo command in `dir` (the scene writes its image there) and reads
-// `image`; the command's messages (its standard error) go to `messages`, its standard output
-// to `printed`. Shaders compiled on demand are cached in <dir>/cache.
+// Renders `rib` with the ovo command on `threads` threads in `dir` (the scene writes its image
+// there), expecting the exit status `status` (1 after an error), and reads `image`; the
+// command's messages (its standard error) go to `messages`, its standard output to `printed`.
+// Shaders compiled on demand are cached in <dir>/cache.
 inline bool renderRib(const ScratchDir& dir, const std::string& rib, const std::string& image,
-                      Image& out, std::string* messages = nullptr, std::string* printed = nullptr) {
+                      Image& out, std::string* messages = nullptr, std::string* printed = nullptr,
+                      int threads = 1, int status = 0) {
     dir.write("scene.rib", rib);
     const std::string command = "cd '" + dir.path + "' && OVO_SHADER_CACHE='" + dir.path +
-                                "/cache' '" + std::string(OVO_BINARY_DIR) +
-                                "/bin/ovo' -t 1 scene.rib 2> log.txt";
+                                "/cache' '" + std::string(OVO_BINARY_DIR) + "/bin/ovo' -t " +
+                                std::to_string(threads) + " scene.rib 2> log.txt";
     const CommandResult r = runCommand(command);
     if (messages) *messages = readText(dir / "log.txt");
     if (printed) *printed = r.out;
-    EXPECT_EQ(r.status, 0) << command;
+    EXPECT_EQ(r.status, status) << command;
     const bool read = out.read(dir / image);
     EXPECT_TRUE(read) << "no image " << image;
     return read;
 }
+
+// A scene writing the w x h RGB image frame.tif, with `options` before the world and `world`
+// inside it; shaders are looked up in `shaders` first when it is given.
+inline std::string frameRib(int w, int h, const std::string& options, const std::string& world,
+                            const std::string& shaders = "") {
+    return (shaders.empty() ? "" : "Option \"searchpath\" \"shader\" [\"" + shaders + ":&\"]\n") +
+           "Display \"frame.tif\" \"file\" \"rgb\"\nFormat " + std::to_string(w) + " " +
+           std::to_string(h) + " 1\n" + options + "\nWorldBegin\n" + world + "\nWorldEnd\n";
+}
+
+// A square facing the camera at z = 1, 2.5 wide: a little wider than a 90-degree view.
+inline const char* const ViewFillingSquare =
+    "Polygon \"P\" [-1.25 -1.25 1  1.25 -1.25 1  1.25 1.25 1  -1.25 1.25 1]\n";
 
 // The header line ("t.sl:1:2: error: ...") of every diagnostic of `text`.
 inline std::vector<std::string> diagnose(const std::string& text) {

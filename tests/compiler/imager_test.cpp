@@ -8,31 +8,20 @@
 #include <vector>
 
 #include "compiler/compile_util.h"
-#include "tests/common/picture.h"
-
-namespace ovotest {
-
-// Renders `rib` with the ovo command in `dir` on `threads` threads and reads `file`; the
-// command's messages go to `messages`.
-inline Picture renderFrame(const ScratchDir& dir, const std::string& rib, const std::string& file,
-                           int threads, std::string& messages) {
-    dir.write("scene.rib", rib);
-    const std::string command = "cd '" + dir.path + "' && OVO_SHADER_CACHE='" + dir.path +
-                                "/cache' '" + std::string(OVO_BINARY_DIR) + "/bin/ovo' -t " +
-                                std::to_string(threads) + " scene.rib > out.txt 2> log.txt";
-    (void)std::system(command.c_str());
-    messages = ovotest::readText(dir / "log.txt");
-    Picture picture;
-    picture.read(dir / file);
-    return picture;
-}
-
-}  // namespace ovotest
 
 namespace {
 
 using ovotest::diagnose;
-using ovotest::Picture;
+using Picture = ovotest::Image;
+
+// Renders `rib` in `dir` on `threads` threads, expecting the exit status `status`, and reads
+// `file`; the command's messages go to `messages`.
+Picture renderFrame(const ovotest::ScratchDir& dir, const std::string& rib, const std::string& file,
+                    int threads, std::string& messages, int status = 0) {
+    Picture picture;
+    ovotest::renderRib(dir, rib, file, picture, &messages, nullptr, threads, status);
+    return picture;
+}
 
 TEST(ImagerGlobals, AnImagerSeesThePixelAndOnlyAnImagerSeesAlpha) {
     struct Case {
@@ -78,9 +67,9 @@ TEST(ImagerFrames, BackgroundFillsWhatNothingCoversAndKeepsWhatIsCovered) {
     const std::string imager = "Imager \"background\" \"color background\" [0.25 0.5 1]";
     const float tolerance = 2e-3f;  // OpenEXR writes halves
     std::string messages;
-    const Picture bare = ovotest::renderFrame(
-        dir, sphereFrame(dir.path, "", "Display \"bare.tif\" \"file\" \"rgba\"\n"), "bare.tif", 1,
-        messages);
+    const Picture bare =
+        renderFrame(dir, sphereFrame(dir.path, "", "Display \"bare.tif\" \"file\" \"rgba\"\n"),
+                    "bare.tif", 1, messages);
     ASSERT_EQ(bare.channels, 4) << messages;
     struct Case {
         const char* file;
@@ -96,8 +85,8 @@ TEST(ImagerFrames, BackgroundFillsWhatNothingCoversAndKeepsWhatIsCovered) {
         {"f.exr", "Display \"f.exr\" \"openexr\" \"rgba\"\n", "", 2},
     };
     for (const Case& c : cases) {
-        const Picture imaged = ovotest::renderFrame(
-            dir, sphereFrame(dir.path, imager, c.display, c.limits), c.file, c.threads, messages);
+        const Picture imaged = renderFrame(dir, sphereFrame(dir.path, imager, c.display, c.limits),
+                                           c.file, c.threads, messages);
         EXPECT_EQ(messages, "") << c.display << c.limits;
         ASSERT_EQ(imaged.width, bare.width) << c.display << c.limits;
         int covered = 0, uncovered = 0;
@@ -146,7 +135,7 @@ imager ramp(float scale = 1) {
                             "Quantize \"rgba\" 0 0 0 0\nFormat 20 10 2\nPixelSamples 2 2\n"
                             "Imager \"ramp\" \"float scale\" [0.5]\nWorldBegin\nWorldEnd\n";
     std::string messages;
-    const Picture ramp = ovotest::renderFrame(dir, rib, "ramp.tif", 2, messages);
+    const Picture ramp = renderFrame(dir, rib, "ramp.tif", 2, messages);
     EXPECT_EQ(messages, "");
     ASSERT_EQ(ramp.width, 20) << messages;
     ASSERT_EQ(ramp.pixels.size(), 20u * 10u * 4u);
@@ -179,8 +168,8 @@ TEST(ImagerFrames, AnImagerThatWritesAlphaChangesTheWrittenAlphaOfColourOutputs)
     for (const Case& c : cases) {
         std::string messages;
         const std::string imager = std::string("Imager \"alphas\" \"float mode\" ") + c.mode;
-        const Picture frame = ovotest::renderFrame(dir, sphereFrame(dir.path, imager, displays),
-                                                   "frame.tif", 2, messages);
+        const Picture frame =
+            renderFrame(dir, sphereFrame(dir.path, imager, displays), "frame.tif", 2, messages);
         EXPECT_EQ(messages, "") << c.mode;
         Picture coverage;
         coverage.read(dir / "coverage.tif");
@@ -219,8 +208,9 @@ TEST(ImagerFrames, AMissingImagerLeavesTheFrameAsItWas) {
     for (const Case& c : cases) {
         std::string messages;
         const std::string display = "Display \"f.tif\" \"file\" \"rgba\"\n";
-        const Picture frame = ovotest::renderFrame(
-            dir, sphereFrame(dir.path, c.imager, display, "", c.inWorld), "f.tif", 1, messages);
+        const Picture frame =
+            renderFrame(dir, sphereFrame(dir.path, c.imager, display, "", c.inWorld), "f.tif", 1,
+                        messages, *c.message ? 1 : 0);
         EXPECT_EQ(messages.substr(0, messages.empty() ? 0 : messages.find(" (searched")), c.message)
             << c.imager;
         ASSERT_EQ(frame.channels, 4) << c.imager;

@@ -30,13 +30,11 @@ const int Size = 64;
 // A frame lit by "lit" alone, seen through a 90-degree lens from the origin along +z.
 std::string frame(const ovotest::ScratchDir& dir, const std::string& mode,
                   const std::string& world) {
-    return "Option \"searchpath\" \"shader\" [\"" + dir.path + ":&\"]\n" +
-           "Display \"frame.tif\" \"file\" \"rgb\"\nQuantize \"rgba\" 0 0 0 0\nFormat " +
-           std::to_string(Size) + " " + std::to_string(Size) +
-           " 1\nPixelSamples 1 1\nPixelFilter \"box\" 1 1\n"
-           "Projection \"perspective\" \"fov\" [90]\nWorldBegin\n" +
-           "LightSource \"lit\" 1 \"float mode\" [" + mode + "]\nSurface \"amb\"\n" + world +
-           "WorldEnd\n";
+    return ovotest::frameRib(
+        Size, Size,
+        "Quantize \"rgba\" 0 0 0 0\nPixelSamples 1 1\nPixelFilter \"box\" 1 "
+        "1\nProjection \"perspective\" \"fov\" [90]",
+        "LightSource \"lit\" 1 \"float mode\" [" + mode + "]\nSurface \"amb\"\n" + world, dir.path);
 }
 
 TEST(LightNormal, NsIsTheLitPointsNormalAndOnlyLightsHaveIt) {

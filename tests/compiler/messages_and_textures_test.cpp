@@ -88,15 +88,13 @@ TEST(FilteredTextures, LookupsAtCoordinatesAverageTheTexelsUnderThePixel) {
     ASSERT_TRUE(ovotest::compileShader(dir, "lookups.sl", Lookups));
     const std::string texture = makeCheckerTexture(dir);
     for (int form : {0, 1, 2, 3}) {
-        const std::string rib =
-            "Option \"searchpath\" \"shader\" [\"" + dir.path + ":&\"]\n" +
-            "Display \"frame.tif\" \"file\" \"rgb\"\nFormat 8 8 1\nPixelSamples 1 1\n"
-            "PixelFilter \"box\" 1 1\nProjection \"orthographic\"\nWorldBegin\n"
-            "Surface \"lookups\" \"string map\" [\"" +
-            texture + "\"] \"float form\" [" + std::to_string(form) +
-            "]\nPolygon \"P\" [-1 -1 1  1 -1 1  1 1 1  -1 1 1]\n"
-            "  \"st\" [0.03125 0.03125  1.03125 0.03125  1.03125 1.03125  0.03125 "
-            "1.03125]\nWorldEnd\n";
+        const std::string rib = ovotest::frameRib(
+            8, 8, "PixelSamples 1 1\nPixelFilter \"box\" 1 1\nProjection \"orthographic\"",
+            "Surface \"lookups\" \"string map\" [\"" + texture + "\"] \"float form\" [" +
+                std::to_string(form) +
+                "]\nPolygon \"P\" [-1 -1 1  1 -1 1  1 1 1  -1 1 1]\n"
+                "  \"st\" [0.03125 0.03125  1.03125 0.03125  1.03125 1.03125  0.03125 1.03125]",
+            dir.path);
         ovotest::Image image;
         ASSERT_TRUE(ovotest::renderRib(dir, rib, "frame.tif", image)) << form;
         int grey = 0;

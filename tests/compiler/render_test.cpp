@@ -40,17 +40,12 @@ surface closedform(float mode = 0; float arr[3] = {0, 0, 0}) {
 
 // The patch under a distant light from behind the camera, tilted 26.6 degrees in x.
 std::string scene(const std::string& dir, const std::string& surface) {
-    return "Option \"searchpath\" \"shader\" [\"" + dir + ":&\"]\n" +
-           "Display \"frame.tif\" \"file\" \"rgb\"\n"
-           "Format " +
-           std::to_string(Size) + " " + std::to_string(Size) + " 1\n" +
-           "PixelSamples 4 4\nPixelFilter \"box\" 1 1\n"
-           "Projection \"perspective\" \"fov\" [90]\n"
-           "WorldBegin\n"
-           "LightSource \"distantlight\" 1 \"intensity\" [1] \"from\" [0 0 0] \"to\" [0.5 0 1]\n" +
-           surface + "\n" +
-           "Polygon \"P\" [-1.25 -1.25 1  1.25 -1.25 1  1.25 1.25 1  -1.25 1.25 1]\n"
-           "WorldEnd\n";
+    return ovotest::frameRib(
+        Size, Size,
+        "PixelSamples 4 4\nPixelFilter \"box\" 1 1\nProjection \"perspective\" \"fov\" [90]",
+        "LightSource \"distantlight\" 1 \"intensity\" [1] \"from\" [0 0 0] \"to\" [0.5 0 1]\n" +
+            surface + "\n" + ovotest::ViewFillingSquare,
+        dir);
 }
 
 // s at the centre of pixel column x: the view spans -1..1 of the patch's -1.25..1.25.
@@ -117,36 +112,6 @@ TEST(CompiledFrames, CompiledPlasticMatchesTheHandWrittenOne) {
     }
     EXPECT_LE(worst, 1.0f / 255.0f);
     EXPECT_GT(brightest, 0.5f);  // the sphere is there, with its highlight
-}
-
-// A scene with its shader's source beside it renders in one command: ovo compiles the source
-// once into its cache (and says so), and the shader's own parameters need no Declare.
-TEST(CompiledFrames, OvoCompilesShaderSourcesOnDemand) {
-    ovotest::ScratchDir dir;
-    dir.write("halves.sl",
-              "surface halves(float freq = 4; color a = color(1, 0, 0); color b = 0) {\n"
-              "    Ci = mod(floor(s * freq), 2) == 0 ? a : b;\n    Oi = 1;\n}\n");
-    const std::string rib =
-        "Display \"frame.tif\" \"file\" \"rgb\"\nFormat 8 8 1\n"
-        "Projection \"perspective\" \"fov\" [90]\nWorldBegin\n"
-        "Surface \"halves\" \"freq\" [2] \"b\" [0 1 0]\n"
-        "Polygon \"P\" [-1.25 -1.25 1  1.25 -1.25 1  1.25 1.25 1  -1.25 1.25 1]\nWorldEnd\n";
-    ovotest::Image first, second;
-    std::string messages, printed;
-    ASSERT_TRUE(ovotest::renderRib(dir, rib, "frame.tif", first, &messages, &printed));
-    EXPECT_EQ(messages, "");
-    EXPECT_NE(printed.find("Compiled the shader \"halves\" from " + dir / "halves.sl"),
-              std::string::npos)
-        << printed;
-    // Two stripes over the square: red on its left half, green on its right (the pixel filter
-    // blends the two columns at the edge).
-    for (int x : {0, 1, 2, 5, 6, 7}) {
-        const Tuple expected = sAt(x) < 0.5f ? Tuple(1, 0, 0) : Tuple(0, 1, 0);
-        EXPECT_TRUE(near(Tuple(first.at(x, 4)), expected, Quantum)) << x;
-    }
-    ASSERT_TRUE(ovotest::renderRib(dir, rib, "frame.tif", second, &messages, &printed));
-    EXPECT_EQ(printed.find("Compiled"), std::string::npos) << "compiled again: " << printed;
-    EXPECT_EQ(first.pixels, second.pixels);
 }
 
 }  // namespace

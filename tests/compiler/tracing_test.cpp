@@ -45,13 +45,11 @@ TEST(CompiledTracing, KeywordListsReachTheLibraryWithTheirTypes) {
     ASSERT_TRUE(ovotest::compileShader(dir, "open.sl", Open));
     ASSERT_TRUE(ovotest::compileShader(dir, "shadowed.sl", Shadowed));
     auto render = [&](const std::string& mode, const std::string& light, ovotest::Image& image) {
-        const std::string rib =
-            "Option \"searchpath\" \"shader\" [\"" + dir.path + ":&\"]\n" +
-            "Display \"frame.tif\" \"file\" \"rgb\"\nFormat " + std::to_string(Size) + " " +
-            std::to_string(Size) + " 1\nProjection \"perspective\" \"fov\" [90]\nWorldBegin\n" +
+        const std::string rib = ovotest::frameRib(
+            Size, Size, "Projection \"perspective\" \"fov\" [90]",
             "LightSource \"" + light + "\" 1 \"from\" [0 0 0] \"to\" [0.5 0 1]\n" +
-            "Surface \"open\" \"float mode\" [" + mode + "]\n" +
-            "Polygon \"P\" [-1.25 -1.25 1  1.25 -1.25 1  1.25 1.25 1  -1.25 1.25 1]\nWorldEnd\n";
+                "Surface \"open\" \"float mode\" [" + mode + "]\n" + ovotest::ViewFillingSquare,
+            dir.path);
         std::string messages;
         const bool ok = ovotest::renderRib(dir, rib, "frame.tif", image, &messages);
         EXPECT_EQ(messages, "") << mode << " " << light;

@@ -13,10 +13,8 @@ TEST(CompiledFrames, PrimitiveVariablesReachTheShaderArguments) {
               "surface pref(varying point Pref = 0) { Ci = color(xcomp(Pref) - 1, 0, 0); }\n");
     dir.write("radius.sl", "surface radius(float radius = 0.25) { Ci = radius; Oi = 1; }\n");
     // Eight columns of one world unit at z = 1, in four pairs.
-    const std::string rib =
-        "Display \"frame.tif\" \"file\" \"rgb\"\nFormat 8 2 1\nPixelFilter \"box\" 1 "
-        "1\nPixelSamples 8 8\n"
-        "Projection \"perspective\" \"fov\" [90]\nWorldBegin\n"
+    const std::string rib = ovotest::frameRib(
+        8, 2, "PixelFilter \"box\" 1 1\nPixelSamples 8 8\nProjection \"perspective\" \"fov\" [90]",
         "AttributeBegin Surface \"grey\"\n"
         "Polygon \"P\" [-4 -1 1  -2 -1 1  -2 1 1  -4 1 1] \"varying float grey\" [0 1 1 0]\n"
         "AttributeEnd\nAttributeBegin Surface \"tint\"\n"
@@ -25,7 +23,7 @@ TEST(CompiledFrames, PrimitiveVariablesReachTheShaderArguments) {
         "Polygon \"P\" [-1 -1 1  1 -1 1  1 1 1  -1 1 1]\n"
         "  \"vertex point Pref\" [0 0 0  1 0 0  1 0 0  0 0 0]\n"
         "AttributeEnd\nAttributeBegin Surface \"radius\" Translate 3.5 0 1.5\n"
-        "Disk 0 3 360\nAttributeEnd\nWorldEnd\n";
+        "Disk 0 3 360\nAttributeEnd");
     ovotest::Image image;
     std::string messages;
     ASSERT_TRUE(ovotest::renderRib(dir, rib, "frame.tif", image, &messages));
