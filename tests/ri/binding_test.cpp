@@ -50,12 +50,6 @@ TEST(RiBinding, MisuseIsReportedToTheCallersHandler) {
         void (*calls)();
         const char* message;
     } cases[] = {
-        {"an undeclared token",
-         [] {
-             RtFloat v = 1;
-             RiSphere(1, -1, 1, 360, "bogus", &v, RI_NULL);
-         },
-         "Ri:3: Sphere: parameter \"bogus\" is not declared. Ignoring it ..."},
         {"a token without a value",
          [] { RiSphere(1, -1, 1, 360, RI_CS, static_cast<RtPointer>(nullptr), RI_NULL); },
          "Ri:3: Sphere: parameter \"Cs\" has no value. Skipping ..."},
@@ -69,14 +63,6 @@ TEST(RiBinding, MisuseIsReportedToTheCallersHandler) {
          "RiPixelFilter: only the standard filters are known"},
         {"a second RiBegin", [] { RiBegin(RI_NULL); },
          "RiBegin: a frame is already open (call RiEnd first)"},
-        {"a block closed twice",
-         [] {
-             RiAttributeBegin();
-             RiAttributeEnd();
-             RiAttributeEnd();
-         },
-         "Ri:5: AttributeEnd: no matching AttributeBegin (the innermost block is WorldBegin "
-         "from line 2). Skipping ..."},
     };
     freed = 0;
     for (const auto& c : cases) {
