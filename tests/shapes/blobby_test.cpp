@@ -1,6 +1,6 @@
 // The blobby plugin: silhouettes against the analytic shapes one element makes, blends and
 // combinations against a dense walk of an independently written field, per-leaf variables and
-// the messages of malformed code.
+// matrices, default texture coordinates, the repelling plane.
 #include <functional>
 
 #include "tests/shapes/shape_test_util.h"
@@ -20,42 +20,35 @@ std::vector<float> sphere(float r, float x, float y, float z) {
     return {r, 0, 0, 0, 0, r, 0, 0, 0, 0, r, 0, x, y, z, 1};
 }
 
-struct Blob {
-    std::vector<int> code;
-    std::vector<float> floats;
-    std::vector<const char*> strings;
-};
-
-Reference<Shape> build(TestRenderer& r, const Blob& b, Params& p, int nleaf = -1) {
-    p.add(("int[" + std::to_string(b.code.size()) + "] code").c_str(), b.code);
-    if (!b.floats.empty())
-        p.add(("float[" + std::to_string(b.floats.size()) + "] floats").c_str(), b.floats);
-    if (!b.strings.empty()) {
-        ParamType type;
-        const char* name = nullptr;
-        type.fromString(("string[" + std::to_string(b.strings.size()) + "] strings").c_str(),
-                        &name);
-        p.set.push_back(new Parameter("strings", type, 1, b.strings.data(), false));
-    }
-    if (nleaf >= 0) p.add("int nleaf", nleaf);
-    return make(r, "blobby", p);
+// The blobby's "code" and "floats", and what else the list takes.
+std::string blob(const std::vector<int>& code, const std::vector<float>& floats,
+                 const std::string& more = "") {
+    std::string c;
+    for (int k : code) c += " " + std::to_string(k);
+    return "int[" + std::to_string(code.size()) + "] code =" + c + "; float[" +
+           std::to_string(floats.size()) + "] floats = " + text(floats) + "; " + more;
 }
 
-Reference<Shape> build(TestRenderer& r, const Blob& b) {
-    Params p;
-    return build(r, b, p);
+// Two overlapping spheres of radius 1 (surfaces alone of radius 0.5) at x = -0.3 and
+// x = 0.35.
+std::vector<float> twoSpheres() {
+    std::vector<float> floats = sphere(1, -0.3f, 0, 0), second = sphere(1, 0.35f, 0.1f, 0);
+    floats.insert(floats.end(), second.begin(), second.end());
+    return floats;
 }
 
-// The blobs of the combination tests: two overlapping spheres of radius 1 (surfaces alone of
-// radius 0.5) at x = -0.3 and x = 0.35, combined by `ops` appended to their two instructions.
-Blob pair(std::vector<int> ops) {
-    Blob b;
-    b.code = {1001, 0, 1001, 16};
-    b.code.insert(b.code.end(), ops.begin(), ops.end());
-    b.floats = sphere(1, -0.3f, 0, 0);
-    const std::vector<float> second = sphere(1, 0.35f, 0.1f, 0);
-    b.floats.insert(b.floats.end(), second.begin(), second.end());
-    return b;
+// The two spheres combined by `ops` appended to their two instructions.
+std::string pair(std::vector<int> ops, const std::string& more = "") {
+    std::vector<int> code = {1001, 0, 1001, 16};
+    code.insert(code.end(), ops.begin(), ops.end());
+    return blob(code, twoSpheres(), more);
+}
+
+// The row-vector matrix m applied to the point (x, y, z).
+Vector place(const float* m, double x, double y, double z) {
+    return Vector(float(x * m[0] + y * m[4] + z * m[8] + m[12]),
+                  float(x * m[1] + y * m[5] + z * m[9] + m[13]),
+                  float(x * m[2] + y * m[6] + z * m[10] + m[14]));
 }
 
 double leaf(const Point& p, double cx, double cy) {
@@ -115,7 +108,7 @@ TEST(Blobby, SurfacesMatchABruteForceWalkOfTheField) {
     using Field = std::function<double(const Point&)>;
     struct Case {
         const char* name;
-        Blob blob;
+        std::string blob;
         Field field;
     };
     const Point e(0.3f, -0.2f, 0.4f);
@@ -123,17 +116,14 @@ TEST(Blobby, SurfacesMatchABruteForceWalkOfTheField) {
         return [f](const Point& p) { return f(leaf(p, -0.3, 0), leaf(p, 0.35, 0.1)); };
     };
     // A segment from x = -1 to 1 of radius 1, moved up by 2.
-    Blob segment{{1002, 0}, {-1, 0, 0, 1, 0, 0, 1}, {}};
-    const std::vector<float> up = sphere(1, 0, 0, 2);
-    segment.floats.insert(segment.floats.end(), up.begin(), up.end());
+    std::vector<float> segment = {-1, 0, 0, 1, 0, 0, 1}, up = sphere(1, 0, 0, 2);
+    segment.insert(segment.end(), up.begin(), up.end());
     const std::vector<Case> cases = {
-        {"ellipsoid",
-         {{1001, 0}, ellipsoidMatrix(2, 1, 0.5f, 0, e), {}},
+        {"ellipsoid", blob({1001, 0}, ellipsoidMatrix(2, 1, 0.5f, 0, e)),
          [&](const Point& p) { return ellipsoid(p, 2, 1, 0.5, 0, e); }},
-        {"turned ellipsoid",
-         {{1001, 0}, ellipsoidMatrix(3, 1, 1, 0.6f, e), {}},
+        {"turned ellipsoid", blob({1001, 0}, ellipsoidMatrix(3, 1, 1, 0.6f, e)),
          [&](const Point& p) { return ellipsoid(p, 3, 1, 1, 0.6, e); }},
-        {"segment", segment,
+        {"segment", blob({1002, 0}, segment),
          [](const Point& p) {
              const double x = std::max(-1.0, std::min(1.0, double(p.x)));
              return falloff((p.x - x) * (p.x - x) + p.y * p.y + (p.z - 2.0) * (p.z - 2.0));
@@ -153,7 +143,7 @@ TEST(Blobby, SurfacesMatchABruteForceWalkOfTheField) {
     Rng rng(7);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Reference<Shape> s = build(r, c.blob);
+        Reference<Shape> s = make(r, "blobby", c.blob);
         ASSERT_TRUE(s);
         EXPECT_TRUE(r.messages().empty());
         const Aabb box = s->objectExtent();
@@ -189,39 +179,59 @@ TEST(Blobby, SurfacesMatchABruteForceWalkOfTheField) {
     }
 }
 
-TEST(Blobby, PerLeafColoursBlendByEachLeafsShare) {
-    TestRenderer r;
-    Blob b = pair({0, 2, 0, 1});
-    Params p;
-    p.add("vertex color C", std::vector<float>{1, 0, 0, 0, 0, 1}, 2);
-    Reference<Shape> s = build(r, b, p, 2);
-    ASSERT_TRUE(s);
-    ASSERT_TRUE(s->getCs());
-    const Ray rays[] = {Ray(Point(-0.3f, 0, -3), Vector(0, 0, 1)),
-                        Ray(Point(0.35f, 0.1f, -3), Vector(0, 0, 1)),
-                        Ray(Point(-3, 0, 0), Vector(1, 0, 0))};
-    for (const Ray& ray : rays) {
-        Hit hit;
-        ASSERT_TRUE(s->intersect(ray, hit));
-        const Point& q = hit.env.P;
-        const double a = leaf(q, -0.3, 0), c = leaf(q, 0.35, 0.1);
-        const Color got = s->getCs()->valueAt(hit.env.face, hit.env.su, hit.env.sv);
-        EXPECT_NEAR(got.r, a / (a + c), 1e-4);
-        EXPECT_NEAR(got.b, c / (a + c), 1e-4);
-        EXPECT_NEAR(got.g, 0.0, 1e-6);
+// Per-leaf values blend by each leaf's share of the field: colours, and "Pref" given as one
+// matrix per leaf (RIB's "mpoint"), the hit in each element's own space placed by its leaf's
+// matrix.
+TEST(Blobby, PerLeafValuesBlendByEachLeafsShare) {
+    // The elements' own matrices, then moved by (10, 0, 0) and turned a quarter about z and
+    // moved up by 20.
+    const std::vector<float> own = twoSpheres(),
+                             moved = {1, 0, 0, 0, 0,  1, 0, 0, 0, 0, 1, 0, 10, 0,  0, 1,
+                                      0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 0,  20, 0, 1};
+    const Ray rays[] = {
+        Ray(Point(-0.3f, 0, -3), Vector(0, 0, 1)), Ray(Point(0.35f, 0.1f, -3), Vector(0, 0, 1)),
+        Ray(Point(-3, 0, 0), Vector(1, 0, 0)), Ray(Point(0, 3, 0), Vector(0, -1, 0))};
+    for (const std::vector<float>* m : {&own, &moved}) {
+        TestRenderer r;
+        // Red and blue.
+        Reference<Shape> s = make(r, "blobby",
+                                  pair({0, 2, 0, 1},
+                                       "int nleaf = 2; vertex color C = 1 0 0 0 0 1; "
+                                       "vertex matrix Pref = " +
+                                           text(*m)));
+        ASSERT_TRUE(s && s->getCs());
+        ASSERT_EQ(s->getVariables().size(), 1u);
+        const PrimitiveVariable& pref = s->getVariables()[0];
+        EXPECT_EQ(pref.name, "Pref");
+        EXPECT_EQ(pref.type, TypePoint);
+        ASSERT_TRUE(pref.tuples);
+        for (const Ray& ray : rays) {
+            Hit hit;
+            ASSERT_TRUE(s->intersect(ray, hit));
+            const ShaderEnvironment& e = hit.env;
+            const Point& q = e.P;
+            const double a = leaf(q, -0.3, 0), c = leaf(q, 0.35, 0.1);
+            const Color got = s->getCs()->valueAt(e.face, e.su, e.sv);
+            EXPECT_NEAR(got.r, a / (a + c), 1e-4);
+            EXPECT_NEAR(got.b, c / (a + c), 1e-4);
+            EXPECT_NEAR(got.g, 0.0, 1e-6);
+            const Vector expected = (float(a) * place(&(*m)[0], q.x + 0.3, q.y, q.z) +
+                                     float(c) * place(&(*m)[16], q.x - 0.35, q.y - 0.1, q.z)) /
+                                    float(a + c);
+            EXPECT_TRUE(near(Vector(pref.tuples->valueAt(e.face, e.su, e.sv)), expected, 1e-4f));
+        }
     }
     // A field plugin adds nothing; a leaf count without it leaves it out of the values.
-    for (int nleaf : {2, 3}) {
-        Blob withPlugin = b;
-        withPlugin.code = {1001, 0, 9000, 1, 0, 1001, 16, 0, 3, 0, 1, 2};
-        withPlugin.strings = {"dbo_plane"};
-        Params q;
+    TestRenderer r;
+    Reference<Shape> s =
+        make(r, "blobby", pair({0, 2, 0, 1}, "int nleaf = 2; vertex color C = 1 0 0 0 0 1"));
+    for (const char* colours : {"int nleaf = 2; vertex color C = 1 0 0 0 0 1",
+                                "int nleaf = 3; vertex color C = 1 0 0 0 1 0 0 0 1"}) {
         // Red and blue for the spheres, green for the plugin when it counts.
-        q.add("vertex color C",
-              nleaf == 2 ? std::vector<float>{1, 0, 0, 0, 0, 1}
-                         : std::vector<float>{1, 0, 0, 0, 1, 0, 0, 0, 1},
-              nleaf);
-        Reference<Shape> plugged = build(r, withPlugin, q, nleaf);
+        Reference<Shape> plugged =
+            make(r, "blobby",
+                 blob({1001, 0, 9000, 1, 0, 1001, 16, 0, 3, 0, 1, 2}, twoSpheres(),
+                      std::string("string[1] strings = dbo_plane; ") + colours));
         ASSERT_TRUE(plugged && plugged->getCs());
         ASSERT_EQ(r.messages().size(), 1u);
         EXPECT_EQ(r.messages()[0].text,
@@ -233,13 +243,11 @@ TEST(Blobby, PerLeafColoursBlendByEachLeafsShare) {
         EXPECT_EQ(hit.t, alone.t);
         const Color got = plugged->getCs()->valueAt(hit.env.face, hit.env.su, hit.env.sv);
         const Color same = s->getCs()->valueAt(alone.env.face, alone.env.su, alone.env.sv);
-        EXPECT_TRUE(near(got, same, 1e-6f)) << nleaf;
+        EXPECT_TRUE(near(got, same, 1e-6f)) << colours;
     }
     // Constant and uniform (per-piece) values are one colour.
-    for (const char* decl : {"constant color C", "perpiece color C"}) {
-        Params q;
-        q.add(decl, std::vector<float>{0.2f, 0.4f, 0.6f});
-        Reference<Shape> one = build(r, b, q);
+    for (const char* decl : {"constant color C = 0.2 0.4 0.6", "perpiece color C = 0.2 0.4 0.6"}) {
+        Reference<Shape> one = make(r, "blobby", pair({0, 2, 0, 1}, decl));
         ASSERT_TRUE(one && one->getCs());
         Hit hit;
         ASSERT_TRUE(one->intersect(rays[0], hit));
@@ -248,14 +256,33 @@ TEST(Blobby, PerLeafColoursBlendByEachLeafsShare) {
     }
 }
 
+// Without "s" and "t" the texture coordinates are the hit's x and y in blob space, so a pattern
+// keeps its scale along a long blob; given ones win.
+TEST(Blobby, TextureCoordinatesDefaultToTheHitsXAndY) {
+    for (const char* st : {"", "vertex float[2] st = 0.25 0.75"}) {
+        SCOPED_TRACE(st);
+        TestRenderer r;
+        Reference<Shape> s = make(
+            r, "blobby", blob({1001, 0}, {2, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 4, 1, 0, 1}, st));
+        ASSERT_TRUE(s && s->getS() && s->getT());
+        for (const Ray& ray : {Ray(Point(4.3f, 1.2f, -3), Vector(0, 0, 1)),
+                               Ray(Point(9, 1.1f, 0), Vector(-1, 0, 0))}) {
+            Hit hit;
+            ASSERT_TRUE(s->intersect(ray, hit));
+            const ShaderEnvironment& e = hit.env;
+            EXPECT_NEAR(s->getS()->valueAt(e.face, e.su, e.sv), *st ? 0.25f : e.P.x, 1e-5f);
+            EXPECT_NEAR(s->getT()->valueAt(e.face, e.su, e.sv), *st ? 0.75f : e.P.y, 1e-5f);
+        }
+    }
+}
+
 TEST(Blobby, RepellingPlaneFlattensTheSideItHolds) {
     TestRenderer r;
-    Blob b;
-    b.code = {1001, 0, 1003, 0, 16, 0, 2, 0, 1};
-    b.floats = sphere(2, 0, 0, 0);
-    b.floats.insert(b.floats.end(), {1, 0.1f, 0, 0});
-    b.strings = {"ground.zfile"};
-    Reference<Shape> s = build(r, b);
+    std::vector<float> floats = sphere(2, 0, 0, 0);
+    floats.insert(floats.end(), {1, 0.1f, 0, 0});
+    Reference<Shape> s =
+        make(r, "blobby",
+             blob({1001, 0, 1003, 0, 16, 0, 2, 0, 1}, floats, "string[1] strings = ground.zfile"));
     ASSERT_TRUE(s);
     ASSERT_EQ(r.messages().size(), 1u);
     EXPECT_EQ(r.messages()[0].text,
@@ -268,60 +295,6 @@ TEST(Blobby, RepellingPlaneFlattensTheSideItHolds) {
     EXPECT_LT(below.env.P.z, 0.0);
     EXPECT_GT(below.env.P.z, -0.1);
     EXPECT_NEAR(below.env.Ng.z, 1.0, 1e-3);
-}
-
-TEST(Blobby, MalformedCodeIsRefusedWithItsReason) {
-    const std::vector<float> one = sphere(1, 0, 0, 0);
-    struct Case {
-        Blob blob;
-        int nleaf;
-        const char* message;
-    };
-    const std::vector<Case> cases = {
-        {{{}, one, {}}, -1, "blobby: \"code\" is missing. Ignoring ..."},
-        {{{1001, 0, 12}, one, {}},
-         -1,
-         "blobby: unknown opcode 12 at code position 2. Ignoring ..."},
-        {{{1001}, one, {}},
-         -1,
-         "blobby: opcode 1001 at code position 0 lacks its operands. Ignoring ..."},
-        {{{1001, 4}, one, {}},
-         -1,
-         "blobby: the element at code position 0 needs floats 4 to 19 but there are 16. "
-         "Ignoring ..."},
-        {{{1001, 0, 0, 2, 0, 1}, one, {}},
-         -1,
-         "blobby: opcode 0 at code position 2 refers to instruction 1, which is not before it. "
-         "Ignoring ..."},
-        {{{1001, 0, 2, 0}, one, {}},
-         -1,
-         "blobby: opcode 2 at code position 2 needs a count of at least 1. Ignoring ..."},
-        {{{1001, 0, 4, 0}, one, {}},
-         -1,
-         "blobby: opcode 4 at code position 2 lacks its operands. Ignoring ..."},
-        {{{1001, 0}, one, {}}, 3, "blobby: nleaf is 3 but the code makes 1 leaves. Ignoring ..."},
-        {{{1001, 0}, std::vector<float>(16, 0.0f), {}},
-         -1,
-         "blobby: the matrix of the element at code position 0 is singular. Ignoring ..."},
-        {{{1000, 0}, {0.7f}, {}},
-         -1,
-         "blobby: no ellipsoid or segment bounds the surface. Ignoring ..."},
-        {{{1003, 1, 0, 1001, 0}, one, {""}},
-         -1,
-         "blobby: the plane at code position 0 names string 1 but there are 1. Ignoring ..."},
-        {{{1002, 0}, {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, {}},
-         -1,
-         "blobby: the segment at code position 0 has a radius of 0. Ignoring ..."},
-    };
-    TestRenderer r;
-    for (const Case& c : cases) {
-        Params p;
-        if (c.blob.code.empty()) {
-            expectRefused(r, make(r, "blobby", p), c.message);
-            continue;
-        }
-        expectRefused(r, build(r, c.blob, p, c.nleaf), c.message);
-    }
 }
 
 }  // namespace

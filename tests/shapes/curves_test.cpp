@@ -1,18 +1,19 @@
 // The curve plugins: the area a ribbon covers against its width times its length, ribbons that
-// face the ray or lie across given normals, the bases, variables along the curves, refusals.
+// face the ray or lie across given normals, the bases, variables along the curves, counts.
 #include "tests/shapes/shape_test_util.h"
 
 using namespace ovotest;
 
 namespace {
 
-Params curves(const std::vector<float>& P, const std::vector<int>& counts, const char* basis) {
-    Params p;
-    p.add("int ncurves", int(counts.size()));
-    p.add(("int[" + std::to_string(counts.size()) + "] nvertspercurve").c_str(), counts);
-    p.add("vertex point P", P, int(P.size() / 3));
-    if (basis) p.set.push_back(new Parameter("basis", ParamType(TypeString), 1, &basis, true));
-    return p;
+// Curves of these counts through P in the basis (none: the default).
+std::string curves(const std::vector<float>& P, const std::vector<int>& counts, const char* basis) {
+    std::string n;
+    for (int c : counts) n += " " + std::to_string(c);
+    return "int ncurves = " + std::to_string(counts.size()) + "; int[" +
+           std::to_string(counts.size()) + "] nvertspercurve =" + n +
+           "; vertex point P = " + text(P) +
+           (basis ? std::string("; string basis = ") + basis : "");
 }
 
 // The share of a grid of parallel rays along `down` (across x) over [x0, x1] × [y0, y1] that
@@ -55,12 +56,11 @@ TEST(Curves, CoverageIsWidthTimesLength) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.type) + " " + (c.basis ? c.basis : ""));
         TestRenderer r;
-        Params p = curves(c.P, {int(c.P.size() / 3)}, c.basis);
-        if (c.widths.empty())
-            p.add("float constantwidth", 0.2f);
-        else
-            p.add("linear float width", c.widths, 2);
-        Reference<Shape> s = make(r, c.type, p, Transform(), attributes(true, false, 0));
+        const std::string width = c.widths.empty() ? "float constantwidth = 0.2"
+                                                   : "linear float width = " + text(c.widths);
+        Reference<Shape> s =
+            make(r, c.type, curves(c.P, {int(c.P.size() / 3)}, c.basis) + "; " + width, Transform(),
+                 attributes(true, false, 0));
         ASSERT_TRUE(s) << (r.messages().empty() ? "" : r.messages()[0].text);
         EXPECT_NEAR(coveredArea(s, -1.5f, 1.5f, -0.5f, 0.5f), c.area, 0.01f);
         // From the side the ribbon turns to face the ray: the same area.
@@ -72,9 +72,10 @@ TEST(Curves, CoverageIsWidthTimesLength) {
 
 TEST(Curves, RibbonsFaceTheRayUnlessNormalsTurnThem) {
     TestRenderer r;
-    Params flat = curves({-1, 0, 0, 1, 0, 0}, {2}, nullptr);
-    flat.add("float constantwidth", 0.2f);
-    Reference<Shape> s = make(r, "linearcurves", flat, Transform(), attributes(true, false, 0));
+    Reference<Shape> s =
+        make(r, "linearcurves",
+             curves({-1, 0, 0, 1, 0, 0}, {2}, nullptr) + "; float constantwidth = 0.2", Transform(),
+             attributes(true, false, 0));
     ASSERT_TRUE(s);
     for (const Vector& d : {Vector(0, 0, -1), Vector(0, -1, 0), unit(Vector(0.2f, 1, 1))}) {
         Hit h;
@@ -90,11 +91,10 @@ TEST(Curves, RibbonsFaceTheRayUnlessNormalsTurnThem) {
     // edge-on, and Ng is the normal.
     for (const char* type : {"linearcurves", "cubiccurves"}) {
         SCOPED_TRACE(type);
-        Params turned = type[0] == 'l'
-                            ? curves({-1, 0, 0, 1, 0, 0}, {2}, nullptr)
-                            : curves({-1, 0, 0, -0.3f, 0, 0, 0.3f, 0, 0, 1, 0, 0}, {4}, "bezier");
-        turned.add("float constantwidth", 0.2f);
-        turned.add("linear normal N", std::vector<float>{0, 0, 1, 0, 0, 1}, 2);
+        const std::string turned =
+            (type[0] == 'l' ? curves({-1, 0, 0, 1, 0, 0}, {2}, nullptr)
+                            : curves({-1, 0, 0, -0.3f, 0, 0, 0.3f, 0, 0, 1, 0, 0}, {4}, "bezier")) +
+            "; float constantwidth = 0.2; linear normal N = 0 0 1 0 0 1";
         Reference<Shape> o = make(r, type, turned, Transform(), attributes(true, false, 0));
         ASSERT_TRUE(o);
         EXPECT_NEAR(coveredArea(o, -1.5f, 1.5f, -0.5f, 0.5f), 0.4f, 0.01f);
@@ -121,9 +121,9 @@ TEST(Curves, BasesPlaceTheCurve) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.basis);
         TestRenderer r;
-        Params p = curves(P, {4}, c.basis);
-        p.add("float constantwidth", 0.01f);
-        Reference<Shape> s = make(r, "cubiccurves", p, Transform(), attributes(true, false, 0));
+        Reference<Shape> s =
+            make(r, "cubiccurves", curves(P, {4}, c.basis) + "; float constantwidth = 0.01",
+                 Transform(), attributes(true, false, 0));
         ASSERT_TRUE(s);
         float x = 0, y = 0;
         for (int k = 0; k < 4; ++k) {
@@ -144,11 +144,13 @@ TEST(Curves, VariablesAlongTheCurves) {
     std::vector<float> P;
     for (int c = 0; c < 2; ++c)
         for (int i = 0; i < 7; ++i) P.insert(P.end(), {float(i) / 3.0f, float(c), 0.0f});
-    Params p = curves(P, {7, 7}, "bezier");
-    p.add("perpiece color C", std::vector<float>{1, 0, 0, 0, 1, 0}, 2);
-    p.add("linear float s", std::vector<float>{0, 1, 3, 10, 20, 40}, 6);
-    p.add("vertex float width", std::vector<float>(14, 0.1f), 14);
-    Reference<Shape> s = make(r, "cubiccurves", p, Transform(), attributes(true, false, 0));
+    Reference<Shape> s =
+        make(r, "cubiccurves",
+             curves(P, {7, 7}, "bezier") +
+                 "; perpiece color C = 1 0 0 0 1 0; linear float s = 0 1 3 10 20 40; vertex float "
+                 "width = " +
+                 text(std::vector<float>(14, 0.1f)),
+             Transform(), attributes(true, false, 0));
     ASSERT_TRUE(s);
     const struct {
         float x, y;
@@ -165,30 +167,22 @@ TEST(Curves, VariablesAlongTheCurves) {
     }
 }
 
-TEST(Curves, RefusesWhatMakesNoSegments) {
-    TestRenderer r;
-    expectRefusals(r, "cubiccurves",
-                   {{[](Params& p) {
-                         p = curves({0, 0, 0, 1, 0, 0, 2, 0, 0}, {3}, "bezier");
-                     },
-                     "cubiccurves: curve 0 has 3 vertices, which make no whole segments. "
-                     "Ignoring ..."},
-                    {[](Params& p) { p = curves(std::vector<float>(12, 0.0f), {4}, "nurbs"); },
-                     "cubiccurves: unknown basis \"nurbs\". Ignoring ..."},
-                    {[](Params& p) { p.add("int ncurves", 1); },
-                     "cubiccurves: \"ncurves\" and \"nvertspercurve\" must give the curves. "
-                     "Ignoring ..."}});
-    expectRefusals(r, "linearcurves",
-                   {{[](Params& p) {
-                         p = curves({0, 0, 0}, {1}, nullptr);
-                     },
-                     "linearcurves: curve 0 has 1 vertices, which make no whole segments. "
-                     "Ignoring ..."},
-                    {[](Params& p) {
-                         p.add("int ncurves", 1);
-                         p.add("int nvertspercurve", 2);
-                     },
-                     "linearcurves: \"P\" must give the 2 control points. Ignoring ..."}});
+// Count arrays too long for a type's count field reach the shapes as that many single values
+// ("int nvertspercurve" with n values); they read as "int[n]" does.
+TEST(Curves, CountsReadAsSingleValuesOrOneArray) {
+    for (const char* counts : {"int[2] nvertspercurve = 2 3", "int nvertspercurve = 2 3"}) {
+        SCOPED_TRACE(counts);
+        TestRenderer r;
+        // Two curves of 2 and 3 vertices; the second one ends at x = 2.
+        Reference<Shape> s = make(r, "linearcurves",
+                                  std::string("int ncurves = 2; ") + counts +
+                                      "; vertex point P = 0 0 0 1 0 0 0 2 0 1 2 "
+                                      "0 2 2 0");
+        ASSERT_TRUE(s);
+        EXPECT_TRUE(r.messages().empty());
+        EXPECT_TRUE(s->intersect(Ray(Point(1.8f, 2, 5), Vector(0, 0, -1))));
+        EXPECT_FALSE(s->intersect(Ray(Point(1.8f, 0, 5), Vector(0, 0, -1))));
+    }
 }
 
 }  // namespace

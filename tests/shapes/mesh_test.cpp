@@ -1,6 +1,6 @@
 // The polygonMesh plugin: random rays against a brute-force triangle test, per-vertex and
-// per-polygon variables at known points, holes, one-sidedness, sampling, refusals, and many
-// threads tracing one mesh at once.
+// per-polygon variables at known points, holes, the bias, and many threads tracing one mesh at
+// once.
 #include <thread>
 
 #include "core/math/constants.h"
@@ -135,15 +135,12 @@ TEST(PolygonMesh, RandomRaysAgreeWithABruteForceTriangleTest) {
 // A unit square made of the triangles (0 1 2) and (0 2 3), with values at its four corners.
 TEST(PolygonMesh, PerVertexVariablesAreInterpolatedWithTheBarycentrics) {
     TestRenderer r;
-    Params p;
-    p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, 4);
-    p.add("int[2] nvertices", std::vector<int>{3, 3});
-    p.add("int[] vertices", std::vector<int>{0, 1, 2, 0, 2, 3}, 6);
-    p.add("vertex normal N", std::vector<float>{0, 0, 1, 1, 0, 0, 0, 1, 0, 0, 0, -1}, 4);
-    p.add("vertex float s", std::vector<float>{0, 10, 20, 30}, 4);
-    p.add("linear float t", std::vector<float>{1, 2, 3, 4}, 4);
-    p.add("vertex color C", std::vector<float>{1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 1, 1}, 4);
-    Reference<Shape> s = make(r, "polygonMesh", p);
+    Reference<Shape> s =
+        make(r, "polygonMesh",
+             "vertex point P = 0 0 0 1 0 0 1 1 0 0 1 0; int[2] nvertices = 3 3; int[] vertices = 0 "
+             "1 2 0 "
+             "2 3; vertex normal N = 0 0 1 1 0 0 0 1 0 0 0 -1; vertex float s = 0 10 20 30; linear "
+             "float t = 1 2 3 4; vertex color C = 1 0 0 0 1 0 0 0 1 1 1 1");
     ASSERT_TRUE(s);
     ASSERT_TRUE(s->getN() && s->getS() && s->getT() && s->getCs());
     // p0 + 0.2·e1 + 0.3·e2 of the second triangle (vertices 0, 2, 3).
@@ -166,16 +163,11 @@ TEST(PolygonMesh, PerVertexVariablesAreInterpolatedWithTheBarycentrics) {
 TEST(PolygonMesh, ConcavePolygonsAndHoles) {
     TestRenderer r;
     // Polygon 0: a 4x4 square with a 2x2 hole (two loops); polygon 1: an L beside it.
-    Params p;
-    p.add("vertex point P",
-          std::vector<float>{0, 0, 0, 4, 0, 0, 4, 4, 0, 0, 4, 0, 1, 1, 0, 3, 1, 0, 3, 3, 0,
-                             1, 3, 0, 5, 0, 0, 7, 0, 0, 7, 1, 0, 6, 1, 0, 6, 2, 0, 5, 2, 0},
-          14);
-    p.add("int[2] nloops", std::vector<int>{2, 1});
-    p.add("int[] nvertices", std::vector<int>{4, 4, 6}, 3);
-    p.add("int[] vertices", std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}, 14);
-    p.add("perpiece float s", std::vector<float>{7, 9}, 2);
-    Reference<Shape> s = make(r, "polygonMesh", p);
+    Reference<Shape> s = make(
+        r, "polygonMesh",
+        "vertex point P = 0 0 0 4 0 0 4 4 0 0 4 0 1 1 0 3 1 0 3 3 0 1 3 0 5 0 0 7 0 0 7 1 0 6 1 0 "
+        "6 2 0 5 2 0; int[2] nloops = 2 1; int[] nvertices = 4 4 6; int[] vertices = 0 1 2 3 4 5 "
+        "6 7 8 9 10 11 12 13; perpiece float s = 7 9");
     ASSERT_TRUE(s);
     EXPECT_NEAR(s->area(), 16 - 4 + 3, 1e-5);
     Hit h;
@@ -187,22 +179,12 @@ TEST(PolygonMesh, ConcavePolygonsAndHoles) {
     EXPECT_EQ(s->getS()->valueAt(h.env.face, h.env.su, h.env.sv), 9.0f);
 }
 
-TEST(PolygonMesh, OneSidedMeshesAndOrientation) {
-    expectFlatOrientationRules("polygonMesh", [](Params& p) {
-        p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0}, 3);
-        p.add("int[1] nvertices", std::vector<int>{3});
-        p.add("int[] vertices", std::vector<int>{0, 1, 2}, 3);
-    });
-}
-
 TEST(PolygonMesh, BiasAndTheRaysInterval) {
     TestRenderer r;
-    Params p;
-    p.add("vertex point P",
-          std::vector<float>{-1, -1, 0, 1, -1, 0, 0, 1, 0, -1, -1, 1, 1, -1, 1, 0, 1, 1}, 6);
-    p.add("int[2] nvertices", std::vector<int>{3, 3});
-    p.add("int[] vertices", std::vector<int>{0, 1, 2, 3, 4, 5}, 6);
-    Reference<Shape> s = make(r, "polygonMesh", p, Transform(), attributes(true, false, 0.01f));
+    Reference<Shape> s = make(r, "polygonMesh",
+                              "vertex point P = -1 -1 0 1 -1 0 0 1 0 -1 -1 1 1 -1 1 0 1 1; int[2] "
+                              "nvertices = 3 3; int[] vertices = 0 1 2 3 4 5",
+                              Transform(), attributes(true, false, 0.01f));
     ASSERT_TRUE(s);
     Hit h;
     // Starting on the lower triangle: it is within the bias, the upper one is not.
@@ -214,75 +196,6 @@ TEST(PolygonMesh, BiasAndTheRaysInterval) {
     EXPECT_FALSE(s->intersect(Ray(Point(0, 0, -1), Vector(0, 0, 1), 0.0f, 0.99f)));
     ASSERT_TRUE(s->intersect(Ray(Point(0, 0, -1), Vector(0, 0, 1), 1.5f, 3.0f), h));
     EXPECT_EQ(h.env.face, 1u);
-}
-
-TEST(PolygonMesh, SamplesAreOnTheTrianglesInProportionToTheirArea) {
-    TestRenderer r;
-    // Triangles of areas 0.5 and 1.5.
-    Params p;
-    p.add("vertex point P",
-          std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 3, 0, 1, 0, 1, 1}, 6);
-    p.add("int[2] nvertices", std::vector<int>{3, 3});
-    p.add("int[] vertices", std::vector<int>{0, 1, 2, 3, 4, 5}, 6);
-    Reference<Shape> s = make(r, "polygonMesh", p);
-    ASSERT_TRUE(s);
-    Rng rng(8);
-    Hit h;
-    int first = 0;
-    const int n = 20000;
-    for (int i = 0; i < n; ++i) {
-        s->sample(h.env, Point(0.0f), rng.next(), rng.next());
-        ASSERT_LT(h.env.face, 2u);
-        EXPECT_NEAR(h.env.P.z, float(h.env.face), 1e-6f);
-        if (h.env.face == 0) ++first;
-    }
-    EXPECT_NEAR(double(first) / n, 0.25, 0.01);
-}
-
-TEST(PolygonMesh, BadMeshesAreRefusedWithAMessage) {
-    TestRenderer r;
-    const std::vector<float> square{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
-    auto P = [&](Params& p) -> Params& { return p.add("vertex point P", square, 4); };
-    using I = std::vector<int>;
-    expectRefusals(
-        r, "polygonMesh",
-        {{[&](Params& p) {
-              p.add("int[1] nvertices", I{3}).add("int[] vertices", I{0, 1, 2}, 3);
-          },
-          "polygonMesh: \"P\" is missing. Ignoring ..."},
-         {[&](Params& p) {
-              P(p).add("int[] vertices", I{0, 1, 2}, 3);
-          },
-          "polygonMesh: \"nvertices\" is missing. Ignoring ..."},
-         {[&](Params& p) { P(p).add("int[1] nvertices", I{3}); },
-          "polygonMesh: \"vertices\" is missing. Ignoring ..."},
-         {[&](Params& p) {
-              P(p).add("int[2] nvertices", I{3, 3}).add("int[] vertices", I{0, 1, 2, 0, 2, 7}, 6);
-          },
-          "polygonMesh: vertex index 7 is out of range (\"P\" holds 4 points). Ignoring ..."},
-         {[&](Params& p) {
-              p.add("vertex point P", square).add("int[1] nvertices", I{3});
-              p.add("int[] vertices", I{0, -1, 2});
-          },
-          "polygonMesh: vertex index -1 is out of range. Ignoring ..."},
-         {[&](Params& p) {
-              P(p).add("int[2] nvertices", I{3, 2}).add("int[] vertices", I{0, 1, 2, 0, 2}, 5);
-          },
-          "polygonMesh: polygon 1 has 2 vertices; it needs at least 3. Ignoring ..."},
-         {[&](Params& p) {
-              P(p).add("int[2] nvertices", I{3, 3}).add("int[] vertices", I{0, 1, 2, 0}, 4);
-          },
-          "polygonMesh: \"vertices\" holds 4 indices; the polygons need 6. Ignoring ..."},
-         {[&](Params& p) {
-              P(p).add("int[] nvertices", I{3}).add("int[] vertices", I{0, 1, 2}, 3);
-          },
-          "polygonMesh: the number of polygons is not given (\"nvertices\" is an open array). "
-          "Ignoring ..."},
-         {[&](Params& p) {
-              p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3}, 4);
-              p.add("int[1] nvertices", I{4}).add("int[] vertices", I{0, 1, 2, 3}, 4);
-          },
-          "polygonMesh: no polygon encloses any area. Ignoring ..."}});
 }
 
 // Many threads trace one mesh at once and see what one thread sees.

@@ -54,10 +54,8 @@ Nearest bruteForce(const Cloud& c, const Ray& ray) {
 
 TEST(Particle, PointsAreSpheresOfTheirWidth) {
     TestRenderer r;
-    Params p;
-    p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 2, 0, 0}, 3);
-    p.add("vertex float width", std::vector<float>{0.2f, 0.4f, 0.6f}, 3);
-    Reference<Shape> s = make(r, "particle", p);
+    Reference<Shape> s =
+        make(r, "particle", "vertex point P = 0 0 0 1 0 0 2 0 0; vertex float width = 0.2 0.4 0.6");
     ASSERT_TRUE(s);
     // Distances and which sphere a ray meets are left to the brute-force test. The top of a
     // sphere: v = 1; its side at phi = 90 degrees: u = 0.25, v = 0.5.
@@ -114,12 +112,9 @@ TEST(Particle, RandomRaysAgreeWithABruteForceTest) {
 TEST(Particle, WidthsVariablesAndNormals) {
     TestRenderer r;
     // "constantwidth" for all; a point of width 0 is not drawn.
-    Params p;
-    p.add("vertex point[3] P", std::vector<float>{0, 0, 0, 1, 0, 0, 2, 0, 0});
-    p.add("float constantwidth", 0.5f);
-    p.add("vertex color C", std::vector<float>{1, 0, 0, 0, 1, 0, 0, 0, 1}, 3);
-    p.add("perpiece float s", 0.25f);
-    Reference<Shape> s = make(r, "particle", p);
+    Reference<Shape> s = make(r, "particle",
+                              "vertex point[3] P = 0 0 0 1 0 0 2 0 0; float constantwidth = 0.5; "
+                              "vertex color C = 1 0 0 0 1 0 0 0 1; perpiece float s = 0.25");
     ASSERT_TRUE(s);
     ASSERT_TRUE(s->getCs() && s->getS());
     Hit h;
@@ -130,10 +125,8 @@ TEST(Particle, WidthsVariablesAndNormals) {
     EXPECT_EQ(s->getS()->valueAt(h.env.face, 0.3f, 0.3f), 0.25f);
     EXPECT_NEAR(s->area(), 3.0 * Pi * 0.25, 1e-5);
 
-    Params q;
-    q.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0}, 2);
-    q.add("vertex float width", std::vector<float>{0.0f, 0.5f}, 2);
-    Reference<Shape> one = make(r, "particle", q);
+    Reference<Shape> one =
+        make(r, "particle", "vertex point P = 0 0 0 1 0 0; vertex float width = 0 0.5");
     ASSERT_TRUE(one);
     EXPECT_FALSE(one->intersect(Ray(Point(0, 0, 5), Vector(0, 0, -1))));
     ASSERT_TRUE(one->intersect(Ray(Point(1, 0, 5), Vector(0, 0, -1)), h));
@@ -144,10 +137,10 @@ TEST(Particle, WidthsVariablesAndNormals) {
     // back, the ray goes on to the far side, which then faces it from inside.
     for (int flips = 0; flips < 8; ++flips) {
         const bool inside = flips & 1, mirrored = flips & 2, twoSided = flips & 4;
-        Params b;
-        b.add("vertex point P", std::vector<float>{0, 0, 0}).add("float constantwidth", 2.0f);
         const Transform t = mirrored ? Scale(-1.0f, 1.0f, 1.0f) : Transform();
-        Reference<Shape> ball = make(r, "particle", b, t, attributes(twoSided, inside));
+        Reference<Shape> ball =
+            make(r, "particle", "vertex point P = 0 0 0; float constantwidth = 2", t,
+                 attributes(twoSided, inside));
         ASSERT_TRUE(ball);
         const float sign = inside != mirrored ? -1.0f : 1.0f;
         const bool nearSide = twoSided || sign > 0.0f;
@@ -158,50 +151,6 @@ TEST(Particle, WidthsVariablesAndNormals) {
         EXPECT_TRUE(near(g.env.dNdu, sign * g.env.dPdu, 1e-4f));
         EXPECT_EQ(ball->intersect(Ray(Point(0, 0, 0), Vector(0, 0, 1))), twoSided || sign < 0.0f);
     }
-}
-
-TEST(Particle, SamplesLieOnTheSpheresInProportionToTheirArea) {
-    TestRenderer r;
-    Params p;
-    p.add("vertex point P", std::vector<float>{0, 0, 0, 5, 0, 0}, 2);
-    p.add("vertex float width", std::vector<float>{1.0f, 2.0f}, 2);
-    Reference<Shape> s = make(r, "particle", p);
-    ASSERT_TRUE(s);
-    Rng rng(21);
-    Hit h;
-    int first = 0;
-    const int n = 20000;
-    for (int i = 0; i < n; ++i) {
-        s->sample(h.env, Point(0.0f), rng.next(), rng.next());
-        ASSERT_LT(h.env.face, 2u);
-        EXPECT_NEAR(h.env.P.x, h.env.face == 0 ? 0.0f : 5.0f, 1.0f);
-        if (h.env.face == 0) ++first;
-    }
-    EXPECT_NEAR(double(first) / n, 0.2, 0.01);
-}
-
-TEST(Particle, BadCloudsAreRefusedWithAMessage) {
-    TestRenderer r;
-    using F = std::vector<float>;
-    expectRefusals(
-        r, "particle",
-        {{[](Params& p) { p.add("float constantwidth", 1.0f); },
-          "particle: \"P\" is missing. Ignoring ..."},
-         {[](Params& p) {
-              p.add("vertex point P", F{0, 0, 0, 1, 1, 1}, 2).add("float width", 1.0f);
-          },
-          "particle: \"width\" must give one value per point; use \"constantwidth\" for one "
-          "value. Ignoring ..."},
-         {[](Params& p) {
-              p.add("vertex point P", F{0, 0, 0, 1, 1, 1}, 2);
-              p.add("vertex float width", F{0.0f, -1.0f}, 2);
-          },
-          "particle: no point has a width above 0. Ignoring ..."},
-         {[](Params& p) {
-              p.add("vertex point P", F{0, 0, 0, 1, 1, 1, 2, 2, 2}, 3);
-              p.add("vertex float width", F{1.0f, 1.0f}, 2);
-          },
-          "particle: \"width\" holds 2 values for 3 points. Ignoring ..."}});
 }
 
 }  // namespace

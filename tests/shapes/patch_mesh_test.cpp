@@ -1,36 +1,11 @@
 // Patch meshes and NURBS beyond the single patch: trim loops against their areas, periodic
-// meshes without a seam, the classes of primitive variables, orientation and refusals.
+// meshes without a seam, the classes of primitive variables, normals across seams.
 #include "core/math/constants.h"
 #include "tests/shapes/shape_test_util.h"
 
 using namespace ovotest;
 
 namespace {
-
-// The unit square in z = 0 as a NURBS of order 2 with n × n control points: more than a few
-// makes enough grid cells for Embree to trace it, two few enough to be traced without.
-Params flatNurbs(float umin = 0.0f, float umax = 1.0f, int n = 2) {
-    std::vector<float> knots = {0.0f}, P;
-    for (int i = 0; i < n; ++i) knots.push_back(float(i) / float(n - 1));
-    knots.push_back(1.0f);
-    for (int j = 0; j < n; ++j)
-        for (int i = 0; i < n; ++i)
-            P.insert(P.end(), {float(i) / float(n - 1), float(j) / float(n - 1), 0.0f});
-    const std::string k = "float[" + std::to_string(n + 2) + "] ";
-    Params p;
-    p.add("int nu", n);
-    p.add("int uorder", 2);
-    p.add((k + "uknot").c_str(), knots);
-    p.add("float umin", umin);
-    p.add("float umax", umax);
-    p.add("int nv", n);
-    p.add("int vorder", 2);
-    p.add((k + "vknot").c_str(), knots);
-    p.add("float vmin", 0.0f);
-    p.add("float vmax", 1.0f);
-    p.add("vertex point P", P, n * n);
-    return p;
-}
 
 // A loop of trim curves for the trimcurves plugin: one NURBS curve of (u·w, v·w, w) points.
 Params trimLoop(int order, const std::vector<float>& knots, const std::vector<float>& uvw) {
@@ -92,15 +67,14 @@ TEST(PatchMeshes, TrimLoopsCutTheirOwnArea) {
                 ShapeAttributes a = attributes(true, false, 0);
                 a.trimCurves->curves.push_back(trim);
                 a.trimSenseInside = inside;
-                Params p = flatNurbs(0.0f, 1.0f, n);
-                Reference<Shape> s = make(r, "nupatch", p, Transform(), a);
+                Reference<Shape> s = make(r, "nupatch", flatNurbs(n), Transform(), a);
                 ASSERT_TRUE(s);
                 EXPECT_NEAR(seenArea(s), inside ? 1.0f - loop.area : loop.area, 0.005f);
             }
     // umin and umax keep a part of the surface, and u still runs from 0 to 1 over it.
     TestRenderer r;
-    Params half = flatNurbs(0.25f, 0.75f);
-    Reference<Shape> s = make(r, "nupatch", half, Transform(), attributes(true, false, 0));
+    Reference<Shape> s =
+        make(r, "nupatch", flatNurbs(2, 0.25f, 0.75f), Transform(), attributes(true, false, 0));
     ASSERT_TRUE(s);
     EXPECT_NEAR(seenArea(s), 0.5f, 0.005f);
     Hit h;
@@ -121,13 +95,11 @@ TEST(PatchMeshes, PeriodicMeshesCloseWithoutASeam) {
             P.insert(P.end(), {std::cos(a), std::sin(a), float(j) - 2.0f});
         }
     TestRenderer r;
-    Params p;
-    p.add("vertex point P", P, int(P.size() / 3));
-    p.add("int nu", around + 3);
-    p.add("int nv", rows);
-    const char* basis = "bspline";
-    p.set.push_back(new Parameter("basis", ParamType(TypeString), 1, &basis, true));
-    Reference<Shape> s = make(r, "bicubicpatch", p, Transform(), attributes(true, false, 0));
+    Reference<Shape> s = make(r, "bicubicpatch",
+                              "vertex point P = " + text(P) +
+                                  "; int nu = 11; int nv = 5; string "
+                                  "basis = bspline",
+                              Transform(), attributes(true, false, 0));
     ASSERT_TRUE(s);
     Hit previous;
     int wraps = 0;
@@ -154,14 +126,15 @@ TEST(PatchMeshes, VariablesOfEveryClass) {
     for (int j = 0; j < 4; ++j)
         for (int i = 0; i < 7; ++i) P.insert(P.end(), {float(i) / 3.0f, float(j) / 3.0f, 0.0f});
     TestRenderer r;
-    Params p;
-    p.add("vertex point P", P, 28);
-    p.add("int nu", 7);
-    p.add("int nv", 4);
-    p.add("vertex color C", P, 28);                                       // like the points
-    p.add("linear float s", std::vector<float>{0, 1, 4, 10, 20, 40}, 6);  // at patch corners
-    p.add("perpiece color opacity", std::vector<float>{0.25f, 0, 0, 0.75f, 0, 0}, 2);
-    Reference<Shape> s = make(r, "bicubicpatch", p, Transform(), attributes(true, false, 0));
+    // The colour like the points, s at the patches' corners.
+    Reference<Shape> s = make(r, "bicubicpatch",
+                              "vertex point P = " + text(P) +
+                                  "; int nu = 7; int nv = 4; vertex "
+                                  "color C = " +
+                                  text(P) +
+                                  "; linear float s = 0 1 4 10 20 40; "
+                                  "perpiece color opacity = 0.25 0 0 0.75 0 0",
+                              Transform(), attributes(true, false, 0));
     ASSERT_TRUE(s);
     for (float x : {0.1f, 0.6f, 1.2f, 1.9f})
         for (float y : {0.2f, 0.7f}) {
@@ -195,13 +168,11 @@ TEST(PatchMeshes, NormalsAreSmoothAcrossSeams) {
             P.insert(P.end(), {x, y, 0.3f * std::sin(1.3f * x) * std::cos(0.9f * y)});
         }
     TestRenderer r;
-    Params p;
-    p.add("vertex point P", P, 36);
-    p.add("int nu", 6);
-    p.add("int nv", 6);
-    const char* basis = "bspline";
-    p.set.push_back(new Parameter("basis", ParamType(TypeString), 1, &basis, true));
-    Reference<Shape> s = make(r, "bicubicpatch", p, Transform(), attributes(true, false, 0));
+    Reference<Shape> s = make(r, "bicubicpatch",
+                              "vertex point P = " + text(P) +
+                                  "; int nu = 6; int nv = 6; string "
+                                  "basis = bspline",
+                              Transform(), attributes(true, false, 0));
     ASSERT_TRUE(s);
     Hit previous;
     int seams = 0;
@@ -216,71 +187,6 @@ TEST(PatchMeshes, NormalsAreSmoothAcrossSeams) {
         previous = h;
     }
     EXPECT_EQ(seams, 2);
-}
-
-TEST(PatchMeshes, OrientationFollowsTheRules) {
-    expectFlatOrientationRules("bilinearpatch", [](Params& p) {
-        p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0}, 4);
-    });
-    expectFlatOrientationRules("nupatch", [](Params& p) { p = flatNurbs(); });
-    expectFlatOrientationRules("nupatch", [](Params& p) { p = flatNurbs(0.0f, 1.0f, 40); });
-}
-
-TEST(PatchMeshes, RefusesWhatMakesNoPatches) {
-    TestRenderer r;
-    const std::vector<float> grid(48, 0.0f);
-    expectRefusals(
-        r, "bicubicpatch",
-        {{[&](Params& p) {
-              p.add("vertex point P", grid, 16);
-              p.add("int nu", 5);
-          },
-          "bicubicpatch: 5 points along u do not make whole patches of step 3. Ignoring ..."},
-         {[&](Params& p) {
-              p.add("vertex point P", grid, 16);
-              const char* b = "nurbs";
-              p.set.push_back(new Parameter("ubasis", ParamType(TypeString), 1, &b, true));
-          },
-          "bicubicpatch: unknown basis \"nurbs\". Ignoring ..."},
-         {[&](Params& p) {
-              p.add("vertex point P", grid, 16);
-              p.add("int ustep", 0);
-          },
-          "bicubicpatch: ustep is 0; it must be at least 1. Ignoring ..."},
-         {[&](Params& p) { p.add("vertex point P", std::vector<float>(12, 0.0f), 4); },
-          "bicubicpatch: \"P\" holds 4 points; the patch needs 16. Ignoring ..."},
-         {[&](Params& p) { p.add("int nu", 4); }, "bicubicpatch: \"P\" is missing. Ignoring ..."}});
-    expectRefusals(
-        r, "bilinearpatchmesh",
-        {{[](Params& p) {
-              p.add("int nu", 1);
-              p.add("int nv", 2);
-          },
-          "bilinearpatchmesh: 1 by 2 points; a mesh needs at least 2 by 2. Ignoring ..."}});
-    expectRefusals(
-        r, "nupatch",
-        {{[](Params& p) {
-              p = flatNurbs();
-              p.set.erase("uorder");
-              p.add("int uorder", 17);
-          },
-          "nupatch: 2 points of order 17 along u; the order must be 1 to 16 and the points at "
-          "least as many. Ignoring ..."},
-         {[](Params& p) {
-              p = flatNurbs();
-              p.set.erase("vknot");
-              p.add("float[4] vknot", std::vector<float>{0, 1, 0, 1});
-          },
-          "nupatch: the v knots decrease or are not finite. Ignoring ..."},
-         {[](Params& p) { p = flatNurbs(2.0f, 3.0f); },
-          "nupatch: nothing of the surface lies between umin 2 and umax 3. Ignoring ..."},
-         {[](Params& p) {
-              p = flatNurbs();
-              p.add("vertex hpoint Pw",
-                    std::vector<float>{0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 0, 1, 1, 1, 0, 1}, 4);
-              p.set.erase("P");
-          },
-          "nupatch: point 1 of \"Pw\" has weight 0; it must be above 0. Ignoring ..."}});
 }
 
 }  // namespace

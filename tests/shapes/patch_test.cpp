@@ -68,8 +68,8 @@ TEST(Patches, OneGridInEveryBasisGivesTheBasisCurves) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.basis);
         TestRenderer r;
-        Params p = bicubic(grid, c.basis);
-        Reference<Shape> s = make(r, "bicubicpatch", p, Transform(), attributes(true, false, 0));
+        Reference<Shape> s = make(r, "bicubicpatch", bicubic(grid, c.basis), Transform(),
+                                  attributes(true, false, 0));
         ASSERT_TRUE(s);
         EXPECT_TRUE(r.messages().empty());
         for (double u = 0.05; u < 1.0; u += 0.1)
@@ -162,9 +162,8 @@ TEST(Patches, RationalNurbsSphereIsRound) {
 // "Pz" gives heights over the unit square: the corners (0, 0), (1, 0), (0, 1), (1, 1).
 TEST(Patches, HeightsOverTheUnitSquare) {
     TestRenderer r;
-    Params p;
-    p.add("vertex float Pz", std::vector<float>{0, 0, 1, 1}, 4);
-    Reference<Shape> s = make(r, "bilinearpatch", p, Transform(), attributes(true, false, 0));
+    Reference<Shape> s = make(r, "bilinearpatch", "vertex float Pz = 0 0 1 1", Transform(),
+                              attributes(true, false, 0));
     ASSERT_TRUE(s);
     Hit h;
     ASSERT_TRUE(s->intersect(Ray(Point(0.3f, 0.6f, 5), Vector(0, 0, -1)), h));

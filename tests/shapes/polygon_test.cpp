@@ -124,13 +124,6 @@ std::vector<std::vector<Loop>> shapes() {
     return s;
 }
 
-TEST(Polygon, NormalsFollowOrientationMirroringAndOneSidedness) {
-    expectFlatOrientationRules("polygon", [](Params& p) {
-        p.add("vertex point P", std::vector<float>{0, 0, 0, 1, 0, 0, 0, 1, 0}, 3);
-        p.add("int nvertices", 3);
-    });
-}
-
 TEST(Polygon, ConcaveAndHoledPolygonsCoverExactlyTheirInside) {
     TestRenderer r;
     Rng rng(5);
@@ -175,32 +168,12 @@ TEST(Polygon, ConcaveAndHoledPolygonsCoverExactlyTheirInside) {
     }
 }
 
-TEST(Polygon, SamplesAreUniformOverTheArea) {
-    TestRenderer r;
-    // An L of three unit squares: the square at x >= 1 holds a third of the area.
-    Params p = polygonParams({Loop{{0, 0, 2, 0, 2, 1, 1, 1, 1, 2, 0, 2}}});
-    Reference<Shape> s = make(r, "polygon", p);
-    ASSERT_TRUE(s);
-    Rng rng(9);
-    Hit h;
-    int right = 0;
-    const int n = 30000;
-    for (int i = 0; i < n; ++i) {
-        s->sample(h.env, Point(0.0f), rng.next(), rng.next());
-        if (h.env.P.x > 1.0f) ++right;
-    }
-    EXPECT_NEAR(double(right) / n, 1.0 / 3.0, 0.012);
-}
-
 TEST(Polygon, PrimitiveVariablesPerVertexPerPieceAndConstant) {
     TestRenderer r;
-    Params p;
-    p.add("vertex point P", std::vector<float>{0, 0, 0, 2, 0, 0, 2, 2, 0, 0, 2, 0}, 4);
-    p.add("int nvertices", 4);
-    p.add("vertex float[2] st", std::vector<float>{0, 0, 1, 0, 1, 1, 0, 1}, 4);
-    p.add("perpiece color opacity", std::vector<float>{0.5f, 0.25f, 1.0f});
-    p.add("normal N", std::vector<float>{0, 0, 1});
-    Reference<Shape> s = make(r, "polygon", p);
+    Reference<Shape> s = make(r, "polygon",
+                              "vertex point P = 0 0 0 2 0 0 2 2 0 0 2 0; int nvertices = 4; vertex "
+                              "float[2] st = 0 0 1 0 1 1 0 1; perpiece color opacity = 0.5 0.25 1; "
+                              "normal N = 0 0 1");
     ASSERT_TRUE(s);
     ASSERT_TRUE(s->getS() && s->getT() && s->getOs() && s->getN());
     Hit h;
@@ -212,40 +185,10 @@ TEST(Polygon, PrimitiveVariablesPerVertexPerPieceAndConstant) {
     EXPECT_TRUE(near(s->getN()->valueAt(h.env.face, 0.3f, 0.3f), Normal(0, 0, 1), 0.0f));
 }
 
-TEST(Polygon, BadPolygonsAreRefusedWithAMessage) {
+// A "P" that tells its length gives the number of vertices.
+TEST(Polygon, PointsGiveTheirCount) {
     TestRenderer r;
-    using F = std::vector<float>;
-    const F tri{0, 0, 0, 1, 0, 0, 1, 1, 0};
-    expectRefusals(
-        r, "polygon",
-        {{[](Params& p) { p.add("int nvertices", 3); }, "polygon: \"P\" is missing. Ignoring ..."},
-         {[](Params& p) {
-              p.add("vertex point P", F{0, 0, 0, 1, 0, 0}, 2).add("int nvertices", 2);
-          },
-          "polygon: 2 vertices; a polygon needs at least 3. Ignoring ..."},
-         {[](Params& p) {
-              p.add("vertex point P", F{0, 0, 0, 1, 1, 1, 2, 2, 2}, 3).add("int nvertices", 3);
-          },
-          "polygon: the outline encloses no area. Ignoring ..."},
-         {[&](Params& p) { p.add("vertex point P", tri, 3).add("int nvertices", 4); },
-          "polygon: \"P\" holds 3 points; the loops need 4. Ignoring ..."},
-         {[](Params& p) {
-              p.add("vertex point P", F(15, 0.0f), 5).add("int nloops", 2);
-              p.add("int[2] nvertices", std::vector<int>{3, 2});
-          },
-          "polygon: loop 1 has 2 vertices; it needs at least 3. Ignoring ..."},
-         {[](Params& p) {
-              p.add("vertex point P", F(9, 0.0f), 3).add("int nloops", 0);
-              p.add("int[1] nvertices", std::vector<int>{3});
-          },
-          "polygon: nloops is 0; it must be at least 1. Ignoring ..."},
-         // Without "nvertices" a "P" that does not tell its length leaves the count unknown...
-         {[&](Params& p) { p.add("vertex point P", tri); },
-          "polygon: \"nvertices\" is missing. Ignoring ..."}});
-    // ... and one that does gives it.
-    Params p;
-    p.add("vertex point P", tri, 3);
-    Reference<Shape> s = make(r, "polygon", p);
+    Reference<Shape> s = make(r, "polygon", "vertex point P = 0 0 0 1 0 0 1 1 0");
     ASSERT_TRUE(s);
     EXPECT_FLOAT_EQ(s->area(), 0.5f);
 }

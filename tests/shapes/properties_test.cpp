@@ -1,5 +1,6 @@
-// One property check across every shape plugin: hits on the ray, in the bound, with unit normals
-// along dPdu x dPdv, found again from along their normal, and samples on the surface.
+// What every shape plugin owes whatever its surface: hits on the ray, in the bound, with unit
+// normals along dPdu x dPdv, found again from along their normal, and samples on the surface;
+// flat shapes facing the side their orientation says; samples spread in proportion to area.
 #include "core/math/constants.h"
 #include "tests/shapes/shape_test_util.h"
 
@@ -7,74 +8,112 @@ using namespace ovotest;
 
 namespace {
 
-struct Case {
-    const char* type;
-    std::function<void(Params&)> fill;
-    float backOff = 0.02f;
-};
-
+const std::string Cube =
+    "vertex point P = -1 -1 1 1 -1 1 -1 1 1 1 1 1 -1 1 -1 1 1 -1 -1 -1 -1 1 -1 -1; int[6] "
+    "nvertices = 4 4 4 4 4 4; int[] vertices = 0 1 3 2 2 3 5 4 4 5 7 6 6 7 1 0 1 7 5 3 6 0 2 4";
+// Two unit spheres at (-0.3, 0, 0) and (0.35, 0.1, 0), blended by a sum.
+const std::string TwoBlobs =
+    "int[8] code = 1001 0 1001 16 0 2 0 1; float[32] floats = 1 0 0 0 0 "
+    "1 0 0 0 0 1 0 -0.3 0 0 1 1 0 0 0 0 1 0 0 0 0 1 0 0.35 0.1 0 1";
 TEST(Shapes, HitsAndSamplesAreConsistentInEveryPlugin) {
-    using F = std::vector<float>;
-    using I = std::vector<int>;
-    const Case cases[] = {
+    const struct {
+        const char* type;
+        std::string params;
+        float backOff = 0.02f;
+    } cases[] = {
         // The quadrics run it over their own cases.
-        {"polygon",
-         [](Params& p) {
-             p.add("vertex point P", F{0, 0, 0, 2, 0, 0, 2, 1, 1, 1, 1, 1, 1, 2, 2, 0, 2, 2}, 6);
-             p.add("int nvertices", 6);
-         }},
+        {"polygon", "vertex point P = 0 0 0 2 0 0 2 1 1 1 1 1 1 2 2 0 2 2; int nvertices = 6"},
         {"polygonMesh",
-         [](Params& p) {
-             p.add("vertex point P", F{0, 0, 0, 1, 0, 0, 1, 1, 0.5f, 0, 1, 0, 2, 0.5f, 0.3f}, 5);
-             p.add("int[2] nvertices", I{4, 3}).add("int[] vertices", I{0, 1, 2, 3, 1, 4, 2}, 7);
-         }},
+         "vertex point P = 0 0 0 1 0 0 1 1 0.5 0 1 0 2 0.5 0.3; int[2] nvertices = 4 3; int[] "
+         "vertices = 0 1 2 3 1 4 2"},
         {"particle",
-         [](Params& p) {
-             p.add("vertex point P", F{0, 0, 0, 0.5f, 0.2f, 0, -0.3f, 0.6f, 0.4f}, 3);
-             p.add("vertex float width", F{0.4f, 0.2f, 0.6f}, 3);
-         }},
+         "vertex point P = 0 0 0 0.5 0.2 0 -0.3 0.6 0.4; vertex float width = 0.4 0.2 0.6"},
+        // Across given normals, twisting: a ribbon that faces the ray is another surface for
+        // each ray. A ray that starts within a ribbon's half width of it misses it.
         {"linearcurves",
-         [](Params& p) {
-             p.add("int ncurves", 1).add("int[1] nvertspercurve", I{2});
-             p.add("vertex point P", F{-1, 0, 0, 1, 0.2f, 0.3f}, 2);
-             // Across given normals, twisting: a ribbon that faces the ray is another surface
-             // for each ray.
-             p.add("vertex normal N", F{0, 0, 1, 0, 0.6f, 1}, 2);
-             p.add("float constantwidth", 0.2f);
-         },
-         // A ray that starts within a ribbon's half width of it misses it.
+         "int ncurves = 1; int[1] nvertspercurve = 2; vertex point P = -1 0 0 1 0.2 0.3; vertex "
+         "normal N = 0 0 1 0 0.6 1; float constantwidth = 0.2",
          0.1f},
-        {"bicubicpatch", [](Params& p) { p = bicubic(bentGrid(), "bezier"); }},
-        {"bicubicpatch", [](Params& p) { p = bicubic(bentGrid(), "bspline"); }},
-        {"bilinearpatch",
-         [](Params& p) {
-             p.add("vertex float Pz", F{0, 0.3f, 1, -0.2f}, 4);
-         }},
-        {"ccmesh",
-         [](Params& p) {
-             p.add("vertex point P", F{-1, -1, 1,  1, -1, 1,  -1, 1,  1,  1, 1,  1,
-                                       -1, 1,  -1, 1, 1,  -1, -1, -1, -1, 1, -1, -1},
-                   8);
-             p.add("int[6] nvertices", I(6, 4));
-             p.add("int[] vertices",
-                   I{0, 1, 3, 2, 2, 3, 5, 4, 4, 5, 7, 6, 6, 7, 1, 0, 1, 7, 5, 3, 6, 0, 2, 4}, 24);
-         }},
-        {"blobby",
-         [](Params& p) {
-             p.add("int[8] code", I{1001, 0, 1001, 16, 0, 2, 0, 1});
-             p.add("float[32] floats", F{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, -0.3f, 0,    0, 1,
-                                         1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0.35f, 0.1f, 0, 1});
-         }},
+        {"bicubicpatch", bicubic(bentGrid(), "bezier")},
+        {"bicubicpatch", bicubic(bentGrid(), "bspline")},
+        {"bilinearpatch", "vertex float Pz = 0 0.3 1 -0.2"},
+        {"ccmesh", Cube},
+        {"blobby", TwoBlobs},
     };
     TestRenderer r;
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.type);
-        Params p;
-        c.fill(p);
-        Reference<Shape> s = make(r, c.type, p, Transform(), attributes());
+        Reference<Shape> s = make(r, c.type, c.params, Transform(), attributes());
         ASSERT_TRUE(s);
         EXPECT_TRUE(r.messages().empty());
         EXPECT_GT(expectConsistentHits(*s, 5, 1500, c.backOff), 100);
+    }
+}
+
+TEST(Shapes, FlatShapesFollowOrientationMirroringAndOneSidedness) {
+    const char* const tri = "vertex point P = 0 0 0 1 0 0 0 1 0; ";
+    expectFlatOrientationRules("polygon", tri + std::string("int nvertices = 3"));
+    expectFlatOrientationRules("polygonMesh",
+                               tri + std::string("int[1] nvertices = 3; int[] vertices = 0 1 2"));
+    expectFlatOrientationRules("ccmesh",
+                               "vertex point P = 0 0 0 1 0 0 1 1 0 0 1 0; int[1] "
+                               "nvertices = 4; int[] vertices = 0 1 2 3; string[1] tags = "
+                               "interpolateboundary; int[2] nargs = 1 0; int[1] intargs = 1");
+    expectFlatOrientationRules("bilinearpatch", "vertex point P = 0 0 0 1 0 0 0 1 0 1 1 0");
+    expectFlatOrientationRules("nupatch", flatNurbs(2));
+    expectFlatOrientationRules("nupatch", flatNurbs(40));
+}
+
+// Samples land on the surface and are uniform over the area: the share of them in one part is
+// that part's share of the area.
+TEST(Shapes, SamplesAreUniformOverTheArea) {
+    const struct {
+        const char* type;
+        std::string params;
+        std::function<bool(const ShaderEnvironment&)> inPart;
+        double share, tolerance;
+        int n;
+        uint32_t seed;
+    } cases[] = {
+        // Of this frustum (height 2, radius 1, cut at z = 1, radii 1, 0.75 and 0.5 at z = 0, 0.5
+        // and 1) the lower half holds (1 + 0.75) / (1 + 0.75 + 0.75 + 0.5).
+        {"cone", "float height = 2; float radius = 1; float zmax = 1",
+         [](const ShaderEnvironment& e) { return e.P.z < 0.5f; }, 1.75 / 3.0, 0.01, 40000, 7},
+        // An L of three unit squares: the square at x >= 1 holds a third of the area.
+        {"polygon", "vertex point P = 0 0 0 2 0 0 2 1 0 1 1 0 1 2 0 0 2 0; int nvertices = 6",
+         [](const ShaderEnvironment& e) { return e.P.x > 1.0f; }, 1.0 / 3.0, 0.012, 30000, 9},
+        // Triangles of areas 0.5 and 1.5, at z = 0 and 1.
+        {"polygonMesh",
+         "vertex point P = 0 0 0 1 0 0 0 1 0 0 0 1 3 0 1 0 1 1; int[2] nvertices = 3 3; int[] "
+         "vertices = 0 1 2 3 4 5",
+         [](const ShaderEnvironment& e) {
+             EXPECT_LT(e.face, 2u);
+             EXPECT_NEAR(e.P.z, float(e.face), 1e-6f);
+             return e.face == 0;
+         },
+         0.25, 0.01, 20000, 8},
+        // Spheres of radius 0.5 and 1 about x = 0 and x = 5.
+        {"particle", "vertex point P = 0 0 0 5 0 0; vertex float width = 1 2",
+         [](const ShaderEnvironment& e) {
+             EXPECT_LT(e.face, 2u);
+             EXPECT_NEAR(e.P.x, e.face == 0 ? 0.0f : 5.0f, 1.0f);
+             return e.face == 0;
+         },
+         0.2, 0.01, 20000, 21},
+    };
+    TestRenderer r;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        Reference<Shape> s = make(r, c.type, c.params);
+        ASSERT_TRUE(s);
+        Rng rng(c.seed);
+        int in = 0;
+        for (int i = 0; i < c.n; ++i) {
+            ShaderEnvironment env;
+            s->sample(env, Point(0.0f), rng.next(), rng.next());
+            in += c.inPart(env);
+        }
+        EXPECT_NEAR(double(in) / c.n, c.share, c.tolerance);
     }
 }
 

@@ -22,7 +22,7 @@ float rhoOf(const Point& p) { return std::sqrt(p.x * p.x + p.y * p.y); }
 struct QuadricCase {
     std::string name;
     std::string type;
-    std::function<void(Params&)> fill;
+    std::string params;
     std::function<float(const Point&)> residual;  // distance-like, 0 on the full surface
     std::function<Vector(const Point&)> outward;
     std::function<bool(const Point&)> inCut;
@@ -33,10 +33,7 @@ struct QuadricCase {
 std::vector<QuadricCase> cases() {
     std::vector<QuadricCase> c;
     c.push_back({"cut sphere", "sphere",
-                 [](Params& p) {
-                     p.add("float radius", 1.5f).add("float zmin", -0.5f).add("float zmax", 1.2f);
-                     p.add("float thetamax", 250.0f);
-                 },
+                 "float radius = 1.5; float zmin = -0.5; float zmax = 1.2; float thetamax = 250",
                  [](const Point& p) { return p.length() - 1.5f; },
                  [](const Point& p) { return Vector(p); },
                  [](const Point& p) {
@@ -44,10 +41,7 @@ std::vector<QuadricCase> cases() {
                  },
                  radians(250.0f) * 1.5 * 1.7, 1.5f});
     c.push_back({"cylinder", "cylinder",
-                 [](Params& p) {
-                     p.add("float radius", 0.75f).add("float zmin", -1.0f).add("float zmax", 2.0f);
-                     p.add("float thetamax", 300.0f);
-                 },
+                 "float radius = 0.75; float zmin = -1; float zmax = 2; float thetamax = 300",
                  [](const Point& p) { return rhoOf(p) - 0.75f; },
                  [](const Point& p) { return Vector(p.x, p.y, 0.0f); },
                  [](const Point& p) {
@@ -56,21 +50,14 @@ std::vector<QuadricCase> cases() {
                  radians(300.0f) * 0.75 * 3.0, 2.0f});
     // Frustum of the cone of height 2 and base radius 1, between z = 0.25 and 1.5.
     c.push_back({"cone", "cone",
-                 [](Params& p) {
-                     p.add("float height", 2.0f).add("float radius", 1.0f);
-                     p.add("float zmin", 0.25f).add("float zmax", 1.5f);
-                 },
+                 "float height = 2; float radius = 1; float zmin = 0.25; float zmax = 1.5",
                  [](const Point& p) { return rhoOf(p) - (1.0f - p.z / 2.0f); },
                  [](const Point& p) { return Vector(p.x, p.y, 0.5f * (1.0f - p.z / 2.0f)); },
                  [](const Point& p) { return p.z >= 0.25f - 1e-4f && p.z <= 1.5f + 1e-4f; },
                  Pi * (0.875 + 0.25) * std::sqrt(0.625 * 0.625 + 1.25 * 1.25), 1.0f});
     // A cone pointing down, from its base at z = 0 to its apex at z = -1.5, half swept.
     c.push_back(
-        {"downward cone", "cone",
-         [](Params& p) {
-             p.add("float height", -1.5f).add("float radius", 0.8f);
-             p.add("float thetamax", 200.0f);
-         },
+        {"downward cone", "cone", "float height = -1.5; float radius = 0.8; float thetamax = 200",
          [](const Point& p) { return rhoOf(p) - 0.8f * (1.0f + p.z / 1.5f); },
          [](const Point& p) {
              return Vector(p.x, p.y, -(0.8f / 1.5f) * 0.8f * (1.0f + p.z / 1.5f));
@@ -78,10 +65,8 @@ std::vector<QuadricCase> cases() {
          [](const Point& p) { return p.z <= 1e-4f && p.z >= -1.5f - 1e-4f && angleIn(p, 200.0f); },
          radians(200.0f) / 2.0 * 0.8 * std::sqrt(0.8 * 0.8 + 1.5 * 1.5), 1.0f});
     c.push_back({"annulus", "disk",
-                 [](Params& p) {
-                     p.add("float height", 0.5f).add("float innerRadius", 0.3f);
-                     p.add("float outerRadius", 1.2f).add("float thetamax", 270.0f);
-                 },
+                 "float height = 0.5; float innerRadius = 0.3; float outerRadius = 1.2; "
+                 "float thetamax = 270",
                  [](const Point& p) { return p.z - 0.5f; },
                  [](const Point&) { return Vector(0.0f, 0.0f, 1.0f); },
                  [](const Point& p) {
@@ -90,10 +75,7 @@ std::vector<QuadricCase> cases() {
                  },
                  radians(270.0f) / 2.0 * (1.44 - 0.09), 1.2f});
     // z = 2·rho²: radius 1 at zmax = 2, k = 0.5.
-    c.push_back({"paraboloid", "paraboloid",
-                 [](Params& p) {
-                     p.add("float radius", 1.0f).add("float zmin", 0.2f).add("float zmax", 2.0f);
-                 },
+    c.push_back({"paraboloid", "paraboloid", "float radius = 1; float zmin = 0.2; float zmax = 2",
                  [](const Point& p) { return rhoOf(p) - std::sqrt(0.5f * p.z); },
                  [](const Point& p) { return Vector(p.x, p.y, -0.25f); },
                  [](const Point& p) { return p.z >= 0.2f - 1e-4f && p.z <= 2.0f + 1e-4f; },
@@ -101,39 +83,28 @@ std::vector<QuadricCase> cases() {
                      (std::pow(1.0 + 4.0 * 2.0 / 0.5, 1.5) - std::pow(1.0 + 4.0 * 0.2 / 0.5, 1.5)),
                  1.0f});
     // The default hyperboloid: rho² = 1 + z² for -1 <= z <= 1.
-    c.push_back({"hyperboloid", "hyperboloid", [](Params& p) { p.add("float thetamax", 300.0f); },
+    c.push_back({"hyperboloid", "hyperboloid", "float thetamax = 300",
                  [](const Point& p) { return rhoOf(p) - std::sqrt(1.0f + p.z * p.z); },
                  [](const Point& p) { return Vector(p.x, p.y, -p.z); },
                  [](const Point& p) { return p.z >= -1.0f - 1e-4f && p.z <= 1.0f + 1e-4f; },
                  radians(300.0f) * (std::sqrt(3.0) + std::asinh(std::sqrt(2.0)) / std::sqrt(2.0)),
                  1.4f});
     // A segment through a plane of the axis: the cone of height 1 and base radius 1.
-    c.push_back({"hyperboloid cone", "hyperboloid",
-                 [](Params& p) {
-                     p.add("point bottom", std::vector<float>{1.0f, 0.0f, 0.0f});
-                     p.add("point top", std::vector<float>{0.0f, 0.0f, 1.0f});
-                 },
+    c.push_back({"hyperboloid cone", "hyperboloid", "point bottom = 1 0 0; point top = 0 0 1",
                  [](const Point& p) { return rhoOf(p) - (1.0f - p.z); },
                  [](const Point& p) { return Vector(p.x, p.y, 1.0f - p.z); },
                  [](const Point& p) { return p.z >= -1e-4f && p.z <= 1.0f + 1e-4f; },
                  Pi * std::sqrt(2.0), 1.0f});
     // A segment at one height: the flat annulus 0.5 <= rho <= 2 at z = 1.
     c.push_back(
-        {"hyperboloid annulus", "hyperboloid",
-         [](Params& p) {
-             p.add("point bottom", std::vector<float>{0.5f, 0.0f, 1.0f});
-             p.add("point top", std::vector<float>{2.0f, 0.0f, 1.0f});
-         },
+        {"hyperboloid annulus", "hyperboloid", "point bottom = 0.5 0 1; point top = 2 0 1",
          [](const Point& p) { return p.z - 1.0f; },
          [](const Point&) { return Vector(0.0f, 0.0f, 1.0f); },
          [](const Point& p) { return rhoOf(p) >= 0.5f - 1e-4f && rhoOf(p) <= 2.0f + 1e-4f; },
          Pi * (4.0 - 0.25), 2.0f});
     c.push_back({"cut torus", "torus",
-                 [](Params& p) {
-                     p.add("float majorRadius", 1.2f).add("float minorRadius", 0.4f);
-                     p.add("float phimin", -45.0f).add("float phimax", 200.0f);
-                     p.add("float thetamax", 280.0f);
-                 },
+                 "float majorRadius = 1.2; float minorRadius = 0.4; float phimin = -45; "
+                 "float phimax = 200; float thetamax = 280",
                  [](const Point& p) { return std::hypot(rhoOf(p) - 1.2f, p.z) - 0.4f; },
                  [](const Point& p) {
                      const float r = rhoOf(p);
@@ -153,9 +124,7 @@ std::vector<QuadricCase> cases() {
 
 Reference<Shape> makeCase(TestRenderer& r, const QuadricCase& c, const Transform& t = Transform(),
                           const ShapeAttributes& a = attributes()) {
-    Params p;
-    c.fill(p);
-    Reference<Shape> s = make(r, c.type, p, t, a);
+    Reference<Shape> s = make(r, c.type, c.params, t, a);
     EXPECT_TRUE(s) << c.name;
     EXPECT_TRUE(r.messages().empty()) << c.name << ": " << r.messages()[0].text;
     return s;
@@ -197,27 +166,6 @@ TEST(Quadrics, AreasAndSamplesMatchTheSurface) {
             EXPECT_LT(box.bmax[a] - box.bmin[a], seen.bmax[a] - seen.bmin[a] + 0.6f * c.scale);
         }
     }
-}
-
-// A cone's area grows towards its base: uniform samples follow it.
-TEST(Quadrics, SamplesAreUniformOverTheArea) {
-    TestRenderer r;
-    Rng rng(7);
-    Hit hit;
-    const int n = 40000;
-    // Of this frustum (height 2, radius 1, cut at
-    // z = 1, radii 1, 0.75 and 0.5 at z = 0, 0.5 and 1) the lower half holds
-    // (1 + 0.75) / (1 + 0.75 + 0.75 + 0.5).
-    Params q;
-    q.add("float height", 2.0f).add("float radius", 1.0f).add("float zmax", 1.0f);
-    Reference<Shape> cone = make(r, "cone", q);
-    ASSERT_TRUE(cone);
-    int lower = 0;
-    for (int i = 0; i < n; ++i) {
-        cone->sample(hit.env, Point(0.0f), rng.next(), rng.next());
-        if (hit.env.P.z < 0.5f) ++lower;
-    }
-    EXPECT_NEAR(double(lower) / n, 1.75 / 3.0, 0.01);
 }
 
 // Rays from outside and inside onto sampled points, under reversed orientation and mirroring:
@@ -329,7 +277,7 @@ TEST(Quadrics, RandomRaysLandOnTheCutSurface) {
 struct ExactHit {
     const char* what;
     const char* type;
-    std::function<void(Params&)> fill;
+    std::string params;
     Ray ray;
     float t;  // below 0: the ray misses
     Point P;
@@ -338,29 +286,18 @@ struct ExactHit {
 };
 
 TEST(Quadrics, ExactHitsAndMisses) {
-    auto none = [](Params&) {};
     // The cylinder of radius 0.5 from z = 0 to 2, the cone of height 2 and radius 1, the annulus
     // 0.5..2 at z = 1, the bowl z = rho² up to 1, the hyperboloid wall at rho = 1 swept over
     // 90..180 degrees, the torus 1/0.3 and its upper half.
-    auto cylinder = [](Params& p) {
-        p.add("float radius", 0.5f).add("float zmin", 0.0f).add("float zmax", 2.0f);
-    };
-    auto cone = [](Params& p) { p.add("float height", 2.0f).add("float radius", 1.0f); };
-    auto annulus = [](Params& p) {
-        p.add("float height", 1.0f).add("float innerRadius", 0.5f).add("float outerRadius", 2.0f);
-    };
-    auto bowl = [](Params& p) {
-        p.add("float radius", 1.0f).add("float zmin", 0.0f).add("float zmax", 1.0f);
-    };
-    auto wall = [](Params& p) {
-        p.add("point bottom", std::vector<float>{0, 1, 0});
-        p.add("point top", std::vector<float>{0, 1, 2}).add("float thetamax", 90.0f);
-    };
-    auto torus = [](Params& p) { p.add("float majorRadius", 1.0f).add("float minorRadius", 0.3f); };
-    auto upperTorus = [](Params& p) {
-        p.add("float majorRadius", 1.0f).add("float minorRadius", 0.3f);
-        p.add("float phimin", 0.0f).add("float phimax", 180.0f);
-    };
+    const std::string none, cylinder = "float radius = 0.5; float zmin = 0; float zmax = 2",
+                            cone = "float height = 2; float radius = 1",
+                            annulus =
+                                "float height = 1; float innerRadius = 0.5; float "
+                                "outerRadius = 2",
+                            bowl = "float radius = 1; float zmin = 0; float zmax = 1",
+                            wall = "point bottom = 0 1 0; point top = 0 1 2; float thetamax = 90",
+                            torus = "float majorRadius = 1; float minorRadius = 0.3",
+                            upperTorus = torus + "; float phimin = 0; float phimax = 180";
     const float x1 = std::sqrt(0.99f), x75 = std::sqrt(0.75f);
     const Vector z(0, 0, 1), x(1, 0, 0);
     const std::vector<ExactHit> cases = {
@@ -370,9 +307,8 @@ TEST(Quadrics, ExactHitsAndMisses) {
         {"equator", "sphere", none, Ray(Point(0, 5, 0), Vector(0, -1, 0)), 4, Point(0, 1, 0),
          Normal(0, 1, 0), 0.25f, 0.5f},
         // A cut lets rays through to the far side.
-        {"through the wedge", "sphere", [](Params& p) { p.add("float thetamax", 90.0f); },
-         Ray(Point(-5, 0.1f, 0), x), 5 + x1, Point(x1, 0.1f, 0), Normal(x1, 0.1f, 0),
-         std::atan2(0.1f, x1) / PiOver2},
+        {"through the wedge", "sphere", "float thetamax = 90", Ray(Point(-5, 0.1f, 0), x), 5 + x1,
+         Point(x1, 0.1f, 0), Normal(x1, 0.1f, 0), std::atan2(0.1f, x1) / PiOver2},
         {"cylinder side", "cylinder", cylinder, Ray(Point(-5, 0, 0.5f), x), 4.5f,
          Point(-0.5f, 0, 0.5f), Normal(-1, 0, 0), 0.5f, 0.25f},
         // At the apex only t and v are defined.
@@ -387,8 +323,7 @@ TEST(Quadrics, ExactHitsAndMisses) {
         {"outer rim", "torus", torus, Ray(Point(-5, 0, 0), x), 3.7f, Point(-1.3f, 0, 0),
          Normal(-1, 0, 0), 0.5f, 0},
         // A torus may have no hole at all.
-        {"no hole", "torus",
-         [](Params& p) { p.add("float majorRadius", 0.0f).add("float minorRadius", 0.5f); },
+        {"no hole", "torus", "float majorRadius = 0; float minorRadius = 0.5",
          Ray(Point(5, 0, 0), -x), 4.5f, Point(0.5f, 0, 0), Normal(1, 0, 0)},
         {"over the tube", "torus", torus, Ray(Point(-50, 0, 0.301f), x), -1, Point(), Normal()},
         {"upper half", "torus", upperTorus, Ray(Point(1, 0, -5), z), 5.3f, Point(1, 0, 0.3f),
@@ -397,9 +332,7 @@ TEST(Quadrics, ExactHitsAndMisses) {
     TestRenderer r;
     for (const ExactHit& c : cases) {
         SCOPED_TRACE(c.what);
-        Params p;
-        c.fill(p);
-        Reference<Shape> s = make(r, c.type, p);
+        Reference<Shape> s = make(r, c.type, c.params);
         ASSERT_TRUE(s);
         Hit hit;
         ASSERT_EQ(s->intersect(c.ray, hit), c.t >= 0.0f);
@@ -419,15 +352,12 @@ TEST(Quadrics, ExactHitsAndMisses) {
     }
 
     // Near-grazing over the top of the tube, from far away, still hits.
-    Params t;
-    torus(t);
-    EXPECT_TRUE(make(r, "torus", t)->intersect(Ray(Point(-50, 0, 0.299f), x)));
+    EXPECT_TRUE(make(r, "torus", torus)->intersect(Ray(Point(-50, 0, 0.299f), x)));
 }
 
 TEST(Sphere, BiasRejectsTheSurfaceTheRayStartsOn) {
     TestRenderer r;
-    Params p;
-    Reference<Shape> s = make(r, "sphere", p, Transform(), attributes(true, false, 0.01f));
+    Reference<Shape> s = make(r, "sphere", "", Transform(), attributes(true, false, 0.01f));
     ASSERT_TRUE(s);
     // From the surface outwards: the root at t = 0 is within the bias, and nothing else.
     EXPECT_FALSE(s->intersect(Ray(Point(1, 0, 0), Vector(1, 0, 0))));
@@ -442,12 +372,10 @@ TEST(Sphere, BiasRejectsTheSurfaceTheRayStartsOn) {
 
 TEST(Quadrics, PrimitiveVariablesAreConstantOrBilinear) {
     TestRenderer r;
-    Params p;
-    p.add("linear float s", std::vector<float>{0, 1, 2, 3});
-    p.add("color C", std::vector<float>{0.2f, 0.4f, 0.6f});
-    p.add("vertex normal N", std::vector<float>{0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0});
-    p.add("float[2] st", std::vector<float>{0.3f, 0.7f});
-    Reference<Shape> s = make(r, "sphere", p);
+    // The values are given as the renderer gives arrays without their lengths.
+    Reference<Shape> s = make(r, "sphere",
+                              "linear float s = 0 1 2 3 #1; color C = 0.2 0.4 0.6; vertex normal N "
+                              "= 0 0 1 0 0 1 1 0 0 1 0 0 #1; float[2] st = 0.3 0.7");
     ASSERT_TRUE(s);
     ASSERT_TRUE(s->getS() && s->getCs() && s->getN() && s->getT());
     Hit h;
@@ -461,82 +389,18 @@ TEST(Quadrics, PrimitiveVariablesAreConstantOrBilinear) {
     // "st" made s as well here only when "s" was not given: t comes from it.
     EXPECT_NEAR(s->getT()->value(0.1f, 0.9f), 0.7f, 0.0f);
 
-    Params q;
-    q.add("linear float[2] st", std::vector<float>{0, 10, 1, 11, 0, 12, 1, 13});
-    q.add("perpiece color C", std::vector<float>{1, 0, 0});
-    Reference<Shape> d = make(r, "disk", q);
+    Reference<Shape> d =
+        make(r, "disk", "linear float[2] st = 0 10 1 11 0 12 1 13 #1; perpiece color C = 1 0 0");
     ASSERT_TRUE(d);
     ASSERT_TRUE(d->getS() && d->getT() && d->getCs());
     EXPECT_NEAR(d->getS()->value(0.25f, 0.5f), 0.25f, 1e-6f);
     EXPECT_NEAR(d->getT()->value(0.25f, 0.5f), 11.25f, 1e-5f);
     EXPECT_TRUE(near(Tuple(d->getCs()->value(0.5f, 0.5f)), Tuple(1, 0, 0), 0.0f));
     // A type the variable cannot have is declined.
-    Params bad;
-    bad.add("float C", 1.0f);
+    Params bad("float C = 1");
     Reference<Shape> plain = make(r, "disk", bad);
     ASSERT_TRUE(plain);
     EXPECT_EQ(plain->createColorInterpolator(*bad.set.find("C")), nullptr);
-}
-
-TEST(Quadrics, DegenerateShapesAreRefusedWithAMessage) {
-    TestRenderer r;
-    struct Bad {
-        std::string type;
-        std::function<void(Params&)> fill;
-        std::string message;
-    };
-    const std::vector<Bad> bad = {
-        {"sphere", [](Params& p) { p.add("float radius", 0.0f); },
-         "sphere: radius is 0; it must not be 0. Ignoring ..."},
-        {"sphere", [](Params& p) { p.add("float zmin", 0.5f).add("float zmax", -0.5f); },
-         "sphere: zmin (0.5) is not below zmax (-0.5). Ignoring ..."},
-        {"sphere", [](Params& p) { p.add("float zmin", 1.5f).add("float zmax", 2.0f); },
-         "sphere: zmin (1.5) and zmax (2) leave nothing of radius 1. Ignoring ..."},
-        {"sphere", [](Params& p) { p.add("float thetamax", 0.0f); },
-         "sphere: thetamax is 0; it must be above 0. Ignoring ..."},
-        {"cylinder", [](Params& p) { p.add("float radius", 0.0f); },
-         "cylinder: radius is 0; it must not be 0. Ignoring ..."},
-        {"cylinder", [](Params& p) { p.add("float zmin", 1.0f).add("float zmax", 1.0f); },
-         "cylinder: zmin (1) is not below zmax (1). Ignoring ..."},
-        {"cone", [](Params& p) { p.add("float height", 0.0f); },
-         "cone: height is 0; it must not be 0. Ignoring ..."},
-        {"cone", [](Params& p) { p.add("float zmin", 0.8f).add("float zmax", 0.2f); },
-         "cone: zmin (0.8) to zmax (0.2) must run from the base towards the apex (height 1). "
-         "Ignoring ..."},
-        {"disk", [](Params& p) { p.add("float outerRadius", 0.0f); },
-         "disk: outerRadius is 0; it must be above 0. Ignoring ..."},
-        {"disk", [](Params& p) { p.add("float innerRadius", 2.0f); },
-         "disk: innerRadius (2) must be at least 0 and below outerRadius (1). Ignoring ..."},
-        {"disk", [](Params& p) { p.add("float thetamax", -10.0f); },
-         "disk: thetamax is -10; it must be above 0. Ignoring ..."},
-        {"paraboloid", [](Params& p) { p.add("float zmin", 2.0f); },
-         "paraboloid: zmin (2) is not below zmax (1). Ignoring ..."},
-        {"paraboloid", [](Params& p) { p.add("float zmin", -2.0f).add("float zmax", -1.0f); },
-         "paraboloid: zmax is -1; it must be above 0. Ignoring ..."},
-        {"hyperboloid",
-         [](Params& p) {
-             p.add("point bottom", std::vector<float>{1, 2, 3});
-             p.add("point top", std::vector<float>{1, 2, 3});
-         },
-         "hyperboloid: \"bottom\" and \"top\" are the same point. Ignoring ..."},
-        {"hyperboloid",
-         [](Params& p) {
-             p.add("point bottom", std::vector<float>{0, 0, 0});
-             p.add("point top", std::vector<float>{0, 0, 3});
-         },
-         "hyperboloid: \"bottom\" and \"top\" both lie on the z axis. Ignoring ..."},
-        {"torus", [](Params& p) { p.add("float minorRadius", 0.0f); },
-         "torus: minorRadius is 0; it must not be 0. Ignoring ..."},
-        {"torus", [](Params& p) { p.add("float phimin", 90.0f).add("float phimax", 90.0f); },
-         "torus: phimin (90) is not below phimax (90). Ignoring ..."},
-        {"torus", [](Params& p) { p.add("float majorRadius", -1.0f); },
-         "torus: majorRadius is -1; it must be at least 0. Ignoring ..."},
-    };
-    for (const Bad& b : bad) {
-        Params p;
-        b.fill(p);
-        expectRefused(r, make(r, b.type, p), b.message);
-    }
 }
 
 }  // namespace

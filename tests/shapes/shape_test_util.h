@@ -1,6 +1,6 @@
-// Loads the shape plugins the way the renderer does (the file under $OVO_HOME/plugins, its
-// createShape entry, then the primitive-variable interpolators), with a renderer whose error
-// manager records every message.
+// Makes shapes through the renderer's shape factory (the plugin under $OVO_HOME/plugins, then
+// the primitive-variable interpolators) from parameter lists written as text, with a renderer
+// that records every message; and the checks every shape owes whatever its surface.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,8 +9,10 @@
 #include <cstdlib>
 #include <deque>
 #include <functional>
+#include <list>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -26,22 +28,28 @@ namespace ovotest {
 
 using namespace ovo;
 
+// Its error manager keeps every message; it also keeps the parameter lists of the shapes made
+// from text, which their interpolators may go on reading.
 class TestRenderer : public RendererAPI {
   public:
     ErrorManager* GetErrorManager() override { return capture.manager; }
     std::vector<ovotest::Report>& messages() { return capture.handler.reports; }
+    std::list<struct Params> lists;
 
   private:
     ovotest::CapturingManager capture;
 };
 
-inline OvoCreateShapeEntry entryFor(const std::string& type) {
-    return OvoCreateShapeEntry(ovotest::pluginSymbol(type + ".shape.so", "createShape"));
-}
+// A parameter list that owns the values it refers to, written as text or added one by one. The
+// text "float radius = 1.5; vertex point P = 0 0 0 1 0 0 0 1 0; string basis = bspline" gives
+// each declaration as many values as its numbers fill (three points from nine numbers, one
+// "int[2]" from two), or the count after a "#" ("... 1 1 0 #1", an array that does not tell
+// its length); strings are single words. An entry replaces an earlier one of its name.
+struct Params {
+    Params() = default;
+    Params(const char* text) { parse(text); }
+    Params(const std::string& text) { parse(text); }
 
-// A parameter list that owns the values it refers to.
-class Params {
-  public:
     Params& add(const char* decl, std::vector<float> values, int nvalues = 1) {
         floats.push_back(std::move(values));
         return push(decl, floats.back().data(), nvalues);
@@ -53,6 +61,41 @@ class Params {
     Params& add(const char* decl, float value) { return add(decl, std::vector<float>{value}); }
     Params& add(const char* decl, int value) { return add(decl, std::vector<int>{value}); }
 
+    Params& parse(const std::string& text) {
+        std::istringstream entries(text);
+        for (std::string entry; std::getline(entries, entry, ';');) {
+            const std::size_t eq = entry.find('=');
+            if (eq == std::string::npos) continue;
+            const std::string decl =
+                entry.substr(entry.find_first_not_of(' '), entry.find_last_not_of(' ', eq - 1) + 1 -
+                                                               entry.find_first_not_of(' '));
+            const ParamType type(decl.c_str());
+            std::vector<std::string> words;
+            int count = -1;
+            std::istringstream in(entry.substr(eq + 1));
+            for (std::string w; in >> w;)
+                w[0] == '#' ? void(count = std::stoi(w.substr(1))) : words.push_back(w);
+            const int per = std::max(1, ParamType::BaseTypeNFloats(type.basetype())) *
+                            std::max(1, int(type.arraylen()));
+            const int n = count >= 0 ? count : int(words.size()) / per;
+            set.erase(decl.substr(decl.rfind(' ') + 1).c_str());
+            if (type.basetype() == TypeString) {
+                strings.push_back({});
+                for (const std::string& w : words)
+                    strings.back().push_back(texts.emplace_back(w).c_str());
+                push(decl.c_str(), strings.back().data(), n);
+            } else if (type.basetype() == TypeInt) {
+                std::vector<int> v;
+                for (const std::string& w : words) v.push_back(std::stoi(w));
+                add(decl.c_str(), v, n);
+            } else {
+                std::vector<float> v;
+                for (const std::string& w : words) v.push_back(std::stof(w));
+                add(decl.c_str(), v, n);
+            }
+        }
+        return *this;
+    }
     ParameterSet set;
 
   private:
@@ -65,28 +108,31 @@ class Params {
     }
     std::deque<std::vector<float>> floats;
     std::deque<std::vector<int>> ints;
+    std::deque<std::vector<const char*>> strings;
+    std::deque<std::string> texts;
 };
 
-// What the renderer's shape factory does: the entry, then the interpolators of "N", "C",
-// "opacity", "s" and "t" when they are given.
+// Numbers as text that reads back to the very same floats.
+inline std::string text(const std::vector<float>& values) {
+    std::string out;
+    char buffer[32];
+    for (float v : values) out += (std::snprintf(buffer, sizeof buffer, "%.9g ", v), buffer);
+    return out;
+}
+
+// What the renderer's shape factory makes of the plugin `type` and these parameters.
 inline Reference<Shape> make(TestRenderer& renderer, const std::string& type, Params& params,
                              const Transform& objectToWorld = Transform(),
                              const ShapeAttributes& attributes = ShapeAttributes()) {
-    OvoCreateShapeEntry entry = entryFor(type);
-    if (!entry) return Reference<Shape>();
-    Shape* shape = entry(renderer, objectToWorld, attributes, params.set);
-    if (!shape) return Reference<Shape>();
-    if (Parameter* p = params.set.find("N", TypeNormal))
-        if (auto* i = shape->createNormalInterpolator(*p)) shape->setN(i);
-    if (Parameter* p = params.set.find("C", TypeColor))
-        if (auto* i = shape->createColorInterpolator(*p)) shape->setCs(i);
-    if (Parameter* p = params.set.find("opacity", TypeColor))
-        if (auto* i = shape->createColorInterpolator(*p)) shape->setOs(i);
-    if (Parameter* p = params.set.find("s", TypeFloat))
-        if (auto* i = shape->createFloatInterpolator(*p)) shape->setS(i);
-    if (Parameter* p = params.set.find("t", TypeFloat))
-        if (auto* i = shape->createFloatInterpolator(*p)) shape->setT(i);
-    return Reference<Shape>(shape);
+    std::string path = pluginDir();
+    return Reference<Shape>(
+        createShape(type, path, renderer, objectToWorld, attributes, params.set));
+}
+inline Reference<Shape> make(TestRenderer& renderer, const std::string& type,
+                             const std::string& text, const Transform& objectToWorld = Transform(),
+                             const ShapeAttributes& attributes = ShapeAttributes()) {
+    renderer.lists.emplace_back(text);
+    return make(renderer, type, renderer.lists.back(), objectToWorld, attributes);
 }
 
 inline ShapeAttributes attributes(bool twoSided = true, bool inside = false, float bias = 1e-4f) {
@@ -107,52 +153,34 @@ inline void expectRefused(TestRenderer& renderer, const Reference<Shape>& shape,
     renderer.messages().clear();
 }
 
-// Parameter lists that the plugin `type` refuses, each with its one message.
-struct Refusal {
-    std::function<void(Params&)> fill;
-    const char* message;
-};
-inline void expectRefusals(TestRenderer& renderer, const std::string& type,
-                           const std::vector<Refusal>& cases) {
-    for (const Refusal& c : cases) {
-        Params p;
-        c.fill(p);
-        expectRefused(renderer, make(renderer, type, p), c.message);
-    }
-}
-
 inline Vector unit(const Tuple& v) { return Vector(v.hat()); }
 
 // A flat shape in the plane z = 0 that covers (0.2, 0.2) and faces +z: which side rays see and
 // the normal they get follow reversed orientation, mirroring and one-sidedness.
-inline void expectFlatOrientationRules(const std::string& type,
-                                       const std::function<void(Params&)>& fill) {
+inline void expectFlatOrientationRules(const std::string& type, const std::string& params) {
     TestRenderer r;
     const Ray down(Point(0.2f, 0.2f, 1), Vector(0, 0, -1)),
         up(Point(0.2f, 0.2f, -1), Vector(0, 0, 1));
-    for (int inside = 0; inside < 2; ++inside)
-        for (int mirrored = 0; mirrored < 2; ++mirrored)
-            for (int twoSided = 0; twoSided < 2; ++twoSided) {
-                SCOPED_TRACE(type + " inside " + std::to_string(inside) + " mirrored " +
-                             std::to_string(mirrored) + " two-sided " + std::to_string(twoSided));
-                Params p;
-                fill(p);
-                const Transform t = mirrored ? Scale(-1.0f, 1.0f, 1.0f) : Transform();
-                Reference<Shape> s = make(r, type, p, t, attributes(twoSided != 0, inside != 0));
-                ASSERT_TRUE(s);
-                // The front faces +z unless one flip turns it around.
-                const float sign = (inside != mirrored) ? -1.0f : 1.0f;
-                EXPECT_EQ(s->intersect(down), twoSided || sign > 0.0f);
-                EXPECT_EQ(s->intersect(up), twoSided || sign < 0.0f);
-                for (const Ray* ray : {&down, &up}) {
-                    Hit h;
-                    const bool hit = s->intersect(*ray, h);
-                    EXPECT_EQ(hit, s->intersect(*ray));
-                    if (hit) {
-                        EXPECT_TRUE(near(h.env.Ng, Normal(0, 0, sign), 1e-6f));
-                    }
-                }
+    for (int flips = 0; flips < 8; ++flips) {
+        const bool inside = flips & 1, mirrored = flips & 2, twoSided = flips & 4;
+        SCOPED_TRACE(type + " inside " + std::to_string(inside) + " mirrored " +
+                     std::to_string(mirrored) + " two-sided " + std::to_string(twoSided));
+        const Transform t = mirrored ? Scale(-1.0f, 1.0f, 1.0f) : Transform();
+        Reference<Shape> s = make(r, type, params, t, attributes(twoSided, inside));
+        ASSERT_TRUE(s);
+        // The front faces +z unless one flip turns it around.
+        const float sign = (inside != mirrored) ? -1.0f : 1.0f;
+        EXPECT_EQ(s->intersect(down), twoSided || sign > 0.0f);
+        EXPECT_EQ(s->intersect(up), twoSided || sign < 0.0f);
+        for (const Ray* ray : {&down, &up}) {
+            Hit h;
+            const bool hit = s->intersect(*ray, h);
+            EXPECT_EQ(hit, s->intersect(*ray));
+            if (hit) {
+                EXPECT_TRUE(near(h.env.Ng, Normal(0, 0, sign), 1e-6f));
             }
+        }
+    }
 }
 
 // A 4 × 4 grid evenly spaced in x and y with heights that bend it: in every basis the surface
@@ -167,13 +195,24 @@ inline std::vector<float> bentGrid() {
 }
 
 // A bicubic patch of these 16 points in `basis`.
-inline Params bicubic(const std::vector<float>& points, const char* basis) {
-    Params p;
-    p.add("vertex point P", points, 16);
-    p.add("int nu", 4);
-    p.add("int nv", 4);
-    p.set.push_back(new Parameter("basis", ParamType(TypeString), 1, &basis, true));
-    return p;
+inline std::string bicubic(const std::vector<float>& points, const std::string& basis) {
+    return "vertex point P = " + text(points) + "; int nu = 4; int nv = 4; string basis = " + basis;
+}
+
+// The unit square in z = 0 as a NURBS of order 2 with n × n control points (more than a few
+// make enough grid cells for Embree to trace it), kept between umin and umax.
+inline std::string flatNurbs(int n, float umin = 0.0f, float umax = 1.0f) {
+    std::vector<float> knots = {0.0f}, P;
+    for (int i = 0; i < n; ++i) knots.push_back(float(i) / float(n - 1));
+    knots.push_back(1.0f);
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i)
+            P.insert(P.end(), {float(i) / float(n - 1), float(j) / float(n - 1), 0.0f});
+    const std::string k = "float[" + std::to_string(n + 2) + "] ", nn = std::to_string(n);
+    return "int nu = " + nn + "; int uorder = 2; " + k + "uknot = " + text(knots) +
+           "; float umin = " + text({umin}) + "; float umax = " + text({umax}) +
+           "; int nv = " + nn + "; int vorder = 2; " + k + "vknot = " + text(knots) +
+           "; float vmin = 0; float vmax = 1; vertex point P = " + text(P);
 }
 
 // Deterministic uniform numbers for the tests.
