@@ -141,11 +141,3 @@ TEST(Binding, TuplesLeaveTheShaderSpace) {
     p.shader->init(env, nullptr, p.data);
     EXPECT_EQ(p.at<Tuple>("p"), Tuple(1, 2, 0));
 }
-
-TEST(Binding, MissingPluginMakesNothing) {
-    std::map<OIIO::ustring, Transform> spaces;
-    ParameterSet params;
-    EXPECT_THROW(createShader("no-such-shader", ovotest::pluginDir(ovotest::Plugins::TestOnly),
-                              spaces, params),
-                 ovo::Error);
-}

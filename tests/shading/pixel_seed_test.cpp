@@ -1,6 +1,7 @@
-// Every pixel draws its random numbers from its own seed (position and frame), so a noisy frame
-// is the same bit for bit whatever threads, bucket order or crop windows render it: tiles
-// rendered on different machines stitch into the frame rendered whole.
+// Every pixel draws its random numbers from its own seed (position and frame), and derivative
+// blocks, light caches and film tiles are per thread or per bucket, so a noisy shaded frame is
+// the same bit for bit whatever threads, bucket order or crop windows render it: tiles rendered
+// on different machines stitch into the frame rendered whole.
 #include <OpenImageIO/imageio.h>
 #include <gtest/gtest.h>
 
@@ -43,6 +44,8 @@ class NoisyFrames : public ovo::testing::RaytracerTest {
         const int asFloat[4] = {0, 0, 0, 0};
         renderer->Parameter("int[4] quantize", asFloat);
         renderer->Output(file.c_str(), "tiff", "rgba", "camera");
+        renderer->Attribute("string path:shader",
+                            (ovotest::pluginDir(ovotest::Plugins::TestOnly) + ":&").c_str());
         renderer->World();
         renderer->Parameter("float samples", 6.0f);
         renderer->Parameter("float maxerror", 0.0f);
@@ -54,7 +57,8 @@ class NoisyFrames : public ovo::testing::RaytracerTest {
         const float P[12] = {-9, -1.2f, -9, 9, -1.2f, -9, 9, -1.2f, 9, -9, -1.2f, 9};
         renderer->Parameter("point P", P);
         renderer->Polygon(4);
-        // Rays of one thread meet these in another order in every way: other shaders, a
+        // Rays of one thread meet these in another order in every way: other shaders, one
+        // that runs the derivative passes ("derivs": Ci = (Du(u), Dv(u), Du(v))), a
         // half-transparent surface, per-vertex variables and traced shadows.
         renderer->Attribute("string light:shadows", "on");
         const float from[3] = {-2.0f, 3.0f, 1.0f}, Os[3] = {0.5f, 0.5f, 0.5f};
@@ -66,6 +70,11 @@ class NoisyFrames : public ovo::testing::RaytracerTest {
         renderer->Attribute("color opacity", Os);
         renderer->Translate(-1.3f, -0.6f, 2.8f);
         renderer->Sphere(0.5f);
+        renderer->PopAttributes();
+        renderer->PushAttributes();
+        renderer->Shader("surface", "derivs", nullptr);
+        renderer->Translate(-1.4f, 1.1f, 4.0f);
+        renderer->Sphere(0.8f);
         renderer->PopAttributes();
         const float Q[12] = {0.8f, -1.2f, 2.5f, 1.8f, -1.2f, 2.5f,
                              1.8f, 0.2f,  3.5f, 0.8f, 0.2f,  3.5f};
@@ -109,13 +118,18 @@ class NoisyFrames : public ovo::testing::RaytracerTest {
 
 // Caught: jitter or shading drawing from a per-thread sequence (the numbers a pixel gets depend
 // on which pixels its thread did before), a reused hit record keeping a value of the thread's
-// previous ray, a film sum whose rounding depends on the order in
-// which buckets' tiles arrive, tiles that drop or repeat a column where crop windows meet.
+// previous ray, a derivative block or light cache shared between threads, a film sum whose
+// rounding depends on the order in which buckets' tiles arrive, a tile merged twice or not at
+// all at a bucket border, tiles that drop or repeat a column where crop windows meet.
 TEST_F(NoisyFrames, ThreadsBucketOrdersAndCropWindowsGiveTheSamePixels) {
     const Way whole = {1, 1, "horizontal", {0, 1, 0, 1}, 1};
     const std::vector<float> reference = render(whole);
     std::set<float> values(reference.begin(), reference.end());
     EXPECT_GT(values.size(), 400u);  // noisy: otherwise the test would prove nothing
+    int derivatives = 0;  // the derivs sphere shows its derivatives: Du(u) > 0, Dv(u) = 0
+    for (size_t i = 0; i < reference.size(); i += 4)
+        derivatives += reference[i] > 0.05f && reference[i + 1] < 1e-4f;
+    EXPECT_GT(derivatives, 8);
 
     const Way others[] = {
         {2, 7, "spiral", {0, 1, 0, 1}, 1},
