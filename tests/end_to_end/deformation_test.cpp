@@ -69,18 +69,3 @@ TEST(DeformationBlur, AGrowingDiskCoversEachRingForItsShareOfTheShutter) {
             EXPECT_GT(coverageAt(img, r), coverageAt(img, r + 0.1f)) << "radius " << r;
     }
 }
-
-TEST(DeformationBlur, SamplesOfAnotherShapeDrawTheFirstSample) {
-    ovotest::ScratchDir dir;
-    ovotest::Picture img;
-    // The polygons' vertex orders differ: nothing can be blended, the first square is drawn.
-    ASSERT_TRUE(renderScene(
-        dir,
-        diskScene(
-            "[0 1]",
-            "PointsPolygons [4] [0 1 2 3] \"P\" [-0.5 -0.5 0 0.5 -0.5 0 0.5 0.5 0 -0.5 0.5 0]\n"
-            "PointsPolygons [4] [0 3 2 1] \"P\" [-0.9 -0.9 0 0.9 -0.9 0 0.9 0.9 0 -0.9 0.9 0]\n"),
-        img));
-    EXPECT_EQ(coverageAt(img, 0.4f), 1.0f);
-    EXPECT_EQ(coverageAt(img, 0.6f), 0.0f);
-}

@@ -52,14 +52,19 @@ TEST(RibDeformation, SamplesThatCannotBlendDrawTheFirst) {
     });
 }
 
-TEST(RibDeformation, ARefusedSampleIsReportedOnce) {
+// Within a shutter interval: a refused sample is reported once and nothing is drawn; samples
+// that cannot blend draw the first one, once, for the whole shutter.
+TEST(RibDeformation, WithAShutterRefusedAndUnblendableSamples) {
     ovotest::Recorder r;
-    r.read(
-        "Shutter 0 1\nWorldBegin\nMotionBegin [0 1]\nSphere 1 -1 1\nSphere 2 -2 2\n"
-        "MotionEnd\nWorldEnd\n");
-    EXPECT_EQ(r.only({"Sphere"}).size(), 0u);
-    ASSERT_EQ(r.diagnostics().size(), 1u) << ovotest::join(r.diagnostics());
-    EXPECT_EQ(r.diagnostics()[0].substr(0, 19), "E: test.rib:4: Sphe");
-    EXPECT_EQ(r.only({"Attribute(float[2] motion:window"}).back(),
-              "Attribute(float[2] motion:window: -inf inf)");
+    r.read(ovotest::expand(
+        "Shutter 0 1\nWorldBegin\nMotionBegin [0 1]\nSphere 1 -1 1\nSphere 2 -2 2\nMotionEnd\n"
+        "MotionBegin [0 1]\nPointsPolygons [3] [0 1 2] \"P\" [$9]\n"
+        "PointsPolygons [3] [0 2 1] \"P\" [$9]\nMotionEnd\nWorldEnd\n"));
+    EXPECT_EQ(
+        r.all({"Sphere", "Mesh", "Parameter", "Attribute(float[2] motion:window"}),
+        "Attribute(float[2] motion:window: -inf 0.0625); Attribute(float[2] motion:window: "
+        "-inf inf); Parameter(vertex point P: 0 1 2 3 4 5 6 7 8); Mesh(linear 1 [3] [0 1 2]); "
+        "E: test.rib:4: Sphere: expected 4 numbers, got 3. Skipping ...; W: test.rib:8: "
+        "PointsPolygons: the motion samples differ in more than their numbers (argument 2). "
+        "Using the first sample ...");
 }

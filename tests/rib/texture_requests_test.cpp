@@ -1,6 +1,6 @@
 // MakeTexture, MakeLatLongEnvironment, MakeCubeFaceEnvironment and MakeShadow, and shadow-map
-// names given to lights: the files written (tiled, MIP-mapped, with their wrap modes), what a
-// texture system reads from them, and the messages.
+// names given to lights: the files written (their format, tiled, MIP-mapped, with their wrap
+// modes), what a texture system reads from them, and the messages.
 #include <OpenImageIO/imagebuf.h>
 #include <OpenImageIO/imageio.h>
 #include <OpenImageIO/texture.h>
@@ -42,26 +42,43 @@ std::vector<float> lookAt(const std::string& file, float x, float y, float z) {
 }  // namespace
 
 // The texture lands next to the scene file, tiled and MIP-mapped with the wrap modes asked
-// for, and that folder joins the texture search path.
+// for, and that folder joins the texture search path. A name no image format claims (".tx",
+// ".tex", ".map") is written as TIFF; one a format knows keeps that format.
 TEST(RibTextures, MakeTextureWritesAMipMappedFileNextToTheScene) {
-    ovotest::ScratchDir dir;
-    writePicture(dir / "grid.png", 0.2f, 0.4f, 0.6f, 64);
-    Recorder r;
-    r.read("MakeTexture \"grid.png\" \"grid.tx\" \"periodic\" \"clamp\" \"gaussian\" 2 2\n",
-           dir / "scene.rib");
-    EXPECT_TRUE(r.diagnostics().empty()) << r.diagnostics()[0];
-    EXPECT_EQ(r.calls, (Calls{"Attribute(string path:texture: &:" + dir.path + ")"}));
-    auto in = OIIO::ImageInput::open(dir / "grid.tx");
-    ASSERT_TRUE(in);
-    EXPECT_GT(in->spec().tile_width, 0);
-    EXPECT_EQ(in->spec().get_string_attribute("wrapmodes"), "periodic,clamp");
-    int levels = 0;
-    while (in->seek_subimage(0, levels)) ++levels;
-    EXPECT_EQ(levels, 7);  // 64, 32, ..., 1
-    float pixel[3];
-    ASSERT_TRUE(in->seek_subimage(0, levels - 1));
-    ASSERT_TRUE(in->read_image(0, levels - 1, 0, 3, OIIO::TypeDesc::FLOAT, pixel));
-    EXPECT_NEAR(pixel[1], 0.4f, 0.01f);
+    const struct {
+        const char *name, *swrap, *twrap, *format;
+    } cases[] = {
+        {"grid.tx", "periodic", "clamp", "tiff"},
+        {"grid.tex", "clamp", "periodic", "tiff"},
+        {"grid.map", "mirror", "black", "tiff"},
+        {"grid.exr", "periodic", "clamp", "openexr"},
+    };
+    const float colour[3] = {0.2f, 0.4f, 0.6f};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ovotest::ScratchDir dir;
+        writePicture(dir / "grid.png", colour[0], colour[1], colour[2], 64);
+        Recorder r;
+        r.read("MakeTexture \"grid.png\" \"" + std::string(c.name) + "\" \"" + c.swrap + "\" \"" +
+                   c.twrap + "\" \"gaussian\" 2 2\n",
+               dir / "scene.rib");
+        EXPECT_EQ(r.all(), "Attribute(string path:texture: &:" + dir.path + ")");
+        auto in = OIIO::ImageInput::open(dir / c.name);
+        ASSERT_TRUE(in);
+        EXPECT_EQ(std::string(in->format_name()), c.format);
+        EXPECT_GT(in->spec().tile_width, 0);
+        EXPECT_EQ(in->spec().get_string_attribute("wrapmodes"),
+                  std::string(c.swrap) + "," + c.twrap);
+        int levels = 0;
+        while (in->seek_subimage(0, levels)) ++levels;
+        EXPECT_EQ(levels, 7);  // 64, 32, ..., 1
+        for (int level : {0, levels - 1}) {
+            OIIO::ImageBuf back(dir / c.name, 0, level);
+            float pixel[3] = {0.0f, 0.0f, 0.0f};
+            back.getpixel(level ? 0 : 5, level ? 0 : 7, pixel);
+            for (int k = 0; k < 3; ++k) EXPECT_NEAR(pixel[k], colour[k], 0.01f) << level;
+        }
+    }
 }
 
 TEST(RibTextures, BadRequestsAreRefused) {
