@@ -97,42 +97,6 @@ std::vector<std::string> includesOf(const fs::path& file) {
     return found;
 }
 
-TEST(Layers, TheRuleItselfRefusesWhatItMust) {
-    const struct {
-        const char *from, *to;
-        bool allowed;
-    } cases[] = {
-        {"core/render/scene.cpp", "core/api/options.h", false},
-        {"core/math/transform.cpp", "core/params/error.h", false},
-        {"core/params/error.h", "core/math/tuple.h", false},
-        {"core/plugins/factory.h", "core/render/camera.h", false},
-        {"apps/ovo/main.cpp", "plugins/generators/rib/reader.h", false},
-        {"plugins/shapes/sphere.cpp", "plugins/solids/solid.h", false},
-        {"core/shading/sl/trace.cpp", "core/render/scene.h", true},
-        {"plugins/shapes/sphere.cpp", "plugins/shapes/quadric.h", true},
-        {"plugins/accelerators/bvh/build.cpp", "plugins/accelerators/bvh/layout.h", true},
-        {"apps/ovo/main.cpp", "core/api/raytracer.h", true},
-        {"compiler/checker.cpp", "core/api/raytracer.h", false},
-        {"core/shading/shader.cpp", "compiler/runtime.h", false},
-        {"plugins/generators/rib/reader.cpp", "compiler/driver.h", false},
-        {"shaders/surface/paintedplastic.cpp", "compiler/driver.h", false},
-        {"compiler/runtime.h", "core/shading/compiled.h", true},
-        {"apps/ovoslc/main.cpp", "compiler/driver.h", true},
-        {"apps/ovo/main.cpp", "compiler/driver.h", true},
-        {"apps/ovo/main.cpp", "viewer/server.h", true},
-        {"viewer/server.cpp", "core/render/output.h", false},
-        {"core/render/output.cpp", "viewer/framebuffer_output.h", false},
-        {"plugins/generators/rib/reader.cpp", "viewer/server.h", false},
-        {"plugins/generators/rib/reader_binding.cpp", "ri/context.h", true},
-        {"plugins/shapes/sphere.cpp", "ri/context.h", false},
-        {"ri/binding.cpp", "core/api/renderer_api.h", true},
-        {"ri/binding.cpp", "plugins/generators/rib/reader.h", false},
-        {"core/api/raytracer.cpp", "ri/ri.h", false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(refusal(c.from, c.to).empty(), c.allowed) << c.from << " -> " << c.to;
-}
-
 TEST(Layers, NoRoomIncludesWhatItMayNot) {
     const fs::path root(OVO_SOURCE_DIR);
     int files = 0;

@@ -119,65 +119,13 @@ TEST(PluginManuals, EveryPluginAndShaderOpensWithItsManual) {
             << file;
 }
 
-// A good block, a good block without parameters, and each rule broken once, with the problem
-// the check must name.
-TEST(PluginManuals, TheLayoutCheckNamesEachBreak) {
-    const std::string good =
-        "// box: every sample counts the same.\n//\n// Free text.\n//\n// Parameters:\n"
-        "//   type   name   default  meaning\n"
-        "//   float  alpha  2        falloff; larger values give\n"
-        "//                          a narrower bell\n"
-        "//   color  tint   1 1 1    colour\n"
-        "//\n// Example:\n//   PixelFilter \"box\" 1 1\n//     \"float alpha\" [3]\n#include "
-        "<cmath>\n";
-    const std::string none =
-        "// box: every sample counts the same.\n//\n// Parameters: none\n//\n// Example:\n"
-        "//   PixelFilter \"box\" 1 1\n\n// not part of the block\n";
-    auto replaced = [](std::string text, const std::string& from, const std::string& to) {
-        const std::size_t at = text.find(from);
-        EXPECT_NE(at, std::string::npos) << from;
-        return at == std::string::npos ? text : text.replace(at, from.size(), to);
-    };
-    const std::string tint = "//   color  tint   1 1 1    colour",
-                      layout = "does not follow the layout";
-    const std::pair<std::string, std::string> cases[] = {
-        {good, ""},
-        {none, ""},
-        {"#include <cmath>\n" + good, "does not open with its manual block"},
-        {replaced(good, "// box:", "// boxes:"), "names boxes, not box"},
-        {replaced(good, "// box: every", "// box - every"), layout},
-        {replaced(good, "// box: every sample counts the same.", "// box:  "), layout},
-        {replaced(good, "same.\n//\n", "same.\n// and more.\n//\n"), layout},
-        {replaced(none, "// Parameters: none\n//\n", ""), layout},
-        {"// box: a.\n//\n// Example:\n//   X\n//\n// Parameters: none\n", layout},
-        {replaced(good, "// Free text.\n//\n", "// Free text.\n"), layout},
-        {replaced(good, "//   type   name   default  meaning\n", ""), layout},
-        {replaced(good, "type   name   default  meaning", "name   type   default  meaning"),
-         layout},
-        {replaced(good, "//   float  alpha  2        falloff; larger values give\n", ""),
-         "row \"//                          a narrower bell\" continues no row"},
-        {replaced(good, tint, "//   color  tint   1 1 1"),
-         "row \"//   color  tint   1 1 1\" has no meaning"},
-        {replaced(good, tint, "//   color  tint            colour"),
-         "row \"//   color  tint            colour\" lacks its type, name or default"},
-        {replaced(good, tint, "//   colour3d tint 1 1 1    colour"),
-         "row \"//   colour3d tint 1 1 1    colour\" runs over a column's start"},
-        {replaced(good, tint, "// color  tint   1 1 1    colour"), layout},
-        {replaced(none, "//   PixelFilter", "// PixelFilter"), layout},
-    };
-    for (const auto& c : cases) EXPECT_EQ(manualProblem("box", c.first), c.second) << c.first;
-}
-
-TEST(PluginManuals, DocsShWritesPluginsMdAndItsCheckNamesAStaleFile) {
+TEST(PluginManuals, PluginsMdIsCurrentAndTheCheckNamesAStaleFile) {
     std::string output;
     EXPECT_EQ(run(DocsScript + " --check", output), 0) << output;  // docs/plugins.md is current
 
     ovotest::ScratchDir dir;
     const std::string file = dir / "plugins.md", missing = dir / "missing.md";
-    ASSERT_EQ(run(DocsScript + " '" + file + "'", output), 0) << output;
-    EXPECT_TRUE(readFile(file) == readFile(fs::path(OVO_SOURCE_DIR) / "docs/plugins.md"))
-        << file << " differs from docs/plugins.md";
-    EXPECT_EQ(run(DocsScript + " --check '" + file + "'", output), 0) << output;
+    fs::copy_file(fs::path(OVO_SOURCE_DIR) / "docs/plugins.md", file);
     std::ofstream(file, std::ios::app) << "one line more\n";
     EXPECT_EQ(run(DocsScript + " --check '" + file + "'", output), 1);
     EXPECT_NE(output.find("docs.sh: " + file +
