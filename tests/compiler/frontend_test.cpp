@@ -43,6 +43,14 @@ TEST(Frontend, AcceptsTheWholeLanguage) {
         "  Ci = trace(P, reflect(I, N), \"samples\", 4) * f;\n}",
         // Preprocessor line markers move places to the files they name.
         "# 10 \"other.sl\"\nsurface s() {}",
+        // An imager sees the pixel and alpha, and so do the functions of its file.
+        "imager i() { Ci = Ci * Oi + color(xcomp(P), ncomps, time); alpha = 1 - alpha; }",
+        "float f() { return alpha; }\nimager i() { alpha = f(); }",
+        // Message passing named like the shader kinds: calls inside bodies.
+        "surface s() { float w = 1; surface(\"glazed\", w); Ci = w; }",
+        "surface s() { color c = 0; if (surface(\"Ct\", c) != 0) Ci = c; }",
+        "surface s() { point p = 0; float f = displacement(\"lift\", p); Ci = f; }",
+        "float peek() { float w = 0; surface(\"w\", w); return w; } surface s() { Ci = peek(); }",
     };
     const std::size_t own = sources.size();
     for (const char* kind : {"surface", "light", "displacement", "volume"})
@@ -86,6 +94,11 @@ TEST(Frontend, ParserRefusals) {
         {"surface s(void x = 1) {}", "t.sl:1:11: error: a parameter cannot be void"},
         {"surface s() { float x = 1 x = 2; }",
          "t.sl:1:27: error: expected ';' before identifier 'x'"},
+        // The shader kinds are keywords but where they are message-passing calls.
+        {"surface s() { float x = surface; }",
+         "t.sl:1:25: error: expected an expression before 'surface'"},
+        {"surface s() { Ci = displacement + 1; }",
+         "t.sl:1:20: error: expected an expression before 'displacement'"},
     };
     for (const Refusal& c : cases) {
         const std::vector<std::string> found = diagnose(c.source);
@@ -134,7 +147,6 @@ TEST(Frontend, CheckerRefusals) {
          "t.sl:1:12: error: function 'f' returns void: it cannot return a value"},
         {"float f() { return; } surface s() {}",
          "t.sl:1:13: error: function 'f' must return float"},
-        {"surface s() { Ci = Cs + P; }", "t.sl:1:23: error: cannot apply '+' to color and point"},
         {"surface s() { float x = (1, 2, 3) . Cs; }",
          "t.sl:1:35: error: cannot apply '.' to triple and color"},
         {"surface s() { float a[3]; Ci = a[3]; }",
@@ -191,6 +203,15 @@ TEST(Frontend, CheckerRefusals) {
         {"float f(float x) { return x; } surface s() { float y = f(1, 2); }",
          "t.sl:1:56: error: no function 'f' takes (float, float)"},
         {"float f() { return 1; }", "t.sl: error: no shader is defined in this file"},
+        {"surface s() { float w; surface(\"a\", \"b\"); }",
+         "t.sl:1:24: error: no form of 'surface' takes (string, string)"},
+        // Only an imager sees alpha, and it sees none of a surface's globals.
+        {"imager i() { Ci = color(s, 0, 0); }", "t.sl:1:25: error: 's' is not declared"},
+        {"imager i() { Ci = Cs; }", "t.sl:1:19: error: 'Cs' is not declared"},
+        {"imager i() { Ci = color(N); }", "t.sl:1:25: error: 'N' is not declared"},
+        {"surface s() { Oi = alpha; }", "t.sl:1:20: error: 'alpha' is not declared"},
+        {"float f() { return alpha; }\nsurface s() { Ci = f(); }",
+         "t.sl:1:20: error: 'alpha' is not declared"},
     };
     for (const Refusal& c : cases) {
         const std::vector<std::string> found = diagnose(c.source);

@@ -1,5 +1,5 @@
-// Imager shaders: what the compiler lets them see, and frames whose finished pixels they change,
-// rendered by the ovo command with float pixels so that values compare exactly.
+// Imager shaders in frames whose finished pixels they change, rendered by the ovo command with
+// float pixels so that values compare exactly (what the compiler lets them see: frontend_test).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,7 +11,6 @@
 
 namespace {
 
-using ovotest::diagnose;
 using Picture = ovotest::Image;
 
 // Renders `rib` in `dir` on `threads` threads, expecting the exit status `status`, and reads
@@ -21,28 +20,6 @@ Picture renderFrame(const ovotest::ScratchDir& dir, const std::string& rib, cons
     Picture picture;
     ovotest::renderRib(dir, rib, file, picture, &messages, nullptr, threads, status);
     return picture;
-}
-
-TEST(ImagerGlobals, AnImagerSeesThePixelAndOnlyAnImagerSeesAlpha) {
-    struct Case {
-        const char* source;
-        const char* diagnostic;  // empty when the source is accepted
-    };
-    const Case cases[] = {
-        {"imager i() { Ci = Ci * Oi + color(xcomp(P), ncomps, time); alpha = 1 - alpha; }", ""},
-        {"imager i() { Ci = color(s, 0, 0); }", "t.sl:1:25: error: 's' is not declared"},
-        {"imager i() { Ci = Cs; }", "t.sl:1:19: error: 'Cs' is not declared"},
-        {"imager i() { Ci = color(N); }", "t.sl:1:25: error: 'N' is not declared"},
-        {"surface s() { Oi = alpha; }", "t.sl:1:20: error: 'alpha' is not declared"},
-        // A function of the file sees what the file's shader sees.
-        {"float f() { return alpha; }\nimager i() { alpha = f(); }", ""},
-        {"float f() { return alpha; }\nsurface s() { Ci = f(); }",
-         "t.sl:1:20: error: 'alpha' is not declared"},
-    };
-    for (const Case& c : cases) {
-        const std::vector<std::string> found = diagnose(c.source);
-        EXPECT_EQ(found.empty() ? "" : found.front(), c.diagnostic) << c.source;
-    }
 }
 
 // A frame of one constant-coloured sphere filling the middle of a 16 x 16 picture; `imager`

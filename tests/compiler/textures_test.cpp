@@ -1,6 +1,5 @@
-// Two things the standard shaders needed from the language: the message-passing calls named
-// like the shader kinds (surface("name", x) and displacement("name", x)) inside bodies, and
-// texture(name, s, t) filtered over the pixel's footprint from the derivatives of s and t.
+// texture(name, s, t) in compiled shaders, filtered over the pixel's footprint from the
+// derivatives of s and t.
 #include <OpenImageIO/imagebuf.h>
 #include <OpenImageIO/imagebufalgo.h>
 #include <gtest/gtest.h>
@@ -10,42 +9,8 @@
 #include <vector>
 
 #include "compiler/compile_util.h"
-#include "compiler/frontend.h"
 
 namespace {
-
-using namespace ovo::compiler;
-
-using ovotest::diagnose;
-
-TEST(MessageCalls, ShaderKindsAreCallsInsideBodies) {
-    struct Case {
-        const char* source;
-        const char* message;  // "" when it must be accepted
-    } cases[] = {
-        {"surface s() { float w = 1; surface(\"glazed\", w); Ci = w; }", ""},
-        {"surface s() { color c = 0; if (surface(\"Ct\", c) != 0) Ci = c; }", ""},
-        {"surface s() { point p = 0; float f = displacement(\"lift\", p); Ci = f; }", ""},
-        {"float peek() { float w = 0; surface(\"w\", w); return w; } surface s() { Ci = peek(); }",
-         ""},
-        // Still the kinds' keywords everywhere else.
-        {"surface s() { float x = surface; }",
-         "t.sl:1:25: error: expected an expression before 'surface'"},
-        {"surface s() { Ci = displacement + 1; }",
-         "t.sl:1:20: error: expected an expression before 'displacement'"},
-        {"surface s() { float w; surface(\"a\", \"b\"); }",
-         "t.sl:1:24: error: no form of 'surface' takes (string, string)"},
-    };
-    for (const Case& c : cases) {
-        const std::vector<std::string> found = diagnose(c.source);
-        if (*c.message == '\0') {
-            EXPECT_TRUE(found.empty()) << c.source << "\n" << (found.empty() ? "" : found[0]);
-        } else {
-            ASSERT_FALSE(found.empty()) << c.source;
-            EXPECT_EQ(found.front(), c.message) << c.source;
-        }
-    }
-}
 
 const char* Lookups = R"(
 surface lookups(string map = ""; float form = 0) {
