@@ -13,12 +13,6 @@ const std::vector<float> CubePoints = {-1, -1, 1,  1, -1, 1,  -1, 1,  1,  1, 1, 
 const std::vector<int> CubeFaces = {0, 1, 3, 2, 2, 3, 5, 4, 4, 5, 7, 6,
                                     6, 7, 1, 0, 1, 7, 5, 3, 6, 0, 2, 4};
 
-std::string ints(const std::vector<int>& v) {
-    std::string s;
-    for (int i : v) s += std::to_string(i) + " ";
-    return s;
-}
-
 // Subdivision tags, each with its integer and float arguments.
 struct Tags {
     std::string names;
@@ -37,11 +31,11 @@ std::string mesh(const std::vector<float>& P, const std::vector<int>& sizes,
                  const std::vector<int>& vertices, const Tags& tags = Tags()) {
     auto n = [](std::size_t k) { return "[" + std::to_string(k) + "] "; };
     std::string s = "vertex point P = " + text(P) + "; int" + n(sizes.size()) +
-                    "nvertices = " + ::ints(sizes) + "; int[] vertices = " + ::ints(vertices);
+                    "nvertices = " + ints(sizes) + "; int[] vertices = " + ints(vertices);
     if (tags.nargs.empty()) return s;
     s += "; string" + n(tags.nargs.size() / 2) + "tags =" + tags.names + "; int" +
-         n(tags.nargs.size()) + "nargs = " + ::ints(tags.nargs);
-    if (!tags.ints.empty()) s += "; int" + n(tags.ints.size()) + "intargs = " + ::ints(tags.ints);
+         n(tags.nargs.size()) + "nargs = " + ints(tags.nargs);
+    if (!tags.ints.empty()) s += "; int" + n(tags.ints.size()) + "intargs = " + ints(tags.ints);
     if (!tags.floats.empty())
         s += "; float" + n(tags.floats.size()) + "floatargs = " + text(tags.floats);
     return s;

@@ -81,10 +81,10 @@ TEST(Particle, PointsAreSpheresOfTheirWidth) {
 TEST(Particle, RandomRaysAgreeWithABruteForceTest) {
     TestRenderer r;
     const Cloud cloud = randomCloud(3000, 12);
-    Params p;
-    p.add("vertex point P", cloud.P, 3000);
-    p.add("vertex float width", cloud.width, 3000);
-    Reference<Shape> s = make(r, "particle", p, Transform(), attributes(true, false, 0.0f));
+    Reference<Shape> s =
+        make(r, "particle",
+             "vertex point P = " + text(cloud.P) + "; vertex float width = " + text(cloud.width),
+             Transform(), attributes(true, false, 0.0f));
     ASSERT_TRUE(s);
     Rng rng(13);
     int hits = 0;

@@ -8,17 +8,12 @@ using namespace ovotest;
 namespace {
 
 // A loop of trim curves for the trimcurves plugin: one NURBS curve of (u·w, v·w, w) points.
-Params trimLoop(int order, const std::vector<float>& knots, const std::vector<float>& uvw) {
-    Params p;
-    const int n = int(uvw.size() / 3);
-    p.add("int[1] ncurves", std::vector<int>{1});
-    p.add("int[1] n", std::vector<int>{n});
-    p.add("int[1] order", std::vector<int>{order});
-    p.add("float[] knot", knots, int(knots.size()));
-    p.add("float[1] min", std::vector<float>{knots[std::size_t(order - 1)]});
-    p.add("float[1] max", std::vector<float>{knots[std::size_t(n)]});
-    p.add("vertex point P", uvw, n);
-    return p;
+std::string trimLoop(int order, const std::vector<float>& knots, const std::vector<float>& uvw) {
+    const std::size_t n = uvw.size() / 3;
+    return "int[1] ncurves = 1; int[1] n = " + std::to_string(n) +
+           "; int[1] order = " + std::to_string(order) + "; float[] knot = " + text(knots) +
+           "; float[1] min = " + text({knots[std::size_t(order - 1)]}) +
+           "; float[1] max = " + text({knots[n]}) + "; vertex point P = " + text(uvw);
 }
 
 // The area of a shape in z = 0 over the unit square, counted by rays straight down.
@@ -60,8 +55,8 @@ TEST(PatchMeshes, TrimLoopsCutTheirOwnArea) {
                 SCOPED_TRACE(std::string(loop.name) + (inside ? " inside " : " outside ") +
                              std::to_string(n));
                 TestRenderer r;
-                Params t = trimLoop(loop.order, *loop.knots, *loop.points);
-                Reference<Shape> trim = make(r, "trimcurves", t);
+                Reference<Shape> trim =
+                    make(r, "trimcurves", trimLoop(loop.order, *loop.knots, *loop.points));
                 ASSERT_TRUE(trim);
                 EXPECT_FALSE(trim->intersect(Ray(Point(0.5f, 0.5f, 1), Vector(0, 0, -1))));
                 ShapeAttributes a = attributes(true, false, 0);

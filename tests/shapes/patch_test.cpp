@@ -99,7 +99,7 @@ TEST(Patches, OneGridInEveryBasisGivesTheBasisCurves) {
 
 // A sphere of radius 2 as a NURBS: a full circle of nine points along u revolved over a half
 // circle of five along v, every corner point of weight √2/2.
-Params nurbsSphere() {
+std::string nurbsSphere() {
     const float w = std::sqrt(0.5f);
     const float cu[9][3] = {{1, 0, 1},   {1, 1, w},  {0, 1, 1},  {-1, 1, w}, {-1, 0, 1},
                             {-1, -1, w}, {0, -1, 1}, {1, -1, w}, {1, 0, 1}};
@@ -111,25 +111,15 @@ Params nurbsSphere() {
             pw.insert(pw.end(), {r * cu[i][0] * weight, r * cu[i][1] * weight,
                                  2.0f * cv[j][1] * weight, weight});
         }
-    Params p;
-    p.add("int nu", 9);
-    p.add("int uorder", 3);
-    p.add("float[12] uknot", std::vector<float>{0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 4});
-    p.add("float umin", 0.0f);
-    p.add("float umax", 4.0f);
-    p.add("int nv", 5);
-    p.add("int vorder", 3);
-    p.add("float[8] vknot", std::vector<float>{0, 0, 0, 1, 1, 2, 2, 2});
-    p.add("float vmin", 0.0f);
-    p.add("float vmax", 2.0f);
-    p.add("vertex hpoint Pw", pw, 45);
-    return p;
+    return "int nu = 9; int uorder = 3; float[12] uknot = 0 0 0 1 1 2 2 3 3 4 4 4; float umin = 0; "
+           "float umax = 4; int nv = 5; int vorder = 3; float[8] vknot = 0 0 0 1 1 2 2 2; float "
+           "vmin = 0; float vmax = 2; vertex hpoint Pw = " +
+           text(pw);
 }
 
 TEST(Patches, RationalNurbsSphereIsRound) {
     TestRenderer r;
-    Params p = nurbsSphere();
-    Reference<Shape> s = make(r, "nupatch", p, Transform(), attributes(true, false, 0));
+    Reference<Shape> s = make(r, "nupatch", nurbsSphere(), Transform(), attributes(true, false, 0));
     ASSERT_TRUE(s);
     ASSERT_TRUE(r.messages().empty()) << r.messages()[0].text;
     Rng rng(7);

@@ -64,8 +64,7 @@ double shoelace(const Loop& l) {
 Color affine(const Point& p) { return Color(p.x + 2.0f * p.y, 3.0f - p.x, 0.5f * p.z + p.y); }
 
 // The polygon's parameters with every vertex in the plane z = 0 and its affine colour.
-Params polygonParams(const std::vector<Loop>& loops) {
-    Params p;
+std::string polygonParams(const std::vector<Loop>& loops) {
     std::vector<float> P, C;
     std::vector<int> sizes;
     for (const Loop& l : loops) {
@@ -76,16 +75,10 @@ Params polygonParams(const std::vector<Loop>& loops) {
             C.insert(C.end(), {c.r, c.g, c.b});
         }
     }
-    const int n = int(P.size() / 3);
-    p.add("vertex point P", P, n);
-    p.add("vertex color C", C, n);
-    if (loops.size() == 1) {
-        p.add("int nvertices", sizes[0]);
-    } else {
-        p.add("int nloops", int(loops.size()));
-        p.add("int[] nvertices", sizes, int(sizes.size()));
-    }
-    return p;
+    return "vertex point P = " + text(P) + "; vertex color C = " + text(C) +
+           (loops.size() == 1 ? "; int nvertices = " + ints(sizes)
+                              : "; int nloops = " + std::to_string(loops.size()) +
+                                    "; int[] nvertices = " + ints(sizes));
 }
 
 Loop star(int points, float outer, float inner) {
@@ -128,8 +121,7 @@ TEST(Polygon, ConcaveAndHoledPolygonsCoverExactlyTheirInside) {
     TestRenderer r;
     Rng rng(5);
     for (const std::vector<Loop>& loops : shapes()) {
-        Params p = polygonParams(loops);
-        Reference<Shape> s = make(r, "polygon", p);
+        Reference<Shape> s = make(r, "polygon", polygonParams(loops));
         ASSERT_TRUE(s);
         ASSERT_TRUE(s->getCs());
         double expectedArea = std::fabs(shoelace(loops[0]));

@@ -40,76 +40,54 @@ class TestRenderer : public RendererAPI {
     ovotest::CapturingManager capture;
 };
 
-// A parameter list that owns the values it refers to, written as text or added one by one. The
-// text "float radius = 1.5; vertex point P = 0 0 0 1 0 0 0 1 0; string basis = bspline" gives
-// each declaration as many values as its numbers fill (three points from nine numbers, one
-// "int[2]" from two), or the count after a "#" ("... 1 1 0 #1", an array that does not tell
-// its length); strings are single words. An entry replaces an earlier one of its name.
+// A parameter list that owns the values it refers to, written as text: "float radius = 1.5;
+// vertex point P = 0 0 0 1 0 0 0 1 0; string basis = bspline" gives each declaration as many
+// values as its numbers fill (three points from nine numbers, one "int[2]" from two), or the
+// count after a "#" ("... 1 1 0 #1", an array that does not tell its length); strings are
+// single words. An entry replaces an earlier one of its name.
 struct Params {
-    Params() = default;
-    Params(const char* text) { parse(text); }
-    Params(const std::string& text) { parse(text); }
-
-    Params& add(const char* decl, std::vector<float> values, int nvalues = 1) {
-        floats.push_back(std::move(values));
-        return push(decl, floats.back().data(), nvalues);
-    }
-    Params& add(const char* decl, std::vector<int> values, int nvalues = 1) {
-        ints.push_back(std::move(values));
-        return push(decl, ints.back().data(), nvalues);
-    }
-    Params& add(const char* decl, float value) { return add(decl, std::vector<float>{value}); }
-    Params& add(const char* decl, int value) { return add(decl, std::vector<int>{value}); }
-
-    Params& parse(const std::string& text) {
+    Params(const std::string& text) {
         std::istringstream entries(text);
         for (std::string entry; std::getline(entries, entry, ';');) {
             const std::size_t eq = entry.find('=');
             if (eq == std::string::npos) continue;
-            const std::string decl =
-                entry.substr(entry.find_first_not_of(' '), entry.find_last_not_of(' ', eq - 1) + 1 -
-                                                               entry.find_first_not_of(' '));
+            std::istringstream left(entry.substr(0, eq)), right(entry.substr(eq + 1));
+            std::string decl, name;
+            while (left >> name) decl += (decl.empty() ? "" : " ") + name;
             const ParamType type(decl.c_str());
-            std::vector<std::string> words;
+            EXPECT_NE(type.basetype(), TypeUnknown) << decl;
             int count = -1;
-            std::istringstream in(entry.substr(eq + 1));
-            for (std::string w; in >> w;)
+            std::vector<std::string>& words = texts.emplace_back();
+            for (std::string w; right >> w;)
                 w[0] == '#' ? void(count = std::stoi(w.substr(1))) : words.push_back(w);
             const int per = std::max(1, ParamType::BaseTypeNFloats(type.basetype())) *
                             std::max(1, int(type.arraylen()));
-            const int n = count >= 0 ? count : int(words.size()) / per;
-            set.erase(decl.substr(decl.rfind(' ') + 1).c_str());
+            const void* data = nullptr;
             if (type.basetype() == TypeString) {
-                strings.push_back({});
-                for (const std::string& w : words)
-                    strings.back().push_back(texts.emplace_back(w).c_str());
-                push(decl.c_str(), strings.back().data(), n);
+                std::vector<const char*>& v = strings.emplace_back();
+                for (const std::string& w : words) v.push_back(w.c_str());
+                data = v.data();
             } else if (type.basetype() == TypeInt) {
-                std::vector<int> v;
+                std::vector<int>& v = ints.emplace_back();
                 for (const std::string& w : words) v.push_back(std::stoi(w));
-                add(decl.c_str(), v, n);
+                data = v.data();
             } else {
-                std::vector<float> v;
+                std::vector<float>& v = floats.emplace_back();
                 for (const std::string& w : words) v.push_back(std::stof(w));
-                add(decl.c_str(), v, n);
+                data = v.data();
             }
+            set.erase(name.c_str());
+            set.push_back(new Parameter(name, type, count >= 0 ? count : int(words.size()) / per,
+                                        data, false));
         }
-        return *this;
     }
     ParameterSet set;
 
   private:
-    Params& push(const char* decl, const void* data, int nvalues) {
-        ParamType type;
-        const char* name = nullptr;
-        EXPECT_GT(type.fromString(decl, &name), 0) << decl;
-        set.push_back(new Parameter(name ? name : "", type, nvalues, data, false));
-        return *this;
-    }
     std::deque<std::vector<float>> floats;
     std::deque<std::vector<int>> ints;
     std::deque<std::vector<const char*>> strings;
-    std::deque<std::string> texts;
+    std::deque<std::vector<std::string>> texts;
 };
 
 // Numbers as text that reads back to the very same floats.
@@ -117,6 +95,11 @@ inline std::string text(const std::vector<float>& values) {
     std::string out;
     char buffer[32];
     for (float v : values) out += (std::snprintf(buffer, sizeof buffer, "%.9g ", v), buffer);
+    return out;
+}
+inline std::string ints(const std::vector<int>& values) {
+    std::string out;
+    for (int v : values) out += std::to_string(v) + " ";
     return out;
 }
 
