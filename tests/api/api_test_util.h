@@ -42,6 +42,18 @@ class RaytracerTest : public ::testing::Test {
         renderer->World();
         take();
     }
+    // Closes the world with a frame that draws nothing.
+    void finishFrame() {
+        renderer->getOptions().integratorName = "null";
+        renderer->Render(nullptr);
+    }
+    // A sphere of radius r about (x, y, z), in a transform block of its own.
+    void sphereAt(float x, float y = 0.0f, float z = 0.0f, float r = 1.0f) {
+        renderer->PushTransform();
+        renderer->Translate(x, y, z);
+        renderer->Sphere(r);
+        renderer->PopTransform();
+    }
     void expectSilence() {
         const auto reports = take();
         EXPECT_TRUE(reports.empty())

@@ -147,18 +147,6 @@ TEST_F(RaytracerTest, WorldPushesStateAndRenderRestoresIt) {
     }
 }
 
-TEST_F(RaytracerTest, RenderInsideAnOpenBlockChangesNothing) {
-    enterWorld();
-    renderer->PushAttributes();
-    renderer->Render(nullptr);
-    expectReport(Severe, "PushAttribute() call without a corresponding PopAttribute().");
-    EXPECT_EQ(renderer->getAttributesDepth(), 3u);
-    renderer->PopAttributes();
-    renderer->Render(nullptr);
-    expectSilence();
-    EXPECT_FALSE(renderer->isInWorld());
-}
-
 TEST_F(RaytracerTest, PopOptionsNeverReportsAndKeepsTheFirstRecord) {
     renderer->PushOptions();
     renderer->Attribute("float fov", 10.0f);

@@ -26,10 +26,7 @@ class DetailTest : public RaytracerTest {
         renderer->Attribute("int[2] resolution", resolution);
         enterWorld();
     }
-    void TearDown() override {
-        renderer->getOptions().integratorName = "null";
-        renderer->Render(nullptr);
-    }
+    void TearDown() override { finishFrame(); }
     // Whether a sphere under `range` is kept with the unit box `distance` ahead as its bound.
     bool kept(const float range[4], float distance) {
         renderer->PushAttributes();

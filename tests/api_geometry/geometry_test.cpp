@@ -35,20 +35,10 @@ float hitFromFront(const Primitive& p) {
 
 class GeometryTest : public RaytracerTest {
   protected:
-    void sphereAt(float x, float y, float z, float radius) {
-        renderer->PushTransform();
-        renderer->Translate(x, y, z);
-        renderer->Sphere(radius);
-        renderer->PopTransform();
-    }
     Reference<Primitive> buildWorld() {
         return renderer->buildPrimitive(*renderer->getWorldNode());
     }
     // Every test's world goes through a frame (one that draws nothing) at its end.
-    void finishFrame() {
-        renderer->getOptions().integratorName = "null";
-        renderer->Render(nullptr);
-    }
     void TearDown() override {
         if (renderer->isInWorld()) finishFrame();
     }

@@ -11,16 +11,7 @@ namespace {
 
 class NodeAdoptionTest : public RaytracerTest {
   protected:
-    void TearDown() override {
-        renderer->getOptions().integratorName = "null";
-        renderer->Render(nullptr);
-    }
-    void sphereAt(float x) {
-        renderer->PushTransform();
-        renderer->Translate(x, 0.0f, 0.0f);
-        renderer->Sphere(1.0f);
-        renderer->PopTransform();
-    }
+    void TearDown() override { finishFrame(); }
     // The x centre of each primitive the world's accelerator got, in order; 100 for one that
     // moves.
     std::vector<float> builtOrder() {

@@ -15,10 +15,7 @@ namespace {
 class OpenSolidTest : public RaytracerTest {
   protected:
     void SetUp() override { enterWorld(); }
-    void TearDown() override {
-        renderer->getOptions().integratorName = "null";
-        renderer->Render(nullptr);
-    }
+    void TearDown() override { finishFrame(); }
     void primitive(const std::function<void()>& make) {
         renderer->SolidBegin("primitive");
         make();

@@ -98,8 +98,7 @@ TEST_F(InputTest, AHostGeneratorRunsOnceAndIsDeleted) {
     EXPECT_TRUE(ran && deleted);
     expectSilence();
     EXPECT_EQ(renderer->getWorldNode()->primitives.size(), 1u);
-    renderer->getOptions().integratorName = "null";
-    renderer->Render(nullptr);
+    finishFrame();
 }
 
 TEST_F(InputTest, ABoundedInputIsMadeOnceAndInstancedAtEachUse) {
@@ -114,8 +113,7 @@ TEST_F(InputTest, ABoundedInputIsMadeOnceAndInstancedAtEachUse) {
     renderer->Input("part.probe", bound);
     expectSilence();
     EXPECT_EQ(probed(), "");
-    renderer->getOptions().integratorName = "null";
-    renderer->Render(nullptr);
+    finishFrame();
 }
 
 }  // namespace

@@ -145,8 +145,7 @@ TEST_F(RenderTest, WorldDefinesTheSpacesOfTheFirstCamera) {
     };
     for (const auto& c : cases)
         EXPECT_TRUE(ovotest::near(place(c.space, c.from), c.to, 1e-4f)) << c.space;
-    renderer->getOptions().integratorName = "null";
-    renderer->Render(nullptr);
+    finishFrame();
 }
 
 TEST_F(RenderTest, FailedFramesReportWhyAndLeaveTheRendererReady) {
