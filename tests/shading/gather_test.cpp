@@ -19,6 +19,7 @@ using ovotest::World;
 namespace {
 
 const float Inf = std::numeric_limits<float>::infinity();
+const Normal Up(0.0f, 1.0f, 0.0f);
 
 // The mean over the hemisphere around +y (within `cone`) of value(direction), weighted by the
 // cosine or uniformly, by midpoint quadrature.
@@ -59,7 +60,6 @@ TEST(Occlusion, MatchesTheHemisphereIntegral) {
         float expected;
         float tolerance;
     };
-    const Normal up(0.0f, 1.0f, 0.0f);
     const Point origin(0.0f);
     using strings::bias;
     using strings::coneangle;
@@ -76,35 +76,35 @@ TEST(Occlusion, MatchesTheHemisphereIntegral) {
     };
     const std::vector<Case> cases = {
         {"open sky", [](World&) {},
-         [&](ShaderEnvironment& e) { return SL::occlusion2(e, origin, up, 0); }, 0.0f, 0.0f},
+         [&](ShaderEnvironment& e) { return SL::occlusion2(e, origin, Up, 0); }, 0.0f, 0.0f},
         {"closed box",
          [](World& w) {
              for (int a = 0; a < 3; ++a)
                  for (float s : {-1.0f, 1.0f}) w.add(new Slab(a, s, -s));
          },
-         [&](ShaderEnvironment& e) { return SL::occlusion2(e, origin, up, 0); }, 1.0f, 0.0f},
+         [&](ShaderEnvironment& e) { return SL::occlusion2(e, origin, Up, 0); }, 1.0f, 0.0f},
         {"wall through the point", [](World& w) { w.add(new Slab(0, 0.001f, -1.0f)); },
-         [&](ShaderEnvironment& e) { return SL::occlusion3(e, origin, up, 256.0f, 1, bias, 1e-5); },
+         [&](ShaderEnvironment& e) { return SL::occlusion3(e, origin, Up, 256.0f, 1, bias, 1e-5); },
          0.5f, 0.02f},
         {"half ceiling ahead", halfCeiling(0.5f),
-         [&](ShaderEnvironment& e) { return SL::occlusion3(e, origin, up, 1024.0f, 0); },
+         [&](ShaderEnvironment& e) { return SL::occlusion3(e, origin, Up, 1024.0f, 0); },
          halfCeilingOcclusion(0.5f), 0.015f},
         {"ceiling out of reach", halfCeiling(-1e30f),
-         [&](ShaderEnvironment& e) { return SL::occlusion2(e, origin, up, 1, maxhitdist, 0.5); },
+         [&](ShaderEnvironment& e) { return SL::occlusion2(e, origin, Up, 1, maxhitdist, 0.5); },
          0.0f, 0.0f},
         {"negative maxhitdist reaches everything", halfCeiling(-1e30f),
-         [&](ShaderEnvironment& e) { return SL::occlusion2(e, origin, up, 1, maxhitdist, -1.0); },
+         [&](ShaderEnvironment& e) { return SL::occlusion2(e, origin, Up, 1, maxhitdist, -1.0); },
          1.0f, 0.0f},
         {"exponential falloff", halfCeiling(-1e30f),
          [&](ShaderEnvironment& e) {
-             return SL::occlusion3(e, origin, up, 1024.0f, 2, falloff, 0.7, falloffmode, 0);
+             return SL::occlusion3(e, origin, Up, 1024.0f, 2, falloff, 0.7, falloffmode, 0);
          },
          hemisphereMean(true, PiOver2,
                         [](const Vector& d) { return std::exp(-0.7f * toCeiling(d, 1.0f)); }),
          0.01f},
         {"power falloff", halfCeiling(-1e30f),
          [&](ShaderEnvironment& e) {
-             return SL::occlusion3(e, origin, up, 1024.0f, 3, falloff, 2.0, falloffmode, 1,
+             return SL::occlusion3(e, origin, Up, 1024.0f, 3, falloff, 2.0, falloffmode, 1,
                                    maxhitdist, 3.0);
          },
          hemisphereMean(true, PiOver2,
@@ -115,7 +115,7 @@ TEST(Occlusion, MatchesTheHemisphereIntegral) {
          0.01f},
         {"uniform directions", halfCeiling(0.5f),
          [&](ShaderEnvironment& e) {
-             return SL::occlusion3(e, origin, up, 1024.0f, 1, distribution, strings::uniform);
+             return SL::occlusion3(e, origin, Up, 1024.0f, 1, distribution, strings::uniform);
          },
          hemisphereMean(false, PiOver2,
                         [](const Vector& d) {
@@ -124,7 +124,7 @@ TEST(Occlusion, MatchesTheHemisphereIntegral) {
          0.015f},
         {"narrow cone", halfCeiling(0.2f),
          [&](ShaderEnvironment& e) {
-             return SL::occlusion3(e, origin, up, 1024.0f, 1, coneangle, 0.6);
+             return SL::occlusion3(e, origin, Up, 1024.0f, 1, coneangle, 0.6);
          },
          hemisphereMean(
              true, 0.6f,
@@ -137,7 +137,7 @@ TEST(Occlusion, MatchesTheHemisphereIntegral) {
         floorWorld(world);
         c.build(world);
         auto scene = ovotest::sceneOf(world);
-        ShaderEnvironment env = ovotest::pointOf(*scene, origin, up);
+        ShaderEnvironment env = ovotest::pointOf(*scene, origin, Up);
         EXPECT_NEAR(c.occlusion(env), c.expected, c.tolerance);
     }
 }
@@ -148,10 +148,9 @@ TEST(Occlusion, OpenSkyDirection) {
     floorWorld(world);
     world.add(new Slab(0, 0.5f, -1.0f));
     auto scene = ovotest::sceneOf(world);
-    const Normal up(0.0f, 1.0f, 0.0f);
-    ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), up);
+    ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), Up);
     Tuple direction(0.0f);
-    SL::occlusion2(env, env.P, up, 1, strings::environmentdir, &direction);
+    SL::occlusion2(env, env.P, Up, 1, strings::environmentdir, &direction);
     EXPECT_NEAR(direction.length(), 1.0f, 1e-5f);
     EXPECT_LT(direction.x, -0.2f);
 }
@@ -163,12 +162,11 @@ TEST(Occlusion, ReusesTheLastResultWithoutTracing) {
     floorWorld(world);
     world.add(new Slab(1, 1.0f, -1.0f)).limit(0, 0.0f, 1e30f);
     auto scene = ovotest::sceneOf(world);
-    const Normal up(0.0f, 1.0f, 0.0f);
-    ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), up, 0.01f);
-    const float first = SL::occlusion2(env, env.P, up, 0);
+    ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), Up, 0.01f);
+    const float first = SL::occlusion2(env, env.P, Up, 0);
     const unsigned long traced = world.rays;
     EXPECT_GE(traced, 64u);
-    EXPECT_EQ(SL::occlusion2(env, env.P, up, 0), first);
+    EXPECT_EQ(SL::occlusion2(env, env.P, Up, 0), first);
     EXPECT_EQ(world.rays, traced);
 
     const float a = radians(19.0f);
@@ -182,17 +180,16 @@ TEST(Occlusion, UnknownKeywordStopsTheList) {
     floorWorld(world);
     world.add(new Slab(1, 1.0f, -1.0f));
     auto scene = ovotest::sceneOf(world);
-    const Normal up(0.0f, 1.0f, 0.0f);
-    ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), up);
+    ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), Up);
     const OIIO::ustring unknown("samples");
     // maxhitdist after the unknown keyword is not read: the ceiling still blocks.
-    EXPECT_EQ(SL::occlusion2(env, env.P, up, 2, unknown, 8.0, strings::maxhitdist, 0.5), 1.0f);
+    EXPECT_EQ(SL::occlusion2(env, env.P, Up, 2, unknown, 8.0, strings::maxhitdist, 0.5), 1.0f);
     // An empty keyword ends the list too.
-    EXPECT_EQ(SL::occlusion2(env, env.P, up, 2, OIIO::ustring(), 0.0, strings::maxhitdist, 0.5),
+    EXPECT_EQ(SL::occlusion2(env, env.P, Up, 2, OIIO::ustring(), 0.0, strings::maxhitdist, 0.5),
               1.0f);
     // Before it, it counts (the keywords the table accepts and ignores are skipped over).
-    ShaderEnvironment fresh = ovotest::pointOf(*scene, Point(3.0f, 0.0f, 0.0f), up);
-    EXPECT_EQ(SL::occlusion2(fresh, fresh.P, up, 3, strings::subset, strings::shader,
+    ShaderEnvironment fresh = ovotest::pointOf(*scene, Point(3.0f, 0.0f, 0.0f), Up);
+    EXPECT_EQ(SL::occlusion2(fresh, fresh.P, Up, 3, strings::subset, strings::shader,
                              strings::adaptative, 1.0, strings::maxhitdist, 0.5),
               0.0f);
 }
@@ -209,16 +206,15 @@ TEST(Occlusion, GradientsPredictTheNeighbours) {
     build(world);
     build(again);
     auto scene = ovotest::sceneOf(world);
-    const Normal up(0.0f, 1.0f, 0.0f);
     auto exact = [](float x) { return 0.5f * (1.0f + x / std::sqrt(1.0f + x * x)); };
 
-    ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), up);
-    const float here = SL::occlusion3(env, env.P, up, 4096.0f, 0);
+    ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), Up);
+    const float here = SL::occlusion3(env, env.P, Up, 4096.0f, 0);
     EXPECT_NEAR(here, exact(0.0f), 0.01f);
     for (float dx : {-0.08f, 0.08f}) {
         float there = 0.0f;
         ASSERT_TRUE(
-            scene->interpolateOcclusion(Point(dx, 0.0f, 0.0f), up, 0.0f, 10.0f, 1, there, nullptr));
+            scene->interpolateOcclusion(Point(dx, 0.0f, 0.0f), Up, 0.0f, 10.0f, 1, there, nullptr));
         EXPECT_NEAR(there - here, exact(dx) - exact(0.0f), 0.012f) << dx;
     }
     // Turning the normal 3 degrees towards +x shows it more of the ceiling; the rotational
@@ -307,7 +303,6 @@ TEST(Tracec, RaysTraced) {
 // Indirect light in a closed box whose walls glow with one colour is that colour; under an
 // open sky it is the background ("ray:maxdepthcolor"); at the diffuse depth limit it is black.
 TEST(IndirectDiffuse, GlowingBoxOpenSkyAndDepthLimit) {
-    const Normal up(0.0f, 1.0f, 0.0f);
     World box;
     Reference<ShaderGroup> glow(new ShaderGroup());
     glow->layers.push_back(Reference<Shader>(ovotest::makeShader("constant")));
@@ -318,8 +313,8 @@ TEST(IndirectDiffuse, GlowingBoxOpenSkyAndDepthLimit) {
             wall.attributes.surface = glow;
         }
     auto scene = ovotest::sceneOf(box);
-    ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f, -0.99f, 0.0f), up);
-    const Color inside = SL::indirectdiffuse2(env, env.P, up, 0);
+    ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f, -0.99f, 0.0f), Up);
+    const Color inside = SL::indirectdiffuse2(env, env.P, Up, 0);
     EXPECT_NEAR(inside.r, 0.2f, 1e-5f);
     EXPECT_NEAR(inside.g, 0.5f, 1e-5f);
     EXPECT_NEAR(inside.b, 0.8f, 1e-5f);
@@ -329,23 +324,23 @@ TEST(IndirectDiffuse, GlowingBoxOpenSkyAndDepthLimit) {
     RaySettings sky;
     sky.maxDepthColor = Color(0.3f, 0.6f, 0.9f);
     auto skyScene = ovotest::sceneOf(open, sky);
-    ShaderEnvironment outside = ovotest::pointOf(*skyScene, Point(0.0f), up);
-    const Color seen = SL::indirectdiffuse3(outside, outside.P, up, 16.0f, 0);
+    ShaderEnvironment outside = ovotest::pointOf(*skyScene, Point(0.0f), Up);
+    const Color seen = SL::indirectdiffuse3(outside, outside.P, Up, 16.0f, 0);
     EXPECT_NEAR(seen.g, 0.6f, 1e-5f);
 
     // A gathering ray's own hit gathers nothing more with the default depth of one bounce.
     RayDifferential gathering;
     gathering.type = RayDifferential::Gather;
     gathering.diffuseDepth = 1;
-    ShaderEnvironment deep = ovotest::pointOf(*scene, Point(0.5f, -0.99f, 0.0f), up);
+    ShaderEnvironment deep = ovotest::pointOf(*scene, Point(0.5f, -0.99f, 0.0f), Up);
     deep.ray = &gathering;
     box.rays = 0;
-    const Color none = SL::indirectdiffuse2(deep, deep.P, up, 0);
+    const Color none = SL::indirectdiffuse2(deep, deep.P, Up, 0);
     EXPECT_EQ(none.g, 0.0f);
     EXPECT_EQ(box.rays, 0u);
     RaySettings twoBounces;
     twoBounces.maxDiffuseDepth = 2;
     auto deeper = ovotest::sceneOf(box, twoBounces);
     deep.scene = deeper.get();
-    EXPECT_NEAR(SL::indirectdiffuse2(deep, deep.P, up, 0).g, 0.5f, 1e-5f);
+    EXPECT_NEAR(SL::indirectdiffuse2(deep, deep.P, Up, 0).g, 0.5f, 1e-5f);
 }

@@ -47,18 +47,9 @@ Reference<Shader> unlit(const char* name, Floats floats = {}, Colors colors = {}
 // by `surface` and `displacement` under `light` (an ambient light of 1 when none is given).
 Hit shadePlane(float x, float y, float step, const Layers& surface, const Layers& displacement = {},
                Reference<Shader> light = {}) {
-    Hit hit;
-    hit.t = 1.0f;
-    hit.env.P = Point(x, y, 0.0f);
-    hit.env.Ng = Normal(0, 0, 1);
-    hit.env.u = x;
-    hit.env.v = y;
-    hit.env.dPdu = Vector(1, 0, 0);
-    hit.env.dPdv = Vector(0, 1, 0);
-    hit.attributes.surface = Reference<ShaderGroup>(new ShaderGroup());
-    hit.attributes.surface->layers = surface;
-    hit.attributes.displacement = Reference<ShaderGroup>(new ShaderGroup());
-    hit.attributes.displacement->layers = displacement;
+    Hit hit = planeHit(Point(x, y, 0.0f));
+    hit.attributes.surface = groupOf(surface);
+    hit.attributes.displacement = groupOf(displacement);
     if (!light) light = Reference<Shader>(makeShader("ambientlight"));
     hit.attributes.lights = Reference<LightList>(new LightList());
     hit.attributes.lights->lights.push_back(Reference<Light>(dynamic_cast<Light*>(light.get())));

@@ -49,9 +49,9 @@ using Kind = ovotest::Kind;
 TEST(Queries, LayerArgumentsByNameAndType) {
     // args: f 0.25, c (1 1 1), p (1 2 3), n (0 0 1), h an hpoint, m a matrix, fa an empty float
     // array, ca two blacks; the other layers' Kd.
-    Reference<ShaderGroup> group(new ShaderGroup());
-    group->layers = {withFloat("plastic", "Kd", 0.3f), Reference<Shader>(makeShader("args")),
-                     withFloat("plastic", "Kd", 0.9f)};
+    Reference<ShaderGroup> group =
+        ovotest::groupOf({withFloat("plastic", "Kd", 0.3f), Reference<Shader>(makeShader("args")),
+                          withFloat("plastic", "Kd", 0.9f)});
     ShaderEnvironment env;
     env.surface = env.volume = group;
     for (const Reference<Shader>& s : group->layers) {
@@ -152,20 +152,12 @@ TEST(Queries, LightsAttributesOptionsAndRays) {
 }
 
 TEST(Queries, AVolumeLayerReadsTheOtherGroupsAndTheLightsOfItsHit) {
-    Hit hit;
-    hit.t = 1.0f;
-    hit.env.Ng = Normal(0, 0, 1);
-    hit.env.dPdu = Vector(1, 0, 0);
-    hit.env.dPdv = Vector(0, 1, 0);
-    auto group = [](std::initializer_list<Reference<Shader>> layers) {
-        Reference<ShaderGroup> g(new ShaderGroup());
-        g->layers = layers;
-        return g;
-    };
-    hit.attributes.displacement = group({withFloat("bumpy", "Km", 0.125f)});
-    hit.attributes.surface = group({withFloat("plastic", "Kd", 0.75f)});
+    Hit hit = ovotest::planeHit(Point(0.0f));
+    using ovotest::groupOf;
+    hit.attributes.displacement = groupOf({withFloat("bumpy", "Km", 0.125f)});
+    hit.attributes.surface = groupOf({withFloat("plastic", "Kd", 0.75f)});
     hit.attributes.volume =
-        group({withFloat("args", "f", 0.5f), Reference<Shader>(makeShader("peek"))});
+        groupOf({withFloat("args", "f", 0.5f), Reference<Shader>(makeShader("peek"))});
     ParameterSet p;
     const float from[3] = {0, 0, 2}, intensity = 3.0f;
     p.push_back("from", ParamType(TypePoint), from, true);

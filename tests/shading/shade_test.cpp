@@ -21,14 +21,7 @@ namespace {
 
 // A hit at (0.5, 0.5) on the plane z = 0 where u = x and v = y.
 Hit flatHit() {
-    Hit hit;
-    hit.t = 1.0f;
-    hit.env.P = Point(0.5f, 0.5f, 0.0f);
-    hit.env.Ng = Normal(0.0f, 0.0f, -1.0f);
-    hit.env.u = 0.5f;
-    hit.env.v = 0.5f;
-    hit.env.dPdu = Vector(1.0f, 0.0f, 0.0f);
-    hit.env.dPdv = Vector(0.0f, 1.0f, 0.0f);
+    Hit hit = ovotest::planeHit(Point(0.5f, 0.5f, 0.0f), Normal(0.0f, 0.0f, -1.0f));
     hit.env.dNdu = hit.env.dNdv = Vector(0.0f);
     return hit;
 }
@@ -43,9 +36,9 @@ RayDifferential flatRay(float step) {
 }
 
 Reference<ShaderGroup> group(std::initializer_list<const char*> names) {
-    Reference<ShaderGroup> g(new ShaderGroup());
-    for (const char* n : names) g->layers.push_back(Reference<Shader>(makeShader(n)));
-    return g;
+    std::vector<Reference<Shader>> layers;
+    for (const char* n : names) layers.emplace_back(makeShader(n));
+    return ovotest::groupOf(layers);
 }
 
 }  // namespace

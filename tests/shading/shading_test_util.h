@@ -9,9 +9,11 @@
 #include <map>
 #include <string>
 
+#include "core/geometry/hit.h"
 #include "core/math/transform.h"
 #include "core/params/parameter.h"
 #include "core/shading/shader.h"
+#include "core/shading/shader_group.h"
 #include "tests/common/test_util.h"
 
 namespace ovotest {
@@ -21,6 +23,26 @@ inline ovo::Shader* makeShader(const std::string& name, ovo::ParameterSet parame
                                std::map<OIIO::ustring, ovo::Transform> spaces = {}) {
     return ovo::createShader(name, pluginDir(Plugins::TestOnly) + ":" + pluginDir(Plugins::Shaders),
                              spaces, parameters);
+}
+
+// A shader group of `layers`.
+inline ovo::Reference<ovo::ShaderGroup> groupOf(std::vector<ovo::Reference<ovo::Shader>> layers) {
+    ovo::Reference<ovo::ShaderGroup> g(new ovo::ShaderGroup());
+    g->layers = std::move(layers);
+    return g;
+}
+
+// A hit at P on the plane z = 0 facing Ng, where u = x and v = y.
+inline ovo::Hit planeHit(const ovo::Point& P, const ovo::Normal& Ng = ovo::Normal(0, 0, 1)) {
+    ovo::Hit hit;
+    hit.t = 1.0f;
+    hit.env.P = P;
+    hit.env.Ng = Ng;
+    hit.env.u = P.x;
+    hit.env.v = P.y;
+    hit.env.dPdu = ovo::Vector(1, 0, 0);
+    hit.env.dPdv = ovo::Vector(0, 1, 0);
+    return hit;
 }
 
 // The counter the test plugin `plugin` hands out through its function `symbol`.
