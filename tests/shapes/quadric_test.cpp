@@ -10,117 +10,96 @@ using namespace ovotest;
 
 namespace {
 
-float phiOf(const Point& p) {
-    float phi = std::atan2(p.y, p.x);
-    return phi < 0.0f ? phi + TwoPi : phi;
-}
-
-bool angleIn(const Point& p, float degreesMax) { return phiOf(p) <= radians(degreesMax) + 1e-4f; }
-
 float rhoOf(const Point& p) { return std::sqrt(p.x * p.x + p.y * p.y); }
 
-struct QuadricCase {
-    std::string name;
-    std::string type;
-    std::string params;
+// Within the cut, to rounding: z (or rho) between lo and hi, the angle about z up to `sweep`
+// degrees.
+bool zIn(const Point& p, float lo, float hi) { return p.z >= lo - 1e-4f && p.z <= hi + 1e-4f; }
+bool rhoIn(const Point& p, float lo, float hi) {
+    return rhoOf(p) >= lo - 1e-4f && rhoOf(p) <= hi + 1e-4f;
+}
+bool swept(const Point& p, float sweep) {
+    float phi = std::atan2(p.y, p.x);
+    return (phi < 0.0f ? phi + TwoPi : phi) <= radians(sweep) + 1e-4f;
+}
+
+using PointTest = std::function<bool(const Point&)>;
+const struct QuadricCase {
+    std::string name, type, params;
     std::function<float(const Point&)> residual;  // distance-like, 0 on the full surface
     std::function<Vector(const Point&)> outward;
-    std::function<bool(const Point&)> inCut;
+    PointTest inCut;
     double area;
     float scale;
-};
-
-std::vector<QuadricCase> cases() {
-    std::vector<QuadricCase> c;
-    c.push_back({"cut sphere", "sphere",
-                 "float radius = 1.5; float zmin = -0.5; float zmax = 1.2; float thetamax = 250",
-                 [](const Point& p) { return p.length() - 1.5f; },
-                 [](const Point& p) { return Vector(p); },
-                 [](const Point& p) {
-                     return p.z >= -0.5f - 1e-4f && p.z <= 1.2f + 1e-4f && angleIn(p, 250.0f);
-                 },
-                 radians(250.0f) * 1.5 * 1.7, 1.5f});
-    c.push_back({"cylinder", "cylinder",
-                 "float radius = 0.75; float zmin = -1; float zmax = 2; float thetamax = 300",
-                 [](const Point& p) { return rhoOf(p) - 0.75f; },
-                 [](const Point& p) { return Vector(p.x, p.y, 0.0f); },
-                 [](const Point& p) {
-                     return p.z >= -1.0f - 1e-4f && p.z <= 2.0f + 1e-4f && angleIn(p, 300.0f);
-                 },
-                 radians(300.0f) * 0.75 * 3.0, 2.0f});
+} Cases[] = {
+    {"cut sphere", "sphere",
+     "float radius = 1.5; float zmin = -0.5; float zmax = 1.2; float thetamax = 250",
+     [](const Point& p) { return p.length() - 1.5f; }, [](const Point& p) { return Vector(p); },
+     [](const Point& p) { return zIn(p, -0.5f, 1.2f) && swept(p, 250); },
+     radians(250.0f) * 1.5 * 1.7, 1.5f},
+    {"cylinder", "cylinder",
+     "float radius = 0.75; float zmin = -1; float zmax = 2; float thetamax = 300",
+     [](const Point& p) { return rhoOf(p) - 0.75f; },
+     [](const Point& p) { return Vector(p.x, p.y, 0.0f); },
+     [](const Point& p) { return zIn(p, -1, 2) && swept(p, 300); }, radians(300.0f) * 0.75 * 3.0,
+     2.0f},
     // Frustum of the cone of height 2 and base radius 1, between z = 0.25 and 1.5.
-    c.push_back({"cone", "cone",
-                 "float height = 2; float radius = 1; float zmin = 0.25; float zmax = 1.5",
-                 [](const Point& p) { return rhoOf(p) - (1.0f - p.z / 2.0f); },
-                 [](const Point& p) { return Vector(p.x, p.y, 0.5f * (1.0f - p.z / 2.0f)); },
-                 [](const Point& p) { return p.z >= 0.25f - 1e-4f && p.z <= 1.5f + 1e-4f; },
-                 Pi * (0.875 + 0.25) * std::sqrt(0.625 * 0.625 + 1.25 * 1.25), 1.0f});
+    {"cone", "cone", "float height = 2; float radius = 1; float zmin = 0.25; float zmax = 1.5",
+     [](const Point& p) { return rhoOf(p) - (1.0f - p.z / 2.0f); },
+     [](const Point& p) { return Vector(p.x, p.y, 0.5f * (1.0f - p.z / 2.0f)); },
+     [](const Point& p) { return zIn(p, 0.25f, 1.5f); },
+     Pi*(0.875 + 0.25) * std::sqrt(0.625 * 0.625 + 1.25 * 1.25), 1.0f},
     // A cone pointing down, from its base at z = 0 to its apex at z = -1.5, half swept.
-    c.push_back(
-        {"downward cone", "cone", "float height = -1.5; float radius = 0.8; float thetamax = 200",
-         [](const Point& p) { return rhoOf(p) - 0.8f * (1.0f + p.z / 1.5f); },
-         [](const Point& p) {
-             return Vector(p.x, p.y, -(0.8f / 1.5f) * 0.8f * (1.0f + p.z / 1.5f));
-         },
-         [](const Point& p) { return p.z <= 1e-4f && p.z >= -1.5f - 1e-4f && angleIn(p, 200.0f); },
-         radians(200.0f) / 2.0 * 0.8 * std::sqrt(0.8 * 0.8 + 1.5 * 1.5), 1.0f});
-    c.push_back({"annulus", "disk",
-                 "float height = 0.5; float innerRadius = 0.3; float outerRadius = 1.2; "
-                 "float thetamax = 270",
-                 [](const Point& p) { return p.z - 0.5f; },
-                 [](const Point&) { return Vector(0.0f, 0.0f, 1.0f); },
-                 [](const Point& p) {
-                     return rhoOf(p) >= 0.3f - 1e-4f && rhoOf(p) <= 1.2f + 1e-4f &&
-                            angleIn(p, 270.0f);
-                 },
-                 radians(270.0f) / 2.0 * (1.44 - 0.09), 1.2f});
+    {"downward cone", "cone", "float height = -1.5; float radius = 0.8; float thetamax = 200",
+     [](const Point& p) { return rhoOf(p) - 0.8f * (1.0f + p.z / 1.5f); },
+     [](const Point& p) { return Vector(p.x, p.y, -(0.8f / 1.5f) * 0.8f * (1.0f + p.z / 1.5f)); },
+     [](const Point& p) { return zIn(p, -1.5f, 0) && swept(p, 200); },
+     radians(200.0f) / 2.0 * 0.8 * std::sqrt(0.8 * 0.8 + 1.5 * 1.5), 1.0f},
+    {"annulus", "disk",
+     "float height = 0.5; float innerRadius = 0.3; float outerRadius = 1.2; float thetamax = 270",
+     [](const Point& p) { return p.z - 0.5f; }, [](const Point&) { return Vector(0, 0, 1); },
+     [](const Point& p) { return rhoIn(p, 0.3f, 1.2f) && swept(p, 270); },
+     radians(270.0f) / 2.0 * (1.44 - 0.09), 1.2f},
     // z = 2·rho²: radius 1 at zmax = 2, k = 0.5.
-    c.push_back({"paraboloid", "paraboloid", "float radius = 1; float zmin = 0.2; float zmax = 2",
-                 [](const Point& p) { return rhoOf(p) - std::sqrt(0.5f * p.z); },
-                 [](const Point& p) { return Vector(p.x, p.y, -0.25f); },
-                 [](const Point& p) { return p.z >= 0.2f - 1e-4f && p.z <= 2.0f + 1e-4f; },
-                 Pi * 0.25 / 6.0 *
-                     (std::pow(1.0 + 4.0 * 2.0 / 0.5, 1.5) - std::pow(1.0 + 4.0 * 0.2 / 0.5, 1.5)),
-                 1.0f});
+    {"paraboloid", "paraboloid", "float radius = 1; float zmin = 0.2; float zmax = 2",
+     [](const Point& p) { return rhoOf(p) - std::sqrt(0.5f * p.z); },
+     [](const Point& p) { return Vector(p.x, p.y, -0.25f); },
+     [](const Point& p) { return zIn(p, 0.2f, 2); },
+     Pi * 0.25 / 6.0 *
+         (std::pow(1.0 + 4.0 * 2.0 / 0.5, 1.5) - std::pow(1.0 + 4.0 * 0.2 / 0.5, 1.5)),
+     1.0f},
     // The default hyperboloid: rho² = 1 + z² for -1 <= z <= 1.
-    c.push_back({"hyperboloid", "hyperboloid", "float thetamax = 300",
-                 [](const Point& p) { return rhoOf(p) - std::sqrt(1.0f + p.z * p.z); },
-                 [](const Point& p) { return Vector(p.x, p.y, -p.z); },
-                 [](const Point& p) { return p.z >= -1.0f - 1e-4f && p.z <= 1.0f + 1e-4f; },
-                 radians(300.0f) * (std::sqrt(3.0) + std::asinh(std::sqrt(2.0)) / std::sqrt(2.0)),
-                 1.4f});
+    {"hyperboloid", "hyperboloid", "float thetamax = 300",
+     [](const Point& p) { return rhoOf(p) - std::sqrt(1.0f + p.z * p.z); },
+     [](const Point& p) { return Vector(p.x, p.y, -p.z); },
+     [](const Point& p) { return zIn(p, -1, 1); },
+     radians(300.0f) * (std::sqrt(3.0) + std::asinh(std::sqrt(2.0)) / std::sqrt(2.0)), 1.4f},
     // A segment through a plane of the axis: the cone of height 1 and base radius 1.
-    c.push_back({"hyperboloid cone", "hyperboloid", "point bottom = 1 0 0; point top = 0 0 1",
-                 [](const Point& p) { return rhoOf(p) - (1.0f - p.z); },
-                 [](const Point& p) { return Vector(p.x, p.y, 1.0f - p.z); },
-                 [](const Point& p) { return p.z >= -1e-4f && p.z <= 1.0f + 1e-4f; },
-                 Pi * std::sqrt(2.0), 1.0f});
+    {"hyperboloid cone", "hyperboloid", "point bottom = 1 0 0; point top = 0 0 1",
+     [](const Point& p) { return rhoOf(p) - (1.0f - p.z); },
+     [](const Point& p) { return Vector(p.x, p.y, 1.0f - p.z); },
+     [](const Point& p) { return zIn(p, 0, 1); }, Pi* std::sqrt(2.0), 1.0f},
     // A segment at one height: the flat annulus 0.5 <= rho <= 2 at z = 1.
-    c.push_back(
-        {"hyperboloid annulus", "hyperboloid", "point bottom = 0.5 0 1; point top = 2 0 1",
-         [](const Point& p) { return p.z - 1.0f; },
-         [](const Point&) { return Vector(0.0f, 0.0f, 1.0f); },
-         [](const Point& p) { return rhoOf(p) >= 0.5f - 1e-4f && rhoOf(p) <= 2.0f + 1e-4f; },
-         Pi * (4.0 - 0.25), 2.0f});
-    c.push_back({"cut torus", "torus",
-                 "float majorRadius = 1.2; float minorRadius = 0.4; float phimin = -45; "
-                 "float phimax = 200; float thetamax = 280",
-                 [](const Point& p) { return std::hypot(rhoOf(p) - 1.2f, p.z) - 0.4f; },
-                 [](const Point& p) {
-                     const float r = rhoOf(p);
-                     return Vector(p.x - 1.2f * p.x / r, p.y - 1.2f * p.y / r, p.z);
-                 },
-                 [](const Point& p) {
-                     float phi = degrees(std::atan2(p.z, rhoOf(p) - 1.2f));
-                     if (phi < -45.0f - 1e-2f) phi += 360.0f;
-                     return angleIn(p, 280.0f) && phi <= 200.0f + 1e-2f;
-                 },
-                 radians(280.0f) * 0.4 *
-                     (1.2 * radians(245.0f) +
-                      0.4 * (std::sin(radians(200.0f)) - std::sin(radians(-45.0f)))),
-                 1.6f});
-    return c;
-}
+    {"hyperboloid annulus", "hyperboloid", "point bottom = 0.5 0 1; point top = 2 0 1",
+     [](const Point& p) { return p.z - 1.0f; }, [](const Point&) { return Vector(0, 0, 1); },
+     [](const Point& p) { return rhoIn(p, 0.5f, 2); }, Pi*(4.0 - 0.25), 2.0f},
+    {"cut torus", "torus",
+     "float majorRadius = 1.2; float minorRadius = 0.4; float phimin = -45; float phimax = 200; "
+     "float thetamax = 280",
+     [](const Point& p) { return std::hypot(rhoOf(p) - 1.2f, p.z) - 0.4f; },
+     [](const Point& p) {
+         const float r = rhoOf(p);
+         return Vector(p.x - 1.2f * p.x / r, p.y - 1.2f * p.y / r, p.z);
+     },
+     [](const Point& p) {
+         float phi = degrees(std::atan2(p.z, rhoOf(p) - 1.2f));
+         if (phi < -45.0f - 1e-2f) phi += 360.0f;
+         return swept(p, 280) && phi <= 200.0f + 1e-2f;
+     },
+     radians(280.0f) * 0.4 *
+         (1.2 * radians(245.0f) + 0.4 * (std::sin(radians(200.0f)) - std::sin(radians(-45.0f)))),
+     1.6f},
+};
 
 Reference<Shape> makeCase(TestRenderer& r, const QuadricCase& c, const Transform& t = Transform(),
                           const ShapeAttributes& a = attributes()) {
@@ -142,7 +121,7 @@ std::vector<std::pair<float, float>> grid(int n, bool inner) {
 
 TEST(Quadrics, AreasAndSamplesMatchTheSurface) {
     TestRenderer r;
-    for (const QuadricCase& c : cases()) {
+    for (const QuadricCase& c : Cases) {
         SCOPED_TRACE(c.name);
         Reference<Shape> s = makeCase(r, c);
         if (!s) continue;
@@ -170,92 +149,72 @@ TEST(Quadrics, AreasAndSamplesMatchTheSurface) {
 
 // Rays from outside and inside onto sampled points, under reversed orientation and mirroring:
 // the hit is the sampled point with its parameters, the normal faces the oriented outside, and
-// dPdu, dPdv, dNdu, dNdv match central differences of hits a small step away.
+// dPdu, dPdv, dNdu, dNdv match central differences of hits a small step away. A one-sided shape
+// shows only its front; a ray at its back goes on.
 TEST(Quadrics, HitsFindTheSampledPointUnderEveryOrientation) {
     TestRenderer r;
     Rng rng(3);
-    for (const QuadricCase& c : cases()) {
-        for (int inside = 0; inside < 2; ++inside) {
-            for (int mirrored = 0; mirrored < 2; ++mirrored) {
-                SCOPED_TRACE(std::string(c.name) + " inside " + std::to_string(inside) +
-                             " mirrored " + std::to_string(mirrored));
-                const Transform t = mirrored ? Scale(-1.0f, 1.0f, 1.0f) : Transform();
-                Reference<Shape> s = makeCase(r, c, t, attributes(true, inside != 0));
-                if (!s) continue;
-                const float sign = (inside != mirrored) ? -1.0f : 1.0f;
-                const float delta = 0.05f * c.scale;
-                for (auto uv : grid(5, true)) {
-                    Hit sampled;
-                    s->sample(sampled.env, Point(0.0f), uv.first, uv.second);
-                    const Point P = sampled.env.P;
-                    const Vector n = unit(c.outward(P));
-                    EXPECT_TRUE(near(sampled.env.Ng, sign * n, 2e-3f));
-                    Hit h0;
-                    for (int side = 0; side < 2; ++side) {
-                        // From outside against the normal, then from inside along it.
-                        const float sgn = side == 0 ? 1.0f : -1.0f, speed = rng.range(0.5f, 2.0f);
-                        const Ray ray(P + (sgn * delta) * n, (-sgn * speed) * n);
-                        Hit& hit = h0;
-                        ASSERT_TRUE(s->intersect(ray, hit)) << "side " << side;
-                        EXPECT_NEAR(hit.t, delta / speed, 1e-4f * c.scale / speed);
-                        EXPECT_TRUE(near(hit.env.P, P, 1e-4f * c.scale));
-                        EXPECT_TRUE(near(hit.env.Ng, sign * n, 1e-3f));
-                        EXPECT_NEAR(hit.env.u, sampled.env.u, 1e-4f);
-                        EXPECT_NEAR(hit.env.v, sampled.env.v, 1e-3f);
-                        EXPECT_EQ(hit.env.sv, hit.env.v);
-                        EXPECT_TRUE(
-                            near(hit.env.dPdu, sampled.env.dPdu, 2e-3f * hit.env.dPdu.length()));
-                        EXPECT_NEAR(dot(unit(hit.env.dPdu), n), 0.0f, 1e-3f);
-                        EXPECT_NEAR(dot(unit(hit.env.dPdv), n), 0.0f, 1e-3f);
-                    }
-                    // h0 is the hit from inside; step along dPdu and dPdv from it.
-                    const float h = 2e-3f;
-                    for (int dir = 0; dir < 2; ++dir) {
-                        const Vector step = dir == 0 ? h0.env.dPdu : h0.env.dPdv;
-                        Hit plus, minus;
-                        const Point pp = h0.env.P + h * step, pm = h0.env.P - h * step;
-                        ASSERT_TRUE(s->intersect(Ray(pp + delta * n, -n), plus));
-                        ASSERT_TRUE(s->intersect(Ray(pm + delta * n, -n), minus));
-                        EXPECT_NEAR((plus.env.u - minus.env.u) / (2.0f * h), 1.0f - dir, 5e-3f);
-                        EXPECT_NEAR((plus.env.v - minus.env.v) / (2.0f * h), float(dir), 5e-3f);
-                        const Vector dN = (plus.env.Ng - minus.env.Ng) / (2.0f * h);
-                        const Vector expected = dir == 0 ? h0.env.dNdu : h0.env.dNdv;
-                        EXPECT_TRUE(near(dN, expected, 1e-2f * (expected.length() + 1.0f)))
-                            << "dir " << dir;
-                    }
-                }
-            }
-        }
-    }
-}
-
-// A one-sided shape shows its front (the outside unless reversed); a ray at its back goes on.
-TEST(Quadrics, OneSidedShapesShowOnlyTheirFront) {
-    TestRenderer r;
-    for (const QuadricCase& c : cases()) {
-        for (int inside = 0; inside < 2; ++inside) {
-            SCOPED_TRACE(c.name + " inside " + std::to_string(inside));
-            Reference<Shape> s = makeCase(r, c, Transform(), attributes(false, inside != 0));
+    for (const QuadricCase& c : Cases)
+        for (int flips = 0; flips < 8; ++flips) {
+            const bool inside = flips & 1, mirrored = flips & 2, twoSided = !(flips & 4);
+            SCOPED_TRACE(c.name + " inside " + std::to_string(inside) + " mirrored " +
+                         std::to_string(mirrored) + " two-sided " + std::to_string(twoSided));
+            const Transform t = mirrored ? Scale(-1.0f, 1.0f, 1.0f) : Transform();
+            Reference<Shape> s = makeCase(r, c, t, attributes(twoSided, inside));
             if (!s) continue;
+            const float sign = (inside != mirrored) ? -1.0f : 1.0f, delta = 0.05f * c.scale;
             for (auto uv : grid(5, true)) {
-                Hit sampled, hit, behind;
+                Hit sampled, h0, behind;
                 s->sample(sampled.env, Point(0.0f), uv.first, uv.second);
-                const float delta = 0.05f * c.scale, sign = inside ? -1.0f : 1.0f;
-                const Vector n = sign * unit(c.outward(sampled.env.P));
-                ASSERT_TRUE(s->intersect(Ray(sampled.env.P + delta * n, -n), hit));
-                EXPECT_NEAR(hit.t, delta, 1e-4f * c.scale);
-                if (s->intersect(Ray(sampled.env.P - delta * n, n), behind)) {
-                    EXPECT_GT(behind.t, delta + 1e-3f * c.scale);
+                const Point P = sampled.env.P;
+                const Vector n = unit(c.outward(P)), front = sign * n;
+                EXPECT_TRUE(near(sampled.env.Ng, front, 2e-3f));
+                if (!twoSided) {
+                    ASSERT_TRUE(s->intersect(Ray(P + delta * front, -front), h0));
+                    EXPECT_NEAR(h0.t, delta, 1e-4f * c.scale);
+                    if (s->intersect(Ray(P - delta * front, front), behind)) {
+                        EXPECT_GT(behind.t, delta + 1e-3f * c.scale);
+                    }
+                    continue;
+                }
+                for (int side = 0; side < 2; ++side) {
+                    // From outside against the normal, then from inside along it.
+                    const float sgn = side == 0 ? 1.0f : -1.0f, speed = rng.range(0.5f, 2.0f);
+                    const Ray ray(P + (sgn * delta) * n, (-sgn * speed) * n);
+                    Hit& hit = h0;
+                    ASSERT_TRUE(s->intersect(ray, hit)) << "side " << side;
+                    EXPECT_NEAR(hit.t, delta / speed, 1e-4f * c.scale / speed);
+                    EXPECT_TRUE(near(hit.env.P, P, 1e-4f * c.scale));
+                    EXPECT_TRUE(near(hit.env.Ng, front, 1e-3f));
+                    EXPECT_NEAR(hit.env.u, sampled.env.u, 1e-4f);
+                    EXPECT_NEAR(hit.env.v, sampled.env.v, 1e-3f);
+                    EXPECT_EQ(hit.env.sv, hit.env.v);
+                    EXPECT_TRUE(
+                        near(hit.env.dPdu, sampled.env.dPdu, 2e-3f * hit.env.dPdu.length()));
+                    EXPECT_NEAR(dot(unit(hit.env.dPdu), n), 0.0f, 1e-3f);
+                    EXPECT_NEAR(dot(unit(hit.env.dPdv), n), 0.0f, 1e-3f);
+                }
+                // h0 is the hit from inside; step along dPdu and dPdv from it.
+                const float h = 2e-3f;
+                for (int dir = 0; dir < 2; ++dir) {
+                    const Vector step = dir == 0 ? h0.env.dPdu : h0.env.dPdv;
+                    Hit plus, minus;
+                    ASSERT_TRUE(s->intersect(Ray(h0.env.P + h * step + delta * n, -n), plus));
+                    ASSERT_TRUE(s->intersect(Ray(h0.env.P - h * step + delta * n, -n), minus));
+                    EXPECT_NEAR((plus.env.u - minus.env.u) / (2.0f * h), 1.0f - dir, 5e-3f);
+                    EXPECT_NEAR((plus.env.v - minus.env.v) / (2.0f * h), float(dir), 5e-3f);
+                    const Vector dN = (plus.env.Ng - minus.env.Ng) / (2.0f * h);
+                    const Vector expected = dir == 0 ? h0.env.dNdu : h0.env.dNdv;
+                    EXPECT_TRUE(near(dN, expected, 1e-2f * (expected.length() + 1.0f))) << dir;
                 }
             }
         }
-    }
 }
 
 TEST(Quadrics, RandomRaysLandOnTheCutSurface) {
     TestRenderer r;
     Rng rng(11);
-    for (const QuadricCase& c : cases()) {
+    for (const QuadricCase& c : Cases) {
         SCOPED_TRACE(c.name);
         Reference<Shape> s = makeCase(r, c);
         if (!s) continue;
