@@ -46,6 +46,12 @@ bool lookup(GICache<float>& c, const Point& P, const Normal& N, float footprint,
     return c.interpolate(P, N, footprint, maxerror, minimum, 0.5f, Cos10, out, nullptr);
 }
 
+// Whether a lookup at P facing up with maxerror 1 and no weight threshold finds a record.
+bool found(GICache<float>& c, const Point& P) {
+    float v;
+    return c.interpolate(P, Up, 0.0f, 1.0f, 1, 0.0f, Cos10, v, nullptr);
+}
+
 // A thread id for the duration of a test, restored after it.
 struct ThreadID {
     explicit ThreadID(unsigned id) : saved(sys::getThreadID()) { sys::setThreadID(id); }
@@ -123,12 +129,10 @@ TEST(GICache, GradientsAndTheirSwitch) {
 TEST(GICache, RadiusLimits) {
     ThreadID id(0);
     auto reach = [](GICache<float>& cache) {
-        float lo = 0.0f, hi = 10.0f, v;
+        float lo = 0.0f, hi = 10.0f;
         for (int i = 0; i < 40; ++i) {
             const float mid = 0.5f * (lo + hi);
-            (cache.interpolate(Point(mid, 0.0f, 0.0f), Up, 0.0f, 1.0f, 1, 0.0f, Cos10, v, nullptr)
-                 ? lo
-                 : hi) = mid;
+            (found(cache, Point(mid, 0.0f, 0.0f)) ? lo : hi) = mid;
         }
         return 2.0f * lo;
     };
@@ -176,16 +180,12 @@ TEST(GICache, NeighbourClamping) {
     cache.insert(record(Point(0.0f), Up, 0.1f, 0.2f), 0.0f, 0.0f, 0.0f);
     cache.insert(record(Point(0.3f, 0.0f, 0.0f), Up, 2.0f, 0.8f), 0.0f, 0.0f, 0.0f);
     // Clamped to 0.1 + 0.3: with no weight threshold it reaches 0.2 from (0.3, 0, 0), not 1.
-    float v;
-    EXPECT_TRUE(
-        cache.interpolate(Point(0.3f, 0.19f, 0.0f), Up, 0.0f, 1.0f, 1, 0.0f, Cos10, v, nullptr));
-    EXPECT_FALSE(
-        cache.interpolate(Point(0.3f, 0.25f, 0.0f), Up, 0.0f, 1.0f, 1, 0.0f, Cos10, v, nullptr));
+    EXPECT_TRUE(found(cache, Point(0.3f, 0.19f, 0.0f)));
+    EXPECT_FALSE(found(cache, Point(0.3f, 0.25f, 0.0f)));
     cache.neighbourClamping = false;
     cache.insert(record(Point(-3.0f, 0.0f, 0.0f), Up, 0.1f, 0.2f), 0.0f, 0.0f, 0.0f);
     cache.insert(record(Point(-2.7f, 0.0f, 0.0f), Up, 2.0f, 0.8f), 0.0f, 0.0f, 0.0f);
-    EXPECT_TRUE(
-        cache.interpolate(Point(-2.7f, 0.25f, 0.0f), Up, 0.0f, 1.0f, 1, 0.0f, Cos10, v, nullptr));
+    EXPECT_TRUE(found(cache, Point(-2.7f, 0.25f, 0.0f)));
 }
 
 // The octree finds every record that a search of all records accepts, with the same weights,
