@@ -61,11 +61,7 @@ class BinaryWriter {
     }
 };
 
-std::string recorded(const std::string& rib) {
-    ovotest::Recorder r;
-    r.read(rib);
-    return r.all();
-}
+std::string recorded(const std::string& rib) { return ovotest::Recorder().read(rib).all(); }
 
 }  // namespace
 

@@ -66,7 +66,6 @@ TEST(RibArchives, CyclesAndDeepNestingAreRefused) {
     for (int i = 0; i < 40; ++i)
         text += "ArchiveBegin \"a" + std::to_string(i) + "\"\nReadArchive \"a" +
                 std::to_string(i + 1) + "\"\nArchiveEnd\n";
-    r.clear();
     r.read(text + "ArchiveBegin \"a40\"\nColor 0 1 0\nArchiveEnd\nReadArchive \"a0\"\n");
     EXPECT_EQ(r.all(), "E: test.rib:92: ReadArchive: archives nested too deeply. Skipping ...");
 }
@@ -154,7 +153,6 @@ TEST(RibRobustness, GarbageErrorLimitDeepNestingAndHugeNumbers) {
 
     // Past the limit a file is given up with one last message.
     for (int i = 0; i < 300; ++i) bad += "Foo\n";
-    r.clear();
     r.read(bad);
     ASSERT_EQ(r.reports().size(), std::size_t(ovo::rib::Reader::MaxErrorsPerFile) + 1);
     EXPECT_EQ(r.reports()[19].text, "test.rib:20: unknown request \"Foo\". Skipping ...");
@@ -163,13 +161,11 @@ TEST(RibRobustness, GarbageErrorLimitDeepNestingAndHugeNumbers) {
     // Ten thousand open blocks are closed again at the end.
     std::string deep;
     for (int i = 0; i < 10000; ++i) deep += "AttributeBegin\n";
-    r.clear();
     r.read(deep);
     EXPECT_EQ(std::count(r.calls.begin(), r.calls.end(), "PushAttributes()"), 10000);
     EXPECT_EQ(std::count(r.calls.begin(), r.calls.end(), "PopAttributes()"), 10000);
 
     // Numbers beyond float range are clamped.
-    r.clear();
     r.read("WorldBegin\nSphere 1e300 -1e300 1 360\nWorldEnd\n");
     EXPECT_EQ(r.all(Shapes), "Sphere(3.40282e+38 -3.40282e+38 1 360)");
 }

@@ -4,14 +4,13 @@
 #include "tests/rib/recorder.h"
 
 TEST(RibImager, AnImagerIsAShaderOfTheOptions) {
-    ovotest::Recorder r;
-    r.read(
-        "Imager \"background\" \"color background\" [0.25 0.5 1]\n"
-        "Imager \"ramp\" \"float scale\" 2 \"string map\" \"sky.tex\"\n"
-        "Imager \"null\"\n"
-        "Imager\n"
-        "WorldBegin\nImager \"background\"\nWorldEnd\n");
-    EXPECT_EQ(r.all({"Parameter", "Shader", "World"}),
+    EXPECT_EQ(ovotest::Recorder()
+                  .read("Imager \"background\" \"color background\" [0.25 0.5 1]\n"
+                        "Imager \"ramp\" \"float scale\" 2 \"string map\" \"sky.tex\"\n"
+                        "Imager \"null\"\n"
+                        "Imager\n"
+                        "WorldBegin\nImager \"background\"\nWorldEnd\n")
+                  .all({"Parameter", "Shader", "World"}),
               "Parameter(color background: 0.25 0.5 1); Shader(imager background -); "
               "Parameter(float scale: 2); Parameter(string map: sky.tex); Shader(imager ramp -); "
               "Shader(imager null -); World(); E: test.rib:4: Imager: "

@@ -86,7 +86,6 @@ TEST(RibQuietRequests, LimitsOvoUsesStillReachTheRendererAndAHiderNeedsAName) {
     r.read("Option \"limits\" \"texturememory\" 2048\nOption \"limits\" \"eyesplits\" 4\n");
     EXPECT_EQ(r.only({"Attribute(int limits"}), Calls{"Attribute(int limits:texturememory: 2)"});
     // A hider that is not named at all is a mistake in the file.
-    r.clear();
     r.read("Hider 3\n");
     EXPECT_EQ(
         r.diagnostics(),

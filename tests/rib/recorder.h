@@ -46,11 +46,14 @@ class Recorder : public ovo::ForwardingRenderer {
     using Text = const char*;
     Recorder() : ForwardingRenderer(nullptr) {}
 
-    // Reads RIB text through a fresh reader, as the file `name`, and finishes it.
-    void read(const std::string& rib, const std::string& name = "test.rib") {
+    // Forgets what was recorded, then reads RIB text through a fresh reader, as the file
+    // `name`, and finishes it.
+    Recorder& read(const std::string& rib, const std::string& name = "test.rib") {
+        clear();
         ovo::rib::Reader reader(this);
         reader.readMemory(name, rib.data(), rib.size());
         reader.finish();
+        return *this;
     }
     void clear() {
         calls.clear();
@@ -67,11 +70,9 @@ class Recorder : public ovo::ForwardingRenderer {
     std::vector<std::string> only(const std::vector<std::string>& prefixes) const {
         std::vector<std::string> out;
         for (const std::string& c : calls)
-            for (const std::string& p : prefixes)
-                if (c.rfind(p, 0) == 0) {
-                    out.push_back(c);
-                    break;
-                }
+            if (std::any_of(prefixes.begin(), prefixes.end(),
+                            [&](const std::string& p) { return c.rfind(p, 0) == 0; }))
+                out.push_back(c);
         return out;
     }
     // The calls (those starting with one of `prefixes`, if given), then the diagnostics, joined
@@ -83,7 +84,6 @@ class Recorder : public ovo::ForwardingRenderer {
     }
     // Reads `body` inside a world block: all() of what happens between World() and Render(-).
     std::string world(const std::string& body) {
-        clear();
         read("WorldBegin\n" + body + "\nWorldEnd\n");
         const auto begin = std::find(calls.begin(), calls.end(), "World()");
         const auto end = std::find(calls.rbegin(), calls.rend(), "Render(-)").base();

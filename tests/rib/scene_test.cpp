@@ -165,7 +165,6 @@ TEST(RibScene, BlocksMustNestAndObjectsMustBeDefined) {
                   "AreaLightSource: only allowed inside WorldBegin. Skipping ...");
 
     // The end of the input closes what is open, innermost first.
-    r.clear();
     r.read("FrameBegin 1\nWorldBegin\nAttributeBegin\nMotionBegin [0 1]\nTranslate 1 0 0\n");
     EXPECT_EQ(r.all(),
               "PushOptions(); PushAttributes(); Attribute(int frame: 1); " + World +
@@ -199,10 +198,11 @@ TEST(RibScene, UnsupportedUnknownAndMalformedRequests) {
     });
     // Values after a request are its arguments, however far down they are; the input may end
     // inside a string.
-    Recorder r;
-    r.read("version 3.04\nWorldBegin\nWorldEnd\n\"stray\" 1\nSphere 1 -1 \"open\n");
-    EXPECT_EQ(r.all(), World +
-                           "Render(-); E: test.rib:3: WorldEnd: too many arguments. Skipping "
-                           "...; E: test.rib:5: Sphere: unterminated string. Skipping ...; E: "
-                           "test.rib:2: WorldBegin without WorldEnd");
+    EXPECT_EQ(Recorder()
+                  .read("version 3.04\nWorldBegin\nWorldEnd\n\"stray\" 1\nSphere 1 -1 \"open\n")
+                  .all(),
+              World +
+                  "Render(-); E: test.rib:3: WorldEnd: too many arguments. Skipping "
+                  "...; E: test.rib:5: Sphere: unterminated string. Skipping ...; E: "
+                  "test.rib:2: WorldBegin without WorldEnd");
 }

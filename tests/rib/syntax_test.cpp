@@ -96,7 +96,6 @@ TEST(RibSyntax, TextThatIsNoRequestIsReportedAndSkipped) {
         {"Sphere 1 \"open\\", "E: test.rib:1: Sphere: unterminated string. Skipping ..."},
     };
     for (const auto& a : alone) {
-        r.clear();
         r.read(a.first);
         EXPECT_EQ(r.all(), a.second);
     }
