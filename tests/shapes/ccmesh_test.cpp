@@ -45,6 +45,11 @@ std::string cube(const Tags& tags = Tags()) {
     return mesh(CubePoints, std::vector<int>(6, 4), CubeFaces, tags);
 }
 
+// A ccmesh without bias, so rays may start anywhere.
+Reference<Shape> ccmesh(TestRenderer& r, const std::string& params) {
+    return make(r, "ccmesh", params, Transform(), noBias());
+}
+
 Hit shoot(const Reference<Shape>& s, const Point& o, const Vector& d) {
     Hit h;
     EXPECT_TRUE(s->intersect(Ray(o, d), h)) << o.x << " " << o.y << " " << o.z;
@@ -55,8 +60,7 @@ Hit shoot(const Reference<Shape>& s, const Point& o, const Vector& d) {
 // face's centre, a regular point after one step, goes to 68/81 of the way out.
 TEST(CatmullClark, CubeReachesItsLimitPoints) {
     TestRenderer r;
-    const std::string p = cube();
-    Reference<Shape> s = make(r, "ccmesh", p, Transform(), attributes(true, false, 0));
+    Reference<Shape> s = ccmesh(r, cube());
     ASSERT_TRUE(s);
     ASSERT_TRUE(r.messages().empty());
     const struct {
@@ -104,8 +108,7 @@ TEST(CatmullClark, CreasedEdgesStaySharp) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sharpness);
         TestRenderer r;
-        const std::string p = cube(Tags().add("crease", {0, 1, 3, 2, 0}, {c.sharpness}));
-        Reference<Shape> s = make(r, "ccmesh", p, Transform(), attributes(true, false, 0));
+        Reference<Shape> s = ccmesh(r, cube(Tags().add("crease", {0, 1, 3, 2, 0}, {c.sharpness})));
         ASSERT_TRUE(s);
         // Towards the top face's rim, seen from above and from the side.
         const Hit top = shoot(s, Point(0.0f, 0.3f, 5), Vector(0, 0, -1));
@@ -131,8 +134,8 @@ TEST(CatmullClark, CreasedEdgesStaySharp) {
 TEST(CatmullClark, HolesAndBoundaries) {
     TestRenderer r;
     // The top face left out: a ray down the axis meets the bottom from inside.
-    const std::string holed = cube(Tags().add("hole", {0}, {}).add("interpolateboundary", {1}, {}));
-    Reference<Shape> s = make(r, "ccmesh", holed, Transform(), attributes(true, false, 0));
+    Reference<Shape> s =
+        ccmesh(r, cube(Tags().add("hole", {0}, {}).add("interpolateboundary", {1}, {})));
     ASSERT_TRUE(s);
     const Hit h = shoot(s, Point(0.01f, 0.02f, 5), Vector(0, 0, -1));
     EXPECT_LT(h.env.P.z, -0.5f);
@@ -156,8 +159,7 @@ TEST(CatmullClark, HolesAndBoundaries) {
         SCOPED_TRACE(c.rule);
         Tags tags;
         if (c.rule >= 0) tags.add("interpolateboundary", {c.rule}, {});
-        const std::string p = mesh(P, std::vector<int>(9, 4), faces, tags);
-        Reference<Shape> g = make(r, "ccmesh", p, Transform(), attributes(true, false, 0));
+        Reference<Shape> g = ccmesh(r, mesh(P, std::vector<int>(9, 4), faces, tags));
         ASSERT_TRUE(g);
         const Ray middle(Point(0.1f, 0.2f, 1), Vector(0, 0, -1));
         const Ray corner(Point(1.45f, 1.45f, 1), Vector(0, 0, -1));
@@ -187,7 +189,7 @@ TEST(CatmullClark, VariablesFollowTheirClasses) {
     p += "; vertex color C = " + text(affine) +
          "; linear float s = 0 1 2 3 4 5; perpiece color opacity = 0.1 0.2 0.3 0.7 0.8 0.9; linear "
          "float t = 0 0 0 0 1 1 1 1; string facevarying = t";
-    Reference<Shape> s = make(r, "ccmesh", p, Transform(), attributes(true, false, 0));
+    Reference<Shape> s = ccmesh(r, p);
     ASSERT_TRUE(s);
     ASSERT_TRUE(s->getCs() && s->getS() && s->getOs() && s->getT());
     for (float x : {-0.8f, -0.3f, 0.3f, 0.7f}) {
@@ -216,7 +218,7 @@ TEST(CatmullClark, OtherFacesAreCutIntoQuadrilaterals) {
     std::vector<float> st;
     for (std::size_t k = 0; k < P.size(); k += 3) st.insert(st.end(), {P[k], P[k + 1]});
     p += "; vertex float[2] st = " + text(st);
-    Reference<Shape> s = make(r, "ccmesh", p, Transform(), attributes(true, false, 0));
+    Reference<Shape> s = ccmesh(r, p);
     ASSERT_TRUE(s) << (r.messages().empty() ? "" : r.messages()[0].text);
     ASSERT_TRUE(s->getS() && s->getT());
     int hits = 0;
@@ -264,8 +266,7 @@ TEST(CatmullClark, OddCagesMakeSomething) {
             TestRenderer r;
             Tags tags;
             if (rule >= 0) tags.add("interpolateboundary", {rule}, {});
-            const std::string p = mesh(P, c.sizes, c.vertices, tags);
-            Reference<Shape> s = make(r, "ccmesh", p, Transform(), attributes(true, false, 0));
+            Reference<Shape> s = ccmesh(r, mesh(P, c.sizes, c.vertices, tags));
             // Without a boundary rule the boundary faces make no surface, yet samples still land
             // on them: only the hits are checked then.
             if (s) expectConsistentHits(*s, 3, 300, 0.02f, rule >= 0);

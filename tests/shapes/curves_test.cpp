@@ -60,7 +60,7 @@ TEST(Curves, CoverageIsWidthTimesLength) {
                                                    : "linear float width = " + text(c.widths);
         Reference<Shape> s =
             make(r, c.type, curves(c.P, {int(c.P.size() / 3)}, c.basis) + "; " + width, Transform(),
-                 attributes(true, false, 0));
+                 noBias());
         ASSERT_TRUE(s) << (r.messages().empty() ? "" : r.messages()[0].text);
         EXPECT_NEAR(coveredArea(s, -1.5f, 1.5f, -0.5f, 0.5f), c.area, 0.01f);
         // From the side the ribbon turns to face the ray: the same area.
@@ -75,7 +75,7 @@ TEST(Curves, RibbonsFaceTheRayUnlessNormalsTurnThem) {
     Reference<Shape> s =
         make(r, "linearcurves",
              curves({-1, 0, 0, 1, 0, 0}, {2}, nullptr) + "; float constantwidth = 0.2", Transform(),
-             attributes(true, false, 0));
+             noBias());
     ASSERT_TRUE(s);
     for (const Vector& d : {Vector(0, 0, -1), Vector(0, -1, 0), unit(Vector(0.2f, 1, 1))}) {
         Hit h;
@@ -95,7 +95,7 @@ TEST(Curves, RibbonsFaceTheRayUnlessNormalsTurnThem) {
             (type[0] == 'l' ? curves({-1, 0, 0, 1, 0, 0}, {2}, nullptr)
                             : curves({-1, 0, 0, -0.3f, 0, 0, 0.3f, 0, 0, 1, 0, 0}, {4}, "bezier")) +
             "; float constantwidth = 0.2; linear normal N = 0 0 1 0 0 1";
-        Reference<Shape> o = make(r, type, turned, Transform(), attributes(true, false, 0));
+        Reference<Shape> o = make(r, type, turned, Transform(), noBias());
         ASSERT_TRUE(o);
         EXPECT_NEAR(coveredArea(o, -1.5f, 1.5f, -0.5f, 0.5f), 0.4f, 0.01f);
         EXPECT_NEAR(coveredArea(o, -1.5f, 1.5f, -0.5f, 0.5f, Vector(0, -1, 0)), 0.0f, 0.01f);
@@ -123,7 +123,7 @@ TEST(Curves, BasesPlaceTheCurve) {
         TestRenderer r;
         Reference<Shape> s =
             make(r, "cubiccurves", curves(P, {4}, c.basis) + "; float constantwidth = 0.01",
-                 Transform(), attributes(true, false, 0));
+                 Transform(), noBias());
         ASSERT_TRUE(s);
         float x = 0, y = 0;
         for (int k = 0; k < 4; ++k) {
@@ -150,7 +150,7 @@ TEST(Curves, VariablesAlongTheCurves) {
                  "; perpiece color C = 1 0 0 0 1 0; linear float s = 0 1 3 10 20 40; vertex float "
                  "width = " +
                  text(std::vector<float>(14, 0.1f)),
-             Transform(), attributes(true, false, 0));
+             Transform(), noBias());
     ASSERT_TRUE(s);
     const struct {
         float x, y;

@@ -95,8 +95,7 @@ Reference3 bruteForce(const Soup& s, const Ray& ray, float bias) {
 TEST(PolygonMesh, RandomRaysAgreeWithABruteForceTriangleTest) {
     TestRenderer r;
     const Soup soup = makeSoup(24, 60, 1);
-    Reference<Shape> s =
-        make(r, "polygonMesh", meshParams(soup, false), Transform(), attributes(true, false, 0.0f));
+    Reference<Shape> s = make(r, "polygonMesh", meshParams(soup, false), Transform(), noBias());
     ASSERT_TRUE(s);
     ASSERT_TRUE(r.messages().empty());
     Rng rng(2);

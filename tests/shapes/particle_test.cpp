@@ -84,7 +84,7 @@ TEST(Particle, RandomRaysAgreeWithABruteForceTest) {
     Reference<Shape> s =
         make(r, "particle",
              "vertex point P = " + text(cloud.P) + "; vertex float width = " + text(cloud.width),
-             Transform(), attributes(true, false, 0.0f));
+             Transform(), noBias());
     ASSERT_TRUE(s);
     Rng rng(13);
     int hits = 0;

@@ -36,30 +36,27 @@ TEST(PatchMeshes, TrimLoopsCutTheirOwnArea) {
         circle.insert(circle.end(),
                       {(0.5f + radius * cx[k]) * weight, (0.5f + radius * cy[k]) * weight, weight});
     }
-    const std::vector<float> circleKnots = {0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 4};
     // A square of side 0.4, its corners joined by straight segments.
-    const std::vector<float> square = {0.3f, 0.3f, 1,    0.7f, 0.3f, 1,    0.7f, 0.7f,
-                                       1,    0.3f, 0.7f, 1,    0.3f, 0.3f, 1};
-    const std::vector<float> squareKnots = {0, 0, 1, 2, 3, 4, 4};
     const struct {
         const char* name;
-        int order;
-        const std::vector<float>* knots;
-        const std::vector<float>* points;
+        std::string trim;
         float area;
-    } loops[] = {{"circle", 3, &circleKnots, &circle, Pi * radius * radius},
-                 {"square", 2, &squareKnots, &square, 0.16f}};
+    } loops[] = {
+        {"circle", trimLoop(3, {0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 4}, circle), Pi * radius * radius},
+        {"square",
+         trimLoop(2, {0, 0, 1, 2, 3, 4, 4},
+                  {0.3f, 0.3f, 1, 0.7f, 0.3f, 1, 0.7f, 0.7f, 1, 0.3f, 0.7f, 1, 0.3f, 0.3f, 1}),
+         0.16f}};
     for (const auto& loop : loops)
         for (bool inside : {true, false})
             for (int n : {2, 40}) {
                 SCOPED_TRACE(std::string(loop.name) + (inside ? " inside " : " outside ") +
                              std::to_string(n));
                 TestRenderer r;
-                Reference<Shape> trim =
-                    make(r, "trimcurves", trimLoop(loop.order, *loop.knots, *loop.points));
+                Reference<Shape> trim = make(r, "trimcurves", loop.trim);
                 ASSERT_TRUE(trim);
                 EXPECT_FALSE(trim->intersect(Ray(Point(0.5f, 0.5f, 1), Vector(0, 0, -1))));
-                ShapeAttributes a = attributes(true, false, 0);
+                ShapeAttributes a = noBias();
                 a.trimCurves->curves.push_back(trim);
                 a.trimSenseInside = inside;
                 Reference<Shape> s = make(r, "nupatch", flatNurbs(n), Transform(), a);
@@ -68,8 +65,7 @@ TEST(PatchMeshes, TrimLoopsCutTheirOwnArea) {
             }
     // umin and umax keep a part of the surface, and u still runs from 0 to 1 over it.
     TestRenderer r;
-    Reference<Shape> s =
-        make(r, "nupatch", flatNurbs(2, 0.25f, 0.75f), Transform(), attributes(true, false, 0));
+    Reference<Shape> s = make(r, "nupatch", flatNurbs(2, 0.25f, 0.75f), Transform(), noBias());
     ASSERT_TRUE(s);
     EXPECT_NEAR(seenArea(s), 0.5f, 0.005f);
     Hit h;
@@ -90,11 +86,8 @@ TEST(PatchMeshes, PeriodicMeshesCloseWithoutASeam) {
             P.insert(P.end(), {std::cos(a), std::sin(a), float(j) - 2.0f});
         }
     TestRenderer r;
-    Reference<Shape> s = make(r, "bicubicpatch",
-                              "vertex point P = " + text(P) +
-                                  "; int nu = 11; int nv = 5; string "
-                                  "basis = bspline",
-                              Transform(), attributes(true, false, 0));
+    const std::string mesh = "int nu = 11; int nv = 5; string basis = bspline; vertex point P = ";
+    Reference<Shape> s = make(r, "bicubicpatch", mesh + text(P), Transform(), noBias());
     ASSERT_TRUE(s);
     Hit previous;
     int wraps = 0;
@@ -122,14 +115,11 @@ TEST(PatchMeshes, VariablesOfEveryClass) {
         for (int i = 0; i < 7; ++i) P.insert(P.end(), {float(i) / 3.0f, float(j) / 3.0f, 0.0f});
     TestRenderer r;
     // The colour like the points, s at the patches' corners.
-    Reference<Shape> s = make(r, "bicubicpatch",
-                              "vertex point P = " + text(P) +
-                                  "; int nu = 7; int nv = 4; vertex "
-                                  "color C = " +
-                                  text(P) +
-                                  "; linear float s = 0 1 4 10 20 40; "
-                                  "perpiece color opacity = 0.25 0 0 0.75 0 0",
-                              Transform(), attributes(true, false, 0));
+    const std::string mesh =
+        "int nu = 7; int nv = 4; linear float s = 0 1 4 10 20 40; perpiece "
+        "color opacity = 0.25 0 0 0.75 0 0; vertex point P = ";
+    Reference<Shape> s = make(r, "bicubicpatch", mesh + text(P) + "; vertex color C = " + text(P),
+                              Transform(), noBias());
     ASSERT_TRUE(s);
     for (float x : {0.1f, 0.6f, 1.2f, 1.9f})
         for (float y : {0.2f, 0.7f}) {
@@ -163,11 +153,8 @@ TEST(PatchMeshes, NormalsAreSmoothAcrossSeams) {
             P.insert(P.end(), {x, y, 0.3f * std::sin(1.3f * x) * std::cos(0.9f * y)});
         }
     TestRenderer r;
-    Reference<Shape> s = make(r, "bicubicpatch",
-                              "vertex point P = " + text(P) +
-                                  "; int nu = 6; int nv = 6; string "
-                                  "basis = bspline",
-                              Transform(), attributes(true, false, 0));
+    const std::string mesh = "int nu = 6; int nv = 6; string basis = bspline; vertex point P = ";
+    Reference<Shape> s = make(r, "bicubicpatch", mesh + text(P), Transform(), noBias());
     ASSERT_TRUE(s);
     Hit previous;
     int seams = 0;

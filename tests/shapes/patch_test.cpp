@@ -68,8 +68,7 @@ TEST(Patches, OneGridInEveryBasisGivesTheBasisCurves) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.basis);
         TestRenderer r;
-        Reference<Shape> s = make(r, "bicubicpatch", bicubic(grid, c.basis), Transform(),
-                                  attributes(true, false, 0));
+        Reference<Shape> s = make(r, "bicubicpatch", bicubic(grid, c.basis), Transform(), noBias());
         ASSERT_TRUE(s);
         EXPECT_TRUE(r.messages().empty());
         for (double u = 0.05; u < 1.0; u += 0.1)
@@ -119,7 +118,7 @@ std::string nurbsSphere() {
 
 TEST(Patches, RationalNurbsSphereIsRound) {
     TestRenderer r;
-    Reference<Shape> s = make(r, "nupatch", nurbsSphere(), Transform(), attributes(true, false, 0));
+    Reference<Shape> s = make(r, "nupatch", nurbsSphere(), Transform(), noBias());
     ASSERT_TRUE(s);
     ASSERT_TRUE(r.messages().empty()) << r.messages()[0].text;
     Rng rng(7);
@@ -152,8 +151,8 @@ TEST(Patches, RationalNurbsSphereIsRound) {
 // "Pz" gives heights over the unit square: the corners (0, 0), (1, 0), (0, 1), (1, 1).
 TEST(Patches, HeightsOverTheUnitSquare) {
     TestRenderer r;
-    Reference<Shape> s = make(r, "bilinearpatch", "vertex float Pz = 0 0 1 1", Transform(),
-                              attributes(true, false, 0));
+    Reference<Shape> s =
+        make(r, "bilinearpatch", "vertex float Pz = 0 0 1 1", Transform(), noBias());
     ASSERT_TRUE(s);
     Hit h;
     ASSERT_TRUE(s->intersect(Ray(Point(0.3f, 0.6f, 5), Vector(0, 0, -1)), h));

@@ -126,6 +126,9 @@ inline ShapeAttributes attributes(bool twoSided = true, bool inside = false, flo
     return a;
 }
 
+// Two-sided, outside out, without bias: rays may start anywhere.
+inline ShapeAttributes noBias() { return attributes(true, false, 0.0f); }
+
 // Expects no shape and exactly one message, at level Error, with this text.
 inline void expectRefused(TestRenderer& renderer, const Reference<Shape>& shape,
                           const std::string& text) {
