@@ -12,12 +12,7 @@
 #include "tests/geometry/geometry_test_util.h"
 
 using namespace ovo;
-using ovotest::BoxOnlyShape;
-using ovotest::CaptureReports;
-using ovotest::makeAggregate;
-using ovotest::TestSphere;
-using ovotest::TestTriangle;
-using ovotest::TransformStore;
+using namespace ovotest;
 
 namespace {
 

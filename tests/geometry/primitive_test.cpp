@@ -10,11 +10,7 @@
 #include "tests/geometry/geometry_test_util.h"
 
 using namespace ovo;
-using ovotest::BoxOnlyShape;
-using ovotest::CaptureReports;
-using ovotest::near;
-using ovotest::TestSphere;
-using ovotest::TransformStore;
+using namespace ovotest;
 
 namespace {
 

@@ -11,11 +11,7 @@
 #include "tests/geometry/geometry_test_util.h"
 
 using namespace ovo;
-using ovotest::CaptureReports;
-using ovotest::makeAggregate;
-using ovotest::near;
-using ovotest::TestSphere;
-using ovotest::TransformStore;
+using namespace ovotest;
 
 namespace {
 
