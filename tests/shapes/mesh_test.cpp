@@ -91,23 +91,27 @@ Reference3 bruteForce(const Soup& s, const Ray& ray, float bias) {
 }
 
 // The arrays are given without their lengths, as the renderer pushes them: the mesh reads as
-// many points as its indices reach.
-TEST(PolygonMesh, RandomRaysAgreeWithABruteForceTriangleTest) {
+// many points as its indices reach. Then many threads trace it, and a one-sided mesh of the
+// same triangles, at once, sampling as they go, and see what one thread sees.
+TEST(PolygonMesh, RandomRaysAgreeWithABruteForceTriangleTestInEveryThread) {
     TestRenderer r;
-    const Soup soup = makeSoup(24, 60, 1);
+    const Soup soup = makeSoup(40, 200, 1);
     Reference<Shape> s = make(r, "polygonMesh", meshParams(soup, false), Transform(), noBias());
-    ASSERT_TRUE(s);
+    Reference<Shape> oneSided =
+        make(r, "polygonMesh", meshParams(soup), Transform(), attributes(false));
+    ASSERT_TRUE(s && oneSided);
     ASSERT_TRUE(r.messages().empty());
     Rng rng(2);
+    std::vector<Ray> rays;
     int hits = 0, checked = 0;
     for (int i = 0; i < 4000; ++i) {
         const Point o(rng.range(-2, 2), rng.range(-2, 2), rng.range(-2, 2));
         const Point aim(rng.range(-1, 1), rng.range(-1, 1), rng.range(-0.5f, 0.5f));
-        const Ray ray(o, rng.range(0.3f, 3.0f) * unit(aim - o), rng.range(0.0f, 0.3f),
-                      rng.range(0.5f, 5.0f));
-        const Reference3 ref = bruteForce(soup, ray, 0.0f);
+        rays.push_back(Ray(o, rng.range(0.3f, 3.0f) * unit(aim - o), rng.range(0.0f, 0.3f),
+                           rng.range(0.5f, 5.0f)));
+        const Reference3 ref = bruteForce(soup, rays.back(), 0.0f);
         Hit h;
-        const bool got = s->intersect(ray, h);
+        const bool got = s->intersect(rays.back(), h);
         // Rays through an edge or a corner may go either way.
         if (ref.face >= 0 && std::fabs(ref.margin) < 1e-4) continue;
         ++checked;
@@ -128,6 +132,33 @@ TEST(PolygonMesh, RandomRaysAgreeWithABruteForceTriangleTest) {
     }
     EXPECT_GT(hits, 1000);
     EXPECT_GT(checked, 3900);
+
+    const Shape* shapes[2] = {s.get(), oneSided.get()};
+    const std::size_t n = rays.size();
+    std::vector<float> expected;
+    for (std::size_t i = 0; i < 2 * n; ++i) {
+        Hit h;
+        expected.push_back(shapes[i / n]->intersect(rays[i % n], h) ? h.t : -1.0f);
+    }
+    std::vector<int> mismatches(4, 0);
+    std::vector<std::thread> pool;
+    for (std::size_t k = 0; k < mismatches.size(); ++k)
+        pool.emplace_back([&, k] {
+            for (int pass = 0; pass < 3; ++pass)
+                for (std::size_t i = k; i < 2 * n; i += 2) {
+                    const Shape& shape = *shapes[i / n];
+                    Hit h;
+                    const float t = shape.intersect(rays[i % n], h) ? h.t : -1.0f;
+                    if (t != expected[i] || shape.intersect(rays[i % n]) != (t >= 0.0f))
+                        ++mismatches[k];
+                    if (pass == 0 && i % 7 == 0) {
+                        ShaderEnvironment env;
+                        shape.sample(env, Point(0.0f), float(i % 97) / 97.0f, 0.3f);
+                    }
+                }
+        });
+    for (std::thread& t : pool) t.join();
+    for (int m : mismatches) EXPECT_EQ(m, 0);
 }
 
 // A unit square made of the triangles (0 1 2) and (0 2 3), with values at its four corners.
@@ -194,46 +225,6 @@ TEST(PolygonMesh, BiasAndTheRaysInterval) {
     EXPECT_FALSE(s->intersect(Ray(Point(0, 0, -1), Vector(0, 0, 1), 0.0f, 0.99f)));
     ASSERT_TRUE(s->intersect(Ray(Point(0, 0, -1), Vector(0, 0, 1), 1.5f, 3.0f), h));
     EXPECT_EQ(h.env.face, 1u);
-}
-
-// Many threads trace one mesh at once and see what one thread sees.
-TEST(PolygonMesh, ConcurrentRaysAgreeWithOneThread) {
-    TestRenderer r;
-    const Soup soup = makeSoup(40, 200, 3);
-    Reference<Shape> s = make(r, "polygonMesh", meshParams(soup), Transform(), attributes(false));
-    ASSERT_TRUE(s);
-    std::vector<Ray> rays;
-    Rng rng(6);
-    for (int i = 0; i < 4000; ++i) {
-        const Point o(rng.range(-2, 2), rng.range(-2, 2), rng.range(-2, 2));
-        const Point aim(rng.range(-1, 1), rng.range(-1, 1), rng.range(-0.5f, 0.5f));
-        rays.push_back(Ray(o, unit(aim - o)));
-    }
-    std::vector<float> expected(rays.size());
-    for (std::size_t i = 0; i < rays.size(); ++i) {
-        Hit h;
-        expected[i] = s->intersect(rays[i], h) ? h.t : -1.0f;
-    }
-    const int threads = 4;
-    std::vector<int> mismatches(threads, 0);
-    std::vector<std::thread> pool;
-    const Shape* shape = s.get();
-    for (int k = 0; k < threads; ++k)
-        pool.emplace_back([&, k] {
-            for (int pass = 0; pass < 3; ++pass)
-                for (std::size_t i = std::size_t(k); i < rays.size(); i += 2) {
-                    Hit h;
-                    const float t = shape->intersect(rays[i], h) ? h.t : -1.0f;
-                    if (t != expected[i] || shape->intersect(rays[i]) != (t >= 0.0f))
-                        ++mismatches[std::size_t(k)];
-                    if (pass == 0 && i % 7 == 0) {
-                        ShaderEnvironment env;
-                        shape->sample(env, Point(0.0f), float(i % 97) / 97.0f, 0.3f);
-                    }
-                }
-        });
-    for (std::thread& t : pool) t.join();
-    for (int m : mismatches) EXPECT_EQ(m, 0);
 }
 
 }  // namespace
