@@ -67,6 +67,7 @@ TEST(Occlusion, MatchesTheHemisphereIntegral) {
     using strings::falloff;
     using strings::falloffmode;
     using strings::maxhitdist;
+    const OIIO::ustring unknown("samples");  // occlusion takes its samples as an argument
     auto halfCeiling = [](float x0) {
         return [x0](World& w) { w.add(new Slab(1, 1.0f, -1.0f)).limit(0, x0, 1e30f); };
     };
@@ -130,6 +131,25 @@ TEST(Occlusion, MatchesTheHemisphereIntegral) {
              true, 0.6f,
              [](const Vector& d) { return d.x * toCeiling(d, 1.0f) > 0.2f ? 1.0f : 0.0f; }),
          0.015f},
+        // An unknown keyword ends the list: the maxhitdist after it is not read and the
+        // ceiling still blocks; so does an empty one. The keywords the table accepts and
+        // ignores are skipped over.
+        {"unknown keyword", halfCeiling(-1e30f),
+         [&](ShaderEnvironment& e) {
+             return SL::occlusion2(e, origin, Up, 2, unknown, 8.0, maxhitdist, 0.5);
+         },
+         1.0f, 0.0f},
+        {"empty keyword", halfCeiling(-1e30f),
+         [&](ShaderEnvironment& e) {
+             return SL::occlusion2(e, origin, Up, 2, OIIO::ustring(), 0.0, maxhitdist, 0.5);
+         },
+         1.0f, 0.0f},
+        {"accepted and ignored keywords", halfCeiling(-1e30f),
+         [&](ShaderEnvironment& e) {
+             return SL::occlusion2(e, origin, Up, 3, strings::subset, strings::shader,
+                                   strings::adaptative, 1.0, maxhitdist, 0.5);
+         },
+         0.0f, 0.0f},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -173,25 +193,6 @@ TEST(Occlusion, ReusesTheLastResultWithoutTracing) {
     const Normal turned(std::sin(a), std::cos(a), 0.0f);
     SL::occlusion2(env, env.P, turned, 0);
     EXPECT_GT(world.rays, traced);
-}
-
-TEST(Occlusion, UnknownKeywordStopsTheList) {
-    World world;
-    floorWorld(world);
-    world.add(new Slab(1, 1.0f, -1.0f));
-    auto scene = ovotest::sceneOf(world);
-    ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), Up);
-    const OIIO::ustring unknown("samples");
-    // maxhitdist after the unknown keyword is not read: the ceiling still blocks.
-    EXPECT_EQ(SL::occlusion2(env, env.P, Up, 2, unknown, 8.0, strings::maxhitdist, 0.5), 1.0f);
-    // An empty keyword ends the list too.
-    EXPECT_EQ(SL::occlusion2(env, env.P, Up, 2, OIIO::ustring(), 0.0, strings::maxhitdist, 0.5),
-              1.0f);
-    // Before it, it counts (the keywords the table accepts and ignores are skipped over).
-    ShaderEnvironment fresh = ovotest::pointOf(*scene, Point(3.0f, 0.0f, 0.0f), Up);
-    EXPECT_EQ(SL::occlusion2(fresh, fresh.P, Up, 3, strings::subset, strings::shader,
-                             strings::adaptative, 1.0, strings::maxhitdist, 0.5),
-              0.0f);
 }
 
 // The gradients carry a record to a neighbouring point: for the half-ceiling the occlusion at
