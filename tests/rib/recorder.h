@@ -11,6 +11,7 @@
 #include <functional>
 #include <numeric>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/api/forwarding_renderer.h"
@@ -217,18 +218,13 @@ class Recorder : public ovo::ForwardingRenderer {
         std::function<std::string(std::size_t)> values;  // the first n values, as text
     };
     const std::string colon = ":";
-    // Values per element of a declaration: the floats of its type, or its array length for
-    // ints and strings.
-    static std::size_t size(Text decl) {
+    // Values per element of a declaration (the floats of its type, or its array length for
+    // ints and strings), and its storage class.
+    static std::pair<std::size_t, int> layout(Text decl) {
         ovo::ParamType t;
         t.fromString(decl, nullptr);
         const bool counted = t.basetype() == ovo::TypeInt || t.basetype() == ovo::TypeString;
-        return counted ? t.arraylen() : std::size_t(t.nfloats());
-    }
-    static int storage(Text decl) {
-        ovo::ParamType t;
-        t.fromString(decl, nullptr);
-        return t.interpolation() & 3;
+        return {counted ? t.arraylen() : std::size_t(t.nfloats()), t.interpolation() & 3};
     }
     static std::string param(Text decl, const std::string& values) {
         return "Parameter(" + text(decl) + ": " + values + ")";
@@ -247,7 +243,7 @@ class Recorder : public ovo::ForwardingRenderer {
     }
     template <class T>
     void array(Text decl, const T* values) {
-        add("Attribute", decl + colon, join(values, size(decl)));
+        add("Attribute", decl + colon, join(values, layout(decl).first));
     }
     // Quadrics take four values of each varying class, one per corner of their (u, v) square.
     template <class... A>
@@ -264,8 +260,8 @@ class Recorder : public ovo::ForwardingRenderer {
     void consume(std::size_t vertex, std::size_t linear, std::size_t perpiece) {
         for (const Pending& p : waiting) {
             const std::size_t counts[4] = {1, perpiece, linear ? linear : vertex, vertex};
-            const char* d = p.decl.c_str();
-            calls[p.index] = param(d, p.values(counts[storage(d)] * size(d)));
+            const auto [size, storage] = layout(p.decl.c_str());
+            calls[p.index] = param(p.decl.c_str(), p.values(counts[storage] * size));
         }
         waiting.clear();
     }
