@@ -353,10 +353,9 @@ TEST(Quadrics, PrimitiveVariablesAreConstantOrBilinear) {
     EXPECT_NEAR(d->getT()->value(0.25f, 0.5f), 11.25f, 1e-5f);
     EXPECT_TRUE(near(Tuple(d->getCs()->value(0.5f, 0.5f)), Tuple(1, 0, 0), 0.0f));
     // A type the variable cannot have is declined.
-    Params bad("float C = 1");
-    Reference<Shape> plain = make(r, "disk", bad);
+    Reference<Shape> plain = make(r, "disk", "float C = 1");
     ASSERT_TRUE(plain);
-    EXPECT_EQ(plain->createColorInterpolator(*bad.set.find("C")), nullptr);
+    EXPECT_EQ(plain->createColorInterpolator(*r.lists.back().set.find("C")), nullptr);
 }
 
 }  // namespace

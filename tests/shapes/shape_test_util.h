@@ -104,18 +104,12 @@ inline std::string ints(const std::vector<int>& values) {
 }
 
 // What the renderer's shape factory makes of the plugin `type` and these parameters.
-inline Reference<Shape> make(TestRenderer& renderer, const std::string& type, Params& params,
-                             const Transform& objectToWorld = Transform(),
-                             const ShapeAttributes& attributes = ShapeAttributes()) {
-    std::string path = pluginDir();
-    return Reference<Shape>(
-        createShape(type, path, renderer, objectToWorld, attributes, params.set));
-}
 inline Reference<Shape> make(TestRenderer& renderer, const std::string& type,
                              const std::string& text, const Transform& objectToWorld = Transform(),
                              const ShapeAttributes& attributes = ShapeAttributes()) {
-    renderer.lists.emplace_back(text);
-    return make(renderer, type, renderer.lists.back(), objectToWorld, attributes);
+    std::string path = pluginDir();
+    return Reference<Shape>(createShape(type, path, renderer, objectToWorld, attributes,
+                                        renderer.lists.emplace_back(text).set));
 }
 
 inline ShapeAttributes attributes(bool twoSided = true, bool inside = false, float bias = 1e-4f) {
@@ -235,11 +229,8 @@ inline int expectConsistentHits(const Shape& s, uint32_t seed, int n = 1500, flo
     const Point lo(box.bmin[0], box.bmin[1], box.bmin[2]),
         hi(box.bmax[0], box.bmax[1], box.bmax[2]);
     const float size = (hi - lo).length(), eps = 1e-4f * size;
-    // Within rounding of the bound: a flat part lies in one of its planes.
-    auto inBound = [&](const Point& p) {
-        return p.x >= lo.x - eps && p.y >= lo.y - eps && p.z >= lo.z - eps && p.x <= hi.x + eps &&
-               p.y <= hi.y + eps && p.z <= hi.z + eps;
-    };
+    // The bound to rounding: a flat part lies in one of its planes.
+    const Aabb bound(lo.x - eps, hi.x + eps, lo.y - eps, hi.y + eps, lo.z - eps, hi.z + eps);
     Rng rng(seed);
     auto inBox = [&](float grow) {
         return Point(rng.range(lo.x - grow, hi.x + grow), rng.range(lo.y - grow, hi.y + grow),
@@ -264,7 +255,7 @@ inline int expectConsistentHits(const Shape& s, uint32_t seed, int n = 1500, flo
         const ShaderEnvironment& e = h.env;
         EXPECT_TRUE(h.t >= ray.mint && h.t <= ray.maxt) << "ray " << i;
         EXPECT_TRUE(near(e.P, ray(h.t), 1e-4f * size)) << "ray " << i;
-        EXPECT_TRUE(inBound(e.P)) << "ray " << i;
+        EXPECT_TRUE(bound.contains(e.P)) << "ray " << i;
         EXPECT_TRUE(e.u >= 0.0f && e.u <= 1.0f && e.v >= 0.0f && e.v <= 1.0f) << "ray " << i;
         EXPECT_NEAR(e.Ng.length(), 1.0f, 1e-4f) << "ray " << i;
         const Vector cross = e.dPdu ^ e.dPdv;
@@ -277,7 +268,7 @@ inline int expectConsistentHits(const Shape& s, uint32_t seed, int n = 1500, flo
     for (int i = 0; i < (samples && s.area() > 0.0f ? 200 : 0); ++i) {
         ShaderEnvironment env;
         s.sample(env, Point(0.0f), rng.next(), rng.next());
-        EXPECT_TRUE(inBound(env.P)) << "sample " << i;
+        EXPECT_TRUE(bound.contains(env.P)) << "sample " << i;
         onSurfaceAgain(env, "sample");
     }
     return hits;
