@@ -16,14 +16,10 @@ namespace {
 
 const float kHalfSqrt2 = std::sqrt(2.0f) / 2.0f;
 
+// Both corners within tol of the expected ones.
 ::testing::AssertionResult boxNear(const Aabb& b, const Aabb& expected, float tol) {
-    for (int a = 0; a < 3; ++a)
-        if (!(std::fabs(b.bmin[a] - expected.bmin[a]) <= tol &&
-              std::fabs(b.bmax[a] - expected.bmax[a]) <= tol))
-            return ::testing::AssertionFailure()
-                   << "axis " << a << ": [" << b.bmin[a] << ", " << b.bmax[a] << "] vs ["
-                   << expected.bmin[a] << ", " << expected.bmax[a] << "]";
-    return ::testing::AssertionSuccess();
+    ::testing::AssertionResult low = near(Point(b.bmin), Point(expected.bmin), tol);
+    return low ? near(Point(b.bmax), Point(expected.bmax), tol) : low;
 }
 
 // The references an attribute record holds: shading, displacement, surface, volume, lights.
@@ -153,8 +149,7 @@ TEST(PrimitiveIntersect, ControlMeshAndIdentityPrimitivesWorkInWorldSpace) {
     ControlMeshPrimitive mesh(sphere, PrimitiveAttributes());
     Reference<Primitive> plain = store.wrap(new TestSphere(1.0f), Transform::Identity);
     const Ray ray(Point(0, 0, -5), Vector(0, 0, 2), 0.0f, 1e30f, 0.5f);
-    for (const Primitive* p :
-         {static_cast<const Primitive*>(&mesh), static_cast<const Primitive*>(plain.get())}) {
+    for (const Primitive* p : std::vector<const Primitive*>{&mesh, plain.get()}) {
         Hit hit;
         hit.transform = Translate(1, 1, 1);
         hit.env.space = Translate(2, 2, 2);
@@ -337,8 +332,7 @@ TEST(Primitive, MissingPartsReportAndNeverHit) {
     const Ray ray(Point(0, 0, -5), Vector(0, 0, 1));
     Hit hit;
     for (const Primitive* p :
-         {static_cast<const Primitive*>(&noShape), static_cast<const Primitive*>(&noMesh),
-          static_cast<const Primitive*>(&noObject), static_cast<const Primitive*>(&noContent)}) {
+         std::vector<const Primitive*>{&noShape, &noMesh, &noObject, &noContent}) {
         EXPECT_FALSE(p->intersect(ray, hit));
         EXPECT_FALSE(p->intersect(ray));
         EXPECT_EQ(p->worldExtent(), Aabb());
