@@ -33,44 +33,56 @@ float coveredArea(const Reference<Shape>& s, float x0, float x1, float y0, float
 }
 
 // Straight runs from x = -1 to 1 as each plugin takes them: the area seen is the width times
-// the length (the mean width where it varies), from above and from any side.
+// the length (the mean width where it varies), from above and, as the ribbon turns to face the
+// ray, from any side. Normals (0, 0, 1) lay the ribbon in the plane z = 0 instead: full width
+// from above, nothing edge-on, Ng the normal and u growing along T × N (here -y), so that
+// dPdu × dPdv turns like N.
 TEST(Curves, CoverageIsWidthTimesLength) {
+    const std::string w = "; float constantwidth = 0.2", N = "; linear normal N = 0 0 1 0 0 1";
+    const Vector side = unit(Vector(0, -1, -1)), edgeOn(0, -1, 0);
     const struct {
         const char* type;
-        const char* basis;
-        std::vector<float> P;
-        std::vector<float> widths;  // empty: "constantwidth" 0.2
-        float area;
+        std::string params;
+        float area;  // seen from above, and from `side` unless normals are given
     } cases[] = {
-        {"linearcurves", nullptr, {-1, 0, 0, 0, 0, 0, 1, 0, 0}, {}, 0.4f},
-        {"linearcurves", nullptr, {-1, 0, 0, 1, 0, 0}, {0.1f, 0.3f}, 0.4f},
-        {"cubiccurves", "bezier", {-1, 0, 0, -0.5f, 0, 0, 0.5f, 0, 0, 1, 0, 0}, {}, 0.4f},
+        {"linearcurves", curves({-1, 0, 0, 0, 0, 0, 1, 0, 0}, {3}, nullptr) + w, 0.4f},
+        {"linearcurves",
+         curves({-1, 0, 0, 1, 0, 0}, {2}, nullptr) + "; linear float width = 0.1 0.3", 0.4f},
+        {"cubiccurves", curves({-1, 0, 0, -0.5f, 0, 0, 0.5f, 0, 0, 1, 0, 0}, {4}, "bezier") + w,
+         0.4f},
         {"cubiccurves",
-         "bezier",
-         {-1, 0, 0, -1 / 3.0f, 0, 0, 1 / 3.0f, 0, 0, 1, 0, 0},
-         {0.3f, 0.1f},
+         curves({-1, 0, 0, -1 / 3.0f, 0, 0, 1 / 3.0f, 0, 0, 1, 0, 0}, {4}, "bezier") +
+             "; linear float width = 0.3 0.1",
          0.4f},
         // A B-spline starts at (P0 + 4 P1 + P2) / 6 and ends at (P1 + 4 P2 + P3) / 6: x ± 1/2.
-        {"cubiccurves", "bspline", {-2, 0, 0, -1 / 3.0f, 0, 0, 1 / 3.0f, 0, 0, 2, 0, 0}, {}, 0.2f},
+        {"cubiccurves",
+         curves({-2, 0, 0, -1 / 3.0f, 0, 0, 1 / 3.0f, 0, 0, 2, 0, 0}, {4}, "bspline") + w, 0.2f},
+        {"linearcurves", curves({-1, 0, 0, 1, 0, 0}, {2}, nullptr) + w + N, 0.4f},
+        {"cubiccurves", curves({-1, 0, 0, -0.3f, 0, 0, 0.3f, 0, 0, 1, 0, 0}, {4}, "bezier") + w + N,
+         0.4f},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.type) + " " + (c.basis ? c.basis : ""));
+        SCOPED_TRACE(c.params);
         TestRenderer r;
-        const std::string width = c.widths.empty() ? "float constantwidth = 0.2"
-                                                   : "linear float width = " + text(c.widths);
-        Reference<Shape> s =
-            make(r, c.type, curves(c.P, {int(c.P.size() / 3)}, c.basis) + "; " + width, Transform(),
-                 noBias());
+        Reference<Shape> s = make(r, c.type, c.params, Transform(), noBias());
         ASSERT_TRUE(s) << (r.messages().empty() ? "" : r.messages()[0].text);
+        const bool laid = c.params.find("normal N") != std::string::npos;
         EXPECT_NEAR(coveredArea(s, -1.5f, 1.5f, -0.5f, 0.5f), c.area, 0.01f);
-        // From the side the ribbon turns to face the ray: the same area.
-        EXPECT_NEAR(coveredArea(s, -1.5f, 1.5f, -0.5f, 0.5f, unit(Vector(0, -1, -1))), c.area,
-                    0.01f);
-        EXPECT_NEAR(s->area(), c.area, 1e-3f);
+        EXPECT_NEAR(coveredArea(s, -1.5f, 1.5f, -0.5f, 0.5f, laid ? edgeOn : side),
+                    laid ? 0.0f : c.area, 0.01f);
+        if (!laid) {
+            EXPECT_NEAR(s->area(), c.area, 1e-3f);
+            continue;
+        }
+        Hit h;
+        ASSERT_TRUE(s->intersect(Ray(Point(0.2f, 0.05f, 1), Vector(0, 0, -1)), h));
+        EXPECT_TRUE(near(h.env.Ng, Normal(0, 0, 1), 1e-5f));
+        EXPECT_NEAR(h.env.u, 0.25f, 1e-3f);
     }
 }
 
-TEST(Curves, RibbonsFaceTheRayUnlessNormalsTurnThem) {
+// A ribbon turns to face the ray: Ng against it from any side, u across the ribbon, v along it.
+TEST(Curves, RibbonsFaceTheRay) {
     TestRenderer r;
     Reference<Shape> s =
         make(r, "linearcurves",
@@ -85,25 +97,6 @@ TEST(Curves, RibbonsFaceTheRayUnlessNormalsTurnThem) {
         EXPECT_NEAR(h.env.v, 0.65f, 1e-4f);
         EXPECT_TRUE(near(h.env.dPdv, Vector(2, 0, 0), 1e-5f));
         EXPECT_NEAR(h.env.dPdu.length(), 0.2f, 1e-5f);
-    }
-
-    // Normals (0, 0, 1) lay the ribbon in the plane z = 0: full width from above, nothing
-    // edge-on, and Ng is the normal.
-    for (const char* type : {"linearcurves", "cubiccurves"}) {
-        SCOPED_TRACE(type);
-        const std::string turned =
-            (type[0] == 'l' ? curves({-1, 0, 0, 1, 0, 0}, {2}, nullptr)
-                            : curves({-1, 0, 0, -0.3f, 0, 0, 0.3f, 0, 0, 1, 0, 0}, {4}, "bezier")) +
-            "; float constantwidth = 0.2; linear normal N = 0 0 1 0 0 1";
-        Reference<Shape> o = make(r, type, turned, Transform(), noBias());
-        ASSERT_TRUE(o);
-        EXPECT_NEAR(coveredArea(o, -1.5f, 1.5f, -0.5f, 0.5f), 0.4f, 0.01f);
-        EXPECT_NEAR(coveredArea(o, -1.5f, 1.5f, -0.5f, 0.5f, Vector(0, -1, 0)), 0.0f, 0.01f);
-        Hit h;
-        ASSERT_TRUE(o->intersect(Ray(Point(0.2f, 0.05f, 1), Vector(0, 0, -1)), h));
-        EXPECT_TRUE(near(h.env.Ng, Normal(0, 0, 1), 1e-5f));
-        // u grows along T × N (here -y), so that dPdu × dPdv turns like N.
-        EXPECT_NEAR(h.env.u, 0.25f, 1e-3f);
     }
 }
 

@@ -213,21 +213,16 @@ TEST(Quadrics, HitsFindTheSampledPointUnderEveryOrientation) {
 
 TEST(Quadrics, RandomRaysLandOnTheCutSurface) {
     TestRenderer r;
-    Rng rng(11);
     for (const QuadricCase& c : Cases) {
         SCOPED_TRACE(c.name);
         Reference<Shape> s = makeCase(r, c);
         if (!s) continue;
-        EXPECT_GT(expectConsistentHits(*s, 11, 1000), 100);
-        for (int i = 0; i < 1000; ++i) {
-            const float k = 2.5f * c.scale, m = c.scale;
-            const Point o(rng.range(-k, k), rng.range(-k, k), rng.range(-k, k));
-            const Point aim(rng.range(-m, m), rng.range(-m, m), rng.range(-m, m));
-            Hit hit;
-            if (!s->intersect(Ray(o, aim - o), hit)) continue;
-            EXPECT_NEAR(c.residual(hit.env.P), 0.0f, 1e-4f * c.scale);
-            EXPECT_TRUE(c.inCut(hit.env.P));
-        }
+        EXPECT_GT(expectConsistentHits(*s, 11, 2000, 0.02f, true,
+                                       [&](const ShaderEnvironment& e) {
+                                           EXPECT_NEAR(c.residual(e.P), 0.0f, 1e-4f * c.scale);
+                                           EXPECT_TRUE(c.inCut(e.P));
+                                       }),
+                  200);
     }
 }
 

@@ -221,10 +221,12 @@ class Rng {
 // What every shape promises whatever its surface: a hit lies on the ray within its interval and
 // inside the bound, with u and v in [0, 1] and a unit normal along dPdu x dPdv; the boolean query
 // agrees; a ray back along the normal meets the surface where it was hit or sampled. Returns the
-// number of hits among `n` random rays aimed at the bound. Rays back along the normal start
-// `backOff` of the bound's diagonal away; `samples` leaves samples out when false.
-inline int expectConsistentHits(const Shape& s, uint32_t seed, int n = 1500, float backOff = 0.02f,
-                                bool samples = true) {
+// number of hits among `n` random rays aimed at the bound, each hit also handed to `check`.
+// Rays back along the normal start `backOff` of the bound's diagonal away; `samples` leaves
+// samples out when false.
+inline int expectConsistentHits(
+    const Shape& s, uint32_t seed, int n = 1500, float backOff = 0.02f, bool samples = true,
+    const std::function<void(const ShaderEnvironment&)>& check = [](const ShaderEnvironment&) {}) {
     const Aabb box = s.objectExtent();
     const Point lo(box.bmin[0], box.bmin[1], box.bmin[2]),
         hi(box.bmax[0], box.bmax[1], box.bmax[2]);
@@ -263,6 +265,7 @@ inline int expectConsistentHits(const Shape& s, uint32_t seed, int n = 1500, flo
             EXPECT_NEAR(std::fabs(dot(unit(cross), e.Ng)), 1.0f, 1e-3f) << "ray " << i;
         }
         onSurfaceAgain(e, "hit");
+        check(e);
     }
     // A shape without an area is not sampled.
     for (int i = 0; i < (samples && s.area() > 0.0f ? 200 : 0); ++i) {
