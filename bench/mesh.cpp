@@ -121,6 +121,8 @@ Scene& scene() {
                                    sc->indices.data(), 0, 3 * sizeof(int), std::size_t(ntris));
         rtcCommitGeometry(g);
         sc->raw = rtcNewScene(sc->device);
+        // A mesh this large is stored compactly by the plugin: the same layout here.
+        rtcSetSceneFlags(sc->raw, RTC_SCENE_FLAG_COMPACT);
         rtcAttachGeometry(sc->raw, g);
         rtcReleaseGeometry(g);
         rtcCommitScene(sc->raw);

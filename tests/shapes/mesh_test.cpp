@@ -90,6 +90,42 @@ Reference3 bruteForce(const Soup& s, const Ray& ray, float bias) {
     return best;
 }
 
+// Rays at the soup, checked against the brute force: the hit's distance, face, barycentrics,
+// and Ng as the unit e1 x e2 with dPdu, dPdv the triangle's edges.
+std::vector<Ray> checkRays(const Shape& s, const Soup& soup, int count) {
+    Rng rng(2);
+    std::vector<Ray> rays;
+    int hits = 0, checked = 0;
+    for (int i = 0; i < count; ++i) {
+        const Point o(rng.range(-2, 2), rng.range(-2, 2), rng.range(-2, 2));
+        const Point aim(rng.range(-1, 1), rng.range(-1, 1), rng.range(-0.5f, 0.5f));
+        rays.push_back(Ray(o, rng.range(0.3f, 3.0f) * unit(aim - o), rng.range(0.0f, 0.3f),
+                           rng.range(0.5f, 5.0f)));
+        const Reference3 ref = bruteForce(soup, rays.back(), 0.0f);
+        Hit h;
+        const bool got = s.intersect(rays.back(), h);
+        // Rays through an edge or a corner may go either way.
+        if (ref.face >= 0 && std::fabs(ref.margin) < 1e-4) continue;
+        ++checked;
+        EXPECT_EQ(got, ref.hit) << "ray " << i;
+        if (!got || !ref.hit) continue;
+        ++hits;
+        EXPECT_NEAR(h.t, ref.t, 1e-4 * (1.0 + ref.t));
+        EXPECT_EQ(int(h.env.face), ref.face);
+        EXPECT_NEAR(h.env.u, ref.u, 1e-3);
+        EXPECT_NEAR(h.env.v, ref.v, 1e-3);
+        EXPECT_EQ(h.env.sv, h.env.v);
+        const int* t = &soup.tris[3 * ref.face];
+        const Point a(&soup.P[3 * t[0]]), b(&soup.P[3 * t[1]]), c(&soup.P[3 * t[2]]);
+        EXPECT_TRUE(near(h.env.dPdu, b - a, 1e-6f));
+        EXPECT_TRUE(near(h.env.dPdv, c - a, 1e-6f));
+        EXPECT_TRUE(near(h.env.Ng, unit((b - a) ^ (c - a)), 1e-5f));
+    }
+    EXPECT_GT(hits, count / 4);
+    EXPECT_GT(checked, count * 39 / 40);
+    return rays;
+}
+
 // The arrays are given without their lengths, as the renderer pushes them: the mesh reads as
 // many points as its indices reach. Then many threads trace it, and a one-sided mesh of the
 // same triangles, at once, sampling as they go, and see what one thread sees.
@@ -101,37 +137,7 @@ TEST(PolygonMesh, RandomRaysAgreeWithABruteForceTriangleTestInEveryThread) {
         make(r, "polygonMesh", meshParams(soup), Transform(), attributes(false));
     ASSERT_TRUE(s && oneSided);
     ASSERT_TRUE(r.messages().empty());
-    Rng rng(2);
-    std::vector<Ray> rays;
-    int hits = 0, checked = 0;
-    for (int i = 0; i < 4000; ++i) {
-        const Point o(rng.range(-2, 2), rng.range(-2, 2), rng.range(-2, 2));
-        const Point aim(rng.range(-1, 1), rng.range(-1, 1), rng.range(-0.5f, 0.5f));
-        rays.push_back(Ray(o, rng.range(0.3f, 3.0f) * unit(aim - o), rng.range(0.0f, 0.3f),
-                           rng.range(0.5f, 5.0f)));
-        const Reference3 ref = bruteForce(soup, rays.back(), 0.0f);
-        Hit h;
-        const bool got = s->intersect(rays.back(), h);
-        // Rays through an edge or a corner may go either way.
-        if (ref.face >= 0 && std::fabs(ref.margin) < 1e-4) continue;
-        ++checked;
-        ASSERT_EQ(got, ref.hit) << "ray " << i;
-        if (!got) continue;
-        ++hits;
-        EXPECT_NEAR(h.t, ref.t, 1e-4 * (1.0 + ref.t));
-        EXPECT_EQ(int(h.env.face), ref.face);
-        EXPECT_NEAR(h.env.u, ref.u, 1e-3);
-        EXPECT_NEAR(h.env.v, ref.v, 1e-3);
-        EXPECT_EQ(h.env.sv, h.env.v);
-        // Ng is the unit e1 × e2 of the triangle, and dPdu, dPdv are its edges.
-        const int* t = &soup.tris[3 * ref.face];
-        const Point a(&soup.P[3 * t[0]]), b(&soup.P[3 * t[1]]), c(&soup.P[3 * t[2]]);
-        EXPECT_TRUE(near(h.env.dPdu, b - a, 1e-6f));
-        EXPECT_TRUE(near(h.env.dPdv, c - a, 1e-6f));
-        EXPECT_TRUE(near(h.env.Ng, unit((b - a) ^ (c - a)), 1e-5f));
-    }
-    EXPECT_GT(hits, 1000);
-    EXPECT_GT(checked, 3900);
+    const std::vector<Ray> rays = checkRays(*s, soup, 4000);
 
     const Shape* shapes[2] = {s.get(), oneSided.get()};
     const std::size_t n = rays.size();
@@ -159,6 +165,15 @@ TEST(PolygonMesh, RandomRaysAgreeWithABruteForceTriangleTestInEveryThread) {
         });
     for (std::thread& t : pool) t.join();
     for (int m : mismatches) EXPECT_EQ(m, 0);
+}
+
+// A large mesh is stored compactly and fills its hits from the shared arrays: the same answers.
+TEST(PolygonMesh, LargeMeshesAnswerAsSmallOnes) {
+    TestRenderer r;
+    const Soup soup = makeSoup(182, 0, 3);  // 66,248 triangles
+    Reference<Shape> s = make(r, "polygonMesh", meshParams(soup), Transform(), noBias());
+    ASSERT_TRUE(s);
+    checkRays(*s, soup, 400);
 }
 
 // A unit square made of the triangles (0 1 2) and (0 2 3), with values at its four corners.
