@@ -4,7 +4,7 @@
 // normal of a polygon turns with its vertex order (counter-clockwise seen from the front). RIB:
 // PointsPolygons, and PointsGeneralPolygons for polygons with holes. A mesh of 65,536 triangles
 // or more is stored compactly, for about 50 bytes a triangle beyond its input arrays instead of
-// 115; rays that scatter over it are then about a tenth slower.
+// 115; rays are then slower over it, about 7% when they are coherent and 15% when they scatter.
 //
 // Surface parameters: u, v (and su, sv) are the barycentrics of the second and third vertex of the
 // triangle that was hit; face is that triangle's index. The primitive variables are constant, one
