@@ -18,13 +18,17 @@ class Scene;
 class GeometrySet;
 class Light;
 
-// One accepted light sample at the current illuminance position.
+// One light sample at the current illuminance position. Its shadow is traced the first time a
+// loop accepts the sample: a sample behind the surface, outside every loop's cone, never needs it.
 struct LightCacheEntry {
     Vector L;  // from the surface point toward the light
-    Color Cl;  // already multiplied by the shadow transmission
+    Color Cl;  // multiplied by the shadow transmission once `shadowPending` is false
     Color Ol;
     void* data;  // the light's data block
     const Light* light;
+    Point from;  // where the light shader put the light (P), and how far it is
+    float lightDistance;
+    bool shadowPending;
 };
 
 // The plain values of a shading record: everything but the references it shares, the lists it

@@ -69,4 +69,49 @@ TEST(CompiledTracing, KeywordListsReachTheLibraryWithTheirTypes) {
         }
 }
 
+// The light shines on the square from behind it, through a wall behind the square. A loop
+// whose cone leaves the light out leaves its shadow untraced; the later loop without a cone that
+// takes the light must still see it blocked.
+const char* const Behind = R"(
+surface behind(float first = 0) {
+    normal Nf = faceforward(normalize(N), I);
+    color C = 0;
+    if (first == 1)
+        illuminance(P, Nf, PI / 2) { C += 1; }
+    illuminance(P) { C += Cl; }
+    Ci = C;
+    Oi = 1;
+}
+)";
+
+TEST(CompiledTracing, AShadowLeftForALaterLoopIsStillTraced) {
+    ovotest::ScratchDir dir;
+    ASSERT_TRUE(ovotest::compileShader(dir, "behind.sl", Behind));
+    const struct {
+        const char* first;
+        bool wall;
+        float expected;
+    } cases[] = {{"0", true, 0.0f}, {"1", true, 0.0f}, {"1", false, 1.0f}};
+    for (const auto& c : cases) {
+        const std::string world =
+            std::string(
+                "Attribute \"light\" \"string shadows\" [\"on\"]\n"
+                "LightSource \"distantlight\" 1 \"from\" [0 0 5] \"to\" [0 0 0]\n") +
+            (c.wall ? "Polygon \"P\" [-9 -9 3  9 -9 3  9 9 3  -9 9 3]\n" : "") +
+            "Surface \"behind\" \"float first\" [" + c.first + "]\n" + ovotest::ViewFillingSquare;
+        ovotest::Image image;
+        std::string messages;
+        ASSERT_TRUE(ovotest::renderRib(
+            dir,
+            ovotest::frameRib(Size, Size, "Projection \"perspective\" \"fov\" [90]", world,
+                              dir.path),
+            "frame.tif", image, &messages));
+        EXPECT_EQ(messages, "");
+        for (int y = 0; y < Size; ++y)
+            for (int x = 0; x < Size; ++x)
+                EXPECT_TRUE(near(Tuple(image.at(x, y)), Tuple(c.expected), 0.01f))
+                    << c.first << " " << c.wall << " (" << x << ", " << y << ")";
+    }
+}
+
 }  // namespace

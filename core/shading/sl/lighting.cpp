@@ -79,23 +79,40 @@ void prepareLightEnvironment(const ShaderEnvironment& env, const Light& light,
     lightEnv.derivCounter = 0;
 }
 
-// The fraction of the light's colour that reaches the surface point.
-Color shadow(ShaderEnvironment& env, const Light& light, const ShaderEnvironment& lightEnv) {
-    if (!light.castsShadows()) return Color(1.0f);
+// The fraction of the light's colour that reaches the surface point from a light at `lightP`
+// (`lightDistance` away; 1e30 for a light without a position, along -lightL).
+Color shadow(ShaderEnvironment& env, const Point& lightP, float lightDistance,
+             const Vector& lightL) {
     const Point from = env.cachePosition;
-    if (lightEnv.lightDistance < 1e30f) {
-        const Tuple to = lightEnv.P;
+    if (lightDistance < 1e30f) {
+        const Tuple to = lightP;
         const float saved = env.lightDistance;
-        env.lightDistance = lightEnv.lightDistance;
+        env.lightDistance = lightDistance;
         const Color c = transmission(env, from, to, 0);
         env.lightDistance = saved;
         return c;
     }
-    const Tuple dir = normalize(-lightEnv.L);
+    const Tuple dir = normalize(-lightL);
     RayDifferential ray(from, Vector(dir), env.bias, 1e30f, env.time);
     ray.type = RayDifferential::Transmission;
     ray.depth = (env.ray ? env.ray->depth : 0) + 1;
     return transmissionRay(env, ray);
+}
+
+// A sample a loop has reached: its shadow traced if it has none yet; false when no light gets
+// through (the sample stays in the cache, black, for the loops after this one to skip).
+bool accept(ShaderEnvironment& env, LightCacheEntry& e) {
+    if (e.shadowPending) {
+        e.shadowPending = false;
+        e.Cl *= shadow(env, e.from, e.lightDistance, Vector(-e.L));
+    }
+    if (isBlack(e.Cl)) return false;
+    env.L = e.L;
+    env.Cl = e.Cl;
+    env.Ol = e.Ol;
+    env.currentLight = e.light;
+    env.currentLightData = e.data;
+    return true;
 }
 
 // Next sample of an uncached loop; false (and the cache complete) at the end.
@@ -129,40 +146,29 @@ bool nextUncached(ShaderEnvironment& env, bool cone) {
             giveBlock(light, data);
             continue;
         }
-        const Color transmitted = shadow(env, light, lightEnv);
-        if (isBlack(transmitted)) {
-            giveBlock(light, data);
-            continue;
-        }
         // One block for the usual one sample a light, rather than one per doubling.
         if (env.lightCache.capacity() == 0) env.lightCache.reserve(list->size());
         // Filled in place: a record built aside and copied in would be read back before its
         // field-by-field stores have retired.
         LightCacheEntry& entry = env.lightCache.emplace_back();
         entry.L = Vector(-lightEnv.L);
-        entry.Cl = transmitted * lightEnv.Cl;
+        entry.Cl = lightEnv.Cl;
         entry.Ol = lightEnv.Ol;
         entry.data = data;
         entry.light = &light;
-        env.L = entry.L;
-        env.Cl = entry.Cl;
-        env.Ol = entry.Ol;
-        env.currentLight = &light;
-        env.currentLightData = data;
-        if (!cone || insideCone(env, entry.L)) return true;
+        entry.from = lightEnv.P;
+        entry.lightDistance = lightEnv.lightDistance;
+        entry.shadowPending = light.castsShadows();
+        if (cone && !insideCone(env, entry.L)) continue;
+        if (accept(env, entry)) return true;
     }
 }
 
 bool nextCached(ShaderEnvironment& env, bool cone) {
     while (env.cacheCursor < env.lightCache.size()) {
-        const LightCacheEntry& e = env.lightCache[env.cacheCursor++];
+        LightCacheEntry& e = env.lightCache[env.cacheCursor++];
         if (cone && !insideCone(env, e.L)) continue;
-        env.L = e.L;
-        env.Cl = e.Cl;
-        env.Ol = e.Ol;
-        env.currentLight = e.light;
-        env.currentLightData = e.data;
-        return true;
+        if (accept(env, e)) return true;
     }
     return false;
 }
