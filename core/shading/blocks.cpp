@@ -13,7 +13,10 @@ struct BlockReuse::Store {
 
 namespace {
 
-thread_local BlockReuse::Store* threadStore = nullptr;
+// Initial-exec: read at a fixed offset from the thread pointer instead of through
+// __tls_get_addr on every block. The Python module loads libovo at run time, which takes
+// eight bytes of the static TLS reserve that the C library keeps for that.
+__attribute__((tls_model("initial-exec"))) thread_local BlockReuse::Store* threadStore = nullptr;
 
 // A shading point holds a block per layer and per light sample; more than this many kept would
 // only be a thread's share of a scene with unusually many lights.

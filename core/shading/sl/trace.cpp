@@ -70,7 +70,8 @@ struct HitReuse::Stack {
 
 namespace {
 
-thread_local HitReuse::Stack* reusedHits = nullptr;
+// Initial-exec, as the block store's pointer (core/shading/blocks.cpp): one per traced ray.
+__attribute__((tls_model("initial-exec"))) thread_local HitReuse::Stack* reusedHits = nullptr;
 
 // The hit record of one traced ray: the thread's record of this nesting level while a
 // HitReuse lives, a record of its own otherwise. `next` readies it for the next layer.
