@@ -239,11 +239,11 @@ void displace(Hit& hit, PassRunner& runner, const ShaderGroup& group, unsigned m
 }
 
 // Every layer starts from the primitive's Cs and Os.
-void surface(Hit& hit, PassRunner& runner, const ShaderGroup& group) {
+void surface(Hit& hit, PassRunner& runner, const ShaderGroup& group, unsigned mask) {
     ShaderEnvironment& env = hit.env;
     createBlocks(group, env.surfaceData);
     const Color Cs = env.Cs, Os = env.Os;
-    runPasses(runner, group, env.surfaceData, groupMask(&group), [&](int) {
+    runPasses(runner, group, env.surfaceData, mask, [&](int) {
         env.Cs = Cs;
         env.Os = Os;
     });
@@ -265,17 +265,18 @@ void Hit::shade(const RayDifferential& ray, float* out) {
     const ShaderGroup* displacementGroup = attributes.displacement.get();
     const ShaderGroup* volumeGroup = attributes.volume.get();
     const unsigned displacementMask = groupMask(displacementGroup);
+    const unsigned surfaceMask = groupMask(surfaceGroup);
 
     // Object to current, composed with what the primitives above already put there.
     env.space.m = env.space.m * transform.mInv;
     env.space.mInv = transform.m * env.space.mInv;
-    setGlobals(*this, groupMask(surfaceGroup) | displacementMask);
+    setGlobals(*this, surfaceMask | displacementMask);
     prepare(*this, ray);
 
     DerivativeScope derivatives(env);
     PassRunner runner(*this);
     if (hasLayers(displacementGroup)) displace(*this, runner, *displacementGroup, displacementMask);
-    if (hasLayers(surfaceGroup)) surface(*this, runner, *surfaceGroup);
+    if (hasLayers(surfaceGroup)) surface(*this, runner, *surfaceGroup, surfaceMask);
     if (hasLayers(volumeGroup)) volume(*this, runner, *volumeGroup);
     destroyBlocks(surfaceGroup, env.surfaceData);
     destroyBlocks(displacementGroup, env.displacementData);
