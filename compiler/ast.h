@@ -149,6 +149,8 @@ struct Function {
     bool usesDerivatives = false;
     bool readsEnvironment = false;  // reads globals or calls what does: its result is varying
     bool illuminates = false;       // a light that calls illuminate or solar
+    int opacityWrites = 0;          // writes to Oi or Os by the body and its callees
+    bool opacityIsOs = false;       // a surface shader that always leaves Oi equal to Os
 };
 
 struct Program {

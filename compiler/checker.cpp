@@ -86,7 +86,32 @@ void Checker::absorb(const Function& callee) {
     f.usesDerivatives = f.usesDerivatives || callee.usesDerivatives;
     f.readsEnvironment = f.readsEnvironment || callee.readsEnvironment;
     f.illuminates = f.illuminates || callee.illuminates;
+    f.opacityWrites += callee.opacityWrites;
 }
+
+namespace {
+
+bool isGlobal(const Expr& e, unsigned flag) {
+    return e.kind == ExprKind::Name && e.variable && e.variable->kind == VarKind::Global &&
+           e.variable->globalFlag == flag;
+}
+
+// A surface shader whose one write to Oi or Os is an `Oi = Os` of its own body, outside every
+// condition, loop and light statement, and that never returns early: whatever the point, Oi
+// ends equal to Os, so a shadow ray can take the opacity without running it.
+bool leavesOpacityAsOs(const Function& shader, bool returns) {
+    if (shader.kind != ShaderKind::Surface || shader.opacityWrites != 1 || returns || !shader.body)
+        return false;
+    for (const StmtPtr& s : shader.body->body) {
+        const Expr* e = s && s->kind == StmtKind::Expression ? s->expr.get() : nullptr;
+        if (e && e->kind == ExprKind::Assign && e->op == Tok::Assign &&
+            isGlobal(*e->args[0], flags::Oi) && isGlobal(*e->args[1], flags::Os))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 void Checker::function(Function& f) {
     if (f.kind == ShaderKind::None) {
@@ -119,6 +144,7 @@ void Checker::function(Function& f) {
     if (f.kind == ShaderKind::None && f.returnType.base != Base::Void && !ctx.returned)
         diagnostics.error(f.where, "function '" + f.name + "' returns " + typeName(f.returnType) +
                                        " but has no return statement");
+    f.opacityIsOs = leavesOpacityAsOs(f, ctx.returned);
     popScope();
     active.erase(&f);
     ctx = saved;

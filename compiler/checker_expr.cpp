@@ -1,5 +1,6 @@
 // Expressions: names, operators, assignments, typecasts and the parenthesised triples.
 #include "compiler/checker.h"
+#include "compiler/globals.h"
 
 namespace ovo {
 namespace compiler {
@@ -236,6 +237,8 @@ bool Checker::assignable(Expr& target, const std::string& what) {
                                             "': it is not an output parameter");
         return false;
     }
+    if (v->kind == VarKind::Global && (v->globalFlag & (flags::Oi | flags::Os)) && ctx.function)
+        ++ctx.function->opacityWrites;
     return true;
 }
 

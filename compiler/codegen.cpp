@@ -189,7 +189,8 @@ std::string Generator::argumentTable() {
         s += "};\n";
     }
     s += "const ovo::ShaderInfo Info = {" + quoted(shader.name) + ", " + hex(mask) + ", " +
-         shaderTypeBits(shader.kind) + "};\n\n";
+         shaderTypeBits(shader.kind) + (shader.opacityIsOs ? ", ovo::ShaderOpacityIsOs" : "") +
+         "};\n\n";
     return s;
 }
 

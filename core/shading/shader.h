@@ -65,10 +65,18 @@ enum ShaderGlobal : unsigned {
     GlobalAlpha = 0x4000000,
 };
 
+// What the shader compiler proves about a shader (ShaderInfo::properties).
+enum ShaderProperty : unsigned {
+    // A surface shader that leaves Oi equal to Os at every point and has no other effect on
+    // it: a shadow ray takes a hit's opacity from Os without running the shader.
+    ShaderOpacityIsOs = 0x1,
+};
+
 struct ShaderInfo {
     const char* name;
-    unsigned globals;  // ShaderGlobal mask of the globals the shader reads
-    unsigned type;     // ShaderType
+    unsigned globals;         // ShaderGlobal mask of the globals the shader reads
+    unsigned type;            // ShaderType
+    unsigned properties = 0;  // ShaderProperty flags
 };
 
 struct GlobalVariable {

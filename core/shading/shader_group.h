@@ -13,6 +13,18 @@ namespace ovo {
 class ShaderGroup : public ReferenceCounted {
   public:
     std::vector<Reference<Shader>> layers;  // in declaration order
+
+    // Whether the group's Oi is the primitive's Os wherever it runs: every layer is marked
+    // ShaderOpacityIsOs and no layer connection feeds a layer's Os or Oi. An empty group
+    // does not qualify (it leaves Oi at 1).
+    bool opacityIsOs() const {
+        for (const Reference<Shader>& s : layers) {
+            if (!(s->info()->properties & ShaderOpacityIsOs)) return false;
+            for (const Shader::ShaderConnectionInterface* c : s->getLayerConnections())
+                if (c->destination.global & (GlobalOs | GlobalOi)) return false;
+        }
+        return !layers.empty();
+    }
 };
 
 class LightList : public ReferenceCounted {

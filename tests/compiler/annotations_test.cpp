@@ -88,6 +88,30 @@ TEST(Annotations, TheMaskNamesTheGlobalsReadThroughFunctionsToo) {
     }
 }
 
+TEST(Annotations, OnlyAnUnconditionalOiEqualsOsIsMarkedForShadowRays) {
+    // A marked shader is never run by shadow rays: any other effect on Oi must clear the mark.
+    const struct {
+        const char* source;
+        bool marked;
+    } cases[] = {
+        {"surface s() { Oi = Os; Ci = Cs; }", true},
+        {"surface s() { Ci = Cs; }", false},  // leaves Oi at 1, not Os
+        {"surface s() { Oi = Os; Oi *= 0.5; }", false},
+        {"surface s() { if (u > .5) Oi = Os; }", false},
+        {"surface s() { Oi = Os; if (u > .5) return; }", false},
+        {"surface s() { Os = 0.5; Oi = Os; }", false},
+        {"surface s() { Oi = Os; setcomp(Oi, 0, 0); }", false},
+        {"void f(output color c) { c = 0; } surface s() { Oi = Os; f(Oi); }", false},
+        {"void f() { extern color Oi; Oi = 0; } surface s() { Oi = Os; f(); }", false},
+        {"surface s() { Oi = Os; color c = 0; displacement(\"n\", c); Ci = c; }", true},
+        {"surface s() { Oi = Os; displacement(\"n\", Oi); }", false},
+        {"surface s() { Oi = Cs; }", false},
+        {"volume v() { Oi = Os; }", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(checked(c.source).shader->opacityIsOs, c.marked) << c.source;
+}
+
 TEST(Annotations, DerivativeSitesAreFixedOutsideLoopsAndCountedInside) {
     const Program p = checked(
         "float twice(float x) { return Du(x) + Dv(x); }\n"

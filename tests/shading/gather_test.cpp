@@ -233,19 +233,26 @@ TEST(Occlusion, GradientsPredictTheNeighbours) {
 
 // Transmission through sheets between z = 0 and a light at z = 10: each sheet of opacity 0.5
 // (its own opacity, "ray:opaqueshadows" off) halves the light; a sheet hidden from shadow rays
-// lets everything through.
+// lets everything through. A shaded sheet lets through what its shaders leave in Oi: Os for
+// "constant" (read without running it), 1 for "null", and what a fog layer adds.
 TEST(Transmission, SheetsBetweenThePointAndTheLight) {
     struct Case {
         const char* what;
         std::vector<float> sheets;  // their opacities, one sheet per unit of height
         bool hidden;
         float expected;
+        const char* surface = nullptr;  // shaded for its opacity instead of reading it
+        const char* volume = nullptr;
     } cases[] = {
         {"nothing", {}, false, 1.0f},
         {"one sheet", {0.5f}, false, 0.5f},
         {"two sheets", {0.5f, 0.5f}, false, 0.25f},
         {"an opaque sheet", {1.0f}, false, 0.0f},
         {"a sheet hidden from shadows", {0.5f}, true, 1.0f},
+        {"a constant sheet", {0.5f, 0.5f}, false, 0.25f, "constant"},
+        {"a null sheet", {0.5f}, false, 0.0f, "null"},
+        // fog at the sheet, 1 away: Oi = mix(0.5, 1, 1 - 1/e)
+        {"a constant sheet in fog", {0.5f}, false, 0.5f / float(M_E), "constant", "fog"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -254,8 +261,11 @@ TEST(Transmission, SheetsBetweenThePointAndTheLight) {
         for (float opacity : c.sheets) {
             Slab& s = world.add(new Slab(2, z++, -1.0f));
             s.attributes.shading->opacity = Color(opacity);
-            s.attributes.shading->transparentShadows = true;
+            s.attributes.shading->transparentShadows = !c.surface;
             s.attributes.shading->rayShadows = !c.hidden;
+            if (c.surface)
+                s.attributes.surface = ovotest::groupOf({ovotest::makeShader(c.surface)});
+            if (c.volume) s.attributes.volume = ovotest::groupOf({ovotest::makeShader(c.volume)});
         }
         auto scene = ovotest::sceneOf(world);
         ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), Normal(0.0f, 0.0f, 1.0f));

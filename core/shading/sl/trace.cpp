@@ -20,6 +20,7 @@
 #include "core/render/scene.h"
 #include "core/shading/gicache.h"
 #include "core/shading/hemisphere.h"
+#include "core/shading/shader_group.h"
 #include "core/shading/sl/geometry.h"
 #include "core/shading/sl/keywords.h"
 #include "core/shading/sl/strings.h"
@@ -60,6 +61,13 @@ inline Point eye(const Scene& scene) {
 }
 
 inline float hitBias(const Hit& hit) { return hit.shape ? hit.shape->getAttributes().bias : 0.01f; }
+
+// A surface that leaves Oi equal to Os, with no volume layer to change it: a shadow ray reads
+// its opacity from Os instead of shading it.
+inline bool opacityFromOs(const ovo::PrimitiveAttributes& a) {
+    const ovo::ShaderGroup* volume = a.volume.get();
+    return a.surface && a.surface->opacityIsOs() && !(volume && !volume->layers.empty());
+}
 
 }  // namespace
 
@@ -247,7 +255,7 @@ Color transmissionRay(ShaderEnvironment& env, RayDifferential& ray, const Geomet
         const ovo::ShadingAttributes* s = hit.attributes.shading.get();
         if (!s || s->rayShadows) {
             if (firstHit && *firstHit >= 1e30f) *firstHit = hit.t;
-            if (s && s->transparentShadows) {
+            if (s && (s->transparentShadows || opacityFromOs(hit.attributes))) {
                 const ovo::Interpolator<Color>* os = hit.shape ? hit.shape->getOs() : nullptr;
                 result *= transparency(os ? os->valueAt(hit.env.face, hit.env.su, hit.env.sv)
                                           : s->opacity);
