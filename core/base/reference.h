@@ -84,4 +84,39 @@ class Reference {
     T* ptr;
 };
 
+// A pointer to an object some Reference keeps alive for longer, with the look of a Reference
+// and none of its counting. Hit records and shading environments, filled on every ray by all
+// render threads, borrow from the scene's primitives: counting there would make the threads
+// fight over the shared counters' cache lines.
+template <class T>
+class Borrowed {
+  public:
+    Borrowed() : ptr(nullptr) {}
+    Borrowed(T* p) : ptr(p) {}
+    Borrowed(const Reference<T>& r) : ptr(r.get()) {}
+    Borrowed& operator=(T* p) {
+        ptr = p;
+        return *this;
+    }
+    Borrowed& operator=(const Reference<T>& r) {
+        ptr = r.get();
+        return *this;
+    }
+    // A temporary Reference would free the object the moment the borrow is made.
+    Borrowed(Reference<T>&&) = delete;
+    Borrowed& operator=(Reference<T>&&) = delete;
+    void reset() { ptr = nullptr; }
+    T* get() const { return ptr; }
+    T* operator->() const { return ptr; }
+    T& operator*() const { return *ptr; }
+    explicit operator bool() const { return ptr != nullptr; }
+    bool operator==(const Borrowed& b) const { return ptr == b.ptr; }
+    bool operator!=(const Borrowed& b) const { return ptr != b.ptr; }
+    bool operator==(const T* p) const { return ptr == p; }
+    bool operator!=(const T* p) const { return ptr != p; }
+
+  private:
+    T* ptr;
+};
+
 }  // namespace ovo

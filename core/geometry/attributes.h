@@ -46,13 +46,28 @@ struct ShapeAttributes {
     float bias = 0.01f;              // "shadow:bias": hits nearer the ray origin are rejected
 };
 
-// What a primitive takes from the attribute state when it is made.
-struct PrimitiveAttributes {
-    Reference<ShadingAttributes> shading;
-    Reference<ShaderGroup> displacement;
-    Reference<ShaderGroup> surface;
-    Reference<ShaderGroup> volume;
-    Reference<LightList> lights;
+// What a primitive takes from the attribute state when it is made (Holder = Reference), and
+// what a hit borrows from the primitive it met (Holder = Borrowed).
+template <template <class> class Holder>
+struct PrimitiveRecords {
+    Holder<ShadingAttributes> shading;
+    Holder<ShaderGroup> displacement;
+    Holder<ShaderGroup> surface;
+    Holder<ShaderGroup> volume;
+    Holder<LightList> lights;
+
+    // A hit borrowing the records of the primitive it met: plain pointer copies.
+    template <template <class> class From>
+    PrimitiveRecords& operator=(const PrimitiveRecords<From>& from) {
+        shading = from.shading;
+        displacement = from.displacement;
+        surface = from.surface;
+        volume = from.volume;
+        lights = from.lights;
+        return *this;
+    }
 };
+using PrimitiveAttributes = PrimitiveRecords<Reference>;
+using HitAttributes = PrimitiveRecords<Borrowed>;
 
 }  // namespace ovo

@@ -60,8 +60,9 @@ class Hit {
     // Runs the displacement, surface and volume shaders; the result is left in env.Ci/Oi.
     void shade(const RayDifferential& ray, float* out);
 
-    Reference<Shape> shape;
-    PrimitiveAttributes attributes;
+    // Borrowed from the primitive that filled the hit, which the scene keeps for longer.
+    Borrowed<Shape> shape;
+    HitAttributes attributes;
     Transform transform;  // set by the primitive that filled the hit
     ShaderEnvironment env;
     float t = 1e30f;

@@ -17,21 +17,6 @@ namespace ovo {
 
 namespace {
 
-// Only references that change are reassigned: most consecutive hits of one ray share their
-// attribute records, and every reassignment is two atomic operations on a shared counter.
-template <class T>
-inline void assign(Reference<T>& target, const Reference<T>& source) {
-    if (target != source) target = source;
-}
-
-inline void assign(PrimitiveAttributes& target, const PrimitiveAttributes& source) {
-    assign(target.shading, source.shading);
-    assign(target.displacement, source.displacement);
-    assign(target.surface, source.surface);
-    assign(target.volume, source.volume);
-    assign(target.lights, source.lights);
-}
-
 inline bool isEmpty(const Aabb& b) {
     return !(b.bmin[0] <= b.bmax[0] && b.bmin[1] <= b.bmax[1] && b.bmin[2] <= b.bmax[2]);
 }
@@ -129,8 +114,8 @@ ControlMeshPrimitive::ControlMeshPrimitive(const Reference<Shape>& shape,
 
 bool ControlMeshPrimitive::intersect(const Ray& ray, Hit& hit) const {
     if (!shape || !passesFilter(hit) || !shape->intersect(ray, hit)) return false;
-    assign(hit.shape, shape);
-    assign(hit.attributes, attributes);
+    hit.shape = shape;
+    hit.attributes = attributes;
     hit.transform = Transform::Identity;
     hit.env.space = Transform::Identity;
     hit.env.shaderSpace = Transform::Identity;
@@ -169,8 +154,8 @@ bool NoPPrimitive::intersect(const Ray& ray, Hit& hit) const {
         if (!shape->intersect(*w2o * ray, hit)) return false;
         carry(hit.env, *o2w);
     }
-    assign(hit.shape, shape);
-    assign(hit.attributes, attributes);
+    hit.shape = shape;
+    hit.attributes = attributes;
     // The identity's copy is the same value without a load from the renderer's transform store.
     hit.transform = identity ? Transform::Identity : *w2o;
     hit.env.space = Transform::Identity;
@@ -243,12 +228,12 @@ bool Instance::intersect(const Ray& ray, Hit& hit) const {
     carry(hit.env, o2w);
     // The object's primitives were made without attributes of their own; the instance fills
     // what they left empty, and its light list always wins.
-    PrimitiveAttributes& a = hit.attributes;
+    HitAttributes& a = hit.attributes;
     if (!a.shading) a.shading = attributes.shading;
     if (!a.displacement) a.displacement = attributes.displacement;
     if (!a.surface) a.surface = attributes.surface;
     if (!a.volume) a.volume = attributes.volume;
-    assign(a.lights, attributes.lights);
+    a.lights = attributes.lights;
     return true;
 }
 

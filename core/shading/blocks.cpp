@@ -7,7 +7,8 @@
 
 namespace ovo {
 
-struct BlockReuse::Store {
+// A cache line of its own: written on every block, never beside another thread's.
+struct alignas(64) BlockReuse::Store {
     std::vector<std::pair<const Shader*, void*>> kept;
 };
 

@@ -130,12 +130,13 @@ class ShaderEnvironment : public ShadingValues {
     Transform space;
     Transform shaderSpace;
 
-    Reference<LightList> lights;  // the primitive's active lights
+    // Borrowed from the primitive being shaded, which the scene keeps for longer.
+    Borrowed<LightList> lights;  // the primitive's active lights
     // The light cache: the accepted light samples at cachePosition.
     std::vector<LightCacheEntry> lightCache;
 
     // Shader groups being run and the data blocks of their layers, in layer order.
-    Reference<ShaderGroup> surface, displacement, volume;
+    Borrowed<ShaderGroup> surface, displacement, volume;
     std::vector<void*> surfaceData, displacementData, volumeData;
 };
 

@@ -146,18 +146,12 @@ void destroyBlocks(const ShaderGroup* g, std::vector<void*>& data) {
     data.clear();
 }
 
-// Reassigned only when it changes: a reused record often holds the same one already.
-template <class T>
-void share(Reference<T>& to, const Reference<T>& from) {
-    if (to != from) to = from;
-}
-
 bool hasLayers(const ShaderGroup* g) { return g && !g->layers.empty(); }
 
 // The globals the shaders read, from the shape's primitive variables where it has them.
 void setGlobals(Hit& hit, unsigned mask) {
     ShaderEnvironment& env = hit.env;
-    const PrimitiveAttributes& a = hit.attributes;
+    const HitAttributes& a = hit.attributes;
     const Shape* s = hit.shape.get();
     if (mask & GlobalCs) {
         const Interpolator<Color>* cs = s ? s->getCs() : nullptr;
@@ -190,7 +184,7 @@ void setGlobals(Hit& hit, unsigned mask) {
 // Everything but the globals that the layers find set when they start.
 void prepare(Hit& hit, const RayDifferential& ray) {
     ShaderEnvironment& env = hit.env;
-    const PrimitiveAttributes& a = hit.attributes;
+    const HitAttributes& a = hit.attributes;
     env.cacheValid = false;
     env.I = env.P - ray.o;
     if (env.I.length() < 1e-6f) env.I = ray.d;
@@ -199,10 +193,10 @@ void prepare(Hit& hit, const RayDifferential& ray) {
     env.Oi = Color(1.0f);
     env.du = std::max(std::fabs(env.dudx), std::fabs(env.dudy));
     env.dv = std::max(std::fabs(env.dvdx), std::fabs(env.dvdy));
-    share(env.lights, a.lights);
-    share(env.surface, a.surface);
-    share(env.displacement, a.displacement);
-    share(env.volume, a.volume);
+    env.lights = a.lights;
+    env.surface = a.surface;
+    env.displacement = a.displacement;
+    env.volume = a.volume;
     env.bias = hit.shape ? hit.shape->getAttributes().bias : 0.01f;
     env.derivPass = 0;
     env.derivCounter = 0;

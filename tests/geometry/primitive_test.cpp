@@ -24,7 +24,8 @@ const float kHalfSqrt2 = std::sqrt(2.0f) / 2.0f;
 
 // The references an attribute record holds: shading, displacement, surface, volume, lights.
 using Refs = std::vector<const void*>;
-Refs refs(const PrimitiveAttributes& a) {
+template <class Records>
+Refs refs(const Records& a) {
     return {a.shading.get(), a.displacement.get(), a.surface.get(), a.volume.get(), a.lights.get()};
 }
 

@@ -48,10 +48,10 @@ Reference<Shader> unlit(const char* name, Floats floats = {}, Colors colors = {}
 Hit shadePlane(float x, float y, float step, const Layers& surface, const Layers& displacement = {},
                Reference<Shader> light = {}) {
     Hit hit = planeHit(Point(x, y, 0.0f));
-    hit.attributes.surface = groupOf(surface);
-    hit.attributes.displacement = groupOf(displacement);
+    hit.attributes.surface = keep(groupOf(surface));
+    hit.attributes.displacement = keep(groupOf(displacement));
     if (!light) light = Reference<Shader>(makeShader("ambientlight"));
-    hit.attributes.lights = Reference<LightList>(new LightList());
+    hit.attributes.lights = keep(Reference<LightList>(new LightList()));
     hit.attributes.lights->lights.push_back(Reference<Light>(dynamic_cast<Light*>(light.get())));
     RayDifferential ray(Point(x, y, 1.0f), Vector(0, 0, -1));
     ray.hasDifferentials = true;

@@ -154,15 +154,16 @@ TEST(Queries, LightsAttributesOptionsAndRays) {
 TEST(Queries, AVolumeLayerReadsTheOtherGroupsAndTheLightsOfItsHit) {
     Hit hit = ovotest::planeHit(Point(0.0f));
     using ovotest::groupOf;
-    hit.attributes.displacement = groupOf({withFloat("bumpy", "Km", 0.125f)});
-    hit.attributes.surface = groupOf({withFloat("plastic", "Kd", 0.75f)});
+    using ovotest::keep;
+    hit.attributes.displacement = keep(groupOf({withFloat("bumpy", "Km", 0.125f)}));
+    hit.attributes.surface = keep(groupOf({withFloat("plastic", "Kd", 0.75f)}));
     hit.attributes.volume =
-        groupOf({withFloat("args", "f", 0.5f), Reference<Shader>(makeShader("peek"))});
+        keep(groupOf({withFloat("args", "f", 0.5f), Reference<Shader>(makeShader("peek"))}));
     ParameterSet p;
     const float from[3] = {0, 0, 2}, intensity = 3.0f;
     p.push_back("from", ParamType(TypePoint), from, true);
     p.push_back("intensity", ParamType(TypeFloat), &intensity, true);
-    hit.attributes.lights = Reference<LightList>(new LightList());
+    hit.attributes.lights = keep(Reference<LightList>(new LightList()));
     hit.attributes.lights->lights.push_back(
         Reference<Light>(dynamic_cast<Light*>(makeShader("counting", p))));
     hit.shade(RayDifferential(Point(0, 0, 5), Vector(0, 0, -1)), nullptr);

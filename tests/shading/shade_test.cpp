@@ -50,7 +50,7 @@ TEST(Shade, PassesDerivativesAndOutput) {
 
     // Two layers that read du and dv run three times each; Du(u) = 1, Dv(u) = Du(v) = 0.
     Hit hit = flatHit();
-    hit.attributes.surface = group({"derivs", "derivs"});
+    hit.attributes.surface = ovotest::keep(group({"derivs", "derivs"}));
     for (int i = 0; i < 3; ++i) runs[i] = 0;
     float out = 0.0f;
     hit.shade(flatRay(0.01f), &out);
@@ -66,7 +66,7 @@ TEST(Shade, PassesDerivativesAndOutput) {
 
     // A layer that reads neither du nor dv runs once; a null out is left alone.
     Hit once = flatHit();
-    once.attributes.surface = group({"args"});
+    once.attributes.surface = ovotest::keep(group({"args"}));
     *plain = 0;
     once.shade(flatRay(0.01f), nullptr);
     EXPECT_EQ(plain->load(), 1u);
@@ -75,7 +75,7 @@ TEST(Shade, PassesDerivativesAndOutput) {
     // Without an N primitive variable N is Ng; a ray starting at P shades with I = its
     // direction; without differentials a pixel spreads over one film pixel (no scene: 1).
     Hit eye = flatHit();
-    eye.attributes.surface = group({"args"});
+    eye.attributes.surface = ovotest::keep(group({"args"}));
     RayDifferential fromP(eye.env.P, Vector(0.0f, 0.0f, 2.0f));
     eye.shade(fromP, nullptr);
     EXPECT_EQ(eye.env.N, eye.env.Ng);

@@ -25,6 +25,15 @@ inline ovo::Shader* makeShader(const std::string& name, ovo::ParameterSet parame
                              spaces, parameters);
 }
 
+// Hits borrow their records from the primitive they met, which outlives them; a test's own
+// hit borrows from records kept here until the program ends.
+template <class T>
+T* keep(const ovo::Reference<T>& record) {
+    static auto* kept = new std::vector<ovo::Reference<ovo::ReferenceCounted>>();
+    kept->emplace_back(record.get());
+    return record.get();
+}
+
 // A shader group of `layers`.
 inline ovo::Reference<ovo::ShaderGroup> groupOf(std::vector<ovo::Reference<ovo::Shader>> layers) {
     ovo::Reference<ovo::ShaderGroup> g(new ovo::ShaderGroup());

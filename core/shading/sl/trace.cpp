@@ -64,14 +64,15 @@ inline float hitBias(const Hit& hit) { return hit.shape ? hit.shape->getAttribut
 
 // A surface that leaves Oi equal to Os, with no volume layer to change it: a shadow ray reads
 // its opacity from Os instead of shading it.
-inline bool opacityFromOs(const ovo::PrimitiveAttributes& a) {
+inline bool opacityFromOs(const ovo::HitAttributes& a) {
     const ovo::ShaderGroup* volume = a.volume.get();
     return a.surface && a.surface->opacityIsOs() && !(volume && !volume->layers.empty());
 }
 
 }  // namespace
 
-struct HitReuse::Stack {
+// A cache line of its own: written on every traced ray, never beside another thread's.
+struct alignas(64) HitReuse::Stack {
     std::vector<std::unique_ptr<Hit>> hits;  // one per nesting level; their addresses stay
     size_t depth = 0;
 };
