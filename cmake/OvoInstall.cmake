@@ -10,28 +10,36 @@
 #   P/lib/pkgconfig/ovo.pc
 # The installed libovo finds the plugins and shaders from its own location
 # (core/plugins/installation.h), so nothing there needs OVO_HOME.
+# Installed targets are built with their installed RUNPATH, which holds in both trees: a build
+# RUNPATH that installing rewrites would carry CMake's padding, an empty entry that the loader
+# reads as the current directory, and anyone's ./libstdc++.so.6 would be loaded from there.
 include(CMakePackageConfigHelpers)
 
 set(OVO_INSTALL_CMAKEDIR lib/cmake/OVO)
 
 install(TARGETS ovo EXPORT OVOTargets LIBRARY DESTINATION lib)
+set_target_properties(ovo PROPERTIES BUILD_WITH_INSTALL_RPATH ON)
 # The C binding: lib/libovori.so and include/ovo/ri/ri.h (compile with -I P/include/ovo/ri).
 install(TARGETS ovori EXPORT OVOTargets LIBRARY DESTINATION lib)
-set_target_properties(ovori PROPERTIES INSTALL_RPATH "$ORIGIN")
+set_target_properties(ovori PROPERTIES INSTALL_RPATH "$ORIGIN" BUILD_WITH_INSTALL_RPATH ON)
 install(FILES ${CMAKE_SOURCE_DIR}/ri/ri.h ${CMAKE_SOURCE_DIR}/ri/context.h
         DESTINATION include/ovo/ri)
 install(TARGETS ovo_command ovoslc RUNTIME DESTINATION bin)
-set_target_properties(ovo_command ovoslc PROPERTIES INSTALL_RPATH "$ORIGIN/../lib")
+set_target_properties(ovo_command ovoslc PROPERTIES INSTALL_RPATH "$ORIGIN/../lib"
+                      BUILD_WITH_INSTALL_RPATH ON)
 # What bin/ovo loads to render: it looks for lib/libovo_cli.so beside its own bin/.
 install(TARGETS ovo_cli LIBRARY DESTINATION lib)
-set_target_properties(ovo_cli PROPERTIES INSTALL_RPATH "$ORIGIN")
+set_target_properties(ovo_cli PROPERTIES INSTALL_RPATH "$ORIGIN" BUILD_WITH_INSTALL_RPATH ON)
 
 get_property(ovo_installed_plugins GLOBAL PROPERTY OVO_PLUGIN_TARGETS)
 foreach(target ${ovo_installed_plugins})
   get_target_property(type ${target} TYPE)
   if(type STREQUAL "MODULE_LIBRARY" AND NOT target MATCHES "\\.shader$")
     install(TARGETS ${target} LIBRARY DESTINATION lib/ovo/plugins)
-    set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/../..")
+    # plugins/ beside lib/ in the build tree, lib/ovo/plugins when installed: the first never
+    # sends the loader outside either tree.
+    set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/../lib;$ORIGIN/../.."
+                          BUILD_WITH_INSTALL_RPATH ON)
   endif()
 endforeach()
 

@@ -26,6 +26,16 @@ done
 soname=$(objdump -p "$prefix"/lib/libovo.so | awk '/SONAME/ {print $2}')
 [ "$soname" = libovo.so.1 ] || fail "SONAME is '$soname', not libovo.so.1"
 
+# An empty RUNPATH entry is the current directory: whoever runs ovo from a folder holding a
+# library of the right name would load it.
+for f in "$build"/bin/* "$build"/lib/*.so* "$build"/plugins/*.so "$build"/python/*.so \
+         "$prefix"/bin/* "$prefix"/lib/*.so* "$prefix"/lib/ovo/plugins/*.so; do
+    [ -f "$f" ] || continue
+    runpath=$(readelf -d "$f" 2>/dev/null | sed -n 's/.*R[UN]*PATH.*\[\(.*\)\]/\1/p') || continue
+    [ -z "$runpath" ] && continue
+    case ":$runpath:" in *::*) fail "$f searches the current directory (RUNPATH '$runpath')" ;; esac
+done
+
 # The build tree is out of reach from here on: what works must come from the prefix.
 cmake -S "$here/project" -B "$scratch/project" -DCMAKE_PREFIX_PATH="$prefix" \
       -DCMAKE_BUILD_TYPE=Release >/dev/null
