@@ -148,7 +148,7 @@ BENCHMARK(AmbientOcclusion)
 
 // The texture and the scene that holds the texture system lookups go through.
 struct Textures {
-    Textures() : ts(OIIO::TextureSystem::create(false)) {
+    Textures() : ts(OIIO::TextureSystem::create(false)), lazy(ts) {
         file = OIIO::ustring("/tmp/ovo-bench-texture.tx");
         OIIO::ImageBuf picture(OIIO::ImageSpec(2048, 2048, 3, OIIO::TypeDesc::UINT8));
         std::mt19937 random(3);
@@ -162,7 +162,7 @@ struct Textures {
         config.attribute("wrapmodes", "periodic");
         OIIO::ImageBufAlgo::make_texture(OIIO::ImageBufAlgo::MakeTxTexture, picture, file.string(),
                                          config);
-        scene.reset(new Scene(nullptr, nullptr, nullptr, ts, RaySettings(), NamedSpaces()));
+        scene.reset(new Scene(nullptr, nullptr, nullptr, &lazy, RaySettings(), NamedSpaces()));
         env.scene = scene.get();
     }
     ~Textures() {
@@ -171,6 +171,7 @@ struct Textures {
         std::remove(file.c_str());
     }
     OIIO::TextureSystem* ts;
+    ovo::image::LazyTextureSystem lazy;
     OIIO::ustring file;
     std::unique_ptr<Scene> scene;
     ShaderEnvironment env;

@@ -2,6 +2,8 @@
 #   P/bin/ovo, P/bin/ovoslc               the commands
 #   P/lib/libovo_cli.so                   what bin/ovo loads to render
 #   P/lib/libovo.so.<version>             the core, with its SONAME link
+#   P/lib/libovo_imageio.so               OpenImageIO's writers and texture system, which
+#                                         libovo loads from its own folder when needed
 #   P/lib/libovori.so.<version>           the C binding (header include/ovo/ri/ri.h)
 #   P/lib/ovo/plugins/<name>.<kind>.so    the plugins
 #   P/share/ovo/shaders/                  the compiled standard shaders and their sources
@@ -19,6 +21,8 @@ set(OVO_INSTALL_CMAKEDIR lib/cmake/OVO)
 
 install(TARGETS ovo EXPORT OVOTargets LIBRARY DESTINATION lib)
 set_target_properties(ovo PROPERTIES BUILD_WITH_INSTALL_RPATH ON)
+install(TARGETS ovo_imageio LIBRARY DESTINATION lib)
+set_target_properties(ovo_imageio PROPERTIES BUILD_WITH_INSTALL_RPATH ON)
 # The C binding: lib/libovori.so and include/ovo/ri/ri.h (compile with -I P/include/ovo/ri).
 install(TARGETS ovori EXPORT OVOTargets LIBRARY DESTINATION lib)
 set_target_properties(ovori PROPERTIES INSTALL_RPATH "$ORIGIN" BUILD_WITH_INSTALL_RPATH ON)

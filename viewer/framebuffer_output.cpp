@@ -1,20 +1,20 @@
 #include "viewer/framebuffer_output.h"
 
 #include <atomic>
+#include <memory>
 
 namespace ovo {
 namespace viewer {
 
 namespace {
 
-// OpenImageIO makes writers through a plain function, so the sink they report to is the
+// Formats make their writers through a plain function, so the sink they report to is the
 // process's one.
 std::atomic<FrameSink*> registeredSink{nullptr};
 
-OIIO::ImageOutput* createFramebufferOutput() { return new FramebufferOutput(registeredSink); }
-
-bool isDepth(const OIIO::ImageSpec& image) {
-    return image.nchannels == 1 && !image.channelnames.empty() && image.channelnames[0] == "Z";
+ImageWriter* createFramebufferOutput(const std::string& file, const ImageLayout& layout) {
+    auto out = std::make_unique<FramebufferOutput>(registeredSink);
+    return out->open(file, layout) ? out.release() : nullptr;
 }
 
 }  // namespace
@@ -23,27 +23,19 @@ FramebufferOutput::FramebufferOutput(FrameSink* frameSink) : sink(frameSink) {}
 
 FramebufferOutput::~FramebufferOutput() { close(); }
 
-int FramebufferOutput::supports(OIIO::string_view feature) const {
-    return feature == "random_access" || feature == "rectangles" || feature == "alpha";
-}
-
-bool FramebufferOutput::open(const std::string& name, const OIIO::ImageSpec& image, OpenMode mode) {
-    if (!sink || mode != Create || image.nchannels < 1 || image.width < 1 || image.height < 1 ||
-        image.depth != 1) {
-        errorfmt("framebuffer: cannot show \"{}\"", name);
-        return false;
-    }
+bool FramebufferOutput::open(const std::string& name, const ImageLayout& image) {
+    if (!sink || image.channels.empty() || image.width < 1 || image.height < 1) return false;
     close();
-    m_spec = image;
-    depth = isDepth(image);
+    layout = image;
+    depth = image.channels.size() == 1 && image.channels[0] == "Z";
     if (depth) {
         frame = sink->lastFrame();
         if (frame < 0) return false;
     } else {
         FrameShape shape;
         shape.label = name;
-        shape.fullWidth = image.full_width > 0 ? image.full_width : image.width;
-        shape.fullHeight = image.full_height > 0 ? image.full_height : image.height;
+        shape.fullWidth = image.fullWidth > 0 ? image.fullWidth : image.width;
+        shape.fullHeight = image.fullHeight > 0 ? image.fullHeight : image.height;
         shape.x = image.x;
         shape.y = image.y;
         shape.width = image.width;
@@ -54,50 +46,39 @@ bool FramebufferOutput::open(const std::string& name, const OIIO::ImageSpec& ima
     return true;
 }
 
-bool FramebufferOutput::write_scanline(int y, int z, OIIO::TypeDesc format, const void* data,
-                                       OIIO::stride_t xstride) {
-    return write_rectangle(m_spec.x, m_spec.x + m_spec.width, y, y + 1, z, z + 1, format, data,
-                           xstride);
-}
-
-bool FramebufferOutput::write_rectangle(int xbegin, int xend, int ybegin, int yend, int zbegin,
-                                        int zend, OIIO::TypeDesc format, const void* data,
-                                        OIIO::stride_t xstride, OIIO::stride_t ystride,
-                                        OIIO::stride_t zstride) {
-    const int width = xend - xbegin, height = yend - ybegin;
-    if (!opened || width < 1 || height < 1 || zend - zbegin != 1 || !data) return false;
-    if (xbegin < m_spec.x || ybegin < m_spec.y || xend > m_spec.x + m_spec.width ||
-        yend > m_spec.y + m_spec.height)
+bool FramebufferOutput::writeRectangle(int x0, int x1, int y0, int y1, const float* pixels) {
+    const int width = x1 - x0, height = y1 - y0;
+    if (!opened || width < 1 || height < 1 || !pixels) return false;
+    if (x0 < layout.x || y0 < layout.y || x1 > layout.x + layout.width ||
+        y1 > layout.y + layout.height)
         return false;
-    const int nch = m_spec.nchannels;
-    if (format == OIIO::TypeUnknown) format = m_spec.format;
-    OIIO::ImageSpec::auto_stride(xstride, ystride, zstride, format, nch, width, height);
-    // The caller's pixels as packed floats first, whatever their type and strides.
-    packed.resize(std::size_t(width) * std::size_t(height) * std::size_t(nch));
-    if (!OIIO::convert_image(nch, width, height, 1, data, format, xstride, ystride, zstride,
-                             packed.data(), OIIO::TypeFloat, OIIO::AutoStride, OIIO::AutoStride,
-                             OIIO::AutoStride))
-        return false;
+    const std::size_t nch = layout.channels.size();
+    const std::size_t pixelCount = std::size_t(width) * std::size_t(height);
     if (depth) {
-        sink->addRectangle(frame, "z", xbegin, ybegin, width, height, packed);
+        values.assign(pixels, pixels + pixelCount);
+        sink->addRectangle(frame, "z", x0, y0, width, height, values);
         return true;
     }
     // Colour frames travel as RGBA: channels found by name, opaque when there is no alpha.
     int source[4] = {-1, -1, -1, -1};
     static const char* const Names[4] = {"R", "G", "B", "A"};
-    for (int c = 0; c < nch && c < int(m_spec.channelnames.size()); ++c)
+    for (std::size_t c = 0; c < nch; ++c)
         for (int k = 0; k < 4; ++k)
-            if (m_spec.channelnames[std::size_t(c)] == Names[k]) source[k] = c;
-    const std::size_t pixels = std::size_t(width) * std::size_t(height);
-    values.resize(pixels * 4);
-    for (std::size_t p = 0; p < pixels; ++p)
+            if (layout.channels[c] == Names[k]) source[k] = int(c);
+    values.resize(pixelCount * 4);
+    for (std::size_t p = 0; p < pixelCount; ++p)
         for (int k = 0; k < 4; ++k)
-            values[p * 4 + std::size_t(k)] =
-                source[k] >= 0 ? packed[p * std::size_t(nch) + std::size_t(source[k])]
-                : k == 3       ? 1.0f
-                               : 0.0f;
-    sink->addRectangle(frame, "rgba", xbegin, ybegin, width, height, values);
+            values[p * 4 + std::size_t(k)] = source[k] >= 0
+                                                 ? pixels[p * nch + std::size_t(source[k])]
+                                             : k == 3 ? 1.0f
+                                                      : 0.0f;
+    sink->addRectangle(frame, "rgba", x0, y0, width, height, values);
     return true;
+}
+
+bool FramebufferOutput::writeImage(const float* pixels) {
+    return writeRectangle(layout.x, layout.x + layout.width, layout.y, layout.y + layout.height,
+                          pixels);
 }
 
 bool FramebufferOutput::close() {
@@ -109,12 +90,7 @@ bool FramebufferOutput::close() {
 
 void registerFramebufferFormat(FrameSink* sink) {
     registeredSink = sink;
-    static const char* const extensions[] = {"framebuffer", nullptr};
-    static bool declared = false;
-    if (declared) return;
-    declared = true;
-    OIIO::declare_imageio_format("framebuffer", nullptr, nullptr, createFramebufferOutput,
-                                 const_cast<const char**>(extensions), "");
+    declareImageFormat("framebuffer", createFramebufferOutput);
 }
 
 }  // namespace viewer

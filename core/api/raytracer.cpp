@@ -123,7 +123,6 @@ Raytracer::Raytracer(ErrorManager* manager) : errorManager(manager) {
     root.parent = nullptr;
     nodeStack.push_back(&root);
     currentNode = &root;
-    textureSystem = OIIO::TextureSystem::create(true);
 
     const float white[3] = {1.0f, 1.0f, 1.0f};
     Attribute("color C", white);
@@ -133,10 +132,11 @@ Raytracer::Raytracer(ErrorManager* manager) : errorManager(manager) {
 }
 
 Raytracer::~Raytracer() {
-    if (textureSystem) {
-        std::fprintf(stdout, "%s\n", textureSystem->getstats(1, true).c_str());
+    // The statistics are printed whatever the verbosity, so the texture system is made for
+    // them if no frame needed it.
+    if (OIIO::TextureSystem* system = textures.get()) {
+        std::fprintf(stdout, "%s\n", system->getstats(1, true).c_str());
         std::fflush(stdout);
-        OIIO::TextureSystem::destroy(textureSystem);
     }
 }
 

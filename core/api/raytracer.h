@@ -143,7 +143,8 @@ class Raytracer : public RendererAPI {
     std::map<OIIO::ustring, std::vector<Reference<Primitive>>>& getGeometryNames() {
         return geometryNames;
     }
-    OIIO::TextureSystem* getTextureSystem() const { return textureSystem; }
+    // Made on first use (it loads the image library).
+    OIIO::TextureSystem* getTextureSystem() { return textures.get(); }
     size_t getOptionsDepth() const { return optionsStack.size(); }
     size_t getAttributesDepth() const { return attributesStack.size(); }
 
@@ -318,7 +319,7 @@ class Raytracer : public RendererAPI {
     OIIO::ustring motionCommand;  // empty until the block's first transform call
     MotionTransform motionTransform;
 
-    OIIO::TextureSystem* textureSystem = nullptr;
+    image::LazyTextureSystem textures;
     ParameterSet pending;  // filled by Parameter(), consumed by the next command
 
     RenderProgressCallback progressCallback = nullptr;

@@ -1,6 +1,6 @@
 // Cameras, outputs, scene input and Render: what turns a described world into image files.
 #include <algorithm>
-#include <OpenImageIO/imageio.h>
+#include <OpenImageIO/texture.h>
 
 #include <chrono>
 #include <cstring>
@@ -265,15 +265,14 @@ void Raytracer::defineScreenSpaces() {
 // Render
 
 void Raytracer::configureTextureSystem() {
-    if (!textureSystem) return;
     const Options& o = getOptions();
-    textureSystem->attribute("searchpath", o.searchPaths.texture);
-    textureSystem->attribute("plugin_searchpath", o.searchPaths.plugin);
-    textureSystem->attribute("automip", o.autoMipmap ? 1 : 0);
-    textureSystem->attribute("accept_unmipped", o.autoMipmap ? 1 : 0);
-    textureSystem->attribute("max_open_files", o.textureFiles);
-    textureSystem->attribute("max_memory_MB", float(o.textureMemory));
-    textureSystem->attribute("latlong_up", "z");
+    image::LazyTextureSystem::Settings settings;
+    settings.searchPath = o.searchPaths.texture;
+    settings.pluginSearchPath = o.searchPaths.plugin;
+    settings.autoMipmap = o.autoMipmap;
+    settings.maxOpenFiles = o.textureFiles;
+    settings.maxMemoryMB = float(o.textureMemory);
+    textures.configure(settings);
 }
 
 void Raytracer::renderFrame(const char* camera) {
@@ -322,8 +321,8 @@ void Raytracer::placeLights(const CameraRecord&) {
 // The scene freezes what render time reads of the options and of this renderer's named
 // spaces; from then on nothing that renders reaches back into the scene interface.
 Scene::Scene(Raytracer* raytracer, ovo::Camera* camera, Primitive* primitive, Sampler* sampler,
-             OIIO::TextureSystem* textureSystem, Options& options)
-    : Scene(camera, primitive, sampler, textureSystem, options,
+             image::LazyTextureSystem* textures, Options& options)
+    : Scene(camera, primitive, sampler, textures, options,
             raytracer ? raytracer->getNamedSpaces() : NamedSpaces(),
             raytracer ? raytracer->getGeometrySets() : GeometrySets()) {}
 
@@ -417,7 +416,7 @@ void Raytracer::renderCamera(CameraRecord& record, FrameWorld& world) {
         const Reference<Primitive> primitive = worldPrimitive(world);
 
         std::unique_ptr<Scene> scene(new Scene(this, frame.camera.get(), primitive.get(),
-                                               frame.sampler.get(), textureSystem, getOptions()));
+                                               frame.sampler.get(), &textures, getOptions()));
         scene->setProgressCallback(progressCallback, progressData);
         scene->setStopFlag(&stopRequest);
         scene->setErrorManager(errorManager);
@@ -438,14 +437,8 @@ void Raytracer::renderCamera(CameraRecord& record, FrameWorld& world) {
             if (order) scene->buildBuckets(*order, filterWidth);
         }
 
-        // A format without a writer is skipped silently; a file that cannot be written is
-        // worth a word.
-        for (const OutputRecord* output : scene->openOutputs(assigned, pluginPath))
-            if ((output->mode == "rgb" || output->mode == "rgba" || output->mode == "a" ||
-                 output->mode == "z") &&
-                std::unique_ptr<OIIO::ImageOutput>(OIIO::ImageOutput::create(output->type)))
-                errorManager->Error("Render(\"%s\"): cannot write \"%s\". Skipping ...", name,
-                                    output->name.c_str());
+        // Every plugin is loaded by now, so the image library may load meanwhile.
+        scene->openOutputs(assigned, pluginPath, name);
 
         const auto start = std::chrono::steady_clock::now();
         scene->render();
@@ -467,8 +460,8 @@ void Raytracer::reportStatistics(double seconds, const Scene& scene) {
     errorManager->Message("Rendering time %f\n", seconds);
     errorManager->Message("%s\n", scene.cacheStatistics().c_str());
     errorManager->Message("%s\n", OIIO::ustring::getstats(true).c_str());
-    if (textureSystem)
-        errorManager->Message("%s\n", textureSystem->getstats(top.statisticsLevel, true).c_str());
+    if (OIIO::TextureSystem* system = textures.get())
+        errorManager->Message("%s\n", system->getstats(top.statisticsLevel, true).c_str());
 }
 
 }  // namespace ovo

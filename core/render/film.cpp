@@ -196,8 +196,7 @@ void Film::merge(const FilmTile& tile) {
     }
 }
 
-void Film::addOutput(std::unique_ptr<OIIO::ImageOutput> output, const std::string& mode,
-                     float gamma) {
+void Film::addOutput(std::unique_ptr<ImageWriter> output, const std::string& mode, float gamma) {
     if (!output) return;
     outputs.push_back(std::move(output));
     modes.push_back(mode);

@@ -2,12 +2,11 @@
 // filter; finished regions are normalised by their weights and written to the outputs.
 #pragma once
 
-#include <OpenImageIO/imageio.h>
-
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "core/image/writer.h"
 #include "core/math/tuple.h"
 #include "core/render/extent.h"
 #include "core/render/filter.h"
@@ -57,9 +56,9 @@ class Film {
     void merge(const FilmTile& tile);
 
     // The film owns the writers. gamma is the output's display gamma (1 writes linear values).
-    void addOutput(std::unique_ptr<OIIO::ImageOutput> output, const std::string& mode,
+    void addOutput(std::unique_ptr<ImageWriter> output, const std::string& mode,
                    float gamma = 1.0f);
-    const std::vector<std::unique_ptr<OIIO::ImageOutput>>& getOutputs() const { return outputs; }
+    const std::vector<std::unique_ptr<ImageWriter>>& getOutputs() const { return outputs; }
     const std::vector<std::string>& getModes() const { return modes; }
     const std::vector<float>& getGammas() const { return gammas; }
     // Set once the outputs have been written and closed, so that closing twice does nothing.
@@ -89,7 +88,7 @@ class Film {
     float* table;
     // The filter's half-widths and their inverses, kept here for the sample loop.
     float xwidth, ywidth, invXwidth, invYwidth;
-    std::vector<std::unique_ptr<OIIO::ImageOutput>> outputs;
+    std::vector<std::unique_ptr<ImageWriter>> outputs;
     std::vector<std::string> modes;
     std::vector<float> gammas;
     bool closed = false;

@@ -75,15 +75,14 @@ void writeRegion(Film& film, const RasterExtent& region, bool normalise,
     if (!clampToFilm(film, region, r)) return;
     const auto& outputs = film.getOutputs();
     for (size_t i = 0; i < outputs.size(); ++i) {
-        OIIO::ImageOutput& out = *outputs[i];
+        ImageWriter& out = *outputs[i];
         const Mode mode = modeOf(film.getModes()[i]);
-        if (mode == ModeNone || !acceptsRegions(out)) continue;
+        if (mode == ModeNone || !out.acceptsRegions()) continue;
         const float gamma = film.getGammas()[i];
         const bool colour = mode == ModeRgb || mode == ModeRgba;
         const bool encodeColour = (colour && gamma != 1.0f) || (normalise && mode != ModeDepth);
         fillBuffer(film, r, mode, colour ? 1.0f / gamma : 1.0f, normalise, encodeColour, scratch);
-        out.write_rectangle(r.x0, r.x1 + 1, r.y0, r.y1 + 1, 0, 1, OIIO::TypeDesc::FLOAT,
-                            scratch.data());
+        out.writeRectangle(r.x0, r.x1 + 1, r.y0, r.y1 + 1, scratch.data());
     }
 }
 
@@ -109,60 +108,56 @@ std::string imageFormatForFile(const std::string& name) {
     return imageFormatName(name.substr(dot + 1));
 }
 
-bool acceptsRegions(OIIO::ImageOutput& output) {
-    return output.supports("random_access") && output.supports("rectangles");
-}
-
-bool openOutput(Film& film, const OutputRecord& record, const std::string& pluginSearchPath) {
+bool openOutput(Film& film, const OutputRecord& record, const std::string& pluginSearchPath,
+                image::OpenFailure* failure) {
+    image::OpenFailure why = image::OpenFailure::NoWriter;
+    if (failure) *failure = why;
     const Mode mode = modeOf(record.mode);
     if (mode == ModeNone) return false;
-    std::unique_ptr<OIIO::ImageOutput> out =
-        OIIO::ImageOutput::create(record.type, pluginSearchPath);
-    if (!out) return false;
 
+    ImageLayout layout;
+    layout.x = film.x0();
+    layout.y = film.y0();
+    layout.width = film.width();
+    layout.height = film.height();
+    layout.fullWidth = int(film.xResolution());
+    layout.fullHeight = int(film.yResolution());
     // A quantisation whose "one" is zero asks for the values themselves: floats, or halves
-    // where the format has them; otherwise 8 bits.
-    OIIO::TypeDesc pixelType = OIIO::TypeDesc::UINT8;
-    if (record.quantize[1] == 0)
-        pixelType = record.type == "openexr" ? OIIO::TypeDesc::HALF : OIIO::TypeDesc::FLOAT;
-    OIIO::ImageSpec imageSpec(film.width(), film.height(), channelsOf(mode), pixelType);
-    imageSpec.x = film.x0();
-    imageSpec.y = film.y0();
-    imageSpec.z = 0;
-    imageSpec.full_x = imageSpec.full_y = imageSpec.full_z = 0;
-    imageSpec.full_width = int(film.xResolution());
-    imageSpec.full_height = int(film.yResolution());
-    imageSpec.full_depth = 1;
-    imageSpec.tile_width = imageSpec.tile_height = 0;
-    imageSpec.alpha_channel = -1;
-    imageSpec.z_channel = -1;
-    // The 8-bit format quantises 0..1 to 0..255 with clamping; OpenImageIO has no separate
-    // quantisation settings, so other ranges are not honoured.
+    // where the format has them; otherwise 8 bits. The 8-bit format quantises 0..1 to 0..255
+    // with clamping; OpenImageIO has no separate quantisation settings, so other ranges are
+    // not honoured.
+    layout.values = record.quantize[1] == 0;
+    layout.gamma = record.gamma;
     switch (mode) {
         case ModeRgb:
-            imageSpec.channelnames = {"R", "G", "B"};
+            layout.channels = {"R", "G", "B"};
             break;
         case ModeRgba:
-            imageSpec.channelnames = {"R", "G", "B", "A"};
-            imageSpec.alpha_channel = 3;
+            layout.channels = {"R", "G", "B", "A"};
+            layout.alphaChannel = 3;
             break;
         case ModeAlpha:
-            imageSpec.channelnames = {"A"};
-            imageSpec.alpha_channel = 0;
+            layout.channels = {"A"};
+            layout.alphaChannel = 0;
             break;
         default:
-            imageSpec.channelnames = {"Z"};
-            imageSpec.z_channel = 0;
+            layout.channels = {"Z"};
+            layout.depthChannel = 0;
             break;
     }
-    if (record.gamma == 1.0f) {
-        imageSpec.attribute("oiio:ColorSpace", "Linear");
-        imageSpec.erase_attribute("oiio:Gamma", OIIO::TypeFloat);
-    } else {
-        imageSpec.attribute("oiio:ColorSpace", "GammaCorrected");
-        imageSpec.attribute("oiio:Gamma", record.gamma);
+
+    std::unique_ptr<ImageWriter> out;
+    if (const ImageWriterFactory declared = declaredImageFormat(record.type)) {
+        out.reset(declared(record.name, layout));
+        why = image::OpenFailure::CannotOpen;
+    } else if (const image::Bridge* bridge = image::bridge()) {
+        out.reset(bridge->openWriter(record.type, pluginSearchPath, record.name, layout, why));
     }
-    if (!out->open(record.name, imageSpec)) return false;
+    if (!out) {
+        if (failure) *failure = why;
+        return false;
+    }
+    if (failure) *failure = image::OpenFailure::None;
     film.addOutput(std::move(out), record.mode, record.gamma);
     return true;
 }
@@ -181,15 +176,15 @@ void writeAndCloseOutputs(Film& film) {
     const auto& outputs = film.getOutputs();
     std::vector<float> buffer;
     for (size_t i = 0; i < outputs.size(); ++i) {
-        OIIO::ImageOutput& out = *outputs[i];
+        ImageWriter& out = *outputs[i];
         const Mode mode = modeOf(film.getModes()[i]);
-        if (mode != ModeNone && !acceptsRegions(out) && film.width() > 0 && film.height() > 0) {
+        if (mode != ModeNone && !out.acceptsRegions() && film.width() > 0 && film.height() > 0) {
             const float gamma = film.getGammas()[i];
             const bool encodeColour = (mode == ModeRgb || mode == ModeRgba) && gamma != 1.0f;
             const RasterExtent all = {film.x0(), film.x0() + film.width() - 1, film.y0(),
                                       film.y0() + film.height() - 1};
             fillBuffer(film, all, mode, 1.0f / gamma, false, encodeColour, buffer);
-            out.write_image(OIIO::TypeDesc::FLOAT, buffer.data());
+            out.writeImage(buffer.data());
         }
         out.close();
     }

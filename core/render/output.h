@@ -1,13 +1,12 @@
-// Image outputs: opening OpenImageIO writers for a film and writing its pixels to them. Writers
-// that take rectangles in any order receive each finished region while rendering goes on; the
-// others receive the whole film when the outputs are closed.
+// Image outputs: opening writers for a film and writing its pixels to them. Writers that take
+// rectangles in any order receive each finished region while rendering goes on; the others
+// receive the whole film when the outputs are closed.
 #pragma once
-
-#include <OpenImageIO/imageio.h>
 
 #include <string>
 #include <vector>
 
+#include "core/image/library.h"
 #include "core/params/parameter.h"
 #include "core/render/extent.h"
 
@@ -34,15 +33,13 @@ std::string imageFormatName(std::string word);
 // The format a file name asks for by its extension; TIFF when it has none.
 std::string imageFormatForFile(const std::string& name);
 
-// Creates a writer for record.type, describes the film's window, the channels of record.mode
+// Creates a writer for record.type (a format the host declared, else OpenImageIO's, loading
+// the image library if need be), describes the film's window, the channels of record.mode
 // ("rgb", "rgba", "a" or "z") and record.gamma, opens record.name and attaches the writer to
-// the film. False, with nothing attached, when the format has no writer, the mode is none of
-// the four, or the file cannot be opened.
-bool openOutput(Film& film, const OutputRecord& record, const std::string& pluginSearchPath);
-
-// Whether a writer takes regions while rendering goes on. OpenImageIO writers that claim
-// random access but not rectangles would fail every write_rectangle, so both are required.
-bool acceptsRegions(OIIO::ImageOutput& output);
+// the film. False, with nothing attached, when the format has no writer (failure NoWriter),
+// the mode is none of the four (NoWriter too) or the file cannot be opened (CannotOpen).
+bool openOutput(Film& film, const OutputRecord& record, const std::string& pluginSearchPath,
+                image::OpenFailure* failure = nullptr);
 
 // Writes the already normalised pixels of `pixels` (inclusive bounds) to every writer that
 // accepts regions. scratch is reused for gamma-corrected copies.

@@ -71,12 +71,12 @@ class PixelStart {
 
 }  // namespace
 
-Scene::Scene(Camera* cam, Primitive* prim, Sampler* smp, OIIO::TextureSystem* ts,
+Scene::Scene(Camera* cam, Primitive* prim, Sampler* smp, image::LazyTextureSystem* ts,
              const RaySettings& settings, NamedSpaces spaces, GeometrySets sets)
     : primitive(prim),
       camera(cam),
       sampler(smp),
-      textureSystem(ts),
+      textures(ts),
       pendingMutex(0),
       nextBucketIndex(0),
       namedSpaces(std::move(spaces)),
@@ -102,6 +102,7 @@ Scene::Scene(Camera* cam, Primitive* prim, Sampler* smp, OIIO::TextureSystem* ts
 }
 
 Scene::~Scene() {
+    if (opener.joinable()) opener.join();
     for (Bucket* b : buckets) delete b;
 }
 
@@ -214,13 +215,55 @@ void Scene::buildBuckets(BucketOrder& order, const float* filterWidth) {
     }
 }
 
-std::vector<const OutputRecord*> Scene::openOutputs(const std::vector<OutputRecord>& records,
-                                                    const std::string& pluginSearchPath) {
-    std::vector<const OutputRecord*> failed;
+void Scene::openOutputs(const std::vector<OutputRecord>& records,
+                        const std::string& pluginSearchPath, const std::string& camera) {
+    if (opener.joinable()) opener.join();
     outputs = records;
-    for (const OutputRecord& record : outputs)
-        if (!film || !openOutput(*film, record, pluginSearchPath)) failed.push_back(&record);
-    return failed;
+    outputsPluginPath = pluginSearchPath;
+    outputsCamera = camera;
+    outputsOpen = false;
+    keptRegions.clear();
+    if (outputs.empty() || image::loaded()) {
+        openOutputsNow();
+        return;
+    }
+    // The render threads go on meanwhile; they keep what they finish until the images open.
+    opener = std::thread([this] {
+        image::bridge();
+        std::lock_guard<sys::ActiveMutex> lock(pendingMutex);
+        openOutputsNow();
+    });
+}
+
+void Scene::openOutputsNow() {
+    if (outputsOpen) return;
+    outputsOpen = true;
+    for (const OutputRecord& record : outputs) {
+        image::OpenFailure failure = image::OpenFailure::NoWriter;
+        if (film && openOutput(*film, record, outputsPluginPath, &failure)) continue;
+        // A format without a writer is skipped silently; a file that cannot be written is
+        // worth a word.
+        if (failure != image::OpenFailure::CannotOpen || !errorManager) continue;
+        std::lock_guard<std::mutex> lock(reportMutex);
+        errorManager->Error("Render(\"%s\"): cannot write \"%s\". Skipping ...",
+                            outputsCamera.c_str(), record.name.c_str());
+    }
+    if (film)
+        for (const RasterExtent& region : keptRegions) writeRegion(*film, region, scratch);
+    keptRegions.clear();
+}
+
+void Scene::finishOpening() {
+    if (opener.joinable()) opener.join();
+    std::lock_guard<sys::ActiveMutex> lock(pendingMutex);
+    openOutputsNow();
+}
+
+void Scene::writeOrKeep(const RasterExtent& region) {
+    if (outputsOpen)
+        writeRegion(*film, region, scratch);
+    else
+        keptRegions.push_back(region);
 }
 
 void Scene::render() {
@@ -248,7 +291,7 @@ void Scene::writeStoppedBuckets() {
     for (const Bucket* b : pending) {
         film->weightPixels(b->getRasterBoundaries());
         film->imagePixels(b->getRasterBoundaries());
-        writeRegion(*film, b->getRasterBoundaries(), scratch);
+        writeOrKeep(b->getRasterBoundaries());
     }
     pending.clear();
     for (const Bucket* b : buckets)
@@ -327,7 +370,7 @@ void Scene::writeReadyBuckets() {
         const Bucket* b = pending.front();
         film->weightPixels(b->getRasterBoundaries());
         film->imagePixels(b->getRasterBoundaries());
-        writeRegion(*film, b->getRasterBoundaries(), scratch);
+        writeOrKeep(b->getRasterBoundaries());
         pending.pop_front();
     }
 }
@@ -341,9 +384,11 @@ void Scene::renderStreaming() {
     FlushDenormals flush;
     BlockReuse blocks;  // outlives the hit records, which give their blocks back
     SL::HitReuse reuse;
+    // Samples are written as they come, so the images must be open first.
+    finishOpening();
     bool writesRegions = false;
     for (const auto& out : film->getOutputs())
-        writesRegions = writesRegions || acceptsRegions(*out);
+        writesRegions = writesRegions || out->acceptsRegions();
     // An imager sees finished pixels only: the regions are then written once, at the end.
     const bool coverage = film->hasImager();
     const bool progressive = writesRegions && !coverage;
@@ -379,13 +424,14 @@ void Scene::renderStreaming() {
 void Scene::reportTextureFailure(OIIO::ustring name, const std::string& why) const {
     if (!errorManager) return;
     // The lock also keeps two threads from reporting at once.
-    std::lock_guard<std::mutex> lock(failedTexturesMutex);
+    std::lock_guard<std::mutex> lock(reportMutex);
     if (!failedTextures.insert(name).second) return;
     errorManager->Error("Cannot read the texture \"%s\": %s", name.c_str(),
                         why.empty() ? "unknown error" : why.c_str());
 }
 
 void Scene::closeOutputs() {
+    finishOpening();
     if (film) writeAndCloseOutputs(*film);
     for (const BakeStore::Failure& f : bakes->write())
         if (errorManager)

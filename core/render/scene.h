@@ -2,7 +2,6 @@
 // buckets, runs it on every worker thread and writes the outputs.
 #pragma once
 
-#include <OpenImageIO/texture.h>
 #include <OpenImageIO/ustring.h>
 
 #include <atomic>
@@ -12,9 +11,11 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/geometry/geometry_set.h"
+#include "core/image/library.h"
 #include "core/math/ray.h"
 #include "core/math/transform.h"
 #include "core/math/tuple.h"
@@ -56,11 +57,11 @@ class Scene {
     // time needs of the options and of the renderer's named spaces into the constructor below:
     // the render loop and the shading code never read the scene interface.
     Scene(Raytracer* raytracer, Camera* camera, Primitive* primitive, Sampler* sampler,
-          OIIO::TextureSystem* textureSystem, Options& options);
+          image::LazyTextureSystem* textures, Options& options);
     // The camera's film is the frame's film; everything the scene reads is copied now. The
     // caches are made for the primitive's world bound and the worker threads of the pool.
     Scene(Camera* camera, Primitive* primitive, Sampler* sampler,
-          OIIO::TextureSystem* textureSystem, const RaySettings& settings, NamedSpaces spaces,
+          image::LazyTextureSystem* textures, const RaySettings& settings, NamedSpaces spaces,
           GeometrySets sets = GeometrySets());
     ~Scene();
     Scene(const Scene&) = delete;
@@ -68,11 +69,13 @@ class Scene {
 
     // Takes every bucket the order gives (the order stays the caller's).
     void buildBuckets(BucketOrder& order, const float* filterWidth);
-    // Keeps a copy of each record and opens its image on the film; returns the records whose
-    // image could not be opened (a format without a writer, a mode that is none of the four, a
-    // file that cannot be written), for the caller to report.
-    std::vector<const OutputRecord*> openOutputs(const std::vector<OutputRecord>& records,
-                                                 const std::string& pluginSearchPath);
+    // Keeps a copy of each record and opens its image on the film: at once when the image
+    // library is loaded, else on a thread of its own that loads it while the frame renders
+    // (regions finished before then are written once the images are open). An image that
+    // cannot be opened is reported as camera `camera`'s, unless its format has no writer or
+    // its mode is none of the four: those are skipped silently.
+    void openOutputs(const std::vector<OutputRecord>& records, const std::string& pluginSearchPath,
+                     const std::string& camera);
     // Null switches progress reports off.
     void setProgressCallback(RenderProgressCallback callback, void* user) {
         progress = callback;
@@ -93,7 +96,8 @@ class Scene {
     Primitive* getPrimitive() const { return primitive; }
     Camera* getCamera() const { return camera; }
     Sampler* getSampler() const { return sampler; }
-    OIIO::TextureSystem* getTextureSystem() const { return textureSystem; }
+    // Made on first use: it may wait for the image library to load.
+    OIIO::TextureSystem* getTextureSystem() const { return textures ? textures->get() : nullptr; }
     // Where render-time problems are reported (null: nowhere).
     void setErrorManager(ErrorManager* errors) { errorManager = errors; }
     // A texture that cannot be read: reported once per frame and name, from any thread. Only
@@ -150,12 +154,19 @@ class Scene {
     float shadeSample(const Sample& sample, Color& colour, float& coverage) const;
     // Weights and writes the pending buckets that are ready, front first. Under pendingMutex.
     void writeReadyBuckets();
+    // Writes a finished region, or keeps it until the images open. Under pendingMutex.
+    void writeOrKeep(const RasterExtent& region);
+    // Opens the images and writes the regions kept meanwhile. Under pendingMutex, or before
+    // the render threads start.
+    void openOutputsNow();
+    // Waits for the thread opening the images, and opens them if it has not.
+    void finishOpening();
 
     Primitive* primitive;
     Camera* camera;
     Sampler* sampler;
     std::vector<Bucket*> buckets;
-    OIIO::TextureSystem* textureSystem;
+    image::LazyTextureSystem* textures;
     std::list<Bucket*> pending;
     sys::ActiveMutex pendingMutex;
     std::atomic<unsigned> nextBucketIndex;
@@ -164,11 +175,15 @@ class Scene {
     NamedSpaces namedSpaces;
     unsigned resolution[2] = {1, 1};
     std::vector<OutputRecord> outputs;
+    std::string outputsPluginPath, outputsCamera;
+    bool outputsOpen = true;
+    std::vector<RasterExtent> keptRegions;  // finished before the images opened
+    std::thread opener;
     RenderProgressCallback progress = nullptr;
     void* progressData = nullptr;
     const std::atomic<bool>* stopFlag = nullptr;
     ErrorManager* errorManager = nullptr;
-    mutable std::mutex failedTexturesMutex;
+    mutable std::mutex reportMutex;  // render threads report one at a time
     mutable std::set<OIIO::ustring> failedTextures;
     bool stopping() const { return stopFlag && stopFlag->load(std::memory_order_relaxed); }
     void writeStoppedBuckets();

@@ -36,6 +36,14 @@ for f in "$build"/bin/* "$build"/lib/*.so* "$build"/plugins/*.so "$build"/python
     case ":$runpath:" in *::*) fail "$f searches the current directory (RUNPATH '$runpath')" ;; esac
 done
 
+# libOpenImageIO brings some 270 libraries that take a fifth of a second to load: only the image
+# bridge may need it, so that what starts a render does not wait for it.
+for f in "$prefix"/lib/*.so* "$prefix"/lib/ovo/plugins/*.so "$prefix"/share/ovo/shaders/*.so; do
+    [ -f "$f" ] && [ "$(basename "$f")" != libovo_imageio.so ] || continue
+    readelf -d "$f" | grep -q 'NEEDED.*\[libOpenImageIO\.so' && fail "$f needs libOpenImageIO"
+done
+[ -f "$prefix/lib/libovo_imageio.so" ] || fail "the image bridge is not installed"
+
 # The build tree is out of reach from here on: what works must come from the prefix.
 cmake -S "$here/project" -B "$scratch/project" -DCMAKE_PREFIX_PATH="$prefix" \
       -DCMAKE_BUILD_TYPE=Release >/dev/null

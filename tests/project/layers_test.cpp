@@ -15,9 +15,11 @@ namespace fs = std::filesystem;
 
 // The rooms each room may include besides itself. The engine rooms (geometry, render, shading)
 // are one layer and use each other; none of them reaches the scene interface above.
-const std::string Base = "core/base core/math core/params core/plugins ";
+const std::string Base = "core/base core/image core/math core/params core/plugins ";
 const std::map<std::string, std::string> Allowed = {
     {"core/base", ""},
+    // Image writers and the loader of OpenImageIO's bridge, which it finds beside libovo.
+    {"core/image", "core/base core/plugins"},
     {"core/math", "core/base"},
     {"core/params", "core/base"},
     {"core/plugins", "core/base"},
@@ -29,8 +31,8 @@ const std::map<std::string, std::string> Allowed = {
     // The shading-language compiler uses the shader contract (and its generated code the
     // shading library); never the scene interface, and nothing in the core uses it.
     {"compiler", Base + "core/geometry core/render core/shading sys"},
-    // The live viewer serves images to a browser; it knows OpenImageIO's writers, not OVO.
-    {"viewer", ""},
+    // The live viewer serves images to a browser; it knows the core's image writers only.
+    {"viewer", "core/image"},
     // The C binding forwards its calls to a context; it finds the RIB reader as a plugin.
     {"ri", Base + "core/api"},
 };

@@ -118,38 +118,22 @@ inline bool readImage(const std::string& path, OIIO::ImageSpec& imageSpec, std::
 }
 
 // A writer that takes rectangles in any order and keeps what it was given, per pixel.
-class RecordingOutput : public OIIO::ImageOutput {
+class RecordingOutput : public ImageWriter {
   public:
-    const char* format_name() const override { return "recording"; }
-    int supports(OIIO::string_view feature) const override {
-        return feature == "random_access" || feature == "rectangles";
-    }
-    bool open(const std::string&, const OIIO::ImageSpec& imageSpec, OpenMode) override {
-        openedSpec = imageSpec;
-        return true;
-    }
+    explicit RecordingOutput(int channels) : nch(channels) {}
+    bool acceptsRegions() const override { return true; }
+    bool writeImage(const float*) override { return false; }
     bool close() override {
         closed = true;
         return true;
     }
-    bool write_scanline(int, int, OIIO::TypeDesc, const void*, OIIO::stride_t) override {
-        return false;
-    }
-    bool write_rectangle(int x0, int x1, int y0, int y1, int, int, OIIO::TypeDesc format,
-                         const void* data, OIIO::stride_t xs, OIIO::stride_t ys,
-                         OIIO::stride_t) override {
-        const int nch = openedSpec.nchannels;
-        if (format != OIIO::TypeDesc::FLOAT) return false;
-        if (xs == OIIO::AutoStride) xs = OIIO::stride_t(nch * sizeof(float));
-        if (ys == OIIO::AutoStride) ys = xs * (x1 - x0);
-        for (int y = y0; y < y1; ++y) {
+    bool writeRectangle(int x0, int x1, int y0, int y1, const float* data) override {
+        for (int y = y0; y < y1; ++y)
             for (int x = x0; x < x1; ++x) {
-                const float* v = reinterpret_cast<const float*>(static_cast<const char*>(data) +
-                                                                (y - y0) * ys + (x - x0) * xs);
+                const float* v = data + (size_t(y - y0) * size_t(x1 - x0) + size_t(x - x0)) * nch;
                 values[{x, y}].assign(v, v + nch);
                 ++writes[{x, y}];
             }
-        }
         return true;
     }
 
@@ -161,15 +145,12 @@ class RecordingOutput : public OIIO::ImageOutput {
     bool closed = false;
 
   private:
-    OIIO::ImageSpec openedSpec;  // kept here: the base's own field is not ours to name
+    size_t nch;
 };
 
-// Attaches a recording writer for `mode` to the film, opened on the film's window.
+// Attaches a recording writer for `mode` to the film.
 inline RecordingOutput* attachRecorder(Film& film, const std::string& mode, float gamma = 1.0f) {
-    auto rec = std::make_unique<RecordingOutput>();
-    const int nch = mode == "rgb" ? 3 : mode == "rgba" ? 4 : 1;
-    OIIO::ImageSpec imageSpec(film.width(), film.height(), nch, OIIO::TypeDesc::UINT8);
-    rec->open("recording", imageSpec, OIIO::ImageOutput::Create);
+    auto rec = std::make_unique<RecordingOutput>(mode == "rgb" ? 3 : mode == "rgba" ? 4 : 1);
     RecordingOutput* raw = rec.get();
     film.addOutput(std::move(rec), mode, gamma);
     return raw;

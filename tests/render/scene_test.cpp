@@ -155,3 +155,38 @@ TEST(Scene, RegionWritersGetEachFinishedPixelOnceAndProgressIsReported) {
     }
     sys::TaskScheduler::init(-1);
 }
+
+// The images open while the frame renders, once the image library is loaded (this test is the
+// first to need it in its process when run alone): buckets finished before then are written
+// when they open, and an image that cannot be opened is reported once.
+TEST(Scene, BucketsFinishedBeforeTheImagesOpenAreWrittenOnce) {
+    static RecordingOutput* recorder = nullptr;
+    declareImageFormat("recording", [](const std::string& file, const ImageLayout& layout) {
+        if (file != "recorded") return static_cast<ImageWriter*>(nullptr);
+        return static_cast<ImageWriter*>(recorder =
+                                             new RecordingOutput(int(layout.channels.size())));
+    });
+    const Reference<Primitive> sphere = sphereAt(Point(0.0f, 0.0f, 5.0f), 1.0f);
+    Frame f;
+    f.world = sphere.get();
+    f.cameraParameters = perspective(0.5f, 50.0f);
+    f.build();
+    CapturingManager errors;
+    f.scene->setErrorManager(errors.manager);
+    OutputRecord kept, refused;
+    kept.name = "recorded", refused.name = "refused";
+    kept.type = refused.type = "recording";
+    kept.mode = refused.mode = "rgba";
+    f.scene->openOutputs({kept, refused}, "", "main");
+    f.render();
+    declareImageFormat("recording", nullptr);
+
+    ASSERT_TRUE(recorder);
+    ASSERT_EQ(recorder->writes.size(), size_t(64 * 48));
+    for (const auto& w : recorder->writes) ASSERT_EQ(w.second, 1);
+    EXPECT_EQ(recorder->at(32, 24)[3], 1.0f);
+    EXPECT_TRUE(recorder->closed);
+    ASSERT_EQ(errors.handler.reports.size(), 1u);
+    EXPECT_EQ(errors.handler.reports[0].text,
+              "Render(\"main\"): cannot write \"refused\". Skipping ...");
+}

@@ -27,9 +27,9 @@ struct TextureSystemDeleter {
 // A texture system configured as the renderer configures its own, in a scene of `world`.
 class TextureTest : public ::testing::Test {
   protected:
-    TextureTest() : ts(OIIO::TextureSystem::create(false)) {
+    TextureTest() : ts(OIIO::TextureSystem::create(false)), textures(ts.get()) {
         ts->attribute("latlong_up", "z");
-        scene.reset(new Scene(nullptr, &world, nullptr, ts.get(), RaySettings(), NamedSpaces()));
+        scene.reset(new Scene(nullptr, &world, nullptr, &textures, RaySettings(), NamedSpaces()));
         env = ovotest::pointOf(*scene, Point(0.0f), Normal(0.0f, 0.0f, 1.0f));
     }
 
@@ -43,6 +43,7 @@ class TextureTest : public ::testing::Test {
 
     ovotest::ScratchDir dir;
     std::unique_ptr<OIIO::TextureSystem, TextureSystemDeleter> ts;
+    ovo::image::LazyTextureSystem textures;
     World world;
     std::unique_ptr<Scene> scene;
     ShaderEnvironment env;
@@ -180,7 +181,7 @@ TEST_F(TextureTest, Environments) {
     farWall.attributes.surface = glow;
     GeometrySets sets;
     sets[OIIO::ustring("far")].add(&farWall);
-    scene.reset(new Scene(nullptr, &world, nullptr, ts.get(), RaySettings(), NamedSpaces(), sets));
+    scene.reset(new Scene(nullptr, &world, nullptr, &textures, RaySettings(), NamedSpaces(), sets));
     env.scene = scene.get();
     EXPECT_TRUE(same(SL::environmentc(env, strings::raytrace, 0, up, 0), Red));
     EXPECT_TRUE(same(SL::environmentc(env, OIIO::ustring("far"), 0, up, 0), Green));
@@ -203,7 +204,7 @@ TEST_F(TextureTest, TracedShadows) {
     GeometrySets sets;
     sets[OIIO::ustring("sheets")].add(&sheet);
     sets[OIIO::ustring("others")];  // a set the sheet is not in
-    scene.reset(new Scene(nullptr, &world, nullptr, ts.get(), RaySettings(), NamedSpaces(), sets));
+    scene.reset(new Scene(nullptr, &world, nullptr, &textures, RaySettings(), NamedSpaces(), sets));
     // The light's own environment: Ps the point lit, L from the light towards it.
     ShaderEnvironment light = ovotest::pointOf(*scene, Point(0.0f, 0.0f, 10.0f), Normal(0, 0, 1));
     light.Ps = Point(0.0f);

@@ -18,6 +18,9 @@
 #include "plugins/generators/rib/source.h"
 
 namespace ovo {
+namespace image {
+struct TextureRequest;
+}
 namespace ri {
 class Context;
 }
@@ -329,6 +332,10 @@ class Reader {
     std::string findPicture(const Request& request, const std::string& name);
     // Where a texture `name` is written: next to the scene file when the name is relative.
     std::string textureOutput(const std::string& name);
+    // Makes a texture through the image library; false, reported, when it cannot (faceNames
+    // names the cube faces for the report of one that does not fit).
+    bool makeTexture(const Request& request, const image::TextureRequest& texture,
+                     const std::string& name, const std::string* faceNames = nullptr);
     // Lets texture lookups find what was written into `folder`: adds it to the texture path.
     void addTextureFolder(const std::string& folder);
     // Shadow-map names given to a light are reported once and replaced by "raytrace".

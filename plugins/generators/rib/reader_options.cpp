@@ -1,7 +1,6 @@
 // Camera, image and display options. Most become Attribute calls on the renderer's
 // options at once; displays and exposure are kept and declared at WorldBegin, so their
 // order in the file does not matter, as in RIB.
-#include <OpenImageIO/imageio.h>
 
 #include <algorithm>
 #include <cmath>
@@ -274,7 +273,7 @@ void Reader::doDisplay(const Request& request) {
     display.mode = ovoMode;
     // A program that can show images registers the "framebuffer" format (ovo does); elsewhere
     // the display is written to the file it names.
-    if (toScreen && OIIO::is_imageio_format_name("framebuffer"))
+    if (toScreen && declaredImageFormat("framebuffer"))
         display.format = "framebuffer";
     else
         display.format =

@@ -1,13 +1,9 @@
 // Textures made from pictures: MakeTexture, MakeLatLongEnvironment and MakeCubeFaceEnvironment
 // write tiled, MIP-mapped files through OpenImageIO's texture maker (what maketx writes);
 // MakeShadow and shadow-map names are answered with traced shadows.
-#include <OpenImageIO/imagebuf.h>
-#include <OpenImageIO/imagebufalgo.h>
-#include <OpenImageIO/imageio.h>
-
-#include <cmath>
 #include <cstring>
 
+#include "core/image/library.h"
 #include "plugins/generators/rib/args.h"
 #include "plugins/generators/rib/reader.h"
 
@@ -40,77 +36,6 @@ bool isWrapMode(const std::string& mode) {
     return mode == "black" || mode == "clamp" || mode == "periodic" || mode == "mirror";
 }
 
-// One face of a cube, seen by a camera at the centre looking along the face's axis with y up
-// (-z up for +y, +z up for -y): which axis, its sign, and the directions of the image's
-// x (right) and y (down) as (axis, sign) pairs.
-struct Face {
-    int axis;
-    float sign;
-    int right;
-    float rightSign;
-    int down;
-    float downSign;
-};
-const Face Faces[6] = {
-    {0, 1.0f, 2, -1.0f, 1, -1.0f}, {0, -1.0f, 2, 1.0f, 1, -1.0f},   // px, nx
-    {1, 1.0f, 0, 1.0f, 2, 1.0f},   {1, -1.0f, 0, 1.0f, 2, -1.0f},   // py, ny
-    {2, 1.0f, 0, 1.0f, 1, -1.0f},  {2, -1.0f, 0, -1.0f, 1, -1.0f},  // pz, nz
-};
-
-// The lat-long picture (z up, as the texture system reads it) of six cube faces whose
-// fields of view are `fov` degrees: every pixel takes the face its direction meets.
-OIIO::ImageBuf latLongFromFaces(const OIIO::ImageBuf faces[6], float fov) {
-    const int size = faces[0].spec().width, channels = faces[0].spec().nchannels;
-    OIIO::ImageBuf out(OIIO::ImageSpec(4 * size, 2 * size, channels, OIIO::TypeDesc::FLOAT));
-    const float extent = std::tan(0.5f * fov * 3.14159265f / 180.0f);
-    std::vector<float> pixel(size_t(channels), 0.0f);
-    for (int y = 0; y < 2 * size; ++y) {
-        const float latitude = (0.5f - (y + 0.5f) / (2.0f * size)) * 3.14159265f;
-        for (int x = 0; x < 4 * size; ++x) {
-            const float longitude = ((x + 0.5f) / (4.0f * size) - 0.5f) * 6.2831853f;
-            const float d[3] = {std::cos(latitude) * std::cos(longitude),
-                                std::cos(latitude) * std::sin(longitude), std::sin(latitude)};
-            int major = 0;
-            for (int a = 1; a < 3; ++a)
-                if (std::fabs(d[a]) > std::fabs(d[major])) major = a;
-            const int f = 2 * major + (d[major] < 0.0f ? 1 : 0);
-            const Face& face = Faces[f];
-            const float m = std::fabs(d[major]) * extent;
-            const float u = face.rightSign * d[face.right] / m;
-            const float v = face.downSign * d[face.down] / m;
-            faces[f].interppixel_NDC(0.5f * (u + 1.0f), 0.5f * (v + 1.0f), pixel.data(),
-                                     OIIO::ImageBuf::WrapClamp);
-            out.setpixel(x, y, pixel.data());
-        }
-    }
-    return out;
-}
-
-// Writes `picture` as a texture; false with OpenImageIO's reason when it cannot.
-bool writeTexture(OIIO::ImageBufAlgo::MakeTextureMode mode, const OIIO::ImageBuf& picture,
-                  const std::string& output, const std::string& wrapmodes, const char* filter,
-                  std::string& why) {
-    OIIO::ImageSpec config;
-    config.attribute("wrapmodes", wrapmodes);
-    // Scenes name their textures ".tex" and the like, which no image format claims: those are
-    // written as TIFF, what such files have always been.
-    if (!OIIO::ImageOutput::create(output)) {
-        OIIO::geterror();  // the failed look-up's message is not this request's
-        config.attribute("maketx:fileformatname", "tiff");
-    }
-    if (filter) config.attribute("maketx:filtername", filter);
-    if (OIIO::ImageBufAlgo::make_texture(mode, picture, output, config)) return true;
-    why = OIIO::geterror();
-    return false;
-}
-
-bool readPicture(const std::string& file, OIIO::ImageBuf& picture, std::string& why) {
-    picture.reset(file);
-    if (picture.read(0, 0, true, OIIO::TypeDesc::FLOAT)) return true;
-    why = picture.geterror();
-    return false;
-}
-
 }  // namespace
 
 std::string Reader::findPicture(const Request& request, const std::string& name) {
@@ -136,6 +61,21 @@ void Reader::addTextureFolder(const std::string& folder) {
     renderer->Attribute("string path:texture", ("&:" + folder).c_str());
 }
 
+bool Reader::makeTexture(const Request& request, const image::TextureRequest& texture,
+                         const std::string& name, const std::string* faceNames) {
+    std::string why = "the image library is missing";
+    int badFace = -1;
+    const image::Bridge* bridge = image::bridge();
+    if (bridge && bridge->makeTexture(texture, why, badFace)) return true;
+    if (!bridge) why = image::loadError();
+    if (badFace >= 0 && faceNames)
+        fail(request, "face \"" + faceNames[badFace] +
+                          "\" is not square like the first face, with as many channels");
+    else
+        fail(request, "cannot make \"" + name + "\" (" + why + ")");
+    return false;
+}
+
 // MakeTexture "picture" "texture" swrap twrap filter swidth twidth [parameters]
 void Reader::doMakeTexture(const Request& request) {
     Args a(request);
@@ -148,14 +88,13 @@ void Reader::doMakeTexture(const Request& request) {
         if (!isWrapMode(mode)) return fail(request, "unknown wrap mode \"" + mode + "\"");
     const char* mip = mipFilter(filter);
     if (!mip) return fail(request, "unknown filter \"" + filter + "\"");
-    const std::string file = findPicture(request, picture);
-    if (file.empty()) return;
-    OIIO::ImageBuf image;
-    std::string why;
-    if (!readPicture(file, image, why) ||
-        !writeTexture(OIIO::ImageBufAlgo::MakeTxTexture, image, textureOutput(texture),
-                      swrap + "," + twrap, mip, why))
-        return fail(request, "cannot make \"" + texture + "\" (" + why + ")");
+    image::TextureRequest made;
+    made.pictures.push_back(findPicture(request, picture));
+    if (made.pictures[0].empty()) return;
+    made.output = textureOutput(texture);
+    made.wrapModes = swrap + "," + twrap;
+    made.filter = mip;
+    makeTexture(request, made, texture);
 }
 
 // MakeLatLongEnvironment "picture" "texture" filter swidth twidth [parameters]
@@ -167,14 +106,14 @@ void Reader::doMakeLatLongEnvironment(const Request& request) {
         return fail(request, a.error());
     const char* mip = mipFilter(filter);
     if (!mip) return fail(request, "unknown filter \"" + filter + "\"");
-    const std::string file = findPicture(request, picture);
-    if (file.empty()) return;
-    OIIO::ImageBuf image;
-    std::string why;
-    if (!readPicture(file, image, why) ||
-        !writeTexture(OIIO::ImageBufAlgo::MakeTxEnvLatl, image, textureOutput(texture),
-                      "periodic,clamp", mip, why))
-        return fail(request, "cannot make \"" + texture + "\" (" + why + ")");
+    image::TextureRequest made;
+    made.kind = image::TextureRequest::LatLong;
+    made.pictures.push_back(findPicture(request, picture));
+    if (made.pictures[0].empty()) return;
+    made.output = textureOutput(texture);
+    made.wrapModes = "periodic,clamp";
+    made.filter = mip;
+    makeTexture(request, made, texture);
 }
 
 // MakeCubeFaceEnvironment "px" "nx" "py" "ny" "pz" "nz" "texture" fov filter swidth twidth
@@ -191,22 +130,17 @@ void Reader::doMakeCubeFaceEnvironment(const Request& request) {
         return fail(request, "field of view " + numberText(fov) + " must be 90 to 180 degrees");
     const char* mip = mipFilter(filter);
     if (!mip) return fail(request, "unknown filter \"" + filter + "\"");
-    OIIO::ImageBuf faces[6];
-    std::string why;
-    for (int f = 0; f < 6; ++f) {
-        const std::string file = findPicture(request, names[f]);
-        if (file.empty()) return;
-        if (!readPicture(file, faces[f], why))
-            return fail(request, "cannot make \"" + texture + "\" (" + why + ")");
-        const OIIO::ImageSpec& spec = faces[f].spec();
-        if (spec.width != spec.height || spec.width != faces[0].spec().width ||
-            spec.nchannels != faces[0].spec().nchannels)
-            return fail(request, "face \"" + names[f] +
-                                     "\" is not square like the first face, with as many channels");
+    image::TextureRequest made;
+    made.kind = image::TextureRequest::CubeFaces;
+    made.fov = float(fov);
+    for (const std::string& n : names) {
+        made.pictures.push_back(findPicture(request, n));
+        if (made.pictures.back().empty()) return;
     }
-    if (!writeTexture(OIIO::ImageBufAlgo::MakeTxEnvLatl, latLongFromFaces(faces, float(fov)),
-                      textureOutput(texture), "periodic,clamp", mip, why))
-        return fail(request, "cannot make \"" + texture + "\" (" + why + ")");
+    made.output = textureOutput(texture);
+    made.wrapModes = "periodic,clamp";
+    made.filter = mip;
+    makeTexture(request, made, texture, names);
 }
 
 void Reader::doMakeShadow(const Request& request) {

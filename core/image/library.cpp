@@ -1,0 +1,118 @@
+#include "core/image/library.h"
+
+#include <dlfcn.h>
+
+#include <OpenImageIO/texture.h>
+
+#include <map>
+
+#include "core/plugins/installation.h"
+
+namespace ovo {
+
+namespace {
+
+std::mutex formatsMutex;
+std::map<std::string, ImageWriterFactory>& declaredFormats() {
+    static std::map<std::string, ImageWriterFactory> formats;
+    return formats;
+}
+
+}  // namespace
+
+void declareImageFormat(const std::string& format, ImageWriterFactory factory) {
+    std::lock_guard<std::mutex> lock(formatsMutex);
+    if (factory)
+        declaredFormats()[format] = factory;
+    else
+        declaredFormats().erase(format);
+}
+
+ImageWriterFactory declaredImageFormat(const std::string& format) {
+    std::lock_guard<std::mutex> lock(formatsMutex);
+    const auto found = declaredFormats().find(format);
+    return found == declaredFormats().end() ? nullptr : found->second;
+}
+
+namespace image {
+
+namespace {
+
+const char* const BridgeFile = "libovo_imageio.so";
+
+std::once_flag loadOnce;
+std::atomic<const Bridge*> loadedBridge{nullptr};
+std::string failure;  // written once, inside loadOnce
+
+void load() {
+    const std::string folder = libraryFolder();
+    const std::string path = (folder.empty() ? std::string() : folder + "/") + BridgeFile;
+    // Never unloaded: writers and the texture system it makes live until the process ends.
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* why = dlerror();
+        failure = "cannot load " + path + ": " + (why ? why : "unknown error");
+        return;
+    }
+    typedef const Bridge* (*Entry)();
+    const Entry entry = reinterpret_cast<Entry>(dlsym(handle, "ovo_image_bridge"));
+    const Bridge* b = entry ? entry() : nullptr;
+    if (!b) {
+        failure = path + " has no ovo_image_bridge";
+        return;
+    }
+    loadedBridge.store(b, std::memory_order_release);
+}
+
+}  // namespace
+
+const Bridge* loaded() { return loadedBridge.load(std::memory_order_acquire); }
+
+const Bridge* bridge() {
+    if (const Bridge* b = loaded()) return b;
+    std::call_once(loadOnce, load);
+    return loaded();
+}
+
+std::string loadError() {
+    bridge();
+    return failure;
+}
+
+LazyTextureSystem::~LazyTextureSystem() {
+    OIIO::TextureSystem* s = made();
+    if (s && !adopted)
+        if (const Bridge* b = loaded()) b->destroyTextureSystem(s);
+}
+
+OIIO::TextureSystem* LazyTextureSystem::make() {
+    const Bridge* b = bridge();
+    if (!b) return nullptr;
+    std::lock_guard<std::mutex> lock(mutex);
+    OIIO::TextureSystem* s = system.load(std::memory_order_relaxed);
+    if (s) return s;
+    s = b->createTextureSystem();
+    if (s && configured) apply(s);
+    system.store(s, std::memory_order_release);
+    return s;
+}
+
+void LazyTextureSystem::apply(OIIO::TextureSystem* s) const {
+    s->attribute("searchpath", settings.searchPath);
+    s->attribute("plugin_searchpath", settings.pluginSearchPath);
+    s->attribute("automip", settings.autoMipmap ? 1 : 0);
+    s->attribute("accept_unmipped", settings.autoMipmap ? 1 : 0);
+    s->attribute("max_open_files", settings.maxOpenFiles);
+    s->attribute("max_memory_MB", settings.maxMemoryMB);
+    s->attribute("latlong_up", "z");
+}
+
+void LazyTextureSystem::configure(const Settings& s) {
+    std::lock_guard<std::mutex> lock(mutex);
+    settings = s;
+    configured = true;
+    if (OIIO::TextureSystem* made = system.load(std::memory_order_relaxed)) apply(made);
+}
+
+}  // namespace image
+}  // namespace ovo
