@@ -245,11 +245,12 @@ void Raytracer::defineScreenSpaces() {
     const Options& o = record.options;
     if (o.resolution[0] < 1 || o.resolution[1] < 1) return;
     unsigned resolution[2] = {unsigned(o.resolution[0]), unsigned(o.resolution[1])};
-    Extent2D crop = {o.crop[0], o.crop[1], o.crop[2], o.crop[3]};
     std::string pluginPath = getOptions().searchPaths.plugin;
     try {
-        // The spaces depend on the film's resolution only: the film needs no filter.
-        Film film(resolution, crop, nullptr);
+        // The spaces depend on the film's resolution only: the film needs no filter, and an
+        // empty window spares filling a frame's worth of pixels that nothing reads.
+        Extent2D none = {0.0f, 0.0f, 0.0f, 0.0f};
+        Film film(resolution, none, nullptr);
         ParameterSet parameters;
         parameters = record.parameters;
         std::unique_ptr<ovo::Camera> camera(
