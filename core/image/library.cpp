@@ -51,7 +51,7 @@ void load() {
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* why = dlerror();
-        failure = "cannot load " + path + ": " + (why ? why : "unknown error");
+        failure = std::string("cannot load the image library: ") + (why ? why : path.c_str());
         return;
     }
     typedef const Bridge* (*Entry)();

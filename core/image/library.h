@@ -32,8 +32,9 @@ struct TextureRequest {
     float fov = 90.0f;      // of the cube faces, in degrees
 };
 
-// Why a writer was not opened.
-enum class OpenFailure { None, NoWriter, CannotOpen };
+// Why a writer was not opened: its format has none, the file cannot be written, or the image
+// library cannot be loaded (loadError says why).
+enum class OpenFailure { None, NoWriter, CannotOpen, NoLibrary };
 
 // What the bridge library exports (ovo_image_bridge).
 struct Bridge {

@@ -152,6 +152,8 @@ bool openOutput(Film& film, const OutputRecord& record, const std::string& plugi
         why = image::OpenFailure::CannotOpen;
     } else if (const image::Bridge* bridge = image::bridge()) {
         out.reset(bridge->openWriter(record.type, pluginSearchPath, record.name, layout, why));
+    } else {
+        why = image::OpenFailure::NoLibrary;
     }
     if (!out) {
         if (failure) *failure = why;

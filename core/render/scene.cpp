@@ -238,13 +238,18 @@ void Scene::openOutputs(const std::vector<OutputRecord>& records,
 void Scene::openOutputsNow() {
     if (outputsOpen) return;
     outputsOpen = true;
+    bool libraryReported = false;
     for (const OutputRecord& record : outputs) {
         image::OpenFailure failure = image::OpenFailure::NoWriter;
         if (film && openOutput(*film, record, outputsPluginPath, &failure)) continue;
         // A format without a writer is skipped silently; a file that cannot be written is
-        // worth a word.
-        if (failure != image::OpenFailure::CannotOpen || !errorManager) continue;
+        // worth a word, and a missing image library one more.
+        if (failure == image::OpenFailure::NoWriter || !errorManager) continue;
         std::lock_guard<std::mutex> lock(reportMutex);
+        if (failure == image::OpenFailure::NoLibrary && !libraryReported) {
+            errorManager->Error("%s", image::loadError().c_str());
+            libraryReported = true;
+        }
         errorManager->Error("Render(\"%s\"): cannot write \"%s\". Skipping ...",
                             outputsCamera.c_str(), record.name.c_str());
     }
