@@ -1,12 +1,12 @@
 #include "python/renderer.h"
 
-#include <OpenImageIO/imageio.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 
+#include "core/image/library.h"
 #include "core/params/error.h"
 
 namespace py = pybind11;
@@ -97,16 +97,18 @@ void Renderer::input(const std::string& text) {
 }
 
 py::object readImage(const std::string& path) {
-    auto in = OIIO::ImageInput::open(path);
-    if (!in) return py::none();
-    const OIIO::ImageSpec& format = in->spec();
-    py::array_t<float> image({format.height, format.width, format.nchannels});
+    int width = 0, height = 0, channels = 0;
+    std::vector<float> pixels;
     bool ok;
     {
         py::gil_scoped_release unlocked;
-        ok = in->read_image(0, 0, 0, format.nchannels, OIIO::TypeDesc::FLOAT, image.mutable_data());
+        const image::Bridge* bridge = image::bridge();
+        ok = bridge && bridge->readImage(path, width, height, channels, pixels);
     }
-    return ok ? py::object(image) : py::none();
+    if (!ok) return py::none();
+    py::array_t<float> frame({height, width, channels});
+    std::copy(pixels.begin(), pixels.end(), frame.mutable_data());
+    return frame;
 }
 
 }  // namespace python

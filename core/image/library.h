@@ -46,6 +46,9 @@ struct Bridge {
     bool (*makeTexture)(const TextureRequest& request, std::string& why, int& badFace);
     OIIO::TextureSystem* (*createTextureSystem)();
     void (*destroyTextureSystem)(OIIO::TextureSystem* system);
+    // Reads a picture as floats, `channels` per pixel, rows top first; false when it cannot.
+    bool (*readImage)(const std::string& file, int& width, int& height, int& channels,
+                      std::vector<float>& pixels);
 };
 
 // The bridge once loaded; null while loading or when it cannot be loaded. Never waits.

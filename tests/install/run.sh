@@ -38,7 +38,8 @@ done
 
 # libOpenImageIO brings some 270 libraries that take a fifth of a second to load: only the image
 # bridge may need it, so that what starts a render does not wait for it.
-for f in "$prefix"/lib/*.so* "$prefix"/lib/ovo/plugins/*.so "$prefix"/share/ovo/shaders/*.so; do
+for f in "$prefix"/lib/*.so* "$prefix"/lib/ovo/plugins/*.so "$prefix"/share/ovo/shaders/*.so \
+         "$prefix"/lib/python3/dist-packages/*.so; do
     [ -f "$f" ] && [ "$(basename "$f")" != libovo_imageio.so ] || continue
     readelf -d "$f" | grep -q 'NEEDED.*\[libOpenImageIO\.so' && fail "$f needs libOpenImageIO"
 done

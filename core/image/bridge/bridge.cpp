@@ -171,7 +171,21 @@ bool makeTexture(const TextureRequest& request, std::string& why, int& badFace) 
 OIIO::TextureSystem* createTextureSystem() { return OIIO::TextureSystem::create(true); }
 void destroyTextureSystem(OIIO::TextureSystem* system) { OIIO::TextureSystem::destroy(system); }
 
-const Bridge Exported = {openWriter, makeTexture, createTextureSystem, destroyTextureSystem};
+bool readImage(const std::string& file, int& width, int& height, int& channels,
+               std::vector<float>& pixels) {
+    auto in = OIIO::ImageInput::open(file);
+    if (!in) {
+        OIIO::geterror();
+        return false;
+    }
+    const OIIO::ImageSpec& spec = in->spec();
+    width = spec.width, height = spec.height, channels = spec.nchannels;
+    pixels.resize(size_t(width) * size_t(height) * size_t(channels));
+    return in->read_image(0, 0, 0, channels, OIIO::TypeDesc::FLOAT, pixels.data());
+}
+
+const Bridge Exported = {openWriter, makeTexture, createTextureSystem, destroyTextureSystem,
+                         readImage};
 
 }  // namespace
 
