@@ -49,26 +49,26 @@ ImageWriter* openWriter(const std::string& format, const std::string& pluginSear
     OIIO::TypeDesc pixelType = OIIO::TypeDesc::UINT8;
     if (layout.values)
         pixelType = format == "openexr" ? OIIO::TypeDesc::HALF : OIIO::TypeDesc::FLOAT;
-    OIIO::ImageSpec spec(layout.width, layout.height, int(layout.channels.size()), pixelType);
-    spec.x = layout.x;
-    spec.y = layout.y;
-    spec.z = 0;
-    spec.full_x = spec.full_y = spec.full_z = 0;
-    spec.full_width = layout.fullWidth;
-    spec.full_height = layout.fullHeight;
-    spec.full_depth = 1;
-    spec.tile_width = spec.tile_height = 0;
-    spec.channelnames = layout.channels;
-    spec.alpha_channel = layout.alphaChannel;
-    spec.z_channel = layout.depthChannel;
+    OIIO::ImageSpec imageSpec(layout.width, layout.height, int(layout.channels.size()), pixelType);
+    imageSpec.x = layout.x;
+    imageSpec.y = layout.y;
+    imageSpec.z = 0;
+    imageSpec.full_x = imageSpec.full_y = imageSpec.full_z = 0;
+    imageSpec.full_width = layout.fullWidth;
+    imageSpec.full_height = layout.fullHeight;
+    imageSpec.full_depth = 1;
+    imageSpec.tile_width = imageSpec.tile_height = 0;
+    imageSpec.channelnames = layout.channels;
+    imageSpec.alpha_channel = layout.alphaChannel;
+    imageSpec.z_channel = layout.depthChannel;
     if (layout.gamma == 1.0f) {
-        spec.attribute("oiio:ColorSpace", "Linear");
-        spec.erase_attribute("oiio:Gamma", OIIO::TypeFloat);
+        imageSpec.attribute("oiio:ColorSpace", "Linear");
+        imageSpec.erase_attribute("oiio:Gamma", OIIO::TypeFloat);
     } else {
-        spec.attribute("oiio:ColorSpace", "GammaCorrected");
-        spec.attribute("oiio:Gamma", layout.gamma);
+        imageSpec.attribute("oiio:ColorSpace", "GammaCorrected");
+        imageSpec.attribute("oiio:Gamma", layout.gamma);
     }
-    if (!out->open(file, spec)) {
+    if (!out->open(file, imageSpec)) {
         out->geterror();
         failure = OpenFailure::CannotOpen;
         return nullptr;
@@ -140,9 +140,9 @@ bool makeTexture(const TextureRequest& request, std::string& why, int& badFace) 
     OIIO::ImageBuf pictures[6];
     for (size_t f = 0; f < count; ++f) {
         if (!readPicture(request.pictures[f], pictures[f], why)) return false;
-        const OIIO::ImageSpec& spec = pictures[f].spec();
-        if (count == 6 && (spec.width != spec.height || spec.width != pictures[0].spec().width ||
-                           spec.nchannels != pictures[0].spec().nchannels)) {
+        const OIIO::ImageSpec& face = pictures[f].spec();
+        if (count == 6 && (face.width != face.height || face.width != pictures[0].spec().width ||
+                           face.nchannels != pictures[0].spec().nchannels)) {
             badFace = int(f);
             return false;
         }
@@ -178,8 +178,8 @@ bool readImage(const std::string& file, int& width, int& height, int& channels,
         OIIO::geterror();
         return false;
     }
-    const OIIO::ImageSpec& spec = in->spec();
-    width = spec.width, height = spec.height, channels = spec.nchannels;
+    const OIIO::ImageSpec& picture = in->spec();
+    width = picture.width, height = picture.height, channels = picture.nchannels;
     pixels.resize(size_t(width) * size_t(height) * size_t(channels));
     return in->read_image(0, 0, 0, channels, OIIO::TypeDesc::FLOAT, pixels.data());
 }
