@@ -85,9 +85,10 @@ inline bool renderRib(const ScratchDir& dir, const std::string& rib, const std::
                                 "/cache' '" + std::string(OVO_BINARY_DIR) + "/bin/ovo' -t " +
                                 std::to_string(threads) + " scene.rib 2> log.txt";
     const CommandResult r = runCommand(command);
-    if (messages) *messages = readText(dir / "log.txt");
+    const std::string log = readText(dir / "log.txt");
+    if (messages) *messages = log;
     if (printed) *printed = r.out;
-    EXPECT_EQ(r.status, status) << command;
+    EXPECT_EQ(r.status, status) << command << "\n" << log;
     const bool read = out.read(dir / image);
     EXPECT_TRUE(read) << "no image " << image;
     return read;
