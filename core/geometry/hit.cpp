@@ -13,6 +13,8 @@ namespace {
 thread_local std::list<Hit> spareHits;
 }  // namespace
 
+void Hit::prepareThread() { (void)spareHits.empty(); }
+
 Hit& Hit::append(std::list<Hit>& list) {
     if (spareHits.empty())
         list.emplace_back();

@@ -57,6 +57,9 @@ class Hit {
     static Hit& append(std::list<Hit>& list);
     static void recycle(std::list<Hit>& list, std::list<Hit>::iterator first);
     static void recycle(std::list<Hit>& list) { recycle(list, list.begin()); }
+    // Makes this thread's spare list now. Its first use registers its destructor with the C
+    // library, which waits while another thread loads a library.
+    static void prepareThread();
     // Runs the displacement, surface and volume shaders; the result is left in env.Ci/Oi.
     void shade(const RayDifferential& ray, float* out);
 

@@ -227,7 +227,14 @@ void Scene::openOutputs(const std::vector<OutputRecord>& records,
         openOutputsNow();
         return;
     }
-    // The render threads go on meanwhile; they keep what they finish until the images open.
+    // The render threads start it (startOpener) and go on meanwhile; they keep what they
+    // finish until the images open.
+    openerWanted = true;
+}
+
+void Scene::startOpener() {
+    if (!openerWanted) return;
+    openerWanted = false;
     opener = std::thread([this] {
         image::bridge();
         std::lock_guard<sys::ActiveMutex> lock(pendingMutex);
@@ -259,6 +266,7 @@ void Scene::openOutputsNow() {
 }
 
 void Scene::finishOpening() {
+    openerWanted = false;
     if (opener.joinable()) opener.join();
     std::lock_guard<sys::ActiveMutex> lock(pendingMutex);
     openOutputsNow();
@@ -283,7 +291,9 @@ void Scene::render() {
     completedBuckets = 0;
     nextBucketIndex = 0;
     sys::TaskScheduler* scheduler = sys::TaskScheduler::getInstance();
-    scheduler->addTask(doRenderThread, this, scheduler->getNumThreads(), nullptr, nullptr);
+    renderThreads = scheduler->getNumThreads();
+    preparedThreads = 0;
+    scheduler->addTask(doRenderThread, this, renderThreads, nullptr, nullptr);
     scheduler->go();
     if (stopping()) writeStoppedBuckets();
 }
@@ -333,6 +343,12 @@ float Scene::shadeSample(const Sample& sample, Color& colour, float& coverage) c
 // once it and every bucket whose samples reach them (its contributors, found when the grid is
 // built) are complete; all film access during a bucket render happens under that same lock.
 void Scene::renderThread() {
+    // Thread-local state with a destructor registers it with the C library on first use, under
+    // the dynamic loader's lock: made before the image library starts loading, it never waits
+    // for the load. The last thread ready starts it.
+    detail::countAabb(0, 0);
+    Hit::prepareThread();
+    if (preparedThreads.fetch_add(1) + 1 == renderThreads) startOpener();
     FlushDenormals flush;
     BlockReuse blocks;  // outlives the hit records, which give their blocks back
     SL::HitReuse reuse;

@@ -161,6 +161,8 @@ class Scene {
     void openOutputsNow();
     // Waits for the thread opening the images, and opens them if it has not.
     void finishOpening();
+    // Starts the thread that loads the image library and opens the images.
+    void startOpener();
 
     Primitive* primitive;
     Camera* camera;
@@ -177,6 +179,10 @@ class Scene {
     std::vector<OutputRecord> outputs;
     std::string outputsPluginPath, outputsCamera;
     bool outputsOpen = true;
+    bool openerWanted = false;  // the images wait for the image library to load
+    // Render threads that have made their thread-local state; the last one starts the opener.
+    std::atomic<unsigned> preparedThreads{0};
+    unsigned renderThreads = 0;
     std::vector<RasterExtent> keptRegions;  // finished before the images opened
     std::thread opener;
     RenderProgressCallback progress = nullptr;
