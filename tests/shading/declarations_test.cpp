@@ -19,18 +19,18 @@ using ovo::testing::kWarning;
 
 namespace {
 
+// Every test starts in a world whose shader path finds the test-only shaders.
 class Declarations : public ovo::testing::RaytracerTest {
   protected:
     Declarations() {
         const std::string path = ovotest::pluginDir(ovotest::Plugins::TestOnly) + ":&";
         renderer->Attribute("string path:shader", path.c_str());
+        renderer->World();
         take();
     }
     Reference<ShaderGroup> surface() { return renderer->getAttributes().surface; }
     // A group of two "args" layers, "a" then "b", left open.
     void twoLayers() {
-        renderer->World();
-        take();
         renderer->ShaderGroupBegin();
         renderer->Shader("surface", "args", "a");
         renderer->Shader("surface", "args", "b");
@@ -45,8 +45,6 @@ class Declarations : public ovo::testing::RaytracerTest {
 }  // namespace
 
 TEST_F(Declarations, ShaderCallsFillTheGroups) {
-    renderer->World();
-    take();
     const Reference<ShaderGroup> initial = surface();
     renderer->Shader(nullptr, "args", nullptr);
     expectReport(kError, "Shader: NULL shader type");
@@ -88,8 +86,6 @@ TEST_F(Declarations, ShaderCallsFillTheGroups) {
 }
 
 TEST_F(Declarations, LightsAndSwitches) {
-    renderer->World();
-    take();
     renderer->Light("l1", "counting", nullptr);
     expectSilence();
     ASSERT_EQ(renderer->getAttributes().lights->lights.size(), 1u);
@@ -128,8 +124,6 @@ TEST_F(Declarations, LightsAndSwitches) {
 }
 
 TEST_F(Declarations, ConnectShadersMessages) {
-    renderer->World();
-    take();
     renderer->ConnectShaders("a", "f", "b", "f");
     expectReport(kError,
                  "ConnectShaders: invalid call outside ShaderGroup block\n\tNo connection made");
@@ -198,8 +192,6 @@ TEST_F(Declarations, ConnectionClassesAndAliases) {
 }
 
 TEST_F(Declarations, LayerConnectionsOverrideBindings) {
-    renderer->World();
-    take();
     renderer->ShaderGroupBegin();
     renderer->Parameter("float f", 0.5f);
     const float points[6] = {1, 2, 3, 4, 5, 6};
