@@ -315,8 +315,7 @@ TEST(Tracec, RaysTraced) {
 // open sky it is the background ("ray:maxdepthcolor"); at the diffuse depth limit it is black.
 TEST(IndirectDiffuse, GlowingBoxOpenSkyAndDepthLimit) {
     World box;
-    Reference<ShaderGroup> glow(new ShaderGroup());
-    glow->layers.push_back(Reference<Shader>(ovotest::makeShader("constant")));
+    const Reference<ShaderGroup> glow = ovotest::groupOf({ovotest::makeShader("constant")});
     for (int a = 0; a < 3; ++a)
         for (float s : {-1.0f, 1.0f}) {
             Slab& wall = box.add(new Slab(a, s, -s));

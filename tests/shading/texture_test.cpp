@@ -171,8 +171,7 @@ TEST_F(TextureTest, Environments) {
     EXPECT_TRUE(same(SL::environmentc(env, sky, 0, zero, 0), Black));
 
     // Two glowing walls above: a near red one, a far green one behind it.
-    Reference<ShaderGroup> glow(new ShaderGroup());
-    glow->layers.push_back(Reference<Shader>(ovotest::makeShader("constant")));
+    const Reference<ShaderGroup> glow = ovotest::groupOf({ovotest::makeShader("constant")});
     Slab& nearWall = world.add(new Slab(2, 2.0f, -1.0f));
     nearWall.attributes.shading->C = Red;
     nearWall.attributes.surface = glow;
