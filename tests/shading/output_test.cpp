@@ -55,7 +55,6 @@ TEST(Output, FormatIsVsnprintfCutAt1023) {
         std::string expected;
     } cases[] = {
         {SL::format(OIIO::ustring("%s_%03d.%s"), "frame", 7, "tif"), "frame_007.tif"},
-        {SL::format(OIIO::ustring("%5.2f|%x|%%"), 3.14159, 255), " 3.14|ff|%"},
         {SL::format(OIIO::ustring("%s"), longer.c_str()), longer.substr(0, 1023)},
         {SL::format(OIIO::ustring()), ""},
     };
