@@ -132,7 +132,6 @@ TEST(Cameras, PlacementMotionAndShutter) {
     CameraRig placed("perspective", {}, Transform(Translate(-1, -2, 5)));
     Ray r = placed.ray(320, 240);
     EXPECT_TRUE(near(r.o, Point(1, 2, -5), 1e-5f));
-    EXPECT_TRUE(near(placed.camera->getCameraToWorld() * Point(0, 0, 0), Point(1, 2, -5), 1e-5f));
     EXPECT_NEAR(placed.camera->screenDepth(Point(1, 2, -4.9f)), 0.0f, 1e-5f);
 
     // A moving camera: at world x = 0 when the shutter opens at 1, at x = 4 when it closes at
@@ -161,7 +160,6 @@ TEST(Cameras, ThinLensFocusesOnTheFocalPlane) {
         addFloats(p, "focaldistance", {4.0f});
         CameraRig rig(projection, p);
         EXPECT_FLOAT_EQ(rig.projective().getLensRadius(), 0.25f);
-        EXPECT_FLOAT_EQ(rig.projective().getFocalDistance(), 4.0f);
         for (Point raster : {Point(320, 240, 0), Point(100, 400, 0)}) {
             // Every lens position's ray passes through the pinhole ray's point at depth 4.
             const Ray pin = rig.ray(raster.x, raster.y);  // lens centre
