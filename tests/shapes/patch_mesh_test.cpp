@@ -144,31 +144,4 @@ TEST(PatchMeshes, VariablesOfEveryClass) {
         }
 }
 
-// Normals of a B-spline mesh are continuous across its patch seams (the surface is C2).
-TEST(PatchMeshes, NormalsAreSmoothAcrossSeams) {
-    std::vector<float> P;
-    for (int j = 0; j < 6; ++j)
-        for (int i = 0; i < 6; ++i) {
-            const float x = float(i) - 2.5f, y = float(j) - 2.5f;
-            P.insert(P.end(), {x, y, 0.3f * std::sin(1.3f * x) * std::cos(0.9f * y)});
-        }
-    TestRenderer r;
-    const std::string mesh = "int nu = 6; int nv = 6; string basis = bspline; vertex point P = ";
-    Reference<Shape> s = make(r, "bicubicpatch", mesh + text(P), Transform(), noBias());
-    ASSERT_TRUE(s);
-    Hit previous;
-    int seams = 0;
-    for (float x = -1.4f; x < 1.4f; x += 0.005f) {
-        Hit h;
-        ASSERT_TRUE(s->intersect(Ray(Point(x, 0.2f, 3), Vector(0, 0, -1)), h));
-        if (x > -1.4f && h.env.face != previous.env.face) {
-            ++seams;
-            EXPECT_GT(dot(h.env.Ng, previous.env.Ng), 0.9999f);
-            EXPECT_TRUE(near(h.env.dPdv, previous.env.dPdv, 2e-2f));
-        }
-        previous = h;
-    }
-    EXPECT_EQ(seams, 2);
-}
-
 }  // namespace
