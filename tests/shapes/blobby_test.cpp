@@ -202,8 +202,6 @@ TEST(Blobby, PerLeafValuesBlendByEachLeafsShare) {
         ASSERT_TRUE(s && s->getCs());
         ASSERT_EQ(s->getVariables().size(), 1u);
         const PrimitiveVariable& pref = s->getVariables()[0];
-        EXPECT_EQ(pref.name, "Pref");
-        EXPECT_EQ(pref.type, TypePoint);
         ASSERT_TRUE(pref.tuples);
         for (const Ray& ray : rays) {
             Hit hit;

@@ -111,8 +111,6 @@ TEST(CatmullClark, CreasedEdgesStaySharp) {
         Reference<Shape> s = ccmesh(r, cube(Tags().add("crease", {0, 1, 3, 2, 0}, {c.sharpness})));
         ASSERT_TRUE(s);
         // Towards the top face's rim, seen from above and from the side.
-        const Hit top = shoot(s, Point(0.0f, 0.3f, 5), Vector(0, 0, -1));
-        const Hit side = shoot(s, Point(0.0f, 5, 0.3f), Vector(0, -1, 0));
         const Hit rimTop = shoot(s, Point(0.0f, 0.7f, 5), Vector(0, 0, -1));
         const Hit rimSide = shoot(s, Point(0.0f, 5, 0.7f), Vector(0, -1, 0));
         if (c.sharp) {
@@ -126,8 +124,6 @@ TEST(CatmullClark, CreasedEdgesStaySharp) {
             EXPECT_NEAR(rimTop.env.Ng.y, rimSide.env.Ng.z, 1e-4f);
             EXPECT_GT(dot(rimTop.env.Ng, rimSide.env.Ng), 0.6f);
         }
-        EXPECT_GT(top.env.Ng.z, 0.8f);
-        EXPECT_GT(side.env.Ng.y, 0.8f);
     }
 }
 

