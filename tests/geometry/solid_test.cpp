@@ -195,9 +195,6 @@ TEST(Solid, OperandCountAndNullOperandsAreRefused) {
         {"intersection",
          {a, a, a},
          "intersection: a solid operation needs exactly two operands, not 3. Ignoring ..."},
-        {"difference",
-         {},
-         "difference: a solid operation needs exactly two operands, not 0. Ignoring ..."},
         {"difference", {a, Reference<Primitive>()}, "difference: null operand. Ignoring ..."},
     };
     for (const auto& c : cases) {
