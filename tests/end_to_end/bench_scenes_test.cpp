@@ -89,16 +89,6 @@ TEST(BenchScenes, GeneratedSpheresAreCountedInBothFormats) {
               readText(BenchScenes + "thousand_spheres.pov"));
 }
 
-TEST(BenchScenes, OneGeneratedSphereSitsAboveTheCentre) {
-    ScratchDir dir;
-    generate(dir, "spheres 1 one");
-    const Picture p = render(dir, dir / "one.rib");
-    ASSERT_EQ(p.width, 64);
-    EXPECT_TRUE(p.lit(32, 19));
-    EXPECT_EQ(dominant(p, 32, 19), 0);
-    EXPECT_EQ(p.litInRows(0, 1), 0);
-}
-
 TEST(BenchScenes, GeneratedMeshCoversTheWholeFrame) {
     ScratchDir dir;
     // 10x10 quads: 200 triangles, each listed in both files.

@@ -49,11 +49,6 @@ TEST(OvoExitStatus, StatusMessagesAndFilesOfEachRun) {
              "WorldBegin\nGeometricApproximation \"flatness\" 1\n"
              "Attribute \"displacementbound\" \"sphere\" 0.1\nSphere 1 -1 1 360\nWorldEnd\n",
          "-o e.png", 0, "", 0, "", "e.png", ""},
-        {"a reused light number replaces the light",
-         std::string(Camera) +
-             "WorldBegin\nLightSource \"pointlight\" 1\nLightSource \"distantlight\" 1\n"
-             "Illuminate 1 0\nIlluminate 1 1\nSphere 1 -1 1 360\nWorldEnd\n",
-         "-o f.png", 0, "", 0, "", "f.png", ""},
         {"a missing shader names the file, the line and the path, once",
          std::string(Camera) +
              "WorldBegin\nSurface \"nosuch\"\nSphere 1 -1 1 360\nSurface \"nosuch\"\n"
