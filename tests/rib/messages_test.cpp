@@ -54,19 +54,13 @@ TEST(RibQuietRequests, NotesForWhatChangesNothingWarningsForTheRest) {
         bool note;
     } cases[] = {
         {"ShadingInterpolation \"smooth\"", "ShadingInterpolation", true},
-        {"GeometricApproximation \"flatness\" 0.5", "GeometricApproximation", true},
-        {"Bound [-1 1 -1 1 -1 1]", "Bound", true},
         {"Hider \"hidden\" \"jitter\" 0", "Hider \"hidden\"", true},
-        {"Hider \"raytrace\"", "Hider \"raytrace\"", true},
         {"Hider \"stochastic\"", "Hider \"stochastic\"", false},
         {"Option \"limits\" \"eyesplits\" 10", "Option \"limits\" \"eyesplits\"", true},
-        {"Option \"limits\" \"gridsize\" [256]", "Option \"limits\" \"gridsize\"", true},
         {"Attribute \"displacementbound\" \"coordinatesystem\" \"object\"",
          "Attribute \"displacementbound\" \"coordinatesystem\"", true},
-        {"Attribute \"dice\" \"rasterorient\" 0", "Attribute \"dice\" \"rasterorient\"", true},
         // These change the picture: the user must hear of them.
         {"Attribute \"cull\" \"backfacing\" 1", "Attribute \"cull\" \"backfacing\"", false},
-        {"Attribute \"trace\" \"displacements\" 1", "Attribute \"trace\" \"displacements\"", false},
         {"Option \"render\" \"multipass\" 1", "Option \"render\" \"multipass\"", false},
         {"Interior \"water\"", "Interior", false},
     };
