@@ -12,10 +12,6 @@ using Calls = std::vector<std::string>;
 
 TEST(RibLights, FileHandlesMapToFreshRendererHandles) {
     const std::pair<const char*, Calls> cases[] = {
-        // A reused number defines a new light; Illuminate reaches the latest one.
-        {"WorldBegin\nLightSource \"pointlight\" 1\nLightSource \"spotlight\" 1\n"
-         "Illuminate 1 0\nWorldEnd\n",
-         {"Light(1 pointlight -)", "Light(1#1 spotlight -)", "LightSwitch(1#1 off)"}},
         // Switching before the redefinition still reaches the first light.
         {"WorldBegin\nLightSource \"pointlight\" \"key\"\nIlluminate \"key\" 0\n"
          "LightSource \"distantlight\" \"key\"\nIlluminate \"key\" 1\nWorldEnd\n",
@@ -30,9 +26,8 @@ TEST(RibLights, FileHandlesMapToFreshRendererHandles) {
          "WorldBegin\nIlluminate 1 1\nWorldEnd\n",
          {"Light(1 ambientlight -)", "Light(1#1 pointlight -)", "LightSwitch(1#1 off)",
           "LightSwitch(1#1 on)"}},
-        // A handle no LightSource gave goes to the renderer as written.
-        {"WorldBegin\nIlluminate 9 1\nWorldEnd\n", {"LightSwitch(9 on)"}},
-        // Each redefinition gets its own handle.
+        // A reused number defines a new light, each with a handle of its own; Illuminate
+        // reaches the latest one.
         {"WorldBegin\nLightSource \"a\" 1\nLightSource \"b\" 1\nLightSource \"c\" 1\n"
          "Illuminate 1 0\nWorldEnd\n",
          {"Light(1 a -)", "Light(1#1 b -)", "Light(1#2 c -)", "LightSwitch(1#2 off)"}},
