@@ -94,6 +94,14 @@ inline bool renderRib(const ScratchDir& dir, const std::string& rib, const std::
     return read;
 }
 
+// renderRib into frame.tif of a run that must say nothing on its standard error.
+inline bool renderClean(const ScratchDir& dir, const std::string& rib, Image& out) {
+    std::string messages;
+    const bool read = renderRib(dir, rib, "frame.tif", out, &messages);
+    EXPECT_EQ(messages, "") << rib;
+    return read;
+}
+
 // A scene writing the w x h RGB image frame.tif, with `options` before the world and `world`
 // inside it; shaders are looked up in `shaders` first when it is given.
 inline std::string frameRib(int w, int h, const std::string& options, const std::string& world,
