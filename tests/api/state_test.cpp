@@ -257,8 +257,6 @@ TEST_F(RaytracerTest, ThreadsAndVerbosityReachTheirOwners) {
         EXPECT_EQ(sys::TaskScheduler::getInstance()->getNumThreads(),
                   s[2] < 0 ? logical : unsigned(s[2]));
     }
-    renderer->Attribute("int limits:threads", -1);
-    EXPECT_EQ(sys::TaskScheduler::getInstance()->getNumThreads(), logical);
     for (int v : {3, 0}) {
         renderer->Attribute("int verbosity", v);
         EXPECT_EQ(capture.manager->Verbosity(), v);

@@ -168,12 +168,6 @@ TEST_F(GeometryTest, SolidsAreTracedThroughTheirOperation) {
     }
 }
 
-TEST_F(GeometryTest, ASolidEndOutsideASolidNamesTheWorld) {
-    enterWorld();
-    renderer->SolidEnd();
-    expectReport(kSevere, "World() call without a corresponding Render().");
-}
-
 TEST_F(GeometryTest, ObjectsAreBuiltOnceAndInstancedWithTheInstanceAttributes) {
     // Defined before the world: it outlives the frame.
     renderer->ObjectBegin("pair");

@@ -45,7 +45,6 @@ TEST_F(NodeAdoptionTest, PrimitivesKeepTheOrderTheTreeGaveThem) {
     expectSilence();
     EXPECT_TRUE(renderer->getWorldNode()->children.empty());
     EXPECT_EQ(builtOrder(), (std::vector<float>{0.0f, 4.0f, 2.0f, 6.0f}));
-    EXPECT_EQ(builtOrder(), (std::vector<float>{0.0f, 4.0f, 2.0f, 6.0f}));  // built again
 }
 
 TEST_F(NodeAdoptionTest, BlocksAfterOneThatStaysStayToo) {

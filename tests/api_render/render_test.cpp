@@ -137,7 +137,6 @@ TEST_F(RenderTest, WorldDefinesTheSpacesOfTheFirstCamera) {
         const char* space;
         Point from, to;
     } cases[] = {
-        {"camera", Point(0, 0, 0), Point(0, 0, -5)},
         {"screen", Point(1, 1, 0), Point(1, 1, -4)},
         {"raster", Point(0, 0, 0), Point(-4.0f / 3.0f, 1, -4)},
         {"raster", Point(32, 24, 0), Point(0, 0, -4)},

@@ -87,14 +87,6 @@ TEST(SearchPath, ExpandsPreviousHomeAndEnvironment) {
     for (const auto& c : cases)
         EXPECT_EQ(ovo::expandSearchPath(c.first, "prev", "/opt/r/inputs"), c.second) << c.first;
     unsetenv("OVO_TEST_VAR");
-
-    const char* saved = std::getenv("OVO_HOME");
-    const std::string previous = saved ? saved : "";
-    setenv("OVO_HOME", "/opt/ovo", 1);
-    EXPECT_EQ(ovo::homeDirectory("/shaders"), "/opt/ovo/shaders");
-    unsetenv("OVO_HOME");
-    EXPECT_EQ(ovo::homeDirectory("/shaders"), "./shaders");
-    if (saved) setenv("OVO_HOME", previous.c_str(), 1);
 }
 
 TEST(SearchPath, InputWords) {
