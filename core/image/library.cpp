@@ -38,7 +38,7 @@ namespace image {
 
 namespace {
 
-const char* const BridgeFile = "libovo_imageio.so";
+const char* const BridgeFile = OVO_IMAGE_BRIDGE_FILE;
 
 std::once_flag loadOnce;
 std::atomic<const Bridge*> loadedBridge{nullptr};
