@@ -28,17 +28,6 @@ std::string commandLibrary() {
     return dir + "/lib/libovo_cli.so";
 }
 
-// Every frame the command renders needs the image library, and the dynamic loader binds its
-// few hundred libraries fastest while the process holds nothing else: loaded after the command
-// library and the plugins, whose symbols every one of its look-ups passes first, it takes about
-// an eighth longer. So it is loaded first, from beside the command library; libovo later finds
-// it loaded. A failure is left for libovo to report when a frame needs the library.
-void loadImageLibrary(const std::string& commandLibrary) {
-    const std::string bridge =
-        commandLibrary.substr(0, commandLibrary.rfind('/') + 1) + OVO_IMAGE_BRIDGE_FILE;
-    dlopen(bridge.c_str(), RTLD_NOW | RTLD_LOCAL);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,7 +47,6 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::string library = commandLibrary();
-    loadImageLibrary(library);
     void* handle = dlopen(library.c_str(), RTLD_LAZY | RTLD_GLOBAL);
     using Entry = int (*)(int, char**);
     Entry run = handle ? reinterpret_cast<Entry>(dlsym(handle, "ovoMain")) : nullptr;
