@@ -138,8 +138,10 @@ RayDifferential MotionTransform::operator*(const RayDifferential& r) const {
     const float u = fraction(i, r.time);
     RayDifferential out(r);
     lerpRay(P, N, u, r, out);
-    lerpRay(P, N, u, r.rx, out.rx);
-    lerpRay(P, N, u, r.ry, out.ry);
+    if (r.hasDifferentials) {
+        lerpRay(P, N, u, r.rx, out.rx);
+        lerpRay(P, N, u, r.ry, out.ry);
+    }
     return out;
 }
 

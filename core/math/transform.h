@@ -75,8 +75,10 @@ inline Ray operator*(const Transform& t, const Ray& r) {
 inline RayDifferential operator*(const Transform& t, const RayDifferential& r) {
     RayDifferential out = r;
     static_cast<Ray&>(out) = t * static_cast<const Ray&>(r);
-    out.rx = t * r.rx;
-    out.ry = t * r.ry;
+    if (r.hasDifferentials) {  // otherwise the offset rays hold nothing
+        out.rx = t * r.rx;
+        out.ry = t * r.ry;
+    }
     return out;
 }
 // The smallest box holding the eight corners transformed as points.
