@@ -32,6 +32,8 @@ ovo_build() {
     local launcher=()
     if command -v ccache >/dev/null 2>&1; then
         launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+        # Files compiled with a precompiled header are cached only with these.
+        export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
     fi
     cmake -S "$OVO_ROOT" -B "$dir" -DOVO_WERROR=ON "${launcher[@]}" "$@" >/dev/null || return 1
     # Progress lines are dropped; warnings and errors stay visible.
