@@ -1,1 +1,1 @@
-// Nothing of its own: the target that makes the precompiled headers the libraries share.
+// Nothing of its own: the targets that make the shared precompiled headers compile it.
