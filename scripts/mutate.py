@@ -201,6 +201,29 @@ def test(build_dir, suites, timeout):
     return 0
 
 
+def failing(build_dir, suites, timeout):
+    """Runs every test of the suites; the names of those that fail (a suite that crashes or
+    hangs counts as "<suite>: crashed" or "<suite>: hung")."""
+    env = dict(os.environ, OVO_HOME=build_dir, OVO_TEST_PLUGINS=os.path.join(build_dir, "tests", "plugins"),
+               OVO_SOURCE_DIR=ROOT, OVO_BINARY_DIR=build_dir)
+    deadline = time.time() + timeout
+    names = []
+    for suite in suites:
+        try:
+            p = subprocess.run([os.path.join(build_dir, "bin", suite), "--gtest_brief=1"],
+                               cwd=os.path.join(build_dir, "tests"), env=env, text=True,
+                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT, errors="replace",
+                               timeout=max(1, deadline - time.time()))
+        except subprocess.TimeoutExpired:
+            names.append(suite + ": hung")
+            continue
+        failed = re.findall(r"^\[  FAILED  \] (\S+\.\S+)", p.stdout, re.M)
+        names += sorted(set(failed))
+        if p.returncode != 0 and not failed:
+            names.append(suite + ": crashed")
+    return names
+
+
 def main():
     parser = argparse.ArgumentParser(prog="scripts/mutate.sh")
     parser.add_argument("--build", default=os.path.join(ROOT, "build-mutate"))
@@ -212,6 +235,9 @@ def main():
     parser.add_argument("--from", dest="source",
                         help="try the mutants of a file --save wrote (the same mutants on later "
                              "code: each is found again by its line's text)")
+    parser.add_argument("--which", action="store_true",
+                        help="run every test on each mutant and name those that catch it, to "
+                             "see which tests a mutant's kill rests on")
     parser.add_argument("--timeout", type=int, default=900, help="seconds for one mutant's suites")
     args = parser.parse_args()
 
@@ -245,6 +271,7 @@ def main():
     survivors = []
     for n, (room, path, i, kind, new) in enumerate(mutants, 1):
         original = read(path)
+        caught = None
         mutated = list(original)
         mutated[i] = new
         started = time.time()
@@ -255,7 +282,9 @@ def main():
                 verdict = "stillborn"
                 score[room][2] += 1
             else:
-                code = test(args.build, ROOMS[room][1], args.timeout)
+                caught = failing(args.build, ROOMS[room][1], args.timeout) if args.which else None
+                code = (1 if caught else 0) if args.which else test(args.build, ROOMS[room][1],
+                                                                      args.timeout)
                 if code == 0:
                     verdict = "SURVIVED"
                     score[room][1] += 1
@@ -268,6 +297,8 @@ def main():
         print("%3d/%d %-9s %-9s %s:%d %s (%.0f s)" % (n, len(mutants), verdict, room, path,
                                                       i + 1, kind, time.time() - started),
               flush=True)
+        if caught:
+            print("          caught by: " + ", ".join(caught), flush=True)
     # Put the build back in step with the untouched sources.
     build(args.build, ["all"])
 

@@ -4,13 +4,14 @@
 #   scripts/mutate.sh --list              only list the mutants that would be tried
 #   scripts/mutate.sh --per-room 12 --seed 7 --rooms math,render
 #   scripts/mutate.sh --from tests/mutants.txt [--rooms r,…]   the recorded mutants (--save FILE records a choice)
+#   scripts/mutate.sh --from tests/mutants.txt --which   also names the tests that catch each mutant
 # Each mutant changes one line of a source file, rebuilds what depends on it, runs the suites of
 # its room and puts the file back (also when interrupted). Run it on a clean checkout: it edits
 # files in place while it works.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 case "${1:-}" in
-    --help|-h) sed -n '2,8p' "$0"; exit 0 ;;
+    --help|-h) sed -n '2,9p' "$0"; exit 0 ;;
 esac
 ovo_install_missing python3 || exit 1
 if [ "${1:-}" != "--list" ]; then
