@@ -63,16 +63,13 @@ TEST_F(InputTest, AFileGoesToTheGeneratorOfItsExtension) {
     renderer->Input("scene.zzz");
     expectReport(kError, "Input: no support for file type ( zzz )");
     EXPECT_TRUE(renderer->getPendingParameters().empty());
-    // A library without the entry: reported with the loader's own message.
+    // A library without the entry: reported with the loader's own message (pinned in
+    // tests/plugin_loading/factory_test.cpp).
     touch("scene.entryless");
     renderer->Input("scene.entryless");
     const auto reports = take();
     ASSERT_EQ(reports.size(), 1u);
-    const std::string path = testPlugins + "/entryless.generator.so";
-    EXPECT_EQ(
-        reports[0].text.rfind("Cannot get symbol createGenerator in plugin \"" + path + "\": ", 0),
-        0u)
-        << reports[0].text;
+    EXPECT_NE(reports[0].text.find(testPlugins + "/entryless.generator.so"), std::string::npos);
     EXPECT_EQ(probed(), "");
 }
 

@@ -1,12 +1,11 @@
 // A frame asked to stop (as ovo does on Ctrl-C) keeps the buckets finished by then, weighted
 // as usual, and no later frame of that renderer is drawn.
-#include <OpenImageIO/imageio.h>
-
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "api/api_test_util.h"
+#include "tests/render/render_test_util.h"
 
 namespace {
 
@@ -32,10 +31,8 @@ class StopTest : public ovotest::RaytracerTest {
 TEST_F(StopTest, FinishedBucketsAreKeptAndLaterFramesAreNotDrawn) {
     renderer->setProgressCallback(stopAfterFirstBucket, renderer);
     frame("a.tif", "rgba");
-    auto in = OIIO::ImageInput::open(folder / "a.tif");
-    ASSERT_TRUE(in);
-    std::vector<float> pixels(64 * 48 * 4);
-    ASSERT_TRUE(in->read_image(0, 0, 0, 4, OIIO::TypeDesc::FLOAT, pixels.data()));
+    const std::vector<float> pixels = ovotest::readImage(folder / "a.tif").pixels;
+    ASSERT_EQ(pixels.size(), 64u * 48 * 4);
     int covered = 0, partial = 0;
     for (std::size_t i = 3; i < pixels.size(); i += 4) {
         covered += pixels[i] == 1.0f;

@@ -20,15 +20,14 @@ struct CameraRig {
         camera.reset(makeCamera(projection, t, &film, p));
     }
     ProjectiveCamera& projective() { return dynamic_cast<ProjectiveCamera&>(*camera); }
-    Ray ray(float x, float y, float lensU = 0.5f, float lensV = 0.5f, float time = 0.0f) {
+    Sample sample(float x, float y, float lensU = 0.5f, float lensV = 0.5f, float time = 0.0f) {
         Sample s;
-        s.imageX = x;
-        s.imageY = y;
-        s.lensU = lensU;
-        s.lensV = lensV;
-        s.time = time;
+        s.imageX = x, s.imageY = y, s.lensU = lensU, s.lensV = lensV, s.time = time;
+        return s;
+    }
+    Ray ray(float x, float y, float lensU = 0.5f, float lensV = 0.5f, float time = 0.0f) {
         Ray r;
-        EXPECT_EQ(camera->generateRay(s, r), 1.0f);
+        EXPECT_EQ(camera->generateRay(sample(x, y, lensU, lensV, time), r), 1.0f);
         return r;
     }
 };
@@ -37,53 +36,40 @@ struct CameraRig {
 
 TEST(Cameras, ScreenRasterChainAndClipping) {
     for (const char* projection : {"perspective", "orthographic"}) {
-        SCOPED_TRACE(projection);
         CameraRig rig(projection);
         ProjectiveCamera& cam = rig.projective();
         // Raster to screen is seen through the rays of both projections below.
-        EXPECT_TRUE(
-            near(cam.getScreenToRaster() * Point(0, 0, 0), Point(320.0f, 240.0f, 0.0f), 1e-3f));
-        EXPECT_FLOAT_EQ(cam.getHither(), 0.1f);
-        EXPECT_FLOAT_EQ(cam.getYon(), 1e6f);
+        EXPECT_TRUE(near(cam.getScreenToRaster() * Point(0.0f), Point(320.0f, 240.0f, 0.0f), 1e-3f))
+            << projection;
+        EXPECT_EQ(std::make_pair(cam.getHither(), cam.getYon()), std::make_pair(0.1f, 1e6f));
     }
-    ParameterSet p;
-    addFloats(p, "near", {0.0f});
-    addFloats(p, "far", {1e35f});
-    addFloats(p, "screen", {-2.0f, 2.0f, -1.0f, 3.0f});
-    CameraRig rig("perspective", p);
-    EXPECT_FLOAT_EQ(rig.camera->getHither(), 0.001f);
-    EXPECT_FLOAT_EQ(rig.camera->getYon(), 1e30f);
-    EXPECT_TRUE(near(rig.projective().getRasterToScreen() * Point(0, 0, 0),
-                     Point(-2.0f, 3.0f, 0.0f), 1e-5f));
-    EXPECT_TRUE(near(rig.projective().getRasterToScreen() * Point(640, 480, 0),
-                     Point(2.0f, -1.0f, 0.0f), 1e-5f));
+    CameraRig rig("perspective",
+                  floats({{"near", {0.0f}}, {"far", {1e35f}}, {"screen", {-2, 2, -1, 3}}}));
+    EXPECT_EQ(std::make_pair(rig.camera->getHither(), rig.camera->getYon()),
+              std::make_pair(0.001f, 1e30f));
+    const Transform& toScreen = rig.projective().getRasterToScreen();
+    EXPECT_TRUE(near(toScreen * Point(0.0f), Point(-2.0f, 3.0f, 0.0f), 1e-5f));
+    EXPECT_TRUE(near(toScreen * Point(640, 480, 0), Point(2.0f, -1.0f, 0.0f), 1e-5f));
 }
 
 TEST(Cameras, PerspectiveRaysAndDepth) {
-    ParameterSet p;
-    addFloats(p, "fov", {60.0f});
-    addFloats(p, "near", {1.0f});
-    addFloats(p, "far", {100.0f});
+    const ParameterSet p = floats({{"fov", {60.0f}}, {"near", {1.0f}}, {"far", {100.0f}}});
     CameraRig rig("perspective", p);
-    const float half = radians(30.0f);
-
+    const float half = radians(30.0f), wide = std::atan(4.0f / 3.0f * std::tan(half));
     Ray centre = rig.ray(320, 240);
-    EXPECT_TRUE(near(centre.o, Point(0, 0, 0), 1e-5f));
+    EXPECT_TRUE(near(centre.o, Point(0.0f), 1e-5f));
     EXPECT_TRUE(near(centre.d.hat(), Vector(0, 0, 1), 1e-4f));
     // The field of view spans the vertical extent of a wide image; x right, y up.
     EXPECT_TRUE(near(rig.ray(320, 0).d.hat(), Vector(0, std::sin(half), std::cos(half)), 1e-5f));
-    const float wide = std::atan(4.0f / 3.0f * std::tan(half));
     EXPECT_TRUE(near(rig.ray(640, 240).d.hat(), Vector(std::sin(wide), 0, std::cos(wide)), 1e-5f));
-    Ray corner = rig.ray(0, 480);
     // Clipping is by depth along the view axis.
+    Ray corner = rig.ray(0, 480);
     EXPECT_NEAR(corner(corner.mint).z, 1.0f, 1e-5f);
     EXPECT_NEAR(corner(corner.maxt).z, 100.0f, 1e-3f);
-
     // Screen depth: 0 at near, 1 at far, the projective curve between.
-    const Camera& cam = *rig.camera;
     for (float z = 1.0f; z <= 100.0f; z *= 1.5f)
-        EXPECT_NEAR(cam.screenDepth(Point(0.5f, 0.25f, z)), 100.0f / 99.0f * (1.0f - 1.0f / z),
-                    1e-6f);
+        EXPECT_NEAR(rig.camera->screenDepth(Point(0.5f, 0.25f, z)),
+                    100.0f / 99.0f * (1.0f - 1.0f / z), 1e-6f);
 
     // Differentials: the offset rays are the rays of the next pixel in x and in y (up to
     // rounding: a still pinhole steps its direction instead of making the rays), for a camera
@@ -96,33 +82,25 @@ TEST(Cameras, PerspectiveRaysAndDepth) {
                      Rotate(0.5f, Vector(0.6f, 0.0f, 0.8f)) * Transform(Translate(1, -2, 4)));
     CameraRig withLens("perspective", lens, Transform(Translate(0, 1, 0)));
     for (CameraRig* r : {&rig, &placed, &withLens}) {
-        Sample s;
-        s.imageX = 100.25f;
-        s.imageY = 50.5f;
-        s.lensU = s.lensV = 0.5f;
         RayDifferential rd;
-        EXPECT_EQ(r->camera->generateRayDifferential(s, rd), 1.0f);
+        EXPECT_EQ(r->camera->generateRayDifferential(r->sample(100.25f, 50.5f), rd), 1.0f);
         EXPECT_TRUE(rd.hasDifferentials);
         EXPECT_EQ(rd.d, r->ray(100.25f, 50.5f).d);
         const Ray rx = r->ray(101.25f, 50.5f), ry = r->ray(100.25f, 51.5f);
         EXPECT_TRUE(near(rd.rx.o, rx.o, 1e-5f) && near(rd.ry.o, ry.o, 1e-5f));
-        EXPECT_TRUE(near(rd.rx.d.hat(), rx.d.hat(), 1e-6f));
-        EXPECT_TRUE(near(rd.ry.d.hat(), ry.d.hat(), 1e-6f));
+        EXPECT_TRUE(near(rd.rx.d.hat(), rx.d.hat(), 1e-6f) &&
+                    near(rd.ry.d.hat(), ry.d.hat(), 1e-6f));
     }
 }
 
 TEST(Cameras, OrthographicMapsCameraXYOntoTheScreen) {
-    ParameterSet p;
-    addFloats(p, "near", {2.0f});
-    addFloats(p, "far", {12.0f});
-    CameraRig rig("orthographic", p);
+    CameraRig rig("orthographic", floats({{"near", {2.0f}}, {"far", {12.0f}}}));
     Ray r = rig.ray(0, 0);
     EXPECT_TRUE(near(r.o, Point(-4.0f / 3.0f, 1.0f, 0.0f), 1e-5f));
     EXPECT_TRUE(near(r.d, Point(0, 0, 1), 1e-5f));
     EXPECT_NEAR(r(r.mint).z, 2.0f, 1e-6f);
     EXPECT_NEAR(r(r.maxt).z, 12.0f, 1e-5f);
-    r = rig.ray(480, 120);
-    EXPECT_TRUE(near(r.o, Point(2.0f / 3.0f, 0.5f, 0.0f), 1e-5f));
+    EXPECT_TRUE(near(rig.ray(480, 120).o, Point(2.0f / 3.0f, 0.5f, 0.0f), 1e-5f));
     for (float z : {2.0f, 4.5f, 7.0f, 12.0f})
         EXPECT_NEAR(rig.camera->screenDepth(Point(5, -3, z)), (z - 2.0f) / 10.0f, 1e-6f);
 }
@@ -130,8 +108,7 @@ TEST(Cameras, OrthographicMapsCameraXYOntoTheScreen) {
 TEST(Cameras, PlacementMotionAndShutter) {
     // The transform maps world to camera: this camera sits at world (1, 2, -5), looking +z.
     CameraRig placed("perspective", {}, Transform(Translate(-1, -2, 5)));
-    Ray r = placed.ray(320, 240);
-    EXPECT_TRUE(near(r.o, Point(1, 2, -5), 1e-5f));
+    EXPECT_TRUE(near(placed.ray(320, 240).o, Point(1, 2, -5), 1e-5f));
     EXPECT_NEAR(placed.camera->screenDepth(Point(1, 2, -4.9f)), 0.0f, 1e-5f);
 
     // A moving camera: at world x = 0 when the shutter opens at 1, at x = 4 when it closes at
@@ -140,11 +117,9 @@ TEST(Cameras, PlacementMotionAndShutter) {
     MotionTransform moving(2, times);
     moving.setSample(0, Translate(0, 0, 0));
     moving.setSample(1, Translate(-4, 0, 0));
-    ParameterSet p;
-    addFloats(p, "shutter", {1.0f, 3.0f});
-    CameraRig rig("perspective", p, moving);
+    CameraRig rig("perspective", floats({{"shutter", {1.0f, 3.0f}}}), moving);
     for (float u : {0.0f, 0.25f, 0.5f, 0.9f}) {
-        r = rig.ray(320, 240, 0.5f, 0.5f, u);
+        const Ray r = rig.ray(320, 240, 0.5f, 0.5f, u);
         EXPECT_FLOAT_EQ(r.time, 1.0f + 2.0f * u);
         EXPECT_TRUE(near(r.o, Point(4.0f * u, 0, 0), 1e-5f));
         EXPECT_TRUE(near(r.d.hat(), Point(0, 0, 1), 1e-5f));
@@ -154,28 +129,24 @@ TEST(Cameras, PlacementMotionAndShutter) {
 TEST(Cameras, ThinLensFocusesOnTheFocalPlane) {
     for (const char* projection : {"perspective", "orthographic"}) {
         SCOPED_TRACE(projection);
-        ParameterSet p;
-        addFloats(p, "focallength", {1.0f});
-        addFloats(p, "fstop", {2.0f});
-        addFloats(p, "focaldistance", {4.0f});
-        CameraRig rig(projection, p);
+        CameraRig rig(
+            projection,
+            floats({{"focallength", {1.0f}}, {"fstop", {2.0f}}, {"focaldistance", {4.0f}}}));
         EXPECT_FLOAT_EQ(rig.projective().getLensRadius(), 0.25f);
         for (Point raster : {Point(320, 240, 0), Point(100, 400, 0)}) {
             // Every lens position's ray passes through the pinhole ray's point at depth 4.
             const Ray pin = rig.ray(raster.x, raster.y);  // lens centre
             const Point focus = pin((4.0f - pin.o.z) / pin.d.z);
             float spread = 0.0f;
-            for (float u : {0.0f, 0.1f, 0.7f, 0.99f}) {
+            for (float u : {0.0f, 0.1f, 0.7f, 0.99f})
                 for (float v : {0.05f, 0.5f, 0.95f}) {
                     const Ray r = rig.ray(raster.x, raster.y, u, v);
-                    const Point q = r((4.0f - r.o.z) / r.d.z);
-                    EXPECT_TRUE(near(q, Point(focus.x, focus.y, 4.0f), 1e-4f));
-                    const float dx = r.o.x - pin.o.x, dy = r.o.y - pin.o.y;
-                    EXPECT_LE(std::sqrt(dx * dx + dy * dy), 0.25f + 1e-6f);
+                    EXPECT_TRUE(
+                        near(r((4.0f - r.o.z) / r.d.z), Point(focus.x, focus.y, 4.0f), 1e-4f));
                     EXPECT_EQ(r.o.z, 0.0f);
-                    spread = std::max(spread, std::sqrt(dx * dx + dy * dy));
+                    spread = std::max(spread, std::hypot(r.o.x - pin.o.x, r.o.y - pin.o.y));
                 }
-            }
+            EXPECT_LE(spread, 0.25f + 1e-6f);
             EXPECT_GT(spread, 0.2f);  // the lens is really used
         }
     }

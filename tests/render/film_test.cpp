@@ -17,9 +17,7 @@ int index(float d, float w) { return std::min(int(std::floor(std::fabs(d) / w * 
 }  // namespace
 
 TEST(Film, TableSamplesTheFilterAtQuadrantCellCentres) {
-    unsigned res[2] = {8, 8};
-    Extent2D crop = {0, 1, 0, 1};
-    Film film(res, crop, makeFilter("gaussian", 1.0f, 2.0f));
+    TestFilm film(8, 8, "gaussian", 1.0f, 2.0f);
     const float* table = film.getFilterTable();
     for (int j = 0; j < 16; ++j)
         for (int i = 0; i < 16; ++i)
@@ -29,9 +27,7 @@ TEST(Film, TableSamplesTheFilterAtQuadrantCellCentres) {
 }
 
 TEST(Film, SampleFootprintAndWeights) {
-    unsigned res[2] = {32, 32};
-    Extent2D crop = {0, 1, 0, 1};
-    Film film(res, crop, makeFilter("gaussian", 1.0f, 1.0f));
+    TestFilm film(32, 32, "gaussian", 1.0f, 1.0f);
     const float* table = film.getFilterTable();
     film.addSample(Point(10.5f, 20.5f, 4.0f), Color(1.0f, 0.5f, 0.25f), 1.0f);
 
@@ -41,10 +37,9 @@ TEST(Film, SampleFootprintAndWeights) {
     EXPECT_FLOAT_EQ(film.pixel(11, 21).weight, table[15 * 16 + 15]);
     EXPECT_FLOAT_EQ(film.pixel(10, 20).g, 0.5f * table[0]);
     EXPECT_FLOAT_EQ(film.pixel(9, 19).z, 4.0f);
-    for (int x : {8, 12}) {
-        EXPECT_EQ(film.pixel(x, 20).weight, 0.0f);
-        EXPECT_EQ(film.pixel(x, 20).z, 1e30f);  // untouched pixels keep their depth too
-    }
+    for (int x : {8, 12})  // untouched pixels keep their depth too
+        EXPECT_EQ(std::make_pair(film.pixel(x, 20).weight, film.pixel(x, 20).z),
+                  std::make_pair(0.0, double(1e30f)));
 
     // An off-centre sample: every weight is the table entry of its own row and column.
     // Its centre is (2.8, 5.4), so it reaches columns 2..3 and rows 5..6.
@@ -69,9 +64,7 @@ TEST(Film, SampleFootprintAndWeights) {
 }
 
 TEST(Film, CropWindowAndPartialWeighting) {
-    unsigned res[2] = {640, 480};
-    Extent2D crop = {0.5f, 1.0f, 0.0f, 1.0f};
-    Film film(res, crop, makeFilter("box", 1.0f, 1.0f));
+    TestFilm film(640, 480, "box", 1.0f, 1.0f, {0.5f, 1.0f, 0.0f, 1.0f});
     EXPECT_EQ(std::vector<int>({film.x0(), film.width(), film.y0(), film.height()}),
               std::vector<int>({320, 320, 0, 480}));
 
@@ -89,9 +82,8 @@ TEST(Film, CropWindowAndPartialWeighting) {
     film.addSample(Point(1e30f, -1e30f, 1.0f), Color(1.0f), 1.0f);
 
     // Weighting a rectangle leaves the rest unnormalised.
-    film.addSample(Point(400.5f, 100.5f, 1.0f), Color(3.0f), 1.0f);
-    film.addSample(Point(500.5f, 100.5f, 1.0f), Color(3.0f), 1.0f);
-    film.addSample(Point(500.5f, 100.5f, 1.0f), Color(3.0f), 1.0f);
+    for (float x : {400.5f, 500.5f, 500.5f})
+        film.addSample(Point(x, 100.5f, 1.0f), Color(3.0f), 1.0f);
     film.weightPixels(RasterExtent{390, 410, 90, 110});
     EXPECT_FLOAT_EQ(film.pixel(400, 100).r, 3.0f);
     EXPECT_FLOAT_EQ(film.pixel(500, 100).r, 3.0f * film.pixel(500, 100).weight);
@@ -104,14 +96,12 @@ TEST(Film, CropWindowAndPartialWeighting) {
 // Tiles merged into a film give the film that direct accumulation gives, also for tiles cut by
 // the film window and with a filter wider than a pixel.
 TEST(Film, TilesMergeToTheDirectResult) {
-    unsigned res[2] = {40, 30};
-    Extent2D crop = {0.1f, 0.9f, 0.2f, 1.0f};
     std::mt19937 rng(7);
     std::uniform_real_distribution<float> u(0.0f, 1.0f);
     const RasterExtent rects[] = {{-3, 9, -2, 11}, {9, 21, 5, 13}, {30, 44, 20, 33}};
 
-    Film direct(res, crop, makeFilter("triangle", 1.5f, 2.0f));
-    Film merged(res, crop, makeFilter("triangle", 1.5f, 2.0f));
+    TestFilm direct(40, 30, "triangle", 1.5f, 2.0f, {0.1f, 0.9f, 0.2f, 1.0f}),
+        merged(40, 30, "triangle", 1.5f, 2.0f, {0.1f, 0.9f, 0.2f, 1.0f});
     FilmTile tile;
     for (const RasterExtent& r : rects) {
         tile.reset(merged, r);

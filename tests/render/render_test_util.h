@@ -1,10 +1,12 @@
 // Helpers of the rendering-engine tests: the real plugins loaded from $OVO_HOME/plugins,
-// analytic world primitives, and a small frame assembled by hand the way Render does it.
+// analytic world primitives, a small frame assembled by hand the way Render does it, and the
+// images written (also those of tests/api_render).
 #pragma once
 
 #include <OpenImageIO/imageio.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -20,6 +22,7 @@
 #include "core/render/filter.h"
 #include "core/render/sampler.h"
 #include "core/render/scene.h"
+#include "tests/common/picture.h"
 #include "tests/common/shapes.h"
 #include "tests/common/test_util.h"
 
@@ -58,12 +61,25 @@ inline void addFloats(ParameterSet& p, const char* name, std::vector<float> v) {
 inline void addInt(ParameterSet& p, const char* name, int v) {
     p.push_back(name, ParamType(TypeInt), &v, true);
 }
+// Float parameters, each a name and its values.
+inline ParameterSet floats(std::initializer_list<std::pair<const char*, std::vector<float>>> list) {
+    ParameterSet p;
+    for (const auto& [name, v] : list) addFloats(p, name, v);
+    return p;
+}
 
 // The analytic sphere of radius r about c; the store keeps its transforms alive.
 inline Reference<Primitive> sphereAt(const Point& c, float r) {
     static ovotest::TransformStore store;
     return store.wrap(new ovotest::TestSphere(r), Translate(c.x, c.y, c.z));
 }
+
+// A w x h film over `crop` with the filter plugin `filter` of half-widths xw, yw.
+struct TestFilm : Film {
+    TestFilm(unsigned w, unsigned h, const char* filter, float xw, float yw,
+             Extent2D crop = {0, 1, 0, 1})
+        : Film(std::array<unsigned, 2>{w, h}.data(), crop, makeFilter(filter, xw, yw)) {}
+};
 
 // A frame put together the way Render does: film with filter, camera plugin, sampler, scene,
 // buckets from a bucket-order plugin (none when a bucket side is 1).
@@ -75,7 +91,7 @@ struct Frame {
     unsigned spp[2] = {2, 2};
     int jitter = 0;
     std::string projection = "perspective";
-    ParameterSet cameraParameters;
+    ParameterSet cameraParameters = floats({{"fov", {40.0f}}, {"near", {0.5f}}, {"far", {50.0f}}});
     MotionTransform cameraTransform = Transform();
     std::string order = "horizontal";
     unsigned bucketSize[2] = {16, 16};
@@ -108,13 +124,21 @@ struct Frame {
     }
 };
 
-// Reads every channel of an image file as floats, with its imageSpec.
-inline bool readImage(const std::string& path, OIIO::ImageSpec& imageSpec, std::vector<float>& px) {
+// An image file with all its channels as floats, read past OpenImageIO's image cache (a later
+// frame may write the file again); its header in `header` when asked.
+inline Picture readImage(const std::string& path, OIIO::ImageSpec* header = nullptr) {
+    Picture image;
     auto in = OIIO::ImageInput::open(path);
-    if (!in) return false;
-    imageSpec = in->spec();
-    px.resize(size_t(imageSpec.width) * imageSpec.height * imageSpec.nchannels);
-    return in->read_image(0, 0, 0, imageSpec.nchannels, OIIO::TypeDesc::FLOAT, px.data());
+    if (!in) {
+        ADD_FAILURE() << "cannot read " << path << ": " << OIIO::geterror();
+        return image;
+    }
+    const OIIO::ImageSpec& s = in->spec();
+    if (header) *header = s;
+    image.pixels.resize(size_t(s.width) * s.height * s.nchannels);
+    EXPECT_TRUE(in->read_image(0, 0, 0, s.nchannels, OIIO::TypeDesc::FLOAT, image.pixels.data()));
+    image.width = s.width, image.height = s.height, image.channels = s.nchannels;
+    return image;
 }
 
 // A writer that takes rectangles in any order and keeps what it was given, per pixel.

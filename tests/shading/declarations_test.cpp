@@ -90,14 +90,12 @@ TEST_F(Declarations, LightsAndSwitches) {
     expectSilence();
     ASSERT_EQ(renderer->getAttributes().lights->lights.size(), 1u);
     renderer->PushAttributes();
-    renderer->LightSwitch("l1", false);
-    renderer->LightSwitch("l1", false);  // switching off twice removes it once
+    for (int i = 0; i < 2; ++i) renderer->LightSwitch("l1", false);  // removed once
     expectSilence();
     EXPECT_TRUE(renderer->getAttributes().lights->lights.empty());
     renderer->LightSwitch("nothing", true);
     expectReport(kWarning, "Light \"nothing\" does not exist");
-    renderer->LightSwitch("l1", true);
-    renderer->LightSwitch("l1", true);
+    for (int i = 0; i < 2; ++i) renderer->LightSwitch("l1", true);  // added once
     EXPECT_EQ(renderer->getAttributes().lights->lights.size(), 1u);
     renderer->LightSwitch("l1", false);
     renderer->PopAttributes();
@@ -208,8 +206,7 @@ TEST_F(Declarations, LayerConnectionsOverrideBindings) {
     const ShaderGroup& g = *surface();
     ShaderEnvironment env;
     std::vector<void*> blocks = {g.layers[0]->createData(), g.layers[1]->createData()};
-    g.layers[0]->init(env, blocks, nullptr, blocks[0]);
-    g.layers[1]->init(env, blocks, nullptr, blocks[1]);
+    for (int i : {0, 1}) g.layers[i]->init(env, blocks, nullptr, blocks[i]);
     Color c;
     ASSERT_TRUE(g.layers[1]->getMessage(OIIO::ustring("c"), blocks[1], c));
     EXPECT_FLOAT_EQ(c.r, 0.5f);  // the binding's 0.9 is overridden by the connection
@@ -224,6 +221,5 @@ TEST_F(Declarations, LayerConnectionsOverrideBindings) {
     // A source layer beyond the blocks given stops with the subscript error.
     std::vector<void*> none;
     EXPECT_THROW(g.layers[1]->init(env, none, nullptr, blocks[1]), std::out_of_range);
-    g.layers[0]->destroyData(blocks[0]);
-    g.layers[1]->destroyData(blocks[1]);
+    for (int i : {0, 1}) g.layers[i]->destroyData(blocks[i]);
 }

@@ -9,168 +9,124 @@
 #include "core/math/constants.h"
 #include "core/shading/sl/strings.h"
 #include "core/shading/sl/trace.h"
-#include "shading/gather_world.h"
 #include "shading/shading_test_util.h"
 
 using namespace ovo;
-using ovotest::Slab;
-using ovotest::World;
+using namespace ovotest;
+using namespace strings;
 
 namespace {
 
-const float Inf = std::numeric_limits<float>::infinity();
-const Normal Up(0.0f, 1.0f, 0.0f);
+const Normal Up(0.0f, 1.0f, 0.0f), Ahead(0.0f, 0.0f, 1.0f);
 
 // The mean over the hemisphere around +y (within `cone`) of value(direction), weighted by the
 // cosine or uniformly, by midpoint quadrature.
 float hemisphereMean(bool cosine, float cone, const std::function<float(const Vector&)>& value) {
-    const int nt = 400, np = 400;
+    const int n = 400;
     double sum = 0.0, weights = 0.0;
-    for (int i = 0; i < nt; ++i) {
-        const double theta = (i + 0.5) * cone / nt;
+    for (int i = 0; i < n; ++i) {
+        const double theta = (i + 0.5) * cone / n;
         const double w = std::sin(theta) * (cosine ? std::cos(theta) : 1.0);
-        for (int j = 0; j < np; ++j) {
-            const double phi = (j + 0.5) * 2.0 * PiDouble / np;
-            const Vector d(float(std::sin(theta) * std::cos(phi)), float(std::cos(theta)),
-                           float(std::sin(theta) * std::sin(phi)));
-            sum += w * value(d);
+        for (int j = 0; j < n; ++j) {
+            const double phi = (j + 0.5) * 2.0 * PiDouble / n;
+            sum += w * value(Vector(float(std::sin(theta) * std::cos(phi)), float(std::cos(theta)),
+                                    float(std::sin(theta) * std::sin(phi))));
             weights += w;
         }
     }
     return float(sum / weights);
 }
 
-// The distance along d from the origin to the plane y = h (infinite when d does not rise).
-float toCeiling(const Vector& d, float h) { return d.y > 0.0f ? h / d.y : Inf; }
+// The distance along d from the origin to the ceiling y = 1 (infinite when d does not rise).
+float toCeiling(const Vector& d) { return d.y > 0.0f ? 1.0f / d.y : Slab::Inf; }
 
-// P at the origin on a floor facing +y.
-World& floorWorld(World& w) {
+// The floor through the origin facing +y, and a ceiling y = 1 facing down over x > x0.
+World& floored(World& w) {
     w.add(new Slab(1, 0.0f, 1.0f));
+    return w;
+}
+std::function<void(World&)> ceiling(float x0) {
+    return [x0](World& w) { w.add(new Slab(1, 1.0f, -1.0f)).limit(0, x0, 1e30f); };
+}
+// A closed box of [-1, 1]^3, its walls glowing with `colour` under "constant" when given.
+World& box(World& w, const Color* colour = nullptr) {
+    const Reference<ShaderGroup> glow = groupOf({makeShader("constant")});
+    for (int a = 0; a < 3; ++a)
+        for (float s : {-1.0f, 1.0f}) {
+            Slab& wall = w.add(new Slab(a, s, -s));
+            if (colour) wall.attributes.shading->C = *colour, wall.attributes.surface = glow;
+        }
     return w;
 }
 
 }  // namespace
 
-// Each case: the blockers above the floor, the keyword list, and the expected occlusion.
+#define OCC2(...) [&](ShaderEnvironment& e) { return SL::occlusion2(e, origin, Up, __VA_ARGS__); }
+#define OCC3(...) [&](ShaderEnvironment& e) { return SL::occlusion3(e, origin, Up, __VA_ARGS__); }
+
+// Each case: the ceiling over the floor, the keyword list, and the expected occlusion.
 TEST(Occlusion, MatchesTheHemisphereIntegral) {
-    struct Case {
+    const Point origin(0.0f);
+    const std::function<void(World&)> whole = ceiling(-1e30f), open = [](World&) {};
+    const OIIO::ustring unknown("samples");  // occlusion takes its samples as an argument
+    // Closed form for the half-ceiling x > x0 seen from the origin: (1 - x0/√(1+x0²))/2.
+    auto halfCeiling = [](float x0) { return 0.5f * (1.0f - x0 / std::sqrt(1.0f + x0 * x0)); };
+    // Beyond x0 along the ceiling, within the hemisphere.
+    auto beyond = [](float x0) {
+        return [x0](const Vector& d) { return d.y > 0 && d.x * toCeiling(d) > x0 ? 1.0f : 0.0f; };
+    };
+    const struct {
         const char* what;
         std::function<void(World&)> build;
         std::function<float(ShaderEnvironment&)> occlusion;
-        float expected;
-        float tolerance;
-    };
-    const Point origin(0.0f);
-    using strings::bias;
-    using strings::coneangle;
-    using strings::distribution;
-    using strings::falloff;
-    using strings::falloffmode;
-    using strings::maxhitdist;
-    const OIIO::ustring unknown("samples");  // occlusion takes its samples as an argument
-    auto halfCeiling = [](float x0) {
-        return [x0](World& w) { w.add(new Slab(1, 1.0f, -1.0f)).limit(0, x0, 1e30f); };
-    };
-    // Closed form for the half-ceiling y = 1, x > x0, seen from the origin: (1 - x0/√(1+x0²))/2.
-    auto halfCeilingOcclusion = [](float x0) {
-        return 0.5f * (1.0f - x0 / std::sqrt(1.0f + x0 * x0));
-    };
-    const std::vector<Case> cases = {
-        {"open sky", [](World&) {},
-         [&](ShaderEnvironment& e) { return SL::occlusion2(e, origin, Up, 0); }, 0.0f, 0.0f},
-        {"closed box",
-         [](World& w) {
-             for (int a = 0; a < 3; ++a)
-                 for (float s : {-1.0f, 1.0f}) w.add(new Slab(a, s, -s));
-         },
-         [&](ShaderEnvironment& e) { return SL::occlusion2(e, origin, Up, 0); }, 1.0f, 0.0f},
+        float expected, tolerance;
+    } cases[] = {
+        {"open sky", open, OCC2(0), 0.0f, 0.0f},
+        {"closed box", [](World& w) { box(w); }, OCC2(0), 1.0f, 0.0f},
         {"wall through the point", [](World& w) { w.add(new Slab(0, 0.001f, -1.0f)); },
-         [&](ShaderEnvironment& e) { return SL::occlusion3(e, origin, Up, 256.0f, 1, bias, 1e-5); },
-         0.5f, 0.02f},
-        {"half ceiling ahead", halfCeiling(0.5f),
-         [&](ShaderEnvironment& e) { return SL::occlusion3(e, origin, Up, 1024.0f, 0); },
-         halfCeilingOcclusion(0.5f), 0.015f},
-        {"ceiling out of reach", halfCeiling(-1e30f),
-         [&](ShaderEnvironment& e) { return SL::occlusion2(e, origin, Up, 1, maxhitdist, 0.5); },
-         0.0f, 0.0f},
-        {"negative maxhitdist reaches everything", halfCeiling(-1e30f),
-         [&](ShaderEnvironment& e) { return SL::occlusion2(e, origin, Up, 1, maxhitdist, -1.0); },
-         1.0f, 0.0f},
-        {"exponential falloff", halfCeiling(-1e30f),
-         [&](ShaderEnvironment& e) {
-             return SL::occlusion3(e, origin, Up, 1024.0f, 2, falloff, 0.7, falloffmode, 0);
-         },
+         OCC3(256.0f, 1, bias, 1e-5), 0.5f, 0.02f},
+        {"half ceiling ahead", ceiling(0.5f), OCC3(1024.0f, 0), halfCeiling(0.5f), 0.015f},
+        {"ceiling out of reach", whole, OCC2(1, maxhitdist, 0.5), 0.0f, 0.0f},
+        {"negative maxhitdist reaches everything", whole, OCC2(1, maxhitdist, -1.0), 1.0f, 0.0f},
+        {"exponential falloff", whole, OCC3(1024.0f, 2, falloff, 0.7, falloffmode, 0),
          hemisphereMean(true, PiOver2,
-                        [](const Vector& d) { return std::exp(-0.7f * toCeiling(d, 1.0f)); }),
+                        [](const Vector& d) { return std::exp(-0.7f * toCeiling(d)); }),
          0.01f},
-        {"power falloff", halfCeiling(-1e30f),
-         [&](ShaderEnvironment& e) {
-             return SL::occlusion3(e, origin, Up, 1024.0f, 3, falloff, 2.0, falloffmode, 1,
-                                   maxhitdist, 3.0);
-         },
+        {"power falloff", whole, OCC3(1024.0f, 3, falloff, 2.0, falloffmode, 1, maxhitdist, 3.0),
          hemisphereMean(true, PiOver2,
                         [](const Vector& d) {
-                            const float x = std::max(0.0f, 1.0f - toCeiling(d, 1.0f) / 3.0f);
+                            const float x = std::max(0.0f, 1.0f - toCeiling(d) / 3.0f);
                             return x * x;
                         }),
          0.01f},
-        {"uniform directions", halfCeiling(0.5f),
-         [&](ShaderEnvironment& e) {
-             return SL::occlusion3(e, origin, Up, 1024.0f, 1, distribution, strings::uniform);
-         },
-         hemisphereMean(false, PiOver2,
-                        [](const Vector& d) {
-                            return d.y > 0.0f && d.x * toCeiling(d, 1.0f) > 0.5f ? 1.0f : 0.0f;
-                        }),
-         0.015f},
-        {"narrow cone", halfCeiling(0.2f),
-         [&](ShaderEnvironment& e) {
-             return SL::occlusion3(e, origin, Up, 1024.0f, 1, coneangle, 0.6);
-         },
-         hemisphereMean(
-             true, 0.6f,
-             [](const Vector& d) { return d.x * toCeiling(d, 1.0f) > 0.2f ? 1.0f : 0.0f; }),
-         0.015f},
+        {"uniform directions", ceiling(0.5f), OCC3(1024.0f, 1, distribution, strings::uniform),
+         hemisphereMean(false, PiOver2, beyond(0.5f)), 0.015f},
+        {"narrow cone", ceiling(0.2f), OCC3(1024.0f, 1, coneangle, 0.6),
+         hemisphereMean(true, 0.6f, beyond(0.2f)), 0.015f},
         // An unknown keyword ends the list: the maxhitdist after it is not read and the
         // ceiling still blocks; so does an empty one. The keywords the table accepts and
         // ignores are skipped over.
-        {"unknown keyword", halfCeiling(-1e30f),
-         [&](ShaderEnvironment& e) {
-             return SL::occlusion2(e, origin, Up, 2, unknown, 8.0, maxhitdist, 0.5);
-         },
-         1.0f, 0.0f},
-        {"empty keyword", halfCeiling(-1e30f),
-         [&](ShaderEnvironment& e) {
-             return SL::occlusion2(e, origin, Up, 2, OIIO::ustring(), 0.0, maxhitdist, 0.5);
-         },
-         1.0f, 0.0f},
-        {"accepted and ignored keywords", halfCeiling(-1e30f),
-         [&](ShaderEnvironment& e) {
-             return SL::occlusion2(e, origin, Up, 3, strings::subset, strings::shader,
-                                   strings::adaptative, 1.0, maxhitdist, 0.5);
-         },
-         0.0f, 0.0f},
+        {"unknown keyword", whole, OCC2(2, unknown, 8.0, maxhitdist, 0.5), 1.0f, 0.0f},
+        {"empty keyword", whole, OCC2(2, OIIO::ustring(), 0.0, maxhitdist, 0.5), 1.0f, 0.0f},
+        {"accepted and ignored keywords", whole,
+         OCC2(3, subset, shader, adaptative, 1.0, maxhitdist, 0.5), 0.0f, 0.0f},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         World world;
-        floorWorld(world);
-        c.build(world);
-        auto scene = ovotest::sceneOf(world);
-        ShaderEnvironment env = ovotest::pointOf(*scene, origin, Up);
+        c.build(floored(world));
+        auto scene = sceneOf(world);
+        ShaderEnvironment env = pointOf(*scene, origin, Up);
         EXPECT_NEAR(c.occlusion(env), c.expected, c.tolerance);
     }
-}
 
-// The open sky's direction is a unit vector; under a wall at +x it leans towards -x.
-TEST(Occlusion, OpenSkyDirection) {
-    World world;
-    floorWorld(world);
-    world.add(new Slab(0, 0.5f, -1.0f));
-    auto scene = ovotest::sceneOf(world);
-    ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), Up);
+    // The open sky's direction is a unit vector; under a wall at +x it leans towards -x.
+    World leaning;
+    floored(leaning).add(new Slab(0, 0.5f, -1.0f));
+    auto leaningScene = sceneOf(leaning);
+    ShaderEnvironment env = pointOf(*leaningScene, origin, Up);
     Tuple direction(0.0f);
-    SL::occlusion2(env, env.P, Up, 1, strings::environmentdir, &direction);
+    SL::occlusion2(env, env.P, Up, 1, environmentdir, &direction);
     EXPECT_NEAR(direction.length(), 1.0f, 1e-5f);
     EXPECT_LT(direction.x, -0.2f);
 }
@@ -179,19 +135,16 @@ TEST(Occlusion, OpenSkyDirection) {
 // not, and neither is the same point with a normal turned 19 degrees away.
 TEST(Occlusion, ReusesTheLastResultWithoutTracing) {
     World world;
-    floorWorld(world);
-    world.add(new Slab(1, 1.0f, -1.0f)).limit(0, 0.0f, 1e30f);
-    auto scene = ovotest::sceneOf(world);
-    ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), Up, 0.01f);
+    ceiling(0.0f)(floored(world));
+    auto scene = sceneOf(world);
+    ShaderEnvironment env = pointOf(*scene, Point(0.0f), Up, 0.01f);
     const float first = SL::occlusion2(env, env.P, Up, 0);
     const unsigned long traced = world.rays;
     EXPECT_GE(traced, 64u);
     EXPECT_EQ(SL::occlusion2(env, env.P, Up, 0), first);
     EXPECT_EQ(world.rays, traced);
-
     const float a = radians(19.0f);
-    const Normal turned(std::sin(a), std::cos(a), 0.0f);
-    SL::occlusion2(env, env.P, turned, 0);
+    SL::occlusion2(env, env.P, Normal(std::sin(a), std::cos(a), 0.0f), 0);
     EXPECT_GT(world.rays, traced);
 }
 
@@ -199,21 +152,18 @@ TEST(Occlusion, ReusesTheLastResultWithoutTracing) {
 // x is (1 + x/√(1+x²))/2, so moving the point by dx changes it by about dx/2 near x = 0.
 TEST(Occlusion, GradientsPredictTheNeighbours) {
     // A floor of finite size, so that the cache's largest radius does not shrink the gradients.
-    auto build = [](World& w) {
+    World worlds[2];
+    for (World& w : worlds) {
         w.add(new Slab(1, 0.0f, 1.0f)).limit(0, -50.0f, 50.0f).limit(2, -50.0f, 50.0f);
         w.add(new Slab(1, 1.0f, -1.0f)).limit(0, 0.0f, 50.0f).limit(2, -50.0f, 50.0f);
-    };
-    World world, again;
-    build(world);
-    build(again);
-    auto scene = ovotest::sceneOf(world);
+    }
+    auto scene = sceneOf(worlds[0]);
     auto exact = [](float x) { return 0.5f * (1.0f + x / std::sqrt(1.0f + x * x)); };
-
-    ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), Up);
+    ShaderEnvironment env = pointOf(*scene, Point(0.0f), Up);
     const float here = SL::occlusion3(env, env.P, Up, 4096.0f, 0);
     EXPECT_NEAR(here, exact(0.0f), 0.01f);
+    float there = 0.0f;
     for (float dx : {-0.08f, 0.08f}) {
-        float there = 0.0f;
         ASSERT_TRUE(
             scene->interpolateOcclusion(Point(dx, 0.0f, 0.0f), Up, 0.0f, 10.0f, 1, there, nullptr));
         EXPECT_NEAR(there - here, exact(dx) - exact(0.0f), 0.012f) << dx;
@@ -222,13 +172,12 @@ TEST(Occlusion, GradientsPredictTheNeighbours) {
     // gradient predicts what a gathering with the turned normal finds.
     const float a = radians(3.0f);
     const Normal leaning(std::sin(a), std::cos(a), 0.0f);
-    float turned = 0.0f;
-    ASSERT_TRUE(scene->interpolateOcclusion(Point(0.0f), leaning, 0.0f, 10.0f, 1, turned, nullptr));
-    auto scene2 = ovotest::sceneOf(again);
-    ShaderEnvironment direct = ovotest::pointOf(*scene2, Point(0.0f), leaning);
+    ASSERT_TRUE(scene->interpolateOcclusion(Point(0.0f), leaning, 0.0f, 10.0f, 1, there, nullptr));
+    auto scene2 = sceneOf(worlds[1]);
+    ShaderEnvironment direct = pointOf(*scene2, Point(0.0f), leaning);
     const float gathered = SL::occlusion3(direct, direct.P, leaning, 4096.0f, 0);
     EXPECT_GT(gathered - here, 0.015f);  // the turn is large enough to matter
-    EXPECT_NEAR(turned, gathered, 0.012f);
+    EXPECT_NEAR(there, gathered, 0.012f);
 }
 
 // Transmission through sheets between z = 0 and a light at z = 10: each sheet of opacity 0.5
@@ -236,7 +185,7 @@ TEST(Occlusion, GradientsPredictTheNeighbours) {
 // lets everything through. A shaded sheet lets through what its shaders leave in Oi: Os for
 // "constant" (read without running it), 1 for "null", and what a fog layer adds.
 TEST(Transmission, SheetsBetweenThePointAndTheLight) {
-    struct Case {
+    const struct {
         const char* what;
         std::vector<float> sheets;  // their opacities, one sheet per unit of height
         bool hidden;
@@ -254,7 +203,7 @@ TEST(Transmission, SheetsBetweenThePointAndTheLight) {
         // fog at the sheet, 1 away: Oi = mix(0.5, 1, 1 - 1/e)
         {"a constant sheet in fog", {0.5f}, false, 0.5f / float(M_E), "constant", "fog"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         World world;
         float z = 1.0f;
@@ -263,12 +212,11 @@ TEST(Transmission, SheetsBetweenThePointAndTheLight) {
             s.attributes.shading->opacity = Color(opacity);
             s.attributes.shading->transparentShadows = !c.surface;
             s.attributes.shading->rayShadows = !c.hidden;
-            if (c.surface)
-                s.attributes.surface = ovotest::groupOf({ovotest::makeShader(c.surface)});
-            if (c.volume) s.attributes.volume = ovotest::groupOf({ovotest::makeShader(c.volume)});
+            if (c.surface) s.attributes.surface = groupOf({makeShader(c.surface)});
+            if (c.volume) s.attributes.volume = groupOf({makeShader(c.volume)});
         }
-        auto scene = ovotest::sceneOf(world);
-        ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), Normal(0.0f, 0.0f, 1.0f));
+        auto scene = sceneOf(world);
+        ShaderEnvironment env = pointOf(*scene, Point(0.0f), Ahead);
         env.lightDistance = 10.0f;
         const Color t = SL::transmission(env, Point(0.0f), Point(0.0f, 0.0f, 10.0f), 0);
         EXPECT_NEAR(t.r, c.expected, 1e-6f);
@@ -281,24 +229,20 @@ TEST(Transmission, SheetsBetweenThePointAndTheLight) {
 TEST(Tracec, RaysTraced) {
     World world;
     world.add(new Slab(2, 5.0f, -1.0f));
-    auto scene = ovotest::sceneOf(world);
+    auto scene = sceneOf(world);
     Tuple P(0.0f), dir(0.0f, 0.0f, 1.0f), none(0.0f);
-    struct Case {
-        const char* what;
+    const struct {
         float cone;
         int samples;
         unsigned long rays;
-    } cases[] = {
-        {"narrow cone", 0.005f, 8, 1}, {"wide cone", 0.2f, 8, 8}, {"one sample", 0.2f, 1, 1}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), Normal(0.0f, 0.0f, 1.0f));
+    } cases[] = {{0.005f, 8, 1}, {0.2f, 8, 8}, {0.2f, 1, 1}};
+    for (const auto& c : cases) {
+        ShaderEnvironment env = pointOf(*scene, Point(0.0f), Ahead);
         world.rays = 0;
-        SL::tracec(env, P, dir, 2, strings::samples, c.samples, strings::samplecone,
-                   double(c.cone));
-        EXPECT_EQ(world.rays, c.rays);
+        SL::tracec(env, P, dir, 2, samples, c.samples, samplecone, double(c.cone));
+        EXPECT_EQ(world.rays, c.rays) << c.cone << " " << c.samples;
     }
-    ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f), Normal(0.0f, 0.0f, 1.0f));
+    ShaderEnvironment env = pointOf(*scene, Point(0.0f), Ahead);
     world.rays = 0;
     SL::tracec(env, P, none, 0);
     RayDifferential shadow;
@@ -314,43 +258,31 @@ TEST(Tracec, RaysTraced) {
 // Indirect light in a closed box whose walls glow with one colour is that colour; under an
 // open sky it is the background ("ray:maxdepthcolor"); at the diffuse depth limit it is black.
 TEST(IndirectDiffuse, GlowingBoxOpenSkyAndDepthLimit) {
-    World box;
-    const Reference<ShaderGroup> glow = ovotest::groupOf({ovotest::makeShader("constant")});
-    for (int a = 0; a < 3; ++a)
-        for (float s : {-1.0f, 1.0f}) {
-            Slab& wall = box.add(new Slab(a, s, -s));
-            wall.attributes.shading->C = Color(0.2f, 0.5f, 0.8f);
-            wall.attributes.surface = glow;
-        }
-    auto scene = ovotest::sceneOf(box);
-    ShaderEnvironment env = ovotest::pointOf(*scene, Point(0.0f, -0.99f, 0.0f), Up);
+    World glowing, open;
+    const Color colour(0.2f, 0.5f, 0.8f);
+    auto scene = sceneOf(box(glowing, &colour));
+    ShaderEnvironment env = pointOf(*scene, Point(0.0f, -0.99f, 0.0f), Up);
     const Color inside = SL::indirectdiffuse2(env, env.P, Up, 0);
-    EXPECT_NEAR(inside.r, 0.2f, 1e-5f);
-    EXPECT_NEAR(inside.g, 0.5f, 1e-5f);
-    EXPECT_NEAR(inside.b, 0.8f, 1e-5f);
+    EXPECT_TRUE(near(Tuple(inside.r, inside.g, inside.b), Tuple(0.2f, 0.5f, 0.8f), 1e-5f));
 
-    World open;
-    floorWorld(open);
     RaySettings sky;
     sky.maxDepthColor = Color(0.3f, 0.6f, 0.9f);
-    auto skyScene = ovotest::sceneOf(open, sky);
-    ShaderEnvironment outside = ovotest::pointOf(*skyScene, Point(0.0f), Up);
-    const Color seen = SL::indirectdiffuse3(outside, outside.P, Up, 16.0f, 0);
-    EXPECT_NEAR(seen.g, 0.6f, 1e-5f);
+    auto skyScene = sceneOf(floored(open), sky);
+    ShaderEnvironment outside = pointOf(*skyScene, Point(0.0f), Up);
+    EXPECT_NEAR(SL::indirectdiffuse3(outside, outside.P, Up, 16.0f, 0).g, 0.6f, 1e-5f);
 
     // A gathering ray's own hit gathers nothing more with the default depth of one bounce.
     RayDifferential gathering;
     gathering.type = RayDifferential::Gather;
     gathering.diffuseDepth = 1;
-    ShaderEnvironment deep = ovotest::pointOf(*scene, Point(0.5f, -0.99f, 0.0f), Up);
+    ShaderEnvironment deep = pointOf(*scene, Point(0.5f, -0.99f, 0.0f), Up);
     deep.ray = &gathering;
-    box.rays = 0;
-    const Color none = SL::indirectdiffuse2(deep, deep.P, Up, 0);
-    EXPECT_EQ(none.g, 0.0f);
-    EXPECT_EQ(box.rays, 0u);
+    glowing.rays = 0;
+    EXPECT_EQ(SL::indirectdiffuse2(deep, deep.P, Up, 0).g, 0.0f);
+    EXPECT_EQ(glowing.rays, 0u);
     RaySettings twoBounces;
     twoBounces.maxDiffuseDepth = 2;
-    auto deeper = ovotest::sceneOf(box, twoBounces);
+    auto deeper = sceneOf(glowing, twoBounces);
     deep.scene = deeper.get();
     EXPECT_NEAR(SL::indirectdiffuse2(deep, deep.P, Up, 0).g, 0.5f, 1e-5f);
 }

@@ -10,9 +10,9 @@
 #include "tests/common/test_util.h"
 
 using namespace ovo;
-using ovotest::near;
+using namespace ovotest;
 
-namespace ovotest {
+namespace {
 
 // Runs `shader` in the x pass, the y pass and the main pass, as Hit::shade does, where u and v
 // change by (dudx, dvdx) for a pixel step in x and by (dudy, dvdy) in y; returns what the main
@@ -40,9 +40,7 @@ T threePasses(float dudx, float dudy, float dvdx, float dvdy,
     return shader(env, u, v);
 }
 
-}  // namespace ovotest
-
-using ovotest::threePasses;
+}  // namespace
 
 TEST(Derivatives, SlotsJacobianDerivAreaAndCalculatenormal) {
     using F = std::function<float(ShaderEnvironment&, float, float)>;

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <random>
+#include <tuple>
 #include <thread>
 #include <vector>
 
@@ -65,35 +66,29 @@ struct ThreadID {
 // degrees (N·last N >= 0.95); the tree refuses normals 18 degrees off (its tolerance is 10).
 TEST(GICache, ReusesTheLastResultNearby) {
     ThreadID id(0);
-    struct Case {
-        float offset, degrees;
+    // Beyond the footprint the tree answers, but for a maxerror of 0: then only the last
+    // result can.
+    const struct {
+        float offset, degrees, maxerror;
         bool found;
     } cases[] = {
-        {0.0f, 0.0f, true},   {0.009f, 0.0f, true},  {0.0f, 17.5f, true}, {0.0f, 18.5f, false},
-        {0.0f, 30.0f, false}, {0.02f, 18.0f, false}, {0.02f, 0.0f, true},  // beyond the footprint:
-                                                                           // the tree answers
+        {0.0f, 0.0f, 0.25f, true},   {0.009f, 0.0f, 0.25f, true}, {0.0f, 17.5f, 0.25f, true},
+        {0.0f, 18.5f, 0.25f, false}, {0.0f, 30.0f, 0.25f, false}, {0.02f, 18.0f, 0.25f, false},
+        {0.02f, 0.0f, 0.25f, true},  {0.0f, 0.0f, 0.0f, true},    {0.02f, 0.0f, 0.0f, false},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.offset << " " << c.degrees);
-        GICache<float> cache(world(), 2);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.offset << " " << c.degrees << " " << c.maxerror);
+        GICache<float> cache(world(), 1);
         cache.insert(record(Point(0.0f), Up, 1.0f, 0.75f), 0.0f, 0.0f, 0.0f);
         float v = -1.0f;
-        EXPECT_EQ(lookup(cache, Point(c.offset, 0.0f, 0.0f), tilted(c.degrees), 0.01f, 0.25f, 1, v),
-                  c.found);
-        if (c.found) {
-            EXPECT_FLOAT_EQ(v, 0.75f);
-        }
+        EXPECT_EQ(
+            lookup(cache, Point(c.offset, 0.0f, 0.0f), tilted(c.degrees), 0.01f, c.maxerror, 1, v),
+            c.found);
+        EXPECT_EQ(v, c.found ? 0.75f : -1.0f);
+        const GICache<float>::Statistics s = cache.statistics();
+        EXPECT_EQ(std::make_tuple(s.lookups, s.reused, s.records),
+                  std::make_tuple(uint64_t(1), uint64_t(c.found && c.offset < 0.01f), uint64_t(1)));
     }
-    // A maxerror of 0 leaves only the last result.
-    GICache<float> cache(world(), 1);
-    cache.insert(record(Point(0.0f), Up, 1.0f, 0.75f), 0.0f, 0.0f, 0.0f);
-    float v;
-    EXPECT_TRUE(lookup(cache, Point(0.0f), Up, 0.01f, 0.0f, 1, v));
-    EXPECT_FALSE(lookup(cache, Point(0.02f, 0.0f, 0.0f), Up, 0.01f, 0.0f, 1, v));
-    const GICache<float>::Statistics s = cache.statistics();
-    EXPECT_EQ(s.lookups, 2u);
-    EXPECT_EQ(s.reused, 1u);
-    EXPECT_EQ(s.records, 1u);
 }
 
 // Gradients carry the value to the query point; off, the value is the record's own.

@@ -10,7 +10,7 @@
 
 using namespace ovo;
 
-namespace ovotest {
+namespace {
 
 float noiseN(int dims, const float* p) {
     return dims == 1   ? SL::noise(p[0])
@@ -19,9 +19,7 @@ float noiseN(int dims, const float* p) {
                        : SL::noise(p[0], p[1], p[2], p[3]);
 }
 
-}  // namespace ovotest
-
-using ovotest::noiseN;
+}  // namespace
 
 TEST(Noise, KnownValuesZerosOnTheLatticeAndContinuity) {
     // By hand: at x = 0.5 the corner hashes are 151 (gradient +8) and 160 (gradient +1), so

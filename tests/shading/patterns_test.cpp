@@ -17,32 +17,11 @@
 #include "tests/common/test_util.h"
 
 using namespace ovo;
-using ovotest::makeShader;
-using ovotest::near;
+using namespace ovotest;
 
-namespace ovotest {
+namespace {
 
 using Layers = std::vector<Reference<Shader>>;
-using Floats = std::initializer_list<std::pair<const char*, float>>;
-using Colors = std::initializer_list<std::pair<const char*, Color>>;
-
-// `name` with the values given bound; unlit, its diffuse and specular terms are off.
-Reference<Shader> bound(const char* name, Floats floats, Colors colors = {}, bool lit = true) {
-    ParameterSet p;
-    const float zero = 0.0f;
-    if (!lit) {
-        p.push_back("Kd", ParamType(TypeFloat), &zero, true);
-        p.push_back("Ks", ParamType(TypeFloat), &zero, true);
-    }
-    for (const auto& f : floats) p.push_back(f.first, ParamType(TypeFloat), &f.second, true);
-    for (const auto& c : colors) p.push_back(c.first, ParamType(TypeColor), &c.second.r, true);
-    return Reference<Shader>(makeShader(name, p));
-}
-
-Reference<Shader> unlit(const char* name, Floats floats = {}, Colors colors = {}) {
-    return bound(name, floats, colors, false);
-}
-
 // The plane z = 0 at (x, y), seen from above, its offset rays `step` further in x and y, shaded
 // by `surface` and `displacement` under `light` (an ambient light of 1 when none is given).
 Hit shadePlane(float x, float y, float step, const Layers& surface, const Layers& displacement = {},
@@ -63,13 +42,7 @@ Hit shadePlane(float x, float y, float step, const Layers& surface, const Layers
 
 Color mix(const Color& a, const Color& b, float t) { return a * (1.0f - t) + b * t; }
 
-}  // namespace ovotest
-
-using ovotest::bound;
-using ovotest::Layers;
-using ovotest::mix;
-using ovotest::shadePlane;
-using ovotest::unlit;
+}  // namespace
 
 TEST(Patterns, LayoutsAndFilteredFootprints) {
     const Color white(1.0f), brick(0.6f, 0.2f, 0.1f), mortar(0.6f, 0.58f, 0.54f),

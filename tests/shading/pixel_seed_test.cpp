@@ -2,7 +2,7 @@
 // blocks, light caches and film tiles are per thread or per bucket, so a noisy shaded frame is
 // the same bit for bit whatever threads, bucket order or crop windows render it: tiles rendered
 // on different machines stitch into the frame rendered whole.
-#include <OpenImageIO/imageio.h>
+#include <OpenImageIO/imagebuf.h>
 #include <gtest/gtest.h>
 
 #include <set>
@@ -50,10 +50,7 @@ class NoisyFrames : public ovo::testing::RaytracerTest {
         renderer->Parameter("float samples", 6.0f);
         renderer->Parameter("float maxerror", 0.0f);
         renderer->Shader("surface", "occlusion", nullptr);
-        renderer->PushTransform();
-        renderer->Translate(0.3f, 0.2f, 4.0f);
-        renderer->Sphere(1.2f);
-        renderer->PopTransform();
+        sphereAt(0.3f, 0.2f, 4.0f, 1.2f);
         const float P[12] = {-9, -1.2f, -9, 9, -1.2f, -9, 9, -1.2f, 9, -9, -1.2f, 9};
         renderer->Parameter("point P", P);
         renderer->Polygon(4);
@@ -65,16 +62,12 @@ class NoisyFrames : public ovo::testing::RaytracerTest {
         renderer->Parameter("point from", from);
         renderer->Parameter("float intensity", 8.0f);
         renderer->Light("bulb", "pointlight", nullptr);
+        renderer->Shader("surface", "derivs", nullptr);
+        sphereAt(-1.4f, 1.1f, 4.0f, 0.8f);
         renderer->PushAttributes();
         renderer->Shader("surface", "plastic", nullptr);
         renderer->Attribute("color opacity", Os);
-        renderer->Translate(-1.3f, -0.6f, 2.8f);
-        renderer->Sphere(0.5f);
-        renderer->PopAttributes();
-        renderer->PushAttributes();
-        renderer->Shader("surface", "derivs", nullptr);
-        renderer->Translate(-1.4f, 1.1f, 4.0f);
-        renderer->Sphere(0.8f);
+        sphereAt(-1.3f, -0.6f, 2.8f, 0.5f);
         renderer->PopAttributes();
         const float Q[12] = {0.8f, -1.2f, 2.5f, 1.8f, -1.2f, 2.5f,
                              1.8f, 0.2f,  3.5f, 0.8f, 0.2f,  3.5f};
@@ -89,20 +82,12 @@ class NoisyFrames : public ovo::testing::RaytracerTest {
         renderer->Attribute("int limits:threads", -1);
         expectSilence();
 
-        std::vector<float> frame(Width * Height * 4, 0.0f);
-        auto in = OIIO::ImageInput::open(file);
-        if (!in) {
-            ADD_FAILURE() << "cannot read " << file;
-            return frame;
-        }
-        const OIIO::ImageSpec& format = in->spec();
-        std::vector<float> tile(size_t(format.width) * format.height * 4);
-        EXPECT_TRUE(in->read_image(0, 0, 0, 4, OIIO::TypeDesc::FLOAT, tile.data())) << file;
-        for (int y = 0; y < format.height; ++y)
-            for (int x = 0; x < format.width; ++x)
-                for (int c = 0; c < 4; ++c)
-                    frame[((format.y + y) * Width + format.x + x) * 4 + c] =
-                        tile[(size_t(y) * format.width + x) * 4 + c];
+        // The whole frame: pixels outside the file's window read as zero.
+        std::vector<float> frame(Width * Height * 4, -1.0f);
+        OIIO::ImageBuf in(file);
+        EXPECT_TRUE(in.get_pixels(OIIO::ROI(0, Width, 0, Height, 0, 1, 0, 4), OIIO::TypeDesc::FLOAT,
+                                  frame.data()))
+            << file;
         return frame;
     }
 

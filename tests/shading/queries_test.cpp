@@ -10,15 +10,9 @@
 #include "shading/shading_test_util.h"
 
 using namespace ovo;
-using ovotest::makeShader;
+using namespace ovotest;
 
-namespace ovotest {
-
-Reference<Shader> withFloat(const char* shader, const char* name, float value) {
-    ParameterSet p;
-    p.push_back(name, ParamType(TypeFloat), &value, true);
-    return Reference<Shader>(makeShader(shader, p));
-}
+namespace {
 
 enum Kind { Float, Colour, Point3 };
 
@@ -37,11 +31,7 @@ float ask(Query query, ShaderEnvironment& env, const char* name, Kind kind, Tupl
     return found;
 }
 
-}  // namespace ovotest
-
-using ovotest::ask;
-using ovotest::withFloat;
-using Kind = ovotest::Kind;
+}  // namespace
 
 #define OVO_QUERY(fn) \
     [](ShaderEnvironment& e, OIIO::ustring& n, auto& v) { return SL::fn(e, n, v); }
@@ -50,8 +40,8 @@ TEST(Queries, LayerArgumentsByNameAndType) {
     // args: f 0.25, c (1 1 1), p (1 2 3), n (0 0 1), h an hpoint, m a matrix, fa an empty float
     // array, ca two blacks; the other layers' Kd.
     Reference<ShaderGroup> group =
-        ovotest::groupOf({withFloat("plastic", "Kd", 0.3f), Reference<Shader>(makeShader("args")),
-                          withFloat("plastic", "Kd", 0.9f)});
+        groupOf({bound("plastic", {{"Kd", 0.3f}}), Reference<Shader>(makeShader("args")),
+                 bound("plastic", {{"Kd", 0.9f}})});
     ShaderEnvironment env;
     env.surface = env.volume = group;
     for (const Reference<Shader>& s : group->layers) {
@@ -95,7 +85,7 @@ TEST(Queries, LayerArgumentsByNameAndType) {
 
 TEST(Queries, LightsAttributesOptionsAndRays) {
     // lightsource answers only with a current light.
-    const Reference<Shader> light = withFloat("counting", "intensity", 2.0f);
+    const Reference<Shader> light = bound("counting", {{"intensity", 2.0f}});
     void* block = light->createData();
     ShaderEnvironment env;
     light->init(env, nullptr, block);
@@ -152,13 +142,11 @@ TEST(Queries, LightsAttributesOptionsAndRays) {
 }
 
 TEST(Queries, AVolumeLayerReadsTheOtherGroupsAndTheLightsOfItsHit) {
-    Hit hit = ovotest::planeHit(Point(0.0f));
-    using ovotest::groupOf;
-    using ovotest::keep;
-    hit.attributes.displacement = keep(groupOf({withFloat("bumpy", "Km", 0.125f)}));
-    hit.attributes.surface = keep(groupOf({withFloat("plastic", "Kd", 0.75f)}));
+    Hit hit = planeHit(Point(0.0f));
+    hit.attributes.displacement = keep(groupOf({bound("bumpy", {{"Km", 0.125f}})}));
+    hit.attributes.surface = keep(groupOf({bound("plastic", {{"Kd", 0.75f}})}));
     hit.attributes.volume =
-        keep(groupOf({withFloat("args", "f", 0.5f), Reference<Shader>(makeShader("peek"))}));
+        keep(groupOf({bound("args", {{"f", 0.5f}}), Reference<Shader>(makeShader("peek"))}));
     ParameterSet p;
     const float from[3] = {0, 0, 2}, intensity = 3.0f;
     p.push_back("from", ParamType(TypePoint), from, true);

@@ -13,15 +13,13 @@
 #include "shading/shading_test_util.h"
 
 using namespace ovo;
-using ovotest::counter;
-using ovotest::makeShader;
-using ovotest::near;
+using namespace ovotest;
 
 namespace {
 
 // A hit at (0.5, 0.5) on the plane z = 0 where u = x and v = y.
 Hit flatHit() {
-    Hit hit = ovotest::planeHit(Point(0.5f, 0.5f, 0.0f), Normal(0.0f, 0.0f, -1.0f));
+    Hit hit = planeHit(Point(0.5f, 0.5f, 0.0f), Normal(0.0f, 0.0f, -1.0f));
     hit.env.dNdu = hit.env.dNdv = Vector(0.0f);
     return hit;
 }
@@ -38,7 +36,7 @@ RayDifferential flatRay(float step) {
 Reference<ShaderGroup> group(std::initializer_list<const char*> names) {
     std::vector<Reference<Shader>> layers;
     for (const char* n : names) layers.emplace_back(makeShader(n));
-    return ovotest::groupOf(layers);
+    return groupOf(layers);
 }
 
 }  // namespace
@@ -50,7 +48,7 @@ TEST(Shade, PassesDerivativesAndOutput) {
 
     // Two layers that read du and dv run three times each; Du(u) = 1, Dv(u) = Du(v) = 0.
     Hit hit = flatHit();
-    hit.attributes.surface = ovotest::keep(group({"derivs", "derivs"}));
+    hit.attributes.surface = keep(group({"derivs", "derivs"}));
     for (int i = 0; i < 3; ++i) runs[i] = 0;
     float out = 0.0f;
     hit.shade(flatRay(0.01f), &out);
@@ -66,7 +64,7 @@ TEST(Shade, PassesDerivativesAndOutput) {
 
     // A layer that reads neither du nor dv runs once; a null out is left alone.
     Hit once = flatHit();
-    once.attributes.surface = ovotest::keep(group({"args"}));
+    once.attributes.surface = keep(group({"args"}));
     *plain = 0;
     once.shade(flatRay(0.01f), nullptr);
     EXPECT_EQ(plain->load(), 1u);
@@ -75,7 +73,7 @@ TEST(Shade, PassesDerivativesAndOutput) {
     // Without an N primitive variable N is Ng; a ray starting at P shades with I = its
     // direction; without differentials a pixel spreads over one film pixel (no scene: 1).
     Hit eye = flatHit();
-    eye.attributes.surface = ovotest::keep(group({"args"}));
+    eye.attributes.surface = keep(group({"args"}));
     RayDifferential fromP(eye.env.P, Vector(0.0f, 0.0f, 2.0f));
     eye.shade(fromP, nullptr);
     EXPECT_EQ(eye.env.N, eye.env.Ng);
@@ -106,14 +104,26 @@ TEST(Shade, Faceforward) {
 
 namespace {
 
-Reference<Light> countingLight(const Point& from, float nondiffuse = 0.0f) {
-    ParameterSet p;
-    p.push_back("from", ParamType(TypePoint), &from.x, true);
-    p.push_back("__nondiffuse", ParamType(TypeFloat), &nondiffuse, true);
-    Shader* s = makeShader("counting", p);
-    Light* l = dynamic_cast<Light*>(s);
-    EXPECT_NE(l, nullptr);
-    return Reference<Light>(l);
+// A list of "counting" lights from each point, with "__nondiffuse" `nondiffuse`.
+Reference<LightList> countingLights(std::initializer_list<float> heights, float nondiffuse = 0.0f) {
+    Reference<LightList> list(new LightList());
+    for (float z : heights) {
+        ParameterSet p;
+        const Point from(0.0f, 0.0f, z);
+        p.push_back("from", ParamType(TypePoint), &from.x, true);
+        p.push_back("__nondiffuse", ParamType(TypeFloat), &nondiffuse, true);
+        list->lights.emplace_back(dynamic_cast<Light*>(makeShader("counting", p)));
+        EXPECT_TRUE(list->lights.back());
+    }
+    return list;
+}
+// The origin facing +z under `lights`, which it borrows.
+ShaderEnvironment litOrigin(const Reference<LightList>& lights) {
+    ShaderEnvironment env;
+    env.lights = lights;
+    env.P = Point(0.0f);
+    env.N = env.Ng = Normal(0.0f, 0.0f, 1.0f);
+    return env;
 }
 
 }  // namespace
@@ -121,42 +131,29 @@ Reference<Light> countingLight(const Point& from, float nondiffuse = 0.0f) {
 TEST(Lighting, CacheConesAndNondiffuse) {
     std::atomic<unsigned>* runs = counter<std::atomic<unsigned>>("counting", "countingRuns");
     ASSERT_TRUE(runs);
-    Reference<LightList> lights(new LightList());
-    lights->lights.push_back(countingLight(Point(0.0f, 0.0f, 2.0f)));   // above the surface
-    lights->lights.push_back(countingLight(Point(0.0f, 0.0f, -2.0f)));  // behind it
-
-    ShaderEnvironment env;
-    env.lights = lights;
-    env.P = Point(0.0f);
-    env.N = env.Ng = Normal(0.0f, 0.0f, 1.0f);
+    // One light above the surface and one behind it; one that is not diffuse.
+    const Reference<LightList> both = countingLights({2.0f, -2.0f}),
+                               quietOne = countingLights({2.0f}, 1.0f);
+    ShaderEnvironment env = litOrigin(both);
     env.I = Vector(0.0f, 0.0f, -1.0f);
     Tuple N(0.0f, 0.0f, 1.0f);
     *runs = 0;
     const Color first = SL::diffuse(env, N);
-    const Color second = SL::diffuse(env, N);
-    EXPECT_EQ(runs->load(), 2u);     // each light once for both calls
-    EXPECT_FLOAT_EQ(first.r, 1.0f);  // the light behind adds nothing
-    EXPECT_EQ(first, second);
+    EXPECT_EQ(SL::diffuse(env, N), first);
+    EXPECT_EQ(runs->load(), 2u);           // each light once for both calls
+    EXPECT_FLOAT_EQ(first.r, 1.0f);        // the light behind adds nothing
     EXPECT_EQ(env.lightCache.size(), 2u);  // but is cached
 
     // A light with "__nondiffuse" 1 adds nothing to diffuse and still adds to specular.
-    ShaderEnvironment quiet;
-    Reference<LightList> one(new LightList());
-    one->lights.push_back(countingLight(Point(0.0f, 0.0f, 2.0f), 1.0f));
-    quiet.lights = one;
-    quiet.P = Point(0.0f);
-    quiet.N = quiet.Ng = Normal(0.0f, 0.0f, 1.0f);
-    Tuple V(0.0f, 0.0f, 1.0f);
+    ShaderEnvironment quiet = litOrigin(quietOne);
     EXPECT_EQ(SL::diffuse(quiet, N), Color(0.0f));
-    EXPECT_GT(SL::specular(quiet, N, V, 0.1f).r, 0.99f);
+    EXPECT_GT(SL::specular(quiet, N, N, 0.1f).r, 0.99f);
 
     // A shadow ray's shading and the offset passes gather nothing.
     RayDifferential shadowRay;
     shadowRay.type = RayDifferential::Transmission;
-    ShaderEnvironment shadow;
-    shadow.lights = lights;
+    ShaderEnvironment shadow = litOrigin(both);
     shadow.ray = &shadowRay;
-    shadow.N = shadow.Ng = Normal(0.0f, 0.0f, 1.0f);
     *runs = 0;
     EXPECT_EQ(SL::diffuse(shadow, N), Color(0.0f));
     EXPECT_EQ(runs->load(), 0u);

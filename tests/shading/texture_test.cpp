@@ -6,15 +6,12 @@
 
 #include <memory>
 
-#include "common/test_util.h"
 #include "core/shading/sl/strings.h"
 #include "core/shading/sl/texture.h"
-#include "shading/gather_world.h"
 #include "shading/shading_test_util.h"
 
 using namespace ovo;
-using ovotest::Slab;
-using ovotest::World;
+using namespace ovotest;
 
 namespace {
 
@@ -24,24 +21,26 @@ struct TextureSystemDeleter {
     void operator()(OIIO::TextureSystem* ts) const { OIIO::TextureSystem::destroy(ts); }
 };
 
-// A texture system configured as the renderer configures its own, in a scene of `world`.
+// A texture system configured as the renderer configures its own, in a scene of `world`, and
+// the checker.
 class TextureTest : public ::testing::Test {
   protected:
     TextureTest() : ts(OIIO::TextureSystem::create(false)), textures(ts.get()) {
         ts->attribute("latlong_up", "z");
-        scene.reset(new Scene(nullptr, &world, nullptr, &textures, RaySettings(), NamedSpaces()));
-        env = ovotest::pointOf(*scene, Point(0.0f), Normal(0.0f, 0.0f, 1.0f));
+        withSets({});
     }
-
+    // The scene made again with geometry sets; the point's environment follows it.
+    void withSets(GeometrySets sets) {
+        scene = sceneOf(world, RaySettings(), std::move(sets), &textures);
+        env = pointOf(*scene, Point(0.0f), Normal(0.0f, 0.0f, 1.0f));
+    }
+    // Within `tol` of each other (Euclidean distance).
     ::testing::AssertionResult same(const Color& a, const Color& b, float tol = 1e-3f) {
-        if (std::fabs(a.r - b.r) <= tol && std::fabs(a.g - b.g) <= tol &&
-            std::fabs(a.b - b.b) <= tol)
-            return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "(" << a.r << ", " << a.g << ", " << a.b << ") vs ("
-                                             << b.r << ", " << b.g << ", " << b.b << ")";
+        return near(Tuple(a.r, a.g, a.b), Tuple(b.r, b.g, b.b), tol);
     }
 
-    ovotest::ScratchDir dir;
+    ScratchDir dir;
+    const OIIO::ustring file{writeChecker(dir)};
     std::unique_ptr<OIIO::TextureSystem, TextureSystemDeleter> ts;
     ovo::image::LazyTextureSystem textures;
     World world;
@@ -53,7 +52,6 @@ class TextureTest : public ::testing::Test {
 
 // Known colours at known (s, t), inside the texture and beyond its edges in every wrap mode.
 TEST_F(TextureTest, CheckerInEveryWrapMode) {
-    const OIIO::ustring file(ovotest::writeChecker(dir));
     struct Case {
         float s, t;
         const char* wrap;
@@ -86,7 +84,6 @@ TEST_F(TextureTest, CheckerInEveryWrapMode) {
 
 // The keywords: fill for channels the file does not have, blur, and where parsing stops.
 TEST_F(TextureTest, Keywords) {
-    const OIIO::ustring file(ovotest::writeChecker(dir));
     const OIIO::ustring unknown("samples"), bogus("sideways");
     env.s = env.t = 0.25f;
     EXPECT_NEAR(SL::texturef(env, file, 5, 0), 0.0f, 1e-6f);
@@ -111,7 +108,6 @@ TEST_F(TextureTest, Keywords) {
 // texture8 looks up the quadrilateral's centre with its x and y steps as derivatives: the same
 // answer as the texture system given those numbers, and a filtered one, unlike a point lookup.
 TEST_F(TextureTest, QuadrilateralCentreAndDerivatives) {
-    const OIIO::ustring file(ovotest::writeChecker(dir));
     struct Case {
         float corners[8];
         float s, t, d[4];
@@ -142,7 +138,6 @@ TEST_F(TextureTest, QuadrilateralCentreAndDerivatives) {
 }
 
 TEST_F(TextureTest, TextureInfo) {
-    const OIIO::ustring file(ovotest::writeChecker(dir));
     float out = -1.0f;
     EXPECT_EQ(SL::textureinfo(env, file, strings::channels, out), 1.0f);
     EXPECT_EQ(out, 3.0f);
@@ -162,8 +157,7 @@ TEST_F(TextureTest, TextureInfo) {
 // An environment map along R; black for a zero R; traced for "raytrace" or a geometry set,
 // the set limiting what the rays can hit, and black when Kr is 0.
 TEST_F(TextureTest, Environments) {
-    const OIIO::ustring sky(
-        ovotest::writeSky(dir, Color(0.2f, 0.4f, 0.9f), Color(0.3f, 0.2f, 0.1f)));
+    const OIIO::ustring sky(writeSky(dir, Color(0.2f, 0.4f, 0.9f), Color(0.3f, 0.2f, 0.1f)));
     Tuple up(0.0f, 0.0f, 1.0f), down(0.3f, 0.0f, -1.0f), zero(0.0f);
     EXPECT_TRUE(same(SL::environmentc(env, sky, 0, up, 0), Color(0.2f, 0.4f, 0.9f), 0.02f));
     EXPECT_TRUE(same(SL::environmentc(env, sky, 0, down, 1, strings::samples, 4.0),
@@ -171,17 +165,16 @@ TEST_F(TextureTest, Environments) {
     EXPECT_TRUE(same(SL::environmentc(env, sky, 0, zero, 0), Black));
 
     // Two glowing walls above: a near red one, a far green one behind it.
-    const Reference<ShaderGroup> glow = ovotest::groupOf({ovotest::makeShader("constant")});
-    Slab& nearWall = world.add(new Slab(2, 2.0f, -1.0f));
-    nearWall.attributes.shading->C = Red;
-    nearWall.attributes.surface = glow;
-    Slab& farWall = world.add(new Slab(2, 4.0f, -1.0f));
-    farWall.attributes.shading->C = Green;
-    farWall.attributes.surface = glow;
+    const Reference<ShaderGroup> glow = groupOf({makeShader("constant")});
+    for (float z : {2.0f, 4.0f}) {
+        Slab& wall = world.add(new Slab(2, z, -1.0f));
+        wall.attributes.shading->C = z < 3.0f ? Red : Green;
+        wall.attributes.surface = glow;
+    }
+    const Slab& farWall = static_cast<const Slab&>(*world.members.back());
     GeometrySets sets;
     sets[OIIO::ustring("far")].add(&farWall);
-    scene.reset(new Scene(nullptr, &world, nullptr, &textures, RaySettings(), NamedSpaces(), sets));
-    env.scene = scene.get();
+    withSets(sets);
     EXPECT_TRUE(same(SL::environmentc(env, strings::raytrace, 0, up, 0), Red));
     EXPECT_TRUE(same(SL::environmentc(env, OIIO::ustring("far"), 0, up, 0), Green));
     world.rays = 0;
@@ -203,25 +196,17 @@ TEST_F(TextureTest, TracedShadows) {
     GeometrySets sets;
     sets[OIIO::ustring("sheets")].add(&sheet);
     sets[OIIO::ustring("others")];  // a set the sheet is not in
-    scene.reset(new Scene(nullptr, &world, nullptr, &textures, RaySettings(), NamedSpaces(), sets));
+    withSets(sets);
     // The light's own environment: Ps the point lit, L from the light towards it.
-    ShaderEnvironment light = ovotest::pointOf(*scene, Point(0.0f, 0.0f, 10.0f), Normal(0, 0, 1));
+    ShaderEnvironment light = pointOf(*scene, Point(0.0f, 0.0f, 10.0f), Normal(0, 0, 1));
     light.Ps = Point(0.0f);
     light.L = Vector(0.0f, 0.0f, -10.0f);
     light.lightDistance = 10.0f;
     Tuple P = light.Ps;
-    struct Case {
-        const char* name;
-        float expected;
-    } cases[] = {{"raytrace", 0.299f},
-                 {"sheets", 0.299f},
-                 {"others", 0.0f},
-                 {"light.shad", 0.299f},
-                 {"", 0.0f}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_NEAR(SL::shadowf(light, OIIO::ustring(c.name), 0, P, 0), c.expected, 1e-6f);
-    }
+    for (const char* name : {"raytrace", "sheets", "others", "light.shad", ""})
+        EXPECT_NEAR(SL::shadowf(light, OIIO::ustring(name), 0, P, 0),
+                    name[0] == 'o' || !name[0] ? 0.0f : 0.299f, 1e-6f)
+            << name;
     EXPECT_TRUE(same(SL::shadowc(light, strings::raytrace, 0, P, 0), Red, 1e-6f));
     // A light nearer than the sheet is not shadowed by it.
     light.lightDistance = 4.0f;
