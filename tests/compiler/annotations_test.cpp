@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "compiler/builtins.h"
 #include "compiler/frontend.h"
@@ -56,10 +57,7 @@ TEST(Annotations, GlobalFlagsAreTheRenderersOwn) {
 }
 
 TEST(Annotations, TheMaskNamesTheGlobalsReadThroughFunctionsToo) {
-    struct Case {
-        const char* source;
-        unsigned mask;
-    } cases[] = {
+    const std::pair<const char*, unsigned> cases[] = {
         // The standard plastic: ambient() and diffuse() gather light at P.
         {"surface plastic(float Ka = 1; float Kd = .5; float Ks = .5; float roughness = .1;\n"
          "                color specularcolor = 1) {\n"
@@ -82,18 +80,13 @@ TEST(Annotations, TheMaskNamesTheGlobalsReadThroughFunctionsToo) {
         // PI is a constant, no global.
         {"surface s() { Ci = PI; }", 0},
     };
-    for (const Case& c : cases) {
-        const Program p = checked(c.source);
-        EXPECT_EQ(p.shader->globalsRead, c.mask) << c.source;
-    }
+    for (const auto& [source, mask] : cases)
+        EXPECT_EQ(checked(source).shader->globalsRead, mask) << source;
 }
 
 TEST(Annotations, OnlyAnUnconditionalOiEqualsOsIsMarkedForShadowRays) {
     // A marked shader is never run by shadow rays: any other effect on Oi must clear the mark.
-    const struct {
-        const char* source;
-        bool marked;
-    } cases[] = {
+    const std::pair<const char*, bool> cases[] = {
         {"surface s() { Oi = Os; Ci = Cs; }", true},
         {"surface s() { Ci = Cs; }", false},  // leaves Oi at 1, not Os
         {"surface s() { Oi = Os; Oi *= 0.5; }", false},
@@ -108,8 +101,8 @@ TEST(Annotations, OnlyAnUnconditionalOiEqualsOsIsMarkedForShadowRays) {
         {"surface s() { Oi = Cs; }", false},
         {"volume v() { Oi = Os; }", false},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(checked(c.source).shader->opacityIsOs, c.marked) << c.source;
+    for (const auto& [source, marked] : cases)
+        EXPECT_EQ(checked(source).shader->opacityIsOs, marked) << source;
 }
 
 TEST(Annotations, DerivativeSitesAreFixedOutsideLoopsAndCountedInside) {

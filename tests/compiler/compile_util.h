@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -72,6 +73,20 @@ struct Image : Picture {
         return ovo::Color(Picture::at(x, y, 0), Picture::at(x, y, 1), Picture::at(x, y, 2));
     }
 };
+
+// Each pixel of `image` within `tol` of expected(x, y) (of `colour` for them all).
+inline void expectPixels(const Image& image, const std::function<ovo::Tuple(int, int)>& expected,
+                         float tol) {
+    ASSERT_GT(image.width * image.height, 0);
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x)
+            EXPECT_TRUE(near(ovo::Tuple(image.at(x, y)), expected(x, y), tol))
+                << "(" << x << ", " << y << ")";
+}
+inline void expectPixels(const Image& image, const ovo::Tuple& colour, float tol) {
+    expectPixels(
+        image, [&](int, int) { return colour; }, tol);
+}
 
 // Renders `rib` with the ovo command on `threads` threads in `dir` (the scene writes its image
 // there), expecting the exit status `status` (1 after an error), and reads `image`; the

@@ -25,20 +25,13 @@ float firstOver(float limit) {
 }
 surface constructs(
     float arr[3] = {1, 2, 3};
-    output varying float rIf = 0; output varying float rWhile = 0;
-    output varying float rFor = 0; output varying float rBreak2 = 0;
-    output varying float rContinue2 = 0; output varying float rTernary = 0;
-    output varying float rOutputArg = 0; output varying float rSwap = 0;
-    output varying float rNested = 0; output varying float rArray = 0;
-    output varying float rLocal = 0; output varying float rDot = 0;
-    output varying vector rCross = 0; output varying float rCompound = 0;
-    output varying float rIncrement = 0; output varying point rSpace = 0;
-    output varying vector rVectorSpace = 0; output varying color rMix = 0;
-    output varying float rString = 0; output varying float rMatrix = 0;
-    output varying color rTriple = 0; output varying float rMath = 0;
-    output varying float rReturn = 0; output varying float rComp = 0;
-    output varying float rGlobals = 0; output varying float rRandom = 0;
-    output varying float rUniform = 0; output varying float rPI = 0)
+    output varying float rIf = 0, rWhile = 0, rFor = 0, rBreak2 = 0, rContinue2 = 0;
+    output varying float rTernary = 0, rOutputArg = 0, rSwap = 0, rNested = 0, rArray = 0;
+    output varying float rLocal = 0, rDot = 0, rCompound = 0, rIncrement = 0, rString = 0;
+    output varying float rMatrix = 0, rMath = 0, rReturn = 0, rComp = 0, rGlobals = 0;
+    output varying float rRandom = 0, rUniform = 0, rPI = 0;
+    output varying vector rCross = 0, rVectorSpace = 0; output varying point rSpace = 0;
+    output varying color rMix = 0, rTriple = 0)
 {
     if (u > 0.5) rIf = 1; else if (u > 0.25) rIf = 2; else rIf = 3;
     float n = 0;
@@ -118,25 +111,22 @@ TEST(Constructs, EachConstructComputesItsValue) {
     run.env.v = 0.6f;
     run.env.Os = Color(0.5f, 1.0f, 1.0f);
     run.run();
-    struct Case {
-        const char* name;
-        float value;
-    } cases[] = {
+    const std::pair<const char*, float> cases[] = {
         {"rIf", 2},        {"rWhile", 6},       {"rFor", 10},       {"rBreak2", 5},
         {"rContinue2", 3}, {"rTernary", 20},    {"rOutputArg", 36}, {"rSwap", 21},
         {"rNested", 5},    {"rArray", 13321},   {"rLocal", 8},      {"rDot", 32},
         {"rCompound", 4},  {"rIncrement", 256}, {"rString", 111},   {"rMatrix", 124234},
         {"rMath", 10122},  {"rReturn", 4},      {"rComp", 57},      {"rUniform", 4},
     };
-    for (const Case& c : cases) EXPECT_EQ(run.value<float>(c.name), c.value) << c.name;
+    for (const auto& [name, value] : cases) EXPECT_EQ(run.value<float>(name), value) << name;
     EXPECT_NEAR(run.value<float>("rGlobals"), 36.0f, 1e-4f);
     EXPECT_FLOAT_EQ(run.value<float>("rPI"), 3.14159265f);
     const float r = run.value<float>("rRandom");
     EXPECT_TRUE(r >= 0.0f && r < 1.0f) << r;
     EXPECT_TRUE(near(run.value<Tuple>("rCross"), Tuple(0, 0, 1), 0));
-    EXPECT_TRUE(
-        near(run.value<Tuple>("rSpace"), Tuple(11, 2, 3), 1e-6f));  // points move with the space
-    EXPECT_TRUE(near(run.value<Tuple>("rVectorSpace"), Tuple(1, 2, 3), 1e-6f));  // vectors do not
+    // Points move with the space, vectors do not.
+    EXPECT_TRUE(near(run.value<Tuple>("rSpace"), Tuple(11, 2, 3), 1e-6f));
+    EXPECT_TRUE(near(run.value<Tuple>("rVectorSpace"), Tuple(1, 2, 3), 1e-6f));
     EXPECT_TRUE(near(Tuple(run.value<Color>("rMix")), Tuple(0.75f, 0, 0.25f), 1e-6f));
     EXPECT_TRUE(near(Tuple(run.value<Color>("rTriple")), Tuple(2, 4, 6), 0));
     EXPECT_TRUE(near(Tuple(run.env.Ci), Tuple(1, 0.5f, 0.25f), 0));

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "compiler/compile_util.h"
@@ -27,8 +29,8 @@ Picture renderFrame(const ovotest::ScratchDir& dir, const std::string& rib, cons
 std::string sphereFrame(const std::string& dir, const std::string& imager,
                         const std::string& displays, const std::string& limits = "") {
     return "Option \"searchpath\" \"shader\" [\"" + dir + ":&\"]\n" + displays +
-           "Quantize \"rgba\" 0 0 0 0\nFormat 16 16 1\nPixelSamples 3 3\nPixelFilter \"box\" 1 "
-           "1\n" +
+           "Quantize \"rgba\" 0 0 0 0\nFormat 16 16 1\nPixelSamples 3 3\n"
+           "PixelFilter \"box\" 1 1\n" +
            limits + "Projection \"perspective\" \"fov\" [40]\n" + imager +
            "\nTranslate 0 0 5\nWorldBegin\nColor [0.8 0.4 0.2]\nSurface \"constant\"\n"
            "Sphere 1 -1 1 360\nWorldEnd\n";
@@ -46,29 +48,24 @@ TEST(ImagerFrames, BackgroundFillsWhatNothingCoversAndKeepsWhatIsCovered) {
         renderFrame(dir, sphereFrame(dir.path, "", "Display \"bare.tif\" \"file\" \"rgba\"\n"),
                     "bare.tif", 1, messages);
     ASSERT_EQ(bare.channels, 4) << messages;
-    struct Case {
-        const char* file;
-        const char* display;
-        const char* limits;
-        int threads;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, const char*, const char*, int> cases[] = {
+        // file, display, limits, threads
         {"f.tif", "Display \"f.tif\" \"file\" \"rgba\"\n",
          "Option \"limits\" \"bucketsize\" [4 4]\n", 2},
         {"f.tif", "Display \"f.tif\" \"file\" \"rgba\"\n",
          "Option \"limits\" \"bucketsize\" [1 1]\n", 1},
         {"f.exr", "Display \"f.exr\" \"openexr\" \"rgba\"\n", "", 2},
     };
-    for (const Case& c : cases) {
-        const Picture imaged = renderFrame(dir, sphereFrame(dir.path, imager, c.display, c.limits),
-                                           c.file, c.threads, messages);
-        EXPECT_EQ(messages, "") << c.display << c.limits;
-        ASSERT_EQ(imaged.width, bare.width) << c.display << c.limits;
+    for (const auto& [file, display, limits, threads] : cases) {
+        SCOPED_TRACE(std::string(display) + limits);
+        const Picture imaged = renderFrame(dir, sphereFrame(dir.path, imager, display, limits),
+                                           file, threads, messages);
+        EXPECT_EQ(messages, "");
+        ASSERT_EQ(imaged.width, bare.width);
         int covered = 0, uncovered = 0;
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 16; ++x) {
-                const std::string at = std::string(c.display) + c.limits + "(" + std::to_string(x) +
-                                       ", " + std::to_string(y) + ")";
+                const std::string at = "(" + std::to_string(x) + ", " + std::to_string(y) + ")";
                 // The imager adds (1 - coverage) of the background: the same share in every
                 // channel, between none and all of it; and the picture ends opaque.
                 const float share = (imaged.at(x, y, 2) - bare.at(x, y, 2)) / background[2];
@@ -84,11 +81,11 @@ TEST(ImagerFrames, BackgroundFillsWhatNothingCoversAndKeepsWhatIsCovered) {
             }
         // The corner shows the background alone, the sphere's centre is untouched.
         for (int k = 0; k < 3; ++k) {
-            EXPECT_EQ(imaged.at(0, 0, k), background[k]) << c.display << c.limits;
-            EXPECT_NEAR(imaged.at(8, 8, k), bare.at(8, 8, k), tolerance) << c.display << c.limits;
+            EXPECT_EQ(imaged.at(0, 0, k), background[k]);
+            EXPECT_NEAR(imaged.at(8, 8, k), bare.at(8, 8, k), tolerance);
         }
-        EXPECT_GT(covered, 40) << c.display << c.limits;
-        EXPECT_GT(uncovered, 80) << c.display << c.limits;
+        EXPECT_GT(covered, 40);
+        EXPECT_GT(uncovered, 80);
     }
 }
 
@@ -135,29 +132,25 @@ TEST(ImagerFrames, AnImagerThatWritesAlphaChangesTheWrittenAlphaOfColourOutputs)
         "  else { Oi = 1; alpha = 0.75; }\n}"));
     const std::string displays =
         "Display \"frame.tif\" \"file\" \"rgba\"\nDisplay \"+coverage.tif\" \"file\" \"a\"\n";
-    struct Case {
-        const char* mode;
-        float scale, offset;  // the written alpha is scale * coverage + offset
-    };
-    const Case cases[] = {{"0", 0.5f, 0.0f}, {"1", 0.0f, 0.25f}, {"2", 0.0f, 0.75f}};
-    for (const Case& c : cases) {
+    // The written alpha is scale * coverage + offset.
+    const std::tuple<const char*, float, float> cases[] = {
+        {"0", 0.5f, 0.0f}, {"1", 0.0f, 0.25f}, {"2", 0.0f, 0.75f}};
+    for (const auto& [mode, scale, offset] : cases) {
+        SCOPED_TRACE(mode);
         std::string messages;
-        const std::string imager = std::string("Imager \"alphas\" \"float mode\" ") + c.mode;
+        const std::string imager = std::string("Imager \"alphas\" \"float mode\" ") + mode;
         const Picture frame =
             renderFrame(dir, sphereFrame(dir.path, imager, displays), "frame.tif", 2, messages);
-        EXPECT_EQ(messages, "") << c.mode;
+        EXPECT_EQ(messages, "");
         Picture coverage;
         coverage.read(dir / "coverage.tif");
         ASSERT_EQ(frame.channels, 4) << messages;
         ASSERT_EQ(coverage.channels, 1);
-        const int probes[][2] = {{8, 8}, {0, 0}, {15, 8}, {7, 7}};
-        const float coverageAt[] = {1.0f, 0.0f, 0.0f, 1.0f};
-        for (int i = 0; i < 4; ++i) {
-            const int x = probes[i][0], y = probes[i][1];
-            EXPECT_EQ(coverage.at(x, y, 0), coverageAt[i]) << c.mode << ": " << x << ", " << y;
-            EXPECT_EQ(frame.at(x, y, 3), c.scale * coverageAt[i] + c.offset)
-                << c.mode << ": " << x << ", " << y;
-            EXPECT_NEAR(frame.at(x, y, 0), 0.8f * coverageAt[i], 1e-5f) << x << ", " << y;
+        const std::tuple<int, int, float> probes[] = {{8, 8, 1}, {0, 0, 0}, {15, 8, 0}, {7, 7, 1}};
+        for (const auto& [x, y, covered] : probes) {
+            EXPECT_EQ(coverage.at(x, y, 0), covered) << x << ", " << y;
+            EXPECT_EQ(frame.at(x, y, 3), scale * covered + offset) << x << ", " << y;
+            EXPECT_NEAR(frame.at(x, y, 0), 0.8f * covered, 1e-5f) << x << ", " << y;
         }
     }
 }
@@ -166,28 +159,25 @@ TEST(ImagerFrames, AnImagerThatWritesAlphaChangesTheWrittenAlphaOfColourOutputs)
 // without it. "null" takes an imager away without a word.
 TEST(ImagerFrames, AMissingImagerLeavesTheFrameAsItWas) {
     ovotest::ScratchDir dir;
-    struct Case {
-        const char* imager;
-        const char* message;  // the start of the first message
-    };
-    // (An Imager inside the world is refused by the reader: tests/rib/imager_request_test.)
-    const Case cases[] = {
+    // The imager, then the start of the first message. (An Imager inside the world is refused
+    // by the reader: tests/rib/options_test.)
+    const std::pair<const char*, const char*> cases[] = {
         {"Imager \"nosuchimager\"",
          "ERROR: scene.rib:8: Imager: shader \"nosuchimager\" not found"},
         {"Imager \"background\"\nImager \"null\"", ""},
         {"Imager \"constant\"",
          "ERROR: Shader: \"constant\" is a surface shader, not an imager. Ignoring it ...\n"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [imager, message] : cases) {
+        SCOPED_TRACE(imager);
         std::string messages;
         const std::string display = "Display \"f.tif\" \"file\" \"rgba\"\n";
-        const Picture frame = renderFrame(dir, sphereFrame(dir.path, c.imager, display), "f.tif", 1,
-                                          messages, *c.message ? 1 : 0);
-        EXPECT_EQ(messages.substr(0, messages.empty() ? 0 : messages.find(" (searched")), c.message)
-            << c.imager;
-        ASSERT_EQ(frame.channels, 4) << c.imager;
-        for (int k = 0; k < 3; ++k) EXPECT_EQ(frame.at(0, 0, k), 0.0f) << c.imager;
-        EXPECT_EQ(frame.at(0, 0, 3), 1.0f) << c.imager;  // no imager: alpha as it always was
+        const Picture frame = renderFrame(dir, sphereFrame(dir.path, imager, display), "f.tif", 1,
+                                          messages, *message ? 1 : 0);
+        EXPECT_EQ(messages.substr(0, messages.empty() ? 0 : messages.find(" (searched")), message);
+        ASSERT_EQ(frame.channels, 4);
+        for (int k = 0; k < 3; ++k) EXPECT_EQ(frame.at(0, 0, k), 0.0f);
+        EXPECT_EQ(frame.at(0, 0, 3), 1.0f);  // no imager: alpha as it always was
     }
 }
 

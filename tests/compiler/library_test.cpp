@@ -10,6 +10,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "compile_util.h"
 
@@ -21,27 +22,17 @@ using ovotest::near;
 
 const char* const Library = R"(
 surface library(
-    output varying float lattice1 = -1; output varying float lattice2 = -1;
-    output varying float lattice3 = -1; output varying float lattice4 = -1;
-    output varying color latticeC = -1; output varying point latticeP = -1;
-    output varying float lowest = 2; output varying float highest = -1;
-    output varying float mean = -1; output varying float channelsDiffer = 0;
-    output varying float periodic1 = -1; output varying float periodic2 = -1;
-    output varying float periodic3 = -1; output varying float periodicSeam = -1;
-    output varying float periodicLattice = -1; output varying float periodicC = -1;
-    output varying float cellSame = -1; output varying float cellC = -1;
-    output varying float knot0 = -1; output varying float knot1 = -1;
-    output varying float knot2 = -1; output varying float knot3 = -1;
-    output varying float knotArray = -1; output varying float linearMid = -1;
-    output varying color knotC = -1; output varying point knotP = -1;
-    output varying float Kr15 = -1; output varying float Kt15 = -1;
-    output varying float Kr133 = -1; output varying vector Rn = 0; output varying vector Tn = 0;
-    output varying float distEnd = -1;
-    output varying point turned = 0;
-    output varying color hsv = -1; output varying color fromHsv = -1;
-    output varying float optionFound = -1; output varying float optionValue = -1;
-    output varying float sidesFound = -1; output varying float sides = -1;
-    output varying float rayFound = -1; output varying float rayDepth = -1)
+    output varying float lattice1 = -1, lattice2 = -1, lattice3 = -1, lattice4 = -1;
+    output varying float lowest = 2, highest = -1, mean = -1, channelsDiffer = 0;
+    output varying float periodic1 = -1, periodic2 = -1, periodic3 = -1, periodicSeam = -1;
+    output varying float periodicLattice = -1, periodicC = -1, cellSame = -1, cellC = -1;
+    output varying float knot0 = -1, knot1 = -1, knot2 = -1, knot3 = -1, knotArray = -1;
+    output varying float linearMid = -1, Kr15 = -1, Kt15 = -1, Kr133 = -1, distEnd = -1;
+    output varying float optionFound = -1, optionValue = -1, sidesFound = -1, sides = -1;
+    output varying float rayFound = -1, rayDepth = -1;
+    output varying color latticeC = -1, knotC = -1, hsv = -1, fromHsv = -1;
+    output varying point latticeP = -1, knotP = -1, turned = 0;
+    output varying vector Rn = 0, Tn = 0)
 {
     lattice1 = noise(3);
     lattice2 = noise(2, -5);
@@ -118,20 +109,10 @@ surface printer(float x = 2.3)
 }
 )";
 
-struct Shaders {
-    ovotest::ScratchDir dir;
-    bool compiled = ovotest::compileShader(dir, "library.sl", Library) &&
-                    ovotest::compileShader(dir, "printer.sl", Printer);
-};
-
-Shaders& shaders() {
-    static Shaders s;
-    return s;
-}
-
 TEST(Library, ValuesKnownInClosedForm) {
-    ASSERT_TRUE(shaders().compiled);
-    ovotest::ShaderRun run(shaders().dir, "library");
+    ovotest::ScratchDir dir;
+    ASSERT_TRUE(ovotest::compileShader(dir, "library.sl", Library));
+    ovotest::ShaderRun run(dir, "library");
     ASSERT_TRUE(run.shader);
     ovo::RayDifferential ray;
     ray.depth = 3;
@@ -139,10 +120,8 @@ TEST(Library, ValuesKnownInClosedForm) {
     run.run();
     const float fresnel15 = std::pow((1 / 1.5f - 1) / (1 / 1.5f + 1), 2.0f);
     const float fresnel133 = std::pow((1 / 1.33f - 1) / (1 / 1.33f + 1), 2.0f);
-    struct Case {
-        const char* name;
-        float value, tolerance;
-    } cases[] = {
+    const std::tuple<const char*, float, float> cases[] = {
+        // name, value, tolerance
         // Noise is 0.5 on the integer lattice in every dimension.
         {"lattice1", 0.5f, 0},
         {"lattice2", 0.5f, 0},
@@ -178,8 +157,8 @@ TEST(Library, ValuesKnownInClosedForm) {
         {"rayFound", 1, 0},
         {"rayDepth", 3, 0},
     };
-    for (const Case& c : cases)
-        EXPECT_NEAR(run.value<float>(c.name), c.value, c.tolerance) << c.name;
+    for (const auto& [name, value, tolerance] : cases)
+        EXPECT_NEAR(run.value<float>(name), value, tolerance) << name;
     EXPECT_TRUE(near(Tuple(run.value<Color>("latticeC")), Tuple(0.5f), 0));
     EXPECT_TRUE(near(run.value<Tuple>("latticeP"), Tuple(0.5f), 0));
     EXPECT_TRUE(near(Tuple(run.value<Color>("knotC")), Tuple(0.4f, 0.5f, 0.6f), 1e-5f));
@@ -198,8 +177,9 @@ TEST(Library, ValuesKnownInClosedForm) {
 }
 
 TEST(Library, PrintfAndFormatInTheMainPassOnly) {
-    ASSERT_TRUE(shaders().compiled);
-    ovotest::ShaderRun run(shaders().dir, "printer");
+    ovotest::ScratchDir dir;
+    ASSERT_TRUE(ovotest::compileShader(dir, "printer.sl", Printer));
+    ovotest::ShaderRun run(dir, "printer");
     ASSERT_TRUE(run.shader);
     EXPECT_EQ(ovotest::capturedStdout([&] { run.run(); }),
               "x=2.3 c=[1.000000 0.500000 0.000000] s=hi 7%\n"

@@ -32,8 +32,8 @@ std::string frame(const ovotest::ScratchDir& dir, const std::string& mode,
                   const std::string& world) {
     return ovotest::frameRib(
         Size, Size,
-        "Quantize \"rgba\" 0 0 0 0\nPixelSamples 1 1\nPixelFilter \"box\" 1 "
-        "1\nProjection \"perspective\" \"fov\" [90]",
+        "Quantize \"rgba\" 0 0 0 0\nPixelSamples 1 1\nPixelFilter \"box\" 1 1\nProjection "
+        "\"perspective\" \"fov\" [90]",
         "LightSource \"lit\" 1 \"float mode\" [" + mode + "]\nSurface \"amb\"\n" + world, dir.path);
 }
 
@@ -82,17 +82,13 @@ TEST(LightNormal, TheMapFormOfOcclusionTracesAroundTheLitNormal) {
     // the shader names does not exist: it is not read.
     const std::string wall = "Polygon \"P\" [-4 -4 2  4 -4 2  4 4 2  -4 4 2]\n";
     const std::string enclosure =
-        "Polygon \"P\" [-500 -500 -1  500 -500 -1  500 500 -1  -500 "
-        "500 -1]\nPolygon \"P\" [-500 -500 3  500 -500 3  500 500 3  "
-        "-500 500 3]\n";
+        "Polygon \"P\" [-500 -500 -1  500 -500 -1  500 500 -1  -500 500 -1]\nPolygon \"P\" [-500 "
+        "-500 3  500 -500 3  500 500 3  -500 500 3]\n";
     ovotest::Image open, enclosed;
     ASSERT_TRUE(ovotest::renderClean(dir, frame(dir, "1", wall), open));
     ASSERT_TRUE(ovotest::renderRib(dir, frame(dir, "1", wall + enclosure), "frame.tif", enclosed));
-    for (int y = 0; y < Size; ++y)
-        for (int x = 0; x < Size; ++x) {
-            EXPECT_TRUE(near(Tuple(open.at(x, y)), Tuple(1.0f), 1e-4f)) << x << ", " << y;
-            EXPECT_TRUE(near(Tuple(enclosed.at(x, y)), Tuple(0.0f), 0.02f)) << x << ", " << y;
-        }
+    ovotest::expectPixels(open, Tuple(1.0f), 1e-4f);
+    ovotest::expectPixels(enclosed, Tuple(0.0f), 0.02f);
 }
 
 }  // namespace

@@ -66,18 +66,14 @@ TEST(CompiledFrames, ColoursMatchTheirClosedForms) {
         render("Surface \"closedform\" \"float mode\" [6] \"float[3] arr\" [0.2 0.4 0.6]", array));
     // The cosine of the light's tilt: N is (0, 0, -1), L toward the light (-0.5, 0, -1).
     const float cosine = 1.0f / std::sqrt(1.25f);
-    for (int y = 0; y < Size; ++y)
-        for (int x = 0; x < Size; ++x) {
-            const float s = sAt(x);
-            const std::string at = "(" + std::to_string(x) + ", " + std::to_string(y) + ")";
-            EXPECT_TRUE(near(Tuple(mixed.at(x, y)), Tuple(1 - s, 0, s), 0.01f)) << at;
-            EXPECT_TRUE(near(Tuple(loop.at(x, y)), Tuple(cosine), Quantum)) << at;
-            EXPECT_TRUE(near(Tuple(loop.at(x, y)), Tuple(diffuse.at(x, y)), 1e-5f)) << at;
-            // Du(u) is 1, Dv(u) and Du(v) are 0, Dv(v) is 1 on the patch.
-            EXPECT_TRUE(near(Tuple(derivatives.at(x, y)), Tuple(0.5f, 0.25f, 0.75f), Quantum))
-                << at;
-            EXPECT_TRUE(near(Tuple(array.at(x, y)), Tuple(0.2f, 0.4f, 0.6f), Quantum)) << at;
-        }
+    ovotest::expectPixels(
+        mixed, [](int x, int) { return Tuple(1 - sAt(x), 0, sAt(x)); }, 0.01f);
+    ovotest::expectPixels(loop, Tuple(cosine), Quantum);
+    ovotest::expectPixels(
+        loop, [&](int x, int y) { return Tuple(diffuse.at(x, y)); }, 1e-5f);
+    // Du(u) is 1, Dv(u) and Du(v) are 0, Dv(v) is 1 on the patch.
+    ovotest::expectPixels(derivatives, Tuple(0.5f, 0.25f, 0.75f), Quantum);
+    ovotest::expectPixels(array, Tuple(0.2f, 0.4f, 0.6f), Quantum);
 }
 
 // The frame with the standard plastic (compiled from its source at build time), then with the

@@ -30,12 +30,7 @@ surface lookups(string map = ""; float form = 0) {
 // MIP-mapped texture.
 std::string makeCheckerTexture(const ovotest::ScratchDir& dir) {
     OIIO::ImageBuf image(OIIO::ImageSpec(64, 64, 3, OIIO::TypeDesc::FLOAT));
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x) {
-            const float v = (x / 4 + y / 4) % 2 ? 0.0f : 1.0f;
-            const float rgb[3] = {v, v, v};
-            image.setpixel(x, y, rgb);
-        }
+    OIIO::ImageBufAlgo::checker(image, 4, 4, 1, {1.0f, 1.0f, 1.0f}, {0.0f, 0.0f, 0.0f});
     const std::string file = dir / "texels.tx";
     OIIO::ImageSpec config;
     config.attribute("wrapmodes", "periodic,periodic");

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 
 #include "compile_util.h"
 
@@ -57,13 +58,9 @@ TEST(CompiledTracing, KeywordListsReachTheLibraryWithTheirTypes) {
     ASSERT_TRUE(render("1", "distantlight", unoccluded));
     ASSERT_TRUE(render("2", "shadowed", shadowed));
     const float cosine = 1.0f / std::sqrt(1.25f);  // the light's tilt against the square's normal
-    for (int y = 0; y < Size; ++y)
-        for (int x = 0; x < Size; ++x) {
-            const std::string at = "(" + std::to_string(x) + ", " + std::to_string(y) + ")";
-            EXPECT_TRUE(near(Tuple(transmitted.at(x, y)), Tuple(1.0f), 0.01f)) << at;
-            EXPECT_TRUE(near(Tuple(unoccluded.at(x, y)), Tuple(1.0f), 0.01f)) << at;
-            EXPECT_TRUE(near(Tuple(shadowed.at(x, y)), Tuple(cosine), 0.01f)) << at;
-        }
+    ovotest::expectPixels(transmitted, Tuple(1.0f), 0.01f);
+    ovotest::expectPixels(unoccluded, Tuple(1.0f), 0.01f);
+    ovotest::expectPixels(shadowed, Tuple(cosine), 0.01f);
 }
 
 // The light shines on the square from behind it, through a wall behind the square. A loop
@@ -84,28 +81,24 @@ surface behind(float first = 0) {
 TEST(CompiledTracing, AShadowLeftForALaterLoopIsStillTraced) {
     ovotest::ScratchDir dir;
     ASSERT_TRUE(ovotest::compileShader(dir, "behind.sl", Behind));
-    const struct {
-        const char* first;
-        bool wall;
-        float expected;
-    } cases[] = {{"0", true, 0.0f}, {"1", true, 0.0f}, {"1", false, 1.0f}};
-    for (const auto& c : cases) {
+    // The loop that comes first, whether the wall stands, what the square shows.
+    const std::tuple<const char*, bool, float> cases[] = {
+        {"0", true, 0.0f}, {"1", true, 0.0f}, {"1", false, 1.0f}};
+    for (const auto& [first, wall, expected] : cases) {
+        SCOPED_TRACE(std::string(first) + (wall ? " with the wall" : " without the wall"));
         const std::string world =
             std::string(
                 "Attribute \"light\" \"string shadows\" [\"on\"]\n"
                 "LightSource \"distantlight\" 1 \"from\" [0 0 5] \"to\" [0 0 0]\n") +
-            (c.wall ? "Polygon \"P\" [-9 -9 3  9 -9 3  9 9 3  -9 9 3]\n" : "") +
-            "Surface \"behind\" \"float first\" [" + c.first + "]\n" + ovotest::ViewFillingSquare;
+            (wall ? "Polygon \"P\" [-9 -9 3  9 -9 3  9 9 3  -9 9 3]\n" : "") +
+            "Surface \"behind\" \"float first\" [" + first + "]\n" + ovotest::ViewFillingSquare;
         ovotest::Image image;
         ASSERT_TRUE(ovotest::renderClean(
             dir,
             ovotest::frameRib(Size, Size, "Projection \"perspective\" \"fov\" [90]", world,
                               dir.path),
             image));
-        for (int y = 0; y < Size; ++y)
-            for (int x = 0; x < Size; ++x)
-                EXPECT_TRUE(near(Tuple(image.at(x, y)), Tuple(c.expected), 0.01f))
-                    << c.first << " " << c.wall << " (" << x << ", " << y << ")";
+        ovotest::expectPixels(image, Tuple(expected), 0.01f);
     }
 }
 

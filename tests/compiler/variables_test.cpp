@@ -26,22 +26,10 @@ TEST(CompiledFrames, PrimitiveVariablesReachTheShaderArguments) {
         "Disk 0 3 360\nAttributeEnd");
     ovotest::Image image;
     ASSERT_TRUE(ovotest::renderClean(dir, rib, image));
-    const struct {
-        int column;
-        float r, g, b;
-    } expected[] = {{0, 0.25f, 0.25f, 0.25f},
-                    {1, 0.75f, 0.75f, 0.75f},
-                    {2, 0, 1, 0},
-                    {3, 0, 1, 0},
-                    {4, 0.25f, 0, 0},
-                    {5, 0.75f, 0, 0},
-                    {6, 0.25f, 0.25f, 0.25f},
-                    {7, 0.25f, 0.25f, 0.25f}};
-    for (const auto& e : expected)
-        for (int row = 0; row < 2; ++row) {
-            const auto c = image.at(e.column, row);
-            EXPECT_NEAR(c.r, e.r, 0.01f) << e.column << ", " << row;
-            EXPECT_NEAR(c.g, e.g, 0.01f) << e.column << ", " << row;
-            EXPECT_NEAR(c.b, e.b, 0.01f) << e.column << ", " << row;
-        }
+    // The colour of each column.
+    const ovo::Tuple grey(0.25f), green(0, 1, 0);
+    const ovo::Tuple expected[] = {grey,          ovo::Tuple(0.75f), green, green,
+                                   {0.25f, 0, 0}, {0.75f, 0, 0},     grey,  grey};
+    ovotest::expectPixels(
+        image, [&](int x, int) { return expected[x]; }, 0.01f);
 }

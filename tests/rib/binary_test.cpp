@@ -80,9 +80,7 @@ TEST(RibBinary, EveryEncodedTokenReadsLikeItsText) {
 }
 
 TEST(RibBinary, BrokenTokensAreReportedNotTrusted) {
-    const struct {
-        std::string rib, message;
-    } rows[] = {
+    const std::pair<std::string, const char*> rows[] = {
         {"WorldBegin\n" + std::string(1, char(0246)) + std::string(1, char(9)),
          "undefined binary request 9"},
         {"WorldBegin\nSurface " + std::string(1, char(0317)) + std::string(1, char(4)),
@@ -104,11 +102,9 @@ TEST(RibBinary, BrokenTokensAreReportedNotTrusted) {
              "\"x\"",
          "a binary definition needs a string"},
     };
-    for (const auto& row : rows) {
-        ovotest::Recorder r;
-        r.read(row.rib);
-        const auto d = r.diagnostics();
-        ASSERT_FALSE(d.empty()) << row.message;
-        EXPECT_NE(d.front().find(row.message), std::string::npos) << d.front();
+    for (const auto& [rib, message] : rows) {
+        const auto d = ovotest::Recorder().read(rib).diagnostics();
+        ASSERT_FALSE(d.empty()) << message;
+        EXPECT_NE(d.front().find(message), std::string::npos) << d.front();
     }
 }

@@ -34,19 +34,15 @@ TEST(RibBlobby, CodeThatDoesNotFitItsArraysIsReported) {
                 "\nBlobby 2 [1001 0 0 2 0 1]" + floats + "\nBlobby 1 [1001 0 4 0]" + floats +
                 "\nBlobby 2 [1001 0]" + floats + "\nBlobby 1 [1003 1 0]" + floats +
                 "\nBlobby 1 [1001 0 0 0]" + floats +
-                "\nBlobby 1 [1001 0] [1 2]\nBlobby 2 [1001 0 "
-                "1001 0 0 2 0 1]" +
-                floats + " \"vertex color Cs\" [1 0 0]"),
-        "E: test.rib:2: Blobby: unknown opcode 12 at code position 2. Skipping ...; "
-        "E: test.rib:3: Blobby: the element at code position 0 needs floats 4 to 19 of 16. "
-        "Skipping ...; "
-        "E: test.rib:4: Blobby: opcode 0 at code position 2 refers to instruction 1, which is not "
-        "before it. Skipping ...; "
-        "E: test.rib:5: Blobby: opcode 4 at code position 2 lacks its operands. Skipping ...; "
-        "E: test.rib:6: Blobby: nleaf is 2 but the code makes 1 leaves. Skipping ...; "
-        "E: test.rib:7: Blobby: the plane at code position 0 names string 1 of 1. Skipping ...; "
-        "E: test.rib:8: Blobby: opcode 0 at code position 2 needs a count of at least 1. "
-        "Skipping ...; "
-        "E: test.rib:9: Blobby: missing argument 4. Skipping ...; "
-        "E: test.rib:10: Blobby: parameter \"Cs\" needs 6 values, got 3. Skipping ...");
+                "\nBlobby 1 [1001 0] [1 2]\nBlobby 2 [1001 0 1001 0 0 2 0 1]" + floats +
+                " \"vertex color Cs\" [1 0 0]"),
+        "E: test.rib:2: Blobby: unknown opcode 12 at code position 2. Skipping ...; E: test.rib:3: "
+        "Blobby: the element at code position 0 needs floats 4 to 19 of 16. Skipping ...; E: "
+        "test.rib:4: Blobby: opcode 0 at code position 2 refers to instruction 1, which is not "
+        "before it. Skipping ...; E: test.rib:5: Blobby: opcode 4 at code position 2 lacks its "
+        "operands. Skipping ...; E: test.rib:6: Blobby: nleaf is 2 but the code makes 1 leaves. "
+        "Skipping ...; E: test.rib:7: Blobby: the plane at code position 0 names string 1 of 1. "
+        "Skipping ...; E: test.rib:8: Blobby: opcode 0 at code position 2 needs a count of at "
+        "least 1. Skipping ...; E: test.rib:9: Blobby: missing argument 4. Skipping ...; E: "
+        "test.rib:10: Blobby: parameter \"Cs\" needs 6 values, got 3. Skipping ...");
 }

@@ -91,21 +91,19 @@ TEST(OvoCommand, CommandLineSettingsReplaceTheScenes) {
     const std::string
         settings =
             "Attribute(int[2] resolution: 100 50); Attribute(float pixelaspect: 1); "
-            "Attribute(int[2] "
-            "spatialquality: 3 3); Attribute(float[4] crop: 0.25 0.75 0 1); Attribute(int "
-            "limits:threads: 2); Attribute(int statistics:level: 3); ",
+            "Attribute(int[2] spatialquality: 3 3); Attribute(float[4] crop: 0.25 0.75 0 1); "
+            "Attribute(int limits:threads: 2); Attribute(int statistics:level: 3); ",
         exposure = "Parameter(float gain: 1); Parameter(float gamma: 1); ",
         frame = "SetTransform(1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1); Camera(camera); World(); Render(-)";
     // The scene's own settings arrive rewritten; the first display goes to -o's file; a "null"
     // display without "+" removes every display, -o's file among them.
-    EXPECT_EQ(
-        inner.all(),
-        "Attribute(int limits:threads: 2); Attribute(int statistics:level: 1); Attribute(int[2] "
-        "resolution: 100 50); Attribute(int[2] spatialquality: 3 3); Attribute(float[4] "
-        "crop: 0.25 0.75 0 1); " +
-            settings + exposure + "Output(out.png png rgba camera); " + exposure +
-            "Output(b.tif tiff rgb camera); " + frame +
-            "; Output(out.png null rgba camera); Output(b.tif null rgba camera); " + frame);
+    EXPECT_EQ(inner.all(),
+              "Attribute(int limits:threads: 2); Attribute(int statistics:level: 1); "
+              "Attribute(int[2] resolution: 100 50); Attribute(int[2] spatialquality: 3 3); "
+              "Attribute(float[4] crop: 0.25 0.75 0 1); " +
+                  settings + exposure + "Output(out.png png rgba camera); " + exposure +
+                  "Output(b.tif tiff rgb camera); " + frame +
+                  "; Output(out.png null rgba camera); Output(b.tif null rgba camera); " + frame);
 
     // Files the command cannot read.
     inner.clear();
@@ -114,8 +112,8 @@ TEST(OvoCommand, CommandLineSettingsReplaceTheScenes) {
     wrapper.Input((dir / "scene.xyz").c_str());
     EXPECT_EQ(inner.all(), "E: Input (\"" + dir.path +
                                "/missing.rib\") --\n\tNo file found; E: Input (\"" + dir.path +
-                               "/noext\") -- no extension\n\tCannot guess file type "
-                               "without extension; E: Input: no support for file type ( xyz )");
+                               "/noext\") -- no extension\n\tCannot guess file type without "
+                               "extension; E: Input: no support for file type ( xyz )");
 
     // A generator named first runs on its arguments: "rib <file>".
     inner.clear();

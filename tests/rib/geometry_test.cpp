@@ -1,5 +1,6 @@
 // Geometry requests: the calls they make, the parameters they pass and the counts they check
-// before the renderer is called. "$n" stands for the numbers 0 to n-1.
+// before the renderer is called, and what they tell shapes beyond the interface's arguments (a v
+// basis of its own, unusual steps, face-varying names). "$n" stands for the numbers 0 to n-1.
 #include <gtest/gtest.h>
 
 #include "tests/rib/recorder.h"
@@ -46,6 +47,14 @@ TEST(RibGeometry, QuadricsPolygonsAndMeshes) {
          "Parameter(vertex point P: $12); Parameter(string[2] tags: interpolateboundary crease); "
          "Parameter(int[4] nargs: 0 0 2 1); Parameter(int[2] intargs: 0 1); Parameter(float[1] "
          "floatargs: 2.5); Mesh(catmull-clark 1 [4] [$4])"},
+        // Face-varying variables are named to the shape; no list when there is none.
+        {"SubdivisionMesh \"catmull-clark\" [4] [0 1 2 3] \"P\" [$12] \"facevarying float s\" [$4] "
+         "\"facevarying color Cs\" [$12] \"varying float t\" [$4]\n"
+         "SubdivisionMesh \"catmull-clark\" [4] [0 1 2 3] \"P\" [$12]",
+         "Parameter(vertex point P: $12); Parameter(linear float s: $4); Parameter(linear color C: "
+         "$12); Parameter(linear float t: $4); Parameter(string[2] facevarying: s C); "
+         "Mesh(catmull-clark 1 [4] [0 1 2 3]); Parameter(vertex point P: $12); Mesh(catmull-clark "
+         "1 [4] [0 1 2 3])"},
         {"SubdivisionMesh \"bilinear\" [3] [$3] \"P\" [$9]",
          "Parameter(vertex point P: $9); Mesh(linear 1 [3] [$3])"},
         {"SubdivisionMesh \"loop\" [3] [$3] \"P\" [$9]\nSubdivisionMesh \"catmull-clark\" [3] [$3] "
@@ -61,8 +70,7 @@ TEST(RibGeometry, PatchesUseTheCurrentBasis) {
         // The basis is an attribute; a matrix is recognised, and a v basis of its own is passed on.
         {"Basis \"bspline\" 1 \"b-spline\" 1\nPatch \"bicubic\" \"Pz\" [$16]\nAttributeBegin\n"
          "Basis [-1 3 -3 1 3 -6 3 0 -3 3 0 0 1 0 0 0] 3 \"catmull-rom\" 1\nPatch \"bicubic\" "
-         "\"Pz\" "
-         "[$16]\nAttributeEnd\nPatch \"bicubic\" \"Pz\" [$16]",
+         "\"Pz\" [$16]\nAttributeEnd\nPatch \"bicubic\" \"Pz\" [$16]",
          "Parameter(vertex float Pz: $16); Patch(bspline 4 4); PushAttributes(); Parameter(vertex "
          "float Pz: $16); Parameter(string vbasis: catmull-rom); Patch(bezier 4 4); "
          "PopAttributes(); Parameter(vertex float Pz: $16); Patch(bspline 4 4)"},
@@ -82,6 +90,19 @@ TEST(RibGeometry, PatchesUseTheCurrentBasis) {
          "Patch: unknown patch type \"trilinear\". Skipping ...; E: test.rib:4: Patch: parameter "
          "\"P\" needs 48 values, got 47. Skipping ...; E: test.rib:5: Basis: unknown basis "
          "\"nurbs\". Skipping ..."},
+        // What the shapes are told beyond the interface's arguments: the usual steps say nothing;
+        // a step of 2 for B-splines along u (4 + 2 points make two patches) is passed on, and so
+        // is a v basis of its own; periodic with a step of 4 or more repeats nothing.
+        {"Basis \"bspline\" 1 \"bspline\" 1\nPatchMesh \"bicubic\" 5 \"nonperiodic\" 4 "
+         "\"nonperiodic\" \"P\" [$60]",
+         "Parameter(vertex point P: $60); Patch(bspline 5 4)"},
+        {"Basis \"bspline\" 2 \"bezier\" 3\nPatchMesh \"bicubic\" 6 \"nonperiodic\" 4 "
+         "\"nonperiodic\" \"P\" [$72]",
+         "Parameter(vertex point P: $72); Parameter(string vbasis: bezier); Parameter(int ustep: "
+         "2); Patch(bspline 6 4)"},
+        {"Basis \"power\" 4 \"power\" 4\nPatchMesh \"bicubic\" 8 \"periodic\" 4 \"nonperiodic\" "
+         "\"P\" [$96]",
+         "Parameter(vertex point P: $96); Patch(power 8 4)"},
     });
 }
 
@@ -101,8 +122,16 @@ TEST(RibGeometry, NurbsTrimCurvesCurvesAndPoints) {
         // A closed linear curve is an open one that returns to its first vertex, with every
         // kind of vertex value.
         {"Curves \"linear\" [3] \"periodic\" \"P\" [$9] \"vertex string id\" [\"a\" \"b\" \"c\"]",
-         "Parameter(vertex point P: $9 0 1 2); Parameter(vertex string id: a b c a); "
-         "Curves(linear 1 [4])"},
+         "Parameter(vertex point P: $9 0 1 2); Parameter(vertex string id: a b c a); Curves(linear "
+         "1 [4])"},
+        // Curves take the v basis and step.
+        {"Basis \"bezier\" 3 \"catmull-rom\" 2\nCurves \"cubic\" [6] \"nonperiodic\" \"P\" [$18]",
+         "Parameter(vertex point P: $18); Parameter(int vstep: 2); Curves(catmull-rom 1 [6])"},
+        // A vertex count of 2^30 is the largest a curve may have.
+        {"TrimCurve [1] [2] [0 0 1 1] [0] [1] [1073741824] [0 1] [0 0] [1 1]\nTrimCurve [1] [2] [0 "
+         "0 1 1] [0] [1] [1073741825] [0 1] [0 0] [1 1]",
+         "E: test.rib:2: TrimCurve: expected 1073741826 knots, got 4. Skipping ...; E: test.rib:3: "
+         "TrimCurve: bad order or vertex count. Skipping ..."},
         {"Points \"P\" [$6] \"constantwidth\" [0.2]",
          "Parameter(vertex point P: $6); Parameter(float constantwidth: 0.2); Points(2)"},
         {"NuPatch 2 2 [0 0 1] 0 1 2 2 [0 0 1 1] 0 1 \"P\" [$12]\nNuPatch 2 2 [0 1 0 1] 0 1 2 2 [0 "

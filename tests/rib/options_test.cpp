@@ -1,12 +1,13 @@
-// Camera placement, camera and image options, displays and frames.
+// Camera placement, camera and image options, imagers, displays and frames.
 #include <gtest/gtest.h>
 
 #include "tests/rib/recorder.h"
 
-using ovotest::Recorder;
-
 namespace {
-const std::string Frame = "Camera(camera); World(); Render(-)";
+const std::string Frame = "Camera(camera); World(); Render(-)",
+                  Exposure = "Parameter(float gain: 1.5); Parameter(float gamma: 2.2); ",
+                  Push = "PushOptions(); PushAttributes(); ",
+                  Pop = "; PopAttributes(); PopOptions(); ";
 // SetTransform of a translation by (x, y, z).
 std::string moved(const std::string& x, const std::string& y, const std::string& z) {
     return "SetTransform(1 0 0 0 0 1 0 0 0 0 1 0 " + x + " " + y + " " + z + " 1); ";
@@ -103,61 +104,58 @@ TEST(RibOptions, CameraAndImageOptionsBecomeRendererOptions) {
              moved("0", "0", "0") + Frame +
                  "; E: test.rib:2: Format: not allowed inside WorldBegin. Skipping ...; E: "
                  "test.rib:3: Option: \"bucketsize\" needs 2 values, got 1. Skipping ..."},
+            // An imager is a shader of the options, its parameters declared by the shader or
+            // inline.
+            {"Imager \"background\" \"color background\" [0.25 0.5 1]\nImager \"ramp\" \"float "
+             "scale\" 2 \"string map\" \"sky.tex\"\nImager \"null\"\nImager\nWorldBegin\nImager "
+             "\"background\"\nWorldEnd",
+             "Parameter(color background: 0.25 0.5 1); Shader(imager background -); "
+             "Parameter(float scale: 2); Parameter(string map: sky.tex); Shader(imager ramp -); "
+             "Shader(imager null -); " +
+                 moved("0", "0", "0") + Frame +
+                 "; E: test.rib:4: Imager: missing argument 1. Skipping ...; E: test.rib:6: "
+                 "Imager: not allowed inside WorldBegin. Skipping ..."},
+            // Displays are declared at WorldBegin with the exposure. The framebuffer twin of a
+            // file adds nothing; no extension means TIFF; a display without "+" replaces the
+            // earlier ones.
+            {"Display \"a.tif\" \"file\" \"rgba\"\nExposure 1.5 2.2\n"
+             "Display \"+a.tif\" \"framebuffer\" \"rgb\"\nDisplay \"+b\" \"framebuffer\" \"rgb\"\n"
+             "Display \"+c.exr\" \"openexr\" \"z\" \"string compression\" \"zip\"\n"
+             "Display \"+d.png\" \"file\" \"rgbaz\"\nDisplay \"+e.png\" \"file\" \"N\"\n"
+             "WorldBegin\nWorldEnd\n"
+             "Display \"f.jpg\" \"file\" \"rgb\" \"quantize\" [0 255 0 255]\n"
+             "Quantize \"rgba\" 65535 0 65535 0.5\nWorldBegin\nWorldEnd\n"
+             "Display \"x\" \"null\" \"rgba\"\nWorldBegin\nWorldEnd\n",
+             Exposure + "Output(a.tif tiff rgba camera); " + Exposure +
+                 "Output(b tiff rgb camera); " + Exposure +
+                 "Parameter(string compression: zip); Output(c.exr openexr z camera); " + Exposure +
+                 "Output(d.png png rgba camera); " + moved("0", "0", "0") + Frame +
+                 "; Attribute(int[4] quantize: 0 65535 0 65535); Output(a.tif null rgba camera); "
+                 "Output(b null rgba camera); Output(c.exr null rgba camera); Output(d.png null "
+                 "rgba camera); " +
+                 Exposure +
+                 "Parameter(float dither: 0.5); Parameter(int[4] quantize: 0 255 0 255); "
+                 "Output(f.jpg jpeg rgb camera); " +
+                 moved("0", "0", "0") + Frame + "; Output(f.jpg null rgba camera); " +
+                 moved("0", "0", "0") + Frame +
+                 "; W: test.rib:6: Display mode \"rgbaz\" is not supported. Writing \"rgba\" ...; "
+                 "W: test.rib:7: Display mode \"N\" is not supported. Ignoring ..."},
+            // Frames save and restore the options, the displays and the camera.
+            {"Display \"out.tif\" \"file\" \"rgb\"\nTranslate 0 0 1\n"
+             "FrameBegin 1\nTranslate 0 0 2\nDisplay \"f1.png\" \"file\" \"rgba\"\nExposure 2 1\n"
+             "WorldBegin\nWorldEnd\nFrameEnd\n"
+             "FrameBegin 2\nWorldBegin\nWorldEnd\nFrameEnd\n"
+             "FrameBegin 3\nFrameBegin 4\nFrameEnd\nFrameEnd\n",
+             Push +
+                 "Attribute(int frame: 1); Parameter(float gain: 2); Parameter(float gamma: 1); "
+                 "Output(f1.png png rgba camera); " +
+                 moved("0", "0", "-3") + Frame + Pop + Push +
+                 "Attribute(int frame: 2); Output(f1.png null rgba camera); Parameter(float "
+                 "gain: 1); Parameter(float gamma: 1); Output(out.tif tiff rgb camera); " +
+                 moved("0", "0", "-1") + Frame + Pop + Push +
+                 "Attribute(int frame: 3); PopAttributes(); PopOptions(); E: test.rib:15: "
+                 "FrameBegin: not allowed inside FrameBegin. Skipping ...; E: test.rib:17: "
+                 "FrameEnd: no matching FrameBegin. Skipping ..."},
         },
         false);
-}
-
-TEST(RibOptions, DisplaysAreDeclaredAtWorldBeginWithExposure) {
-    Recorder r;
-    r.read(
-        "Display \"a.tif\" \"file\" \"rgba\"\nExposure 1.5 2.2\n"
-        "Display \"+a.tif\" \"framebuffer\" \"rgb\"\nDisplay \"+b\" \"framebuffer\" \"rgb\"\n"
-        "Display \"+c.exr\" \"openexr\" \"z\" \"string compression\" \"zip\"\n"
-        "Display \"+d.png\" \"file\" \"rgbaz\"\nDisplay \"+e.png\" \"file\" \"N\"\n"
-        "WorldBegin\nWorldEnd\n"
-        "Display \"f.jpg\" \"file\" \"rgb\" \"quantize\" [0 255 0 255]\n"
-        "Quantize \"rgba\" 65535 0 65535 0.5\nWorldBegin\nWorldEnd\n"
-        "Display \"x\" \"null\" \"rgba\"\nWorldBegin\nWorldEnd\n");
-    const std::string exposure = "Parameter(float gain: 1.5); Parameter(float gamma: 2.2); ",
-                      frame = moved("0", "0", "0") + Frame + "; ";
-    // The framebuffer twin of a file adds nothing; no extension means TIFF; a display without
-    // "+" replaces the earlier ones.
-    EXPECT_EQ(r.all(),
-              exposure + "Output(a.tif tiff rgba camera); " + exposure +
-                  "Output(b tiff rgb camera); " + exposure +
-                  "Parameter(string compression: zip); Output(c.exr openexr z camera); " +
-                  exposure + "Output(d.png png rgba camera); " + frame +
-                  "Attribute(int[4] quantize: 0 65535 0 65535); Output(a.tif null rgba camera); "
-                  "Output(b null rgba camera); Output(c.exr null rgba camera); Output(d.png null "
-                  "rgba camera); " +
-                  exposure +
-                  "Parameter(float dither: 0.5); Parameter(int[4] quantize: 0 255 0 255); "
-                  "Output(f.jpg jpeg rgb camera); " +
-                  frame + "Output(f.jpg null rgba camera); " + frame +
-                  "W: test.rib:6: Display mode \"rgbaz\" is not supported. Writing \"rgba\" ...; "
-                  "W: test.rib:7: Display mode \"N\" is not supported. Ignoring ...");
-}
-
-TEST(RibOptions, FramesSaveAndRestoreOptionsDisplaysAndTheCamera) {
-    Recorder r;
-    r.read(
-        "Display \"out.tif\" \"file\" \"rgb\"\nTranslate 0 0 1\n"
-        "FrameBegin 1\nTranslate 0 0 2\nDisplay \"f1.png\" \"file\" \"rgba\"\nExposure 2 1\n"
-        "WorldBegin\nWorldEnd\nFrameEnd\n"
-        "FrameBegin 2\nWorldBegin\nWorldEnd\nFrameEnd\n"
-        "FrameBegin 3\nFrameBegin 4\nFrameEnd\nFrameEnd\n");
-    const std::string push = "PushOptions(); PushAttributes(); ",
-                      pop = "; PopAttributes(); PopOptions(); ";
-    EXPECT_EQ(r.all(),
-              push +
-                  "Attribute(int frame: 1); Parameter(float gain: 2); Parameter(float gamma: 1); "
-                  "Output(f1.png png rgba camera); " +
-                  moved("0", "0", "-3") + Frame + pop + push +
-                  "Attribute(int frame: 2); Output(f1.png null rgba camera); Parameter(float "
-                  "gain: 1); Parameter(float gamma: 1); Output(out.tif tiff rgb camera); " +
-                  moved("0", "0", "-1") + Frame + pop + push +
-                  "Attribute(int frame: 3); PopAttributes(); PopOptions(); E: test.rib:15: "
-                  "FrameBegin: not "
-                  "allowed inside FrameBegin. Skipping ...; E: test.rib:17: FrameEnd: no matching "
-                  "FrameBegin. Skipping ...");
 }

@@ -41,6 +41,13 @@ inline std::string join(const std::vector<std::string>& v) {
 }
 inline std::size_t sum(const int* v, int n) { return std::size_t(std::accumulate(v, v + n, 0)); }
 
+// `text` with `path` written as `name` wherever it occurs (a scratch folder's path as "DIR").
+inline std::string replaced(std::string text, const std::string& path, const std::string& name) {
+    for (std::size_t at = 0; (at = text.find(path, at)) != std::string::npos; at += name.size())
+        text.replace(at, path.size(), name);
+    return text;
+}
+
 // Forwards nothing: a call it does not record reaches a renderer that ignores it.
 class Recorder : public ovo::ForwardingRenderer {
   public:

@@ -1,10 +1,8 @@
-// Attributes, transformations, shaders, lights, blocks, motion, objects and malformed requests
-// inside the world.
+// Attributes (detail ranges among them), transformations, shaders, lights, blocks, motion,
+// objects and malformed requests inside the world.
 #include <gtest/gtest.h>
 
 #include "tests/rib/recorder.h"
-
-using ovotest::Recorder;
 
 namespace {
 const std::string Identity = "1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1",
@@ -36,10 +34,10 @@ TEST(RibScene, AttributesAndTransforms) {
          "test.rib:4: Sides: expected 1 or 2. Skipping ...; E: test.rib:5: Orientation: unknown "
          "orientation \"up\". Skipping ...; E: test.rib:6: Attribute: unknown transmission "
          "\"maybe\". Skipping ..."},
-        {"Translate 1 2 3 Rotate 45 0 0 1 Scale 1 2 3 ConcatTransform [2 0 0 0 0 2 0 0 0 0 2 0 "
-         "1 1 1 1] Transform [1 0 0 0 0 1 0 0 0 0 1 0 4 5 6 1] Identity",
-         "Translate(1 2 3); Rotate(45 0 0 1); Scale(1 2 3); AppendTransform(2 0 0 0 0 2 0 0 0 0 "
-         "2 0 1 1 1 1); SetTransform(1 0 0 0 0 1 0 0 0 0 1 0 4 5 6 1); SetTransform(" +
+        {"Translate 1 2 3 Rotate 45 0 0 1 Scale 1 2 3 ConcatTransform [2 0 0 0 0 2 0 0 0 0 2 0 1 1 "
+         "1 1] Transform [1 0 0 0 0 1 0 0 0 0 1 0 4 5 6 1] Identity",
+         "Translate(1 2 3); Rotate(45 0 0 1); Scale(1 2 3); AppendTransform(2 0 0 0 0 2 0 0 0 0 2 "
+         "0 1 1 1 1); SetTransform(1 0 0 0 0 1 0 0 0 0 1 0 4 5 6 1); SetTransform(" +
              Identity + ")"},
         // Skewing y towards x by 45 degrees: (0,1,0) leans to (1,1,0). With axes 60 degrees
         // apart, skewing by 30 leaves y and brings the angle to 30 degrees: (0.5, 0.866) goes to
@@ -59,6 +57,14 @@ TEST(RibScene, AttributesAndTransforms) {
         {"Rotate 10 0 0 0\nPerspective 30",
          "E: test.rib:2: Rotate: the rotation axis is zero. Skipping ...; W: test.rib:3: "
          "Perspective inside the world is not supported. Ignoring ..."},
+        // Detail and DetailRange become the "detail:bound" and "detail:range" attributes.
+        {"Detail [-1 1 -2 2 -3 3] DetailRange [0 0 20 30] DetailRange 500 600 1e38 1e38",
+         "Attribute(float[6] detail:bound: -1 1 -2 2 -3 3); Attribute(float[4] detail:range: 0 0 "
+         "20 30); Attribute(float[4] detail:range: 500 600 1e+38 1e+38)"},
+        {"Detail [-1 1 -1 1 -1]\nDetailRange [0 30 20 40]\nDetailRange [0 0 20]",
+         "E: test.rib:2: Detail: expected 6 numbers, got 5. Skipping ...; E: test.rib:3: "
+         "DetailRange: expected minvisible <= lowertransition <= uppertransition <= maxvisible. "
+         "Skipping ...; E: test.rib:4: DetailRange: expected 4 numbers, got 3. Skipping ..."},
     });
 }
 
@@ -108,6 +114,15 @@ TEST(RibScene, ShadersLightsAndLayers) {
          "freq\" 4",
          "Parameter(float freq: 4); Shader(surface s -); E: test.rib:4: Surface: parameter "
          "\"freq\" needs strings, not a number. Skipping ..."},
+        // A shadow map named to a light is traced instead, said once per file.
+        {"LightSource \"shadowspot\" 1 \"shadowname\" \"key.shd\"\nLightSource \"shadowspot\" 2 "
+         "\"shadowname\" \"fill.shd\"\nLightSource \"shadowspot\" 3 \"shadowname\" "
+         "\"raytrace\"\nLightSource \"shadowspot\" 4 \"shadowname\" \"\"",
+         "Parameter(string shadowname: raytrace); Light(1 shadowspot -); Parameter(string "
+         "shadowname: raytrace); Light(2 shadowspot -); Parameter(string shadowname: raytrace); "
+         "Light(3 shadowspot -); Parameter(string shadowname: ); Light(4 shadowspot -); W: "
+         "test.rib:2: LightSource: OVO traces its shadows: shadow map \"key.shd\" is not read, "
+         "\"raytrace\" is used"},
         {"Declare \"bad\" \"uniform\"\nLightSource \"spotlight\"",
          "E: test.rib:2: Declare: bad declaration \"uniform\" for \"bad\". Skipping ...; E: "
          "test.rib:3: LightSource: missing argument 2. Skipping ..."},
@@ -128,58 +143,61 @@ TEST(RibScene, ShadersLightsAndLayers) {
 }
 
 TEST(RibScene, BlocksMustNestAndObjectsMustBeDefined) {
-    Recorder r;
-    r.read(
-        "AttributeEnd\nWorldBegin\nAttributeBegin\nTransformBegin\nAttributeEnd\nTransformEnd\n"
-        "AttributeEnd\nSolidBegin \"union\"\nSolidBegin \"xor\"\nSolidEnd\n"
-        "ObjectBegin 3\nSphere 1 -1 1 360\nObjectEnd\nObjectInstance 3\n"
-        "ObjectInstance \"missing\"\nObjectBegin \"named\"\nObjectBegin 4\nObjectEnd\n"
-        "ObjectInstance \"named\"\nWorldEnd\nWorldEnd\nObjectInstance 3\n"
-        "WorldBegin\nObjectInstance 3\nWorldBegin\nWorldEnd\nSphere 1 -1 1 360\n"
-        "ObjectBegin 5\nSphere 1 -1 1 360\nObjectEnd\nWorldBegin\nObjectInstance 5\nWorldEnd\n"
-        "AreaLightSource \"arealight\" 8\n");
-    // An object defined before WorldBegin lasts into later worlds; one defined inside ends with
-    // it.
-    EXPECT_EQ(r.all(),
-              World +
-                  "PushAttributes(); PushTransform(); PopTransform(); PopAttributes(); "
-                  "SolidBegin(union); SolidEnd(); ObjectBegin(3); Sphere(1 -1 1 360); ObjectEnd(); "
-                  "ObjectInstance(3); ObjectBegin(named); ObjectEnd(); ObjectInstance(named); "
-                  "Render(-); " +
-                  World +
-                  "Render(-); ObjectBegin(5); Sphere(1 -1 1 360); "
-                  "ObjectEnd(); " +
-                  World +
-                  "ObjectInstance(5); Render(-); "
-                  "E: test.rib:1: AttributeEnd: no matching AttributeBegin. Skipping ...; E: "
-                  "test.rib:5: AttributeEnd: no matching AttributeBegin (the innermost block is "
-                  "TransformBegin from line 4). Skipping ...; E: test.rib:9: SolidBegin: unknown "
-                  "operation \"xor\". Skipping ...; E: test.rib:15: ObjectInstance: unknown object "
-                  "handle \"missing\". Skipping ...; E: test.rib:17: ObjectBegin: object "
-                  "definitions cannot be nested. Skipping ...; E: test.rib:21: WorldEnd: no "
-                  "matching WorldBegin. Skipping ...; E: test.rib:22: ObjectInstance: only allowed "
-                  "inside WorldBegin or ObjectBegin. Skipping ...; E: test.rib:24: ObjectInstance: "
-                  "unknown object handle \"3\". Skipping ...; E: test.rib:25: WorldBegin: not "
-                  "allowed inside WorldBegin. Skipping ...; E: test.rib:27: Sphere: only allowed "
-                  "inside WorldBegin or ObjectBegin. Skipping ...; E: test.rib:34: "
-                  "AreaLightSource: only allowed inside WorldBegin. Skipping ...");
-
-    // The end of the input closes what is open, innermost first.
-    r.read("FrameBegin 1\nWorldBegin\nAttributeBegin\nMotionBegin [0 1]\nTranslate 1 0 0\n");
-    EXPECT_EQ(r.all(),
-              "PushOptions(); PushAttributes(); Attribute(int frame: 1); " + World +
-                  "PushAttributes(); PopAttributes(); Render(-); PopAttributes(); "
-                  "PopOptions(); E: test.rib:4: MotionBegin without MotionEnd; E: "
-                  "test.rib:3: AttributeBegin without AttributeEnd; E: test.rib:2: "
-                  "WorldBegin without WorldEnd; E: test.rib:1: FrameBegin without FrameEnd");
+    ovotest::expectRows(
+        {
+            // An object defined before WorldBegin lasts into later worlds; one defined inside
+            // ends with it.
+            {"AttributeEnd\nWorldBegin\nAttributeBegin\nTransformBegin\nAttributeEnd\n"
+             "TransformEnd\nAttributeEnd\nSolidBegin \"union\"\nSolidBegin \"xor\"\nSolidEnd\n"
+             "ObjectBegin 3\nSphere 1 -1 1 360\nObjectEnd\nObjectInstance 3\n"
+             "ObjectInstance \"missing\"\nObjectBegin \"named\"\nObjectBegin 4\nObjectEnd\n"
+             "ObjectInstance \"named\"\nWorldEnd\nWorldEnd\nObjectInstance 3\n"
+             "WorldBegin\nObjectInstance 3\nWorldBegin\nWorldEnd\nSphere 1 -1 1 360\n"
+             "ObjectBegin 5\nSphere 1 -1 1 360\nObjectEnd\nWorldBegin\nObjectInstance 5\nWorldEnd\n"
+             "AreaLightSource \"arealight\" 8\n",
+             World +
+                 "PushAttributes(); PushTransform(); PopTransform(); PopAttributes(); "
+                 "SolidBegin(union); SolidEnd(); ObjectBegin(3); Sphere(1 -1 1 360); ObjectEnd(); "
+                 "ObjectInstance(3); ObjectBegin(named); ObjectEnd(); ObjectInstance(named); "
+                 "Render(-); " +
+                 World + "Render(-); ObjectBegin(5); Sphere(1 -1 1 360); ObjectEnd(); " + World +
+                 "ObjectInstance(5); Render(-); E: test.rib:1: AttributeEnd: no matching "
+                 "AttributeBegin. Skipping ...; E: test.rib:5: AttributeEnd: no matching "
+                 "AttributeBegin (the innermost block is TransformBegin from line 4). Skipping "
+                 "...; E: test.rib:9: SolidBegin: unknown operation \"xor\". Skipping ...; E: "
+                 "test.rib:15: ObjectInstance: unknown object handle \"missing\". Skipping ...; E: "
+                 "test.rib:17: ObjectBegin: object definitions cannot be nested. Skipping ...; E: "
+                 "test.rib:21: WorldEnd: no matching WorldBegin. Skipping ...; E: test.rib:22: "
+                 "ObjectInstance: only allowed inside WorldBegin or ObjectBegin. Skipping ...; E: "
+                 "test.rib:24: ObjectInstance: unknown object handle \"3\". Skipping ...; E: "
+                 "test.rib:25: WorldBegin: not allowed inside WorldBegin. Skipping ...; E: "
+                 "test.rib:27: Sphere: only allowed inside WorldBegin or ObjectBegin. Skipping "
+                 "...; E: test.rib:34: AreaLightSource: only allowed inside WorldBegin. Skipping "
+                 "..."},
+            // The end of the input closes what is open, innermost first.
+            {"FrameBegin 1\nWorldBegin\nAttributeBegin\nMotionBegin [0 1]\nTranslate 1 0 0\n",
+             "PushOptions(); PushAttributes(); Attribute(int frame: 1); " + World +
+                 "PushAttributes(); PopAttributes(); Render(-); PopAttributes(); PopOptions(); E: "
+                 "test.rib:4: MotionBegin without MotionEnd; E: test.rib:3: AttributeBegin without "
+                 "AttributeEnd; E: test.rib:2: WorldBegin without WorldEnd; E: test.rib:1: "
+                 "FrameBegin without FrameEnd"},
+            // Values after a request are its arguments, however far down they are; the input may
+            // end inside a string.
+            {"version 3.04\nWorldBegin\nWorldEnd\n\"stray\" 1\nSphere 1 -1 \"open\n",
+             World + "Render(-); E: test.rib:3: WorldEnd: too many arguments. Skipping ...; E: "
+                     "test.rib:5: Sphere: unterminated string. Skipping ...; E: test.rib:2: "
+                     "WorldBegin without WorldEnd"},
+        },
+        false);
 }
 
 TEST(RibScene, UnsupportedUnknownAndMalformedRequests) {
     ovotest::expectRows({
-        // Unsupported requests are reported once per file.
-        {"Hider \"hidden\"\nHider \"raytrace\"\nMakeBump \"a\" \"b\"",
+        // Unsupported requests are reported once per file; a hider needs a name.
+        {"Hider \"hidden\"\nHider \"raytrace\"\nMakeBump \"a\" \"b\"\nHider 3",
          "I: test.rib:2: Hider \"hidden\" changes nothing in a ray tracer. Ignoring ...; W: "
-         "test.rib:4: MakeBump is not supported. Ignoring ..."},
+         "test.rib:4: MakeBump is not supported. Ignoring ...; E: test.rib:5: Hider: argument 1 "
+         "must be a string, not a number. Skipping ..."},
         {"Foo 1 2\nSphere 1 2 3",
          "E: test.rib:2: unknown request \"Foo\". Skipping ...; E: test.rib:3: Sphere: expected 4 "
          "numbers, got 3. Skipping ..."},
@@ -196,13 +214,4 @@ TEST(RibScene, UnsupportedUnknownAndMalformedRequests) {
          "test.rib:4: Color: too many arguments. Skipping ...; E: test.rib:5: Color: argument 1 "
          "must be a number, not an empty array. Skipping ..."},
     });
-    // Values after a request are its arguments, however far down they are; the input may end
-    // inside a string.
-    EXPECT_EQ(Recorder()
-                  .read("version 3.04\nWorldBegin\nWorldEnd\n\"stray\" 1\nSphere 1 -1 \"open\n")
-                  .all(),
-              World +
-                  "Render(-); E: test.rib:3: WorldEnd: too many arguments. Skipping "
-                  "...; E: test.rib:5: Sphere: unterminated string. Skipping ...; E: "
-                  "test.rib:2: WorldBegin without WorldEnd");
 }

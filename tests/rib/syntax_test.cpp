@@ -69,36 +69,31 @@ TEST(RibTokenizer, ReadsEveryKindOfTokenWithItsLineHoweverTheInputArrives) {
 
 TEST(RibSyntax, TextThatIsNoRequestIsReportedAndSkipped) {
     // Line 7 is a one-byte binary integer (-127): a number, one too few for Sphere.
-    ovotest::Recorder r;
     const char text[] =
         "Sphere 1x\nSphere 1.2.3\nSphere --1\nSphere 0x10\nSphere 1e999\nSphere -1e400\n"
         "Sphere \x80\x81\nSphere @foo\nSphere 1\xff\nSphere \0\nColor [1 \"a\"]\nColor [[1]]\n"
         "Color ] 1\nPolygon \"P\" [0 0 0\n";
-    r.read(std::string(text, sizeof text - 1));
-    EXPECT_EQ(r.all(),
-              "E: test.rib:1: Sphere: invalid number \"1x\". Skipping ...; E: test.rib:2: Sphere: "
-              "invalid number \"1.2.3\". Skipping ...; E: test.rib:3: Sphere: invalid number "
-              "\"--1\". Skipping ...; E: test.rib:4: Sphere: invalid number \"0x10\". Skipping "
-              "...; E: test.rib:5: Sphere: number out of range \"1e999\". Skipping ...; E: "
-              "test.rib:6: Sphere: number out of range \"-1e400\". Skipping ...; E: test.rib:7: "
-              "Sphere: expected 4 numbers, got 1. Skipping ...; E: test.rib:8: Sphere: unexpected "
-              "character '@'. Skipping ...; E: test.rib:9: Sphere: unexpected character 0xff. "
-              "Skipping ...; E: test.rib:10: Sphere: unexpected character 0x00. Skipping ...; E: "
-              "test.rib:11: Color: array mixes numbers and strings. Skipping ...; E: test.rib:12: "
-              "Color: nested arrays are not allowed. Skipping ...; E: test.rib:13: Color: "
-              "unexpected ']'. Skipping ...; E: test.rib:14: Polygon: unterminated array. Skipping "
-              "...");
-    // Values and bad words outside a request, and strings the input ends in.
-    const std::pair<const char*, const char*> alone[] = {
-        {"1 2 \"x\"", "E: test.rib:1: value outside a request"},
-        {"Sphere\x01", "E: test.rib:1: unexpected character 0x01"},
-        {"Sphere \"open", "E: test.rib:1: Sphere: unterminated string. Skipping ..."},
-        {"Sphere 1 \"open\\", "E: test.rib:1: Sphere: unterminated string. Skipping ..."},
-    };
-    for (const auto& a : alone) {
-        r.read(a.first);
-        EXPECT_EQ(r.all(), a.second);
-    }
+    ovotest::expectRows(
+        {
+            {std::string(text, sizeof text - 1),
+             "E: test.rib:1: Sphere: invalid number \"1x\". Skipping ...; E: test.rib:2: Sphere: "
+             "invalid number \"1.2.3\". Skipping ...; E: test.rib:3: Sphere: invalid number "
+             "\"--1\". Skipping ...; E: test.rib:4: Sphere: invalid number \"0x10\". Skipping ...; "
+             "E: test.rib:5: Sphere: number out of range \"1e999\". Skipping ...; E: test.rib:6: "
+             "Sphere: number out of range \"-1e400\". Skipping ...; E: test.rib:7: Sphere: "
+             "expected 4 numbers, got 1. Skipping ...; E: test.rib:8: Sphere: unexpected character "
+             "'@'. Skipping ...; E: test.rib:9: Sphere: unexpected character 0xff. Skipping ...; "
+             "E: test.rib:10: Sphere: unexpected character 0x00. Skipping ...; E: test.rib:11: "
+             "Color: array mixes numbers and strings. Skipping ...; E: test.rib:12: Color: nested "
+             "arrays are not allowed. Skipping ...; E: test.rib:13: Color: unexpected ']'. "
+             "Skipping ...; E: test.rib:14: Polygon: unterminated array. Skipping ..."},
+            // Values and bad words outside a request, and strings the input ends in.
+            {"1 2 \"x\"", "E: test.rib:1: value outside a request"},
+            {"Sphere\x01", "E: test.rib:1: unexpected character 0x01"},
+            {"Sphere \"open", "E: test.rib:1: Sphere: unterminated string. Skipping ..."},
+            {"Sphere 1 \"open\\", "E: test.rib:1: Sphere: unterminated string. Skipping ..."},
+        },
+        false);
 }
 
 TEST(RibDeclarations, ParsesInlineAndDeclaredForms) {
