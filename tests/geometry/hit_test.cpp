@@ -14,44 +14,36 @@ using ovotest::TestSphere;
 
 namespace {
 
-std::list<Hit> hits(std::initializer_list<float> ts) {
-    std::list<Hit> out;
-    for (float t : ts) {
-        out.emplace_back();
-        out.back().t = t;
-    }
-    return out;
-}
-
-std::vector<float> times(const std::list<Hit>& l) {
-    std::vector<float> out;
-    for (const Hit& h : l) out.push_back(h.t);
-    return out;
-}
-
 using V = std::vector<float>;
 
-std::vector<float> tags(const std::list<Hit>& l) {
-    std::vector<float> out;
-    for (const Hit& h : l) out.push_back(h.env.u);
+// Hits at these times, each tagged (in u) with `tag`.
+std::list<Hit> hits(const V& ts, float tag = 0.0f) {
+    std::list<Hit> out(ts.size());
+    auto t = ts.begin();
+    for (Hit& h : out) h.t = *t++, h.env.u = tag;
+    return out;
+}
+
+// The times of a list's hits, or their tags.
+V times(const std::list<Hit>& l, bool tags = false) {
+    V out;
+    for (const Hit& h : l) out.push_back(tags ? h.env.u : h.t);
     return out;
 }
 
 TEST(HitMerge, EqualTimesTakeTheSecondListFirst) {
-    // Touching spans a = [1, 2] and b = [2, 3]; b's hits are tagged 1.
-    std::list<Hit> a = hits({1, 2}), b = hits({2, 3});
-    for (Hit& h : b) h.env.u = 1.0f;
-    Hit::merge(a, true, b, true);
-    EXPECT_EQ(times(a), V({1, 3}));  // the union has no boundary where they touch
-    EXPECT_EQ(tags(a), V({0, 1}));
-
-    // Their intersection is the single point 2: b's crossing first, then a's.
-    a = hits({1, 2});
-    b = hits({2, 3});
-    for (Hit& h : b) h.env.u = 1.0f;
-    Hit::merge(a, false, b, false);
-    EXPECT_EQ(times(a), V({2, 2}));
-    EXPECT_EQ(tags(a), V({1, 0}));
+    // Touching spans a = [1, 2] and b = [2, 3], b's hits tagged 1: the union has no boundary
+    // where they touch; the intersection is the single point 2, b's crossing first, then a's.
+    const struct {
+        bool complemented;
+        V times, tags;
+    } cases[] = {{true, {1, 3}, {0, 1}}, {false, {2, 2}, {1, 0}}};
+    for (const auto& c : cases) {
+        std::list<Hit> a = hits({1, 2}), b = hits({2, 3}, 1.0f);
+        Hit::merge(a, c.complemented, b, c.complemented);
+        EXPECT_EQ(times(a), c.times);
+        EXPECT_EQ(times(a, true), c.tags);
+    }
 }
 
 // Point membership of a solid given by all its crossings beyond the start: a point is inside
@@ -76,9 +68,7 @@ TEST(HitMerge, AgreesWithPointMembershipOnRandomLists) {
         std::sort(tb.begin(), tb.end());
         const bool ca = rng() & 1, cb = rng() & 1;
 
-        std::list<Hit> la, lb;
-        for (float t : ta) la.emplace_back(), la.back().t = t;
-        for (float t : tb) lb.emplace_back(), lb.back().t = t;
+        std::list<Hit> la = hits(ta), lb = hits(tb);
         Hit::merge(la, ca, lb, cb);
 
         auto member = [&](float x) { return (inside(ta, x) != ca) && (inside(tb, x) != cb); };

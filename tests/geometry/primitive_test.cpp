@@ -29,6 +29,18 @@ Refs refs(const Records& a) {
     return {a.shading.get(), a.displacement.get(), a.surface.get(), a.volume.get(), a.lights.get()};
 }
 
+// A shape hit where it has no normal, as at a cone's apex.
+class NoNormal : public TestSphere {
+  public:
+    NoNormal() : TestSphere(1.0f) {}
+    using TestSphere::intersect;
+    bool intersect(const Ray& ray, Hit& hit) const override {
+        const bool got = TestSphere::intersect(ray, hit);
+        hit.env.Ng = Normal(0.0f);
+        return got;
+    }
+};
+
 // Lets the protected bound computation be called.
 class PlainAggregate : public Aggregate {
   public:
@@ -133,6 +145,10 @@ TEST(PrimitiveIntersect, NoPPrimitiveCarriesTheHitToWorldSpace) {
     EXPECT_EQ(hit.env.shaderSpace, Transform::Identity);
     EXPECT_EQ(hit.env.time, 0.25f);
     EXPECT_EQ(hit.primitive, &prim);
+    // A hit without a normal keeps none.
+    Hit bare;
+    ASSERT_TRUE(store.wrap(new NoNormal, o2w)->intersect(ray, bare));
+    EXPECT_EQ(bare.env.Ng, Normal(0.0f));
 
     // A miss leaves the hit alone; so does a hit beyond maxt.
     Hit untouched;
@@ -175,22 +191,18 @@ TEST(PrimitiveIntersect, MotionPrimitiveAtTwoTimes) {
     motion.setSample(1, Translate(2, 0, 0));
     MotionPrimitive moving(store.wrap(new TestSphere(1.0f), Transform::Identity), motion);
 
-    Ray ray(Point(-5, 0, 0), Vector(1, 0, 0));
-    Hit h0, h1, half;
-    ray.time = 0.0f;
-    ASSERT_TRUE(moving.intersect(ray, h0));
-    ray.time = 1.0f;
-    ASSERT_TRUE(moving.intersect(ray, h1));
-    ray.time = 0.5f;
-    ASSERT_TRUE(moving.intersect(ray, half));
-    EXPECT_TRUE(near(h0.env.P, Point(-1, 0, 0), 1e-5f));
-    EXPECT_TRUE(near(h1.env.P, Point(1, 0, 0), 1e-5f));
-    EXPECT_TRUE(near(half.env.P, Point(0, 0, 0), 1e-5f));
-    EXPECT_EQ(h1.env.time, 1.0f);
-    // The hit's space transforms are composed with the transform at the ray's time.
-    EXPECT_EQ(h1.env.space.m, Translate(-2, 0, 0).m);
-    EXPECT_EQ(h1.env.space.mInv, Translate(2, 0, 0).m);
-    EXPECT_EQ(h1.env.shaderSpace.m, Translate(-2, 0, 0).m);
+    for (float time : {0.0f, 1.0f, 0.5f}) {
+        Ray ray(Point(-5, 0, 0), Vector(1, 0, 0));
+        ray.time = time;
+        Hit h;
+        ASSERT_TRUE(moving.intersect(ray, h));
+        EXPECT_TRUE(near(h.env.P, Point(2 * time - 1, 0, 0), 1e-5f));
+        EXPECT_EQ(h.env.time, time);
+        // The hit's space transforms are composed with the transform at the ray's time.
+        EXPECT_EQ(h.env.space.m, Translate(-2 * time, 0, 0).m);
+        EXPECT_EQ(h.env.space.mInv, Translate(2 * time, 0, 0).m);
+        EXPECT_EQ(h.env.shaderSpace.m, Translate(-2 * time, 0, 0).m);
+    }
 }
 
 TEST(PrimitiveIntersect, InstancesFillNullAttributeReferences) {

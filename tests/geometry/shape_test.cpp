@@ -47,28 +47,24 @@ TEST(Interpolator, BilinearForm) {
 }
 
 TEST(Shape, OrientationHandednessAndFacing) {
-    ShapeAttributes plain;
-    ShapeAttributes inside;
+    ShapeAttributes plain, inside, oneSided;
     inside.orientationInside = true;
+    oneSided.twoSided = false;
     const Normal n(0.0f, 0.0f, 1.0f);
 
     ProbeShape keeps(Translate(1, 2, 3), plain);
     EXPECT_EQ(keeps.flipNormal(n), n);
     EXPECT_EQ(ProbeShape(Rotate(0.3f, Vector(0, 0, 1)), inside).flipNormal(n), -n);
     EXPECT_EQ(ProbeShape(Scale(-1, 1, 1), plain).flipNormal(n), -n);
-    ProbeShape both(Scale(-1, 1, 1), inside);  // mirrored and reversed cancel out
-    EXPECT_EQ(both.flipNormal(n), n);
-
-    ProbeShape flat(Scale(1, 1, 0), plain);  // a zero determinant counts as mirrored
-    EXPECT_TRUE(flat.swapsHandedness());
+    // Mirrored and reversed cancel out; a zero determinant counts as mirrored.
+    EXPECT_EQ(ProbeShape(Scale(-1, 1, 1), inside).flipNormal(n), n);
+    EXPECT_TRUE(ProbeShape(Scale(1, 1, 0), plain).swapsHandedness());
 
     // Two-sided shapes accept hits from behind; one-sided ones only against the normal.
     EXPECT_TRUE(keeps.checkFrontFacing(Vector(0, 0, 1), n));
     EXPECT_TRUE(keeps.isFrontFacing(Vector(0, 0, -1), n));
     EXPECT_FALSE(keeps.isFrontFacing(Vector(0, 0, 1), n));
     EXPECT_FALSE(keeps.isFrontFacing(Vector(1, 0, 0), n));  // grazing is not front
-    ShapeAttributes oneSided;
-    oneSided.twoSided = false;
     ProbeShape single(Transform::Identity, oneSided);
     EXPECT_FALSE(single.checkFrontFacing(Vector(0, 0, 1), n));
     EXPECT_TRUE(single.checkFrontFacing(Vector(0.5f, 0, -1), n));

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <functional>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -46,7 +47,9 @@ class Scene {
     static Reference<Primitive> solid(const char* op, Reference<Primitive> a,
                                       Reference<Primitive> b) {
         std::vector<Reference<Primitive>> operands{a, b};
-        return makeAggregate(std::string(op) + ".shape.so", operands);
+        Reference<Primitive> s = makeAggregate(std::string(op) + ".shape.so", operands);
+        if (!s) throw std::runtime_error(std::string("no ") + op);  // ends the test
+        return s;
     }
 
   private:
@@ -64,7 +67,6 @@ TEST(Solid, BoundsAndTheCarvedSurface) {
     Reference<Primitive> uni = Scene::solid("union", a, b);
     Reference<Primitive> inter = Scene::solid("intersection", a, b);
     Reference<Primitive> diff = Scene::solid("difference", a, b);
-    ASSERT_TRUE(uni && inter && diff);
     EXPECT_EQ(uni->worldExtent(), Aabb(-1, 2, -1, 1, -1, 1));
     EXPECT_EQ(inter->worldExtent(), Aabb(0, 1, -1, 1, -1, 1));
     EXPECT_EQ(diff->worldExtent(), Aabb(-1, 1, -1, 1, -1, 1));
@@ -83,7 +85,6 @@ TEST(Solid, HitKeepsTheCallersContextAndPassesTheRayKind) {
     Reference<Primitive> a = scene.ball(Ball{Point(0, 0, 0), 1.0f}, hiddenFromShadows);
     Reference<Primitive> b = scene.ball(Ball{Point(1, 0, 0), 1.0f});
     Reference<Primitive> uni = Scene::solid("union", a, b);
-    ASSERT_TRUE(uni);
 
     const Ray right(Point(-5, 0, 0), Vector(1, 0, 0));
     RayDifferential shadow;
@@ -154,7 +155,6 @@ TEST(Solid, RandomRaysAgreeWithPointMembership) {
         if (!clean) continue;
 
         for (const Combination& k : cases) {
-            ASSERT_TRUE(k.solid) << k.name;
             double expected = -1.0;
             for (double t : ts) {
                 if (t < ray.mint) continue;

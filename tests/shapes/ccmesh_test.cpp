@@ -7,62 +7,29 @@ using namespace ovotest;
 
 namespace {
 
-// The cube [-1, 1]³, its faces counter-clockwise seen from outside.
-const std::vector<float> CubePoints = {-1, -1, 1,  1, -1, 1,  -1, 1,  1,  1, 1,  1,
-                                       -1, 1,  -1, 1, 1,  -1, -1, -1, -1, 1, -1, -1};
-const std::vector<int> CubeFaces = {0, 1, 3, 2, 2, 3, 5, 4, 4, 5, 7, 6,
-                                    6, 7, 1, 0, 1, 7, 5, 3, 6, 0, 2, 4};
-
-// Subdivision tags, each with its integer and float arguments.
-struct Tags {
-    std::string names;
-    std::vector<int> nargs, ints;
-    std::vector<float> floats;
-    Tags& add(const char* name, std::vector<int> i, std::vector<float> f) {
-        names += std::string(" ") + name;
-        nargs.insert(nargs.end(), {int(i.size()), int(f.size())});
-        ints.insert(ints.end(), i.begin(), i.end());
-        floats.insert(floats.end(), f.begin(), f.end());
-        return *this;
-    }
-};
-
 std::string mesh(const std::vector<float>& P, const std::vector<int>& sizes,
-                 const std::vector<int>& vertices, const Tags& tags = Tags()) {
-    auto n = [](std::size_t k) { return "[" + std::to_string(k) + "] "; };
-    std::string s = "vertex point P = " + text(P) + "; int" + n(sizes.size()) +
-                    "nvertices = " + ints(sizes) + "; int[] vertices = " + ints(vertices);
-    if (tags.nargs.empty()) return s;
-    s += "; string" + n(tags.nargs.size() / 2) + "tags =" + tags.names + "; int" +
-         n(tags.nargs.size()) + "nargs = " + ints(tags.nargs);
-    if (!tags.ints.empty()) s += "; int" + n(tags.ints.size()) + "intargs = " + ints(tags.ints);
-    if (!tags.floats.empty())
-        s += "; float" + n(tags.floats.size()) + "floatargs = " + text(tags.floats);
-    return s;
+                 const std::vector<int>& vertices) {
+    return "vertex point P = " + text(P) + "; int[" + std::to_string(sizes.size()) +
+           "] nvertices = " + ints(sizes) + "; int[] vertices = " + ints(vertices);
 }
 
-std::string cube(const Tags& tags = Tags()) {
-    return mesh(CubePoints, std::vector<int>(6, 4), CubeFaces, tags);
+// The tag that says how the boundary is treated (none for a rule below 0).
+std::string boundary(int rule) {
+    if (rule < 0) return "";
+    return "; string[1] tags = interpolateboundary; int[2] nargs = 1 0; int[1] intargs = " +
+           std::to_string(rule);
 }
 
 // A ccmesh without bias, so rays may start anywhere.
 Reference<Shape> ccmesh(TestRenderer& r, const std::string& params) {
-    return make(r, "ccmesh", params, Transform(), noBias());
-}
-
-Hit shoot(const Reference<Shape>& s, const Point& o, const Vector& d) {
-    Hit h;
-    EXPECT_TRUE(s->intersect(Ray(o, d), h)) << o.x << " " << o.y << " " << o.z;
-    return h;
+    return made(r, "ccmesh", params, Transform(), noBias());
 }
 
 // The limit of a cube's corner is (n²v + 4Σe + Σf) / n(n + 5) with n = 3: (1/2, 1/2, 1/2); a
 // face's centre, a regular point after one step, goes to 68/81 of the way out.
 TEST(CatmullClark, CubeReachesItsLimitPoints) {
     TestRenderer r;
-    Reference<Shape> s = ccmesh(r, cube());
-    ASSERT_TRUE(s);
-    ASSERT_TRUE(r.messages().empty());
+    Reference<Shape> s = ccmesh(r, Cube);
     const struct {
         Vector direction;
         float distance;
@@ -73,7 +40,7 @@ TEST(CatmullClark, CubeReachesItsLimitPoints) {
         // A little off the axes: a ray exactly through a vertex of Embree's tessellation may
         // slip between its triangles.
         const Vector d = unit(c.direction + Vector(1e-3f, 2e-3f, -1.5e-3f));
-        const Hit h = shoot(s, Point(0, 0, 0) + 5.0f * d, -d);
+        const Hit h = hitOf(*s, Ray(Point(0, 0, 0) + 5.0f * d, -d));
         EXPECT_NEAR(Vector(h.env.P).length(), c.distance, 1e-5f);
         EXPECT_NEAR(h.t, 5.0f - c.distance, 1e-5f);
         // Normal by symmetry; Embree's limit normal at a vertex of valence 3 is close.
@@ -85,8 +52,7 @@ TEST(CatmullClark, CubeReachesItsLimitPoints) {
     int seams = 0;
     Hit last;
     for (float k = -0.3f; k < 0.3f; k += 0.002f) {
-        Hit h;
-        ASSERT_TRUE(s->intersect(Ray(Point(3, 0.2f, 3) + k * across, diagonal), h));
+        const Hit h = hitOf(*s, Ray(Point(3, 0.2f, 3) + k * across, diagonal));
         if (k > -0.3f && h.env.face != last.env.face) {
             ++seams;
             EXPECT_GT(dot(h.env.Ng, last.env.Ng), 0.9999f);
@@ -108,11 +74,14 @@ TEST(CatmullClark, CreasedEdgesStaySharp) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sharpness);
         TestRenderer r;
-        Reference<Shape> s = ccmesh(r, cube(Tags().add("crease", {0, 1, 3, 2, 0}, {c.sharpness})));
-        ASSERT_TRUE(s);
+        Reference<Shape> s =
+            ccmesh(r, Cube +
+                          "; string[1] tags = crease; int[2] nargs = 5 1; int[5] intargs = 0 1 3 2 "
+                          "0; float[1] floatargs = " +
+                          text({c.sharpness}));
         // Towards the top face's rim, seen from above and from the side.
-        const Hit rimTop = shoot(s, Point(0.0f, 0.7f, 5), Vector(0, 0, -1));
-        const Hit rimSide = shoot(s, Point(0.0f, 5, 0.7f), Vector(0, -1, 0));
+        const Hit rimTop = hitDown(*s, 0.0f, 0.7f);
+        const Hit rimSide = hitOf(*s, Ray(Point(0.0f, 5, 0.7f), Vector(0, -1, 0)));
         if (c.sharp) {
             // The sharp rim keeps the top face flat, its own corners its only neighbours; the
             // side meets it at an angle.
@@ -131,10 +100,10 @@ TEST(CatmullClark, HolesAndBoundaries) {
     TestRenderer r;
     // The top face left out: a ray down the axis meets the bottom from inside.
     Reference<Shape> s =
-        ccmesh(r, cube(Tags().add("hole", {0}, {}).add("interpolateboundary", {1}, {})));
-    ASSERT_TRUE(s);
-    const Hit h = shoot(s, Point(0.01f, 0.02f, 5), Vector(0, 0, -1));
-    EXPECT_LT(h.env.P.z, -0.5f);
+        ccmesh(r, Cube +
+                      "; string[2] tags = hole interpolateboundary; int[4] nargs = 1 0 1 0; "
+                      "int[2] intargs = 0 1");
+    EXPECT_LT(hitDown(*s, 0.01f, 0.02f).env.P.z, -0.5f);
 
     // A 3 × 3 grid of quads in z = 0 over [-1.5, 1.5]²: without a boundary rule only the middle
     // face makes surface; with rule 1 the whole grid does, corners pinned.
@@ -153,10 +122,7 @@ TEST(CatmullClark, HolesAndBoundaries) {
     } cases[] = {{-1, true, false}, {0, true, false}, {1, true, true}, {2, true, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.rule);
-        Tags tags;
-        if (c.rule >= 0) tags.add("interpolateboundary", {c.rule}, {});
-        Reference<Shape> g = ccmesh(r, mesh(P, std::vector<int>(9, 4), faces, tags));
-        ASSERT_TRUE(g);
+        Reference<Shape> g = ccmesh(r, mesh(P, std::vector<int>(9, 4), faces) + boundary(c.rule));
         const Ray middle(Point(0.1f, 0.2f, 1), Vector(0, 0, -1));
         const Ray corner(Point(1.45f, 1.45f, 1), Vector(0, 0, -1));
         EXPECT_EQ(g->intersect(middle), c.middle);
@@ -177,7 +143,7 @@ TEST(CatmullClark, VariablesFollowTheirClasses) {
     // Two quads side by side, x from -1 to 1, boundary interpolated.
     const std::vector<float> P = {-1, 0, 0, 0, 0, 0, 1, 0, 0, -1, 1, 0, 0, 1, 0, 1, 1, 0};
     const std::vector<int> faces = {0, 1, 4, 3, 1, 2, 5, 4};
-    std::string p = mesh(P, {4, 4}, faces, Tags().add("interpolateboundary", {1}, {}));
+    std::string p = mesh(P, {4, 4}, faces) + boundary(1);
     std::vector<float> affine;
     for (std::size_t i = 0; i < P.size(); i += 3)
         affine.insert(affine.end(), {0.5f + 0.25f * P[i], P[i + 1], 0.2f});
@@ -186,22 +152,20 @@ TEST(CatmullClark, VariablesFollowTheirClasses) {
          "; linear float s = 0 1 2 3 4 5; perpiece color opacity = 0.1 0.2 0.3 0.7 0.8 0.9; linear "
          "float t = 0 0 0 0 1 1 1 1; string facevarying = t";
     Reference<Shape> s = ccmesh(r, p);
-    ASSERT_TRUE(s);
-    ASSERT_TRUE(s->getCs() && s->getS() && s->getOs() && s->getT());
     for (float x : {-0.8f, -0.3f, 0.3f, 0.7f}) {
         SCOPED_TRACE(x);
-        const Hit h = shoot(s, Point(x, 0.4f, 1), Vector(0, 0, -1));
+        const Hit h = hitDown(*s, x, 0.4f, 1);
         const unsigned f = h.env.face;
-        const Color c = s->getCs()->valueAt(f, h.env.su, h.env.sv);
+        const Color c = at(s->getCs(), h);
         EXPECT_NEAR(c.r, 0.5f + 0.25f * h.env.P.x, 1e-5f);
         EXPECT_NEAR(c.g, h.env.P.y, 1e-5f);
         // Varying s: bilinear in the face's own u, v from its corners.
         const int* v = &faces[4 * f];
         const float u = h.env.u, w = h.env.v;
         const float want = (1 - w) * ((1 - u) * v[0] + u * v[1]) + w * ((1 - u) * v[3] + u * v[2]);
-        EXPECT_NEAR(s->getS()->valueAt(f, h.env.su, h.env.sv), want, 1e-5f);
-        EXPECT_NEAR(s->getOs()->valueAt(f, h.env.su, h.env.sv).r, f == 0 ? 0.1f : 0.7f, 0);
-        EXPECT_NEAR(s->getT()->valueAt(f, h.env.su, h.env.sv), x < 0 ? 0.0f : 1.0f, 1e-5f);
+        EXPECT_NEAR(at(s->getS(), h), want, 1e-5f);
+        EXPECT_NEAR(at(s->getOs(), h).r, f == 0 ? 0.1f : 0.7f, 0);
+        EXPECT_NEAR(at(s->getT(), h), x < 0 ? 0.0f : 1.0f, 1e-5f);
     }
 }
 
@@ -209,22 +173,20 @@ TEST(CatmullClark, VariablesFollowTheirClasses) {
 TEST(CatmullClark, OtherFacesAreCutIntoQuadrilaterals) {
     TestRenderer r;
     const std::vector<float> P = {0, 0, 0, 1, 0, 0, 1.3f, 1, 0, 0.5f, 1.6f, 0, -0.3f, 1, 0};
-    std::string p = mesh(P, {5}, {0, 1, 2, 3, 4}, Tags().add("interpolateboundary", {1}, {}));
+    std::string p = mesh(P, {5}, {0, 1, 2, 3, 4}) + boundary(1);
     // "st" given per vertex as the points' x and y: the limit keeps an affine function.
     std::vector<float> st;
     for (std::size_t k = 0; k < P.size(); k += 3) st.insert(st.end(), {P[k], P[k + 1]});
     p += "; vertex float[2] st = " + text(st);
     Reference<Shape> s = ccmesh(r, p);
-    ASSERT_TRUE(s) << (r.messages().empty() ? "" : r.messages()[0].text);
-    ASSERT_TRUE(s->getS() && s->getT());
     int hits = 0;
     for (float x = -0.2f; x < 1.3f; x += 0.1f)
         for (float y = 0.0f; y < 1.6f; y += 0.1f) {
             Hit h;
             if (!s->intersect(Ray(Point(x, y, 1), Vector(0, 0, -1)), h)) continue;
             ++hits;
-            EXPECT_NEAR(s->getS()->valueAt(h.env.face, h.env.su, h.env.sv), x, 1e-4f);
-            EXPECT_NEAR(s->getT()->valueAt(h.env.face, h.env.su, h.env.sv), y, 1e-4f);
+            EXPECT_NEAR(at(s->getS(), h), x, 1e-4f);
+            EXPECT_NEAR(at(s->getT(), h), y, 1e-4f);
             EXPECT_NEAR(h.env.P.z, 0.0f, 1e-6f);
             EXPECT_NEAR(h.env.P.x, x, 1e-4f);
             EXPECT_TRUE(near(h.env.Ng, Normal(0, 0, 1), 1e-5f));
@@ -236,10 +198,9 @@ TEST(CatmullClark, OtherFacesAreCutIntoQuadrilaterals) {
 TEST(CatmullClark, UnknownTagsAreReportedOnce) {
     TestRenderer r;
     EXPECT_TRUE(make(r, "ccmesh",
-                     cube(Tags().add("smoothtriangles", {1}, {}).add("smoothtriangles", {1}, {}))));
-    ASSERT_EQ(r.messages().size(), 1u);
-    EXPECT_EQ(r.messages()[0].text,
-              "ccmesh: tag \"smoothtriangles\" is not supported. Ignoring it ...");
+                     Cube + "; string[2] tags = smoothtriangles smoothtriangles; int[4] nargs = 1 "
+                            "0 1 0; int[2] intargs = 1 1"));
+    expectSaid(r, "ccmesh: tag \"smoothtriangles\" is not supported. Ignoring it ...");
 }
 
 // Cages Catmull-Clark has no rule for still make a surface (or a refusal), never a crash.
@@ -260,9 +221,8 @@ TEST(CatmullClark, OddCagesMakeSomething) {
         for (int rule : {-1, 1}) {
             SCOPED_TRACE(std::string(c.name) + " " + std::to_string(rule));
             TestRenderer r;
-            Tags tags;
-            if (rule >= 0) tags.add("interpolateboundary", {rule}, {});
-            Reference<Shape> s = ccmesh(r, mesh(P, c.sizes, c.vertices, tags));
+            Reference<Shape> s = make(r, "ccmesh", mesh(P, c.sizes, c.vertices) + boundary(rule),
+                                      Transform(), noBias());
             // Without a boundary rule the boundary faces make no surface, yet samples still land
             // on them: only the hits are checked then.
             if (s) expectConsistentHits(*s, 3, 300, 0.02f, rule >= 0);

@@ -42,10 +42,7 @@ Nearest bruteForce(const Cloud& c, const Ray& ray) {
         if (disc < 0.0) continue;
         for (double t : {(-b - std::sqrt(disc)) / a, (-b + std::sqrt(disc)) / a}) {
             if (t < ray.mint || t >= best.t) continue;
-            best.hit = true;
-            best.t = t;
-            best.index = int(i);
-            best.slack = disc / (a * r * r);
+            best = Nearest{true, t, int(i), disc / (a * r * r)};
             break;
         }
     }
@@ -55,14 +52,11 @@ Nearest bruteForce(const Cloud& c, const Ray& ray) {
 TEST(Particle, PointsAreSpheresOfTheirWidth) {
     TestRenderer r;
     Reference<Shape> s =
-        make(r, "particle", "vertex point P = 0 0 0 1 0 0 2 0 0; vertex float width = 0.2 0.4 0.6");
-    ASSERT_TRUE(s);
+        made(r, "particle", "vertex point P = 0 0 0 1 0 0 2 0 0; vertex float width = 0.2 0.4 0.6");
     // Distances and which sphere a ray meets are left to the brute-force test. The top of a
     // sphere: v = 1; its side at phi = 90 degrees: u = 0.25, v = 0.5.
-    Hit h;
-    ASSERT_TRUE(s->intersect(Ray(Point(1, 0, 5), Vector(0, 0, -1)), h));
-    EXPECT_NEAR(h.env.v, 1.0f, 1e-5f);
-    ASSERT_TRUE(s->intersect(Ray(Point(1, 5, 0), Vector(0, -1, 0)), h));
+    EXPECT_NEAR(hitDown(*s, 1, 0).env.v, 1.0f, 1e-5f);
+    const Hit h = hitOf(*s, Ray(Point(1, 5, 0), Vector(0, -1, 0)));
     EXPECT_NEAR(h.env.u, 0.25f, 1e-6f);
     EXPECT_NEAR(h.env.v, 0.5f, 1e-6f);
     // dPdu turns about the point's centre; the normal's derivatives are P's over the radius.
@@ -81,10 +75,9 @@ TEST(Particle, RandomRaysAgreeWithABruteForceTest) {
     TestRenderer r;
     const Cloud cloud = randomCloud(3000, 12);
     Reference<Shape> s =
-        make(r, "particle",
+        made(r, "particle",
              "vertex point P = " + text(cloud.P) + "; vertex float width = " + text(cloud.width),
              Transform(), noBias());
-    ASSERT_TRUE(s);
     Rng rng(13);
     int hits = 0;
     for (int i = 0; i < 3000; ++i) {
@@ -111,25 +104,20 @@ TEST(Particle, RandomRaysAgreeWithABruteForceTest) {
 TEST(Particle, WidthsVariablesAndNormals) {
     TestRenderer r;
     // "constantwidth" for all; a point of width 0 is not drawn.
-    Reference<Shape> s = make(r, "particle",
+    Reference<Shape> s = made(r, "particle",
                               "vertex point[3] P = 0 0 0 1 0 0 2 0 0; float constantwidth = 0.5; "
                               "vertex color C = 1 0 0 0 1 0 0 0 1; perpiece float s = 0.25");
-    ASSERT_TRUE(s);
-    ASSERT_TRUE(s->getCs() && s->getS());
-    Hit h;
-    ASSERT_TRUE(s->intersect(Ray(Point(1, 0, 5), Vector(0, 0, -1)), h));
+    ASSERT_TRUE(s->getS());
+    const Hit h = hitDown(*s, 1, 0);
     EXPECT_NEAR(h.t, 4.75f, 1e-5f);
-    EXPECT_TRUE(
-        near(Tuple(s->getCs()->valueAt(h.env.face, h.env.su, h.env.sv)), Tuple(0, 1, 0), 0.0f));
+    EXPECT_TRUE(near(Tuple(at(s->getCs(), h)), Tuple(0, 1, 0), 0.0f));
     EXPECT_EQ(s->getS()->valueAt(h.env.face, 0.3f, 0.3f), 0.25f);
     EXPECT_NEAR(s->area(), 3.0 * Pi * 0.25, 1e-5);
 
     Reference<Shape> one =
-        make(r, "particle", "vertex point P = 0 0 0 1 0 0; vertex float width = 0 0.5");
-    ASSERT_TRUE(one);
+        made(r, "particle", "vertex point P = 0 0 0 1 0 0; vertex float width = 0 0.5");
     EXPECT_FALSE(one->intersect(Ray(Point(0, 0, 5), Vector(0, 0, -1))));
-    ASSERT_TRUE(one->intersect(Ray(Point(1, 0, 5), Vector(0, 0, -1)), h));
-    EXPECT_EQ(h.env.face, 1u);  // the input index, whatever the tree's order
+    EXPECT_EQ(hitDown(*one, 1, 0).env.face, 1u);  // the input index, whatever the tree's order
     EXPECT_NEAR(one->area(), Pi * 0.25, 1e-6);
 
     // Orientation, mirroring and one-sidedness on a single sphere: when the near side turns its
@@ -138,13 +126,11 @@ TEST(Particle, WidthsVariablesAndNormals) {
         const bool inside = flips & 1, mirrored = flips & 2, twoSided = flips & 4;
         const Transform t = mirrored ? Scale(-1.0f, 1.0f, 1.0f) : Transform();
         Reference<Shape> ball =
-            make(r, "particle", "vertex point P = 0 0 0; float constantwidth = 2", t,
+            made(r, "particle", "vertex point P = 0 0 0; float constantwidth = 2", t,
                  attributes(twoSided, inside));
-        ASSERT_TRUE(ball);
         const float sign = inside != mirrored ? -1.0f : 1.0f;
         const bool nearSide = twoSided || sign > 0.0f;
-        Hit g;
-        ASSERT_TRUE(ball->intersect(Ray(Point(0, 0, 5), Vector(0, 0, -1)), g));
+        const Hit g = hitDown(*ball, 0, 0);
         EXPECT_NEAR(g.t, nearSide ? 4.0f : 6.0f, 1e-5f);
         EXPECT_TRUE(near(g.env.Ng, Normal(0, 0, sign * (nearSide ? 1.0f : -1.0f)), 1e-6f));
         EXPECT_TRUE(near(g.env.dNdu, sign * g.env.dPdu, 1e-4f));

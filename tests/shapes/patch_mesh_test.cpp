@@ -53,23 +53,19 @@ TEST(PatchMeshes, TrimLoopsCutTheirOwnArea) {
                 SCOPED_TRACE(std::string(loop.name) + (inside ? " inside " : " outside ") +
                              std::to_string(n));
                 TestRenderer r;
-                Reference<Shape> trim = make(r, "trimcurves", loop.trim);
-                ASSERT_TRUE(trim);
+                Reference<Shape> trim = made(r, "trimcurves", loop.trim);
                 EXPECT_FALSE(trim->intersect(Ray(Point(0.5f, 0.5f, 1), Vector(0, 0, -1))));
                 ShapeAttributes a = noBias();
                 a.trimCurves->curves.push_back(trim);
                 a.trimSenseInside = inside;
-                Reference<Shape> s = make(r, "nupatch", flatNurbs(n), Transform(), a);
-                ASSERT_TRUE(s);
-                EXPECT_NEAR(seenArea(s), inside ? 1.0f - loop.area : loop.area, 0.005f);
+                EXPECT_NEAR(seenArea(made(r, "nupatch", flatNurbs(n), Transform(), a)),
+                            inside ? 1.0f - loop.area : loop.area, 0.005f);
             }
     // umin and umax keep a part of the surface, and u still runs from 0 to 1 over it.
     TestRenderer r;
-    Reference<Shape> s = make(r, "nupatch", flatNurbs(2, 0.25f, 0.75f), Transform(), noBias());
-    ASSERT_TRUE(s);
+    Reference<Shape> s = made(r, "nupatch", flatNurbs(2, 0.25f, 0.75f), Transform(), noBias());
     EXPECT_NEAR(seenArea(s), 0.5f, 0.005f);
-    Hit h;
-    ASSERT_TRUE(s->intersect(Ray(Point(0.3f, 0.4f, 1), Vector(0, 0, -1)), h));
+    const Hit h = hitDown(*s, 0.3f, 0.4f, 1);
     EXPECT_NEAR(h.env.u, 0.1f, 1e-5f);
     EXPECT_NEAR(h.env.v, 0.4f, 1e-5f);
     EXPECT_TRUE(near(h.env.dPdu, Vector(0.5f, 0, 0), 1e-5f));
@@ -87,15 +83,13 @@ TEST(PatchMeshes, PeriodicMeshesCloseWithoutASeam) {
         }
     TestRenderer r;
     const std::string mesh = "int nu = 11; int nv = 5; string basis = bspline; vertex point P = ";
-    Reference<Shape> s = make(r, "bicubicpatch", mesh + text(P), Transform(), noBias());
-    ASSERT_TRUE(s);
+    Reference<Shape> s = made(r, "bicubicpatch", mesh + text(P), Transform(), noBias());
     Hit previous;
     int wraps = 0;
     for (int k = 0; k <= 720; ++k) {
         const float a = TwoPi * float(k) / 720.0f;
         const Vector out(std::cos(a), std::sin(a), 0.0f);
-        Hit h;
-        ASSERT_TRUE(s->intersect(Ray(Point(0, 0, 0.3f) + 3.0f * out, -out), h)) << k;
+        const Hit h = hitOf(*s, Ray(Point(0, 0, 0.3f) + 3.0f * out, -out));
         EXPECT_GT(dot(h.env.Ng, out), 0.99f);
         if (k > 0) {
             EXPECT_GT(dot(h.env.Ng, previous.env.Ng), std::cos(0.03f)) << k;
@@ -118,19 +112,17 @@ TEST(PatchMeshes, VariablesOfEveryClass) {
     const std::string mesh =
         "int nu = 7; int nv = 4; linear float s = 0 1 4 10 20 40; perpiece "
         "color opacity = 0.25 0 0 0.75 0 0; vertex point P = ";
-    Reference<Shape> s = make(r, "bicubicpatch", mesh + text(P) + "; vertex color C = " + text(P),
+    Reference<Shape> s = made(r, "bicubicpatch", mesh + text(P) + "; vertex color C = " + text(P),
                               Transform(), noBias());
-    ASSERT_TRUE(s);
     for (float x : {0.1f, 0.6f, 1.2f, 1.9f})
         for (float y : {0.2f, 0.7f}) {
             SCOPED_TRACE(std::to_string(x) + " " + std::to_string(y));
-            Hit h;
-            ASSERT_TRUE(s->intersect(Ray(Point(x, y, 1), Vector(0, 0, -1)), h));
+            const Hit h = hitDown(*s, x, y, 1);
             const unsigned f = h.env.face;
             EXPECT_EQ(f, x < 1.0f ? 0u : 1u);
             EXPECT_NEAR(h.env.u, x / 2.0f, 1e-5f);
             EXPECT_NEAR(h.env.v, y, 1e-5f);
-            const Color c = s->getCs()->valueAt(f, h.env.su, h.env.sv);
+            const Color c = at(s->getCs(), h);
             EXPECT_NEAR(c.r, x, 1e-5f);
             EXPECT_NEAR(c.g, y, 1e-5f);
             // Over the whole mesh u = x / 2: the colour's red grows twice as fast.
@@ -139,8 +131,8 @@ TEST(PatchMeshes, VariablesOfEveryClass) {
             const float a0 = x < 1.0f ? 0.0f : 1.0f, a1 = x < 1.0f ? 1.0f : 4.0f;
             const float b0 = x < 1.0f ? 10.0f : 20.0f, b1 = x < 1.0f ? 20.0f : 40.0f;
             const float want = (1 - y) * ((1 - lx) * a0 + lx * a1) + y * ((1 - lx) * b0 + lx * b1);
-            EXPECT_NEAR(s->getS()->valueAt(f, h.env.su, h.env.sv), want, 1e-4f);
-            EXPECT_NEAR(s->getOs()->valueAt(f, h.env.su, h.env.sv).r, x < 1.0f ? 0.25f : 0.75f, 0);
+            EXPECT_NEAR(at(s->getS(), h), want, 1e-4f);
+            EXPECT_NEAR(at(s->getOs(), h).r, x < 1.0f ? 0.25f : 0.75f, 0);
         }
 }
 

@@ -1,6 +1,8 @@
 // The patch plugins against surfaces worked out by hand: one set of bicubic control points in
 // every basis, a NURBS sphere, flat patches with their variables, periodic meshes, and
 // refusals.
+#include <array>
+
 #include "core/math/constants.h"
 #include "tests/shapes/shape_test_util.h"
 
@@ -9,46 +11,32 @@ using namespace ovotest;
 namespace {
 
 // The weights of the four control values of each basis at t, written out.
-using Blend = void (*)(double t, double w[4]);
-void bezierBlend(double t, double w[4]) {
+using Weights = std::array<double, 4>;
+using Blend = Weights (*)(double t);
+Weights bezierBlend(double t) {
     const double s = 1 - t;
-    w[0] = s * s * s;
-    w[1] = 3 * t * s * s;
-    w[2] = 3 * t * t * s;
-    w[3] = t * t * t;
+    return {s * s * s, 3 * t * s * s, 3 * t * t * s, t * t * t};
 }
-void bsplineBlend(double t, double w[4]) {
+Weights bsplineBlend(double t) {
     const double s = 1 - t;
-    w[0] = s * s * s / 6;
-    w[1] = (3 * t * t * t - 6 * t * t + 4) / 6;
-    w[2] = (-3 * t * t * t + 3 * t * t + 3 * t + 1) / 6;
-    w[3] = t * t * t / 6;
+    return {s * s * s / 6, (3 * t * t * t - 6 * t * t + 4) / 6,
+            (-3 * t * t * t + 3 * t * t + 3 * t + 1) / 6, t * t * t / 6};
 }
-void catmullRomBlend(double t, double w[4]) {
-    w[0] = 0.5 * (-t * t * t + 2 * t * t - t);
-    w[1] = 0.5 * (3 * t * t * t - 5 * t * t + 2);
-    w[2] = 0.5 * (-3 * t * t * t + 4 * t * t + t);
-    w[3] = 0.5 * (t * t * t - t * t);
+Weights catmullRomBlend(double t) {
+    return {0.5 * (-t * t * t + 2 * t * t - t), 0.5 * (3 * t * t * t - 5 * t * t + 2),
+            0.5 * (-3 * t * t * t + 4 * t * t + t), 0.5 * (t * t * t - t * t)};
 }
 // Control values P0, R0, P1, R1: two ends and their tangents.
-void hermiteBlend(double t, double w[4]) {
-    w[0] = 2 * t * t * t - 3 * t * t + 1;
-    w[1] = t * t * t - 2 * t * t + t;
-    w[2] = -2 * t * t * t + 3 * t * t;
-    w[3] = t * t * t - t * t;
+Weights hermiteBlend(double t) {
+    return {2 * t * t * t - 3 * t * t + 1, t * t * t - 2 * t * t + t, -2 * t * t * t + 3 * t * t,
+            t * t * t - t * t};
 }
 // Control values are the coefficients of t³, t², t and 1.
-void powerBlend(double t, double w[4]) {
-    w[0] = t * t * t;
-    w[1] = t * t;
-    w[2] = t;
-    w[3] = 1;
-}
+Weights powerBlend(double t) { return {t * t * t, t * t, t, 1}; }
 
 Point byHand(const std::vector<float>& g, Blend blend, double u, double v) {
-    double wu[4], wv[4], p[3] = {0, 0, 0};
-    blend(u, wu);
-    blend(v, wv);
+    const Weights wu = blend(u), wv = blend(v);
+    double p[3] = {0, 0, 0};
     for (int j = 0; j < 4; ++j)
         for (int i = 0; i < 4; ++i)
             for (int c = 0; c < 3; ++c) p[c] += wu[i] * wv[j] * g[std::size_t(3 * (4 * j + i) + c)];
@@ -68,15 +56,11 @@ TEST(Patches, OneGridInEveryBasisGivesTheBasisCurves) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.basis);
         TestRenderer r;
-        Reference<Shape> s = make(r, "bicubicpatch", bicubic(grid, c.basis), Transform(), noBias());
-        ASSERT_TRUE(s);
-        EXPECT_TRUE(r.messages().empty());
+        Reference<Shape> s = made(r, "bicubicpatch", bicubic(grid, c.basis), Transform(), noBias());
         for (double u = 0.05; u < 1.0; u += 0.1)
             for (double v = 0.05; v < 1.0; v += 0.15) {
                 const Point want = byHand(grid, c.blend, u, v);
-                const Ray down(Point(want.x, want.y, 3.0f), Vector(0, 0, -1));
-                Hit h;
-                ASSERT_TRUE(s->intersect(down, h)) << u << " " << v;
+                const Hit h = hitDown(*s, want.x, want.y, 3.0f);
                 EXPECT_TRUE(near(h.env.P, want, 2e-5f)) << u << " " << v;
                 EXPECT_NEAR(h.t, 3.0f - want.z, 2e-5f);
                 EXPECT_NEAR(h.env.u, u, 1e-4);
@@ -118,9 +102,7 @@ std::string nurbsSphere() {
 
 TEST(Patches, RationalNurbsSphereIsRound) {
     TestRenderer r;
-    Reference<Shape> s = make(r, "nupatch", nurbsSphere(), Transform(), noBias());
-    ASSERT_TRUE(s);
-    ASSERT_TRUE(r.messages().empty()) << r.messages()[0].text;
+    Reference<Shape> s = made(r, "nupatch", nurbsSphere(), Transform(), noBias());
     Rng rng(7);
     int hits = 0;
     for (int i = 0; i < 3000; ++i) {
@@ -152,10 +134,8 @@ TEST(Patches, RationalNurbsSphereIsRound) {
 TEST(Patches, HeightsOverTheUnitSquare) {
     TestRenderer r;
     Reference<Shape> s =
-        make(r, "bilinearpatch", "vertex float Pz = 0 0 1 1", Transform(), noBias());
-    ASSERT_TRUE(s);
-    Hit h;
-    ASSERT_TRUE(s->intersect(Ray(Point(0.3f, 0.6f, 5), Vector(0, 0, -1)), h));
+        made(r, "bilinearpatch", "vertex float Pz = 0 0 1 1", Transform(), noBias());
+    const Hit h = hitDown(*s, 0.3f, 0.6f);
     EXPECT_TRUE(near(h.env.P, Point(0.3f, 0.6f, 0.6f), 1e-5f));
     EXPECT_NEAR(h.env.u, 0.3f, 1e-5f);
     EXPECT_FALSE(s->intersect(Ray(Point(1.2f, 0.6f, 5), Vector(0, 0, -1))));

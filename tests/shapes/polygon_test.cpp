@@ -12,51 +12,42 @@ struct Loop {
     std::vector<float> xy;  // pairs
 };
 
-// Winding number of a closed loop around (x, y).
-int winding(const Loop& l, float x, float y) {
-    int w = 0;
+// Calls f(ax, ay, bx, by) for each edge of the loop.
+template <class F>
+void edges(const Loop& l, F f) {
     const std::size_t n = l.xy.size() / 2;
-    for (std::size_t i = 0; i < n; ++i) {
-        const float ax = l.xy[2 * i], ay = l.xy[2 * i + 1];
-        const float bx = l.xy[2 * ((i + 1) % n)], by = l.xy[2 * ((i + 1) % n) + 1];
-        const float side = (bx - ax) * (y - ay) - (by - ay) * (x - ax);
-        if (ay <= y && by > y && side > 0) ++w;
-        if (ay > y && by <= y && side < 0) --w;
-    }
-    return w;
+    for (std::size_t i = 0; i < n; ++i)
+        f(l.xy[2 * i], l.xy[2 * i + 1], l.xy[2 * ((i + 1) % n)], l.xy[2 * ((i + 1) % n) + 1]);
 }
 
-// Inside the outline and outside every hole, whichever way they turn.
+// Inside the outline and outside every hole, whichever way they turn: an odd number of edges
+// of all the loops lies to the right of (x, y).
 bool insideReference(const std::vector<Loop>& loops, float x, float y) {
-    if (winding(loops[0], x, y) == 0) return false;
-    for (std::size_t h = 1; h < loops.size(); ++h)
-        if (winding(loops[h], x, y) != 0) return false;
-    return true;
+    bool in = false;
+    for (const Loop& l : loops)
+        edges(l, [&](float ax, float ay, float bx, float by) {
+            if ((ay > y) != (by > y) && x < ax + (y - ay) * (bx - ax) / (by - ay)) in = !in;
+        });
+    return in;
 }
 
 // Distance from (x, y) to the nearest edge of any loop.
 float edgeDistance(const std::vector<Loop>& loops, float x, float y) {
     float best = 1e30f;
-    for (const Loop& l : loops) {
-        const std::size_t n = l.xy.size() / 2;
-        for (std::size_t i = 0; i < n; ++i) {
-            const float ax = l.xy[2 * i], ay = l.xy[2 * i + 1];
-            const float bx = l.xy[2 * ((i + 1) % n)], by = l.xy[2 * ((i + 1) % n) + 1];
+    for (const Loop& l : loops)
+        edges(l, [&](float ax, float ay, float bx, float by) {
             const float ex = bx - ax, ey = by - ay;
             const float t =
                 clamp(((x - ax) * ex + (y - ay) * ey) / (ex * ex + ey * ey), 0.0f, 1.0f);
             best = std::min(best, std::hypot(x - ax - t * ex, y - ay - t * ey));
-        }
-    }
+        });
     return best;
 }
 
 double shoelace(const Loop& l) {
     double a = 0.0;
-    const std::size_t n = l.xy.size() / 2;
-    for (std::size_t i = 0; i < n; ++i)
-        a += double(l.xy[2 * i]) * l.xy[2 * ((i + 1) % n) + 1] -
-             double(l.xy[2 * ((i + 1) % n)]) * l.xy[2 * i + 1];
+    edges(l,
+          [&](float ax, float ay, float bx, float by) { a += double(ax) * by - double(bx) * ay; });
     return 0.5 * a;
 }
 
@@ -121,9 +112,7 @@ TEST(Polygon, ConcaveAndHoledPolygonsCoverExactlyTheirInside) {
     TestRenderer r;
     Rng rng(5);
     for (const std::vector<Loop>& loops : shapes()) {
-        Reference<Shape> s = make(r, "polygon", polygonParams(loops));
-        ASSERT_TRUE(s);
-        ASSERT_TRUE(s->getCs());
+        Reference<Shape> s = made(r, "polygon", polygonParams(loops));
         double expectedArea = std::fabs(shoelace(loops[0]));
         for (std::size_t h = 1; h < loops.size(); ++h)
             expectedArea -= std::fabs(shoelace(loops[h]));
@@ -142,8 +131,8 @@ TEST(Polygon, ConcaveAndHoledPolygonsCoverExactlyTheirInside) {
             if (!expected) continue;
             EXPECT_NEAR(h.t, 2.0f, 1e-5f);
             // The triangle and barycentrics found reproduce the affine colour.
-            const Color c = s->getCs()->valueAt(h.env.face, h.env.su, h.env.sv);
-            EXPECT_TRUE(near(Tuple(c), Tuple(affine(h.env.P)), 1e-4f)) << x << ", " << y;
+            EXPECT_TRUE(near(Tuple(at(s->getCs(), h)), Tuple(affine(h.env.P)), 1e-4f))
+                << x << ", " << y;
         }
         EXPECT_GT(in, 200);
         EXPECT_GT(out, 200);
@@ -154,33 +143,24 @@ TEST(Polygon, ConcaveAndHoledPolygonsCoverExactlyTheirInside) {
             const Point& P = sampled.env.P;
             EXPECT_TRUE(insideReference(loops, P.x, P.y) || edgeDistance(loops, P.x, P.y) < 1e-4f)
                 << P.x << ", " << P.y;
-            const Color c = s->getCs()->valueAt(sampled.env.face, sampled.env.su, sampled.env.sv);
-            EXPECT_TRUE(near(Tuple(c), Tuple(affine(P)), 1e-4f));
+            EXPECT_TRUE(near(Tuple(at(s->getCs(), sampled)), Tuple(affine(P)), 1e-4f));
         }
     }
 }
 
 // Per-vertex values are checked above and in the quad tests; here one per piece and a constant.
-TEST(Polygon, PrimitiveVariablesPerPieceAndConstant) {
+// A "P" that tells its length gives the number of vertices.
+TEST(Polygon, PrimitiveVariablesPerPieceAndConstantAndThePointCount) {
     TestRenderer r;
-    Reference<Shape> s = make(r, "polygon",
+    Reference<Shape> s = made(r, "polygon",
                               "vertex point P = 0 0 0 2 0 0 2 2 0 0 2 0; int nvertices = 4; "
                               "perpiece color opacity = 0.5 0.25 1; normal N = 0 0 1");
-    ASSERT_TRUE(s);
     ASSERT_TRUE(s->getOs() && s->getN());
-    Hit h;
-    ASSERT_TRUE(s->intersect(Ray(Point(0.5f, 1.5f, 1), Vector(0, 0, -1)), h));
+    const Hit h = hitDown(*s, 0.5f, 1.5f, 1);
     EXPECT_TRUE(
         near(Tuple(s->getOs()->valueAt(h.env.face, 0.1f, 0.1f)), Tuple(0.5f, 0.25f, 1.0f), 0.0f));
     EXPECT_TRUE(near(s->getN()->valueAt(h.env.face, 0.3f, 0.3f), Normal(0, 0, 1), 0.0f));
-}
-
-// A "P" that tells its length gives the number of vertices.
-TEST(Polygon, PointsGiveTheirCount) {
-    TestRenderer r;
-    Reference<Shape> s = make(r, "polygon", "vertex point P = 0 0 0 1 0 0 1 1 0");
-    ASSERT_TRUE(s);
-    EXPECT_FLOAT_EQ(s->area(), 0.5f);
+    EXPECT_FLOAT_EQ(made(r, "polygon", "vertex point P = 0 0 0 1 0 0 1 1 0")->area(), 0.5f);
 }
 
 }  // namespace

@@ -44,38 +44,31 @@ TEST(QuadVertexVariables, QuadsAreBilinearInPolygonsAndMeshes) {
                            "3; int vertices = 0 1 2 3 4 1 0"
                      : "vertex point P = " + text(xyz) +
                            "; vertex color C = 1 0 0 0 1 0 0 0 1 1 1 1; int nvertices = 4";
-            Reference<Shape> shape = make(r, mesh ? "polygonMesh" : "polygon", params);
-            ASSERT_TRUE(shape && shape->getCs());
+            Reference<Shape> shape = made(r, mesh ? "polygonMesh" : "polygon", params);
+            ASSERT_TRUE(shape->getCs());
             const Interpolator<Color>& cs = *shape->getCs();
-            auto colorAt = [&](const Point& p, Hit& h) {
-                return shape->intersect(Ray(Point(p.x, p.y, 5), Vector(0, 0, -1)), h);
-            };
+            auto hitAt = [&](const Point& p) { return hitDown(*shape, p.x, p.y); };
             for (int i = 0; i <= 8; ++i)
                 for (int j = 0; j <= 8; ++j) {
                     const float s = 0.02f + 0.96f * float(i) / 8, t = 0.02f + 0.96f * float(j) / 8;
-                    Hit h;
-                    ASSERT_TRUE(colorAt(bilinear(c.quad, s, t), h)) << s << ", " << t;
+                    const Hit h = hitAt(bilinear(c.quad, s, t));
                     const unsigned f = h.env.face;
                     const float u = h.env.su, v = h.env.sv, e = 1e-3f;
-                    EXPECT_TRUE(
-                        near(Tuple(cs.valueAt(f, u, v)), Tuple(bilinear(Corner, s, t)), 1e-4f))
+                    EXPECT_TRUE(near(Tuple(at(&cs, h)), Tuple(bilinear(Corner, s, t)), 1e-4f))
                         << s << ", " << t;
                     const Color du = (cs.valueAt(f, u + e, v) - cs.valueAt(f, u - e, v)) / (2 * e);
                     const Color dv = (cs.valueAt(f, u, v + e) - cs.valueAt(f, u, v - e)) / (2 * e);
                     EXPECT_TRUE(near(Tuple(cs.derivativeUAt(f, u, v)), Tuple(du), 2e-3f));
                     EXPECT_TRUE(near(Tuple(cs.derivativeVAt(f, u, v)), Tuple(dv), 2e-3f));
                 }
-            Hit h;
-            ASSERT_TRUE(colorAt(bilinear(c.quad, 0.5f, 0.5f), h));
-            EXPECT_TRUE(near(Tuple(cs.valueAt(h.env.face, h.env.su, h.env.sv)),
+            EXPECT_TRUE(near(Tuple(at(&cs, hitAt(bilinear(c.quad, 0.5f, 0.5f)))),
                              Tuple(Color(0.5f, 0.5f, 0.5f)), 1e-4f));
             if (!mesh) continue;
             // The triangle's centroid takes the mean of its three corners.
-            ASSERT_TRUE(colorAt(Point((apex.x + c.quad[1].x + c.quad[0].x) / 3,
-                                      (apex.y + c.quad[1].y + c.quad[0].y) / 3, 0),
-                                h));
-            EXPECT_TRUE(near(Tuple(cs.valueAt(h.env.face, h.env.su, h.env.sv)),
-                             Tuple((Corner[0] + Corner[1]) * (1.0f / 3.0f)), 1e-4f));
+            const Hit h = hitDown(*shape, (apex.x + c.quad[1].x + c.quad[0].x) / 3,
+                                  (apex.y + c.quad[1].y + c.quad[0].y) / 3);
+            EXPECT_TRUE(
+                near(Tuple(at(&cs, h)), Tuple((Corner[0] + Corner[1]) * (1.0f / 3.0f)), 1e-4f));
         }
 }
 

@@ -16,10 +16,6 @@ std::string zeros(int n) {
 TEST(Shapes, WhatMakesNoSurfaceIsRefusedWithItsReason) {
     const std::string square = "vertex point P = 0 0 0 1 0 0 1 1 0 0 1 0; ",
                       tri = "vertex point P = 0 0 0 1 0 0 1 1 0",
-                      cube =
-                          "vertex point P = -1 -1 1 1 -1 1 -1 1 1 1 1 1 -1 1 -1 1 1 -1 -1 -1 -1 "
-                          "1 -1 -1; int[6] nvertices = 4 4 4 4 4 4; int[] vertices = 0 1 3 2 2 "
-                          "3 5 4 4 5 7 6 6 7 1 0 1 7 5 3 6 0 2 4",
                       grid = "vertex point P = " + zeros(48) + "; ",
                       knots =
                           "int nu = 2; int uorder = 2; float[4] uknot = 0 0 1 1; float umin = "
@@ -76,7 +72,7 @@ TEST(Shapes, WhatMakesNoSurfaceIsRefusedWithItsReason) {
         {"ccmesh",
          "vertex point P = " + zeros(48) + "; int[1] nvertices = 16; int[] vertices = " + zeros(16),
          "face 0 has 16 vertices; a face needs 3 to 15."},
-        {"ccmesh", cube + "; string tags = crease", "\"nargs\" must give two counts per tag."},
+        {"ccmesh", Cube + "; string tags = crease", "\"nargs\" must give two counts per tag."},
 
         {"particle", "vertex point P = 0 0 0 1 1 1; float width = 1",
          "\"width\" must give one value per point; use \"constantwidth\" for one value."},

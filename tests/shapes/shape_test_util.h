@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -63,19 +64,18 @@ struct Params {
             const int per = std::max(1, ParamType::BaseTypeNFloats(type.basetype())) *
                             std::max(1, int(type.arraylen()));
             const void* data = nullptr;
-            if (type.basetype() == TypeString) {
-                std::vector<const char*>& v = strings.emplace_back();
-                for (const std::string& w : words) v.push_back(w.c_str());
+            // The values in a vector of their own that stays where it is.
+            auto keep = [&](auto& pool, auto read) {
+                auto& v = pool.emplace_back();
+                for (const std::string& w : words) v.push_back(read(w));
                 data = v.data();
-            } else if (type.basetype() == TypeInt) {
-                std::vector<int>& v = ints.emplace_back();
-                for (const std::string& w : words) v.push_back(std::stoi(w));
-                data = v.data();
-            } else {
-                std::vector<float>& v = floats.emplace_back();
-                for (const std::string& w : words) v.push_back(std::stof(w));
-                data = v.data();
-            }
+            };
+            if (type.basetype() == TypeString)
+                keep(strings, [](const std::string& w) { return w.c_str(); });
+            else if (type.basetype() == TypeInt)
+                keep(ints, [](const std::string& w) { return std::stoi(w); });
+            else
+                keep(floats, [](const std::string& w) { return std::stof(w); });
             set.erase(name.c_str());
             set.push_back(new Parameter(name, type, count >= 0 ? count : int(words.size()) / per,
                                         data, false));
@@ -112,6 +112,43 @@ inline Reference<Shape> make(TestRenderer& renderer, const std::string& type,
                                         renderer.lists.emplace_back(text).set));
 }
 
+// The shape a test needs: a refusal ends the test with its reason, and making it must say
+// nothing.
+inline Reference<Shape> made(TestRenderer& renderer, const std::string& type,
+                             const std::string& text, const Transform& objectToWorld = Transform(),
+                             const ShapeAttributes& attributes = ShapeAttributes()) {
+    const std::size_t before = renderer.messages().size();
+    Reference<Shape> s = make(renderer, type, text, objectToWorld, attributes);
+    const std::string said =
+        renderer.messages().size() > before ? renderer.messages()[before].text : "";
+    if (!s) throw std::runtime_error(type + " refused: " + said);
+    EXPECT_EQ(said, "") << type;
+    return s;
+}
+
+// The hit of a ray that must meet the shape: a miss ends the test.
+inline Hit hitOf(const Shape& s, const Ray& ray) {
+    Hit h;
+    if (!s.intersect(ray, h)) {
+        std::ostringstream where;
+        where << "no hit from (" << ray.o.x << ", " << ray.o.y << ", " << ray.o.z << ") along ("
+              << ray.d.x << ", " << ray.d.y << ", " << ray.d.z << ")";
+        throw std::runtime_error(where.str());
+    }
+    return h;
+}
+// The hit of the ray straight down onto (x, y) from height z.
+inline Hit hitDown(const Shape& s, float x, float y, float z = 5.0f) {
+    return hitOf(s, Ray(Point(x, y, z), Vector(0, 0, -1)));
+}
+
+// A primitive variable where a hit lies: a variable the shape does not have ends the test.
+template <class T>
+T at(const Interpolator<T>* variable, const Hit& h) {
+    if (!variable) throw std::runtime_error("the shape has no such variable");
+    return variable->valueAt(h.env.face, h.env.su, h.env.sv);
+}
+
 inline ShapeAttributes attributes(bool twoSided = true, bool inside = false, float bias = 1e-4f) {
     ShapeAttributes a;
     a.twoSided = twoSided;
@@ -123,14 +160,22 @@ inline ShapeAttributes attributes(bool twoSided = true, bool inside = false, flo
 // Two-sided, outside out, without bias: rays may start anywhere.
 inline ShapeAttributes noBias() { return attributes(true, false, 0.0f); }
 
+// Expects exactly one message, with this text (and at this level when one is given), and
+// forgets it.
+inline void expectSaid(TestRenderer& renderer, const std::string& text, int level = -1) {
+    ASSERT_EQ(renderer.messages().size(), 1u) << text;
+    if (level >= 0) {
+        EXPECT_EQ(renderer.messages()[0].code, level);
+    }
+    EXPECT_EQ(renderer.messages()[0].text, text);
+    renderer.messages().clear();
+}
+
 // Expects no shape and exactly one message, at level Error, with this text.
 inline void expectRefused(TestRenderer& renderer, const Reference<Shape>& shape,
                           const std::string& text) {
     EXPECT_FALSE(shape) << text;
-    ASSERT_EQ(renderer.messages().size(), 1u) << text;
-    EXPECT_EQ(renderer.messages()[0].code, int(OIIO::ErrorHandler::EH_ERROR));
-    EXPECT_EQ(renderer.messages()[0].text, text);
-    renderer.messages().clear();
+    expectSaid(renderer, text, int(OIIO::ErrorHandler::EH_ERROR));
 }
 
 inline Vector unit(const Tuple& v) { return Vector(v.hat()); }
@@ -146,22 +191,26 @@ inline void expectFlatOrientationRules(const std::string& type, const std::strin
         SCOPED_TRACE(type + " inside " + std::to_string(inside) + " mirrored " +
                      std::to_string(mirrored) + " two-sided " + std::to_string(twoSided));
         const Transform t = mirrored ? Scale(-1.0f, 1.0f, 1.0f) : Transform();
-        Reference<Shape> s = make(r, type, params, t, attributes(twoSided, inside));
-        ASSERT_TRUE(s);
-        // The front faces +z unless one flip turns it around.
+        Reference<Shape> s = made(r, type, params, t, attributes(twoSided, inside));
+        // The front faces +z unless one flip turns it around: a one-sided shape shows it only
+        // to the ray down when it faces +z, only to the ray up when it faces -z.
         const float sign = (inside != mirrored) ? -1.0f : 1.0f;
-        EXPECT_EQ(s->intersect(down), twoSided || sign > 0.0f);
-        EXPECT_EQ(s->intersect(up), twoSided || sign < 0.0f);
         for (const Ray* ray : {&down, &up}) {
             Hit h;
             const bool hit = s->intersect(*ray, h);
-            EXPECT_EQ(hit, s->intersect(*ray));
+            EXPECT_EQ(hit, twoSided || (ray == &down) == (sign > 0.0f));
+            EXPECT_EQ(s->intersect(*ray), hit);
             if (hit) {
                 EXPECT_TRUE(near(h.env.Ng, Normal(0, 0, sign), 1e-6f));
             }
         }
     }
 }
+
+// The cube [-1, 1]³ as six quadrilaterals, counter-clockwise seen from outside.
+inline const std::string Cube =
+    "vertex point P = -1 -1 1 1 -1 1 -1 1 1 1 1 1 -1 1 -1 1 1 -1 -1 -1 -1 1 -1 -1; int[6] "
+    "nvertices = 4 4 4 4 4 4; int[] vertices = 0 1 3 2 2 3 5 4 4 5 7 6 6 7 1 0 1 7 5 3 6 0 2 4";
 
 // A 4 × 4 grid evenly spaced in x and y with heights that bend it: in every basis the surface
 // is then a height field over the plane, so a ray straight down meets it once.
@@ -228,8 +277,7 @@ inline int expectConsistentHits(
     const Shape& s, uint32_t seed, int n = 1500, float backOff = 0.02f, bool samples = true,
     const std::function<void(const ShaderEnvironment&)>& check = [](const ShaderEnvironment&) {}) {
     const Aabb box = s.objectExtent();
-    const Point lo(box.bmin[0], box.bmin[1], box.bmin[2]),
-        hi(box.bmax[0], box.bmax[1], box.bmax[2]);
+    const Point lo(box.bmin), hi(box.bmax);
     const float size = (hi - lo).length(), eps = 1e-4f * size;
     // The bound to rounding: a flat part lies in one of its planes.
     const Aabb bound(lo.x - eps, hi.x + eps, lo.y - eps, hi.y + eps, lo.z - eps, hi.z + eps);
@@ -240,8 +288,7 @@ inline int expectConsistentHits(
     };
     auto onSurfaceAgain = [&](const ShaderEnvironment& env, const char* what) {
         const Vector back = -unit(env.Ng);
-        Hit again;
-        ASSERT_TRUE(s.intersect(Ray(env.P - backOff * size * back, back), again)) << what;
+        const Hit again = hitOf(s, Ray(env.P - backOff * size * back, back));
         EXPECT_TRUE(near(again.env.P, env.P, 2e-3f * size)) << what;
     };
     int hits = 0;
