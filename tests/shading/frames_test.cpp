@@ -301,6 +301,24 @@ TEST_F(Frames, ShadowLightsTraceTheirShadows) {
     }
 }
 
+// An area light made of two lamps, one each side of the view in front of a matte wall: each
+// lights its half of the wall as brightly as the other (every piece of the light is sampled).
+TEST_F(Frames, AnAreaLightSamplesEachOfItsPieces) {
+    renderer->Attribute("int light:nsamples", 16);
+    renderer->Parameter("string geometry", "lamp");
+    renderer->Parameter("float intensity", 4.0f);
+    renderer->Light("area", "arealight", nullptr);
+    wall(10.0f, -20, 20, -20, 20, "matte");
+    renderer->Attribute("string geometryset", "+lamp");
+    for (float x : {-3.0f, 3.0f}) sphere(x, 0.0f, 9.0f, 0.5f, "constant");
+    render();
+    // The wall below the lamps, each half's mean.
+    const double left = picture.mean(0, Size / 2, Size * 5 / 8, Size, 0);
+    const double right = picture.mean(Size / 2, Size, Size * 5 / 8, Size, 0);
+    EXPECT_GT(left, 0.02);
+    EXPECT_NEAR(left / right, 1.0, 0.15);
+}
+
 // Textures as surface colours: a checker of four colours across a wall filling the view,
 // through texmap and through paintedplastic (ambient light only, so the colour is the
 // texture's), and a sky map reflected by shinymetal.
