@@ -131,23 +131,6 @@ TEST(Occlusion, MatchesTheHemisphereIntegral) {
     EXPECT_LT(direction.x, -0.2f);
 }
 
-// A second query at the same point and normal is answered without a ray; another point is
-// not, and neither is the same point with a normal turned 19 degrees away.
-TEST(Occlusion, ReusesTheLastResultWithoutTracing) {
-    World world;
-    ceiling(0.0f)(floored(world));
-    auto scene = sceneOf(world);
-    ShaderEnvironment env = pointOf(*scene, Point(0.0f), Up, 0.01f);
-    const float first = SL::occlusion2(env, env.P, Up, 0);
-    const unsigned long traced = world.rays;
-    EXPECT_GE(traced, 64u);
-    EXPECT_EQ(SL::occlusion2(env, env.P, Up, 0), first);
-    EXPECT_EQ(world.rays, traced);
-    const float a = radians(19.0f);
-    SL::occlusion2(env, env.P, Normal(std::sin(a), std::cos(a), 0.0f), 0);
-    EXPECT_GT(world.rays, traced);
-}
-
 // The gradients carry a record to a neighbouring point: for the half-ceiling the occlusion at
 // x is (1 + x/√(1+x²))/2, so moving the point by dx changes it by about dx/2 near x = 0.
 TEST(Occlusion, GradientsPredictTheNeighbours) {

@@ -219,17 +219,12 @@ inline std::unique_ptr<Scene> sceneOf(World& world, const RaySettings& settings 
                                    std::move(sets));
 }
 
-// A shading point of `scene` at P facing N whose pixel is `footprint` wide.
-inline ShaderEnvironment pointOf(const Scene& scene, const Point& P, const Normal& N,
-                                 float footprint = 0.0f) {
+// A shading point of `scene` at P facing N (a pixel of no width).
+inline ShaderEnvironment pointOf(const Scene& scene, const Point& P, const Normal& N) {
     ShaderEnvironment env;
     env.scene = &scene;
     env.P = P;
     env.N = env.Ng = N;
-    Tuple a, b;
-    N.coordinateSystem(a, b);
-    env.dPdx = Vector(a) * footprint;
-    env.dPdy = Vector(b) * footprint;
     return env;
 }
 
