@@ -109,7 +109,7 @@ TEST(Derivatives, SlotsJacobianDerivAreaAndCalculatenormal) {
     }
 }
 
-TEST(GeometryHelpers, RotateFresnelAndPtlined) {
+TEST(GeometryHelpers, RotateFresnelPtlinedAndNormalize) {
     // rotate turns about the normalised axis through P0, right-handed.
     Tuple origin(0, 0, 0), far(0, 0, 5), pivot(1, 1, 0), above(1, 1, 2);
     struct Turn {
@@ -146,4 +146,7 @@ TEST(GeometryHelpers, RotateFresnelAndPtlined) {
     EXPECT_NEAR(SL::ptlined(P0, P1, Tuple(-3, 4, 0)), 5.0f, 1e-6f);  // before P0
     EXPECT_NEAR(SL::ptlined(P0, P1, Tuple(7, 0, 4)), 5.0f, 1e-6f);   // past P1
     EXPECT_NEAR(SL::ptlined(P0, P0, Tuple(0, 3, 4)), 5.0f, 1e-6f);   // a point segment
+
+    EXPECT_EQ(SL::normalize(Tuple(0.0f)), Tuple(0.0f));  // not NaN
+    EXPECT_TRUE(near(SL::normalize(Tuple(0, 3, 4)), Tuple(0, 0.6f, 0.8f), 1e-6f));
 }
