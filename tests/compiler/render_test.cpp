@@ -21,7 +21,9 @@ const float Quantum = 0.5f / 255.0f * 1.7321f;
 const char* const ClosedForm = R"(
 surface closedform(float mode = 0; float arr[3] = {0, 0, 0}) {
     normal Nf = faceforward(normalize(N), I);
-    if (mode == 1) {
+    if (mode == 5) {
+        Ci = color(Du(P) * 0.4) + color(0, 0, length(Dv(P)) * 0.4);  // the first derivative site
+    } else if (mode == 1) {
         Ci = mix(color(1, 0, 0), color(0, 0, 1), s);
     } else if (mode == 2) {
         color C = 0;
@@ -57,11 +59,12 @@ TEST(CompiledFrames, ColoursMatchTheirClosedForms) {
     auto render = [&](const std::string& surface, ovotest::Image& image) {
         return ovotest::renderClean(dir, scene(dir.path, surface), image) && image.width == Size;
     };
-    ovotest::Image mixed, loop, diffuse, derivatives, array;
+    ovotest::Image mixed, loop, diffuse, derivatives, pointDerivatives, array;
     ASSERT_TRUE(render("Surface \"closedform\" \"float mode\" [1]", mixed));
     ASSERT_TRUE(render("Surface \"closedform\" \"float mode\" [2]", loop));
     ASSERT_TRUE(render("Surface \"closedform\" \"float mode\" [3]", diffuse));
     ASSERT_TRUE(render("Surface \"closedform\" \"float mode\" [4]", derivatives));
+    ASSERT_TRUE(render("Surface \"closedform\" \"float mode\" [5]", pointDerivatives));
     ASSERT_TRUE(
         render("Surface \"closedform\" \"float mode\" [6] \"float[3] arr\" [0.2 0.4 0.6]", array));
     // The cosine of the light's tilt: N is (0, 0, -1), L toward the light (-0.5, 0, -1).
@@ -73,6 +76,8 @@ TEST(CompiledFrames, ColoursMatchTheirClosedForms) {
         loop, [&](int x, int y) { return Tuple(diffuse.at(x, y)); }, 1e-5f);
     // Du(u) is 1, Dv(u) and Du(v) are 0, Dv(v) is 1 on the patch.
     ovotest::expectPixels(derivatives, Tuple(0.5f, 0.25f, 0.75f), Quantum);
+    // Du(P) is the patch's width (2.5) along x; Dv(P) is as long as its height.
+    ovotest::expectPixels(pointDerivatives, Tuple(1, 0, 1), Quantum);
     ovotest::expectPixels(array, Tuple(0.2f, 0.4f, 0.6f), Quantum);
 }
 
