@@ -1,5 +1,5 @@
 // Derivatives through the three passes (call-site slots, a turned Jacobian, Deriv's cases,
-// area and calculatenormal), and rotate, fresnel and ptlined.
+// area and calculatenormal), and rotate, fresnel, ptlined and normalize.
 #include <gtest/gtest.h>
 
 #include <cmath>
