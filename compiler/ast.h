@@ -151,6 +151,7 @@ struct Function {
     bool illuminates = false;       // a light that calls illuminate or solar
     int opacityWrites = 0;          // writes to Oi or Os by the body and its callees
     bool opacityIsOs = false;       // a surface shader that always leaves Oi equal to Os
+    bool uniformArguments = false;  // no output parameter, and no default depends on the point
 };
 
 struct Program {

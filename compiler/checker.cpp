@@ -111,6 +111,42 @@ bool leavesOpacityAsOs(const Function& shader, bool returns) {
     return false;
 }
 
+// A default the same at every point: numbers, strings, parameters, operators, casts and tuples
+// (a named space is fixed for the frame), and calls of builtins that read neither the shading
+// state nor a random generator.
+bool pointIndependent(const Expr& e) {
+    switch (e.kind) {
+        case ExprKind::Name:
+            if (!e.variable || e.variable->kind == VarKind::Global) return false;
+            break;
+        case ExprKind::Call:
+            if (!e.builtin || e.builtin->globals || (e.builtin->options & Varying) ||
+                std::string(e.builtin->name) == "random" ||
+                std::string(e.builtin->emit).find("$E") != std::string::npos)
+                return false;
+            break;
+        case ExprKind::Assign:
+        case ExprKind::Increment:
+            return false;
+        default:
+            break;
+    }
+    for (const ExprPtr& a : e.args)
+        if (a && !pointIndependent(*a)) return false;
+    return true;
+}
+
+// Arguments that Shader::init leaves the same at every point: the renderer may initialise
+// them once and keep them.
+bool keepsArguments(const Function& shader) {
+    for (const VarDecl& p : shader.params) {
+        if (p.output || (p.init && !pointIndependent(*p.init))) return false;
+        for (const ExprPtr& e : p.arrayInit)
+            if (e && !pointIndependent(*e)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 void Checker::function(Function& f) {
@@ -145,6 +181,7 @@ void Checker::function(Function& f) {
         diagnostics.error(f.where, "function '" + f.name + "' returns " + typeName(f.returnType) +
                                        " but has no return statement");
     f.opacityIsOs = leavesOpacityAsOs(f, ctx.returned);
+    f.uniformArguments = f.kind != ShaderKind::None && keepsArguments(f);
     popScope();
     active.erase(&f);
     ctx = saved;

@@ -26,6 +26,15 @@ const char* shaderTypeBits(ShaderKind k) {
     }
 }
 
+// What the checker proved, as ShaderInfo::properties.
+std::string properties(const Function& shader) {
+    std::string bits;
+    if (shader.opacityIsOs) bits += "ovo::ShaderOpacityIsOs";
+    if (shader.uniformArguments)
+        bits += std::string(bits.empty() ? "" : " | ") + "ovo::ShaderUniformArguments";
+    return bits.empty() ? "" : ", " + bits;
+}
+
 const char* paramTypeName(Base b) {
     switch (b) {
         case Base::Float:
@@ -189,8 +198,7 @@ std::string Generator::argumentTable() {
         s += "};\n";
     }
     s += "const ovo::ShaderInfo Info = {" + quoted(shader.name) + ", " + hex(mask) + ", " +
-         shaderTypeBits(shader.kind) + (shader.opacityIsOs ? ", ovo::ShaderOpacityIsOs" : "") +
-         "};\n\n";
+         shaderTypeBits(shader.kind) + properties(shader) + "};\n\n";
     return s;
 }
 

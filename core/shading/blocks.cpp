@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/shading/environment.h"
 #include "core/shading/shader.h"
 
 namespace ovo {
@@ -10,6 +11,9 @@ namespace ovo {
 // A cache line of its own: written on every block, never beside another thread's.
 struct alignas(64) BlockReuse::Store {
     std::vector<std::pair<const Shader*, void*>> kept;
+    // Blocks made ready once, by shader; a null block marks a shader that does not keep its
+    // arguments, so that it is asked only once.
+    std::vector<std::pair<const Shader*, void*>> ready;
 };
 
 namespace {
@@ -46,9 +50,33 @@ void* takeBlock(const Shader& shader) {
     return shader.createData();
 }
 
+void* readyBlock(const Shader& shader, ShaderEnvironment& env) {
+    BlockReuse::Store* store = threadStore;
+    bool known = false;
+    if (store) {
+        for (const auto& [s, block] : store->ready) {
+            if (s != &shader) continue;
+            if (!block) {
+                known = true;
+                break;
+            }
+            env.shaderSpace = shader.getCoordinateSystem();
+            return block;
+        }
+    }
+    void* block = takeBlock(shader);
+    shader.init(env, nullptr, block);
+    if (store && !known && store->ready.size() < MaxKept)
+        store->ready.emplace_back(&shader, shader.keepsArguments() ? block : nullptr);
+    return block;
+}
+
 void giveBlock(const Shader& shader, void* block) {
     if (!block) return;
     BlockReuse::Store* store = threadStore;
+    if (store)
+        for (const auto& r : store->ready)
+            if (r.second == block) return;
     if (store && store->kept.size() < MaxKept)
         store->kept.emplace_back(&shader, block);
     else
@@ -66,6 +94,8 @@ BlockReuse::~BlockReuse() {
     if (!store) return;
     threadStore = nullptr;
     for (const auto& [shader, block] : store->kept) shader->destroyData(block);
+    for (const auto& [shader, block] : store->ready)
+        if (block) shader->destroyData(block);
     delete store;
 }
 

@@ -52,6 +52,8 @@ class AreaLight : public Light {
     void* createData() const override { return light->createData(); }
     void destroyData(void* data) const override { light->destroyData(data); }
 
+    // Its initialisation draws the point's scrambles.
+    bool keepsArguments() const override { return false; }
     bool isAmbient() const override { return false; }
     void setShadows(bool on) override { shadows = on; }
     bool castsShadows() const override { return light->castsShadows(); }

@@ -138,6 +138,13 @@ void Shader::init(ShaderEnvironment& env, const Shape* shape, void* data) const 
     if (shape && !shape->getVariables().empty()) bindVariables(env, *shape, data);
 }
 
+bool Shader::keepsArguments() const {
+    if (!(info()->properties & ShaderUniformArguments) || !layerConnections.empty()) return false;
+    for (const ArgumentConnectionInterface* c : argumentConnections)
+        if (c->type.interpolation() != InterpConstant) return false;
+    return true;
+}
+
 // The geometry's own values win over the shader call's: a variable gives its value, in the
 // current space for the point family, to the single-valued argument of its name and kind.
 void Shader::bindVariables(ShaderEnvironment& env, const Shape& shape, void* data) const {

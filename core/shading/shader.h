@@ -70,6 +70,9 @@ enum ShaderProperty : unsigned {
     // A surface shader that leaves Oi equal to Os at every point and has no other effect on
     // it: a shadow ray takes a hit's opacity from Os without running the shader.
     ShaderOpacityIsOs = 0x1,
+    // No output argument, and every default is the same at every point: once Shader::init has
+    // run, the block serves every later point of the frame unchanged.
+    ShaderUniformArguments = 0x2,
 };
 
 struct ShaderInfo {
@@ -181,6 +184,9 @@ class Shader : public ReferenceCounted {
     const std::vector<ArgumentConnectionInterface*>& getArgumentConnections() const {
         return argumentConnections;
     }
+    // Whether a block made ready by init serves every point of a render unchanged: the compiler
+    // proved the arguments uniform (ShaderUniformArguments), and every binding is constant.
+    virtual bool keepsArguments() const;
     // Takes the named system "shader" as the coordinate system and rebuilds every binding's
     // interpolators from the named coordinate systems (lights are re-bound for each camera).
     // An area light passes it on to the light shader it wraps.

@@ -105,6 +105,22 @@ TEST(Annotations, OnlyAnUnconditionalOiEqualsOsIsMarkedForShadowRays) {
         EXPECT_EQ(checked(source).shader->opacityIsOs, marked) << source;
 }
 
+TEST(Annotations, ArgumentsAreKeptOnlyWhenNoDefaultDependsOnThePoint) {
+    // A marked light is initialised once per thread and its block serves every point after.
+    const std::pair<const char*, bool> cases[] = {
+        {"light l(float k = 1; point from = point \"shader\" (0, 0, 0)) { Cl = k; }", true},
+        {"light l(float a = radians(30); float b = a * 2; float c[2] = {1, a}) { Cl = b; }", true},
+        {"light l(float k = random()) { Cl = k; }", false},
+        {"light l(float k = 1; float c[2] = {1, random()}) { Cl = k; }", false},
+        {"light l(float k = u) { Cl = k; }", false},
+        {"light l(point p = P) { Cl = 1; }", false},
+        {"float f() { return 1; } light l(float k = f()) { Cl = k; }", false},
+        {"light l(output float k = 1) { Cl = k; }", false},
+    };
+    for (const auto& [source, marked] : cases)
+        EXPECT_EQ(checked(source).shader->uniformArguments, marked) << source;
+}
+
 TEST(Annotations, DerivativeSitesAreFixedOutsideLoopsAndCountedInside) {
     const Program p = checked(
         "float twice(float x) { return Du(x) + Dv(x); }\n"

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <set>
 #include <string>
 
 #include "compile_util.h"
@@ -89,6 +90,34 @@ TEST(LightNormal, TheMapFormOfOcclusionTracesAroundTheLitNormal) {
     ASSERT_TRUE(ovotest::renderRib(dir, frame(dir, "1", wall + enclosure), "frame.tif", enclosed));
     ovotest::expectPixels(open, Tuple(1.0f), 1e-4f);
     ovotest::expectPixels(enclosed, Tuple(0.0f), 0.02f);
+}
+
+// A light whose defaults cannot change from point to point is made ready once per thread; one
+// with a random default is made at every point, and a kept one still runs in its own space.
+TEST(LightNormal, KeptLightArgumentsStillSeeEachPointAndTheLightsSpace) {
+    ovotest::ScratchDir dir;
+    ASSERT_TRUE(ovotest::compileShader(dir, "rnd.sl", "light rnd(float k = random()) { Cl = k; }"));
+    ASSERT_TRUE(ovotest::compileShader(
+        dir, "spc.sl",
+        "light spc(float k = 1) { Cl = k * xcomp(transform(\"shader\", point(1, 0, 0))); }"));
+    ASSERT_TRUE(ovotest::compileShader(dir, "amb.sl", Ambient));
+    const auto rib = [&](const std::string& light) {
+        return ovotest::frameRib(
+            Size, Size,
+            "Quantize \"rgba\" 0 0 0 0\nPixelSamples 1 1\nPixelFilter \"box\" "
+            "1 1\nProjection \"perspective\" \"fov\" [90]",
+            light + "Surface \"amb\"\nPolygon \"P\" [-4 -4 2  4 -4 2  4 4 2  -4 4 2]\n", dir.path);
+    };
+    ovotest::Image drawn, placed;
+    ASSERT_TRUE(ovotest::renderClean(dir, rib("LightSource \"rnd\" 1\n"), drawn));
+    std::set<float> values;
+    for (int y = 0; y < Size; ++y)
+        for (int x = 0; x < Size; ++x) values.insert(drawn.at(x, y).r);
+    EXPECT_GT(values.size(), size_t(Size * Size / 2));
+    ASSERT_TRUE(ovotest::renderClean(
+        dir, rib("TransformBegin\nTranslate 0.25 0 0\nLightSource \"spc\" 1\nTransformEnd\n"),
+        placed));
+    ovotest::expectPixels(placed, Tuple(0.75f), 1e-5f);
 }
 
 }  // namespace

@@ -137,8 +137,7 @@ bool nextUncached(ShaderEnvironment& env, bool cone) {
         prepareLightEnvironment(env, light, env.cachePosition, env.sampleCounter, lightEnv);
         DerivativeScope derivatives(lightEnv);
         for (int k = 0; k < 3; ++k) lightEnv.lightScrambles[k] = env.lightScrambles[k];
-        void* data = takeBlock(light);
-        light.init(lightEnv, nullptr, data);
+        void* data = ovo::readyBlock(light, lightEnv);
         light.execute(lightEnv, data);
         for (int k = 0; k < 3; ++k) env.lightScrambles[k] = lightEnv.lightScrambles[k];
         ++env.sampleCounter;
@@ -244,8 +243,7 @@ bool illuminance0(ShaderEnvironment& env) {
         prepareLightEnvironment(env, light, env.P, env.ambientCounter, lightEnv);
         DerivativeScope derivatives(lightEnv);
         if (env.ambientCounter == 0) {
-            env.ambientData = takeBlock(light);
-            light.init(lightEnv, nullptr, env.ambientData);
+            env.ambientData = ovo::readyBlock(light, lightEnv);
         }
         light.execute(lightEnv, env.ambientData);
         ++env.ambientCounter;
