@@ -117,9 +117,13 @@ void Shuffle(float* samples, int count, int dims) {
     if (count < 1) return;
     uint32_t& state = ovo::randomState();
     uint32_t s = state;
+    // s % count by Lemire's multiply, exact for every 32-bit s and count: a division per
+    // sample would cost more than the rest of the shuffle.
+    const uint32_t d = static_cast<uint32_t>(count);
+    const uint64_t magic = UINT64_MAX / d + 1;
     for (int i = 0; i < count; ++i) {
         s = ovo::xorshift(s);
-        const int other = static_cast<int>(s % static_cast<uint32_t>(count));
+        const int other = static_cast<int>((static_cast<unsigned __int128>(magic * s) * d) >> 64);
         float* a = samples + i * dims;
         float* b = samples + other * dims;
         for (int k = 0; k < dims; ++k) {

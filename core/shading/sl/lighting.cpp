@@ -52,6 +52,15 @@ unsigned nextLight(const ShaderEnvironment& env, unsigned i, bool ambient) {
     return i;
 }
 
+// Where m puts the origin: its last column, as m * Point(0, 0, 0) gives it, without the products
+// by zero.
+inline Point origin(const ovo::Matrix& m) {
+    const float w = m.m[3][3];
+    if (w == 1.0f) return Point(m.m[0][3], m.m[1][3], m.m[2][3]);
+    const float inv = 1.0f / w;
+    return Point(m.m[0][3] * inv, m.m[1][3] * inv, m.m[2][3] * inv);
+}
+
 // The environment a light shader runs in for the surface point being lit: lit from `position`,
 // giving sample `counter` of the light.
 void prepareLightEnvironment(const ShaderEnvironment& env, const Light& light,
@@ -73,7 +82,7 @@ void prepareLightEnvironment(const ShaderEnvironment& env, const Light& light,
     lightEnv.bias = env.bias;
     lightEnv.Cl = Color(0.0f);
     lightEnv.Ol = Color(1.0f);
-    lightEnv.E = light.getCoordinateSystem().m * Point(0.0f, 0.0f, 0.0f);
+    lightEnv.E = origin(light.getCoordinateSystem().m);
     lightEnv.lightDistance = 1e30f;
     lightEnv.derivPass = 0;
     lightEnv.derivCounter = 0;
