@@ -150,6 +150,8 @@ bool Scene::intersect(const Ray& ray, Hit& hit) const {
     return primitive && primitive->intersect(ray, hit);
 }
 
+bool Scene::intersect(const Ray& ray) const { return primitive && primitive->intersect(ray); }
+
 void Scene::buildBuckets(BucketOrder& order, const float* filterWidth) {
     for (Bucket* b : buckets) delete b;
     buckets.clear();

@@ -90,6 +90,9 @@ class Scene {
     // that shaders baked into are written (a file that cannot be written is reported).
     void closeOutputs();
     bool intersect(const Ray& ray, Hit& hit) const;
+    // Whether the ray meets anything at all, before any visibility or set filter: a superset
+    // of what the nearest-hit query can find, and cheaper to learn.
+    bool intersect(const Ray& ray) const;
 
     static void doRenderThread(unsigned index, void* scene, unsigned count);
 

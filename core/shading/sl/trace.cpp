@@ -243,6 +243,9 @@ Color transmissionRay(ShaderEnvironment& env, RayDifferential& ray, const Geomet
     if (firstHit) *firstHit = 1e30f;
     if (!env.scene) return result;
     const Scene& scene = *env.scene;
+    // Most shadow rays reach the light: learning that nothing lies on the ray is cheaper than
+    // the nearest-hit walk and spares them the hit record.
+    if (!scene.intersect(static_cast<const ovo::Ray&>(ray))) return result;
     // The walk moves the ray's start past each surface it meets, on the caller's ray itself
     // (put back at the end): a copy made here would read back the fields the caller has just
     // stored one by one, and on every shadow ray that read waits for the stores to retire.
