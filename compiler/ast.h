@@ -152,6 +152,7 @@ struct Function {
     int opacityWrites = 0;          // writes to Oi or Os by the body and its callees
     bool opacityIsOs = false;       // a surface shader that always leaves Oi equal to Os
     bool uniformArguments = false;  // no output parameter, and no default depends on the point
+    bool sameEverywhere = false;    // a light whose Cl, Ol and L cannot depend on the point
 };
 
 struct Program {

@@ -113,11 +113,15 @@ bool leavesOpacityAsOs(const Function& shader, bool returns) {
 
 // A default the same at every point: numbers, strings, parameters, operators, casts and tuples
 // (a named space is fixed for the frame), and calls of builtins that read neither the shading
-// state nor a random generator.
-bool pointIndependent(const Expr& e) {
+// state nor a random generator. In a light's body (`inBody`) assignments count too, and of the
+// globals the language's constants and what the light itself sets: Cl, Ol, and L as solar sets it.
+bool pointIndependent(const Expr& e, bool inBody = false) {
     switch (e.kind) {
         case ExprKind::Name:
-            if (!e.variable || e.variable->kind == VarKind::Global) return false;
+            if (!e.variable) return false;
+            if (e.variable->kind == VarKind::Global &&
+                !(inBody && (e.variable->globalFlag & ~(flags::Cl | flags::Ol | flags::L)) == 0))
+                return false;
             break;
         case ExprKind::Call:
             if (!e.builtin || e.builtin->globals || (e.builtin->options & Varying) ||
@@ -127,12 +131,43 @@ bool pointIndependent(const Expr& e) {
             break;
         case ExprKind::Assign:
         case ExprKind::Increment:
-            return false;
+            if (!inBody) return false;
+            break;
         default:
             break;
     }
     for (const ExprPtr& a : e.args)
-        if (a && !pointIndependent(*a)) return false;
+        if (a && !pointIndependent(*a, inBody)) return false;
+    return true;
+}
+
+// Statements of a light body that do the same at every point: no illuminate, no solar without an
+// axis (it reflects I), no nested function, and only such expressions.
+bool pointIndependent(const Stmt& s) {
+    switch (s.kind) {
+        case StmtKind::Illuminate:
+        case StmtKind::Illuminance:
+        case StmtKind::Function:
+            return false;
+        case StmtKind::Solar:
+            if (s.args.empty()) return false;
+            break;
+        default:
+            break;
+    }
+    for (const VarDecl& d : s.decls) {
+        if (d.init && !pointIndependent(*d.init, true)) return false;
+        for (const ExprPtr& e : d.arrayInit)
+            if (e && !pointIndependent(*e, true)) return false;
+    }
+    for (const ExprPtr& e : s.args)
+        if (e && !pointIndependent(*e, true)) return false;
+    for (const Expr* e : {s.expr.get(), s.step.get()})
+        if (e && !pointIndependent(*e, true)) return false;
+    for (const StmtPtr& b : s.body)
+        if (b && !pointIndependent(*b)) return false;
+    for (const Stmt* b : {s.init.get(), s.then.get(), s.otherwise.get()})
+        if (b && !pointIndependent(*b)) return false;
     return true;
 }
 
@@ -182,6 +217,8 @@ void Checker::function(Function& f) {
                                        " but has no return statement");
     f.opacityIsOs = leavesOpacityAsOs(f, ctx.returned);
     f.uniformArguments = f.kind != ShaderKind::None && keepsArguments(f);
+    f.sameEverywhere =
+        f.kind == ShaderKind::Light && f.uniformArguments && f.body && pointIndependent(*f.body);
     popScope();
     active.erase(&f);
     ctx = saved;

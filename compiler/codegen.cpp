@@ -32,6 +32,8 @@ std::string properties(const Function& shader) {
     if (shader.opacityIsOs) bits += "ovo::ShaderOpacityIsOs";
     if (shader.uniformArguments)
         bits += std::string(bits.empty() ? "" : " | ") + "ovo::ShaderUniformArguments";
+    if (shader.sameEverywhere)
+        bits += std::string(bits.empty() ? "" : " | ") + "ovo::ShaderSameEverywhere";
     return bits.empty() ? "" : ", " + bits;
 }
 

@@ -13,7 +13,13 @@ struct alignas(64) BlockReuse::Store {
     std::vector<std::pair<const Shader*, void*>> kept;
     // Blocks made ready once, by shader; a null block marks a shader that does not keep its
     // arguments, so that it is asked only once.
-    std::vector<std::pair<const Shader*, void*>> ready;
+    struct Ready {
+        const Shader* shader;
+        void* block;
+        enum { None, Empty, Kept } output;  // whether the block keeps its light's output
+        LightOutput light;
+    };
+    std::vector<Ready> ready;
 };
 
 namespace {
@@ -54,29 +60,57 @@ void* readyBlock(const Shader& shader, ShaderEnvironment& env) {
     BlockReuse::Store* store = threadStore;
     bool known = false;
     if (store) {
-        for (const auto& [s, block] : store->ready) {
-            if (s != &shader) continue;
-            if (!block) {
+        for (const BlockReuse::Store::Ready& r : store->ready) {
+            if (r.shader != &shader) continue;
+            if (!r.block) {
                 known = true;
                 break;
             }
             env.shaderSpace = shader.getCoordinateSystem();
-            return block;
+            return r.block;
         }
     }
     void* block = takeBlock(shader);
     shader.init(env, nullptr, block);
-    if (store && !known && store->ready.size() < MaxKept)
-        store->ready.emplace_back(&shader, shader.keepsArguments() ? block : nullptr);
+    if (store && !known && store->ready.size() < MaxKept) {
+        const bool keeps = shader.keepsArguments();
+        using Ready = BlockReuse::Store::Ready;
+        store->ready.push_back(Ready{&shader, keeps ? block : nullptr,
+                                     keeps && shader.sameEverywhere() ? Ready::Empty : Ready::None,
+                                     LightOutput()});
+    }
     return block;
+}
+
+const LightOutput* keptOutput(const Shader& shader, void*& block) {
+    if (BlockReuse::Store* store = threadStore)
+        for (const BlockReuse::Store::Ready& r : store->ready)
+            if (r.shader == &shader) {
+                if (r.output != BlockReuse::Store::Ready::Kept) return nullptr;
+                block = r.block;
+                return &r.light;
+            }
+    return nullptr;
+}
+
+void keepOutput(const Shader& shader, const LightOutput& output) {
+    if (BlockReuse::Store* store = threadStore)
+        for (BlockReuse::Store::Ready& r : store->ready)
+            if (r.shader == &shader) {
+                if (r.output == BlockReuse::Store::Ready::Empty) {
+                    r.light = output;
+                    r.output = BlockReuse::Store::Ready::Kept;
+                }
+                return;
+            }
 }
 
 void giveBlock(const Shader& shader, void* block) {
     if (!block) return;
     BlockReuse::Store* store = threadStore;
     if (store)
-        for (const auto& r : store->ready)
-            if (r.second == block) return;
+        for (const BlockReuse::Store::Ready& r : store->ready)
+            if (r.block == block) return;
     if (store && store->kept.size() < MaxKept)
         store->kept.emplace_back(&shader, block);
     else
@@ -86,6 +120,7 @@ void giveBlock(const Shader& shader, void* block) {
 BlockReuse::BlockReuse() : store(threadStore ? nullptr : new Store) {
     if (store) {
         store->kept.reserve(MaxKept);
+        store->ready.reserve(MaxKept);
         threadStore = store;
     }
 }
@@ -94,8 +129,8 @@ BlockReuse::~BlockReuse() {
     if (!store) return;
     threadStore = nullptr;
     for (const auto& [shader, block] : store->kept) shader->destroyData(block);
-    for (const auto& [shader, block] : store->ready)
-        if (block) shader->destroyData(block);
+    for (const BlockReuse::Store::Ready& r : store->ready)
+        if (r.block) r.shader->destroyData(r.block);
     delete store;
 }
 

@@ -6,6 +6,8 @@
 // without one (a host calling the shading library directly) they are made and freed each time.
 #pragma once
 
+#include "core/math/tuple.h"
+
 namespace ovo {
 
 class Shader;
@@ -22,6 +24,20 @@ class ShaderEnvironment;
 // once: the thread keeps that block until its BlockReuse ends and hands it out again, setting
 // env's shader space as init would; giveBlock leaves it alone. Otherwise takeBlock, then init.
 void* readyBlock(const Shader& shader, ShaderEnvironment& env);
+
+// What a light gave at a point, besides its block.
+struct LightOutput {
+    Color Cl, Ol;
+    Vector L;
+    float lightDistance;
+};
+
+// A light whose output is the same at every point (Shader::sameEverywhere) runs once per thread
+// with a BlockReuse: its ready block keeps that output. `keptOutput` gives it, and the block in
+// `block`, once kept; null before, or for any other shader. `keepOutput` keeps it after the first
+// run (after readyBlock), and does nothing for any other shader.
+const LightOutput* keptOutput(const Shader& shader, void*& block);
+void keepOutput(const Shader& shader, const LightOutput& output);
 
 // The render loop keeps one for its whole walk over the buckets; its end frees the blocks it
 // kept, before the scene and its shaders go. Nested ones do nothing.

@@ -118,9 +118,6 @@ void ShaderEnvironment::reuse() {
 void ShaderEnvironment::clearLightCache() {
     for (const LightCacheEntry& e : lightCache)
         if (e.light) giveBlock(*e.light, e.data);
-    if (ambientData && lights && ambientCursor < lights->lights.size())
-        giveBlock(*lights->lights[ambientCursor], ambientData);
-    ambientData = nullptr;
     lightCache.clear();
     cacheValid = false;
     cacheCursor = 0;

@@ -94,10 +94,6 @@ struct ShadingValues {
     float coneCos = 1.0f;  // the cosine of coneAngle, clamped for angles outside (0, pi]
     // Scrambles an area light draws when it starts at a point and keeps for its later samples.
     uint32_t lightScrambles[3] = {0, 0, 0};
-    // The ambient loop: its own cursor, sample counter and the data block of its light.
-    unsigned ambientCursor = 0;
-    unsigned ambientCounter = 0;
-    void* ambientData = nullptr;
 };
 
 class ShaderEnvironment : public ShadingValues {

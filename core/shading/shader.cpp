@@ -145,6 +145,10 @@ bool Shader::keepsArguments() const {
     return true;
 }
 
+bool Shader::sameEverywhere() const {
+    return (info()->properties & ShaderSameEverywhere) && keepsArguments();
+}
+
 // The geometry's own values win over the shader call's: a variable gives its value, in the
 // current space for the point family, to the single-valued argument of its name and kind.
 void Shader::bindVariables(ShaderEnvironment& env, const Shape& shape, void* data) const {

@@ -73,6 +73,10 @@ enum ShaderProperty : unsigned {
     // No output argument, and every default is the same at every point: once Shader::init has
     // run, the block serves every later point of the frame unchanged.
     ShaderUniformArguments = 0x2,
+    // A light with uniform arguments whose body reads nothing of the point (no global but Cl, Ol
+    // and L, no illuminate, solar only with an axis, no random or state-reading builtin): every
+    // point gets the same Cl, Ol and L from it.
+    ShaderSameEverywhere = 0x4,
 };
 
 struct ShaderInfo {
@@ -187,6 +191,9 @@ class Shader : public ReferenceCounted {
     // Whether a block made ready by init serves every point of a render unchanged: the compiler
     // proved the arguments uniform (ShaderUniformArguments), and every binding is constant.
     virtual bool keepsArguments() const;
+    // Whether every point of a render gets the same output from it: it keeps its arguments and
+    // the compiler proved that its body reads nothing of the point (ShaderSameEverywhere).
+    bool sameEverywhere() const;
     // Takes the named system "shader" as the coordinate system and rebuilds every binding's
     // interpolators from the named coordinate systems (lights are re-bound for each camera).
     // An area light passes it on to the light shader it wraps.

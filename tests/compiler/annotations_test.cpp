@@ -121,6 +121,28 @@ TEST(Annotations, ArgumentsAreKeptOnlyWhenNoDefaultDependsOnThePoint) {
         EXPECT_EQ(checked(source).shader->uniformArguments, marked) << source;
 }
 
+TEST(Annotations, LightsAreTheSameEverywhereOnlyWhenNothingReadsThePoint) {
+    // A marked light runs once per thread; every later point takes its Cl, Ol and L.
+    const std::pair<const char*, bool> cases[] = {
+        {"light l(float k = 1) { Cl = k; }", true},
+        {"light l(float k = 1; vector d = (0, 0, 1)) { solar(d, 0) { Cl = k * 2; Cl *= 0.5; } }",
+         true},
+        {"light l(float k = 1) { float i; color c = 0; for (i = 0; i < 3; i += 1) c += k; Cl = c; "
+         "}",
+         true},
+        {"light l() { solar() { Cl = 1; } }", false},  // reflects I about N
+        {"light l(point from = 0) { illuminate(from) { Cl = 1; } }", false},
+        {"light l() { Cl = 1; Ol = color(xcomp(Ps)); }", false},
+        {"light l() { Cl = random(); }", false},
+        {"light l() { if (u > 0.5) Cl = 1; }", false},
+        {"float f() { return 1; } light l() { Cl = f(); }", false},
+        {"light l(float k = u) { Cl = k; }", false},
+        {"surface s() { Ci = 1; }", false},
+    };
+    for (const auto& [source, marked] : cases)
+        EXPECT_EQ(checked(source).shader->sameEverywhere, marked) << source;
+}
+
 TEST(Annotations, DerivativeSitesAreFixedOutsideLoopsAndCountedInside) {
     const Program p = checked(
         "float twice(float x) { return Du(x) + Dv(x); }\n"

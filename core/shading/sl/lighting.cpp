@@ -88,6 +88,30 @@ void prepareLightEnvironment(const ShaderEnvironment& env, const Light& light,
     lightEnv.derivCounter = 0;
 }
 
+// Runs sample `counter` of `light` for the point lit from `position`, in `block` (null: a block
+// made ready here), and returns the block; what the light gave goes to `out`, and where it ended
+// up (its P) to `from`. A light that gives the same at every point runs once per thread: later
+// points take what it gave then.
+void* runLight(ShaderEnvironment& env, const Light& light, const Point& position, unsigned counter,
+               void* block, ovo::LightOutput& out, Point& from) {
+    if (const ovo::LightOutput* kept = ovo::keptOutput(light, block)) {
+        out = *kept;
+        from = position;  // such a light never sets P
+        return block;
+    }
+    ShaderEnvironment lightEnv;
+    prepareLightEnvironment(env, light, position, counter, lightEnv);
+    DerivativeScope derivatives(lightEnv);
+    for (int k = 0; k < 3; ++k) lightEnv.lightScrambles[k] = env.lightScrambles[k];
+    if (!block) block = ovo::readyBlock(light, lightEnv);
+    light.execute(lightEnv, block);
+    for (int k = 0; k < 3; ++k) env.lightScrambles[k] = lightEnv.lightScrambles[k];
+    out = ovo::LightOutput{lightEnv.Cl, lightEnv.Ol, lightEnv.L, lightEnv.lightDistance};
+    from = lightEnv.P;
+    ovo::keepOutput(light, out);
+    return block;
+}
+
 // The fraction of the light's colour that reaches the surface point from a light at `lightP`
 // (`lightDistance` away; 1e30 for a light without a position, along -lightL).
 Color shadow(ShaderEnvironment& env, const Point& lightP, float lightDistance,
@@ -142,15 +166,11 @@ bool nextUncached(ShaderEnvironment& env, bool cone) {
             env.sampleCounter = 0;
             continue;
         }
-        ShaderEnvironment lightEnv;
-        prepareLightEnvironment(env, light, env.cachePosition, env.sampleCounter, lightEnv);
-        DerivativeScope derivatives(lightEnv);
-        for (int k = 0; k < 3; ++k) lightEnv.lightScrambles[k] = env.lightScrambles[k];
-        void* data = ovo::readyBlock(light, lightEnv);
-        light.execute(lightEnv, data);
-        for (int k = 0; k < 3; ++k) env.lightScrambles[k] = lightEnv.lightScrambles[k];
+        ovo::LightOutput out;
+        Point from;
+        void* data = runLight(env, light, env.cachePosition, env.sampleCounter, nullptr, out, from);
         ++env.sampleCounter;
-        if (isBlack(lightEnv.Cl)) {
+        if (isBlack(out.Cl)) {
             giveBlock(light, data);
             continue;
         }
@@ -159,13 +179,13 @@ bool nextUncached(ShaderEnvironment& env, bool cone) {
         // Filled in place: a record built aside and copied in would be read back before its
         // field-by-field stores have retired.
         LightCacheEntry& entry = env.lightCache.emplace_back();
-        entry.L = Vector(-lightEnv.L);
-        entry.Cl = lightEnv.Cl;
-        entry.Ol = lightEnv.Ol;
+        entry.L = Vector(-out.L);
+        entry.Cl = out.Cl;
+        entry.Ol = out.Ol;
         entry.data = data;
         entry.light = &light;
-        entry.from = lightEnv.P;
-        entry.lightDistance = lightEnv.lightDistance;
+        entry.from = from;
+        entry.lightDistance = out.lightDistance;
         entry.shadowPending = light.castsShadows();
         if (cone && !insideCone(env, entry.L)) continue;
         if (accept(env, entry)) return true;
@@ -234,36 +254,6 @@ bool illuminance3(ShaderEnvironment& env) {
     return env.cacheValid ? nextCached(env, true) : nextUncached(env, true);
 }
 
-bool illuminance0(ShaderEnvironment& env) {
-    if (!gathers(env)) return false;
-    const auto* list = lightList(env);
-    if (!list) return false;
-    for (;;) {
-        if (env.ambientCursor >= list->size()) return false;
-        const Light& light = *(*list)[env.ambientCursor];
-        if (env.ambientCounter >= light.numSamples()) {
-            giveBlock(light, env.ambientData);
-            env.ambientData = nullptr;
-            env.ambientCursor = nextLight(env, env.ambientCursor + 1, true);
-            env.ambientCounter = 0;
-            continue;
-        }
-        ShaderEnvironment lightEnv;
-        prepareLightEnvironment(env, light, env.P, env.ambientCounter, lightEnv);
-        DerivativeScope derivatives(lightEnv);
-        if (env.ambientCounter == 0) {
-            env.ambientData = ovo::readyBlock(light, lightEnv);
-        }
-        light.execute(lightEnv, env.ambientData);
-        ++env.ambientCounter;
-        if (isBlack(lightEnv.Cl)) continue;
-        env.Cl = lightEnv.Cl;
-        env.Ol = lightEnv.Ol;
-        env.L = lightEnv.L;
-        return true;
-    }
-}
-
 bool illuminate(ShaderEnvironment& env, Tuple& from) {
     env.P = Point(from);
     env.L = env.Ps - env.P;
@@ -291,15 +281,28 @@ bool solar(ShaderEnvironment& env, Tuple& axis, float angle) {
     return true;
 }
 
+// Every sample of every ambient light, summed; Cl, Ol and L are left as the last sample that gave
+// light left them.
 Color ambient(ShaderEnvironment& env) {
     Color C(0.0f);
     if (!gathers(env)) return C;
-    if (env.ambientData && env.lights && env.ambientCursor < env.lights->lights.size())
-        giveBlock(*env.lights->lights[env.ambientCursor], env.ambientData);
-    env.ambientData = nullptr;
-    env.ambientCursor = nextLight(env, 0, true);
-    env.ambientCounter = 0;
-    while (illuminance0(env)) C += env.Cl;
+    const auto* list = lightList(env);
+    if (!list) return C;
+    for (const ovo::Reference<Light>& light : *list) {
+        if (!light || !light->isAmbient()) continue;
+        void* block = nullptr;
+        for (unsigned k = 0, n = light->numSamples(); k < n; ++k) {
+            ovo::LightOutput out;
+            Point from;
+            block = runLight(env, *light, env.P, k, block, out, from);
+            if (isBlack(out.Cl)) continue;
+            C += out.Cl;
+            env.Cl = out.Cl;
+            env.Ol = out.Ol;
+            env.L = out.L;
+        }
+        giveBlock(*light, block);
+    }
     return C;
 }
 

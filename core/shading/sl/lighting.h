@@ -19,7 +19,6 @@ void startIlluminance(ShaderEnvironment& env, Tuple& position, Tuple& axis, floa
 // Next light sample: L (toward the light), Cl and Ol are left in env; false at the end.
 bool illuminance1(ShaderEnvironment& env);  // every sample
 bool illuminance3(ShaderEnvironment& env);  // the samples inside the cone
-bool illuminance0(ShaderEnvironment& env);  // the ambient lights, as ambient() starts them
 
 // In light shaders: light from the point `from` (within the cone around `axis`), or from a
 // direction (solar). False when the point being lit lies outside the cone.
