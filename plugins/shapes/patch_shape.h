@@ -46,6 +46,16 @@ class PatchSurface : public VariableShape<PatchSurface> {
         closedV = closes(false);
         quad = this->layout->p() == 1 && this->layout->q() == 1 && this->layout->pieces() == 1 &&
                !this->layout->rational;
+        if (quad) {
+            // A parallelogram (a floor, a wall): opposite edges are equal to the last bit, so the
+            // terms of solveQuad that hold their difference are exact zeros.
+            const Vector p00(h[0], h[1], h[2]), p10(h[4], h[5], h[6]), p01(h[8], h[9], h[10]),
+                p11(h[12], h[13], h[14]);
+            const Vector e11 = p11 - p10, e00 = p01 - p00, e10 = p10 - p00, back = p01 - p11;
+            flat = e11.x == e00.x && e11.y == e00.y && e11.z == e00.z && back.x == -e10.x &&
+                   back.y == -e10.y && back.z == -e10.z;
+            flatNormal = e10 ^ e00;
+        }
     }
 
     // Trimming by the loops of the attribute state, in the knot values of the surface.
@@ -164,7 +174,10 @@ class PatchSurface : public VariableShape<PatchSurface> {
         if (degenerate) n = fallback;
         const Normal ng = unitOrZero(n);
         env.Ng = flipNormal(ng);
-        if (degenerate) {
+        // Where the surface has no second derivative (a flat patch) the normal does not turn.
+        const bool flatHere =
+            f.Puu == Vector(0.0f) && f.Puv == Vector(0.0f) && f.Pvv == Vector(0.0f);
+        if (degenerate || flatHere) {
             env.dNdu = env.dNdv = Vector(0.0f);
             return;
         }
@@ -232,6 +245,7 @@ class PatchSurface : public VariableShape<PatchSurface> {
     // give a quadratic in u; each root in [0, 1] gives v and t. The nearest root that the ray's
     // interval, the bias and the facing accept is the hit.
     bool solveQuad(const Ray& ray, Solution& s, Frame& f) const {
+        if (flat) return solveFlat(ray, s, f);
         const float* h = piece(0);
         const Vector p00(h[0], h[1], h[2]), p10(h[4], h[5], h[6]), p01(h[8], h[9], h[10]),
             p11(h[12], h[13], h[14]);
@@ -281,6 +295,38 @@ class PatchSurface : public VariableShape<PatchSurface> {
         f.Puu = f.Pvv = Vector(0.0f);
         if (!checkHitBias(ray, f.P)) return false;
         s = best;
+        return true;
+    }
+
+    // solveQuad for a parallelogram, step for step, without the terms that are zero there: the
+    // quadratic in u is linear and the edges across v do not turn.
+    bool solveFlat(const Ray& ray, Solution& s, Frame& f) const {
+        const float* h = piece(0);
+        const Vector p00(h[0], h[1], h[2]), p10(h[4], h[5], h[6]), p01(h[8], h[9], h[10]);
+        const Vector o(ray.o.x, ray.o.y, ray.o.z), d = ray.d;
+        const Vector e10 = p10 - p00, e00 = p01 - p00;
+        const Vector q00 = p00 - o, q10 = p10 - o;
+        const float a = dot(q00 ^ d, e00);
+        const float b = dot(q10 ^ d, e00) - a;
+        if (b == 0.0f) return false;
+        const float u = -a / b;
+        if (!(u >= 0.0f && u <= 1.0f)) return false;
+        const float tnear = std::max(ray.mint, attributes.bias / d.length());
+        const Vector pa = q00 + (q10 - q00) * u;
+        const Vector n = d ^ e00;
+        const float det = dot(n, n);
+        if (!(det > 0.0f)) return false;
+        const Vector m = n ^ pa;
+        const float t = dot(m, e00) / det;
+        const float v = dot(m, d) / det;
+        if (!(v >= 0.0f && v <= 1.0f && t >= tnear && t <= ray.maxt)) return false;
+        if (!accepts(0, u, v, Normal(flatNormal), d)) return false;
+        f.P = Point(p00 + e10 * u + e00 * v);
+        f.Pu = e10;
+        f.Pv = e00;
+        f.Puu = f.Puv = f.Pvv = Vector(0.0f);
+        if (!checkHitBias(ray, f.P)) return false;
+        s = Solution{0, u, v, t};
         return true;
     }
 
@@ -385,6 +431,8 @@ class PatchSurface : public VariableShape<PatchSurface> {
     float scale = 1.0f;  // the size of the surface, for tolerances
     bool closedU = false, closedV = false;
     bool quad = false;  // one non-rational bilinear piece, solved in closed form
+    bool flat = false;  // and a parallelogram, of this normal
+    Vector flatNormal;
     EmbreeScene embree;
     SmallGrid small;  // in Embree's place for a surface of few cells
     mutable std::once_flag areaOnce;
