@@ -1,7 +1,10 @@
 #include "core/render/film.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 
 namespace ovo {
 
@@ -35,12 +38,33 @@ inline bool footprintRange(float dx, float dy, float xw, float yw, int wx0, int 
     return true;
 }
 
+// A sample's share of one pixel: r, g, b and a gain the float products of the weight and the
+// sample's values (widened: the double sums stay exact), the weight its own, and z the nearer.
+// Two lanes at a time, the same sums as one by one.
+inline void accumulate(FilmPixel& px, __m128 colour, float w, __m128d depth) {
+    static_assert(sizeof(FilmPixel) == 6 * sizeof(double) &&
+                      offsetof(FilmPixel, weight) == 5 * sizeof(double),
+                  "r, g, b, a, z, weight in a row");
+    double* d = &px.r;
+    const __m128 share = _mm_mul_ps(_mm_set1_ps(w), colour);
+    _mm_storeu_pd(d, _mm_add_pd(_mm_loadu_pd(d), _mm_cvtps_pd(share)));
+    _mm_storeu_pd(d + 2,
+                  _mm_add_pd(_mm_loadu_pd(d + 2), _mm_cvtps_pd(_mm_movehl_ps(share, share))));
+    // z as std::min(z, depth) takes it (depth only when below), weight + w above it.
+    const __m128d zw = _mm_loadu_pd(d + 4);
+    const __m128d depthWeight = _mm_unpacklo_pd(depth, _mm_set_sd(double(w)));
+    _mm_storeu_pd(d + 4, _mm_move_sd(_mm_add_pd(zw, depthWeight), _mm_min_sd(depthWeight, zw)));
+}
+
 // Film::addSample on any window of pixels: the film itself or a render thread's tile.
 inline void splat(FilmPixel* pixels, int wx0, int wy0, int ww, int wh, const float* table, float xw,
                   float yw, float invXw, float invYw, const Point& p, const Color& c, float alpha) {
     const float dx = p.x - 0.5f, dy = p.y - 0.5f;
     RasterExtent r;
     if (!footprintRange(dx, dy, xw, yw, wx0, wy0, ww, wh, r)) return;
+
+    const __m128 colour = _mm_setr_ps(c.r, c.g, c.b, alpha);
+    const __m128d depth = _mm_set_sd(double(p.z));
 
     // Column indices once per sample; rows are computed as the loop reaches them.
     int columns[MaxCachedColumns];
@@ -54,16 +78,7 @@ inline void splat(FilmPixel* pixels, int wx0, int wy0, int ww, int wh, const flo
             const int k = x - r.x0;
             const float w = row[k < MaxCachedColumns ? columns[k]
                                                      : tableIndex(std::fabs(float(x) - dx), invXw)];
-            if (w > 0.0f) {
-                FilmPixel& px = line[x];
-                // Float products, widened: they keep the double sums exact.
-                px.r += double(w * c.r);
-                px.g += double(w * c.g);
-                px.b += double(w * c.b);
-                px.a += double(w * alpha);
-                px.z = std::min(px.z, double(p.z));
-                px.weight += double(w);
-            }
+            if (w > 0.0f) accumulate(line[x], colour, w, depth);
         }
     }
 }
