@@ -266,6 +266,31 @@ TEST_F(Frames, ShadowLightsTraceTheirShadows) {
     }
 }
 
+// ambient() sums every ambient light, past black ones and past lights of other kinds between
+// them; each runs once per thread and every later point takes what it gave.
+TEST_F(Frames, AmbientLightsAddUp) {
+    const struct Case {
+        std::vector<float> intensities;  // ambient lights, with a distant light after each
+        float expected;
+    } cases[] = {{{0.25f}, 0.25f}, {{0.25f, 0.5f}, 0.75f}, {{0.0f, 0.5f, 0.125f}, 0.625f}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        for (size_t i = 0; i < c.intensities.size(); ++i) {
+            renderer->Parameter("float intensity", c.intensities[i]);
+            renderer->Light(("ambient" + std::to_string(i)).c_str(), "ambientlight", nullptr);
+            // Behind the wall: it adds nothing to its face.
+            const float from[3] = {0, 0, 20}, to[3] = {0, 0, 0};
+            renderer->Parameter("point from", from);
+            renderer->Parameter("point to", to);
+            renderer->Light(("sun" + std::to_string(i)).c_str(), "distantlight", nullptr);
+        }
+        wall(10.0f, -20, 20, -20, 20, "matte");
+        render();
+        for (int y : {1, Size / 2, Size - 2}) EXPECT_NEAR(at(Size / 2, y).r, c.expected, 1e-3f);
+        renderer->World();
+    }
+}
+
 // An area light made of two lamps, one each side of the view in front of a matte wall: each
 // lights its half of the wall as brightly as the other (every piece of the light is sampled).
 TEST_F(Frames, AnAreaLightSamplesEachOfItsPieces) {
