@@ -379,6 +379,12 @@ void Raytracer::makeFramePlugins(const CameraRecord& record, FramePlugins& frame
                                     frame.film.get(), cameraParameters));
     if (!frame.camera)
         throw Error(Error::PluginLoadFailed, "Camera \"%s\" made nothing", o.projection.c_str());
+    // What the camera's rays never read, the sampler need not make (unless the user says).
+    const int readsLens = frame.camera->readsLens(), readsTime = frame.camera->readsTime();
+    if (!samplerParameters.find("lens"))
+        samplerParameters.push_back("lens", ParamType(TypeInt), &readsLens, true);
+    if (!samplerParameters.find("time"))
+        samplerParameters.push_back("time", ParamType(TypeInt), &readsTime, true);
     frame.sampler.reset(createSampler(o.samplerName, pluginPath, resolution, samples, crop,
                                       filterWidth, samplerParameters));
     if (!frame.sampler)

@@ -1,5 +1,6 @@
 #include "core/math/random.h"
 
+#include <algorithm>
 #include <atomic>
 
 namespace ovo {
@@ -31,6 +32,21 @@ inline uint32_t& state() {
 }  // namespace
 
 uint32_t& randomState() { return state(); }
+
+XorshiftLeap::XorshiftLeap(uint64_t steps) {
+    // Square-and-multiply over the step's matrix; all its powers commute.
+    uint32_t power[32], square[32];
+    for (int i = 0; i < 32; ++i) {
+        column[i] = 1u << i;
+        power[i] = xorshift(1u << i);
+    }
+    for (; steps != 0; steps >>= 1) {
+        if (steps & 1)
+            for (uint32_t& c : column) c = apply(power, c);
+        for (int i = 0; i < 32; ++i) square[i] = apply(power, power[i]);
+        std::copy(square, square + 32, power);
+    }
+}
 
 float random() {
     uint32_t& s = state();

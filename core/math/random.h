@@ -23,6 +23,23 @@ inline uint32_t xorshift(uint32_t y) {
     return y;
 }
 
+// Many generator steps at once. A step is linear over the bits of the state (shifts and xors),
+// so n steps are one 32 x 32 bit matrix: a sampler passes over draws it has no use for and still
+// leaves the state where those draws would have.
+class XorshiftLeap {
+  public:
+    explicit XorshiftLeap(uint64_t steps = 0);
+    uint32_t operator()(uint32_t y) const { return apply(column, y); }
+
+  private:
+    static uint32_t apply(const uint32_t* m, uint32_t y) {
+        uint32_t r = 0;
+        for (int i = 0; i < 32; ++i) r ^= m[i] & (0u - ((y >> i) & 1u));
+        return r;
+    }
+    uint32_t column[32];  // where bit i of the state goes
+};
+
 // The [0, 1) float that random() makes from a generator value.
 inline float randomFloatFromBits(uint32_t bits) {
     const uint32_t u = 0x3f800000u | (bits & 0x007fffffu);

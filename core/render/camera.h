@@ -25,6 +25,10 @@ class Camera {
     virtual float generateRay(const Sample& sample, Ray& ray) const = 0;
     virtual float generateRayDifferential(const Sample& sample, RayDifferential& ray) const;
     virtual float screenDepth(const Point& p) const = 0;
+    // Whether this camera's rays depend on a sample's lens position and on its time. Samplers
+    // are told, so that they need not make what no ray reads.
+    virtual bool readsLens() const { return true; }
+    virtual bool readsTime() const { return true; }
 
     // The first time sample of the camera-to-world transform.
     const Transform& getCameraToWorld() const { return cameraToWorld.getSample(0); }

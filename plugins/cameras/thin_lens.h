@@ -8,6 +8,11 @@ namespace ovo {
 namespace cameras {
 
 class ThinLensCamera : public ProjectiveCamera {
+  public:
+    // A pinhole reads no lens position; a shutter that opens and closes at once, no time.
+    bool readsLens() const override { return lensRadius > 0.0f; }
+    bool readsTime() const override { return shutterOpen != shutterClose; }
+
   protected:
     using ProjectiveCamera::ProjectiveCamera;
 

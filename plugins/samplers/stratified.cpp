@@ -15,10 +15,17 @@
 //                           centres, with lens and time at their stratum centres too, unshuffled
 //   int    frame   0        the frame number mixed into every pixel's seed (the renderer passes
 //                           its "frame" option, which a RIB FrameBegin sets)
+//   int    lens    1        0 leaves every lens position at the lens centre (the renderer passes
+//                           0 for a camera without depth of field)
+//   int    time    1        0 leaves every time at mid-shutter (the renderer passes 0 for a
+//                           shutter that opens and closes at once)
+// Without lens positions or times a pixel's random numbers leap over the draws they would have
+// taken, so what its samples' shading draws is the same either way.
 //
 // Example:
 //   Option "render" "string sampler" ["stratified"]
 //   PixelSamples 4 4
+#include <algorithm>
 #include <vector>
 
 #include "core/math/random.h"
@@ -43,13 +50,20 @@ class StratifiedSampler : public Sampler {
                       ParameterSet& parameters)
         : Sampler(resolution, spp, crop, filterWidth, parameters),
           jitter(parameters.findInt("jitter", 1) != 0),
-          frame(parameters.findInt("frame", 0)) {
+          frame(parameters.findInt("frame", 0)),
+          makeLens(parameters.findInt("lens", 1) != 0),
+          makeTime(parameters.findInt("time", 1) != 0) {
         // A per-pixel table of a few million floats is already absurd; beyond it, clamp.
         for (unsigned& n : samplesPerPixel) n = n < MaxPerAxis ? n : MaxPerAxis;
         perPixel = size_t(samplesPerPixel[0]) * samplesPerPixel[1];
         positions.resize(2 * perPixel);
         lens.resize(2 * perPixel);
         times.resize(perPixel);
+        std::fill(lens.begin(), lens.end(), 0.5f);
+        std::fill(times.begin(), times.end(), 0.5f);
+        leapN = XorshiftLeap(perPixel);
+        leap2n = XorshiftLeap(2 * perPixel);
+        leap5n = XorshiftLeap(5 * perPixel);
         // The stratum size, for whoever wants it.
         reserved[0] = samplesPerPixel[0] ? 1.0f / samplesPerPixel[0] : 0.0f;
         reserved[1] = samplesPerPixel[1] ? 1.0f / samplesPerPixel[1] : 0.0f;
@@ -88,16 +102,40 @@ class StratifiedSampler : public Sampler {
         const int n = int(perPixel);
         randomState() = pixelSeed(px, py, frame);
         StratifiedSample2D(positions.data(), nx, ny, jitter);
-        StratifiedSample2D(lens.data(), nx, ny, jitter);
-        StratifiedSample1D(times.data(), n, jitter);
-        if (jitter) {
-            Shuffle(lens.data(), n, 2);
-            Shuffle(times.data(), n, 1);
+        if (!jitter) {
+            if (makeLens) StratifiedSample2D(lens.data(), nx, ny, false);
+            if (makeTime) StratifiedSample1D(times.data(), n, false);
+            return;
         }
+        // The draws come in this order: lens (2n), times (n), lens shuffle (n), time shuffle (n).
+        // What is not made is leapt over where it stands.
+        uint32_t& state = randomState();
+        if (!makeLens && !makeTime) {
+            state = leap5n(state);
+            return;
+        }
+        if (makeLens)
+            StratifiedSample2D(lens.data(), nx, ny, true);
+        else
+            state = leap2n(state);
+        if (makeTime)
+            StratifiedSample1D(times.data(), n, true);
+        else
+            state = leapN(state);
+        if (makeLens)
+            Shuffle(lens.data(), n, 2);
+        else
+            state = leapN(state);
+        if (makeTime)
+            Shuffle(times.data(), n, 1);
+        else
+            state = leapN(state);
     }
 
     bool jitter;
     int frame;
+    bool makeLens, makeTime;
+    XorshiftLeap leapN, leap2n, leap5n;  // over n, 2n and 5n draws, n the samples of a pixel
     size_t perPixel = 0;
     size_t next = 0;  // index of the next sample within the current pixel
     int px = 0, py = 0;

@@ -145,3 +145,15 @@ TEST(Sampling, StratifiedAndShuffledDrawInOrder) {
     Shuffle(pairs, 10, 2);
     EXPECT_EQ(std::vector<float>(pairs, pairs + 20), std::vector<float>(expected, expected + 20));
 }
+
+TEST(Random, LeapsEqualThatManySteps) {
+    for (uint32_t seed : {1u, 2463534242u, 0x80000000u, 0xdeadbeefu}) {
+        uint32_t y = seed;
+        for (uint64_t n = 0; n <= 1300; ++n) {
+            if (n <= 65 || n == 80 || n == 1024 || n == 1280) {
+                ASSERT_EQ(XorshiftLeap(n)(seed), y) << n;
+            }
+            y = xorshift(y);
+        }
+    }
+}

@@ -133,6 +133,10 @@ TEST(Cameras, ThinLensFocusesOnTheFocalPlane) {
             projection,
             floats({{"focallength", {1.0f}}, {"fstop", {2.0f}}, {"focaldistance", {4.0f}}}));
         EXPECT_FLOAT_EQ(rig.projective().getLensRadius(), 0.25f);
+        // Only a lens reads the lens, and only an open shutter the time.
+        EXPECT_TRUE(rig.camera->readsLens() && !rig.camera->readsTime());
+        CameraRig pinhole(projection, floats({{"shutter", {0.0f, 0.5f}}}));
+        EXPECT_TRUE(!pinhole.camera->readsLens() && pinhole.camera->readsTime());
         for (Point raster : {Point(320, 240, 0), Point(100, 400, 0)}) {
             // Every lens position's ray passes through the pinhole ray's point at depth 4.
             const Ray pin = rig.ray(raster.x, raster.y);  // lens centre

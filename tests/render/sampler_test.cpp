@@ -5,6 +5,7 @@
 #include <memory>
 #include <set>
 
+#include "core/math/random.h"
 #include "tests/render/render_test_util.h"
 
 using namespace ovotest;
@@ -89,4 +90,48 @@ TEST(Sampler, CentresWithoutJitterRestartAndClones) {
     EXPECT_FLOAT_EQ(q.imageX, -1.0f + 0.25f);
     EXPECT_FLOAT_EQ(q.imageY, -1.0f + 0.75f);
     EXPECT_EQ(clone->totalSamples(), 18 * 18 * 4);
+}
+
+// A camera that reads no lens or no time gets none made, and the pixel's random numbers end where
+// they would have: what shading draws does not change.
+TEST(Sampler, LensAndTimeLeftUnmadeLeaveTheStreamWhereItWas) {
+    struct Run {
+        std::vector<float> values;
+        std::vector<uint32_t> states;  // after each pixel's samples were made
+    };
+    auto run = [](int lens, int time, int jitter) {
+        unsigned res[2] = {4, 3}, spp[2] = {3, 2};
+        float fw[2] = {1.0f, 1.0f};
+        Extent2D crop = {0, 1, 0, 1};
+        ParameterSet p;
+        addInt(p, "jitter", jitter);
+        addInt(p, "lens", lens);
+        addInt(p, "time", time);
+        std::unique_ptr<Sampler> s(makeSampler(res, spp, crop, fw, p));
+        Run r;
+        Sample q;
+        for (int i = 0; s->getNextSample(q); ++i) {
+            if (i % 6 == 0) r.states.push_back(randomState());
+            r.values.insert(r.values.end(), {q.imageX, q.imageY});
+            if (lens) r.values.insert(r.values.end(), {q.lensU, q.lensV});
+            if (time) r.values.push_back(q.time);
+        }
+        return r;
+    };
+    for (int jitter : {1, 0}) {
+        const Run all = run(1, 1, jitter);
+        for (auto [lens, time] : {std::pair{0, 1}, {1, 0}, {0, 0}}) {
+            const Run some = run(lens, time, jitter);
+            EXPECT_EQ(some.states, all.states) << lens << time << jitter;
+            // The values made are those of the full sampler, in the same order.
+            std::vector<float> kept;
+            const size_t stride = 5;
+            for (size_t i = 0; i < all.values.size(); i += stride) {
+                kept.insert(kept.end(), {all.values[i], all.values[i + 1]});
+                if (lens) kept.insert(kept.end(), {all.values[i + 2], all.values[i + 3]});
+                if (time) kept.push_back(all.values[i + 4]);
+            }
+            EXPECT_EQ(some.values, kept) << lens << time << jitter;
+        }
+    }
 }
