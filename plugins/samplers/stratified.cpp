@@ -7,7 +7,9 @@
 // come from "spatialquality" (PixelSamples in a RIB file), default 2 2, at most 256 per axis.
 // Each pixel reseeds the thread's random numbers from its position and the frame number, so a
 // pixel comes out the same whatever thread, bucket order or crop window renders it (tiles
-// rendered apart stitch into the very image rendered whole).
+// rendered apart stitch into the very image rendered whole). Without lens positions or times
+// a pixel's random numbers leap over the draws they would have taken, so what its samples'
+// shading draws is the same either way.
 //
 // Parameters:
 //   type   name    default  meaning
@@ -19,8 +21,6 @@
 //                           0 for a camera without depth of field)
 //   int    time    1        0 leaves every time at mid-shutter (the renderer passes 0 for a
 //                           shutter that opens and closes at once)
-// Without lens positions or times a pixel's random numbers leap over the draws they would have
-// taken, so what its samples' shading draws is the same either way.
 //
 // Example:
 //   Option "render" "string sampler" ["stratified"]
