@@ -70,4 +70,12 @@ struct PrimitiveRecords {
 using PrimitiveAttributes = PrimitiveRecords<Reference>;
 using HitAttributes = PrimitiveRecords<Borrowed>;
 
+// A surface that leaves Oi equal to Os, with no volume layer to change it: a shadow ray reads
+// its opacity from Os instead of shading it.
+template <template <class> class Holder>
+bool opacityFromOs(const PrimitiveRecords<Holder>& a) {
+    const ShaderGroup* volume = a.volume.get();
+    return a.surface && a.surface->opacityIsOs() && !(volume && !volume->layers.empty());
+}
+
 }  // namespace ovo

@@ -98,6 +98,12 @@ bool GeometricPrimitive::worldTriangle(Point corners[3]) const {
     return true;
 }
 
+bool GeometricPrimitive::stopsShadowRays() const {
+    const ShadingAttributes* s = attributes.shading.get();
+    if (!shape || !s || !s->rayShadows || s->opacity != Color(1.0f) || shape->getOs()) return false;
+    return s->transparentShadows || opacityFromOs(attributes);
+}
+
 bool GeometricPrimitive::passesFilter(const Hit& hit) const {
     return isVisible(attributes.shading.get(), hit) &&
            (!hit.env.geometrySet || hit.env.geometrySet->contains(this));
@@ -248,7 +254,14 @@ Aabb Instance::worldExtent() const { return transformBound(o2w, objectExtent());
 
 Aggregate::Aggregate() {}
 
-Aggregate::Aggregate(std::vector<Reference<Primitive>>& primitives) : primitives(primitives) {}
+Aggregate::Aggregate(std::vector<Reference<Primitive>>& primitives) : primitives(primitives) {
+    stopsShadows = !primitives.empty();
+    for (const Reference<Primitive>& p : primitives)
+        if (!p || !p->stopsShadowRays()) {
+            stopsShadows = false;
+            break;
+        }
+}
 
 bool Aggregate::intersect(const Ray&, Hit&) const { return false; }
 

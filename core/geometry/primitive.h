@@ -27,6 +27,10 @@ class Primitive : public ReferenceCounted {
     virtual bool intersect(const Ray& ray, Hit& hit) const = 0;
     // Whether anything is hit (shadow and occlusion rays).
     virtual bool intersect(const Ray& ray) const = 0;
+    // Whether a shadow ray that meets this primitive anywhere is stopped by it whole: what it
+    // meets casts shadows with an opacity of exactly 1 that neither shading nor a vertex Os
+    // changes. Such a ray needs no more than the boolean query. False where not known.
+    virtual bool stopsShadowRays() const { return false; }
     virtual Aabb objectExtent() const = 0;
     virtual Aabb worldExtent() const = 0;
 };
@@ -39,6 +43,7 @@ class GeometricPrimitive : public Primitive {
     virtual const Transform& objectToWorld() const = 0;
 
     float area() const;
+    bool stopsShadowRays() const override;
     void sample(ShaderEnvironment& env, const Point& from, float u, float v) const;
     const Interpolator<Normal>* getN() const;
     // The world-space corners of a shape that is one flat triangle (see
@@ -90,6 +95,7 @@ class MotionPrimitive : public Primitive {
     bool intersect(const Ray& ray) const override;
     Aabb objectExtent() const override;
     Aabb worldExtent() const override;
+    bool stopsShadowRays() const override { return content && content->stopsShadowRays(); }
     const Reference<Primitive>& getContent() const { return content; }
     const MotionTransform& getMotion() const { return motion; }
 
@@ -113,6 +119,7 @@ class TimeWindowPrimitive : public Primitive {
     }
     Aabb objectExtent() const override { return content->objectExtent(); }
     Aabb worldExtent() const override { return content->worldExtent(); }
+    bool stopsShadowRays() const override { return content->stopsShadowRays(); }
     const Reference<Primitive>& getContent() const { return content; }
     float opening() const { return open; }
     float closing() const { return close; }
@@ -152,6 +159,8 @@ class Aggregate : public Primitive {
     bool intersect(const Ray& ray) const override;
     Aabb objectExtent() const override { return bound; }
     Aabb worldExtent() const override { return bound; }
+    // Known only for an aggregate made from a list, every member of which stops them.
+    bool stopsShadowRays() const override { return stopsShadows; }
     const std::vector<Reference<Primitive>>& getPrimitives() const { return primitives; }
 
   protected:
@@ -160,6 +169,9 @@ class Aggregate : public Primitive {
 
     std::vector<Reference<Primitive>> primitives;
     Aabb bound;
+
+  private:
+    bool stopsShadows = false;
 };
 
 // Loads the aggregate plugin `name` of kind "accelerator" (scene accelerators) or "shape" (the

@@ -74,6 +74,7 @@ class PixelStart {
 Scene::Scene(Camera* cam, Primitive* prim, Sampler* smp, image::LazyTextureSystem* ts,
              const RaySettings& settings, NamedSpaces spaces, GeometrySets sets)
     : primitive(prim),
+      opaqueShadows(prim && prim->stopsShadowRays()),
       camera(cam),
       sampler(smp),
       textures(ts),

@@ -93,6 +93,9 @@ class Scene {
     // Whether the ray meets anything at all, before any visibility or set filter: a superset
     // of what the nearest-hit query can find, and cheaper to learn.
     bool intersect(const Ray& ray) const;
+    // Whether every primitive stops shadow rays whole (see Primitive::stopsShadowRays): then a
+    // shadow ray that meets anything at all is blocked.
+    bool shadowsOpaque() const { return opaqueShadows; }
 
     static void doRenderThread(unsigned index, void* scene, unsigned count);
 
@@ -168,6 +171,7 @@ class Scene {
     void startOpener();
 
     Primitive* primitive;
+    bool opaqueShadows;
     Camera* camera;
     Sampler* sampler;
     std::vector<Bucket*> buckets;

@@ -307,6 +307,48 @@ TEST(PrimitiveFilter, RayVisibilityFlagsAndGeometrySets) {
     EXPECT_TRUE(inst.intersect(ray, h));
 }
 
+// Shadow rays may stop at the boolean query only where whatever they meet blocks them whole:
+// one attribute that lets light through, or asks for shading, clears the answer, and
+// aggregates and wrappers answer for all of their content.
+TEST(PrimitiveShadows, StopsShadowRaysOnlyWhereEverythingIsOpaque) {
+    TransformStore store;
+    auto make = [&](void (*change)(ShadingAttributes&, Shape&)) {
+        PrimitiveAttributes attrs;
+        attrs.shading = new ShadingAttributes();
+        attrs.shading->transparentShadows = true;  // opacity from the attribute, unshaded
+        Shape* sphere = new TestSphere(1.0f);
+        if (change) change(*attrs.shading, *sphere);
+        return store.wrap(sphere, Transform::Identity, attrs);
+    };
+    const struct {
+        const char* what;
+        void (*change)(ShadingAttributes&, Shape&);
+        bool stops;
+    } rows[] = {
+        {"opaque", nullptr, true},
+        {"half opaque", [](ShadingAttributes& s, Shape&) { s.opacity = Color(1, 0.5f, 1); }, false},
+        {"hidden from shadows", [](ShadingAttributes& s, Shape&) { s.rayShadows = false; }, false},
+        {"shaded for its opacity",
+         [](ShadingAttributes& s, Shape&) { s.transparentShadows = false; }, false},
+        {"vertex Os",
+         [](ShadingAttributes&, Shape& p) { p.setOs(new ConstantInterpolator<Color>(Color(1))); },
+         false},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(make(row.change)->stopsShadowRays(), row.stops) << row.what;
+    EXPECT_FALSE(store.wrap(new TestSphere(1.0f), Transform::Identity)->stopsShadowRays());
+
+    const Reference<Primitive> opaque = make(nullptr), half = make(rows[1].change);
+    std::vector<Reference<Primitive>> both{opaque, make(nullptr)}, mixed{opaque, half}, none;
+    EXPECT_TRUE(PlainAggregate(both).stopsShadowRays());
+    EXPECT_FALSE(PlainAggregate(mixed).stopsShadowRays());
+    EXPECT_FALSE(PlainAggregate(none).stopsShadowRays());
+    EXPECT_TRUE(MotionPrimitive(opaque, MotionTransform(Transform::Identity)).stopsShadowRays());
+    EXPECT_FALSE(TimeWindowPrimitive(half, 0, 1).stopsShadowRays());
+    // An instance's attributes fill in its object's at each hit: not known ahead.
+    EXPECT_FALSE(Instance(opaque, Transform::Identity, PrimitiveAttributes()).stopsShadowRays());
+}
+
 TEST(Aggregate, BaseClassAnswersAndThrows) {
     PlainAggregate agg;
     Hit hit;

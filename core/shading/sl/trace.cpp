@@ -62,13 +62,6 @@ inline Point eye(const Scene& scene) {
 
 inline float hitBias(const Hit& hit) { return hit.shape ? hit.shape->getAttributes().bias : 0.01f; }
 
-// A surface that leaves Oi equal to Os, with no volume layer to change it: a shadow ray reads
-// its opacity from Os instead of shading it.
-inline bool opacityFromOs(const ovo::HitAttributes& a) {
-    const ovo::ShaderGroup* volume = a.volume.get();
-    return a.surface && a.surface->opacityIsOs() && !(volume && !volume->layers.empty());
-}
-
 }  // namespace
 
 // A cache line of its own: written on every traced ray, never beside another thread's.
@@ -246,6 +239,9 @@ Color transmissionRay(ShaderEnvironment& env, RayDifferential& ray, const Geomet
     // Most shadow rays reach the light: learning that nothing lies on the ray is cheaper than
     // the nearest-hit walk and spares them the hit record.
     if (!scene.intersect(static_cast<const ovo::Ray&>(ray))) return result;
+    // In a world whose every surface stops shadow rays whole, that it met one is the answer.
+    if (scene.shadowsOpaque() && ray.type == RayDifferential::Transmission && !set && !firstHit)
+        return Color(0.0f);
     // The walk moves the ray's start past each surface it meets, on the caller's ray itself
     // (put back at the end): a copy made here would read back the fields the caller has just
     // stored one by one, and on every shadow ray that read waits for the stores to retire.
@@ -259,7 +255,7 @@ Color transmissionRay(ShaderEnvironment& env, RayDifferential& ray, const Geomet
         const ovo::ShadingAttributes* s = hit.attributes.shading.get();
         if (!s || s->rayShadows) {
             if (firstHit && *firstHit >= 1e30f) *firstHit = hit.t;
-            if (s && (s->transparentShadows || opacityFromOs(hit.attributes))) {
+            if (s && (s->transparentShadows || ovo::opacityFromOs(hit.attributes))) {
                 const ovo::Interpolator<Color>* os = hit.shape ? hit.shape->getOs() : nullptr;
                 result *= transparency(os ? os->valueAt(hit.env.face, hit.env.su, hit.env.sv)
                                           : s->opacity);
