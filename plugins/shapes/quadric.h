@@ -61,7 +61,7 @@ class Quadric : public VariableShape<Quadric<Q>> {
     bool intersect(const Ray& ray, Hit& hit) const override {
         float t, u, v;
         Point p;
-        if (!nearest(ray, t, p, u, v)) return false;
+        if (!nearest<true>(ray, t, p, u, v)) return false;
         const SurfacePoint g = self().geometry(u, v);
         ShaderEnvironment& env = hit.env;
         const Normal ng = this->flipNormal(unitOrZero(g.n));
@@ -80,7 +80,7 @@ class Quadric : public VariableShape<Quadric<Q>> {
     bool intersect(const Ray& ray) const override {
         float t, u, v;
         Point p;
-        return nearest(ray, t, p, u, v);
+        return nearest<false>(ray, t, p, u, v);
     }
 
     // Uniform over the area: u sweeps the angle, whose area element is constant, and v follows
@@ -125,6 +125,11 @@ class Quadric : public VariableShape<Quadric<Q>> {
         return true;
     }
 
+    // Whether a point of the surface lies on its cut part, for a query that only asks whether
+    // anything is hit: u and v need be good only for outward(). A shape that can answer
+    // without finding its parameters hides this.
+    bool covers(const Point& p, float& u, float& v) const { return self().locate(p, u, v); }
+
     float thetaMax;
 
   private:
@@ -133,7 +138,8 @@ class Quadric : public VariableShape<Quadric<Q>> {
     const Q& self() const { return static_cast<const Q&>(*this); }
 
     // The nearest root that lies on the cut surface, faces the ray when the shape is
-    // one-sided and is farther than the bias.
+    // one-sided and is farther than the bias; with its (u, v) when `Parameters`.
+    template <bool Parameters>
     bool nearest(const Ray& ray, float& tHit, Point& pHit, float& u, float& v) const {
         double roots[4];
         const int n = self().roots(ray, roots);
@@ -141,7 +147,7 @@ class Quadric : public VariableShape<Quadric<Q>> {
             const double t = roots[i];
             if (!(t >= ray.mint && t <= ray.maxt)) continue;
             const Point p = ray(float(t));
-            if (!self().locate(p, u, v)) continue;
+            if (!(Parameters ? self().locate(p, u, v) : self().covers(p, u, v))) continue;
             if (!this->checkHitBias(ray, p)) continue;
             if (!this->attributes.twoSided &&
                 !this->isFrontFacing(ray.d, this->flipNormal(Normal(self().outward(p, u, v)))))

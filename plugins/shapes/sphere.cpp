@@ -65,6 +65,14 @@ class Sphere : public Quadric<Sphere> {
         return true;
     }
 
+    // locate() without the latitude, and without the angle where the sweep is a whole turn
+    // (angleAboutZ never passes 2 pi): the same answer for two arc tangents fewer.
+    bool covers(const Point& p, float& u, float& v) const {
+        u = v = 0.0f;  // outward() reads neither
+        if (p.z < zmin || p.z > zmax) return false;
+        return thetaMax >= TwoPi || sweep(angleAboutZ(p.x, p.y), u);
+    }
+
     Vector outward(const Point& p, float, float) const { return Vector(p); }
 
     SurfacePoint geometry(float u, float v) const {
