@@ -1,85 +1,65 @@
-#include "sys/tasking.h"
-
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdlib>
-#include <chrono>
 #include <memory>
-#include <mutex>
 #include <set>
 #include <stdexcept>
-#include <thread>
 #include <vector>
 
 #include "tests/sys/rendezvous.h"
 
 using sys::TaskScheduler;
+using namespace ovotest;
 
 namespace {
 
 // Per-index bookkeeping of one task.
 struct Coverage {
-    explicit Coverage(unsigned count) : count(count), hits(count), written(count, 0) {}
-
+    explicit Coverage(unsigned count) : count(count), hits(count), written(count, 0), by(count) {}
     static void run(unsigned index, void* data, unsigned count) {
         Coverage& c = *static_cast<Coverage*>(data);
-        if (count != c.count || index >= c.count) {
-            c.bad.fetch_add(1);
-            return;
-        }
+        if (count != c.count || index >= c.count) return void(c.bad = true);
         c.hits[index].fetch_add(1);
-        c.written[index] = 3 * index + 1;  // plain store: go() must publish it
+        c.written[index] = 3 * index + 1;  // plain stores: go() must publish them
+        c.by[index] = std::this_thread::get_id();
         c.finished.fetch_add(1);
     }
-
     // Every index ran exactly once and its plain write is visible.
-    ::testing::AssertionResult exact() const {
-        if (bad.load()) return ::testing::AssertionFailure() << bad.load() << " bad calls";
-        for (unsigned i = 0; i < count; ++i) {
-            if (hits[i].load() != 1)
-                return ::testing::AssertionFailure()
-                       << "index " << i << " ran " << hits[i].load() << " times of " << count;
-            if (written[i] != 3 * i + 1)
-                return ::testing::AssertionFailure() << "index " << i << " write not visible";
-        }
-        return ::testing::AssertionSuccess();
+    bool exact() const {
+        for (unsigned i = 0; i < count; ++i)
+            if (hits[i].load() != 1 || written[i] != 3 * i + 1) return false;
+        return !bad;
     }
-
+    // The distinct threads that ran it.
+    std::set<std::thread::id> threads() const { return {by.begin(), by.end()}; }
     unsigned count;
     std::vector<std::atomic<int>> hits;
     std::vector<unsigned> written;
+    std::vector<std::thread::id> by;
     std::atomic<unsigned> finished{0};
-    std::atomic<int> bad{0};
-};
-
-// Which threads ran tasks, to count the pool's distinct workers.
-struct ThreadLog {
-    static void run(unsigned, void* data, unsigned) {
-        ThreadLog& log = *static_cast<ThreadLog*>(data);
-        std::lock_guard<std::mutex> lock(log.mutex);
-        log.ids.insert(std::this_thread::get_id());
-    }
-    std::mutex mutex;
-    std::set<std::thread::id> ids;
+    std::atomic<bool> bad{false};
 };
 
 struct Completion {
+    explicit Completion(Coverage* coverage = nullptr) : coverage(coverage) {}
     static void done(unsigned count, void* data) {
         Completion& c = *static_cast<Completion*>(data);
         c.calls.fetch_add(1);
         c.argument = count;
         c.finishedSeen = c.coverage ? c.coverage->finished.load() : 0;
     }
-    Coverage* coverage = nullptr;
+    Coverage* coverage;
     std::atomic<int> calls{0};
-    unsigned argument = ~0u;
-    unsigned finishedSeen = 0;
+    unsigned argument = ~0u, finishedSeen = 0;
 };
 
-unsigned logicalThreads() {
-    const unsigned n = std::thread::hardware_concurrency();
-    return n == 0 ? 1 : n;
+void throwAt13(unsigned index, void* data, unsigned count) {
+    Coverage::run(index, data, count);
+    if (index == 13) throw std::runtime_error("task 13 failed");
+}
+
+void queue(TaskScheduler::TaskFunction run, void* data, unsigned count) {
+    TaskScheduler::getInstance()->addTask(run, data, count, nullptr, nullptr);
 }
 
 }  // namespace
@@ -87,27 +67,28 @@ unsigned logicalThreads() {
 // init() sets the worker count (the logical threads for 0 or less) on the one pool, which then
 // runs every index of a task exactly once on its own threads, whatever the count.
 TEST(TaskScheduler, RunsEveryIndexExactlyOnceOnThePoolsThreads) {
-    const unsigned logical = logicalThreads();
+    const unsigned logical = std::max(1u, std::thread::hardware_concurrency());
     EXPECT_EQ(sys::getNumberOfLogicalThreads(), int(logical));
     TaskScheduler* scheduler = TaskScheduler::getInstance();
     const std::pair<int, unsigned> inits[] = {{1, 1},        {2, 2},       {3, 3},
                                               {-1, logical}, {0, logical}, {-7, logical}};
     for (const auto& [requested, expected] : inits) {
+        SCOPED_TRACE(::testing::Message() << "init(" << requested << ")");
         TaskScheduler::init(requested);
         EXPECT_EQ(TaskScheduler::getInstance(), scheduler);
-        ASSERT_EQ(scheduler->getNumThreads(), expected) << "init(" << requested << ")";
-        ThreadLog log;
+        ASSERT_EQ(scheduler->getNumThreads(), expected);
+        std::set<std::thread::id> ids;
         for (unsigned count :
              {1u, expected - 1, expected, expected + 1, 7 * expected + 3, 100000u}) {
             if (count == 0) continue;
             Coverage coverage(count);
-            scheduler->addTask(Coverage::run, &coverage, count, nullptr, nullptr);
-            scheduler->addTask(ThreadLog::run, &log, 50, nullptr, nullptr);
+            queue(Coverage::run, &coverage, count);
             scheduler->go();
-            EXPECT_TRUE(coverage.exact()) << "init(" << requested << "), count " << count;
+            EXPECT_TRUE(coverage.exact()) << "count " << count;
+            for (std::thread::id id : coverage.by) ids.insert(id);
         }
-        EXPECT_LE(log.ids.size(), expected) << "init(" << requested << ")";
-        EXPECT_EQ(log.ids.count(std::this_thread::get_id()), 0u);
+        EXPECT_LE(ids.size(), expected);
+        EXPECT_EQ(ids.count(std::this_thread::get_id()), 0u);
     }
 }
 
@@ -117,96 +98,52 @@ TEST(TaskScheduler, SeveralTasksAndTheirCompletions) {
     TaskScheduler::init(2);
     TaskScheduler* scheduler = TaskScheduler::getInstance();
     scheduler->go();  // nothing queued: returns at once
-
     Coverage big(5000), small(2), one(1);
-    Completion bigDone, smallDone, emptyDone, ignored;
-    bigDone.coverage = &big;
-    smallDone.coverage = &small;
+    Completion bigDone(&big), smallDone(&small), emptyDone, ignored;
     scheduler->addTask(Coverage::run, &big, big.count, Completion::done, &bigDone);
     scheduler->addTask(Coverage::run, &small, small.count, Completion::done, &smallDone);
-    scheduler->addTask(Coverage::run, &one, one.count, nullptr, nullptr);
+    queue(Coverage::run, &one, one.count);
     scheduler->addTask(Coverage::run, nullptr, 0, Completion::done, &emptyDone);
     scheduler->addTask(nullptr, nullptr, 5, Completion::done, &ignored);  // ignored, completion too
     scheduler->go();
-
-    EXPECT_TRUE(big.exact());
-    EXPECT_TRUE(small.exact());
-    EXPECT_TRUE(one.exact());
+    EXPECT_TRUE(big.exact() && small.exact() && one.exact());
     EXPECT_EQ(bigDone.calls.load(), 1);
     EXPECT_EQ(bigDone.argument, 5000u);
     EXPECT_EQ(bigDone.finishedSeen, 5000u);  // every index had returned when it ran
     EXPECT_EQ(smallDone.finishedSeen, 2u);
-    // A task of no indices is complete at once.
-    EXPECT_EQ(emptyDone.calls.load(), 1);
+    EXPECT_EQ(emptyDone.calls.load(), 1);  // a task of no indices is complete at once
     EXPECT_EQ(ignored.calls.load(), 0);
-
     // Tasks and completions were consumed: a second go() runs nothing again.
     scheduler->go();
     EXPECT_TRUE(big.exact());
     EXPECT_EQ(bigDone.calls.load(), 1);
 }
 
-namespace {
-struct IdCheck {
-    static void run(unsigned index, void* data, unsigned count) {
-        IdCheck& c = *static_cast<IdCheck*>(data);
-        sys::setThreadID(index + 100);
-        // With two tasks both have set their id before either reads it back.
-        if (count == 2 && !ovotest::rendezvous(c.arrived, 2)) c.missed.fetch_add(1);
-        for (int i = 0; i < 200; ++i) {
-            if (sys::getThreadID() != index + 100) c.wrong.fetch_add(1);
-            if (i % 50 == 0) std::this_thread::yield();
-        }
-    }
-    std::atomic<int> arrived{0};
-    std::atomic<int> wrong{0};
-    std::atomic<int> missed{0};
-};
-}  // namespace
-
 TEST(TaskScheduler, ThreadIdsStayPerThread) {
     EXPECT_EQ(sys::getThreadID(), 0u);
     unsigned fresh = 1;
     std::thread([&] { fresh = sys::getThreadID(); }).join();
     EXPECT_EQ(fresh, 0u);
-
-    TaskScheduler::init(2);
-    TaskScheduler* scheduler = TaskScheduler::getInstance();
     sys::setThreadID(7);
-
-    IdCheck pair;
-    scheduler->addTask(IdCheck::run, &pair, 2, nullptr, nullptr);
-    scheduler->go();
-    EXPECT_EQ(pair.missed.load(), 0);
-    EXPECT_EQ(pair.wrong.load(), 0);
-
-    // The tasks' ids did not leak into the caller.
-    EXPECT_EQ(sys::getThreadID(), 7u);
+    struct Ids {
+        std::atomic<int> arrived{0}, wrong{0};
+    } ids;
+    runOnPool(2, &ids, 2, [](unsigned index, void* data, unsigned) {
+        Ids& c = *static_cast<Ids*>(data);
+        sys::setThreadID(index + 100);
+        // Both tasks have set their id before either reads it back.
+        if (!rendezvous(c.arrived, 2)) c.wrong.fetch_add(1);
+        for (int i = 0; i < 200; ++i) {
+            if (sys::getThreadID() != index + 100) c.wrong.fetch_add(1);
+            if (i % 50 == 0) std::this_thread::yield();
+        }
+    });
+    EXPECT_EQ(ids.wrong.load(), 0);
+    EXPECT_EQ(sys::getThreadID(), 7u);  // the tasks' ids did not leak into the caller
     sys::setThreadID(0);
 }
 
 namespace {
-struct Nested {
-    static void outer(unsigned index, void* data, unsigned) {
-        Nested& n = *static_cast<Nested*>(data);
-        Coverage& inner = *n.inner[index];
-        TaskScheduler* scheduler = TaskScheduler::getInstance();
-        scheduler->addTask(Coverage::run, &inner, inner.count, nullptr, nullptr);
-        scheduler->go();
-        // go() inside a task returns only when what this task queued has run.
-        if (!inner.exact()) n.early.fetch_add(1);
-    }
-    std::vector<std::unique_ptr<Coverage>> inner;
-    std::atomic<int> early{0};
-};
-
-struct Thrower {
-    static void run(unsigned index, void* data, unsigned count) {
-        Coverage::run(index, data, count);
-        if (index == 13) throw std::runtime_error("task 13 failed");
-    }
-};
-
 // Two tasks queue work at the same time; each one's go() must run its own queue. Inner task 1
 // only proceeds on the thread of outer task 1 (or once that task has looked), so a go() that
 // took the neighbour's work would leave it unfinished when the neighbour's go() returns.
@@ -216,26 +153,17 @@ struct OwnQueues {
     }
     static void inner1(unsigned, void* data, unsigned) {
         OwnQueues& q = *static_cast<OwnQueues*>(data);
-        if (std::this_thread::get_id() != q.outer1Thread.load()) {
-            const auto deadline = std::chrono::steady_clock::now() + ovotest::meetTimeout;
-            while (!q.checked.load() && std::chrono::steady_clock::now() < deadline)
-                std::this_thread::yield();
-        }
+        if (std::this_thread::get_id() != q.outer1Thread.load())
+            waitUntil([&] { return q.checked.load(); });
         q.inner1Ran = true;
     }
     static void outer(unsigned index, void* data, unsigned) {
         OwnQueues& q = *static_cast<OwnQueues*>(data);
-        TaskScheduler* scheduler = TaskScheduler::getInstance();
         if (index == 1) q.outer1Thread = std::this_thread::get_id();
-        scheduler->addTask(index == 0 ? inner0 : inner1, data, 1, nullptr, nullptr);
-        if (!ovotest::rendezvous(q.arrived, 2)) q.missed = true;
-        if (index == 1) {
-            // Let task 0's go() start first.
-            const auto deadline = std::chrono::steady_clock::now() + ovotest::meetTimeout;
-            while (!q.inner0Ran.load() && std::chrono::steady_clock::now() < deadline)
-                std::this_thread::yield();
-        }
-        scheduler->go();
+        queue(index == 0 ? inner0 : inner1, data, 1);
+        if (!rendezvous(q.arrived, 2)) q.missed = true;
+        if (index == 1) waitUntil([&] { return q.inner0Ran.load(); });  // task 0's go() first
+        TaskScheduler::getInstance()->go();
         if (index == 1) {
             q.inner1DoneAtReturn = q.inner1Ran.load();
             q.checked = true;
@@ -244,108 +172,96 @@ struct OwnQueues {
     std::atomic<int> arrived{0};
     std::atomic<std::thread::id> outer1Thread{};
     std::atomic<bool> inner0Ran{false}, inner1Ran{false}, checked{false};
-    bool missed = false;
-    bool inner1DoneAtReturn = false;
+    bool missed = false, inner1DoneAtReturn = false;
 };
-
-// A go() inside a task reports the failures of what it ran to that task.
-struct NestedThrow {
-    static void outer(unsigned, void* data, unsigned) {
-        NestedThrow& n = *static_cast<NestedThrow*>(data);
-        TaskScheduler* scheduler = TaskScheduler::getInstance();
-        scheduler->addTask(Thrower::run, &n.inner, n.inner.count, nullptr, nullptr);
-        try {
-            scheduler->go();
-        } catch (const std::runtime_error&) {
-            n.caught = true;
-        }
-    }
-    Coverage inner{20};
-    bool caught = false;
-};
-
-struct Resizer {
-    static void run(unsigned index, void* data, unsigned count) {
-        if (index == 0) TaskScheduler::init(1);
-        Coverage::run(index, data, count);
-    }
-};
-
 }  // namespace
 
 TEST(TaskScheduler, GoAndInitFromInsideATaskDoNotDeadlock) {
+    // go() inside a task returns only when what this task queued has run.
+    struct Nested {
+        std::vector<std::unique_ptr<Coverage>> inner;
+        std::atomic<int> early{0};
+    };
     for (int threads : {2, 1}) {
-        TaskScheduler::init(threads);
-        TaskScheduler* scheduler = TaskScheduler::getInstance();
         Nested nested;
         for (int i = 0; i < 8; ++i) nested.inner.emplace_back(new Coverage(40 + i));
-        scheduler->addTask(Nested::outer, &nested, 8, nullptr, nullptr);
-        scheduler->go();
+        runOnPool(threads, &nested, 8, [](unsigned index, void* data, unsigned) {
+            Nested& n = *static_cast<Nested*>(data);
+            queue(Coverage::run, n.inner[index].get(), n.inner[index]->count);
+            TaskScheduler::getInstance()->go();
+            if (!n.inner[index]->exact()) n.early.fetch_add(1);
+        });
         EXPECT_EQ(nested.early.load(), 0) << threads << " workers";
         for (auto& inner : nested.inner) EXPECT_TRUE(inner->exact());
     }
 
-    TaskScheduler::init(2);
     OwnQueues queues;
-    TaskScheduler::getInstance()->addTask(OwnQueues::outer, &queues, 2, nullptr, nullptr);
-    TaskScheduler::getInstance()->go();
+    runOnPool(2, &queues, 2, OwnQueues::outer);
     EXPECT_FALSE(queues.missed);
     EXPECT_TRUE(queues.inner1DoneAtReturn);
 
-    NestedThrow nestedThrow;
-    TaskScheduler::getInstance()->addTask(NestedThrow::outer, &nestedThrow, 1, nullptr, nullptr);
-    TaskScheduler::getInstance()->go();
-    EXPECT_TRUE(nestedThrow.caught);
-    EXPECT_TRUE(nestedThrow.inner.exact());
-
     // init from a task waits for the running go() and then applies.
-    TaskScheduler::init(2);
-    TaskScheduler* scheduler = TaskScheduler::getInstance();
     Coverage coverage(200);
-    scheduler->addTask(Resizer::run, &coverage, coverage.count, nullptr, nullptr);
-    scheduler->go();
+    runOnPool(2, &coverage, coverage.count, [](unsigned index, void* data, unsigned count) {
+        if (index == 0) TaskScheduler::init(1);
+        Coverage::run(index, data, count);
+    });
     EXPECT_TRUE(coverage.exact());
-    EXPECT_EQ(scheduler->getNumThreads(), 1u);
-    ThreadLog log;
-    scheduler->addTask(ThreadLog::run, &log, 30, nullptr, nullptr);
-    scheduler->go();
-    EXPECT_EQ(log.ids.size(), 1u);
+    EXPECT_EQ(TaskScheduler::getInstance()->getNumThreads(), 1u);
+    Coverage after(30);
+    queue(Coverage::run, &after, after.count);
+    TaskScheduler::getInstance()->go();
+    EXPECT_TRUE(after.exact());
+    EXPECT_EQ(after.threads().size(), 1u);
 }
 
 TEST(TaskScheduler, ExceptionReachesGoAfterTheOtherIndices) {
     TaskScheduler::init(2);
-    TaskScheduler* scheduler = TaskScheduler::getInstance();
     Coverage coverage(100);
-    Completion done;
-    done.coverage = &coverage;
-    scheduler->addTask(Thrower::run, &coverage, coverage.count, Completion::done, &done);
+    Completion done(&coverage);
+    TaskScheduler::getInstance()->addTask(throwAt13, &coverage, 100, Completion::done, &done);
     try {
-        scheduler->go();
+        TaskScheduler::getInstance()->go();
         ADD_FAILURE() << "go() swallowed the exception";
     } catch (const std::runtime_error& e) {
         EXPECT_STREQ(e.what(), "task 13 failed");
     }
     EXPECT_TRUE(coverage.exact());
     EXPECT_EQ(done.calls.load(), 1);
+
+    // A go() inside a task reports the failures of what it ran to that task.
+    struct NestedThrow {
+        Coverage inner{20};
+        bool caught = false;
+    } nestedThrow;
+    runOnPool(2, &nestedThrow, 1, [](unsigned, void* data, unsigned) {
+        NestedThrow& n = *static_cast<NestedThrow*>(data);
+        queue(throwAt13, &n.inner, n.inner.count);
+        try {
+            TaskScheduler::getInstance()->go();
+        } catch (const std::runtime_error&) {
+            n.caught = true;
+        }
+    });
+    EXPECT_TRUE(nestedThrow.caught);
+    EXPECT_TRUE(nestedThrow.inner.exact());
 }
 
 TEST(TaskScheduler, GoFromSeveralThreadsWaitsForEachCallersTasks) {
     TaskScheduler::init(2);
-    TaskScheduler* scheduler = TaskScheduler::getInstance();
-    constexpr int hosts = 4, rounds = 40;
     std::atomic<int> failures{0};
-    std::vector<std::thread> threads;
-    for (int h = 0; h < hosts; ++h) {
-        threads.emplace_back([&, h] {
-            for (int r = 0; r < rounds; ++r) {
-                Coverage coverage(17 + unsigned(h));
-                scheduler->addTask(Coverage::run, &coverage, coverage.count, nullptr, nullptr);
-                scheduler->go();
+    std::vector<std::thread> hosts;
+    for (unsigned h = 0; h < 4; ++h) {
+        hosts.emplace_back([&, h] {
+            for (int round = 0; round < 40; ++round) {
+                Coverage coverage(17 + h);
+                queue(Coverage::run, &coverage, coverage.count);
+                TaskScheduler::getInstance()->go();
                 if (!coverage.exact()) failures.fetch_add(1);
             }
         });
     }
-    for (std::thread& t : threads) t.join();
+    for (std::thread& t : hosts) t.join();
     EXPECT_EQ(failures.load(), 0);
 }
 
@@ -354,14 +270,12 @@ namespace {
 struct LateUser {
     ~LateUser() {
         Coverage coverage(64);
-        ThreadLog log;
-        TaskScheduler* scheduler = TaskScheduler::getInstance();
-        scheduler->addTask(Coverage::run, &coverage, coverage.count, nullptr, nullptr);
-        scheduler->addTask(ThreadLog::run, &log, 8, nullptr, nullptr);
-        scheduler->go();
+        queue(Coverage::run, &coverage, coverage.count);
+        TaskScheduler::getInstance()->go();
         // The workers are gone, so the work ran here; the count the caches sized for stays.
-        const bool inlineHere = log.ids.size() == 1 && log.ids.count(std::this_thread::get_id());
-        std::_Exit(coverage.exact() && inlineHere && scheduler->getNumThreads() == 2 ? 0 : 3);
+        const bool inlineHere = coverage.threads() == std::set{std::this_thread::get_id()};
+        const bool kept = TaskScheduler::getInstance()->getNumThreads() == 2;
+        std::_Exit(coverage.exact() && inlineHere && kept ? 0 : 3);
     }
 };
 }  // namespace
@@ -371,10 +285,8 @@ TEST(TaskSchedulerDeathTest, AtExitThePoolStopsAndLaterUseRunsInline) {
     EXPECT_EXIT(
         {
             static LateUser user;
-            TaskScheduler::init(2);
             Coverage coverage(10);
-            TaskScheduler::getInstance()->addTask(Coverage::run, &coverage, 10, nullptr, nullptr);
-            TaskScheduler::getInstance()->go();
+            runOnPool(2, &coverage, 10, Coverage::run);
             std::exit(coverage.exact() ? 0 : 4);
         },
         ::testing::ExitedWithCode(0), "");
