@@ -39,11 +39,6 @@ TEST(RendererInterface, BaseSphereForwardsToTheFullForm) {
 }
 
 TEST_F(RaytracerTest, MismatchedClosingCallsNameTheInnermostBlock) {
-    renderer->PopAttributes();
-    expectReport(Severe, "not started() call without a corresponding not started().");
-    renderer->Render(nullptr);
-    expectReport(Severe, "not started() call without a corresponding not started().");
-
     // Each block opens a node under the current one; closing it restores node and stacks,
     // and popped nodes stay in the tree (their primitives are built later).
     TransformNode* root = renderer->getCurrentNode();
@@ -52,22 +47,23 @@ TEST_F(RaytracerTest, MismatchedClosingCallsNameTheInnermostBlock) {
     EXPECT_EQ(attributeNode->parent, root);
     renderer->PushTransform();
     EXPECT_EQ(renderer->getCurrentNode()->parent, attributeNode);
-    renderer->PopAttributes();
-    expectReport(Severe, "PushTransform() call without a corresponding PopTransform().");
     renderer->PopTransform();
     EXPECT_EQ(renderer->getCurrentNode(), attributeNode);
     renderer->PopAttributes();
-    expectSilence();
     EXPECT_EQ(renderer->getAttributesDepth(), 1u);
     EXPECT_EQ(renderer->getCurrentNode(), root);
     EXPECT_EQ(root->children.size(), 1u);
 
-    struct Block {
-        void (RendererAPI::*open)();
-        void (RendererAPI::*close)();
+    // Every closing call of another kind is refused with the same words and closes nothing.
+    using Call = void (RendererAPI::*)();
+    const Call closers[] = {&RendererAPI::PopAttributes, &RendererAPI::PopTransform,
+                            &RendererAPI::ShaderGroupEnd, &RendererAPI::SolidEnd,
+                            &RendererAPI::ObjectEnd};
+    const struct {
+        Call open, close;
         const char* refusal;
-    };
-    const Block blocks[] = {
+    } blocks[] = {
+        {nullptr, nullptr, "not started() call without a corresponding not started()."},
         {&RendererAPI::PushAttributes, &RendererAPI::PopAttributes,
          "PushAttribute() call without a corresponding PopAttribute()."},
         {&RendererAPI::PushTransform, &RendererAPI::PopTransform,
@@ -75,17 +71,18 @@ TEST_F(RaytracerTest, MismatchedClosingCallsNameTheInnermostBlock) {
         {&RendererAPI::ShaderGroupBegin, &RendererAPI::ShaderGroupEnd,
          "ShaderGroupBegin() call without a corresponding ShaderGroupEnd()."},
     };
-    for (const Block& block : blocks) {
-        (renderer->*block.open)();
-        // Every closing call of another kind is refused with the same words.
-        for (void (RendererAPI::*close)() : {&RendererAPI::SolidEnd, &RendererAPI::ObjectEnd}) {
+    for (const auto& block : blocks) {
+        SCOPED_TRACE(block.refusal);
+        if (block.open) (renderer->*block.open)();
+        for (Call close : closers) {
+            if (close == block.close) continue;
             (renderer->*close)();
             expectReport(Severe, block.refusal);
         }
         renderer->Render(nullptr);
         expectReport(Severe, block.refusal);
-        EXPECT_EQ(renderer->getBlockDepth(), 2u);
-        (renderer->*block.close)();
+        EXPECT_EQ(renderer->getBlockDepth(), block.open ? 2u : 1u);
+        if (block.open) (renderer->*block.close)();
         expectSilence();
         EXPECT_EQ(renderer->getBlockDepth(), 1u);
     }

@@ -1,8 +1,6 @@
 // The graphics state: attribute words with meaning beyond a field, the shading record's copy on
 // write, user attributes, saved states, and the options that compute or check what they set.
 #include <cstdlib>
-#include <cstring>
-#include <sstream>
 #include <string>
 
 #include "core/plugins/search_path.h"
@@ -13,21 +11,6 @@ using namespace ovo;
 
 namespace ovotest {
 namespace {
-
-// Sets or unsets an environment variable for the life of the object.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const char* value) : name(name), had(std::getenv(name)) {
-        if (had) previous = std::getenv(name);
-        value ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~ScopedEnv() { had ? setenv(name, previous.c_str(), 1) : unsetenv(name); }
-
-  private:
-    const char* name;
-    bool had;
-    std::string previous;
-};
 
 TEST_F(RaytracerTest, KeywordAttributes) {
     const Attributes& a = renderer->getAttributes();
@@ -128,7 +111,7 @@ TEST_F(RaytracerTest, UserAttributes) {
     expectSilence();
 }
 
-TEST_F(RaytracerTest, SaveAndRestoreWithPartialMasks) {
+TEST_F(RaytracerTest, SaveAndRestoreAttributes) {
     const float red[3] = {1, 0, 0}, green[3] = {0, 1, 0}, half[3] = {0.5f, 0.5f, 0.5f};
     renderer->Attribute("color C", red);
     renderer->Attribute("color opacity", half);
@@ -153,9 +136,7 @@ TEST_F(RaytracerTest, SaveAndRestoreWithPartialMasks) {
     EXPECT_EQ(renderer->getCurrentTransform(), ::Translate(1.0f, 0.0f, 0.0f));
     renderer->RestoreAttributes("nothing", nullptr);
     expectReport(Error, "RestoreAttributes: unknown attribute state \"nothing\"");
-}
 
-TEST_F(RaytracerTest, SaveAndRestoreMaskWords) {
     // Only a full save carries the user attributes.
     renderer->Attribute("float user:k", 0.5f);
     renderer->SaveAttributes("all", nullptr);
@@ -183,8 +164,11 @@ TEST_F(RaytracerTest, SaveAndRestoreMaskWords) {
 }
 
 TEST(OptionsRecord, SearchPathsFollowOvoHomeAndCopiesOwnTheirValues) {
-    ScopedEnv home("OVO_HOME", "/opt/ovo");
+    const char* home = std::getenv("OVO_HOME");
+    const std::string previous = home ? home : "";
+    setenv("OVO_HOME", "/opt/ovo", 1);
     const SearchPaths paths;
+    home ? setenv("OVO_HOME", previous.c_str(), 1) : unsetenv("OVO_HOME");
     EXPECT_EQ(paths.input, ".:./inputs:/opt/ovo/inputs");
     EXPECT_EQ(paths.plugin, ".:./plugins:/opt/ovo/plugins");
     EXPECT_EQ(paths.shader, ".:./shaders:/opt/ovo/shaders");
@@ -203,7 +187,7 @@ TEST(OptionsRecord, SearchPathsFollowOvoHomeAndCopiesOwnTheirValues) {
     delete inner;
 }
 
-TEST_F(RaytracerTest, FrameAspectScreenAndCrop) {
+TEST_F(RaytracerTest, FrameAspectScreenCropAndPixelSamples) {
     const int res[2] = {1000, 500};
     renderer->Attribute("int[2] resolution", res);
     renderer->Attribute("float pixelaspect", 2.0f);
@@ -228,23 +212,17 @@ TEST_F(RaytracerTest, FrameAspectScreenAndCrop) {
     EXPECT_EQ(std::vector<float>(o.crop, o.crop + 4), (std::vector<float>{0, 1, 0, 1}));
     renderer->Attribute("float[4] crop", valid);
     EXPECT_EQ(std::vector<float>(o.crop, o.crop + 4), std::vector<float>(valid, valid + 4));
-    expectSilence();
-}
 
-TEST_F(RaytracerTest, TemporalQualityRaisesPixelSamples) {
-    const Options& o = renderer->getOptions();
     // round(sqrt q) per side, never lowered; negative values change nothing.
-    const int steps[][3] = {{2, 2, 2}, {16, 4, 4}, {30, 5, 5}, {-4, 5, 5}};
-    for (const auto& s : steps) {
-        renderer->Attribute("int temporalquality", s[0]);
-        EXPECT_EQ(o.pixelSamples[0], s[1]) << s[0];
-        EXPECT_EQ(o.pixelSamples[1], s[2]) << s[0];
+    const auto pixelSamples = [&] { return std::make_pair(o.pixelSamples[0], o.pixelSamples[1]); };
+    for (const auto& [quality, side] : {std::pair{2, 2}, {16, 4}, {30, 5}, {-4, 5}}) {
+        renderer->Attribute("int temporalquality", quality);
+        EXPECT_EQ(pixelSamples(), std::make_pair(side, side)) << quality;
     }
     const int samples[2] = {7, 1};
     renderer->Attribute("int[2] spatialquality", samples);
     renderer->Attribute("int temporalquality", 9);
-    EXPECT_EQ(o.pixelSamples[0], 7);
-    EXPECT_EQ(o.pixelSamples[1], 3);
+    EXPECT_EQ(pixelSamples(), std::make_pair(7, 3));
     expectSilence();
 }
 

@@ -1,6 +1,6 @@
 // Transform calls on the transform-node tree, named coordinate systems and motion blocks.
-#include "core/geometry/primitive.h"
 #include "tests/api/api_test_util.h"
+#include "tests/common/shapes.h"
 
 using namespace ovo;
 
@@ -10,14 +10,10 @@ namespace {
 // Where the current transformation (or `t`) takes the origin, or `p`.
 Point at(const Transform& t, const Point& p = Point(0.0f, 0.0f, 0.0f)) { return t * p; }
 
-// A primitive that is only there to be counted.
-class StubPrimitive : public Primitive {
-  public:
-    bool intersect(const Ray&, Hit&) const override { return false; }
-    bool intersect(const Ray&) const override { return false; }
-    Aabb objectExtent() const override { return Aabb(); }
-    Aabb worldExtent() const override { return Aabb(); }
-};
+void shutter(RendererAPI& r, float open, float close) {
+    const float times[2] = {open, close};
+    r.Attribute("float[2] shutter", times);
+}
 
 TEST_F(RaytracerTest, LaterCallsApplyToObjectsFirst) {
     renderer->Translate(1.0f, 0.0f, 0.0f);
@@ -109,8 +105,7 @@ TEST_F(RaytracerTest, NamedCoordinateSystems) {
 }
 
 TEST_F(RaytracerTest, MotionBlockBuildsAMovingTransform) {
-    const float shutter[2] = {0.0f, 1.0f};
-    renderer->Attribute("float[2] shutter", shutter);
+    shutter(*renderer, 0.0f, 1.0f);
     renderer->PushTransform();
     TransformNode* node = renderer->getCurrentNode();
     const float times[2] = {0.0f, 1.0f};
@@ -143,8 +138,7 @@ TEST_F(RaytracerTest, MotionBlockBuildsAMovingTransform) {
 }
 
 TEST_F(RaytracerTest, MotionSamplesAreTrimmedToTheShutter) {
-    const float shutter[2] = {0.25f, 0.5f};
-    renderer->Attribute("float[2] shutter", shutter);
+    shutter(*renderer, 0.25f, 0.5f);
     renderer->Motion(2, 0.25f, 1.0);
     renderer->Translate(0.0f, 0.0f, 0.0f);
     renderer->Translate(1.0f, 0.0f, 0.0f);
@@ -155,8 +149,7 @@ TEST_F(RaytracerTest, MotionSamplesAreTrimmedToTheShutter) {
     EXPECT_TRUE(near(at(local.getSample(1)), Point(1.0f / 3.0f, 0, 0), 1e-6f));
 
     // Times are sorted, so the samples follow them rather than the calls.
-    const float wide[2] = {0.0f, 1.0f};
-    renderer->Attribute("float[2] shutter", wide);
+    shutter(*renderer, 0.0f, 1.0f);
     renderer->PushTransform();
     const float times[3] = {1.0f, 0.0f, 0.5f};
     renderer->Motion(3, times);
@@ -168,8 +161,7 @@ TEST_F(RaytracerTest, MotionSamplesAreTrimmedToTheShutter) {
     renderer->PopTransform();
 
     // With the default shutter (0, 0) only the opening sample is left: a static transform.
-    const float closed[2] = {0.0f, 0.0f};
-    renderer->Attribute("float[2] shutter", closed);
+    shutter(*renderer, 0.0f, 0.0f);
     renderer->PushTransform();
     renderer->Motion(2, 0.0f, 1.0);
     renderer->Translate(2.0f, 0.0f, 0.0f);
@@ -181,12 +173,12 @@ TEST_F(RaytracerTest, MotionSamplesAreTrimmedToTheShutter) {
 }
 
 TEST_F(RaytracerTest, MotionWithSetTransformAndPrimitives) {
-    const float shutter[2] = {0.0f, 1.0f};
-    renderer->Attribute("float[2] shutter", shutter);
+    shutter(*renderer, 0.0f, 1.0f);
     enterWorld();
     renderer->PushAttributes();
     TransformNode* node = renderer->getCurrentNode();
-    node->primitives.push_back(Reference<Primitive>(new StubPrimitive()));
+    node->primitives.push_back(
+        Reference<Primitive>(new PlanePrimitive(Point(0.0f), Vector(0, 0, 1))));
     renderer->Motion(2, 0.0f, 1.0);
     renderer->Translate(0.0f, 0.0f, 0.0f);
     renderer->Translate(0.0f, 1.0f, 0.0f);

@@ -234,7 +234,7 @@ TEST_F(RaytracerTest, AttributeDemotesAndReadsUntypedValuesByTheirDeclaration) {
     EXPECT_FLOAT_EQ(o.focalDistance, 7.0f);
 }
 
-TEST_F(RaytracerTest, GetAttributeReadsTheReadOnlyNamesAndOptions) {
+TEST_F(RaytracerTest, GetAttributeReadsNamesOptionsAndTheTransform) {
     const char* text = nullptr;
     EXPECT_TRUE(renderer->GetAttribute("string renderer:name", text));
     EXPECT_STREQ(text, "OVO");
@@ -258,9 +258,7 @@ TEST_F(RaytracerTest, GetAttributeReadsTheReadOnlyNamesAndOptions) {
     EXPECT_TRUE(renderer->GetAttribute("vertex float fov", fov));
     expectReport(Warning, "GetAttribute: demoting \"vertex float fov\" to a constant attribute. ");
     EXPECT_FLOAT_EQ(fov, 90.0f);
-}
 
-TEST_F(RaytracerTest, GetAttributeTransformInHostOrder) {
     renderer->Translate(1.0f, 2.0f, 3.0f);
     renderer->Scale(2.0f, 2.0f, 2.0f);
     // Row vectors: the translation is in elements 12 to 14 and the scale on the diagonal; read

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
-#include <set>
 
 #include "tests/render/render_test_util.h"
 
@@ -155,9 +154,7 @@ TEST(Buckets, UsualOrdersWaitOnlyForEarlierBuckets) {
         Grid grid(name, 40, 24, 8, 2.0f);
         unsigned i, j;
         grid.buckets()[0]->getCoordinates(i, j);
-        if (name == std::string("spiral")) {
-            EXPECT_EQ(std::make_pair(i, j), std::make_pair(2u, 1u));
-        }
+        EXPECT_TRUE(name != std::string("spiral") || (i == 2 && j == 1)) << i << "," << j;
         for (Bucket* b : grid.buckets()) {
             b->completed(true);
             EXPECT_TRUE(b->neighboursCompleted()) << name;

@@ -13,10 +13,7 @@ namespace {
 OutputRecord record(const ScratchDir& dir, const std::string& file, const char* type,
                     const char* mode, float gamma = 1.0f) {
     OutputRecord r;
-    r.name = dir / file;
-    r.type = type;
-    r.mode = mode;
-    r.gamma = gamma;
+    r.name = dir / file, r.type = type, r.mode = mode, r.gamma = gamma;
     return r;
 }
 

@@ -162,7 +162,6 @@ class RecordingOutput : public ImageWriter {
     }
 
     const std::vector<float>& at(int x, int y) { return values[{x, y}]; }
-    int writesAt(int x, int y) { return writes[{x, y}]; }
 
     std::map<std::pair<int, int>, std::vector<float>> values;
     std::map<std::pair<int, int>, int> writes;

@@ -1,10 +1,7 @@
 // The render loop end to end on 64x48 frames: coverage and depth against analytic answers,
 // streaming against buckets, one thread against two, and what the outputs get.
-#include <algorithm>
-#include <cmath>
 #include <memory>
 
-#include "core/math/constants.h"
 #include "core/render/output.h"
 #include "sys/tasking.h"
 #include "tests/render/render_test_util.h"
@@ -13,49 +10,30 @@ using namespace ovotest;
 
 namespace {
 
-// The weight every pixel must end with: all samples of the whole sampled area (stratum centres)
-// through the film's own table, independent of how buckets cut that area.
-std::vector<double> referenceWeights(const Frame& f) {
-    const Film& film = *f.film;
-    const float xw = film.getFilter()->xwidth, yw = film.getFilter()->ywidth;
-    const float* table = film.getFilterTable();
+// The film every frame's weights must match: all samples of the whole sampled area (stratum
+// centres) added straight to a film of the same filter, however buckets cut that area.
+std::unique_ptr<Film> reference(const Frame& f) {
+    auto film =
+        std::make_unique<TestFilm>(f.res[0], f.res[1], f.filter.c_str(), f.filterWidth[0] * 0.5f,
+                                   f.filterWidth[1] * 0.5f, f.crop);
     const RasterExtent& e = f.sampler->getSamplingBoundaries();
-    std::vector<double> w(size_t(film.width()) * film.height(), 0.0);
     for (int sy = e.y0; sy < e.y1; ++sy)
         for (unsigned j = 0; j < f.spp[1]; ++j)
             for (int sx = e.x0; sx < e.x1; ++sx)
-                for (unsigned i = 0; i < f.spp[0]; ++i) {
-                    const float dx = sx + (i + 0.5f) / f.spp[0] - 0.5f;
-                    const float dy = sy + (j + 0.5f) / f.spp[1] - 0.5f;
-                    const int xa = std::max(film.x0(), int(std::ceil(dx - xw)));
-                    const int xb = std::min(film.x0() + film.width() - 1, int(std::floor(dx + xw)));
-                    const int ya = std::max(film.y0(), int(std::ceil(dy - yw)));
-                    const int yb =
-                        std::min(film.y0() + film.height() - 1, int(std::floor(dy + yw)));
-                    for (int y = ya; y <= yb; ++y)
-                        for (int x = xa; x <= xb; ++x) {
-                            const int ix = std::min(int(std::fabs(x - dx) * (1.0f / xw) * 16), 15);
-                            const int iy = std::min(int(std::fabs(y - dy) * (1.0f / yw) * 16), 15);
-                            const float v = table[iy * 16 + ix];
-                            if (v > 0.0f)
-                                w[size_t(y - film.y0()) * film.width() + (x - film.x0())] += v;
-                        }
-                }
-    return w;
+                for (unsigned i = 0; i < f.spp[0]; ++i)
+                    film->addSample(
+                        Point(sx + (i + 0.5f) / f.spp[0], sy + (j + 0.5f) / f.spp[1], 1.0f),
+                        Color(0.0f), 1.0f);
+    return film;
 }
 
-struct ProgressLog {
-    std::vector<std::pair<unsigned, unsigned>> calls;
-    static void record(unsigned done, unsigned total, void* self) {
-        static_cast<ProgressLog*>(self)->calls.push_back({done, total});
-    }
-};
+using ProgressLog = std::vector<std::pair<unsigned, unsigned>>;
 
 }  // namespace
 
 // However the image is cut and however many threads render it, every pixel ends with every
-// sample that reaches it exactly once, weighted once: the weights match a brute-force sum over
-// all samples, alpha (1 per sample) normalises to exactly 1, and depths match streaming.
+// sample that reaches it exactly once, weighted once: the weights match those of every sample
+// added to one film, alpha (1 per sample) normalises to exactly 1, and depths match streaming.
 TEST(Scene, StreamingBucketsAndThreadsAgree) {
     const Reference<Primitive> sphere = sphereAt(Point(0.3f, -0.2f, 4.0f), 1.0f);
     struct Config {
@@ -87,12 +65,12 @@ TEST(Scene, StreamingBucketsAndThreadsAgree) {
         EXPECT_EQ(f.scene->getBuckets().empty(), c.bucket == 1);
         f.render();
 
-        const std::vector<double> reference = referenceWeights(f);
+        const std::unique_ptr<Film> expected = reference(f);
         std::vector<float>& streamed = streamedZ[c.filterWidth > 2.0f];
         for (int y = 0; y < 48; ++y) {
             for (int x = 0; x < 64; ++x) {
                 const FilmPixel& p = f.film->pixel(x, y);
-                const double w = reference[size_t(y) * 64 + x];
+                const double w = expected->pixel(x, y).weight;
                 ASSERT_NEAR(p.weight, w, 1e-5 * w) << x << "," << y;
                 ASSERT_NEAR(p.a, 1.0f, 1e-5f) << x << "," << y;
                 if (c.bucket == 1)
@@ -117,14 +95,19 @@ TEST(Scene, RegionWritersGetEachFinishedPixelOnceAndProgressIsReported) {
         RecordingOutput* rgba = attachRecorder(*f.film, "rgba");
         RecordingOutput* depth = attachRecorder(*f.film, "z");
         ProgressLog log;
-        f.scene->setProgressCallback(ProgressLog::record, &log);
+        f.scene->setProgressCallback(
+            [](unsigned done, unsigned total, void* log) {
+                static_cast<ProgressLog*>(log)->push_back({done, total});
+            },
+            &log);
         f.render();
 
         ASSERT_EQ(rgba->values.size(), size_t(64 * 48));
         for (int y = 0; y < 48; ++y) {
             for (int x = 0; x < 64; ++x) {
                 const FilmPixel& p = f.film->pixel(x, y);
-                ASSERT_TRUE(bucket == 1 || rgba->writesAt(x, y) == 1) << x << "," << y;
+                ASSERT_TRUE(bucket == 1 || rgba->writes[std::make_pair(x, y)] == 1)
+                    << x << "," << y;
                 EXPECT_EQ(rgba->at(x, y),
                           (std::vector<float>{float(p.r), float(p.g), float(p.b), float(p.a)}));
                 EXPECT_EQ(depth->at(x, y), std::vector<float>{float(p.z)});
@@ -132,12 +115,11 @@ TEST(Scene, RegionWritersGetEachFinishedPixelOnceAndProgressIsReported) {
         }
         EXPECT_TRUE(rgba->closed);
 
-        ASSERT_FALSE(log.calls.empty());
+        ASSERT_FALSE(log.empty());
         const unsigned total = bucket > 1 ? 48u : unsigned(f.sampler->totalSamples());
-        EXPECT_EQ(log.calls.back(), std::make_pair(total, total));
-        EXPECT_TRUE(bucket == 1 || log.calls.size() == total) << log.calls.size();
-        for (size_t k = 1; k < log.calls.size(); ++k)
-            EXPECT_LT(log.calls[k - 1].first, log.calls[k].first);
+        EXPECT_EQ(log.back(), std::make_pair(total, total));
+        EXPECT_TRUE(bucket == 1 || log.size() == total) << log.size();
+        for (size_t k = 1; k < log.size(); ++k) EXPECT_LT(log[k - 1].first, log[k].first);
     }
     sys::TaskScheduler::init(-1);
 }
