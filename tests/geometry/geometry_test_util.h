@@ -3,10 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdlib>
-#include <deque>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +24,13 @@ using namespace ovo;
 class CaptureReports {
   public:
     const std::vector<ovotest::Report>& records() const { return capture.handler.reports; }
+    // Each report as its severity (OIIO's, shifted down: 2 a warning, 3 an error) and its text.
+    std::vector<std::string> texts() const {
+        std::vector<std::string> out;
+        for (const Report& r : records())
+            out.push_back(std::to_string(r.code >> 16) + " " + r.text);
+        return out;
+    }
 
   private:
     ovotest::CapturingManager capture;

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <random>
 #include <thread>
 #include <vector>
 
@@ -46,7 +44,7 @@ TEST(Interpolator, BilinearForm) {
     }
 }
 
-TEST(Shape, OrientationHandednessAndFacing) {
+TEST(Shape, OrientationHandednessFacingAndHitBias) {
     ShapeAttributes plain, inside, oneSided;
     inside.orientationInside = true;
     oneSided.twoSided = false;
@@ -68,14 +66,12 @@ TEST(Shape, OrientationHandednessAndFacing) {
     ProbeShape single(Transform::Identity, oneSided);
     EXPECT_FALSE(single.checkFrontFacing(Vector(0, 0, 1), n));
     EXPECT_TRUE(single.checkFrontFacing(Vector(0.5f, 0, -1), n));
-}
 
-TEST(Shape, HitBiasIsADistanceFromTheOrigin) {
-    ProbeShape s(Transform::Identity, ShapeAttributes());  // bias 0.01
+    // The hit bias (0.01) is a distance from the ray's origin, not a ray parameter.
     const Ray r(Point(0.0f), Vector(2.0f, 0.0f, 0.0f));
-    EXPECT_FALSE(s.checkHitBias(r, Point(0.005f, 0.0f, 0.0f)));
-    EXPECT_TRUE(s.checkHitBias(r, Point(0.02f, 0.0f, 0.0f)));
-    EXPECT_TRUE(s.checkHitBias(r, Point(0.0f, -0.008f, 0.008f)));  // distance, not t
+    EXPECT_FALSE(single.checkHitBias(r, Point(0.005f, 0.0f, 0.0f)));
+    EXPECT_TRUE(single.checkHitBias(r, Point(0.02f, 0.0f, 0.0f)));
+    EXPECT_TRUE(single.checkHitBias(r, Point(0.0f, -0.008f, 0.008f)));
 }
 
 class Tracked : public ReferenceCounted {

@@ -45,6 +45,13 @@ std::vector<double> times(const std::vector<double>& a, const std::vector<double
     return ::testing::AssertionFailure() << "roots differ, " << n << " found";
 }
 
+// The solver for the degree of `c`, which it may overwrite.
+int solve(std::vector<double> c, double* s) {
+    return c.size() == 3   ? SolveQuadric(c.data(), s)
+           : c.size() == 4 ? SolveCubic(c.data(), s)
+                           : SolveQuartic(c.data(), s);
+}
+
 }  // namespace
 
 // Hand-picked polynomials with exact, repeated and missing roots: {coefficients, number of
@@ -70,12 +77,10 @@ TEST(Numeric, FixedPolynomials) {
         {fromRoots({0, 0, 3, -3}), -3, {0, 3, -3}, 1e-9},
     };
     for (const auto& row : rows) {
-        std::vector<double> c = row.c, s(4, 0.0);
-        const int n = c.size() == 3   ? SolveQuadric(c.data(), s.data())
-                      : c.size() == 4 ? SolveCubic(c.data(), s.data())
-                                      : SolveQuartic(c.data(), s.data());
+        std::vector<double> s(4, 0.0);
+        const int n = solve(row.c, s.data());
         SCOPED_TRACE(testing::Message()
-                     << "degree " << c.size() - 1 << ", roots " << row.roots.size());
+                     << "degree " << row.c.size() - 1 << ", roots " << row.roots.size());
         ASSERT_EQ(n, row.count < 0 ? std::max(n, -row.count) : row.count);
         EXPECT_TRUE(sameRoots(row.roots, s.data(), n, row.tol));
     }
@@ -110,11 +115,7 @@ TEST(Numeric, RootsOfRandomPolynomials) {
         for (int i = 1; i < degree; ++i)
             separated &= roots[i] - roots[i - 1] > (degree == 2 ? 1e-3 : degree == 3 ? 1e-2 : 0.05);
         if (!separated) continue;
-        std::vector<double> c = fromRoots(roots, u(rng) < 0 ? -1.5 : 3.0);
-        const int found = degree == 2   ? SolveQuadric(c.data(), s)
-                          : degree == 3 ? SolveCubic(c.data(), s)
-                                        : SolveQuartic(c.data(), s);
-        ASSERT_EQ(found, degree) << n;
+        ASSERT_EQ(solve(fromRoots(roots, u(rng) < 0 ? -1.5 : 3.0), s), degree) << n;
         EXPECT_TRUE(sameRoots(roots, s, degree, degree < 4 ? 1e-7 : 1e-6)) << n;
         EXPECT_TRUE(degree != 2 || s[0] <= s[1]) << n;
         if (degree != 3) continue;

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,11 +39,8 @@ std::string printed(F&& f) {
     return text[0] + "|" + text[1];
 }
 
-// Managers are freed through the library's operator delete.
-struct ManagerDeleter {
-    void operator()(ErrorManager* m) const { delete m; }
-};
-using ManagerPtr = std::unique_ptr<ErrorManager, ManagerDeleter>;
+// Managers are freed through the library's operator delete, which `delete` finds.
+using ManagerPtr = std::unique_ptr<ErrorManager>;
 
 std::vector<std::string> texts(const CaptureHandler& h) {
     std::vector<std::string> out;
