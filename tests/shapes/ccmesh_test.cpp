@@ -7,12 +7,6 @@ using namespace ovotest;
 
 namespace {
 
-std::string mesh(const std::vector<float>& P, const std::vector<int>& sizes,
-                 const std::vector<int>& vertices) {
-    return "vertex point P = " + text(P) + "; int[" + std::to_string(sizes.size()) +
-           "] nvertices = " + ints(sizes) + "; int[] vertices = " + ints(vertices);
-}
-
 // The tag that says how the boundary is treated (none for a rule below 0).
 std::string boundary(int rule) {
     if (rule < 0) return "";
@@ -30,19 +24,15 @@ Reference<Shape> ccmesh(TestRenderer& r, const std::string& params) {
 TEST(CatmullClark, CubeReachesItsLimitPoints) {
     TestRenderer r;
     Reference<Shape> s = ccmesh(r, Cube);
-    const struct {
-        Vector direction;
-        float distance;
-    } cases[] = {{Vector(0, 0, 1), 68.0f / 81.0f},      {Vector(1, 0, 0), 68.0f / 81.0f},
-                 {Vector(0, -1, 0), 68.0f / 81.0f},     {Vector(1, 1, 1), std::sqrt(0.75f)},
-                 {Vector(-1, 1, -1), std::sqrt(0.75f)}, {Vector(1, -1, 1), std::sqrt(0.75f)}};
-    for (const auto& c : cases) {
-        // A little off the axes: a ray exactly through a vertex of Embree's tessellation may
-        // slip between its triangles.
-        const Vector d = unit(c.direction + Vector(1e-3f, 2e-3f, -1.5e-3f));
+    for (const Vector& towards : {Vector(0, 0, 1), Vector(1, 0, 0), Vector(0, -1, 0),
+                                  Vector(1, 1, 1), Vector(-1, 1, -1), Vector(1, -1, 1)}) {
+        // Towards a face's centre or a corner; a little off the axes: a ray exactly through a
+        // vertex of Embree's tessellation may slip between its triangles.
+        const float distance = towards.length() > 1.0f ? std::sqrt(0.75f) : 68.0f / 81.0f;
+        const Vector d = unit(towards + Vector(1e-3f, 2e-3f, -1.5e-3f));
         const Hit h = hitOf(*s, Ray(Point(0, 0, 0) + 5.0f * d, -d));
-        EXPECT_NEAR(Vector(h.env.P).length(), c.distance, 1e-5f);
-        EXPECT_NEAR(h.t, 5.0f - c.distance, 1e-5f);
+        EXPECT_NEAR(Vector(h.env.P).length(), distance, 1e-5f);
+        EXPECT_NEAR(h.t, 5.0f - distance, 1e-5f);
         // Normal by symmetry; Embree's limit normal at a vertex of valence 3 is close.
         EXPECT_TRUE(near(h.env.Ng, Normal(d), 5e-3f));
     }
@@ -67,22 +57,17 @@ TEST(CatmullClark, CubeReachesItsLimitPoints) {
 // With its four edges creased infinitely sharp the top face stays a sharp rim; with sharpness
 // 0 it rounds off like the rest.
 TEST(CatmullClark, CreasedEdgesStaySharp) {
-    const struct {
-        float sharpness;
-        bool sharp;
-    } cases[] = {{10.0f, true}, {0.0f, false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.sharpness);
+    for (const bool sharp : {true, false}) {
+        SCOPED_TRACE(sharp);
         TestRenderer r;
-        Reference<Shape> s =
-            ccmesh(r, Cube +
-                          "; string[1] tags = crease; int[2] nargs = 5 1; int[5] intargs = 0 1 3 2 "
-                          "0; float[1] floatargs = " +
-                          text({c.sharpness}));
+        Reference<Shape> s = ccmesh(r, Cube +
+                                           "; string[1] tags = crease; int[2] nargs = 5 1; int[5] "
+                                           "intargs = 0 1 3 2 0; float[1] floatargs = " +
+                                           (sharp ? "10" : "0"));
         // Towards the top face's rim, seen from above and from the side.
         const Hit rimTop = hitDown(*s, 0.0f, 0.7f);
         const Hit rimSide = hitOf(*s, Ray(Point(0.0f, 5, 0.7f), Vector(0, -1, 0)));
-        if (c.sharp) {
+        if (sharp) {
             // The sharp rim keeps the top face flat, its own corners its only neighbours; the
             // side meets it at an angle.
             EXPECT_NEAR(rimTop.env.P.z, 1.0f, 1e-5f);
@@ -96,8 +81,14 @@ TEST(CatmullClark, CreasedEdgesStaySharp) {
     }
 }
 
-TEST(CatmullClark, HolesAndBoundaries) {
+TEST(CatmullClark, TagsHolesAndBoundaries) {
     TestRenderer r;
+    // Unknown tags are reported once and left out.
+    EXPECT_TRUE(make(r, "ccmesh",
+                     Cube + "; string[2] tags = smoothtriangles smoothtriangles; int[4] nargs = 1 "
+                            "0 1 0; int[2] intargs = 1 1"));
+    expectSaid(r, "ccmesh: tag \"smoothtriangles\" is not supported. Ignoring it ...");
+
     // The top face left out: a ray down the axis meets the bottom from inside.
     Reference<Shape> s =
         ccmesh(r, Cube +
@@ -116,22 +107,13 @@ TEST(CatmullClark, HolesAndBoundaries) {
             const int a = 4 * j + i;
             faces.insert(faces.end(), {a, a + 1, a + 5, a + 4});
         }
-    const struct {
-        int rule;  // -1: no tag
-        bool middle, nearCorner;
-    } cases[] = {{-1, true, false}, {0, true, false}, {1, true, true}, {2, true, false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.rule);
-        Reference<Shape> g = ccmesh(r, mesh(P, std::vector<int>(9, 4), faces) + boundary(c.rule));
-        const Ray middle(Point(0.1f, 0.2f, 1), Vector(0, 0, -1));
-        const Ray corner(Point(1.45f, 1.45f, 1), Vector(0, 0, -1));
-        EXPECT_EQ(g->intersect(middle), c.middle);
-        EXPECT_EQ(g->intersect(corner), c.nearCorner);
-        Hit m;
-        if (g->intersect(middle, m)) {
-            EXPECT_NEAR(m.env.P.z, 0.0f, 1e-6f);
-            EXPECT_TRUE(near(m.env.Ng, Normal(0, 0, 1), 1e-5f));
-        }
+    for (int rule : {-1, 0, 1, 2}) {  // -1: no tag
+        SCOPED_TRACE(rule);
+        Reference<Shape> g = ccmesh(r, polygons(P, std::vector<int>(9, 4), faces) + boundary(rule));
+        EXPECT_EQ(g->intersect(down(1.45f, 1.45f, 1)), rule == 1);
+        const Hit m = hitDown(*g, 0.1f, 0.2f, 1);
+        EXPECT_NEAR(m.env.P.z, 0.0f, 1e-6f);
+        EXPECT_TRUE(near(m.env.Ng, Normal(0, 0, 1), 1e-5f));
     }
 }
 
@@ -143,7 +125,7 @@ TEST(CatmullClark, VariablesFollowTheirClasses) {
     // Two quads side by side, x from -1 to 1, boundary interpolated.
     const std::vector<float> P = {-1, 0, 0, 0, 0, 0, 1, 0, 0, -1, 1, 0, 0, 1, 0, 1, 1, 0};
     const std::vector<int> faces = {0, 1, 4, 3, 1, 2, 5, 4};
-    std::string p = mesh(P, {4, 4}, faces) + boundary(1);
+    std::string p = polygons(P, {4, 4}, faces) + boundary(1);
     std::vector<float> affine;
     for (std::size_t i = 0; i < P.size(); i += 3)
         affine.insert(affine.end(), {0.5f + 0.25f * P[i], P[i + 1], 0.2f});
@@ -173,7 +155,7 @@ TEST(CatmullClark, VariablesFollowTheirClasses) {
 TEST(CatmullClark, OtherFacesAreCutIntoQuadrilaterals) {
     TestRenderer r;
     const std::vector<float> P = {0, 0, 0, 1, 0, 0, 1.3f, 1, 0, 0.5f, 1.6f, 0, -0.3f, 1, 0};
-    std::string p = mesh(P, {5}, {0, 1, 2, 3, 4}) + boundary(1);
+    std::string p = polygons(P, {5}, {0, 1, 2, 3, 4}) + boundary(1);
     // "st" given per vertex as the points' x and y: the limit keeps an affine function.
     std::vector<float> st;
     for (std::size_t k = 0; k < P.size(); k += 3) st.insert(st.end(), {P[k], P[k + 1]});
@@ -183,7 +165,7 @@ TEST(CatmullClark, OtherFacesAreCutIntoQuadrilaterals) {
     for (float x = -0.2f; x < 1.3f; x += 0.1f)
         for (float y = 0.0f; y < 1.6f; y += 0.1f) {
             Hit h;
-            if (!s->intersect(Ray(Point(x, y, 1), Vector(0, 0, -1)), h)) continue;
+            if (!s->intersect(down(x, y, 1), h)) continue;
             ++hits;
             EXPECT_NEAR(at(s->getS(), h), x, 1e-4f);
             EXPECT_NEAR(at(s->getT(), h), y, 1e-4f);
@@ -192,15 +174,6 @@ TEST(CatmullClark, OtherFacesAreCutIntoQuadrilaterals) {
             EXPECT_TRUE(near(h.env.Ng, Normal(0, 0, 1), 1e-5f));
         }
     EXPECT_GT(hits, 100);
-}
-
-// Unknown tags are reported once and left out.
-TEST(CatmullClark, UnknownTagsAreReportedOnce) {
-    TestRenderer r;
-    EXPECT_TRUE(make(r, "ccmesh",
-                     Cube + "; string[2] tags = smoothtriangles smoothtriangles; int[4] nargs = 1 "
-                            "0 1 0; int[2] intargs = 1 1"));
-    expectSaid(r, "ccmesh: tag \"smoothtriangles\" is not supported. Ignoring it ...");
 }
 
 // Cages Catmull-Clark has no rule for still make a surface (or a refusal), never a crash.
@@ -221,8 +194,9 @@ TEST(CatmullClark, OddCagesMakeSomething) {
         for (int rule : {-1, 1}) {
             SCOPED_TRACE(std::string(c.name) + " " + std::to_string(rule));
             TestRenderer r;
-            Reference<Shape> s = make(r, "ccmesh", mesh(P, c.sizes, c.vertices) + boundary(rule),
-                                      Transform(), noBias());
+            Reference<Shape> s =
+                make(r, "ccmesh", polygons(P, c.sizes, c.vertices) + boundary(rule), Transform(),
+                     noBias());
             // Without a boundary rule the boundary faces make no surface, yet samples still land
             // on them: only the hits are checked then.
             if (s) expectConsistentHits(*s, 3, 300, 0.02f, rule >= 0);

@@ -8,10 +8,8 @@ namespace {
 
 // Curves of these counts through P in the basis (none: the default).
 std::string curves(const std::vector<float>& P, const std::vector<int>& counts, const char* basis) {
-    std::string n;
-    for (int c : counts) n += " " + std::to_string(c);
-    return "int ncurves = " + std::to_string(counts.size()) + "; int[" +
-           std::to_string(counts.size()) + "] nvertspercurve =" + n +
+    const std::string n = std::to_string(counts.size());
+    return "int ncurves = " + n + "; int[" + n + "] nvertspercurve = " + ints(counts) +
            "; vertex point P = " + text(P) +
            (basis ? std::string("; string basis = ") + basis : "");
 }
@@ -95,26 +93,20 @@ TEST(Curves, RibbonsFaceTheRay) {
 }
 
 // One set of control points in each basis: the hit on the ribbon's middle line is where the
-// basis puts the curve, written out by hand.
+// basis puts the curve.
 TEST(Curves, BasesPlaceTheCurve) {
     const std::vector<float> P = {0, 0, 0, 1, 1, 0, 2, 1, 0, 3, 0, 0};
-    const struct {
-        const char* basis;
-        double w[4];  // the weights at t = 1/2
-    } cases[] = {{"bezier", {0.125, 0.375, 0.375, 0.125}},
-                 {"bspline", {1 / 48.0, 23 / 48.0, 23 / 48.0, 1 / 48.0}},
-                 {"catmull-rom", {-0.0625, 0.5625, 0.5625, -0.0625}},
-                 {"power", {0.125, 0.25, 0.5, 1}}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.basis);
+    for (const char* basis : {"bezier", "bspline", "catmull-rom", "power"}) {
+        SCOPED_TRACE(basis);
         TestRenderer r;
         Reference<Shape> s =
-            made(r, "cubiccurves", curves(P, {4}, c.basis) + "; float constantwidth = 0.01",
+            made(r, "cubiccurves", curves(P, {4}, basis) + "; float constantwidth = 0.01",
                  Transform(), noBias());
+        const auto w = blend(basis, 0.5);
         float x = 0, y = 0;
         for (int k = 0; k < 4; ++k) {
-            x += float(c.w[k]) * P[std::size_t(3 * k)];
-            y += float(c.w[k]) * P[std::size_t(3 * k + 1)];
+            x += float(w[k]) * P[std::size_t(3 * k)];
+            y += float(w[k]) * P[std::size_t(3 * k + 1)];
         }
         const Hit h = hitDown(*s, x, y, 1);
         EXPECT_NEAR(h.env.v, 0.5f, 2e-3f);
@@ -160,8 +152,8 @@ TEST(Curves, CountsReadAsSingleValuesOrOneArray) {
         Reference<Shape> s = made(r, "linearcurves",
                                   std::string("int ncurves = 2; ") + counts +
                                       "; vertex point P = 0 0 0 1 0 0 0 2 0 1 2 0 2 2 0");
-        EXPECT_TRUE(s->intersect(Ray(Point(1.8f, 2, 5), Vector(0, 0, -1))));
-        EXPECT_FALSE(s->intersect(Ray(Point(1.8f, 0, 5), Vector(0, 0, -1))));
+        EXPECT_TRUE(s->intersect(down(1.8f, 2)));
+        EXPECT_FALSE(s->intersect(down(1.8f, 0)));
     }
 }
 

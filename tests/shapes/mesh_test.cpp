@@ -43,11 +43,8 @@ Soup makeSoup(int n, int loose, uint32_t seed) {
 }
 
 // Without declared lengths the arrays are given as the renderer pushes them.
-std::string meshParams(const Soup& s, bool declareLengths = true) {
-    const std::string nt = std::to_string(s.tris.size() / 3), length = declareLengths ? "" : "#1";
-    return "vertex point P = " + text(s.P) + length + "; int[" + nt +
-           "] nvertices = " + ints(std::vector<int>(s.tris.size() / 3, 3)) +
-           "; int[] vertices = " + ints(s.tris) + length;
+std::string meshParams(const Soup& s, const std::string& lengths = "") {
+    return polygons(s.P, std::vector<int>(s.tris.size() / 3, 3), s.tris, lengths);
 }
 
 struct Reference3 {
@@ -90,8 +87,8 @@ std::vector<Ray> checkRays(const Shape& s, const Soup& soup, int count) {
     std::vector<Ray> rays;
     int hits = 0, checked = 0;
     for (int i = 0; i < count; ++i) {
-        const Point o(rng.range(-2, 2), rng.range(-2, 2), rng.range(-2, 2));
-        const Point aim(rng.range(-1, 1), rng.range(-1, 1), rng.range(-0.5f, 0.5f));
+        const Point o = rng.point(Point(-2), Point(2)),
+                    aim = rng.point(Point(-1, -1, -0.5f), Point(1, 1, 0.5f));
         rays.push_back(Ray(o, rng.range(0.3f, 3.0f) * unit(aim - o), rng.range(0.0f, 0.3f),
                            rng.range(0.5f, 5.0f)));
         const Reference3 ref = bruteForce(soup, rays.back());
@@ -124,33 +121,32 @@ std::vector<Ray> checkRays(const Shape& s, const Soup& soup, int count) {
 TEST(PolygonMesh, RandomRaysAgreeWithABruteForceTriangleTestInEveryThread) {
     TestRenderer r;
     const Soup soup = makeSoup(40, 200, 1);
-    Reference<Shape> s = made(r, "polygonMesh", meshParams(soup, false), Transform(), noBias());
+    Reference<Shape> s = made(r, "polygonMesh", meshParams(soup, "#1"), Transform(), noBias());
     Reference<Shape> oneSided =
         made(r, "polygonMesh", meshParams(soup), Transform(), attributes(false));
     const std::vector<Ray> rays = checkRays(*s, soup, 4000);
 
     const Shape* shapes[2] = {s.get(), oneSided.get()};
     const std::size_t n = rays.size();
-    std::vector<float> expected;
-    for (std::size_t i = 0; i < 2 * n; ++i) {
+    // Ray i % n against shape i / n: the distance of the hit, -1 for none.
+    auto tOf = [&](std::size_t i) {
         Hit h;
-        expected.push_back(shapes[i / n]->intersect(rays[i % n], h) ? h.t : -1.0f);
-    }
+        return shapes[i / n]->intersect(rays[i % n], h) ? h.t : -1.0f;
+    };
+    std::vector<float> expected;
+    for (std::size_t i = 0; i < 2 * n; ++i) expected.push_back(tOf(i));
     std::vector<int> mismatches(4, 0);
     std::vector<std::thread> pool;
     for (std::size_t k = 0; k < mismatches.size(); ++k)
         pool.emplace_back([&, k] {
             for (int pass = 0; pass < 3; ++pass)
                 for (std::size_t i = k; i < 2 * n; i += 2) {
-                    const Shape& shape = *shapes[i / n];
-                    Hit h;
-                    const float t = shape.intersect(rays[i % n], h) ? h.t : -1.0f;
-                    if (t != expected[i] || shape.intersect(rays[i % n]) != (t >= 0.0f))
+                    const float t = tOf(i);
+                    if (t != expected[i] || shapes[i / n]->intersect(rays[i % n]) != (t >= 0.0f))
                         ++mismatches[k];
-                    if (pass == 0 && i % 7 == 0) {
-                        ShaderEnvironment env;
-                        shape.sample(env, Point(0.0f), float(i % 97) / 97.0f, 0.3f);
-                    }
+                    ShaderEnvironment env;
+                    if (pass == 0 && i % 7 == 0)
+                        shapes[i / n]->sample(env, Point(0.0f), float(i % 97) / 97.0f, 0.3f);
                 }
         });
     for (std::thread& t : pool) t.join();
@@ -195,8 +191,8 @@ TEST(PolygonMesh, ConcavePolygonsAndHoles) {
         "6 2 0 5 2 0; int[2] nloops = 2 1; int[] nvertices = 4 4 6; int[] vertices = 0 1 2 3 4 5 "
         "6 7 8 9 10 11 12 13; perpiece float s = 7 9");
     EXPECT_NEAR(s->area(), 16 - 4 + 3, 1e-5);
-    EXPECT_FALSE(s->intersect(Ray(Point(2, 2, 1), Vector(0, 0, -1))));        // the hole
-    EXPECT_FALSE(s->intersect(Ray(Point(6.5f, 1.5f, 1), Vector(0, 0, -1))));  // the L's notch
+    EXPECT_FALSE(s->intersect(down(2, 2)));        // the hole
+    EXPECT_FALSE(s->intersect(down(6.5f, 1.5f)));  // the L's notch
     EXPECT_EQ(at(s->getS(), hitDown(*s, 0.5f, 3.5f, 1)), 7.0f);
     EXPECT_EQ(at(s->getS(), hitDown(*s, 5.5f, 1.5f, 1)), 9.0f);
 }

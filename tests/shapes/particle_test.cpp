@@ -7,19 +7,17 @@ using namespace ovotest;
 
 namespace {
 
+// n points in [-1, 1]³ of widths from 0.01 to 0.12.
 struct Cloud {
+    Cloud(int n, uint32_t seed) {
+        Rng rng(seed);
+        for (int i = 0; i < n; ++i) {
+            P.insert(P.end(), {rng.range(-1, 1), rng.range(-1, 1), rng.range(-1, 1)});
+            width.push_back(rng.range(0.01f, 0.12f));
+        }
+    }
     std::vector<float> P, width;
 };
-
-Cloud randomCloud(int n, uint32_t seed) {
-    Cloud c;
-    Rng rng(seed);
-    for (int i = 0; i < n; ++i) {
-        c.P.insert(c.P.end(), {rng.range(-1, 1), rng.range(-1, 1), rng.range(-1, 1)});
-        c.width.push_back(rng.range(0.01f, 0.12f));
-    }
-    return c;
-}
 
 struct Nearest {
     bool hit = false;
@@ -49,6 +47,35 @@ Nearest bruteForce(const Cloud& c, const Ray& ray) {
     return best;
 }
 
+TEST(Particle, RandomRaysAgreeWithABruteForceTest) {
+    TestRenderer r;
+    const Cloud cloud(3000, 12);
+    Reference<Shape> s =
+        made(r, "particle",
+             "vertex point P = " + text(cloud.P) + "; vertex float width = " + text(cloud.width),
+             Transform(), noBias());
+    Rng rng(13);
+    int hits = 0;
+    for (int i = 0; i < 3000; ++i) {
+        const Point o = rng.point(Point(-2), Point(2)), aim = rng.point(Point(-1), Point(1));
+        const Ray ray(o, rng.range(0.5f, 2.0f) * unit(aim - o), rng.range(0.0f, 0.5f),
+                      rng.range(1.0f, 6.0f));
+        const Nearest ref = bruteForce(cloud, ray);
+        Hit h;
+        const bool got = s->intersect(ray, h);
+        if (ref.hit && ref.slack < 1e-4) continue;  // grazing: either answer will do
+        ASSERT_EQ(got, ref.hit) << "ray " << i;
+        if (!got) continue;
+        ++hits;
+        EXPECT_NEAR(h.t, ref.t, 1e-4 * (1.0 + ref.t));
+        EXPECT_EQ(int(h.env.face), ref.index);
+        const Point centre(&cloud.P[3 * ref.index]);
+        EXPECT_NEAR((h.env.P - centre).length(), 0.5f * cloud.width[ref.index], 1e-5f);
+        EXPECT_TRUE(near(h.env.Ng, unit(h.env.P - centre), 1e-3f));
+    }
+    EXPECT_GT(hits, 500);
+}
+
 TEST(Particle, PointsAreSpheresOfTheirWidth) {
     TestRenderer r;
     Reference<Shape> s =
@@ -69,73 +96,39 @@ TEST(Particle, PointsAreSpheresOfTheirWidth) {
     EXPECT_NEAR(b.bmin[0], -0.1f, 1e-6f);
     EXPECT_NEAR(b.bmax[0], 2.3f, 1e-6f);
     EXPECT_NEAR(b.bmax[1], 0.3f, 1e-6f);
-}
 
-TEST(Particle, RandomRaysAgreeWithABruteForceTest) {
-    TestRenderer r;
-    const Cloud cloud = randomCloud(3000, 12);
-    Reference<Shape> s =
-        made(r, "particle",
-             "vertex point P = " + text(cloud.P) + "; vertex float width = " + text(cloud.width),
-             Transform(), noBias());
-    Rng rng(13);
-    int hits = 0;
-    for (int i = 0; i < 3000; ++i) {
-        const Point o(rng.range(-2, 2), rng.range(-2, 2), rng.range(-2, 2));
-        const Point aim(rng.range(-1, 1), rng.range(-1, 1), rng.range(-1, 1));
-        const Ray ray(o, rng.range(0.5f, 2.0f) * unit(aim - o), rng.range(0.0f, 0.5f),
-                      rng.range(1.0f, 6.0f));
-        const Nearest ref = bruteForce(cloud, ray);
-        Hit h;
-        const bool got = s->intersect(ray, h);
-        if (ref.hit && ref.slack < 1e-4) continue;  // grazing: either answer will do
-        ASSERT_EQ(got, ref.hit) << "ray " << i;
-        if (!got) continue;
-        ++hits;
-        EXPECT_NEAR(h.t, ref.t, 1e-4 * (1.0 + ref.t));
-        EXPECT_EQ(int(h.env.face), ref.index);
-        const Point centre(&cloud.P[3 * ref.index]);
-        EXPECT_NEAR((h.env.P - centre).length(), 0.5f * cloud.width[ref.index], 1e-5f);
-        EXPECT_TRUE(near(h.env.Ng, unit(h.env.P - centre), 1e-3f));
-    }
-    EXPECT_GT(hits, 500);
-}
-
-TEST(Particle, WidthsVariablesAndNormals) {
-    TestRenderer r;
     // "constantwidth" for all; a point of width 0 is not drawn.
-    Reference<Shape> s = made(r, "particle",
+    Reference<Shape> c = made(r, "particle",
                               "vertex point[3] P = 0 0 0 1 0 0 2 0 0; float constantwidth = 0.5; "
                               "vertex color C = 1 0 0 0 1 0 0 0 1; perpiece float s = 0.25");
-    ASSERT_TRUE(s->getS());
-    const Hit h = hitDown(*s, 1, 0);
-    EXPECT_NEAR(h.t, 4.75f, 1e-5f);
-    EXPECT_TRUE(near(Tuple(at(s->getCs(), h)), Tuple(0, 1, 0), 0.0f));
-    EXPECT_EQ(s->getS()->valueAt(h.env.face, 0.3f, 0.3f), 0.25f);
-    EXPECT_NEAR(s->area(), 3.0 * Pi * 0.25, 1e-5);
-
+    ASSERT_TRUE(c->getS());
+    const Hit g = hitDown(*c, 1, 0);
+    EXPECT_NEAR(g.t, 4.75f, 1e-5f);
+    EXPECT_TRUE(near(Tuple(at(c->getCs(), g)), Tuple(0, 1, 0), 0.0f));
+    EXPECT_EQ(c->getS()->valueAt(g.env.face, 0.3f, 0.3f), 0.25f);
+    EXPECT_NEAR(c->area(), 3.0 * Pi * 0.25, 1e-5);
     Reference<Shape> one =
         made(r, "particle", "vertex point P = 0 0 0 1 0 0; vertex float width = 0 0.5");
-    EXPECT_FALSE(one->intersect(Ray(Point(0, 0, 5), Vector(0, 0, -1))));
+    EXPECT_FALSE(one->intersect(down(0, 0)));
     EXPECT_EQ(hitDown(*one, 1, 0).env.face, 1u);  // the input index, whatever the tree's order
     EXPECT_NEAR(one->area(), Pi * 0.25, 1e-6);
+}
 
-    // Orientation, mirroring and one-sidedness on a single sphere: when the near side turns its
-    // back, the ray goes on to the far side, which then faces it from inside.
-    for (int flips = 0; flips < 8; ++flips) {
-        const bool inside = flips & 1, mirrored = flips & 2, twoSided = flips & 4;
-        const Transform t = mirrored ? Scale(-1.0f, 1.0f, 1.0f) : Transform();
+// Orientation, mirroring and one-sidedness on a single sphere: when the near side turns its
+// back, the ray goes on to the far side, which then faces it from inside.
+TEST(Particle, OrientationTurnsTheNormalsAndTheSideSeen) {
+    TestRenderer r;
+    forEachOrientation("particle", [&](const Transform& t, const ShapeAttributes& a, float sign,
+                                       bool twoSided) {
         Reference<Shape> ball =
-            made(r, "particle", "vertex point P = 0 0 0; float constantwidth = 2", t,
-                 attributes(twoSided, inside));
-        const float sign = inside != mirrored ? -1.0f : 1.0f;
+            made(r, "particle", "vertex point P = 0 0 0; float constantwidth = 2", t, a);
         const bool nearSide = twoSided || sign > 0.0f;
         const Hit g = hitDown(*ball, 0, 0);
         EXPECT_NEAR(g.t, nearSide ? 4.0f : 6.0f, 1e-5f);
         EXPECT_TRUE(near(g.env.Ng, Normal(0, 0, sign * (nearSide ? 1.0f : -1.0f)), 1e-6f));
         EXPECT_TRUE(near(g.env.dNdu, sign * g.env.dPdu, 1e-4f));
         EXPECT_EQ(ball->intersect(Ray(Point(0, 0, 0), Vector(0, 0, 1))), twoSided || sign < 0.0f);
-    }
+    });
 }
 
 }  // namespace

@@ -21,8 +21,7 @@ float seenArea(const Reference<Shape>& s) {
     const int n = 300;
     int hits = 0;
     for (int j = 0; j < n; ++j)
-        for (int i = 0; i < n; ++i)
-            hits += s->intersect(Ray(Point((i + 0.5f) / n, (j + 0.5f) / n, 1), Vector(0, 0, -1)));
+        for (int i = 0; i < n; ++i) hits += s->intersect(down((i + 0.5f) / n, (j + 0.5f) / n, 1));
     return float(hits) / float(n * n);
 }
 
@@ -54,7 +53,7 @@ TEST(PatchMeshes, TrimLoopsCutTheirOwnArea) {
                              std::to_string(n));
                 TestRenderer r;
                 Reference<Shape> trim = made(r, "trimcurves", loop.trim);
-                EXPECT_FALSE(trim->intersect(Ray(Point(0.5f, 0.5f, 1), Vector(0, 0, -1))));
+                EXPECT_FALSE(trim->intersect(down(0.5f, 0.5f)));
                 ShapeAttributes a = noBias();
                 a.trimCurves->curves.push_back(trim);
                 a.trimSenseInside = inside;

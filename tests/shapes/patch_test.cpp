@@ -1,8 +1,6 @@
 // The patch plugins against surfaces worked out by hand: one set of bicubic control points in
 // every basis, a NURBS sphere, flat patches with their variables, periodic meshes, and
 // refusals.
-#include <array>
-
 #include "core/math/constants.h"
 #include "tests/shapes/shape_test_util.h"
 
@@ -10,32 +8,8 @@ using namespace ovotest;
 
 namespace {
 
-// The weights of the four control values of each basis at t, written out.
-using Weights = std::array<double, 4>;
-using Blend = Weights (*)(double t);
-Weights bezierBlend(double t) {
-    const double s = 1 - t;
-    return {s * s * s, 3 * t * s * s, 3 * t * t * s, t * t * t};
-}
-Weights bsplineBlend(double t) {
-    const double s = 1 - t;
-    return {s * s * s / 6, (3 * t * t * t - 6 * t * t + 4) / 6,
-            (-3 * t * t * t + 3 * t * t + 3 * t + 1) / 6, t * t * t / 6};
-}
-Weights catmullRomBlend(double t) {
-    return {0.5 * (-t * t * t + 2 * t * t - t), 0.5 * (3 * t * t * t - 5 * t * t + 2),
-            0.5 * (-3 * t * t * t + 4 * t * t + t), 0.5 * (t * t * t - t * t)};
-}
-// Control values P0, R0, P1, R1: two ends and their tangents.
-Weights hermiteBlend(double t) {
-    return {2 * t * t * t - 3 * t * t + 1, t * t * t - 2 * t * t + t, -2 * t * t * t + 3 * t * t,
-            t * t * t - t * t};
-}
-// Control values are the coefficients of t³, t², t and 1.
-Weights powerBlend(double t) { return {t * t * t, t * t, t, 1}; }
-
-Point byHand(const std::vector<float>& g, Blend blend, double u, double v) {
-    const Weights wu = blend(u), wv = blend(v);
+Point byHand(const std::vector<float>& g, const std::string& basis, double u, double v) {
+    const auto wu = blend(basis, u), wv = blend(basis, v);
     double p[3] = {0, 0, 0};
     for (int j = 0; j < 4; ++j)
         for (int i = 0; i < 4; ++i)
@@ -44,35 +18,24 @@ Point byHand(const std::vector<float>& g, Blend blend, double u, double v) {
 }
 
 TEST(Patches, OneGridInEveryBasisGivesTheBasisCurves) {
-    const struct {
-        const char* basis;
-        Blend blend;
-    } cases[] = {{"bezier", bezierBlend},
-                 {"bspline", bsplineBlend},
-                 {"catmull-rom", catmullRomBlend},
-                 {"hermite", hermiteBlend},
-                 {"power", powerBlend}};
     const std::vector<float> grid = bentGrid();
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.basis);
+    for (const char* basis : {"bezier", "bspline", "catmull-rom", "hermite", "power"}) {
+        SCOPED_TRACE(basis);
         TestRenderer r;
-        Reference<Shape> s = made(r, "bicubicpatch", bicubic(grid, c.basis), Transform(), noBias());
+        Reference<Shape> s = made(r, "bicubicpatch", bicubic(grid, basis), Transform(), noBias());
+        auto want = [&](double u, double v) { return byHand(grid, basis, u, v); };
         for (double u = 0.05; u < 1.0; u += 0.1)
             for (double v = 0.05; v < 1.0; v += 0.15) {
-                const Point want = byHand(grid, c.blend, u, v);
-                const Hit h = hitDown(*s, want.x, want.y, 3.0f);
-                EXPECT_TRUE(near(h.env.P, want, 2e-5f)) << u << " " << v;
-                EXPECT_NEAR(h.t, 3.0f - want.z, 2e-5f);
+                const Point p = want(u, v);
+                const Hit h = hitDown(*s, p.x, p.y, 3.0f);
+                EXPECT_TRUE(near(h.env.P, p, 2e-5f)) << u << " " << v;
+                EXPECT_NEAR(h.t, 3.0f - p.z, 2e-5f);
                 EXPECT_NEAR(h.env.u, u, 1e-4);
                 EXPECT_NEAR(h.env.v, v, 1e-4);
                 // The derivatives against differences of the formulas.
                 const double e = 1e-3;
-                const Vector du =
-                    (byHand(grid, c.blend, u + e, v) - byHand(grid, c.blend, u - e, v)) /
-                    float(2 * e);
-                const Vector dv =
-                    (byHand(grid, c.blend, u, v + e) - byHand(grid, c.blend, u, v - e)) /
-                    float(2 * e);
+                const Vector du = (want(u + e, v) - want(u - e, v)) / float(2 * e),
+                             dv = (want(u, v + e) - want(u, v - e)) / float(2 * e);
                 EXPECT_TRUE(near(h.env.dPdu, du, 2e-3f));
                 EXPECT_TRUE(near(h.env.dPdv, dv, 2e-3f));
                 EXPECT_TRUE(near(h.env.Ng, unit(du ^ dv), 1e-3f));
@@ -107,8 +70,7 @@ TEST(Patches, RationalNurbsSphereIsRound) {
     int hits = 0;
     for (int i = 0; i < 3000; ++i) {
         const Point o = Point(0, 0, 0) + 5.0f * rng.direction();
-        const Point aim(rng.range(-2.2f, 2.2f), rng.range(-2.2f, 2.2f), rng.range(-2.2f, 2.2f));
-        const Ray ray(o, unit(aim - o));
+        const Ray ray(o, unit(rng.point(Point(-2.2f), Point(2.2f)) - o));
         // Where the ray passes the centre: well inside or well outside the sphere.
         const Vector toCentre = Point(0, 0, 0) - o;
         const float along = dot(toCentre, ray.d);
@@ -138,7 +100,7 @@ TEST(Patches, HeightsOverTheUnitSquare) {
     const Hit h = hitDown(*s, 0.3f, 0.6f);
     EXPECT_TRUE(near(h.env.P, Point(0.3f, 0.6f, 0.6f), 1e-5f));
     EXPECT_NEAR(h.env.u, 0.3f, 1e-5f);
-    EXPECT_FALSE(s->intersect(Ray(Point(1.2f, 0.6f, 5), Vector(0, 0, -1))));
+    EXPECT_FALSE(s->intersect(down(1.2f, 0.6f)));
 }
 
 }  // namespace

@@ -8,16 +8,14 @@ using namespace ovotest;
 
 namespace {
 
-struct Loop {
-    std::vector<float> xy;  // pairs
-};
+using Loop = std::vector<float>;  // (x, y) pairs
 
 // Calls f(ax, ay, bx, by) for each edge of the loop.
 template <class F>
 void edges(const Loop& l, F f) {
-    const std::size_t n = l.xy.size() / 2;
+    const std::size_t n = l.size() / 2;
     for (std::size_t i = 0; i < n; ++i)
-        f(l.xy[2 * i], l.xy[2 * i + 1], l.xy[2 * ((i + 1) % n)], l.xy[2 * ((i + 1) % n) + 1]);
+        f(l[2 * i], l[2 * i + 1], l[2 * ((i + 1) % n)], l[2 * ((i + 1) % n) + 1]);
 }
 
 // Inside the outline and outside every hole, whichever way they turn: an odd number of edges
@@ -59,10 +57,10 @@ std::string polygonParams(const std::vector<Loop>& loops) {
     std::vector<float> P, C;
     std::vector<int> sizes;
     for (const Loop& l : loops) {
-        sizes.push_back(int(l.xy.size() / 2));
-        for (std::size_t i = 0; i < l.xy.size(); i += 2) {
-            P.insert(P.end(), {l.xy[i], l.xy[i + 1], 0.0f});
-            const Color c = affine(Point(l.xy[i], l.xy[i + 1], 0.0f));
+        sizes.push_back(int(l.size() / 2));
+        for (std::size_t i = 0; i < l.size(); i += 2) {
+            P.insert(P.end(), {l[i], l[i + 1], 0.0f});
+            const Color c = affine(Point(l[i], l[i + 1], 0.0f));
             C.insert(C.end(), {c.r, c.g, c.b});
         }
     }
@@ -76,8 +74,7 @@ Loop star(int points, float outer, float inner) {
     Loop l;
     for (int i = 0; i < 2 * points; ++i) {
         const float a = Pi * i / points, r = i % 2 ? inner : outer;
-        l.xy.push_back(r * std::cos(a));
-        l.xy.push_back(r * std::sin(a));
+        l.insert(l.end(), {r * std::cos(a), r * std::sin(a)});
     }
     return l;
 }
@@ -85,24 +82,23 @@ Loop star(int points, float outer, float inner) {
 std::vector<std::vector<Loop>> shapes() {
     std::vector<std::vector<Loop>> s;
     // A square with two holes, one turning each way, and a triangular one.
-    s.push_back({Loop{{0, 0, 4, 0, 4, 4, 0, 4}},
-                 Loop{{0.5f, 0.5f, 1.5f, 0.5f, 1.5f, 1.5f, 0.5f, 1.5f}},
-                 Loop{{2.5f, 2.5f, 2.5f, 3.5f, 3.5f, 3.5f, 3.5f, 2.5f}},
-                 Loop{{2.0f, 0.5f, 3.5f, 0.5f, 2.75f, 2.0f}}});
+    s.push_back({Loop{0, 0, 4, 0, 4, 4, 0, 4}, Loop{0.5f, 0.5f, 1.5f, 0.5f, 1.5f, 1.5f, 0.5f, 1.5f},
+                 Loop{2.5f, 2.5f, 2.5f, 3.5f, 3.5f, 3.5f, 3.5f, 2.5f},
+                 Loop{2.0f, 0.5f, 3.5f, 0.5f, 2.75f, 2.0f}});
     // A star with a hole in the middle and holes in two of its arms.
-    s.push_back({star(5, 2.0f, 0.8f), Loop{{-0.3f, -0.3f, 0.3f, -0.3f, 0.3f, 0.3f, -0.3f, 0.3f}},
-                 Loop{{1.2f, -0.1f, 1.6f, 0.0f, 1.2f, 0.1f}},
-                 Loop{{0.3f, 1.0f, 0.45f, 1.05f, 0.37f, 1.3f}}});
+    s.push_back({star(5, 2.0f, 0.8f), Loop{-0.3f, -0.3f, 0.3f, -0.3f, 0.3f, 0.3f, -0.3f, 0.3f},
+                 Loop{1.2f, -0.1f, 1.6f, 0.0f, 1.2f, 0.1f},
+                 Loop{0.3f, 1.0f, 0.45f, 1.05f, 0.37f, 1.3f}});
     // A grid of aligned square holes, turning alternately, in a square: many bridges that
     // tie in x and in y.
-    std::vector<Loop> grid{Loop{{0, 0, 9, 0, 9, 9, 0, 9}}};
+    std::vector<Loop> grid{Loop{0, 0, 9, 0, 9, 9, 0, 9}};
     for (int j = 0; j < 4; ++j)
         for (int i = 0; i < 4; ++i) {
             const float x = 1.0f + 2.0f * i, y = 1.0f + 2.0f * j;
             if ((i + j) % 2)
-                grid.push_back(Loop{{x, y, x + 1, y, x + 1, y + 1, x, y + 1}});
+                grid.push_back(Loop{x, y, x + 1, y, x + 1, y + 1, x, y + 1});
             else
-                grid.push_back(Loop{{x, y, x, y + 1, x + 1, y + 1, x + 1, y}});
+                grid.push_back(Loop{x, y, x, y + 1, x + 1, y + 1, x + 1, y});
         }
     s.push_back(grid);
     return s;

@@ -1,8 +1,6 @@
 // The quadric plugins against their implicit equations and analytic areas: sampled points,
 // rays from outside and inside, normals under orientation and mirroring, one-sided shapes,
 // derivatives against finite differences, bounds, and each shape's own exact hits.
-#include <functional>
-
 #include "core/math/constants.h"
 #include "tests/shapes/shape_test_util.h"
 
@@ -23,12 +21,11 @@ bool swept(const Point& p, float sweep) {
     return (phi < 0.0f ? phi + TwoPi : phi) <= radians(sweep) + 1e-4f;
 }
 
-using PointTest = std::function<bool(const Point&)>;
 const struct QuadricCase {
     std::string name, type, params;
     std::function<float(const Point&)> residual;  // distance-like, 0 on the full surface
     std::function<Vector(const Point&)> outward;
-    PointTest inCut;
+    std::function<bool(const Point&)> inCut;
     double area;
     float scale;
 } Cases[] = {
@@ -153,13 +150,10 @@ TEST(Quadrics, HitsFindTheSampledPointUnderEveryOrientation) {
     TestRenderer r;
     Rng rng(3);
     for (const QuadricCase& c : Cases)
-        for (int flips = 0; flips < 8; ++flips) {
-            const bool inside = flips & 1, mirrored = flips & 2, twoSided = !(flips & 4);
-            SCOPED_TRACE(c.name + " inside " + std::to_string(inside) + " mirrored " +
-                         std::to_string(mirrored) + " two-sided " + std::to_string(twoSided));
-            const Transform t = mirrored ? Scale(-1.0f, 1.0f, 1.0f) : Transform();
-            Reference<Shape> s = made(r, c.type, c.params, t, attributes(twoSided, inside));
-            const float sign = (inside != mirrored) ? -1.0f : 1.0f, delta = 0.05f * c.scale;
+        forEachOrientation(c.name, [&](const Transform& t, const ShapeAttributes& a, float sign,
+                                       bool twoSided) {
+            Reference<Shape> s = made(r, c.type, c.params, t, a);
+            const float delta = 0.05f * c.scale;
             for (auto uv : grid(5, true)) {
                 Hit sampled, h0, behind;
                 s->sample(sampled.env, Point(0.0f), uv.first, uv.second);
@@ -174,9 +168,9 @@ TEST(Quadrics, HitsFindTheSampledPointUnderEveryOrientation) {
                     }
                     continue;
                 }
-                for (int side = 0; side < 2; ++side) {
-                    // From outside against the normal, then from inside along it.
-                    const float sgn = side == 0 ? 1.0f : -1.0f, speed = rng.range(0.5f, 2.0f);
+                // From outside against the normal, then from inside along it.
+                for (const float sgn : {1.0f, -1.0f}) {
+                    const float speed = rng.range(0.5f, 2.0f);
                     const Hit& hit = h0 = hitOf(*s, Ray(P + (sgn * delta) * n, (-sgn * speed) * n));
                     EXPECT_NEAR(hit.t, delta / speed, 1e-4f * c.scale / speed);
                     EXPECT_TRUE(near(hit.env.P, P, 1e-4f * c.scale));
@@ -199,7 +193,7 @@ TEST(Quadrics, HitsFindTheSampledPointUnderEveryOrientation) {
                     EXPECT_TRUE(near(dN, expected, 1e-2f * (expected.length() + 1.0f))) << dir;
                 }
             }
-        }
+        });
 }
 
 // ---- each shape's own exact answers ----
@@ -218,14 +212,12 @@ TEST(Quadrics, ExactHitsAndMisses) {
     // The cylinder of radius 0.5 from z = 0 to 2, the cone of height 2 and radius 1, the annulus
     // 0.5..2 at z = 1, the bowl z = rho² up to 1, the hyperboloid wall at rho = 1 swept over
     // 90..180 degrees, and the torus 1/0.3.
-    const std::string none, cylinder = "float radius = 0.5; float zmin = 0; float zmax = 2",
-                            cone = "float height = 2; float radius = 1",
-                            annulus =
-                                "float height = 1; float innerRadius = 0.5; float "
-                                "outerRadius = 2",
-                            bowl = "float radius = 1; float zmin = 0; float zmax = 1",
-                            wall = "point bottom = 0 1 0; point top = 0 1 2; float thetamax = 90",
-                            torus = "float majorRadius = 1; float minorRadius = 0.3";
+    const std::string none, cone = "float height = 2; float radius = 1";
+    const std::string cylinder = "float radius = 0.5; float zmin = 0; float zmax = 2";
+    const std::string annulus = "float height = 1; float innerRadius = 0.5; float outerRadius = 2";
+    const std::string bowl = "float radius = 1; float zmin = 0; float zmax = 1";
+    const std::string wall = "point bottom = 0 1 0; point top = 0 1 2; float thetamax = 90";
+    const std::string torus = "float majorRadius = 1; float minorRadius = 0.3";
     const float x1 = std::sqrt(0.99f), x75 = std::sqrt(0.75f);
     const Vector z(0, 0, 1), x(1, 0, 0);
     const std::vector<ExactHit> cases = {

@@ -7,11 +7,7 @@ using namespace ovotest;
 
 namespace {
 
-std::string zeros(int n) {
-    std::string s;
-    for (int i = 0; i < n; ++i) s += "0 ";
-    return s;
-}
+std::string zeros(int n) { return text(std::vector<float>(std::size_t(n), 0.0f)); }
 
 TEST(Shapes, WhatMakesNoSurfaceIsRefusedWithItsReason) {
     const std::string square = "vertex point P = 0 0 0 1 0 0 1 1 0 0 1 0; ",

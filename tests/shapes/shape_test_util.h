@@ -5,13 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
-#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <list>
-#include <map>
-#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -129,17 +127,16 @@ inline Reference<Shape> made(TestRenderer& renderer, const std::string& type,
 // The hit of a ray that must meet the shape: a miss ends the test.
 inline Hit hitOf(const Shape& s, const Ray& ray) {
     Hit h;
-    if (!s.intersect(ray, h)) {
-        std::ostringstream where;
-        where << "no hit from (" << ray.o.x << ", " << ray.o.y << ", " << ray.o.z << ") along ("
-              << ray.d.x << ", " << ray.d.y << ", " << ray.d.z << ")";
-        throw std::runtime_error(where.str());
-    }
-    return h;
+    if (s.intersect(ray, h)) return h;
+    std::ostringstream where;
+    where << "no hit from (" << ray.o.x << ", " << ray.o.y << ", " << ray.o.z << ") along ("
+          << ray.d.x << ", " << ray.d.y << ", " << ray.d.z << ")";
+    throw std::runtime_error(where.str());
 }
-// The hit of the ray straight down onto (x, y) from height z.
+// The ray straight down onto (x, y) from height z, and its hit.
+inline Ray down(float x, float y, float z = 5.0f) { return Ray(Point(x, y, z), Vector(0, 0, -1)); }
 inline Hit hitDown(const Shape& s, float x, float y, float z = 5.0f) {
-    return hitOf(s, Ray(Point(x, y, z), Vector(0, 0, -1)));
+    return hitOf(s, down(x, y, z));
 }
 
 // A primitive variable where a hit lies: a variable the shape does not have ends the test.
@@ -180,31 +177,48 @@ inline void expectRefused(TestRenderer& renderer, const Reference<Shape>& shape,
 
 inline Vector unit(const Tuple& v) { return Vector(v.hat()); }
 
+// Calls f(objectToWorld, attributes, sign, twoSided) under every combination of reversed
+// orientation, mirroring and one-sidedness; sign is -1 where exactly one flip turns the front
+// around.
+template <class F>
+void forEachOrientation(const std::string& what, F f) {
+    for (int flips = 0; flips < 8; ++flips) {
+        const bool inside = flips & 1, mirrored = flips & 2, twoSided = flips & 4;
+        SCOPED_TRACE(what + " inside " + std::to_string(inside) + " mirrored " +
+                     std::to_string(mirrored) + " two-sided " + std::to_string(twoSided));
+        f(mirrored ? Scale(-1.0f, 1.0f, 1.0f) : Transform(), attributes(twoSided, inside),
+          inside != mirrored ? -1.0f : 1.0f, twoSided);
+    }
+}
+
 // A flat shape in the plane z = 0 that covers (0.2, 0.2) and faces +z: which side rays see and
 // the normal they get follow reversed orientation, mirroring and one-sidedness.
 inline void expectFlatOrientationRules(const std::string& type, const std::string& params) {
     TestRenderer r;
-    const Ray down(Point(0.2f, 0.2f, 1), Vector(0, 0, -1)),
-        up(Point(0.2f, 0.2f, -1), Vector(0, 0, 1));
-    for (int flips = 0; flips < 8; ++flips) {
-        const bool inside = flips & 1, mirrored = flips & 2, twoSided = flips & 4;
-        SCOPED_TRACE(type + " inside " + std::to_string(inside) + " mirrored " +
-                     std::to_string(mirrored) + " two-sided " + std::to_string(twoSided));
-        const Transform t = mirrored ? Scale(-1.0f, 1.0f, 1.0f) : Transform();
-        Reference<Shape> s = made(r, type, params, t, attributes(twoSided, inside));
-        // The front faces +z unless one flip turns it around: a one-sided shape shows it only
-        // to the ray down when it faces +z, only to the ray up when it faces -z.
-        const float sign = (inside != mirrored) ? -1.0f : 1.0f;
-        for (const Ray* ray : {&down, &up}) {
-            Hit h;
-            const bool hit = s->intersect(*ray, h);
-            EXPECT_EQ(hit, twoSided || (ray == &down) == (sign > 0.0f));
-            EXPECT_EQ(s->intersect(*ray), hit);
-            if (hit) {
-                EXPECT_TRUE(near(h.env.Ng, Normal(0, 0, sign), 1e-6f));
+    forEachOrientation(
+        type, [&](const Transform& t, const ShapeAttributes& a, float sign, bool twoSided) {
+            Reference<Shape> s = made(r, type, params, t, a);
+            // A one-sided shape shows its front only to the ray down when it faces +z, only to the
+            // ray up when it faces -z.
+            for (const float dz : {-1.0f, 1.0f}) {
+                const Ray ray(Point(0.2f, 0.2f, -dz), Vector(0, 0, dz));
+                Hit h;
+                const bool hit = s->intersect(ray, h);
+                EXPECT_EQ(hit, twoSided || dz == -sign);
+                EXPECT_EQ(s->intersect(ray), hit);
+                if (hit) {
+                    EXPECT_TRUE(near(h.env.Ng, Normal(0, 0, sign), 1e-6f));
+                }
             }
-        }
-    }
+        });
+}
+
+// "vertex point P = ...; int[n] nvertices = ...; int[] vertices = ...", the arrays of P and the
+// indices written without their lengths when `lengths` is "#1" (as the renderer pushes them).
+inline std::string polygons(const std::vector<float>& P, const std::vector<int>& sizes,
+                            const std::vector<int>& vertices, const std::string& lengths = "") {
+    return "vertex point P = " + text(P) + lengths + "; int[" + std::to_string(sizes.size()) +
+           "] nvertices = " + ints(sizes) + "; int[] vertices = " + ints(vertices) + lengths;
 }
 
 // The cube [-1, 1]³ as six quadrilaterals, counter-clockwise seen from outside.
@@ -221,6 +235,24 @@ inline std::vector<float> bentGrid() {
     for (int j = 0; j < 4; ++j)
         for (int i = 0; i < 4; ++i) p.insert(p.end(), {i / 3.0f, j / 3.0f, z[4 * j + i]});
     return p;
+}
+
+// The weights of the four control values of a cubic basis at t, written out: Hermite's are two
+// ends and their tangents (P0, R0, P1, R1), the power basis's the coefficients of t³, t², t
+// and 1.
+inline std::array<double, 4> blend(const std::string& basis, double t) {
+    const double s = 1 - t, t2 = t * t, t3 = t2 * t;
+    if (basis == "bezier") return {s * s * s, 3 * t * s * s, 3 * t2 * s, t3};
+    if (basis == "bspline")
+        return {s * s * s / 6, (3 * t3 - 6 * t2 + 4) / 6, (-3 * t3 + 3 * t2 + 3 * t + 1) / 6,
+                t3 / 6};
+    if (basis == "catmull-rom")
+        return {0.5 * (-t3 + 2 * t2 - t), 0.5 * (3 * t3 - 5 * t2 + 2), 0.5 * (-3 * t3 + 4 * t2 + t),
+                0.5 * (t3 - t2)};
+    if (basis == "hermite")
+        return {2 * t3 - 3 * t2 + 1, t3 - 2 * t2 + t, -2 * t3 + 3 * t2, t3 - t2};
+    EXPECT_EQ(basis, "power");
+    return {t3, t2, t, 1};
 }
 
 // A bicubic patch of these 16 points in `basis`.
@@ -255,6 +287,9 @@ class Rng {
         return float(state >> 8) * (1.0f / 16777216.0f);
     }
     float range(float lo, float hi) { return lo + (hi - lo) * next(); }
+    Point point(const Point& lo, const Point& hi) {
+        return Point(range(lo.x, hi.x), range(lo.y, hi.y), range(lo.z, hi.z));
+    }
     Vector direction() {
         for (;;) {
             const Vector v(range(-1, 1), range(-1, 1), range(-1, 1));
@@ -282,10 +317,6 @@ inline int expectConsistentHits(
     // The bound to rounding: a flat part lies in one of its planes.
     const Aabb bound(lo.x - eps, hi.x + eps, lo.y - eps, hi.y + eps, lo.z - eps, hi.z + eps);
     Rng rng(seed);
-    auto inBox = [&](float grow) {
-        return Point(rng.range(lo.x - grow, hi.x + grow), rng.range(lo.y - grow, hi.y + grow),
-                     rng.range(lo.z - grow, hi.z + grow));
-    };
     auto onSurfaceAgain = [&](const ShaderEnvironment& env, const char* what) {
         const Vector back = -unit(env.Ng);
         const Hit again = hitOf(s, Ray(env.P - backOff * size * back, back));
@@ -293,7 +324,7 @@ inline int expectConsistentHits(
     };
     int hits = 0, framed = 0;
     for (int i = 0; i < n; ++i) {
-        const Point o = inBox(size), aim = inBox(0.0f);
+        const Point o = rng.point(lo - Vector(size), hi + Vector(size)), aim = rng.point(lo, hi);
         const Ray ray(o, rng.range(0.3f, 3.0f) * unit(aim - o), rng.range(0.0f, 0.3f),
                       rng.range(0.5f, 4.0f) * size);
         Hit h;
