@@ -52,17 +52,12 @@ TEST(Binding, ConstantScalarsArraysAndDefaults) {
         EXPECT_TRUE(p.at<std::vector<float>>("fa").empty());
         EXPECT_EQ(p.shader->getArgumentConnections().size(), 0u);
     }
-    ParameterSet params;
-    const float f = 0.5f, fa[3] = {1, 2, 3}, c[3] = {0.1f, 0.2f, 0.3f};
-    params.push_back("f", ParamType(TypeFloat), &f, true);
-    params.push_back("fa", ParamType(TypeFloat, 3), fa, true);
-    params.push_back("c", ParamType(TypeColor), c, true);
-    const char* s = "hello";
-    params.push_back("s", ParamType(TypeString), &s, true);
-    // A name match of another base type binds nothing.
-    const int wrong = 7;
-    params.push_back("m", ParamType(TypeInt), &wrong, true);
-    Prepared p(params);
+    // The int is a name match of another base type: it binds nothing.
+    Prepared p(argsOf({{"f", 0.5f},
+                       {"fa", ParamType(TypeFloat, 3), {1, 2, 3}},
+                       {"c", Color(0.1f, 0.2f, 0.3f)},
+                       {"s", "hello"},
+                       {"m", TypeInt, {7}}}));
     EXPECT_EQ(p.shader->getArgumentConnections().size(), 4u);
     EXPECT_FLOAT_EQ(p.at<float>("f"), 0.5f);
     // The array object is resized to the binding's length.
@@ -90,22 +85,18 @@ TEST(Binding, LinearInterpolatesBilinearlyAndVertexBindsNothing) {
                 (1 - u) * (1 - v) * 0.0f + u * (1 - v) * 1.0f + (1 - u) * v * 2.0f + u * v * 4.0f;
             EXPECT_NEAR(p.at<float>("f"), expected, 1e-6f) << u << " " << v;
         }
-    ParameterSet vertex;
-    const float values[4] = {9, 9, 9, 9};
-    vertex.push_back("f", ParamType(TypeFloat, 1, InterpVertex), values, true);
-    EXPECT_FLOAT_EQ(Prepared(vertex).at<float>("f"), 0.25f);
+    const ParamType vertex(TypeFloat, 1, InterpVertex);
+    EXPECT_FLOAT_EQ(Prepared(argsOf({{"f", vertex, {9, 9, 9, 9}}})).at<float>("f"), 0.25f);
 }
 
 TEST(Binding, TuplesLeaveTheShaderSpace) {
     std::map<OIIO::ustring, Transform> spaces;
     spaces[OIIO::ustring("shader")] = Translate(10, 0, 0) * Scale(1, 2, 1);
-    ParameterSet params;
-    const float p3[3] = {1, 2, 3}, h4[4] = {5, 5, 5, 1}, n3[3] = {0, 1, 0};
-    params.push_back("p", ParamType(TypePoint), p3, true);
-    params.push_back("vv", ParamType(TypeVector), p3, true);
-    params.push_back("n", ParamType(TypeNormal), n3, true);
-    params.push_back("h", ParamType(TypeHPoint), h4, true);
-    Prepared p(params, spaces);
+    Prepared p(argsOf({{"p", Point(1, 2, 3)},
+                       {"vv", TypeVector, {1, 2, 3}},
+                       {"n", TypeNormal, {0, 1, 0}},
+                       {"h", TypeHPoint, {5, 5, 5, 1}}}),
+               spaces);
     EXPECT_EQ(p.at<Tuple>("p"), Tuple(11, 4, 3));
     EXPECT_EQ(p.at<Tuple>("vv"), Tuple(1, 4, 3));    // scaled, not translated
     EXPECT_EQ(p.at<Tuple>("n"), Tuple(0, 0.5f, 0));  // inverse transpose: y shrinks

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <typeindex>
 #include <typeinfo>
 
@@ -121,7 +122,8 @@ TEST_F(Declarations, LightsAndSwitches) {
     EXPECT_EQ(renderer->getAttributes().lights->lights.size(), 3u);
 }
 
-TEST_F(Declarations, ConnectShadersMessages) {
+// The refusals word for word, then the connection each pair of types makes.
+TEST_F(Declarations, ConnectShaders) {
     renderer->ConnectShaders("a", "f", "b", "f");
     expectReport(kError,
                  "ConnectShaders: invalid call outside ShaderGroup block\n\tNo connection made");
@@ -149,26 +151,17 @@ TEST_F(Declarations, ConnectShadersMessages) {
         expectReport(kError, std::string("ConnectShaders: ") + c[4]);
     }
     EXPECT_TRUE(surface()->layers[1]->getLayerConnections().empty());
-}
 
-TEST_F(Declarations, ConnectionClassesAndAliases) {
-    twoLayers();
-    renderer->ConnectShaders("a", "C", "b", "C");
-    const auto* c = lastConnection(1);
-    ASSERT_NE(c, nullptr);
-    EXPECT_EQ(std::type_index(typeid(*c)), std::type_index(typeid(Shader::TupleConnection)));
-    EXPECT_EQ(c->source.global, unsigned(GlobalCi));
-    EXPECT_EQ(c->destination.global, unsigned(GlobalCs));
-    EXPECT_EQ(c->source.layer, 0);
-    renderer->ConnectShaders("a", " opacity", "b", "opacity");
-    EXPECT_EQ(lastConnection(1)->source.global, unsigned(GlobalOi));
-    EXPECT_EQ(lastConnection(1)->destination.global, unsigned(GlobalOs));
-
+    // Ci and Oi stand for the layer's results; " opacity" is trimmed to its alias.
     const struct {
         const char* from;
         const char* to;
         std::type_index made;
-    } cases[] = {
+        unsigned sourceGlobal = 0, destinationGlobal = 0;
+        int index = -1;
+    } made[] = {
+        {"C", "C", typeid(Shader::TupleConnection), GlobalCi, GlobalCs},
+        {" opacity", "opacity", typeid(Shader::TupleConnection), GlobalOi, GlobalOs},
         {"f", "c", typeid(Shader::FloatTupleConnection)},
         {"p", "f", typeid(Shader::FloatConnection)},
         {"p", "n", typeid(Shader::TupleConnection)},
@@ -177,16 +170,19 @@ TEST_F(Declarations, ConnectionClassesAndAliases) {
         {"fa", "fo", typeid(Shader::ArrayConnection<float>)},
         {"sa", "sa", typeid(Shader::ArrayConnection<const char*>)},
         {"pa", "ca", typeid(Shader::ArrayConnection<Tuple>)},
-        {"fa[2]", "f", typeid(Shader::FloatConnection)},
+        {"fa[2]", "f", typeid(Shader::FloatConnection), 0, 0, 2},
     };
-    for (const auto& k : cases) {
+    for (const auto& k : made) {
+        SCOPED_TRACE(::testing::Message() << k.from << " -> " << k.to);
         renderer->ConnectShaders("a", k.from, "b", k.to);
         expectSilence();
-        const Shader::ShaderConnectionInterface* made = lastConnection(1);
-        ASSERT_NE(made, nullptr);
-        EXPECT_EQ(std::type_index(typeid(*made)), k.made) << k.from << " -> " << k.to;
+        const Shader::ShaderConnectionInterface* c = lastConnection(1);
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(std::type_index(typeid(*c)), k.made);
+        EXPECT_EQ(std::make_tuple(c->source.global, c->destination.global, c->source.index,
+                                  c->source.layer),
+                  std::make_tuple(k.sourceGlobal, k.destinationGlobal, k.index, 0));
     }
-    EXPECT_EQ(lastConnection(1)->source.index, 2);
 }
 
 TEST_F(Declarations, LayerConnectionsOverrideBindings) {
@@ -209,14 +205,11 @@ TEST_F(Declarations, LayerConnectionsOverrideBindings) {
     for (int i : {0, 1}) g.layers[i]->init(env, blocks, nullptr, blocks[i]);
     Color c;
     ASSERT_TRUE(g.layers[1]->getMessage(OIIO::ustring("c"), blocks[1], c));
-    EXPECT_FLOAT_EQ(c.r, 0.5f);  // the binding's 0.9 is overridden by the connection
-    EXPECT_FLOAT_EQ(c.b, 0.5f);
+    EXPECT_EQ(c, Color(0.5f));  // the binding's 0.9 is overridden by the connection
     // Point arrays arrive element for element (caught: a copy starting one element late).
     const auto& pa = *reinterpret_cast<std::vector<Tuple>*>(
         static_cast<char*>(blocks[1]) + g.layers[1]->find(OIIO::ustring("pa"))->offset);
-    ASSERT_EQ(pa.size(), 2u);
-    EXPECT_EQ(pa[0], Tuple(1, 2, 3));
-    EXPECT_EQ(pa[1], Tuple(4, 5, 6));
+    EXPECT_EQ(pa, std::vector<Tuple>({Tuple(1, 2, 3), Tuple(4, 5, 6)}));
 
     // A source layer beyond the blocks given stops with the subscript error.
     std::vector<void*> none;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "api/api_test_util.h"
@@ -42,9 +43,7 @@ class Frames : public ovo::testing::RaytracerTest {
         renderer->Render(nullptr);
         ASSERT_TRUE(picture.read(file));
     }
-    Color at(int x, int y) const {
-        return Color(picture.at(x, y, 0), picture.at(x, y, 1), picture.at(x, y, 2));
-    }
+    Color at(int x, int y) const { return Color(&picture.pixels[(y * Size + x) * 3]); }
 
     // The direction of the ray through the centre of pixel (x, y).
     static Vector direction(float x, float y) {
@@ -56,43 +55,36 @@ class Frames : public ovo::testing::RaytracerTest {
         const Vector d = Vector(direction(float(x), float(y)).hat());
         return 25.0f * d.z * d.z >= 24.0f;
     }
-    // The pixel where a point of the plane z = depth at x lands.
-    static int column(float x, float depth) {
-        return int((x / depth / TanHalfFov + 1.0f) * 0.5f * Size);
+    // `shape` with `shader`, `colour` and `opacity`, in an attribute block of its own.
+    template <class Shape>
+    void shaded(const char* shader, const Color& colour, float opacity, Shape shape) {
+        renderer->PushAttributes();
+        const Color o(opacity);
+        renderer->Attribute("color C", &colour.r);
+        renderer->Attribute("color opacity", &o.r);
+        renderer->Shader("surface", shader, nullptr);
+        shape();
+        renderer->PopAttributes();
     }
-
-    // A quadrilateral facing the camera at depth z over x0..x1, y0..y1, with `shader`.
+    // A quadrilateral facing the camera at depth z over x0..x1, y0..y1.
     void wall(float z, float x0, float x1, float y0, float y1, const char* shader,
               const Color& colour = Color(1.0f)) {
-        renderer->PushAttributes();
-        renderer->Attribute("color C", &colour.r);
-        renderer->Shader("surface", shader, nullptr);
-        const float P[12] = {x0, y0, z, x1, y0, z, x1, y1, z, x0, y1, z};
-        renderer->Parameter("point P", P);
-        renderer->Polygon(4);
-        renderer->PopAttributes();
-    }
-    // A floor y = -1 under the view, from z = 0 to 20, with the current surface shader.
-    void floor() {
-        const float P[12] = {-20, -1, 0, -20, -1, 20, 20, -1, 20, 20, -1, 0};
-        renderer->Parameter("point P", P);
-        renderer->Polygon(4);
+        shaded(shader, colour, 1.0f, [&] {
+            const float P[12] = {x0, y0, z, x1, y0, z, x1, y1, z, x0, y1, z};
+            renderer->Parameter("point P", P);
+            renderer->Polygon(4);
+        });
     }
     void sphere(float x, float y, float z, float r, const char* shader, float opacity = 1.0f) {
-        renderer->PushAttributes();
-        const float o[3] = {opacity, opacity, opacity};
-        renderer->Attribute("color opacity", o);
-        renderer->Shader("surface", shader, nullptr);
-        renderer->Translate(x, y, z);
-        renderer->Sphere(r, -r, r, 360.0f);
-        renderer->PopAttributes();
+        shaded(shader, Color(1.0f), opacity, [&] { sphereAt(x, y, z, r); });
     }
     // `shader` from `from` towards `to`, after the parameters already given.
-    void light(const char* shader, const Point& from, const Point& to, float intensity) {
+    void light(const char* shader, const Point& from, const Point& to, float intensity,
+               const std::string& name = "key") {
         renderer->Parameter("point from", &from.x);
         renderer->Parameter("point to", &to.x);
         renderer->Parameter("float intensity", intensity);
-        renderer->Light("key", shader, nullptr);
+        renderer->Light(name.c_str(), shader, nullptr);
     }
     // The records a frame's statistics report for the occlusion cache.
     long occlusionRecords() {
@@ -190,9 +182,10 @@ TEST_F(Frames, BallOnAFloorUnderOcclusionAndTheSky) {
             renderer->Light("sky", "envlight", nullptr);
             renderer->Shader("surface", "matte", nullptr);
         }
-        floor();
-        renderer->Translate(0.0f, 0.0f, 6.0f);
-        renderer->Sphere(1.0f, -1.0f, 1.0f, 360.0f);
+        const float P[12] = {-20, -1, 0, -20, -1, 20, 20, -1, 20, 20, -1, 0};  // the floor
+        renderer->Parameter("point P", P);
+        renderer->Polygon(4);
+        sphereAt(0.0f, 0.0f, 6.0f);
         take();
         render();
         if (pass < 2) {
@@ -220,8 +213,7 @@ TEST_F(Frames, MirrorAndGlass) {
     wall(-5.0f, -20, 20, -20, 20, "constant", Color(1, 0, 0));
     wall(5.0f, -20, 20, -20, 20, "mirror");
     render();
-    EXPECT_NEAR(at(Size / 2, Size / 2).r, 1.0f, 1e-3f);
-    EXPECT_NEAR(at(Size / 2, Size / 2).g, 0.0f, 1e-3f);
+    EXPECT_TRUE(ovotest::near(at(Size / 2, Size / 2), Color(1, 0, 0), 1e-3f));
 
     renderer->World();
     wall(30.0f, -40, 0, -40, 40, "constant", Color(1, 0, 0));
@@ -241,25 +233,22 @@ TEST_F(Frames, MirrorAndGlass) {
 // ("raytrace" or a geometry set); what the other names do is shadow()'s own, pinned in
 // texture_test.cpp.
 TEST_F(Frames, ShadowLightsTraceTheirShadows) {
-    struct Case {
-        const char* light;
-        const char* shadowname;
-    } cases[] = {
-        {"shadowpoint", "raytrace"}, {"shadowspot", "raytrace"}, {"shadowdistant", "ball"}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.light << " \"" << c.shadowname << "\"");
+    const std::tuple<const char*, const char*, float> cases[] = {{"shadowpoint", "raytrace", 60.0f},
+                                                                 {"shadowspot", "raytrace", 60.0f},
+                                                                 {"shadowdistant", "ball", 1.0f}};
+    for (const auto& [shader, shadowname, intensity] : cases) {
+        SCOPED_TRACE(::testing::Message() << shader << " \"" << shadowname << "\"");
         renderer->Parameter("float coneangle", 1.2f);
-        renderer->Parameter("string shadowname", c.shadowname);
-        light(c.light, Point(3, 0, 0), Point(-3, 0, 10),
-              std::string(c.light) == "shadowdistant" ? 1.0f : 60.0f);
+        renderer->Parameter("string shadowname", shadowname);
+        light(shader, Point(3, 0, 0), Point(-3, 0, 10), intensity);
         wall(10.0f, -20, 20, -20, 20, "matte");
         renderer->PushAttributes();
         renderer->Attribute("string geometryset", "ball");
         sphere(0.0f, 0.0f, 5.0f, 1.0f, "matte");
         renderer->PopAttributes();
         render();
-        const Color shade = at(column(-3.0f, 10.0f), Size / 2);
-        const Color lit = at(column(-3.0f, 10.0f), 4);
+        const int x = int((-0.3f / TanHalfFov + 1.0f) * 0.5f * Size);  // where x = -3 on the wall
+        const Color shade = at(x, Size / 2), lit = at(x, 4);
         EXPECT_GT(lit.r, 0.05f);
         EXPECT_LT(shade.r, 0.01f * lit.r);
         renderer->World();
@@ -269,24 +258,20 @@ TEST_F(Frames, ShadowLightsTraceTheirShadows) {
 // ambient() sums every ambient light, past black ones and past lights of other kinds between
 // them; each runs once per thread and every later point takes what it gave.
 TEST_F(Frames, AmbientLightsAddUp) {
-    const struct Case {
-        std::vector<float> intensities;  // ambient lights, with a distant light after each
-        float expected;
-    } cases[] = {{{0.25f}, 0.25f}, {{0.25f, 0.5f}, 0.75f}, {{0.0f, 0.5f, 0.125f}, 0.625f}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.expected);
-        for (size_t i = 0; i < c.intensities.size(); ++i) {
-            renderer->Parameter("float intensity", c.intensities[i]);
+    // The ambient lights, with a distant light after each, and their sum.
+    const std::pair<std::vector<float>, float> cases[] = {
+        {{0.25f}, 0.25f}, {{0.25f, 0.5f}, 0.75f}, {{0.0f, 0.5f, 0.125f}, 0.625f}};
+    for (const auto& [intensities, expected] : cases) {
+        SCOPED_TRACE(expected);
+        for (size_t i = 0; i < intensities.size(); ++i) {
+            renderer->Parameter("float intensity", intensities[i]);
             renderer->Light(("ambient" + std::to_string(i)).c_str(), "ambientlight", nullptr);
             // Behind the wall: it adds nothing to its face.
-            const float from[3] = {0, 0, 20}, to[3] = {0, 0, 0};
-            renderer->Parameter("point from", from);
-            renderer->Parameter("point to", to);
-            renderer->Light(("sun" + std::to_string(i)).c_str(), "distantlight", nullptr);
+            light("distantlight", Point(0, 0, 20), Point(0.0f), 1.0f, "sun" + std::to_string(i));
         }
         wall(10.0f, -20, 20, -20, 20, "matte");
         render();
-        for (int y : {1, Size / 2, Size - 2}) EXPECT_NEAR(at(Size / 2, y).r, c.expected, 1e-3f);
+        for (int y : {1, Size / 2, Size - 2}) EXPECT_NEAR(at(Size / 2, y).r, expected, 1e-3f);
         renderer->World();
     }
 }
@@ -314,10 +299,10 @@ TEST_F(Frames, AnAreaLightSamplesEachOfItsPieces) {
 // texture's), and a sky map reflected by shinymetal.
 TEST_F(Frames, TexturesOnTheSurface) {
     // The checker's quadrants, left to right and top to bottom.
-    const float colours[4][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 1}};
+    const Color colours[4] = {Color(1, 0, 0), Color(0, 1, 0), Color(0, 0, 1), Color(1.0f)};
     const std::string texture = ovotest::writeChecker(dir);
-    const std::string skyMap =
-        ovotest::writeSky(dir, Color(0.2f, 0.6f, 0.4f), Color(0.2f, 0.6f, 0.4f));
+    const Color sky(0.2f, 0.6f, 0.4f);
+    const std::string skyMap = ovotest::writeSky(dir, sky, sky);
     for (const std::string shader : {"texmap", "paintedplastic", "shinymetal"}) {
         SCOPED_TRACE(shader);
         renderer->Parameter("float intensity", 1.0f);
@@ -336,13 +321,12 @@ TEST_F(Frames, TexturesOnTheSurface) {
         renderer->Polygon(4);
         render();
         if (metal) {
-            EXPECT_NEAR(at(Size / 2, Size / 2).g, 0.6f, 0.01f);
-            EXPECT_NEAR(at(Size / 2, Size / 2).r, 0.2f, 0.01f);
+            EXPECT_TRUE(ovotest::near(at(Size / 2, Size / 2), sky, 0.01f));
         }
-        for (int k = 0; k < 4 && !metal; ++k) {
-            const Color c = at((1 + 2 * (k % 2)) * Size / 4, (1 + 2 * (k / 2)) * Size / 4);
-            EXPECT_TRUE(ovotest::near(Tuple(c.r, c.g, c.b), Tuple(colours[k]), 0.02f)) << k;
-        }
+        for (int k = 0; k < 4 && !metal; ++k)
+            EXPECT_TRUE(ovotest::near(
+                at((1 + 2 * (k % 2)) * Size / 4, (1 + 2 * (k / 2)) * Size / 4), colours[k], 0.02f))
+                << k;
         renderer->World();
     }
 }

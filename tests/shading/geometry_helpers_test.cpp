@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <functional>
+#include <tuple>
 
 #include "core/math/constants.h"
 #include "core/shading/sl/geometry.h"
@@ -44,12 +45,8 @@ T threePasses(float dudx, float dudy, float dvdx, float dvdy,
 
 TEST(Derivatives, SlotsJacobianDerivAreaAndCalculatenormal) {
     using F = std::function<float(ShaderEnvironment&, float, float)>;
-    struct Case {
-        const char* what;
-        float dudx, dudy, dvdx, dvdy;
-        F f;
-        float expected;
-    } cases[] = {
+    // What, dudx, dudy, dvdx, dvdy, the shader and its derivative.
+    const std::tuple<const char*, float, float, float, float, F, float> cases[] = {
         // A turned screen: u and v both change with x and y.
         {"Du(u)", 0.01f, 0.01f, -0.01f, 0.01f, [](auto& e, float u, float) { return SL::Du(e, u); },
          1.0f},
@@ -59,9 +56,8 @@ TEST(Derivatives, SlotsJacobianDerivAreaAndCalculatenormal) {
         {"Deriv(2u + 6v, u + v)", 0.01f, 0, 0, 0.01f,
          [](auto& e, float u, float v) { return SL::Deriv(e, 2 * u + 6 * v, u + v); }, 8.0f},
     };
-    for (Case& c : cases)
-        EXPECT_NEAR(threePasses<float>(c.dudx, c.dudy, c.dvdx, c.dvdy, c.f), c.expected, 1e-3f)
-            << c.what;
+    for (const auto& [what, dudx, dudy, dvdx, dvdy, f, expected] : cases)
+        EXPECT_NEAR(threePasses<float>(dudx, dudy, dvdx, dvdy, f), expected, 1e-3f) << what;
 
     // Points take three slots a pass, floats one, colours none; offset passes answer 0.
     auto points = [](ShaderEnvironment& e, float u, float v) {
@@ -112,17 +108,13 @@ TEST(Derivatives, SlotsJacobianDerivAreaAndCalculatenormal) {
 TEST(GeometryHelpers, RotateFresnelPtlinedAndNormalize) {
     // rotate turns about the normalised axis through P0, right-handed.
     Tuple origin(0, 0, 0), far(0, 0, 5), pivot(1, 1, 0), above(1, 1, 2);
-    struct Turn {
-        Tuple Q;
-        float angle;
-        Tuple P0, P1, expected;
-    } turns[] = {
+    std::tuple<Tuple, float, Tuple, Tuple, Tuple> turns[] = {
         {Tuple(1, 0, 0), PiOver2, origin, far, Tuple(0, 1, 0)},
         {Tuple(2, 1, 0), PiOver2, pivot, above, Tuple(1, 2, 0)},
         {Tuple(3, 2, 1), 0.7f, pivot, pivot, Tuple(3, 2, 1)},  // no axis, no turn
     };
-    for (Turn& t : turns)
-        EXPECT_TRUE(near(SL::rotate(t.Q, t.angle, t.P0, t.P1), t.expected, 1e-5f)) << t.Q.x;
+    for (auto& [Q, angle, P0, P1, expected] : turns)
+        EXPECT_TRUE(near(SL::rotate(Q, angle, P0, P1), expected, 1e-5f)) << Q.x;
 
     // Air into glass head on: ((1 - 1.5) / (1 + 1.5))^2 = 0.04, straight through. Glass into
     // air at 60 degrees, past the critical angle: all reflected, nothing refracted.

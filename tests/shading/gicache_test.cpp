@@ -26,14 +26,8 @@ Aabb world() { return Aabb(-5.0f, 5.0f, -5.0f, 5.0f, -5.0f, 5.0f); }
 
 template <class T = float>
 GIRecord<T> record(const Point& P, const Normal& N, float R, T value) {
-    GIRecord<T> r;
-    r.P = P;
-    r.N = N;
-    r.R = R;
-    r.value = value;
-    for (int a = 0; a < 3; ++a) r.rotationalGradient[a] = r.translationalGradient[a] = T(0.0f);
-    r.direction = Vector(N);
-    return r;
+    const T zero(0.0f);
+    return {P, N, R, value, {zero, zero, zero}, {zero, zero, zero}, Vector(N)};
 }
 
 Normal tilted(float degrees) {
@@ -68,26 +62,21 @@ TEST(GICache, ReusesTheLastResultNearby) {
     ThreadID id(0);
     // Beyond the footprint the tree answers, but for a maxerror of 0: then only the last
     // result can.
-    const struct {
-        float offset, degrees, maxerror;
-        bool found;
-    } cases[] = {
+    const std::tuple<float, float, float, bool> cases[] = {
         {0.0f, 0.0f, 0.25f, true},   {0.009f, 0.0f, 0.25f, true}, {0.0f, 17.5f, 0.25f, true},
         {0.0f, 18.5f, 0.25f, false}, {0.0f, 30.0f, 0.25f, false}, {0.02f, 18.0f, 0.25f, false},
-        {0.02f, 0.0f, 0.25f, true},  {0.0f, 0.0f, 0.0f, true},    {0.02f, 0.0f, 0.0f, false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.offset << " " << c.degrees << " " << c.maxerror);
+        {0.02f, 0.0f, 0.25f, true},  {0.0f, 0.0f, 0.0f, true},    {0.02f, 0.0f, 0.0f, false}};
+    for (const auto& [offset, degrees, maxerror, found] : cases) {
+        SCOPED_TRACE(testing::Message() << offset << " " << degrees << " " << maxerror);
         GICache<float> cache(world(), 1);
         cache.insert(record(Point(0.0f), Up, 1.0f, 0.75f), 0.0f, 0.0f, 0.0f);
         float v = -1.0f;
-        EXPECT_EQ(
-            lookup(cache, Point(c.offset, 0.0f, 0.0f), tilted(c.degrees), 0.01f, c.maxerror, 1, v),
-            c.found);
-        EXPECT_EQ(v, c.found ? 0.75f : -1.0f);
+        EXPECT_EQ(lookup(cache, Point(offset, 0.0f, 0.0f), tilted(degrees), 0.01f, maxerror, 1, v),
+                  found);
+        EXPECT_EQ(v, found ? 0.75f : -1.0f);
         const GICache<float>::Statistics s = cache.statistics();
         EXPECT_EQ(std::make_tuple(s.lookups, s.reused, s.records),
-                  std::make_tuple(uint64_t(1), uint64_t(c.found && c.offset < 0.01f), uint64_t(1)));
+                  std::make_tuple(uint64_t(1), uint64_t(found && offset < 0.01f), uint64_t(1)));
     }
 }
 
@@ -97,26 +86,24 @@ TEST(GICache, GradientsAndTheirSwitch) {
     GIRecord<float> r = record(Point(0.0f), Up, 2.0f, 0.5f);
     r.translationalGradient[0] = 0.5f;  // +0.5 per unit along x
     r.rotationalGradient[1] = -1.0f;    // turning the normal about y
+    // A value the gradient would take below 0 stops at 0.
+    GIRecord<float> dim = record(Point(3.0f, 0.0f, 0.0f), Up, 2.0f, 0.05f);
+    dim.translationalGradient[0] = -1.0f;
     for (bool on : {true, false}) {
         GICache<float> cache(world(), 1);
         cache.gradients = on;
         cache.footprintLimits = false;
         cache.insert(r, 0.0f, 0.0f, 0.0f);
+        cache.insert(dim, 0.0f, 0.0f, 0.0f);
         float v;
         ASSERT_TRUE(lookup(cache, Point(0.2f, 0.0f, 0.0f), Up, 0.0f, 1.0f, 1, v));
         EXPECT_NEAR(v, on ? 0.6f : 0.5f, 1e-5f);
         // Nr × N for N turned 3 degrees towards +x is about (0, 0.052, 0).
         ASSERT_TRUE(lookup(cache, Point(0.0f, 0.1f, 0.0f), tilted(3.0f), 0.0f, 1.0f, 1, v));
         EXPECT_NEAR(v, on ? 0.5f - std::sin(radians(3.0f)) : 0.5f, 1e-5f);
+        ASSERT_TRUE(lookup(cache, Point(3.2f, 0.0f, 0.0f), Up, 0.0f, 1.0f, 1, v));
+        EXPECT_NEAR(v, on ? 0.0f : 0.05f, on ? 0.0f : 1e-5f);
     }
-    // A value the gradient would take below 0 stops at 0.
-    GIRecord<float> dim = record(Point(0.0f), Up, 2.0f, 0.05f);
-    dim.translationalGradient[0] = -1.0f;
-    GICache<float> cache(world(), 1);
-    cache.insert(dim, 0.0f, 0.0f, 0.0f);
-    float v;
-    ASSERT_TRUE(lookup(cache, Point(0.2f, 0.0f, 0.0f), Up, 0.0f, 1.0f, 1, v));
-    EXPECT_EQ(v, 0.0f);
 }
 
 // The radius a record is stored with, seen through how far it reaches at maxerror 1 with no
@@ -131,13 +118,7 @@ TEST(GICache, RadiusLimits) {
         }
         return 2.0f * lo;
     };
-    struct Case {
-        const char* what;
-        float R, footprint;
-        bool footprintLimits;
-        float gradient;
-        float expected;
-    } cases[] = {
+    const std::tuple<const char*, float, float, bool, float, float> cases[] = {
         {"within every limit", 0.5f, 0.01f, true, 0.0f, 0.5f},
         {"above b * footprint", 5.0f, 0.01f, true, 0.0f, 1.0f},
         {"below the smallest radius", 0.001f, 0.01f, true, 0.0f, 0.05f},
@@ -148,14 +129,14 @@ TEST(GICache, RadiusLimits) {
         {"steep gradient", 0.8f, 0.01f, true, 4.0f, 0.2f},
         {"gentle gradient", 0.8f, 0.01f, true, 0.5f, 0.8f},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, R, footprint, limits, gradient, expected] : cases) {
+        SCOPED_TRACE(what);
         GICache<float> cache(world(), 1);
-        cache.footprintLimits = c.footprintLimits;
-        GIRecord<float> r = record(Point(0.0f), Up, c.R, 0.5f);
-        r.translationalGradient[1] = c.gradient;  // along y: the probes along x do not see it
-        cache.insert(r, c.footprint, 2.0f, 100.0f);
-        EXPECT_NEAR(reach(cache), c.expected, 1e-3f * std::max(1.0f, c.expected));
+        cache.footprintLimits = limits;
+        GIRecord<float> r = record(Point(0.0f), Up, R, 0.5f);
+        r.translationalGradient[1] = gradient;  // along y: the probes along x do not see it
+        cache.insert(r, footprint, 2.0f, 100.0f);
+        EXPECT_NEAR(reach(cache), expected, 1e-3f * std::max(1.0f, expected));
     }
     // An unbounded world still gets a cache, sized as a unit cube.
     const Aabb unbounded(-INFINITY, INFINITY, -1.0f, 1.0f, -1.0f, 1.0f);

@@ -3,6 +3,8 @@
 // clamped t, unknown bases and short lists.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <tuple>
 #include <vector>
 
 #include "core/shading/sl/noise.h"
@@ -24,11 +26,7 @@ float noiseN(int dims, const float* p) {
 TEST(Noise, KnownValuesZerosOnTheLatticeAndContinuity) {
     // By hand: at x = 0.5 the corner hashes are 151 (gradient +8) and 160 (gradient +1), so
     // 0.188 * lerp(0.5, 8 * 0.5, 1 * -0.5) = 0.329; the others take the same steps.
-    struct Case {
-        int dims;
-        float p[4];
-        float expected;
-    } cases[] = {
+    const std::tuple<int, std::array<float, 4>, float> cases[] = {
         {1, {0.5f}, 0.329f},
         {1, {-2.25f}, 0.1230996f},
         {2, {0.3f, 0.8f}, -0.2030936f},
@@ -36,9 +34,9 @@ TEST(Noise, KnownValuesZerosOnTheLatticeAndContinuity) {
         {3, {0.5f, 0.5f, 0.5f}, 0.234f},
         {3, {-0.3f, 1.7f, -2.6f}, 0.2343184f},
         {4, {0.5f, 0.5f, 0.5f, 0.5f}, 0.32625f},
-        {4, {-0.3f, 1.7f, -2.6f, 0.4f}, -0.4504124f},
-    };
-    for (const Case& c : cases) EXPECT_NEAR(noiseN(c.dims, c.p), c.expected, 2e-6f) << c.dims;
+        {4, {-0.3f, 1.7f, -2.6f, 0.4f}, -0.4504124f}};
+    for (const auto& [dims, p, expected] : cases)
+        EXPECT_NEAR(noiseN(dims, p.data()), expected, 2e-6f) << dims;
 
     const float lattice[][4] = {{0, 0, 0, 0}, {1, 2, 3, 4}, {-1, -3, 7, -256}};
     // Across lattice planes (negative ones too, where a truncating floor would jump) both
@@ -58,10 +56,7 @@ TEST(Noise, KnownValuesZerosOnTheLatticeAndContinuity) {
 
 TEST(CellNoise, OneValuePerCellFromThePermutation) {
     Tuple p(0.5f, 0.5f, 0.5f), q(0.1f, 0.9f, 0.99f);
-    struct Case {
-        float value;
-        int tableValue;
-    } cases[] = {
+    const std::pair<float, int> cases[] = {
         {SL::cellnoisef(0.3f), 151},       {SL::cellnoisef(0.9f), 151},  // perm[0], one cell
         {SL::cellnoisef(-0.5f), 180},                                    // cell -1 & 255 = 255
         {SL::cellnoisef(-256.5f), 180},                                  // cell -257 & 255 = 255
@@ -71,7 +66,7 @@ TEST(CellNoise, OneValuePerCellFromThePermutation) {
         {SL::cellnoisef(p), 36},           {SL::cellnoisef(q), 36},
         {SL::cellnoisef(p, 0.5f), 0},      {SL::cellnoisef(0.5f, 0.5f, 0.5f, 0.5f), 0},
     };
-    for (const Case& c : cases) EXPECT_FLOAT_EQ(c.value, float(c.tableValue) / 255.0f);
+    for (const auto& [value, entry] : cases) EXPECT_FLOAT_EQ(value, float(entry) / 255.0f);
     // Colours and points: the hash, then the permutation once and twice more.
     EXPECT_EQ(SL::cellnoisec(0.2f), Color(151 / 255.0f, 17 / 255.0f, 36 / 255.0f));
     EXPECT_EQ(Color(SL::cellnoisep(p, -3.5f)), SL::cellnoisec(p, -3.5f));
@@ -82,11 +77,7 @@ TEST(CellNoise, OneValuePerCellFromThePermutation) {
 TEST(Spline, BasesAgainstHandValues) {
     const OIIO::ustring linear("linear"), catmull("catmull-rom"), bezier("bezier"),
         bspline("bspline"), hermite("hermite"), power("power");
-    struct Case {
-        OIIO::ustring basis;
-        std::vector<float> values;
-        float t, expected;
-    } cases[] = {
+    std::tuple<OIIO::ustring, std::vector<float>, float, float> cases[] = {
         {linear, {0, 0, 1, 1}, 0.5f, 0.5f},
         {catmull, {0, 0, 1, 1}, 0.0f, 0.0f},
         {catmull, {0, 0, 1, 1}, 1.0f, 1.0f},
@@ -107,9 +98,9 @@ TEST(Spline, BasesAgainstHandValues) {
         {linear, {1, 3}, 0.5f, 3.0f},  // short lists repeat their last value
         {power, {}, 0.5f, 0.0f},
     };
-    for (Case& c : cases)
-        EXPECT_NEAR(SL::splinef(c.basis, c.t, c.values), c.expected, 1e-6f)
-            << c.basis << " " << c.t << " over " << c.values.size();
+    for (auto& [basis, values, t, expected] : cases)
+        EXPECT_NEAR(SL::splinef(basis, t, values), expected, 1e-6f)
+            << basis << " " << t << " over " << values.size();
 
     // Through "...", one double per float and three per colour or point; catmull-rom by
     // default; a short list reads no further than its count.

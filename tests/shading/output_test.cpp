@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "core/math/matrix.h"
 #include "core/shading/sl/output.h"
@@ -18,45 +19,37 @@ TEST(Output, PrintfConversionsInTheMainPassOnly) {
     const OIIO::ustring name("plastic");
     using Print = std::function<void(ShaderEnvironment&)>;
     auto f = [](const char* format) { return OIIO::ustring(format); };
-    struct Case {
-        int pass;
-        Print print;
-        std::string expected;
-    } cases[] = {
-        {0, [&](auto& e) { SL::printf(e, f("Kd = %f\n"), 0.5); }, "Kd = 0.500000\n"},
-        {0, [&](auto& e) { SL::printf(e, f("%f%f"), -0.25, 1e6); }, "-0.2500001000000.000000"},
-        {0,
-         [&](auto& e) {
+    // Each print and what it writes; the last two run in the offset passes.
+    const std::pair<Print, std::string> cases[] = {
+        {[&](auto& e) { SL::printf(e, f("Kd = %f\n"), 0.5); }, "Kd = 0.500000\n"},
+        {[&](auto& e) { SL::printf(e, f("%f%f"), -0.25, 1e6); }, "-0.2500001000000.000000"},
+        {[&](auto& e) {
              SL::printf(e, f("%s at %p is %c"), name, Tuple(1, -2, 0.25f), Color(1, 0, 0));
          },
          "plastic at [1.000000 -2.000000 0.250000] is [1.000000 0.000000 0.000000]"},
-        {0, [&](auto& e) { SL::printf(e, f("%m"), m); },
+        {[&](auto& e) { SL::printf(e, f("%m"), m); },
          "[1.000000 0.000000 0.000000 2.500000 0.000000 1.000000 0.000000 0.000000 0.000000 "
          "0.000000 1.000000 0.000000 -1.000000 0.000000 0.000000 1.000000]"},
         // An unknown conversion prints nothing and leaves its argument for the next one; so
         // does "%%", and a '%' that ends the format.
-        {0, [&](auto& e) { SL::printf(e, f("%d|%f|%s"), 1.5, name); }, "|1.500000|plastic"},
-        {0, [&](auto& e) { SL::printf(e, f("100%% done%")); }, "100 done"},
-        {0, [&](auto& e) { SL::printf(e, OIIO::ustring()); }, ""},
-        {1, [&](auto& e) { SL::printf(e, f("pass %f\n"), 1.0); }, ""},
-        {2, [&](auto& e) { SL::printf(e, f("pass %s\n"), name); }, ""},
+        {[&](auto& e) { SL::printf(e, f("%d|%f|%s"), 1.5, name); }, "|1.500000|plastic"},
+        {[&](auto& e) { SL::printf(e, f("100%% done%")); }, "100 done"},
+        {[&](auto& e) { SL::printf(e, OIIO::ustring()); }, ""},
+        {[&](auto& e) { e.derivPass = 1, SL::printf(e, f("pass %f\n"), 1.0); }, ""},
+        {[&](auto& e) { e.derivPass = 2, SL::printf(e, f("pass %s\n"), name); }, ""},
     };
-    for (Case& c : cases) {
+    for (const auto& [print, expected] : cases) {
         ShaderEnvironment env;
-        env.derivPass = c.pass;
-        EXPECT_EQ(ovotest::capturedStdout([&] { c.print(env); }), c.expected) << c.expected;
+        EXPECT_EQ(ovotest::capturedStdout(std::bind(print, std::ref(env))), expected) << expected;
     }
 }
 
 TEST(Output, FormatIsVsnprintfCutAt1023) {
     const std::string longer(2000, 'x');
-    struct Case {
-        OIIO::ustring got;
-        std::string expected;
-    } cases[] = {
+    const std::pair<OIIO::ustring, std::string> cases[] = {
         {SL::format(OIIO::ustring("%s_%03d.%s"), "frame", 7, "tif"), "frame_007.tif"},
         {SL::format(OIIO::ustring("%s"), longer.c_str()), longer.substr(0, 1023)},
         {SL::format(OIIO::ustring()), ""},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.got.string(), c.expected);
+    for (const auto& [got, expected] : cases) EXPECT_EQ(got.string(), expected);
 }

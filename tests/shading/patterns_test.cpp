@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <functional>
+#include <tuple>
 
 #include "core/geometry/hit.h"
 #include "core/math/constants.h"
@@ -25,18 +26,13 @@ using Layers = std::vector<Reference<Shader>>;
 // The plane z = 0 at (x, y), seen from above, its offset rays `step` further in x and y, shaded
 // by `surface` and `displacement` under `light` (an ambient light of 1 when none is given).
 Hit shadePlane(float x, float y, float step, const Layers& surface, const Layers& displacement = {},
-               Reference<Shader> light = {}) {
+               Reference<Light> light = {}) {
     Hit hit = planeHit(Point(x, y, 0.0f));
     hit.attributes.surface = keep(groupOf(surface));
     hit.attributes.displacement = keep(groupOf(displacement));
-    if (!light) light = Reference<Shader>(makeShader("ambientlight"));
     hit.attributes.lights = keep(Reference<LightList>(new LightList()));
-    hit.attributes.lights->lights.push_back(Reference<Light>(dynamic_cast<Light*>(light.get())));
-    RayDifferential ray(Point(x, y, 1.0f), Vector(0, 0, -1));
-    ray.hasDifferentials = true;
-    ray.rx = Ray(ray.o, Vector(step, 0, -1));
-    ray.ry = Ray(ray.o, Vector(0, step, -1));
-    hit.shade(ray, nullptr);
+    hit.attributes.lights->lights.push_back(light ? light : lightOf("ambientlight"));
+    hit.shade(steppedRay(Point(x, y, 1.0f), -1.0f, step), nullptr);
     return hit;
 }
 
@@ -55,12 +51,8 @@ TEST(Patterns, LayoutsAndFilteredFootprints) {
     // Defaults: bricks 0.25 by 0.08 with joints of 0.01, odd courses (t in [0.08, 0.16), and
     // [-0.08, 0)) shifted half a brick; stripes of half of each tenth of t; tiles of 1/8 in
     // grout; checks of 1/8, four of each colour a unit.
-    struct Case {
-        const char* shader;
-        float frequency;  // 0: the shader's own
-        float s, t, step;
-        Color expected;
-    } cases[] = {
+    // The shader, its frequency (0: its own), s, t, the footprint and the colour.
+    const std::tuple<const char*, float, float, float, float, Color> cases[] = {
         {"brick", 0, 0.125f, 0.04f, 0.001f, brickAt(0, 0, 0.125f, 0.04f)},
         {"brick", 0, 0.25f, 0.04f, 0.001f, mortar},  // between columns 0 and 1
         {"brick", 0, 0.1f, 0.08f, 0.001f, mortar},   // between courses
@@ -85,13 +77,11 @@ TEST(Patterns, LayoutsAndFilteredFootprints) {
         {"checker", 1, 0.4f, 0.2f, 0.5f, Color(1.0f - 0.34f)},
         {"stripes", 1, 0.3f, 0.4f, 0.5f, mix(white, stripe, 0.7f)},
     };
-    for (const Case& c : cases) {
-        const Reference<Shader> s =
-            c.frequency > 0 ? unlit(c.shader, {{"frequency", c.frequency}}) : unlit(c.shader);
-        const Color got = shadePlane(c.s, c.t, c.step, {s}).env.Ci;
-        EXPECT_TRUE(near(Tuple(got.r, got.g, got.b),
-                         Tuple(c.expected.r, c.expected.g, c.expected.b), 1e-4f))
-            << c.shader << " at " << c.s << " " << c.t << " over " << c.step;
+    for (const auto& [shader, frequency, s, t, step, expected] : cases) {
+        const Reference<Shader> pattern =
+            frequency > 0 ? unlit(shader, {{"frequency", frequency}}) : unlit(shader);
+        EXPECT_TRUE(near(shadePlane(s, t, step, {pattern}).env.Ci, expected, 1e-4f))
+            << shader << " at " << s << " " << t << " over " << step;
     }
 }
 
@@ -99,10 +89,10 @@ TEST(Patterns, GraniteCrystalsAreTheRegionsNearestTheirSeeds) {
     // Each cell of the lattice has its seed at cell + cellnoisep(cell); a crystal's kind comes
     // from cellnoisec of its seed's cell. With pure red, green and blue kinds the one channel
     // lit tells the kind; the reference searches the 125 cells around each point.
-    const Reference<Shader> granite = unlit("granite", {{"frequency", 1}},
-                                            {{"darkcolor", Color(1, 0, 0)},
-                                             {"pinkcolor", Color(0, 1, 0)},
-                                             {"palecolor", Color(0, 0, 1)}});
+    const Reference<Shader> granite = unlit("granite", {{"frequency", 1.0f},
+                                                        {"darkcolor", Color(1, 0, 0)},
+                                                        {"pinkcolor", Color(0, 1, 0)},
+                                                        {"palecolor", Color(0, 0, 1)}});
     // A grid, and points whose nearest seed lies two cells away, past the 27 around them.
     std::vector<std::pair<float, float>> points = {
         {-115.03125f, 29.15625f}, {25.03125f, -22.90625f}, {75.96875f, -76.84375f}};
@@ -136,7 +126,7 @@ TEST(Patterns, WoodRingsAndMarbleVeinsFallWhereTheyShould) {
     // Wood from white to black without grain: along 2 units of radius at 10 rings a unit, 20
     // dark bands, give or take what the noise warps at either end.
     const Reference<Shader> wood =
-        unlit("wood", {{"grainy", 0}}, {{"lightwood", Color(1.0f)}, {"darkwood", Color(0.0f)}});
+        unlit("wood", {{"grainy", 0.0f}, {"lightwood", Color(1.0f)}, {"darkwood", Color(0.0f)}});
     int bands = 0;
     bool dark = false;
     for (float r = 0.5f; r < 2.5f; r += 0.002f) {
@@ -151,8 +141,8 @@ TEST(Patterns, WoodRingsAndMarbleVeinsFallWhereTheyShould) {
     // Unbent marble is a spline of sin(pi x) with the vein at 2/3 of the way through the
     // spline: pure vein colour where sin(pi x) = 1/3, nowhere darker.
     const Reference<Shader> marble =
-        unlit("marble", {{"veinturbulence", 0}},
-              {{"basecolor", Color(1.0f)}, {"veincolor", Color(0.0f)}});
+        unlit("marble",
+              {{"veinturbulence", 0.0f}, {"basecolor", Color(1.0f)}, {"veincolor", Color(0.0f)}});
     const float first = std::asin(1.0f / 3.0f) / Pi;
     for (float start : {0.0f, 0.5f}) {
         float darkest = 2.0f, at = -1.0f;
@@ -177,11 +167,8 @@ TEST(Patterns, DisplacementsTurnTheNormalByTheirHeights) {
             sum += std::fabs(SL::noise(x * scale, y * scale, 0.0f)) / scale;
         return sum;
     };
-    struct Case {
-        const char* shader;
-        float Km, frequency;
-        std::function<float(float, float)> h;
-    } cases[] = {
+    // The shader, Km, frequency and its height.
+    const std::tuple<const char*, float, float, std::function<float(float, float)>> cases[] = {
         {"bumpy", 0.05f, 3.0f, [](float x, float y) { return 0.05f * SL::noise(3 * x, 3 * y, 0); }},
         {"dented", 0.6f, 2.0f,
          [&](float x, float y) {
@@ -189,28 +176,28 @@ TEST(Patterns, DisplacementsTurnTheNormalByTheirHeights) {
              return -0.6f * t * t * t;
          }},
     };
-    for (Case& c : cases) {
+    for (const auto& [shader, Km, frequency, h] : cases) {
         const Reference<Shader> displacement =
-            bound(c.shader, {{"Km", c.Km}, {"frequency", c.frequency}});
+            bound(shader, {{"Km", Km}, {"frequency", frequency}});
         int tilted = 0;
         for (float x : {0.13f, 0.41f, -0.77f, 1.9f})
             for (float y : {0.29f, -0.6f}) {
                 const Hit hit = shadePlane(x, y, 0.01f, {}, {displacement});
-                const Tuple expected = Tuple(-(c.h(x + 0.01f, y) - c.h(x, y)) / 0.01f,
-                                             -(c.h(x, y + 0.01f) - c.h(x, y)) / 0.01f, 1.0f)
+                const Tuple expected = Tuple(-(h(x + 0.01f, y) - h(x, y)) / 0.01f,
+                                             -(h(x, y + 0.01f) - h(x, y)) / 0.01f, 1.0f)
                                            .hat();
-                EXPECT_TRUE(near(hit.env.N.hat(), expected, 2e-3f)) << c.shader << x << " " << y;
+                EXPECT_TRUE(near(hit.env.N.hat(), expected, 2e-3f)) << shader << x << " " << y;
                 EXPECT_EQ(hit.env.P, Point(x, y, 0.0f));
                 tilted += expected.z < 0.999f;
             }
-        EXPECT_GT(tilted, 4) << c.shader;  // the bumps are there to be seen
+        EXPECT_GT(tilted, 4) << shader;  // the bumps are there to be seen
     }
 }
 
 TEST(Patterns, LayeredGroups) {
     // cells' "Ct" connected to plastic's Cs: under an ambient light of 1 the plastic shows
     // exactly the colour cells shows alone, tile and grout alike.
-    const Reference<Shader> cells(makeShader("cells")), plastic = unlit("plastic");
+    const Reference<Shader> cells = bound("cells"), plastic = unlit("plastic");
     const Shader::ConnectionEnd source{ParamType(TypeColor), 0, -1, 0,
                                        cells->find(OIIO::ustring("Ct"))->offset};
     const Shader::ConnectionEnd destination{ParamType(TypeColor), GlobalCs, -1, 1, 0};
@@ -223,21 +210,14 @@ TEST(Patterns, LayeredGroups) {
 
     // glaze weighs its highlight by the float it reads from earlier layers with surface(): the
     // args layer leaves Ci = 1 and offers "f"; a name no layer has weighs 1.
-    ParameterSet up;
-    const float from[3] = {0, 0, 1}, to[3] = {0, 0, 0};
-    up.push_back("from", ParamType(TypePoint), from, true);
-    up.push_back("to", ParamType(TypePoint), to, true);
-    const Reference<Shader> overhead(makeShader("distantlight", up));
-    auto glaze = [](const char* weight) {
-        ParameterSet p;
-        p.push_back("weight", ParamType(TypeString), &weight, true);
-        return Reference<Shader>(makeShader("glaze", p));
-    };
+    const Reference<Light> overhead =
+        lightOf("distantlight", {{"from", Point(0, 0, 1)}, {"to", Point(0.0f)}});
     const float highlight =
-        shadePlane(0.3f, 0.3f, 0.001f, {glaze("nothing")}, {}, overhead).env.Ci.g;
+        shadePlane(0.3f, 0.3f, 0.001f, {bound("glaze", {{"weight", "nothing"}})}, {}, overhead)
+            .env.Ci.g;
     EXPECT_GT(highlight, 0.5f);
     for (float w : {0.0f, 0.25f, 1.0f}) {
-        const Layers layers = {bound("args", {{"f", w}}), glaze("f")};
+        const Layers layers = {bound("args", {{"f", w}}), bound("glaze", {{"weight", "f"}})};
         const Color c = shadePlane(0.3f, 0.3f, 0.001f, layers, {}, overhead).env.Ci;
         EXPECT_NEAR(c.g, 1.0f + w * highlight, 1e-5f) << w;
     }

@@ -3,6 +3,8 @@
 // reading the displacement, surface and volume layers and the lights of its hit.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "core/geometry/hit.h"
 #include "core/shading/light.h"
 #include "core/shading/shader_group.h"
@@ -15,11 +17,12 @@ using namespace ovotest;
 namespace {
 
 enum Kind { Float, Colour, Point3 };
+using Answer = std::pair<float, Tuple>;
 
-// query(env, name, value) for a float, colour or point value, which comes back in a Tuple
+// query(env, name, value) for a float, colour or point value: what it returns and what it wrote
 // (-7 where nothing was written).
 template <class Query>
-float ask(Query query, ShaderEnvironment& env, const char* name, Kind kind, Tuple& out) {
+Answer ask(Query query, ShaderEnvironment& env, const char* name, Kind kind) {
     OIIO::ustring n(name);
     float f = -7.0f;
     Color c(-7.0f);
@@ -27,8 +30,9 @@ float ask(Query query, ShaderEnvironment& env, const char* name, Kind kind, Tupl
     const float found = kind == Float    ? query(env, n, f)
                         : kind == Colour ? query(env, n, c)
                                          : query(env, n, t);
-    out = kind == Float ? Tuple(f, -7.0f, -7.0f) : kind == Colour ? Tuple(c.r, c.g, c.b) : t;
-    return found;
+    return {found, kind == Float    ? Tuple(f, -7.0f, -7.0f)
+                   : kind == Colour ? Tuple(c.r, c.g, c.b)
+                                    : t};
 }
 
 }  // namespace
@@ -39,9 +43,8 @@ float ask(Query query, ShaderEnvironment& env, const char* name, Kind kind, Tupl
 TEST(Queries, LayerArgumentsByNameAndType) {
     // args: f 0.25, c (1 1 1), p (1 2 3), n (0 0 1), h an hpoint, m a matrix, fa an empty float
     // array, ca two blacks; the other layers' Kd.
-    Reference<ShaderGroup> group =
-        groupOf({bound("plastic", {{"Kd", 0.3f}}), Reference<Shader>(makeShader("args")),
-                 bound("plastic", {{"Kd", 0.9f}})});
+    Reference<ShaderGroup> group = groupOf(
+        {bound("plastic", {{"Kd", 0.3f}}), bound("args"), bound("plastic", {{"Kd", 0.9f}})});
     ShaderEnvironment env;
     env.surface = env.volume = group;
     for (const Reference<Shader>& s : group->layers) {
@@ -49,35 +52,28 @@ TEST(Queries, LayerArgumentsByNameAndType) {
         s->init(env, nullptr, env.surfaceData.back());
     }
     env.volumeData = {env.surfaceData[0], env.surfaceData[1]};  // the last layer has no block
-    const Tuple none(-7.0f);
-    struct Case {
-        const char* name;
-        Kind kind;
-        float found;
-        Tuple surface, volume;  // what each query writes
-    } cases[] = {
-        {"Kd", Kind::Float, 1, Tuple(0.9f, -7, -7), Tuple(0.3f, -7, -7)},  // the last layer first
-        {"f", Kind::Float, 1, Tuple(0.25f, -7, -7), Tuple(0.25f, -7, -7)},
-        {"c", Kind::Colour, 1, Tuple(1, 1, 1), Tuple(1, 1, 1)},
-        {"ca", Kind::Colour, 1, Tuple(0, 0, 0), Tuple(0, 0, 0)},  // an array's first element
-        {"p", Kind::Point3, 1, Tuple(1, 2, 3), Tuple(1, 2, 3)},
-        {"n", Kind::Point3, 1, Tuple(0, 0, 1), Tuple(0, 0, 1)},
+    const Answer none(0.0f, Tuple(-7.0f));
+    // The name, its kind, and what surface() and volume() answer.
+    const std::tuple<const char*, Kind, Answer, Answer> cases[] = {
+        {"Kd", Float, {1, Tuple(0.9f, -7, -7)}, {1, Tuple(0.3f, -7, -7)}},  // the last layer first
+        {"f", Float, {1, Tuple(0.25f, -7, -7)}, {1, Tuple(0.25f, -7, -7)}},
+        {"c", Colour, {1, Tuple(1, 1, 1)}, {1, Tuple(1, 1, 1)}},
+        {"ca", Colour, {1, Tuple(0, 0, 0)}, {1, Tuple(0, 0, 0)}},  // an array's first element
+        {"p", Point3, {1, Tuple(1, 2, 3)}, {1, Tuple(1, 2, 3)}},
+        {"n", Point3, {1, Tuple(0, 0, 1)}, {1, Tuple(0, 0, 1)}},
         // Wrong types (hpoints are not points), empty arrays and unknown names find nothing.
-        {"c", Kind::Float, 0, none, none},
-        {"Kd", Kind::Colour, 0, none, none},
-        {"h", Kind::Point3, 0, none, none},
-        {"m", Kind::Point3, 0, none, none},
-        {"fa", Kind::Float, 0, none, none},
-        {"x", Kind::Float, 0, none, none},
+        {"c", Float, none, none},
+        {"Kd", Colour, none, none},
+        {"h", Point3, none, none},
+        {"m", Point3, none, none},
+        {"fa", Float, none, none},
+        {"x", Float, none, none},
     };
-    for (const Case& c : cases) {
-        Tuple got;
-        EXPECT_EQ(ask(OVO_QUERY(surface), env, c.name, c.kind, got), c.found) << c.name;
-        EXPECT_EQ(got, c.surface) << c.name;
-        EXPECT_EQ(ask(OVO_QUERY(volume), env, c.name, c.kind, got), c.found) << c.name;
-        EXPECT_EQ(got, c.volume) << c.name;
-        EXPECT_EQ(ask(OVO_QUERY(displacement), env, c.name, c.kind, got), 0.0f) << c.name;
-        EXPECT_EQ(got, none);
+    for (const auto& [name, kind, surface, volume] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(ask(OVO_QUERY(surface), env, name, kind), surface);
+        EXPECT_EQ(ask(OVO_QUERY(volume), env, name, kind), volume);
+        EXPECT_EQ(ask(OVO_QUERY(displacement), env, name, kind), none);
     }
     for (size_t i = 0; i < group->layers.size(); ++i)
         group->layers[i]->destroyData(env.surfaceData[i]);
@@ -89,26 +85,22 @@ TEST(Queries, LightsAttributesOptionsAndRays) {
     void* block = light->createData();
     ShaderEnvironment env;
     light->init(env, nullptr, block);
-    Tuple got;
-    EXPECT_EQ(ask(OVO_QUERY(lightsource), env, "intensity", Kind::Float, got), 0.0f);
+    EXPECT_EQ(ask(OVO_QUERY(lightsource), env, "intensity", Float).first, 0.0f);
     env.currentLight = dynamic_cast<const Light*>(light.get());
     env.currentLightData = block;
-    EXPECT_EQ(ask(OVO_QUERY(lightsource), env, "intensity", Kind::Float, got), 1.0f);
-    EXPECT_EQ(got.x, 2.0f);
-    EXPECT_EQ(ask(OVO_QUERY(lightsource), env, "from", Kind::Point3, got), 1.0f);
-    EXPECT_EQ(got, Tuple(0.0f));
-    EXPECT_EQ(ask(OVO_QUERY(lightsource), env, "intensity", Kind::Colour, got), 0.0f);
+    EXPECT_EQ(ask(OVO_QUERY(lightsource), env, "intensity", Float), Answer(1, Tuple(2, -7, -7)));
+    EXPECT_EQ(ask(OVO_QUERY(lightsource), env, "from", Point3), Answer(1, Tuple(0.0f)));
+    EXPECT_EQ(ask(OVO_QUERY(lightsource), env, "intensity", Colour).first, 0.0f);
     light->destroyData(block);
 
     // "Sides" is 2 whatever the primitive says; nothing else and no option answers.
-    OIIO::ustring sides("Sides"), s("untouched");
+    OIIO::ustring sides("Sides"), kd("Kd"), s("untouched");
     float f = -7.0f;
     EXPECT_EQ(SL::attribute(env, sides, f), 1.0f);
     EXPECT_EQ(f, 2.0f);
-    EXPECT_EQ(SL::attribute(env, sides, s) + SL::option(env, sides, f) + SL::option(env, sides, s),
+    EXPECT_EQ(SL::attribute(env, sides, s) + SL::attribute(env, kd, f) + SL::option(env, sides, f) +
+                  SL::option(env, sides, s),
               0.0f);
-    OIIO::ustring kd("Kd");
-    EXPECT_EQ(SL::attribute(env, kd, f), 0.0f);
 
     // Every ray type the tracer makes has a name; an unknown type answers and writes nothing.
     OIIO::ustring type("type"), depth("depth"), diffusedepth("diffusedepth"), origin("origin"),
@@ -118,15 +110,13 @@ TEST(Queries, LightsAttributesOptionsAndRays) {
     ray.depth = 2;
     ray.diffuseDepth = 1;
     env.ray = &ray;
-    const struct {
-        int type;
-        const char* name;
-    } types[] = {{0, "camera"},  {1, "specular"}, {2, "transmission"},
-                 {3, "diffuse"}, {9, "diffuse"},  {-1, "diffuse"}};  // the last two: unchanged
-    for (const auto& t : types) {
-        ray.type = t.type;
-        EXPECT_EQ(SL::rayinfo(env, type, s), 1.0f) << t.type;
-        EXPECT_EQ(s, OIIO::ustring(t.name)) << t.type;
+    const std::pair<int, const char*> types[] = {
+        {0, "camera"},  {1, "specular"}, {2, "transmission"},
+        {3, "diffuse"}, {9, "diffuse"},  {-1, "diffuse"}};  // the last two: unchanged
+    for (const auto& [number, name] : types) {
+        ray.type = number;
+        EXPECT_EQ(SL::rayinfo(env, type, s), 1.0f) << number;
+        EXPECT_EQ(s, OIIO::ustring(name)) << number;
     }
     Tuple o, d;
     float dd;
@@ -145,15 +135,10 @@ TEST(Queries, AVolumeLayerReadsTheOtherGroupsAndTheLightsOfItsHit) {
     Hit hit = planeHit(Point(0.0f));
     hit.attributes.displacement = keep(groupOf({bound("bumpy", {{"Km", 0.125f}})}));
     hit.attributes.surface = keep(groupOf({bound("plastic", {{"Kd", 0.75f}})}));
-    hit.attributes.volume =
-        keep(groupOf({bound("args", {{"f", 0.5f}}), Reference<Shader>(makeShader("peek"))}));
-    ParameterSet p;
-    const float from[3] = {0, 0, 2}, intensity = 3.0f;
-    p.push_back("from", ParamType(TypePoint), from, true);
-    p.push_back("intensity", ParamType(TypeFloat), &intensity, true);
+    hit.attributes.volume = keep(groupOf({bound("args", {{"f", 0.5f}}), bound("peek")}));
     hit.attributes.lights = keep(Reference<LightList>(new LightList()));
     hit.attributes.lights->lights.push_back(
-        Reference<Light>(dynamic_cast<Light*>(makeShader("counting", p))));
+        lightOf("counting", {{"from", Point(0, 0, 2)}, {"intensity", 3.0f}}));
     hit.shade(RayDifferential(Point(0, 0, 5), Vector(0, 0, -1)), nullptr);
     EXPECT_EQ(hit.env.Ci, Color(0.125f, 0.75f, 0.5f));  // Km, Kd, f
     EXPECT_EQ(hit.env.Oi, Color(3.0f, 3.0f, 2.0f));     // found, intensity, from.z

@@ -17,27 +17,15 @@ using namespace ovotest;
 
 namespace {
 
-// A hit at (0.5, 0.5) on the plane z = 0 where u = x and v = y.
-Hit flatHit() {
+// A hit at (0.5, 0.5) on the plane z = 0 where u = x and v = y, with `layers` for its surface.
+Hit flatHit(std::vector<Reference<Shader>> layers) {
     Hit hit = planeHit(Point(0.5f, 0.5f, 0.0f), Normal(0.0f, 0.0f, -1.0f));
     hit.env.dNdu = hit.env.dNdv = Vector(0.0f);
+    hit.attributes.surface = keep(groupOf(std::move(layers)));
     return hit;
 }
-
-// The ray to it from (0.5, 0.5, -1), whose offset rays land `step` further in x and in y.
-RayDifferential flatRay(float step) {
-    RayDifferential ray(Point(0.5f, 0.5f, -1.0f), Vector(0.0f, 0.0f, 1.0f));
-    ray.hasDifferentials = true;
-    ray.rx = Ray(ray.o, Vector(step, 0.0f, 1.0f));
-    ray.ry = Ray(ray.o, Vector(0.0f, step, 1.0f));
-    return ray;
-}
-
-Reference<ShaderGroup> group(std::initializer_list<const char*> names) {
-    std::vector<Reference<Shader>> layers;
-    for (const char* n : names) layers.emplace_back(makeShader(n));
-    return groupOf(layers);
-}
+// The ray to it from (0.5, 0.5, -1), whose offset rays land 0.01 further in x and in y.
+const RayDifferential FlatRay = steppedRay(Point(0.5f, 0.5f, -1.0f), 1.0f, 0.01f);
 
 }  // namespace
 
@@ -47,35 +35,28 @@ TEST(Shade, PassesDerivativesAndOutput) {
     ASSERT_TRUE(runs && plain);
 
     // Two layers that read du and dv run three times each; Du(u) = 1, Dv(u) = Du(v) = 0.
-    Hit hit = flatHit();
-    hit.attributes.surface = keep(group({"derivs", "derivs"}));
+    Hit hit = flatHit({bound("derivs"), bound("derivs")});
     for (int i = 0; i < 3; ++i) runs[i] = 0;
     float out = 0.0f;
-    hit.shade(flatRay(0.01f), &out);
+    hit.shade(FlatRay, &out);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(runs[i].load(), 2u) << i;
     EXPECT_FLOAT_EQ(out, 1.0f);
-    EXPECT_NEAR(hit.env.dudx, 0.01f, 1e-6f);
-    EXPECT_NEAR(hit.env.dvdy, 0.01f, 1e-6f);
-    EXPECT_NEAR(hit.env.du, 0.01f, 1e-6f);
-    EXPECT_TRUE(near(Tuple(hit.env.Ci.r, hit.env.Ci.g, hit.env.Ci.b), Tuple(1, 0, 0), 1e-3f));
+    EXPECT_TRUE(near(Tuple(hit.env.dudx, hit.env.dvdy, hit.env.du), Tuple(0.01f), 1e-6f));
+    EXPECT_TRUE(near(hit.env.Ci, Color(1, 0, 0), 1e-3f));
     // Every shifted value was put back.
-    EXPECT_FLOAT_EQ(hit.env.u, 0.5f);
-    EXPECT_FLOAT_EQ(hit.env.P.x, 0.5f);
+    EXPECT_EQ(Tuple(hit.env.u, hit.env.P.x, 0.0f), Tuple(0.5f, 0.5f, 0.0f));
 
     // A layer that reads neither du nor dv runs once; a null out is left alone.
-    Hit once = flatHit();
-    once.attributes.surface = keep(group({"args"}));
+    Hit once = flatHit({bound("args")});
     *plain = 0;
-    once.shade(flatRay(0.01f), nullptr);
+    once.shade(FlatRay, nullptr);
     EXPECT_EQ(plain->load(), 1u);
     EXPECT_FLOAT_EQ(once.env.Oi.r, 0.25f);  // the args layer sets Oi = f
 
     // Without an N primitive variable N is Ng; a ray starting at P shades with I = its
     // direction; without differentials a pixel spreads over one film pixel (no scene: 1).
-    Hit eye = flatHit();
-    eye.attributes.surface = keep(group({"args"}));
-    RayDifferential fromP(eye.env.P, Vector(0.0f, 0.0f, 2.0f));
-    eye.shade(fromP, nullptr);
+    Hit eye = flatHit({bound("args")});
+    eye.shade(RayDifferential(eye.env.P, Vector(0.0f, 0.0f, 2.0f)), nullptr);
     EXPECT_EQ(eye.env.N, eye.env.Ng);
     EXPECT_FLOAT_EQ(eye.env.I.z, 2.0f);
 }
@@ -107,14 +88,9 @@ namespace {
 // A list of "counting" lights from each point, with "__nondiffuse" `nondiffuse`.
 Reference<LightList> countingLights(std::initializer_list<float> heights, float nondiffuse = 0.0f) {
     Reference<LightList> list(new LightList());
-    for (float z : heights) {
-        ParameterSet p;
-        const Point from(0.0f, 0.0f, z);
-        p.push_back("from", ParamType(TypePoint), &from.x, true);
-        p.push_back("__nondiffuse", ParamType(TypeFloat), &nondiffuse, true);
-        list->lights.emplace_back(dynamic_cast<Light*>(makeShader("counting", p)));
-        EXPECT_TRUE(list->lights.back());
-    }
+    for (float z : heights)
+        list->lights.push_back(
+            lightOf("counting", {{"from", Point(0, 0, z)}, {"__nondiffuse", nondiffuse}}));
     return list;
 }
 // The origin facing +z under `lights`, which it borrows.

@@ -19,6 +19,7 @@
 #include "core/math/transform.h"
 #include "core/params/parameter.h"
 #include "core/render/scene.h"
+#include "core/shading/light.h"
 #include "core/shading/shader.h"
 #include "core/shading/shader_group.h"
 #include "tests/common/test_util.h"
@@ -34,25 +35,47 @@ inline Shader* makeShader(const std::string& name, ParameterSet parameters = {},
                         spaces, parameters);
 }
 
-using Floats = std::initializer_list<std::pair<const char*, float>>;
-using Colors = std::initializer_list<std::pair<const char*, Color>>;
+// One value bound to a shader parameter: a float, a colour, a point, a string, or values of
+// any type given as floats.
+struct Arg {
+    Arg(const char* name, float f) : name(name), type(TypeFloat), values{f} {}
+    Arg(const char* name, const Color& c) : name(name), type(TypeColor), values{c.r, c.g, c.b} {}
+    Arg(const char* name, const Point& p) : name(name), type(TypePoint), values{p.x, p.y, p.z} {}
+    Arg(const char* name, const char* s) : name(name), type(TypeString), text(s) {}
+    Arg(const char* name, ParamType type, std::vector<float> values)
+        : name(name), type(type), values(std::move(values)) {}
+    const char* name;
+    ParamType type;
+    std::vector<float> values;
+    const char* text = nullptr;
+};
+using Args = std::initializer_list<Arg>;
 
-// `name` with the values given bound; unlit, its diffuse and specular terms are off.
-inline Reference<Shader> bound(const char* name, Floats floats, Colors colors = {},
-                               bool lit = true) {
+inline ParameterSet argsOf(Args args) {
     ParameterSet p;
-    const float zero = 0.0f;
-    if (!lit) {
-        p.push_back("Kd", ParamType(TypeFloat), &zero, true);
-        p.push_back("Ks", ParamType(TypeFloat), &zero, true);
-    }
-    for (const auto& f : floats) p.push_back(f.first, ParamType(TypeFloat), &f.second, true);
-    for (const auto& c : colors) p.push_back(c.first, ParamType(TypeColor), &c.second.r, true);
-    return Reference<Shader>(makeShader(name, p));
+    for (const Arg& a : args)
+        p.push_back(a.name, a.type, a.text ? (const void*)&a.text : a.values.data(), true);
+    return p;
 }
 
-inline Reference<Shader> unlit(const char* name, Floats floats = {}, Colors colors = {}) {
-    return bound(name, floats, colors, false);
+// `name` with `args` bound.
+inline Reference<Shader> bound(const char* name, Args args = {}) {
+    return Reference<Shader>(makeShader(name, argsOf(args)));
+}
+// The same with its diffuse and specular terms off.
+inline Reference<Shader> unlit(const char* name, Args args = {}) {
+    ParameterSet p = argsOf(args);
+    const float zero = 0.0f;
+    for (const char* k : {"Kd", "Ks"}) p.push_back(k, ParamType(TypeFloat), &zero, true);
+    return Reference<Shader>(makeShader(name, p));
+}
+inline Reference<Light> lightOf(const char* name, Args args = {}) {
+    return Reference<Light>(dynamic_cast<Light*>(makeShader(name, argsOf(args))));
+}
+
+// Colours within `tol` of each other (Euclidean distance).
+inline ::testing::AssertionResult near(const Color& a, const Color& b, float tol) {
+    return near(Tuple(a.r, a.g, a.b), Tuple(b.r, b.g, b.b), tol);
 }
 
 // Hits borrow their records from the primitive they met, which outlives them; a test's own
@@ -81,6 +104,15 @@ inline Hit planeHit(const Point& P, const Normal& Ng = Normal(0, 0, 1)) {
     hit.env.dPdu = Vector(1, 0, 0);
     hit.env.dPdv = Vector(0, 1, 0);
     return hit;
+}
+
+// A ray from o along (0, 0, dz) whose offset rays lean `step` further in x and in y.
+inline RayDifferential steppedRay(const Point& o, float dz, float step) {
+    RayDifferential ray(o, Vector(0, 0, dz));
+    ray.hasDifferentials = true;
+    ray.rx = Ray(o, Vector(step, 0, dz));
+    ray.ry = Ray(o, Vector(0, step, dz));
+    return ray;
 }
 
 // The counter the test plugin `plugin` hands out through its function `symbol`.
@@ -121,7 +153,6 @@ inline std::string writeSky(const ScratchDir& dir, const Color& above, const Col
 class Slab : public Primitive {
   public:
     Slab(int axis, float at, float facing) : axis(axis), at(at), facing(facing) {
-        for (int a = 0; a < 3; ++a) lo[a] = -Inf, hi[a] = Inf;
         attributes.shading = new ShadingAttributes();
     }
     Slab& limit(int a, float from, float to) {
@@ -129,29 +160,27 @@ class Slab : public Primitive {
         hi[a] = to;
         return *this;
     }
-    bool hits(const Ray& ray, float& t) const {
-        const float d = ray.d[axis];
-        if (d == 0.0f) return false;
-        t = (at - ray.o[axis]) / d;
+    // Shaded "constant": it glows with `colour`.
+    Slab& glow(const Color& colour) {
+        attributes.shading->C = colour;
+        attributes.surface = groupOf({Reference<Shader>(makeShader("constant"))});
+        return *this;
+    }
+    bool intersect(const Ray& ray, Hit& hit) const override {
+        if (hit.env.geometrySet && !hit.env.geometrySet->contains(this)) return false;
+        if (ray.d[axis] == 0.0f) return false;
+        const float t = (at - ray.o[axis]) / ray.d[axis];
         if (!(t >= ray.mint && t <= ray.maxt)) return false;
         const Point p = ray(t);
         for (int a = 0; a < 3; ++a)
             if (a != axis && (p[a] < lo[a] || p[a] > hi[a])) return false;
-        return true;
-    }
-    bool intersect(const Ray& ray, Hit& hit) const override {
-        if (hit.env.geometrySet && !hit.env.geometrySet->contains(this)) return false;
-        float t;
-        if (!hits(ray, t)) return false;
         hit.t = t;
-        hit.env.P = ray(t);
+        hit.env.P = p;
         Normal n(0.0f);
         n[axis] = facing;
         hit.env.Ng = hit.env.N = n;
-        Vector du(0.0f), dv(0.0f);
-        du[(axis + 1) % 3] = dv[(axis + 2) % 3] = 1.0f;
-        hit.env.dPdu = du;
-        hit.env.dPdv = dv;
+        hit.env.dPdu = hit.env.dPdv = Vector(0.0f);
+        hit.env.dPdu[(axis + 1) % 3] = hit.env.dPdv[(axis + 2) % 3] = 1.0f;
         hit.env.u = hit.env.P[(axis + 1) % 3];
         hit.env.v = hit.env.P[(axis + 2) % 3];
         hit.attributes = attributes;
@@ -159,8 +188,8 @@ class Slab : public Primitive {
         return true;
     }
     bool intersect(const Ray& ray) const override {
-        float t;
-        return hits(ray, t);
+        Hit hit;
+        return intersect(ray, hit);
     }
     Aabb objectExtent() const override { return worldExtent(); }
     Aabb worldExtent() const override {
@@ -178,7 +207,7 @@ class Slab : public Primitive {
   private:
     int axis;
     float at, facing;
-    float lo[3], hi[3];
+    float lo[3] = {-Inf, -Inf, -Inf}, hi[3] = {Inf, Inf, Inf};
 };
 
 // The nearest hit of any member; counts every ray it is asked to trace.

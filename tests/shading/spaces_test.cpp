@@ -3,11 +3,13 @@
 // trips).
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "core/math/transform.h"
 #include "core/render/scene.h"
 #include "core/shading/sl/colorspace.h"
 #include "core/shading/sl/geometry.h"
-#include "tests/common/test_util.h"
+#include "shading/shading_test_util.h"
 
 using namespace ovo;
 using ovotest::near;
@@ -24,10 +26,7 @@ TEST(Spaces, NamedSystemsOfTheScene) {
     env.shaderSpace = Translate(1, 2, 3);
     env.space = Scale(1, 4, 1);
     Tuple p(2, 4, 9);
-    struct Case {
-        const char* what;
-        Tuple got, expected;
-    } cases[] = {
+    const std::tuple<const char*, Tuple, Tuple> cases[] = {
         {"point to here", SL::transform(env, here, p), Tuple(1, 2, 2)},
         {"vector to here", SL::vtransform(env, here, p), Tuple(1, 2, 4.5f)},
         {"normal to here", SL::ntransform(env, here, p), Tuple(4, 8, 18)},  // inverse transpose
@@ -41,7 +40,7 @@ TEST(Spaces, NamedSystemsOfTheScene) {
         {"point from here", SL::transform(env, here, world, p), Tuple(4, 8, 23)},
         {"point from here to shader", SL::transform(env, here, shader, p), Tuple(3, 6, 20)},
     };
-    for (const Case& c : cases) EXPECT_TRUE(near(c.got, c.expected, 1e-5f)) << c.what;
+    for (const auto& [what, got, expected] : cases) EXPECT_TRUE(near(got, expected, 1e-5f)) << what;
     for (OIIO::ustring a : {shader, object, here})
         for (OIIO::ustring b : {shader, object, here}) {
             Tuple n = SL::ntransform(env, a, b, p);
@@ -65,10 +64,7 @@ TEST(Spaces, NamedSystemsOfTheScene) {
 TEST(ColorSpaces, FixedPointsHueRulesAndRoundTrips) {
     const OIIO::ustring hsv("hsv"), hsl("hsl"), xyz("XYZ"), xyY("xyY"), yiq("YIQ"), rgb("rgb");
     const float grey = -1.0f / 360.0f;
-    struct Case {
-        OIIO::ustring space;
-        Color rgb, other;
-    } cases[] = {
+    std::tuple<OIIO::ustring, Color, Color> cases[] = {
         {hsv, Color(1, 0, 0), Color(0, 1, 1)},
         {hsv, Color(1, 0, 1), Color(5.0f / 6, 1, 1)},  // -60 degrees takes a full turn
         {hsv, Color(0.5f, 0.5f, 0.5f), Color(grey, 0, 0.5f)},
@@ -82,21 +78,16 @@ TEST(ColorSpaces, FixedPointsHueRulesAndRoundTrips) {
         {yiq, Color(1, 0, 0), Color(0.299f, 0.596f, 0.212f)},
         {OIIO::ustring("cmyk"), Color(0.1f, 0.2f, 0.3f), Color(0.1f, 0.2f, 0.3f)},
     };
-    for (Case& c : cases) {
-        const Color to = SL::ctransform(c.space, c.rgb),
-                    back = SL::ctransform(c.space, rgb, c.other);
-        EXPECT_TRUE(near(Tuple(to.r, to.g, to.b), Tuple(c.other.r, c.other.g, c.other.b), 2e-6f))
-            << "to " << c.space << " " << c.rgb.r << " " << c.rgb.g << " " << c.rgb.b;
+    for (auto& [space, in, other] : cases) {
+        SCOPED_TRACE(::testing::Message() << space << " " << in.r << " " << in.g << " " << in.b);
+        EXPECT_TRUE(near(SL::ctransform(space, in), other, 2e-6f));
         // YIQ's matrices are each other's inverses to three places only.
-        EXPECT_TRUE(near(Tuple(back.r, back.g, back.b), Tuple(c.rgb.r, c.rgb.g, c.rgb.b),
-                         c.space == yiq ? 2e-3f : 1e-5f))
-            << "from " << c.space << " " << c.rgb.r << " " << c.rgb.g << " " << c.rgb.b;
+        EXPECT_TRUE(near(SL::ctransform(space, rgb, other), in, space == yiq ? 2e-3f : 1e-5f));
     }
     // Hues wrap both ways, saturation is clamped, xyY with Y = 0 is black.
     Color below(-1.0f / 3, 1, 1), above(4.0f / 3, 1, 1), saturated(0, 3, 1), dark(0.3f, 0, 0);
-    const Color blue = SL::ctransform(hsv, rgb, below), green = SL::ctransform(hsv, rgb, above);
-    EXPECT_TRUE(near(Tuple(blue.r, blue.g, blue.b), Tuple(0, 0, 1), 1e-5f));
-    EXPECT_TRUE(near(Tuple(green.r, green.g, green.b), Tuple(0, 1, 0), 1e-5f));
+    EXPECT_TRUE(near(SL::ctransform(hsv, rgb, below), Color(0, 0, 1), 1e-5f));
+    EXPECT_TRUE(near(SL::ctransform(hsv, rgb, above), Color(0, 1, 0), 1e-5f));
     EXPECT_EQ(SL::ctransform(hsv, rgb, saturated), Color(1, 0, 0));
     EXPECT_EQ(SL::ctransform(xyY, rgb, dark), Color(0.0f));
     // From one space to another goes through RGB.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 
 #include "core/shading/sl/strings.h"
 #include "core/shading/sl/texture.h"
@@ -34,9 +35,8 @@ class TextureTest : public ::testing::Test {
         scene = sceneOf(world, RaySettings(), std::move(sets), &textures);
         env = pointOf(*scene, Point(0.0f), Normal(0.0f, 0.0f, 1.0f));
     }
-    // Within `tol` of each other (Euclidean distance).
     ::testing::AssertionResult same(const Color& a, const Color& b, float tol = 1e-3f) {
-        return near(Tuple(a.r, a.g, a.b), Tuple(b.r, b.g, b.b), tol);
+        return near(a, b, tol);
     }
 
     ScratchDir dir;
@@ -52,11 +52,7 @@ class TextureTest : public ::testing::Test {
 
 // Known colours at known (s, t), inside the texture and beyond its edges in every wrap mode.
 TEST_F(TextureTest, CheckerInEveryWrapMode) {
-    struct Case {
-        float s, t;
-        const char* wrap;
-        Color expected;
-    } cases[] = {
+    const std::tuple<float, float, const char*, Color> cases[] = {
         {0.25f, 0.25f, "default", Red},     {0.75f, 0.25f, "default", Green},
         {0.25f, 0.75f, "default", Blue},    {0.75f, 0.75f, "default", White},
         {1.25f, 0.25f, "black", Black},     {1.25f, 0.25f, "clamp", Green},
@@ -67,18 +63,16 @@ TEST_F(TextureTest, CheckerInEveryWrapMode) {
         {0.25f, 1.25f, "periodic", Red},    {0.25f, 1.25f, "mirror", Blue},
         {0.25f, -0.25f, "clamp", Red},      {0.75f, -0.25f, "black", Black},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.s << " " << c.t << " " << c.wrap);
-        const OIIO::ustring wrap(c.wrap);
-        EXPECT_TRUE(
-            same(SL::texture2c(env, file, 0, c.s, c.t, 1, strings::wrap, wrap), c.expected));
+    for (const auto& [s, t, mode, expected] : cases) {
+        SCOPED_TRACE(testing::Message() << s << " " << t << " " << mode);
+        const OIIO::ustring wrap(mode);
+        EXPECT_TRUE(same(SL::texture2c(env, file, 0, s, t, 1, strings::wrap, wrap), expected));
         // The same through the environment's s and t, one wrap keyword for each direction.
-        env.s = c.s;
-        env.t = c.t;
+        env.s = s;
+        env.t = t;
         EXPECT_TRUE(same(SL::texturec(env, file, 0, 2, strings::swrap, wrap, strings::twrap, wrap),
-                         c.expected));
-        EXPECT_NEAR(SL::texture2f(env, file, 1, c.s, c.t, 1, strings::wrap, wrap), c.expected.g,
-                    1e-3f);
+                         expected));
+        EXPECT_NEAR(SL::texture2f(env, file, 1, s, t, 1, strings::wrap, wrap), expected.g, 1e-3f);
     }
 }
 
@@ -131,9 +125,9 @@ TEST_F(TextureTest, QuadrilateralCentreAndDerivatives) {
                     expected[2], 1e-5f);
     }
     // A pixel as wide as the texture around the red quadrant's centre sees every colour.
-    const Color wide =
-        SL::texture8c(env, file, 0, -0.25f, -0.25f, 0.75f, -0.25f, -0.25f, 0.75f, 0.75f, 0.75f, 0);
-    EXPECT_TRUE(same(wide, Color(0.5f), 0.1f));
+    EXPECT_TRUE(same(
+        SL::texture8c(env, file, 0, -0.25f, -0.25f, 0.75f, -0.25f, -0.25f, 0.75f, 0.75f, 0.75f, 0),
+        Color(0.5f), 0.1f));
     EXPECT_TRUE(same(SL::texture2c(env, file, 0, 0.25f, 0.25f, 0), Red));
 }
 
@@ -165,13 +159,8 @@ TEST_F(TextureTest, Environments) {
     EXPECT_TRUE(same(SL::environmentc(env, sky, 0, zero, 0), Black));
 
     // Two glowing walls above: a near red one, a far green one behind it.
-    const Reference<ShaderGroup> glow = groupOf({makeShader("constant")});
-    for (float z : {2.0f, 4.0f}) {
-        Slab& wall = world.add(new Slab(2, z, -1.0f));
-        wall.attributes.shading->C = z < 3.0f ? Red : Green;
-        wall.attributes.surface = glow;
-    }
-    const Slab& farWall = static_cast<const Slab&>(*world.members.back());
+    world.add(new Slab(2, 2.0f, -1.0f)).glow(Red);
+    const Slab& farWall = world.add(new Slab(2, 4.0f, -1.0f)).glow(Green);
     GeometrySets sets;
     sets[OIIO::ustring("far")].add(&farWall);
     withSets(sets);
