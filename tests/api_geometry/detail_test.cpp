@@ -1,7 +1,6 @@
 // Level of detail: which of three levels the scene interface keeps for a box at a given
 // distance from the default camera, and the raster area the choice rests on.
-#include <cmath>
-#include <vector>
+#include <tuple>
 
 #include "api/api_test_util.h"
 #include "core/api/detail.h"
@@ -45,12 +44,8 @@ class DetailTest : public RaytracerTest {
 
 // The box's near face, (distance - 1) ahead, spans 48 / (distance - 1) pixels each way.
 TEST_F(DetailTest, ExactlyOneLevelDrawsAtEachDistance) {
-    struct Row {
-        float distance;
-        float area;  // (48 / (distance - 1))^2
-        const float* level;
-    };
-    const Row rows[] = {
+    // The distance, the box's raster area there, (48 / (distance - 1))^2, and the level drawn.
+    const std::tuple<float, float, const float*> rows[] = {
         {21.0f, 5.76f, Coarse},        // well below the first transition
         {11.0f, 23.04f, Coarse},       // in it, before the midpoint
         {10.0f, 28.444f, Medium},      // in it, past the midpoint
@@ -59,48 +54,35 @@ TEST_F(DetailTest, ExactlyOneLevelDrawsAtEachDistance) {
         {3.0f, 576.0f, Fine},          // past it
         {0.0f, DetailInfinity, Fine},  // the camera inside the bound
     };
-    const float* const levels[] = {Coarse, Medium, Fine};
-    for (const Row& row : rows) {
-        for (const float* level : levels)
-            EXPECT_EQ(kept(level, row.distance), level == row.level)
-                << "distance " << row.distance << ", level from " << level[0];
+    for (const auto& [distance, area, drawn] : rows) {
+        SCOPED_TRACE(distance);
+        for (const float* level : {Coarse, Medium, Fine})
+            EXPECT_EQ(kept(level, distance), level == drawn) << "level from " << level[0];
         Point corners[8];
-        placeBound(::Translate(0.0f, 0.0f, row.distance), UnitBox, corners);
+        placeBound(::Translate(0.0f, 0.0f, distance), UnitBox, corners);
         const Transform worldToRaster =
             renderer->getNamedSpaces()[OIIO::ustring("raster")].inverse();
-        EXPECT_NEAR(rasterArea(worldToRaster, corners), row.area, 1e-3f * row.area)
-            << "distance " << row.distance;
+        EXPECT_NEAR(rasterArea(worldToRaster, corners), area, 1e-3f * area);
     }
     expectSilence();
 }
 
-// The bound belongs to the space current when it is given: moving the primitive afterwards
-// does not move the bound.
-TEST_F(DetailTest, TheBoundStaysWhereItWasGiven) {
+// Without a bound the detail is unbounded: only a level open upwards draws. A bound belongs to
+// the space current when it is given: moving the primitive afterwards does not move the bound.
+TEST_F(DetailTest, UnboundedDetailAndABoundThatStaysWhereItWasGiven) {
+    const auto draws = [this](const float range[4]) {
+        const std::size_t before = renderer->getCurrentNode()->primitives.size();
+        renderer->Attribute("float[4] detail:range", range);
+        renderer->Sphere(1.0f);
+        return renderer->getCurrentNode()->primitives.size() > before;
+    };
     renderer->Translate(0.0f, 0.0f, 21.0f);
+    EXPECT_FALSE(draws(Coarse));
+    EXPECT_TRUE(draws(Fine));
     renderer->Attribute("float[6] detail:bound", UnitBox);
-    renderer->Translate(0.0f, 0.0f, -18.0f);
-    renderer->Attribute("float[4] detail:range", Coarse);
-    renderer->Sphere(1.0f);
-    renderer->Attribute("float[4] detail:range", Fine);
-    renderer->Sphere(1.0f);
-    EXPECT_EQ(renderer->getCurrentNode()->primitives.size(), 1u);
-}
-
-// Without a bound the detail is unbounded: only a level open upwards draws.
-TEST_F(DetailTest, WithoutABoundTheFinestLevelDraws) {
-    renderer->Translate(0.0f, 0.0f, 21.0f);
-    renderer->Attribute("float[4] detail:range", Coarse);
-    renderer->Sphere(1.0f);
-    renderer->Attribute("float[4] detail:range", Fine);
-    renderer->Sphere(1.0f);
-    ASSERT_EQ(renderer->getCurrentNode()->primitives.size(), 1u);
-    // The one kept is the fine level's: a bound given now selects the coarse one instead.
-    renderer->Attribute("float[6] detail:bound", UnitBox);
-    renderer->Sphere(1.0f);
-    renderer->Attribute("float[4] detail:range", Coarse);
-    renderer->Sphere(1.0f);
-    EXPECT_EQ(renderer->getCurrentNode()->primitives.size(), 2u);
+    renderer->Translate(0.0f, 0.0f, -18.0f);  // a bound 3 ahead would choose the fine level
+    EXPECT_TRUE(draws(Coarse));
+    EXPECT_FALSE(draws(Fine));
 }
 
 TEST_F(DetailTest, ARangeOutOfOrderIsRefused) {

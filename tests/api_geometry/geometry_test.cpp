@@ -3,9 +3,8 @@
 #include <OpenImageIO/plugin.h>
 #include <unistd.h>
 
-#include <cmath>
+#include <array>
 #include <functional>
-#include <string>
 #include <utility>
 
 #include "api/api_test_util.h"
@@ -15,22 +14,15 @@ namespace ovo {
 namespace testing {
 namespace {
 
-void expectBox(const Aabb& box, float x0, float y0, float z0, float x1, float y1, float z1,
-               float tolerance = 1e-4f) {
-    const float want[6] = {x0, y0, z0, x1, y1, z1};
+// The box's corners, lowest then highest.
+void expectBox(const Aabb& box, const std::array<float, 6>& want, float tolerance = 1e-4f) {
     for (int i = 0; i < 6; ++i)
         EXPECT_NEAR(i < 3 ? box.bmin[i] : box.bmax[i - 3], want[i], tolerance) << "corner " << i;
 }
 
-const Aggregate* asAggregate(const Reference<Primitive>& p) {
-    return dynamic_cast<const Aggregate*>(p.get());
-}
-
-// Nearest hit parameter of a ray from (0, 0, -10) along +z, or -1 without a hit.
-float hitFromFront(const Primitive& p) {
-    Ray ray(Point(0.0f, 0.0f, -10.0f), Vector(0.0f, 0.0f, 1.0f));
-    Hit hit;
-    return p.intersect(ray, hit) ? hit.t : -1.0f;
+template <class T>
+const T* as(const Reference<Primitive>& p) {
+    return dynamic_cast<const T*>(p.get());
 }
 
 class GeometryTest : public RaytracerTest {
@@ -55,22 +47,18 @@ TEST_F(GeometryTest, UnnamedNodesPassTheirPrimitivesToTheNearestAccelerator) {
     renderer->PushAttributes();
     renderer->Translate(4.0f, 0.0f, 0.0f);
     renderer->Sphere(1.0f);
-    renderer->PushTransform();
-    renderer->Translate(0.0f, 4.0f, 0.0f);
-    renderer->Sphere(1.0f);
-    renderer->PopTransform();
+    sphereAt(0.0f, 4.0f);
     renderer->PopAttributes();
     expectSilence();
 
     const Reference<Primitive> world = buildWorld();
-    const Aggregate* aggregate = asAggregate(world);
+    const Aggregate* aggregate = as<Aggregate>(world);
     ASSERT_NE(aggregate, nullptr);
     // The two nested blocks handed their spheres up: one flat accelerator of three.
     EXPECT_EQ(aggregate->getPrimitives().size(), 3u);
-    for (const auto& p : aggregate->getPrimitives())
-        EXPECT_NE(dynamic_cast<const NoPPrimitive*>(p.get()), nullptr);
+    for (const auto& p : aggregate->getPrimitives()) EXPECT_NE(as<NoPPrimitive>(p), nullptr);
     // Building only reads the tree: a second build sees the same three.
-    EXPECT_EQ(asAggregate(buildWorld())->getPrimitives().size(), 3u);
+    EXPECT_EQ(as<Aggregate>(buildWorld())->getPrimitives().size(), 3u);
 }
 
 TEST_F(GeometryTest, WorldExtentsFollowTheTransformsOfTheShapes) {
@@ -84,12 +72,12 @@ TEST_F(GeometryTest, WorldExtentsFollowTheTransformsOfTheShapes) {
     expectSilence();
     const auto& made = renderer->getWorldNode()->primitives;
     ASSERT_EQ(made.size(), 3u);
-    expectBox(made[0]->worldExtent(), -1.0f, 0.0f, 1.0f, 3.0f, 4.0f, 5.0f);
-    expectBox(made[1]->worldExtent(), 0.0f, 1.0f, 3.0f, 2.0f, 3.0f, 5.0f);
-    expectBox(made[2]->worldExtent(), -1.0f, 0.0f, 7.0f, 3.0f, 4.0f, 7.0f, 1e-3f);
+    expectBox(made[0]->worldExtent(), {-1, 0, 1, 3, 4, 5});
+    expectBox(made[1]->worldExtent(), {0, 1, 3, 2, 3, 5});
+    expectBox(made[2]->worldExtent(), {-1, 0, 7, 3, 4, 7}, 1e-3f);
     // Equal transforms are stored once.
-    const auto* cylinder = dynamic_cast<const NoPPrimitive*>(made[1].get());
-    const auto* disk = dynamic_cast<const NoPPrimitive*>(made[2].get());
+    const auto* cylinder = as<NoPPrimitive>(made[1]);
+    const auto* disk = as<NoPPrimitive>(made[2]);
     ASSERT_TRUE(cylinder && disk);
     EXPECT_EQ(&cylinder->objectToWorld(), &disk->objectToWorld());
 }
@@ -103,8 +91,7 @@ TEST_F(GeometryTest, ShapesUnderAMovingNodeMoveWithIt) {
     renderer->PushTransform();
     renderer->Translate(1.0f, 0.0f, 0.0f);
     renderer->Sphere(1.0f);
-    const auto* still =
-        dynamic_cast<const NoPPrimitive*>(renderer->getCurrentNode()->primitives.at(0).get());
+    const auto* still = as<NoPPrimitive>(renderer->getCurrentNode()->primitives.at(0));
     ASSERT_NE(still, nullptr);
     EXPECT_TRUE(still->objectToWorld() == ::Translate(1.0f, 0.0f, 0.0f));
     renderer->PopTransform();
@@ -115,55 +102,52 @@ TEST_F(GeometryTest, ShapesUnderAMovingNodeMoveWithIt) {
     renderer->Translate(0.0f, 0.0f, 0.0f);
     renderer->Translate(0.0f, 4.0f, 0.0f);
     renderer->Sphere(1.0f);
-    const auto* carried =
-        dynamic_cast<const NoPPrimitive*>(renderer->getCurrentNode()->primitives.at(0).get());
+    const auto* carried = as<NoPPrimitive>(renderer->getCurrentNode()->primitives.at(0));
     ASSERT_NE(carried, nullptr);
     EXPECT_TRUE(carried->objectToWorld() == Transform::Identity);
     renderer->PopTransform();
     expectSilence();
 
     const Reference<Primitive> built = buildWorld();
-    const Aggregate* world = asAggregate(built);
+    const Aggregate* world = as<Aggregate>(built);
     ASSERT_NE(world, nullptr);
     ASSERT_EQ(world->getPrimitives().size(), 2u);
     const MotionPrimitive* moving = nullptr;
     for (const auto& p : world->getPrimitives())
-        if (auto* m = dynamic_cast<const MotionPrimitive*>(p.get())) moving = m;
+        if (auto* m = as<MotionPrimitive>(p)) moving = m;
     ASSERT_NE(moving, nullptr);
     EXPECT_EQ(moving->getContent().get(), static_cast<const Primitive*>(carried));
     // Swept over the shutter: from y = -1 at the start to y = 5 at the end (the sweep is
     // bounded from samples along the motion, which may fall short of the end by 1/128).
-    expectBox(moving->worldExtent(), -1.0f, -1.0f, -1.0f, 1.0f, 5.0f, 1.0f, 0.04f);
-    Ray late(Point(0.0f, 4.0f, -10.0f), Vector(0.0f, 0.0f, 1.0f), 0.0f, 1e30f, 1.0f);
-    Ray early(Point(0.0f, 4.0f, -10.0f), Vector(0.0f, 0.0f, 1.0f), 0.0f, 1e30f, 0.0f);
-    EXPECT_TRUE(moving->intersect(late));
-    EXPECT_FALSE(moving->intersect(early));
+    expectBox(moving->worldExtent(), {-1, -1, -1, 1, 5, 1}, 0.04f);
+    for (float time : {0.0f, 1.0f})
+        EXPECT_EQ(moving->intersect(Ray(Point(0, 4, -10), Vector(0, 0, 1), 0, 1e30f, time)),
+                  time == 1.0f);
 }
 
 TEST_F(GeometryTest, SolidsAreTracedThroughTheirOperation) {
-    struct Case {
-        const char* operation;
-        float expectedT;  // from z = -10 along +z
-    };
-    // Spheres A (radius 2 at the origin) and B (radius 2 at z = 1), and for three parts C
-    // (radius 1.5 at z = -3). Along the axis A spans z -2..2, B -1..3, C -4.5..-1.5.
-    const Case cases[] = {
+    // The operation, and the nearest hit of a ray from z = -10 along +z. Spheres A (radius 2 at the
+    // origin) and B (radius 2 at z = 1), and for three parts C (radius 1.5 at z = -3). Along the
+    // axis A spans z -2..2, B -1..3, C -4.5..-1.5.
+    const std::pair<const char*, float> cases[] = {
         {"intersection", 9.0f},  // A and B: entering B at z = -1
         {"difference", 8.5f},    // A less B and C: only z -1.5..-1 is left, entered leaving C
         {"primitive", 5.5f},     // all three: C is met first
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.operation);
+    for (const auto& [operation, t] : cases) {
+        SCOPED_TRACE(operation);
         enterWorld();
-        renderer->SolidBegin(c.operation);
+        renderer->SolidBegin(operation);
         sphereAt(0.0f, 0.0f, 0.0f, 2.0f);
         sphereAt(0.0f, 0.0f, 1.0f, 2.0f);
-        if (std::string(c.operation) != "intersection") sphereAt(0.0f, 0.0f, -3.0f, 1.5f);
+        if (std::string(operation) != "intersection") sphereAt(0.0f, 0.0f, -3.0f, 1.5f);
         renderer->SolidEnd();
         expectSilence();
         const Reference<Primitive> solid = buildWorld();
         ASSERT_NE(solid.get(), nullptr);
-        EXPECT_NEAR(hitFromFront(*solid), c.expectedT, 1e-4f);
+        Hit hit;
+        ASSERT_TRUE(solid->intersect(Ray(Point(0, 0, -10), Vector(0, 0, 1)), hit));
+        EXPECT_NEAR(hit.t, t, 1e-4f);
         finishFrame();
     }
 }
@@ -190,10 +174,10 @@ TEST_F(GeometryTest, ObjectsAreBuiltOnceAndInstancedWithTheInstanceAttributes) {
     expectSilence();
 
     const auto& objects = renderer->getOptions().objects;
-    const Aggregate* pair = asAggregate(objects.at("pair"));
+    const Aggregate* pair = as<Aggregate>(objects.at("pair"));
     ASSERT_NE(pair, nullptr);
-    expectBox(pair->worldExtent(), 1.0f, -1.0f, -1.0f, 3.0f, 4.0f, 1.0f);
-    EXPECT_NE(dynamic_cast<const NoPPrimitive*>(objects.at("single").get()), nullptr);
+    expectBox(pair->worldExtent(), {1, -1, -1, 3, 4, 1});
+    EXPECT_NE(as<NoPPrimitive>(objects.at("single")), nullptr);
     // The object's nodes are gone from the world.
     EXPECT_TRUE(renderer->getWorldNode()->primitives.empty());
 
@@ -205,12 +189,12 @@ TEST_F(GeometryTest, ObjectsAreBuiltOnceAndInstancedWithTheInstanceAttributes) {
     expectReport(kWarning, "No such instance nothing");
     const auto made = renderer->getCurrentNode()->primitives;
     ASSERT_EQ(made.size(), 1u);
-    const auto* instance = dynamic_cast<const Instance*>(made[0].get());
+    const auto* instance = as<Instance>(made[0]);
     ASSERT_NE(instance, nullptr);
     EXPECT_EQ(instance->getObject().get(), objects.at("pair").get());
     ASSERT_NE(instance->getAttributes().shading.get(), nullptr);
     EXPECT_TRUE(instance->getAttributes().shading->C == Color(1.0f, 0.0f, 0.0f));
-    expectBox(instance->worldExtent(), 1.0f, -1.0f, 9.0f, 3.0f, 4.0f, 11.0f);
+    expectBox(instance->worldExtent(), {1, -1, 9, 3, 4, 11});
     renderer->PopAttributes();
 
     const Reference<Primitive> world = buildWorld();
@@ -222,7 +206,7 @@ TEST_F(GeometryTest, ObjectsAreBuiltOnceAndInstancedWithTheInstanceAttributes) {
     // Objects defined in the world go with it; the one defined before stays as it was.
     EXPECT_EQ(renderer->getOptions().objects.count("single"), 0u);
     ASSERT_EQ(renderer->getOptions().objects.count("pair"), 1u);
-    expectBox(renderer->getOptions().objects.at("pair")->worldExtent(), -1, -1, -1, 1, 1, 1);
+    expectBox(renderer->getOptions().objects.at("pair")->worldExtent(), {-1, -1, -1, 1, 1, 1});
 }
 
 // A plugin folder holding only the listed shape plugins of the build, so that a call that
@@ -244,29 +228,26 @@ TEST_F(ForwardingTest, HyperboloidsAndConesMakeTheSimplerQuadric) {
     renderer->getOptions().searchPaths.plugin = folder.path;
     const auto& made = renderer->getWorldNode()->primitives;
 
-    float p1[3] = {1.0f, 0.0f, 0.0f}, p2[3] = {1.0f, 0.0f, 2.0f};
-    renderer->Hyperboloid(p1, p2, 360.0f);  // parallel to the axis: a cylinder
-    float q1[3] = {1.0f, 0.0f, 1.0f}, q2[3] = {2.0f, 0.0f, 1.0f};
-    renderer->Hyperboloid(q2, q1, 360.0f);  // at one height: a disk, radii in order
-    float c1[3] = {1.0f, 0.0f, 0.0f}, c2[3] = {0.0f, 0.0f, 1.0f};
-    renderer->Hyperboloid(c1, c2, 360.0f);           // through the axis: a cone of height 1
+    // Lines swept about z: parallel to the axis, a cylinder; at one height, a disk (the radii
+    // given in decreasing order); through the axis, a cone of height 1.
+    float lines[3][2][3] = {{{1, 0, 0}, {1, 0, 2}}, {{2, 0, 1}, {1, 0, 1}}, {{1, 0, 0}, {0, 0, 1}}};
+    for (auto& line : lines) renderer->Hyperboloid(line[0], line[1], 360.0f);
     renderer->Cone(0.0f, 1.0f, 0.0f, 0.0f, 360.0f);  // flat: its base disk
     renderer->Cone(2.0f, 0.5f, 360.0f);
     expectSilence();
     ASSERT_EQ(made.size(), 5u);
-    expectBox(made[0]->worldExtent(), -1.0f, -1.0f, 0.0f, 1.0f, 1.0f, 2.0f);
-    expectBox(made[1]->worldExtent(), -2.0f, -2.0f, 1.0f, 2.0f, 2.0f, 1.0f);
-    expectBox(made[2]->worldExtent(), -1.0f, -1.0f, 0.0f, 1.0f, 1.0f, 1.0f);
-    expectBox(made[3]->worldExtent(), -1.0f, -1.0f, 0.0f, 1.0f, 1.0f, 0.0f);
-    expectBox(made[4]->worldExtent(), -0.5f, -0.5f, 0.0f, 0.5f, 0.5f, 2.0f);
+    expectBox(made[0]->worldExtent(), {-1, -1, 0, 1, 1, 2});
+    expectBox(made[1]->worldExtent(), {-2, -2, 1, 2, 2, 1});
+    expectBox(made[2]->worldExtent(), {-1, -1, 0, 1, 1, 1});
+    expectBox(made[3]->worldExtent(), {-1, -1, 0, 1, 1, 0});
+    expectBox(made[4]->worldExtent(), {-0.5f, -0.5f, 0, 0.5f, 0.5f, 2});
     // The cone's tip is on the axis at z = 1: a ray down the axis meets it there.
-    Ray down(Point(0.0f, 0.0f, 5.0f), Vector(0.0f, 0.0f, -1.0f));
     Hit hit;
-    ASSERT_TRUE(made[2]->intersect(down, hit));
+    ASSERT_TRUE(made[2]->intersect(Ray(Point(0, 0, 5), Vector(0, 0, -1)), hit));
     EXPECT_NEAR(hit.t, 4.0f, 1e-3f);
     // A ring at height 1 from radius 1 to 2: a ray at radius 0.5 passes through the hole.
-    EXPECT_FALSE(made[1]->intersect(Ray(Point(0.5f, 0.0f, 5.0f), Vector(0.0f, 0.0f, -1.0f))));
-    EXPECT_TRUE(made[1]->intersect(Ray(Point(1.5f, 0.0f, 5.0f), Vector(0.0f, 0.0f, -1.0f))));
+    EXPECT_FALSE(made[1]->intersect(Ray(Point(0.5f, 0, 5), Vector(0, 0, -1))));
+    EXPECT_TRUE(made[1]->intersect(Ray(Point(1.5f, 0, 5), Vector(0, 0, -1))));
 
     // A skew line sweeps a true hyperboloid, whose plugin is not in the folder.
     float h1[3] = {1.0f, 0.0f, 0.0f}, h2[3] = {0.0f, 1.0f, 1.0f};
@@ -280,8 +261,7 @@ TEST_F(ForwardingTest, ShapesWithoutPluginsReportAndLeaveNothingPending) {
     enterWorld();
     renderer->getOptions().searchPaths.plugin = folder.path;
     int counts[2] = {4, 4};
-    const int faces[1] = {3}, vertices[3] = {0, 1, 2};
-    const int one[1] = {1}, order[1] = {2};
+    const int faces[1] = {3}, vertices[3] = {0, 1, 2}, one[1] = {1}, order[1] = {2};
     const float knots[6] = {0, 0, 0, 1, 1, 1}, lo[1] = {0}, hi[1] = {1}, P[6] = {0, 0, 1, 1, 1, 1};
     const std::pair<std::function<void()>, const char*> calls[] = {
         {[&] { renderer->Patch("linear", 2, 2); }, "bilinearpatch"},
@@ -311,16 +291,20 @@ TEST_F(ForwardingTest, ShapesWithoutPluginsReportAndLeaveNothingPending) {
     EXPECT_EQ(renderer->getAttributesDepth(), 2u);
 }
 
-TEST_F(GeometryTest, PointsTakeTheirCountFromTheCall) {
+TEST_F(GeometryTest, PointsPolygonsAndMeshesTakeTheirCountsFromTheCall) {
     enterWorld();
+    const auto& made = renderer->getWorldNode()->primitives;
+    const auto extentSince = [&made](std::size_t first) {
+        Aabb box = made.at(first)->worldExtent();
+        for (std::size_t i = first + 1; i < made.size(); ++i) box += made[i]->worldExtent();
+        return box;
+    };
     float P[9] = {0, 0, 0, 1, 0, 0, 4, 2, 1};
     renderer->Parameter("vertex point P", P);
     renderer->Points(3);
     expectSilence();
-    const auto& made = renderer->getWorldNode()->primitives;
     ASSERT_FALSE(made.empty());
-    Aabb box = made[0]->worldExtent();
-    for (size_t i = 1; i < made.size(); ++i) box += made[i]->worldExtent();
+    const Aabb box = extentSince(0);
     // Every centre inside, and no more than a default width (1) beyond the extreme ones.
     for (int a = 0; a < 3; ++a) {
         EXPECT_TRUE(box.bmin[a] <= 0.0f && box.bmin[a] > -1.01f) << a;
@@ -330,39 +314,33 @@ TEST_F(GeometryTest, PointsTakeTheirCountFromTheCall) {
     // Polygons count their vertices; a pending "P" gives their corners.
     float quad[12] = {-1, -1, 5, 1, -1, 5, 1, 1, 5, -1, 1, 5};
     renderer->Parameter("vertex point P", quad);
-    const size_t before = made.size();
+    std::size_t before = made.size();
     renderer->Polygon(4);
     expectSilence();
     ASSERT_GT(made.size(), before);
-    Aabb polygon = made[before]->worldExtent();
-    for (size_t i = before + 1; i < made.size(); ++i) polygon += made[i]->worldExtent();
-    expectBox(polygon, -1.0f, -1.0f, 5.0f, 1.0f, 1.0f, 5.0f, 1e-3f);
-}
+    expectBox(extentSince(before), {-1, -1, 5, 1, 1, 5}, 1e-3f);
 
-TEST_F(GeometryTest, MeshesNameSavedAttributeStatesAndKnownTypes) {
+    // Meshes name saved attribute states: an unknown one is reported and the mesh still made.
     const float green[3] = {0.0f, 1.0f, 0.0f};
-    enterWorld();
     renderer->PushAttributes();
     renderer->Attribute("color C", green);
     renderer->SaveAttributes("green", "C");
     renderer->PopAttributes();
-    float P[12] = {0, 0, 5, 1, 0, 5, 0, 1, 5, 2, 0, 5};
+    float mesh[12] = {0, 0, 5, 1, 0, 5, 0, 1, 5, 2, 0, 5};
     const int nvertices[2] = {3, 3}, vertices[6] = {0, 1, 2, 1, 3, 2};
     const char* states[2] = {"nosuch", "green"};
-    renderer->Parameter("vertex point P", P);
+    renderer->Parameter("vertex point P", mesh);
     renderer->Parameter("perpiece string __attributes", states);
+    before = made.size();
     renderer->Mesh("linear", 2, nvertices, vertices);
-    // An unknown state is reported and the mesh is still made.
     expectReport(kError, "Mesh: Unknown attribute state \"nosuch\"");
-    const auto& made = renderer->getWorldNode()->primitives;
-    ASSERT_EQ(made.size(), 1u);
-    expectBox(made[0]->worldExtent(), 0.0f, 0.0f, 5.0f, 2.0f, 1.0f, 5.0f, 1e-3f);
-
+    ASSERT_EQ(made.size(), before + 1);
+    expectBox(made.back()->worldExtent(), {0, 0, 5, 2, 1, 5}, 1e-3f);
     // Other subdivision types make nothing and keep nothing pending.
-    renderer->Parameter("vertex point P", P);
+    renderer->Parameter("vertex point P", mesh);
     renderer->Mesh("loop", 2, nvertices, vertices);
     expectSilence();
-    EXPECT_EQ(made.size(), 1u);
+    EXPECT_EQ(made.size(), before + 1);
     EXPECT_TRUE(renderer->getPendingParameters().empty());
 }
 

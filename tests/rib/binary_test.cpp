@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 
 #include "tests/rib/recorder.h"
 
@@ -18,10 +17,14 @@ class BinaryWriter {
         for (int i = n - 1; i >= 0; --i) out += char((v >> (8 * i)) & 0xff);
         return *this;
     }
+    // A token byte, then `v` in n bytes.
+    BinaryWriter& token(int code, uint64_t v = 0, int n = 0) {
+        out += char(code);
+        return bytes(v, n);
+    }
     // An integer (d = 0) or fixed-point number with d bytes after the point, in w + 1 bytes.
     BinaryWriter& fixed(double value, int w, int d) {
-        out += char(0200 + 4 * d + w);
-        return bytes(uint64_t(int64_t(value * double(1 << (8 * d)))), w + 1);
+        return token(0200 + 4 * d + w, uint64_t(int64_t(value * double(1 << (8 * d)))), w + 1);
     }
     // A float or double by its bits.
     template <class T>
@@ -30,31 +33,22 @@ class BinaryWriter {
         std::memcpy(&b, &value, sizeof value);
         return bytes(b, int(sizeof value));
     }
-    BinaryWriter& f32(float f) { return text(std::string(1, char(0244))).raw(f); }
-    BinaryWriter& f64(double f) { return text(std::string(1, char(0245))).raw(f); }
+    BinaryWriter& f32(float f) { return token(0244).raw(f); }
+    BinaryWriter& f64(double f) { return token(0245).raw(f); }
     BinaryWriter& str(const std::string& s, bool longForm = false) {
-        if (longForm) return token(0241, s.size(), 2).text(s);
-        out += char(0220 + s.size());
-        return text(s);
+        return (longForm ? token(0241, s.size(), 2) : token(int(0220 + s.size()))).text(s);
     }
     BinaryWriter& floats(const std::vector<float>& v) {
         token(0310, v.size(), 1);
         for (float f : v) raw(f);
         return *this;
     }
-    // A token byte, then `v` in n bytes.
-    BinaryWriter& token(int code, uint64_t v, int n) {
-        out += char(code);
-        return bytes(v, n);
+    BinaryWriter& defineRequest(int c, const std::string& s) { return token(0314, c, 1).str(s); }
+    BinaryWriter& request(int c) { return token(0246, c, 1); }
+    BinaryWriter& defineString(int c, const std::string& s) {
+        return token(0316, c, 2).str(s, true);
     }
-    BinaryWriter& defineRequest(int code, const std::string& name) {
-        return token(0314, uint64_t(code), 1).str(name);
-    }
-    BinaryWriter& request(int code) { return token(0246, uint64_t(code), 1); }
-    BinaryWriter& defineString(int code, const std::string& s) {
-        return token(0316, uint64_t(code), 2).str(s, true);
-    }
-    BinaryWriter& stringRef(int code) { return token(0320, uint64_t(code), 2); }
+    BinaryWriter& stringRef(int c) { return token(0320, c, 2); }
     BinaryWriter& text(const std::string& s) {
         out += s;
         return *this;
@@ -80,27 +74,16 @@ TEST(RibBinary, EveryEncodedTokenReadsLikeItsText) {
 }
 
 TEST(RibBinary, BrokenTokensAreReportedNotTrusted) {
+    using namespace std::string_literals;
+    std::string chain;  // a definition named by a definition, and so on: refused, not nested
+    for (int i = 0; i < 200000; ++i) chain += "\314\001";
     const std::pair<std::string, const char*> rows[] = {
-        {"WorldBegin\n" + std::string(1, char(0246)) + std::string(1, char(9)),
-         "undefined binary request 9"},
-        {"WorldBegin\nSurface " + std::string(1, char(0317)) + std::string(1, char(4)),
-         "undefined binary string 4"},
-        {"WorldBegin\nSurface " + std::string(1, char(0242)) + std::string("\x00\x00", 2),
-         "truncated binary token 0xa2"},
-        {"WorldBegin\nSphere " + std::string(1, char(0310)) + std::string("\x02\x3f\x80\x00", 4),
-         "truncated binary token 0xc8"},
-        {"WorldBegin\nSphere 1 -1 1 " + std::string(1, char(0244)) +
-             std::string("\x7f\x80\x00\x00", 4),
-         "binary number out of range"},
-        // A definition named by a definition, a long chain of them: refused, not nested.
-        {"WorldBegin\n" +
-             [] {
-                 std::string chain;
-                 for (int i = 0; i < 200000; ++i) chain += "\314\001";
-                 return chain;
-             }() +
-             "\"x\"",
-         "a binary definition needs a string"},
+        {"WorldBegin\n\246\011"s, "undefined binary request 9"},
+        {"WorldBegin\nSurface \317\004"s, "undefined binary string 4"},
+        {"WorldBegin\nSurface \242\0\0"s, "truncated binary token 0xa2"},
+        {"WorldBegin\nSphere \310\002\077\200\0"s, "truncated binary token 0xc8"},
+        {"WorldBegin\nSphere 1 -1 1 \244\177\200\0\0"s, "binary number out of range"},
+        {"WorldBegin\n" + chain + "\"x\"", "a binary definition needs a string"},
     };
     for (const auto& [rib, message] : rows) {
         const auto d = ovotest::Recorder().read(rib).diagnostics();

@@ -86,8 +86,7 @@ TEST(OvoCommand, CommandLineSettingsReplaceTheScenes) {
     ovotest::Recorder inner;
     OverrideRenderer wrapper(&inner, options);
     wrapper.applyDefaults();
-    wrapper.Input((dir / "scene.rib").c_str());
-    wrapper.Input((dir / "other.rib").c_str());
+    for (const char* file : {"scene.rib", "other.rib"}) wrapper.Input((dir / file).c_str());
     const std::string
         settings =
             "Attribute(int[2] resolution: 100 50); Attribute(float pixelaspect: 1); "
@@ -107,9 +106,8 @@ TEST(OvoCommand, CommandLineSettingsReplaceTheScenes) {
 
     // Files the command cannot read.
     inner.clear();
-    wrapper.Input((dir / "missing.rib").c_str());
-    wrapper.Input((dir / "noext").c_str());
-    wrapper.Input((dir / "scene.xyz").c_str());
+    for (const char* file : {"missing.rib", "noext", "scene.xyz"})
+        wrapper.Input((dir / file).c_str());
     EXPECT_EQ(inner.all(), "E: Input (\"" + dir.path +
                                "/missing.rib\") --\n\tNo file found; E: Input (\"" + dir.path +
                                "/noext\") -- no extension\n\tCannot guess file type without "

@@ -121,8 +121,7 @@ TEST(RibFiles, CompressedFilesStandardInputAndTheBuiltPlugin) {
 
     // The built plugin's entry: a quoted file name, then arguments it ignores.
     using Entry = ovo::RendererAPI::Generator* (*)(ovo::ParameterSet&);
-    const auto entry =
-        reinterpret_cast<Entry>(ovotest::pluginSymbol("rib.generator.so", "createGenerator"));
+    const auto entry = ovotest::pluginSymbol<Entry>("rib.generator.so", "createGenerator");
     ASSERT_TRUE(entry);
     dir.write("a b/scene.rib", "WorldBegin\nSphere 2 -2 2 360\nWorldEnd\n");
     ovo::ParameterSet params;

@@ -2,9 +2,7 @@
 // requests a ray tracer has no use for, and messages that name what to fix.
 #include <gtest/gtest.h>
 
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "tests/rib/recorder.h"
 

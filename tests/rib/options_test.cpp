@@ -12,6 +12,7 @@ const std::string Frame = "Camera(camera); World(); Render(-)",
 std::string moved(const std::string& x, const std::string& y, const std::string& z) {
     return "SetTransform(1 0 0 0 0 1 0 0 0 0 1 0 " + x + " " + y + " " + z + " 1); ";
 }
+const std::string Still = moved("0", "0", "0") + Frame;  // a frame from the unmoved camera
 }  // namespace
 
 TEST(RibCamera, TransformBeforeWorldBeginPlacesTheCamera) {
@@ -30,7 +31,7 @@ TEST(RibCamera, TransformBeforeWorldBeginPlacesTheCamera) {
              "0 1); " +
                  Frame},
             {"Scale 1 0 1 WorldBegin WorldEnd",
-             moved("0", "0", "0") + Frame +
+             Still +
                  "; E: test.rib:1: WorldBegin: the camera transformation is singular. Using the "
                  "identity ..."},
             // Each sample of a moving camera is the later Translate applied after its step.
@@ -101,9 +102,8 @@ TEST(RibOptions, CameraAndImageOptionsBecomeRendererOptions) {
              "test.rib:3: Projection \"none\" is not supported. Ignoring ...; E: test.rib:4: "
              "Exposure: gamma must be positive. Skipping ..."},
             {"WorldBegin\nFormat 10 10 1\nOption \"limits\" \"bucketsize\" [8]\nWorldEnd",
-             moved("0", "0", "0") + Frame +
-                 "; E: test.rib:2: Format: not allowed inside WorldBegin. Skipping ...; E: "
-                 "test.rib:3: Option: \"bucketsize\" needs 2 values, got 1. Skipping ..."},
+             Still + "; E: test.rib:2: Format: not allowed inside WorldBegin. Skipping ...; E: "
+                     "test.rib:3: Option: \"bucketsize\" needs 2 values, got 1. Skipping ..."},
             // An imager is a shader of the options, its parameters declared by the shader or
             // inline.
             {"Imager \"background\" \"color background\" [0.25 0.5 1]\nImager \"ramp\" \"float "
@@ -112,7 +112,7 @@ TEST(RibOptions, CameraAndImageOptionsBecomeRendererOptions) {
              "Parameter(color background: 0.25 0.5 1); Shader(imager background -); "
              "Parameter(float scale: 2); Parameter(string map: sky.tex); Shader(imager ramp -); "
              "Shader(imager null -); " +
-                 moved("0", "0", "0") + Frame +
+                 Still +
                  "; E: test.rib:4: Imager: missing argument 1. Skipping ...; E: test.rib:6: "
                  "Imager: not allowed inside WorldBegin. Skipping ..."},
             // Displays are declared at WorldBegin with the exposure. The framebuffer twin of a
@@ -129,15 +129,14 @@ TEST(RibOptions, CameraAndImageOptionsBecomeRendererOptions) {
              Exposure + "Output(a.tif tiff rgba camera); " + Exposure +
                  "Output(b tiff rgb camera); " + Exposure +
                  "Parameter(string compression: zip); Output(c.exr openexr z camera); " + Exposure +
-                 "Output(d.png png rgba camera); " + moved("0", "0", "0") + Frame +
+                 "Output(d.png png rgba camera); " + Still +
                  "; Attribute(int[4] quantize: 0 65535 0 65535); Output(a.tif null rgba camera); "
                  "Output(b null rgba camera); Output(c.exr null rgba camera); Output(d.png null "
                  "rgba camera); " +
                  Exposure +
                  "Parameter(float dither: 0.5); Parameter(int[4] quantize: 0 255 0 255); "
                  "Output(f.jpg jpeg rgb camera); " +
-                 moved("0", "0", "0") + Frame + "; Output(f.jpg null rgba camera); " +
-                 moved("0", "0", "0") + Frame +
+                 Still + "; Output(f.jpg null rgba camera); " + Still +
                  "; W: test.rib:6: Display mode \"rgbaz\" is not supported. Writing \"rgba\" ...; "
                  "W: test.rib:7: Display mode \"N\" is not supported. Ignoring ..."},
             // Frames save and restore the options, the displays and the camera.

@@ -55,10 +55,11 @@ class Recorder : public ovo::ForwardingRenderer {
     Recorder() : ForwardingRenderer(nullptr) {}
 
     // Forgets what was recorded, then reads RIB text through a fresh reader, as the file
-    // `name`, and finishes it.
-    Recorder& read(const std::string& rib, const std::string& name = "test.rib") {
+    // `name`, and finishes it; the reader drives `through` (a wrapper around this), if given.
+    Recorder& read(const std::string& rib, const std::string& name = "test.rib",
+                   ovo::RendererAPI* through = nullptr) {
         clear();
-        ovo::rib::Reader reader(this);
+        ovo::rib::Reader reader(through ? through : this);
         reader.readMemory(name, rib.data(), rib.size());
         reader.finish();
         return *this;

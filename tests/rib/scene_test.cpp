@@ -198,9 +198,6 @@ TEST(RibScene, UnsupportedUnknownAndMalformedRequests) {
          "I: test.rib:2: Hider \"hidden\" changes nothing in a ray tracer. Ignoring ...; W: "
          "test.rib:4: MakeBump is not supported. Ignoring ...; E: test.rib:5: Hider: argument 1 "
          "must be a string, not a number. Skipping ..."},
-        {"Foo 1 2\nSphere 1 2 3",
-         "E: test.rib:2: unknown request \"Foo\". Skipping ...; E: test.rib:3: Sphere: expected 4 "
-         "numbers, got 3. Skipping ..."},
         {"Sphere [1 -1 1 360]", "Sphere(1 -1 1 360)"},
         {"Sphere 1 -1 1 360 \"Cs\"\nSphere 1 -1 1 360 \"Cs\" [1 0 0]",
          "E: test.rib:2: Sphere: parameter \"Cs\" has no value. Skipping ...; E: test.rib:3: "

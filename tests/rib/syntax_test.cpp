@@ -2,8 +2,6 @@
 // read as requests.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "plugins/generators/rib/declarations.h"
 #include "plugins/generators/rib/parser.h"
 #include "tests/rib/recorder.h"

@@ -1,8 +1,6 @@
 // Geometry "teapot": the classic teapot as four closed patch meshes.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "plugins/generators/rib/teapot.h"
 #include "tests/rib/recorder.h"
 

@@ -24,28 +24,7 @@ std::string runThroughCommand(const std::string& rib, ovotest::RecordingSink* vi
     OverrideRenderer wrapper(&inner, options);
     wrapper.setViewer(viewer);
     wrapper.setSceneName("scene.rib");
-    ovo::rib::Reader reader(&wrapper);
-    reader.readMemory("scene.rib", rib.data(), rib.size());
-    reader.finish();
-    return inner.all();
-}
-
-// The format is registered for the whole process, so each case runs in a child of its own.
-void expectInChild(const std::function<std::string()>& check) {
-    // A fresh process rather than a fork: the libraries' threads may hold locks at fork time.
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            ovo::viewer::registerFramebufferFormat(nullptr);
-            const std::string failure = check();
-            std::fprintf(stderr, "%s", failure.c_str());
-            std::exit(failure.empty() ? 0 : 1);
-        },
-        testing::ExitedWithCode(0), "");
-}
-
-std::string differs(const std::string& got, const std::string& expected) {
-    return got == expected ? "" : "\ngot:      " + got + "\nexpected: " + expected + "\n";
+    return inner.read(rib, "scene.rib", &wrapper).all();
 }
 
 const std::string TwoFrames =
@@ -56,38 +35,51 @@ const std::string Exposure = "Parameter(float gain: 1); Parameter(float gamma: 1
 const std::string Frame =
     "SetTransform(1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1); Camera(camera); World(); ";
 
-}  // namespace
+// With a viewer, and without one as before the viewer existed.
+std::string framebufferDisplays() {
+    std::string failures;
+    const auto expect = [&](const std::string& got, const std::string& expected) {
+        if (got != expected) failures += "\ngot:      " + got + "\nexpected: " + expected + "\n";
+    };
+    ovotest::RecordingSink sink;
+    // Every frame gets the viewer's colour and depth outputs for its render only; the
+    // framebuffer display writes no file and names the frame; the file display stays.
+    const std::string view =
+        "Output(ovo:view framebuffer rgba camera); Output(ovo:view:z framebuffer z camera); "
+        "Render(-); Output(ovo:view null rgba camera); Output(ovo:view:z null z camera)";
+    expect(runThroughCommand(TwoFrames, &sink),
+           Exposure + "Output(shot.tif null rgb camera); " + Frame + view +
+               "; Output(shot.tif null rgba camera); " + Exposure +
+               "Output(a.png png rgba camera); " + Frame + view);
+    expect(ovotest::join(sink.labels), "shot.tif; scene.rib");
 
-TEST(OvoView, FramebufferDisplaysNameTheViewersFrames) {
-    expectInChild([] {
-        ovotest::RecordingSink sink;
-        const std::string calls = runThroughCommand(TwoFrames, &sink);
-        // Every frame gets the viewer's colour and depth outputs for its render only; the
-        // framebuffer display writes no file and names the frame; the file display stays.
-        const std::string view =
-            "Output(ovo:view framebuffer rgba camera); Output(ovo:view:z framebuffer z camera); "
-            "Render(-); Output(ovo:view null rgba camera); Output(ovo:view:z null z camera)";
-        return differs(calls, Exposure + "Output(shot.tif null rgb camera); " + Frame + view +
-                                  "; Output(shot.tif null rgba camera); " + Exposure +
-                                  "Output(a.png png rgba camera); " + Frame + view) +
-               differs(ovotest::join(sink.labels), "shot.tif; scene.rib");
-    });
+    // Without a viewer "shot.tif" is a TIFF file and the twin of a file adds nothing; the hint
+    // comes once. The death test holds standard error: the hint goes to a file of its own here.
+    std::string calls;
+    const std::string hint = ovotest::capturedOutput(
+        STDERR_FILENO, [&] { calls = runThroughCommand(TwoFrames + TwoFrames, nullptr); });
+    const std::string frames = Exposure + "Output(shot.tif tiff rgb camera); " + Frame +
+                               "Render(-); Output(shot.tif null rgba camera); " + Exposure +
+                               "Output(a.png png rgba camera); " + Frame + "Render(-)";
+    expect(calls, frames + "; Output(a.png null rgba camera); " + frames);
+    expect(hint,
+           "ovo: framebuffer display \"shot.tif\" is written to a file; ovo --view shows it "
+           "live in a browser\n");
+    return failures;
 }
 
-TEST(OvoView, WithoutAViewerFramebufferDisplaysAreWrittenToTheirFiles) {
-    expectInChild([] {
-        // The death test holds standard error: the hint goes to a file of its own here.
-        std::string calls;
-        const std::string hint = ovotest::capturedOutput(
-            STDERR_FILENO, [&] { calls = runThroughCommand(TwoFrames + TwoFrames, nullptr); });
-        // As before the viewer existed: "shot.tif" is a TIFF file and the twin of a file adds
-        // nothing; the hint comes once.
-        const std::string frames = Exposure + "Output(shot.tif tiff rgb camera); " + Frame +
-                                   "Render(-); Output(shot.tif null rgba camera); " + Exposure +
-                                   "Output(a.png png rgba camera); " + Frame + "Render(-)";
-        return differs(calls, frames + "; Output(a.png null rgba camera); " + frames) +
-               differs(hint,
-                       "ovo: framebuffer display \"shot.tif\" is written to a file; ovo --view "
-                       "shows it live in a browser\n");
-    });
+}  // namespace
+
+// The format is registered for the whole process, so this runs in a child of its own: a fresh
+// process rather than a fork, as the libraries' threads may hold locks at fork time.
+TEST(OvoView, FramebufferDisplaysWithAndWithoutAViewer) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            ovo::viewer::registerFramebufferFormat(nullptr);
+            const std::string failures = framebufferDisplays();
+            std::fprintf(stderr, "%s", failures.c_str());
+            std::exit(failures.empty() ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }
