@@ -1,15 +1,8 @@
 // What the checker records for the code generator: the globals a shader reads (its ShaderInfo
 // mask), the derivative call sites, the forms chosen among overloads, storage classes.
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <string>
-#include <utility>
-
+#include "compile_util.h"
 #include "compiler/builtins.h"
-#include "compiler/frontend.h"
 #include "compiler/globals.h"
-#include "core/shading/shader.h"
 
 namespace {
 
@@ -84,9 +77,17 @@ TEST(Annotations, TheMaskNamesTheGlobalsReadThroughFunctionsToo) {
         EXPECT_EQ(checked(source).shader->globalsRead, mask) << source;
 }
 
-TEST(Annotations, OnlyAnUnconditionalOiEqualsOsIsMarkedForShadowRays) {
-    // A marked shader is never run by shadow rays: any other effect on Oi must clear the mark.
-    const std::pair<const char*, bool> cases[] = {
+// Each source with whether the checker sets `mark` on its shader.
+template <size_t N>
+void expectMarks(bool Function::*mark, const std::pair<const char*, bool> (&cases)[N]) {
+    for (const auto& [source, marked] : cases)
+        EXPECT_EQ((*checked(source).shader).*mark, marked) << source;
+}
+
+TEST(Annotations, ShaderMarksFollowWhatTheBodyDoes) {
+    // A surface marked opacityIsOs is never run by shadow rays: any other effect on Oi must
+    // clear the mark.
+    const std::pair<const char*, bool> opacityIsOs[] = {
         {"surface s() { Oi = Os; Ci = Cs; }", true},
         {"surface s() { Ci = Cs; }", false},  // leaves Oi at 1, not Os
         {"surface s() { Oi = Os; Oi *= 0.5; }", false},
@@ -101,13 +102,10 @@ TEST(Annotations, OnlyAnUnconditionalOiEqualsOsIsMarkedForShadowRays) {
         {"surface s() { Oi = Cs; }", false},
         {"volume v() { Oi = Os; }", false},
     };
-    for (const auto& [source, marked] : cases)
-        EXPECT_EQ(checked(source).shader->opacityIsOs, marked) << source;
-}
-
-TEST(Annotations, ArgumentsAreKeptOnlyWhenNoDefaultDependsOnThePoint) {
-    // A marked light is initialised once per thread and its block serves every point after.
-    const std::pair<const char*, bool> cases[] = {
+    expectMarks(&Function::opacityIsOs, opacityIsOs);
+    // A light with uniformArguments is initialised once per thread and its block serves every
+    // point after.
+    const std::pair<const char*, bool> uniformArguments[] = {
         {"light l(float k = 1; point from = point \"shader\" (0, 0, 0)) { Cl = k; }", true},
         {"light l(float a = radians(30); float b = a * 2; float c[2] = {1, a}) { Cl = b; }", true},
         {"light l(float k = random()) { Cl = k; }", false},
@@ -117,13 +115,9 @@ TEST(Annotations, ArgumentsAreKeptOnlyWhenNoDefaultDependsOnThePoint) {
         {"float f() { return 1; } light l(float k = f()) { Cl = k; }", false},
         {"light l(output float k = 1) { Cl = k; }", false},
     };
-    for (const auto& [source, marked] : cases)
-        EXPECT_EQ(checked(source).shader->uniformArguments, marked) << source;
-}
-
-TEST(Annotations, LightsAreTheSameEverywhereOnlyWhenNothingReadsThePoint) {
-    // A marked light runs once per thread; every later point takes its Cl, Ol and L.
-    const std::pair<const char*, bool> cases[] = {
+    expectMarks(&Function::uniformArguments, uniformArguments);
+    // A sameEverywhere light runs once per thread; every later point takes its Cl, Ol and L.
+    const std::pair<const char*, bool> sameEverywhere[] = {
         {"light l(float k = 1) { Cl = k; }", true},
         {"light l(float k = 1; vector d = (0, 0, 1)) { solar(d, 0) { Cl = k * 2; Cl *= 0.5; } }",
          true},
@@ -139,8 +133,14 @@ TEST(Annotations, LightsAreTheSameEverywhereOnlyWhenNothingReadsThePoint) {
         {"light l(float k = u) { Cl = k; }", false},
         {"surface s() { Ci = 1; }", false},
     };
-    for (const auto& [source, marked] : cases)
-        EXPECT_EQ(checked(source).shader->sameEverywhere, marked) << source;
+    expectMarks(&Function::sameEverywhere, sameEverywhere);
+    // Ambient lights are those that neither illuminate nor shine.
+    const std::pair<const char*, bool> illuminates[] = {
+        {"light l() { Cl = 1; }", false},
+        {"light l() { solar() { Cl = 1; } }", true},
+        {"void f() { illuminate(P) { Cl = 1; } } light l() { f(); }", true},
+    };
+    expectMarks(&Function::illuminates, illuminates);
 }
 
 TEST(Annotations, DerivativeSitesAreFixedOutsideLoopsAndCountedInside) {
@@ -169,23 +169,24 @@ TEST(Annotations, DerivativeSitesAreFixedOutsideLoopsAndCountedInside) {
     EXPECT_TRUE(p.shader->usesDerivatives);
 }
 
-TEST(Annotations, TheContextChoosesAmongResultTypes) {
-    const Program p = checked(
-        "surface s() {\n"
-        "  color c = random(); float f = random(); point q = random();\n"
-        "  vector v = vector random(); Ci = c * f + color(q) + color(v) + float random();\n}");
-    const std::vector<const Expr*> r = calls(p, "random");
-    ASSERT_EQ(r.size(), 5u);
-    const Base expected[] = {Base::Color, Base::Float, Base::Point, Base::Vector, Base::Float};
-    for (size_t i = 0; i < r.size(); ++i) EXPECT_EQ(r[i]->type.base, expected[i]) << "call " << i;
-}
-
-TEST(Annotations, OverloadsPreferTheCheapestConversion) {
+// One shader for the forms the checker chooses: the result type of random() from its context,
+// among overloads the cheapest conversion, a builtin's form, storage classes.
+TEST(Annotations, TheContextChoosesFormsAndStorageClasses) {
     const Program p = checked(
         "float f(float x) { return 1; }\n"
         "float f(color x) { return 2; }\n"
         "float f(point x) { return 3; }\n"
-        "surface s() { float a = f(1), b = f(Cs), c = f(N), d = f((1, 2, 3)); }");
+        "surface s(float k = 1; varying float w = 0) {\n"
+        "  color c = random(); float r = random(); point q = random();\n"
+        "  vector v = vector random(); Ci = c * r + color(q) + color(v) + float random();\n"
+        "  float f1 = f(1), f2 = f(Cs), f3 = f(N), f4 = f((1, 2, 3));\n"
+        "  Ci = mix(Cs, color 1, u);\n"
+        "  uniform float a = k * 2; float b = k; float e = a + u;\n}");
+    const std::vector<const Expr*> r = calls(p, "random");
+    ASSERT_EQ(r.size(), 5u);
+    const Base expected[] = {Base::Color, Base::Float, Base::Point, Base::Vector, Base::Float};
+    for (size_t i = 0; i < r.size(); ++i) EXPECT_EQ(r[i]->type.base, expected[i]) << "call " << i;
+
     const std::vector<const Expr*> f = calls(p, "f");
     ASSERT_EQ(f.size(), 4u);
     EXPECT_EQ(f[0]->function, p.functions[0].get());  // exact
@@ -193,15 +194,8 @@ TEST(Annotations, OverloadsPreferTheCheapestConversion) {
     EXPECT_EQ(f[2]->function, p.functions[2].get());  // normal to point
     EXPECT_EQ(f[3]->function, p.functions[1].get());  // a triple takes the first triple form
     // Builtins: mix of colours by a float, not the all-colour form.
-    const Program q = checked("surface s() { Ci = mix(Cs, color 1, u); }");
-    const BuiltinSignature& sig = signatureOf(*calls(q, "mix")[0]->builtin);
-    EXPECT_EQ(sig.params[2].base, Base::Float);
-}
+    EXPECT_EQ(signatureOf(*calls(p, "mix")[0]->builtin).params[2].base, Base::Float);
 
-TEST(Annotations, StorageClassesFollowDeclarationsAndValues) {
-    const Program p = checked(
-        "surface s(float k = 1; varying float w = 0) {\n"
-        "  uniform float a = k * 2; float b = k; float c = a + u;\n}");
     auto find = [&](const std::string& name) -> const ovo::compiler::Variable* {
         for (const auto& v : p.variables)
             if (v->name == name) return v.get();
@@ -213,13 +207,6 @@ TEST(Annotations, StorageClassesFollowDeclarationsAndValues) {
     EXPECT_TRUE(find("b")->varying);  // locals vary unless declared uniform
     EXPECT_TRUE(find("k")->readOnly);
     EXPECT_EQ(find("k")->cppName, "d.p_k");
-}
-
-TEST(Annotations, AmbientLightsAreThoseThatNeitherIlluminateNorShine) {
-    EXPECT_FALSE(checked("light l() { Cl = 1; }").shader->illuminates);
-    EXPECT_TRUE(checked("light l() { solar() { Cl = 1; } }").shader->illuminates);
-    EXPECT_TRUE(
-        checked("void f() { illuminate(P) { Cl = 1; } } light l() { f(); }").shader->illuminates);
 }
 
 }  // namespace

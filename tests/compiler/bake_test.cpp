@@ -1,11 +1,6 @@
 // bake() in a compiled shader: every camera sample of the frame leaves one line in the files
 // it names, written when the frame ends. (Threads adding side by side and the sorted file:
 // tests/shading/bake_test.)
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 #include "compile_util.h"
 
 namespace {

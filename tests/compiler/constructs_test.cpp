@@ -1,12 +1,7 @@
 // Each construct of the language once: one compiled shader computes them into output
 // parameters at a single shading point, and the test reads the values back.
-#include <gtest/gtest.h>
-
-#include <cmath>
-
-#include "compiler/info.h"
 #include "compile_util.h"
-#include "core/math/transform.h"
+#include "compiler/info.h"
 
 namespace {
 

@@ -2,13 +2,10 @@
 // derivatives of s and t.
 #include <OpenImageIO/imagebuf.h>
 #include <OpenImageIO/imagebufalgo.h>
-#include <gtest/gtest.h>
 
 #include <cmath>
-#include <string>
-#include <vector>
 
-#include "compiler/compile_util.h"
+#include "compile_util.h"
 
 namespace {
 

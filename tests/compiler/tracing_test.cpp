@@ -1,11 +1,10 @@
-// Compiled shaders that trace: the keyword lists of the tracing, gathering and shadow calls
-// reach the library with the types it reads (an integer sample count and fall-off mode, the
-// other numbers as doubles), so a square alone in the world is fully lit, unoccluded and
-// unshadowed.
-#include <gtest/gtest.h>
-
+// Compiled shaders in frames whose colours are known in closed form, rendered by the ovo
+// command: a square a little wider than a 90-degree view, s and u running from 0 at its left
+// edge to 1 at its right (a polygon's u runs along its first edge, scaled to 0..1). Among them
+// the tracing calls: their keyword lists reach the library with the types it reads (an integer
+// sample count and fall-off mode, the other numbers as doubles), so the square alone in the
+// world is fully lit, unoccluded and unshadowed.
 #include <cmath>
-#include <string>
 #include <tuple>
 
 #include "compile_util.h"
@@ -13,20 +12,42 @@
 namespace {
 
 using ovo::Tuple;
-using ovotest::near;
 
-const int Size = 6;
+const int Size = 8;
+// Images are written with 8 bits a channel: exact values come back within half a step each.
+const float Quantum = 0.5f / 255.0f * 1.7321f;
 
-const char* const Open = R"(
-surface open(float mode = 0) {
+// Modes 8 and 9 light the square from behind it, through a wall behind the square: in mode 9
+// a loop whose cone leaves the light out comes first and leaves its shadow untraced; the later
+// loop without a cone that takes the light must still see it blocked.
+const char* const ClosedForm = R"(
+surface closedform(float mode = 0; float arr[3] = {0, 0, 0}) {
     normal Nf = faceforward(normalize(N), I);
-    if (mode == 0)
+    color C = 0;
+    if (mode == 5) {
+        Ci = color(Du(P) * 0.4) + color(0, 0, length(Dv(P)) * 0.4);  // the first derivative site
+    } else if (mode == 1) {
+        Ci = mix(color(1, 0, 0), color(0, 0, 1), s);
+    } else if (mode == 2) {
+        illuminance(P, Nf, PI / 2) { C += Cl * (normalize(L) . Nf); }
+        Ci = C;
+    } else if (mode == 3) {
+        Ci = diffuse(Nf);
+    } else if (mode == 4) {
+        Ci = color(Du(u) * 0.5, Dv(u) + 0.25, Dv(v) * 0.75);
+    } else if (mode == 6) {
         Ci = transmission(P, P - 4 * Nf, "samples", 4, "samplecone", 0.1);
-    else if (mode == 1)
+    } else if (mode == 7) {
         Ci = 1 - occlusion(P, Nf, 16, "falloffmode", 1, "falloff", 2, "maxhitdist", 10,
                            "bias", 0.01);
-    else
-        Ci = diffuse(Nf);
+    } else if (mode >= 8) {
+        if (mode == 9)
+            illuminance(P, Nf, PI / 2) { C += 1; }
+        illuminance(P) { C += Cl; }
+        Ci = C;
+    } else {
+        Ci = color(arr[0], arr[1], arr[2]);
+    }
     Oi = 1;
 }
 )";
@@ -41,64 +62,54 @@ light shadowed(float intensity = 1; point from = point "shader" (0, 0, 0);
 }
 )";
 
-TEST(CompiledTracing, KeywordListsReachTheLibraryWithTheirTypes) {
+// s at the centre of pixel column x: the view spans -1..1 of the patch's -1.25..1.25.
+float sAt(int x) { return (-1.0f + 2.0f * (x + 0.5f) / Size + 1.25f) / 2.5f; }
+
+TEST(CompiledFrames, ColoursAndTracedLightMatchTheirClosedForms) {
     ovotest::ScratchDir dir;
-    ASSERT_TRUE(ovotest::compileShader(dir, "open.sl", Open));
+    ASSERT_TRUE(ovotest::compileShader(dir, "closedform.sl", ClosedForm));
     ASSERT_TRUE(ovotest::compileShader(dir, "shadowed.sl", Shadowed));
-    auto render = [&](const std::string& mode, const std::string& light, ovotest::Image& image) {
-        const std::string rib = ovotest::frameRib(
-            Size, Size, "Projection \"perspective\" \"fov\" [90]",
-            "LightSource \"" + light + "\" 1 \"from\" [0 0 0] \"to\" [0.5 0 1]\n" +
-                "Surface \"open\" \"float mode\" [" + mode + "]\n" + ovotest::ViewFillingSquare,
-            dir.path);
-        return ovotest::renderClean(dir, rib, image) && image.width == Size;
+    // A distant light from behind the camera, tilted 26.6 degrees in x; one behind the square
+    // that casts shadows, and a wall behind the square.
+    const std::string tilted = "\" 1 \"intensity\" [1] \"from\" [0 0 0] \"to\" [0.5 0 1]\n";
+    const std::string distant = "LightSource \"distantlight" + tilted;
+    const std::string behind =
+        "Attribute \"light\" \"string shadows\" [\"on\"]\n"
+        "LightSource \"distantlight\" 1 \"from\" [0 0 5] \"to\" [0 0 0]\n";
+    const std::string wall = "Polygon \"P\" [-9 -9 3  9 -9 3  9 9 3  -9 9 3]\n";
+    const auto constant = [](Tuple c) { return [c](int, int) { return c; }; };
+    const float cosine = 1.0f / std::sqrt(1.25f);  // N is (0, 0, -1), L (-0.5, 0, -1)
+    ovotest::Image images[12];
+    // The arguments after the mode, the lights and what else stands in the world, the colour of
+    // pixel (x, y) and its tolerance.
+    const std::tuple<const char*, std::string, std::function<Tuple(int, int)>, float> cases[] = {
+        {"1", distant, [](int x, int) { return Tuple(1 - sAt(x), 0, sAt(x)); }, 0.01f},  // mix
+        {"2", distant, constant(Tuple(cosine)), Quantum},  // an illuminance loop
+        {"3", distant, [&](int x, int y) { return Tuple(images[1].at(x, y)); }, 1e-5f},  // diffuse
+        // Du(u) is 1, Dv(u) and Du(v) are 0, Dv(v) is 1 on the patch.
+        {"4", distant, constant(Tuple(0.5f, 0.25f, 0.75f)), Quantum},
+        // Du(P) is the patch's width (2.5) along x; Dv(P) is as long as its height.
+        {"5", distant, constant(Tuple(1, 0, 1)), Quantum},
+        {"0] \"float[3] arr\" [0.2 0.4 0.6", distant, constant(Tuple(0.2f, 0.4f, 0.6f)), Quantum},
+        {"6", distant, constant(Tuple(1)), 0.01f},                                 // transmission
+        {"7", distant, constant(Tuple(1)), 0.01f},                                 // occlusion
+        {"3", "LightSource \"shadowed" + tilted, constant(Tuple(cosine)), 0.01f},  // unshadowed
+        {"8", behind + wall, constant(Tuple(0.0f)), 0.01f},
+        {"9", behind + wall, constant(Tuple(0.0f)), 0.01f},
+        {"9", behind, constant(Tuple(1)), 0.01f},
     };
-    ovotest::Image transmitted, unoccluded, shadowed;
-    ASSERT_TRUE(render("0", "distantlight", transmitted));
-    ASSERT_TRUE(render("1", "distantlight", unoccluded));
-    ASSERT_TRUE(render("2", "shadowed", shadowed));
-    const float cosine = 1.0f / std::sqrt(1.25f);  // the light's tilt against the square's normal
-    ovotest::expectPixels(transmitted, Tuple(1.0f), 0.01f);
-    ovotest::expectPixels(unoccluded, Tuple(1.0f), 0.01f);
-    ovotest::expectPixels(shadowed, Tuple(cosine), 0.01f);
-}
-
-// The light shines on the square from behind it, through a wall behind the square. A loop
-// whose cone leaves the light out leaves its shadow untraced; the later loop without a cone that
-// takes the light must still see it blocked.
-const char* const Behind = R"(
-surface behind(float first = 0) {
-    normal Nf = faceforward(normalize(N), I);
-    color C = 0;
-    if (first == 1)
-        illuminance(P, Nf, PI / 2) { C += 1; }
-    illuminance(P) { C += Cl; }
-    Ci = C;
-    Oi = 1;
-}
-)";
-
-TEST(CompiledTracing, AShadowLeftForALaterLoopIsStillTraced) {
-    ovotest::ScratchDir dir;
-    ASSERT_TRUE(ovotest::compileShader(dir, "behind.sl", Behind));
-    // The loop that comes first, whether the wall stands, what the square shows.
-    const std::tuple<const char*, bool, float> cases[] = {
-        {"0", true, 0.0f}, {"1", true, 0.0f}, {"1", false, 1.0f}};
-    for (const auto& [first, wall, expected] : cases) {
-        SCOPED_TRACE(std::string(first) + (wall ? " with the wall" : " without the wall"));
-        const std::string world =
-            std::string(
-                "Attribute \"light\" \"string shadows\" [\"on\"]\n"
-                "LightSource \"distantlight\" 1 \"from\" [0 0 5] \"to\" [0 0 0]\n") +
-            (wall ? "Polygon \"P\" [-9 -9 3  9 -9 3  9 9 3  -9 9 3]\n" : "") +
-            "Surface \"behind\" \"float first\" [" + first + "]\n" + ovotest::ViewFillingSquare;
-        ovotest::Image image;
-        ASSERT_TRUE(ovotest::renderClean(
-            dir,
-            ovotest::frameRib(Size, Size, "Projection \"perspective\" \"fov\" [90]", world,
-                              dir.path),
-            image));
-        ovotest::expectPixels(image, Tuple(expected), 0.01f);
+    for (int i = 0; i < 12; ++i) {
+        const auto& [arguments, world, expected, tolerance] = cases[i];
+        const std::string surface =
+            std::string("Surface \"closedform\" \"float mode\" [") + arguments + "]\n";
+        SCOPED_TRACE(world + surface);
+        const std::string rib = ovotest::frameRib(
+            Size, Size,
+            "PixelSamples 4 4\nPixelFilter \"box\" 1 1\nProjection \"perspective\" \"fov\" [90]",
+            world + surface + ovotest::ViewFillingSquare, dir.path);
+        ASSERT_TRUE(ovotest::renderClean(dir, rib, images[i]));
+        ASSERT_EQ(images[i].width, Size);
+        ovotest::expectPixels(images[i], expected, tolerance);
     }
 }
 
