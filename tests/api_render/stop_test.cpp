@@ -16,9 +16,10 @@ void stopAfterFirstBucket(unsigned done, unsigned, void* renderer) {
 class StopTest : public ovotest::RaytracerTest {
   protected:
     // A frame whose every pixel sees the inside of a sphere around the camera, 12 buckets.
-    void frame(const std::string& name, const char* mode) {
-        const int resolution[2] = {64, 48}, bucket[2] = {16, 16};
+    void frame(const std::string& name, const char* mode, int bucketX = 16, int bucketY = 16) {
+        const int resolution[2] = {64, 48}, bucket[2] = {bucketX, bucketY}, samples[2] = {1, 1};
         renderer->Attribute("int[2] resolution", resolution);
+        renderer->Attribute("int[2] spatialquality", samples);
         renderer->Attribute("int[2] limits:bucketsize", bucket);
         renderer->Output((folder / name).c_str(), "tiff", mode, "camera");
         renderer->World();
@@ -44,6 +45,24 @@ TEST_F(StopTest, FinishedBucketsAreKeptAndLaterFramesAreNotDrawn) {
     EXPECT_TRUE(renderer->stopRequested());
     frame("b.tif", "rgb");
     EXPECT_FALSE(std::filesystem::exists(folder / "b.tif"));
+}
+
+void keepTotal(unsigned, unsigned total, void* kept) { *static_cast<unsigned*>(kept) = total; }
+
+// Buckets report finished buckets out of all; a bucket side of 1 streams the samples instead and
+// reports samples out of all (one a pixel, over the frame and the filter's pixel beyond each edge).
+TEST_F(StopTest, ABucketSideOfOneStreams) {
+    const struct {
+        int x, y;
+        unsigned total;
+    } cases[] = {{16, 16, 12}, {1, 16, 66 * 50}, {16, 1, 66 * 50}, {2, 2, 32 * 24}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.x << "x" << c.y);
+        unsigned total = 0;
+        renderer->setProgressCallback(keepTotal, &total);
+        frame("c.tif", "rgb", c.x, c.y);
+        EXPECT_EQ(total, c.total);
+    }
 }
 
 }  // namespace

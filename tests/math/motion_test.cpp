@@ -107,6 +107,7 @@ TEST(MotionTransform, RemoveUnusedSamplesTrimsToTheShutter) {
         {slide(), 0.25f, 0.75f, {0.25f, 0.75f}},
         {MotionTransform(Translate(1, 1, 1)), 5, 6, {0}},  // nor does a single sample
         {four, 0.3f, 0.8f, {0.3f, 0.6f, 0.8f}},            // samples inside are kept as stored
+        {four, 0.3f, 0.6f, {0.3f, 0.6f}},                  // one at close is kept once
         {slide(), 0.5f, 0.5f, {0.5f}},                     // a zero-length shutter: one instant
         {slide(), 2, 3, {1}},                              // all before open: the last stays
         {slide(), -2, -1, {-2, -1}},                       // all after close: the first, twice
