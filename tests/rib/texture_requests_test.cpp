@@ -80,6 +80,7 @@ TEST(RibTextures, MakeTextureWritesAMipMappedFileNextToTheScene) {
     }
 }
 
+// Each bad request is reported and does nothing: none of them touches the texture path.
 TEST(RibTextures, BadRequestsAreRefused) {
     ovotest::ScratchDir dir;
     writePicture(dir / "a.png", {1, 1, 1});
@@ -98,8 +99,8 @@ TEST(RibTextures, BadRequestsAreRefused) {
         "\"cube.tx\" 90 \"box\" 1 1\n",
         dir / "scene.rib");
     EXPECT_EQ(ovotest::replaced(r.all(), dir.path, "DIR"),
-              "Attribute(string path:texture: &:DIR); E: DIR/scene.rib:1: MakeTexture: unknown "
-              "wrap mode \"sideways\". Skipping ...; E: DIR/scene.rib:2: MakeTexture: unknown "
+              "E: DIR/scene.rib:1: MakeTexture: unknown wrap mode \"sideways\". Skipping ...; E: "
+              "DIR/scene.rib:2: MakeTexture: unknown "
               "filter \"bessel-ish\". Skipping ...; E: DIR/scene.rib:3: MakeTexture: cannot find "
               "picture \"none.png\". Skipping ...; E: DIR/scene.rib:4: MakeTexture: missing "
               "argument 4. Skipping ...; E: DIR/scene.rib:5: MakeLatLongEnvironment: cannot find "

@@ -330,7 +330,8 @@ class Reader {
     // The picture `name` as found next to the scene file or on the texture path; reports and
     // returns "" when it is nowhere.
     std::string findPicture(const Request& request, const std::string& name);
-    // Where a texture `name` is written: next to the scene file when the name is relative.
+    // Where a texture `name` is written: next to the scene file when the name is relative
+    // (makeTexture then adds that folder to the texture path).
     std::string textureOutput(const std::string& name);
     // Makes a texture through the image library; false, reported, when it cannot (faceNames
     // names the cube faces for the report of one that does not fit).

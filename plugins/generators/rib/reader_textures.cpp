@@ -48,7 +48,6 @@ std::string Reader::findPicture(const Request& request, const std::string& name)
 std::string Reader::textureOutput(const std::string& name) {
     const std::string dir = currentFile ? currentFile->dir : std::string();
     if (name.empty() || name[0] == '/' || dir.empty()) return name;
-    addTextureFolder(dir);
     return dir + "/" + name;
 }
 
@@ -66,7 +65,12 @@ bool Reader::makeTexture(const Request& request, const image::TextureRequest& te
     std::string why = "the image library is missing";
     int badFace = -1;
     const image::Bridge* bridge = image::bridge();
-    if (bridge && bridge->makeTexture(texture, why, badFace)) return true;
+    if (bridge && bridge->makeTexture(texture, why, badFace)) {
+        // Later lookups of a texture written beside the scene find it there; a refused request
+        // leaves the path as it was.
+        if (texture.output != name && currentFile) addTextureFolder(currentFile->dir);
+        return true;
+    }
     if (!bridge) why = image::loadError();
     if (badFace >= 0 && faceNames)
         fail(request, "face \"" + faceNames[badFace] +
