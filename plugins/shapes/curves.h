@@ -95,6 +95,34 @@ class CurveInterpolator : public Interpolator<T> {
     bool bezier;
 };
 
+// How many ray-facing quads Embree cuts each segment of a flat Bézier curve into: the quads'
+// middle lines are chords of the curve. Over a piece of parameter length h = 1/n a chord strays
+// at most h^2 max|B''| / 8 from a cubic, and max|B''| <= 6 d, d the larger second difference
+// of the control points: n >= sqrt(3 d / w) keeps it within a quarter of the width w. w is the
+// segment's mean width (its Bézier radii average to the mean radius along it); the smallest
+// would send every blade that tapers to a point to the cap. The rate is the geometry's, so the
+// largest over the segments, from Embree's default of four up to sixteen, where Embree 3 clamps
+// it anyway; each quad more costs every ray that reaches the segment.
+inline int bezierTessellationRate(const float* control, std::size_t segments) {
+    constexpr int least = 4, most = 16;
+    double need = least * least;  // n^2
+    for (std::size_t s = 0; s < segments && need < most * most; ++s) {
+        const float* p = control + 16 * s;
+        double bend = 0.0, width = 0.0;
+        for (int k = 0; k < 2; ++k) {
+            double sq = 0.0;
+            for (int i = 0; i < 3; ++i) {
+                const double e = double(p[4 * k + i]) - 2.0 * p[4 * k + 4 + i] + p[4 * k + 8 + i];
+                sq += e * e;
+            }
+            bend = std::max(bend, sq);
+        }
+        for (int k = 0; k < 4; ++k) width += 0.5 * double(p[4 * k + 3]);  // 2 x mean radius
+        if (width > 0.0) need = std::max(need, 3.0 * std::sqrt(bend) / width);
+    }
+    return need < most * most ? int(std::ceil(std::sqrt(need))) : most;
+}
+
 class CurveSet : public Shape {
   public:
     CurveSet(const Transform& o2w, const ShapeAttributes& attrs,
@@ -126,6 +154,9 @@ class CurveSet : public Shape {
         uint32_t* index = static_cast<uint32_t*>(rtcSetNewGeometryBuffer(
             g, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT, sizeof(uint32_t), nsegs));
         for (std::size_t s = 0; s < nsegs; ++s) index[s] = uint32_t(first(unsigned(s)));
+        // Ribbons turned by normals are solved on the curve itself and take no rate.
+        if (bezier && !oriented)
+            rtcSetGeometryTessellationRate(g, float(bezierTessellationRate(control.data(), nsegs)));
         if (!bezier) {
             rtcSetGeometryUserData(g, this);
             rtcSetGeometryIntersectFilterFunction(g, &CurveSet::withinSegment);
