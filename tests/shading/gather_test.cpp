@@ -84,6 +84,8 @@ TEST(Occlusion, MatchesTheHemisphereIntegral) {
             {"wall through the point", [](World& w) { w.add(new Slab(0, 0.001f, -1.0f)); },
              OCC3(256.0f, 1, bias, 1e-5), 0.5f, 0.02f},
             {"half ceiling ahead", ceiling(0.5f), OCC3(1024.0f, 0), halfCeiling(0.5f), 0.015f},
+            // A count below one (point-based shaders pass 0) traces the default 64, not 4.
+            {"no count", ceiling(0.2f), OCC3(0.0f, 0), halfCeiling(0.2f), 0.04f},
             {"ceiling out of reach", whole, OCC2(1, maxhitdist, 0.5), 0.0f, 0.0f},
             {"negative maxhitdist reaches everything", whole, OCC2(1, maxhitdist, -1.0), 1.0f,
              0.0f},

@@ -502,6 +502,13 @@ bool belowDiffuseLimit(const ShaderEnvironment& env) {
     return !env.scene || depth < env.scene->maxDiffuseDepth;
 }
 
+// The rays a gathering call traces without a count of its own. A count below one (point-based
+// shaders pass 0: their count is the point cloud's, and rays have none) takes it too.
+constexpr int DefaultGatherSamples = 64;
+inline int gatherSamples(float samples) {
+    return samples >= 1.0f ? int(std::min(samples, 1e9f)) : DefaultGatherSamples;
+}
+
 }  // namespace
 
 float occlusion2(ShaderEnvironment& env, const Tuple& P, const Tuple& N, int n, ...) {
@@ -510,7 +517,7 @@ float occlusion2(ShaderEnvironment& env, const Tuple& P, const Tuple& N, int n, 
     va_start(ap, n);
     parse(k, KeywordReader(n, &ap), env);
     va_end(ap);
-    return occlusion(env, P, N, 64, k);
+    return occlusion(env, P, N, DefaultGatherSamples, k);
 }
 
 float occlusion3(ShaderEnvironment& env, const Tuple& P, const Tuple& N, float samples, int n,
@@ -520,7 +527,7 @@ float occlusion3(ShaderEnvironment& env, const Tuple& P, const Tuple& N, float s
     va_start(ap, n);
     parse(k, KeywordReader(n, &ap), env);
     va_end(ap);
-    return occlusion(env, P, N, int(samples), k);
+    return occlusion(env, P, N, gatherSamples(samples), k);
 }
 
 Color indirectdiffuse2(ShaderEnvironment& env, const Tuple& P, const Tuple& N, int n, ...) {
@@ -530,7 +537,7 @@ Color indirectdiffuse2(ShaderEnvironment& env, const Tuple& P, const Tuple& N, i
     va_start(ap, n);
     parse(k, KeywordReader(n, &ap), env);
     va_end(ap);
-    return indirectdiffuse(env, P, N, 64, k);
+    return indirectdiffuse(env, P, N, DefaultGatherSamples, k);
 }
 
 Color indirectdiffuse3(ShaderEnvironment& env, const Tuple& P, const Tuple& N, float samples, int n,
@@ -541,7 +548,7 @@ Color indirectdiffuse3(ShaderEnvironment& env, const Tuple& P, const Tuple& N, f
     va_start(ap, n);
     parse(k, KeywordReader(n, &ap), env);
     va_end(ap);
-    return indirectdiffuse(env, P, N, int(samples), k);
+    return indirectdiffuse(env, P, N, gatherSamples(samples), k);
 }
 
 }  // namespace SL
