@@ -261,9 +261,15 @@ void Hit::shade(const RayDifferential& ray, float* out) {
     const unsigned displacementMask = groupMask(displacementGroup);
     const unsigned surfaceMask = groupMask(surfaceGroup);
 
-    // Object to current, composed with what the primitives above already put there.
-    env.space.m = env.space.m * transform.mInv;
-    env.space.mInv = transform.m * env.space.mInv;
+    // Object to current, composed with what the primitives above already put there. Below a
+    // plain primitive that is still the identity, and the product would only copy the hit's own.
+    if (env.space.m == Matrix::Identity && env.space.mInv == Matrix::Identity) {
+        env.space.m = transform.mInv;
+        env.space.mInv = transform.m;
+    } else {
+        env.space.m = env.space.m * transform.mInv;
+        env.space.mInv = transform.m * env.space.mInv;
+    }
     setGlobals(*this, surfaceMask | displacementMask);
     prepare(*this, ray);
 
