@@ -64,7 +64,8 @@ class PerspectiveCamera : public cameras::ThinLensCamera {
             return Camera::generateRayDifferential(sample, ray);
         const Point p = rasterToCamera * Point(sample.imageX, sample.imageY, 0.0f);
         const Vector d(p.x, p.y, p.z);
-        const Vector dx = (d + pixelStepX).hat(), dy = (d + pixelStepY).hat();
+        // Shading meets the offset rays with a plane, which needs no unit directions.
+        const Vector dx = d + pixelStepX, dy = d + pixelStepY;
         pinholeRay(sample, p, ray);
         const Transform& toWorld = cameraToWorld.getSample(0);
         ray.rx = Ray(ray.o, toWorld * dx);
