@@ -61,6 +61,21 @@ TEST(Shade, PassesDerivativesAndOutput) {
     EXPECT_FLOAT_EQ(eye.env.I.z, 2.0f);
 }
 
+// Object space is the hit's own (its transform maps world to object) under whatever the
+// primitives above it put there, identity or not.
+TEST(Shade, ObjectSpaceTakesTheHitsTransform) {
+    const Transform place = Translate(0, 2, 0) * Scale(3, 3, 3);  // object to world
+    for (const Transform& above : {Transform::Identity, Translate(1, 0, 0)}) {
+        Hit hit = flatHit({bound("args")});
+        hit.transform = place.inverse();
+        hit.env.space = above;
+        hit.shade(FlatRay, nullptr);
+        const Transform expected = above * place;
+        EXPECT_TRUE(hit.env.space.m == expected.m && hit.env.space.mInv == expected.mInv)
+            << above.m.m[0][3];
+    }
+}
+
 TEST(Shade, NestedShadingHasItsOwnDerivativeBlock) {
     ShaderEnvironment outer, inner;
     DerivativeScope a(outer);
