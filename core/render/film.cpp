@@ -56,21 +56,17 @@ inline void accumulate(FilmPixel& px, __m128 colour, float w, __m128d depth) {
     _mm_storeu_pd(d + 4, _mm_move_sd(_mm_add_pd(zw, depthWeight), _mm_min_sd(depthWeight, zw)));
 }
 
-// Film::addSample on any window of pixels: the film itself or a render thread's tile.
-inline void splat(FilmPixel* pixels, int wx0, int wy0, int ww, int wh, const float* table, float xw,
-                  float yw, float invXw, float invYw, const Point& p, const Color& c, float alpha) {
+// splat for any reach: what the filter covers, clamped to the window, one pixel after another.
+void splatAnyReach(FilmPixel* pixels, int wx0, int wy0, int ww, int wh, const float* table,
+                   float xw, float yw, float invXw, float invYw, const Point& p, __m128 colour,
+                   __m128d depth) {
     const float dx = p.x - 0.5f, dy = p.y - 0.5f;
     RasterExtent r;
     if (!footprintRange(dx, dy, xw, yw, wx0, wy0, ww, wh, r)) return;
-
-    const __m128 colour = _mm_setr_ps(c.r, c.g, c.b, alpha);
-    const __m128d depth = _mm_set_sd(double(p.z));
-
     // Column indices once per sample; rows are computed as the loop reaches them.
     int columns[MaxCachedColumns];
     const int n = std::min(r.x1 - r.x0 + 1, MaxCachedColumns);
     for (int k = 0; k < n; ++k) columns[k] = tableIndex(std::fabs(float(r.x0 + k) - dx), invXw);
-
     for (int y = r.y0; y <= r.y1; ++y) {
         const float* row = table + tableIndex(std::fabs(float(y) - dy), invYw) * Film::TableSize;
         FilmPixel* line = pixels + (y - wy0) * ww - wx0;
@@ -79,6 +75,61 @@ inline void splat(FilmPixel* pixels, int wx0, int wy0, int ww, int wh, const flo
             const float w = row[k < MaxCachedColumns ? columns[k]
                                                      : tableIndex(std::fabs(float(x) - dx), invXw)];
             if (w > 0.0f) accumulate(line[x], colour, w, depth);
+        }
+    }
+}
+
+// Film::addSample on any window of pixels: the film itself or a render thread's tile.
+// The usual case, a sample well inside the float range and a filter at most about two pixels
+// wide, works out its reach and its table rows and columns four lanes at a time; the sums are
+// those of splatAnyReach.
+inline void splat(FilmPixel* pixels, int wx0, int wy0, int ww, int wh, const float* table, float xw,
+                  float yw, float invXw, float invYw, const Point& p, const Color& c, float alpha) {
+    const __m128 colour = _mm_setr_ps(c.r, c.g, c.b, alpha);
+    const __m128d depth = _mm_set_sd(double(p.z));
+    if (!(xw < 1.5f && yw < 1.5f) || ww <= 0 || wh <= 0) {
+        splatAnyReach(pixels, wx0, wy0, ww, wh, table, xw, yw, invXw, invYw, p, colour, depth);
+        return;
+    }
+    const float dx = p.x - 0.5f, dy = p.y - 0.5f;
+    const __m128 sign = _mm_set1_ps(-0.0f);
+    // (x0, y0, -x1, -y1) of the reach: ceilings of the near edges, floors of the far ones.
+    const __m128 edges = _mm_sub_ps(_mm_setr_ps(dx, dy, -dx, -dy), _mm_setr_ps(xw, yw, xw, yw));
+    // Past 2^23 (or NaN) a lane would not survive the integer round trip.
+    if (_mm_movemask_ps(_mm_cmplt_ps(_mm_andnot_ps(sign, edges), _mm_set1_ps(8388608.0f))) != 15) {
+        splatAnyReach(pixels, wx0, wy0, ww, wh, table, xw, yw, invXw, invYw, p, colour, depth);
+        return;
+    }
+    const __m128 truncated = _mm_cvtepi32_ps(_mm_cvttps_epi32(edges));
+    const __m128 ceiling =
+        _mm_add_ps(truncated, _mm_and_ps(_mm_cmplt_ps(truncated, edges), _mm_set1_ps(1.0f)));
+    const __m128 window =
+        _mm_setr_ps(float(wx0), float(wy0), -float(wx0 + ww - 1), -float(wy0 + wh - 1));
+    alignas(16) int reach[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(reach),
+                    _mm_cvttps_epi32(_mm_max_ps(ceiling, window)));
+    const int x0 = reach[0], y0 = reach[1], nx = -reach[2] - x0 + 1, ny = -reach[3] - y0 + 1;
+    if (nx <= 0 || ny <= 0) return;
+
+    // The table rows and columns of four offsets each way, as tableIndex gives them.
+    const __m128 steps = _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f);
+    const __m128 last = _mm_set1_ps(float(Film::TableSize - 1));
+    auto indices = [&](int first, float d, float inv) {
+        const __m128 offset =
+            _mm_sub_ps(_mm_add_ps(_mm_set1_ps(float(first)), steps), _mm_set1_ps(d));
+        const __m128 f = _mm_mul_ps(_mm_mul_ps(_mm_andnot_ps(sign, offset), _mm_set1_ps(inv)),
+                                    _mm_set1_ps(float(Film::TableSize)));
+        return _mm_cvttps_epi32(_mm_min_ps(f, last));
+    };
+    alignas(16) int columns[4], rows[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(columns), indices(x0, dx, invXw));
+    _mm_store_si128(reinterpret_cast<__m128i*>(rows), indices(y0, dy, invYw));
+    FilmPixel* line = pixels + (y0 - wy0) * ww + (x0 - wx0);
+    for (int j = 0; j < ny; ++j, line += ww) {
+        const float* row = table + rows[j] * Film::TableSize;
+        for (int k = 0; k < nx; ++k) {
+            const float w = row[columns[k]];
+            if (w > 0.0f) accumulate(line[k], colour, w, depth);
         }
     }
 }

@@ -72,6 +72,11 @@ TEST(Film, CropWindowAndPartialWeighting) {
     film.addSample(Point(319.9f, 10.5f, 1.0f), Color(1.0f), 1.0f);
     EXPECT_GT(film.pixel(320, 10).weight, 0.0f);
     EXPECT_EQ(film.pixel(321, 10).weight, 0.0f);
+    double total = 0.0;  // nothing landed elsewhere in the window's memory either
+    for (int y = 0; y < 480; ++y)
+        for (int x = 320; x < 640; ++x) total += film.pixel(x, y).weight;
+    EXPECT_EQ(total,
+              film.pixel(320, 9).weight + film.pixel(320, 10).weight + film.pixel(320, 11).weight);
     RasterExtent fp;
     ASSERT_TRUE(film.footprint(319.9f, 10.5f, fp));
     EXPECT_EQ(std::vector<int>({fp.x0, fp.x1, fp.y0, fp.y1}), std::vector<int>({320, 320, 9, 11}));
@@ -94,14 +99,21 @@ TEST(Film, CropWindowAndPartialWeighting) {
 }
 
 // Tiles merged into a film give the film that direct accumulation gives, also for tiles cut by
-// the film window and with a filter wider than a pixel.
-TEST(Film, TilesMergeToTheDirectResult) {
+// the film window, with a filter wider than a pixel, and with one wider than three (which
+// reaches past the usual 3 x 3 pixels).
+class FilmTiles : public testing::TestWithParam<std::pair<float, float>> {};
+
+INSTANTIATE_TEST_SUITE_P(Film, FilmTiles,
+                         testing::Values(std::make_pair(1.5f, 2.0f), std::make_pair(4.0f, 3.5f)));
+
+TEST_P(FilmTiles, MergeToTheDirectResult) {
     std::mt19937 rng(7);
     std::uniform_real_distribution<float> u(0.0f, 1.0f);
     const RasterExtent rects[] = {{-3, 9, -2, 11}, {9, 21, 5, 13}, {30, 44, 20, 33}};
 
-    TestFilm direct(40, 30, "triangle", 1.5f, 2.0f, {0.1f, 0.9f, 0.2f, 1.0f}),
-        merged(40, 30, "triangle", 1.5f, 2.0f, {0.1f, 0.9f, 0.2f, 1.0f});
+    const auto [xwidth, ywidth] = GetParam();
+    TestFilm direct(40, 30, "triangle", xwidth, ywidth, {0.1f, 0.9f, 0.2f, 1.0f}),
+        merged(40, 30, "triangle", xwidth, ywidth, {0.1f, 0.9f, 0.2f, 1.0f});
     FilmTile tile;
     for (const RasterExtent& r : rects) {
         tile.reset(merged, r);
