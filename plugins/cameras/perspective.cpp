@@ -55,21 +55,26 @@ class PerspectiveCamera : public cameras::ThinLensCamera {
         const Point origin = rasterToCamera * Point(0.0f, 0.0f, 0.0f);
         pixelStepX = rasterToCamera * Point(1.0f, 0.0f, 0.0f) - origin;
         pixelStepY = rasterToCamera * Point(0.0f, 1.0f, 0.0f) - origin;
+        // A still pinhole sends every ray from one eye: where the placement puts the origin.
+        still = lensRadius == 0.0f && !cameraToWorld.isMoving();
+        eye = cameraToWorld.getSample(0) * Point(0.0f, 0.0f, 0.0f);
     }
 
-    // A pinhole on a still camera: the neighbouring pixels' rays share the origin, and their
-    // directions come from the pixel steps instead of two more full rays.
+    // A still pinhole: the neighbouring pixels' rays share the eye, and their directions are
+    // one pixel step away (unnormalised: shading meets them with a plane, which needs no unit
+    // directions).
     float generateRayDifferential(const Sample& sample, RayDifferential& ray) const override {
-        if (lensRadius > 0.0f || cameraToWorld.isMoving())
-            return Camera::generateRayDifferential(sample, ray);
+        if (!still) return Camera::generateRayDifferential(sample, ray);
         const Point p = rasterToCamera * Point(sample.imageX, sample.imageY, 0.0f);
         const Vector d(p.x, p.y, p.z);
-        // Shading meets the offset rays with a plane, which needs no unit directions.
-        const Vector dx = d + pixelStepX, dy = d + pixelStepY;
-        pinholeRay(sample, p, ray);
         const Transform& toWorld = cameraToWorld.getSample(0);
-        ray.rx = Ray(ray.o, toWorld * dx);
-        ray.ry = Ray(ray.o, toWorld * dy);
+        // The ray generateRay makes, bit for bit, without working out the eye again.
+        const Vector u = d.hat();
+        const Point end = toWorld * Point(0.0f + u.x, 0.0f + u.y, 0.0f + u.z);
+        static_cast<Ray&>(ray) =
+            Ray(eye, end - eye, hither / u.z, yon / u.z, shutterTime(sample.time));
+        ray.rx = Ray(eye, toWorld * (d + pixelStepX));
+        ray.ry = Ray(eye, toWorld * (d + pixelStepY));
         ray.hasDifferentials = true;
         return 1.0f;
     }
@@ -90,6 +95,8 @@ class PerspectiveCamera : public cameras::ThinLensCamera {
     }
 
     Vector pixelStepX, pixelStepY;  // camera-space steps of one pixel in x and y
+    bool still;                     // no lens and no motion
+    Point eye;                      // world position of the pinhole
 };
 
 }  // namespace
