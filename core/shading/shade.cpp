@@ -263,7 +263,7 @@ void Hit::shade(const RayDifferential& ray, float* out) {
 
     // Object to current, composed with what the primitives above already put there. Below a
     // plain primitive that is still the identity, and the product would only copy the hit's own.
-    if (env.space.m == Matrix::Identity && env.space.mInv == Matrix::Identity) {
+    if (env.space == Transform::Identity) {
         env.space.m = transform.mInv;
         env.space.mInv = transform.m;
     } else {
