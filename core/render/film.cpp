@@ -5,13 +5,16 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdlib>
+#include <new>
 
 namespace ovo {
 
 namespace {
 
-const FilmPixel EmptyPixel = {0.0f, 0.0f, 0.0f, 0.0f, 1e30f, 0.0f};
 const int MaxCachedColumns = 64;
+// A tile's pixels start at depth 1e30 (see accumulate).
+const FilmPixel EmptyTilePixel = {0.0, 0.0, 0.0, 0.0, double(1e30f), 0.0};
 
 // Table row or column of an offset d from the pixel centre. NaN (a zero filter width) and
 // anything at or past the edge land on the last entry.
@@ -40,7 +43,10 @@ inline bool footprintRange(float dx, float dy, float xw, float yw, int wx0, int 
 
 // A sample's share of one pixel: r, g, b and a gain the float products of the weight and the
 // sample's values (widened: the double sums stay exact), the weight its own, and z the nearer.
-// Two lanes at a time, the same sums as one by one.
+// Two lanes at a time, the same sums as one by one. In a tile, empty pixels start at depth
+// 1e30 so that the nearer is a minimum; the film's start at zero (zeroEmpty), where the first
+// sample's depth is taken as it is.
+template <bool zeroEmpty>
 inline void accumulate(FilmPixel& px, __m128 colour, float w, __m128d depth) {
     static_assert(sizeof(FilmPixel) == 6 * sizeof(double) &&
                       offsetof(FilmPixel, weight) == 5 * sizeof(double),
@@ -53,10 +59,16 @@ inline void accumulate(FilmPixel& px, __m128 colour, float w, __m128d depth) {
     // z as std::min(z, depth) takes it (depth only when below), weight + w above it.
     const __m128d zw = _mm_loadu_pd(d + 4);
     const __m128d depthWeight = _mm_unpacklo_pd(depth, _mm_set_sd(double(w)));
-    _mm_storeu_pd(d + 4, _mm_move_sd(_mm_add_pd(zw, depthWeight), _mm_min_sd(depthWeight, zw)));
+    __m128d nearer = _mm_min_sd(depthWeight, zw);
+    if (zeroEmpty) {
+        const __m128d empty = _mm_cmpeq_sd(_mm_unpackhi_pd(zw, zw), _mm_setzero_pd());
+        nearer = _mm_or_pd(_mm_and_pd(empty, depth), _mm_andnot_pd(empty, nearer));
+    }
+    _mm_storeu_pd(d + 4, _mm_move_sd(_mm_add_pd(zw, depthWeight), nearer));
 }
 
 // splat for any reach: what the filter covers, clamped to the window, one pixel after another.
+template <bool zeroEmpty>
 void splatAnyReach(FilmPixel* pixels, int wx0, int wy0, int ww, int wh, const float* table,
                    float xw, float yw, float invXw, float invYw, const Point& p, __m128 colour,
                    __m128d depth) {
@@ -74,7 +86,7 @@ void splatAnyReach(FilmPixel* pixels, int wx0, int wy0, int ww, int wh, const fl
             const int k = x - r.x0;
             const float w = row[k < MaxCachedColumns ? columns[k]
                                                      : tableIndex(std::fabs(float(x) - dx), invXw)];
-            if (w > 0.0f) accumulate(line[x], colour, w, depth);
+            if (w > 0.0f) accumulate<zeroEmpty>(line[x], colour, w, depth);
         }
     }
 }
@@ -83,12 +95,14 @@ void splatAnyReach(FilmPixel* pixels, int wx0, int wy0, int ww, int wh, const fl
 // The usual case, a sample well inside the float range and a filter at most about two pixels
 // wide, works out its reach and its table rows and columns four lanes at a time; the sums are
 // those of splatAnyReach.
+template <bool zeroEmpty>
 inline void splat(FilmPixel* pixels, int wx0, int wy0, int ww, int wh, const float* table, float xw,
                   float yw, float invXw, float invYw, const Point& p, const Color& c, float alpha) {
     const __m128 colour = _mm_setr_ps(c.r, c.g, c.b, alpha);
     const __m128d depth = _mm_set_sd(double(p.z));
     if (!(xw < 1.5f && yw < 1.5f) || ww <= 0 || wh <= 0) {
-        splatAnyReach(pixels, wx0, wy0, ww, wh, table, xw, yw, invXw, invYw, p, colour, depth);
+        splatAnyReach<zeroEmpty>(pixels, wx0, wy0, ww, wh, table, xw, yw, invXw, invYw, p, colour,
+                                 depth);
         return;
     }
     const float dx = p.x - 0.5f, dy = p.y - 0.5f;
@@ -97,7 +111,8 @@ inline void splat(FilmPixel* pixels, int wx0, int wy0, int ww, int wh, const flo
     const __m128 edges = _mm_sub_ps(_mm_setr_ps(dx, dy, -dx, -dy), _mm_setr_ps(xw, yw, xw, yw));
     // Past 2^23 (or NaN) a lane would not survive the integer round trip.
     if (_mm_movemask_ps(_mm_cmplt_ps(_mm_andnot_ps(sign, edges), _mm_set1_ps(8388608.0f))) != 15) {
-        splatAnyReach(pixels, wx0, wy0, ww, wh, table, xw, yw, invXw, invYw, p, colour, depth);
+        splatAnyReach<zeroEmpty>(pixels, wx0, wy0, ww, wh, table, xw, yw, invXw, invYw, p, colour,
+                                 depth);
         return;
     }
     const __m128 truncated = _mm_cvtepi32_ps(_mm_cvttps_epi32(edges));
@@ -129,7 +144,7 @@ inline void splat(FilmPixel* pixels, int wx0, int wy0, int ww, int wh, const flo
         const float* row = table + rows[j] * Film::TableSize;
         for (int k = 0; k < nx; ++k) {
             const float w = row[columns[k]];
-            if (w > 0.0f) accumulate(line[k], colour, w, depth);
+            if (w > 0.0f) accumulate<zeroEmpty>(line[k], colour, w, depth);
         }
     }
 }
@@ -155,8 +170,10 @@ Film::Film(unsigned* const res, Extent2D& crop, Filter* f)
     pwidth = std::max(0, cropPixel(res[0], crop.xmax) - px0);
     pheight = std::max(0, cropPixel(res[1], crop.ymax) - py0);
     if (pwidth > 0 && pheight > 0) {
-        pixels = new FilmPixel[size_t(pwidth) * size_t(pheight)];
-        std::fill(pixels, pixels + size_t(pwidth) * size_t(pheight), EmptyPixel);
+        // Zeroed by the system, not here: the pages are first touched where buckets land.
+        pixels = static_cast<FilmPixel*>(
+            std::calloc(size_t(pwidth) * size_t(pheight), sizeof(FilmPixel)));
+        if (!pixels) throw std::bad_alloc();
     }
 
     if (filter) {
@@ -177,14 +194,14 @@ Film::Film(unsigned* const res, Extent2D& crop, Filter* f)
 
 Film::~Film() {
     outputs.clear();
-    delete[] pixels;
+    std::free(pixels);
     delete filter;
     delete[] table;
 }
 
 void Film::addSample(const Point& p, const Color& c, float alpha) {
-    splat(pixels, px0, py0, pwidth, pheight, table, xwidth, ywidth, invXwidth, invYwidth, p, c,
-          alpha);
+    splat<true>(pixels, px0, py0, pwidth, pheight, table, xwidth, ywidth, invXwidth, invYwidth, p,
+                c, alpha);
 }
 
 bool Film::footprint(float x, float y, RasterExtent& r) const {
@@ -256,7 +273,7 @@ void Film::merge(const FilmTile& tile) {
             p.g += t.g;
             p.b += t.b;
             p.a += t.a;
-            p.z = std::min(p.z, t.z);
+            p.z = p.weight != 0.0 ? std::min(p.z, t.z) : t.z;
             p.weight += t.weight;
         }
     }
@@ -288,13 +305,13 @@ void FilmTile::reset(const Film& f, const RasterExtent& s) {
     ty0 = fy0 > float(f.py0) ? int(fy0) : f.py0;
     twidth = (fx1 < filmX1 ? int(fx1) : int(filmX1)) - tx0 + 1;
     theight = (fy1 < filmY1 ? int(fy1) : int(filmY1)) - ty0 + 1;
-    pixels.assign(size_t(twidth) * size_t(theight), EmptyPixel);
+    pixels.assign(size_t(twidth) * size_t(theight), EmptyTilePixel);
 }
 
 void FilmTile::addSample(const Point& p, const Color& c, float alpha) {
     if (!film) return;
-    splat(pixels.data(), tx0, ty0, twidth, theight, film->table, film->xwidth, film->ywidth,
-          film->invXwidth, film->invYwidth, p, c, alpha);
+    splat<false>(pixels.data(), tx0, ty0, twidth, theight, film->table, film->xwidth, film->ywidth,
+                 film->invXwidth, film->invYwidth, p, c, alpha);
 }
 
 }  // namespace ovo

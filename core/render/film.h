@@ -16,9 +16,14 @@ namespace ovo {
 
 // Sums in double: every contribution is a float, so a pixel's sums come out exact (and thus
 // the same in any order: whichever thread, bucket or crop window added them) unless its
-// contributions span more than about 2^22 in magnitude.
+// contributions span more than about 2^22 in magnitude. A pixel no sample reached is all
+// zeros (weights are only ever added when positive), so a film starts as fresh zeroed memory
+// that the render threads touch first; its z holds the nearest depth once weight is non-zero.
 struct FilmPixel {
     double r, g, b, a, z, weight;
+
+    // The nearest depth, 1e30 where nothing landed.
+    double depth() const { return weight != 0.0 ? z : double(1e30f); }
 };
 
 class FilmTile;

@@ -45,7 +45,7 @@ void fillBuffer(const Film& film, const RasterExtent& r, Mode mode, float invGam
             if (mode == ModeAlpha) {
                 *out++ = float(p.a * inv);
             } else if (mode == ModeDepth) {
-                *out++ = float(p.z);
+                *out++ = float(p.depth());
             } else if (imaged) {
                 const float* c = film.imagedPixel(x, y);
                 for (int k = 0; k < 3; ++k) *out++ = encodeColour ? encode(c[k], invGamma) : c[k];

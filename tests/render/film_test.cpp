@@ -38,7 +38,7 @@ TEST(Film, SampleFootprintAndWeights) {
     EXPECT_FLOAT_EQ(film.pixel(10, 20).g, 0.5f * table[0]);
     EXPECT_FLOAT_EQ(film.pixel(9, 19).z, 4.0f);
     for (int x : {8, 12})  // untouched pixels keep their depth too
-        EXPECT_EQ(std::make_pair(film.pixel(x, 20).weight, film.pixel(x, 20).z),
+        EXPECT_EQ(std::make_pair(film.pixel(x, 20).weight, film.pixel(x, 20).depth()),
                   std::make_pair(0.0, double(1e30f)));
 
     // An off-centre sample: every weight is the table entry of its own row and column.
@@ -60,7 +60,7 @@ TEST(Film, SampleFootprintAndWeights) {
     EXPECT_FLOAT_EQ(film.pixel(10, 20).z, 4.0f);
     const FilmPixel& empty = film.pixel(30, 2);
     EXPECT_EQ(empty.r + empty.g + empty.b + empty.a + empty.weight, 0.0f);
-    EXPECT_EQ(empty.z, 1e30f);
+    EXPECT_EQ(empty.depth(), 1e30f);
 }
 
 TEST(Film, CropWindowAndPartialWeighting) {
@@ -133,7 +133,7 @@ TEST_P(FilmTiles, MergeToTheDirectResult) {
             const FilmPixel& b = merged.pixel(x, y);
             ASSERT_NEAR(a.weight, b.weight, 1e-4f) << x << "," << y;
             EXPECT_TRUE(near(Tuple(a.r, a.b, a.a), Tuple(b.r, b.b, b.a), 1e-4f)) << x << "," << y;
-            EXPECT_EQ(a.z, b.z);
+            EXPECT_EQ(a.depth(), b.depth());
             touched += a.weight > 0.0f;
         }
     }

@@ -110,7 +110,7 @@ TEST(Scene, RegionWritersGetEachFinishedPixelOnceAndProgressIsReported) {
                     << x << "," << y;
                 EXPECT_EQ(rgba->at(x, y),
                           (std::vector<float>{float(p.r), float(p.g), float(p.b), float(p.a)}));
-                EXPECT_EQ(depth->at(x, y), std::vector<float>{float(p.z)});
+                EXPECT_EQ(depth->at(x, y), std::vector<float>{float(p.depth())});
             }
         }
         EXPECT_TRUE(rgba->closed);
