@@ -92,9 +92,9 @@ void splatAnyReach(FilmPixel* pixels, int wx0, int wy0, int ww, int wh, const fl
 }
 
 // Film::addSample on any window of pixels: the film itself or a render thread's tile.
-// The usual case, a sample well inside the float range and a filter at most about two pixels
-// wide, works out its reach and its table rows and columns four lanes at a time; the sums are
-// those of splatAnyReach.
+// The usual case, a sample well inside the float range and a filter less than three pixels
+// wide (so a sample reaches at most 3 x 3 pixels), works out its reach and its table rows and
+// columns four lanes at a time; the sums are those of splatAnyReach.
 template <bool zeroEmpty>
 inline void splat(FilmPixel* pixels, int wx0, int wy0, int ww, int wh, const float* table, float xw,
                   float yw, float invXw, float invYw, const Point& p, const Color& c, float alpha) {
