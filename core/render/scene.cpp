@@ -96,6 +96,7 @@ Scene::Scene(Camera* cam, Primitive* prim, Sampler* smp, image::LazyTextureSyste
     maxDepthColor = settings.maxDepthColor;
     specularModel = settings.specularModel;
     film = camera ? camera->getFilm() : nullptr;
+    if (camera) eyePosition = camera->getCameraToWorld().m * Point(0.0f, 0.0f, 0.0f);
     if (film) {
         resolution[0] = std::max(1u, film->xResolution());
         resolution[1] = std::max(1u, film->yResolution());

@@ -101,6 +101,8 @@ class Scene {
 
     Primitive* getPrimitive() const { return primitive; }
     Camera* getCamera() const { return camera; }
+    // Where the camera sits in world space (its first time sample); the origin without one.
+    const Point& getEye() const { return eyePosition; }
     Sampler* getSampler() const { return sampler; }
     // Made on first use: it may wait for the image library to load.
     OIIO::TextureSystem* getTextureSystem() const { return textures ? textures->get() : nullptr; }
@@ -173,6 +175,7 @@ class Scene {
     Primitive* primitive;
     bool opaqueShadows;
     Camera* camera;
+    Point eyePosition = Point(0.0f);
     Sampler* sampler;
     std::vector<Bucket*> buckets;
     image::LazyTextureSystem* textures;

@@ -205,6 +205,22 @@ TEST(Transmission, SheetsBetweenThePointAndTheLight) {
     }
 }
 
+// A ray through a half-opaque sheet meets the sheet behind it too: the colours add by what
+// each lets through. The caller's ray ends at the first sheet and starts where it started.
+TEST(TraceRay, SeesThroughAHalfOpaqueSheet) {
+    World world;
+    Slab& front = world.add(new Slab(2, 1.0f, -1.0f)).glow(Color(1.0f, 0.0f, 0.0f));
+    front.attributes.shading->opacity = Color(0.5f);
+    world.add(new Slab(2, 2.0f, -1.0f)).glow(Color(0.0f, 1.0f, 0.0f));
+    auto scene = sceneOf(world);
+    RayDifferential ray(Point(0.0f), Ahead, 0.25f, 1e30f);
+    Color Ci, Oi;
+    ASSERT_TRUE(SL::traceRay(*scene, ray, Ci, Oi));
+    EXPECT_TRUE(near(Ci, Color(0.5f, 0.5f, 0.0f), 1e-6f));
+    EXPECT_TRUE(near(Oi, Color(1.0f), 1e-6f));
+    EXPECT_EQ(std::make_pair(ray.mint, ray.maxt), std::make_pair(0.25f, 1.0f));
+}
+
 // One ray for a cone of at most 0.01, as many as asked for a wider one; nothing at all for a
 // zero direction, during a shadow ray, or in an offset pass.
 TEST(Tracec, RaysTraced) {

@@ -55,11 +55,6 @@ inline Color transparency(const Color& opacity) {
 
 inline float luminance(const Color& c) { return 0.299f * c.r + 0.587f * c.g + 0.114f * c.b; }
 
-inline Point eye(const Scene& scene) {
-    const ovo::Camera* camera = scene.getCamera();
-    return camera ? camera->getCameraToWorld().m * Point(0.0f, 0.0f, 0.0f) : Point(0.0f);
-}
-
 inline float hitBias(const Hit& hit) { return hit.shape ? hit.shape->getAttributes().bias : 0.01f; }
 
 }  // namespace
@@ -203,8 +198,13 @@ bool traceRay(const Scene& scene, RayDifferential& ray, Color& Ci, Color& Oi,
         Oi = Color(0.0f);
         return false;
     }
-    const Point E = eye(scene);
-    RayDifferential r = ray;
+    const Point& E = scene.getEye();
+    // The layers move the ray's start past each surface on the caller's ray itself, and its end
+    // moves to the first hit once they are done: a copy made here would read back the fields
+    // the camera has just stored one by one, and that load waits for the stores to retire.
+    RayDifferential& r = ray;
+    const float mint = ray.mint;
+    float first = ray.maxt;
     Ci = Color(0.0f);
     Oi = Color(0.0f);
     Color weight(1.0f);
@@ -217,7 +217,7 @@ bool traceRay(const Scene& scene, RayDifferential& ray, Color& Ci, Color& Oi,
             Ci += weight * scene.maxDepthColor;
             break;
         }
-        if (!any) ray.maxt = hit.t;
+        if (!any) first = hit.t;
         any = true;
         hit.shade(r, nullptr);
         Ci += weight * hit.env.Ci;
@@ -227,6 +227,8 @@ bool traceRay(const Scene& scene, RayDifferential& ray, Color& Ci, Color& Oi,
         weight *= through;
         r.mint = hit.t + hitBias(hit);
     }
+    ray.mint = mint;
+    ray.maxt = first;
     return any;
 }
 
