@@ -164,8 +164,9 @@ CompileResult compileFile(const std::string& source, const CompileOptions& optio
         options.headerRoot.empty() ? defaultHeaderRoot() : options.headerRoot;
     const std::string libs = options.libraryDir.empty() ? defaultLibraryDir() : options.libraryDir;
     for (const std::string& flag :
-         {std::string("-std=c++17"), std::string("-O2"), std::string("-fPIC"),
-          std::string("-shared"), std::string("-w"), "-I" + headers})
+         {std::string("-std=c++17"), std::string("-O2"), std::string("-fno-math-errno"),
+          std::string("-fno-plt"), std::string("-fPIC"), std::string("-shared"), std::string("-w"),
+          "-I" + headers})
         command.push_back(flag);
     for (const std::string& f : options.cxxflags) command.push_back(f);
     for (const std::string& a : {std::string("-o"), temporary, cppFile, "-L" + libs,
