@@ -23,6 +23,10 @@
 #ifndef OVO_COMPILER_LIBRARY_DIR
 #define OVO_COMPILER_LIBRARY_DIR "."
 #endif
+// The processors libovo was built for: a shader is built for the same ones.
+#ifndef OVO_COMPILER_ARCH
+#define OVO_COMPILER_ARCH ""
+#endif
 
 namespace ovo {
 namespace compiler {
@@ -168,6 +172,9 @@ CompileResult compileFile(const std::string& source, const CompileOptions& optio
           std::string("-fno-plt"), std::string("-fPIC"), std::string("-shared"), std::string("-w"),
           "-I" + headers})
         command.push_back(flag);
+    // As libovo: its processors, and no fused multiply-adds, which would change the pictures.
+    if (*OVO_COMPILER_ARCH) command.push_back(std::string("-march=") + OVO_COMPILER_ARCH);
+    command.push_back("-ffp-contract=off");
     for (const std::string& f : options.cxxflags) command.push_back(f);
     for (const std::string& a : {std::string("-o"), temporary, cppFile, "-L" + libs,
                                  std::string("-lovo"), "-Wl,-rpath," + libs})

@@ -6,7 +6,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 dir="$OVO_ROOT/build-package"
 echo "== building for /usr in $dir"
-ovo_build "$dir" -DCMAKE_INSTALL_PREFIX=/usr -DOVO_TESTS=OFF
+# For any x86-64 processor, not only this machine's (and the shaders it compiles, likewise).
+ovo_build "$dir" -DCMAKE_INSTALL_PREFIX=/usr -DOVO_TESTS=OFF -DOVO_ARCH=x86-64
 cd "$dir"
 cpack -G DEB >/dev/null
 ls "$dir"/ovo_*.deb
