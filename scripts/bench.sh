@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the benchmarks and runs them. Benchmarks report figures; they are not tests.
-#   scripts/bench.sh                  everything below but the --large sizes
+#   scripts/bench.sh                  everything below but the --large sizes and --cycles
 #   scripts/bench.sh bvh frame        only these micro-benchmarks (bench_<name>, bench/<name>.cpp)
 #   scripts/bench.sh bvh -- --benchmark_filter=Ratio   pass options on to each micro-benchmark
 #   scripts/bench.sh --micro          every micro-benchmark
@@ -8,6 +8,7 @@
 #   scripts/bench.sh --startup        ovo --version, --help, an empty frame, bare OpenImageIO (best of 5)
 #   scripts/bench.sh --scaling        seconds against primitives and against resolution
 #   scripts/bench.sh --large          --scaling with 1M spheres and 10M triangles too (minutes)
+#   scripts/bench.sh --cycles         three spheres in Blender's Cycles beside OVO (installs Blender)
 # Parts combine (--peers --startup). Installs what is missing (Debian 12: the build's packages,
 # povray and time), builds into build/ with -DOVO_BENCH=ON and writes the large generated
 # scenes into a scratch folder that is removed at the end. Run it on a quiet machine and repeat:
@@ -20,9 +21,10 @@ parts=()
 large=0
 while [ $# -gt 0 ] && [ "$1" != "--" ]; do
     case "$1" in
-        --help|-h) sed -n '2,14p' "$0"; exit 0 ;;
+        --help|-h) sed -n '2,15p' "$0"; exit 0 ;;
         --micro|--peers|--startup|--scaling) parts+=("${1#--}") ;;
         --large) large=1; parts+=(scaling) ;;
+        --cycles) parts+=(cycles) ;;
         -*) echo "bench.sh: unknown option $1 (see --help)" >&2; exit 2 ;;
         *) names+=("$1"); parts+=(micro) ;;
     esac
@@ -37,11 +39,13 @@ if wants micro && [ ${#names[@]} -eq 0 ]; then
 fi
 
 ovo_install_missing povray time || exit 1
+# Blender is large (about 50 packages): only a run that asks for Cycles installs it.
+if wants cycles; then ovo_install_missing blender || exit 1; fi
 OVO_TARGETS=()
 if wants micro; then
     for n in "${names[@]}"; do OVO_TARGETS+=("bench_$n"); done
 fi
-if wants peers || wants startup || wants scaling; then
+if wants peers || wants startup || wants scaling || wants cycles; then
     OVO_TARGETS+=(ovo_command ovo_all_plugins)
 fi
 wants startup && OVO_TARGETS+=(startup_texture_system)
@@ -61,4 +65,5 @@ source "$OVO_ROOT/bench/scenes/timing.sh"
 wants peers && { bench_peers || status=1; }
 wants startup && { bench_startup || status=1; }
 wants scaling && { bench_scaling "$large" || status=1; }
+wants cycles && { bench_cycles || status=1; }
 exit $status

@@ -74,13 +74,20 @@ bench_peers() {
     echo
     echo "| scene | threads | OVO s | OVO CPU s | POV-Ray s | POV-Ray CPU s | ratio | OVO peak MB | POV-Ray peak MB |"
     echo "|---|---|---|---|---|---|---|---|---|"
+    # The three spheres once more with no shadows traced (the lights' attribute and POV-Ray's
+    # shadowless lights), at default threads only.
+    sed '/"string shadows"/d' "$BenchScenes/three_spheres.rib" >"$bench_scratch/no_shadows.rib"
+    sed 's/^\(light_source {.*\) }$/\1 shadowless }/' "$BenchScenes/three_spheres.pov" >"$bench_scratch/no_shadows.pov"
     local scene rib pov threads label mesh_kb
-    for scene in three_spheres thousand_spheres mesh; do
+    for scene in three_spheres no_shadows thousand_spheres mesh; do
         rib="$BenchScenes/$scene.rib" pov="$BenchScenes/$scene.pov" label=$scene
         if [ "$scene" = mesh ]; then
             rib="$bench_scratch/mesh.rib" pov="$bench_scratch/mesh.pov" label="mesh ($triangles triangles)"
+        elif [ "$scene" = no_shadows ]; then
+            rib="$bench_scratch/$scene.rib" pov="$bench_scratch/$scene.pov" label="three_spheres, no shadows"
         fi
         for threads in default 1; do
+            [ "$scene" = no_shadows ] && [ $threads = 1 ] && continue
             bench_pair 3 "$rib" "$pov" 640 480 4 "$([ $threads = 1 ] && echo 1)" || return 1
             echo "| $label | $threads | $(seconds "$ovo_wall") | $ovo_cpu | $(seconds "$pov_wall") | $pov_cpu |" \
                 "$(ratio "$ovo_wall" "$pov_wall") | $ovo_mb | $pov_mb |"
@@ -177,6 +184,45 @@ bench_scaling() {
         bench_pair 3 "$BenchScenes/three_spheres.rib" "$BenchScenes/three_spheres.pov" "$w" "$h" 4 || return 1
         echo "| $size | $((w * h)) | $(seconds "$ovo_wall") | $(seconds "$pov_wall") | $(ratio "$ovo_wall" "$pov_wall") |" \
             "$ovo_mb | $pov_mb |"
+    done
+    echo
+}
+
+# bench_cycles: three spheres in Blender's Cycles (three_spheres_cycles.py, the same frame with
+# direct light only) beside OVO, 640x480, 16 samples a pixel, each at default threads and one
+# thread. Blender takes about a second to start, so its own render time (scene sync to the last
+# sample, as its log reports it) is shown beside its whole process; each is the best of 3.
+bench_cycles() {
+    bench_scratch_dir || return 1
+    echo "== OVO against Blender $(blender -b --factory-startup -noaudio --version 2>/dev/null |
+        awk '/^Blender/ { print $2; exit }') Cycles (CPU, direct light): three spheres, 640x480,"
+    echo "   4x4 samples per pixel, traced shadows; best of 3; ratio = OVO s / Cycles render s"
+    echo
+    echo "| threads | OVO s | OVO CPU s | Cycles render s | Cycles process s | Cycles CPU s | ratio |"
+    echo "|---|---|---|---|---|---|---|"
+    local threads r render best wall cpu ovoThreads blenderThreads
+    for threads in default 1; do
+        ovoThreads=() blenderThreads=(-t 0)
+        [ $threads = 1 ] && ovoThreads=(-t 1) blenderThreads=(-t 1)
+        bench_time 3 "$BenchOvo" -q "${ovoThreads[@]}" --res 640 480 --samples 4 \
+            -o "$bench_scratch/ovo.png" "$BenchScenes/three_spheres.rib" || return 1
+        ovo_wall=$bench_wall ovo_cpu=$bench_cpu
+        best="" wall="" cpu=""
+        for ((r = 0; r < 3; r++)); do
+            bench_time 1 blender -b --factory-startup -noaudio "${blenderThreads[@]}" \
+                -P "$BenchScenes/three_spheres_cycles.py" -- "$bench_scratch/cycles.png" 640 480 4 ||
+                return 1
+            # "Fra:1 ... | Time:00:02.88 | ... | Finished": minutes and seconds.
+            render=$(awk -F'Time:' '/\| Finished/ { split($2, t, /[: |]/); s = t[1] * 60 + t[2] }
+                END { print s }' "$bench_scratch/log")
+            [ -n "$render" ] || { echo "== no render time in Blender's log" >&2; return 1; }
+            if [ -z "$best" ] || awk -v a="$render" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$render; fi
+            if [ -z "$wall" ] || awk -v a="$bench_wall" -v b="$wall" 'BEGIN { exit !(a < b) }'; then
+                wall=$bench_wall cpu=$bench_cpu
+            fi
+        done
+        echo "| $threads | $(seconds "$ovo_wall") | $ovo_cpu | $(seconds "$best") | $(seconds "$wall") | $cpu |" \
+            "$(ratio "$ovo_wall" "$best") |"
     done
     echo
 }
