@@ -44,7 +44,6 @@ class Cone : public Quadric<Cone> {
           zmax(zmax),
           zlo(std::min(zmin, zmax)),
           zhi(std::max(zmin, zmax)) {
-        tabulate();
         readSt(params);
     }
 

