@@ -14,9 +14,12 @@
 #include <deque>
 #include <list>
 #include <atomic>
+#include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/api/attributes.h"
@@ -66,8 +69,28 @@ struct CameraRecord {
 };
 
 // Object-to-world transforms shared by the primitives made under them (key), each with its
-// inverse; map nodes never move, so primitives may keep their addresses.
-typedef std::map<Transform, Transform> TransformStore;
+// inverse. Found by a hash of the forward matrix (a tree of a million keys cost a quarter of
+// reading a million spheres); entries never move, so primitives may keep their addresses.
+struct ForwardHash {
+    size_t operator()(const Transform& t) const {
+        uint64_t h = 0;
+        for (const auto& row : t.m.m)
+            for (float f : row) {
+                uint32_t bits;
+                const float v = f == 0.0f ? 0.0f : f;  // -0 equals 0
+                std::memcpy(&bits, &v, sizeof bits);
+                h = (h ^ bits) * 0x9E3779B97F4A7C15ull;
+            }
+        // The multiplications carry low bits upwards only: mix the high ones back down.
+        h ^= h >> 33;
+        h *= 0xFF51AFD7ED558CCDull;
+        return size_t(h ^ (h >> 33));
+    }
+};
+struct SameForward {
+    bool operator()(const Transform& a, const Transform& b) const { return a.m == b.m; }
+};
+typedef std::unordered_map<Transform, Transform, ForwardHash, SameForward> TransformStore;
 
 // Attribute categories of SaveAttributes/RestoreAttributes.
 enum AttributeCategory : unsigned {

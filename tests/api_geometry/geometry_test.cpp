@@ -82,6 +82,18 @@ TEST_F(GeometryTest, WorldExtentsFollowTheTransformsOfTheShapes) {
     EXPECT_EQ(&cylinder->objectToWorld(), &disk->objectToWorld());
 }
 
+TEST(TransformStore, EqualForwardMatricesAreOneKeyEvenWithMinusZero) {
+    TransformStore store;
+    Matrix minusZero(1.0f);
+    minusZero.m[0][1] = minusZero.m[2][3] = -0.0f;
+    store.emplace(Transform(minusZero, minusZero), Transform());
+    // Many keys, so that one hashed apart would land in another bucket.
+    for (int i = 1; i < 1000; ++i) store.emplace(::Translate(float(i), 0.0f, 0.0f), Transform());
+    EXPECT_EQ(store.size(), 1000u);
+    EXPECT_NE(store.find(Transform()), store.end());
+    EXPECT_NE(store.find(::Translate(500.0f, 0.0f, 0.0f)), store.end());
+}
+
 TEST_F(GeometryTest, ShapesUnderAMovingNodeMoveWithIt) {
     renderer->getOptions().shutter[0] = 0.0f;
     renderer->getOptions().shutter[1] = 1.0f;
