@@ -191,38 +191,51 @@ bench_scaling() {
 # bench_cycles: three spheres in Blender's Cycles (three_spheres_cycles.py, the same frame with
 # direct light only) beside OVO, 640x480, 16 samples a pixel, each at default threads and one
 # thread. Blender takes about a second to start, so its own render time (scene sync to the last
-# sample, as its log reports it) is shown beside its whole process; each is the best of 3.
+# sample, as its log reports it) is shown beside its whole process, and OVO's render time (its
+# --stats "Rendering time": the buckets of the built scene) beside its own; each is the best of 3.
 bench_cycles() {
     bench_scratch_dir || return 1
     echo "== OVO against Blender $(blender -b --factory-startup -noaudio --version 2>/dev/null |
         awk '/^Blender/ { print $2; exit }') Cycles (CPU, direct light): three spheres, 640x480,"
-    echo "   4x4 samples per pixel, traced shadows; best of 3; ratio = OVO s / Cycles render s"
+    echo "   4x4 samples per pixel, traced shadows; best of 3; ratios to Cycles' render time"
     echo
-    echo "| threads | OVO s | OVO CPU s | Cycles render s | Cycles process s | Cycles CPU s | ratio |"
-    echo "|---|---|---|---|---|---|---|"
-    local threads r render best wall cpu ovoThreads blenderThreads
+    echo "| threads | OVO s | OVO CPU s | OVO render s | Cycles render s | Cycles process s | Cycles CPU s |" \
+        "ratio, OVO process | ratio, OVO render |"
+    echo "|---|---|---|---|---|---|---|---|---|"
+    local threads r ovoThreads blenderThreads
+    local ovoRender ovoWall ovoCpu cyclesRender cyclesWall cyclesCpu
+    # best_of NAME VALUE: NAME becomes VALUE when it is empty or VALUE is smaller.
+    best_of() {
+        if [ -z "${!1}" ] || awk -v a="$2" -v b="${!1}" 'BEGIN { exit !(a < b) }'; then
+            printf -v "$1" '%s' "$2"
+        fi
+    }
     for threads in default 1; do
         ovoThreads=() blenderThreads=(-t 0)
         [ $threads = 1 ] && ovoThreads=(-t 1) blenderThreads=(-t 1)
-        bench_time 3 "$BenchOvo" -q "${ovoThreads[@]}" --res 640 480 --samples 4 \
-            -o "$bench_scratch/ovo.png" "$BenchScenes/three_spheres.rib" || return 1
-        ovo_wall=$bench_wall ovo_cpu=$bench_cpu
-        best="" wall="" cpu=""
+        ovoRender="" ovoWall="" ovoCpu="" cyclesRender="" cyclesWall="" cyclesCpu=""
         for ((r = 0; r < 3; r++)); do
+            bench_time 1 "$BenchOvo" --stats "${ovoThreads[@]}" --res 640 480 --samples 4 \
+                -o "$bench_scratch/ovo.png" "$BenchScenes/three_spheres.rib" || return 1
+            best_of ovoRender "$(awk '/^Rendering time/ { print $3 }' "$bench_scratch/log")"
+            [ -n "$ovoRender" ] || { echo "== no rendering time in OVO's statistics" >&2; return 1; }
+            if [ -z "$ovoWall" ] || awk -v a="$bench_wall" -v b="$ovoWall" 'BEGIN { exit !(a < b) }'; then
+                ovoWall=$bench_wall ovoCpu=$bench_cpu
+            fi
             bench_time 1 blender -b --factory-startup -noaudio "${blenderThreads[@]}" \
                 -P "$BenchScenes/three_spheres_cycles.py" -- "$bench_scratch/cycles.png" 640 480 4 ||
                 return 1
             # "Fra:1 ... | Time:00:02.88 | ... | Finished": minutes and seconds.
-            render=$(awk -F'Time:' '/\| Finished/ { split($2, t, /[: |]/); s = t[1] * 60 + t[2] }
-                END { print s }' "$bench_scratch/log")
-            [ -n "$render" ] || { echo "== no render time in Blender's log" >&2; return 1; }
-            if [ -z "$best" ] || awk -v a="$render" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$render; fi
-            if [ -z "$wall" ] || awk -v a="$bench_wall" -v b="$wall" 'BEGIN { exit !(a < b) }'; then
-                wall=$bench_wall cpu=$bench_cpu
+            best_of cyclesRender "$(awk -F'Time:' '/\| Finished/ { split($2, t, /[: |]/); s = t[1] * 60 + t[2] }
+                END { print s }' "$bench_scratch/log")"
+            [ -n "$cyclesRender" ] || { echo "== no render time in Blender's log" >&2; return 1; }
+            if [ -z "$cyclesWall" ] || awk -v a="$bench_wall" -v b="$cyclesWall" 'BEGIN { exit !(a < b) }'; then
+                cyclesWall=$bench_wall cyclesCpu=$bench_cpu
             fi
         done
-        echo "| $threads | $(seconds "$ovo_wall") | $ovo_cpu | $(seconds "$best") | $(seconds "$wall") | $cpu |" \
-            "$(ratio "$ovo_wall" "$best") |"
+        echo "| $threads | $(seconds "$ovoWall") | $ovoCpu | $(seconds "$ovoRender") | $(seconds "$cyclesRender") |" \
+            "$(seconds "$cyclesWall") | $cyclesCpu | $(ratio "$ovoWall" "$cyclesRender") |" \
+            "$(ratio "$ovoRender" "$cyclesRender") |"
     done
     echo
 }
