@@ -15,17 +15,16 @@
 #include <list>
 #include <atomic>
 #include <cstdint>
-#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "core/api/attributes.h"
 #include "core/api/options.h"
 #include "core/api/renderer_api.h"
 #include "core/api/transform_node.h"
+#include "core/api/transform_store.h"
 #include "core/geometry/geometry_set.h"
 #include "core/base/reference.h"
 #include "core/math/motion.h"
@@ -67,30 +66,6 @@ struct CameraRecord {
     MotionTransform cameraTransform;  // world to camera
     ParameterSet parameters;
 };
-
-// Object-to-world transforms shared by the primitives made under them (key), each with its
-// inverse. Found by a hash of the forward matrix (a tree of a million keys cost a quarter of
-// reading a million spheres); entries never move, so primitives may keep their addresses.
-struct ForwardHash {
-    size_t operator()(const Transform& t) const {
-        uint64_t h = 0;
-        for (const auto& row : t.m.m)
-            for (float f : row) {
-                uint32_t bits;
-                const float v = f == 0.0f ? 0.0f : f;  // -0 equals 0
-                std::memcpy(&bits, &v, sizeof bits);
-                h = (h ^ bits) * 0x9E3779B97F4A7C15ull;
-            }
-        // The multiplications carry low bits upwards only: mix the high ones back down.
-        h ^= h >> 33;
-        h *= 0xFF51AFD7ED558CCDull;
-        return size_t(h ^ (h >> 33));
-    }
-};
-struct SameForward {
-    bool operator()(const Transform& a, const Transform& b) const { return a.m == b.m; }
-};
-typedef std::unordered_map<Transform, Transform, ForwardHash, SameForward> TransformStore;
 
 // Attribute categories of SaveAttributes/RestoreAttributes.
 enum AttributeCategory : unsigned {

@@ -159,12 +159,11 @@ void Raytracer::addPrimitive(TransformNode& node, const Reference<ovo::Shape>& s
     if (shape->hasControlMesh()) {
         primitive = new ControlMeshPrimitive(shape, attributes.primitiveAttributes());
     } else {
-        // Equal transforms are stored once; map nodes never move, so primitives keep addresses.
-        TransformStore& store = inWorld ? worldTransforms : outsideTransforms;
-        auto stored = store.find(m);
-        if (stored == store.end()) stored = store.emplace(m, m.inverse()).first;
-        primitive = new NoPPrimitive(shape, attributes.primitiveAttributes(), stored->first,
-                                     stored->second);
+        // Equal transforms are stored once, and stay where they are while primitives use them.
+        const TransformStore::Entry& stored =
+            (inWorld ? worldTransforms : outsideTransforms).store(m);
+        primitive = new NoPPrimitive(shape, attributes.primitiveAttributes(), stored.forward,
+                                     stored.inverse);
     }
     // The sets name the geometric primitive: it is the one that checks them.
     const float* window = attributes.timeWindow;

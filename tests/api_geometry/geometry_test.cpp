@@ -6,6 +6,7 @@
 #include <array>
 #include <functional>
 #include <utility>
+#include <vector>
 
 #include "api/api_test_util.h"
 #include "core/geometry/primitive.h"
@@ -82,16 +83,23 @@ TEST_F(GeometryTest, WorldExtentsFollowTheTransformsOfTheShapes) {
     EXPECT_EQ(&cylinder->objectToWorld(), &disk->objectToWorld());
 }
 
-TEST(TransformStore, EqualForwardMatricesAreOneKeyEvenWithMinusZero) {
+TEST(TransformStore, EqualForwardMatricesShareOneEntryThatNeverMoves) {
     TransformStore store;
     Matrix minusZero(1.0f);
     minusZero.m[0][1] = minusZero.m[2][3] = -0.0f;
-    store.emplace(Transform(minusZero, minusZero), Transform());
-    // Many keys, so that one hashed apart would land in another bucket.
-    for (int i = 1; i < 1000; ++i) store.emplace(::Translate(float(i), 0.0f, 0.0f), Transform());
-    EXPECT_EQ(store.size(), 1000u);
-    EXPECT_NE(store.find(Transform()), store.end());
-    EXPECT_NE(store.find(::Translate(500.0f, 0.0f, 0.0f)), store.end());
+    const TransformStore::Entry* first = &store.store(Transform(minusZero, minusZero));
+    // Enough others to grow the table and the blocks many times over.
+    std::vector<const TransformStore::Entry*> made;
+    for (int i = 1; i < 5000; ++i) made.push_back(&store.store(::Translate(float(i), 0.0f, 0.0f)));
+    EXPECT_EQ(store.size(), 5000u);
+    EXPECT_EQ(&store.store(Transform()), first);  // -0 is 0
+    for (int i = 1; i < 5000; i += 499) {
+        const TransformStore::Entry& e = store.store(::Translate(float(i), 0.0f, 0.0f));
+        ASSERT_EQ(&e, made[i - 1]) << i;
+        EXPECT_EQ(e.forward.m.m[0][3], float(i));
+        EXPECT_EQ(e.inverse.m.m[0][3], -float(i));
+    }
+    EXPECT_EQ(store.size(), 5000u);
 }
 
 TEST_F(GeometryTest, ShapesUnderAMovingNodeMoveWithIt) {

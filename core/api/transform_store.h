@@ -1,0 +1,42 @@
+// The object-to-world transforms of the primitives made in one scope, each distinct forward
+// matrix stored once with its inverse. Reading a million translated spheres asks it a million
+// times, so it keeps its entries in large blocks and finds them through a flat table of hashes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "core/math/transform.h"
+
+namespace ovo {
+
+class TransformStore {
+  public:
+    struct Entry {
+        Transform forward;  // object to world
+        Transform inverse;  // world to object
+    };
+
+    // The entry whose forward matrix equals m's (-0 and 0 are equal), made from m the first
+    // time. Entries never move: primitives keep their addresses until clear().
+    const Entry& store(const Transform& m);
+
+    std::size_t size() const { return count; }
+    void clear();
+
+  private:
+    static constexpr std::size_t BlockSize = 256;  // entries per block (64 KB)
+
+    Entry& at(std::size_t i) { return blocks[i / BlockSize][i % BlockSize]; }
+    void grow();
+
+    std::vector<std::unique_ptr<Entry[]>> blocks;
+    std::size_t count = 0;
+    // Open addressing, at most half full: the high half of a slot is its entry's hash, the low
+    // half the entry's index plus one; 0 is an empty slot.
+    std::vector<uint64_t> slots;
+};
+
+}  // namespace ovo
