@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <string_view>
+#include <unordered_map>
 
 #include "plugins/generators/rib/args.h"
 
@@ -312,9 +314,14 @@ Reader::Handler Reader::findHandler(const std::string& name) {
         {"MakeCubeFaceEnvironment", &Reader::doMakeCubeFaceEnvironment},
         {"MakeShadow", &Reader::doMakeShadow},
     };
-    for (const Entry& e : Requests)
-        if (name == e.name) return e.handler;
-    return nullptr;
+    // Every request of a file is looked up here: by hash, not along the table.
+    static const std::unordered_map<std::string_view, Handler> byName = [] {
+        std::unordered_map<std::string_view, Handler> m;
+        for (const Entry& e : Requests) m.emplace(e.name, e.handler);
+        return m;
+    }();
+    const auto found = byName.find(name);
+    return found == byName.end() ? nullptr : found->second;
 }
 
 void Reader::releaseValues(const Request& request) {
