@@ -60,9 +60,9 @@ TEST(RibTokenizer, ReadsEveryKindOfTokenWithItsLineHoweverTheInputArrives) {
     // Escapes; lines inside strings count, an escaped newline too. Underflow is zero, not an
     // error; "inf" and "nan" are words, not numbers.
     const std::string escapes =
-        "\"a\\n\\t\\\\\\\"\\101\\7x\\\nb\" \"two\nlines\" Next 1e-400 inf nan";
+        "\"a\\n\\t\\\\\\\"\\101\\7x\\\nb\" \"two\nlines\" Next 1e-400 +.5 inf nan";
     TrickleSource source(escapes, 1000);
-    EXPECT_EQ(tokens(source), "1:\"a\n\t\\\"A\007xb\" 2:\"two\nlines\" 3:Next 3:0 3:inf 3:nan 3:$");
+    EXPECT_EQ(tokens(source), "1:\"a\n\t\\\"A\007xb\" 2:\"two\nlines\" 3:Next 3:0 3:0.5 3:inf 3:nan 3:$");
 }
 
 TEST(RibSyntax, TextThatIsNoRequestIsReportedAndSkipped) {
@@ -88,6 +88,7 @@ TEST(RibSyntax, TextThatIsNoRequestIsReportedAndSkipped) {
             // Values and bad words outside a request, and strings the input ends in.
             {"1 2 \"x\"", "E: test.rib:1: value outside a request"},
             {"Sphere\x01", "E: test.rib:1: unexpected character 0x01"},
+            {"Sphere +-1 1 1 360", "E: test.rib:1: Sphere: invalid number \"+-1\". Skipping ..."},
             {"Sphere \"open", "E: test.rib:1: Sphere: unterminated string. Skipping ..."},
             {"Sphere 1 \"open\\", "E: test.rib:1: Sphere: unterminated string. Skipping ..."},
         },

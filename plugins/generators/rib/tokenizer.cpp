@@ -1,6 +1,7 @@
 #include "plugins/generators/rib/tokenizer.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -173,13 +174,26 @@ void Tokenizer::readWord(Token& token, int first) {
             if (text.size() > 256) break;  // no number is that long; the rest is garbage
         }
         if (isDelimiter(peek())) {
-            errno = 0;
-            char* end = nullptr;
-            double value = std::strtod(text.c_str(), &end);
-            // strtod also accepts "inf", "nan" and hexadecimal floats; RIB has none of them.
-            bool plain = text.find_first_of("xXnNiI") == std::string::npos;
-            if (end && *end == '\0' && plain && end != text.c_str()) {
-                if (!std::isfinite(value) || errno == ERANGE) {
+            double value = 0.0;
+            bool parsed = false, outOfRange = false;
+            // "inf" and "nan" are no RIB numbers, though both readers below take them.
+            const bool plain = text.find_first_of("nNiI") == std::string::npos;
+            // from_chars reads no sign but '-' and no hexadecimal; a lone '+' may lead.
+            const char *begin = text.data(), *stop = begin + text.size();
+            if (*begin == '+' && begin + 1 < stop && begin[1] != '-' && begin[1] != '+') ++begin;
+            const std::from_chars_result r = std::from_chars(begin, stop, value);
+            if (r.ec == std::errc() && r.ptr == stop) {
+                parsed = true;
+            } else if (r.ec == std::errc::result_out_of_range) {
+                // Whether it underflowed or overflowed, as strtod tells it.
+                errno = 0;
+                char* end = nullptr;
+                value = std::strtod(text.c_str(), &end);
+                parsed = end && *end == '\0';
+                outOfRange = true;
+            }
+            if (parsed && plain) {
+                if (!std::isfinite(value) || outOfRange) {
                     if (std::isfinite(value) && std::fabs(value) < 1.0) {
                         value = 0.0;  // underflow is harmless: the value is zero
                     } else {
