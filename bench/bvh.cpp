@@ -159,9 +159,7 @@ const SceneData& scene() {
             const float r = size(rng);
             const Transform t = Translate(pos(rng), pos(rng), pos(rng));
             s.transforms.push_back(t);
-            s.transforms.push_back(t.inverse());
-            const Transform& o2w = s.transforms[s.transforms.size() - 2];
-            const Transform& w2o = s.transforms.back();
+            const Transform& o2w = s.transforms.back();
             Shape* shape = nullptr;
             if (s.pluginShapes) {
                 ParameterSet params;
@@ -170,7 +168,7 @@ const SceneData& scene() {
             } else {
                 shape = new LocalSphere(r);
             }
-            s.spheres.push_back(new NoPPrimitive(shape, PrimitiveAttributes(), o2w, w2o));
+            s.spheres.push_back(new NoPPrimitive(shape, PrimitiveAttributes(), o2w));
         }
         for (int i = 0; i < NumPrimitives; ++i) {
             const Point c(pos(rng), pos(rng), pos(rng));
@@ -191,8 +189,8 @@ const SceneData& scene() {
             } else {
                 shape = new LocalTriangle(Point(p), Point(p + 3), Point(p + 6));
             }
-            s.triangles.push_back(new NoPPrimitive(shape, PrimitiveAttributes(),
-                                                   Transform::Identity, Transform::Identity));
+            s.triangles.push_back(
+                new NoPPrimitive(shape, PrimitiveAttributes(), Transform::Identity));
         }
         return s;
     }();

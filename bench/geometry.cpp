@@ -91,8 +91,7 @@ void build(Subject& s, const std::string& type, ParameterSet& params, double ele
         std::exit(1);
     }
     s.bytesPerElement = double(residentBytes() - before) / elements;
-    s.primitive.reset(
-        new NoPPrimitive(s.shape, PrimitiveAttributes(), Transform::Identity, Transform::Identity));
+    s.primitive.reset(new NoPPrimitive(s.shape, PrimitiveAttributes(), Transform::Identity));
     // A 512 × 512 camera looking at the shape's bound from -z, and random rays within it.
     const Aabb b = s.shape->objectExtent();
     const Point centre(0.5f * (b.bmin[0] + b.bmax[0]), 0.5f * (b.bmin[1] + b.bmax[1]),

@@ -55,7 +55,7 @@ struct Scene {
     Reference<Shape> shape;
     std::unique_ptr<NoPPrimitive> primitive;  // identity transform: the rays as they are
     std::unique_ptr<NoPPrimitive> turned;     // turned by `turn`: the rays turned alike
-    Transform turn, turnBack;
+    Transform turn;
     RTCDevice device = nullptr;
     RTCScene raw = nullptr;
     std::vector<Ray> coherent, random;
@@ -105,12 +105,10 @@ Scene& scene() {
         attributes.bias = 0.0f;
         sc->shape = entry(renderer, Transform::Identity, attributes, params);
         if (!sc->shape) std::exit(1);
-        sc->primitive.reset(new NoPPrimitive(sc->shape, PrimitiveAttributes(), Transform::Identity,
-                                             Transform::Identity));
+        sc->primitive.reset(
+            new NoPPrimitive(sc->shape, PrimitiveAttributes(), Transform::Identity));
         sc->turn = Translate(0.5f, -1.0f, 2.0f) * Rotate(0.7f, Vector(Vector(1, 2, 3).hat()));
-        sc->turnBack = sc->turn.inverse();
-        sc->turned.reset(
-            new NoPPrimitive(sc->shape, PrimitiveAttributes(), sc->turn, sc->turnBack));
+        sc->turned.reset(new NoPPrimitive(sc->shape, PrimitiveAttributes(), sc->turn));
 
         // Raw Embree on the same arrays, built the same way.
         sc->device = rtcNewDevice("verbose=0");

@@ -160,10 +160,8 @@ void Raytracer::addPrimitive(TransformNode& node, const Reference<ovo::Shape>& s
         primitive = new ControlMeshPrimitive(shape, attributes.primitiveAttributes());
     } else {
         // Equal transforms are stored once, and stay where they are while primitives use them.
-        const TransformStore::Entry& stored =
-            (inWorld ? worldTransforms : outsideTransforms).store(m);
-        primitive = new NoPPrimitive(shape, attributes.primitiveAttributes(), stored.forward,
-                                     stored.inverse);
+        const Transform& stored = (inWorld ? worldTransforms : outsideTransforms).store(m);
+        primitive = new NoPPrimitive(shape, attributes.primitiveAttributes(), stored);
     }
     // The sets name the geometric primitive: it is the one that checks them.
     const float* window = attributes.timeWindow;

@@ -23,23 +23,22 @@ uint32_t forwardHash(const Matrix& m) {
 
 }  // namespace
 
-const TransformStore::Entry& TransformStore::store(const Transform& m) {
+const Transform& TransformStore::store(const Transform& m) {
     if (2 * (count + 1) > slots.size()) grow();
     const uint32_t hash = forwardHash(m.m);
     const std::size_t mask = slots.size() - 1;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         const uint64_t slot = slots[i];
         if (slot == 0) {
-            if (count % BlockSize == 0) blocks.emplace_back(new Entry[BlockSize]);
-            Entry& e = at(count);
-            e.forward = m;
-            e.inverse = m.inverse();
+            if (count % BlockSize == 0) blocks.emplace_back(new Transform[BlockSize]);
+            Transform& t = at(count);
+            t = m;
             slots[i] = uint64_t(hash) << 32 | uint64_t(++count);
-            return e;
+            return t;
         }
         if (uint32_t(slot >> 32) != hash) continue;
-        const Entry& e = at(std::size_t(uint32_t(slot)) - 1);
-        if (e.forward.m == m.m) return e;
+        const Transform& t = at(std::size_t(uint32_t(slot)) - 1);
+        if (t.m == m.m) return t;
     }
 }
 

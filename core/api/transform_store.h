@@ -1,6 +1,7 @@
 // The object-to-world transforms of the primitives made in one scope, each distinct forward
-// matrix stored once with its inverse. Reading a million translated spheres asks it a million
-// times, so it keeps its entries in large blocks and finds them through a flat table of hashes.
+// matrix stored once (a Transform keeps its inverse beside it). Reading a million translated
+// spheres asks it a million times, so it keeps its entries in large blocks and finds them through a
+// flat table of hashes.
 #pragma once
 
 #include <cstddef>
@@ -14,28 +15,24 @@ namespace ovo {
 
 class TransformStore {
   public:
-    struct Entry {
-        Transform forward;  // object to world
-        Transform inverse;  // world to object
-    };
-
-    // The entry whose forward matrix equals m's (-0 and 0 are equal), made from m the first
-    // time. Entries never move: primitives keep their addresses until clear().
-    const Entry& store(const Transform& m);
+    // The stored transform whose forward matrix equals m's (-0 and 0 are equal), a copy of m
+    // the first time. Stored transforms never move: primitives keep their addresses until
+    // clear().
+    const Transform& store(const Transform& m);
 
     std::size_t size() const { return count; }
     void clear();
 
   private:
-    static constexpr std::size_t BlockSize = 256;  // entries per block (64 KB)
+    static constexpr std::size_t BlockSize = 512;  // transforms per block (64 KB)
 
-    Entry& at(std::size_t i) { return blocks[i / BlockSize][i % BlockSize]; }
+    Transform& at(std::size_t i) { return blocks[i / BlockSize][i % BlockSize]; }
     void grow();
 
-    std::vector<std::unique_ptr<Entry[]>> blocks;
+    std::vector<std::unique_ptr<Transform[]>> blocks;
     std::size_t count = 0;
-    // Open addressing, at most half full: the high half of a slot is its entry's hash, the low
-    // half the entry's index plus one; 0 is an empty slot.
+    // Open addressing, at most half full: the high half of a slot is its transform's hash, the low
+    // half the transform's index plus one; 0 is an empty slot.
     std::vector<uint64_t> slots;
 };
 

@@ -136,19 +136,16 @@ bool ControlMeshPrimitive::intersect(const Ray& ray) const {
 
 Aabb ControlMeshPrimitive::worldExtent() const { return objectExtent(); }
 
-const Transform& ControlMeshPrimitive::worldToObject() const { return Transform::Identity; }
-
 const Transform& ControlMeshPrimitive::objectToWorld() const { return Transform::Identity; }
 
 // ---------------------------------------------------------------------------------------------
 // NoPPrimitive
 
 NoPPrimitive::NoPPrimitive(const Reference<Shape>& shape, const PrimitiveAttributes& attributes,
-                           const Transform& objectToWorld, const Transform& worldToObject)
+                           const Transform& objectToWorld)
     : GeometricPrimitive(shape, attributes),
       o2w(&objectToWorld),
-      w2o(&worldToObject),
-      identity(isIdentity(objectToWorld) && isIdentity(worldToObject)) {
+      identity(isIdentity(objectToWorld)) {
     if (!shape) ErrorScope::current().Error("NoPPrimitive: no shape. Ignoring ...");
 }
 
@@ -157,13 +154,13 @@ bool NoPPrimitive::intersect(const Ray& ray, Hit& hit) const {
     if (identity) {
         if (!shape->intersect(ray, hit)) return false;
     } else {
-        if (!shape->intersect(*w2o * ray, hit)) return false;
+        if (!shape->intersect(transformRay(o2w->mInv, ray), hit)) return false;
         carry(hit.env, *o2w);
     }
     hit.shape = shape;
     hit.attributes = attributes;
     // The identity's copy is the same value without a load from the renderer's transform store.
-    hit.transform = identity ? Transform::Identity : *w2o;
+    hit.transform = identity ? Transform::Identity : Transform(o2w->mInv, o2w->m);
     hit.env.space = Transform::Identity;
     hit.env.shaderSpace = Transform::Identity;
     hit.env.time = ray.time;
@@ -173,7 +170,7 @@ bool NoPPrimitive::intersect(const Ray& ray, Hit& hit) const {
 
 bool NoPPrimitive::intersect(const Ray& ray) const {
     if (!shape) return false;
-    return identity ? shape->intersect(ray) : shape->intersect(*w2o * ray);
+    return identity ? shape->intersect(ray) : shape->intersect(transformRay(o2w->mInv, ray));
 }
 
 Aabb NoPPrimitive::worldExtent() const {

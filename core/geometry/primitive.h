@@ -39,7 +39,6 @@ class GeometricPrimitive : public Primitive {
   public:
     GeometricPrimitive(const Reference<Shape>& shape, const PrimitiveAttributes& attributes);
     Aabb objectExtent() const override;
-    virtual const Transform& worldToObject() const = 0;
     virtual const Transform& objectToWorld() const = 0;
 
     float area() const;
@@ -67,25 +66,23 @@ class ControlMeshPrimitive : public GeometricPrimitive {
     bool intersect(const Ray& ray, Hit& hit) const override;
     bool intersect(const Ray& ray) const override;
     Aabb worldExtent() const override;
-    const Transform& worldToObject() const override;
     const Transform& objectToWorld() const override;
 };
 
-// For shapes in object space; the transform pair lives in the renderer's transform store.
+// For shapes in object space; the transform lives in the renderer's transform store, which keeps
+// its inverse beside it, so rays go to object space by o2w's mInv.
 class NoPPrimitive : public GeometricPrimitive {
   public:
     NoPPrimitive(const Reference<Shape>& shape, const PrimitiveAttributes& attributes,
-                 const Transform& objectToWorld, const Transform& worldToObject);
+                 const Transform& objectToWorld);
     bool intersect(const Ray& ray, Hit& hit) const override;
     bool intersect(const Ray& ray) const override;
     Aabb worldExtent() const override;
-    const Transform& worldToObject() const override { return *w2o; }
     const Transform& objectToWorld() const override { return *o2w; }
 
   private:
     const Transform* o2w;
-    const Transform* w2o;
-    bool identity;  // both are the identity: rays and hits need no carrying
+    bool identity;  // the identity: rays and hits need no carrying
 };
 
 class MotionPrimitive : public Primitive {

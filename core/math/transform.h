@@ -67,11 +67,12 @@ inline Normal operator*(const Transform& t, const Normal& n) {
 }
 // The direction is the image of o + d minus the image of o, so projective matrices carry it
 // correctly; it is not renormalised. mint, maxt and time are kept.
-inline Ray operator*(const Transform& t, const Ray& r) {
-    const Point o = t.m * r.o;
-    const Point e = t.m * Point(r.o.x + r.d.x, r.o.y + r.d.y, r.o.z + r.d.z);
+inline Ray transformRay(const Matrix& m, const Ray& r) {
+    const Point o = m * r.o;
+    const Point e = m * Point(r.o.x + r.d.x, r.o.y + r.d.y, r.o.z + r.d.z);
     return Ray(o, e - o, r.mint, r.maxt, r.time);
 }
+inline Ray operator*(const Transform& t, const Ray& r) { return transformRay(t.m, r); }
 inline RayDifferential operator*(const Transform& t, const RayDifferential& r) {
     RayDifferential out = r;
     static_cast<Ray&>(out) = t * static_cast<const Ray&>(r);

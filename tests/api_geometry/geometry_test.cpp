@@ -87,17 +87,17 @@ TEST(TransformStore, EqualForwardMatricesShareOneEntryThatNeverMoves) {
     TransformStore store;
     Matrix minusZero(1.0f);
     minusZero.m[0][1] = minusZero.m[2][3] = -0.0f;
-    const TransformStore::Entry* first = &store.store(Transform(minusZero, minusZero));
+    const Transform* first = &store.store(Transform(minusZero, minusZero));
     // Enough others to grow the table and the blocks many times over.
-    std::vector<const TransformStore::Entry*> made;
+    std::vector<const Transform*> made;
     for (int i = 1; i < 5000; ++i) made.push_back(&store.store(::Translate(float(i), 0.0f, 0.0f)));
     EXPECT_EQ(store.size(), 5000u);
     EXPECT_EQ(&store.store(Transform()), first);  // -0 is 0
     for (int i = 1; i < 5000; i += 499) {
-        const TransformStore::Entry& e = store.store(::Translate(float(i), 0.0f, 0.0f));
+        const Transform& e = store.store(::Translate(float(i), 0.0f, 0.0f));
         ASSERT_EQ(&e, made[i - 1]) << i;
-        EXPECT_EQ(e.forward.m.m[0][3], float(i));
-        EXPECT_EQ(e.inverse.m.m[0][3], -float(i));
+        EXPECT_EQ(e.m.m[0][3], float(i));
+        EXPECT_EQ(e.mInv.m[0][3], -float(i));
     }
     EXPECT_EQ(store.size(), 5000u);
 }

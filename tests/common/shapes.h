@@ -157,24 +157,20 @@ class BoxOnlyShape : public Shape {
     Aabb box;
 };
 
-// Keeps transform pairs at stable addresses, as the renderer's transform store does.
+// Keeps transforms at stable addresses, as the renderer's transform store does.
 class TransformStore {
   public:
-    struct Pair {
-        Transform o2w, w2o;
-    };
-    const Pair& store(const Transform& t) {
-        pairs.push_back(Pair{t, t.inverse()});
-        return pairs.back();
+    const Transform& store(const Transform& t) {
+        kept.push_back(t);
+        return kept.back();
     }
     Reference<Primitive> wrap(Shape* shape, const Transform& t,
                               const PrimitiveAttributes& attrs = PrimitiveAttributes()) {
-        const Pair& p = store(t);
-        return Reference<Primitive>(new NoPPrimitive(Reference<Shape>(shape), attrs, p.o2w, p.w2o));
+        return Reference<Primitive>(new NoPPrimitive(Reference<Shape>(shape), attrs, store(t)));
     }
 
   private:
-    std::deque<Pair> pairs;  // a deque keeps the addresses of earlier pairs as it grows
+    std::deque<Transform> kept;  // a deque keeps the addresses of earlier ones as it grows
 };
 
 // The plane through p with normal n, unbounded; it fills t, P and the primitive of a hit.

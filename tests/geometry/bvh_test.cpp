@@ -279,8 +279,7 @@ TEST(Bvh, NullInfiniteAndEmptyPrimitives) {
     nanBox.bmin[0] = nan;
     prims.push_back(store.wrap(new BoxOnlyShape(Aabb(0, 1, 0, 1, 0, 1)), Transform::Identity));
     prims.push_back(new NoPPrimitive(Reference<Shape>(new BoxOnlyShape(nanBox)),
-                                     PrimitiveAttributes(), Transform::Identity,
-                                     Transform::Identity));
+                                     PrimitiveAttributes(), Transform::Identity));
     prims.push_back(store.wrap(new BoxOnlyShape(Aabb()), Transform::Identity));  // empty
 
     Reference<Primitive> bvh = bvhOf(prims);

@@ -124,8 +124,8 @@ TEST(PrimitiveIntersect, HitsAreCarriedToWorldSpace) {
     PrimitiveAttributes attrs;
     attrs.shading = shading;
     attrs.lights = lights;
-    const TransformStore::Pair& pair = store.store(o2w);
-    NoPPrimitive prim(sphere, attrs, pair.o2w, pair.w2o);
+    NoPPrimitive prim(sphere, attrs, store.store(o2w));
+    const Transform w2o = o2w.inverse();
 
     const Point target = o2w * Point(0.3f, 0.2f, 0.1f);
     const Point origin(-6.0f, 5.0f, 4.0f);
@@ -135,13 +135,13 @@ TEST(PrimitiveIntersect, HitsAreCarriedToWorldSpace) {
 
     // The same intersection computed in object space.
     Hit local;
-    ASSERT_TRUE(sphere->intersect(pair.w2o * ray, local));
+    ASSERT_TRUE(sphere->intersect(w2o * ray, local));
     EXPECT_FLOAT_EQ(hit.t, local.t);
     EXPECT_TRUE(near(hit.env.P, ray(hit.t), 1e-4f));
-    EXPECT_TRUE(near(pair.w2o * hit.env.P, local.env.P, 1e-5f));
+    EXPECT_TRUE(near(w2o * hit.env.P, local.env.P, 1e-5f));
     // Ng is the unit gradient of the ellipsoid |w2o(P)|^2 = 1, facing the ray.
-    const Point q = pair.w2o * hit.env.P;
-    Vector grad = Vector(pair.w2o.m.transpose() * Vector(q.x, q.y, q.z));
+    const Point q = w2o * hit.env.P;
+    Vector grad = Vector(w2o.m.transpose() * Vector(q.x, q.y, q.z));
     grad.normalize();
     EXPECT_TRUE(near(hit.env.Ng, grad, 1e-5f));
     EXPECT_LT(dot(hit.env.Ng, ray.d), 0.0f);
@@ -153,7 +153,7 @@ TEST(PrimitiveIntersect, HitsAreCarriedToWorldSpace) {
     EXPECT_EQ(hit.shape.get(), sphere.get());
     EXPECT_EQ(hit.attributes.shading.get(), shading.get());
     EXPECT_EQ(hit.attributes.lights.get(), lights.get());
-    EXPECT_EQ(hit.transform, pair.w2o);
+    EXPECT_EQ(hit.transform, w2o);
     EXPECT_EQ(hit.env.space, Transform::Identity);
     EXPECT_EQ(hit.env.shaderSpace, Transform::Identity);
     // A hit without a normal keeps none.
@@ -335,8 +335,8 @@ TEST(PrimitiveShadows, StopsShadowRaysOnlyWhereEverythingIsOpaque) {
 TEST(Primitive, MissingPartsReportAndNeverHitAndTheBaseAggregateRefuses) {
     CaptureReports reports;
     TransformStore store;
-    const TransformStore::Pair& pair = store.store(Translate(1, 0, 0));
-    NoPPrimitive noShape(Reference<Shape>(), PrimitiveAttributes(), pair.o2w, pair.w2o);
+    NoPPrimitive noShape(Reference<Shape>(), PrimitiveAttributes(),
+                         store.store(Translate(1, 0, 0)));
     ControlMeshPrimitive noMesh{Reference<Shape>(), PrimitiveAttributes()};
     Instance noObject(Reference<Primitive>(), Transform::Identity, PrimitiveAttributes());
     MotionPrimitive noContent{Reference<Primitive>(), MotionTransform(Transform::Identity)};
