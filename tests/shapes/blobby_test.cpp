@@ -1,6 +1,5 @@
-// The blobby plugin: silhouettes against the analytic shapes one element makes, blends and
-// combinations against a dense walk of an independently written field, per-leaf variables and
-// matrices, default texture coordinates, the repelling plane.
+// The blobby plugin: elements and their combinations against a dense walk of an independently
+// written field, per-leaf variables and matrices, default texture coordinates, the repelling plane.
 #include "core/math/constants.h"
 #include "tests/shapes/shape_test_util.h"
 
@@ -14,8 +13,8 @@ double falloff(double s) {
     return s >= 1.0 ? 0.0 : 1.0 - 22.0 / 9.0 * s + 17.0 / 9.0 * s * s - 4.0 / 9.0 * s * s * s;
 }
 
-// Each element is a field of the squared distance in its own space: a point in world space is
-// taken back through the element's matrix (a scale by (sx, sy, sz) after a turn about z).
+// An element's field at a point taken back through its matrix (a scale by (sx, sy, sz) after a
+// turn about z).
 double ellipsoid(const Point& p, double sx, double sy, double sz, double angle, const Point& c) {
     const double dx = p.x - c.x, dy = p.y - c.y, dz = p.z - c.z;
     const double co = std::cos(angle), si = std::sin(angle);
@@ -62,8 +61,8 @@ Vector place(const float* m, double x, double y, double z) {
                   float(x * m[2] + y * m[6] + z * m[10] + m[14]));
 }
 
-// The first crossing of 0.5 for t in [0, 2] by brute force (fine steps, then bisection), -1 for
-// none; and the smallest |field - 0.5| met on the way: small means the ray grazes.
+// The first crossing of 0.5 for t in [0, 2] by fine steps and bisection, -1 for none; and the
+// smallest |field - 0.5| met on the way (small: the ray grazes).
 template <class F>
 std::pair<double, double> bruteForce(const Ray& ray, F field) {
     auto g = [&](double t) { return field(ray(float(t))) - 0.5; };
@@ -85,8 +84,7 @@ std::pair<double, double> bruteForce(const Ray& ray, F field) {
     return {-1.0, closest};
 }
 
-// Elements alone and combined, against a brute-force walk of the field they make: the first
-// crossing of 0.5, and a normal down the field's gradient there.
+// The first crossing of 0.5, and a normal down the field's gradient there.
 TEST(Blobby, SurfacesMatchABruteForceWalkOfTheField) {
     using Field = std::function<double(const Point&)>;
     const Point e(0.3f, -0.2f, 0.4f);
@@ -154,11 +152,10 @@ TEST(Blobby, SurfacesMatchABruteForceWalkOfTheField) {
 }
 
 // Per-leaf values blend by each leaf's share of the field: colours, and "Pref" given as one
-// matrix per leaf (RIB's "mpoint"), the hit in each element's own space placed by its leaf's
-// matrix.
+// matrix per leaf (RIB's "mpoint") placing the hit in each element's own space.
 TEST(Blobby, PerLeafValuesBlendByEachLeafsShare) {
     // The elements' own matrices, then moved by (10, 0, 0) and turned a quarter about z and
-    // moved up by 20.
+    // moved by (0, 20, 0).
     const std::vector<float> moved =
         join(sphere(1, Point(10, 0, 0)), ellipsoidMatrix(1, 1, 1, PiOver2, Point(0, 20, 0)));
     const Ray rays[] = {

@@ -14,9 +14,8 @@ std::string curves(const std::vector<float>& P, const std::vector<int>& counts, 
            (basis ? std::string("; string basis = ") + basis : "");
 }
 
-// The share of a grid of parallel rays along `down` through the window 3 wide (along x) and 1
-// high about the origin that hits, times its area: the area the shape covers seen from that
-// side.
+// The area the shape covers seen along `down`: the share of a grid of rays through a window 3
+// wide (along x) and 1 high about the origin that hits, times its area.
 float coveredArea(const Reference<Shape>& s, const Vector& down = Vector(0, 0, -1)) {
     const int n = 400;
     int hits = 0;
@@ -29,11 +28,9 @@ float coveredArea(const Reference<Shape>& s, const Vector& down = Vector(0, 0, -
     return 3.0f * float(hits) / float(n * n);
 }
 
-// Straight runs from x = -1 to 1 as each plugin takes them: the area seen is the width times
-// the length (the mean width where it varies), from above and, as the ribbon turns to face the
-// ray, from any side. Normals (0, 0, 1) lay the ribbon in the plane z = 0 instead: full width
-// from above, nothing edge-on, Ng the normal and u growing along T × N (here -y), so that
-// dPdu × dPdv turns like N.
+// Straight runs from x = -1 to 1: the area seen is the (mean) width times the length, from above
+// and, as the ribbon turns to face the ray, from any side. Normals (0, 0, 1) lay the ribbon in
+// z = 0 instead: nothing seen edge-on, Ng the normal, u growing along T × N (here -y).
 TEST(Curves, CoverageIsWidthTimesLength) {
     const std::string w = "; float constantwidth = 0.2", N = "; linear normal N = 0 0 1 0 0 1";
     const Vector side = unit(Vector(0, -1, -1)), edgeOn(0, -1, 0);
@@ -92,10 +89,9 @@ TEST(Curves, RibbonsFaceTheRay) {
     }
 }
 
-// One set of control points in each basis, and in Bézier form turned by normals: rays aimed at
-// the point the basis puts at t, and a fifth of the width to either side across the curve,
-// meet the ribbon there, u telling how far across. Away from t = 1/2 that takes more than
-// Embree's four chords a segment, which stray from this curve by more than a quarter of its width.
+// One set of control points in each basis, and in Bézier form turned by normals: rays at the
+// point the basis puts at t, and a fifth of the width to either side, meet the ribbon there, u
+// telling how far across (away from t = 1/2 Embree's four chords a segment would stray further).
 TEST(Curves, BasesPlaceTheCurve) {
     const std::vector<float> P = {0, 0, 0, 1, 1, 0, 2, 1, 0, 3, 0, 0};
     const float width = 0.02f;
@@ -133,45 +129,34 @@ TEST(Curves, BasesPlaceTheCurve) {
 }
 
 // Two curves of two segments each: a colour per curve, a value per segment end, a width per
-// control point in the basis.
+// control point in the basis. Their counts as one array or as single values ("int
+// nvertspercurve" with two values, as arrays too long for a count field reach the shapes).
 TEST(Curves, VariablesAlongTheCurves) {
-    TestRenderer r;
     std::vector<float> P;
     for (int c = 0; c < 2; ++c)
         for (int i = 0; i < 7; ++i) P.insert(P.end(), {float(i) / 3.0f, float(c), 0.0f});
-    Reference<Shape> s =
-        made(r, "cubiccurves",
-             curves(P, {7, 7}, "bezier") +
-                 "; perpiece color C = 1 0 0 0 1 0; linear float s = 0 1 3 10 20 40; vertex float "
-                 "width = " +
-                 text(std::vector<float>(14, 0.1f)),
-             Transform(), noBias());
-    const struct {
-        float x, y;
-        float red, s, v;
-    } cases[] = {
-        {0.5f, 0, 1, 0.5f, 0.25f}, {1.5f, 0, 1, 2.0f, 0.75f}, {0.25f, 1, 0, 12.5f, 0.125f}};
-    for (const auto& c : cases) {
-        const Hit h = hitDown(*s, c.x, c.y + 0.01f, 1);
-        EXPECT_NEAR(h.env.v, c.v, 1e-4f);
-        EXPECT_NEAR(at(s->getCs(), h).r, c.red, 0);
-        EXPECT_NEAR(at(s->getS(), h), c.s, 1e-4f);
-        EXPECT_NEAR(h.env.dPdu.length(), 0.1f, 1e-4f);
-    }
-}
-
-// Count arrays too long for a type's count field reach the shapes as that many single values
-// ("int nvertspercurve" with n values); they read as "int[n]" does.
-TEST(Curves, CountsReadAsSingleValuesOrOneArray) {
-    for (const char* counts : {"int[2] nvertspercurve = 2 3", "int nvertspercurve = 2 3"}) {
+    for (const char* counts : {"int[2] nvertspercurve", "int nvertspercurve"}) {
         SCOPED_TRACE(counts);
         TestRenderer r;
-        // Two curves of 2 and 3 vertices; the second one ends at x = 2.
-        Reference<Shape> s = made(r, "linearcurves",
-                                  std::string("int ncurves = 2; ") + counts +
-                                      "; vertex point P = 0 0 0 1 0 0 0 2 0 1 2 0 2 2 0");
-        EXPECT_TRUE(s->intersect(down(1.8f, 2)));
-        EXPECT_FALSE(s->intersect(down(1.8f, 0)));
+        Reference<Shape> s = made(
+            r, "cubiccurves",
+            std::string("int ncurves = 2; ") + counts + " = 7 7; vertex point P = " + text(P) +
+                "; string basis = bezier; perpiece color C = 1 0 0 0 1 0; linear float s = 0 1 3 "
+                "10 20 40; vertex float width = " +
+                text(std::vector<float>(14, 0.1f)),
+            Transform(), noBias());
+        const struct {
+            float x, y;
+            float red, s, v;
+        } cases[] = {
+            {0.5f, 0, 1, 0.5f, 0.25f}, {1.5f, 0, 1, 2.0f, 0.75f}, {0.25f, 1, 0, 12.5f, 0.125f}};
+        for (const auto& c : cases) {
+            const Hit h = hitDown(*s, c.x, c.y + 0.01f, 1);
+            EXPECT_NEAR(h.env.v, c.v, 1e-4f);
+            EXPECT_NEAR(at(s->getCs(), h).r, c.red, 0);
+            EXPECT_NEAR(at(s->getS(), h), c.s, 1e-4f);
+            EXPECT_NEAR(h.env.dPdu.length(), 0.1f, 1e-4f);
+        }
     }
 }
 

@@ -1,6 +1,5 @@
-// The polygonMesh plugin: random rays against a brute-force triangle test, per-vertex and
-// per-polygon variables at known points, holes, the bias, and many threads tracing one mesh at
-// once.
+// The polygonMesh plugin: random rays against a brute-force triangle test (from many threads at
+// once), per-vertex and per-polygon variables at known points, holes, the bias.
 #include <array>
 #include <thread>
 
@@ -53,8 +52,7 @@ struct Reference3 {
     int face = -1;
 };
 
-// Möller and Trumbore in double precision over every triangle: the nearest within the ray's
-// interval and beyond its start.
+// Möller and Trumbore in double precision: the nearest triangle within the ray's interval.
 Reference3 bruteForce(const Soup& s, const Ray& ray) {
     using D = std::array<double, 3>;
     auto point = [&](int i) { return D{s.P[3 * i], s.P[3 * i + 1], s.P[3 * i + 2]}; };
@@ -80,8 +78,8 @@ Reference3 bruteForce(const Soup& s, const Ray& ray) {
     return best;
 }
 
-// Rays at the soup, checked against the brute force: the hit's distance, face, barycentrics,
-// and Ng as the unit e1 x e2 with dPdu, dPdv the triangle's edges.
+// Rays at the soup against the brute force: distance, face, barycentrics, Ng the unit e1 x e2,
+// and dPdu, dPdv the triangle's edges.
 std::vector<Ray> checkRays(const Shape& s, const Soup& soup, int count) {
     Rng rng(2);
     std::vector<Ray> rays;
@@ -115,9 +113,9 @@ std::vector<Ray> checkRays(const Shape& s, const Soup& soup, int count) {
     return rays;
 }
 
-// The arrays are given without their lengths, as the renderer pushes them: the mesh reads as
-// many points as its indices reach. Then many threads trace it, and a one-sided mesh of the
-// same triangles, at once, sampling as they go, and see what one thread sees.
+// The arrays without their lengths, as the renderer pushes them: the mesh reads as many points
+// as its indices reach. Then threads trace it and a one-sided copy at once, sampling as they go,
+// and see what one thread sees.
 TEST(PolygonMesh, RandomRaysAgreeWithABruteForceTriangleTestInEveryThread) {
     TestRenderer r;
     const Soup soup = makeSoup(40, 200, 1);

@@ -80,8 +80,7 @@ TEST(Particle, PointsAreSpheresOfTheirWidth) {
     TestRenderer r;
     Reference<Shape> s =
         made(r, "particle", "vertex point P = 0 0 0 1 0 0 2 0 0; vertex float width = 0.2 0.4 0.6");
-    // Distances and which sphere a ray meets are left to the brute-force test. The top of a
-    // sphere: v = 1; its side at phi = 90 degrees: u = 0.25, v = 0.5.
+    // The top of a sphere: v = 1; its side at phi = 90 degrees: u = 0.25, v = 0.5.
     EXPECT_NEAR(hitDown(*s, 1, 0).env.v, 1.0f, 1e-5f);
     const Hit h = hitOf(*s, Ray(Point(1, 5, 0), Vector(0, -1, 0)));
     EXPECT_NEAR(h.env.u, 0.25f, 1e-6f);
@@ -114,8 +113,8 @@ TEST(Particle, PointsAreSpheresOfTheirWidth) {
     EXPECT_NEAR(one->area(), Pi * 0.25, 1e-6);
 }
 
-// Orientation, mirroring and one-sidedness on a single sphere: when the near side turns its
-// back, the ray goes on to the far side, which then faces it from inside.
+// Orientation, mirroring and one-sidedness: when the near side turns its back, the ray goes on
+// to the far side, which then faces it from inside.
 TEST(Particle, OrientationTurnsTheNormalsAndTheSideSeen) {
     TestRenderer r;
     forEachOrientation("particle", [&](const Transform& t, const ShapeAttributes& a, float sign,

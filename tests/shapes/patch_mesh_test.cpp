@@ -70,8 +70,8 @@ TEST(PatchMeshes, TrimLoopsCutTheirOwnArea) {
     EXPECT_TRUE(near(h.env.dPdu, Vector(0.5f, 0, 0), 1e-5f));
 }
 
-// A B-spline mesh closed in u as the reader hands a periodic one over (its first three
-// columns repeated): a tube about z with no seam in its normal, and u running once around.
+// A B-spline mesh closed in u as the reader hands it over (its first three columns repeated): a
+// tube about z with no seam in its normal, u running once around.
 TEST(PatchMeshes, PeriodicMeshesCloseWithoutASeam) {
     std::vector<float> P;
     const int around = 8, rows = 5;

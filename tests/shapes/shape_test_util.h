@@ -1,6 +1,5 @@
-// Makes shapes through the renderer's shape factory (the plugin under $OVO_HOME/plugins, then
-// the primitive-variable interpolators) from parameter lists written as text, with a renderer
-// that records every message; and the checks every shape owes whatever its surface.
+// Makes shapes through the renderer's shape factory from parameter lists written as text, with
+// a renderer that records every message; and the checks every shape owes whatever its surface.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -27,8 +26,8 @@ namespace ovotest {
 
 using namespace ovo;
 
-// Its error manager keeps every message; it also keeps the parameter lists of the shapes made
-// from text, which their interpolators may go on reading.
+// Keeps every message, and the parameter lists of the shapes made, which their interpolators
+// may go on reading.
 class TestRenderer : public RendererAPI {
   public:
     ErrorManager* GetErrorManager() override { return capture.manager; }
@@ -39,11 +38,10 @@ class TestRenderer : public RendererAPI {
     ovotest::CapturingManager capture;
 };
 
-// A parameter list that owns the values it refers to, written as text: "float radius = 1.5;
-// vertex point P = 0 0 0 1 0 0 0 1 0; string basis = bspline" gives each declaration as many
-// values as its numbers fill (three points from nine numbers, one "int[2]" from two), or the
-// count after a "#" ("... 1 1 0 #1", an array that does not tell its length); strings are
-// single words. An entry replaces an earlier one of its name.
+// A parameter list that owns its values, written as text: "float radius = 1.5; vertex point P =
+// 0 0 0 1 0 0 0 1 0; string basis = bspline" gives each declaration as many values as its numbers
+// fill, or the count after a "#" ("... 1 1 0 #1": an array that does not tell its length);
+// strings are single words. An entry replaces an earlier one of its name.
 struct Params {
     Params(const std::string& text) {
         std::istringstream entries(text);
@@ -110,8 +108,7 @@ inline Reference<Shape> make(TestRenderer& renderer, const std::string& type,
                                         renderer.lists.emplace_back(text).set));
 }
 
-// The shape a test needs: a refusal ends the test with its reason, and making it must say
-// nothing.
+// The shape a test needs: a refusal ends the test with its reason; making it says nothing.
 inline Reference<Shape> made(TestRenderer& renderer, const std::string& type,
                              const std::string& text, const Transform& objectToWorld = Transform(),
                              const ShapeAttributes& attributes = ShapeAttributes()) {
@@ -157,8 +154,7 @@ inline ShapeAttributes attributes(bool twoSided = true, bool inside = false, flo
 // Two-sided, outside out, without bias: rays may start anywhere.
 inline ShapeAttributes noBias() { return attributes(true, false, 0.0f); }
 
-// Expects exactly one message, with this text (and at this level when one is given), and
-// forgets it.
+// Expects exactly one message, with this text (and level, if given), and forgets it.
 inline void expectSaid(TestRenderer& renderer, const std::string& text, int level = -1) {
     ASSERT_EQ(renderer.messages().size(), 1u) << text;
     if (level >= 0) {
@@ -191,15 +187,14 @@ void forEachOrientation(const std::string& what, F f) {
     }
 }
 
-// A flat shape in the plane z = 0 that covers (0.2, 0.2) and faces +z: which side rays see and
-// the normal they get follow reversed orientation, mirroring and one-sidedness.
+// A flat shape in z = 0 that covers (0.2, 0.2) and faces +z: the side rays see and the normal
+// they get follow reversed orientation, mirroring and one-sidedness.
 inline void expectFlatOrientationRules(const std::string& type, const std::string& params) {
     TestRenderer r;
     forEachOrientation(
         type, [&](const Transform& t, const ShapeAttributes& a, float sign, bool twoSided) {
             Reference<Shape> s = made(r, type, params, t, a);
-            // A one-sided shape shows its front only to the ray down when it faces +z, only to the
-            // ray up when it faces -z.
+            // A one-sided shape shows its front only to the ray down when it faces +z.
             for (const float dz : {-1.0f, 1.0f}) {
                 const Ray ray(Point(0.2f, 0.2f, -dz), Vector(0, 0, dz));
                 Hit h;
@@ -302,12 +297,10 @@ class Rng {
     uint32_t state;
 };
 
-// What every shape promises whatever its surface: a hit lies on the ray within its interval and
-// inside the bound, with u and v in [0, 1] and a unit normal along dPdu x dPdv; the boolean query
-// agrees; a ray back along the normal meets the surface where it was hit or sampled. Returns the
-// number of hits among `n` random rays aimed at the bound, each hit also handed to `check`.
-// Rays back along the normal start `backOff` of the bound's diagonal away; `samples` leaves
-// samples out when false.
+// What every shape promises: a hit lies on the ray within its interval and inside the bound,
+// with u, v in [0, 1] and a unit normal along dPdu x dPdv; the boolean query agrees; a ray back
+// along the normal (from `backOff` of the bound's diagonal away) meets the surface where it was
+// hit or sampled. Returns the hits among `n` random rays at the bound, each handed to `check`.
 inline int expectConsistentHits(
     const Shape& s, uint32_t seed, int n = 1500, float backOff = 0.02f, bool samples = true,
     const std::function<void(const ShaderEnvironment&)>& check = [](const ShaderEnvironment&) {}) {
