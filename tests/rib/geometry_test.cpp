@@ -1,8 +1,12 @@
 // Geometry requests: the calls they make, the parameters they pass and the counts they check
 // before the renderer is called, and what they tell shapes beyond the interface's arguments (a v
-// basis of its own, unusual steps, face-varying names). "$n" stands for the numbers 0 to n-1.
+// basis of its own, unusual steps, face-varying names); blobbies, the teapot, deformation blur,
+// and meshes replayed from archives. "$n" stands for the numbers 0 to n-1.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include "plugins/generators/rib/teapot.h"
 #include "tests/rib/recorder.h"
 
 TEST(RibGeometry, QuadricsPolygonsAndMeshes) {
@@ -147,4 +151,159 @@ TEST(RibGeometry, NurbsTrimCurvesCurvesAndPoints) {
          "curve type \"quadratic\". Skipping ...; E: test.rib:9: Points: \"P\" holds 2 values, not "
          "a multiple of 3. Skipping ..."},
     });
+}
+
+// The code, floats and strings reach the blobby shape with the per-leaf variables; code that
+// does not fit its arrays is reported.
+TEST(RibGeometry, BlobbiesSendTheirCodeToTheBlobbyShape) {
+    const std::string sphere = "1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1",
+                      floats = " [" + sphere + "] [\"\"]";
+    ovotest::expectRows({
+        // The interface does not pass a per-leaf array's length: the recorder shows one value.
+        {"Blobby 2 [1001 0 1003 0 16 0 2 0 1] [" + sphere +
+             " 1 0.1 0 0] [\"flat.zfile\"] \"vertex color Cs\" [1 0 0 0 0 1]",
+         "Parameter(vertex color C: 1 0 0); Parameter(int[9] code: 1001 0 1003 0 16 0 2 0 1); "
+         "Parameter(int nleaf: 2); Parameter(float[20] floats: " +
+             sphere + " 1 0.1 0 0); Parameter(string[1] strings: flat.zfile); Shape(blobby)"},
+        // A leaf count may leave field plugins out; per-leaf "mpoint" matrices go as matrices.
+        {"Blobby 1 [1001 0 9000 1 0 0 2 0 1] [" + sphere +
+             "] [\"dbo_plane\"] \"vertex mpoint Pref\" [" + sphere + "]",
+         "Parameter(vertex matrix Pref: " + sphere +
+             "); Parameter(int[9] code: 1001 0 9000 1 0 0 2 0 1); Parameter(int nleaf: 1); "
+             "Parameter(float[16] floats: " +
+             sphere + "); Parameter(string[1] strings: dbo_plane); Shape(blobby)"},
+        {"Blobby 1 [1001 0 12]" + floats + "\nBlobby 1 [1001 4]" + floats +
+             "\nBlobby 2 [1001 0 0 2 0 1]" + floats + "\nBlobby 1 [1001 0 4 0]" + floats +
+             "\nBlobby 2 [1001 0]" + floats + "\nBlobby 1 [1003 1 0]" + floats +
+             "\nBlobby 1 [1001 0 0 0]" + floats +
+             "\nBlobby 1 [1001 0] [1 2]\nBlobby 2 [1001 0 1001 0 0 2 0 1]" + floats +
+             " \"vertex color Cs\" [1 0 0]",
+         "E: test.rib:2: Blobby: unknown opcode 12 at code position 2. Skipping ...; E: "
+         "test.rib:3: "
+         "Blobby: the element at code position 0 needs floats 4 to 19 of 16. Skipping ...; E: "
+         "test.rib:4: Blobby: opcode 0 at code position 2 refers to instruction 1, which is not "
+         "before it. Skipping ...; E: test.rib:5: Blobby: opcode 4 at code position 2 lacks its "
+         "operands. Skipping ...; E: test.rib:6: Blobby: nleaf is 2 but the code makes 1 leaves. "
+         "Skipping ...; E: test.rib:7: Blobby: the plane at code position 0 names string 1 of 1. "
+         "Skipping ...; E: test.rib:8: Blobby: opcode 0 at code position 2 needs a count of at "
+         "least 1. Skipping ...; E: test.rib:9: Blobby: missing argument 4. Skipping ...; E: "
+         "test.rib:10: Blobby: parameter \"Cs\" needs 6 values, got 3. Skipping ..."},
+    });
+}
+
+// Geometry "teapot": the classic teapot as four closed patch meshes.
+TEST(RibTeapot, FourMeshesWithConstantVariablesOnly) {
+    ovotest::Recorder r;
+    r.read(
+        "WorldBegin\nGeometry \"teapot\" \"constant float Kd\" [0.5]\n"
+        "Geometry \"teapot\" \"varying float x\" [1 2 3 4]\nWorldEnd\n");
+    const std::string meshes =
+        "Patch(bezier 13 13); Patch(bezier 13 7); Patch(bezier 7 7); Patch(bezier 7 7); ";
+    // The second teapot is drawn without its varying variable.
+    EXPECT_EQ(r.all({"Patch("}), meshes + meshes +
+                                     "W: test.rib:3: Geometry \"teapot\" takes constant variables "
+                                     "only: 1 ignored");
+    EXPECT_EQ(r.only({"Parameter(float Kd"}).size(), 4u);
+}
+
+// Every mesh closes on itself across u (its first and last columns coincide), is symmetric
+// about y = 0, and together they span the classic teapot's box.
+TEST(RibTeapot, MeshesAreClosedSymmetricAndSpanTheTeapot) {
+    float lo[3] = {1e9f, 1e9f, 1e9f}, hi[3] = {-1e9f, -1e9f, -1e9f};
+    for (const ovo::rib::TeapotMesh& m : ovo::rib::teapotMeshes()) {
+        ASSERT_EQ(m.P.size(), std::size_t(3 * m.nu * m.nv));
+        EXPECT_EQ((m.nu - 1) % 3 + (m.nv - 1) % 3, 0) << "whole Bezier segments";
+        for (int row = 0; row < m.nv; ++row) {
+            const float* first = &m.P[std::size_t(3 * row * m.nu)];
+            const float* last = first + 3 * (m.nu - 1);
+            EXPECT_TRUE(std::equal(first, first + 3, last)) << "row " << row;
+            float ySum = 0;
+            for (int j = 0; j < m.nu - 1; ++j) ySum += first[3 * j + 1];
+            EXPECT_NEAR(ySum, 0.0f, 1e-5f) << "row " << row;
+        }
+        for (std::size_t i = 0; i < m.P.size(); ++i) {
+            lo[i % 3] = std::min(lo[i % 3], m.P[i]);
+            hi[i % 3] = std::max(hi[i % 3], m.P[i]);
+        }
+    }
+    const float box[2][3] = {{-3.0f, -2.0f, 0.0f}, {3.525f, 2.0f, 3.15f}};
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_FLOAT_EQ(lo[k], box[0][k]) << k;
+        EXPECT_FLOAT_EQ(hi[k], box[1][k]) << k;
+    }
+}
+
+// Deformation blur: a motion block of one geometry request becomes one copy of the shape per
+// slice of the shutter, its numbers blended at the slice's middle and its window set around it;
+// samples that differ in more than their numbers draw the first sample, reported once.
+TEST(RibDeformation, EachSliceOfTheShutterGetsItsBlendAndWindow) {
+    ovotest::Recorder r;
+    r.read(ovotest::expand(
+        "Shutter 0 1\nWorldBegin\nMotionBegin [0 1]\nSphere 1 -1 1 360\nSphere 2 -2 2 270\n"
+        "MotionEnd\nMotionBegin [0 1]\nSphere 1 -1 1\nSphere 2 -2 2\nMotionEnd\n"
+        "MotionBegin [0 1]\nPointsPolygons [3] [0 1 2] \"P\" [$9]\n"
+        "PointsPolygons [3] [0 2 1] \"P\" [$9]\nMotionEnd\nWorldEnd\n"));
+    const std::vector<std::string> calls =
+        r.only({"Sphere", "Mesh", "Parameter", "Attribute(float[2] motion:window"});
+    ASSERT_EQ(calls.size(), 37u) << ovotest::join(calls);
+    // The slice, its window, its sphere.
+    const std::tuple<std::size_t, const char*, const char*> slices[] = {
+        {0, "-inf 0.0625", "1.03125 -1.03125 1.03125 357.188"},
+        {8, "0.5 0.5625", "1.53125 -1.53125 1.53125 312.188"},
+        {15, "0.9375 inf", "1.96875 -1.96875 1.96875 272.812"},
+    };
+    for (const auto& [slice, window, sphere] : slices) {
+        EXPECT_EQ(calls[2 * slice],
+                  "Attribute(float[2] motion:window: " + std::string(window) + ")");
+        EXPECT_EQ(calls[2 * slice + 1], "Sphere(" + std::string(sphere) + ")");
+    }
+    // Within a shutter a refused sample is reported once and nothing is drawn; samples that
+    // cannot blend draw the first one, once, for the whole shutter.
+    EXPECT_EQ(ovotest::join(std::vector<std::string>(calls.begin() + 32, calls.end())) + "; " +
+                  ovotest::join(r.diagnostics()),
+              "Attribute(float[2] motion:window: -inf inf); Attribute(float[2] motion:window: "
+              "-inf 0.0625); Attribute(float[2] motion:window: -inf inf); Parameter(vertex point "
+              "P: 0 1 2 3 4 5 6 7 8); Mesh(linear 1 [3] [0 1 2]); E: test.rib:8: Sphere: expected "
+              "4 numbers, got 3. Skipping ...; W: test.rib:12: PointsPolygons: the motion samples "
+              "differ in more than their numbers (argument 2). Using the first sample ...");
+}
+
+TEST(RibDeformation, SamplesThatCannotBlendDrawTheFirst) {
+    const std::string square = "\"P\" [0 0 0 1 0 0 1 1 0 0 1 0]";
+    ovotest::expectRows({
+        // Without a shutter interval every ray sees the first instant.
+        {"MotionBegin [0 1]\nSphere 1 -1 1 360\nSphere 2 -2 2 360\nMotionEnd",
+         "Sphere(1 -1 1 360)"},
+        // Topology that differs: EachSliceOfTheShutterGetsItsBlendAndWindow.
+        {"MotionBegin [0 1]\nPolygon \"P\" [$9]\nPolygon \"P\" [$12]\nMotionEnd",
+         "Parameter(vertex point P: $9); Polygon(3); W: test.rib:3: Polygon: the motion samples "
+         "differ in more than their numbers (argument 2). Using the first sample ..."},
+        {"MotionBegin [0 1]\nPolygon " + square + " \"Cs\" [$12]\nPolygon " + square +
+             " \"Os\" [$12]\nMotionEnd",
+         "Parameter(vertex point P: 0 0 0 1 0 0 1 1 0 0 1 0); Parameter(linear color C: $12); "
+         "Polygon(4); W: test.rib:3: Polygon: the motion samples differ in more than their numbers "
+         "(argument 3). Using the first sample ..."},
+    });
+}
+
+// Mesh requests free their parsed numbers before the renderer builds the mesh. Only the request
+// just read may lose them: a recorded one is read again by every ReadArchive.
+TEST(RibReleasedValues, RecordedMeshesReplayWhole) {
+    const char* const meshes[] = {
+        "PointsPolygons [3 3] [0 1 2 2 1 3] \"P\" [$12] \"uniform color Cs\" [$6]",
+        "PointsGeneralPolygons [2] [4 3] [$7] \"P\" [$21]",
+        "SubdivisionMesh \"catmull-clark\" [4] [$4] [\"crease\"] [2 1] [0 1] [2.5] \"P\" [$12] "
+        "\"facevarying float s\" [$4]",
+    };
+    for (const char* mesh : meshes) {
+        const std::string request = ovotest::expand(mesh);
+        ovotest::Recorder streamed, replayed;
+        // Each read straight from the text, the second one after the first freed its numbers.
+        const std::string once = streamed.world(request);
+        ASSERT_NE(once.find("Mesh("), std::string::npos) << once;
+        EXPECT_EQ(streamed.world(request + "\n" + request), once + "; " + once);
+        const std::string archive =
+            "ArchiveBegin \"m\"\n" + request + "\nArchiveEnd\nReadArchive \"m\"\nReadArchive \"m\"";
+        EXPECT_EQ(replayed.world(archive), once + "; " + once) << mesh;
+    }
 }

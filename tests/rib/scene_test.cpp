@@ -1,13 +1,19 @@
-// Attributes (detail ranges among them), transformations, shaders, lights, blocks, motion,
-// objects and malformed requests inside the world.
+// Attributes (detail ranges among them), transformations, shaders (their own parameters need
+// no Declare), lights (file handles that a file reuses), blocks, motion, objects, malformed
+// requests inside the world, and what the reader tells the user and what it keeps quiet.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "tests/rib/recorder.h"
+
+using ovotest::Recorder;
 
 namespace {
 const std::string Identity = "1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1",
                   World = "SetTransform(" + Identity + "); Camera(camera); World(); ";
-}
+const std::string TestPlugins = ovotest::pluginDir(ovotest::Plugins::TestOnly);
+}  // namespace
 
 TEST(RibScene, AttributesAndTransforms) {
     ovotest::expectRows({
@@ -211,4 +217,105 @@ TEST(RibScene, UnsupportedUnknownAndMalformedRequests) {
          "test.rib:4: Color: too many arguments. Skipping ...; E: test.rib:5: Color: argument 1 "
          "must be a number, not an empty array. Skipping ..."},
     });
+}
+
+// Names the scene does not declare take the types of the compiled shader's arguments (the test
+// plugin "args", found on the shader path).
+TEST(RibShaderArguments, UndeclaredNamesTakeTheShadersOwnTypes) {
+    Recorder r;
+    r.shaderPath = TestPlugins;
+    r.read(
+        "WorldBegin\n"
+        "Surface \"args\" \"c\" [1 0 0] \"vv\" [0 1 0] \"f\" 2 \"fa\" [1 2 3] \"fo\" [4 5]\n"
+        "  \"pa\" [0 0 0 1 1 1] \"sa\" [\"x\" \"y\"] \"float n\" [1 2 3] \"nothere\" 1\n"
+        "LightSource \"args\" 1 \"c\" [0 0 1]\n"
+        "Declare \"vv\" \"uniform float\"\nSurface \"args\" \"vv\" 7\n"
+        "Surface \"args\" \"c\" [1 2]\nSurface \"nosuchshader\" \"c\" [1 0 0]\n"
+        "WorldEnd\n");
+    // A Declare still wins over the shader's own type.
+    EXPECT_EQ(
+        r.all({"Parameter", "Shader", "Light"}),
+        "Parameter(color c: 1 0 0); Parameter(vector vv: 0 1 0); Parameter(float f: 2); "
+        "Parameter(float[3] fa: 1 2 3); Parameter(float[2] fo: 4 5); Parameter(point[2] pa: 0 0 0 "
+        "1 1 1); Parameter(string[2] sa: x y); Parameter(float n: 1); Shader(surface args -); "
+        "Parameter(color c: 0 0 1); Light(1 args -); Parameter(float vv: 7); Shader(surface args "
+        "-); E: test.rib:2: Surface: parameter \"nothere\" is not declared. Ignoring it ...; E: "
+        "test.rib:7: Surface: parameter \"c\" needs 3 values, got 2. Skipping ...; E: test.rib:8: "
+        "Surface: parameter \"c\" is not declared. Ignoring it ...; E: test.rib:8: Surface: "
+        "shader \"nosuchshader\" not found (searched \"" +
+            TestPlugins + "\")");
+    // Without a shader path the names stay undeclared.
+    r.shaderPath.clear();
+    EXPECT_EQ(r.world("Surface \"args\" \"c\" [1 0 0]"),
+              "Shader(surface args -); E: test.rib:2: Surface: parameter \"c\" is not declared. "
+              "Ignoring it ...");
+}
+
+TEST(RibLights, FileHandlesMapToFreshRendererHandles) {
+    const std::pair<const char*, const char*> cases[] = {
+        // Switching before the redefinition still reaches the first light.
+        {"WorldBegin\nLightSource \"pointlight\" \"key\"\nIlluminate \"key\" 0\n"
+         "LightSource \"distantlight\" \"key\"\nIlluminate \"key\" 1\nWorldEnd\n",
+         "Light(key pointlight -); LightSwitch(key off); Light(key#1 distantlight -); "
+         "LightSwitch(key#1 on)"},
+        // Area lights share the numbering with the other lights.
+        {"WorldBegin\nLightSource \"pointlight\" 2\nAttributeBegin\n"
+         "AreaLightSource \"arealight\" 2\nAttributeEnd\nIlluminate 2 1\nWorldEnd\n",
+         "Light(2 pointlight -); Light(2#1 arealight -); LightSwitch(2#1 on)"},
+        // Lights before WorldBegin are placed once the camera is known, in file order.
+        {"LightSource \"ambientlight\" 1\nLightSource \"pointlight\" 1\nIlluminate 1 0\n"
+         "WorldBegin\nIlluminate 1 1\nWorldEnd\n",
+         "Light(1 ambientlight -); Light(1#1 pointlight -); LightSwitch(1#1 off); LightSwitch(1#1 "
+         "on)"},
+        // A reused number defines a new light, each with a handle of its own; Illuminate
+        // reaches the latest one.
+        {"WorldBegin\nLightSource \"a\" 1\nLightSource \"b\" 1\nLightSource \"c\" 1\n"
+         "Illuminate 1 0\nWorldEnd\n",
+         "Light(1 a -); Light(1#1 b -); Light(1#2 c -); LightSwitch(1#2 off)"},
+    };
+    // No message either.
+    for (const auto& [rib, expected] : cases)
+        EXPECT_EQ(Recorder().read(rib).all({"Light(", "LightSwitch("}), expected) << rib;
+}
+
+// What changes nothing in a ray-traced picture is a note (shown at -v); what would change
+// the picture stays a warning.
+TEST(RibQuietRequests, NotesForWhatChangesNothingWarningsForTheRest) {
+    // The request, then what the message names, and whether it is a note. None reaches the
+    // renderer (the limits OVO uses do: options_test).
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        {"ShadingInterpolation \"smooth\"", "ShadingInterpolation", true},
+        {"Hider \"hidden\" \"jitter\" 0", "Hider \"hidden\"", true},
+        {"Hider \"stochastic\"", "Hider \"stochastic\"", false},
+        {"Option \"limits\" \"eyesplits\" 10", "Option \"limits\" \"eyesplits\"", true},
+        {"Attribute \"displacementbound\" \"coordinatesystem\" \"object\"",
+         "Attribute \"displacementbound\" \"coordinatesystem\"", true},
+        // These change the picture: the user must hear of them.
+        {"Attribute \"cull\" \"backfacing\" 1", "Attribute \"cull\" \"backfacing\"", false},
+        {"Option \"render\" \"multipass\" 1", "Option \"render\" \"multipass\"", false},
+        {"Interior \"water\"", "Interior", false},
+    };
+    for (const auto& [rib, subject, note] : cases) {
+        const std::string said = note ? " changes nothing in a ray tracer. Ignoring ..."
+                                      : " is not supported. Ignoring ...";
+        // Said twice, reported once.
+        EXPECT_EQ(Recorder().read(std::string(rib) + "\n" + rib + "\n").all(),
+                  (note ? "I: test.rib:1: " : "W: test.rib:1: ") + std::string(subject) + said);
+    }
+}
+
+// Geometry of a type OVO lacks is counted per type over the input and reported once at its
+// end, where the first request was.
+TEST(RibMessages, UnknownGeometryIsReportedOncePerTypeWithACount) {
+    EXPECT_EQ(
+        Recorder()
+            .read("Geometry \"klein\"\nWorldBegin\nGeometry \"klein\"\nGeometry \"klein\"\n"
+                  "Geometry \"bunny\"\nGeometry \"klein\"\nWorldEnd\n"
+                  "WorldBegin\nGeometry \"klein\"\nWorldEnd\nWorldBegin\nGeometry 1\nWorldEnd\n")
+            .all({"Render("}),
+        "Render(-); Render(-); Render(-); E: test.rib:1: Geometry: only allowed inside "
+        "WorldBegin or ObjectBegin. Skipping ...; E: test.rib:12: Geometry: argument 1 must "
+        "be a string, not a number. Skipping ...; E: test.rib:5: Geometry \"bunny\" is not "
+        "supported: 1 request skipped; E: test.rib:3: Geometry \"klein\" is not supported: 4 "
+        "requests skipped");
 }
