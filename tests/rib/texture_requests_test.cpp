@@ -111,8 +111,10 @@ TEST(RibTextures, BadRequestsAreRefused) {
               "\"a.png\" is not square like the first face, with as many channels. Skipping ...");
 }
 
-// A lat-long picture whose upper half is one colour: that colour straight up (z).
-TEST(RibTextures, LatLongEnvironment) {
+// A lat-long picture whose upper half is one colour shows that colour straight up (z). Six
+// cube faces of six colours: each axis shows its own face, for faces of 90 degrees and for
+// slightly wider ones (faces of unequal sizes: BadRequestsAreRefused).
+TEST(RibTextures, EnvironmentsShowTheirPicturesAlongTheAxes) {
     ovotest::ScratchDir dir;
     OIIO::ImageBuf sky(OIIO::ImageSpec(32, 16, 3, OIIO::TypeDesc::FLOAT));
     OIIO::ImageBufAlgo::fill(sky, {0.1f, 0.5f, 0.9f}, OIIO::ROI(0, 32, 0, 8));
@@ -123,19 +125,13 @@ TEST(RibTextures, LatLongEnvironment) {
     EXPECT_TRUE(r.diagnostics().empty());
     EXPECT_NEAR(lookAt(dir / "sky.tx", {0, 0, 1})[2], 0.9f, 0.01f);
     EXPECT_NEAR(lookAt(dir / "sky.tx", {1, 0, -1})[0], 0.9f, 0.01f);
-}
 
-// Six faces of six colours: each axis of the environment shows its own face, for faces of 90
-// degrees and for slightly wider ones (faces of unequal sizes: BadRequestsAreRefused).
-TEST(RibTextures, CubeFacesBecomeOneEnvironment) {
-    ovotest::ScratchDir dir;
     const char* names[6] = {"px.tif", "nx.tif", "py.tif", "ny.tif", "pz.tif", "nz.tif"};
     const Rgb colours[6] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 0}, {0, 1, 1}, {1, 0, 1}};
     for (int f = 0; f < 6; ++f) writePicture(dir / names[f], colours[f], 16);
     const Rgb axes[6] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
     for (const char* fov : {"90", "95"}) {
         SCOPED_TRACE(fov);
-        Recorder r;
         r.read(std::string("MakeCubeFaceEnvironment \"px.tif\" \"nx.tif\" \"py.tif\" \"ny.tif\" "
                            "\"pz.tif\" \"nz.tif\" \"cube.tx\" ") +
                    fov + " \"box\" 1 1\n",
