@@ -162,17 +162,16 @@ void Tokenizer::readWord(Token& token, int first) {
     std::string& text = token.text;
     text += char(first);
     if (isNameStart(first)) {
-        while (isNameChar(peek())) text += char(get());
+        appendWhile(text, isNameChar);
         if (isDelimiter(peek())) {
             token.kind = Token::Name;
             return;
         }
         first = peek();
     } else if (isNumberStart(first)) {
-        while (!isDelimiter(peek())) {
-            text += char(get());
-            if (text.size() > 256) break;  // no number is that long; the rest is garbage
-        }
+        // No number is longer than 256 bytes; the rest is garbage.
+        appendWhile(
+            text, [](int c) { return !isDelimiter(c); }, 256);
         if (isDelimiter(peek())) {
             double value = 0.0;
             bool parsed = false, outOfRange = false;

@@ -48,6 +48,20 @@ class Tokenizer {
         return static_cast<unsigned char>(buffer[pos]);
     }
     bool fill();
+    // Appends the bytes from here on that `keep` accepts to `text`, a buffer's run at a time,
+    // until one is refused, the input ends or `text` is longer than `limit`.
+    template <class Keep>
+    void appendWhile(std::string& text, Keep keep, std::size_t limit = std::string::npos) {
+        for (;;) {
+            if (pos == len && !fill()) return;
+            const std::size_t start = pos;
+            while (pos < len && text.size() + (pos - start) <= limit &&
+                   keep(static_cast<unsigned char>(buffer[pos])))
+                ++pos;
+            text.append(buffer.get() + start, pos - start);
+            if (pos < len || text.size() > limit) return;
+        }
+    }
     void readString(Token& token);
     // The character a backslash escape stands for, `c` being the one after the backslash.
     char escape(int c);
