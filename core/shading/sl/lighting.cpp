@@ -135,13 +135,17 @@ Color shadow(ShaderEnvironment& env, const Point& lightP, float lightDistance,
 // A sample a loop has reached: its shadow traced if it has none yet; false when no light gets
 // through (the sample stays in the cache, black, for the loops after this one to skip).
 bool accept(ShaderEnvironment& env, LightCacheEntry& e) {
+    // The colour goes on from a register: read back from the entry just after the store, it
+    // would wait for the store to retire.
+    Color cl = e.Cl;
     if (e.shadowPending) {
         e.shadowPending = false;
-        e.Cl *= shadow(env, e.from, e.lightDistance, Vector(-e.L));
+        cl *= shadow(env, e.from, e.lightDistance, Vector(-e.L));
+        e.Cl = cl;
     }
-    if (isBlack(e.Cl)) return false;
+    if (isBlack(cl)) return false;
     env.L = e.L;
-    env.Cl = e.Cl;
+    env.Cl = cl;
     env.Ol = e.Ol;
     env.currentLight = e.light;
     env.currentLightData = e.data;
