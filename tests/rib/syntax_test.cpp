@@ -62,7 +62,8 @@ TEST(RibTokenizer, ReadsEveryKindOfTokenWithItsLineHoweverTheInputArrives) {
     const std::string escapes =
         "\"a\\n\\t\\\\\\\"\\101\\7x\\\nb\" \"two\nlines\" Next 1e-400 +.5 inf nan";
     TrickleSource source(escapes, 1000);
-    EXPECT_EQ(tokens(source), "1:\"a\n\t\\\"A\007xb\" 2:\"two\nlines\" 3:Next 3:0 3:0.5 3:inf 3:nan 3:$");
+    EXPECT_EQ(tokens(source),
+              "1:\"a\n\t\\\"A\007xb\" 2:\"two\nlines\" 3:Next 3:0 3:0.5 3:inf 3:nan 3:$");
 }
 
 TEST(RibSyntax, TextThatIsNoRequestIsReportedAndSkipped) {
