@@ -223,9 +223,23 @@ bool Shader::getMessage(const OIIO::ustring& name, void* data, Tuple& out) const
     return readArgument(*a, data, out);
 }
 
+namespace {
+const OIIO::ustring LeftOutNames[2] = {OIIO::ustring("__nondiffuse"),
+                                       OIIO::ustring("__nonspecular")};
+}  // namespace
+
+float Shader::leftOut(Contribution which, void* data) const {
+    const Argument* a = leftOutFound ? leftOutArguments[which] : find(LeftOutNames[which]);
+    float k = 0.0f;
+    if (!a || !data || a->type.basetype() != TypeFloat || !readArgument(*a, data, k)) return 0.0f;
+    return k;
+}
+
 void Shader::rebindArguments(std::map<OIIO::ustring, Transform>& spaces) {
     coordinateSystem = spaces[OIIO::ustring("shader")];
     for (ArgumentConnectionInterface* c : argumentConnections) c->createInterpolators(spaces);
+    for (int k = 0; k < 2; ++k) leftOutArguments[k] = find(LeftOutNames[k]);
+    leftOutFound = true;
 }
 
 // ---------------------------------------------------------------------------------------------

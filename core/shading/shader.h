@@ -174,6 +174,12 @@ class Shader : public ReferenceCounted {
     bool getMessage(const OIIO::ustring& name, void* data, Color& out) const;
     bool getMessage(const OIIO::ustring& name, void* data, Tuple& out) const;
 
+    // What a light asks diffuse() and specular() to leave out: its float message
+    // "__nondiffuse" or "__nonspecular", 0 without one. The same as getMessage, from arguments
+    // found by rebindArguments instead of by name for every light sample.
+    enum Contribution { NonDiffuse = 0, NonSpecular = 1 };
+    float leftOut(Contribution which, void* data) const;
+
     const std::string& getHandle() const { return handle; }
     void setHandle(const char* h) { handle = h ? h : ""; }
     const Transform& getCoordinateSystem() const { return coordinateSystem; }
@@ -206,6 +212,9 @@ class Shader : public ReferenceCounted {
     Shader& operator=(const Shader&) = delete;
 
     std::string handle;
+    // The arguments leftOut reads, once rebindArguments has found them.
+    const Argument* leftOutArguments[2] = {nullptr, nullptr};
+    bool leftOutFound = false;
     std::vector<ShaderConnectionInterface*> layerConnections;
     std::vector<ArgumentConnectionInterface*> argumentConnections;
     Transform coordinateSystem;

@@ -135,10 +135,17 @@ TEST(Lighting, CacheConesAndNondiffuse) {
     EXPECT_FLOAT_EQ(first.r, 1.0f);        // the light behind adds nothing
     EXPECT_EQ(env.lightCache.size(), 2u);  // but is cached
 
-    // A light with "__nondiffuse" 1 adds nothing to diffuse and still adds to specular.
-    ShaderEnvironment quiet = litOrigin(quietOne);
-    EXPECT_EQ(SL::diffuse(quiet, N), Color(0.0f));
-    EXPECT_GT(SL::specular(quiet, N, N, 0.1f).r, 0.99f);
+    // A light with "__nondiffuse" 1 adds nothing to diffuse and still adds to specular, before
+    // a render has bound its arguments and after.
+    for (int bound = 0; bound < 2; ++bound) {
+        SCOPED_TRACE(bound);
+        std::map<OIIO::ustring, Transform> spaces;
+        if (bound) quietOne->lights[0]->rebindArguments(spaces);
+        ShaderEnvironment quiet = litOrigin(quietOne);
+        EXPECT_EQ(SL::diffuse(quiet, N), Color(0.0f));
+        EXPECT_GT(SL::specular(quiet, N, N, 0.1f).r, 0.99f);
+        quiet.clearLightCache();
+    }
 
     // A shadow ray's shading and the offset passes gather nothing.
     RayDifferential shadowRay;
@@ -151,7 +158,6 @@ TEST(Lighting, CacheConesAndNondiffuse) {
     env.derivPass = 1;
     EXPECT_EQ(SL::diffuse(env, N), Color(0.0f));
     env.clearLightCache();
-    quiet.clearLightCache();
 }
 
 TEST(Lighting, SpecularModels) {

@@ -10,7 +10,6 @@
 #include "core/shading/blocks.h"
 #include "core/shading/light.h"
 #include "core/shading/sl/geometry.h"
-#include "core/shading/sl/strings.h"
 #include "core/shading/sl/trace.h"
 
 namespace SL {
@@ -212,11 +211,9 @@ inline float power(float c, float e) {
     return x <= -87.0f ? 0.0f : std::exp(x);
 }
 
-// The first element of a float message of the current light, 0 without one.
-float lightMessage(const ShaderEnvironment& env, const OIIO::ustring& name) {
-    float k = 0.0f;
-    if (env.currentLight && env.currentLight->getMessage(name, env.currentLightData, k)) return k;
-    return 0.0f;
+// What the current light asks diffuse() or specular() to leave out (0 to 1).
+float leftOut(const ShaderEnvironment& env, ovo::Shader::Contribution which) {
+    return env.currentLight ? env.currentLight->leftOut(which, env.currentLightData) : 0.0f;
 }
 
 }  // namespace
@@ -316,7 +313,7 @@ Color diffuse(ShaderEnvironment& env, Tuple& N) {
     Tuple P = env.P;
     startIlluminance(env, P, N, ovo::PiOver2);
     while (illuminance3(env)) {
-        const float k = 1.0f - lightMessage(env, strings::nondiffuse);
+        const float k = 1.0f - leftOut(env, ovo::Shader::NonDiffuse);
         C += env.Cl * (k * ovo::dot(N, normalize(env.L)));
     }
     return C;
@@ -328,7 +325,7 @@ Color specular(ShaderEnvironment& env, Tuple& N, Tuple& V, float roughness) {
     Tuple P = env.P;
     startIlluminance(env, P, N, ovo::PiOver2);
     while (illuminance3(env)) {
-        const float k = 1.0f - lightMessage(env, strings::nonspecular);
+        const float k = 1.0f - leftOut(env, ovo::Shader::NonSpecular);
         Tuple L = normalize(env.L);
         C += env.Cl * k * specularbrdf(env, L, N, V, roughness);
     }

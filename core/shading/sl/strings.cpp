@@ -79,10 +79,6 @@ const OIIO::ustring direction("direction");
 const OIIO::ustring Sides("Sides");
 const OIIO::ustring Format("Format");
 
-// Messages a light answers to the built-in lighting functions.
-const OIIO::ustring nondiffuse("__nondiffuse");
-const OIIO::ustring nonspecular("__nonspecular");
-
 // Patterns, spaces and queries: the type rayinfo gives occlusion and indirect-diffuse rays.
 const OIIO::ustring diffuse("diffuse");
 

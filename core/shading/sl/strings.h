@@ -83,10 +83,6 @@ extern const OIIO::ustring direction;
 extern const OIIO::ustring Sides;
 extern const OIIO::ustring Format;
 
-// Messages a light answers to the built-in lighting functions.
-extern const OIIO::ustring nondiffuse;   // "__nondiffuse"
-extern const OIIO::ustring nonspecular;  // "__nonspecular"
-
 // Patterns, spaces and queries: the type rayinfo gives occlusion and indirect-diffuse rays.
 extern const OIIO::ustring diffuse;
 
