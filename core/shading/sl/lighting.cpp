@@ -211,7 +211,7 @@ inline float power(float c, float e) {
     return x <= -87.0f ? 0.0f : std::exp(x);
 }
 
-// What the current light asks diffuse() or specular() to leave out (0 to 1).
+// What the current light asks diffuse() or specular() to leave out.
 float leftOut(const ShaderEnvironment& env, ovo::Shader::Contribution which) {
     return env.currentLight ? env.currentLight->leftOut(which, env.currentLightData) : 0.0f;
 }
