@@ -1,5 +1,4 @@
-// Shader, Light, LightSwitch, shader groups and ConnectShaders through the renderer, with
-// their messages word for word, and the layer connections they make at work.
+// Shader, Light, LightSwitch, shader groups and ConnectShaders through the renderer.
 #include <gtest/gtest.h>
 
 #include <string>

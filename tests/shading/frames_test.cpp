@@ -1,7 +1,4 @@
-// Shaded frames rendered through the scene interface, checked against analytic answers: a
-// spotlight's cone (Lambert's cosine on a wall), shadow edges, the occlusion cache against
-// gathering everywhere, a mirror and a glass ball, the shadow lights, the sky light and textured
-// surfaces.
+// Shaded frames rendered through the scene interface against analytic answers.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,6 +1,5 @@
-// Occlusion, indirect diffuse, transmission and traced rays in small worlds whose answers are
-// known: integrals over the hemisphere worked out by quadrature (or in closed form) for planes
-// and half-planes around the shading point.
+// Occlusion, indirect diffuse, transmission and traced rays in small worlds whose answers
+// are known in closed form or by quadrature over the hemisphere.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,6 +1,4 @@
-// GICache on its own: the thread's last result, the error metric and weights, the gradients,
-// the radius limits, the octree against a search of every record, and concurrent use (run
-// these under ThreadSanitizer); HemisphereSampler's radius.
+// GICache and HemisphereSampler on their own (the concurrent case is for ThreadSanitizer).
 #include <gtest/gtest.h>
 
 #include <cmath>

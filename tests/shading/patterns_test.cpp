@@ -1,8 +1,5 @@
-// The pattern shaders through Hit::shade on the plane z = 0, where s = u = x and t = v = y, lit
-// by an ambient light of 1 with their diffuse and specular terms off so that Ci is the pattern's
-// colour: layouts and filtered footprints against closed forms, granite against a brute-force
-// search for the nearest seed, wood's rings and marble's veins where they must fall, the
-// displacements' normals against differences of their heights, and the layered examples.
+// The pattern shaders through Hit::shade on the plane z = 0, where s = u = x and t = v = y,
+// lit by an ambient light of 1 with their diffuse and specular terms off: Ci is the pattern.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,7 +1,5 @@
-// Every pixel draws its random numbers from its own seed (position and frame), and derivative
-// blocks, light caches and film tiles are per thread or per bucket, so a noisy shaded frame is
-// the same bit for bit whatever threads, bucket order or crop windows render it: tiles rendered
-// on different machines stitch into the frame rendered whole.
+// A noisy shaded frame is the same bit for bit whatever threads, bucket order or crop windows
+// render it: every pixel has its own seed, and per-thread state stays per thread.
 #include <OpenImageIO/imagebuf.h>
 #include <gtest/gtest.h>
 

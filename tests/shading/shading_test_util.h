@@ -74,7 +74,7 @@ inline Reference<Light> lightOf(const char* name, Args args = {}) {
 }
 
 // Colours within `tol` of each other (Euclidean distance).
-inline ::testing::AssertionResult near(const Color& a, const Color& b, float tol) {
+inline ::testing::AssertionResult near(const Color& a, const Color& b, float tol = 1e-3f) {
     return near(Tuple(a.r, a.g, a.b), Tuple(b.r, b.g, b.b), tol);
 }
 
