@@ -1,5 +1,4 @@
-// Hit::shade on hand-made hits: the passes each layer runs, derivatives on a flat parametric
-// patch, the globals it fills; and the illuminance loops with their light cache.
+// Hit::shade on hand-made hits, and the illuminance loops with their light cache.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -26,6 +25,23 @@ Hit flatHit(std::vector<Reference<Shader>> layers) {
 }
 // The ray to it from (0.5, 0.5, -1), whose offset rays land 0.01 further in x and in y.
 const RayDifferential FlatRay = steppedRay(Point(0.5f, 0.5f, -1.0f), 1.0f, 0.01f);
+
+// A list of "counting" lights from each point, with "__nondiffuse" `nondiffuse`.
+Reference<LightList> countingLights(std::initializer_list<float> heights, float nondiffuse = 0.0f) {
+    Reference<LightList> list(new LightList());
+    for (float z : heights)
+        list->lights.push_back(
+            lightOf("counting", {{"from", Point(0, 0, z)}, {"__nondiffuse", nondiffuse}}));
+    return list;
+}
+// The origin facing +z under `lights`, which it borrows.
+ShaderEnvironment litOrigin(const Reference<LightList>& lights) {
+    ShaderEnvironment env;
+    env.lights = lights;
+    env.P = Point(0.0f);
+    env.N = env.Ng = Normal(0.0f, 0.0f, 1.0f);
+    return env;
+}
 
 }  // namespace
 
@@ -75,49 +91,6 @@ TEST(Shade, ObjectSpaceTakesTheHitsTransform) {
             << above.m.m[0][3];
     }
 }
-
-TEST(Shade, NestedShadingHasItsOwnDerivativeBlock) {
-    ShaderEnvironment outer, inner;
-    DerivativeScope a(outer);
-    ASSERT_NE(outer.derivStore, nullptr);
-    {
-        DerivativeScope b(inner);
-        EXPECT_NE(inner.derivStore, nullptr);
-        EXPECT_NE(inner.derivStore, outer.derivStore);
-    }
-    EXPECT_EQ(inner.derivStore, nullptr);  // nothing points at a block that is gone
-}
-
-TEST(Shade, Faceforward) {
-    ShaderEnvironment env;
-    env.Ng = Normal(0.0f, 0.0f, 1.0f);
-    Tuple N(0.0f, 0.0f, 1.0f), toward(0.0f, 0.0f, -1.0f), away(0.0f, 0.0f, 1.0f),
-        across(1.0f, 0.0f, 0.0f);
-    EXPECT_FLOAT_EQ(SL::faceforward(env, N, toward).z, 1.0f);
-    EXPECT_FLOAT_EQ(SL::faceforward(env, N, away).z, -1.0f);
-    EXPECT_EQ(SL::faceforward(env, N, across), Tuple(0.0f));
-}
-
-namespace {
-
-// A list of "counting" lights from each point, with "__nondiffuse" `nondiffuse`.
-Reference<LightList> countingLights(std::initializer_list<float> heights, float nondiffuse = 0.0f) {
-    Reference<LightList> list(new LightList());
-    for (float z : heights)
-        list->lights.push_back(
-            lightOf("counting", {{"from", Point(0, 0, z)}, {"__nondiffuse", nondiffuse}}));
-    return list;
-}
-// The origin facing +z under `lights`, which it borrows.
-ShaderEnvironment litOrigin(const Reference<LightList>& lights) {
-    ShaderEnvironment env;
-    env.lights = lights;
-    env.P = Point(0.0f);
-    env.N = env.Ng = Normal(0.0f, 0.0f, 1.0f);
-    return env;
-}
-
-}  // namespace
 
 TEST(Lighting, CacheConesAndNondiffuse) {
     std::atomic<unsigned>* runs = counter<std::atomic<unsigned>>("counting", "countingRuns");
