@@ -1,6 +1,5 @@
-// The store behind bake(): render threads add samples side by side (one slot each, or one
-// shared when two threads have the same id), and the frame's end writes one sorted text file
-// per name. (A file that cannot be written is checked through a frame, tests/compiler.)
+// What render threads keep side by side: the store behind bake() (one sorted file per name at
+// the frame's end; a file that cannot be written: tests/compiler), and shader data blocks.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,11 +9,13 @@
 
 #include "common/test_util.h"
 #include "core/shading/bake.h"
+#include "core/shading/blocks.h"
+#include "core/shading/compiled.h"
 #include "sys/tasking.h"
 
 namespace {
 
-using ovo::BakeStore;
+using namespace ovo;
 
 TEST(BakeStore, ThreadsAddSideBySideAndTheFileIsSorted) {
     ovotest::ScratchDir dir;
@@ -66,6 +67,58 @@ TEST(BakeStore, AFileGivenFloatsAndColoursWritesTheFloatsAsGrey) {
     store.add(file, 0.75f, 0.5f, colour, 3);
     EXPECT_TRUE(store.write().empty());
     EXPECT_EQ(ovotest::readText(file.string()), "0.5 0.5 0.25 0.25 0.25\n0.75 0.5 0.1 0.2 0.3\n");
+}
+
+struct Data {
+    int tag = 0;
+};
+const ShaderInfo Info = {"counting", 0, 0};
+
+// Counts its blocks that are alive.
+class Counting : public CompiledShader<Data> {
+  public:
+    Counting() : CompiledShader(Info) {}
+    void initialize(ShaderEnvironment&, void*) const override {}
+    void execute(ShaderEnvironment&, void*) const override {}
+    void* createData() const override {
+        ++live;
+        return CompiledShader::createData();
+    }
+    void destroyData(void* data) const override {
+        --live;
+        CompiledShader::destroyData(data);
+    }
+    mutable int live = 0;
+};
+
+TEST(BlockReuse, AKeptBlockServesItsOwnShaderAndIsFreedWithTheScope) {
+    Counting a, b;
+    {
+        BlockReuse scope;
+        void* first = takeBlock(a);
+        giveBlock(a, first);
+        EXPECT_EQ(a.live, 1);  // kept, not freed
+        void* other = takeBlock(b);
+        EXPECT_NE(other, first);
+        EXPECT_EQ(takeBlock(a), first);
+        {
+            BlockReuse nested;  // does nothing: the outer scope keeps what is given back
+            giveBlock(a, first);
+            giveBlock(b, other);
+        }
+        EXPECT_EQ(a.live + b.live, 2);
+        EXPECT_EQ(takeBlock(b), other);
+        giveBlock(b, other);
+        giveBlock(a, nullptr);  // ignored
+    }
+    EXPECT_EQ(a.live, 0);
+    EXPECT_EQ(b.live, 0);
+
+    // Without a scope every block is made and freed.
+    void* block = takeBlock(a);
+    EXPECT_EQ(a.live, 1);
+    giveBlock(a, block);
+    EXPECT_EQ(a.live, 0);
 }
 
 }  // namespace
