@@ -1,6 +1,5 @@
-// bake() in a compiled shader: every camera sample of the frame leaves one line in the files
-// it names, written when the frame ends. (Threads adding side by side and the sorted file:
-// tests/shading/bake_test.)
+// bake() in a compiled shader: one line per camera sample, written when the frame ends.
+// (Threads adding side by side and the sorted file: tests/shading/thread_state_test.)
 #include "compile_util.h"
 
 namespace {

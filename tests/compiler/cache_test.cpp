@@ -1,6 +1,5 @@
-// Shaders compiled on demand: a scene with its shader's source beside it renders in one command;
-// ovo compiles the source into its cache (and says so), and again only when what the compiler
-// reads changes, an #include here.
+// Shaders compiled on demand into ovo's cache, and again only when what the compiler reads
+// changes; the process runner the driver uses.
 #include <tuple>
 
 #include "compile_util.h"

@@ -1,7 +1,5 @@
 // The library functions of the language in compiled shaders, against values known in closed
-// form: noise on the lattice and its range, periodic noise, cell noise, splines through their
-// knots, fresnel at normal incidence, geometry and colour spaces, the queries, format and printf
-// (which print in the main pass only).
+// form; printf prints in the main pass only.
 #include <cmath>
 #include <utility>
 
@@ -115,7 +113,7 @@ TEST(Library, ValuesKnownInClosedFormAndPrintfInTheMainPassOnly) {
     const float fresnel133 = std::pow((1 / 1.33f - 1) / (1 / 1.33f + 1), 2.0f);
     // Noise is 0.5 on the integer lattice in every dimension; periodic noise repeats along every
     // axis and has no seam at the period; cell noise is constant within a cell (its values:
-    // tests/shading/noise_spline_test); catmull-rom passes through the inner values at the knots;
+    // tests/shading/sl_library_test); catmull-rom passes through the inner values at the knots;
     // reflectance at normal incidence, and energy conservation (radiance scales by eta^2); the
     // library answers no option (the value stays), "Sides" as 2, the ray's depth.
     using Values = std::vector<std::pair<const char*, float>>;

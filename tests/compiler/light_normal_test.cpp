@@ -1,8 +1,5 @@
-// Light shaders that work on the surface they light: the global Ns is the lit point's shading
-// normal, and the older occlusion(map, P, N, angle, ...) form traces occlusion around it, as
-// an ambient light that darkens what is enclosed. A light whose defaults cannot change from
-// point to point is made ready once per thread; one with a random default is made at every
-// point, and a kept one still runs in its own space.
+// Light shaders that work on the surface they light (the global Ns, the older occlusion form),
+// and lights made ready once per thread or at every point.
 #include <cmath>
 #include <set>
 

@@ -1,9 +1,8 @@
-// Compiled shaders in frames whose colours are known in closed form, rendered by the ovo
-// command: a square a little wider than a 90-degree view, s and u running from 0 at its left
-// edge to 1 at its right (a polygon's u runs along its first edge, scaled to 0..1). Among them
-// the tracing calls: their keyword lists reach the library with the types it reads (an integer
-// sample count and fall-off mode, the other numbers as doubles), so the square alone in the
-// world is fully lit, unoccluded and unshadowed.
+// Compiled shaders in frames rendered by the ovo command: colours known in closed form on a
+// square a little wider than a 90-degree view, s and u running from 0 at its left edge to 1 at
+// its right (the tracing calls' keyword lists reach the library with the types it reads, so
+// the square alone is fully lit, unoccluded and unshadowed); the compiled plastic against the
+// hand-written one; primitive variables reaching the shader arguments.
 #include <cmath>
 #include <tuple>
 
@@ -113,4 +112,67 @@ TEST(CompiledFrames, ColoursAndTracedLightMatchTheirClosedForms) {
     }
 }
 
+// No pixel differs by more than 1/255 from the hand-written C++ plastic of the test plugins.
+TEST(CompiledFrames, CompiledPlasticMatchesTheHandWrittenOne) {
+    ovotest::ScratchDir dir;
+    const std::string frame =
+        "Display \"frame.tif\" \"file\" \"rgb\"\nFormat 48 48 1\nPixelSamples 2 2\n"
+        "Projection \"perspective\" \"fov\" [40]\nTranslate 0 0 5\nWorldBegin\n"
+        "LightSource \"ambientlight\" 1 \"intensity\" [0.1]\n"
+        "LightSource \"distantlight\" 2 \"from\" [1 1 -1] \"to\" [0 0 0]\n"
+        "LightSource \"pointlight\" 3 \"from\" [-2 1 -3] \"intensity\" [8]\n"
+        "Color [0.8 0.3 0.2]\n";
+    const std::string sphere = " \"Ks\" [0.8] \"roughness\" [0.05]\nSphere 1 -1 1 360\nWorldEnd\n";
+    ovotest::Image compiled, handWritten;
+    ASSERT_TRUE(
+        ovotest::renderRib(dir, frame + "Surface \"plastic\"" + sphere, "frame.tif", compiled));
+    ASSERT_TRUE(ovotest::renderRib(dir,
+                                   "Option \"searchpath\" \"shader\" [\"" +
+                                       ovotest::pluginDir(ovotest::Plugins::TestOnly) + ":&\"]\n" +
+                                       frame + "Surface \"handplastic\"" + sphere,
+                                   "frame.tif", handWritten));
+    ASSERT_EQ(compiled.pixels.size(), handWritten.pixels.size());
+    float worst = 0, brightest = 0;
+    for (size_t i = 0; i < compiled.pixels.size(); ++i) {
+        worst = std::max(worst, std::fabs(compiled.pixels[i] - handWritten.pixels[i]));
+        brightest = std::max(brightest, compiled.pixels[i]);
+    }
+    EXPECT_LE(worst, 1.0f / 255.0f);
+    EXPECT_GT(brightest, 0.5f);  // the sphere is there, with its highlight
+}
+
 }  // namespace
+
+// Values of the geometry call that the shape does not read reach the shader arguments of the
+// same name: interpolated, of every class, the point family moved from the object's space;
+// what a shape reads itself (a disk's radius) stays the shape's.
+TEST(CompiledFrames, PrimitiveVariablesReachTheShaderArguments) {
+    ovotest::ScratchDir dir;
+    dir.write(
+        "vars.sl",
+        "surface vars(float which = 0; varying float grey = 0.5; color tint = color(1, 0, 0);\n"
+        "             varying point Pref = 0; float radius = 0.25) {\n"
+        "    if (which == 0) Ci = grey; else if (which == 1) Ci = tint;\n"
+        "    else if (which == 2) Ci = color(xcomp(Pref) - 1, 0, 0); else Ci = radius;\n"
+        "    Oi = 1;\n}\n");
+    // Eight columns of one world unit at z = 1, in four pairs.
+    const std::string rib = ovotest::frameRib(
+        8, 2, "PixelFilter \"box\" 1 1\nPixelSamples 8 8\nProjection \"perspective\" \"fov\" [90]",
+        "AttributeBegin Surface \"vars\" \"which\" [0]\n"
+        "Polygon \"P\" [-4 -1 1  -2 -1 1  -2 1 1  -4 1 1] \"varying float grey\" [0 1 1 0]\n"
+        "AttributeEnd\nAttributeBegin Surface \"vars\" \"which\" [1]\n"
+        "Polygon \"P\" [-2 -1 1  0 -1 1  0 1 1  -2 1 1] \"constant color tint\" [0 1 0]\n"
+        "AttributeEnd\nAttributeBegin Surface \"vars\" \"which\" [2] Translate 1 0 0\n"
+        "Polygon \"P\" [-1 -1 1  1 -1 1  1 1 1  -1 1 1]\n"
+        "  \"vertex point Pref\" [0 0 0  1 0 0  1 0 0  0 0 0]\n"
+        "AttributeEnd\nAttributeBegin Surface \"vars\" \"which\" [3] Translate 3.5 0 1.5\n"
+        "Disk 0 3 360\nAttributeEnd");
+    ovotest::Image image;
+    ASSERT_TRUE(ovotest::renderClean(dir, rib, image));
+    // The colour of each column.
+    const ovo::Tuple grey(0.25f), green(0, 1, 0);
+    const ovo::Tuple expected[] = {grey,          ovo::Tuple(0.75f), green, green,
+                                   {0.25f, 0, 0}, {0.75f, 0, 0},     grey,  grey};
+    ovotest::expectPixels(
+        image, [&](int x, int) { return expected[x]; }, 0.01f);
+}
