@@ -2,11 +2,17 @@
 // square a little wider than a 90-degree view, s and u running from 0 at its left edge to 1 at
 // its right (the tracing calls' keyword lists reach the library with the types it reads, so
 // the square alone is fully lit, unoccluded and unshadowed); the compiled plastic against the
-// hand-written one; primitive variables reaching the shader arguments.
+// hand-written one; primitive variables reaching the shader arguments; texture lookups
+// filtered over the pixel's footprint; shaders compiled on demand, and the process runner
+// the driver uses.
+#include <OpenImageIO/imagebuf.h>
+#include <OpenImageIO/imagebufalgo.h>
+
 #include <cmath>
 #include <tuple>
 
 #include "compile_util.h"
+#include "compiler/process.h"
 
 namespace {
 
@@ -141,6 +147,65 @@ TEST(CompiledFrames, CompiledPlasticMatchesTheHandWrittenOne) {
     EXPECT_GT(brightest, 0.5f);  // the sphere is there, with its highlight
 }
 
+const char* Lookups = R"(
+surface lookups(string map = ""; float form = 0) {
+    if (form == 0)
+        Ci = color texture(map, s, t);
+    else if (form == 1)
+        Ci = color texture(map);
+    else if (form == 2)
+        Ci = texture(map[1], s, t);  // a float from the second channel on
+    else
+        Ci = color texture(map, s, t, s, t, s, t, s, t);  // a footprint of no area
+    Oi = 1;
+}
+)";
+
+// A checkerboard of squares 4 texels wide, 64 texels across, white and black, made into a
+// MIP-mapped texture.
+std::string makeCheckerTexture(const ovotest::ScratchDir& dir) {
+    OIIO::ImageBuf image(OIIO::ImageSpec(64, 64, 3, OIIO::TypeDesc::FLOAT));
+    OIIO::ImageBufAlgo::checker(image, 4, 4, 1, {1.0f, 1.0f, 1.0f}, {0.0f, 0.0f, 0.0f});
+    const std::string file = dir / "texels.tx";
+    OIIO::ImageSpec config;
+    config.attribute("wrapmodes", "periodic,periodic");
+    EXPECT_TRUE(
+        OIIO::ImageBufAlgo::make_texture(OIIO::ImageBufAlgo::MakeTxTexture, image, file, config));
+    return file;
+}
+
+// Seen head on, each of the 8 by 8 pixels spans two squares each way: filtered over that
+// footprint the board is about its average grey everywhere, wherever the pixel's one sample
+// falls. Looked up at single points (a quadrilateral of no area), a pixel shows the square
+// under its sample: mostly white or black.
+TEST(FilteredTextures, LookupsAtCoordinatesAverageTheTexelsUnderThePixel) {
+    ovotest::ScratchDir dir;
+    ASSERT_TRUE(ovotest::compileShader(dir, "lookups.sl", Lookups));
+    const std::string texture = makeCheckerTexture(dir);
+    for (int form : {0, 1, 2, 3}) {
+        const std::string rib = ovotest::frameRib(
+            8, 8, "PixelSamples 1 1\nPixelFilter \"box\" 1 1\nProjection \"orthographic\"",
+            "Surface \"lookups\" \"string map\" [\"" + texture + "\"] \"float form\" [" +
+                std::to_string(form) +
+                "]\nPolygon \"P\" [-1 -1 1  1 -1 1  1 1 1  -1 1 1]\n"
+                "  \"st\" [0.03125 0.03125  1.03125 0.03125  1.03125 1.03125  0.03125 1.03125]",
+            dir.path);
+        ovotest::Image image;
+        ASSERT_TRUE(ovotest::renderRib(dir, rib, "frame.tif", image)) << form;
+        int grey = 0;
+        for (int y = 0; y < image.height; ++y)
+            for (int x = 0; x < image.width; ++x) {
+                // The float form reads the green channel, into all three.
+                const ovo::Color c = image.at(x, y);
+                grey += std::fabs(c.r - 0.5f) < 0.15f && std::fabs(c.g - 0.5f) < 0.15f;
+            }
+        if (form == 3)
+            EXPECT_LT(grey, 32);
+        else
+            EXPECT_EQ(grey, 64) << "form " << form;
+    }
+}
+
 }  // namespace
 
 // Values of the geometry call that the shape does not read reach the shader arguments of the
@@ -175,4 +240,57 @@ TEST(CompiledFrames, PrimitiveVariablesReachTheShaderArguments) {
                                    {0.25f, 0, 0}, {0.75f, 0, 0},     grey,  grey};
     ovotest::expectPixels(
         image, [&](int x, int) { return expected[x]; }, 0.01f);
+}
+
+// The scene's own "matte" beats the standard one (black here, with no light), and its
+// parameters need no Declare. Two stripes over the square: the included tint on its left half,
+// green on its right (the pixel filter blends the two columns at the edge).
+TEST(CompiledFrames, OvoCompilesShaderSourcesOnDemandAndAgainAfterAnEdit) {
+    ovotest::ScratchDir dir;
+    dir.write("matte.sl",
+              "#include \"tint.h\"\n"
+              "surface matte(float freq = 4; color a = TINT; color b = 0) {\n"
+              "    Ci = mod(floor(s * freq), 2) == 0 ? a : b;\n    Oi = 1;\n}\n");
+    const std::string rib = ovotest::frameRib(
+        8, 8, "Projection \"perspective\" \"fov\" [90]",
+        std::string("Surface \"matte\" \"freq\" [2] \"b\" [0 1 0]\n") + ovotest::ViewFillingSquare);
+    const float quantum = 0.5f / 255.0f * 1.7321f;  // 8 bits a channel
+    // The tint, whether ovo compiles the shader, the colour of the left stripe.
+    const std::tuple<const char*, bool, ovo::Tuple> runs[] = {
+        {"color(1, 0, 0)", true, ovo::Tuple(1, 0, 0)},
+        {"color(1, 0, 0)", false, ovo::Tuple(1, 0, 0)},
+        {"color(0, 0, 1)", true, ovo::Tuple(0, 0, 1)}};
+    std::vector<float> previous;
+    for (const auto& [tint, compiles, left] : runs) {
+        SCOPED_TRACE(tint);
+        dir.write("tint.h", std::string("#define TINT ") + tint + "\n");
+        ovotest::Image image;
+        std::string messages, printed;
+        ASSERT_TRUE(ovotest::renderRib(dir, rib, "frame.tif", image, &messages, &printed));
+        EXPECT_EQ(messages, "");
+        // A run that compiles says which shader from where; one that does not says nothing of it.
+        const std::string compiled = "Compiled the shader \"matte\" from " + dir / "matte.sl";
+        EXPECT_EQ(printed.find(compiles ? compiled : "Compiled") != std::string::npos, compiles)
+            << printed;
+        for (int x : {0, 1, 2, 5, 6, 7})
+            EXPECT_TRUE(ovotest::near(ovo::Tuple(image.at(x, 4)),
+                                      x < 4 ? left : ovo::Tuple(0, 1, 0), quantum))
+                << x;
+        EXPECT_TRUE(compiles || image.pixels == previous);  // the same shader again
+        previous = image.pixels;
+    }
+}
+
+// The preprocessor and C++ compiler the driver runs: each stream whole however small the
+// writes, the exit status, and a program that cannot be run.
+TEST(CompilerProcess, CapturesBothStreamsAndTheExitStatus) {
+    const ovo::compiler::ProcessResult r =
+        ovo::compiler::runProcess({"sh", "-c", "printf x; printf yz >&2; exit 3"});
+    EXPECT_TRUE(r.started);
+    EXPECT_EQ(r.out, "x");
+    EXPECT_EQ(r.err, "yz");
+    EXPECT_EQ(r.status, 3);
+    const ovo::compiler::ProcessResult missing = ovo::compiler::runProcess({"/no/such/program"});
+    EXPECT_FALSE(missing.started);
+    EXPECT_EQ(missing.err, "cannot run /no/such/program");
 }
