@@ -1,5 +1,5 @@
 // bake() in a compiled shader: one line per camera sample, written when the frame ends.
-// (Threads adding side by side and the sorted file: tests/shading/thread_state_test.)
+// (Threads adding side by side and the sorted file: tests/shading/caches_test.)
 #include "compile_util.h"
 
 namespace {
