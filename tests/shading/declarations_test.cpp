@@ -29,17 +29,6 @@ class Declarations : public ovo::testing::RaytracerTest {
         take();
     }
     Reference<ShaderGroup> surface() { return renderer->getAttributes().surface; }
-    // A group of two "args" layers, "a" then "b", left open.
-    void twoLayers() {
-        renderer->ShaderGroupBegin();
-        renderer->Shader("surface", "args", "a");
-        renderer->Shader("surface", "args", "b");
-        expectSilence();
-    }
-    const Shader::ShaderConnectionInterface* lastConnection(size_t layer) {
-        const auto& c = surface()->layers[layer]->getLayerConnections();
-        return c.empty() ? nullptr : c.back();
-    }
 };
 
 }  // namespace
@@ -131,7 +120,11 @@ TEST_F(Declarations, ConnectShaders) {
     renderer->ShaderGroupEnd();
     take();  // no group type yet: silent
 
-    twoLayers();
+    // A group of two "args" layers, "a" then "b", left open.
+    renderer->ShaderGroupBegin();
+    renderer->Shader("surface", "args", "a");
+    renderer->Shader("surface", "args", "b");
+    expectSilence();
     const char* const cases[][5] = {
         {"a", "nothing", "a", "nothing", "same source and destination layers"},
         {"x", "f", "b", "f", "\"x\" source layer does not exist"},
@@ -175,8 +168,9 @@ TEST_F(Declarations, ConnectShaders) {
         SCOPED_TRACE(::testing::Message() << k.from << " -> " << k.to);
         renderer->ConnectShaders("a", k.from, "b", k.to);
         expectSilence();
-        const Shader::ShaderConnectionInterface* c = lastConnection(1);
-        ASSERT_NE(c, nullptr);
+        const auto& connections = surface()->layers[1]->getLayerConnections();
+        ASSERT_FALSE(connections.empty());
+        const Shader::ShaderConnectionInterface* c = connections.back();
         EXPECT_EQ(std::type_index(typeid(*c)), k.made);
         EXPECT_EQ(std::make_tuple(c->source.global, c->destination.global, c->source.index,
                                   c->source.layer),
