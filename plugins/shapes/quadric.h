@@ -62,7 +62,7 @@ class Quadric : public VariableShape<Quadric<Q>> {
         float t, u, v;
         Point p;
         if (!nearest<true>(ray, t, p, u, v)) return false;
-        const SurfacePoint g = self().geometry(u, v);
+        const SurfacePoint g = self().geometryAt(p, u, v);
         ShaderEnvironment& env = hit.env;
         const Normal ng = this->flipNormal(unitOrZero(g.n));
         hit.t = t;
@@ -119,6 +119,10 @@ class Quadric : public VariableShape<Quadric<Q>> {
         u = phi / thetaMax;
         return true;
     }
+
+    // The geometry at a hit point p found at (u, v). A shape that can take it from p more
+    // cheaply hides this.
+    SurfacePoint geometryAt(const Point&, float u, float v) const { return self().geometry(u, v); }
 
     // Whether a point of the surface lies on its cut part, for a query that only asks whether
     // anything is hit: u and v need be good only for outward(). A shape that can answer

@@ -75,10 +75,27 @@ class Sphere : public Quadric<Sphere> {
     Vector outward(const Point& p, float, float) const { return Vector(p); }
 
     SurfacePoint geometry(float u, float v) const {
-        const float phi = u * thetaMax, dLat = latMax - latMin, lat = latMin + v * dLat;
+        const float phi = u * thetaMax, lat = latMin + v * (latMax - latMin);
         const float cp = std::cos(phi), sp = std::sin(phi), cl = std::cos(lat), sl = std::sin(lat);
+        return frame(Point(radius * cl * cp, radius * cl * sp, radius * sl), cp, sp, cl);
+    }
+
+    // geometry() at a hit point p with parameters (u, v): the sines and cosines of its angles
+    // are ratios of its coordinates, so a hit costs no trigonometry. Near a pole, where the
+    // angle about z is lost to rounding, the parameters decide.
+    SurfacePoint geometryAt(const Point& p, float u, float v) const {
+        const float rho = std::sqrt(p.x * p.x + p.y * p.y);
+        if (!(rho > 1e-4f * radius)) return geometry(u, v);
+        return frame(p, p.x / rho, p.y / rho, rho / radius);
+    }
+
+  private:
+    // The frame at P, whose angle about z has cosine cp and sine sp and whose latitude has
+    // cosine cl.
+    SurfacePoint frame(const Point& P, float cp, float sp, float cl) const {
+        const float dLat = latMax - latMin;
         SurfacePoint g;
-        g.P = Point(radius * cl * cp, radius * cl * sp, radius * sl);
+        g.P = P;
         g.n = Vector(g.P);
         g.dPdu = Vector(-thetaMax * g.P.y, thetaMax * g.P.x, 0.0f);
         g.dPdv = dLat * Vector(-g.P.z * cp, -g.P.z * sp, radius * cl);
@@ -88,7 +105,6 @@ class Sphere : public Quadric<Sphere> {
         return g;
     }
 
-  private:
     float radius, zmin, zmax;
     float latMin, latMax;  // latitudes of the cuts
 };

@@ -1,7 +1,9 @@
 // The quadric plugins against their implicit equations and analytic areas: sampled points,
 // rays from outside and inside, normals under orientation and mirroring, one-sided shapes,
-// derivatives against finite differences, bounds, and each shape's own exact hits.
+// derivatives against finite differences, bounds, each shape's own exact hits, and the arc
+// tangent their parameters come from.
 #include "core/math/constants.h"
+#include "plugins/shapes/shape_common.h"
 #include "tests/shapes/shape_test_util.h"
 
 using namespace ovotest;
@@ -207,6 +209,30 @@ struct ExactHit {
     Normal Ng;
     float u = -1.0f, v = -1.0f;  // checked when not negative
 };
+
+// Within three units in the last place of atan2 in double precision, with its sign (of a zero
+// too): signed zeros, the axes, both sides of the switch at tan(pi/8), ratios that underflow,
+// and a sweep of every direction at several scales.
+TEST(Quadrics, ArcTangentFollowsTheLibrary) {
+    auto check = [](float y, float x) {
+        const double exact = std::atan2(double(y), double(x));
+        const double ulp = exact == 0.0 ? 0.0 : std::ldexp(1.0, std::ilogb(float(exact)) - 23);
+        const float got = ovo::shapes::arcTangent(y, x);
+        EXPECT_LE(std::fabs(double(got) - exact), 3.0 * ulp) << y << ", " << x;
+        EXPECT_EQ(std::signbit(got), std::signbit(exact)) << y << ", " << x;
+    };
+    const float values[] = {0.0f,  -0.0f, 1e-30f, -3e-8f, 0.25f, -0.41421354f, 0.41421360f, 0.7f,
+                            -1.0f, 1.0f,  2.4f,   -7.5f,  1e6f,  -1e30f,       0.41421357f, 1e-6f};
+    for (float y : values)
+        for (float x : values) check(y, x);
+    for (float scale : {1e-3f, 1.0f, 5e4f})
+        for (int k = 0; k < 20000; ++k) {
+            const double a = -Pi + TwoPi * (k + 0.37) / 20000.0;
+            check(float(scale * std::sin(a)), float(scale * std::cos(a)));
+        }
+    EXPECT_TRUE(std::isnan(ovo::shapes::arcTangent(NAN, 1.0f)));
+    EXPECT_TRUE(std::isnan(ovo::shapes::arcTangent(1.0f, NAN)));
+}
 
 TEST(Quadrics, ExactHitsAndMisses) {
     // The cylinder of radius 0.5 from z = 0 to 2, the cone of height 2 and radius 1, the annulus
