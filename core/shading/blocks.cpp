@@ -8,18 +8,19 @@
 
 namespace ovo {
 
+struct ReadyRecord {
+    const Shader* shader;
+    void* block;  // null for a shader that does not keep its arguments: it is asked only once
+    enum { None, Empty, Kept } output;  // whether the block keeps its light's output
+    LightOutput light;
+};
+
 // A cache line of its own: written on every block, never beside another thread's.
 struct alignas(64) BlockReuse::Store {
     std::vector<std::pair<const Shader*, void*>> kept;
-    // Blocks made ready once, by shader; a null block marks a shader that does not keep its
-    // arguments, so that it is asked only once.
-    struct Ready {
-        const Shader* shader;
-        void* block;
-        enum { None, Empty, Kept } output;  // whether the block keeps its light's output
-        LightOutput light;
-    };
-    std::vector<Ready> ready;
+    // Reserved whole when the store is made and never grown past it, so that a record stays
+    // where readyRecord found it.
+    std::vector<ReadyRecord> ready;
 };
 
 namespace {
@@ -56,60 +57,49 @@ void* takeBlock(const Shader& shader) {
     return shader.createData();
 }
 
-void* readyBlock(const Shader& shader, ShaderEnvironment& env) {
-    BlockReuse::Store* store = threadStore;
-    bool known = false;
-    if (store) {
-        for (const BlockReuse::Store::Ready& r : store->ready) {
-            if (r.shader != &shader) continue;
-            if (!r.block) {
-                known = true;
-                break;
-            }
-            env.shaderSpace = shader.getCoordinateSystem();
-            return r.block;
-        }
+ReadyRecord* readyRecord(const Shader& shader) {
+    if (BlockReuse::Store* store = threadStore)
+        for (ReadyRecord& r : store->ready)
+            if (r.shader == &shader) return &r;
+    return nullptr;
+}
+
+const LightOutput* keptOutput(const ReadyRecord* record, void*& block) {
+    if (!record || record->output != ReadyRecord::Kept) return nullptr;
+    block = record->block;
+    return &record->light;
+}
+
+void* readyBlock(const Shader& shader, ShaderEnvironment& env, ReadyRecord*& record) {
+    if (record && record->block) {
+        env.shaderSpace = shader.getCoordinateSystem();
+        return record->block;
     }
     void* block = takeBlock(shader);
     shader.init(env, nullptr, block);
-    if (store && !known && store->ready.size() < MaxKept) {
+    BlockReuse::Store* store = threadStore;
+    if (store && !record && store->ready.size() < MaxKept) {
         const bool keeps = shader.keepsArguments();
-        using Ready = BlockReuse::Store::Ready;
-        store->ready.push_back(Ready{&shader, keeps ? block : nullptr,
-                                     keeps && shader.sameEverywhere() ? Ready::Empty : Ready::None,
-                                     LightOutput()});
+        store->ready.push_back(
+            ReadyRecord{&shader, keeps ? block : nullptr,
+                        keeps && shader.sameEverywhere() ? ReadyRecord::Empty : ReadyRecord::None,
+                        LightOutput()});
+        record = &store->ready.back();
     }
     return block;
 }
 
-const LightOutput* keptOutput(const Shader& shader, void*& block) {
-    if (BlockReuse::Store* store = threadStore)
-        for (const BlockReuse::Store::Ready& r : store->ready)
-            if (r.shader == &shader) {
-                if (r.output != BlockReuse::Store::Ready::Kept) return nullptr;
-                block = r.block;
-                return &r.light;
-            }
-    return nullptr;
-}
-
-void keepOutput(const Shader& shader, const LightOutput& output) {
-    if (BlockReuse::Store* store = threadStore)
-        for (BlockReuse::Store::Ready& r : store->ready)
-            if (r.shader == &shader) {
-                if (r.output == BlockReuse::Store::Ready::Empty) {
-                    r.light = output;
-                    r.output = BlockReuse::Store::Ready::Kept;
-                }
-                return;
-            }
+void keepOutput(ReadyRecord* record, const LightOutput& output) {
+    if (!record || record->output != ReadyRecord::Empty) return;
+    record->light = output;
+    record->output = ReadyRecord::Kept;
 }
 
 void giveBlock(const Shader& shader, void* block) {
     if (!block) return;
     BlockReuse::Store* store = threadStore;
     if (store)
-        for (const BlockReuse::Store::Ready& r : store->ready)
+        for (const ReadyRecord& r : store->ready)
             if (r.block == block) return;
     if (store && store->kept.size() < MaxKept)
         store->kept.emplace_back(&shader, block);
@@ -129,7 +119,7 @@ BlockReuse::~BlockReuse() {
     if (!store) return;
     threadStore = nullptr;
     for (const auto& [shader, block] : store->kept) shader->destroyData(block);
-    for (const BlockReuse::Store::Ready& r : store->ready)
+    for (const ReadyRecord& r : store->ready)
         if (r.block) r.shader->destroyData(r.block);
     delete store;
 }

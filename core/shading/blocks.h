@@ -19,12 +19,6 @@ void giveBlock(const Shader& shader, void* block);
 
 class ShaderEnvironment;
 
-// A block of `shader` made ready by Shader::init for the point `env` describes. On a thread
-// with a BlockReuse, a shader that keeps its arguments (Shader::keepsArguments) is made ready
-// once: the thread keeps that block until its BlockReuse ends and hands it out again, setting
-// env's shader space as init would; giveBlock leaves it alone. Otherwise takeBlock, then init.
-void* readyBlock(const Shader& shader, ShaderEnvironment& env);
-
 // What a light gave at a point, besides its block.
 struct LightOutput {
     Color Cl, Ol;
@@ -32,12 +26,29 @@ struct LightOutput {
     float lightDistance;
 };
 
-// A light whose output is the same at every point (Shader::sameEverywhere) runs once per thread
-// with a BlockReuse: its ready block keeps that output. `keptOutput` gives it, and the block in
-// `block`, once kept; null before, or for any other shader. `keepOutput` keeps it after the first
-// run (after readyBlock), and does nothing for any other shader.
-const LightOutput* keptOutput(const Shader& shader, void*& block);
-void keepOutput(const Shader& shader, const LightOutput& output);
+// On a thread with a BlockReuse, a shader that keeps its arguments (Shader::keepsArguments) is
+// made ready once: the thread keeps that block, in the shader's ready record, until its
+// BlockReuse ends, and giveBlock leaves it alone. A light whose output is the same at every point
+// (Shader::sameEverywhere) runs once per thread: its record keeps that output too. A light
+// sample looks its record up once and passes it to the calls below.
+struct ReadyRecord;
+
+// The thread's record of `shader`; null before its first readyBlock, or without a BlockReuse.
+ReadyRecord* readyRecord(const Shader& shader);
+
+// The output `record` keeps, with its block in `block`; null when it keeps none yet, or for a
+// null record.
+const LightOutput* keptOutput(const ReadyRecord* record, void*& block);
+
+// A block of `shader` made ready by Shader::init for the point `env` describes; `record` is what
+// readyRecord gave for it. A kept block is handed out again, setting env's shader space as init
+// would. Otherwise takeBlock, then init; on the shader's first time the thread makes its record,
+// and `record` then names it.
+void* readyBlock(const Shader& shader, ShaderEnvironment& env, ReadyRecord*& record);
+
+// Keeps a light's output after its first run, when its record is to keep one; does nothing
+// otherwise (and for a null record).
+void keepOutput(ReadyRecord* record, const LightOutput& output);
 
 // The render loop keeps one for its whole walk over the buckets; its end frees the blocks it
 // kept, before the scene and its shaders go. Nested ones do nothing.

@@ -93,7 +93,8 @@ void prepareLightEnvironment(const ShaderEnvironment& env, const Light& light,
 // points take what it gave then.
 void* runLight(ShaderEnvironment& env, const Light& light, const Point& position, unsigned counter,
                void* block, ovo::LightOutput& out, Point& from) {
-    if (const ovo::LightOutput* kept = ovo::keptOutput(light, block)) {
+    ovo::ReadyRecord* record = ovo::readyRecord(light);
+    if (const ovo::LightOutput* kept = ovo::keptOutput(record, block)) {
         out = *kept;
         from = position;  // such a light never sets P
         return block;
@@ -102,12 +103,12 @@ void* runLight(ShaderEnvironment& env, const Light& light, const Point& position
     prepareLightEnvironment(env, light, position, counter, lightEnv);
     DerivativeScope derivatives(lightEnv);
     for (int k = 0; k < 3; ++k) lightEnv.lightScrambles[k] = env.lightScrambles[k];
-    if (!block) block = ovo::readyBlock(light, lightEnv);
+    if (!block) block = ovo::readyBlock(light, lightEnv, record);
     light.execute(lightEnv, block);
     for (int k = 0; k < 3; ++k) env.lightScrambles[k] = lightEnv.lightScrambles[k];
     out = ovo::LightOutput{lightEnv.Cl, lightEnv.Ol, lightEnv.L, lightEnv.lightDistance};
     from = lightEnv.P;
-    ovo::keepOutput(light, out);
+    ovo::keepOutput(record, out);
     return block;
 }
 
