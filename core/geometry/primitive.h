@@ -27,6 +27,13 @@ class Primitive : public ReferenceCounted {
     virtual bool intersect(const Ray& ray, Hit& hit) const = 0;
     // Whether anything is hit (shadow and occlusion rays).
     virtual bool intersect(const Ray& ray) const = 0;
+    // intersect(ray), for a primitive that gathers others: when something is hit, `blocker` may
+    // be given one of them that the ray hits, for a ray close by to ask first. Left as it is by
+    // primitives that cannot say.
+    virtual bool occluded(const Ray& ray, const Primitive*& blocker) const {
+        (void)blocker;
+        return intersect(ray);
+    }
     // Whether a shadow ray that meets this primitive anywhere is stopped by it whole: what it
     // meets casts shadows with an opacity of exactly 1 that neither shading nor a vertex Os
     // changes. Such a ray needs no more than the boolean query. False where not known.

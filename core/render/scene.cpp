@@ -154,6 +154,10 @@ bool Scene::intersect(const Ray& ray, Hit& hit) const {
 
 bool Scene::intersect(const Ray& ray) const { return primitive && primitive->intersect(ray); }
 
+bool Scene::occluded(const Ray& ray, const Primitive*& blocker) const {
+    return primitive && primitive->occluded(ray, blocker);
+}
+
 void Scene::buildBuckets(BucketOrder& order, const float* filterWidth) {
     for (Bucket* b : buckets) delete b;
     buckets.clear();

@@ -93,6 +93,9 @@ class Scene {
     // Whether the ray meets anything at all, before any visibility or set filter: a superset
     // of what the nearest-hit query can find, and cheaper to learn.
     bool intersect(const Ray& ray) const;
+    // intersect(ray), giving `blocker` a primitive the ray hits when the accelerator can say
+    // (see Primitive::occluded).
+    bool occluded(const Ray& ray, const Primitive*& blocker) const;
     // Whether every primitive stops shadow rays whole (see Primitive::stopsShadowRays): then a
     // shadow ray that meets anything at all is blocked.
     bool shadowsOpaque() const { return opaqueShadows; }

@@ -13,6 +13,7 @@ struct ReadyRecord {
     void* block;  // null for a shader that does not keep its arguments: it is asked only once
     enum { None, Empty, Kept } output;  // whether the block keeps its light's output
     LightOutput light;
+    const Primitive* blocker;
 };
 
 // A cache line of its own: written on every block, never beside another thread's.
@@ -83,7 +84,7 @@ void* readyBlock(const Shader& shader, ShaderEnvironment& env, ReadyRecord*& rec
         store->ready.push_back(
             ReadyRecord{&shader, keeps ? block : nullptr,
                         keeps && shader.sameEverywhere() ? ReadyRecord::Empty : ReadyRecord::None,
-                        LightOutput()});
+                        LightOutput(), nullptr});
         record = &store->ready.back();
     }
     return block;
@@ -94,6 +95,8 @@ void keepOutput(ReadyRecord* record, const LightOutput& output) {
     record->light = output;
     record->output = ReadyRecord::Kept;
 }
+
+const Primitive** lastBlocker(ReadyRecord* record) { return record ? &record->blocker : nullptr; }
 
 void giveBlock(const Shader& shader, void* block) {
     if (!block) return;

@@ -18,6 +18,7 @@ void* takeBlock(const Shader& shader);
 void giveBlock(const Shader& shader, void* block);
 
 class ShaderEnvironment;
+class Primitive;
 
 // What a light gave at a point, besides its block.
 struct LightOutput {
@@ -49,6 +50,10 @@ void* readyBlock(const Shader& shader, ShaderEnvironment& env, ReadyRecord*& rec
 // Keeps a light's output after its first run, when its record is to keep one; does nothing
 // otherwise (and for a null record).
 void keepOutput(ReadyRecord* record, const LightOutput& output);
+
+// Where the record keeps the primitive that last stopped a shadow ray of its light on this
+// thread (see LightCacheEntry::blocker); null for a null record.
+const Primitive** lastBlocker(ReadyRecord* record);
 
 // The render loop keeps one for its whole walk over the buckets; its end frees the blocks it
 // kept, before the scene and its shaders go. Nested ones do nothing.

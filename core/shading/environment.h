@@ -17,6 +17,7 @@ namespace ovo {
 class Scene;
 class GeometrySet;
 class Light;
+class Primitive;
 
 // One light sample at the current illuminance position. Its shadow is traced the first time a
 // loop accepts the sample: a sample behind the surface, outside every loop's cone, never needs it.
@@ -29,6 +30,9 @@ struct LightCacheEntry {
     Point from;  // where the light shader put the light (P), and how far it is
     float lightDistance;
     bool shadowPending;
+    // Where this thread keeps what last stopped the light's shadow rays; null when it keeps
+    // nothing for the light.
+    const Primitive** blocker;
 };
 
 // The plain values of a shading record: everything but the references it shares, the lists it
@@ -68,7 +72,9 @@ struct ShadingValues {
     const RayDifferential* ray = nullptr;  // the ray being shaded (type, depth)
     const Scene* scene = nullptr;
     const GeometrySet* geometrySet = nullptr;  // when set, only its members can be hit
-    float bias = 0.01f;                        // secondary rays start this far from the surface
+    // While a light's shadow is traced: its LightCacheEntry::blocker.
+    const Primitive** shadowBlocker = nullptr;
+    float bias = 0.01f;  // secondary rays start this far from the surface
 
     // Derivatives: Du/Dv call sites store their offset-pass values in a block of
     // MaxDerivativeSlots floats lent while shaders run on this record (DerivativeScope); null

@@ -90,13 +90,16 @@ void prepareLightEnvironment(const ShaderEnvironment& env, const Light& light,
 // Runs sample `counter` of `light` for the point lit from `position`, in `block` (null: a block
 // made ready here), and returns the block; what the light gave goes to `out`, and where it ended
 // up (its P) to `from`. A light that gives the same at every point runs once per thread: later
-// points take what it gave then.
+// points take what it gave then. With `blocker`, where the thread keeps what last stopped the
+// light's shadow rays goes there.
 void* runLight(ShaderEnvironment& env, const Light& light, const Point& position, unsigned counter,
-               void* block, ovo::LightOutput& out, Point& from) {
+               void* block, ovo::LightOutput& out, Point& from,
+               const ovo::Primitive*** blocker = nullptr) {
     ovo::ReadyRecord* record = ovo::readyRecord(light);
     if (const ovo::LightOutput* kept = ovo::keptOutput(record, block)) {
         out = *kept;
         from = position;  // such a light never sets P
+        if (blocker) *blocker = ovo::lastBlocker(record);
         return block;
     }
     ShaderEnvironment lightEnv;
@@ -109,27 +112,33 @@ void* runLight(ShaderEnvironment& env, const Light& light, const Point& position
     out = ovo::LightOutput{lightEnv.Cl, lightEnv.Ol, lightEnv.L, lightEnv.lightDistance};
     from = lightEnv.P;
     ovo::keepOutput(record, out);
+    if (blocker) *blocker = ovo::lastBlocker(record);
     return block;
 }
 
 // The fraction of the light's colour that reaches the surface point from a light at `lightP`
-// (`lightDistance` away; 1e30 for a light without a position, along -lightL).
-Color shadow(ShaderEnvironment& env, const Point& lightP, float lightDistance,
-             const Vector& lightL) {
+// (`lightDistance` away; 1e30 for a light without a position, along -lightL), whose shadow rays
+// start from `blocker` (see LightCacheEntry).
+Color shadow(ShaderEnvironment& env, const Point& lightP, float lightDistance, const Vector& lightL,
+             const ovo::Primitive** blocker) {
     const Point from = env.cachePosition;
+    env.shadowBlocker = blocker;
+    Color c;
     if (lightDistance < 1e30f) {
         const Tuple to = lightP;
         const float saved = env.lightDistance;
         env.lightDistance = lightDistance;
-        const Color c = transmission(env, from, to, 0);
+        c = transmission(env, from, to, 0);
         env.lightDistance = saved;
-        return c;
+    } else {
+        const Tuple dir = normalize(-lightL);
+        RayDifferential ray(from, Vector(dir), env.bias, 1e30f, env.time);
+        ray.type = RayDifferential::Transmission;
+        ray.depth = (env.ray ? env.ray->depth : 0) + 1;
+        c = transmissionRay(env, ray);
     }
-    const Tuple dir = normalize(-lightL);
-    RayDifferential ray(from, Vector(dir), env.bias, 1e30f, env.time);
-    ray.type = RayDifferential::Transmission;
-    ray.depth = (env.ray ? env.ray->depth : 0) + 1;
-    return transmissionRay(env, ray);
+    env.shadowBlocker = nullptr;
+    return c;
 }
 
 // A sample a loop has reached: its shadow traced if it has none yet; false when no light gets
@@ -140,7 +149,7 @@ bool accept(ShaderEnvironment& env, LightCacheEntry& e) {
     Color cl = e.Cl;
     if (e.shadowPending) {
         e.shadowPending = false;
-        cl *= shadow(env, e.from, e.lightDistance, Vector(-e.L));
+        cl *= shadow(env, e.from, e.lightDistance, Vector(-e.L), e.blocker);
         e.Cl = cl;
     }
     if (isBlack(cl)) return false;
@@ -172,7 +181,9 @@ bool nextUncached(ShaderEnvironment& env, bool cone) {
         }
         ovo::LightOutput out;
         Point from;
-        void* data = runLight(env, light, env.cachePosition, env.sampleCounter, nullptr, out, from);
+        const ovo::Primitive** blocker = nullptr;
+        void* data = runLight(env, light, env.cachePosition, env.sampleCounter, nullptr, out, from,
+                              &blocker);
         ++env.sampleCounter;
         if (isBlack(out.Cl)) {
             giveBlock(light, data);
@@ -191,6 +202,7 @@ bool nextUncached(ShaderEnvironment& env, bool cone) {
         entry.from = from;
         entry.lightDistance = out.lightDistance;
         entry.shadowPending = light.castsShadows();
+        entry.blocker = blocker;
         if (cone && !insideCone(env, entry.L)) continue;
         if (accept(env, entry)) return true;
     }

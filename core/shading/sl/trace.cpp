@@ -238,12 +238,21 @@ Color transmissionRay(ShaderEnvironment& env, RayDifferential& ray, const Geomet
     if (firstHit) *firstHit = 1e30f;
     if (!env.scene) return result;
     const Scene& scene = *env.scene;
+    // In a world whose every surface stops shadow rays whole, that a shadow ray meets one is the
+    // answer. A light's shadow rays from points close together are mostly stopped by the same
+    // primitive: the one that stopped the last of them on this thread is asked first.
+    const bool opaque =
+        scene.shadowsOpaque() && ray.type == RayDifferential::Transmission && !set && !firstHit;
+    if (opaque && env.shadowBlocker) {
+        const ovo::Primitive*& last = *env.shadowBlocker;
+        if (last && last->intersect(ray)) return Color(0.0f);
+        last = nullptr;
+        return scene.occluded(ray, last) ? Color(0.0f) : result;
+    }
     // Most shadow rays reach the light: learning that nothing lies on the ray is cheaper than
     // the nearest-hit walk and spares them the hit record.
     if (!scene.intersect(static_cast<const ovo::Ray&>(ray))) return result;
-    // In a world whose every surface stops shadow rays whole, that it met one is the answer.
-    if (scene.shadowsOpaque() && ray.type == RayDifferential::Transmission && !set && !firstHit)
-        return Color(0.0f);
+    if (opaque) return Color(0.0f);
     // The walk moves the ray's start past each surface it meets, on the caller's ray itself
     // (put back at the end): a copy made here would read back the fields the caller has just
     // stored one by one, and on every shadow ray that read waits for the stores to retire.

@@ -15,6 +15,7 @@ class Bvh final : public Aggregate {
     Bvh(std::vector<Reference<Primitive>>& list, int leafSize);
     bool intersect(const Ray& ray, Hit& hit) const override;
     bool intersect(const Ray& ray) const override;
+    bool occluded(const Ray& ray, const Primitive*& blocker) const override;
 
   private:
     Tree tree;

@@ -227,27 +227,33 @@ inline void nearestInLeaf(const Tree& tree, Walk& walk, const Aabb4::Prepared& i
     }
 }
 
-inline bool anyInLeaf(const Tree& tree, const Ray& r, const Aabb4::Prepared& inv, const RayLanes& q,
-                      uint32_t line, uint32_t count, uint32_t triangles) {
+// The first primitive of a leaf found to be hit, or null.
+inline const Primitive* anyInLeaf(const Tree& tree, const Ray& r, const Aabb4::Prepared& inv,
+                                  const RayLanes& q, uint32_t line, uint32_t count,
+                                  uint32_t triangles) {
     const TriangleBlock* block = blocksAt(tree.leafLines.data() + line);
     for (uint32_t first = 0; first < triangles; first += 4, ++block) {
         const unsigned lanes = lanesOf(triangles - first);
-        for (unsigned m = mayHit(*block, q, r.mint, r.maxt, lanes); m; m &= m - 1)
-            if (block->primitive[__builtin_ctz(m)]->intersect(r)) return true;
+        for (unsigned m = mayHit(*block, q, r.mint, r.maxt, lanes); m; m &= m - 1) {
+            const Primitive* p = block->primitive[__builtin_ctz(m)];
+            if (p->intersect(r)) return p;
+        }
     }
     const uint32_t others = count - triangles;
-    if (!others) return false;
+    if (!others) return nullptr;
     const BoundedBlock* group = othersAt(tree.leafLines.data() + line, triangles);
-    if (count == 1) return group->primitive[0]->intersect(r);
+    if (count == 1) return group->primitive[0]->intersect(r) ? group->primitive[0] : nullptr;
     for (uint32_t first = 0; first < others; first += 4, ++group) {
         const unsigned lanes = lanesOf(others - first);
         alignas(16) float entry[4];
         const unsigned entered = group->boxes.intersect(inv, r.mint, r.maxt, entry) & lanes;
         for (unsigned m = entered; m; m &= m - 1) startLoading(*group, __builtin_ctz(m));
-        for (unsigned m = entered; m; m &= m - 1)
-            if (group->primitive[__builtin_ctz(m)]->intersect(r)) return true;
+        for (unsigned m = entered; m; m &= m - 1) {
+            const Primitive* p = group->primitive[__builtin_ctz(m)];
+            if (p->intersect(r)) return p;
+        }
     }
-    return false;
+    return nullptr;
 }
 
 // The children of `node` in `mask` (at least two), sorted into `w` so that the nearest entry
@@ -337,25 +343,12 @@ inline bool nearest(const Tree& tree, Ray& r, Hit& hit) {
     return again.found;
 }
 
-}  // namespace
-
-bool Bvh::intersect(const Ray& ray, Hit& hit) const {
-    Ray r = ray;
-    bool found = false;
-    for (const Primitive* p : unbounded) {
-        if (p->intersect(r, hit)) {
-            r.maxt = hit.t;
-            found = true;
-        }
-    }
-    if (tree.nodes.empty() || !isUsable(r)) return found;
-    return nearest(tree, r, hit) || found;
-}
-
-bool Bvh::intersect(const Ray& ray) const {
+// The first primitive found to be hit, or null.
+const Primitive* anyHit(const Tree& tree, const std::vector<const Primitive*>& unbounded,
+                        const Ray& ray) {
     for (const Primitive* p : unbounded)
-        if (p->intersect(ray)) return true;
-    if (tree.nodes.empty() || !isUsable(ray)) return false;
+        if (p->intersect(ray)) return p;
+    if (tree.nodes.empty() || !isUsable(ray)) return nullptr;
 
     // A zero component gives an infinite reciprocal, which the box test handles.
     const Aabb4::Prepared inv(ray, Vector(1.0f / ray.d.x, 1.0f / ray.d.y, 1.0f / ray.d.z));
@@ -373,7 +366,9 @@ bool Bvh::intersect(const Ray& ray) const {
             const unsigned slot = unsigned(__builtin_ctz(m));
             const uint32_t index = node->index[slot];
             if (const uint32_t count = node->count[slot]) {
-                if (anyInLeaf(tree, ray, inv, q, index, count, node->triangles[slot])) return true;
+                if (const Primitive* p =
+                        anyInLeaf(tree, ray, inv, q, index, count, node->triangles[slot]))
+                    return p;
             } else if (next) {
                 stack[top++] = index;
             } else {
@@ -383,10 +378,33 @@ bool Bvh::intersect(const Ray& ray) const {
         if (next) {
             node = next;
         } else {
-            if (top == 0) return false;
+            if (top == 0) return nullptr;
             node = &tree.nodes[stack[--top]];
         }
     }
+}
+
+}  // namespace
+
+bool Bvh::intersect(const Ray& ray, Hit& hit) const {
+    Ray r = ray;
+    bool found = false;
+    for (const Primitive* p : unbounded) {
+        if (p->intersect(r, hit)) {
+            r.maxt = hit.t;
+            found = true;
+        }
+    }
+    if (tree.nodes.empty() || !isUsable(r)) return found;
+    return nearest(tree, r, hit) || found;
+}
+
+bool Bvh::intersect(const Ray& ray) const { return anyHit(tree, unbounded, ray) != nullptr; }
+
+bool Bvh::occluded(const Ray& ray, const Primitive*& blocker) const {
+    const Primitive* p = anyHit(tree, unbounded, ray);
+    if (p) blocker = p;
+    return p != nullptr;
 }
 
 }  // namespace bvh
