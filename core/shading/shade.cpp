@@ -187,7 +187,7 @@ void prepare(Hit& hit, const RayDifferential& ray) {
     const HitAttributes& a = hit.attributes;
     env.cacheValid = false;
     env.I = env.P - ray.o;
-    if (env.I.length() < 1e-6f) env.I = ray.d;
+    if (env.I.length2() < 1e-12f) env.I = ray.d;  // shorter than 1e-6, without a square root
     differentials(env, ray);
     env.Ci = Color(0.0f);
     env.Oi = Color(1.0f);

@@ -36,7 +36,7 @@ inline bool insideCone(const ShaderEnvironment& env, const Vector& L) {
     const float len = L.length();
     if (len == 0.0f) return false;
     // The angle to the axis is below the cone's angle when its cosine is above the cone's.
-    return ovo::dot(env.coneAxis, L) / len > env.coneCos;
+    return ovo::dot(env.coneAxis, L) > env.coneCos * len;
 }
 
 const std::vector<ovo::Reference<Light>>* lightList(const ShaderEnvironment& env) {
