@@ -10,6 +10,7 @@
 
 #include "core/geometry/primitive.h"
 #include "core/math/constants.h"
+#include "core/math/random.h"
 #include "core/params/error.h"
 #include "core/render/camera.h"
 #include "core/render/film.h"
@@ -334,6 +335,10 @@ float Scene::shadeSample(const Sample& sample, Color& colour, float& coverage) c
     ray.type = RayDifferential::Camera;
     // The weight is not used: a camera reports 0 also when only the differentials failed.
     camera->generateRayDifferential(sample, ray);
+    return shadeRay(ray, colour, coverage);
+}
+
+float Scene::shadeRay(RayDifferential& ray, Color& colour, float& coverage) const {
     Color opacity;
     const bool hit = SL::traceRay(*this, ray, colour, opacity);
     coverage = std::min(1.0f, std::max(0.0f, (opacity.r + opacity.g + opacity.b) / 3.0f));
@@ -362,7 +367,17 @@ void Scene::renderThread() {
     SL::HitReuse reuse;
     std::unique_ptr<Sampler> local(sampler->clone());
     if (!local) return;
-    Sample sample;
+    // Camera rays are made a batch at a time, before any of them is traced: the square roots
+    // and divisions of one overlap those of the next, where each ray's would stall the walk
+    // that waits for it. Samples are still shaded one after another, in the sampler's order,
+    // and with the random numbers they would have drawn one at a time: a sampler seeds the
+    // thread's generator as it starts a pixel, so the state it left is put back where that
+    // pixel's shading starts, and between pixels the shading's own state carries on.
+    constexpr int Batch = 16;
+    Sample samples[Batch];
+    uint32_t seeds[Batch];
+    RayDifferential rays[Batch];
+    uint32_t& state = randomState();
     FilmTile tile;
     // Every sample counts fully in the film's alpha, as it always has, unless an imager is
     // set: it needs to know what is covered.
@@ -373,13 +388,30 @@ void Scene::renderThread() {
         tile.reset(*film, b->getSamplingBoundaries());
         local->setSamplingBoundaries(b->getSamplingBoundaries());
         PixelStart pixel;
-        while (local->getNextSample(sample)) {
-            if (pixel.starts(sample)) forgetLastResults();
-            Color colour;
-            float covered;
-            const float depth = shadeSample(sample, colour, covered);
-            tile.addSample(Point(sample.imageX, sample.imageY, depth), colour,
-                           coverage ? covered : 1.0f);
+        for (;;) {
+            const uint32_t carried = state;
+            int n = 0;
+            for (; n < Batch && local->getNextSample(samples[n]); ++n) seeds[n] = state;
+            if (n == 0) break;
+            state = carried;
+            for (int k = 0; k < n; ++k) {
+                rays[k] = RayDifferential();
+                // The weight is not used: a camera reports 0 also when only the differentials
+                // failed.
+                camera->generateRayDifferential(samples[k], rays[k]);
+            }
+            for (int k = 0; k < n; ++k) {
+                const Sample& sample = samples[k];
+                if (pixel.starts(sample)) {
+                    forgetLastResults();
+                    state = seeds[k];
+                }
+                Color colour;
+                float covered;
+                const float depth = shadeRay(rays[k], colour, covered);
+                tile.addSample(Point(sample.imageX, sample.imageY, depth), colour,
+                               coverage ? covered : 1.0f);
+            }
         }
 
         std::lock_guard<sys::ActiveMutex> lock(pendingMutex);

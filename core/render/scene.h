@@ -163,6 +163,8 @@ class Scene {
     // Traces and shades one camera sample: the colour, how much of it is covered (the mean
     // opacity, 0 on a miss), and the screen depth of the hit (1e30 on a miss).
     float shadeSample(const Sample& sample, Color& colour, float& coverage) const;
+    // shadeSample for a camera ray already made: the ray's end moves to its first hit.
+    float shadeRay(RayDifferential& ray, Color& colour, float& coverage) const;
     // Weights and writes the pending buckets that are ready, front first. Under pendingMutex.
     void writeReadyBuckets();
     // Writes a finished region, or keeps it until the images open. Under pendingMutex.
