@@ -22,6 +22,10 @@ class Primitive;
 // One light sample at the current illuminance position. Its shadow is traced the first time a
 // loop accepts the sample: a sample behind the surface, outside every loop's cone, never needs it.
 struct LightCacheEntry {
+    // Left unset: the illuminance loop that adds an entry sets every field, and clearing them
+    // first would double the stores of every light sample.
+    LightCacheEntry() {}
+
     Vector L;  // from the surface point toward the light
     Color Cl;  // multiplied by the shadow transmission once `shadowPending` is false
     Color Ol;
