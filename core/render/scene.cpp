@@ -7,6 +7,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <new>
 
 #include "core/geometry/primitive.h"
 #include "core/math/constants.h"
@@ -395,7 +396,9 @@ void Scene::renderThread() {
             if (n == 0) break;
             state = carried;
             for (int k = 0; k < n; ++k) {
-                rays[k] = RayDifferential();
+                // Made in place: a new ray assigned would be built aside and read back in wide
+                // loads that wait for its narrower stores to retire.
+                ::new (&rays[k]) RayDifferential();
                 // The weight is not used: a camera reports 0 also when only the differentials
                 // failed.
                 camera->generateRayDifferential(samples[k], rays[k]);
