@@ -125,10 +125,9 @@ Color shadow(ShaderEnvironment& env, const Point& lightP, float lightDistance, c
     env.shadowBlocker = blocker;
     Color c;
     if (lightDistance < 1e30f) {
-        const Tuple to = lightP;
         const float saved = env.lightDistance;
         env.lightDistance = lightDistance;
-        c = transmission(env, from, to, 0);
+        c = transmissionTo(env, from, lightP);
         env.lightDistance = saved;
     } else {
         const Tuple dir = normalize(-lightL);

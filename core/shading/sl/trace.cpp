@@ -320,6 +320,16 @@ Color transmission(ShaderEnvironment& env, const Tuple& from, const Tuple& to, i
     return transmissionCone(env, Point(from), d, maxt, k.samples, k.samplecone, nullptr);
 }
 
+Color transmissionTo(ShaderEnvironment& env, const Point& from, const Point& to) {
+    // transmissionCone's one ray, step for step.
+    const Vector d(to - from);
+    if (d.length() == 0.0f) return Color(1.0f);
+    const float maxt = env.lightDistance >= 1e30f ? 1e30f : env.lightDistance - env.bias;
+    RayDifferential ray =
+        childRay(env, from, Vector(d.hat()), env.bias, maxt, RayDifferential::Transmission);
+    return transmissionRay(env, ray);
+}
+
 Color tracec(ShaderEnvironment& env, Tuple& P, Tuple& dir, int n, ...) {
     if (env.derivPass != 0 || !env.scene) return Color(0.0f);
     if (env.ray && (env.ray->type == RayDifferential::Transmission ||

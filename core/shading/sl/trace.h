@@ -65,6 +65,10 @@ ovo::Color transmissionCone(ovo::ShaderEnvironment& env, const ovo::Point& from,
 ovo::Color transmission(ovo::ShaderEnvironment& env, const ovo::Tuple& from, const ovo::Tuple& to,
                         int n, ...);
 
+// transmission without keywords: one ray from `from` to `to`. The lights' shadows take it.
+ovo::Color transmissionTo(ovo::ShaderEnvironment& env, const ovo::Point& from,
+                          const ovo::Point& to);
+
 // The colour seen from P along dir; black for shadow and gathering rays and in the offset
 // passes. Keywords as transmission.
 ovo::Color tracec(ovo::ShaderEnvironment& env, ovo::Tuple& P, ovo::Tuple& dir, int n, ...);
