@@ -110,12 +110,12 @@ void Raytracer::Shader(const char* type, const char* name, const char* handle) {
         slotType = groupShaderType;
         if (Reference<ShaderGroup>* slot = groupSlot(a, slotType)) {
             if (!*slot) *slot = new ShaderGroup();
-            (*slot)->layers.push_back(shader);
+            (*slot)->add(shader);
             return;
         }
     } else if (Reference<ShaderGroup>* slot = groupSlot(a, slotType)) {
         ShaderGroup* group = new ShaderGroup();
-        group->layers.push_back(shader);
+        group->add(shader);
         *slot = group;
         return;
     }

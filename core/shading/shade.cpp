@@ -13,13 +13,7 @@ namespace ovo {
 
 namespace {
 
-unsigned groupMask(const ShaderGroup* g) {
-    unsigned mask = 0;
-    if (g)
-        for (const Reference<Shader>& s : g->layers)
-            if (s) mask |= s->info()->globals;
-    return mask;
-}
+unsigned groupMask(const ShaderGroup* g) { return g ? g->globals : 0u; }
 
 // Screen-space differentials from the ray differential: the offset rays meet the tangent
 // plane at P, and the steps there are expressed in dPdu and dPdv on the two axes where the

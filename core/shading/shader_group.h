@@ -2,6 +2,7 @@
 // active lights of a primitive.
 #pragma once
 
+#include <utility>
 #include <vector>
 
 #include "core/base/reference.h"
@@ -12,7 +13,15 @@ namespace ovo {
 
 class ShaderGroup : public ReferenceCounted {
   public:
-    std::vector<Reference<Shader>> layers;  // in declaration order
+    // In declaration order. Layers are added with add(), which keeps `globals`.
+    std::vector<Reference<Shader>> layers;
+    // The shading globals any layer reads, so that a hit need not ask each layer.
+    unsigned globals = 0;
+
+    void add(Reference<Shader> shader) {
+        if (shader) globals |= shader->info()->globals;
+        layers.push_back(std::move(shader));
+    }
 
     // Whether the group's Oi is the primitive's Os wherever it runs: every layer is marked
     // ShaderOpacityIsOs and no layer connection feeds a layer's Os or Oi. An empty group

@@ -89,7 +89,7 @@ T* keep(const Reference<T>& record) {
 
 inline Reference<ShaderGroup> groupOf(std::vector<Reference<Shader>> layers) {
     Reference<ShaderGroup> g(new ShaderGroup());
-    g->layers = std::move(layers);
+    for (Reference<Shader>& s : layers) g->add(std::move(s));
     return g;
 }
 
