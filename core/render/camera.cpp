@@ -1,5 +1,7 @@
 #include "core/render/camera.h"
 
+#include <new>
+
 #include "core/plugins/factory.h"
 #include "core/render/film.h"
 
@@ -51,6 +53,15 @@ float Camera::generateRayDifferential(const Sample& sample, RayDifferential& ray
     if (wx == 0.0f || wy == 0.0f) return 0.0f;
     ray.hasDifferentials = true;
     return w;
+}
+
+void Camera::generateRayDifferentials(const Sample* samples, RayDifferential* rays, int n) const {
+    for (int k = 0; k < n; ++k) {
+        // Made in place: a new ray assigned would be built aside and read back in wide loads
+        // that wait for its narrower stores to retire.
+        ::new (&rays[k]) RayDifferential();
+        generateRayDifferential(samples[k], rays[k]);
+    }
 }
 
 ProjectiveCamera::ProjectiveCamera(const MotionTransform& transform, const Transform& projection,

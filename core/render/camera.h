@@ -24,6 +24,11 @@ class Camera {
     // Weight 0 means no ray.
     virtual float generateRay(const Sample& sample, Ray& ray) const = 0;
     virtual float generateRayDifferential(const Sample& sample, RayDifferential& ray) const;
+    // The rays of n samples, each what generateRayDifferential makes of its sample in a new
+    // RayDifferential (their weights are not kept). Cameras that make many rays more cheaply
+    // together than one at a time override it.
+    virtual void generateRayDifferentials(const Sample* samples, RayDifferential* rays,
+                                          int n) const;
     virtual float screenDepth(const Point& p) const = 0;
     // Whether this camera's rays depend on a sample's lens position and on its time. Samplers
     // are told, so that they need not make what no ray reads.

@@ -7,7 +7,6 @@
 #include <limits>
 #include <memory>
 #include <mutex>
-#include <new>
 
 #include "core/geometry/primitive.h"
 #include "core/math/constants.h"
@@ -395,14 +394,9 @@ void Scene::renderThread() {
             for (; n < Batch && local->getNextSample(samples[n]); ++n) seeds[n] = state;
             if (n == 0) break;
             state = carried;
-            for (int k = 0; k < n; ++k) {
-                // Made in place: a new ray assigned would be built aside and read back in wide
-                // loads that wait for its narrower stores to retire.
-                ::new (&rays[k]) RayDifferential();
-                // The weight is not used: a camera reports 0 also when only the differentials
-                // failed.
-                camera->generateRayDifferential(samples[k], rays[k]);
-            }
+            // The weights are not used: a camera reports 0 also when only the differentials
+            // failed.
+            camera->generateRayDifferentials(samples, rays, n);
             for (int k = 0; k < n; ++k) {
                 const Sample& sample = samples[k];
                 if (pixel.starts(sample)) {

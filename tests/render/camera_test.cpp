@@ -2,6 +2,7 @@
 // the shutter, and the thin lens.
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include "core/math/constants.h"
 #include "tests/render/render_test_util.h"
@@ -90,6 +91,39 @@ TEST(Cameras, PerspectiveRaysAndDepth) {
         EXPECT_TRUE(near(rd.rx.o, rx.o, 1e-5f) && near(rd.ry.o, ry.o, 1e-5f));
         EXPECT_TRUE(near(rd.rx.d.hat(), rx.d.hat(), 1e-6f) &&
                     near(rd.ry.d.hat(), ry.d.hat(), 1e-6f));
+    }
+}
+
+TEST(Cameras, BatchesOfRaysAreTheRaysMadeOneByOne) {
+    // Still pinholes (placed, with a shutter) take the many-at-once path, a lens the fallback;
+    // 37 samples leave a partly filled last batch.
+    const ParameterSet p = floats({{"fov", {50.0f}}, {"near", {0.5f}}, {"shutter", {1.0f, 3.0f}}});
+    ParameterSet lens = p;
+    addFloats(lens, "fstop", {2.0f});
+    addFloats(lens, "focallength", {0.5f});
+    CameraRig plain("perspective");
+    CameraRig placed("perspective", p,
+                     Rotate(0.7f, Vector(0.3f, 0.9f, 0.1f)) * Transform(Translate(1, -2, 4)));
+    CameraRig withLens("perspective", lens, Transform(Translate(0, 1, 0)));
+    const int n = 37;
+    std::vector<Sample> samples(n);
+    for (int k = 0; k < n; ++k)
+        samples[k] = plain.sample(float(k * 17 % 640) + 0.37f * float(k % 3), float(k * 29 % 481),
+                                  float(k % 5) / 5.0f, float(k % 7) / 7.0f, float(k % 11) / 11.0f);
+    auto same = [](const Ray& a, const Ray& b) {
+        return a.o == b.o && a.d == b.d && a.mint == b.mint && a.maxt == b.maxt && a.time == b.time;
+    };
+    for (CameraRig* r : {&plain, &placed, &withLens}) {
+        std::vector<RayDifferential> batch(n);
+        r->camera->generateRayDifferentials(samples.data(), batch.data(), n);
+        for (int k = 0; k < n; ++k) {
+            RayDifferential one;
+            r->camera->generateRayDifferential(samples[k], one);
+            EXPECT_TRUE(same(batch[k], one) && same(batch[k].rx, one.rx) &&
+                        same(batch[k].ry, one.ry) && batch[k].hasDifferentials &&
+                        batch[k].type == RayDifferential::Camera && batch[k].depth == 0)
+                << "sample " << k;
+        }
     }
 }
 
