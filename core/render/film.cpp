@@ -91,30 +91,19 @@ void splatAnyReach(FilmPixel* pixels, int wx0, int wy0, int ww, int wh, const fl
     }
 }
 
-// Film::addSample on any window of pixels: the film itself or a render thread's tile.
-// The usual case, a sample well inside the float range and a filter less than three pixels
-// wide (so a sample reaches at most 3 x 3 pixels), works out its reach and its table rows and
-// columns four lanes at a time; the sums are those of splatAnyReach.
-template <bool zeroEmpty>
-inline void splat(FilmPixel* pixels, int wx0, int wy0, int ww, int wh, const float* table, float xw,
-                  float yw, float invXw, float invYw, const Point& p, const Color& c, float alpha) {
-    const __m128 colour = _mm_setr_ps(c.r, c.g, c.b, alpha);
-    const __m128d depth = _mm_set_sd(double(p.z));
-    if (!(xw < 1.5f && yw < 1.5f) || ww <= 0 || wh <= 0) {
-        splatAnyReach<zeroEmpty>(pixels, wx0, wy0, ww, wh, table, xw, yw, invXw, invYw, p, colour,
-                                 depth);
-        return;
-    }
-    const float dx = p.x - 0.5f, dy = p.y - 0.5f;
+// Where a sample lands, in the usual case: a sample well inside the float range and a filter
+// less than three pixels wide (so a sample reaches at most 3 x 3 pixels). Works out the reach and
+// the table rows and columns four lanes at a time; false when the sample needs splatAnyReach.
+inline bool quickReach(int wx0, int wy0, int ww, int wh, float xw, float yw, float invXw,
+                       float invYw, float x, float y, FilmReach& r) {
+    if (!(xw < 1.5f && yw < 1.5f) || ww <= 0 || wh <= 0) return false;
+    const float dx = x - 0.5f, dy = y - 0.5f;
     const __m128 sign = _mm_set1_ps(-0.0f);
     // (x0, y0, -x1, -y1) of the reach: ceilings of the near edges, floors of the far ones.
     const __m128 edges = _mm_sub_ps(_mm_setr_ps(dx, dy, -dx, -dy), _mm_setr_ps(xw, yw, xw, yw));
     // Past 2^23 (or NaN) a lane would not survive the integer round trip.
-    if (_mm_movemask_ps(_mm_cmplt_ps(_mm_andnot_ps(sign, edges), _mm_set1_ps(8388608.0f))) != 15) {
-        splatAnyReach<zeroEmpty>(pixels, wx0, wy0, ww, wh, table, xw, yw, invXw, invYw, p, colour,
-                                 depth);
-        return;
-    }
+    if (_mm_movemask_ps(_mm_cmplt_ps(_mm_andnot_ps(sign, edges), _mm_set1_ps(8388608.0f))) != 15)
+        return false;
     const __m128 truncated = _mm_cvtepi32_ps(_mm_cvttps_epi32(edges));
     const __m128 ceiling =
         _mm_add_ps(truncated, _mm_and_ps(_mm_cmplt_ps(truncated, edges), _mm_set1_ps(1.0f)));
@@ -123,8 +112,14 @@ inline void splat(FilmPixel* pixels, int wx0, int wy0, int ww, int wh, const flo
     alignas(16) int reach[4];
     _mm_store_si128(reinterpret_cast<__m128i*>(reach),
                     _mm_cvttps_epi32(_mm_max_ps(ceiling, window)));
-    const int x0 = reach[0], y0 = reach[1], nx = -reach[2] - x0 + 1, ny = -reach[3] - y0 + 1;
-    if (nx <= 0 || ny <= 0) return;
+    const int x0 = reach[0], y0 = reach[1];
+    r.nx = -reach[2] - x0 + 1;
+    r.ny = -reach[3] - y0 + 1;
+    if (r.nx <= 0 || r.ny <= 0) {
+        r.nx = r.ny = 0;
+        return true;
+    }
+    r.first = (y0 - wy0) * ww + (x0 - wx0);
 
     // The table rows and columns of four offsets each way, as tableIndex gives them.
     const __m128 steps = _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f);
@@ -136,17 +131,37 @@ inline void splat(FilmPixel* pixels, int wx0, int wy0, int ww, int wh, const flo
                                     _mm_set1_ps(float(Film::TableSize)));
         return _mm_cvttps_epi32(_mm_min_ps(f, last));
     };
-    alignas(16) int columns[4], rows[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(columns), indices(x0, dx, invXw));
-    _mm_store_si128(reinterpret_cast<__m128i*>(rows), indices(y0, dy, invYw));
-    FilmPixel* line = pixels + (y0 - wy0) * ww + (x0 - wx0);
-    for (int j = 0; j < ny; ++j, line += ww) {
-        const float* row = table + rows[j] * Film::TableSize;
-        for (int k = 0; k < nx; ++k) {
-            const float w = row[columns[k]];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(r.columns), indices(x0, dx, invXw));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(r.rows), indices(y0, dy, invYw));
+    return true;
+}
+
+// The sums of a sample whose reach quickReach found.
+template <bool zeroEmpty>
+inline void splatReach(FilmPixel* pixels, int ww, const float* table, const FilmReach& r,
+                       __m128 colour, __m128d depth) {
+    FilmPixel* line = pixels + r.first;
+    for (int j = 0; j < r.ny; ++j, line += ww) {
+        const float* row = table + r.rows[j] * Film::TableSize;
+        for (int k = 0; k < r.nx; ++k) {
+            const float w = row[r.columns[k]];
             if (w > 0.0f) accumulate<zeroEmpty>(line[k], colour, w, depth);
         }
     }
+}
+
+// Film::addSample on any window of pixels: the film itself or a render thread's tile.
+template <bool zeroEmpty>
+inline void splat(FilmPixel* pixels, int wx0, int wy0, int ww, int wh, const float* table, float xw,
+                  float yw, float invXw, float invYw, const Point& p, const Color& c, float alpha) {
+    const __m128 colour = _mm_setr_ps(c.r, c.g, c.b, alpha);
+    const __m128d depth = _mm_set_sd(double(p.z));
+    FilmReach r;
+    if (quickReach(wx0, wy0, ww, wh, xw, yw, invXw, invYw, p.x, p.y, r))
+        splatReach<zeroEmpty>(pixels, ww, table, r, colour, depth);
+    else
+        splatAnyReach<zeroEmpty>(pixels, wx0, wy0, ww, wh, table, xw, yw, invXw, invYw, p, colour,
+                                 depth);
 }
 
 inline void normalise(FilmPixel& p) {
@@ -312,6 +327,20 @@ void FilmTile::addSample(const Point& p, const Color& c, float alpha) {
     if (!film) return;
     splat<false>(pixels.data(), tx0, ty0, twidth, theight, film->table, film->xwidth, film->ywidth,
                  film->invXwidth, film->invYwidth, p, c, alpha);
+}
+
+void FilmTile::reach(float x, float y, FilmReach& r) const {
+    r.quick = film && quickReach(tx0, ty0, twidth, theight, film->xwidth, film->ywidth,
+                                 film->invXwidth, film->invYwidth, x, y, r);
+}
+
+void FilmTile::addSample(const FilmReach& r, const Point& p, const Color& c, float alpha) {
+    if (!r.quick) {
+        addSample(p, c, alpha);
+        return;
+    }
+    splatReach<false>(pixels.data(), twidth, film->table, r, _mm_setr_ps(c.r, c.g, c.b, alpha),
+                      _mm_set_sd(double(p.z)));
 }
 
 }  // namespace ovo

@@ -28,6 +28,15 @@ struct FilmPixel {
 
 class FilmTile;
 
+// Where one sample lands in a tile, worked out ahead of its colour (FilmTile::reach).
+struct FilmReach {
+    bool quick;      // false: the sample takes the general path when it is added
+    int first;       // the first pixel reached, as an index into the tile
+    int nx, ny;      // how many pixels it reaches each way (0: none)
+    int columns[4];  // filter table columns and rows of those pixels
+    int rows[4];
+};
+
 class Film {
   public:
     static const int TableSize = 16;
@@ -111,6 +120,11 @@ class FilmTile {
     // between buckets, so only a larger bucket allocates.
     void reset(const Film& film, const RasterExtent& sampling);
     void addSample(const Point& p, const Color& c, float alpha);
+    // The same sums in two steps: where a sample at (x, y) lands, which needs no colour, and
+    // then the sample itself (p.x and p.y as given to reach). A batch of samples can so work out
+    // where all of them land side by side before any is shaded.
+    void reach(float x, float y, FilmReach& r) const;
+    void addSample(const FilmReach& r, const Point& p, const Color& c, float alpha);
 
     const Film* getFilm() const { return film; }
     int x0() const { return tx0; }

@@ -377,6 +377,7 @@ void Scene::renderThread() {
     Sample samples[Batch];
     uint32_t seeds[Batch];
     RayDifferential rays[Batch];
+    FilmReach reach[Batch];
     uint32_t& state = randomState();
     FilmTile tile;
     // Every sample counts fully in the film's alpha, as it always has, unless an imager is
@@ -397,6 +398,8 @@ void Scene::renderThread() {
             // The weights are not used: a camera reports 0 also when only the differentials
             // failed.
             camera->generateRayDifferentials(samples, rays, n);
+            // Where each sample lands in the tile, side by side while nothing waits on it.
+            for (int k = 0; k < n; ++k) tile.reach(samples[k].imageX, samples[k].imageY, reach[k]);
             for (int k = 0; k < n; ++k) {
                 const Sample& sample = samples[k];
                 if (pixel.starts(sample)) {
@@ -406,7 +409,7 @@ void Scene::renderThread() {
                 Color colour;
                 float covered;
                 const float depth = shadeRay(rays[k], colour, covered);
-                tile.addSample(Point(sample.imageX, sample.imageY, depth), colour,
+                tile.addSample(reach[k], Point(sample.imageX, sample.imageY, depth), colour,
                                coverage ? covered : 1.0f);
             }
         }

@@ -1,6 +1,7 @@
 // Film: the filter table, the footprint and weights of addSample, weighting, and the private
 // tiles the render threads accumulate into.
 #include <cmath>
+#include <cstring>
 #include <random>
 
 #include "tests/render/render_test_util.h"
@@ -99,12 +100,13 @@ TEST(Film, CropWindowAndPartialWeighting) {
 }
 
 // Tiles merged into a film give the film that direct accumulation gives, also for tiles cut by
-// the film window, with a filter wider than a pixel, and with one wider than three (which
-// reaches past the usual 3 x 3 pixels).
+// the film window, with filters that reach at most 3 x 3 pixels (the usual case) and more. Samples
+// added in two steps (reach, then colour) give the very same sums.
 class FilmTiles : public testing::TestWithParam<std::pair<float, float>> {};
 
 INSTANTIATE_TEST_SUITE_P(Film, FilmTiles,
-                         testing::Values(std::make_pair(1.5f, 2.0f), std::make_pair(4.0f, 3.5f)));
+                         testing::Values(std::make_pair(1.0f, 1.25f), std::make_pair(1.5f, 2.0f),
+                                         std::make_pair(4.0f, 3.5f)));
 
 TEST_P(FilmTiles, MergeToTheDirectResult) {
     std::mt19937 rng(7);
@@ -113,19 +115,32 @@ TEST_P(FilmTiles, MergeToTheDirectResult) {
 
     const auto [xwidth, ywidth] = GetParam();
     TestFilm direct(40, 30, "triangle", xwidth, ywidth, {0.1f, 0.9f, 0.2f, 1.0f}),
-        merged(40, 30, "triangle", xwidth, ywidth, {0.1f, 0.9f, 0.2f, 1.0f});
-    FilmTile tile;
+        merged(40, 30, "triangle", xwidth, ywidth, {0.1f, 0.9f, 0.2f, 1.0f}),
+        twoSteps(40, 30, "triangle", xwidth, ywidth, {0.1f, 0.9f, 0.2f, 1.0f});
+    FilmTile tile, second;
     for (const RasterExtent& r : rects) {
         tile.reset(merged, r);
-        for (int k = 0; k < 400; ++k) {
-            const Point p(r.x0 + u(rng) * (r.x1 - r.x0), r.y0 + u(rng) * (r.y1 - r.y0),
-                          1.0f + u(rng));
+        second.reset(twoSteps, r);
+        for (int k = 0; k < 404; ++k) {
+            // The last few lie far outside the film, or where no integer holds them.
+            const float far[] = {-1e3f, 1e30f, 9e6f, std::nanf("")};
+            const Point p = k < 400 ? Point(r.x0 + u(rng) * (r.x1 - r.x0),
+                                            r.y0 + u(rng) * (r.y1 - r.y0), 1.0f + u(rng))
+                                    : Point(far[k - 400], float(r.y0), 1.0f);
             const Color c(u(rng), u(rng), u(rng));
             direct.addSample(p, c, 0.75f);
             tile.addSample(p, c, 0.75f);
+            FilmReach reach;
+            second.reach(p.x, p.y, reach);
+            second.addSample(reach, p, c, 0.75f);
         }
         merged.merge(tile);
+        twoSteps.merge(second);
     }
+    for (int y = merged.y0(); y < merged.y0() + merged.height(); ++y)
+        for (int x = merged.x0(); x < merged.x0() + merged.width(); ++x)
+            ASSERT_EQ(std::memcmp(&merged.pixel(x, y), &twoSteps.pixel(x, y), sizeof(FilmPixel)), 0)
+                << x << "," << y;
     int touched = 0;
     for (int y = direct.y0(); y < direct.y0() + direct.height(); ++y) {
         for (int x = direct.x0(); x < direct.x0() + direct.width(); ++x) {
