@@ -116,7 +116,7 @@ inline bool quickReach(int wx0, int wy0, int ww, int wh, float xw, float yw, flo
     r.nx = -reach[2] - x0 + 1;
     r.ny = -reach[3] - y0 + 1;
     if (r.nx <= 0 || r.ny <= 0) {
-        r.nx = r.ny = 0;
+        r.first = r.nx = r.ny = 0;
         return true;
     }
     r.first = (y0 - wy0) * ww + (x0 - wx0);
