@@ -81,9 +81,8 @@ class PerspectiveCamera : public cameras::ThinLensCamera {
         return 1.0f;
     }
 
-    // A still pinhole's rays, eight or sixteen at once: generateRayDifferential's arithmetic,
-    // operation for operation, one lane a sample, so that the square roots and divisions of
-    // the lanes run side by side.
+    // A still pinhole's rays, sixteen at once: generateRayDifferential's steps, one lane a
+    // sample, which the compiler runs side by side (the square roots and divisions above all).
     void generateRayDifferentials(const Sample* samples, RayDifferential* rays,
                                   int n) const override {
         if (!still) return Camera::generateRayDifferentials(samples, rays, n);
@@ -100,47 +99,24 @@ class PerspectiveCamera : public cameras::ThinLensCamera {
             float dx[Lanes], dy[Lanes], dz[Lanes], mint[Lanes], maxt[Lanes], time[Lanes];
             float xx[Lanes], xy[Lanes], xz[Lanes], yx[Lanes], yy[Lanes], yz[Lanes];
             for (int k = 0; k < Lanes; ++k) {
-                // The camera-space point rasterToCamera * Point(x, y, 0).
-                const float X = sx[k], Y = sy[k], Z = 0.0f;
-                float px = c.m[0][0] * X + c.m[0][1] * Y + c.m[0][2] * Z + c.m[0][3];
-                float py = c.m[1][0] * X + c.m[1][1] * Y + c.m[1][2] * Z + c.m[1][3];
-                float pz = c.m[2][0] * X + c.m[2][1] * Y + c.m[2][2] * Z + c.m[2][3];
-                const float pw = c.m[3][0] * X + c.m[3][1] * Y + c.m[3][2] * Z + c.m[3][3];
-                const float pinv = 1.0f / pw;
-                if (pw != 1.0f) {
-                    px = px * pinv;
-                    py = py * pinv;
-                    pz = pz * pinv;
-                }
-                // Its unit direction u, and the world point at eye + u.
-                const float uinv = 1.0f / std::sqrt(px * px + py * py + pz * pz);
-                const float ux = 0.0f + px * uinv, uy = 0.0f + py * uinv, uz = pz * uinv;
-                const float uzp = 0.0f + uz;
-                float ex = w.m[0][0] * ux + w.m[0][1] * uy + w.m[0][2] * uzp + w.m[0][3];
-                float ey = w.m[1][0] * ux + w.m[1][1] * uy + w.m[1][2] * uzp + w.m[1][3];
-                float ez = w.m[2][0] * ux + w.m[2][1] * uy + w.m[2][2] * uzp + w.m[2][3];
-                const float ew = w.m[3][0] * ux + w.m[3][1] * uy + w.m[3][2] * uzp + w.m[3][3];
-                const float einv = 1.0f / ew;
-                if (ew != 1.0f) {
-                    ex = ex * einv;
-                    ey = ey * einv;
-                    ez = ez * einv;
-                }
-                dx[k] = ex - eye.x;
-                dy[k] = ey - eye.y;
-                dz[k] = ez - eye.z;
-                mint[k] = hither / uz;
-                maxt[k] = yon / uz;
+                // generateRayDifferential's steps, with its own operators.
+                const Point p = c * Point(sx[k], sy[k], 0.0f);
+                const Vector d(p.x, p.y, p.z);
+                const Vector u = d.hat();
+                const Vector e = w * Point(0.0f + u.x, 0.0f + u.y, 0.0f + u.z) - eye;
+                dx[k] = e.x;
+                dy[k] = e.y;
+                dz[k] = e.z;
+                mint[k] = hither / u.z;
+                maxt[k] = yon / u.z;
                 time[k] = shutterTime(st[k]);
-                // The neighbours' directions: toWorld * (d + step), the 3x3 block only.
-                const float ax = px + pixelStepX.x, ay = py + pixelStepX.y, az = pz + pixelStepX.z;
-                xx[k] = w.m[0][0] * ax + w.m[0][1] * ay + w.m[0][2] * az;
-                xy[k] = w.m[1][0] * ax + w.m[1][1] * ay + w.m[1][2] * az;
-                xz[k] = w.m[2][0] * ax + w.m[2][1] * ay + w.m[2][2] * az;
-                const float bx = px + pixelStepY.x, by = py + pixelStepY.y, bz = pz + pixelStepY.z;
-                yx[k] = w.m[0][0] * bx + w.m[0][1] * by + w.m[0][2] * bz;
-                yy[k] = w.m[1][0] * bx + w.m[1][1] * by + w.m[1][2] * bz;
-                yz[k] = w.m[2][0] * bx + w.m[2][1] * by + w.m[2][2] * bz;
+                const Vector a = w * (d + pixelStepX), b = w * (d + pixelStepY);
+                xx[k] = a.x;
+                xy[k] = a.y;
+                xz[k] = a.z;
+                yx[k] = b.x;
+                yy[k] = b.y;
+                yz[k] = b.z;
             }
             for (int k = 0; k < count; ++k) {
                 RayDifferential& ray = *::new (&rays[first + k]) RayDifferential(
